@@ -1,0 +1,182 @@
+// platform.h - the narrow door between the program's logic and Windows.
+//
+// The catalogue, the store operations and the report reach the registry, the
+// shell folders, files, shortcuts and version resources only through these
+// calls. The interface uses plain types (no windows.h), so the same logic
+// compiles natively and is tested there against the in-memory stand-in in
+// tests/support, while platform_win32.cpp implements it with the ANSI Win32
+// calls the program is specified against.
+//
+// Result numbers are the Win32 error numbers, so the logic reads the same
+// codes on both sides. Every text output is a field of at most
+// PLAT_TEXT_SIZE bytes; outputs are always terminated, also when cut.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#define PLAT_TEXT_SIZE 260
+
+// Win32 error numbers the logic looks at.
+enum {
+    PLAT_OK = 0,
+    PLAT_ERROR_FILE_NOT_FOUND = 2,
+    PLAT_ERROR_PATH_NOT_FOUND = 3,
+    PLAT_ERROR_ACCESS_DENIED = 5,
+    PLAT_ERROR_INVALID_HANDLE = 6,
+    PLAT_ERROR_OUTOFMEMORY = 14,
+    PLAT_ERROR_INVALID_PARAMETER = 87,
+    PLAT_ERROR_ALREADY_EXISTS = 183,
+    PLAT_ERROR_MORE_DATA = 234,
+    PLAT_ERROR_NO_MORE_ITEMS = 259,
+    PLAT_ERROR_KEY_DELETED = 1018
+};
+
+// COM status of a shortcut resolution that could not load the link.
+#define PLAT_E_FAIL ((int32_t)0x80004005)
+
+enum PlatHive { PLAT_HKCU = 0, PLAT_HKLM = 1 };
+
+// Access for keys opened to change them.
+enum PlatKeyAccess { PLAT_KEY_WRITE = 0, PLAT_KEY_ALL_ACCESS = 1 };
+
+// Registry value types (the Win32 numbers).
+enum {
+    PLAT_REG_NONE = 0,
+    PLAT_REG_SZ = 1,
+    PLAT_REG_EXPAND_SZ = 2,
+    PLAT_REG_BINARY = 3,
+    PLAT_REG_DWORD = 4,
+    PLAT_REG_MULTI_SZ = 7
+};
+
+// Shell folders the program uses (the CSIDL numbers).
+enum {
+    PLAT_CSIDL_PERSONAL = 5,
+    PLAT_CSIDL_STARTUP = 7,
+    PLAT_CSIDL_COMMON_STARTUP = 24,
+    PLAT_CSIDL_COMMON_DOCUMENTS = 46
+};
+
+typedef struct PlatKeyTag *PlatKey;
+typedef struct PlatFindTag *PlatFind;
+typedef struct PlatFileTag *PlatFile;
+
+// ---- Registry -----------------------------------------------------------
+
+// Opens hive\path to read values (KEY_QUERY_VALUE). PLAT_OK and *key set on
+// success; otherwise *key is null (absent key, access denied).
+long PlatRegOpenRead(PlatHive hive, const char *path, PlatKey *key);
+
+// Opens hive\path to change it (KEY_WRITE or KEY_ALL_ACCESS), creating it
+// and any missing parent first. PLAT_OK and *key set on success.
+long PlatRegCreate(PlatHive hive, const char *path, PlatKeyAccess access, PlatKey *key);
+
+// Enumerates the value at index. name has room for nameSize bytes. data may
+// be null (then dataSize is ignored); otherwise *dataSize holds the room in
+// data and receives the data's length. type may be null.
+// - PLAT_OK: name and data delivered whole.
+// - PLAT_ERROR_MORE_DATA: the name or the data did not fit. name holds the
+//   value's name cut to nameSize - 1 characters; data holds the data when it
+//   fitted, otherwise data is zero-filled and *dataSize is the length needed.
+// - PLAT_ERROR_NO_MORE_ITEMS: index is past the last value; nothing written
+//   but an empty name.
+long PlatRegEnumValue(PlatKey key, uint32_t index, char *name, uint32_t nameSize,
+                      uint32_t *type, void *data, uint32_t *dataSize);
+
+// Reads one value (name null or empty: the key's default value) with its
+// type and all its bytes. data null: only *dataSize is set, to the length.
+// PLAT_ERROR_MORE_DATA with *dataSize set to the length when data is short.
+long PlatRegQueryValue(PlatKey key, const char *name, uint32_t *type, void *data,
+                       uint32_t *dataSize);
+
+// Creates or replaces a value with the given type and bytes.
+long PlatRegSetValue(PlatKey key, const char *name, uint32_t type, const void *data,
+                     uint32_t size);
+
+long PlatRegDeleteValue(PlatKey key, const char *name);
+
+// Deletes a direct subkey that has no subkeys of its own.
+long PlatRegDeleteSubkey(PlatKey key, const char *subkey);
+
+long PlatRegClose(PlatKey key);
+
+// ---- Shell folders and files -------------------------------------------
+
+// Resolves a shell folder by CSIDL into path (PLAT_TEXT_SIZE), creating it
+// when missing. Nonzero on success.
+int PlatShellFolder(int csidl, char *path);
+
+// Creates one folder (its parent must exist). Nonzero when it was created;
+// zero also when it exists already.
+int PlatCreateFolder(const char *path);
+
+// Starts a search for pattern ("C:\Dir\*.lnk"); the first match's file name
+// goes into name (PLAT_TEXT_SIZE). Null when nothing matches.
+PlatFind PlatFindFirst(const char *pattern, char *name);
+
+// The next match's name; zero when there is none.
+int PlatFindNext(PlatFind find, char *name);
+
+void PlatFindClose(PlatFind find);
+
+// Moves a file; never replaces an existing destination. Nonzero when moved.
+int PlatMoveFile(const char *from, const char *to);
+
+// Nonzero when the file was deleted.
+int PlatDeleteFile(const char *path);
+
+// Creates a file for writing, replacing and emptying an existing one; other
+// processes may read it meanwhile. Null on failure.
+PlatFile PlatFileCreate(const char *path);
+
+// Writes size bytes; nonzero when all were written.
+int PlatFileWrite(PlatFile file, const void *data, uint32_t size);
+
+// Nonzero when the file was closed cleanly.
+int PlatFileClose(PlatFile file);
+
+// ---- Shortcuts ----------------------------------------------------------
+
+// Loads the shell link at linkPath, resolves it without any user interface
+// (owner: a window handle or null) and reads its target in short (8.3) form,
+// its comment and its arguments into three PLAT_TEXT_SIZE fields. All three
+// are emptied first; a part that cannot be read stays empty. Returns the COM
+// status (an HRESULT) of the last step made, negative on failure.
+int32_t PlatResolveShortcut(void *owner, const char *linkPath, char *target, char *comment,
+                            char *arguments);
+
+// ---- Version information ------------------------------------------------
+
+// Size of the file's version resource; 0 when it has none, when the file
+// does not exist, or for an empty path.
+uint32_t PlatVersionSize(const char *path);
+
+// Reads the version resource into block (size bytes, as PlatVersionSize
+// said). Nonzero on success; on failure the system's last error is set.
+int PlatVersionRead(const char *path, uint32_t size, void *block);
+
+// Looks up a sub-block ("\VarFileInfo\Translation",
+// "\StringFileInfo\040904B0\CompanyName") in a block read above. Nonzero on
+// success, with *value pointing into the block and *length its length
+// (characters for strings, bytes otherwise).
+int PlatVersionQuery(const void *block, const char *subBlock, const void **value,
+                     uint32_t *length);
+
+// ---- Environment, memory, errors ---------------------------------------
+
+// Replaces every %NAME% reference to a defined variable by its value and
+// writes the result into dest (destSize bytes), cut to destSize - 1
+// characters and always terminated. Returns the size the whole expansion
+// needs, terminator included (so a result above destSize means it was cut);
+// 0 on failure, with dest holding source cut to fit.
+uint32_t PlatExpandEnvironment(const char *source, char *dest, uint32_t destSize);
+
+// Zero-filled memory; null on failure.
+void *PlatAllocZero(size_t size);
+
+void PlatFree(void *block);
+
+// Shows the system's text for the calling thread's last error in a message
+// box captioned "Error" with the information icon (owner: window or null).
+void PlatShowLastError(void *owner);

@@ -1,0 +1,366 @@
+// platform_win32.cpp - the platform interface (platform.h) on Windows.
+//
+// Each operation is the ANSI Win32 call the program is specified against,
+// with the flags it names; the wrapper adds only what keeps the logic above
+// it simple and safe: sizes checked, strings always terminated, and the
+// cases where Windows leaves buffers undefined (ERROR_MORE_DATA) turned
+// into a defined result.
+#include "platform.h"
+#include "text.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <stdlib.h>
+#include <string.h>
+
+// The longest value name the registry allows, and its terminator.
+#define MAX_VALUE_NAME 16384
+
+static HKEY HiveKey(PlatHive hive)
+{
+    return hive == PLAT_HKCU ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+}
+
+static HKEY ToHkey(PlatKey key)
+{
+    return (HKEY)key;
+}
+
+// ---- Registry -----------------------------------------------------------
+
+long PlatRegOpenRead(PlatHive hive, const char *path, PlatKey *key)
+{
+    HKEY opened = NULL;
+    LONG result = RegOpenKeyExA(HiveKey(hive), path, 0, KEY_QUERY_VALUE, &opened);
+    *key = result == ERROR_SUCCESS ? (PlatKey)opened : NULL;
+    return result;
+}
+
+long PlatRegCreate(PlatHive hive, const char *path, PlatKeyAccess access, PlatKey *key)
+{
+    HKEY opened = NULL;
+    REGSAM sam = access == PLAT_KEY_ALL_ACCESS ? KEY_ALL_ACCESS : KEY_WRITE;
+    LONG result = RegCreateKeyExA(HiveKey(hive), path, 0, NULL, REG_OPTION_NON_VOLATILE, sam,
+                                  NULL, &opened, NULL);
+    *key = result == ERROR_SUCCESS ? (PlatKey)opened : NULL;
+    return result;
+}
+
+// After ERROR_MORE_DATA Windows leaves the buffers in no defined state and
+// does not say which part was too long. Ask again with room for any name and
+// no data to learn the whole name and the data's length, then deliver the
+// name cut to fit and the data only when it fits.
+static long EnumValueTooLong(HKEY key, DWORD index, char *name, uint32_t nameSize,
+                             uint32_t *type, void *data, uint32_t *dataSize)
+{
+    static char wholeName[MAX_VALUE_NAME];
+    DWORD nameLength = sizeof wholeName;
+    DWORD valueType = REG_NONE;
+    DWORD needed = 0;
+    LONG result = RegEnumValueA(key, index, wholeName, &nameLength, NULL, &valueType, NULL,
+                                data ? &needed : NULL);
+    if (result == ERROR_NO_MORE_ITEMS)
+        return result;
+    if (result != ERROR_SUCCESS)
+        wholeName[0] = '\0';
+    wholeName[sizeof wholeName - 1] = '\0';
+    TextCopy(name, nameSize, wholeName);
+    if (type)
+        *type = valueType;
+    if (!data)
+        return ERROR_MORE_DATA;
+
+    uint32_t room = *dataSize;
+    DWORD got = room;
+    memset(data, 0, room);
+    if (result == ERROR_SUCCESS && needed <= room
+        && RegQueryValueExA(key, wholeName, NULL, &valueType, (BYTE *)data, &got)
+               == ERROR_SUCCESS) {
+        *dataSize = got;
+    } else {
+        memset(data, 0, room);
+        *dataSize = needed;
+    }
+    return ERROR_MORE_DATA;
+}
+
+long PlatRegEnumValue(PlatKey key, uint32_t index, char *name, uint32_t nameSize,
+                      uint32_t *type, void *data, uint32_t *dataSize)
+{
+    if (!name || nameSize == 0)
+        return ERROR_INVALID_PARAMETER;
+    name[0] = '\0';
+    DWORD nameLength = nameSize;
+    DWORD valueType = REG_NONE;
+    DWORD size = data ? *dataSize : 0;
+    LONG result = RegEnumValueA(ToHkey(key), index, name, &nameLength, NULL, &valueType,
+                                (BYTE *)data, data ? &size : NULL);
+    if (result == ERROR_MORE_DATA)
+        return EnumValueTooLong(ToHkey(key), index, name, nameSize, type, data, dataSize);
+    name[nameSize - 1] = '\0';
+    if (result != ERROR_SUCCESS) {
+        name[0] = '\0';
+        return result;
+    }
+    if (type)
+        *type = valueType;
+    if (data)
+        *dataSize = size;
+    return result;
+}
+
+long PlatRegQueryValue(PlatKey key, const char *name, uint32_t *type, void *data,
+                       uint32_t *dataSize)
+{
+    DWORD valueType = REG_NONE;
+    DWORD size = data ? *dataSize : 0;
+    LONG result = RegQueryValueExA(ToHkey(key), name, NULL, &valueType, (BYTE *)data, &size);
+    if (type)
+        *type = valueType;
+    if (result == ERROR_SUCCESS || result == ERROR_MORE_DATA)
+        *dataSize = size;
+    return result;
+}
+
+long PlatRegSetValue(PlatKey key, const char *name, uint32_t type, const void *data,
+                     uint32_t size)
+{
+    return RegSetValueExA(ToHkey(key), name, 0, type, (const BYTE *)data, size);
+}
+
+long PlatRegDeleteValue(PlatKey key, const char *name)
+{
+    return RegDeleteValueA(ToHkey(key), name);
+}
+
+long PlatRegDeleteSubkey(PlatKey key, const char *subkey)
+{
+    return RegDeleteKeyA(ToHkey(key), subkey);
+}
+
+long PlatRegClose(PlatKey key)
+{
+    return RegCloseKey(ToHkey(key));
+}
+
+// ---- Shell folders and files -------------------------------------------
+
+int PlatShellFolder(int csidl, char *path)
+{
+    path[0] = '\0';
+    BOOL ok = SHGetSpecialFolderPathA(NULL, path, csidl, TRUE);
+    path[PLAT_TEXT_SIZE - 1] = '\0';
+    if (!ok)
+        path[0] = '\0';
+    return ok ? 1 : 0;
+}
+
+int PlatCreateFolder(const char *path)
+{
+    return CreateDirectoryA(path, NULL) ? 1 : 0;
+}
+
+PlatFind PlatFindFirst(const char *pattern, char *name)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(pattern, &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        name[0] = '\0';
+        return NULL;
+    }
+    TextCopy(name, PLAT_TEXT_SIZE, found.cFileName);
+    return (PlatFind)find;
+}
+
+int PlatFindNext(PlatFind find, char *name)
+{
+    WIN32_FIND_DATAA found;
+    if (!FindNextFileA((HANDLE)find, &found)) {
+        name[0] = '\0';
+        return 0;
+    }
+    TextCopy(name, PLAT_TEXT_SIZE, found.cFileName);
+    return 1;
+}
+
+void PlatFindClose(PlatFind find)
+{
+    if (find)
+        FindClose((HANDLE)find);
+}
+
+int PlatMoveFile(const char *from, const char *to)
+{
+    // MoveFileA never replaces an existing destination.
+    return MoveFileA(from, to) ? 1 : 0;
+}
+
+int PlatDeleteFile(const char *path)
+{
+    return DeleteFileA(path) ? 1 : 0;
+}
+
+PlatFile PlatFileCreate(const char *path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    return file == INVALID_HANDLE_VALUE ? NULL : (PlatFile)file;
+}
+
+int PlatFileWrite(PlatFile file, const void *data, uint32_t size)
+{
+    DWORD written = 0;
+    return WriteFile((HANDLE)file, data, size, &written, NULL) && written == size ? 1 : 0;
+}
+
+int PlatFileClose(PlatFile file)
+{
+    return CloseHandle((HANDLE)file) ? 1 : 0;
+}
+
+// ---- Shortcuts ----------------------------------------------------------
+
+// Reads one text of the link; a failure leaves only that output empty.
+static HRESULT ReadLinkText(HRESULT status, char *buffer, char *output)
+{
+    buffer[PLAT_TEXT_SIZE - 1] = '\0';
+    if (SUCCEEDED(status))
+        TextCopy(output, PLAT_TEXT_SIZE, buffer);
+    return status;
+}
+
+int32_t PlatResolveShortcut(void *owner, const char *linkPath, char *target, char *comment,
+                            char *arguments)
+{
+    target[0] = comment[0] = arguments[0] = '\0';
+
+    IShellLinkA *link = NULL;
+    HRESULT status = CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER,
+                                      IID_IShellLinkA, (void **)&link);
+    if (FAILED(status))
+        return status;
+
+    IPersistFile *file = NULL;
+    status = link->QueryInterface(IID_IPersistFile, (void **)&file);
+    if (FAILED(status)) {
+        link->Release();
+        return status;
+    }
+
+    WCHAR widePath[PLAT_TEXT_SIZE];
+    if (!MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, PLAT_TEXT_SIZE))
+        status = HRESULT_FROM_WIN32(GetLastError());
+    else
+        status = file->Load(widePath, STGM_READ);
+    if (SUCCEEDED(status))
+        status = link->Resolve((HWND)owner, SLR_NO_UI);
+    if (SUCCEEDED(status)) {
+        char buffer[PLAT_TEXT_SIZE];
+        WIN32_FIND_DATAA found;
+        buffer[0] = '\0';
+        status = ReadLinkText(link->GetPath(buffer, PLAT_TEXT_SIZE, &found, SLGP_SHORTPATH),
+                              buffer, target);
+        // Some shell implementations (Wine's among them) ignore SLGP_SHORTPATH;
+        // the short form of an existing target is asked for once more.
+        char shortPath[PLAT_TEXT_SIZE];
+        DWORD shortLength = target[0] ? GetShortPathNameA(target, shortPath, PLAT_TEXT_SIZE) : 0;
+        if (shortLength > 0 && shortLength < PLAT_TEXT_SIZE)
+            TextCopy(target, PLAT_TEXT_SIZE, shortPath);
+        buffer[0] = '\0';
+        status = ReadLinkText(link->GetDescription(buffer, PLAT_TEXT_SIZE), buffer, comment);
+        buffer[0] = '\0';
+        status = ReadLinkText(link->GetArguments(buffer, PLAT_TEXT_SIZE), buffer, arguments);
+    }
+    file->Release();
+    link->Release();
+    return status;
+}
+
+// ---- Version information ------------------------------------------------
+
+uint32_t PlatVersionSize(const char *path)
+{
+    DWORD unused = 0;
+    if (!path || !path[0])
+        return 0;
+    return GetFileVersionInfoSizeA(path, &unused);
+}
+
+int PlatVersionRead(const char *path, uint32_t size, void *block)
+{
+    return GetFileVersionInfoA(path, 0, size, block) ? 1 : 0;
+}
+
+int PlatVersionQuery(const void *block, const char *subBlock, const void **value,
+                     uint32_t *length)
+{
+    void *found = NULL;
+    UINT foundLength = 0;
+    if (!VerQueryValueA(block, subBlock, &found, &foundLength) || !found) {
+        *value = NULL;
+        *length = 0;
+        return 0;
+    }
+    *value = found;
+    *length = foundLength;
+    return 1;
+}
+
+// ---- Environment, memory, errors ---------------------------------------
+
+uint32_t PlatExpandEnvironment(const char *source, char *dest, uint32_t destSize)
+{
+    // Expand into a buffer that holds any expansion, so a result that does
+    // not fit the caller's field is cut there rather than left undefined.
+    DWORD room = 32768;
+    char *whole = (char *)malloc(room);
+    DWORD needed = whole ? ExpandEnvironmentStringsA(source, whole, room) : 0;
+    if (needed > room) {
+        char *larger = (char *)realloc(whole, needed);
+        if (larger) {
+            whole = larger;
+            room = needed;
+            needed = ExpandEnvironmentStringsA(source, whole, room);
+        }
+    }
+    if (needed == 0 || needed > room)
+        TextCopy(dest, destSize, source);
+    else
+        TextCopy(dest, destSize, whole);
+    free(whole);
+    return needed > room ? 0 : needed;
+}
+
+void *PlatAllocZero(size_t size)
+{
+    return (void *)GlobalAlloc(GPTR, size);
+}
+
+void PlatFree(void *block)
+{
+    if (block)
+        GlobalFree((HGLOBAL)block);
+}
+
+void PlatShowLastError(void *owner)
+{
+    DWORD code = GetLastError();
+    char *text = NULL;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS
+                                      | FORMAT_MESSAGE_FROM_SYSTEM,
+                                  NULL, code, 0x400, (LPSTR)&text, 0, NULL);
+    if (length && text) {
+        MessageBoxA((HWND)owner, text, "Error", MB_OK | MB_ICONINFORMATION);
+    } else {
+        // The system has no text for this code: still say what failed.
+        char fallback[64];
+        TextFormat(fallback, sizeof fallback, "Unknown error %lu (0x%08lX).",
+                   (unsigned long)code, (unsigned long)code);
+        MessageBoxA((HWND)owner, fallback, "Error", MB_OK | MB_ICONINFORMATION);
+    }
+    if (text)
+        LocalFree(text);
+}

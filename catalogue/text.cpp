@@ -1,0 +1,76 @@
+// text.cpp - bounded copy, append, format and compare (see text.h).
+#include "text.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+int TextCopy(char *dst, size_t dstSize, const char *src)
+{
+    if (!dst || dstSize == 0)
+        return 0;
+    if (!src)
+        src = "";
+    size_t len = strlen(src);
+    int fits = len < dstSize;
+    if (!fits)
+        len = dstSize - 1;
+    memmove(dst, src, len);
+    dst[len] = '\0';
+    return fits;
+}
+
+int TextAppend(char *dst, size_t dstSize, const char *src)
+{
+    if (!dst || dstSize == 0)
+        return 0;
+    size_t used = TextLengthIn(dst, dstSize);
+    if (used == dstSize) {
+        // An unterminated field: terminate it where it must end.
+        dst[dstSize - 1] = '\0';
+        used = dstSize - 1;
+    }
+    return TextCopy(dst + used, dstSize - used, src);
+}
+
+int TextFormat(char *dst, size_t dstSize, const char *format, ...)
+{
+    if (!dst || dstSize == 0)
+        return 0;
+    va_list args;
+    va_start(args, format);
+    int needed = vsnprintf(dst, dstSize, format, args);
+    va_end(args);
+    // Older C runtimes return -1 and leave the buffer unterminated when the
+    // text is cut; terminate in every case.
+    dst[dstSize - 1] = '\0';
+    return needed >= 0 && (size_t)needed < dstSize;
+}
+
+static int FoldAscii(int c)
+{
+    c &= 0xFF;
+    return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+}
+
+int TextCompareNoCase(const char *a, const char *b)
+{
+    if (!a)
+        a = "";
+    if (!b)
+        b = "";
+    for (;; ++a, ++b) {
+        int ca = FoldAscii(*a);
+        int cb = FoldAscii(*b);
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+        if (ca == 0)
+            return 0;
+    }
+}
+
+size_t TextLengthIn(const char *field, size_t fieldSize)
+{
+    const void *zero = memchr(field, 0, fieldSize);
+    return zero ? (size_t)((const char *)zero - field) : fieldSize;
+}

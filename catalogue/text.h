@@ -1,0 +1,35 @@
+// text.h - bounded text helpers used everywhere a fixed field is filled.
+//
+// Every path, name and command lives in a fixed 260-character field (259
+// characters and a terminator). These helpers cut at the field's size and
+// always terminate, so no caller ever writes past a field.
+#pragma once
+
+#include <stddef.h>
+
+// Size of every text field of the program: 259 characters and a terminator.
+#define TEXT_FIELD_SIZE 260
+
+// Copies src into dst, cut to dstSize - 1 characters, always terminated.
+// Returns nonzero when all of src fitted. A null src copies as empty text.
+int TextCopy(char *dst, size_t dstSize, const char *src);
+
+// Appends src to the text already in dst, cut and terminated as TextCopy.
+// Returns nonzero when all of src fitted.
+int TextAppend(char *dst, size_t dstSize, const char *src);
+
+// printf-style formatting into dst, cut to dstSize - 1 characters, always
+// terminated. Returns nonzero when the whole result fitted.
+int TextFormat(char *dst, size_t dstSize, const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+
+// Compares two texts without regard to the case of ASCII letters; zero when
+// they match. Used where the program compares scopes and value names.
+int TextCompareNoCase(const char *a, const char *b);
+
+// Length of text in a field of fieldSize bytes that may lack a terminator:
+// the count of characters before the first zero, at most fieldSize.
+size_t TextLengthIn(const char *field, size_t fieldSize);

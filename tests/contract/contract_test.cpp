@@ -1,0 +1,580 @@
+// contract_test.cpp - what the logic relies on from the platform interface.
+//
+// Compiled twice: natively against the in-memory stand-in and, in the
+// 64-bit Windows build, against platform_win32.cpp under Wine. A check that
+// passes on one side and fails on the other means the stand-in lies about
+// Windows, and every logic test built on it would prove nothing.
+//
+// No check assumes an enumeration order: Wine lists values sorted by name,
+// Windows in creation order.
+#include "fixture.h"
+
+#include "../../catalogue/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string.h>
+#include <string>
+
+namespace {
+
+const char kPoison = (char)0xCC;
+
+class Contract : public testing::Test {
+protected:
+    void SetUp() override { FixtureBegin(); }
+    void TearDown() override { FixtureEnd(); }
+};
+
+std::string KeyPath(const char *leaf)
+{
+    return std::string(CONTRACT_KEY) + "\\" + leaf;
+}
+
+PlatKey CreateKey(PlatHive hive, const std::string &path)
+{
+    PlatKey key = nullptr;
+    EXPECT_EQ(PLAT_OK, PlatRegCreate(hive, path.c_str(), PLAT_KEY_WRITE, &key)) << path;
+    EXPECT_NE(nullptr, key);
+    return key;
+}
+
+void SetBytes(PlatHive hive, const std::string &path, const char *name, uint32_t type,
+              const std::string &bytes)
+{
+    PlatKey key = CreateKey(hive, path);
+    ASSERT_EQ(PLAT_OK, PlatRegSetValue(key, name, type, bytes.data(), (uint32_t)bytes.size()));
+    ASSERT_EQ(PLAT_OK, PlatRegClose(key));
+}
+
+std::string Sz(const std::string &text)
+{
+    return std::string(text.c_str(), text.size() + 1);
+}
+
+// Reads a value back whole through the read interface.
+bool ReadBack(PlatHive hive, const std::string &path, const char *name, uint32_t *type,
+              std::string *bytes)
+{
+    PlatKey key = nullptr;
+    if (PlatRegOpenRead(hive, path.c_str(), &key) != PLAT_OK)
+        return false;
+    uint32_t size = 0;
+    long result = PlatRegQueryValue(key, name, type, nullptr, &size);
+    if (result == PLAT_OK) {
+        std::string buffer(size + 16, kPoison);
+        uint32_t room = (uint32_t)buffer.size();
+        result = PlatRegQueryValue(key, name, type, &buffer[0], &room);
+        buffer.resize(room);
+        *bytes = buffer;
+    }
+    PlatRegClose(key);
+    return result == PLAT_OK;
+}
+
+} // namespace
+
+// ---- registry ----------------------------------------------------------
+
+TEST_F(Contract, MissingKeyDoesNotOpenForReading)
+{
+    PlatKey key = (PlatKey)&key;
+    EXPECT_NE(PLAT_OK, PlatRegOpenRead(PLAT_HKCU, KeyPath("Absent").c_str(), &key));
+    EXPECT_EQ(nullptr, key);
+}
+
+TEST_F(Contract, CreateMakesMissingKeyAndParents)
+{
+    for (PlatHive hive : {PLAT_HKCU, PLAT_HKLM}) {
+        std::string path = KeyPath("Deep\\Run-");
+        PlatKey key = CreateKey(hive, path);
+        EXPECT_EQ(PLAT_OK, PlatRegClose(key));
+
+        PlatKey readKey = nullptr;
+        ASSERT_EQ(PLAT_OK, PlatRegOpenRead(hive, path.c_str(), &readKey)) << "hive " << hive;
+        char name[PLAT_TEXT_SIZE];
+        memset(name, kPoison, sizeof name);
+        EXPECT_EQ(PLAT_ERROR_NO_MORE_ITEMS,
+                  PlatRegEnumValue(readKey, 0, name, sizeof name, nullptr, nullptr, nullptr));
+        EXPECT_EQ(PLAT_OK, PlatRegClose(readKey));
+    }
+}
+
+TEST_F(Contract, EnumerationListsEveryValueOnceThenEnds)
+{
+    std::string path = KeyPath("Run");
+    SetBytes(PLAT_HKCU, path, "Zeta", PLAT_REG_SZ, Sz("C:\\z.exe"));
+    SetBytes(PLAT_HKCU, path, "alpha", PLAT_REG_EXPAND_SZ, Sz("%windir%\\a.exe"));
+    uint32_t number = 0x12345678;
+    SetBytes(PLAT_HKCU, path, "Mid", PLAT_REG_DWORD, std::string((const char *)&number, 4));
+
+    PlatKey key = nullptr;
+    ASSERT_EQ(PLAT_OK, PlatRegOpenRead(PLAT_HKCU, path.c_str(), &key));
+    std::set<std::string> seen;
+    uint32_t index = 0;
+    for (;; ++index) {
+        char name[PLAT_TEXT_SIZE];
+        char data[PLAT_TEXT_SIZE];
+        memset(name, kPoison, sizeof name);
+        memset(data, kPoison, sizeof data);
+        uint32_t type = 0xDEAD;
+        uint32_t size = sizeof data;
+        long result = PlatRegEnumValue(key, index, name, sizeof name, &type, data, &size);
+        if (result == PLAT_ERROR_NO_MORE_ITEMS)
+            break;
+        ASSERT_EQ(PLAT_OK, result) << "index " << index;
+        EXPECT_TRUE(seen.insert(name).second) << "listed twice: " << name;
+        std::string got(data, size);
+        if (std::string(name) == "Zeta") {
+            EXPECT_EQ(PLAT_REG_SZ, type);
+            EXPECT_EQ(Sz("C:\\z.exe"), got);
+        } else if (std::string(name) == "alpha") {
+            EXPECT_EQ(PLAT_REG_EXPAND_SZ, type);
+            EXPECT_EQ(Sz("%windir%\\a.exe"), got);
+        } else if (std::string(name) == "Mid") {
+            EXPECT_EQ(PLAT_REG_DWORD, type);
+            EXPECT_EQ(std::string((const char *)&number, 4), got);
+        } else {
+            ADD_FAILURE() << "unexpected value " << name;
+        }
+        ASSERT_LT(index, 10u) << "enumeration does not end";
+    }
+    EXPECT_EQ(3u, index);
+    EXPECT_EQ(3u, seen.size());
+    // The end stays the end.
+    char name[PLAT_TEXT_SIZE];
+    EXPECT_EQ(PLAT_ERROR_NO_MORE_ITEMS,
+              PlatRegEnumValue(key, index + 1, name, sizeof name, nullptr, nullptr, nullptr));
+    EXPECT_EQ(PLAT_OK, PlatRegClose(key));
+}
+
+TEST_F(Contract, CountingPassEnumeratesNamesWithoutData)
+{
+    std::string path = KeyPath("Run");
+    SetBytes(PLAT_HKLM, path, "One", PLAT_REG_SZ, Sz("1"));
+    SetBytes(PLAT_HKLM, path, "Two", PLAT_REG_SZ, Sz(std::string(4000, 'x')));
+    PlatKey key = nullptr;
+    ASSERT_EQ(PLAT_OK, PlatRegOpenRead(PLAT_HKLM, path.c_str(), &key));
+    int counted = 0;
+    char name[PLAT_TEXT_SIZE];
+    while (PlatRegEnumValue(key, counted, name, sizeof name, nullptr, nullptr, nullptr)
+           != PLAT_ERROR_NO_MORE_ITEMS) {
+        ++counted;
+        ASSERT_LT(counted, 10);
+    }
+    EXPECT_EQ(2, counted);
+    PlatRegClose(key);
+}
+
+TEST_F(Contract, LongNameGivesMoreDataWithNameCutAndDataWhole)
+{
+    std::string path = KeyPath("Run");
+    std::string longName(300, 'N');
+    SetBytes(PLAT_HKCU, path, longName.c_str(), PLAT_REG_SZ, Sz("C:\\long.exe"));
+
+    PlatKey key = nullptr;
+    ASSERT_EQ(PLAT_OK, PlatRegOpenRead(PLAT_HKCU, path.c_str(), &key));
+    char name[PLAT_TEXT_SIZE];
+    char data[PLAT_TEXT_SIZE];
+    memset(name, kPoison, sizeof name);
+    memset(data, kPoison, sizeof data);
+    uint32_t size = sizeof data;
+    uint32_t type = 0xDEAD;
+    EXPECT_EQ(PLAT_ERROR_MORE_DATA, PlatRegEnumValue(key, 0, name, sizeof name, &type, data, &size));
+    EXPECT_EQ(std::string(259, 'N'), std::string(name));
+    EXPECT_EQ(PLAT_REG_SZ, type);
+    EXPECT_EQ(Sz("C:\\long.exe"), std::string(data, size));
+
+    // Name only, as the counting pass asks.
+    EXPECT_EQ(PLAT_ERROR_MORE_DATA,
+              PlatRegEnumValue(key, 0, name, sizeof name, nullptr, nullptr, nullptr));
+    EXPECT_EQ(PLAT_ERROR_NO_MORE_ITEMS,
+              PlatRegEnumValue(key, 1, name, sizeof name, nullptr, nullptr, nullptr));
+    PlatRegClose(key);
+}
+
+TEST_F(Contract, LongDataGivesMoreDataWithDataEmptyAndNameWhole)
+{
+    std::string path = KeyPath("Run");
+    std::string text(4000, 'd');
+    SetBytes(PLAT_HKCU, path, "Big", PLAT_REG_SZ, Sz(text));
+
+    PlatKey key = nullptr;
+    ASSERT_EQ(PLAT_OK, PlatRegOpenRead(PLAT_HKCU, path.c_str(), &key));
+    char name[PLAT_TEXT_SIZE];
+    char data[PLAT_TEXT_SIZE];
+    memset(name, kPoison, sizeof name);
+    memset(data, kPoison, sizeof data);
+    uint32_t size = sizeof data;
+    EXPECT_EQ(PLAT_ERROR_MORE_DATA, PlatRegEnumValue(key, 0, name, sizeof name, nullptr, data, &size));
+    EXPECT_STREQ("Big", name);
+    EXPECT_EQ(std::string(sizeof data, '\0'), std::string(data, sizeof data));
+    EXPECT_GE(size, 4001u);
+    PlatRegClose(key);
+}
+
+TEST_F(Contract, DataOfExactlyTheFieldSizeFitsWithoutTerminator)
+{
+    std::string path = KeyPath("Run");
+    SetBytes(PLAT_HKCU, path, "Full", PLAT_REG_BINARY, std::string(260, 'f'));
+    PlatKey key = nullptr;
+    ASSERT_EQ(PLAT_OK, PlatRegOpenRead(PLAT_HKCU, path.c_str(), &key));
+    char name[PLAT_TEXT_SIZE];
+    char data[PLAT_TEXT_SIZE];
+    uint32_t size = sizeof data;
+    EXPECT_EQ(PLAT_OK, PlatRegEnumValue(key, 0, name, sizeof name, nullptr, data, &size));
+    EXPECT_EQ(260u, size);
+    EXPECT_EQ(std::string(260, 'f'), std::string(data, size));
+    PlatRegClose(key);
+}
+
+TEST_F(Contract, ValuesReadBackByteForByte)
+{
+    struct Case {
+        const char *name;
+        uint32_t type;
+        std::string bytes;
+    };
+    uint32_t number = 7;
+    const Case cases[] = {
+        {"Plain", PLAT_REG_SZ, Sz("C:\\Program Files\\Agent\\agent.exe -min")},
+        {"Expand", PLAT_REG_EXPAND_SZ, Sz("%windir%\\system32\\agent.exe")},
+        {"Number", PLAT_REG_DWORD, std::string((const char *)&number, 4)},
+        {"Huge", PLAT_REG_SZ, Sz(std::string(4000, 'h'))},
+        {"Binary", PLAT_REG_BINARY, std::string("\x01\x00\xff\x80", 4)},
+        {"Empty", PLAT_REG_SZ, std::string()},
+        {"", PLAT_REG_SZ, Sz("default value")},
+    };
+    std::string path = KeyPath("RunOnce-");
+    for (const Case &c : cases)
+        SetBytes(PLAT_HKLM, path, c.name, c.type, c.bytes);
+    for (const Case &c : cases) {
+        uint32_t type = 0xDEAD;
+        std::string bytes;
+        ASSERT_TRUE(ReadBack(PLAT_HKLM, path, c.name, &type, &bytes)) << c.name;
+        EXPECT_EQ(c.type, type) << c.name;
+        EXPECT_EQ(c.bytes, bytes) << c.name;
+    }
+}
+
+TEST_F(Contract, ShortQueryBufferGivesMoreDataAndTheSize)
+{
+    std::string path = KeyPath("Run");
+    SetBytes(PLAT_HKCU, path, "Big", PLAT_REG_SZ, Sz(std::string(600, 'q')));
+    PlatKey key = nullptr;
+    ASSERT_EQ(PLAT_OK, PlatRegOpenRead(PLAT_HKCU, path.c_str(), &key));
+    char data[PLAT_TEXT_SIZE];
+    uint32_t size = sizeof data;
+    EXPECT_EQ(PLAT_ERROR_MORE_DATA, PlatRegQueryValue(key, "Big", nullptr, data, &size));
+    EXPECT_GE(size, 601u);
+    size = sizeof data;
+    EXPECT_EQ(PLAT_ERROR_FILE_NOT_FOUND, PlatRegQueryValue(key, "Gone", nullptr, data, &size));
+    PlatRegClose(key);
+}
+
+TEST_F(Contract, ValueNamesMatchWithoutCase)
+{
+    std::string path = KeyPath("Run");
+    SetBytes(PLAT_HKCU, path, "Tool", PLAT_REG_SZ, Sz("first"));
+    SetBytes(PLAT_HKCU, path, "TOOL", PLAT_REG_SZ, Sz("second"));
+    uint32_t type;
+    std::string bytes;
+    ASSERT_TRUE(ReadBack(PLAT_HKCU, path, "tool", &type, &bytes));
+    EXPECT_EQ(Sz("second"), bytes);
+    PlatKey key = nullptr;
+    ASSERT_EQ(PLAT_OK, PlatRegOpenRead(PLAT_HKCU, path.c_str(), &key));
+    char name[PLAT_TEXT_SIZE];
+    EXPECT_NE(PLAT_ERROR_NO_MORE_ITEMS,
+              PlatRegEnumValue(key, 0, name, sizeof name, nullptr, nullptr, nullptr));
+    EXPECT_EQ(PLAT_ERROR_NO_MORE_ITEMS,
+              PlatRegEnumValue(key, 1, name, sizeof name, nullptr, nullptr, nullptr));
+    PlatRegClose(key);
+}
+
+TEST_F(Contract, ReadHandleCannotChangeValues)
+{
+    std::string path = KeyPath("Run");
+    SetBytes(PLAT_HKCU, path, "Keep", PLAT_REG_SZ, Sz("kept"));
+    PlatKey key = nullptr;
+    ASSERT_EQ(PLAT_OK, PlatRegOpenRead(PLAT_HKCU, path.c_str(), &key));
+    EXPECT_NE(PLAT_OK, PlatRegSetValue(key, "New", PLAT_REG_SZ, "x", 2));
+    EXPECT_NE(PLAT_OK, PlatRegDeleteValue(key, "Keep"));
+    PlatRegClose(key);
+    uint32_t type;
+    std::string bytes;
+    EXPECT_TRUE(ReadBack(PLAT_HKCU, path, "Keep", &type, &bytes));
+    EXPECT_FALSE(ReadBack(PLAT_HKCU, path, "New", &type, &bytes));
+}
+
+TEST_F(Contract, DeleteValueThenItIsGone)
+{
+    std::string path = KeyPath("Run");
+    SetBytes(PLAT_HKCU, path, "Tool", PLAT_REG_SZ, Sz("C:\\tool.exe"));
+    SetBytes(PLAT_HKCU, path, "Other", PLAT_REG_SZ, Sz("C:\\other.exe"));
+    PlatKey key = CreateKey(PLAT_HKCU, path);
+    EXPECT_EQ(PLAT_OK, PlatRegDeleteValue(key, "Tool"));
+    EXPECT_EQ(PLAT_ERROR_FILE_NOT_FOUND, PlatRegDeleteValue(key, "Tool"));
+    EXPECT_EQ(PLAT_OK, PlatRegClose(key));
+    uint32_t type;
+    std::string bytes;
+    EXPECT_FALSE(ReadBack(PLAT_HKCU, path, "Tool", &type, &bytes));
+    EXPECT_TRUE(ReadBack(PLAT_HKCU, path, "Other", &type, &bytes));
+}
+
+TEST_F(Contract, DeleteSubkeyRemovesItAndOnlyIt)
+{
+    for (PlatHive hive : {PLAT_HKCU, PLAT_HKLM}) {
+        SetBytes(hive, KeyPath("Run-"), "Tool", PLAT_REG_SZ, Sz("C:\\tool.exe"));
+        SetBytes(hive, KeyPath("RunOnce-"), "Tool", PLAT_REG_SZ, Sz("C:\\tool.exe"));
+        PlatKey parent = nullptr;
+        ASSERT_EQ(PLAT_OK, PlatRegCreate(hive, CONTRACT_KEY, PLAT_KEY_ALL_ACCESS, &parent));
+        EXPECT_EQ(PLAT_OK, PlatRegDeleteSubkey(parent, "Run-")) << "hive " << hive;
+        EXPECT_NE(PLAT_OK, PlatRegDeleteSubkey(parent, "Run-")) << "hive " << hive;
+        EXPECT_NE(PLAT_OK, PlatRegDeleteSubkey(parent, "RunServices-")) << "hive " << hive;
+        EXPECT_EQ(PLAT_OK, PlatRegClose(parent));
+
+        PlatKey key = nullptr;
+        EXPECT_NE(PLAT_OK, PlatRegOpenRead(hive, KeyPath("Run-").c_str(), &key));
+        EXPECT_EQ(PLAT_OK, PlatRegOpenRead(hive, KeyPath("RunOnce-").c_str(), &key));
+        PlatRegClose(key);
+    }
+}
+
+// ---- folders and files -------------------------------------------------
+
+TEST_F(Contract, ShellFoldersResolveAndExist)
+{
+    for (int csidl : {PLAT_CSIDL_STARTUP, PLAT_CSIDL_COMMON_STARTUP, PLAT_CSIDL_PERSONAL,
+                      PLAT_CSIDL_COMMON_DOCUMENTS}) {
+        char path[PLAT_TEXT_SIZE];
+        memset(path, kPoison, sizeof path);
+        ASSERT_NE(0, PlatShellFolder(csidl, path)) << "CSIDL " << csidl;
+        ASSERT_NE(nullptr, memchr(path, 0, sizeof path)) << "unterminated, CSIDL " << csidl;
+        EXPECT_NE('\0', path[0]) << "CSIDL " << csidl;
+        EXPECT_TRUE(FixtureFolderExists(path)) << path;
+    }
+}
+
+TEST_F(Contract, CreateFolderOnlyWhereTheParentExists)
+{
+    std::string folder = FixtureScratch() + "\\DisabledCUStartItems";
+    EXPECT_NE(0, PlatCreateFolder(folder.c_str()));
+    EXPECT_TRUE(FixtureFolderExists(folder));
+    EXPECT_EQ(0, PlatCreateFolder(folder.c_str())) << "exists already";
+    std::string orphan = FixtureScratch() + "\\missing\\child";
+    EXPECT_EQ(0, PlatCreateFolder(orphan.c_str()));
+    EXPECT_FALSE(FixtureFolderExists(orphan));
+}
+
+TEST_F(Contract, FindListsEveryMatchOnce)
+{
+    std::string dir = FixtureScratch();
+    ASSERT_TRUE(FixtureMakeFile(dir + "\\Agent.lnk", "x"));
+    ASSERT_TRUE(FixtureMakeFile(dir + "\\b tool.lnk", "x"));
+    ASSERT_TRUE(FixtureMakeFile(dir + "\\notes.txt", "x"));
+    ASSERT_TRUE(FixtureMakeFolder(dir + "\\folder.lnk"));
+
+    std::string pattern = dir + "\\*.lnk";
+    std::set<std::string> seen;
+    char name[PLAT_TEXT_SIZE];
+    memset(name, kPoison, sizeof name);
+    PlatFind find = PlatFindFirst(pattern.c_str(), name);
+    ASSERT_NE(nullptr, find);
+    int found = 0;
+    do {
+        EXPECT_TRUE(seen.insert(name).second) << "listed twice: " << name;
+        ASSERT_LT(++found, 10);
+    } while (PlatFindNext(find, name));
+    PlatFindClose(find);
+    EXPECT_EQ((std::set<std::string>{"Agent.lnk", "b tool.lnk", "folder.lnk"}), seen);
+}
+
+TEST_F(Contract, FindInEmptyOrMissingFolderFindsNothing)
+{
+    char name[PLAT_TEXT_SIZE];
+    std::string empty = FixtureScratch() + "\\*.lnk";
+    EXPECT_EQ(nullptr, PlatFindFirst(empty.c_str(), name));
+    std::string missing = FixtureScratch() + "\\nowhere\\*.lnk";
+    EXPECT_EQ(nullptr, PlatFindFirst(missing.c_str(), name));
+}
+
+TEST_F(Contract, MoveNeverReplacesAnExistingFile)
+{
+    std::string dir = FixtureScratch();
+    ASSERT_TRUE(FixtureMakeFolder(dir + "\\DisabledAUStartItems"));
+    std::string from = dir + "\\Agent.lnk";
+    std::string to = dir + "\\DisabledAUStartItems\\Agent.lnk";
+    ASSERT_TRUE(FixtureMakeFile(from, "enabled copy"));
+    ASSERT_TRUE(FixtureMakeFile(to, "disabled copy"));
+
+    EXPECT_EQ(0, PlatMoveFile(from.c_str(), to.c_str()));
+    EXPECT_EQ("enabled copy", FixtureReadFile(from));
+    EXPECT_EQ("disabled copy", FixtureReadFile(to));
+
+    std::string free = dir + "\\DisabledAUStartItems\\Other.lnk";
+    EXPECT_NE(0, PlatMoveFile(from.c_str(), free.c_str()));
+    EXPECT_FALSE(FixtureFileExists(from));
+    EXPECT_EQ("enabled copy", FixtureReadFile(free));
+    EXPECT_EQ(0, PlatMoveFile(from.c_str(), (dir + "\\x.lnk").c_str())) << "source is gone";
+}
+
+TEST_F(Contract, MoveIntoMissingFolderFails)
+{
+    std::string from = FixtureScratch() + "\\Agent.lnk";
+    ASSERT_TRUE(FixtureMakeFile(from, "x"));
+    EXPECT_EQ(0, PlatMoveFile(from.c_str(), (FixtureScratch() + "\\none\\Agent.lnk").c_str()));
+    EXPECT_TRUE(FixtureFileExists(from));
+}
+
+TEST_F(Contract, DeleteFileOnce)
+{
+    std::string path = FixtureScratch() + "\\Agent.lnk";
+    ASSERT_TRUE(FixtureMakeFile(path, "x"));
+    EXPECT_NE(0, PlatDeleteFile(path.c_str()));
+    EXPECT_FALSE(FixtureFileExists(path));
+    EXPECT_EQ(0, PlatDeleteFile(path.c_str()));
+}
+
+TEST_F(Contract, CreatedFileReplacesOldContent)
+{
+    std::string path = FixtureScratch() + "\\report.html";
+    ASSERT_TRUE(FixtureMakeFile(path, std::string(5000, 'o')));
+    PlatFile file = PlatFileCreate(path.c_str());
+    ASSERT_NE(nullptr, file);
+    EXPECT_NE(0, PlatFileWrite(file, "<html>\n", 7));
+    EXPECT_NE(0, PlatFileWrite(file, "</html>", 7));
+    EXPECT_NE(0, PlatFileClose(file));
+    EXPECT_EQ("<html>\n</html>", FixtureReadFile(path));
+    EXPECT_EQ(nullptr, PlatFileCreate((FixtureScratch() + "\\none\\r.html").c_str()));
+}
+
+// ---- shortcuts ---------------------------------------------------------
+
+TEST_F(Contract, ShortcutResolvesToShortTargetCommentAndArguments)
+{
+    std::string folder = FixtureScratch() + "\\Program Files";
+    ASSERT_TRUE(FixtureMakeFolder(folder));
+    std::string target = folder + "\\agent.exe";
+    ASSERT_TRUE(FixtureMakeFile(target, "MZ"));
+    std::string link = FixtureScratch() + "\\Agent.lnk";
+    ASSERT_TRUE(FixtureMakeShortcut(link, target, "-min", "Starts the agent"));
+
+    char resolved[PLAT_TEXT_SIZE], comment[PLAT_TEXT_SIZE], arguments[PLAT_TEXT_SIZE];
+    memset(resolved, kPoison, sizeof resolved);
+    memset(comment, kPoison, sizeof comment);
+    memset(arguments, kPoison, sizeof arguments);
+    long status = PlatResolveShortcut(nullptr, link.c_str(), resolved, comment, arguments);
+    EXPECT_GE(status, 0);
+    std::string shortForm = FixtureShortPath(target);
+    EXPECT_EQ(shortForm, std::string(resolved));
+    EXPECT_EQ(std::string::npos, std::string(resolved).find(' ')) << resolved;
+    EXPECT_STREQ("Starts the agent", comment);
+    EXPECT_STREQ("-min", arguments);
+}
+
+TEST_F(Contract, BrokenShortcutsGiveNegativeStatusAndEmptyOutputs)
+{
+    std::string garbage = FixtureScratch() + "\\garbage.lnk";
+    std::string bytes;
+    for (int i = 0; i < 512; ++i)
+        bytes.push_back((char)(i * 37 + 11));
+    ASSERT_TRUE(FixtureMakeFile(garbage, bytes));
+    std::string empty = FixtureScratch() + "\\empty.lnk";
+    ASSERT_TRUE(FixtureMakeFile(empty, ""));
+    std::string missing = FixtureScratch() + "\\missing.lnk";
+
+    for (const std::string &link : {garbage, empty, missing}) {
+        char target[PLAT_TEXT_SIZE], comment[PLAT_TEXT_SIZE], arguments[PLAT_TEXT_SIZE];
+        memset(target, kPoison, sizeof target);
+        memset(comment, kPoison, sizeof comment);
+        memset(arguments, kPoison, sizeof arguments);
+        EXPECT_LT(PlatResolveShortcut(nullptr, link.c_str(), target, comment, arguments), 0)
+            << link;
+        EXPECT_STREQ("", target) << link;
+        EXPECT_STREQ("", comment) << link;
+        EXPECT_STREQ("", arguments) << link;
+    }
+}
+
+// ---- version information -----------------------------------------------
+
+TEST_F(Contract, VersionStringsOfTheProbe)
+{
+    std::string probe = FixtureVersionProbe();
+    uint32_t size = PlatVersionSize(probe.c_str());
+    ASSERT_GT(size, 0u) << probe;
+    std::string block(size, kPoison);
+    ASSERT_NE(0, PlatVersionRead(probe.c_str(), size, &block[0]));
+
+    const void *value = nullptr;
+    uint32_t length = 0;
+    ASSERT_NE(0, PlatVersionQuery(block.data(), "\\VarFileInfo\\Translation", &value, &length));
+    ASSERT_GE(length, 4u);
+    uint32_t translation;
+    memcpy(&translation, value, 4);
+    EXPECT_EQ(0x0409u, translation & 0xFFFF);
+    EXPECT_EQ(0x04B0u, translation >> 16);
+
+    ASSERT_NE(0, PlatVersionQuery(block.data(), "\\StringFileInfo\\040904B0\\FileDescription",
+                                  &value, &length));
+    EXPECT_STREQ("Orvane test probe", (const char *)value);
+    ASSERT_NE(0, PlatVersionQuery(block.data(), "\\StringFileInfo\\040904B0\\CompanyName",
+                                  &value, &length));
+    EXPECT_STREQ("Orvane Test Works", (const char *)value);
+    EXPECT_EQ(0, PlatVersionQuery(block.data(), "\\StringFileInfo\\040904B0\\NoSuchString",
+                                  &value, &length));
+    EXPECT_EQ(0, PlatVersionQuery(block.data(), "\\StringFileInfo\\040704E4\\CompanyName",
+                                  &value, &length));
+}
+
+TEST_F(Contract, NoVersionResourceGivesSizeZero)
+{
+    std::string plain = FixtureScratch() + "\\notes.txt";
+    ASSERT_TRUE(FixtureMakeFile(plain, "no resources here"));
+    EXPECT_EQ(0u, PlatVersionSize(plain.c_str()));
+    EXPECT_EQ(0u, PlatVersionSize((FixtureScratch() + "\\absent.exe").c_str()));
+    EXPECT_EQ(0u, PlatVersionSize(""));
+}
+
+// ---- environment and memory --------------------------------------------
+
+TEST_F(Contract, ExpansionThatFits)
+{
+    FixtureSetEnv("ORVANE_TOOLS", "C:\\Tools");
+    char out[PLAT_TEXT_SIZE];
+    memset(out, kPoison, sizeof out);
+    uint32_t needed = PlatExpandEnvironment("%ORVANE_TOOLS%\\agent.exe /s", out, sizeof out);
+    EXPECT_STREQ("C:\\Tools\\agent.exe /s", out);
+    EXPECT_EQ(strlen("C:\\Tools\\agent.exe /s") + 1, needed);
+
+    memset(out, kPoison, sizeof out);
+    PlatExpandEnvironment("%ORVANE_UNDEFINED_NAME%\\x.exe", out, sizeof out);
+    EXPECT_STREQ("%ORVANE_UNDEFINED_NAME%\\x.exe", out);
+}
+
+TEST_F(Contract, ExpansionThatDoesNotFitIsCutAndTerminated)
+{
+    std::string longValue = "C:\\" + std::string(300, 'v');
+    FixtureSetEnv("ORVANE_LONG", longValue.c_str());
+    char out[PLAT_TEXT_SIZE + 8];
+    memset(out, kPoison, sizeof out);
+    uint32_t needed = PlatExpandEnvironment("%ORVANE_LONG%\\agent.exe", out, PLAT_TEXT_SIZE);
+    std::string whole = longValue + "\\agent.exe";
+    EXPECT_EQ(whole.size() + 1, needed);
+    EXPECT_EQ(whole.substr(0, PLAT_TEXT_SIZE - 1), std::string(out));
+    for (size_t i = PLAT_TEXT_SIZE; i < sizeof out; ++i)
+        EXPECT_EQ(kPoison, out[i]) << "written past the field at " << i;
+}
+
+TEST_F(Contract, AllocationIsZeroFilled)
+{
+    const size_t size = 5001 * 2128;
+    unsigned char *block = (unsigned char *)PlatAllocZero(size);
+    ASSERT_NE(nullptr, block);
+    size_t nonzero = 0;
+    for (size_t i = 0; i < size; ++i)
+        nonzero += block[i] != 0;
+    EXPECT_EQ(0u, nonzero);
+    PlatFree(block);
+}

@@ -1,0 +1,148 @@
+// fixture_win32.cpp - contract fixture over the real Windows calls (Wine).
+#include "fixture.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <string>
+
+static void RemoveTree(const std::string &path)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string child = path + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileA(child.c_str());
+        } while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+std::string FixtureScratch()
+{
+    char temp[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof temp, temp);
+    std::string path(temp, length);
+    if (!path.empty() && path.back() == '\\')
+        path.pop_back();
+    return path + "\\orvane contract";
+}
+
+void FixtureBegin()
+{
+    FixtureDeleteKeyTree(PLAT_HKCU, CONTRACT_KEY);
+    FixtureDeleteKeyTree(PLAT_HKLM, CONTRACT_KEY);
+    RemoveTree(FixtureScratch());
+    CreateDirectoryA(FixtureScratch().c_str(), NULL);
+}
+
+void FixtureEnd()
+{
+    FixtureDeleteKeyTree(PLAT_HKCU, CONTRACT_KEY);
+    FixtureDeleteKeyTree(PLAT_HKLM, CONTRACT_KEY);
+    RemoveTree(FixtureScratch());
+}
+
+bool FixtureMakeFolder(const std::string &path)
+{
+    return CreateDirectoryA(path.c_str(), NULL) != 0;
+}
+
+bool FixtureMakeFile(const std::string &path, const std::string &bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+bool FixtureFileExists(const std::string &path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FixtureFolderExists(const std::string &path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string FixtureReadFile(const std::string &path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, NULL) && got > 0)
+        bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool FixtureMakeShortcut(const std::string &link, const std::string &target,
+                         const std::string &arguments, const std::string &comment)
+{
+    IShellLinkA *shellLink = NULL;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                (void **)&shellLink)))
+        return false;
+    shellLink->SetPath(target.c_str());
+    shellLink->SetArguments(arguments.c_str());
+    shellLink->SetDescription(comment.c_str());
+    IPersistFile *file = NULL;
+    HRESULT status = shellLink->QueryInterface(IID_IPersistFile, (void **)&file);
+    if (SUCCEEDED(status)) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
+        status = file->Save(wide, TRUE);
+        file->Release();
+    }
+    shellLink->Release();
+    return SUCCEEDED(status);
+}
+
+std::string FixtureShortPath(const std::string &path)
+{
+    char shortPath[MAX_PATH];
+    DWORD length = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
+    return length && length < sizeof shortPath ? std::string(shortPath) : std::string();
+}
+
+// orvane_probe.exe is built next to every test program.
+std::string FixtureVersionProbe()
+{
+    char self[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, self, sizeof self);
+    std::string path(self, length);
+    return path.substr(0, path.rfind('\\') + 1) + "orvane_probe.exe";
+}
+
+void FixtureSetEnv(const char *name, const char *value)
+{
+    SetEnvironmentVariableA(name, value);
+}
+
+void FixtureDeleteKeyTree(PlatHive hive, const char *path)
+{
+    RegDeleteTreeA(hive == PLAT_HKCU ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, path);
+    RegDeleteKeyA(hive == PLAT_HKCU ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, path);
+}

@@ -1,0 +1,1022 @@
+// memory_platform.cpp - the in-memory platform (see memory_platform.h).
+//
+// Keys, values, folders and files are kept in maps indexed by their
+// lower-cased path, so lookups ignore case as Windows does, while listings
+// follow creation order. Handles are small numbers looked up in tables, so a
+// handle used after its key was deleted or closed fails as on Windows.
+#include "memory_platform.h"
+
+#include "../../catalogue/text.h"
+
+#include <ctype.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+struct Value {
+    std::string name;
+    uint32_t type;
+    std::string bytes;
+};
+
+struct Key {
+    std::vector<Value> values;
+    bool denied = false;
+};
+
+struct Version {
+    bool readFails = false;
+    bool hasTranslation = true;
+    uint16_t lang = 0x0409;
+    uint16_t codePage = 0x04B0;
+    std::vector<std::pair<std::string, std::string>> strings;
+};
+
+struct Entry {
+    std::string path;
+    bool folder = false;
+    long order = 0;
+    std::string bytes;
+    bool isLink = false;
+    std::string target, shortTarget, comment, arguments;
+    bool hasVersion = false;
+    Version version;
+};
+
+struct OpenKey {
+    PlatHive hive;
+    std::string path;
+    bool writable;
+};
+
+struct Search {
+    std::vector<std::string> names;
+    size_t next;
+};
+
+struct Fault {
+    MemOp op;
+    int occurrence;
+    long code;
+};
+
+struct Hook {
+    MemOp op;
+    int occurrence;
+    std::function<void()> run;
+};
+
+struct State {
+    std::map<std::string, Key> keys[2];
+    std::map<std::string, Entry> entries;
+    std::map<int, std::string> shellFolders;
+    std::map<std::string, std::string> env;
+    std::map<uintptr_t, OpenKey> openKeys;
+    std::map<uintptr_t, Search> searches;
+    std::map<uintptr_t, std::string> files;
+    std::map<void *, size_t> blocks;
+    std::vector<Fault> faults;
+    std::vector<Hook> hooks;
+    std::vector<long> shownErrors;
+    int counts[MEM_OP_COUNT] = {};
+    bool writesDenied[2] = {false, false};
+    uintptr_t nextHandle = 0x100;
+    long nextOrder = 1;
+    long lastError = 0;
+};
+
+State &S()
+{
+    static State state;
+    return state;
+}
+
+std::string Lower(const std::string &text)
+{
+    std::string out = text;
+    for (char &c : out)
+        c = (char)tolower((unsigned char)c);
+    return out;
+}
+
+// Paths are compared without case and without a trailing backslash.
+std::string PathKey(const std::string &path)
+{
+    std::string key = Lower(path);
+    while (key.size() > 1 && key.back() == '\\')
+        key.pop_back();
+    return key;
+}
+
+std::string Parent(const std::string &path)
+{
+    size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string LastComponent(const std::string &path)
+{
+    size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool IsOp(const Fault &f, MemOp op, int n)
+{
+    return f.op == op && (f.occurrence == 0 || f.occurrence == n);
+}
+
+// Counts the call, runs its hooks and says whether it is to fail.
+bool Enter(MemOp op, long *failCode)
+{
+    State &s = S();
+    int n = ++s.counts[op];
+    std::vector<std::function<void()>> due;
+    for (const Hook &h : s.hooks)
+        if (h.op == op && (h.occurrence == 0 || h.occurrence == n))
+            due.push_back(h.run);
+    for (auto &run : due)
+        run();
+    for (const Fault &f : s.faults) {
+        if (IsOp(f, op, n)) {
+            *failCode = f.code;
+            s.lastError = f.code;
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- registry helpers ----
+
+Key *FindKey(PlatHive hive, const std::string &path)
+{
+    auto it = S().keys[hive].find(PathKey(path));
+    return it == S().keys[hive].end() ? nullptr : &it->second;
+}
+
+void CreateKeyChain(PlatHive hive, const std::string &path)
+{
+    std::string part;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t slash = path.find('\\', start);
+        if (slash == std::string::npos)
+            slash = path.size();
+        part = path.substr(0, slash);
+        if (!part.empty())
+            S().keys[hive][PathKey(part)];
+        start = slash + 1;
+    }
+}
+
+bool HasSubkeys(PlatHive hive, const std::string &path)
+{
+    std::string prefix = PathKey(path) + "\\";
+    auto it = S().keys[hive].lower_bound(prefix);
+    return it != S().keys[hive].end() && it->first.compare(0, prefix.size(), prefix) == 0;
+}
+
+Value *FindValue(Key *key, const char *name)
+{
+    std::string wanted = Lower(name ? name : "");
+    for (Value &v : key->values)
+        if (Lower(v.name) == wanted)
+            return &v;
+    return nullptr;
+}
+
+OpenKey *Handle(PlatKey key)
+{
+    auto it = S().openKeys.find((uintptr_t)key);
+    return it == S().openKeys.end() ? nullptr : &it->second;
+}
+
+// The key behind an open handle, or null with the Windows error.
+Key *Resolve(PlatKey key, long *error)
+{
+    OpenKey *open = Handle(key);
+    if (!open) {
+        *error = PLAT_ERROR_INVALID_HANDLE;
+        return nullptr;
+    }
+    Key *k = FindKey(open->hive, open->path);
+    if (!k)
+        *error = PLAT_ERROR_KEY_DELETED;
+    return k;
+}
+
+PlatKey NewKeyHandle(PlatHive hive, const std::string &path, bool writable)
+{
+    uintptr_t id = S().nextHandle++;
+    S().openKeys[id] = OpenKey{hive, path, writable};
+    return (PlatKey)id;
+}
+
+// ---- file helpers ----
+
+Entry *FindEntry(const std::string &path)
+{
+    auto it = S().entries.find(PathKey(path));
+    return it == S().entries.end() ? nullptr : &it->second;
+}
+
+bool FolderExists(const std::string &path)
+{
+    Entry *e = FindEntry(path);
+    return e && e->folder;
+}
+
+Entry &NewEntry(const std::string &path, bool folder)
+{
+    Entry &e = S().entries[PathKey(path)];
+    e = Entry();
+    e.path = path;
+    e.folder = folder;
+    e.order = S().nextOrder++;
+    return e;
+}
+
+void MakeFolders(const std::string &path)
+{
+    if (path.empty() || FolderExists(path))
+        return;
+    MakeFolders(Parent(path));
+    NewEntry(path, true);
+}
+
+// Wildcard match of one name against a pattern with * and ?, ignoring case.
+bool Matches(const char *pattern, const char *name)
+{
+    if (*pattern == '\0')
+        return *name == '\0';
+    if (*pattern == '*')
+        return Matches(pattern + 1, name) || (*name && Matches(pattern, name + 1));
+    if (*name == '\0')
+        return false;
+    if (*pattern == '?' || tolower((unsigned char)*pattern) == tolower((unsigned char)*name))
+        return Matches(pattern + 1, name + 1);
+    return false;
+}
+
+std::vector<const Entry *> Children(const std::string &folder)
+{
+    std::vector<const Entry *> out;
+    std::string parent = PathKey(folder);
+    for (const auto &item : S().entries)
+        if (PathKey(Parent(item.second.path)) == parent)
+            out.push_back(&item.second);
+    std::sort(out.begin(), out.end(),
+              [](const Entry *a, const Entry *b) { return a->order < b->order; });
+    return out;
+}
+
+// The serialised version block: a marker, the translation, then the strings
+// as zero-terminated sub-block name and text pairs.
+const char kVersionMarker[4] = {'M', 'E', 'M', 'V'};
+
+std::string VersionBlock(const Version &v)
+{
+    std::string block(kVersionMarker, 4);
+    uint32_t translation = (uint32_t)v.lang | ((uint32_t)v.codePage << 16);
+    block.append((const char *)&translation, 4);
+    block.push_back(v.hasTranslation ? 1 : 0);
+    for (const auto &s : v.strings) {
+        block.append(s.first);
+        block.push_back('\0');
+        block.append(s.second);
+        block.push_back('\0');
+    }
+    block.push_back('\0');
+    return block;
+}
+
+Entry &FileEntry(const char *path)
+{
+    Entry *e = FindEntry(path);
+    if (!e) {
+        MakeFolders(Parent(path));
+        e = &NewEntry(path, false);
+    }
+    return *e;
+}
+
+} // namespace
+
+const char *MemOpName(MemOp op)
+{
+    static const char *const names[MEM_OP_COUNT] = {
+        "RegOpenRead",    "RegCreate",      "RegEnumValue",     "RegQueryValue",
+        "RegSetValue",    "RegDeleteValue", "RegDeleteSubkey",  "RegClose",
+        "ShellFolder",    "CreateFolder",   "FindFirst",        "FindNext",
+        "MoveFile",       "DeleteFile",     "FileCreate",       "FileWrite",
+        "FileClose",      "ResolveShortcut", "VersionSize",     "VersionRead",
+        "VersionQuery",   "ExpandEnvironment", "Alloc",         "ShowLastError"};
+    return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
+}
+
+void MemReset()
+{
+    // Blocks the logic still holds survive a reset, so it can free them later.
+    std::map<void *, size_t> blocks;
+    blocks.swap(S().blocks);
+    S() = State();
+    S().blocks.swap(blocks);
+    MemCreateKey(PLAT_HKCU, "Software\\Microsoft\\Windows\\CurrentVersion");
+    MemCreateKey(PLAT_HKLM, "Software\\Microsoft\\Windows\\CurrentVersion");
+    MemAddFolder("C:\\WINDOWS");
+    MemSetShellFolder(PLAT_CSIDL_STARTUP, MEM_STARTUP_FOLDER);
+    MemSetShellFolder(PLAT_CSIDL_COMMON_STARTUP, MEM_COMMON_STARTUP_FOLDER);
+    MemSetShellFolder(PLAT_CSIDL_PERSONAL, MEM_PERSONAL_FOLDER);
+    MemSetShellFolder(PLAT_CSIDL_COMMON_DOCUMENTS, MEM_COMMON_DOCUMENTS_FOLDER);
+    MemSetEnv("windir", "C:\\WINDOWS");
+}
+
+// ---- seeding and inspection ----
+
+void MemCreateKey(PlatHive hive, const char *path)
+{
+    CreateKeyChain(hive, path);
+}
+
+bool MemKeyExists(PlatHive hive, const char *path)
+{
+    return FindKey(hive, path) != nullptr;
+}
+
+void MemSetValue(PlatHive hive, const char *path, const char *name, uint32_t type,
+                 const std::string &bytes)
+{
+    CreateKeyChain(hive, path);
+    Key *key = FindKey(hive, path);
+    Value *v = FindValue(key, name);
+    if (v) {
+        v->type = type;
+        v->bytes = bytes;
+    } else {
+        key->values.push_back(Value{name ? name : "", type, bytes});
+    }
+}
+
+void MemSetString(PlatHive hive, const char *path, const char *name, const char *text,
+                  uint32_t type)
+{
+    MemSetValue(hive, path, name, type, std::string(text, strlen(text) + 1));
+}
+
+bool MemGetValue(PlatHive hive, const char *path, const char *name, uint32_t *type,
+                 std::string *bytes)
+{
+    Key *key = FindKey(hive, path);
+    Value *v = key ? FindValue(key, name) : nullptr;
+    if (!v)
+        return false;
+    if (type)
+        *type = v->type;
+    if (bytes)
+        *bytes = v->bytes;
+    return true;
+}
+
+bool MemValueExists(PlatHive hive, const char *path, const char *name)
+{
+    return MemGetValue(hive, path, name, nullptr, nullptr);
+}
+
+std::vector<std::string> MemValueNames(PlatHive hive, const char *path)
+{
+    std::vector<std::string> names;
+    if (Key *key = FindKey(hive, path))
+        for (const Value &v : key->values)
+            names.push_back(v.name);
+    return names;
+}
+
+void MemDenyWrites(PlatHive hive, bool deny)
+{
+    S().writesDenied[hive] = deny;
+}
+
+void MemDenyKey(PlatHive hive, const char *path)
+{
+    CreateKeyChain(hive, path);
+    FindKey(hive, path)->denied = true;
+}
+
+void MemSetShellFolder(int csidl, const char *path)
+{
+    if (path)
+        S().shellFolders[csidl] = path;
+    else
+        S().shellFolders.erase(csidl);
+}
+
+void MemAddFolder(const char *path)
+{
+    MakeFolders(path);
+}
+
+void MemAddFile(const char *path, const std::string &bytes)
+{
+    MakeFolders(Parent(path));
+    NewEntry(path, false).bytes = bytes;
+}
+
+void MemAddLink(const char *path, const char *target, const char *arguments,
+                const char *comment, const char *shortTarget)
+{
+    MakeFolders(Parent(path));
+    Entry &e = NewEntry(path, false);
+    e.bytes = "L\0\0\0 shell link";
+    e.isLink = true;
+    e.target = target ? target : "";
+    e.arguments = arguments ? arguments : "";
+    e.comment = comment ? comment : "";
+    e.shortTarget = shortTarget ? shortTarget : "";
+}
+
+void MemSetVersion(const char *path, const char *description, const char *company,
+                   uint16_t lang, uint16_t codePage)
+{
+    Entry &e = FileEntry(path);
+    e.hasVersion = true;
+    e.version = Version();
+    e.version.lang = lang;
+    e.version.codePage = codePage;
+    char prefix[64];
+    TextFormat(prefix, sizeof prefix, "\\StringFileInfo\\%04X%04X\\", lang, codePage);
+    if (description)
+        e.version.strings.push_back({std::string(prefix) + "FileDescription", description});
+    if (company)
+        e.version.strings.push_back({std::string(prefix) + "CompanyName", company});
+}
+
+void MemSetVersionReadFails(const char *path, bool fails)
+{
+    Entry &e = FileEntry(path);
+    e.hasVersion = true;
+    e.version.readFails = fails;
+}
+
+void MemSetVersionTranslation(const char *path, bool present)
+{
+    Entry &e = FileEntry(path);
+    e.hasVersion = true;
+    e.version.hasTranslation = present;
+}
+
+void MemSetVersionString(const char *path, const char *subBlock, const char *text)
+{
+    Entry &e = FileEntry(path);
+    e.hasVersion = true;
+    e.version.strings.push_back({subBlock, text});
+}
+
+bool MemFileExists(const char *path)
+{
+    Entry *e = FindEntry(path);
+    return e && !e->folder;
+}
+
+bool MemFolderExists(const char *path)
+{
+    return FolderExists(path);
+}
+
+std::string MemFileBytes(const char *path)
+{
+    Entry *e = FindEntry(path);
+    return e ? e->bytes : std::string();
+}
+
+std::vector<std::string> MemListFolder(const char *path)
+{
+    std::vector<std::string> names;
+    for (const Entry *e : Children(path))
+        names.push_back(LastComponent(e->path));
+    return names;
+}
+
+void MemSetEnv(const char *name, const char *value)
+{
+    S().env[Lower(name)] = value;
+}
+
+void MemFailCall(MemOp op, int occurrence, long code)
+{
+    S().faults.push_back(Fault{op, occurrence, code});
+}
+
+void MemSetHook(MemOp op, int occurrence, std::function<void()> hook)
+{
+    S().hooks.push_back(Hook{op, occurrence, std::move(hook)});
+}
+
+void MemClearFaults()
+{
+    S().faults.clear();
+    S().hooks.clear();
+}
+
+int MemCallCount(MemOp op)
+{
+    return S().counts[op];
+}
+
+void MemResetCounts()
+{
+    for (int &c : S().counts)
+        c = 0;
+}
+
+int MemStorageCallCount()
+{
+    int total = 0;
+    for (int op = 0; op < MEM_OP_COUNT; ++op)
+        if (op != MEM_EXPAND_ENVIRONMENT && op != MEM_ALLOC && op != MEM_SHOW_LAST_ERROR)
+            total += S().counts[op];
+    return total;
+}
+
+int MemOpenKeys()
+{
+    return (int)S().openKeys.size();
+}
+
+int MemOpenSearches()
+{
+    return (int)S().searches.size();
+}
+
+int MemOpenFiles()
+{
+    return (int)S().files.size();
+}
+
+int MemLiveBlocks()
+{
+    return (int)S().blocks.size();
+}
+
+const std::vector<long> &MemShownErrors()
+{
+    return S().shownErrors;
+}
+
+// ---- the platform interface ----
+
+long PlatRegOpenRead(PlatHive hive, const char *path, PlatKey *key)
+{
+    long fail;
+    *key = nullptr;
+    if (Enter(MEM_REG_OPEN_READ, &fail))
+        return fail;
+    Key *k = FindKey(hive, path ? path : "");
+    if (!k)
+        return PLAT_ERROR_FILE_NOT_FOUND;
+    if (k->denied)
+        return PLAT_ERROR_ACCESS_DENIED;
+    *key = NewKeyHandle(hive, path, false);
+    return PLAT_OK;
+}
+
+long PlatRegCreate(PlatHive hive, const char *path, PlatKeyAccess, PlatKey *key)
+{
+    long fail;
+    *key = nullptr;
+    if (Enter(MEM_REG_CREATE, &fail))
+        return fail;
+    if (S().writesDenied[hive])
+        return PLAT_ERROR_ACCESS_DENIED;
+    Key *k = FindKey(hive, path ? path : "");
+    if (k && k->denied)
+        return PLAT_ERROR_ACCESS_DENIED;
+    CreateKeyChain(hive, path ? path : "");
+    *key = NewKeyHandle(hive, path, true);
+    return PLAT_OK;
+}
+
+long PlatRegEnumValue(PlatKey key, uint32_t index, char *name, uint32_t nameSize,
+                      uint32_t *type, void *data, uint32_t *dataSize)
+{
+    long fail;
+    if (nameSize > 0)
+        name[0] = '\0';
+    if (Enter(MEM_REG_ENUM_VALUE, &fail))
+        return fail;
+    Key *k = Resolve(key, &fail);
+    if (!k)
+        return fail;
+    if (index >= k->values.size())
+        return PLAT_ERROR_NO_MORE_ITEMS;
+    const Value &v = k->values[index];
+    bool nameFits = v.name.size() < nameSize;
+    TextCopy(name, nameSize, v.name.c_str());
+    if (type)
+        *type = v.type;
+    bool dataFits = true;
+    if (data) {
+        uint32_t room = *dataSize;
+        dataFits = v.bytes.size() <= room;
+        memset(data, 0, room);
+        if (dataFits)
+            memcpy(data, v.bytes.data(), v.bytes.size());
+        *dataSize = (uint32_t)v.bytes.size();
+    }
+    return nameFits && dataFits ? PLAT_OK : PLAT_ERROR_MORE_DATA;
+}
+
+long PlatRegQueryValue(PlatKey key, const char *name, uint32_t *type, void *data,
+                       uint32_t *dataSize)
+{
+    long fail;
+    if (Enter(MEM_REG_QUERY_VALUE, &fail))
+        return fail;
+    Key *k = Resolve(key, &fail);
+    if (!k)
+        return fail;
+    Value *v = FindValue(k, name);
+    if (!v)
+        return PLAT_ERROR_FILE_NOT_FOUND;
+    if (type)
+        *type = v->type;
+    uint32_t room = data ? *dataSize : 0;
+    *dataSize = (uint32_t)v->bytes.size();
+    if (!data)
+        return PLAT_OK;
+    if (v->bytes.size() > room)
+        return PLAT_ERROR_MORE_DATA;
+    memcpy(data, v->bytes.data(), v->bytes.size());
+    return PLAT_OK;
+}
+
+long PlatRegSetValue(PlatKey key, const char *name, uint32_t type, const void *data,
+                     uint32_t size)
+{
+    long fail;
+    if (Enter(MEM_REG_SET_VALUE, &fail))
+        return fail;
+    Key *k = Resolve(key, &fail);
+    if (!k)
+        return fail;
+    if (!Handle(key)->writable)
+        return PLAT_ERROR_ACCESS_DENIED;
+    std::string bytes((const char *)data, size);
+    if (Value *v = FindValue(k, name)) {
+        v->type = type;
+        v->bytes = bytes;
+    } else {
+        k->values.push_back(Value{name ? name : "", type, bytes});
+    }
+    return PLAT_OK;
+}
+
+long PlatRegDeleteValue(PlatKey key, const char *name)
+{
+    long fail;
+    if (Enter(MEM_REG_DELETE_VALUE, &fail))
+        return fail;
+    Key *k = Resolve(key, &fail);
+    if (!k)
+        return fail;
+    if (!Handle(key)->writable)
+        return PLAT_ERROR_ACCESS_DENIED;
+    Value *v = FindValue(k, name);
+    if (!v)
+        return PLAT_ERROR_FILE_NOT_FOUND;
+    k->values.erase(k->values.begin() + (v - k->values.data()));
+    return PLAT_OK;
+}
+
+long PlatRegDeleteSubkey(PlatKey key, const char *subkey)
+{
+    long fail;
+    if (Enter(MEM_REG_DELETE_SUBKEY, &fail))
+        return fail;
+    Key *k = Resolve(key, &fail);
+    if (!k)
+        return fail;
+    OpenKey *open = Handle(key);
+    std::string path = open->path + "\\" + subkey;
+    if (!FindKey(open->hive, path))
+        return PLAT_ERROR_FILE_NOT_FOUND;
+    if (HasSubkeys(open->hive, path) || FindKey(open->hive, path)->denied)
+        return PLAT_ERROR_ACCESS_DENIED;
+    S().keys[open->hive].erase(PathKey(path));
+    return PLAT_OK;
+}
+
+long PlatRegClose(PlatKey key)
+{
+    long fail;
+    bool failed = Enter(MEM_REG_CLOSE, &fail);
+    if (!Handle(key))
+        return PLAT_ERROR_INVALID_HANDLE;
+    // A failing close still releases the handle, as RegCloseKey does.
+    S().openKeys.erase((uintptr_t)key);
+    return failed ? fail : (long)PLAT_OK;
+}
+
+int PlatShellFolder(int csidl, char *path)
+{
+    long fail;
+    path[0] = '\0';
+    if (Enter(MEM_SHELL_FOLDER, &fail))
+        return 0;
+    auto it = S().shellFolders.find(csidl);
+    if (it == S().shellFolders.end()) {
+        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
+    MakeFolders(it->second);
+    TextCopy(path, PLAT_TEXT_SIZE, it->second.c_str());
+    return 1;
+}
+
+int PlatCreateFolder(const char *path)
+{
+    long fail;
+    if (Enter(MEM_CREATE_FOLDER, &fail))
+        return 0;
+    if (FindEntry(path)) {
+        S().lastError = PLAT_ERROR_ALREADY_EXISTS;
+        return 0;
+    }
+    if (!FolderExists(Parent(path))) {
+        S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
+        return 0;
+    }
+    NewEntry(path, true);
+    return 1;
+}
+
+PlatFind PlatFindFirst(const char *pattern, char *name)
+{
+    long fail;
+    name[0] = '\0';
+    if (Enter(MEM_FIND_FIRST, &fail))
+        return nullptr;
+    std::string folder = Parent(pattern);
+    std::string mask = LastComponent(pattern);
+    Search search{{}, 0};
+    if (FolderExists(folder))
+        for (const Entry *e : Children(folder))
+            if (Matches(mask.c_str(), LastComponent(e->path).c_str()))
+                search.names.push_back(LastComponent(e->path));
+    if (search.names.empty()) {
+        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    TextCopy(name, PLAT_TEXT_SIZE, search.names[0].c_str());
+    search.next = 1;
+    uintptr_t id = S().nextHandle++;
+    S().searches[id] = search;
+    return (PlatFind)id;
+}
+
+int PlatFindNext(PlatFind find, char *name)
+{
+    long fail;
+    name[0] = '\0';
+    if (Enter(MEM_FIND_NEXT, &fail))
+        return 0;
+    auto it = S().searches.find((uintptr_t)find);
+    if (it == S().searches.end() || it->second.next >= it->second.names.size())
+        return 0;
+    TextCopy(name, PLAT_TEXT_SIZE, it->second.names[it->second.next++].c_str());
+    return 1;
+}
+
+void PlatFindClose(PlatFind find)
+{
+    S().searches.erase((uintptr_t)find);
+}
+
+int PlatMoveFile(const char *from, const char *to)
+{
+    long fail;
+    if (Enter(MEM_MOVE_FILE, &fail))
+        return 0;
+    Entry *source = FindEntry(from);
+    if (!source) {
+        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
+    if (FindEntry(to)) {
+        S().lastError = PLAT_ERROR_ALREADY_EXISTS;
+        return 0;
+    }
+    if (!FolderExists(Parent(to))) {
+        S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
+        return 0;
+    }
+    Entry moved = *source;
+    S().entries.erase(PathKey(from));
+    moved.path = to;
+    moved.order = S().nextOrder++;
+    S().entries[PathKey(to)] = moved;
+    return 1;
+}
+
+int PlatDeleteFile(const char *path)
+{
+    long fail;
+    if (Enter(MEM_DELETE_FILE, &fail))
+        return 0;
+    Entry *e = FindEntry(path);
+    if (!e || e->folder) {
+        S().lastError = e ? PLAT_ERROR_ACCESS_DENIED : PLAT_ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
+    S().entries.erase(PathKey(path));
+    return 1;
+}
+
+PlatFile PlatFileCreate(const char *path)
+{
+    long fail;
+    if (Enter(MEM_FILE_CREATE, &fail))
+        return nullptr;
+    Entry *e = FindEntry(path);
+    if (e && e->folder) {
+        S().lastError = PLAT_ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    if (!FolderExists(Parent(path))) {
+        S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
+        return nullptr;
+    }
+    if (!e)
+        NewEntry(path, false);
+    else
+        e->bytes.clear();
+    uintptr_t id = S().nextHandle++;
+    S().files[id] = path;
+    return (PlatFile)id;
+}
+
+int PlatFileWrite(PlatFile file, const void *data, uint32_t size)
+{
+    long fail;
+    if (Enter(MEM_FILE_WRITE, &fail))
+        return 0;
+    auto it = S().files.find((uintptr_t)file);
+    Entry *e = it == S().files.end() ? nullptr : FindEntry(it->second);
+    if (!e) {
+        S().lastError = PLAT_ERROR_INVALID_HANDLE;
+        return 0;
+    }
+    e->bytes.append((const char *)data, size);
+    return 1;
+}
+
+int PlatFileClose(PlatFile file)
+{
+    long fail;
+    bool failed = Enter(MEM_FILE_CLOSE, &fail);
+    if (!S().files.erase((uintptr_t)file))
+        return 0;
+    return failed ? 0 : 1;
+}
+
+int32_t PlatResolveShortcut(void *, const char *linkPath, char *target, char *comment,
+                            char *arguments)
+{
+    long fail;
+    target[0] = comment[0] = arguments[0] = '\0';
+    if (Enter(MEM_RESOLVE_SHORTCUT, &fail))
+        return (int32_t)fail;
+    Entry *e = FindEntry(linkPath);
+    if (!e)
+        return (int32_t)0x80070002; // the file is not there
+    if (!e->isLink)
+        return PLAT_E_FAIL;
+    const std::string &path = e->shortTarget.empty() ? e->target : e->shortTarget;
+    TextCopy(target, PLAT_TEXT_SIZE, path.c_str());
+    TextCopy(comment, PLAT_TEXT_SIZE, e->comment.c_str());
+    TextCopy(arguments, PLAT_TEXT_SIZE, e->arguments.c_str());
+    return PLAT_OK;
+}
+
+uint32_t PlatVersionSize(const char *path)
+{
+    long fail;
+    if (Enter(MEM_VERSION_SIZE, &fail))
+        return 0;
+    Entry *e = path && path[0] ? FindEntry(path) : nullptr;
+    if (!e || !e->hasVersion) {
+        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
+    return (uint32_t)VersionBlock(e->version).size();
+}
+
+int PlatVersionRead(const char *path, uint32_t size, void *block)
+{
+    long fail;
+    if (Enter(MEM_VERSION_READ, &fail))
+        return 0;
+    Entry *e = FindEntry(path);
+    if (!e || !e->hasVersion || e->version.readFails) {
+        S().lastError = PLAT_ERROR_ACCESS_DENIED;
+        return 0;
+    }
+    std::string bytes = VersionBlock(e->version);
+    if (bytes.size() > size) {
+        S().lastError = PLAT_ERROR_MORE_DATA;
+        return 0;
+    }
+    memcpy(block, bytes.data(), bytes.size());
+    return 1;
+}
+
+int PlatVersionQuery(const void *block, const char *subBlock, const void **value,
+                     uint32_t *length)
+{
+    long fail;
+    *value = nullptr;
+    *length = 0;
+    if (Enter(MEM_VERSION_QUERY, &fail))
+        return 0;
+    const char *p = (const char *)block;
+    if (memcmp(p, kVersionMarker, 4) != 0)
+        return 0;
+    if (TextCompareNoCase(subBlock, "\\VarFileInfo\\Translation") == 0) {
+        if (!p[8])
+            return 0;
+        *value = p + 4;
+        *length = 4;
+        return 1;
+    }
+    for (p += 9; *p; ) {
+        const char *name = p;
+        const char *text = name + strlen(name) + 1;
+        if (TextCompareNoCase(name, subBlock) == 0) {
+            *value = text;
+            *length = (uint32_t)strlen(text) + 1;
+            return 1;
+        }
+        p = text + strlen(text) + 1;
+    }
+    return 0;
+}
+
+uint32_t PlatExpandEnvironment(const char *source, char *dest, uint32_t destSize)
+{
+    long fail;
+    if (Enter(MEM_EXPAND_ENVIRONMENT, &fail)) {
+        TextCopy(dest, destSize, source);
+        return 0;
+    }
+    std::string out;
+    const char *p = source;
+    while (*p) {
+        const char *close = *p == '%' ? strchr(p + 1, '%') : nullptr;
+        if (!close) {
+            out.push_back(*p++);
+            continue;
+        }
+        auto it = S().env.find(Lower(std::string(p + 1, close)));
+        if (close > p + 1 && it != S().env.end()) {
+            out += it->second;
+            p = close + 1;
+        } else {
+            // An unknown name stays as written; its closing % may open the next.
+            out.append(p, close);
+            p = close;
+        }
+    }
+    TextCopy(dest, destSize, out.c_str());
+    return (uint32_t)out.size() + 1;
+}
+
+void *PlatAllocZero(size_t size)
+{
+    long fail;
+    if (Enter(MEM_ALLOC, &fail))
+        return nullptr;
+    void *block = calloc(1, size ? size : 1);
+    if (block)
+        S().blocks[block] = size;
+    return block;
+}
+
+void PlatFree(void *block)
+{
+    if (!block)
+        return;
+    // Freeing a block twice, or one that is not ours, is a fault of the logic.
+    if (!S().blocks.erase(block))
+        abort();
+    free(block);
+}
+
+void PlatShowLastError(void *)
+{
+    long fail;
+    Enter(MEM_SHOW_LAST_ERROR, &fail);
+    S().shownErrors.push_back(S().lastError);
+}

@@ -1,0 +1,129 @@
+// memory_platform.h - an in-memory stand-in for the platform interface.
+//
+// Linking memory_platform.cpp instead of platform_win32.cpp gives the logic
+// a registry, shell folders, files, shortcuts, version resources and an
+// environment that live in this process. Tests seed and inspect it through
+// the Mem* calls below, make any single platform call fail (by operation and
+// by occurrence), and run a hook right before a given call, for example to
+// change storage between a scan's counting and loading passes.
+//
+// The contract suite (tests/contract) runs the same checks against this
+// stand-in and against Windows, so what the logic is tested on here behaves
+// as the real system does where the logic relies on it.
+#pragma once
+
+#include "../../catalogue/platform.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Every operation of platform.h, for fault injection and call counting.
+enum MemOp {
+    MEM_REG_OPEN_READ,
+    MEM_REG_CREATE,
+    MEM_REG_ENUM_VALUE,
+    MEM_REG_QUERY_VALUE,
+    MEM_REG_SET_VALUE,
+    MEM_REG_DELETE_VALUE,
+    MEM_REG_DELETE_SUBKEY,
+    MEM_REG_CLOSE,
+    MEM_SHELL_FOLDER,
+    MEM_CREATE_FOLDER,
+    MEM_FIND_FIRST,
+    MEM_FIND_NEXT,
+    MEM_MOVE_FILE,
+    MEM_DELETE_FILE,
+    MEM_FILE_CREATE,
+    MEM_FILE_WRITE,
+    MEM_FILE_CLOSE,
+    MEM_RESOLVE_SHORTCUT,
+    MEM_VERSION_SIZE,
+    MEM_VERSION_READ,
+    MEM_VERSION_QUERY,
+    MEM_EXPAND_ENVIRONMENT,
+    MEM_ALLOC,
+    MEM_SHOW_LAST_ERROR,
+    MEM_OP_COUNT
+};
+
+const char *MemOpName(MemOp op);
+
+// Default shell folders after MemReset.
+#define MEM_STARTUP_FOLDER "C:\\Users\\tester\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"
+#define MEM_COMMON_STARTUP_FOLDER "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"
+#define MEM_PERSONAL_FOLDER "C:\\Users\\tester\\Documents"
+#define MEM_COMMON_DOCUMENTS_FOLDER "C:\\Users\\Public\\Documents"
+
+// Forgets all storage, faults, hooks and counts. Afterwards drive C:, the
+// key Software\Microsoft\Windows\CurrentVersion of both hives and an
+// environment with windir=C:\WINDOWS exist; the four shell folders resolve
+// to the paths above but are created only when first resolved.
+void MemReset();
+
+// ---- Registry ----
+void MemCreateKey(PlatHive hive, const char *path);
+bool MemKeyExists(PlatHive hive, const char *path);
+void MemSetValue(PlatHive hive, const char *path, const char *name, uint32_t type,
+                 const std::string &bytes);
+// A REG_SZ (or other string type) value: the text and its terminator.
+void MemSetString(PlatHive hive, const char *path, const char *name, const char *text,
+                  uint32_t type = PLAT_REG_SZ);
+bool MemGetValue(PlatHive hive, const char *path, const char *name, uint32_t *type,
+                 std::string *bytes);
+bool MemValueExists(PlatHive hive, const char *path, const char *name);
+std::vector<std::string> MemValueNames(PlatHive hive, const char *path);
+// Opening, creating and changing keys of the hive fails with access denied.
+void MemDenyWrites(PlatHive hive, bool deny);
+// Every open or create of this key fails with access denied.
+void MemDenyKey(PlatHive hive, const char *path);
+
+// ---- Folders and files ----
+// Where a shell folder resolves to; a null path makes it unresolvable.
+void MemSetShellFolder(int csidl, const char *path);
+// Creates the folder and every missing parent.
+void MemAddFolder(const char *path);
+// Creates a plain file (parents created) with the given bytes.
+void MemAddFile(const char *path, const std::string &bytes = std::string());
+// Creates a shell link file. shortTarget is what resolving reports as the
+// target's short form; empty means the target as given.
+void MemAddLink(const char *path, const char *target, const char *arguments,
+                const char *comment, const char *shortTarget = "");
+// Gives a file (created when missing) a version resource with a translation
+// entry and the two strings; lang 0x0409, code page 0x04B0 by default.
+void MemSetVersion(const char *path, const char *description, const char *company,
+                   uint16_t lang = 0x0409, uint16_t codePage = 0x04B0);
+// Fine control: a version resource whose reading fails, one without a
+// translation entry, or one with further strings.
+void MemSetVersionReadFails(const char *path, bool fails);
+void MemSetVersionTranslation(const char *path, bool present);
+void MemSetVersionString(const char *path, const char *subBlock, const char *text);
+bool MemFileExists(const char *path);
+bool MemFolderExists(const char *path);
+std::string MemFileBytes(const char *path);
+// Names in the folder, files and subfolders, in creation order.
+std::vector<std::string> MemListFolder(const char *path);
+// Paths are resolved without regard to case, as on Windows.
+
+// ---- Environment ----
+void MemSetEnv(const char *name, const char *value);
+
+// ---- Faults, hooks, counts ----
+// Makes call number occurrence (counted from 1 since the last reset; 0 for
+// every call) of op fail with code: registry calls return it, the others
+// return their failure value and leave it as the last error.
+void MemFailCall(MemOp op, int occurrence, long code = PLAT_ERROR_ACCESS_DENIED);
+// Runs hook right before call number occurrence (0: every call) of op.
+void MemSetHook(MemOp op, int occurrence, std::function<void()> hook);
+void MemClearFaults();
+int MemCallCount(MemOp op);
+void MemResetCounts();
+// Calls that touch storage (everything but memory, expansion and errors).
+int MemStorageCallCount();
+// Keys and searches opened and not closed, blocks allocated and not freed.
+int MemOpenKeys();
+int MemOpenSearches();
+int MemOpenFiles();
+int MemLiveBlocks();
+// The last error codes that PlatShowLastError showed, in order.
+const std::vector<long> &MemShownErrors();

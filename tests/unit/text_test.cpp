@@ -1,0 +1,102 @@
+// text_test.cpp - the bounded text helpers never write past a field.
+#include "../../catalogue/text.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <string>
+
+namespace {
+
+const char kPoison = (char)0xCC;
+
+// A field with poisoned guard bytes after it, to catch any overrun.
+struct Field {
+    char bytes[TEXT_FIELD_SIZE + 16];
+    Field() { memset(bytes, kPoison, sizeof bytes); }
+    bool GuardIntact() const
+    {
+        for (size_t i = TEXT_FIELD_SIZE; i < sizeof bytes; ++i)
+            if (bytes[i] != kPoison)
+                return false;
+        return true;
+    }
+};
+
+} // namespace
+
+TEST(Text, CopyCutsAtTheFieldAndTerminates)
+{
+    const struct {
+        size_t length;
+        bool fits;
+    } cases[] = {{0, true}, {258, true}, {259, true}, {260, false}, {261, false}, {4000, false}};
+    for (const auto &c : cases) {
+        Field field;
+        std::string source(c.length, 'a');
+        EXPECT_EQ(c.fits ? 1 : 0, TextCopy(field.bytes, TEXT_FIELD_SIZE, source.c_str()))
+            << c.length;
+        EXPECT_EQ(std::min<size_t>(c.length, 259), strlen(field.bytes)) << c.length;
+        EXPECT_TRUE(field.GuardIntact()) << c.length;
+    }
+}
+
+TEST(Text, CopyOfNullIsEmptyAndOverlapIsSafe)
+{
+    Field field;
+    EXPECT_EQ(1, TextCopy(field.bytes, TEXT_FIELD_SIZE, nullptr));
+    EXPECT_STREQ("", field.bytes);
+    TextCopy(field.bytes, TEXT_FIELD_SIZE, "C:\\Tools\\agent.exe");
+    TextCopy(field.bytes, TEXT_FIELD_SIZE, field.bytes + 3);
+    EXPECT_STREQ("Tools\\agent.exe", field.bytes);
+}
+
+TEST(Text, AppendCutsAtTheField)
+{
+    Field field;
+    TextCopy(field.bytes, TEXT_FIELD_SIZE, std::string(250, 'p').c_str());
+    EXPECT_EQ(0, TextAppend(field.bytes, TEXT_FIELD_SIZE, "\\DisabledCUStartItems"));
+    EXPECT_EQ(259u, strlen(field.bytes));
+    EXPECT_EQ(std::string(250, 'p') + "\\Disabled", std::string(field.bytes));
+    EXPECT_TRUE(field.GuardIntact());
+
+    // An unterminated field is terminated in place, not read past.
+    memset(field.bytes, 'u', TEXT_FIELD_SIZE);
+    EXPECT_EQ(0, TextAppend(field.bytes, TEXT_FIELD_SIZE, "-"));
+    EXPECT_EQ(259u, strlen(field.bytes));
+    EXPECT_TRUE(field.GuardIntact());
+}
+
+TEST(Text, FormatCutsAtTheFieldAndSaysSo)
+{
+    Field field;
+    EXPECT_EQ(1, TextFormat(field.bytes, TEXT_FIELD_SIZE, "%s\\%s", "C:\\Startup", "Agent.lnk"));
+    EXPECT_STREQ("C:\\Startup\\Agent.lnk", field.bytes);
+    std::string folder(255, 'f');
+    EXPECT_EQ(0, TextFormat(field.bytes, TEXT_FIELD_SIZE, "%s\\%s", folder.c_str(), "Agent.lnk"));
+    EXPECT_EQ(259u, strlen(field.bytes));
+    EXPECT_TRUE(field.GuardIntact());
+    EXPECT_EQ(1, TextFormat(field.bytes, 32, "\\StringFileInfo\\%04X%04X", 0x409, 0x4b0));
+    EXPECT_STREQ("\\StringFileInfo\\040904B0", field.bytes);
+}
+
+TEST(Text, CompareNoCaseFoldsAsciiOnly)
+{
+    EXPECT_EQ(0, TextCompareNoCase("usr", "USR"));
+    EXPECT_EQ(0, TextCompareNoCase("uSr", "USR"));
+    EXPECT_NE(0, TextCompareNoCase("ALL", "USR"));
+    EXPECT_NE(0, TextCompareNoCase("USR ", "USR"));
+    EXPECT_NE(0, TextCompareNoCase("", "USR"));
+    EXPECT_EQ(0, TextCompareNoCase(nullptr, ""));
+    EXPECT_NE(0, TextCompareNoCase("\xe9", "\xc9"));
+    EXPECT_LT(TextCompareNoCase("abc", "ABD"), 0);
+}
+
+TEST(Text, LengthInStopsAtTheFieldEnd)
+{
+    char field[8];
+    memset(field, 'x', sizeof field);
+    EXPECT_EQ(8u, TextLengthIn(field, sizeof field));
+    field[3] = '\0';
+    EXPECT_EQ(3u, TextLengthIn(field, sizeof field));
+}
