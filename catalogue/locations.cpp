@@ -1,0 +1,55 @@
+// locations.cpp - the fixed table of the 24 places that hold autostart
+// entries, the scope rule, and the resolution of the folder rows.
+#include "catalogue.h"
+
+const char *const RunKeyNames[RUN_KEY_COUNT] = {
+    "Run", "RunServices", "RunServicesOnce", "RunOnce", "RunOnceEx"};
+
+#define REGISTRY_ROWS(key)                                                  \
+    {LocationRegistryKey, SCOPE_USER, 1, CURRENT_VERSION_KEY "\\" key, 0, 0}, \
+    {LocationRegistryKey, SCOPE_USER, 0, CURRENT_VERSION_KEY "\\" key, 0, 0}, \
+    {LocationRegistryKey, SCOPE_ALL, 1, CURRENT_VERSION_KEY "\\" key, 0, 0},  \
+    {LocationRegistryKey, SCOPE_ALL, 0, CURRENT_VERSION_KEY "\\" key, 0, 0}
+
+// Scan order: each Run-family key for the user, its "-" key, the same for
+// the machine; then the two Startup folders and the two folders of disabled
+// items.
+const AutostartLocation AutostartLocations[LOCATION_COUNT] = {
+    REGISTRY_ROWS("Run"),
+    REGISTRY_ROWS("RunServices"),
+    REGISTRY_ROWS("RunServicesOnce"),
+    REGISTRY_ROWS("RunOnce"),
+    REGISTRY_ROWS("RunOnceEx"),
+    {LocationFolder, SCOPE_USER, 1, 0, PLAT_CSIDL_STARTUP, 0},
+    {LocationFolder, SCOPE_ALL, 1, 0, PLAT_CSIDL_COMMON_STARTUP, 0},
+    {LocationFolder, SCOPE_USER, 0, 0, PLAT_CSIDL_PERSONAL, DISABLED_USER_FOLDER},
+    {LocationFolder, SCOPE_ALL, 0, 0, PLAT_CSIDL_COMMON_DOCUMENTS, DISABLED_ALL_FOLDER},
+};
+
+int ScopeIsUser(const char *scope)
+{
+    return TextCompareNoCase(scope, SCOPE_USER) == 0;
+}
+
+PlatHive HiveOfScope(const char *scope)
+{
+    return ScopeIsUser(scope) ? PLAT_HKCU : PLAT_HKLM;
+}
+
+int ResolveLocationFolder(const AutostartLocation *row, char *path)
+{
+    if (!PlatShellFolder(row->csidl, path))
+        return 0;
+    if (!row->disabledFolder)
+        return 1;
+    PlatCreateFolder(path);
+    // A Documents path too long for the subfolder's name leaves no usable
+    // folder: better none than a cut path that names some other folder.
+    if (!TextAppend(path, TEXT_FIELD_SIZE, "\\")
+        || !TextAppend(path, TEXT_FIELD_SIZE, row->disabledFolder)) {
+        path[0] = '\0';
+        return 0;
+    }
+    PlatCreateFolder(path);
+    return 1;
+}

@@ -1,0 +1,202 @@
+// scan.cpp - rebuilds the catalogue from storage in two passes: a counting
+// pass that sizes one zero-filled block of N + 1 records, and a loading pass
+// that fills at most N of them, so storage that grows between the passes
+// can never push the scan past its block.
+#include "catalogue.h"
+
+#include <string.h>
+
+CatalogueData ItemCatalogue = {NULL, 0, 0};
+void *CatalogueOwnerWindow = NULL;
+
+// Stands in for the block when it cannot be allocated: an empty catalogue
+// whose one record is zero, as after a scan that found nothing.
+static AutostartItem EmptyCatalogueRecord;
+
+// An enumeration result that names an entry. ERROR_MORE_DATA does too: the
+// value is there, only its name or data did not fit. Anything else (a key
+// deleted meanwhile, a failing call) ends the row, or it would never end.
+static int IsEntry(long result)
+{
+    return result == PLAT_OK || result == PLAT_ERROR_MORE_DATA;
+}
+
+static void RegistryKeyPath(const char *place, int32_t enabled, char *path)
+{
+    TextCopy(path, TEXT_FIELD_SIZE, place);
+    if (!enabled)
+        TextAppend(path, TEXT_FIELD_SIZE, "-");
+}
+
+static int32_t CountRegistryRow(const AutostartLocation *row)
+{
+    char path[TEXT_FIELD_SIZE];
+    RegistryKeyPath(row->keyPath, row->enabled, path);
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(HiveOfScope(row->scope), path, &key) != PLAT_OK || !key)
+        return 0;
+    int32_t count = 0;
+    char name[TEXT_FIELD_SIZE];
+    while (IsEntry(PlatRegEnumValue(key, (uint32_t)count, name, sizeof name, NULL, NULL, NULL)))
+        ++count;
+    PlatRegClose(key);
+    return count;
+}
+
+// Builds "folder\*.lnk"; zero when the folder's path leaves no room for it.
+static int LinkPattern(const char *folder, char *pattern)
+{
+    return TextFormat(pattern, TEXT_FIELD_SIZE, "%s\\*.lnk", folder);
+}
+
+static int32_t CountFolderRow(const AutostartLocation *row)
+{
+    char folder[TEXT_FIELD_SIZE];
+    char pattern[TEXT_FIELD_SIZE];
+    char name[TEXT_FIELD_SIZE];
+    if (!ResolveLocationFolder(row, folder) || !LinkPattern(folder, pattern))
+        return 0;
+    PlatFind find = PlatFindFirst(pattern, name);
+    if (!find)
+        return 0;
+    int32_t count = 0;
+    do
+        ++count;
+    while (PlatFindNext(find, name));
+    PlatFindClose(find);
+    return count;
+}
+
+int32_t CountItems(void)
+{
+    int32_t total = 0;
+    for (int i = 0; i < LOCATION_COUNT; ++i) {
+        const AutostartLocation *row = &AutostartLocations[i];
+        total += row->kind == LocationRegistryKey ? CountRegistryRow(row) : CountFolderRow(row);
+    }
+    return total;
+}
+
+static void LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32_t limit,
+                            const char *scope, const char *place, int32_t enabled)
+{
+    char path[TEXT_FIELD_SIZE];
+    RegistryKeyPath(place, enabled, path);
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(HiveOfScope(scope), path, &key) != PLAT_OK || !key)
+        return;
+
+    for (uint32_t index = 0; *runningCount < limit; ++index) {
+        AutostartItem *item = &records[*runningCount];
+        char name[TEXT_FIELD_SIZE];
+        uint32_t type = PLAT_REG_NONE;
+        uint32_t dataSize = TEXT_FIELD_SIZE;
+        name[0] = '\0';
+        // The data goes straight into the record's command field; the value's
+        // type is not examined: it is taken as text up to its first zero.
+        long result = PlatRegEnumValue(key, index, name, sizeof name, &type, item->command,
+                                       &dataSize);
+        if (!IsEntry(result)) {
+            memset(item->command, 0, sizeof item->command);
+            break;
+        }
+        if (result == PLAT_OK && dataSize < TEXT_FIELD_SIZE)
+            memset(item->command + dataSize, 0, TEXT_FIELD_SIZE - dataSize);
+        // Data without a terminator within the field is taken as 259 characters.
+        item->command[TEXT_FIELD_SIZE - 1] = '\0';
+
+        item->kind = RegistryValue;
+        TextCopy(item->location, TEXT_FIELD_SIZE, path);
+        TextCopy(item->name, TEXT_FIELD_SIZE, name);
+        TextCopy(item->scope, SCOPE_SIZE, scope);
+        item->enabled = enabled;
+        ParseCommand(item);
+        ReadVersionString(item->target, item->description, VersionFileDescription);
+        ReadVersionString(item->target, item->company, VersionCompanyName);
+        TargetFolderOf(item->target, item->targetFolder);
+        ++*runningCount;
+    }
+    PlatRegClose(key);
+}
+
+static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t limit,
+                          const char *scope, const char *folder, int32_t enabled)
+{
+    char pattern[TEXT_FIELD_SIZE];
+    char name[TEXT_FIELD_SIZE];
+    if (*runningCount >= limit || !LinkPattern(folder, pattern))
+        return;
+    PlatFind find = PlatFindFirst(pattern, name);
+    if (!find)
+        return;
+    do {
+        AutostartItem *item = &records[*runningCount];
+        item->kind = Shortcut;
+        TextFormat(item->location, TEXT_FIELD_SIZE, "%s\\%s", folder, name);
+        TextCopy(item->name, TEXT_FIELD_SIZE, name);
+        TextCopy(item->scope, SCOPE_SIZE, scope);
+        item->enabled = enabled;
+        // The link's comment lands in description; the target's own
+        // FileDescription replaces it below unless its block cannot be read.
+        ResolveShortcut(CatalogueOwnerWindow, item->location, item->target, item->description,
+                        item->parameters);
+        TextCopy(item->command, TEXT_FIELD_SIZE, item->target);
+        TextAppend(item->command, TEXT_FIELD_SIZE, item->parameters);
+        ReadVersionString(item->target, item->description, VersionFileDescription);
+        ReadVersionString(item->target, item->company, VersionCompanyName);
+        TargetFolderOf(item->target, item->targetFolder);
+        ++*runningCount;
+    } while (*runningCount < limit && PlatFindNext(find, name));
+    PlatFindClose(find);
+}
+
+void LoadLocation(AutostartItem *records, int32_t *runningCount, int32_t limit,
+                  const char *scope, const char *place, int32_t enabled, int32_t rowKind)
+{
+    if (rowKind == LocationRegistryKey)
+        LoadRegistryRow(records, runningCount, limit, scope, place, enabled);
+    else
+        LoadFolderRow(records, runningCount, limit, scope, place, enabled);
+}
+
+static void FreeCatalogue(void)
+{
+    if (ItemCatalogue.items && ItemCatalogue.items != &EmptyCatalogueRecord)
+        PlatFree(ItemCatalogue.items);
+    ItemCatalogue.items = &EmptyCatalogueRecord;
+    ItemCatalogue.count = 0;
+    ItemCatalogue.capacity = 0;
+}
+
+void ScanCatalogue(void)
+{
+    FreeCatalogue();
+    int32_t counted = CountItems();
+
+    // When the block cannot be had, the catalogue stays empty: the list then
+    // shows nothing rather than the program failing.
+    const size_t most = ((size_t)-1) / sizeof(AutostartItem) - 1;
+    if (counted < 0 || (size_t)counted > most)
+        return;
+    AutostartItem *records =
+        (AutostartItem *)PlatAllocZero(((size_t)counted + 1) * sizeof(AutostartItem));
+    if (!records)
+        return;
+    ItemCatalogue.items = records;
+    ItemCatalogue.capacity = counted;
+
+    int32_t running = 0;
+    for (int i = 0; i < LOCATION_COUNT; ++i) {
+        const AutostartLocation *row = &AutostartLocations[i];
+        if (row->kind == LocationRegistryKey) {
+            LoadLocation(records, &running, counted, row->scope, row->keyPath, row->enabled,
+                         LocationRegistryKey);
+            continue;
+        }
+        char folder[TEXT_FIELD_SIZE];
+        if (ResolveLocationFolder(row, folder))
+            LoadLocation(records, &running, counted, row->scope, folder, row->enabled,
+                         LocationFolder);
+    }
+    ItemCatalogue.count = running;
+}

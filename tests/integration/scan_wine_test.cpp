@@ -1,0 +1,230 @@
+// scan_wine_test.cpp - the scan and the report on the real Win32 platform
+// layer under Wine: real registry keys, shell folders, shortcuts and version
+// resources.
+//
+// Every test empties all 24 places first (the Wine prefix is a scratch one
+// made for the test run) and again at the end, and every entry it seeds
+// points at orvane_probe.exe, which only exits, in case Wine starts it.
+#include "../../catalogue/catalogue.h"
+#include "../../report/html_log.h"
+#include "../support/report_sample.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string ProbePath()
+{
+    char self[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, self, sizeof self);
+    std::string path(self, length);
+    return path.substr(0, path.rfind('\\') + 1) + "orvane_probe.exe";
+}
+
+std::string ShellFolder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    SHGetSpecialFolderPathA(NULL, path, csidl, TRUE);
+    return path;
+}
+
+void EmptyFolderOfLinks(const std::string &folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*.lnk").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do
+        DeleteFileA((folder + "\\" + found.cFileName).c_str());
+    while (FindNextFileA(find, &found));
+    FindClose(find);
+}
+
+void EmptyAllPlaces()
+{
+    for (const char *key : RunKeyNames) {
+        for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+            std::string path = std::string(CURRENT_VERSION_KEY "\\") + key;
+            RegDeleteTreeA(hive, path.c_str());
+            RegDeleteKeyA(hive, path.c_str());
+            RegDeleteTreeA(hive, (path + "-").c_str());
+            RegDeleteKeyA(hive, (path + "-").c_str());
+        }
+    }
+    EmptyFolderOfLinks(ShellFolder(CSIDL_STARTUP));
+    EmptyFolderOfLinks(ShellFolder(CSIDL_COMMON_STARTUP));
+    EmptyFolderOfLinks(ShellFolder(CSIDL_PERSONAL) + "\\" DISABLED_USER_FOLDER);
+    EmptyFolderOfLinks(ShellFolder(CSIDL_COMMON_DOCUMENTS) + "\\" DISABLED_ALL_FOLDER);
+}
+
+void SetString(HKEY hive, const char *path, const char *name, const std::string &text)
+{
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(hive, path, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text.c_str(),
+                                            (DWORD)text.size() + 1));
+    RegCloseKey(key);
+}
+
+bool MakeShortcut(const std::string &link, const std::string &target, const char *arguments,
+                  const char *comment)
+{
+    IShellLinkA *shellLink = NULL;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                (void **)&shellLink)))
+        return false;
+    shellLink->SetPath(target.c_str());
+    shellLink->SetArguments(arguments);
+    shellLink->SetDescription(comment);
+    IPersistFile *file = NULL;
+    HRESULT status = shellLink->QueryInterface(IID_IPersistFile, (void **)&file);
+    if (SUCCEEDED(status)) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
+        status = file->Save(wide, TRUE);
+        file->Release();
+    }
+    shellLink->Release();
+    return SUCCEEDED(status);
+}
+
+// A copy of the probe under a folder whose name has blanks.
+std::string ProbeWithBlanks()
+{
+    std::string folder = "C:\\Program Files\\Orvane Probe Folder";
+    CreateDirectoryA(folder.c_str(), NULL);
+    std::string copy = folder + "\\probe.exe";
+    CopyFileA(ProbePath().c_str(), copy.c_str(), FALSE);
+    return copy;
+}
+
+std::string ShortPath(const std::string &path)
+{
+    char shortPath[MAX_PATH];
+    DWORD length = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
+    return length && length < sizeof shortPath ? shortPath : "";
+}
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+class WineScan : public testing::Test {
+protected:
+    void SetUp() override { EmptyAllPlaces(); }
+    void TearDown() override { EmptyAllPlaces(); }
+};
+
+} // namespace
+
+TEST_F(WineScan, RecordsAndFieldsInTableOrder)
+{
+    std::string probe = ProbePath();
+    std::string blanks = ProbeWithBlanks();
+    ASSERT_FALSE(ShortPath(blanks).empty());
+    std::string link = ShellFolder(CSIDL_COMMON_STARTUP) + "\\Orvane Probe.lnk";
+    ASSERT_TRUE(MakeShortcut(link, blanks, "-min", "The link's comment"));
+    SetString(HKEY_LOCAL_MACHINE, CURRENT_VERSION_KEY "\\RunOnce-", "OrvaneLater", probe);
+    SetString(HKEY_CURRENT_USER, RUN_KEY, "OrvaneProbe", "\"" + probe + "\" -a");
+
+    ScanCatalogue();
+    ASSERT_EQ(3, ItemCatalogue.count);
+    EXPECT_EQ(3, ItemCatalogue.capacity);
+
+    const AutostartItem &user = ItemCatalogue.items[0];
+    EXPECT_EQ(RegistryValue, user.kind);
+    EXPECT_STREQ("OrvaneProbe", user.name);
+    EXPECT_STREQ("USR", user.scope);
+    EXPECT_EQ("\"" + probe + "\" -a", user.command);
+    EXPECT_STREQ(RUN_KEY, user.location);
+    EXPECT_EQ(probe, user.target);
+    EXPECT_STREQ("-a", user.parameters);
+    EXPECT_EQ(probe.substr(0, probe.rfind('\\')), user.targetFolder);
+    EXPECT_STREQ("Orvane test probe", user.description);
+    EXPECT_STREQ("Orvane Test Works", user.company);
+    EXPECT_EQ(1, user.enabled);
+
+    const AutostartItem &later = ItemCatalogue.items[1];
+    EXPECT_STREQ("OrvaneLater", later.name);
+    EXPECT_STREQ("ALL", later.scope);
+    EXPECT_STREQ(CURRENT_VERSION_KEY "\\RunOnce-", later.location);
+    EXPECT_EQ(probe, later.target);
+    EXPECT_STREQ("", later.parameters);
+    EXPECT_EQ(0, later.enabled);
+
+    const AutostartItem &shortcut = ItemCatalogue.items[2];
+    std::string shortTarget = ShortPath(blanks);
+    EXPECT_EQ(Shortcut, shortcut.kind);
+    EXPECT_STREQ("Orvane Probe.lnk", shortcut.name);
+    EXPECT_STREQ("ALL", shortcut.scope);
+    EXPECT_EQ(link, shortcut.location);
+    EXPECT_EQ(shortTarget, shortcut.target);
+    EXPECT_EQ(std::string::npos, std::string(shortcut.target).find(' ')) << shortcut.target;
+    EXPECT_STREQ("-min", shortcut.parameters);
+    EXPECT_EQ(shortTarget + "-min", shortcut.command);
+    EXPECT_EQ(shortTarget.substr(0, shortTarget.rfind('\\')), shortcut.targetFolder);
+    EXPECT_STREQ("Orvane test probe", shortcut.description);
+    EXPECT_STREQ("Orvane Test Works", shortcut.company);
+    EXPECT_EQ(1, shortcut.enabled);
+}
+
+TEST_F(WineScan, FoldersOfDisabledItemsExistAfterAScan)
+{
+    std::string user = ShellFolder(CSIDL_PERSONAL) + "\\" DISABLED_USER_FOLDER;
+    std::string all = ShellFolder(CSIDL_COMMON_DOCUMENTS) + "\\" DISABLED_ALL_FOLDER;
+    RemoveDirectoryA(user.c_str());
+    RemoveDirectoryA(all.c_str());
+    ScanCatalogue();
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(user.c_str())) << user;
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(all.c_str())) << all;
+    EXPECT_EQ(0, ItemCatalogue.count);
+}
+
+TEST_F(WineScan, DisabledShortcutsAndPlainValues)
+{
+    std::string folder = ShellFolder(CSIDL_PERSONAL) + "\\" DISABLED_USER_FOLDER;
+    CreateDirectoryA(folder.c_str(), NULL);
+    ASSERT_TRUE(MakeShortcut(folder + "\\Off.lnk", ProbePath(), "", "off"));
+    SetString(HKEY_CURRENT_USER, CURRENT_VERSION_KEY "\\RunServices", "Plain", "C:\\nowhere\\x.exe /q");
+    ScanCatalogue();
+    ASSERT_EQ(2, ItemCatalogue.count);
+    EXPECT_STREQ("Plain", ItemCatalogue.items[0].name);
+    EXPECT_STREQ("C:\\nowhere\\x.exe", ItemCatalogue.items[0].target);
+    EXPECT_STREQ("/q", ItemCatalogue.items[0].parameters);
+    EXPECT_STREQ("n/a", ItemCatalogue.items[0].description);
+    EXPECT_EQ(folder + "\\Off.lnk", ItemCatalogue.items[1].location);
+    EXPECT_EQ(0, ItemCatalogue.items[1].enabled);
+    EXPECT_STREQ("USR", ItemCatalogue.items[1].scope);
+}
+
+TEST(WineReport, MatchesTheGoldenFile)
+{
+    AutostartItem sample[REPORT_SAMPLE_COUNT + 1] = {};
+    FillReportSample(sample);
+    CatalogueData saved = ItemCatalogue;
+    ItemCatalogue.items = sample;
+    ItemCatalogue.count = REPORT_SAMPLE_COUNT;
+
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string path = std::string(temp) + "orvane report.html";
+    std::ofstream(path, std::ios::binary) << std::string(20000, 'x');
+    EXPECT_EQ(0, WriteHtmlLog(path.c_str()));
+    ItemCatalogue = saved;
+
+    std::string golden = ReadFile(ORVANE_TEST_DATA "/report_golden.html");
+    ASSERT_FALSE(golden.empty());
+    EXPECT_EQ(golden, ReadFile(path));
+    DeleteFileA(path.c_str());
+}

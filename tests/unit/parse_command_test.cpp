@@ -1,0 +1,102 @@
+// parse_command_test.cpp - splitting stored commands, and the target folder.
+#include "../../catalogue/catalogue.h"
+#include "../support/memory_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <string>
+
+namespace {
+
+struct Split {
+    std::string target, parameters, folder;
+};
+
+Split Parse(const std::string &command)
+{
+    AutostartItem item;
+    memset(&item, 0xCC, sizeof item);
+    TextCopy(item.command, sizeof item.command, command.c_str());
+    ParseCommand(&item);
+    EXPECT_NE(nullptr, memchr(item.target, 0, sizeof item.target)) << command;
+    EXPECT_NE(nullptr, memchr(item.parameters, 0, sizeof item.parameters)) << command;
+    TargetFolderOf(item.target, item.targetFolder);
+    return Split{item.target, item.parameters, item.targetFolder};
+}
+
+class ParseCommandTest : public testing::Test {
+protected:
+    void SetUp() override { MemReset(); } // windir=C:\WINDOWS
+};
+
+} // namespace
+
+TEST_F(ParseCommandTest, WorkedExamples)
+{
+    const struct {
+        const char *command, *target, *parameters, *folder;
+    } rows[] = {
+        {"C:\\Tools\\agent.exe", "C:\\Tools\\agent.exe", "", "C:\\Tools"},
+        {"C:\\Tools\\agent.exe -min", "C:\\Tools\\agent.exe -min", "", "C:\\Tools"},
+        {"\"C:\\Program Files\\Agent\\agent.exe\" -min", "C:\\Program Files\\Agent\\agent.exe",
+         "-min", "C:\\Program Files\\Agent"},
+        {"\"C:\\Tools\\agent.exe\"", "C:\\Tools\\agent.exe", "", "C:\\Tools"},
+        {"C:\\Tools\\agent.exe /background", "C:\\Tools\\agent.exe", "/background", "C:\\Tools"},
+        // A "/" right after the path cuts no character of the path.
+        {"C:\\Tools\\agent.exe/s", "C:\\Tools\\agent.exe", "/s", "C:\\Tools"},
+        {"\"C:\\Tools\\agent.exe /s", "\"C:\\Tools\\agent.exe", "/s", "\"C:\\Tools"},
+        // Parameters come from the stored command, not the expanded target.
+        {"%windir%\\agent.exe /s", "C:\\WINDOWS\\agent.exe", "/s", "C:\\WINDOWS"},
+        {"rundll32.exe \"C:\\Tools\\x.dll\",Start", "C:\\Tools\\x.dll", ",Start", "C:\\Tools"},
+        {"agent.exe", "agent.exe", "", "agent.exe"},
+        {"/s", "/s", "", "/s"},
+        // A quoted stretch is never cut by the slash rule.
+        {"\"C:/Tools/agent.exe\" -a", "C:/Tools/agent.exe", "-a", "C:/Tools/agent.exe"},
+        {"", "", "", ""},
+    };
+    for (const auto &row : rows) {
+        Split got = Parse(row.command);
+        EXPECT_EQ(row.target, got.target) << "command: " << row.command;
+        EXPECT_EQ(row.parameters, got.parameters) << "command: " << row.command;
+        EXPECT_EQ(row.folder, got.folder) << "command: " << row.command;
+    }
+}
+
+TEST_F(ParseCommandTest, SlashRuleDropsOnlyBlanks)
+{
+    EXPECT_EQ("C:\\Tools\\agent.exe", Parse("C:\\Tools\\agent.exe    /s").target);
+    EXPECT_EQ("/s", Parse("C:\\Tools\\agent.exe    /s").parameters);
+    EXPECT_EQ("C:\\a.exe -x", Parse("C:\\a.exe -x /y").target);
+    EXPECT_EQ("/y", Parse("C:\\a.exe -x /y").parameters);
+    // Only one separating blank is skipped; the rest is the user's text.
+    EXPECT_EQ(" -min", Parse("\"C:\\a.exe\"  -min").parameters);
+    // A "/" at position 0 cuts nothing; the next one splits.
+    EXPECT_EQ("/s", Parse("/s /x").target);
+    EXPECT_EQ("/x", Parse("/s /x").parameters);
+}
+
+TEST_F(ParseCommandTest, ExpansionPastTheFieldIsCutAndTerminated)
+{
+    std::string longValue = "C:\\" + std::string(300, 'v');
+    MemSetEnv("LONGDIR", longValue.c_str());
+    Split got = Parse("\"%LONGDIR%\\agent.exe\" -min");
+    EXPECT_EQ(longValue.substr(0, 259), got.target);
+    EXPECT_EQ("-min", got.parameters);
+    EXPECT_EQ("C:", got.folder);
+}
+
+TEST_F(ParseCommandTest, UnknownVariableStaysAsWritten)
+{
+    EXPECT_EQ("%NOSUCH%\\agent.exe", Parse("%NOSUCH%\\agent.exe").target);
+}
+
+TEST_F(ParseCommandTest, FullFieldCommandsStayInTheirFields)
+{
+    // 259 characters of quote-free, slash-free text, and one of quotes.
+    std::string plain(259, 'p');
+    EXPECT_EQ(plain, Parse(plain).target);
+    std::string quoted = "\"" + std::string(257, 'q') + "\"";
+    EXPECT_EQ(std::string(257, 'q'), Parse(quoted).target);
+    EXPECT_EQ("", Parse(quoted).parameters);
+}

@@ -1,0 +1,116 @@
+// report_test.cpp - the HTML report, byte for byte.
+#include "../../catalogue/catalogue.h"
+#include "../../report/html_log.h"
+#include "../support/memory_platform.h"
+#include "../support/report_sample.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#ifndef ORVANE_TEST_DATA
+#error ORVANE_TEST_DATA must name tests/data
+#endif
+
+namespace {
+
+std::string Golden()
+{
+    std::ifstream in(ORVANE_TEST_DATA "/report_golden.html", std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+const char *kReport = "C:\\Reports\\items.html";
+
+class Report : public testing::Test {
+protected:
+    AutostartItem sample[REPORT_SAMPLE_COUNT + 1] = {};
+    CatalogueData saved = ItemCatalogue;
+    void SetUp() override
+    {
+        MemReset();
+        MemAddFolder("C:\\Reports");
+        FillReportSample(sample);
+        ItemCatalogue.items = sample;
+        ItemCatalogue.count = REPORT_SAMPLE_COUNT;
+    }
+    void TearDown() override { ItemCatalogue = saved; }
+};
+
+} // namespace
+
+TEST_F(Report, MatchesTheGoldenFileByteForByte)
+{
+    std::string golden = Golden();
+    ASSERT_FALSE(golden.empty());
+    EXPECT_EQ(0, WriteHtmlLog(kReport));
+    EXPECT_EQ(golden, MemFileBytes(kReport));
+    EXPECT_EQ(0, MemOpenFiles());
+}
+
+TEST_F(Report, EmptyCatalogueHasHeadTitleAndTailOnly)
+{
+    ItemCatalogue.count = 0;
+    WriteHtmlLog(kReport);
+    std::string golden = Golden();
+    std::string head = golden.substr(0, golden.find("<h3>"));
+    EXPECT_EQ(head + "</font></body>\n</html>", MemFileBytes(kReport));
+}
+
+TEST_F(Report, ReplacesAnExistingFile)
+{
+    MemAddFile(kReport, std::string(100000, 'x'));
+    WriteHtmlLog(kReport);
+    EXPECT_EQ(Golden(), MemFileBytes(kReport));
+}
+
+TEST_F(Report, MarkupInAnyFieldStaysText)
+{
+    TextCopy(sample[1].command, sizeof sample[1].command, "<script>alert(1)</script>");
+    TextCopy(sample[1].company, sizeof sample[1].company, "\"><img src=x>");
+    WriteHtmlLog(kReport);
+    std::string bytes = MemFileBytes(kReport);
+    EXPECT_EQ(std::string::npos, bytes.find("<script>"));
+    EXPECT_EQ(std::string::npos, bytes.find("<img"));
+    EXPECT_NE(std::string::npos, bytes.find("&lt;script&gt;alert(1)&lt;/script&gt;"));
+    EXPECT_NE(std::string::npos, bytes.find("&quot;&gt;&lt;img src=x&gt;"));
+}
+
+TEST_F(Report, LongEscapedFieldsAreWrittenWhole)
+{
+    std::string name(259, '&');
+    TextCopy(sample[0].name, sizeof sample[0].name, name.c_str());
+    WriteHtmlLog(kReport);
+    std::string escaped;
+    for (int i = 0; i < 259; ++i)
+        escaped += "&amp;";
+    std::string bytes = MemFileBytes(kReport);
+    EXPECT_NE(std::string::npos, bytes.find("<h3>" + escaped + "</h3>"));
+    EXPECT_NE(std::string::npos, bytes.find("<td>" + escaped + "</td>"));
+}
+
+TEST_F(Report, FailuresWriteNothingOrGoOn)
+{
+    MemFailCall(MEM_FILE_CREATE, 1);
+    EXPECT_EQ(0, WriteHtmlLog(kReport));
+    EXPECT_FALSE(MemFileExists(kReport));
+
+    MemClearFaults();
+    MemFailCall(MEM_FILE_WRITE, 0);
+    EXPECT_EQ(0, WriteHtmlLog(kReport));
+    EXPECT_EQ("", MemFileBytes(kReport));
+    EXPECT_EQ(0, MemOpenFiles());
+}
+
+TEST_F(Report, UnterminatedFieldIsReadWithinItsField)
+{
+    memset(sample[0].description, 'D', sizeof sample[0].description);
+    WriteHtmlLog(kReport);
+    std::string bytes = MemFileBytes(kReport);
+    EXPECT_NE(std::string::npos,
+              bytes.find("<td>" + std::string(260, 'D') + "</td></tr>\n<tr><td>Company:"));
+}
