@@ -8,6 +8,7 @@
 #include "../../catalogue/catalogue.h"
 #include "../../report/html_log.h"
 #include "../support/report_sample.h"
+#include "wine_places.h"
 
 #include <gtest/gtest.h>
 
@@ -15,110 +16,9 @@
 #include <shlobj.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 
 namespace {
-
-std::string ProbePath()
-{
-    char self[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, self, sizeof self);
-    std::string path(self, length);
-    return path.substr(0, path.rfind('\\') + 1) + "orvane_probe.exe";
-}
-
-std::string ShellFolder(int csidl)
-{
-    char path[MAX_PATH] = "";
-    SHGetSpecialFolderPathA(NULL, path, csidl, TRUE);
-    return path;
-}
-
-void EmptyFolderOfLinks(const std::string &folder)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*.lnk").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do
-        DeleteFileA((folder + "\\" + found.cFileName).c_str());
-    while (FindNextFileA(find, &found));
-    FindClose(find);
-}
-
-void EmptyAllPlaces()
-{
-    for (const char *key : RunKeyNames) {
-        for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-            std::string path = std::string(CURRENT_VERSION_KEY "\\") + key;
-            RegDeleteTreeA(hive, path.c_str());
-            RegDeleteKeyA(hive, path.c_str());
-            RegDeleteTreeA(hive, (path + "-").c_str());
-            RegDeleteKeyA(hive, (path + "-").c_str());
-        }
-    }
-    EmptyFolderOfLinks(ShellFolder(CSIDL_STARTUP));
-    EmptyFolderOfLinks(ShellFolder(CSIDL_COMMON_STARTUP));
-    EmptyFolderOfLinks(ShellFolder(CSIDL_PERSONAL) + "\\" DISABLED_USER_FOLDER);
-    EmptyFolderOfLinks(ShellFolder(CSIDL_COMMON_DOCUMENTS) + "\\" DISABLED_ALL_FOLDER);
-}
-
-void SetString(HKEY hive, const char *path, const char *name, const std::string &text)
-{
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(hive, path, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text.c_str(),
-                                            (DWORD)text.size() + 1));
-    RegCloseKey(key);
-}
-
-bool MakeShortcut(const std::string &link, const std::string &target, const char *arguments,
-                  const char *comment)
-{
-    IShellLinkA *shellLink = NULL;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                (void **)&shellLink)))
-        return false;
-    shellLink->SetPath(target.c_str());
-    shellLink->SetArguments(arguments);
-    shellLink->SetDescription(comment);
-    IPersistFile *file = NULL;
-    HRESULT status = shellLink->QueryInterface(IID_IPersistFile, (void **)&file);
-    if (SUCCEEDED(status)) {
-        WCHAR wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
-        status = file->Save(wide, TRUE);
-        file->Release();
-    }
-    shellLink->Release();
-    return SUCCEEDED(status);
-}
-
-// A copy of the probe under a folder whose name has blanks.
-std::string ProbeWithBlanks()
-{
-    std::string folder = "C:\\Program Files\\Orvane Probe Folder";
-    CreateDirectoryA(folder.c_str(), NULL);
-    std::string copy = folder + "\\probe.exe";
-    CopyFileA(ProbePath().c_str(), copy.c_str(), FALSE);
-    return copy;
-}
-
-std::string ShortPath(const std::string &path)
-{
-    char shortPath[MAX_PATH];
-    DWORD length = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
-    return length && length < sizeof shortPath ? shortPath : "";
-}
-
-std::string ReadFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 class WineScan : public testing::Test {
 protected:
@@ -135,8 +35,8 @@ TEST_F(WineScan, RecordsAndFieldsInTableOrder)
     ASSERT_FALSE(ShortPath(blanks).empty());
     std::string link = ShellFolder(CSIDL_COMMON_STARTUP) + "\\Orvane Probe.lnk";
     ASSERT_TRUE(MakeShortcut(link, blanks, "-min", "The link's comment"));
-    SetString(HKEY_LOCAL_MACHINE, CURRENT_VERSION_KEY "\\RunOnce-", "OrvaneLater", probe);
-    SetString(HKEY_CURRENT_USER, RUN_KEY, "OrvaneProbe", "\"" + probe + "\" -a");
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, CURRENT_VERSION_KEY "\\RunOnce-", "OrvaneLater", probe));
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "OrvaneProbe", "\"" + probe + "\" -a"));
 
     ScanCatalogue();
     ASSERT_EQ(3, ItemCatalogue.count);
@@ -196,7 +96,8 @@ TEST_F(WineScan, DisabledShortcutsAndPlainValues)
     std::string folder = ShellFolder(CSIDL_PERSONAL) + "\\" DISABLED_USER_FOLDER;
     CreateDirectoryA(folder.c_str(), NULL);
     ASSERT_TRUE(MakeShortcut(folder + "\\Off.lnk", ProbePath(), "", "off"));
-    SetString(HKEY_CURRENT_USER, CURRENT_VERSION_KEY "\\RunServices", "Plain", "C:\\nowhere\\x.exe /q");
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, CURRENT_VERSION_KEY "\\RunServices", "Plain",
+                          "C:\\nowhere\\x.exe /q"));
     ScanCatalogue();
     ASSERT_EQ(2, ItemCatalogue.count);
     EXPECT_STREQ("Plain", ItemCatalogue.items[0].name);
@@ -223,8 +124,8 @@ TEST(WineReport, MatchesTheGoldenFile)
     EXPECT_EQ(0, WriteHtmlLog(path.c_str()));
     ItemCatalogue = saved;
 
-    std::string golden = ReadFile(ORVANE_TEST_DATA "/report_golden.html");
+    std::string golden = ReadWholeFile(ORVANE_TEST_DATA "/report_golden.html");
     ASSERT_FALSE(golden.empty());
-    EXPECT_EQ(golden, ReadFile(path));
+    EXPECT_EQ(golden, ReadWholeFile(path));
     DeleteFileA(path.c_str());
 }

@@ -1,0 +1,221 @@
+// store.cpp - the store operations (see store.h).
+#include "store.h"
+
+#include <string.h>
+
+// Reads a value's type and all its bytes, however long. Zero when it is not
+// there or cannot be read whole; *data is then null.
+static int ReadWholeValue(PlatHive hive, const char *path, const char *name, uint32_t *type,
+                          void **data, uint32_t *size)
+{
+    *data = NULL;
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(hive, path, &key) != PLAT_OK || !key)
+        return 0;
+    int ok = 0;
+    // The value may grow between asking its size and reading it: ask again.
+    for (int attempt = 0; attempt < 4 && !ok; ++attempt) {
+        uint32_t needed = 0;
+        if (PlatRegQueryValue(key, name, type, NULL, &needed) != PLAT_OK)
+            break;
+        void *buffer = PlatAllocZero(needed ? needed : 1);
+        if (!buffer)
+            break;
+        uint32_t got = needed;
+        long result = PlatRegQueryValue(key, name, type, needed ? buffer : NULL, &got);
+        if (result == PLAT_OK && got <= needed) {
+            *data = buffer;
+            *size = got;
+            ok = 1;
+        } else {
+            PlatFree(buffer);
+            if (result != PLAT_ERROR_MORE_DATA)
+                break;
+        }
+    }
+    PlatRegClose(key);
+    return ok;
+}
+
+// Nonzero unless the key is known to hold no value of that name.
+static int ValueMayExist(PlatHive hive, const char *path, const char *name)
+{
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(hive, path, &key) != PLAT_OK || !key)
+        return 1;
+    uint32_t size = 0;
+    long result = PlatRegQueryValue(key, name, NULL, NULL, &size);
+    PlatRegClose(key);
+    return result != PLAT_ERROR_FILE_NOT_FOUND;
+}
+
+// The other place of a registry value: its DisabledKey, or back without "-".
+static int OtherPlace(const AutostartItem *item, int32_t desired, char *path)
+{
+    size_t length = TextLengthIn(item->location, sizeof item->location);
+    int disabledNow = length > 0 && item->location[length - 1] == '-';
+    if (length == 0 || length == sizeof item->location || disabledNow == !desired)
+        return 0;
+    TextCopy(path, TEXT_FIELD_SIZE, item->location);
+    if (desired) {
+        path[length - 1] = '\0';
+        return 1;
+    }
+    return TextAppend(path, TEXT_FIELD_SIZE, "-");
+}
+
+int MoveRegistryValue(const AutostartItem *item, int32_t desired)
+{
+    PlatHive hive = HiveOfScope(item->scope);
+    char destination[TEXT_FIELD_SIZE];
+    if (!OtherPlace(item, desired, destination))
+        return MoveValueKeyFailed;
+
+    // The value is copied as it is stored now, type and all, not rebuilt from
+    // the catalogue's cut text: REG_EXPAND_SZ, long and binary data survive.
+    uint32_t type = PLAT_REG_SZ;
+    void *data = NULL;
+    uint32_t size = 0;
+    if (!ReadWholeValue(hive, item->location, item->name, &type, &data, &size))
+        return MoveValueWriteFailed;
+
+    PlatKey key = NULL;
+    if (PlatRegCreate(hive, destination, PLAT_KEY_WRITE, &key) != PLAT_OK || !key) {
+        PlatFree(data);
+        return MoveValueKeyFailed;
+    }
+    // Never overwrite: a value of that name in the other place is another entry.
+    int result = MoveValueDone;
+    if (ValueMayExist(hive, destination, item->name)
+        || PlatRegSetValue(key, item->name, type, data, size) != PLAT_OK)
+        result = MoveValueWriteFailed;
+    PlatFree(data);
+    if (PlatRegClose(key) != PLAT_OK && result == MoveValueDone)
+        result = MoveValueCloseFailed;
+    return result;
+}
+
+int MoveShortcut(const AutostartItem *item, int32_t desired)
+{
+    char folder[TEXT_FIELD_SIZE];
+    int found = 0;
+    if (desired) {
+        found = PlatShellFolder(ScopeIsUser(item->scope) ? PLAT_CSIDL_STARTUP
+                                                         : PLAT_CSIDL_COMMON_STARTUP,
+                                folder);
+    } else {
+        int row = -1;
+        if (TextCompareNoCase(item->scope, SCOPE_USER) == 0)
+            row = LOCATION_COUNT - 2;
+        else if (TextCompareNoCase(item->scope, SCOPE_ALL) == 0)
+            row = LOCATION_COUNT - 1;
+        found = row >= 0 && ResolveLocationFolder(&AutostartLocations[row], folder);
+    }
+    char destination[TEXT_FIELD_SIZE];
+    if (!found || !TextFormat(destination, sizeof destination, "%s\\%s", folder, item->name))
+        return 1;
+    // MoveFileA never replaces a file of the same name.
+    return PlatMoveFile(item->location, destination) ? 0 : 1;
+}
+
+int DeleteItem(const AutostartItem *item, int registry)
+{
+    if (!registry)
+        return PlatDeleteFile(item->location) ? DeleteDone : DeleteFileFailed;
+    PlatKey key = NULL;
+    if (PlatRegCreate(HiveOfScope(item->scope), item->location, PLAT_KEY_WRITE, &key) != PLAT_OK
+        || !key)
+        return DeleteKeyFailed;
+    long result = PlatRegDeleteValue(key, item->name);
+    PlatRegClose(key);
+    return result == PLAT_OK ? DeleteDone : DeleteValueFailed;
+}
+
+static void Report(StatusSink sink, void *context, const char *text)
+{
+    if (sink)
+        sink(context, text);
+}
+
+int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *context)
+{
+    if (count > ItemCatalogue.count)
+        count = ItemCatalogue.count;
+    for (int32_t i = 0; i < count; ++i) {
+        AutostartItem *item = &ItemCatalogue.items[i];
+        int32_t wanted = desired[i] ? 1 : 0;
+        if (wanted == item->enabled)
+            continue;
+        if (item->kind == RegistryValue) {
+            int moved = MoveRegistryValue(item, wanted);
+            if (moved != MoveValueDone)
+                Report(sink, context, STATUS_APPLY_FAILED);
+            // Only a value now present in its new place leaves the old one.
+            if ((moved == MoveValueDone || moved == MoveValueCloseFailed)
+                && DeleteItem(item, 1) != DeleteDone)
+                Report(sink, context, STATUS_APPLY_FAILED);
+        } else if (MoveShortcut(item, wanted) != 0) {
+            Report(sink, context, STATUS_APPLY_FAILED);
+        }
+        item->enabled = wanted;
+    }
+    return 0;
+}
+
+int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context)
+{
+    ApplyChanges(desired, count, sink, context);
+    const PlatHive hives[2] = {PLAT_HKLM, PLAT_HKCU};
+    for (PlatHive hive : hives) {
+        PlatKey parent = NULL;
+        if (PlatRegCreate(hive, CURRENT_VERSION_KEY, PLAT_KEY_ALL_ACCESS, &parent) != PLAT_OK
+            || !parent)
+            continue;
+        for (const char *name : RunKeyNames) {
+            char disabled[64];
+            TextFormat(disabled, sizeof disabled, "%s-", name);
+            PlatRegDeleteSubkey(parent, disabled);
+        }
+        PlatRegClose(parent);
+    }
+    return 0;
+}
+
+void SaveItem(const char *name, const char *file, const char *parameters, int allUsers,
+              int32_t mode, int32_t editIndex)
+{
+    const AutostartItem *old = NULL;
+    PlatHive hive = allUsers ? PLAT_HKLM : PLAT_HKCU;
+    if (mode == EditorEdit) {
+        if (editIndex < 0 || editIndex >= ItemCatalogue.count)
+            return;
+        old = &ItemCatalogue.items[editIndex];
+        if (old->kind != RegistryValue)
+            return;
+        // Rewriting an unchanged entry from its parsed parts could change a
+        // working command (rundll32.exe "C:\x.dll",Start): leave it alone.
+        if (strcmp(name, old->name) == 0 && strcmp(file, old->target) == 0
+            && strcmp(parameters, old->parameters) == 0 && hive == HiveOfScope(old->scope))
+            return;
+    }
+
+    // Room for a whole file and whole parameters: the data is never cut.
+    char data[2 * TEXT_FIELD_SIZE + 4];
+    if (parameters[0])
+        TextFormat(data, sizeof data, "\"%s\" %s", file, parameters);
+    else
+        TextCopy(data, sizeof data, file);
+
+    PlatKey key = NULL;
+    if (PlatRegCreate(hive, old ? old->location : RUN_KEY, PLAT_KEY_WRITE, &key) != PLAT_OK
+        || !key)
+        return;
+    long written = PlatRegSetValue(key, name, PLAT_REG_SZ, data, (uint32_t)strlen(data) + 1);
+    PlatRegClose(key);
+    if (!old || written != PLAT_OK)
+        return;
+    // Writing the same value (same hive, name equal without case) replaced it.
+    if (hive == HiveOfScope(old->scope) && TextCompareNoCase(name, old->name) == 0)
+        return;
+    DeleteItem(old, 1);
+}

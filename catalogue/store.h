@@ -1,0 +1,65 @@
+// store.h - every operation that changes stored autostart entries: enable
+// and disable (moving an entry between its enabled and its disabled place),
+// remove, clean up all disabled registry entries, and save an entry from the
+// Add/Edit window.
+//
+// The rule that keeps entries safe: a value is deleted from its old place
+// only after it has been written, whole and unchanged, in its new place; a
+// move never overwrites anything already there. None of these operations
+// rescans; the caller refreshes the catalogue afterwards.
+#pragma once
+
+#include "catalogue.h"
+
+#define STATUS_APPLY_FAILED \
+    "ERROR: You may not have sufficient privileges to apply the changes you have made."
+#define STATUS_REMOVE_FAILED "ERROR: You may not have sufficient privileges to remove this item."
+
+// Result codes of MoveRegistryValue.
+enum {
+    MoveValueDone = 0,
+    MoveValueKeyFailed = 1,     // the other place's key could not be opened or created
+    MoveValueWriteFailed = 2,   // not read whole, already there, or not written
+    MoveValueCloseFailed = 3    // written, but closing the key failed
+};
+
+// Result codes of DeleteItem.
+enum {
+    DeleteDone = 0,
+    DeleteKeyFailed = 1,
+    DeleteValueFailed = 2,
+    DeleteFileFailed = 3
+};
+
+// Receives a status text for the main window's status bar.
+typedef void (*StatusSink)(void *context, const char *text);
+
+// Writes the item's value, read whole from its current place, into the other
+// place (desired 1: location without its "-"; 0: location and "-"). The old
+// value is not touched.
+int MoveRegistryValue(const AutostartItem *item, int32_t desired);
+
+// Moves the item's .lnk file into the autostart folder of its scope
+// (desired 1) or into its folder of disabled items (0). 0 moved, 1 not.
+int MoveShortcut(const AutostartItem *item, int32_t desired);
+
+// Deletes the item's value (registry nonzero) or its .lnk file.
+int DeleteItem(const AutostartItem *item, int registry);
+
+// Brings storage to the desired state of each catalogue index i below
+// count (1 enabled, 0 disabled): record i of ItemCatalogue belongs to
+// desired[i]. Every failure sends STATUS_APPLY_FAILED to sink. Returns 0.
+int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *context);
+
+// Applies the desired states first, then deletes the five disabled keys
+// ("Run-" ... "RunOnceEx-") in both hives. Disabled shortcuts stay. Returns 0.
+int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context);
+
+enum EditorMode { EditorAdd = 0, EditorEdit = 1 };
+
+// Writes an entry from the Add/Edit window: in add mode into the Run key of
+// the chosen hive, in edit mode into the location of the record at
+// editIndex (so a disabled entry stays disabled), removing the old value
+// once the new one is written. An edit that changes nothing writes nothing.
+void SaveItem(const char *name, const char *file, const char *parameters, int allUsers,
+              int32_t mode, int32_t editIndex);

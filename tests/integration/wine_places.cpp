@@ -1,0 +1,149 @@
+// wine_places.cpp - see wine_places.h.
+#include "wine_places.h"
+
+#include "../../catalogue/catalogue.h"
+
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <fstream>
+#include <sstream>
+
+std::string ProbePath()
+{
+    char self[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, self, sizeof self);
+    std::string path(self, length);
+    return path.substr(0, path.rfind('\\') + 1) + "orvane_probe.exe";
+}
+
+std::string ProbeWithBlanks()
+{
+    std::string folder = "C:\\Program Files\\Orvane Probe Folder";
+    CreateDirectoryA(folder.c_str(), NULL);
+    std::string copy = folder + "\\probe.exe";
+    CopyFileA(ProbePath().c_str(), copy.c_str(), FALSE);
+    return copy;
+}
+
+std::string ShellFolder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    SHGetSpecialFolderPathA(NULL, path, csidl, TRUE);
+    return path;
+}
+
+std::string ShortPath(const std::string &path)
+{
+    char shortPath[MAX_PATH];
+    DWORD length = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
+    return length && length < sizeof shortPath ? shortPath : "";
+}
+
+static void EmptyFolderOfLinks(const std::string &folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*.lnk").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do
+        DeleteFileA((folder + "\\" + found.cFileName).c_str());
+    while (FindNextFileA(find, &found));
+    FindClose(find);
+}
+
+void EmptyAllPlaces()
+{
+    for (const char *key : RunKeyNames) {
+        for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+            std::string path = std::string(CURRENT_VERSION_KEY "\\") + key;
+            RegDeleteTreeA(hive, path.c_str());
+            RegDeleteKeyA(hive, path.c_str());
+            RegDeleteTreeA(hive, (path + "-").c_str());
+            RegDeleteKeyA(hive, (path + "-").c_str());
+        }
+    }
+    EmptyFolderOfLinks(ShellFolder(CSIDL_STARTUP));
+    EmptyFolderOfLinks(ShellFolder(CSIDL_COMMON_STARTUP));
+    EmptyFolderOfLinks(ShellFolder(CSIDL_PERSONAL) + "\\" DISABLED_USER_FOLDER);
+    EmptyFolderOfLinks(ShellFolder(CSIDL_COMMON_DOCUMENTS) + "\\" DISABLED_ALL_FOLDER);
+}
+
+bool SetString(HKEY hive, const char *path, const char *name, const std::string &text)
+{
+    HKEY key;
+    if (RegCreateKeyExA(hive, path, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) != ERROR_SUCCESS)
+        return false;
+    LONG result = RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text.c_str(),
+                                 (DWORD)text.size() + 1);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+std::string ValueBytes(HKEY hive, const char *path, const char *name, DWORD *type)
+{
+    HKEY key;
+    if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return "<absent>";
+    DWORD size = 0;
+    DWORD valueType = 0;
+    std::string bytes = "<absent>";
+    if (RegQueryValueExA(key, name, NULL, &valueType, NULL, &size) == ERROR_SUCCESS) {
+        std::string buffer(size + 1, '\0');
+        DWORD got = size + 1;
+        if (RegQueryValueExA(key, name, NULL, &valueType, (BYTE *)&buffer[0], &got)
+            == ERROR_SUCCESS)
+            bytes = buffer.substr(0, got);
+    }
+    RegCloseKey(key);
+    if (type)
+        *type = valueType;
+    return bytes;
+}
+
+bool KeyExists(HKEY hive, const char *path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool FileExists(const std::string &path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MakeShortcut(const std::string &link, const std::string &target, const char *arguments,
+                  const char *comment)
+{
+    IShellLinkA *shellLink = NULL;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                (void **)&shellLink)))
+        return false;
+    shellLink->SetPath(target.c_str());
+    shellLink->SetArguments(arguments);
+    shellLink->SetDescription(comment);
+    IPersistFile *file = NULL;
+    HRESULT status = shellLink->QueryInterface(IID_IPersistFile, (void **)&file);
+    if (SUCCEEDED(status)) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
+        status = file->Save(wide, TRUE);
+        file->Release();
+    }
+    shellLink->Release();
+    return SUCCEEDED(status);
+}
+
+std::string ReadWholeFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}

@@ -1,0 +1,26 @@
+// wine_places.h - seeding and inspecting the real autostart places under
+// Wine, for the integration tests.
+//
+// EmptyAllPlaces removes every entry from all 24 places: the Wine prefix is
+// a scratch one made for the test run. Seeded entries point at
+// orvane_probe.exe, which only exits, in case Wine starts them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+std::string ProbePath();
+// A copy of the probe under "C:\Program Files\Orvane Probe Folder".
+std::string ProbeWithBlanks();
+std::string ShellFolder(int csidl);
+std::string ShortPath(const std::string &path);
+void EmptyAllPlaces();
+bool SetString(HKEY hive, const char *path, const char *name, const std::string &text);
+// The value's bytes, or "<absent>".
+std::string ValueBytes(HKEY hive, const char *path, const char *name, DWORD *type = NULL);
+bool KeyExists(HKEY hive, const char *path);
+bool FileExists(const std::string &path);
+bool MakeShortcut(const std::string &link, const std::string &target, const char *arguments,
+                  const char *comment);
+std::string ReadWholeFile(const std::string &path);

@@ -1,0 +1,498 @@
+// store_test.cpp - the store operations over the in-memory platform: moves
+// that keep every entry whole, failures of each platform call, clean-up,
+// add and edit.
+#include "../../catalogue/store.h"
+#include "../support/memory_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char *kRun = RUN_KEY;
+const char *kRunOff = RUN_KEY "-";
+const char *kRunOnce = CURRENT_VERSION_KEY "\\RunOnce";
+const char *kRunOnceOff = CURRENT_VERSION_KEY "\\RunOnce-";
+const char *kDisabledAll = MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER;
+const char *kDisabledUser = MEM_PERSONAL_FOLDER "\\" DISABLED_USER_FOLDER;
+
+std::vector<std::string> Statuses;
+
+void Collect(void *, const char *text)
+{
+    Statuses.push_back(text);
+}
+
+class Store : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        MemReset();
+        Statuses.clear();
+    }
+};
+
+std::string Sz(const std::string &text)
+{
+    return std::string(text.c_str(), text.size() + 1);
+}
+
+int IndexOf(const char *name)
+{
+    for (int i = 0; i < ItemCatalogue.count; ++i)
+        if (strcmp(ItemCatalogue.items[i].name, name) == 0)
+            return i;
+    return -1;
+}
+
+// The check-box states as stored, with the named entries flipped.
+std::vector<int32_t> Desired(std::initializer_list<const char *> flip)
+{
+    std::vector<int32_t> states;
+    for (int i = 0; i < ItemCatalogue.count; ++i)
+        states.push_back(ItemCatalogue.items[i].enabled);
+    for (const char *name : flip) {
+        int i = IndexOf(name);
+        EXPECT_GE(i, 0) << name;
+        if (i >= 0)
+            states[i] = !states[i];
+    }
+    return states;
+}
+
+// Scans, flips the named entries and applies.
+void Toggle(std::initializer_list<const char *> names)
+{
+    ScanCatalogue();
+    std::vector<int32_t> states = Desired(names);
+    EXPECT_EQ(0, ApplyChanges(states.data(), (int32_t)states.size(), Collect, nullptr));
+}
+
+std::string Bytes(PlatHive hive, const char *path, const char *name, uint32_t *type = nullptr)
+{
+    std::string bytes;
+    return MemGetValue(hive, path, name, type, &bytes) ? bytes : std::string("<absent>");
+}
+
+} // namespace
+
+// ---- enable and disable of registry values ----
+
+TEST_F(Store, DisableAndEnableAUserRunValue)
+{
+    MemSetString(PLAT_HKCU, kRun, "Tool", "C:\\Tools\\tool.exe -q");
+    Toggle({"Tool"});
+    EXPECT_TRUE(Statuses.empty());
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRun, "Tool"));
+    uint32_t type = 0;
+    EXPECT_EQ(Sz("C:\\Tools\\tool.exe -q"), Bytes(PLAT_HKCU, kRunOff, "Tool", &type));
+    EXPECT_EQ((uint32_t)PLAT_REG_SZ, type);
+    EXPECT_EQ(0, ItemCatalogue.items[IndexOf("Tool")].enabled) << "record follows the request";
+
+    Toggle({"Tool"});
+    EXPECT_TRUE(Statuses.empty());
+    EXPECT_EQ(Sz("C:\\Tools\\tool.exe -q"), Bytes(PLAT_HKCU, kRun, "Tool"));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRunOff, "Tool"));
+    EXPECT_TRUE(MemKeyExists(PLAT_HKCU, kRunOff)) << "the empty Run- key remains";
+}
+
+TEST_F(Store, ValuesSurviveDisableAndEnableByteForByte)
+{
+    uint32_t number = 0x00434241;
+    const struct {
+        const char *name;
+        uint32_t type;
+        std::string bytes;
+    } values[] = {
+        {"Expand", PLAT_REG_EXPAND_SZ, Sz("%windir%\\agent.exe -q")},
+        {"Long", PLAT_REG_SZ, Sz("\"C:\\Tools\\agent.exe\" " + std::string(600, 'p'))},
+        {"Number", PLAT_REG_DWORD, std::string((const char *)&number, 4)},
+        {"Binary", PLAT_REG_BINARY, std::string("C:\\b.exe\0\xff\x01", 11)},
+        {"NoZero", PLAT_REG_SZ, "C:\\n.exe"},
+        {"Empty", PLAT_REG_SZ, std::string()},
+    };
+    for (const auto &v : values)
+        MemSetValue(PLAT_HKLM, kRunOnce, v.name, v.type, v.bytes);
+
+    Toggle({"Expand", "Long", "Number", "Binary", "NoZero", "Empty"});
+    EXPECT_TRUE(Statuses.empty());
+    for (const auto &v : values) {
+        uint32_t type = 0;
+        EXPECT_EQ(v.bytes, Bytes(PLAT_HKLM, kRunOnceOff, v.name, &type)) << v.name;
+        EXPECT_EQ(v.type, type) << v.name;
+        EXPECT_FALSE(MemValueExists(PLAT_HKLM, kRunOnce, v.name)) << v.name;
+    }
+    Toggle({"Expand", "Long", "Number", "Binary", "NoZero", "Empty"});
+    EXPECT_TRUE(Statuses.empty());
+    for (const auto &v : values) {
+        uint32_t type = 0;
+        EXPECT_EQ(v.bytes, Bytes(PLAT_HKLM, kRunOnce, v.name, &type)) << v.name;
+        EXPECT_EQ(v.type, type) << v.name;
+    }
+}
+
+TEST_F(Store, NothingToApplyTouchesNothing)
+{
+    MemSetString(PLAT_HKCU, kRun, "Tool", "C:\\tool.exe");
+    MemAddLink(MEM_STARTUP_FOLDER "\\Agent.lnk", "C:\\agent.exe", "", "");
+    ScanCatalogue();
+    std::vector<int32_t> states = Desired({});
+    MemResetCounts();
+    ApplyChanges(states.data(), (int32_t)states.size(), Collect, nullptr);
+    EXPECT_EQ(0, MemStorageCallCount());
+    EXPECT_TRUE(Statuses.empty());
+}
+
+TEST_F(Store, FewerDesiredStatesThanRecordsChangeOnlyThose)
+{
+    MemSetString(PLAT_HKCU, kRun, "A", "C:\\a.exe");
+    MemSetString(PLAT_HKCU, kRun, "B", "C:\\b.exe");
+    ScanCatalogue();
+    int32_t states[1] = {!ItemCatalogue.items[0].enabled};
+    ApplyChanges(states, 1, Collect, nullptr);
+    EXPECT_EQ(1u, MemValueNames(PLAT_HKCU, kRun).size());
+    EXPECT_EQ(1u, MemValueNames(PLAT_HKCU, kRunOff).size());
+}
+
+TEST_F(Store, CollisionInTheOtherPlaceLeavesBothValues)
+{
+    MemSetString(PLAT_HKCU, kRun, "Tool", "C:\\new\\tool.exe");
+    MemSetString(PLAT_HKCU, kRunOff, "TOOL", "C:\\old\\tool.exe");
+    Toggle({"Tool"});
+    EXPECT_EQ(std::vector<std::string>{STATUS_APPLY_FAILED}, Statuses);
+    EXPECT_EQ(Sz("C:\\new\\tool.exe"), Bytes(PLAT_HKCU, kRun, "Tool"));
+    EXPECT_EQ(Sz("C:\\old\\tool.exe"), Bytes(PLAT_HKCU, kRunOff, "Tool"));
+}
+
+TEST_F(Store, CutNameFailsWithoutWritingAnything)
+{
+    std::string longName(300, 'L');
+    MemSetString(PLAT_HKCU, kRun, longName.c_str(), "C:\\long.exe");
+    ScanCatalogue();
+    ASSERT_EQ(1, ItemCatalogue.count);
+    ASSERT_EQ(259u, strlen(ItemCatalogue.items[0].name));
+    EXPECT_EQ(MoveValueWriteFailed, MoveRegistryValue(&ItemCatalogue.items[0], 0));
+    int32_t off = 0;
+    ApplyChanges(&off, 1, Collect, nullptr);
+    EXPECT_EQ(std::vector<std::string>{STATUS_APPLY_FAILED}, Statuses);
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, longName.c_str()));
+    EXPECT_TRUE(MemValueNames(PLAT_HKCU, kRunOff).empty());
+}
+
+TEST_F(Store, ValueGoneSinceTheScanFailsSafely)
+{
+    MemSetString(PLAT_HKCU, kRun, "Tool", "C:\\tool.exe");
+    ScanCatalogue();
+    MemSetValue(PLAT_HKCU, kRun, "Other", PLAT_REG_SZ, Sz("x"));
+    PlatKey key;
+    PlatRegCreate(PLAT_HKCU, kRun, PLAT_KEY_WRITE, &key);
+    PlatRegDeleteValue(key, "Tool");
+    PlatRegClose(key);
+    EXPECT_EQ(MoveValueWriteFailed, MoveRegistryValue(&ItemCatalogue.items[0], 0));
+    EXPECT_TRUE(MemValueNames(PLAT_HKCU, kRunOff).empty());
+}
+
+TEST_F(Store, NoWriteAccessLeavesTheEntryEnabledInPlace)
+{
+    MemSetString(PLAT_HKLM, kRun, "Machine", "C:\\m.exe");
+    MemSetString(PLAT_HKCU, kRun, "User", "C:\\u.exe");
+    MemDenyWrites(PLAT_HKLM, true);
+    Toggle({"Machine", "User"});
+    EXPECT_EQ(std::vector<std::string>{STATUS_APPLY_FAILED}, Statuses);
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, kRun, "Machine"));
+    EXPECT_FALSE(MemKeyExists(PLAT_HKLM, kRunOff));
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRunOff, "User")) << "the loop goes on";
+}
+
+TEST_F(Store, RecordsThatAreNotWhereTheySayAreRefused)
+{
+    AutostartItem item = {};
+    item.kind = RegistryValue;
+    TextCopy(item.name, sizeof item.name, "Tool");
+    TextCopy(item.scope, sizeof item.scope, "USR");
+    TextCopy(item.location, sizeof item.location, kRun);
+    MemSetString(PLAT_HKCU, kRun, "Tool", "C:\\tool.exe");
+    // Enabling a value that is not in a "-" key would write into "...\Ru".
+    EXPECT_EQ(MoveValueKeyFailed, MoveRegistryValue(&item, 1));
+    TextCopy(item.location, sizeof item.location, std::string(259, 'k').c_str());
+    EXPECT_EQ(MoveValueKeyFailed, MoveRegistryValue(&item, 0)) << "no room for the -";
+    EXPECT_EQ(1u, MemValueNames(PLAT_HKCU, kRun).size());
+}
+
+// Each platform call of a disable fails in turn: the value always survives
+// with its bytes, only in its old place when the write did not happen, and
+// the status text appears whenever a step failed.
+TEST_F(Store, EveryFailingCallOfAMoveKeepsTheValue)
+{
+    const std::string bytes = Sz("\"C:\\Tools\\tool.exe\" -q");
+    const MemOp ops[] = {MEM_REG_OPEN_READ, MEM_REG_QUERY_VALUE, MEM_REG_CREATE,
+                         MEM_REG_SET_VALUE, MEM_REG_CLOSE,       MEM_REG_DELETE_VALUE,
+                         MEM_ALLOC};
+    for (MemOp op : ops) {
+        for (int occurrence = 1; occurrence <= 4; ++occurrence) {
+            MemReset();
+            Statuses.clear();
+            MemSetValue(PLAT_HKCU, kRun, "Tool", PLAT_REG_EXPAND_SZ, bytes);
+            ScanCatalogue();
+            std::vector<int32_t> states = Desired({"Tool"});
+            MemResetCounts();
+            MemFailCall(op, occurrence);
+            ApplyChanges(states.data(), (int32_t)states.size(), Collect, nullptr);
+            std::string context = std::string(MemOpName(op)) + " #" + std::to_string(occurrence);
+
+            bool inOld = MemValueExists(PLAT_HKCU, kRun, "Tool");
+            bool inNew = MemValueExists(PLAT_HKCU, kRunOff, "Tool");
+            EXPECT_TRUE(inOld || inNew) << context << ": the entry is lost";
+            EXPECT_TRUE(!inOld || bytes == Bytes(PLAT_HKCU, kRun, "Tool")) << context;
+            EXPECT_TRUE(!inNew || bytes == Bytes(PLAT_HKCU, kRunOff, "Tool")) << context;
+            // Closing a key that was only read, or after deleting, changes
+            // nothing stored; every other failing call must be reported.
+            bool failed = MemCallCount(op) >= occurrence && op != MEM_REG_CLOSE;
+            EXPECT_TRUE(!Statuses.empty() || (!inOld && inNew))
+                << context << ": not moved and not reported";
+            EXPECT_TRUE(!(!inNew || failed) || !Statuses.empty())
+                << context << ": a failure went unreported";
+            for (const std::string &status : Statuses)
+                EXPECT_EQ(STATUS_APPLY_FAILED, status) << context;
+            EXPECT_EQ(0, MemOpenKeys()) << context;
+            EXPECT_EQ(1, MemLiveBlocks()) << context;
+        }
+    }
+}
+
+TEST_F(Store, MoveResultCodes)
+{
+    MemSetString(PLAT_HKCU, kRun, "Tool", "C:\\tool.exe");
+    ScanCatalogue();
+    const AutostartItem *tool = &ItemCatalogue.items[0];
+    MemFailCall(MEM_REG_CREATE, 1);
+    EXPECT_EQ(MoveValueKeyFailed, MoveRegistryValue(tool, 0));
+    MemClearFaults();
+    MemResetCounts();
+    MemFailCall(MEM_REG_SET_VALUE, 1);
+    EXPECT_EQ(MoveValueWriteFailed, MoveRegistryValue(tool, 0));
+    MemClearFaults();
+    MemResetCounts();
+    // The source read opens and closes a key, the collision check another:
+    // the third close is the destination's.
+    MemFailCall(MEM_REG_CLOSE, 3);
+    EXPECT_EQ(MoveValueCloseFailed, MoveRegistryValue(tool, 0));
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRunOff, "Tool"));
+}
+
+// ---- shortcuts ----
+
+AutostartItem LinkRecord(const char *folder, const char *name, const char *scope, int enabled)
+{
+    AutostartItem item = {};
+    item.kind = Shortcut;
+    item.enabled = enabled;
+    TextCopy(item.name, sizeof item.name, name);
+    TextCopy(item.scope, sizeof item.scope, scope);
+    TextFormat(item.location, sizeof item.location, "%s\\%s", folder, name);
+    return item;
+}
+
+TEST_F(Store, DisableAndEnableAnAllUsersShortcut)
+{
+    MemAddLink(MEM_COMMON_STARTUP_FOLDER "\\Agent.lnk", "C:\\agent.exe", "-a", "");
+    AutostartItem item = LinkRecord(MEM_COMMON_STARTUP_FOLDER, "Agent.lnk", "all", 1);
+    EXPECT_FALSE(MemFolderExists(kDisabledAll));
+    EXPECT_EQ(0, MoveShortcut(&item, 0));
+    EXPECT_TRUE(MemFileExists((std::string(kDisabledAll) + "\\Agent.lnk").c_str()));
+    EXPECT_FALSE(MemFileExists(MEM_COMMON_STARTUP_FOLDER "\\Agent.lnk"));
+
+    Toggle({"Agent.lnk"});
+    EXPECT_TRUE(Statuses.empty());
+    EXPECT_TRUE(MemFileExists(MEM_COMMON_STARTUP_FOLDER "\\Agent.lnk"));
+    EXPECT_TRUE(MemListFolder(kDisabledAll).empty());
+}
+
+TEST_F(Store, ShortcutCollisionLeavesBothFiles)
+{
+    MemAddLink(MEM_STARTUP_FOLDER "\\Agent.lnk", "C:\\new.exe", "", "");
+    MemAddLink((std::string(kDisabledUser) + "\\Agent.lnk").c_str(), "C:\\old.exe", "", "");
+    ScanCatalogue();
+    ASSERT_EQ(2, ItemCatalogue.count);
+    int32_t states[2] = {0, 0};
+    ApplyChanges(states, 2, Collect, nullptr);
+    EXPECT_EQ(std::vector<std::string>{STATUS_APPLY_FAILED}, Statuses);
+    EXPECT_TRUE(MemFileExists(MEM_STARTUP_FOLDER "\\Agent.lnk"));
+    EXPECT_TRUE(MemFileExists((std::string(kDisabledUser) + "\\Agent.lnk").c_str()));
+}
+
+TEST_F(Store, ShortcutWithoutAFolderToGoToStays)
+{
+    MemAddLink(MEM_STARTUP_FOLDER "\\Agent.lnk", "C:\\agent.exe", "", "");
+    AutostartItem odd = LinkRecord(MEM_STARTUP_FOLDER, "Agent.lnk", "XYZ", 1);
+    EXPECT_EQ(1, MoveShortcut(&odd, 0)) << "scope neither USR nor ALL";
+    AutostartItem user = LinkRecord(MEM_STARTUP_FOLDER, "Agent.lnk", "USR", 1);
+    MemFailCall(MEM_SHELL_FOLDER, 0);
+    EXPECT_EQ(1, MoveShortcut(&user, 0));
+    EXPECT_TRUE(MemFileExists(MEM_STARTUP_FOLDER "\\Agent.lnk"));
+}
+
+// ---- remove ----
+
+TEST_F(Store, DeleteItemResultCodes)
+{
+    MemSetString(PLAT_HKCU, kRunOff, "Tool", "C:\\tool.exe");
+    MemAddLink(MEM_STARTUP_FOLDER "\\Agent.lnk", "C:\\agent.exe", "", "");
+    ScanCatalogue();
+    const AutostartItem *tool = &ItemCatalogue.items[IndexOf("Tool")];
+    const AutostartItem *link = &ItemCatalogue.items[IndexOf("Agent.lnk")];
+
+    MemFailCall(MEM_REG_CREATE, 1);
+    EXPECT_EQ(DeleteKeyFailed, DeleteItem(tool, 1));
+    MemFailCall(MEM_REG_DELETE_VALUE, 1);
+    EXPECT_EQ(DeleteValueFailed, DeleteItem(tool, 1));
+    MemFailCall(MEM_DELETE_FILE, 1);
+    EXPECT_EQ(DeleteFileFailed, DeleteItem(link, 0));
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRunOff, "Tool"));
+    EXPECT_TRUE(MemFileExists(MEM_STARTUP_FOLDER "\\Agent.lnk"));
+
+    EXPECT_EQ(DeleteDone, DeleteItem(tool, 1));
+    EXPECT_EQ(DeleteDone, DeleteItem(link, 0));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRunOff, "Tool"));
+    EXPECT_FALSE(MemFileExists(MEM_STARTUP_FOLDER "\\Agent.lnk"));
+    EXPECT_EQ(DeleteValueFailed, DeleteItem(tool, 1)) << "already gone";
+}
+
+// ---- clean-up ----
+
+TEST_F(Store, CleanUpAppliesFirstThenDeletesEveryDisabledKey)
+{
+    for (const char *name : RunKeyNames) {
+        std::string off = std::string(CURRENT_VERSION_KEY "\\") + name + "-";
+        MemSetString(PLAT_HKCU, off.c_str(), "OldUser", "C:\\u.exe");
+        MemSetString(PLAT_HKLM, off.c_str(), "OldAll", "C:\\a.exe");
+    }
+    MemSetString(PLAT_HKCU, kRun, "Pending1", "C:\\p1.exe");
+    MemSetString(PLAT_HKLM, kRunOnce, "Pending2", "C:\\p2.exe");
+    MemSetString(PLAT_HKCU, kRun, "Keep", "C:\\keep.exe");
+    MemAddLink((std::string(kDisabledUser) + "\\Off.lnk").c_str(), "C:\\off.exe", "", "");
+    ScanCatalogue();
+    std::vector<int32_t> states = Desired({"Pending1", "Pending2"});
+    EXPECT_EQ(0, CleanUpDisabled(states.data(), (int32_t)states.size(), Collect, nullptr));
+
+    for (const char *name : RunKeyNames) {
+        std::string off = std::string(CURRENT_VERSION_KEY "\\") + name + "-";
+        EXPECT_FALSE(MemKeyExists(PLAT_HKCU, off.c_str())) << off;
+        EXPECT_FALSE(MemKeyExists(PLAT_HKLM, off.c_str())) << off;
+    }
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRun, "Pending1"));
+    EXPECT_FALSE(MemValueExists(PLAT_HKLM, kRunOnce, "Pending2"));
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, "Keep"));
+    EXPECT_TRUE(MemFileExists((std::string(kDisabledUser) + "\\Off.lnk").c_str()));
+    EXPECT_TRUE(Statuses.empty());
+}
+
+TEST_F(Store, CleanUpSkipsAHiveItCannotOpen)
+{
+    MemSetString(PLAT_HKCU, kRunOff, "U", "C:\\u.exe");
+    MemSetString(PLAT_HKLM, kRunOff, "A", "C:\\a.exe");
+    ScanCatalogue();
+    std::vector<int32_t> states = Desired({});
+    MemDenyWrites(PLAT_HKLM, true);
+    CleanUpDisabled(states.data(), (int32_t)states.size(), Collect, nullptr);
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, kRunOff, "A"));
+    EXPECT_FALSE(MemKeyExists(PLAT_HKCU, kRunOff));
+}
+
+// ---- add and edit ----
+
+TEST_F(Store, AddQuotesThePathOnlyWithParameters)
+{
+    SaveItem("Tool", "C:\\Program Files\\Tool\\tool.exe", "-quiet", 1, EditorAdd, -1);
+    EXPECT_EQ(Sz("\"C:\\Program Files\\Tool\\tool.exe\" -quiet"), Bytes(PLAT_HKLM, kRun, "Tool"));
+    SaveItem("Bare", "C:\\Program Files\\Tool\\tool.exe", "", 0, EditorAdd, -1);
+    uint32_t type = 0;
+    EXPECT_EQ(Sz("C:\\Program Files\\Tool\\tool.exe"), Bytes(PLAT_HKCU, kRun, "Bare", &type));
+    EXPECT_EQ((uint32_t)PLAT_REG_SZ, type);
+}
+
+TEST_F(Store, AddReplacesASameNamedValueAndCreatesTheRunKey)
+{
+    EXPECT_FALSE(MemKeyExists(PLAT_HKLM, kRun));
+    SaveItem("Tool", "C:\\one.exe", "", 1, EditorAdd, -1);
+    SaveItem("TOOL", "C:\\two.exe", "", 1, EditorAdd, -1);
+    EXPECT_EQ(1u, MemValueNames(PLAT_HKLM, kRun).size());
+    EXPECT_EQ(Sz("C:\\two.exe"), Bytes(PLAT_HKLM, kRun, "Tool"));
+}
+
+TEST_F(Store, AddOfTheLongestTextsIsNotCut)
+{
+    std::string file(259, 'f'), parameters(259, 'p');
+    SaveItem("Long", file.c_str(), parameters.c_str(), 0, EditorAdd, -1);
+    EXPECT_EQ(Sz("\"" + file + "\" " + parameters), Bytes(PLAT_HKCU, kRun, "Long"));
+}
+
+TEST_F(Store, EditOfADisabledRunOnceValueStaysDisabled)
+{
+    MemSetString(PLAT_HKCU, kRunOnceOff, "Later", "C:\\later.exe");
+    ScanCatalogue();
+    SaveItem("Later", "C:\\later.exe", "-x", 0, EditorEdit, IndexOf("Later"));
+    EXPECT_EQ(Sz("\"C:\\later.exe\" -x"), Bytes(PLAT_HKCU, kRunOnceOff, "Later"));
+    EXPECT_FALSE(MemKeyExists(PLAT_HKCU, kRunOnce));
+}
+
+TEST_F(Store, RenameWritesTheNewNameThenDeletesTheOld)
+{
+    MemSetString(PLAT_HKCU, kRun, "Old", "C:\\t.exe");
+    ScanCatalogue();
+    SaveItem("New", "C:\\t.exe", "", 0, EditorEdit, IndexOf("Old"));
+    EXPECT_EQ(std::vector<std::string>{"New"}, MemValueNames(PLAT_HKCU, kRun));
+
+    MemSetString(PLAT_HKCU, kRun, "Case", "C:\\c.exe");
+    ScanCatalogue();
+    SaveItem("CASE", "C:\\c2.exe", "", 0, EditorEdit, IndexOf("Case"));
+    EXPECT_EQ(Sz("C:\\c2.exe"), Bytes(PLAT_HKCU, kRun, "case")) << "same value, not deleted";
+}
+
+TEST_F(Store, HiveChangeMovesTheEntryUnderTheSameKey)
+{
+    MemSetString(PLAT_HKCU, kRunOnce, "Tool", "C:\\t.exe");
+    ScanCatalogue();
+    SaveItem("Tool", "C:\\t.exe", "", 1, EditorEdit, IndexOf("Tool"));
+    EXPECT_EQ(Sz("C:\\t.exe"), Bytes(PLAT_HKLM, kRunOnce, "Tool"));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRunOnce, "Tool"));
+}
+
+TEST_F(Store, UnchangedEditWritesNothing)
+{
+    MemSetString(PLAT_HKLM, kRun, "Dll", "rundll32.exe \"C:\\x.dll\",Start", PLAT_REG_EXPAND_SZ);
+    ScanCatalogue();
+    const AutostartItem &item = ItemCatalogue.items[0];
+    std::string name = item.name, target = item.target, parameters = item.parameters;
+    MemResetCounts();
+    SaveItem(name.c_str(), target.c_str(), parameters.c_str(), 1, EditorEdit, 0);
+    EXPECT_EQ(0, MemStorageCallCount());
+    uint32_t type = 0;
+    EXPECT_EQ(Sz("rundll32.exe \"C:\\x.dll\",Start"), Bytes(PLAT_HKLM, kRun, "Dll", &type));
+    EXPECT_EQ((uint32_t)PLAT_REG_EXPAND_SZ, type);
+}
+
+TEST_F(Store, FailedEditWriteKeepsTheOldValue)
+{
+    MemSetString(PLAT_HKCU, kRun, "Old", "C:\\t.exe");
+    ScanCatalogue();
+    for (MemOp op : {MEM_REG_CREATE, MEM_REG_SET_VALUE}) {
+        MemClearFaults();
+        MemFailCall(op, 0);
+        SaveItem("New", "C:\\t.exe", "", 1, EditorEdit, IndexOf("Old"));
+        EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, "Old")) << MemOpName(op);
+        EXPECT_FALSE(MemValueExists(PLAT_HKLM, kRun, "New")) << MemOpName(op);
+    }
+}
+
+TEST_F(Store, EditWithAnIndexOutsideTheCatalogueDoesNothing)
+{
+    ScanCatalogue();
+    MemResetCounts();
+    SaveItem("X", "C:\\x.exe", "", 0, EditorEdit, 0);
+    SaveItem("X", "C:\\x.exe", "", 0, EditorEdit, -1);
+    EXPECT_EQ(0, MemStorageCallCount());
+}
