@@ -1,6 +1,8 @@
 // fixture_win32.cpp - contract fixture over the real Windows calls (Wine).
 #include "fixture.h"
 
+#include "../integration/wine_places.h"
+
 #include <windows.h>
 #include <objbase.h>
 #include <objidl.h>
@@ -101,23 +103,7 @@ std::string FixtureReadFile(const std::string &path)
 bool FixtureMakeShortcut(const std::string &link, const std::string &target,
                          const std::string &arguments, const std::string &comment)
 {
-    IShellLinkA *shellLink = NULL;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                (void **)&shellLink)))
-        return false;
-    shellLink->SetPath(target.c_str());
-    shellLink->SetArguments(arguments.c_str());
-    shellLink->SetDescription(comment.c_str());
-    IPersistFile *file = NULL;
-    HRESULT status = shellLink->QueryInterface(IID_IPersistFile, (void **)&file);
-    if (SUCCEEDED(status)) {
-        WCHAR wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
-        status = file->Save(wide, TRUE);
-        file->Release();
-    }
-    shellLink->Release();
-    return SUCCEEDED(status);
+    return MakeShortcut(link, target, arguments.c_str(), comment.c_str());
 }
 
 std::string FixtureShortPath(const std::string &path)
