@@ -1,0 +1,116 @@
+// help.cpp - extracting and showing the embedded help (see help.h).
+#include "help.h"
+
+#include "../catalogue/text.h"
+#include "../resources/resource.h"
+#include "../ui/ui.h"
+
+char HelpFileName[MAX_PATH] = "";
+HMODULE HtmlHelpModule = NULL;
+HtmlHelpFunction HtmlHelpEntry = NULL;
+int HtmlHelpUnavailable = 0;
+
+#define HTML_HELP_CLSID_SERVER \
+    "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32"
+#define HTML_HELP_ORDINAL 14
+
+// The one place a procedure address is given its type.
+static HtmlHelpFunction HtmlHelpFromAddress(FARPROC address)
+{
+    return (HtmlHelpFunction)(void *)address;
+}
+
+static HMODULE LoadRegisteredHtmlHelp(void)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, HTML_HELP_CLSID_SERVER, 0, KEY_READ, &key)
+        != ERROR_SUCCESS)
+        return NULL;
+    char path[MAX_PATH];
+    DWORD size = sizeof path - 1;
+    LONG result = RegQueryValueExA(key, NULL, NULL, NULL, (BYTE *)path, &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS)
+        return NULL;
+    path[size < sizeof path ? size : sizeof path - 1] = '\0';
+    return LoadLibraryA(path);
+}
+
+HWND CallHtmlHelp(HWND owner, const char *file, UINT command, DWORD_PTR data)
+{
+    if (!HtmlHelpModule && !HtmlHelpUnavailable) {
+        HtmlHelpModule = LoadRegisteredHtmlHelp();
+        if (!HtmlHelpModule)
+            HtmlHelpModule = LoadLibraryA("hhctrl.ocx");
+        if (!HtmlHelpModule) {
+            HtmlHelpUnavailable = 1;
+            return NULL;
+        }
+    }
+    if (HtmlHelpUnavailable)
+        return NULL;
+    if (!HtmlHelpEntry) {
+        HtmlHelpEntry = HtmlHelpFromAddress(
+            GetProcAddress(HtmlHelpModule, MAKEINTRESOURCEA(HTML_HELP_ORDINAL)));
+        if (!HtmlHelpEntry) {
+            HtmlHelpUnavailable = 1;
+            return NULL;
+        }
+    }
+    return HtmlHelpEntry(owner, file, command, data);
+}
+
+// Writes the help bytes under the fixed name. The file is reused, not
+// deleted first, but it ends where the help ends: a longer leftover from an
+// earlier version must not keep its tail behind the new content.
+static void WriteHelpFile(const void *bytes, DWORD size)
+{
+    HANDLE file = CreateFileA(HelpFileName, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    if (WriteFile(file, bytes, size, &written, NULL) && written == size)
+        SetEndOfFile(file);
+    CloseHandle(file);
+}
+
+int ShowHelp(HWND owner, const char *topic)
+{
+    char folder[MAX_PATH];
+    if (!GetTempPathA(sizeof folder, folder))
+        folder[0] = '\0';
+    // With a unique number other than 0 no file is created: the name is
+    // folder + "Orv" + "29A" + ".TMP", the same on every call and run.
+    if (!GetTempFileNameA(folder, "Orvane", 666, HelpFileName))
+        HelpFileName[0] = '\0';
+    DeleteFileA(HelpFileName);
+    size_t length = strlen(HelpFileName);
+    if (length >= 3)
+        TextCopy(HelpFileName + length - 3, 4, "chm");
+
+    HRSRC found = FindResourceA(AppInstance, MAKEINTRESOURCEA(IDR_HELP_FILE), "HTML_HELP");
+    if (!found) {
+        ShowLastError(owner);
+        return 1;
+    }
+    HGLOBAL loaded = LoadResource(AppInstance, found);
+    const void *bytes = loaded ? LockResource(loaded) : NULL;
+    if (bytes)
+        WriteHelpFile(bytes, SizeofResource(AppInstance, found));
+
+    char argument[2 * MAX_PATH];
+    TextCopy(argument, sizeof argument, HelpFileName);
+    if (topic)
+        TextAppend(argument, sizeof argument, topic);
+    CallHtmlHelp(owner, argument, HH_DISPLAY_TOPIC_COMMAND, 0);
+    if (loaded)
+        FreeResource(loaded);
+    return 0;
+}
+
+void DeleteHelpFile(void)
+{
+    if (HelpFileName[0])
+        DeleteFileA(HelpFileName);
+}

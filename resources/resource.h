@@ -1,0 +1,76 @@
+/* resource.h - every resource, command and control id, shared by the code
+ * and orvane.rc. Numbers are fixed by the program's contract with its
+ * resources and with the windows that send each other commands; a command
+ * id may equal a resource id of another kind (the Add button's command 111
+ * and icon 111 are unrelated). Plain #defines only: windres reads this. */
+#ifndef ORVANE_RESOURCE_H
+#define ORVANE_RESOURCE_H
+
+/* ---- Bitmaps ---- */
+#define IDB_HEADER          101
+#define IDB_FOOTER          103
+#define IDB_FACE_NORMAL     104
+#define IDB_FACE_PRESSED    105
+#define IDB_FACE_HOT        106
+#define IDB_EDITOR_EDIT     114
+#define IDB_EDITOR_ADD      115
+
+/* ---- Icon groups ---- */
+#define IDI_APP             107
+#define IDI_HELP            108
+#define IDI_ADD             109
+#define IDI_EXIT            110
+#define IDI_APPLY           111
+#define IDI_REFRESH         112
+#define IDI_EDIT            113
+#define IDI_BROWSE          116
+#define IDI_SAVE            128
+
+/* ---- Menus ---- */
+#define IDR_HELP_MENU       4
+#define IDR_ITEM_MENU       122
+
+/* ---- Other resources ---- */
+#define IDR_HELP_FILE       134   /* type "HTML_HELP" */
+#define IDR_VERSION         1
+
+/* ---- Commands: main window ---- */
+#define IDM_ADD             111
+#define IDM_CLEANUP         112
+#define IDM_APPLY           113
+#define IDM_EXIT            114
+#define IDM_HELP_BUTTON     115
+#define IDM_REFRESH         116
+#define IDM_EDIT            1008
+#define IDM_SAVE_LOG        130
+
+/* ---- Commands: help menu ---- */
+#define IDM_HELP            118
+#define IDM_WEBSITE         119
+#define IDM_SUPPORT         120
+#define IDM_ABOUT           121
+
+/* ---- Commands: item context menu ---- */
+#define IDM_RUN             123
+#define IDM_FIND_TARGET     124
+#define IDM_EDIT_ITEM       125
+#define IDM_TOGGLE          126
+#define IDM_REMOVE          127
+#define IDM_PROPERTIES      135
+
+/* ---- Controls: main window ---- */
+#define IDC_ITEM_LIST       110
+#define IDC_STATUS          1009
+#define IDC_STATIC_ANY      1     /* the details frame and its labels */
+#define IDC_LOCATION        131
+#define IDC_COMMAND         117
+#define IDC_DESCRIPTION     118
+#define IDC_COMPANY         119
+
+/* ---- Controls and commands: Add/Edit window ---- */
+#define IDC_OK              1
+#define IDC_CANCEL          2
+#define IDC_EDITOR_HELP     115
+#define IDC_BROWSE          125
+
+#endif

@@ -1,0 +1,137 @@
+// help_wine_test.cpp - extracting the embedded help and binding the HTML
+// Help control, in-process under Wine (this test program carries the same
+// resources as orvane.exe).
+#include "../../help/help.h"
+#include "../../ui/ui.h"
+#include "../integration/wine_places.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+namespace {
+
+#define SERVER_KEY "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32"
+
+std::string FixedHelpPath()
+{
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    return std::string(folder) + "Orv29A.chm";
+}
+
+std::string ResourceBytes()
+{
+    HRSRC found = FindResourceA(NULL, MAKEINTRESOURCEA(IDR_HELP_FILE), "HTML_HELP");
+    if (!found)
+        return std::string();
+    const char *bytes = (const char *)LockResource(LoadResource(NULL, found));
+    return std::string(bytes, SizeofResource(NULL, found));
+}
+
+std::string RegisteredServer()
+{
+    char path[MAX_PATH] = "";
+    LONG size = sizeof path;
+    RegQueryValueA(HKEY_CLASSES_ROOT, SERVER_KEY, path, &size);
+    return path;
+}
+
+void SetRegisteredServer(const std::string &path)
+{
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, SERVER_KEY, 0, NULL, 0,
+                                             KEY_WRITE, NULL, &key, NULL));
+    RegSetValueExA(key, NULL, 0, REG_SZ, (const BYTE *)path.c_str(), (DWORD)path.size() + 1);
+    RegCloseKey(key);
+}
+
+void ForgetBinding()
+{
+    HtmlHelpModule = NULL;
+    HtmlHelpEntry = NULL;
+    HtmlHelpUnavailable = 0;
+}
+
+const UINT kCloseAll = 0x12; // HH_CLOSE_ALL: binds without showing a window
+
+class Help : public testing::Test {
+protected:
+    std::string server;
+    void SetUp() override
+    {
+        AppInstance = GetModuleHandleA(NULL);
+        server = RegisteredServer();
+        HelpFileName[0] = '\0';
+        DeleteFileA(FixedHelpPath().c_str());
+    }
+    void TearDown() override
+    {
+        SetRegisteredServer(server);
+        DeleteFileA(FixedHelpPath().c_str());
+        ForgetBinding();
+    }
+};
+
+} // namespace
+
+TEST_F(Help, ExtractsExactlyTheResourceOverALongerLeftover)
+{
+    std::string bytes = ResourceBytes();
+    ASSERT_GT(bytes.size(), 1000u);
+    std::ofstream(FixedHelpPath(), std::ios::binary) << std::string(bytes.size() + 50000, 'L');
+
+    HtmlHelpUnavailable = 1; // extract only; nothing is shown
+    EXPECT_EQ(0, ShowHelp(NULL, ADD_EDIT_HELP_TOPIC));
+    EXPECT_EQ(0, lstrcmpiA(FixedHelpPath().c_str(), HelpFileName)) << HelpFileName;
+    EXPECT_EQ(bytes, ReadWholeFile(FixedHelpPath()));
+
+    // A second request rewrites the same file under the same name.
+    EXPECT_EQ(0, ShowHelp(NULL, NULL));
+    EXPECT_EQ(0, lstrcmpiA(FixedHelpPath().c_str(), HelpFileName));
+    EXPECT_EQ(bytes, ReadWholeFile(FixedHelpPath()));
+    EXPECT_FALSE(FileExists(FixedHelpPath().substr(0, FixedHelpPath().size() - 3) + "TMP"));
+
+    DeleteHelpFile();
+    EXPECT_FALSE(FileExists(FixedHelpPath()));
+}
+
+TEST_F(Help, NothingIsDeletedWhenHelpWasNeverShown)
+{
+    std::ofstream(FixedHelpPath(), std::ios::binary) << "someone else's";
+    DeleteHelpFile();
+    EXPECT_TRUE(FileExists(FixedHelpPath()));
+}
+
+TEST_F(Help, BindsOnceThroughTheRegisteredControl)
+{
+    ForgetBinding();
+    CallHtmlHelp(NULL, NULL, kCloseAll, 0);
+    ASSERT_NE((HMODULE)NULL, HtmlHelpModule);
+    ASSERT_NE((HtmlHelpFunction)NULL, HtmlHelpEntry);
+    EXPECT_EQ(0, HtmlHelpUnavailable);
+    HMODULE bound = HtmlHelpModule;
+
+    // Later requests use the bound control whatever the registry says now.
+    SetRegisteredServer(ProbePath());
+    CallHtmlHelp(NULL, NULL, kCloseAll, 0);
+    EXPECT_EQ(bound, HtmlHelpModule);
+    EXPECT_EQ(0, HtmlHelpUnavailable);
+}
+
+TEST_F(Help, AFailedBindingIsNeverRetried)
+{
+    ForgetBinding();
+    // A module without the HtmlHelpA export: loads, but has no ordinal 14.
+    SetRegisteredServer(ProbePath());
+    EXPECT_EQ((HWND)NULL, CallHtmlHelp(NULL, NULL, kCloseAll, 0));
+    EXPECT_EQ(1, HtmlHelpUnavailable);
+    EXPECT_EQ((HtmlHelpFunction)NULL, HtmlHelpEntry);
+
+    SetRegisteredServer(server);
+    HMODULE module = HtmlHelpModule;
+    EXPECT_EQ((HWND)NULL, CallHtmlHelp(NULL, NULL, kCloseAll, 0));
+    EXPECT_EQ(module, HtmlHelpModule) << "no second load";
+    EXPECT_EQ((HtmlHelpFunction)NULL, HtmlHelpEntry);
+}

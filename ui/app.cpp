@@ -1,0 +1,154 @@
+// app.cpp - the process's entry and frame: the single-instance rule, the
+// shared drawing resources, the two window classes, the main window, the
+// message loop and the orderly shutdown.
+#include "ui.h"
+
+#include "../catalogue/catalogue.h"
+#include "../help/help.h"
+
+#include <objbase.h>
+#include <string.h>
+
+HINSTANCE AppInstance = NULL;
+HWND MainWindow = NULL;
+HFONT UiFont = NULL;
+HBITMAP HeaderBitmap = NULL;
+HBITMAP FooterBitmap = NULL;
+HIMAGELIST SmallIconList = NULL;
+ButtonSkin SharedButtonSkin;
+
+int CreateSharedResources(void)
+{
+    InitCommonControls();
+    UiFont = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                         OUT_TT_ONLY_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                         DEFAULT_PITCH | FF_DONTCARE, "Tahoma");
+    if (!UiFont)
+        ShowLastError(NULL);
+    HeaderBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_HEADER));
+    FooterBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_FOOTER));
+    SmallIconList = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 3);
+
+    memset(&SharedButtonSkin, 0, sizeof SharedButtonSkin);
+    SharedButtonSkin.background = (HBRUSH)GetStockObject(WHITE_BRUSH);
+    SharedButtonSkin.font = UiFont;
+    SharedButtonSkin.normalFace = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_FACE_NORMAL));
+    SharedButtonSkin.hotFace = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_FACE_HOT));
+    SharedButtonSkin.pressedFace = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_FACE_PRESSED));
+    return 0;
+}
+
+// The three button faces and the stock brush last until the process ends.
+int FreeSharedResources(void)
+{
+    if (UiFont)
+        DeleteObject(UiFont);
+    if (HeaderBitmap)
+        DeleteObject(HeaderBitmap);
+    if (FooterBitmap)
+        DeleteObject(FooterBitmap);
+    if (SmallIconList) {
+        ImageList_Remove(SmallIconList, -1);
+        ImageList_Destroy(SmallIconList);
+    }
+    UiFont = NULL;
+    HeaderBitmap = FooterBitmap = NULL;
+    SmallIconList = NULL;
+    return 0;
+}
+
+static int RegisterWindowClass(const char *name, WNDPROC procedure)
+{
+    WNDCLASSA windowClass;
+    memset(&windowClass, 0, sizeof windowClass);
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = AppInstance;
+    windowClass.hIcon = LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_APP));
+    windowClass.hCursor = LoadCursorA(NULL, IDC_ARROW);
+    windowClass.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+    windowClass.lpszClassName = name;
+    return RegisterClassA(&windowClass) ? 0 : 1;
+}
+
+int RegisterMainClass(void)
+{
+    return RegisterWindowClass(MAIN_CLASS_NAME, MainWndProc);
+}
+
+int RegisterEditorClass(void)
+{
+    return RegisterWindowClass(EDITOR_CLASS_NAME, EditorWndProc);
+}
+
+// A 600 x 450 client area under a caption, with no system menu, no size
+// border and no close box. The width too uses the vertical frame metric.
+int CreateMainWindow(void)
+{
+    int frame = GetSystemMetrics(SM_CYDLGFRAME);
+    MainWindow = CreateWindowExA(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, MAIN_CLASS_NAME,
+                                 MAIN_WINDOW_TITLE, WS_POPUP | WS_CAPTION, 0, 0,
+                                 600 + 2 * frame,
+                                 450 + GetSystemMetrics(SM_CYCAPTION) + 2 * frame, NULL, NULL,
+                                 AppInstance, NULL);
+    if (!MainWindow)
+        return 1;
+    CatalogueOwnerWindow = MainWindow;
+    UpdateWindow(MainWindow);
+    ShowWindow(MainWindow, SW_SHOWNORMAL);
+    SetForegroundWindow(MainWindow);
+    SetActiveWindow(MainWindow);
+    return 0;
+}
+
+static int Fail(const char *sentence, int exitCode)
+{
+    ShowLastError(NULL);
+    MessageBoxA(NULL, sentence, "Error", MB_ICONERROR);
+    return exitCode;
+}
+
+// No dialog-key processing: Tab, Enter and Escape mean nothing here.
+static void RunMessageLoop(void)
+{
+    MSG message;
+    for (;;) {
+        BOOL result = GetMessageA(&message, NULL, 0, 0);
+        if (result == 0)
+            break;
+        if (result == -1)
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+int RunOrvane(HINSTANCE instance)
+{
+    AppInstance = instance;
+    HWND running = FindWindowA(MAIN_CLASS_NAME, NULL);
+    if (running) {
+        ShowWindow(running, SW_SHOW);
+        SetForegroundWindow(running);
+        SetActiveWindow(running);
+        return 3;
+    }
+    // COM stays initialised for the life of the process: shortcuts are
+    // resolved through it on every refresh.
+    CoInitialize(NULL);
+    CreateSharedResources();
+    if (RegisterMainClass() != 0)
+        return Fail("Cannot register the Main Window Class.", 1);
+    if (RegisterEditorClass() != 0)
+        return Fail("Cannot register the Add/Edit Window Class.", 1);
+    if (CreateMainWindow() != 0)
+        return Fail("Cannot create the Main Window.", 2);
+    if (CreateMainControls(MainWindow) != 0)
+        Fail("Cannot create the Main Window controls.", 0);
+
+    RunMessageLoop();
+
+    FreeSharedResources();
+    UnregisterClassA(MAIN_CLASS_NAME, AppInstance);
+    DeleteHelpFile();
+    return 0;
+}

@@ -1,0 +1,52 @@
+// shared.cpp - small operations every window uses.
+#include "ui.h"
+
+#include "../catalogue/platform.h"
+
+void ShowLastError(HWND owner)
+{
+    PlatShowLastError(owner);
+}
+
+int CenterWindow(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
+    int y = (GetSystemMetrics(SM_CYFULLSCREEN) - height) / 2 + 5;
+    MoveWindow(window, x, y, width, height, TRUE);
+    return 1;
+}
+
+void StretchBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height, DWORD rop)
+{
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory)
+        return;
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    SetMapMode(memory, GetMapMode(dc));
+
+    BITMAP info;
+    if (!GetObjectA(bitmap, sizeof info, &info))
+        info.bmWidth = info.bmHeight = 0;
+    POINT size = {info.bmWidth, info.bmHeight};
+    DPtoLP(dc, &size, 1);
+    POINT origin = {0, 0};
+    DPtoLP(memory, &origin, 1);
+    StretchBlt(dc, x, y, width, height, memory, origin.x, origin.y, size.x, size.y, rop);
+
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+}
+
+LONG_PTR WindowProcAsLong(WNDPROC procedure)
+{
+    return (LONG_PTR)procedure;
+}
+
+WNDPROC WindowProcFromLong(LONG_PTR value)
+{
+    return (WNDPROC)value;
+}
