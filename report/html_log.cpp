@@ -118,3 +118,12 @@ int WriteHtmlLog(const char *path)
     PlatFileClose(writer.file);
     return 0;
 }
+
+int CompleteLogPath(char *path, size_t pathSize)
+{
+    if (strstr(path, ".htm"))
+        return 1;
+    if (strlen(path) + strlen(".html") >= pathSize)
+        return 0;
+    return TextAppend(path, pathSize, ".html");
+}

@@ -1,8 +1,15 @@
 // html_log.h - the HTML report of the whole catalogue (Save Log).
 #pragma once
 
+#include <stddef.h>
+
 // Writes every record of ItemCatalogue to path as one HTML file: LF line
 // ends, no byte-order mark, no final line feed. An existing file is
 // replaced. Field values are HTML-escaped; nothing is reported on failure
 // (the caller shows nothing either way). Returns 0.
 int WriteHtmlLog(const char *path);
+
+// Save Log's name rule: adds ".html" when path does not contain ".htm"
+// (case-sensitive, so "REPORT.HTM" becomes "REPORT.HTM.html"). Zero, with
+// path unchanged, when its field of pathSize bytes has no room for it.
+int CompleteLogPath(char *path, size_t pathSize);

@@ -72,5 +72,10 @@
 #define IDC_CANCEL          2
 #define IDC_EDITOR_HELP     115
 #define IDC_BROWSE          125
+#define IDC_EDITOR_NAME     120
+#define IDC_EDITOR_FILE     121
+#define IDC_EDITOR_PARAMETERS 122
+#define IDC_EDITOR_USER     123
+#define IDC_EDITOR_ALL      124
 
 #endif

@@ -1,8 +1,211 @@
-// editor_window.cpp - the Add/Edit window. Its controls and commands come
-// with the editor itself; until then the class draws an empty window.
+// editor_window.cpp - the Add/Edit window: name, program and parameters of
+// a registry entry and the user it starts for. It disables the main window
+// while it is open, which makes it modal within the program's one message
+// loop and keeps EditIndex valid: no refresh can rebuild the catalogue
+// meanwhile. Ok saves through SaveItem, then posts Refresh and its own close.
 #include "ui.h"
+
+#include "../catalogue/store.h"
+#include "../help/help.h"
+
+#include <commdlg.h>
+#include <string.h>
+
+int32_t EditMode = EditorAdd;
+int32_t EditIndex = -1;
+HWND EditorWindow = NULL;
+HBITMAP EditorHeaderBitmap = NULL;
+
+struct EditorControl {
+    int id;
+    const char *className;
+    const char *text;
+    int x, y, width, height;
+    DWORD style;
+    int icon; // icon group of a skinned button, 0 for other controls
+};
+
+#define FIELD_STYLE (WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL)
+#define BUTTON_STYLE (WS_CHILD | WS_VISIBLE | WS_TABSTOP)
+#define RADIO_STYLE (WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON)
+#define LABEL_STYLE (WS_CHILD | WS_VISIBLE)
+
+static const EditorControl EditorControls[] = {
+    {IDC_EDITOR_NAME, "EDIT", "", 15, 110, 350, 25, FIELD_STYLE | WS_GROUP, 0},
+    {IDC_EDITOR_FILE, "EDIT", "", 15, 170, 320, 25, FIELD_STYLE, 0},
+    {IDC_BROWSE, "BUTTON", "", 340, 170, 25, 25, BUTTON_STYLE, IDI_BROWSE},
+    {IDC_EDITOR_PARAMETERS, "EDIT", "", 15, 230, 350, 25, FIELD_STYLE, 0},
+    {IDC_EDITOR_USER, "BUTTON", "This User only.", 15, 290, 100, 25, RADIO_STYLE, 0},
+    {IDC_EDITOR_ALL, "BUTTON", "All Users.", 135, 290, 100, 25, RADIO_STYLE, 0},
+    {IDC_OK, "BUTTON", "Ok", 150, 335, 100, 30, BUTTON_STYLE | BS_DEFPUSHBUTTON, IDI_APPLY},
+    {IDC_CANCEL, "BUTTON", "Cancel", 265, 335, 100, 30, BUTTON_STYLE, IDI_EXIT},
+    {IDC_EDITOR_HELP, "BUTTON", "", 330, 13, 35, 35, BUTTON_STYLE, IDI_HELP},
+    {-1, "STATIC", "Name:", 15, 85, 350, 20, LABEL_STYLE, 0},
+    {-1, "STATIC", "File to be executed:", 15, 145, 350, 20, LABEL_STYLE, 0},
+    {-1, "STATIC", "Parameters:", 15, 205, 350, 20, LABEL_STYLE, 0},
+    {-1, "STATIC", "Orvane Item for:", 15, 265, 350, 20, LABEL_STYLE, 0},
+};
+
+int CreateEditorControls(HWND window)
+{
+    int failures = 0;
+    for (const EditorControl &row : EditorControls) {
+        HWND control = CreateWindowExA(0, row.className, row.text, row.style, row.x, row.y,
+                                       row.width, row.height, window, (HMENU)(INT_PTR)row.id,
+                                       AppInstance, NULL);
+        if (!control) {
+            ++failures;
+            continue;
+        }
+        SendMessageA(control, WM_SETFONT, (WPARAM)UiFont, FALSE);
+        if (row.icon)
+            AttachSkin(control, &SharedButtonSkin,
+                       LoadIconA(AppInstance, MAKEINTRESOURCEA(row.icon)));
+        ShowWindow(control, SW_SHOWNORMAL);
+        if (row.id == IDC_EDITOR_NAME)
+            SetFocus(control);
+    }
+    return failures;
+}
+
+static void FillFromRecord(HWND window)
+{
+    int fromRecord = EditMode == EditorEdit && EditIndex >= 0 && EditIndex < ItemCatalogue.count;
+    const AutostartItem *item = fromRecord ? &ItemCatalogue.items[EditIndex] : NULL;
+    if (item) {
+        SetDlgItemTextA(window, IDC_EDITOR_NAME, item->name);
+        SetDlgItemTextA(window, IDC_EDITOR_FILE, item->target);
+        SetDlgItemTextA(window, IDC_EDITOR_PARAMETERS, item->parameters);
+    }
+    int user = !item || ScopeIsUser(item->scope);
+    SendDlgItemMessageA(window, user ? IDC_EDITOR_USER : IDC_EDITOR_ALL, BM_SETCHECK,
+                        BST_CHECKED, 0);
+}
+
+void OpenEditor(const char *title)
+{
+    int frame = GetSystemMetrics(SM_CYDLGFRAME);
+    EditorWindow = CreateWindowExA(WS_EX_CONTROLPARENT, EDITOR_CLASS_NAME, title,
+                                   WS_POPUP | WS_CAPTION | WS_MAXIMIZEBOX, 0, 0,
+                                   380 + 2 * frame,
+                                   380 + GetSystemMetrics(SM_CYCAPTION) + 2 * frame, MainWindow,
+                                   NULL, AppInstance, NULL);
+    if (!EditorWindow) {
+        ShowLastError(NULL);
+        // Nobody else would release the header the opener loaded.
+        if (EditorHeaderBitmap)
+            DeleteObject(EditorHeaderBitmap);
+        EditorHeaderBitmap = NULL;
+        return;
+    }
+    CreateEditorControls(EditorWindow);
+    FillFromRecord(EditorWindow);
+    UpdateWindow(EditorWindow);
+    ShowWindow(EditorWindow, SW_SHOWNORMAL);
+}
+
+static void OnOk(HWND window)
+{
+    char name[TEXT_FIELD_SIZE], file[TEXT_FIELD_SIZE], parameters[TEXT_FIELD_SIZE];
+    GetDlgItemTextA(window, IDC_EDITOR_NAME, name, sizeof name);
+    GetDlgItemTextA(window, IDC_EDITOR_FILE, file, sizeof file);
+    GetDlgItemTextA(window, IDC_EDITOR_PARAMETERS, parameters, sizeof parameters);
+    int user = SendDlgItemMessageA(window, IDC_EDITOR_USER, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    if (!name[0]) {
+        MessageBoxA(window, NAME_MISSING_TEXT, "Orvane", MB_ICONWARNING | MB_OK);
+        SetFocus(GetDlgItem(window, IDC_EDITOR_NAME));
+        return;
+    }
+    if (!file[0]) {
+        MessageBoxA(window, FILE_MISSING_TEXT, "Orvane", MB_ICONWARNING | MB_OK);
+        SetFocus(GetDlgItem(window, IDC_EDITOR_FILE));
+        return;
+    }
+    SaveItem(name, file, parameters, !user, EditMode, EditIndex);
+    // In this order: the main window rebuilds its list before this window
+    // closes and enables it again.
+    PostMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+}
+
+static void OnBrowse(HWND window)
+{
+    char path[TEXT_FIELD_SIZE] = "";
+    OPENFILENAMEA dialog;
+    memset(&dialog, 0, sizeof dialog);
+    dialog.lStructSize = OPEN_FILE_NAME_SIZE;
+    dialog.hwndOwner = window;
+    dialog.hInstance = AppInstance;
+    dialog.lpstrFilter = "Executable Files\0*.exe;*.com;*.bat\0All Files\0*.*\0";
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = sizeof path;
+    dialog.lpstrInitialDir = "C:\\";
+    dialog.lpstrTitle = "Add Item...";
+    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST;
+    if (GetOpenFileNameA(&dialog)) {
+        path[sizeof path - 1] = '\0';
+        SetDlgItemTextA(window, IDC_EDITOR_FILE, path);
+    }
+}
+
+static void OnCommand(HWND window, WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDC_OK: OnOk(window); break;
+    case IDC_CANCEL: PostMessageA(window, WM_CLOSE, 0, 0); break;
+    case IDC_EDITOR_HELP: ShowHelp(window, ADD_EDIT_HELP_TOPIC); break;
+    case IDC_BROWSE: OnBrowse(window); break;
+    default: break;
+    }
+}
+
+static void OnPaint(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    StretchBitmap(dc, EditorHeaderBitmap, 0, 0, 380, 70, SRCCOPY);
+    EndPaint(window, &paint);
+}
+
+// Releases the header, then gives the main window back its place.
+static void OnClose(HWND window)
+{
+    if (EditorHeaderBitmap)
+        DeleteObject(EditorHeaderBitmap);
+    EditorHeaderBitmap = NULL;
+    DestroyWindow(window);
+    EditorWindow = NULL;
+    SetForegroundWindow(MainWindow);
+    SetActiveWindow(MainWindow);
+    EnableWindow(MainWindow, TRUE);
+}
+
+static LRESULT OnCtlColorStatic(HDC dc)
+{
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkMode(dc, TRANSPARENT);
+    return (LRESULT)GetStockObject(WHITE_BRUSH);
+}
 
 LRESULT CALLBACK EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return DefWindowProcA(window, message, wParam, lParam);
+    switch (message) {
+    case WM_CREATE:
+        CenterWindow(window);
+        EnableWindow(MainWindow, FALSE);
+        return 0;
+    case WM_PAINT:
+        OnPaint(window);
+        return 0;
+    case WM_CLOSE:
+        OnClose(window);
+        return 0;
+    case WM_COMMAND:
+        OnCommand(window, wParam);
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        return OnCtlColorStatic((HDC)wParam);
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
 }

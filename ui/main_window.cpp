@@ -1,18 +1,142 @@
-// main_window.cpp - the main window: header and footer painting, the
-// Refresh command that rebuilds the catalogue, and closing.
+// main_window.cpp - the main window: its controls, header painting, the
+// details pane, and the commands that turn buttons and the help menu into
+// catalogue operations. Refresh (116) is the one road from storage to the
+// screen: it rescans the catalogue and rebuilds the list together.
 #include "ui.h"
 
-#include "../catalogue/catalogue.h"
+#include "../catalogue/store.h"
+#include "../help/help.h"
+#include "../report/html_log.h"
 
+#include <commdlg.h>
+#include <shellapi.h>
 #include <string.h>
 
 #define VERSION_TEXT "(ver.1.2)"
+#define SUPPORT_PAGE ORVANE_WEB_SITE "supportus.html"
+
+// ---- controls -----------------------------------------------------------
+
+struct ControlRow {
+    const char *className;
+    const char *text;
+    int id;
+    int x, y, width, height;
+    DWORD style;
+    int icon; // icon group of a skinned button, 0 for other controls
+};
+
+#define SKINNED (WS_CHILD | WS_VISIBLE | WS_TABSTOP)
+#define LABEL (WS_CHILD | WS_VISIBLE)
+#define FIELD (WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL)
+
+// Rows 3 to 19 of the main window, after the list and the status bar.
+static const ControlRow MainControls[] = {
+    {"BUTTON", "Add", IDM_ADD, 15, 380, 100, 30, SKINNED, IDI_ADD},
+    {"BUTTON", "Edit", IDM_EDIT, 131, 380, 100, 30, SKINNED, IDI_EDIT},
+    {"BUTTON", "CleanUp", IDM_CLEANUP, 249, 380, 100, 30, SKINNED, IDI_APP},
+    {"BUTTON", "Apply", IDM_APPLY, 367, 380, 100, 30, SKINNED, IDI_APPLY},
+    {"BUTTON", "Exit", IDM_EXIT, 485, 380, 100, 30, SKINNED, IDI_EXIT},
+    {"BUTTON", "", IDM_REFRESH, 460, 20, 35, 35, SKINNED, IDI_REFRESH},
+    {"BUTTON", "", IDM_SAVE_LOG, 505, 20, 35, 35, SKINNED, IDI_SAVE},
+    {"BUTTON", "", IDM_HELP_BUTTON, 550, 20, 35, 35, SKINNED, IDI_HELP},
+    {"BUTTON", "Details", IDC_STATIC_ANY, 15, 280, 570, 90, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0},
+    {"STATIC", "Location:", IDC_STATIC_ANY, 24, 298, 70, 15, LABEL, 0},
+    {"EDIT", "", IDC_LOCATION, 90, 298, 470, 17, FIELD, 0},
+    {"STATIC", "Command:", IDC_STATIC_ANY, 24, 314, 70, 15, LABEL, 0},
+    {"EDIT", "", IDC_COMMAND, 90, 314, 470, 17, FIELD, 0},
+    {"STATIC", "Description:", IDC_STATIC_ANY, 24, 330, 70, 15, LABEL, 0},
+    {"EDIT", "", IDC_DESCRIPTION, 90, 330, 470, 17, FIELD, 0},
+    {"STATIC", "Company:", IDC_STATIC_ANY, 24, 346, 70, 15, LABEL, 0},
+    {"EDIT", "", IDC_COMPANY, 90, 346, 470, 17, FIELD, 0},
+};
+
+static HWND CreateChild(HWND parent, const char *className, const char *text, int id, int x,
+                        int y, int width, int height, DWORD style)
+{
+    return CreateWindowExA(0, className, text, style, x, y, width, height, parent,
+                           (HMENU)(INT_PTR)id, AppInstance, NULL);
+}
+
+// Keeps the 600 x 450 drawing area free above the status bar.
+static void FitStatusBar(HWND window, HWND status)
+{
+    WINDOWINFO info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    GetWindowInfo(status, &info);
+    int frame = GetSystemMetrics(SM_CYDLGFRAME);
+    int statusHeight = info.rcClient.bottom - info.rcClient.top;
+    SetWindowPos(window, NULL, 0, 0, 600 + 2 * frame,
+                 450 + GetSystemMetrics(SM_CYCAPTION) + 2 * frame + statusHeight,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    SendMessageA(status, WM_SIZE, 0, 0);
+    ShowWindow(status, SW_SHOWNORMAL);
+}
 
 int CreateMainControls(HWND window)
 {
-    (void)window;
-    return 0;
+    int failures = 0;
+    HWND list = CreateChild(window, WC_LISTVIEWA, "ListView", IDC_ITEM_LIST, 15, 95, 570, 180,
+                            WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT
+                                | LVS_SINGLESEL | LVS_SHOWSELALWAYS);
+    if (list)
+        SetUpItemList(list);
+    else
+        ++failures;
+
+    HWND status = CreateStatusWindowA(WS_CHILD, MAIN_WINDOW_TITLE, window, IDC_STATUS);
+    if (status)
+        FitStatusBar(window, status);
+    else
+        ++failures;
+
+    for (const ControlRow &row : MainControls) {
+        HWND control = CreateChild(window, row.className, row.text, row.id, row.x, row.y,
+                                   row.width, row.height, row.style);
+        if (!control) {
+            ++failures;
+            continue;
+        }
+        SendMessageA(control, WM_SETFONT, (WPARAM)UiFont, FALSE);
+        if (row.icon)
+            AttachSkin(control, &SharedButtonSkin,
+                       LoadIconA(AppInstance, MAKEINTRESOURCEA(row.icon)));
+        ShowWindow(control, SW_SHOWNORMAL);
+    }
+    return failures;
 }
+
+// ---- shared with the list and the editor --------------------------------
+
+void SetStatusText(void *context, const char *text)
+{
+    (void)context;
+    SetWindowTextA(GetDlgItem(MainWindow, IDC_STATUS), text);
+}
+
+void PostRefresh(void)
+{
+    PostMessageA(MainWindow, WM_COMMAND, IDM_REFRESH,
+                 (LPARAM)GetDlgItem(MainWindow, IDM_REFRESH));
+}
+
+void EditCatalogueItem(int32_t index)
+{
+    EditIndex = index;
+    if (index < 0 || index >= ItemCatalogue.count)
+        return;
+    const AutostartItem *item = &ItemCatalogue.items[index];
+    if (item->kind == Shortcut) {
+        ShowShellProperties(item->location);
+        return;
+    }
+    EditMode = EditorEdit;
+    EditorHeaderBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_EDITOR_EDIT));
+    OpenEditor(EDITOR_EDIT_TITLE);
+}
+
+// ---- painting and the details pane --------------------------------------
 
 static void OnPaint(HWND window)
 {
@@ -28,11 +152,92 @@ static void OnPaint(HWND window)
     EndPaint(window, &paint);
 }
 
-static void OnCreate(HWND window)
+static void ShowDetails(HWND window)
 {
-    CenterWindow(window);
-    // The controls do not exist yet: the first scan runs from the loop.
-    PostMessageA(window, WM_COMMAND, IDM_REFRESH, (LPARAM)GetDlgItem(window, IDM_REFRESH));
+    int32_t row = SelectedRow(ItemListWindow);
+    if (row < 0 || row >= ItemCatalogue.count)
+        return;
+    const AutostartItem *item = &ItemCatalogue.items[row];
+    char location[TEXT_FIELD_SIZE + 8];
+    if (item->kind == Shortcut)
+        TextCopy(location, sizeof location, item->location);
+    else
+        TextFormat(location, sizeof location, "%s\\%s", ScopeIsUser(item->scope) ? "HKCU" : "HKLM",
+                   item->location);
+    SendDlgItemMessageA(window, IDC_LOCATION, WM_SETTEXT, 0, (LPARAM)location);
+    SendDlgItemMessageA(window, IDC_COMMAND, WM_SETTEXT, 0, (LPARAM)item->command);
+    SendDlgItemMessageA(window, IDC_DESCRIPTION, WM_SETTEXT, 0, (LPARAM)item->description);
+    SendDlgItemMessageA(window, IDC_COMPANY, WM_SETTEXT, 0, (LPARAM)item->company);
+}
+
+static void OnNotify(HWND window, const NMHDR *header)
+{
+    if (header->code == LVN_ITEMCHANGED)
+        ShowDetails(window);
+}
+
+// ---- commands -----------------------------------------------------------
+
+static void OnAdd(void)
+{
+    EditMode = EditorAdd;
+    EditorHeaderBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_EDITOR_ADD));
+    OpenEditor(EDITOR_ADD_TITLE);
+}
+
+static void OnEdit(HWND window)
+{
+    int32_t row = SelectedRow(ItemListWindow);
+    if (row < 0) {
+        EditIndex = -1;
+        MessageBoxA(window, NO_SELECTION_TEXT, "Error", MB_ICONERROR);
+        return;
+    }
+    EditCatalogueItem(row);
+}
+
+// The desired state of every row: its check box (state image 2 or 1) minus 1.
+static int32_t *ReadCheckBoxes(int32_t *count)
+{
+    *count = 0;
+    int rows = ItemListWindow ? (int)SendMessageA(ItemListWindow, LVM_GETITEMCOUNT, 0, 0) : 0;
+    if (rows > ItemCatalogue.count)
+        rows = ItemCatalogue.count;
+    int32_t *desired =
+        (int32_t *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(int32_t) * (rows + 1));
+    if (!desired)
+        return NULL;
+    for (int i = 0; i < rows; ++i) {
+        LRESULT state = SendMessageA(ItemListWindow, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK);
+        desired[i] = (int32_t)((state & LVIS_STATEIMAGEMASK) >> 12) - 1;
+    }
+    *count = rows;
+    return desired;
+}
+
+static void OnApply(void)
+{
+    int32_t count = 0;
+    int32_t *desired = ReadCheckBoxes(&count);
+    if (desired) {
+        ApplyChanges(desired, count, SetStatusText, NULL);
+        HeapFree(GetProcessHeap(), 0, desired);
+    }
+    PostRefresh();
+}
+
+static void OnCleanUp(HWND window)
+{
+    if (MessageBoxA(window, CLEANUP_QUESTION, MAIN_WINDOW_TITLE, MB_ICONQUESTION | MB_YESNO)
+        != IDYES)
+        return;
+    int32_t count = 0;
+    int32_t *desired = ReadCheckBoxes(&count);
+    if (desired) {
+        CleanUpDisabled(desired, count, SetStatusText, NULL);
+        HeapFree(GetProcessHeap(), 0, desired);
+    }
+    PostRefresh();
 }
 
 static void OnRefresh(HWND window)
@@ -42,15 +247,76 @@ static void OnRefresh(HWND window)
     SetDlgItemTextA(window, IDC_DESCRIPTION, "");
     SetDlgItemTextA(window, IDC_COMPANY, "");
     ScanCatalogue();
+    if (ItemListWindow)
+        FillListView(ItemListWindow);
+}
+
+static void OnHelpMenu(HWND window)
+{
+    RECT button;
+    GetWindowRect(GetDlgItem(window, IDM_HELP_BUTTON), &button);
+    HMENU menu = LoadMenuA(AppInstance, MAKEINTRESOURCEA(IDR_HELP_MENU));
+    if (!menu)
+        return;
+    SetForegroundWindow(window);
+    UINT chosen = (UINT)TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD | TPM_RIGHTALIGN,
+                                       button.right, button.bottom, 0, window, NULL);
+    switch (chosen) {
+    case IDM_HELP: ShowHelp(window, NULL); break;
+    case IDM_WEBSITE: ShellExecuteA(window, "open", ORVANE_WEB_SITE, NULL, NULL, SW_SHOWNORMAL); break;
+    case IDM_SUPPORT: ShellExecuteA(window, "open", SUPPORT_PAGE, NULL, NULL, SW_SHOWNORMAL); break;
+    case IDM_ABOUT: MessageBoxA(window, ABOUT_TEXT, "About...", MB_ICONINFORMATION); break;
+    default: break;
+    }
+    DestroyMenu(menu);
+    PostMessageA(window, WM_NULL, 0, 0);
+}
+
+static void OnSaveLog(HWND window)
+{
+    char path[TEXT_FIELD_SIZE] = "";
+    OPENFILENAMEA dialog;
+    memset(&dialog, 0, sizeof dialog);
+    dialog.lStructSize = OPEN_FILE_NAME_SIZE;
+    dialog.hwndOwner = window;
+    dialog.hInstance = AppInstance;
+    dialog.lpstrFilter = "HTML files\0*.htm;*.html\0";
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = sizeof path;
+    dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT;
+    dialog.lpstrInitialDir = "C:\\";
+    dialog.lpstrTitle = "Save Log...";
+    if (!GetSaveFileNameA(&dialog))
+        return;
+    path[sizeof path - 1] = '\0';
+    if (!CompleteLogPath(path, sizeof path)) {
+        MessageBoxA(window, LOG_NAME_TOO_LONG, "Save Log...", MB_ICONWARNING | MB_OK);
+        return;
+    }
+    SendMessageA(window, WM_COMMAND, IDM_REFRESH, (LPARAM)GetDlgItem(window, IDM_REFRESH));
+    WriteHtmlLog(path);
 }
 
 static void OnCommand(HWND window, WPARAM wParam)
 {
     switch (LOWORD(wParam)) {
-    case IDM_REFRESH: OnRefresh(window); break;
+    case IDM_ADD: OnAdd(); break;
+    case IDM_EDIT: OnEdit(window); break;
+    case IDM_CLEANUP: OnCleanUp(window); break;
+    case IDM_APPLY: OnApply(); break;
     case IDM_EXIT: PostMessageA(window, WM_CLOSE, 0, 0); break;
+    case IDM_HELP_BUTTON: OnHelpMenu(window); break;
+    case IDM_REFRESH: OnRefresh(window); break;
+    case IDM_SAVE_LOG: OnSaveLog(window); break;
     default: break;
     }
+}
+
+static void OnCreate(HWND window)
+{
+    CenterWindow(window);
+    // The controls do not exist yet: the first scan runs from the loop.
+    PostMessageA(window, WM_COMMAND, IDM_REFRESH, (LPARAM)GetDlgItem(window, IDM_REFRESH));
 }
 
 static LRESULT OnCtlColorStatic(HDC dc)
@@ -68,6 +334,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_PAINT:
         OnPaint(window);
+        return 0;
+    case WM_NOTIFY:
+        OnNotify(window, (const NMHDR *)lParam);
         return 0;
     case WM_COMMAND:
         OnCommand(window, wParam);

@@ -8,8 +8,11 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
+#include <stddef.h>
 #include <stdint.h>
 
+#include "../resources/product.h"
 #include "../resources/resource.h"
 
 // ---- app.cpp ------------------------------------------------------------
@@ -57,6 +60,14 @@ int CenterWindow(HWND window);
 // Draws the whole bitmap stretched into the rectangle.
 void StretchBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height, DWORD rop);
 
+// The OPENFILENAMEA of the open and save dialogs, in its older form that
+// ends with lpTemplateName (76 bytes in the 32-bit build).
+#define OPEN_FILE_NAME_SIZE \
+    (offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(((OPENFILENAMEA *)0)->lpTemplateName))
+#ifndef _WIN64
+static_assert(OPEN_FILE_NAME_SIZE == 76, "the 76-byte OPENFILENAMEA");
+#endif
+
 // A window procedure as the LONG_PTR that SetWindowLongPtrA takes; the
 // parameter type makes the compiler check the procedure's signature.
 LONG_PTR WindowProcAsLong(WNDPROC procedure);
@@ -84,9 +95,60 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
 
 // ---- main_window.cpp ----------------------------------------------------
 
+#define ABOUT_TEXT                                                                         \
+    "Orvane Tool.\nver.1.2\n\n\nMade by Orvane Software.\n\n" ORVANE_WEB_SITE               \
+    "\nsupport@orvane.example\n"
+#define CLEANUP_QUESTION                                                                   \
+    "Are you sure you wish to cleanup your startup entries?\n\nBy doing so all the items "   \
+    "you have disabled will be\npermanently removed from the registry."
+#define NO_SELECTION_TEXT "You must select an item to edit."
+#define LOG_NAME_TOO_LONG                                                                  \
+    "This file name leaves no room for the \".html\" ending. Please choose a shorter name."
+
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int CreateMainControls(HWND window);
 
+// Replaces the status bar's text (the sink of the store operations).
+void SetStatusText(void *context, const char *text);
+
+// Opens the editor for catalogue index (Edit button and context menu):
+// a shortcut's property sheet, or the Add/Edit window for a registry value.
+void EditCatalogueItem(int32_t index);
+
+// Posts the Refresh command to the main window.
+void PostRefresh(void);
+
+// ---- item_list.cpp ------------------------------------------------------
+
+extern HWND ItemListWindow;
+extern WNDPROC ListViewClassProc;
+// Shell icons the list took and destroyed: every one taken is destroyed.
+extern long ShellIconsTaken;
+extern long ShellIconsDestroyed;
+
+// Columns, font, image list, check boxes and subclassing of a new list.
+void SetUpItemList(HWND list);
+int FillListView(HWND list);
+LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL ShowShellProperties(const char *path);
+// The first selected row, or -1.
+int32_t SelectedRow(HWND list);
+// Runs a context-menu command on the item of a row.
+void RunItemCommand(HWND list, UINT command, int32_t row);
+
 // ---- editor_window.cpp --------------------------------------------------
 
+#define EDITOR_ADD_TITLE "Add Item"
+#define EDITOR_EDIT_TITLE "Edit Item"
+#define NAME_MISSING_TEXT "Please enter a name for the new Orvane item"
+#define FILE_MISSING_TEXT \
+    "Please enter the executable to run (including full path) for the new Orvane item"
+
+extern int32_t EditMode;
+extern int32_t EditIndex;
+extern HWND EditorWindow;
+extern HBITMAP EditorHeaderBitmap;
+
+void OpenEditor(const char *title);
+int CreateEditorControls(HWND window);
 LRESULT CALLBACK EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

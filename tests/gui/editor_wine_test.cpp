@@ -1,0 +1,327 @@
+// editor_wine_test.cpp - the real Add/Edit window under Wine and Xvfb,
+// opened from the real main window of this process.
+#include "../../catalogue/store.h"
+#include "../integration/wine_places.h"
+#include "gui_support.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char *kRunOnce = CURRENT_VERSION_KEY "\\RunOnce";
+const char *kRunOnceOff = CURRENT_VERSION_KEY "\\RunOnce-";
+
+std::string Sz(const std::string &text)
+{
+    return std::string(text.c_str(), text.size() + 1);
+}
+
+class Editor : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        AppInstance = GetModuleHandleA(NULL);
+        if (!MainWindow) {
+            CreateSharedResources();
+            RegisterMainClass();
+            RegisterEditorClass();
+            CreateMainWindow();
+            CreateMainControls(MainWindow);
+        }
+        Pump();
+    }
+
+    static void TearDownTestSuite()
+    {
+        DestroyWindow(MainWindow);
+        Pump();
+        MainWindow = NULL;
+    }
+
+    HWND list = NULL;
+
+    void SetUp() override
+    {
+        ASSERT_NE((HWND)NULL, MainWindow);
+        list = GetDlgItem(MainWindow, IDC_ITEM_LIST);
+        EmptyAllPlaces();
+        Refresh();
+    }
+
+    void TearDown() override
+    {
+        if (EditorWindow)
+            SendMessageA(EditorWindow, WM_CLOSE, 0, 0);
+        Pump();
+        EmptyAllPlaces();
+    }
+
+    void Refresh()
+    {
+        SendMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);
+        Pump();
+    }
+
+    int Rows() { return (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0); }
+
+    HWND Control(int id) { return GetDlgItem(EditorWindow, id); }
+
+    bool Checked(int id) { return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+    void Type(int id, const char *text) { SetWindowTextA(Control(id), text); }
+
+    // Clicks a skinned button the way the mouse does.
+    void Click(int id)
+    {
+        SendMessageA(Control(id), WM_LBUTTONDOWN, 0, MAKELPARAM(5, 5));
+        SendMessageA(Control(id), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    }
+
+    void ChooseAllUsers()
+    {
+        SendMessageA(Control(IDC_EDITOR_ALL), BM_CLICK, 0, 0);
+    }
+
+    void Open(int command)
+    {
+        SendMessageA(MainWindow, WM_COMMAND, command, 0);
+        Pump();
+        ASSERT_NE((HWND)NULL, EditorWindow);
+    }
+
+    void EditRow(int row)
+    {
+        SelectRow(list, row);
+        Open(IDM_EDIT);
+    }
+};
+
+bool SameBitmap(HBITMAP a, HBITMAP b)
+{
+    BITMAP infoA, infoB;
+    if (!GetObjectA(a, sizeof infoA, &infoA) || !GetObjectA(b, sizeof infoB, &infoB))
+        return false;
+    if (infoA.bmWidth != infoB.bmWidth || infoA.bmHeight != infoB.bmHeight)
+        return false;
+    LONG bytes = infoA.bmWidthBytes * infoA.bmHeight;
+    std::vector<char> bitsA(bytes), bitsB(bytes);
+    return GetBitmapBits(a, bytes, bitsA.data()) == bytes
+           && GetBitmapBits(b, bytes, bitsB.data()) == bytes && bitsA == bitsB;
+}
+
+} // namespace
+
+TEST_F(Editor, AddOpensEmptyForTheUserWithTheAddHeader)
+{
+    Open(IDM_ADD);
+    char title[32];
+    GetWindowTextA(EditorWindow, title, sizeof title);
+    EXPECT_STREQ("Add Item", title);
+    EXPECT_EQ(EditorAdd, EditMode);
+    HBITMAP addHeader = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_EDITOR_ADD));
+    EXPECT_TRUE(SameBitmap(addHeader, EditorHeaderBitmap)) << "header 115";
+    DeleteObject(addHeader);
+    for (int id : {IDC_EDITOR_NAME, IDC_EDITOR_FILE, IDC_EDITOR_PARAMETERS})
+        EXPECT_EQ("", ControlText(Control(id))) << id;
+    EXPECT_TRUE(Checked(IDC_EDITOR_USER));
+    EXPECT_FALSE(Checked(IDC_EDITOR_ALL));
+    EXPECT_EQ(Control(IDC_EDITOR_NAME), GetFocus());
+    EXPECT_FALSE(IsWindowEnabled(MainWindow)) << "the main window waits";
+    EXPECT_EQ(MainWindow, GetWindow(EditorWindow, GW_OWNER));
+    RECT client;
+    GetClientRect(EditorWindow, &client);
+    EXPECT_EQ(380, client.right);
+    EXPECT_EQ(380, client.bottom);
+}
+
+TEST_F(Editor, ThirteenControlsWithTheirTexts)
+{
+    Open(IDM_ADD);
+    const struct {
+        int id;
+        const char *text;
+        int x, y, width, height;
+    } rows[] = {{IDC_EDITOR_NAME, "", 15, 110, 350, 25},
+                {IDC_EDITOR_FILE, "", 15, 170, 320, 25},
+                {IDC_BROWSE, "", 340, 170, 25, 25},
+                {IDC_EDITOR_PARAMETERS, "", 15, 230, 350, 25},
+                {IDC_EDITOR_USER, "This User only.", 15, 290, 100, 25},
+                {IDC_EDITOR_ALL, "All Users.", 135, 290, 100, 25},
+                {IDC_OK, "Ok", 150, 335, 100, 30},
+                {IDC_CANCEL, "Cancel", 265, 335, 100, 30},
+                {IDC_EDITOR_HELP, "", 330, 13, 35, 35}};
+    for (const auto &row : rows) {
+        HWND control = Control(row.id);
+        ASSERT_NE((HWND)NULL, control) << row.id;
+        EXPECT_EQ(row.text, ControlText(control)) << row.id;
+        RECT rect;
+        GetWindowRect(control, &rect);
+        MapWindowPoints(NULL, EditorWindow, (POINT *)&rect, 2);
+        EXPECT_EQ(row.x, rect.left) << row.id;
+        EXPECT_EQ(row.y, rect.top) << row.id;
+        EXPECT_EQ(row.width, rect.right - rect.left) << row.id;
+        EXPECT_EQ(row.height, rect.bottom - rect.top) << row.id;
+    }
+    for (int id : {IDC_BROWSE, IDC_OK, IDC_CANCEL, IDC_EDITOR_HELP})
+        EXPECT_EQ((LONG)BS_OWNERDRAW, GetWindowLongA(Control(id), GWL_STYLE) & BS_TYPEMASK) << id;
+    int labels = 0;
+    for (HWND child = GetWindow(EditorWindow, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char className[32];
+        GetClassNameA(child, className, sizeof className);
+        labels += lstrcmpiA(className, "Static") == 0;
+    }
+    EXPECT_EQ(4, labels);
+}
+
+TEST_F(Editor, EmptyNameOrFileIsRefusedWithTheFocusThere)
+{
+    Open(IDM_ADD);
+    Seen seen;
+    HANDLE watcher = WatchBox(IDOK, &seen);
+    Click(IDC_OK);
+    Finish(watcher);
+    Pump();
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ("Orvane", seen.caption);
+    EXPECT_EQ(NAME_MISSING_TEXT, seen.text);
+    EXPECT_EQ(EditorWindow, seen.owner);
+    ASSERT_NE((HWND)NULL, EditorWindow) << "the window stays open";
+    EXPECT_EQ(Control(IDC_EDITOR_NAME), GetFocus());
+
+    Type(IDC_EDITOR_NAME, "Tool");
+    watcher = WatchBox(IDOK, &seen);
+    Click(IDC_OK);
+    Finish(watcher);
+    Pump();
+    EXPECT_EQ(FILE_MISSING_TEXT, seen.text);
+    ASSERT_NE((HWND)NULL, EditorWindow);
+    EXPECT_EQ(Control(IDC_EDITOR_FILE), GetFocus());
+    EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Tool"));
+}
+
+TEST_F(Editor, AddForAllUsersWritesTheRunKeyAndTheRowAppears)
+{
+    Open(IDM_ADD);
+    Type(IDC_EDITOR_NAME, "Tool");
+    Type(IDC_EDITOR_FILE, "C:\\Program Files\\Tool\\tool.exe");
+    Type(IDC_EDITOR_PARAMETERS, "-quiet");
+    ChooseAllUsers();
+    Click(IDC_OK);
+    Pump();
+    EXPECT_EQ(Sz("\"C:\\Program Files\\Tool\\tool.exe\" -quiet"),
+              ValueBytes(HKEY_LOCAL_MACHINE, RUN_KEY, "Tool"));
+    EXPECT_EQ((HWND)NULL, EditorWindow);
+    EXPECT_TRUE(IsWindowEnabled(MainWindow));
+    EXPECT_EQ(MainWindow, GetForegroundWindow());
+    ASSERT_EQ(1, Rows());
+    EXPECT_EQ("Tool", ItemText(list, 0, 0));
+    EXPECT_EQ("ALL", ItemText(list, 0, 1));
+
+    Open(IDM_ADD);
+    Type(IDC_EDITOR_NAME, "Bare");
+    Type(IDC_EDITOR_FILE, "C:\\Program Files\\Tool\\tool.exe");
+    Click(IDC_OK);
+    Pump();
+    EXPECT_EQ(Sz("C:\\Program Files\\Tool\\tool.exe"),
+              ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Bare"));
+}
+
+TEST_F(Editor, EditShowsTheRecordOfAnAllUsersEntry)
+{
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, RUN_KEY, "Agent",
+                          "\"C:\\Program Files\\Agent\\agent.exe\" -min"));
+    Refresh();
+    EditRow(0);
+    char title[32];
+    GetWindowTextA(EditorWindow, title, sizeof title);
+    EXPECT_STREQ("Edit Item", title);
+    EXPECT_EQ(EditorEdit, EditMode);
+    EXPECT_EQ(0, EditIndex);
+    EXPECT_EQ("Agent", ControlText(Control(IDC_EDITOR_NAME)));
+    EXPECT_EQ("C:\\Program Files\\Agent\\agent.exe", ControlText(Control(IDC_EDITOR_FILE)));
+    EXPECT_EQ("-min", ControlText(Control(IDC_EDITOR_PARAMETERS)));
+    EXPECT_TRUE(Checked(IDC_EDITOR_ALL));
+    EXPECT_FALSE(Checked(IDC_EDITOR_USER));
+    HBITMAP editHeader = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_EDITOR_EDIT));
+    EXPECT_TRUE(SameBitmap(editHeader, EditorHeaderBitmap)) << "header 114";
+    DeleteObject(editHeader);
+}
+
+TEST_F(Editor, EditOfADisabledRunOnceEntryRenamedAndMovedToAllUsers)
+{
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kRunOnceOff, "Later", "C:\\nowhere\\later.exe"));
+    Refresh();
+    EditRow(0);
+    Type(IDC_EDITOR_NAME, "Renamed");
+    Type(IDC_EDITOR_PARAMETERS, "-x");
+    Click(IDC_OK);
+    Pump();
+    EXPECT_EQ(Sz("\"C:\\nowhere\\later.exe\" -x"),
+              ValueBytes(HKEY_CURRENT_USER, kRunOnceOff, "Renamed"));
+    EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, kRunOnceOff, "Later"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRunOnce)) << "it stays disabled";
+    ASSERT_EQ(1, Rows());
+    EXPECT_EQ(1, CheckState(list, 0));
+
+    EditRow(0);
+    ChooseAllUsers();
+    Click(IDC_OK);
+    Pump();
+    EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, kRunOnceOff, "Renamed"));
+    EXPECT_EQ(Sz("\"C:\\nowhere\\later.exe\" -x"),
+              ValueBytes(HKEY_LOCAL_MACHINE, kRunOnceOff, "Renamed"));
+}
+
+TEST_F(Editor, UnchangedEditWritesNothing)
+{
+    std::string command = "rundll32.exe \"C:\\nowhere\\x.dll\",Start";
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Dll", command));
+    Refresh();
+    EditRow(0);
+    Click(IDC_OK);
+    Pump();
+    EXPECT_EQ((HWND)NULL, EditorWindow);
+    EXPECT_EQ(Sz(command), ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Dll"));
+}
+
+TEST_F(Editor, CancelWritesNothingAndDoesNotRefresh)
+{
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Keep", "C:\\nowhere\\keep.exe"));
+    Refresh();
+    EditRow(0);
+    Type(IDC_EDITOR_NAME, "Changed");
+    // Storage changes meanwhile: only a refresh would show it.
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Other", "C:\\nowhere\\other.exe"));
+    Click(IDC_CANCEL);
+    Pump();
+    EXPECT_EQ((HWND)NULL, EditorWindow);
+    EXPECT_TRUE(IsWindowEnabled(MainWindow));
+    EXPECT_EQ(MainWindow, GetForegroundWindow());
+    EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Changed"));
+    EXPECT_EQ(1, Rows()) << "no refresh after Cancel";
+    EXPECT_EQ("C:\\nowhere\\keep.exe", ControlText(GetDlgItem(MainWindow, IDC_COMMAND)));
+}
+
+TEST_F(Editor, EditOfAShortcutOpensNoEditor)
+{
+    ASSERT_TRUE(MakeShortcut(ShellFolder(CSIDL_STARTUP) + "\\Probe.lnk", ProbePath(), "", ""));
+    Refresh();
+    ASSERT_EQ(1, Rows());
+    SelectRow(list, 0);
+    // Wine has no property sheet for links and says so in a box: close it.
+    Seen seen;
+    HANDLE watcher = WatchBox(IDOK, &seen);
+    SendMessageA(MainWindow, WM_COMMAND, IDM_EDIT, 0);
+    Finish(watcher);
+    Pump();
+    EXPECT_EQ(0, EditIndex);
+    EXPECT_EQ((HWND)NULL, EditorWindow) << "a shortcut is edited in its property sheet";
+    EXPECT_TRUE(IsWindowEnabled(MainWindow));
+}

@@ -1,0 +1,176 @@
+// gui_support.cpp - see gui_support.h.
+#include "gui_support.h"
+
+#include "../../catalogue/catalogue.h"
+
+#include <process.h>
+
+void Pump()
+{
+    MSG message;
+    for (int round = 0; round < 3; ++round) {
+        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(5);
+    }
+}
+
+namespace {
+
+struct Watch {
+    int kind; // 0 box, 1 menu, 2 file dialog
+    int answer;
+    std::string title;
+    std::string name;
+    Seen *seen;
+};
+
+BOOL CALLBACK FindBoxIcon(HWND child, LPARAM argument)
+{
+    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+        ((Seen *)argument)->icon = (HICON)SendMessageA(child, STM_GETICON, 0, 0);
+    return TRUE;
+}
+
+HWND FindOwnDialog(const char *className, const char *title)
+{
+    HWND found = NULL;
+    DWORD self = GetCurrentProcessId();
+    for (HWND window = FindWindowExA(NULL, NULL, className, title); window;
+         window = FindWindowExA(NULL, window, className, title)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == self && IsWindowVisible(window))
+            found = window;
+    }
+    return found;
+}
+
+void AnswerBox(HWND box, Watch *watch)
+{
+    char text[1024] = "";
+    GetWindowTextA(box, text, sizeof text);
+    watch->seen->caption = text;
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    watch->seen->text = text;
+    watch->seen->owner = GetWindow(box, GW_OWNER);
+    EnumChildWindows(box, FindBoxIcon, (LPARAM)watch->seen);
+    PostMessageA(box, WM_COMMAND, watch->answer, 0);
+}
+
+void AnswerMenu(HWND menuWindow, Watch *watch)
+{
+    HMENU menu = (HMENU)SendMessageA(menuWindow, MN_GETHMENU, 0, 0);
+    char text[64] = "";
+    if (menu)
+        GetMenuStringA(menu, 4, text, sizeof text, MF_BYPOSITION);
+    watch->seen->item4 = text;
+    if (watch->answer < 0) {
+        PostMessageA(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+        return;
+    }
+    int downs = 0;
+    for (int position = 0; position <= watch->answer; ++position)
+        if (!menu || !(GetMenuState(menu, position, MF_BYPOSITION) & MF_SEPARATOR))
+            ++downs;
+    for (int i = 0; i < downs; ++i)
+        PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
+}
+
+void AnswerFileDialog(HWND dialog, Watch *watch)
+{
+    // The explorer-style dialog's file name box is combo box 0x47C.
+    Sleep(200);
+    SetDlgItemTextA(dialog, 0x47C, watch->name.c_str());
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+unsigned __stdcall WatchThread(void *argument)
+{
+    Watch *watch = (Watch *)argument;
+    for (int i = 0; i < 400; ++i) {
+        HWND window = NULL;
+        if (watch->kind == 0)
+            window = FindOwnDialog("#32770", NULL);
+        else if (watch->kind == 1)
+            window = FindOwnDialog("#32768", NULL);
+        else
+            window = FindOwnDialog("#32770", watch->title.c_str());
+        if (window) {
+            watch->seen->found = true;
+            if (watch->kind == 0)
+                AnswerBox(window, watch);
+            else if (watch->kind == 1)
+                AnswerMenu(window, watch);
+            else
+                AnswerFileDialog(window, watch);
+            break;
+        }
+        Sleep(25);
+    }
+    delete watch;
+    return 0;
+}
+
+HANDLE StartWatch(Watch *watch)
+{
+    return (HANDLE)_beginthreadex(NULL, 0, WatchThread, watch, 0, NULL);
+}
+
+} // namespace
+
+HANDLE WatchBox(int button, Seen *seen)
+{
+    return StartWatch(new Watch{0, button, "", "", seen});
+}
+
+HANDLE WatchMenu(int position, Seen *seen)
+{
+    return StartWatch(new Watch{1, position, "", "", seen});
+}
+
+HANDLE WatchFileDialog(const char *title, const std::string &name, Seen *seen)
+{
+    return StartWatch(new Watch{2, IDOK, title, name, seen});
+}
+
+void Finish(HANDLE watcher)
+{
+    WaitForSingleObject(watcher, 15000);
+    CloseHandle(watcher);
+}
+
+std::string ControlText(HWND control)
+{
+    char text[1024] = "";
+    GetWindowTextA(control, text, sizeof text);
+    return text;
+}
+
+std::string ItemText(HWND list, int row, int column)
+{
+    char text[TEXT_FIELD_SIZE] = "";
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, row, (LPARAM)&item);
+    return text;
+}
+
+int CheckState(HWND list, int row)
+{
+    return (int)((SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK)
+                  & LVIS_STATEIMAGEMASK) >> 12);
+}
+
+void SelectRow(HWND list, int row)
+{
+    LVITEMA item = {};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, row, (LPARAM)&item);
+}

@@ -1,0 +1,36 @@
+// gui_support.h - helpers for driving the program's real windows in-process
+// under Wine: pumping messages, answering modal boxes and menus from a
+// watcher thread, and reading controls back.
+#pragma once
+
+#include "../../ui/ui.h"
+
+#include <string>
+
+// Dispatches every queued message (posted commands, paints) of this thread.
+void Pump();
+
+// What a watcher saw of a modal window before it answered it.
+struct Seen {
+    bool found = false;
+    std::string caption;
+    std::string text;     // a message box's text
+    std::string item4;    // a popup menu's item at position 4
+    HWND owner = NULL;
+    HICON icon = NULL;
+};
+
+// Watches for a message box (class "#32770") and presses button (IDOK,
+// IDYES, IDNO...) in it. Start before the call that shows it, Finish after.
+HANDLE WatchBox(int button, Seen *seen);
+// Watches for a popup menu and chooses the item at position (0 based,
+// separators count) with the keyboard; -1 dismisses the menu.
+HANDLE WatchMenu(int position, Seen *seen);
+// Watches for the file dialog titled title, types name and presses OK.
+HANDLE WatchFileDialog(const char *title, const std::string &name, Seen *seen);
+void Finish(HANDLE watcher);
+
+std::string ControlText(HWND control);
+std::string ItemText(HWND list, int row, int column);
+int CheckState(HWND list, int row); // 2 checked, 1 unchecked
+void SelectRow(HWND list, int row);

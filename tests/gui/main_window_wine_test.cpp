@@ -1,0 +1,425 @@
+// main_window_wine_test.cpp - the real main window and item list under Wine
+// and Xvfb, created in this process as the program creates them, driven by
+// messages, read back from the controls, checked against storage.
+#include "../../catalogue/store.h"
+#include "../../report/html_log.h"
+#include "../integration/wine_places.h"
+#include "gui_support.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char *kRunOff = RUN_KEY "-";
+const char *kRunOnceOff = CURRENT_VERSION_KEY "\\RunOnce-";
+
+class MainWindowTest : public testing::Test {
+protected:
+    // One main window for the suite: Wine takes a while to withdraw a
+    // top-level window, and the program makes only one anyway.
+    static void SetUpTestSuite()
+    {
+        AppInstance = GetModuleHandleA(NULL);
+        CreateSharedResources();
+        RegisterMainClass();
+        RegisterEditorClass();
+        CreateMainWindow();
+        CreateMainControls(MainWindow);
+        Pump();
+    }
+
+    static void TearDownTestSuite()
+    {
+        DestroyWindow(MainWindow);
+        Pump();
+        MainWindow = NULL;
+    }
+
+    HWND list = NULL;
+    std::string probe;
+
+    void SetUp() override
+    {
+        ASSERT_NE((HWND)NULL, MainWindow);
+        list = GetDlgItem(MainWindow, IDC_ITEM_LIST);
+        probe = ProbePath();
+        EmptyAllPlaces();
+        SetStatusText(NULL, "Orvane Tool");
+    }
+
+    void TearDown() override { EmptyAllPlaces(); }
+
+    void Refresh()
+    {
+        SendMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);
+        Pump();
+    }
+
+    int Rows() { return (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0); }
+
+    int RowOf(const char *name)
+    {
+        for (int row = 0; row < Rows(); ++row)
+            if (ItemText(list, row, 0) == name)
+                return row;
+        return -1;
+    }
+
+    std::string Status() { return ControlText(GetDlgItem(MainWindow, IDC_STATUS)); }
+    std::string Field(int id) { return ControlText(GetDlgItem(MainWindow, id)); }
+
+    void Command(int id)
+    {
+        SendMessageA(MainWindow, WM_COMMAND, id, 0);
+        Pump();
+    }
+
+    // The usual three: a user Run value, a disabled machine RunOnce value and
+    // an all-users shortcut, in this table order.
+    void SeedThree()
+    {
+        ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "User Tool", "\"" + probe + "\" -u"));
+        ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kRunOnceOff, "Later", probe));
+        ASSERT_TRUE(MakeShortcut(ShellFolder(CSIDL_COMMON_STARTUP) + "\\Probe.lnk", probe, "-x",
+                                 "link"));
+        Refresh();
+    }
+};
+
+struct Expected {
+    int id;
+    const char *className;
+    const char *text;
+    int x, y, width, height;
+    DWORD style;
+};
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM argument)
+{
+    if (GetParent(child) == MainWindow)
+        ((std::vector<HWND> *)argument)->push_back(child);
+    return TRUE;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, ControlsInTheirOrderPlacesAndStyles)
+{
+    const DWORD skinned = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW;
+    const DWORD field = WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL;
+    const Expected expected[] = {
+        {110, "SysListView32", "ListView", 15, 95, 570, 180,
+         WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL
+             | LVS_SHOWSELALWAYS},
+        {1009, "msctls_statusbar32", "Orvane Tool", -1, -1, -1, -1, WS_CHILD | WS_VISIBLE},
+        {111, "Button", "Add", 15, 380, 100, 30, skinned},
+        {1008, "Button", "Edit", 131, 380, 100, 30, skinned},
+        {112, "Button", "CleanUp", 249, 380, 100, 30, skinned},
+        {113, "Button", "Apply", 367, 380, 100, 30, skinned},
+        {114, "Button", "Exit", 485, 380, 100, 30, skinned},
+        {116, "Button", "", 460, 20, 35, 35, skinned},
+        {130, "Button", "", 505, 20, 35, 35, skinned},
+        {115, "Button", "", 550, 20, 35, 35, skinned},
+        {1, "Button", "Details", 15, 280, 570, 90, WS_CHILD | WS_VISIBLE | BS_GROUPBOX},
+        {1, "Static", "Location:", 24, 298, 70, 15, WS_CHILD | WS_VISIBLE},
+        {131, "Edit", "", 90, 298, 470, 17, field},
+        {1, "Static", "Command:", 24, 314, 70, 15, WS_CHILD | WS_VISIBLE},
+        {117, "Edit", "", 90, 314, 470, 17, field},
+        {1, "Static", "Description:", 24, 330, 70, 15, WS_CHILD | WS_VISIBLE},
+        {118, "Edit", "", 90, 330, 470, 17, field},
+        {1, "Static", "Company:", 24, 346, 70, 15, WS_CHILD | WS_VISIBLE},
+        {119, "Edit", "", 90, 346, 470, 17, field},
+    };
+    Refresh();
+    std::vector<HWND> children;
+    EnumChildWindows(MainWindow, CollectChild, (LPARAM)&children);
+    ASSERT_EQ(sizeof expected / sizeof expected[0], children.size());
+    for (size_t i = 0; i < children.size(); ++i) {
+        const Expected &want = expected[i];
+        HWND child = children[i];
+        char className[64];
+        GetClassNameA(child, className, sizeof className);
+        EXPECT_EQ(0, lstrcmpiA(want.className, className)) << "row " << i + 1 << ": " << className;
+        EXPECT_EQ(want.id, GetDlgCtrlID(child)) << "row " << i + 1;
+        EXPECT_EQ(want.text, ControlText(child)) << "row " << i + 1;
+        DWORD style = (DWORD)GetWindowLongA(child, GWL_STYLE);
+        EXPECT_EQ(want.style, style & want.style) << "row " << i + 1 << std::hex << " style " << style;
+        EXPECT_EQ(0, GetWindowLongA(child, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE & ~WS_EX_NOPARENTNOTIFY)
+            << "row " << i + 1;
+        if (want.x < 0)
+            continue;
+        RECT rect;
+        GetWindowRect(child, &rect);
+        MapWindowPoints(NULL, MainWindow, (POINT *)&rect, 2);
+        EXPECT_EQ(want.x, rect.left) << "row " << i + 1;
+        EXPECT_EQ(want.y, rect.top) << "row " << i + 1;
+        EXPECT_EQ(want.width, rect.right - rect.left) << "row " << i + 1;
+        EXPECT_EQ(want.height, rect.bottom - rect.top) << "row " << i + 1;
+    }
+    // The list: its columns and check boxes as its only extended style.
+    char header[32];
+    LVCOLUMNA column = {};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = header;
+    column.cchTextMax = sizeof header;
+    const char *headers[] = {"Application", "Type", "Path"};
+    const int widths[] = {150, 40, 350};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, i, (LPARAM)&column));
+        EXPECT_STREQ(headers[i], header);
+        EXPECT_EQ(widths[i], column.cx);
+    }
+    EXPECT_EQ(LVS_EX_CHECKBOXES, SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    EXPECT_EQ((LRESULT)SmallIconList, SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+    EXPECT_EQ(list, ItemListWindow);
+}
+
+TEST_F(MainWindowTest, DrawingAreaStaysFreeAboveTheStatusBar)
+{
+    RECT client, status;
+    GetClientRect(MainWindow, &client);
+    GetWindowRect(GetDlgItem(MainWindow, IDC_STATUS), &status);
+    MapWindowPoints(NULL, MainWindow, (POINT *)&status, 2);
+    EXPECT_EQ(600, client.right);
+    EXPECT_EQ(450, status.top);
+    EXPECT_EQ(client.bottom, status.bottom);
+    char title[32];
+    GetWindowTextA(MainWindow, title, sizeof title);
+    EXPECT_STREQ("Orvane Tool", title);
+}
+
+TEST_F(MainWindowTest, RowsFollowTheCatalogueWithChecksTypesAndPaths)
+{
+    SeedThree();
+    ASSERT_EQ(3, Rows());
+    EXPECT_EQ("User Tool", ItemText(list, 0, 0));
+    EXPECT_EQ("Later", ItemText(list, 1, 0));
+    EXPECT_EQ("Probe.lnk", ItemText(list, 2, 0));
+    EXPECT_EQ(2, CheckState(list, 0));
+    EXPECT_EQ(1, CheckState(list, 1));
+    EXPECT_EQ(2, CheckState(list, 2));
+    EXPECT_EQ("USR", ItemText(list, 0, 1));
+    EXPECT_EQ("ALL", ItemText(list, 1, 1));
+    EXPECT_EQ("ALL", ItemText(list, 2, 1));
+    EXPECT_EQ(probe, ItemText(list, 0, 2));
+    EXPECT_EQ(ShortPath(probe), ItemText(list, 2, 2));
+    EXPECT_EQ(-1, SelectedRow(list)) << "no row is selected after a refresh";
+}
+
+TEST_F(MainWindowTest, DetailsPaneForEachKindOfPlaceAndRefreshEmptiesIt)
+{
+    SeedThree();
+    SelectRow(list, 0);
+    EXPECT_EQ("HKCU\\" RUN_KEY, Field(IDC_LOCATION));
+    EXPECT_EQ("\"" + probe + "\" -u", Field(IDC_COMMAND));
+    EXPECT_EQ("Orvane test probe", Field(IDC_DESCRIPTION));
+    EXPECT_EQ("Orvane Test Works", Field(IDC_COMPANY));
+    SelectRow(list, 1);
+    EXPECT_EQ(std::string("HKLM\\") + kRunOnceOff, Field(IDC_LOCATION));
+    SelectRow(list, 2);
+    EXPECT_EQ(ShellFolder(CSIDL_COMMON_STARTUP) + "\\Probe.lnk", Field(IDC_LOCATION));
+    EXPECT_EQ(ShortPath(probe) + "-x", Field(IDC_COMMAND));
+    Refresh();
+    for (int id : {IDC_LOCATION, IDC_COMMAND, IDC_DESCRIPTION, IDC_COMPANY})
+        EXPECT_EQ("", Field(id)) << id;
+}
+
+TEST_F(MainWindowTest, ApplyMovesAnUncheckedValueAndTheRowStaysUnchecked)
+{
+    SeedThree();
+    RunItemCommand(list, IDM_TOGGLE, 0);
+    EXPECT_EQ(1, CheckState(list, 0));
+    Command(IDM_APPLY);
+    EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool"));
+    EXPECT_NE("<absent>", ValueBytes(HKEY_CURRENT_USER, kRunOff, "User Tool"));
+    ASSERT_EQ(3, Rows());
+    EXPECT_EQ("User Tool", ItemText(list, 0, 0));
+    EXPECT_EQ(1, CheckState(list, 0));
+    EXPECT_EQ("Orvane Tool", Status());
+}
+
+TEST_F(MainWindowTest, FailingApplyShowsTheStatusText)
+{
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Tool", probe));
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kRunOff, "Tool", "C:\\other.exe"));
+    Refresh();
+    ASSERT_EQ(2, Rows());
+    RunItemCommand(list, IDM_TOGGLE, 0);
+    Command(IDM_APPLY);
+    EXPECT_EQ(STATUS_APPLY_FAILED, Status());
+    EXPECT_NE("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Tool"));
+    EXPECT_EQ(2, CheckState(list, 0)) << "the refresh shows storage as it is";
+}
+
+TEST_F(MainWindowTest, ContextMenuToggleOnlyFlipsTheBoxAndFollowsTheStoredState)
+{
+    SeedThree();
+    SelectRow(list, 0);
+    Seen seen;
+    HANDLE watcher = WatchMenu(4, &seen);
+    SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, MAKELPARAM(100, 100));
+    Finish(watcher);
+    Pump();
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ("Disable", seen.item4);
+    EXPECT_EQ(1, CheckState(list, 0));
+    EXPECT_NE("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool")) << "not stored";
+
+    // Still "Disable": the label follows what is stored; the box stays off.
+    watcher = WatchMenu(4, &seen);
+    SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, MAKELPARAM(100, 100));
+    Finish(watcher);
+    Pump();
+    EXPECT_EQ("Disable", seen.item4);
+    EXPECT_EQ(1, CheckState(list, 0));
+
+    SelectRow(list, 1);
+    watcher = WatchMenu(4, &seen);
+    SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, MAKELPARAM(100, 100));
+    Finish(watcher);
+    Pump();
+    EXPECT_EQ("Enable", seen.item4);
+    EXPECT_EQ(2, CheckState(list, 1));
+}
+
+TEST_F(MainWindowTest, ContextMenuWithoutSelectionShowsNothing)
+{
+    SeedThree();
+    EXPECT_EQ(0, SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, MAKELPARAM(100, 100)));
+}
+
+TEST_F(MainWindowTest, RemoveDeletesAndRefreshesAndAFailingRemoveKeepsTheRow)
+{
+    SeedThree();
+    RunItemCommand(list, IDM_TOGGLE, 2); // an unapplied change, dropped by the refresh
+    RunItemCommand(list, IDM_REMOVE, 0);
+    Pump();
+    EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool"));
+    ASSERT_EQ(2, Rows());
+    EXPECT_EQ("Later", ItemText(list, 0, 0));
+    EXPECT_EQ(2, CheckState(list, 1));
+
+    // The value goes away behind the program's back: Remove must fail.
+    HKEY key;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceOff, 0, KEY_WRITE, &key);
+    RegDeleteValueA(key, "Later");
+    RegCloseKey(key);
+    RunItemCommand(list, IDM_REMOVE, 0);
+    Pump();
+    EXPECT_EQ(STATUS_REMOVE_FAILED, Status());
+    EXPECT_EQ(2, Rows());
+    EXPECT_EQ("Later", ItemText(list, 0, 0));
+}
+
+TEST_F(MainWindowTest, CleanUpAnsweredNoChangesNothing)
+{
+    SeedThree();
+    RunItemCommand(list, IDM_TOGGLE, 0);
+    Seen seen;
+    HANDLE watcher = WatchBox(IDNO, &seen);
+    Command(IDM_CLEANUP);
+    Finish(watcher);
+    Pump();
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ("Orvane Tool", seen.caption);
+    EXPECT_EQ(CLEANUP_QUESTION, seen.text);
+    EXPECT_NE("<absent>", ValueBytes(HKEY_LOCAL_MACHINE, kRunOnceOff, "Later"));
+    EXPECT_NE("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool"));
+    EXPECT_EQ(1, CheckState(list, 0)) << "no refresh: the pending change stays on screen";
+}
+
+TEST_F(MainWindowTest, CleanUpAnsweredYesAppliesPendingChangesFirst)
+{
+    SeedThree();
+    RunItemCommand(list, IDM_TOGGLE, 0);
+    Seen seen;
+    HANDLE watcher = WatchBox(IDYES, &seen);
+    Command(IDM_CLEANUP);
+    Finish(watcher);
+    Pump();
+    EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRunOff));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRunOnceOff));
+    ASSERT_EQ(1, Rows());
+    EXPECT_EQ("Probe.lnk", ItemText(list, 0, 0));
+}
+
+TEST_F(MainWindowTest, EditWithoutSelectionSaysSo)
+{
+    SeedThree();
+    EditIndex = 5;
+    Seen seen;
+    HANDLE watcher = WatchBox(IDOK, &seen);
+    Command(IDM_EDIT);
+    Finish(watcher);
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ("Error", seen.caption);
+    EXPECT_EQ(NO_SELECTION_TEXT, seen.text);
+    EXPECT_EQ(-1, EditIndex);
+    EXPECT_EQ((HWND)NULL, EditorWindow);
+}
+
+TEST_F(MainWindowTest, SaveLogRefreshesThenWritesTheReport)
+{
+    SeedThree();
+    RunItemCommand(list, IDM_TOGGLE, 0); // dropped by the refresh before writing
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string chosen = std::string(temp) + "orvane-log";
+    DeleteFileA((chosen + ".html").c_str());
+    Seen seen;
+    HANDLE watcher = WatchFileDialog("Save Log...", chosen, &seen);
+    Command(IDM_SAVE_LOG);
+    Finish(watcher);
+    Pump();
+    ASSERT_TRUE(seen.found);
+    std::string report = ReadWholeFile(chosen + ".html");
+    EXPECT_EQ(0u, report.find("<html>\n<head>\n<title>Orvane Items</title>"));
+    EXPECT_NE(std::string::npos, report.find("<h3>User Tool</h3>"));
+    EXPECT_NE(std::string::npos, report.find("<h3>Probe.lnk</h3>"));
+    EXPECT_EQ(2, CheckState(list, 0));
+    DeleteFileA((chosen + ".html").c_str());
+}
+
+TEST(SaveLogName, CaseSensitiveHtmRuleAndNoOverflow)
+{
+    const struct {
+        const char *chosen, *written;
+    } names[] = {{"report", "report.html"},       {"report.htm", "report.htm"},
+                 {"a.html", "a.html"},            {"x.htm.bak", "x.htm.bak"},
+                 {"REPORT.HTM", "REPORT.HTM.html"}};
+    for (const auto &name : names) {
+        char path[TEXT_FIELD_SIZE];
+        TextCopy(path, sizeof path, name.chosen);
+        EXPECT_EQ(1, CompleteLogPath(path, sizeof path)) << name.chosen;
+        EXPECT_STREQ(name.written, path);
+    }
+    char full[TEXT_FIELD_SIZE];
+    std::string longest(255, 'r');
+    TextCopy(full, sizeof full, longest.c_str());
+    EXPECT_EQ(0, CompleteLogPath(full, sizeof full)) << "no room for .html: refused";
+    EXPECT_EQ(longest, full);
+    TextCopy(full, sizeof full, std::string(254, 'r').c_str());
+    EXPECT_EQ(1, CompleteLogPath(full, sizeof full));
+    EXPECT_EQ(259u, strlen(full));
+}
+
+TEST_F(MainWindowTest, TenRefreshesLeakNoIconAndKeepOneIconPerRow)
+{
+    SeedThree();
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Missing", "C:\\nowhere\\gone.exe"));
+    long takenBefore = ShellIconsTaken;
+    for (int i = 0; i < 10; ++i) {
+        Refresh();
+        EXPECT_EQ(Rows(), ImageList_GetImageCount(SmallIconList)) << "refresh " << i;
+    }
+    EXPECT_GT(ShellIconsTaken, takenBefore) << "the shell gave icons";
+    EXPECT_EQ(ShellIconsTaken, ShellIconsDestroyed);
+    EXPECT_EQ(4, Rows());
+}

@@ -1,0 +1,201 @@
+// item_list.cpp - the list of entries: one row per catalogue record, row i
+// always showing record i, with the program's icon, a check box for the
+// state the user wants, the scope and the target; and its context menu.
+// The check boxes change nothing by themselves: Apply writes them.
+#include "ui.h"
+
+#include "../catalogue/store.h"
+
+#include <shellapi.h>
+#include <string.h>
+
+#ifndef _WIN64
+static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the 60-byte SHELLEXECUTEINFOA");
+#endif
+
+HWND ItemListWindow = NULL;
+WNDPROC ListViewClassProc = NULL;
+long ShellIconsTaken = 0;
+long ShellIconsDestroyed = 0;
+
+static void InsertColumn(HWND list, int column, const char *header, int width)
+{
+    LVCOLUMNA info;
+    memset(&info, 0, sizeof info);
+    info.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    info.fmt = LVCFMT_LEFT;
+    info.cx = width;
+    info.pszText = (char *)header;
+    info.iSubItem = column;
+    SendMessageA(list, LVM_INSERTCOLUMNA, column, (LPARAM)&info);
+}
+
+void SetUpItemList(HWND list)
+{
+    InsertColumn(list, 0, "Application", 150);
+    InsertColumn(list, 1, "Type", 40);
+    InsertColumn(list, 2, "Path", 350);
+    SendMessageA(list, WM_SETFONT, (WPARAM)UiFont, FALSE);
+    ShowWindow(list, SW_SHOWNORMAL);
+    ItemListWindow = list;
+    SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)SmallIconList);
+    // Mask 0 replaces the whole extended style: check boxes and nothing else.
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES);
+    ListViewClassProc = WindowProcFromLong(
+        SetWindowLongPtrA(list, GWLP_WNDPROC, WindowProcAsLong(ListViewProc)));
+}
+
+static void SetCheck(HWND list, int row, int checked)
+{
+    LVITEMA item;
+    memset(&item, 0, sizeof item);
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    SendMessageA(list, LVM_SETITEMSTATE, row, (LPARAM)&item);
+}
+
+static void SetSubItemText(HWND list, int row, int column, const char *text)
+{
+    LVITEMA item;
+    memset(&item, 0, sizeof item);
+    item.iSubItem = column;
+    item.pszText = (char *)text;
+    SendMessageA(list, LVM_SETITEMTEXTA, row, (LPARAM)&item);
+}
+
+// One icon per row, so that image i belongs to row i: the target's small
+// shell icon, copied into the list and then destroyed, or the program's own.
+static void AppendIcon(const char *target)
+{
+    SHFILEINFOA info;
+    memset(&info, 0, sizeof info);
+    if (SHGetFileInfoA(target, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON)
+        && info.hIcon) {
+        ++ShellIconsTaken;
+        ImageList_ReplaceIcon(SmallIconList, -1, info.hIcon);
+        if (DestroyIcon(info.hIcon))
+            ++ShellIconsDestroyed;
+    } else {
+        ImageList_ReplaceIcon(SmallIconList, -1, LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_APP)));
+    }
+}
+
+int FillListView(HWND list)
+{
+    ImageList_Remove(SmallIconList, -1);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        const AutostartItem *record = &ItemCatalogue.items[i];
+        AppendIcon(record->target);
+        LVITEMA item;
+        memset(&item, 0, sizeof item);
+        item.mask = LVIF_TEXT | LVIF_IMAGE;
+        item.iItem = i;
+        item.pszText = (char *)record->name;
+        item.iImage = i;
+        SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
+        SetCheck(list, i, record->enabled);
+        SetSubItemText(list, i, 1, record->scope);
+        SetSubItemText(list, i, 2, record->target);
+    }
+    return 0;
+}
+
+int32_t SelectedRow(HWND list)
+{
+    if (!list)
+        return -1;
+    return (int32_t)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+}
+
+BOOL ShowShellProperties(const char *path)
+{
+    if (!path)
+        return FALSE;
+    SHELLEXECUTEINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_INVOKEIDLIST;
+    info.lpVerb = "properties";
+    info.lpFile = path;
+    return ShellExecuteExA(&info);
+}
+
+static void FindTarget(const AutostartItem *item)
+{
+    SHELLEXECUTEINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.lpVerb = "explore";
+    info.lpFile = item->targetFolder;
+    info.lpParameters = item->target;
+    info.lpDirectory = item->targetFolder;
+    info.nShow = SW_SHOWNORMAL;
+    ShellExecuteExA(&info);
+}
+
+static void RemoveItem(const AutostartItem *item)
+{
+    if (DeleteItem(item, item->kind == RegistryValue) != DeleteDone)
+        SetStatusText(NULL, STATUS_REMOVE_FAILED);
+    else
+        PostRefresh();
+}
+
+void RunItemCommand(HWND list, UINT command, int32_t row)
+{
+    if (row < 0 || row >= ItemCatalogue.count)
+        return;
+    const AutostartItem *item = &ItemCatalogue.items[row];
+    switch (command) {
+    case IDM_RUN: ShellExecuteA(NULL, "open", item->target, "", "", SW_SHOWNORMAL); break;
+    case IDM_FIND_TARGET: FindTarget(item); break;
+    case IDM_EDIT_ITEM: EditCatalogueItem(row); break;
+    // The label follows the stored state; the box gets its opposite.
+    case IDM_TOGGLE: SetCheck(list, row, !item->enabled); break;
+    case IDM_REMOVE: RemoveItem(item); break;
+    case IDM_PROPERTIES: ShowShellProperties(item->target); break;
+    default: break;
+    }
+}
+
+static void RenameToEnable(HMENU popup)
+{
+    MENUITEMINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_DATA;
+    info.fType = MFT_STRING;
+    info.dwTypeData = (char *)"Enable";
+    info.dwItemData = 0;
+    SetMenuItemInfoA(popup, 4, TRUE, &info);
+}
+
+static void OnContextMenu(HWND list, LPARAM lParam)
+{
+    int32_t row = SelectedRow(list);
+    HMENU menu = LoadMenuA(AppInstance, MAKEINTRESOURCEA(IDR_ITEM_MENU));
+    if (!menu)
+        return;
+    HMENU popup = GetSubMenu(menu, 0);
+    if (row < ItemCatalogue.count && !ItemCatalogue.items[row].enabled)
+        RenameToEnable(popup);
+    SetForegroundWindow(list);
+    // The point is used as given, also for a menu asked for from the keyboard.
+    int x = (short)LOWORD(lParam);
+    int y = (short)HIWORD(lParam);
+    UINT chosen = (UINT)TrackPopupMenu(popup, TPM_RETURNCMD, x, y, 0, list, NULL);
+    RunItemCommand(list, chosen, row);
+    DestroyMenu(menu);
+    PostMessageA(list, WM_NULL, 0, 0);
+}
+
+LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CONTEXTMENU) {
+        if (SelectedRow(window) < 0)
+            return 0;
+        OnContextMenu(window, lParam);
+    }
+    return CallWindowProcA(ListViewClassProc, window, message, wParam, lParam);
+}
