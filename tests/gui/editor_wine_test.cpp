@@ -1,6 +1,7 @@
 // editor_wine_test.cpp - the real Add/Edit window under Wine and Xvfb,
 // opened from the real main window of this process.
 #include "../../catalogue/store.h"
+#include "../../help/help.h"
 #include "../integration/wine_places.h"
 #include "gui_support.h"
 
@@ -324,4 +325,69 @@ TEST_F(Editor, EditOfAShortcutOpensNoEditor)
     EXPECT_EQ(0, EditIndex);
     EXPECT_EQ((HWND)NULL, EditorWindow) << "a shortcut is edited in its property sheet";
     EXPECT_TRUE(IsWindowEnabled(MainWindow));
+}
+
+namespace {
+
+std::string HelpArgument;
+UINT HelpCommand = 99;
+
+HWND WINAPI RecordHelp(HWND owner, LPCSTR file, UINT command, DWORD_PTR data)
+{
+    (void)owner;
+    (void)data;
+    HelpArgument = file ? file : "";
+    HelpCommand = command;
+    return NULL;
+}
+
+} // namespace
+
+TEST_F(Editor, HelpOpensTheAddEditTopic)
+{
+    // Stand in for the bound HTML Help control and record what it is asked.
+    HMODULE savedModule = HtmlHelpModule;
+    HtmlHelpFunction savedEntry = HtmlHelpEntry;
+    int savedUnavailable = HtmlHelpUnavailable;
+    HtmlHelpModule = GetModuleHandleA(NULL);
+    HtmlHelpEntry = RecordHelp;
+    HtmlHelpUnavailable = 0;
+
+    Open(IDM_ADD);
+    Click(IDC_EDITOR_HELP);
+    EXPECT_EQ(std::string(HelpFileName) + "::/howtoaddedit.html", HelpArgument);
+    EXPECT_EQ(0u, HelpCommand);
+    EXPECT_TRUE(FileExists(HelpFileName));
+
+    // The main window's help menu: Help, at the file's default topic.
+    SendMessageA(EditorWindow, WM_CLOSE, 0, 0);
+    Pump();
+    HelpArgument.clear();
+    Seen seen;
+    HANDLE watcher = WatchMenu(0, &seen);
+    SendMessageA(MainWindow, WM_COMMAND, IDM_HELP_BUTTON, 0);
+    Finish(watcher);
+    Pump();
+    EXPECT_EQ(std::string(HelpFileName), HelpArgument);
+
+    DeleteHelpFile();
+    EXPECT_FALSE(FileExists(HelpFileName));
+    HtmlHelpModule = savedModule;
+    HtmlHelpEntry = savedEntry;
+    HtmlHelpUnavailable = savedUnavailable;
+}
+
+TEST_F(Editor, BrowsePutsTheChosenPathIntoTheFileField)
+{
+    Open(IDM_ADD);
+    Type(IDC_EDITOR_FILE, "typed");
+    std::string probe = ProbePath();
+    Seen seen;
+    HANDLE watcher = WatchFileDialog("Add Item...", probe, &seen);
+    Click(IDC_BROWSE);
+    Finish(watcher);
+    Pump();
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(0, lstrcmpiA(probe.c_str(), ControlText(Control(IDC_EDITOR_FILE)).c_str()))
+        << ControlText(Control(IDC_EDITOR_FILE));
 }

@@ -9,6 +9,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 static std::string SampleProgram(const char *name)
 {
@@ -19,8 +21,20 @@ static std::string SampleProgram(const char *name)
     return path;
 }
 
-int main()
+// "--post ID" posts command ID to a running main window (for screenshots).
+static int PostCommand(int command)
 {
+    HWND window = FindWindowA("OrvaneWndClass", NULL);
+    if (!window)
+        return 1;
+    SetForegroundWindow(window);
+    return PostMessageA(window, WM_COMMAND, command, 0) ? 0 : 1;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && strcmp(argv[1], "--post") == 0)
+        return PostCommand(atoi(argv[2]));
     CoInitialize(NULL);
     std::string tray = SampleProgram("trayhelper.exe");
     std::string update = SampleProgram("updatecheck.exe");
