@@ -25,6 +25,7 @@ struct Watch {
     std::string title;
     std::string name;
     Seen *seen;
+    int count;
 };
 
 BOOL CALLBACK FindBoxIcon(HWND child, LPARAM argument)
@@ -91,7 +92,8 @@ void AnswerFileDialog(HWND dialog, Watch *watch)
 unsigned __stdcall WatchThread(void *argument)
 {
     Watch *watch = (Watch *)argument;
-    for (int i = 0; i < 400; ++i) {
+    HWND answered = NULL;
+    for (int i = 0; i < 400 && watch->count > 0; ++i) {
         HWND window = NULL;
         if (watch->kind == 0)
             window = FindOwnDialog("#32770", NULL);
@@ -99,7 +101,7 @@ unsigned __stdcall WatchThread(void *argument)
             window = FindOwnDialog("#32768", NULL);
         else
             window = FindOwnDialog("#32770", watch->title.c_str());
-        if (window) {
+        if (window && window != answered) {
             watch->seen->found = true;
             if (watch->kind == 0)
                 AnswerBox(window, watch);
@@ -107,7 +109,10 @@ unsigned __stdcall WatchThread(void *argument)
                 AnswerMenu(window, watch);
             else
                 AnswerFileDialog(window, watch);
-            break;
+            answered = window;
+            ++watch->seen;
+            --watch->count;
+            continue;
         }
         Sleep(25);
     }
@@ -124,17 +129,22 @@ HANDLE StartWatch(Watch *watch)
 
 HANDLE WatchBox(int button, Seen *seen)
 {
-    return StartWatch(new Watch{0, button, "", "", seen});
+    return StartWatch(new Watch{0, button, "", "", seen, 1});
+}
+
+HANDLE WatchBoxes(int count, int button, Seen *seen)
+{
+    return StartWatch(new Watch{0, button, "", "", seen, count});
 }
 
 HANDLE WatchMenu(int position, Seen *seen)
 {
-    return StartWatch(new Watch{1, position, "", "", seen});
+    return StartWatch(new Watch{1, position, "", "", seen, 1});
 }
 
 HANDLE WatchFileDialog(const char *title, const std::string &name, Seen *seen)
 {
-    return StartWatch(new Watch{2, IDOK, title, name, seen});
+    return StartWatch(new Watch{2, IDOK, title, name, seen, 1});
 }
 
 void Finish(HANDLE watcher)

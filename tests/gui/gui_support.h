@@ -23,6 +23,8 @@ struct Seen {
 // Watches for a message box (class "#32770") and presses button (IDOK,
 // IDYES, IDNO...) in it. Start before the call that shows it, Finish after.
 HANDLE WatchBox(int button, Seen *seen);
+// The same for count boxes shown one after another; seen has count entries.
+HANDLE WatchBoxes(int count, int button, Seen *seen);
 // Watches for a popup menu and chooses the item at position (0 based,
 // separators count) with the keyboard; -1 dismisses the menu.
 HANDLE WatchMenu(int position, Seen *seen);

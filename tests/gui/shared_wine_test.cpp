@@ -1,6 +1,7 @@
 // shared_wine_test.cpp - the small shared window operations under Wine:
 // ShowLastError's two kinds of text, CenterWindow, StretchBitmap.
 #include "../../ui/ui.h"
+#include "gui_support.h"
 
 #include <gtest/gtest.h>
 
@@ -117,4 +118,25 @@ TEST(Shared, StretchBitmapDrawsTheWholeBitmapIntoTheRectangle)
     DeleteObject(target);
     DeleteObject(source);
     ReleaseDC(NULL, screen);
+}
+
+TEST(Entry, MainClassThatCannotBeRegisteredEndsWithOneAfterTwoBoxes)
+{
+    // The class exists already in this process, so registering it fails;
+    // no window of it exists, so the single-instance rule does not apply.
+    AppInstance = GetModuleHandleA(NULL);
+    RegisterMainClass();
+    ASSERT_EQ((HWND)NULL, FindWindowA(MAIN_CLASS_NAME, NULL));
+    Seen seen[2];
+    HANDLE watcher = WatchBoxes(2, IDOK, seen);
+    EXPECT_EQ(1, RunOrvane(GetModuleHandleA(NULL)));
+    Finish(watcher);
+    ASSERT_TRUE(seen[0].found);
+    ASSERT_TRUE(seen[1].found);
+    EXPECT_EQ("Error", seen[0].caption);
+    EXPECT_EQ(LoadIconA(NULL, IDI_INFORMATION), seen[0].icon) << "the system's text first";
+    EXPECT_EQ("Error", seen[1].caption);
+    EXPECT_EQ("Cannot register the Main Window Class.", seen[1].text);
+    EXPECT_EQ(LoadIconA(NULL, IDI_ERROR), seen[1].icon);
+    EXPECT_EQ((HWND)NULL, FindWindowA(MAIN_CLASS_NAME, NULL));
 }
