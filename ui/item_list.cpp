@@ -63,20 +63,21 @@ static void SetSubItemText(HWND list, int row, int column, const char *text)
     SendMessageA(list, LVM_SETITEMTEXTA, row, (LPARAM)&item);
 }
 
-// One icon per row, so that image i belongs to row i: the target's small
-// shell icon, copied into the list and then destroyed, or the program's own.
-static void AppendIcon(const char *target)
+// Image i belongs to row i: the target's small shell icon, copied into the
+// list and then destroyed, or the program's own icon.
+static void SetIcon(int index, const char *target)
 {
     SHFILEINFOA info;
     memset(&info, 0, sizeof info);
     if (SHGetFileInfoA(target, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON)
         && info.hIcon) {
         ++ShellIconsTaken;
-        ImageList_ReplaceIcon(SmallIconList, -1, info.hIcon);
+        ImageList_ReplaceIcon(SmallIconList, index, info.hIcon);
         if (DestroyIcon(info.hIcon))
             ++ShellIconsDestroyed;
     } else {
-        ImageList_ReplaceIcon(SmallIconList, -1, LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_APP)));
+        ImageList_ReplaceIcon(SmallIconList, index,
+                              LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_APP)));
     }
 }
 
@@ -84,9 +85,14 @@ int FillListView(HWND list)
 {
     ImageList_Remove(SmallIconList, -1);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    // Sized once for all rows: appending one by one would regrow the list's
+    // bitmaps every few icons, a cost that grows with the square of the rows;
+    // and a failed icon then leaves a blank image, never shifting the rest.
+    ImageList_SetImageCount(SmallIconList, (UINT)ItemCatalogue.count);
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
         const AutostartItem *record = &ItemCatalogue.items[i];
-        AppendIcon(record->target);
+        SetIcon(i, record->target);
         LVITEMA item;
         memset(&item, 0, sizeof item);
         item.mask = LVIF_TEXT | LVIF_IMAGE;
@@ -98,6 +104,8 @@ int FillListView(HWND list)
         SetSubItemText(list, i, 1, record->scope);
         SetSubItemText(list, i, 2, record->target);
     }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, NULL, TRUE);
     return 0;
 }
 

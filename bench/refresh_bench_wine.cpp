@@ -1,0 +1,256 @@
+// refresh_bench_wine.cpp - what a Refresh costs under Wine, against the
+// floor of the platform calls any scan of the same storage must make.
+//
+// For N = 100, 1000 and 5000 entries (spread over all Run-family keys and
+// their "-" keys in both hives and the four folders, about one in ten a
+// shortcut, every target orvane_probe.exe with its version resource) it
+// prints the median of several Refreshes (ScanCatalogue plus FillListView on
+// a real list), the floor (a bare loop of the same platform calls: both
+// enumeration passes, two version reads per entry, one link resolve per
+// shortcut, one shell icon per item), their ratio, the cost per entry and
+// the catalogue's memory. Run with tools/bench.sh; it changes the autostart
+// places of the prefix it runs in, so give it a scratch one.
+#include "../catalogue/catalogue.h"
+#include "../tests/integration/wine_places.h"
+#include "../ui/ui.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+double Now()
+{
+    static LARGE_INTEGER frequency;
+    if (!frequency.QuadPart)
+        QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return (double)counter.QuadPart / (double)frequency.QuadPart;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+std::vector<std::string> Folders()
+{
+    return {ShellFolder(CSIDL_STARTUP), ShellFolder(CSIDL_COMMON_STARTUP),
+            ShellFolder(CSIDL_PERSONAL) + "\\" DISABLED_USER_FOLDER,
+            ShellFolder(CSIDL_COMMON_DOCUMENTS) + "\\" DISABLED_ALL_FOLDER};
+}
+
+void Seed(int count, const std::string &probe)
+{
+    EmptyAllPlaces();
+    std::vector<std::string> folders = Folders();
+    for (const std::string &folder : folders)
+        CreateDirectoryA(folder.c_str(), NULL);
+    std::string command = "\"" + probe + "\" -bench";
+    for (int i = 0; i < count; ++i) {
+        char name[64];
+        if (i % 10 == 9) {
+            snprintf(name, sizeof name, "\\Bench %05d.lnk", i);
+            MakeShortcut(folders[(i / 10) % 4] + name, probe, "-bench", "bench");
+            continue;
+        }
+        int place = i % 20;
+        std::string key = std::string(CURRENT_VERSION_KEY "\\") + RunKeyNames[place / 4]
+                          + (place % 2 ? "-" : "");
+        snprintf(name, sizeof name, "Bench %05d", i);
+        SetString(place % 4 < 2 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, key.c_str(), name,
+                  command);
+    }
+}
+
+// ---- the floor: the platform calls alone --------------------------------
+
+void ReadVersionTwice(const char *path)
+{
+    for (int which = 0; which < 2; ++which) {
+        DWORD unused = 0;
+        DWORD size = GetFileVersionInfoSizeA(path, &unused);
+        if (!size)
+            continue;
+        std::vector<char> block(size);
+        if (!GetFileVersionInfoA(path, 0, size, block.data()))
+            continue;
+        void *value = NULL;
+        UINT length = 0;
+        VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length);
+        VerQueryValueA(block.data(),
+                       which ? "\\StringFileInfo\\040904B0\\CompanyName"
+                             : "\\StringFileInfo\\040904B0\\FileDescription",
+                       &value, &length);
+    }
+}
+
+void ShellIcon(const char *path)
+{
+    SHFILEINFOA info;
+    memset(&info, 0, sizeof info);
+    if (SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON) && info.hIcon)
+        DestroyIcon(info.hIcon);
+}
+
+void ResolveLink(const std::string &path, char *target)
+{
+    IShellLinkA *link = NULL;
+    target[0] = '\0';
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                (void **)&link)))
+        return;
+    IPersistFile *file = NULL;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&file))) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(link->Resolve(NULL, SLR_NO_UI))) {
+            WIN32_FIND_DATAA found;
+            char text[MAX_PATH];
+            link->GetPath(target, MAX_PATH, &found, SLGP_SHORTPATH);
+            link->GetDescription(text, MAX_PATH);
+            link->GetArguments(text, MAX_PATH);
+        }
+        file->Release();
+    }
+    link->Release();
+}
+
+int FloorPass(bool load, bool icons = true)
+{
+    int entries = 0;
+    for (const char *key : RunKeyNames) {
+        for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+            for (const char *suffix : {"", "-"}) {
+                std::string path = std::string(CURRENT_VERSION_KEY "\\") + key + suffix;
+                HKEY opened;
+                if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_QUERY_VALUE, &opened))
+                    continue;
+                for (DWORD index = 0;; ++index) {
+                    char name[MAX_PATH], data[MAX_PATH], target[MAX_PATH];
+                    DWORD nameLength = sizeof name, size = sizeof data;
+                    LONG result = RegEnumValueA(opened, index, name, &nameLength, NULL, NULL,
+                                                load ? (BYTE *)data : NULL, load ? &size : NULL);
+                    if (result == ERROR_NO_MORE_ITEMS)
+                        break;
+                    ++entries;
+                    if (!load)
+                        continue;
+                    ExpandEnvironmentStringsA(data, target, sizeof target);
+                    char *quote = strchr(data + 1, '"');
+                    if (quote)
+                        *quote = '\0';
+                    ReadVersionTwice(data + 1);
+                    if (icons)
+                        ShellIcon(data + 1);
+                }
+                RegCloseKey(opened);
+            }
+        }
+    }
+    int csidls[] = {CSIDL_STARTUP, CSIDL_COMMON_STARTUP, CSIDL_PERSONAL, CSIDL_COMMON_DOCUMENTS};
+    for (int csidl : csidls) {
+        char folder[MAX_PATH];
+        if (!SHGetSpecialFolderPathA(NULL, folder, csidl, TRUE))
+            continue;
+        std::string path = folder;
+        if (csidl == CSIDL_PERSONAL || csidl == CSIDL_COMMON_DOCUMENTS) {
+            CreateDirectoryA(path.c_str(), NULL);
+            path += csidl == CSIDL_PERSONAL ? "\\" DISABLED_USER_FOLDER : "\\" DISABLED_ALL_FOLDER;
+            CreateDirectoryA(path.c_str(), NULL);
+        }
+        WIN32_FIND_DATAA found;
+        HANDLE find = FindFirstFileA((path + "\\*.lnk").c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE)
+            continue;
+        do {
+            ++entries;
+            if (!load)
+                continue;
+            char target[MAX_PATH];
+            ResolveLink(path + "\\" + found.cFileName, target);
+            ReadVersionTwice(target);
+            if (icons)
+                ShellIcon(target);
+        } while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    return entries;
+}
+
+// ---- the program's Refresh ----------------------------------------------
+
+HWND MakeList()
+{
+    AppInstance = GetModuleHandleA(NULL);
+    CreateSharedResources();
+    HWND parent = CreateWindowExA(0, "STATIC", "bench", WS_POPUP, 0, 0, 600, 450, NULL, NULL,
+                                  AppInstance, NULL);
+    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "ListView",
+                                WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SINGLESEL
+                                    | LVS_SHOWSELALWAYS,
+                                15, 95, 570, 180, parent, NULL, AppInstance, NULL);
+    SetUpItemList(list);
+    return list;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    CoInitialize(NULL);
+    int runs = argc > 1 ? atoi(argv[1]) : 5;
+    std::string probe = ProbePath();
+    HWND list = MakeList();
+    printf("%-6s %12s %10s %10s %12s %12s %7s %14s %14s %12s\n", "N", "refresh ms", "scan ms",
+           "list ms", "floor ms", "scan floor", "ratio", "refresh us/e", "floor us/e",
+           "catalogue KB");
+    std::vector<int> sizes = {100, 1000, 5000};
+    if (argc > 2)
+        sizes = {atoi(argv[2])};
+    for (int count : sizes) {
+        Seed(count, probe);
+        std::vector<double> refresh, floor, scan, scanFloor;
+        // One warm-up of each, then alternate so both see the same caches.
+        ScanCatalogue();
+        FillListView(list);
+        FloorPass(false);
+        FloorPass(true);
+        for (int run = 0; run < runs; ++run) {
+            double start = Now();
+            ScanCatalogue();
+            double scanned = Now();
+            FillListView(list);
+            refresh.push_back(Now() - start);
+            scan.push_back(scanned - start);
+            start = Now();
+            int counted = FloorPass(false);
+            int loaded = FloorPass(true);
+            floor.push_back(Now() - start);
+            start = Now();
+            FloorPass(false);
+            FloorPass(true, false);
+            scanFloor.push_back(Now() - start);
+            if (counted != count || loaded != count || ItemCatalogue.count != count)
+                printf("warning: counted %d, loaded %d, catalogue %d of %d\n", counted, loaded,
+                       ItemCatalogue.count, count);
+        }
+        double r = Median(refresh) * 1000.0, f = Median(floor) * 1000.0;
+        double sc = Median(scan) * 1000.0, sf = Median(scanFloor) * 1000.0;
+        double memory = (double)(ItemCatalogue.capacity + 1) * sizeof(AutostartItem) / 1024.0;
+        printf("%-6d %12.1f %10.1f %10.1f %12.1f %12.1f %7.2f %14.1f %14.1f %12.0f\n", count, r,
+               sc, r - sc, f, sf, r / f, r * 1000.0 / count, f * 1000.0 / count, memory);
+        fflush(stdout);
+    }
+    EmptyAllPlaces();
+    return 0;
+}

@@ -1,0 +1,108 @@
+// fuzz_entries.cpp - see fuzz_entries.h. A broken promise aborts, which the
+// fuzzer reports as a crash and the replaying unit test as a death.
+#include "fuzz_entries.h"
+
+#include "../../catalogue/catalogue.h"
+#include "../../report/html_log.h"
+#include "../support/memory_platform.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+namespace {
+
+void Require(bool condition)
+{
+    if (!condition)
+        abort();
+}
+
+bool Terminated(const char *field, size_t size)
+{
+    return memchr(field, 0, size) != NULL;
+}
+
+void Prepare()
+{
+    static bool ready = false;
+    if (!ready) {
+        MemReset();
+        MemSetEnv("LONG", std::string(300, 'L').c_str());
+        MemSetEnv("E", "");
+        MemAddFolder("C:\\Reports");
+        ready = true;
+    }
+}
+
+// Copies up to size bytes into a 260-byte field; with raw, the field may be
+// left full and unterminated, as a corrupt record might be.
+size_t FillField(char *field, const uint8_t *data, size_t size, bool raw)
+{
+    size_t take = size < TEXT_FIELD_SIZE ? size : TEXT_FIELD_SIZE;
+    memset(field, 0, TEXT_FIELD_SIZE);
+    memcpy(field, data, take);
+    if (!raw)
+        field[TEXT_FIELD_SIZE - 1] = '\0';
+    return take;
+}
+
+} // namespace
+
+int FuzzParseCommand(const uint8_t *data, size_t size)
+{
+    Prepare();
+    AutostartItem item;
+    memset(&item, 0xAB, sizeof item);
+    FillField(item.command, data, size, false);
+    ParseCommand(&item);
+    Require(Terminated(item.target, sizeof item.target));
+    Require(Terminated(item.parameters, sizeof item.parameters));
+    // The parameters are the command's own text.
+    Require(strstr(item.command, item.parameters) != NULL);
+    TargetFolderOf(item.target, item.targetFolder);
+    Require(Terminated(item.targetFolder, sizeof item.targetFolder));
+    Require(strncmp(item.targetFolder, item.target, strlen(item.targetFolder)) == 0);
+    return 0;
+}
+
+int FuzzHtmlLog(const uint8_t *data, size_t size)
+{
+    Prepare();
+    const int kRecords = 3;
+    AutostartItem items[kRecords + 1];
+    memset(items, 0, sizeof items);
+    bool raw = size > 0 && (data[0] & 1);
+    for (int r = 0; r < kRecords; ++r) {
+        AutostartItem &item = items[r];
+        item.kind = size > (size_t)r ? data[r] % 3 : 0;
+        item.enabled = size > (size_t)r + 3 ? data[r + 3] & 1 : 1;
+        char *fields[] = {item.name, item.command, item.location, item.description, item.company};
+        for (char *field : fields) {
+            size_t used = FillField(field, data, size, raw);
+            data += used / 2;
+            size -= used / 2;
+        }
+        TextCopy(item.scope, sizeof item.scope, r % 2 ? "usr" : "ALL");
+    }
+    CatalogueData saved = ItemCatalogue;
+    ItemCatalogue.items = items;
+    ItemCatalogue.count = kRecords;
+    WriteHtmlLog("C:\\Reports\\fuzz.html");
+    ItemCatalogue = saved;
+
+    std::string report = MemFileBytes("C:\\Reports\\fuzz.html");
+    const std::string head = "<html>\n<head>\n<title>Orvane Items</title>\n";
+    const std::string tail = "</font></body>\n</html>";
+    Require(report.compare(0, head.size(), head) == 0);
+    Require(report.size() >= tail.size()
+            && report.compare(report.size() - tail.size(), tail.size(), tail) == 0);
+    // Escaped fields never open a tag: one heading per record, no more.
+    size_t headings = 0;
+    for (size_t at = report.find("<h3>"); at != std::string::npos; at = report.find("<h3>", at + 1))
+        ++headings;
+    Require(headings == (size_t)kRecords);
+    Require(report.find("<script") == std::string::npos);
+    return 0;
+}

@@ -1,0 +1,13 @@
+// fuzz_entries.h - the fuzzed operations, shared by the libFuzzer targets
+// and the native unit test that replays every kept input.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+// ParseCommand and the target-folder rule on a command made of the input.
+int FuzzParseCommand(const uint8_t *data, size_t size);
+
+// WriteHtmlLog over records whose fields come from the input, terminated or
+// not; the report must keep its frame and one heading per record.
+int FuzzHtmlLog(const uint8_t *data, size_t size);
