@@ -130,18 +130,11 @@ static void OnOk(HWND window)
 
 static void OnBrowse(HWND window)
 {
-    char path[TEXT_FIELD_SIZE] = "";
+    char path[TEXT_FIELD_SIZE];
     OPENFILENAMEA dialog;
-    memset(&dialog, 0, sizeof dialog);
-    dialog.lStructSize = OPEN_FILE_NAME_SIZE;
-    dialog.hwndOwner = window;
-    dialog.hInstance = AppInstance;
-    dialog.lpstrFilter = "Executable Files\0*.exe;*.com;*.bat\0All Files\0*.*\0";
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = sizeof path;
-    dialog.lpstrInitialDir = "C:\\";
-    dialog.lpstrTitle = "Add Item...";
-    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST;
+    PrepareFileDialog(&dialog, window, path, sizeof path,
+                      "Executable Files\0*.exe;*.com;*.bat\0All Files\0*.*\0", "Add Item...",
+                      OFN_EXPLORER | OFN_FILEMUSTEXIST);
     if (GetOpenFileNameA(&dialog)) {
         path[sizeof path - 1] = '\0';
         SetDlgItemTextA(window, IDC_EDITOR_FILE, path);
@@ -180,13 +173,6 @@ static void OnClose(HWND window)
     EnableWindow(MainWindow, TRUE);
 }
 
-static LRESULT OnCtlColorStatic(HDC dc)
-{
-    SetTextColor(dc, RGB(0, 0, 0));
-    SetBkMode(dc, TRANSPARENT);
-    return (LRESULT)GetStockObject(WHITE_BRUSH);
-}
-
 LRESULT CALLBACK EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -204,7 +190,7 @@ LRESULT CALLBACK EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         OnCommand(window, wParam);
         return 0;
     case WM_CTLCOLORSTATIC:
-        return OnCtlColorStatic((HDC)wParam);
+        return BlackTextOnWhite((HDC)wParam);
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -274,18 +274,10 @@ static void OnHelpMenu(HWND window)
 
 static void OnSaveLog(HWND window)
 {
-    char path[TEXT_FIELD_SIZE] = "";
+    char path[TEXT_FIELD_SIZE];
     OPENFILENAMEA dialog;
-    memset(&dialog, 0, sizeof dialog);
-    dialog.lStructSize = OPEN_FILE_NAME_SIZE;
-    dialog.hwndOwner = window;
-    dialog.hInstance = AppInstance;
-    dialog.lpstrFilter = "HTML files\0*.htm;*.html\0";
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = sizeof path;
-    dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT;
-    dialog.lpstrInitialDir = "C:\\";
-    dialog.lpstrTitle = "Save Log...";
+    PrepareFileDialog(&dialog, window, path, sizeof path, "HTML files\0*.htm;*.html\0",
+                      "Save Log...", OFN_EXPLORER | OFN_OVERWRITEPROMPT);
     if (!GetSaveFileNameA(&dialog))
         return;
     path[sizeof path - 1] = '\0';
@@ -319,13 +311,6 @@ static void OnCreate(HWND window)
     PostMessageA(window, WM_COMMAND, IDM_REFRESH, (LPARAM)GetDlgItem(window, IDM_REFRESH));
 }
 
-static LRESULT OnCtlColorStatic(HDC dc)
-{
-    SetTextColor(dc, RGB(0, 0, 0));
-    SetBkMode(dc, TRANSPARENT);
-    return (LRESULT)GetStockObject(WHITE_BRUSH);
-}
-
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -342,7 +327,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnCommand(window, wParam);
         return 0;
     case WM_CTLCOLORSTATIC:
-        return OnCtlColorStatic((HDC)wParam);
+        return BlackTextOnWhite((HDC)wParam);
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;

@@ -3,6 +3,8 @@
 
 #include "../catalogue/platform.h"
 
+#include <string.h>
+
 void ShowLastError(HWND owner)
 {
     PlatShowLastError(owner);
@@ -49,4 +51,27 @@ LONG_PTR WindowProcAsLong(WNDPROC procedure)
 WNDPROC WindowProcFromLong(LONG_PTR value)
 {
     return (WNDPROC)value;
+}
+
+void PrepareFileDialog(OPENFILENAMEA *dialog, HWND owner, char *path, DWORD pathSize,
+                       const char *filter, const char *title, DWORD flags)
+{
+    memset(dialog, 0, sizeof *dialog);
+    path[0] = '\0';
+    dialog->lStructSize = OPEN_FILE_NAME_SIZE;
+    dialog->hwndOwner = owner;
+    dialog->hInstance = AppInstance;
+    dialog->lpstrFilter = filter;
+    dialog->lpstrFile = path;
+    dialog->nMaxFile = pathSize;
+    dialog->lpstrInitialDir = "C:\\";
+    dialog->lpstrTitle = title;
+    dialog->Flags = flags;
+}
+
+LRESULT BlackTextOnWhite(HDC dc)
+{
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkMode(dc, TRANSPARENT);
+    return (LRESULT)GetStockObject(WHITE_BRUSH);
 }

@@ -68,6 +68,14 @@ void StretchBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height, 
 static_assert(OPEN_FILE_NAME_SIZE == 76, "the 76-byte OPENFILENAMEA");
 #endif
 
+// Prepares an open or save dialog: owner, the 260-byte path buffer (emptied),
+// filter pairs, title and flags, initial folder "C:\"; the rest zero.
+void PrepareFileDialog(OPENFILENAMEA *dialog, HWND owner, char *path, DWORD pathSize,
+                       const char *filter, const char *title, DWORD flags);
+
+// WM_CTLCOLORSTATIC of both windows: black text, transparent, white brush.
+LRESULT BlackTextOnWhite(HDC dc);
+
 // A window procedure as the LONG_PTR that SetWindowLongPtrA takes; the
 // parameter type makes the compiler check the procedure's signature.
 LONG_PTR WindowProcAsLong(WNDPROC procedure);

@@ -26,25 +26,8 @@ std::string Sz(const std::string &text)
 
 class Editor : public testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        AppInstance = GetModuleHandleA(NULL);
-        if (!MainWindow) {
-            CreateSharedResources();
-            RegisterMainClass();
-            RegisterEditorClass();
-            CreateMainWindow();
-            CreateMainControls(MainWindow);
-        }
-        Pump();
-    }
-
-    static void TearDownTestSuite()
-    {
-        DestroyWindow(MainWindow);
-        Pump();
-        MainWindow = NULL;
-    }
+    static void SetUpTestSuite() { EnsureMainWindow(); }
+    static void TearDownTestSuite() { DestroyMainWindow(); }
 
     HWND list = NULL;
 

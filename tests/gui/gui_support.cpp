@@ -17,6 +17,26 @@ void Pump()
     }
 }
 
+void EnsureMainWindow()
+{
+    AppInstance = GetModuleHandleA(NULL);
+    if (!MainWindow) {
+        CreateSharedResources();
+        RegisterMainClass();
+        RegisterEditorClass();
+        CreateMainWindow();
+        CreateMainControls(MainWindow);
+    }
+    Pump();
+}
+
+void DestroyMainWindow()
+{
+    DestroyWindow(MainWindow);
+    Pump();
+    MainWindow = NULL;
+}
+
 namespace {
 
 struct Watch {

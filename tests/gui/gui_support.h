@@ -7,6 +7,11 @@
 
 #include <string>
 
+// The program's main window, made in this process as the entry makes it
+// (shared resources, both classes, window, controls), or the existing one.
+void EnsureMainWindow();
+void DestroyMainWindow();
+
 // Dispatches every queued message (posted commands, paints) of this thread.
 void Pump();
 

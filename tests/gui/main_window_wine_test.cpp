@@ -23,23 +23,8 @@ class MainWindowTest : public testing::Test {
 protected:
     // One main window for the suite: Wine takes a while to withdraw a
     // top-level window, and the program makes only one anyway.
-    static void SetUpTestSuite()
-    {
-        AppInstance = GetModuleHandleA(NULL);
-        CreateSharedResources();
-        RegisterMainClass();
-        RegisterEditorClass();
-        CreateMainWindow();
-        CreateMainControls(MainWindow);
-        Pump();
-    }
-
-    static void TearDownTestSuite()
-    {
-        DestroyWindow(MainWindow);
-        Pump();
-        MainWindow = NULL;
-    }
+    static void SetUpTestSuite() { EnsureMainWindow(); }
+    static void TearDownTestSuite() { DestroyMainWindow(); }
 
     HWND list = NULL;
     std::string probe;
