@@ -111,6 +111,10 @@ int ShowHelp(HWND owner, const char *topic)
 
 void DeleteHelpFile(void)
 {
+    // An open help window keeps the file open, and the file could not be
+    // deleted: close the program's help windows first.
+    if (HtmlHelpEntry && !HtmlHelpUnavailable)
+        HtmlHelpEntry(NULL, NULL, HH_CLOSE_ALL_COMMAND, 0);
     if (HelpFileName[0])
         DeleteFileA(HelpFileName);
 }

@@ -9,6 +9,7 @@
 typedef HWND(WINAPI *HtmlHelpFunction)(HWND owner, LPCSTR file, UINT command, DWORD_PTR data);
 
 #define HH_DISPLAY_TOPIC_COMMAND 0
+#define HH_CLOSE_ALL_COMMAND 0x12
 #define ADD_EDIT_HELP_TOPIC "::/howtoaddedit.html"
 
 // The extracted file's path; empty until help is first shown.
@@ -27,5 +28,6 @@ int ShowHelp(HWND owner, const char *topic);
 // the control is unavailable.
 HWND CallHtmlHelp(HWND owner, const char *file, UINT command, DWORD_PTR data);
 
-// At exit: deletes the extracted file when help was shown.
+// At exit: closes the help windows and deletes the extracted file when help
+// was shown.
 void DeleteHelpFile(void);

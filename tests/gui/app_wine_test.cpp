@@ -270,3 +270,44 @@ TEST_F(Resources, HelpResourceIsTheCompiledHelpFile)
     EXPECT_EQ(chm, std::string(bytes, size));
     EXPECT_EQ(0, memcmp(bytes, "ITSF", 4)) << "a compiled HTML help file";
 }
+
+namespace {
+
+HWND WaitForWindow(const char *className, const char *title)
+{
+    for (int i = 0; i < 200; ++i) {
+        HWND window = FindWindowA(className, title);
+        if (window && IsWindowVisible(window))
+            return window;
+        Sleep(50);
+    }
+    return NULL;
+}
+
+} // namespace
+
+// Help from the help menu of the running program: the file is extracted,
+// shown, and gone after a normal exit even with its window still open.
+TEST_F(App, HelpFileIsGoneAfterExitWithItsWindowOpen)
+{
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    std::string helpFile = std::string(folder) + "Orv29A.chm";
+    DeleteFileA(helpFile.c_str());
+
+    PROCESS_INFORMATION process = Start();
+    HWND window = WaitForMainWindow();
+    ASSERT_NE((HWND)NULL, window);
+    PostMessageA(window, WM_COMMAND, IDM_HELP_BUTTON, 0);
+    HWND menu = WaitForWindow("#32768", NULL);
+    ASSERT_NE((HWND)NULL, menu);
+    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    HWND help = WaitForWindow(NULL, "Orvane Tool Help");
+    EXPECT_NE((HWND)NULL, help) << "the help window opens";
+    EXPECT_TRUE(FileExists(helpFile));
+
+    PostMessageA(window, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ(0u, WaitForExit(process));
+    EXPECT_FALSE(FileExists(helpFile));
+}
