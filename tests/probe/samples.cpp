@@ -31,36 +31,10 @@ static int PostCommand(int command)
     return PostMessageA(window, WM_COMMAND, command, 0) ? 0 : 1;
 }
 
-// "--menu N" chooses the N-th item of an open popup menu with the keyboard.
-static int ChooseMenuItem(int downs)
-{
-    HWND menu = NULL;
-    for (int i = 0; i < 100 && !menu; ++i) {
-        menu = FindWindowA("#32768", NULL);
-        if (!menu)
-            Sleep(50);
-    }
-    if (!menu)
-        return 1;
-    for (int i = 0; i < downs; ++i)
-        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
-    return 0;
-}
-
 int main(int argc, char **argv)
 {
     if (argc == 3 && strcmp(argv[1], "--post") == 0)
         return PostCommand(atoi(argv[2]));
-    if (argc == 2 && strcmp(argv[1], "--ping") == 0) {
-        DWORD_PTR result = 0;
-        HWND window = FindWindowA("OrvaneWndClass", NULL);
-        BOOL answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) != 0;
-        printf(answered ? "answers\n" : "does not answer\n");
-        return answered ? 0 : 1;
-    }
-    if (argc == 3 && strcmp(argv[1], "--menu") == 0)
-        return ChooseMenuItem(atoi(argv[2]));
     CoInitialize(NULL);
     std::string tray = SampleProgram("trayhelper.exe");
     std::string update = SampleProgram("updatecheck.exe");
