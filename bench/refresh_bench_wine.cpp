@@ -11,6 +11,7 @@
 // the catalogue's memory. Run with tools/bench.sh; it changes the autostart
 // places of the prefix it runs in, so give it a scratch one.
 #include "../catalogue/catalogue.h"
+#include "../tests/gui/gui_support.h"
 #include "../tests/integration/wine_places.h"
 #include "../ui/ui.h"
 
@@ -189,19 +190,6 @@ int FloorPass(bool load, bool icons = true)
 
 // ---- the program's Refresh ----------------------------------------------
 
-HWND MakeList()
-{
-    AppInstance = GetModuleHandleA(NULL);
-    CreateSharedResources();
-    HWND parent = CreateWindowExA(0, "STATIC", "bench", WS_POPUP, 0, 0, 600, 450, NULL, NULL,
-                                  AppInstance, NULL);
-    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "ListView",
-                                WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SINGLESEL
-                                    | LVS_SHOWSELALWAYS,
-                                15, 95, 570, 180, parent, NULL, AppInstance, NULL);
-    SetUpItemList(list);
-    return list;
-}
 
 } // namespace
 
@@ -210,7 +198,7 @@ int main(int argc, char **argv)
     CoInitialize(NULL);
     int runs = argc > 1 ? atoi(argv[1]) : 5;
     std::string probe = ProbePath();
-    HWND list = MakeList();
+    HWND list = MakeHiddenItemList();
     printf("%-6s %12s %10s %10s %12s %12s %7s %14s %14s %12s\n", "N", "refresh ms", "scan ms",
            "list ms", "floor ms", "scan floor", "ratio", "refresh us/e", "floor us/e",
            "catalogue KB");

@@ -49,6 +49,9 @@ struct CatalogueData {
 
 extern CatalogueData ItemCatalogue;
 
+// Record index of the catalogue, or null when index is not in use.
+AutostartItem *CatalogueItem(int32_t index);
+
 // Window that owns any user interface of shortcut resolution (the main
 // window once it exists; null until then).
 extern void *CatalogueOwnerWindow;

@@ -9,6 +9,11 @@
 CatalogueData ItemCatalogue = {NULL, 0, 0};
 void *CatalogueOwnerWindow = NULL;
 
+AutostartItem *CatalogueItem(int32_t index)
+{
+    return index >= 0 && index < ItemCatalogue.count ? &ItemCatalogue.items[index] : NULL;
+}
+
 // Stands in for the block when it cannot be allocated: an empty catalogue
 // whose one record is zero, as after a scan that found nothing.
 static AutostartItem EmptyCatalogueRecord;

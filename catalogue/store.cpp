@@ -187,10 +187,8 @@ void SaveItem(const char *name, const char *file, const char *parameters, int al
     const AutostartItem *old = NULL;
     PlatHive hive = allUsers ? PLAT_HKLM : PLAT_HKCU;
     if (mode == EditorEdit) {
-        if (editIndex < 0 || editIndex >= ItemCatalogue.count)
-            return;
-        old = &ItemCatalogue.items[editIndex];
-        if (old->kind != RegistryValue)
+        old = CatalogueItem(editIndex);
+        if (!old || old->kind != RegistryValue)
             return;
         // Rewriting an unchanged entry from its parsed parts could change a
         // working command (rundll32.exe "C:\x.dll",Start): leave it alone.

@@ -16,21 +16,12 @@ int32_t EditIndex = -1;
 HWND EditorWindow = NULL;
 HBITMAP EditorHeaderBitmap = NULL;
 
-struct EditorControl {
-    int id;
-    const char *className;
-    const char *text;
-    int x, y, width, height;
-    DWORD style;
-    int icon; // icon group of a skinned button, 0 for other controls
-};
-
 #define FIELD_STYLE (WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL)
 #define BUTTON_STYLE (WS_CHILD | WS_VISIBLE | WS_TABSTOP)
 #define RADIO_STYLE (WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON)
 #define LABEL_STYLE (WS_CHILD | WS_VISIBLE)
 
-static const EditorControl EditorControls[] = {
+static const ChildControl EditorControls[] = {
     {IDC_EDITOR_NAME, "EDIT", "", 15, 110, 350, 25, FIELD_STYLE | WS_GROUP, 0},
     {IDC_EDITOR_FILE, "EDIT", "", 15, 170, 320, 25, FIELD_STYLE, 0},
     {IDC_BROWSE, "BUTTON", "", 340, 170, 25, 25, BUTTON_STYLE, IDI_BROWSE},
@@ -49,20 +40,11 @@ static const EditorControl EditorControls[] = {
 int CreateEditorControls(HWND window)
 {
     int failures = 0;
-    for (const EditorControl &row : EditorControls) {
-        HWND control = CreateWindowExA(0, row.className, row.text, row.style, row.x, row.y,
-                                       row.width, row.height, window, (HMENU)(INT_PTR)row.id,
-                                       AppInstance, NULL);
-        if (!control) {
+    for (const ChildControl &row : EditorControls) {
+        HWND control = CreateChildControl(window, &row);
+        if (!control)
             ++failures;
-            continue;
-        }
-        SendMessageA(control, WM_SETFONT, (WPARAM)UiFont, FALSE);
-        if (row.icon)
-            AttachSkin(control, &SharedButtonSkin,
-                       LoadIconA(AppInstance, MAKEINTRESOURCEA(row.icon)));
-        ShowWindow(control, SW_SHOWNORMAL);
-        if (row.id == IDC_EDITOR_NAME)
+        else if (row.id == IDC_EDITOR_NAME)
             SetFocus(control);
     }
     return failures;
@@ -70,8 +52,7 @@ int CreateEditorControls(HWND window)
 
 static void FillFromRecord(HWND window)
 {
-    int fromRecord = EditMode == EditorEdit && EditIndex >= 0 && EditIndex < ItemCatalogue.count;
-    const AutostartItem *item = fromRecord ? &ItemCatalogue.items[EditIndex] : NULL;
+    const AutostartItem *item = EditMode == EditorEdit ? CatalogueItem(EditIndex) : NULL;
     if (item) {
         SetDlgItemTextA(window, IDC_EDITOR_NAME, item->name);
         SetDlgItemTextA(window, IDC_EDITOR_FILE, item->target);

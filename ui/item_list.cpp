@@ -152,9 +152,9 @@ static void RemoveItem(const AutostartItem *item)
 
 void RunItemCommand(HWND list, UINT command, int32_t row)
 {
-    if (row < 0 || row >= ItemCatalogue.count)
+    const AutostartItem *item = CatalogueItem(row);
+    if (!item)
         return;
-    const AutostartItem *item = &ItemCatalogue.items[row];
     switch (command) {
     case IDM_RUN: ShellExecuteA(NULL, "open", item->target, "", "", SW_SHOWNORMAL); break;
     case IDM_FIND_TARGET: FindTarget(item); break;
@@ -186,7 +186,8 @@ static void OnContextMenu(HWND list, LPARAM lParam)
     if (!menu)
         return;
     HMENU popup = GetSubMenu(menu, 0);
-    if (row < ItemCatalogue.count && !ItemCatalogue.items[row].enabled)
+    const AutostartItem *item = CatalogueItem(row);
+    if (item && !item->enabled)
         RenameToEnable(popup);
     SetForegroundWindow(list);
     // The point is used as given, also for a menu asked for from the keyboard.

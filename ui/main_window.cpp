@@ -17,46 +17,30 @@
 
 // ---- controls -----------------------------------------------------------
 
-struct ControlRow {
-    const char *className;
-    const char *text;
-    int id;
-    int x, y, width, height;
-    DWORD style;
-    int icon; // icon group of a skinned button, 0 for other controls
-};
-
 #define SKINNED (WS_CHILD | WS_VISIBLE | WS_TABSTOP)
 #define LABEL (WS_CHILD | WS_VISIBLE)
 #define FIELD (WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL)
 
 // Rows 3 to 19 of the main window, after the list and the status bar.
-static const ControlRow MainControls[] = {
-    {"BUTTON", "Add", IDM_ADD, 15, 380, 100, 30, SKINNED, IDI_ADD},
-    {"BUTTON", "Edit", IDM_EDIT, 131, 380, 100, 30, SKINNED, IDI_EDIT},
-    {"BUTTON", "CleanUp", IDM_CLEANUP, 249, 380, 100, 30, SKINNED, IDI_APP},
-    {"BUTTON", "Apply", IDM_APPLY, 367, 380, 100, 30, SKINNED, IDI_APPLY},
-    {"BUTTON", "Exit", IDM_EXIT, 485, 380, 100, 30, SKINNED, IDI_EXIT},
-    {"BUTTON", "", IDM_REFRESH, 460, 20, 35, 35, SKINNED, IDI_REFRESH},
-    {"BUTTON", "", IDM_SAVE_LOG, 505, 20, 35, 35, SKINNED, IDI_SAVE},
-    {"BUTTON", "", IDM_HELP_BUTTON, 550, 20, 35, 35, SKINNED, IDI_HELP},
-    {"BUTTON", "Details", IDC_STATIC_ANY, 15, 280, 570, 90, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0},
-    {"STATIC", "Location:", IDC_STATIC_ANY, 24, 298, 70, 15, LABEL, 0},
-    {"EDIT", "", IDC_LOCATION, 90, 298, 470, 17, FIELD, 0},
-    {"STATIC", "Command:", IDC_STATIC_ANY, 24, 314, 70, 15, LABEL, 0},
-    {"EDIT", "", IDC_COMMAND, 90, 314, 470, 17, FIELD, 0},
-    {"STATIC", "Description:", IDC_STATIC_ANY, 24, 330, 70, 15, LABEL, 0},
-    {"EDIT", "", IDC_DESCRIPTION, 90, 330, 470, 17, FIELD, 0},
-    {"STATIC", "Company:", IDC_STATIC_ANY, 24, 346, 70, 15, LABEL, 0},
-    {"EDIT", "", IDC_COMPANY, 90, 346, 470, 17, FIELD, 0},
+static const ChildControl MainControls[] = {
+    {IDM_ADD, "BUTTON", "Add", 15, 380, 100, 30, SKINNED, IDI_ADD},
+    {IDM_EDIT, "BUTTON", "Edit", 131, 380, 100, 30, SKINNED, IDI_EDIT},
+    {IDM_CLEANUP, "BUTTON", "CleanUp", 249, 380, 100, 30, SKINNED, IDI_APP},
+    {IDM_APPLY, "BUTTON", "Apply", 367, 380, 100, 30, SKINNED, IDI_APPLY},
+    {IDM_EXIT, "BUTTON", "Exit", 485, 380, 100, 30, SKINNED, IDI_EXIT},
+    {IDM_REFRESH, "BUTTON", "", 460, 20, 35, 35, SKINNED, IDI_REFRESH},
+    {IDM_SAVE_LOG, "BUTTON", "", 505, 20, 35, 35, SKINNED, IDI_SAVE},
+    {IDM_HELP_BUTTON, "BUTTON", "", 550, 20, 35, 35, SKINNED, IDI_HELP},
+    {IDC_STATIC_ANY, "BUTTON", "Details", 15, 280, 570, 90, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0},
+    {IDC_STATIC_ANY, "STATIC", "Location:", 24, 298, 70, 15, LABEL, 0},
+    {IDC_LOCATION, "EDIT", "", 90, 298, 470, 17, FIELD, 0},
+    {IDC_STATIC_ANY, "STATIC", "Command:", 24, 314, 70, 15, LABEL, 0},
+    {IDC_COMMAND, "EDIT", "", 90, 314, 470, 17, FIELD, 0},
+    {IDC_STATIC_ANY, "STATIC", "Description:", 24, 330, 70, 15, LABEL, 0},
+    {IDC_DESCRIPTION, "EDIT", "", 90, 330, 470, 17, FIELD, 0},
+    {IDC_STATIC_ANY, "STATIC", "Company:", 24, 346, 70, 15, LABEL, 0},
+    {IDC_COMPANY, "EDIT", "", 90, 346, 470, 17, FIELD, 0},
 };
-
-static HWND CreateChild(HWND parent, const char *className, const char *text, int id, int x,
-                        int y, int width, int height, DWORD style)
-{
-    return CreateWindowExA(0, className, text, style, x, y, width, height, parent,
-                           (HMENU)(INT_PTR)id, AppInstance, NULL);
-}
 
 // Keeps the 600 x 450 drawing area free above the status bar.
 static void FitStatusBar(HWND window, HWND status)
@@ -77,9 +61,11 @@ static void FitStatusBar(HWND window, HWND status)
 int CreateMainControls(HWND window)
 {
     int failures = 0;
-    HWND list = CreateChild(window, WC_LISTVIEWA, "ListView", IDC_ITEM_LIST, 15, 95, 570, 180,
-                            WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT
-                                | LVS_SINGLESEL | LVS_SHOWSELALWAYS);
+    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "ListView",
+                                WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT
+                                    | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                                15, 95, 570, 180, window, (HMENU)(INT_PTR)IDC_ITEM_LIST,
+                                AppInstance, NULL);
     if (list)
         SetUpItemList(list);
     else
@@ -91,19 +77,9 @@ int CreateMainControls(HWND window)
     else
         ++failures;
 
-    for (const ControlRow &row : MainControls) {
-        HWND control = CreateChild(window, row.className, row.text, row.id, row.x, row.y,
-                                   row.width, row.height, row.style);
-        if (!control) {
+    for (const ChildControl &row : MainControls)
+        if (!CreateChildControl(window, &row))
             ++failures;
-            continue;
-        }
-        SendMessageA(control, WM_SETFONT, (WPARAM)UiFont, FALSE);
-        if (row.icon)
-            AttachSkin(control, &SharedButtonSkin,
-                       LoadIconA(AppInstance, MAKEINTRESOURCEA(row.icon)));
-        ShowWindow(control, SW_SHOWNORMAL);
-    }
     return failures;
 }
 
@@ -124,9 +100,9 @@ void PostRefresh(void)
 void EditCatalogueItem(int32_t index)
 {
     EditIndex = index;
-    if (index < 0 || index >= ItemCatalogue.count)
+    const AutostartItem *item = CatalogueItem(index);
+    if (!item)
         return;
-    const AutostartItem *item = &ItemCatalogue.items[index];
     if (item->kind == Shortcut) {
         ShowShellProperties(item->location);
         return;
@@ -154,10 +130,9 @@ static void OnPaint(HWND window)
 
 static void ShowDetails(HWND window)
 {
-    int32_t row = SelectedRow(ItemListWindow);
-    if (row < 0 || row >= ItemCatalogue.count)
+    const AutostartItem *item = CatalogueItem(SelectedRow(ItemListWindow));
+    if (!item)
         return;
-    const AutostartItem *item = &ItemCatalogue.items[row];
     char location[TEXT_FIELD_SIZE + 8];
     if (item->kind == Shortcut)
         TextCopy(location, sizeof location, item->location);
@@ -215,12 +190,14 @@ static int32_t *ReadCheckBoxes(int32_t *count)
     return desired;
 }
 
-static void OnApply(void)
+// Apply and CleanUp: the operation gets every row's check box, then the
+// list is refreshed from storage.
+static void OnCheckBoxes(int (*operation)(const int32_t *, int32_t, StatusSink, void *))
 {
     int32_t count = 0;
     int32_t *desired = ReadCheckBoxes(&count);
     if (desired) {
-        ApplyChanges(desired, count, SetStatusText, NULL);
+        operation(desired, count, SetStatusText, NULL);
         HeapFree(GetProcessHeap(), 0, desired);
     }
     PostRefresh();
@@ -229,15 +206,8 @@ static void OnApply(void)
 static void OnCleanUp(HWND window)
 {
     if (MessageBoxA(window, CLEANUP_QUESTION, MAIN_WINDOW_TITLE, MB_ICONQUESTION | MB_YESNO)
-        != IDYES)
-        return;
-    int32_t count = 0;
-    int32_t *desired = ReadCheckBoxes(&count);
-    if (desired) {
-        CleanUpDisabled(desired, count, SetStatusText, NULL);
-        HeapFree(GetProcessHeap(), 0, desired);
-    }
-    PostRefresh();
+        == IDYES)
+        OnCheckBoxes(CleanUpDisabled);
 }
 
 static void OnRefresh(HWND window)
@@ -295,7 +265,7 @@ static void OnCommand(HWND window, WPARAM wParam)
     case IDM_ADD: OnAdd(); break;
     case IDM_EDIT: OnEdit(window); break;
     case IDM_CLEANUP: OnCleanUp(window); break;
-    case IDM_APPLY: OnApply(); break;
+    case IDM_APPLY: OnCheckBoxes(ApplyChanges); break;
     case IDM_EXIT: PostMessageA(window, WM_CLOSE, 0, 0); break;
     case IDM_HELP_BUTTON: OnHelpMenu(window); break;
     case IDM_REFRESH: OnRefresh(window); break;

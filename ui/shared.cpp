@@ -75,3 +75,17 @@ LRESULT BlackTextOnWhite(HDC dc)
     SetBkMode(dc, TRANSPARENT);
     return (LRESULT)GetStockObject(WHITE_BRUSH);
 }
+
+HWND CreateChildControl(HWND parent, const ChildControl *row)
+{
+    HWND control = CreateWindowExA(0, row->className, row->text, row->style, row->x, row->y,
+                                   row->width, row->height, parent, (HMENU)(INT_PTR)row->id,
+                                   AppInstance, NULL);
+    if (!control)
+        return NULL;
+    SendMessageA(control, WM_SETFONT, (WPARAM)UiFont, FALSE);
+    if (row->icon)
+        AttachSkin(control, &SharedButtonSkin, LoadIconA(AppInstance, MAKEINTRESOURCEA(row->icon)));
+    ShowWindow(control, SW_SHOWNORMAL);
+    return control;
+}

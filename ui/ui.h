@@ -68,6 +68,20 @@ void StretchBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height, 
 static_assert(OPEN_FILE_NAME_SIZE == 76, "the 76-byte OPENFILENAMEA");
 #endif
 
+// One row of a window's control table.
+struct ChildControl {
+    int id;
+    const char *className;
+    const char *text;
+    int x, y, width, height;
+    DWORD style;
+    int icon; // icon group of a skinned button, 0 for other controls
+};
+
+// Creates a control of a table: with UiFont, skinned when it has an icon,
+// shown. Null when it could not be created.
+HWND CreateChildControl(HWND parent, const ChildControl *row);
+
 // Prepares an open or save dialog: owner, the 260-byte path buffer (emptied),
 // filter pairs, title and flags, initial folder "C:\"; the rest zero.
 void PrepareFileDialog(OPENFILENAMEA *dialog, HWND owner, char *path, DWORD pathSize,

@@ -3,6 +3,7 @@
 #include "../../catalogue/store.h"
 #include "../../help/help.h"
 #include "../integration/wine_places.h"
+#include "../support/store_helpers.h"
 #include "gui_support.h"
 
 #include <gtest/gtest.h>
@@ -18,11 +19,6 @@ namespace {
 
 const char *kRunOnce = CURRENT_VERSION_KEY "\\RunOnce";
 const char *kRunOnceOff = CURRENT_VERSION_KEY "\\RunOnce-";
-
-std::string Sz(const std::string &text)
-{
-    return std::string(text.c_str(), text.size() + 1);
-}
 
 class Editor : public testing::Test {
 protected:

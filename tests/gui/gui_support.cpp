@@ -30,6 +30,20 @@ void EnsureMainWindow()
     Pump();
 }
 
+HWND MakeHiddenItemList()
+{
+    AppInstance = GetModuleHandleA(NULL);
+    CreateSharedResources();
+    HWND parent = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 600, 450, NULL, NULL,
+                                  AppInstance, NULL);
+    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "ListView",
+                                WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SINGLESEL
+                                    | LVS_SHOWSELALWAYS,
+                                15, 95, 570, 180, parent, NULL, AppInstance, NULL);
+    SetUpItemList(list);
+    return list;
+}
+
 void DestroyMainWindow()
 {
     DestroyWindow(MainWindow);

@@ -12,6 +12,10 @@
 void EnsureMainWindow();
 void DestroyMainWindow();
 
+// A real item list, set up as the main window sets up its own, in a hidden
+// parent: for filling with FillListView without the rest of the window.
+HWND MakeHiddenItemList();
+
 // Dispatches every queued message (posted commands, paints) of this thread.
 void Pump();
 

@@ -6,6 +6,8 @@
 // each value back byte for byte (or fail with the status text and keep it).
 #include "../../catalogue/store.h"
 #include "../../ui/ui.h"
+#include "../gui/gui_support.h"
+#include "../support/store_helpers.h"
 #include "wine_places.h"
 
 #include <gtest/gtest.h>
@@ -67,18 +69,6 @@ void SetRaw(HKEY hive, const char *path, const std::string &name, DWORD type,
                                             (const BYTE *)bytes.data(), (DWORD)bytes.size()))
         << name.substr(0, 40);
     RegCloseKey(key);
-}
-
-std::string Sz(const std::string &text)
-{
-    return std::string(text.c_str(), text.size() + 1);
-}
-
-std::vector<std::string> Statuses;
-
-void Collect(void *, const char *text)
-{
-    Statuses.push_back(text);
 }
 
 bool Terminated(const char *field, size_t size)
@@ -159,18 +149,6 @@ void RemoveHostileShortcuts()
     RemoveDirectoryA((startup + "\\x.lnk").c_str());
 }
 
-HWND MakeList()
-{
-    AppInstance = GetModuleHandleA(NULL);
-    CreateSharedResources();
-    HWND parent = CreateWindowExA(0, "STATIC", "hostile", WS_POPUP, 0, 0, 600, 450, NULL, NULL,
-                                  AppInstance, NULL);
-    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "ListView",
-                                WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL, 15, 95, 570,
-                                180, parent, NULL, AppInstance, NULL);
-    SetUpItemList(list);
-    return list;
-}
 
 // Flips the stored state of every registry entry in one Apply.
 void FlipEveryRegistryEntry()
@@ -181,7 +159,7 @@ void FlipEveryRegistryEntry()
         const AutostartItem &item = ItemCatalogue.items[i];
         desired.push_back(item.kind == RegistryValue ? !item.enabled : item.enabled);
     }
-    ApplyChanges(desired.data(), (int32_t)desired.size(), Collect, NULL);
+    ApplyChanges(desired.data(), (int32_t)desired.size(), CollectStatus, NULL);
 }
 
 } // namespace
@@ -204,7 +182,7 @@ TEST(Hostile, ScanListAndRoundTripOverStorageBuiltToHurt)
             ASSERT_TRUE(Terminated(field, TEXT_FIELD_SIZE)) << "record " << i;
         ASSERT_TRUE(Terminated(item.scope, SCOPE_SIZE)) << "record " << i;
     }
-    HWND list = MakeList();
+    HWND list = MakeHiddenItemList();
     FillListView(list);
     EXPECT_EQ(expected, (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ(expected, ImageList_GetImageCount(SmallIconList));

@@ -1,6 +1,7 @@
 // store_wine_test.cpp - enable, disable, clean up, add and edit against the
 // real registry and folders under Wine.
 #include "../../catalogue/store.h"
+#include "../support/store_helpers.h"
 #include "wine_places.h"
 
 #include <gtest/gtest.h>
@@ -17,41 +18,6 @@ const char *kRun = RUN_KEY;
 const char *kRunOff = RUN_KEY "-";
 const char *kRunOnce = CURRENT_VERSION_KEY "\\RunOnce";
 const char *kRunOnceOff = CURRENT_VERSION_KEY "\\RunOnce-";
-
-std::vector<std::string> Statuses;
-
-void Collect(void *, const char *text)
-{
-    Statuses.push_back(text);
-}
-
-std::string Sz(const std::string &text)
-{
-    return std::string(text.c_str(), text.size() + 1);
-}
-
-int IndexOf(const char *name)
-{
-    for (int i = 0; i < ItemCatalogue.count; ++i)
-        if (strcmp(ItemCatalogue.items[i].name, name) == 0)
-            return i;
-    return -1;
-}
-
-// Scans, flips the named entries' check boxes and applies.
-void Toggle(std::initializer_list<const char *> names)
-{
-    ScanCatalogue();
-    std::vector<int32_t> states;
-    for (int i = 0; i < ItemCatalogue.count; ++i)
-        states.push_back(ItemCatalogue.items[i].enabled);
-    for (const char *name : names) {
-        int i = IndexOf(name);
-        ASSERT_GE(i, 0) << name;
-        states[i] = !states[i];
-    }
-    ApplyChanges(states.data(), (int32_t)states.size(), Collect, nullptr);
-}
 
 class WineStore : public testing::Test {
 protected:
@@ -122,7 +88,7 @@ TEST_F(WineStore, CollisionInTheDisabledKeyKeepsBoth)
     ScanCatalogue();
     std::vector<int32_t> states = {0, 0};
     ASSERT_EQ(2, ItemCatalogue.count);
-    ApplyChanges(states.data(), 2, Collect, nullptr);
+    ApplyChanges(states.data(), 2, CollectStatus, nullptr);
     EXPECT_EQ(std::vector<std::string>{STATUS_APPLY_FAILED}, Statuses);
     EXPECT_EQ(Sz("C:\\new\\tool.exe"), ValueBytes(HKEY_CURRENT_USER, kRun, "Tool"));
     EXPECT_EQ(Sz("C:\\old\\tool.exe"), ValueBytes(HKEY_CURRENT_USER, kRunOff, "Tool"));
@@ -139,7 +105,7 @@ TEST_F(WineStore, DisableAndEnableAnAllUsersShortcut)
     ASSERT_FALSE(FileExists(disabled));
     std::vector<int32_t> states = {0};
     ASSERT_EQ(1, ItemCatalogue.count);
-    ApplyChanges(states.data(), 1, Collect, nullptr);
+    ApplyChanges(states.data(), 1, CollectStatus, nullptr);
     EXPECT_TRUE(Statuses.empty());
     EXPECT_TRUE(FileExists(disabled + "\\Orvane Agent.lnk"));
     EXPECT_FALSE(FileExists(startup + "\\Orvane Agent.lnk"));
@@ -160,7 +126,7 @@ TEST_F(WineStore, ShortcutCollisionInTheDisabledFolderKeepsBoth)
     ScanCatalogue();
     ASSERT_EQ(2, ItemCatalogue.count);
     std::vector<int32_t> states = {0, 0};
-    ApplyChanges(states.data(), 2, Collect, nullptr);
+    ApplyChanges(states.data(), 2, CollectStatus, nullptr);
     EXPECT_EQ(std::vector<std::string>{STATUS_APPLY_FAILED}, Statuses);
     ScanCatalogue();
     ASSERT_EQ(2, ItemCatalogue.count);
@@ -187,7 +153,7 @@ TEST_F(WineStore, CleanUpRemovesEveryDisabledKeyButNoShortcut)
         states.push_back(strcmp(ItemCatalogue.items[i].name, "Pending") == 0
                              ? 0
                              : ItemCatalogue.items[i].enabled);
-    CleanUpDisabled(states.data(), (int32_t)states.size(), Collect, nullptr);
+    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
 
     for (const char *name : RunKeyNames) {
         std::string off = std::string(CURRENT_VERSION_KEY "\\") + name + "-";

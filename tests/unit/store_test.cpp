@@ -3,6 +3,7 @@
 // add and edit.
 #include "../../catalogue/store.h"
 #include "../support/memory_platform.h"
+#include "../support/store_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -19,13 +20,6 @@ const char *kRunOnceOff = CURRENT_VERSION_KEY "\\RunOnce-";
 const char *kDisabledAll = MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER;
 const char *kDisabledUser = MEM_PERSONAL_FOLDER "\\" DISABLED_USER_FOLDER;
 
-std::vector<std::string> Statuses;
-
-void Collect(void *, const char *text)
-{
-    Statuses.push_back(text);
-}
-
 class Store : public testing::Test {
 protected:
     void SetUp() override
@@ -34,42 +28,6 @@ protected:
         Statuses.clear();
     }
 };
-
-std::string Sz(const std::string &text)
-{
-    return std::string(text.c_str(), text.size() + 1);
-}
-
-int IndexOf(const char *name)
-{
-    for (int i = 0; i < ItemCatalogue.count; ++i)
-        if (strcmp(ItemCatalogue.items[i].name, name) == 0)
-            return i;
-    return -1;
-}
-
-// The check-box states as stored, with the named entries flipped.
-std::vector<int32_t> Desired(std::initializer_list<const char *> flip)
-{
-    std::vector<int32_t> states;
-    for (int i = 0; i < ItemCatalogue.count; ++i)
-        states.push_back(ItemCatalogue.items[i].enabled);
-    for (const char *name : flip) {
-        int i = IndexOf(name);
-        EXPECT_GE(i, 0) << name;
-        if (i >= 0)
-            states[i] = !states[i];
-    }
-    return states;
-}
-
-// Scans, flips the named entries and applies.
-void Toggle(std::initializer_list<const char *> names)
-{
-    ScanCatalogue();
-    std::vector<int32_t> states = Desired(names);
-    EXPECT_EQ(0, ApplyChanges(states.data(), (int32_t)states.size(), Collect, nullptr));
-}
 
 std::string Bytes(PlatHive hive, const char *path, const char *name, uint32_t *type = nullptr)
 {
@@ -141,7 +99,7 @@ TEST_F(Store, NothingToApplyTouchesNothing)
     ScanCatalogue();
     std::vector<int32_t> states = Desired({});
     MemResetCounts();
-    ApplyChanges(states.data(), (int32_t)states.size(), Collect, nullptr);
+    ApplyChanges(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
     EXPECT_EQ(0, MemStorageCallCount());
     EXPECT_TRUE(Statuses.empty());
 }
@@ -152,7 +110,7 @@ TEST_F(Store, FewerDesiredStatesThanRecordsChangeOnlyThose)
     MemSetString(PLAT_HKCU, kRun, "B", "C:\\b.exe");
     ScanCatalogue();
     int32_t states[1] = {!ItemCatalogue.items[0].enabled};
-    ApplyChanges(states, 1, Collect, nullptr);
+    ApplyChanges(states, 1, CollectStatus, nullptr);
     EXPECT_EQ(1u, MemValueNames(PLAT_HKCU, kRun).size());
     EXPECT_EQ(1u, MemValueNames(PLAT_HKCU, kRunOff).size());
 }
@@ -176,7 +134,7 @@ TEST_F(Store, CutNameFailsWithoutWritingAnything)
     ASSERT_EQ(259u, strlen(ItemCatalogue.items[0].name));
     EXPECT_EQ(MoveValueWriteFailed, MoveRegistryValue(&ItemCatalogue.items[0], 0));
     int32_t off = 0;
-    ApplyChanges(&off, 1, Collect, nullptr);
+    ApplyChanges(&off, 1, CollectStatus, nullptr);
     EXPECT_EQ(std::vector<std::string>{STATUS_APPLY_FAILED}, Statuses);
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, longName.c_str()));
     EXPECT_TRUE(MemValueNames(PLAT_HKCU, kRunOff).empty());
@@ -240,7 +198,7 @@ TEST_F(Store, EveryFailingCallOfAMoveKeepsTheValue)
             std::vector<int32_t> states = Desired({"Tool"});
             MemResetCounts();
             MemFailCall(op, occurrence);
-            ApplyChanges(states.data(), (int32_t)states.size(), Collect, nullptr);
+            ApplyChanges(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
             std::string context = std::string(MemOpName(op)) + " #" + std::to_string(occurrence);
 
             bool inOld = MemValueExists(PLAT_HKCU, kRun, "Tool");
@@ -318,7 +276,7 @@ TEST_F(Store, ShortcutCollisionLeavesBothFiles)
     ScanCatalogue();
     ASSERT_EQ(2, ItemCatalogue.count);
     int32_t states[2] = {0, 0};
-    ApplyChanges(states, 2, Collect, nullptr);
+    ApplyChanges(states, 2, CollectStatus, nullptr);
     EXPECT_EQ(std::vector<std::string>{STATUS_APPLY_FAILED}, Statuses);
     EXPECT_TRUE(MemFileExists(MEM_STARTUP_FOLDER "\\Agent.lnk"));
     EXPECT_TRUE(MemFileExists((std::string(kDisabledUser) + "\\Agent.lnk").c_str()));
@@ -376,7 +334,7 @@ TEST_F(Store, CleanUpAppliesFirstThenDeletesEveryDisabledKey)
     MemAddLink((std::string(kDisabledUser) + "\\Off.lnk").c_str(), "C:\\off.exe", "", "");
     ScanCatalogue();
     std::vector<int32_t> states = Desired({"Pending1", "Pending2"});
-    EXPECT_EQ(0, CleanUpDisabled(states.data(), (int32_t)states.size(), Collect, nullptr));
+    EXPECT_EQ(0, CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr));
 
     for (const char *name : RunKeyNames) {
         std::string off = std::string(CURRENT_VERSION_KEY "\\") + name + "-";
@@ -397,7 +355,7 @@ TEST_F(Store, CleanUpSkipsAHiveItCannotOpen)
     ScanCatalogue();
     std::vector<int32_t> states = Desired({});
     MemDenyWrites(PLAT_HKLM, true);
-    CleanUpDisabled(states.data(), (int32_t)states.size(), Collect, nullptr);
+    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
     EXPECT_TRUE(MemValueExists(PLAT_HKLM, kRunOff, "A"));
     EXPECT_FALSE(MemKeyExists(PLAT_HKCU, kRunOff));
 }

@@ -1,0 +1,47 @@
+// store_helpers.cpp - see store_helpers.h.
+#include "store_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+std::vector<std::string> Statuses;
+
+void CollectStatus(void *, const char *text)
+{
+    Statuses.push_back(text);
+}
+
+std::string Sz(const std::string &text)
+{
+    return std::string(text.c_str(), text.size() + 1);
+}
+
+int IndexOf(const char *name)
+{
+    for (int i = 0; i < ItemCatalogue.count; ++i)
+        if (strcmp(ItemCatalogue.items[i].name, name) == 0)
+            return i;
+    return -1;
+}
+
+std::vector<int32_t> Desired(std::initializer_list<const char *> flip)
+{
+    std::vector<int32_t> states;
+    for (int i = 0; i < ItemCatalogue.count; ++i)
+        states.push_back(ItemCatalogue.items[i].enabled);
+    for (const char *name : flip) {
+        int i = IndexOf(name);
+        EXPECT_GE(i, 0) << name;
+        if (i >= 0)
+            states[i] = !states[i];
+    }
+    return states;
+}
+
+void Toggle(std::initializer_list<const char *> names)
+{
+    ScanCatalogue();
+    std::vector<int32_t> states = Desired(names);
+    EXPECT_EQ(0, ApplyChanges(states.data(), (int32_t)states.size(), CollectStatus, nullptr));
+}

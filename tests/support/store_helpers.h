@@ -1,0 +1,25 @@
+// store_helpers.h - what the store tests of both sides share: collecting
+// status texts, finding records by name, flipping check boxes and applying.
+#pragma once
+
+#include "../../catalogue/store.h"
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+// Status texts received by CollectStatus since the last clear.
+extern std::vector<std::string> Statuses;
+void CollectStatus(void *context, const char *text);
+
+// A text and its terminating zero, as a REG_SZ value holds it.
+std::string Sz(const std::string &text);
+
+// Catalogue index of the record with that name, or -1.
+int IndexOf(const char *name);
+
+// The check-box states as stored, with the named entries flipped.
+std::vector<int32_t> Desired(std::initializer_list<const char *> flip);
+
+// Scans, flips the named entries and applies.
+void Toggle(std::initializer_list<const char *> names);
