@@ -1,12 +1,14 @@
 // catalogue.h - the autostart catalogue: the record of one entry, the fixed
-// table of the 24 places that hold entries, and the scan that rebuilds the
+// table of the places that hold entries, and the scan that rebuilds the
 // in-memory catalogue from storage.
 //
 // An entry is disabled not by a flag but by where it is stored: disabled
 // values live in the sibling key whose name ends in "-" ("Run-"), disabled
 // shortcuts in "DisabledCUStartItems" / "DisabledAUStartItems" under the
-// user's or the shared Documents folder. The scan reads all 24 places in
-// table order; the store operations (store.h) move entries between them.
+// user's or the shared Documents folder. Windows' own startup settings can
+// also switch an entry off in place (approval.cpp). The scan reads all
+// places in table order; the store operations (store.h) move entries
+// between them.
 #pragma once
 
 #include "platform.h"
@@ -17,6 +19,9 @@
 // ---- the record ----------------------------------------------------------
 
 enum ItemKind { RegistryValue = 0, Shortcut = 1 };
+
+// Which view of HKLM\Software a machine entry was found in.
+enum RegistryView { ViewNative = 0, View32 = 1 };
 
 #define SCOPE_SIZE 5
 #define SCOPE_USER "USR"
@@ -35,7 +40,9 @@ struct AutostartItem {
     char targetFolder[TEXT_FIELD_SIZE];     // target cut at its last backslash
     char description[TEXT_FIELD_SIZE];      // FileDescription of the target, or "n/a"
     char company[TEXT_FIELD_SIZE];          // CompanyName of the target, or "n/a"
-    int32_t enabled;                        // 1 in an enabled place, 0 in a disabled place
+    int32_t enabled;                        // 1 when Windows starts it, 0 when it does not
+    int32_t view;                           // RegistryView of a machine value, else ViewNative
+    int32_t approvalDisabled;               // 1 when switched off in Windows' startup settings
 };
 
 // The records of the last scan. items holds capacity + 1 zero-filled records
@@ -61,6 +68,45 @@ extern void *CatalogueOwnerWindow;
 int ScopeIsUser(const char *scope);
 PlatHive HiveOfScope(const char *scope);
 
+// ---- registry views (registry_views.cpp) ---------------------------------
+
+// The hive and view an item's value lives in: HKCU for "USR", else the
+// machine's view the item was found in.
+PlatHive HiveOfItem(const AutostartItem *item);
+
+// The item's place as the registry editor shows it (with WOW6432Node after
+// "Software" for the 32-bit view), or the .lnk path; the hive's name (short "HKLM" or long "HKEY_LOCAL_MACHINE") is put first for
+// a value. Cut to size, always terminated.
+void ItemPlaceText(const AutostartItem *item, int longHiveName, char *text, size_t size);
+
+// The Type column's text: the scope, "ALL32" for the 32-bit view.
+const char *ItemTypeText(const AutostartItem *item);
+
+// ---- files as the 64-bit system sees them (redirection.cpp) --------------
+
+// path with the system folder named as the 64-bit system sees it: in a
+// redirected process a path under %windir%\System32 goes to the same place
+// under %windir%\Sysnative; every other path is copied (out: TEXT_FIELD_SIZE).
+void NativeFilePath(const char *path, char *out);
+
+// Expands a command's environment references as the 64-bit logon does:
+// %ProgramFiles% and %CommonProgramFiles% take the values of ProgramW6432
+// and CommonProgramW6432 where those exist. dest: TEXT_FIELD_SIZE.
+void ExpandAsLogon(const char *source, char *dest);
+
+// ---- Windows' startup settings (approval.cpp) -----------------------------
+
+#define APPROVED_KEY CURRENT_VERSION_KEY "\\Explorer\\StartupApproved"
+// What the details pane and the report say of such an entry.
+#define APPROVAL_OFF_TEXT "(in Windows' startup settings)"
+
+// Nonzero when a well-formed approval value switches the item off.
+int ApprovalSaysDisabled(const AutostartItem *item);
+
+// Makes a "disabled" approval value of the item say enabled; any other
+// value (none, enabled, malformed) is left alone. 0 done or nothing to do.
+int ClearDisabledApproval(const AutostartItem *item);
+
 // ---- the places ----------------------------------------------------------
 
 enum LocationRowKind { LocationRegistryKey = 0, LocationFolder = 1 };
@@ -72,9 +118,11 @@ struct AutostartLocation {
     const char *keyPath;          // registry rows: the Run-family key (without "-")
     int csidl;                    // folder rows: the shell folder
     const char *disabledFolder;   // folder rows of disabled items: the subfolder name
+    int32_t view;                 // registry rows of the machine: RegistryView
 };
 
-#define LOCATION_COUNT 24
+// Six registry rows for each of the five keys, then four folder rows.
+#define LOCATION_COUNT 34
 #define RUN_KEY_COUNT 5
 #define CURRENT_VERSION_KEY "Software\\Microsoft\\Windows\\CurrentVersion"
 #define RUN_KEY CURRENT_VERSION_KEY "\\Run"
@@ -82,6 +130,12 @@ struct AutostartLocation {
 #define DISABLED_ALL_FOLDER "DisabledAUStartItems"
 
 extern const AutostartLocation AutostartLocations[LOCATION_COUNT];
+
+PlatHive HiveOfRow(const AutostartLocation *row);
+
+// Zero for a row of the 32-bit view on a system that has one view only, so
+// that nothing is listed twice.
+int LocationRowPresent(const AutostartLocation *row);
 
 // The five Run-family key names, in scan order.
 extern const char *const RunKeyNames[RUN_KEY_COUNT];
@@ -97,19 +151,19 @@ int ResolveLocationFolder(const AutostartLocation *row, char *path);
 // Frees the previous catalogue, counts, allocates and loads.
 void ScanCatalogue(void);
 
-// Entries in all 24 places; creates missing folders as a side effect.
+// Entries in all places; creates missing folders as a side effect.
 int32_t CountItems(void);
 
-// Loads the entries of one place into records from *runningCount on, while
-// *runningCount is below limit. place: key path (without "-") for a registry
-// row, folder path for a folder row.
+// Loads the entries of one row into records from *runningCount on, while
+// *runningCount is below limit. folder: the resolved folder of a folder row.
 void LoadLocation(AutostartItem *records, int32_t *runningCount, int32_t limit,
-                  const char *scope, const char *place, int32_t enabled, int32_t rowKind);
+                  const AutostartLocation *row, const char *folder);
 
 // Splits a registry item's command into target and parameters.
 void ParseCommand(AutostartItem *item);
 
-// Target, comment and arguments of a shortcut (each TEXT_FIELD_SIZE);
+// Target, comment and arguments of a shortcut (each TEXT_FIELD_SIZE),
+// resolved without searching the disk, tracking or rewriting the link;
 // returns the COM status, negative on failure, with all three emptied first.
 int32_t ResolveShortcut(void *owner, const char *linkPath, char *target, char *comment,
                         char *arguments);

@@ -9,7 +9,10 @@
 int32_t ResolveShortcut(void *owner, const char *linkPath, char *target, char *comment,
                         char *arguments)
 {
-    return PlatResolveShortcut(owner, linkPath, target, comment, arguments);
+    // Resolving a link whose target is gone must not search the disk for
+    // seconds on every refresh, nor rewrite the .lnk file.
+    const uint32_t flags = PLAT_SLR_NO_UI | PLAT_SLR_NOUPDATE | PLAT_SLR_NOSEARCH | PLAT_SLR_NOTRACK;
+    return PlatResolveShortcut(owner, linkPath, flags, target, comment, arguments);
 }
 
 // The block is read anew for each string: two reads per entry, no cache.

@@ -1,29 +1,36 @@
-// locations.cpp - the fixed table of the 24 places that hold autostart
+// locations.cpp - the fixed table of the places that hold autostart
 // entries, the scope rule, and the resolution of the folder rows.
 #include "catalogue.h"
 
 const char *const RunKeyNames[RUN_KEY_COUNT] = {
     "Run", "RunServices", "RunServicesOnce", "RunOnce", "RunOnceEx"};
 
-#define REGISTRY_ROWS(key)                                                  \
-    {LocationRegistryKey, SCOPE_USER, 1, CURRENT_VERSION_KEY "\\" key, 0, 0}, \
-    {LocationRegistryKey, SCOPE_USER, 0, CURRENT_VERSION_KEY "\\" key, 0, 0}, \
-    {LocationRegistryKey, SCOPE_ALL, 1, CURRENT_VERSION_KEY "\\" key, 0, 0},  \
-    {LocationRegistryKey, SCOPE_ALL, 0, CURRENT_VERSION_KEY "\\" key, 0, 0}
+#define REGISTRY_ROW(scope, enabled, key, view) \
+    {LocationRegistryKey, scope, enabled, CURRENT_VERSION_KEY "\\" key, 0, 0, view}
+#define REGISTRY_ROWS(key)                          \
+    REGISTRY_ROW(SCOPE_USER, 1, key, ViewNative),   \
+    REGISTRY_ROW(SCOPE_USER, 0, key, ViewNative),   \
+    REGISTRY_ROW(SCOPE_ALL, 1, key, ViewNative),    \
+    REGISTRY_ROW(SCOPE_ALL, 0, key, ViewNative),    \
+    REGISTRY_ROW(SCOPE_ALL, 1, key, View32),        \
+    REGISTRY_ROW(SCOPE_ALL, 0, key, View32)
 
-// Scan order: each Run-family key for the user, its "-" key, the same for
-// the machine; then the two Startup folders and the two folders of disabled
-// items.
+// Scan order: each Run-family key for the user and its "-" key, then the
+// machine's native view of both, then right after them the machine's 32-bit
+// view (WOW6432Node) of both; then the two Startup folders and the two
+// folders of disabled items. The 32-bit rows are skipped on a system with
+// one view.
 const AutostartLocation AutostartLocations[LOCATION_COUNT] = {
     REGISTRY_ROWS("Run"),
     REGISTRY_ROWS("RunServices"),
     REGISTRY_ROWS("RunServicesOnce"),
     REGISTRY_ROWS("RunOnce"),
     REGISTRY_ROWS("RunOnceEx"),
-    {LocationFolder, SCOPE_USER, 1, 0, PLAT_CSIDL_STARTUP, 0},
-    {LocationFolder, SCOPE_ALL, 1, 0, PLAT_CSIDL_COMMON_STARTUP, 0},
-    {LocationFolder, SCOPE_USER, 0, 0, PLAT_CSIDL_PERSONAL, DISABLED_USER_FOLDER},
-    {LocationFolder, SCOPE_ALL, 0, 0, PLAT_CSIDL_COMMON_DOCUMENTS, DISABLED_ALL_FOLDER},
+    {LocationFolder, SCOPE_USER, 1, 0, PLAT_CSIDL_STARTUP, 0, ViewNative},
+    {LocationFolder, SCOPE_ALL, 1, 0, PLAT_CSIDL_COMMON_STARTUP, 0, ViewNative},
+    {LocationFolder, SCOPE_USER, 0, 0, PLAT_CSIDL_PERSONAL, DISABLED_USER_FOLDER, ViewNative},
+    {LocationFolder, SCOPE_ALL, 0, 0, PLAT_CSIDL_COMMON_DOCUMENTS, DISABLED_ALL_FOLDER,
+     ViewNative},
 };
 
 int ScopeIsUser(const char *scope)

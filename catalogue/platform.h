@@ -35,7 +35,14 @@ enum {
 // COM status of a shortcut resolution that could not load the link.
 #define PLAT_E_FAIL ((int32_t)0x80004005)
 
-enum PlatHive { PLAT_HKCU = 0, PLAT_HKLM = 1 };
+// A registry root and, for the machine's, its view. HKLM\Software has two
+// views on 64-bit Windows: PLAT_HKLM is the native (64-bit) one, where
+// Windows' own entries live; PLAT_HKLM32 the one 32-bit programs see, shown
+// by the registry editor as HKLM\Software\WOW6432Node. Every open, create
+// and delete names its view, whichever build runs. HKCU\Software is shared.
+// On 32-bit Windows both name the one view there is (PlatHasTwoViews).
+enum PlatHive { PLAT_HKCU = 0, PLAT_HKLM = 1, PLAT_HKLM32 = 2 };
+#define PLAT_HIVE_COUNT 3
 
 // Access for keys opened to change them.
 enum PlatKeyAccess { PLAT_KEY_WRITE = 0, PLAT_KEY_ALL_ACCESS = 1 };
@@ -63,6 +70,9 @@ typedef struct PlatFindTag *PlatFind;
 typedef struct PlatFileTag *PlatFile;
 
 // ---- Registry -----------------------------------------------------------
+
+// Nonzero on 64-bit Windows, where HKLM\Software has two views.
+int PlatHasTwoViews(void);
 
 // Opens hive\path to read values (KEY_QUERY_VALUE). PLAT_OK and *key set on
 // success; otherwise *key is null (absent key, access denied).
@@ -96,8 +106,9 @@ long PlatRegSetValue(PlatKey key, const char *name, uint32_t type, const void *d
 
 long PlatRegDeleteValue(PlatKey key, const char *name);
 
-// Deletes a direct subkey that has no subkeys of its own.
-long PlatRegDeleteSubkey(PlatKey key, const char *subkey);
+// Deletes a direct subkey that has no subkeys of its own; key was opened in
+// hive, whose view the deletion keeps.
+long PlatRegDeleteSubkey(PlatHive hive, PlatKey key, const char *subkey);
 
 long PlatRegClose(PlatKey key);
 
@@ -136,15 +147,38 @@ int PlatFileWrite(PlatFile file, const void *data, uint32_t size);
 // Nonzero when the file was closed cleanly.
 int PlatFileClose(PlatFile file);
 
+// Nonzero when path names an existing file (not a folder).
+int PlatFileExists(const char *path);
+
+// Looks a bare program name up as Windows does when it starts one (the
+// program's folder, the current folder, the system folders, PATH; ".exe"
+// added when the name has no extension). Nonzero with the full path in found
+// (PLAT_TEXT_SIZE) when it is there.
+int PlatSearchProgram(const char *name, char *found);
+
+// Nonzero in a 32-bit process on 64-bit Windows: its view of the system
+// folder (SysWOW64) and of %ProgramFiles% (the x86 folder) is not what the
+// 64-bit logon that starts the entries sees.
+int PlatFilesRedirected(void);
+
 // ---- Shortcuts ----------------------------------------------------------
 
-// Loads the shell link at linkPath, resolves it without any user interface
-// (owner: a window handle or null) and reads its target in short (8.3) form,
+// Resolve flags (the SLR_ numbers).
+enum {
+    PLAT_SLR_NO_UI = 0x1,
+    PLAT_SLR_NOUPDATE = 0x8,
+    PLAT_SLR_NOSEARCH = 0x10,
+    PLAT_SLR_NOTRACK = 0x20,
+    PLAT_SLR_UPDATE = 0x4
+};
+
+// Loads the shell link at linkPath, resolves it with flags (owner: a window
+// handle or null) and reads its target in short (8.3) form,
 // its comment and its arguments into three PLAT_TEXT_SIZE fields. All three
 // are emptied first; a part that cannot be read stays empty. Returns the COM
 // status (an HRESULT) of the last step made, negative on failure.
-int32_t PlatResolveShortcut(void *owner, const char *linkPath, char *target, char *comment,
-                            char *arguments);
+int32_t PlatResolveShortcut(void *owner, const char *linkPath, uint32_t flags, char *target,
+                            char *comment, char *arguments);
 
 // ---- Version information ------------------------------------------------
 

@@ -24,6 +24,52 @@ static HKEY HiveKey(PlatHive hive)
     return hive == PLAT_HKCU ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
 }
 
+// The view flag of every open, create and delete. 32-bit Windows ignores
+// both flags; HKCU\Software has one view and gets none.
+static REGSAM ViewFlag(PlatHive hive)
+{
+    if (hive == PLAT_HKLM)
+        return KEY_WOW64_64KEY;
+    if (hive == PLAT_HKLM32)
+        return KEY_WOW64_32KEY;
+    return 0;
+}
+
+typedef BOOL(WINAPI *IsWow64ProcessFunction)(HANDLE process, PBOOL wow64);
+typedef LONG(WINAPI *RegDeleteKeyExFunction)(HKEY key, LPCSTR subkey, REGSAM sam, DWORD reserved);
+
+// Looked up at run time: older systems lack these entries.
+static FARPROC SystemEntry(const char *module, const char *name)
+{
+    HMODULE loaded = GetModuleHandleA(module);
+    return loaded ? GetProcAddress(loaded, name) : NULL;
+}
+
+int PlatFilesRedirected(void)
+{
+#ifdef _WIN64
+    return 0;
+#else
+    static int known = -1;
+    if (known < 0) {
+        IsWow64ProcessFunction isWow64 =
+            (IsWow64ProcessFunction)(void *)SystemEntry("kernel32.dll", "IsWow64Process");
+        BOOL wow64 = FALSE;
+        known = isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64 ? 1 : 0;
+    }
+    return known;
+#endif
+}
+
+int PlatHasTwoViews(void)
+{
+#ifdef _WIN64
+    return 1;
+#else
+    return PlatFilesRedirected();
+#endif
+}
+
 static HKEY ToHkey(PlatKey key)
 {
     return (HKEY)key;
@@ -34,7 +80,8 @@ static HKEY ToHkey(PlatKey key)
 long PlatRegOpenRead(PlatHive hive, const char *path, PlatKey *key)
 {
     HKEY opened = NULL;
-    LONG result = RegOpenKeyExA(HiveKey(hive), path, 0, KEY_QUERY_VALUE, &opened);
+    LONG result = RegOpenKeyExA(HiveKey(hive), path, 0, KEY_QUERY_VALUE | ViewFlag(hive),
+                                &opened);
     *key = result == ERROR_SUCCESS ? (PlatKey)opened : NULL;
     return result;
 }
@@ -42,7 +89,7 @@ long PlatRegOpenRead(PlatHive hive, const char *path, PlatKey *key)
 long PlatRegCreate(PlatHive hive, const char *path, PlatKeyAccess access, PlatKey *key)
 {
     HKEY opened = NULL;
-    REGSAM sam = access == PLAT_KEY_ALL_ACCESS ? KEY_ALL_ACCESS : KEY_WRITE;
+    REGSAM sam = (access == PLAT_KEY_ALL_ACCESS ? KEY_ALL_ACCESS : KEY_WRITE) | ViewFlag(hive);
     LONG result = RegCreateKeyExA(HiveKey(hive), path, 0, NULL, REG_OPTION_NON_VOLATILE, sam,
                                   NULL, &opened, NULL);
     *key = result == ERROR_SUCCESS ? (PlatKey)opened : NULL;
@@ -136,9 +183,14 @@ long PlatRegDeleteValue(PlatKey key, const char *name)
     return RegDeleteValueA(ToHkey(key), name);
 }
 
-long PlatRegDeleteSubkey(PlatKey key, const char *subkey)
+long PlatRegDeleteSubkey(PlatHive hive, PlatKey key, const char *subkey)
 {
-    return RegDeleteKeyA(ToHkey(key), subkey);
+    RegDeleteKeyExFunction deleteKeyEx =
+        (RegDeleteKeyExFunction)(void *)SystemEntry("advapi32.dll", "RegDeleteKeyExA");
+    // Without RegDeleteKeyExA the system has one view only.
+    if (!deleteKeyEx)
+        return RegDeleteKeyA(ToHkey(key), subkey);
+    return deleteKeyEx(ToHkey(key), subkey, ViewFlag(hive), 0);
 }
 
 long PlatRegClose(PlatKey key)
@@ -203,6 +255,23 @@ int PlatDeleteFile(const char *path)
     return DeleteFileA(path) ? 1 : 0;
 }
 
+int PlatFileExists(const char *path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int PlatSearchProgram(const char *name, char *found)
+{
+    char path[MAX_PATH];
+    char *unused = NULL;
+    found[0] = '\0';
+    DWORD length = SearchPathA(NULL, name, ".exe", sizeof path, path, &unused);
+    if (length == 0 || length >= sizeof path || !PlatFileExists(path))
+        return 0;
+    return TextCopy(found, PLAT_TEXT_SIZE, path);
+}
+
 PlatFile PlatFileCreate(const char *path)
 {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
@@ -232,8 +301,8 @@ static HRESULT ReadLinkText(HRESULT status, char *buffer, char *output)
     return status;
 }
 
-int32_t PlatResolveShortcut(void *owner, const char *linkPath, char *target, char *comment,
-                            char *arguments)
+int32_t PlatResolveShortcut(void *owner, const char *linkPath, uint32_t flags, char *target,
+                            char *comment, char *arguments)
 {
     target[0] = comment[0] = arguments[0] = '\0';
 
@@ -256,7 +325,7 @@ int32_t PlatResolveShortcut(void *owner, const char *linkPath, char *target, cha
     else
         status = file->Load(widePath, STGM_READ);
     if (SUCCEEDED(status))
-        status = link->Resolve((HWND)owner, SLR_NO_UI);
+        status = link->Resolve((HWND)owner, flags);
     if (SUCCEEDED(status)) {
         char buffer[PLAT_TEXT_SIZE];
         WIN32_FIND_DATAA found;

@@ -38,7 +38,7 @@ static int32_t CountRegistryRow(const AutostartLocation *row)
     char path[TEXT_FIELD_SIZE];
     RegistryKeyPath(row->keyPath, row->enabled, path);
     PlatKey key = NULL;
-    if (PlatRegOpenRead(HiveOfScope(row->scope), path, &key) != PLAT_OK || !key)
+    if (PlatRegOpenRead(HiveOfRow(row), path, &key) != PLAT_OK || !key)
         return 0;
     int32_t count = 0;
     char name[TEXT_FIELD_SIZE];
@@ -77,18 +77,39 @@ int32_t CountItems(void)
     int32_t total = 0;
     for (int i = 0; i < LOCATION_COUNT; ++i) {
         const AutostartLocation *row = &AutostartLocations[i];
+        if (!LocationRowPresent(row))
+            continue;
         total += row->kind == LocationRegistryKey ? CountRegistryRow(row) : CountFolderRow(row);
     }
     return total;
 }
 
+// An entry that Windows' startup settings switch off is listed as disabled
+// in place: its location says where it is, approvalDisabled why it is off.
+static void ReadApproval(AutostartItem *item)
+{
+    if (item->enabled && ApprovalSaysDisabled(item)) {
+        item->enabled = 0;
+        item->approvalDisabled = 1;
+    }
+}
+
+static void ReadTargetDetails(AutostartItem *item)
+{
+    char native[TEXT_FIELD_SIZE];
+    NativeFilePath(item->target, native);
+    ReadVersionString(native, item->description, VersionFileDescription);
+    ReadVersionString(native, item->company, VersionCompanyName);
+    TargetFolderOf(item->target, item->targetFolder);
+}
+
 static void LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32_t limit,
-                            const char *scope, const char *place, int32_t enabled)
+                            const AutostartLocation *row)
 {
     char path[TEXT_FIELD_SIZE];
-    RegistryKeyPath(place, enabled, path);
+    RegistryKeyPath(row->keyPath, row->enabled, path);
     PlatKey key = NULL;
-    if (PlatRegOpenRead(HiveOfScope(scope), path, &key) != PLAT_OK || !key)
+    if (PlatRegOpenRead(HiveOfRow(row), path, &key) != PLAT_OK || !key)
         return;
 
     for (uint32_t index = 0; *runningCount < limit; ++index) {
@@ -113,19 +134,19 @@ static void LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32
         item->kind = RegistryValue;
         TextCopy(item->location, TEXT_FIELD_SIZE, path);
         TextCopy(item->name, TEXT_FIELD_SIZE, name);
-        TextCopy(item->scope, SCOPE_SIZE, scope);
-        item->enabled = enabled;
+        TextCopy(item->scope, SCOPE_SIZE, row->scope);
+        item->enabled = row->enabled;
+        item->view = row->view;
+        ReadApproval(item);
         ParseCommand(item);
-        ReadVersionString(item->target, item->description, VersionFileDescription);
-        ReadVersionString(item->target, item->company, VersionCompanyName);
-        TargetFolderOf(item->target, item->targetFolder);
+        ReadTargetDetails(item);
         ++*runningCount;
     }
     PlatRegClose(key);
 }
 
 static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t limit,
-                          const char *scope, const char *folder, int32_t enabled)
+                          const AutostartLocation *row, const char *folder)
 {
     char pattern[TEXT_FIELD_SIZE];
     char name[TEXT_FIELD_SIZE];
@@ -139,29 +160,28 @@ static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t
         item->kind = Shortcut;
         TextFormat(item->location, TEXT_FIELD_SIZE, "%s\\%s", folder, name);
         TextCopy(item->name, TEXT_FIELD_SIZE, name);
-        TextCopy(item->scope, SCOPE_SIZE, scope);
-        item->enabled = enabled;
+        TextCopy(item->scope, SCOPE_SIZE, row->scope);
+        item->enabled = row->enabled;
+        ReadApproval(item);
         // The link's comment lands in description; the target's own
         // FileDescription replaces it below unless its block cannot be read.
         ResolveShortcut(CatalogueOwnerWindow, item->location, item->target, item->description,
                         item->parameters);
         TextCopy(item->command, TEXT_FIELD_SIZE, item->target);
         TextAppend(item->command, TEXT_FIELD_SIZE, item->parameters);
-        ReadVersionString(item->target, item->description, VersionFileDescription);
-        ReadVersionString(item->target, item->company, VersionCompanyName);
-        TargetFolderOf(item->target, item->targetFolder);
+        ReadTargetDetails(item);
         ++*runningCount;
     } while (*runningCount < limit && PlatFindNext(find, name));
     PlatFindClose(find);
 }
 
 void LoadLocation(AutostartItem *records, int32_t *runningCount, int32_t limit,
-                  const char *scope, const char *place, int32_t enabled, int32_t rowKind)
+                  const AutostartLocation *row, const char *folder)
 {
-    if (rowKind == LocationRegistryKey)
-        LoadRegistryRow(records, runningCount, limit, scope, place, enabled);
+    if (row->kind == LocationRegistryKey)
+        LoadRegistryRow(records, runningCount, limit, row);
     else
-        LoadFolderRow(records, runningCount, limit, scope, place, enabled);
+        LoadFolderRow(records, runningCount, limit, row, folder);
 }
 
 static void FreeCatalogue(void)
@@ -193,15 +213,15 @@ void ScanCatalogue(void)
     int32_t running = 0;
     for (int i = 0; i < LOCATION_COUNT; ++i) {
         const AutostartLocation *row = &AutostartLocations[i];
+        if (!LocationRowPresent(row))
+            continue;
         if (row->kind == LocationRegistryKey) {
-            LoadLocation(records, &running, counted, row->scope, row->keyPath, row->enabled,
-                         LocationRegistryKey);
+            LoadLocation(records, &running, counted, row, NULL);
             continue;
         }
         char folder[TEXT_FIELD_SIZE];
         if (ResolveLocationFolder(row, folder))
-            LoadLocation(records, &running, counted, row->scope, folder, row->enabled,
-                         LocationFolder);
+            LoadLocation(records, &running, counted, row, folder);
     }
     ItemCatalogue.count = running;
 }

@@ -66,7 +66,7 @@ static int OtherPlace(const AutostartItem *item, int32_t desired, char *path)
 
 int MoveRegistryValue(const AutostartItem *item, int32_t desired)
 {
-    PlatHive hive = HiveOfScope(item->scope);
+    PlatHive hive = HiveOfItem(item);
     char destination[TEXT_FIELD_SIZE];
     if (!OtherPlace(item, desired, destination))
         return MoveValueKeyFailed;
@@ -123,7 +123,7 @@ int DeleteItem(const AutostartItem *item, int registry)
     if (!registry)
         return PlatDeleteFile(item->location) ? DeleteDone : DeleteFileFailed;
     PlatKey key = NULL;
-    if (PlatRegCreate(HiveOfScope(item->scope), item->location, PLAT_KEY_WRITE, &key) != PLAT_OK
+    if (PlatRegCreate(HiveOfItem(item), item->location, PLAT_KEY_WRITE, &key) != PLAT_OK
         || !key)
         return DeleteKeyFailed;
     long result = PlatRegDeleteValue(key, item->name);
@@ -137,6 +137,29 @@ static void Report(StatusSink sink, void *context, const char *text)
         sink(context, text);
 }
 
+// Moves an item between its enabled and its disabled place; nonzero when a
+// step failed. Enabling also clears a "disabled" approval left behind for
+// it, or Windows would still not start what the list shows enabled.
+static int MoveItem(const AutostartItem *item, int32_t wanted)
+{
+    int failed = 0;
+    int arrived = 0;
+    if (item->kind == RegistryValue) {
+        int moved = MoveRegistryValue(item, wanted);
+        failed = moved != MoveValueDone;
+        // Only a value now present in its new place leaves the old one.
+        arrived = moved == MoveValueDone || moved == MoveValueCloseFailed;
+        if (arrived && DeleteItem(item, 1) != DeleteDone)
+            failed = 1;
+    } else {
+        arrived = MoveShortcut(item, wanted) == 0;
+        failed = !arrived;
+    }
+    if (arrived && wanted && ClearDisabledApproval(item) != 0)
+        failed = 1;
+    return failed;
+}
+
 int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *context)
 {
     if (count > ItemCatalogue.count)
@@ -146,17 +169,11 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
         int32_t wanted = desired[i] ? 1 : 0;
         if (wanted == item->enabled)
             continue;
-        if (item->kind == RegistryValue) {
-            int moved = MoveRegistryValue(item, wanted);
-            if (moved != MoveValueDone)
-                Report(sink, context, STATUS_APPLY_FAILED);
-            // Only a value now present in its new place leaves the old one.
-            if ((moved == MoveValueDone || moved == MoveValueCloseFailed)
-                && DeleteItem(item, 1) != DeleteDone)
-                Report(sink, context, STATUS_APPLY_FAILED);
-        } else if (MoveShortcut(item, wanted) != 0) {
+        // Switched off in Windows' startup settings: switched on in place.
+        int failed = item->approvalDisabled && wanted ? ClearDisabledApproval(item)
+                                                      : MoveItem(item, wanted);
+        if (failed)
             Report(sink, context, STATUS_APPLY_FAILED);
-        }
         item->enabled = wanted;
     }
     return 0;
@@ -165,8 +182,10 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
 int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context)
 {
     ApplyChanges(desired, count, sink, context);
-    const PlatHive hives[2] = {PLAT_HKLM, PLAT_HKCU};
+    const PlatHive hives[3] = {PLAT_HKLM, PLAT_HKLM32, PLAT_HKCU};
     for (PlatHive hive : hives) {
+        if (hive == PLAT_HKLM32 && !PlatHasTwoViews())
+            continue;
         PlatKey parent = NULL;
         if (PlatRegCreate(hive, CURRENT_VERSION_KEY, PLAT_KEY_ALL_ACCESS, &parent) != PLAT_OK
             || !parent)
@@ -174,7 +193,7 @@ int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void
         for (const char *name : RunKeyNames) {
             char disabled[64];
             TextFormat(disabled, sizeof disabled, "%s-", name);
-            PlatRegDeleteSubkey(parent, disabled);
+            PlatRegDeleteSubkey(hive, parent, disabled);
         }
         PlatRegClose(parent);
     }
@@ -185,15 +204,19 @@ void SaveItem(const char *name, const char *file, const char *parameters, int al
               int32_t mode, int32_t editIndex)
 {
     const AutostartItem *old = NULL;
+    // A new machine entry goes into the native view, where Windows' own are.
     PlatHive hive = allUsers ? PLAT_HKLM : PLAT_HKCU;
     if (mode == EditorEdit) {
         old = CatalogueItem(editIndex);
         if (!old || old->kind != RegistryValue)
             return;
+        // An edited machine entry stays in its view.
+        if (allUsers && HiveOfItem(old) == PLAT_HKLM32)
+            hive = PLAT_HKLM32;
         // Rewriting an unchanged entry from its parsed parts could change a
         // working command (rundll32.exe "C:\x.dll",Start): leave it alone.
         if (strcmp(name, old->name) == 0 && strcmp(file, old->target) == 0
-            && strcmp(parameters, old->parameters) == 0 && hive == HiveOfScope(old->scope))
+            && strcmp(parameters, old->parameters) == 0 && hive == HiveOfItem(old))
             return;
     }
 
@@ -213,7 +236,7 @@ void SaveItem(const char *name, const char *file, const char *parameters, int al
     if (!old || written != PLAT_OK)
         return;
     // Writing the same value (same hive, name equal without case) replaced it.
-    if (hive == HiveOfScope(old->scope) && TextCompareNoCase(name, old->name) == 0)
+    if (hive == HiveOfItem(old) && TextCompareNoCase(name, old->name) == 0)
         return;
     DeleteItem(old, 1);
 }

@@ -48,11 +48,13 @@ int DeleteItem(const AutostartItem *item, int registry);
 
 // Brings storage to the desired state of each catalogue index i below
 // count (1 enabled, 0 disabled): record i of ItemCatalogue belongs to
-// desired[i]. Every failure sends STATUS_APPLY_FAILED to sink. Returns 0.
+// desired[i]. An entry switched off in Windows' startup settings is
+// switched on in place; every other change moves the entry. Every failure sends STATUS_APPLY_FAILED to sink. Returns 0.
 int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *context);
 
 // Applies the desired states first, then deletes the five disabled keys
-// ("Run-" ... "RunOnceEx-") in both hives. Disabled shortcuts stay. Returns 0.
+// ("Run-" ... "RunOnceEx-") of HKCU and of both views of HKLM. Disabled
+// shortcuts stay. Returns 0.
 int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context);
 
 enum EditorMode { EditorAdd = 0, EditorEdit = 1 };

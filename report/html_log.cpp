@@ -74,17 +74,21 @@ void PutRecord(ReportWriter *w, const AutostartItem *item)
     PUT_FIELD(w, item, command);
     PutText(w, "</td></tr>\n");
 
-    if (item->kind != RegistryValue)
-        PutText(w, "<tr><td>LinkPath:</td><td>");
-    else if (ScopeIsUser(item->scope))
-        PutText(w, "<tr><td>Reg_Path:</td><td>HKEY_CURRENT_USER\\");
-    else
-        PutText(w, "<tr><td>Reg_Path:</td><td>HKEY_LOCAL_MACHINE\\");
-    PUT_FIELD(w, item, location);
+    // The place as the registry editor names it: hive, and WOW6432Node for
+    // the 32-bit view.
+    char place[TEXT_FIELD_SIZE + 32];
+    ItemPlaceText(item, 1, place, sizeof place);
+    PutText(w, item->kind != RegistryValue ? "<tr><td>LinkPath:</td><td>"
+                                           : "<tr><td>Reg_Path:</td><td>");
+    PutField(w, place, sizeof place);
     PutText(w, "</td></tr>\n");
 
-    PutText(w, item->enabled ? "<tr><td>Status:</td><td><b>enabled</b></td></tr>\n"
-                             : "<tr><td>Status:</td><td><b>disabled</b></td></tr>\n");
+    if (item->enabled)
+        PutText(w, "<tr><td>Status:</td><td><b>enabled</b></td></tr>\n");
+    else if (item->approvalDisabled)
+        PutText(w, "<tr><td>Status:</td><td><b>disabled</b> " APPROVAL_OFF_TEXT "</td></tr>\n");
+    else
+        PutText(w, "<tr><td>Status:</td><td><b>disabled</b></td></tr>\n");
 
     PutText(w, "<tr><td>Description:</td><td>");
     PUT_FIELD(w, item, description);

@@ -68,8 +68,10 @@ static void SetSubItemText(HWND list, int row, int column, const char *text)
 static void SetIcon(int index, const char *target)
 {
     SHFILEINFOA info;
+    char native[TEXT_FIELD_SIZE];
+    NativeFilePath(target, native);
     memset(&info, 0, sizeof info);
-    if (SHGetFileInfoA(target, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON)
+    if (SHGetFileInfoA(native, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON)
         && info.hIcon) {
         ++ShellIconsTaken;
         ImageList_ReplaceIcon(SmallIconList, index, info.hIcon);
@@ -101,7 +103,7 @@ int FillListView(HWND list)
         item.iImage = i;
         SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
         SetCheck(list, i, record->enabled);
-        SetSubItemText(list, i, 1, record->scope);
+        SetSubItemText(list, i, 1, ItemTypeText(record));
         SetSubItemText(list, i, 2, record->target);
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
@@ -131,13 +133,16 @@ BOOL ShowShellProperties(const char *path)
 
 static void FindTarget(const AutostartItem *item)
 {
+    char target[TEXT_FIELD_SIZE], folder[TEXT_FIELD_SIZE];
+    NativeFilePath(item->target, target);
+    NativeFilePath(item->targetFolder, folder);
     SHELLEXECUTEINFOA info;
     memset(&info, 0, sizeof info);
     info.cbSize = sizeof info;
     info.lpVerb = "explore";
-    info.lpFile = item->targetFolder;
-    info.lpParameters = item->target;
-    info.lpDirectory = item->targetFolder;
+    info.lpFile = folder;
+    info.lpParameters = target;
+    info.lpDirectory = folder;
     info.nShow = SW_SHOWNORMAL;
     ShellExecuteExA(&info);
 }
@@ -155,14 +160,17 @@ void RunItemCommand(HWND list, UINT command, int32_t row)
     const AutostartItem *item = CatalogueItem(row);
     if (!item)
         return;
+    // The target as the 64-bit system sees it, as the logon would start it.
+    char target[TEXT_FIELD_SIZE];
+    NativeFilePath(item->target, target);
     switch (command) {
-    case IDM_RUN: ShellExecuteA(NULL, "open", item->target, "", "", SW_SHOWNORMAL); break;
+    case IDM_RUN: ShellExecuteA(NULL, "open", target, "", "", SW_SHOWNORMAL); break;
     case IDM_FIND_TARGET: FindTarget(item); break;
     case IDM_EDIT_ITEM: EditCatalogueItem(row); break;
     // The label follows the stored state; the box gets its opposite.
     case IDM_TOGGLE: SetCheck(list, row, !item->enabled); break;
     case IDM_REMOVE: RemoveItem(item); break;
-    case IDM_PROPERTIES: ShowShellProperties(item->target); break;
+    case IDM_PROPERTIES: ShowShellProperties(target); break;
     default: break;
     }
 }

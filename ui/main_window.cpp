@@ -133,12 +133,13 @@ static void ShowDetails(HWND window)
     const AutostartItem *item = CatalogueItem(SelectedRow(ItemListWindow));
     if (!item)
         return;
-    char location[TEXT_FIELD_SIZE + 8];
-    if (item->kind == Shortcut)
-        TextCopy(location, sizeof location, item->location);
-    else
-        TextFormat(location, sizeof location, "%s\\%s", ScopeIsUser(item->scope) ? "HKCU" : "HKLM",
-                   item->location);
+    char location[TEXT_FIELD_SIZE + 64];
+    ItemPlaceText(item, 0, location, sizeof location);
+    // Say why an entry in its enabled place is off.
+    if (item->approvalDisabled) {
+        TextAppend(location, sizeof location, " ");
+        TextAppend(location, sizeof location, "disabled " APPROVAL_OFF_TEXT);
+    }
     SendDlgItemMessageA(window, IDC_LOCATION, WM_SETTEXT, 0, (LPARAM)location);
     SendDlgItemMessageA(window, IDC_COMMAND, WM_SETTEXT, 0, (LPARAM)item->command);
     SendDlgItemMessageA(window, IDC_DESCRIPTION, WM_SETTEXT, 0, (LPARAM)item->description);

@@ -329,9 +329,9 @@ TEST_F(Contract, DeleteSubkeyRemovesItAndOnlyIt)
         SetBytes(hive, KeyPath("RunOnce-"), "Tool", PLAT_REG_SZ, Sz("C:\\tool.exe"));
         PlatKey parent = nullptr;
         ASSERT_EQ(PLAT_OK, PlatRegCreate(hive, CONTRACT_KEY, PLAT_KEY_ALL_ACCESS, &parent));
-        EXPECT_EQ(PLAT_OK, PlatRegDeleteSubkey(parent, "Run-")) << "hive " << hive;
-        EXPECT_NE(PLAT_OK, PlatRegDeleteSubkey(parent, "Run-")) << "hive " << hive;
-        EXPECT_NE(PLAT_OK, PlatRegDeleteSubkey(parent, "RunServices-")) << "hive " << hive;
+        EXPECT_EQ(PLAT_OK, PlatRegDeleteSubkey(hive, parent, "Run-")) << "hive " << hive;
+        EXPECT_NE(PLAT_OK, PlatRegDeleteSubkey(hive, parent, "Run-")) << "hive " << hive;
+        EXPECT_NE(PLAT_OK, PlatRegDeleteSubkey(hive, parent, "RunServices-")) << "hive " << hive;
         EXPECT_EQ(PLAT_OK, PlatRegClose(parent));
 
         PlatKey key = nullptr;
@@ -464,7 +464,7 @@ TEST_F(Contract, ShortcutResolvesToShortTargetCommentAndArguments)
     memset(resolved, kPoison, sizeof resolved);
     memset(comment, kPoison, sizeof comment);
     memset(arguments, kPoison, sizeof arguments);
-    long status = PlatResolveShortcut(nullptr, link.c_str(), resolved, comment, arguments);
+    long status = PlatResolveShortcut(nullptr, link.c_str(), PLAT_SLR_NO_UI, resolved, comment, arguments);
     EXPECT_GE(status, 0);
     std::string shortForm = FixtureShortPath(target);
     EXPECT_EQ(shortForm, std::string(resolved));
@@ -489,7 +489,7 @@ TEST_F(Contract, BrokenShortcutsGiveNegativeStatusAndEmptyOutputs)
         memset(target, kPoison, sizeof target);
         memset(comment, kPoison, sizeof comment);
         memset(arguments, kPoison, sizeof arguments);
-        EXPECT_LT(PlatResolveShortcut(nullptr, link.c_str(), target, comment, arguments), 0)
+        EXPECT_LT(PlatResolveShortcut(nullptr, link.c_str(), PLAT_SLR_NO_UI, target, comment, arguments), 0)
             << link;
         EXPECT_STREQ("", target) << link;
         EXPECT_STREQ("", comment) << link;

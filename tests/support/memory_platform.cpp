@@ -71,7 +71,7 @@ struct Hook {
 };
 
 struct State {
-    std::map<std::string, Key> keys[2];
+    std::map<std::string, Key> keys[PLAT_HIVE_COUNT];
     std::map<std::string, Entry> entries;
     std::map<int, std::string> shellFolders;
     std::map<std::string, std::string> env;
@@ -83,7 +83,11 @@ struct State {
     std::vector<Hook> hooks;
     std::vector<long> shownErrors;
     int counts[MEM_OP_COUNT] = {};
-    bool writesDenied[2] = {false, false};
+    bool writesDenied[PLAT_HIVE_COUNT] = {false, false, false};
+    bool twoViews = true;
+    bool filesRedirected = false;
+    uint32_t lastResolveFlags = 0;
+    std::vector<std::string> searchFolders;
     uintptr_t nextHandle = 0x100;
     long nextOrder = 1;
     long lastError = 0;
@@ -152,14 +156,22 @@ bool Enter(MemOp op, long *failCode)
 
 // ---- registry helpers ----
 
+// With one view, the 32-bit view's name reaches the machine's only one.
+PlatHive Real(PlatHive hive)
+{
+    return hive == PLAT_HKLM32 && !S().twoViews ? PLAT_HKLM : hive;
+}
+
 Key *FindKey(PlatHive hive, const std::string &path)
 {
+    hive = Real(hive);
     auto it = S().keys[hive].find(PathKey(path));
     return it == S().keys[hive].end() ? nullptr : &it->second;
 }
 
 void CreateKeyChain(PlatHive hive, const std::string &path)
 {
+    hive = Real(hive);
     std::string part;
     size_t start = 0;
     while (start <= path.size()) {
@@ -175,6 +187,7 @@ void CreateKeyChain(PlatHive hive, const std::string &path)
 
 bool HasSubkeys(PlatHive hive, const std::string &path)
 {
+    hive = Real(hive);
     std::string prefix = PathKey(path) + "\\";
     auto it = S().keys[hive].lower_bound(prefix);
     return it != S().keys[hive].end() && it->first.compare(0, prefix.size(), prefix) == 0;
@@ -314,7 +327,8 @@ const char *MemOpName(MemOp op)
         "ShellFolder",    "CreateFolder",   "FindFirst",        "FindNext",
         "MoveFile",       "DeleteFile",     "FileCreate",       "FileWrite",
         "FileClose",      "ResolveShortcut", "VersionSize",     "VersionRead",
-        "VersionQuery",   "ExpandEnvironment", "Alloc",         "ShowLastError"};
+        "VersionQuery",   "ExpandEnvironment", "Alloc",         "ShowLastError",
+        "FileExists",     "SearchProgram"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -327,6 +341,7 @@ void MemReset()
     S().blocks.swap(blocks);
     MemCreateKey(PLAT_HKCU, "Software\\Microsoft\\Windows\\CurrentVersion");
     MemCreateKey(PLAT_HKLM, "Software\\Microsoft\\Windows\\CurrentVersion");
+    MemCreateKey(PLAT_HKLM32, "Software\\Microsoft\\Windows\\CurrentVersion");
     MemAddFolder("C:\\WINDOWS");
     MemSetShellFolder(PLAT_CSIDL_STARTUP, MEM_STARTUP_FOLDER);
     MemSetShellFolder(PLAT_CSIDL_COMMON_STARTUP, MEM_COMMON_STARTUP_FOLDER);
@@ -397,7 +412,27 @@ std::vector<std::string> MemValueNames(PlatHive hive, const char *path)
 
 void MemDenyWrites(PlatHive hive, bool deny)
 {
-    S().writesDenied[hive] = deny;
+    S().writesDenied[Real(hive)] = deny;
+}
+
+void MemSetTwoViews(bool two)
+{
+    S().twoViews = two;
+}
+
+void MemSetFilesRedirected(bool redirected)
+{
+    S().filesRedirected = redirected;
+}
+
+void MemAddSearchFolder(const char *folder)
+{
+    S().searchFolders.push_back(folder);
+}
+
+uint32_t MemLastResolveFlags()
+{
+    return S().lastResolveFlags;
 }
 
 void MemDenyKey(PlatHive hive, const char *path)
@@ -589,7 +624,7 @@ long PlatRegCreate(PlatHive hive, const char *path, PlatKeyAccess, PlatKey *key)
     *key = nullptr;
     if (Enter(MEM_REG_CREATE, &fail))
         return fail;
-    if (S().writesDenied[hive])
+    if (S().writesDenied[Real(hive)])
         return PLAT_ERROR_ACCESS_DENIED;
     Key *k = FindKey(hive, path ? path : "");
     if (k && k->denied)
@@ -691,7 +726,7 @@ long PlatRegDeleteValue(PlatKey key, const char *name)
     return PLAT_OK;
 }
 
-long PlatRegDeleteSubkey(PlatKey key, const char *subkey)
+long PlatRegDeleteSubkey(PlatHive hive, PlatKey key, const char *subkey)
 {
     long fail;
     if (Enter(MEM_REG_DELETE_SUBKEY, &fail))
@@ -700,12 +735,15 @@ long PlatRegDeleteSubkey(PlatKey key, const char *subkey)
     if (!k)
         return fail;
     OpenKey *open = Handle(key);
+    // The deletion's view must be the key's: anything else is a fault of the logic.
+    if (Real(hive) != Real(open->hive))
+        return PLAT_ERROR_INVALID_PARAMETER;
     std::string path = open->path + "\\" + subkey;
     if (!FindKey(open->hive, path))
         return PLAT_ERROR_FILE_NOT_FOUND;
     if (HasSubkeys(open->hive, path) || FindKey(open->hive, path)->denied)
         return PLAT_ERROR_ACCESS_DENIED;
-    S().keys[open->hive].erase(PathKey(path));
+    S().keys[Real(open->hive)].erase(PathKey(path));
     return PLAT_OK;
 }
 
@@ -835,6 +873,42 @@ int PlatDeleteFile(const char *path)
     return 1;
 }
 
+int PlatFileExists(const char *path)
+{
+    long fail;
+    if (Enter(MEM_FILE_EXISTS, &fail))
+        return 0;
+    return MemFileExists(path) ? 1 : 0;
+}
+
+int PlatSearchProgram(const char *name, char *found)
+{
+    long fail;
+    found[0] = '\0';
+    if (Enter(MEM_SEARCH_PROGRAM, &fail))
+        return 0;
+    std::string file = name;
+    if (LastComponent(file).find('.') == std::string::npos)
+        file += ".exe";
+    for (const std::string &folder : S().searchFolders) {
+        std::string path = folder + "\\" + file;
+        if (MemFileExists(path.c_str()))
+            return TextCopy(found, PLAT_TEXT_SIZE, path.c_str());
+    }
+    S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+    return 0;
+}
+
+int PlatHasTwoViews(void)
+{
+    return S().twoViews ? 1 : 0;
+}
+
+int PlatFilesRedirected(void)
+{
+    return S().filesRedirected ? 1 : 0;
+}
+
 PlatFile PlatFileCreate(const char *path)
 {
     long fail;
@@ -882,11 +956,12 @@ int PlatFileClose(PlatFile file)
     return failed ? 0 : 1;
 }
 
-int32_t PlatResolveShortcut(void *, const char *linkPath, char *target, char *comment,
-                            char *arguments)
+int32_t PlatResolveShortcut(void *, const char *linkPath, uint32_t flags, char *target,
+                            char *comment, char *arguments)
 {
     long fail;
     target[0] = comment[0] = arguments[0] = '\0';
+    S().lastResolveFlags = flags;
     if (Enter(MEM_RESOLVE_SHORTCUT, &fail))
         return (int32_t)fail;
     Entry *e = FindEntry(linkPath);

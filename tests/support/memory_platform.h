@@ -44,6 +44,8 @@ enum MemOp {
     MEM_EXPAND_ENVIRONMENT,
     MEM_ALLOC,
     MEM_SHOW_LAST_ERROR,
+    MEM_FILE_EXISTS,
+    MEM_SEARCH_PROGRAM,
     MEM_OP_COUNT
 };
 
@@ -75,6 +77,11 @@ bool MemValueExists(PlatHive hive, const char *path, const char *name);
 std::vector<std::string> MemValueNames(PlatHive hive, const char *path);
 // Opening, creating and changing keys of the hive fails with access denied.
 void MemDenyWrites(PlatHive hive, bool deny);
+// Two views of HKLM\Software (64-bit Windows, the default) or one, where
+// PLAT_HKLM32 reaches the same keys as PLAT_HKLM.
+void MemSetTwoViews(bool two);
+// Whether the process sees files as a 32-bit one on 64-bit Windows does.
+void MemSetFilesRedirected(bool redirected);
 // Every open or create of this key fails with access denied.
 void MemDenyKey(PlatHive hive, const char *path);
 
@@ -104,6 +111,12 @@ std::string MemFileBytes(const char *path);
 // Names in the folder, files and subfolders, in creation order.
 std::vector<std::string> MemListFolder(const char *path);
 // Paths are resolved without regard to case, as on Windows.
+
+// Folders where a bare program name is looked up, in order (none after a
+// reset).
+void MemAddSearchFolder(const char *folder);
+// The flags of the last shortcut resolution.
+uint32_t MemLastResolveFlags();
 
 // ---- Environment ----
 void MemSetEnv(const char *name, const char *value);

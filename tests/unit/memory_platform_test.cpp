@@ -67,7 +67,7 @@ TEST_F(MemoryPlatform, HandleOfDeletedKeyFails)
     ASSERT_EQ(PLAT_OK, PlatRegOpenRead(PLAT_HKCU, "Software\\T\\Run-", &key));
     PlatKey parent = nullptr;
     ASSERT_EQ(PLAT_OK, PlatRegCreate(PLAT_HKCU, "Software\\T", PLAT_KEY_ALL_ACCESS, &parent));
-    EXPECT_EQ(PLAT_OK, PlatRegDeleteSubkey(parent, "Run-"));
+    EXPECT_EQ(PLAT_OK, PlatRegDeleteSubkey(PLAT_HKCU, parent, "Run-"));
     char name[PLAT_TEXT_SIZE];
     EXPECT_EQ(PLAT_ERROR_KEY_DELETED,
               PlatRegEnumValue(key, 0, name, sizeof name, nullptr, nullptr, nullptr));

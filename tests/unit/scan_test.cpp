@@ -64,7 +64,7 @@ void ExpectSaneCatalogue(const char *context)
     EXPECT_EQ(0, MemOpenSearches()) << context;
 }
 
-// One entry in every one of the 24 places, named after its row.
+// One entry in every place of the table, named after its row.
 void SeedEveryPlace()
 {
     for (int row = 0; row < LOCATION_COUNT; ++row) {
@@ -72,7 +72,7 @@ void SeedEveryPlace()
         std::string name = "row" + std::to_string(row + 1);
         if (loc.kind == LocationRegistryKey) {
             std::string path = std::string(loc.keyPath) + (loc.enabled ? "" : "-");
-            MemSetString(HiveOfScope(loc.scope), path.c_str(), name.c_str(), kAgent);
+            MemSetString(HiveOfRow(&loc), path.c_str(), name.c_str(), kAgent);
         } else {
             char folder[TEXT_FIELD_SIZE];
             ASSERT_TRUE(ResolveLocationFolder(&loc, folder));
@@ -83,29 +83,65 @@ void SeedEveryPlace()
 
 } // namespace
 
+// The whole scan order written out, not taken from the table it checks.
 TEST_F(Scan, RecordsFollowTheLocationTable)
 {
     SeedEveryPlace();
     ScanCatalogue();
     ExpectSaneCatalogue("every place");
-    ASSERT_EQ(24, ItemCatalogue.count);
-    EXPECT_EQ(24, ItemCatalogue.capacity);
-    for (int row = 0; row < LOCATION_COUNT; ++row) {
-        const AutostartLocation &loc = AutostartLocations[row];
+    struct Row {
+        const char *place; // as ItemPlaceText gives it, short hive names
+        const char *type;
+        int enabled;
+    };
+#define CV "\\Software\\Microsoft\\Windows\\CurrentVersion\\"
+#define CV32 "HKLM\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\"
+#define KEY_ROWS(key)                                                                   \
+    {"HKCU" CV key, "USR", 1}, {"HKCU" CV key "-", "USR", 0}, {"HKLM" CV key, "ALL", 1}, \
+        {"HKLM" CV key "-", "ALL", 0}, {CV32 key, "ALL32", 1}, {CV32 key "-", "ALL32", 0}
+    const Row expected[] = {
+        KEY_ROWS("Run"),      KEY_ROWS("RunServices"), KEY_ROWS("RunServicesOnce"),
+        KEY_ROWS("RunOnce"),  KEY_ROWS("RunOnceEx"),
+        {MEM_STARTUP_FOLDER "\\row31.lnk", "USR", 1},
+        {MEM_COMMON_STARTUP_FOLDER "\\row32.lnk", "ALL", 1},
+        {MEM_PERSONAL_FOLDER "\\DisabledCUStartItems\\row33.lnk", "USR", 0},
+        {MEM_COMMON_DOCUMENTS_FOLDER "\\DisabledAUStartItems\\row34.lnk", "ALL", 0},
+    };
+#undef KEY_ROWS
+#undef CV32
+#undef CV
+    const int rows = (int)(sizeof expected / sizeof expected[0]);
+    ASSERT_EQ(34, rows);
+    ASSERT_EQ(rows, ItemCatalogue.count);
+    EXPECT_EQ(rows, ItemCatalogue.capacity);
+    for (int row = 0; row < rows; ++row) {
         const AutostartItem &item = Item(row);
+        char place[TEXT_FIELD_SIZE + 32];
+        ItemPlaceText(&item, 0, place, sizeof place);
         std::string name = "row" + std::to_string(row + 1);
-        EXPECT_EQ(loc.kind == LocationRegistryKey ? name : name + ".lnk", item.name);
-        EXPECT_STREQ(loc.scope, item.scope) << name;
-        EXPECT_EQ(loc.enabled, item.enabled) << name;
-        EXPECT_EQ(loc.kind == LocationRegistryKey ? RegistryValue : Shortcut, item.kind) << name;
+        EXPECT_EQ(row < 30 ? name : name + ".lnk", item.name);
+        EXPECT_STREQ(expected[row].place, place) << name;
+        EXPECT_STREQ(expected[row].type, ItemTypeText(&item)) << name;
+        EXPECT_EQ(expected[row].enabled, item.enabled) << name;
+        EXPECT_EQ(row < 30 ? RegistryValue : Shortcut, item.kind) << name;
     }
-    // Spot checks of the table itself.
-    EXPECT_STREQ(CURRENT_VERSION_KEY "\\RunServices-", Item(5).location);
-    EXPECT_STREQ(CURRENT_VERSION_KEY "\\RunOnceEx", Item(18).location);
-    EXPECT_STREQ(MEM_STARTUP_FOLDER "\\row21.lnk", Item(20).location);
-    EXPECT_STREQ(MEM_COMMON_STARTUP_FOLDER "\\row22.lnk", Item(21).location);
-    EXPECT_EQ(std::string(kDisabledUser) + "\\row23.lnk", Item(22).location);
-    EXPECT_EQ(std::string(kDisabledAll) + "\\row24.lnk", Item(23).location);
+    // Nothing of the 32-bit view in a machine entry's HKLM row, nor the reverse.
+    uint32_t type;
+    EXPECT_FALSE(MemGetValue(PLAT_HKLM, kRun, "row5", &type, nullptr));
+    EXPECT_FALSE(MemGetValue(PLAT_HKLM32, kRun, "row3", &type, nullptr));
+}
+
+// With one view (32-bit Windows) the machine's rows are read once.
+TEST_F(Scan, OneViewListsMachineEntriesOnce)
+{
+    MemSetTwoViews(false);
+    MemSetString(PLAT_HKLM, kRun, "Machine", kAgent);
+    MemSetString(PLAT_HKLM, (std::string(kRun) + "-").c_str(), "Off", kAgent);
+    ScanCatalogue();
+    ExpectSaneCatalogue("one view");
+    EXPECT_EQ("Machine,Off", Names());
+    EXPECT_EQ(2, ItemCatalogue.capacity);
+    EXPECT_STREQ("ALL", ItemTypeText(&Item(0)));
 }
 
 TEST_F(Scan, RegistryValueFields)
@@ -309,7 +345,7 @@ TEST_F(Scan, KeyDeletedDuringEnumerationEndsTheRow)
     MemSetHook(MEM_REG_ENUM_VALUE, 2, [] {
         PlatKey parent;
         PlatRegCreate(PLAT_HKCU, CURRENT_VERSION_KEY, PLAT_KEY_ALL_ACCESS, &parent);
-        PlatRegDeleteSubkey(parent, "Run-");
+        PlatRegDeleteSubkey(PLAT_HKCU, parent, "Run-");
         PlatRegClose(parent);
     });
     ScanCatalogue();
@@ -418,7 +454,8 @@ TEST_F(Scan, EveryFailingPlatformCallLeavesASaneCatalogue)
                          MEM_SHELL_FOLDER,  MEM_CREATE_FOLDER,  MEM_FIND_FIRST,
                          MEM_FIND_NEXT,     MEM_RESOLVE_SHORTCUT, MEM_VERSION_SIZE,
                          MEM_VERSION_READ,  MEM_VERSION_QUERY,  MEM_EXPAND_ENVIRONMENT,
-                         MEM_ALLOC};
+                         MEM_ALLOC,         MEM_FILE_EXISTS,    MEM_SEARCH_PROGRAM,
+                         MEM_REG_QUERY_VALUE};
     auto seed = [] {
         MemReset();
         MemSetVersion(kAgent, "Agent Service", "Agent Works");
@@ -429,7 +466,7 @@ TEST_F(Scan, EveryFailingPlatformCallLeavesASaneCatalogue)
     seed();
     ScanCatalogue();
     const int full = ItemCatalogue.count;
-    ASSERT_EQ(26, full);
+    ASSERT_EQ(36, full);
     int calls[MEM_OP_COUNT];
     for (MemOp op : ops)
         calls[op] = MemCallCount(op);
