@@ -322,6 +322,40 @@ TEST_F(Contract, DeleteValueThenItIsGone)
     EXPECT_TRUE(ReadBack(PLAT_HKCU, path, "Other", &type, &bytes));
 }
 
+// On 64-bit Windows the machine's two views hold different keys, and every
+// call keeps to the view it names; the user's hive has one.
+TEST_F(Contract, MachineViewsAreKeptApart)
+{
+    ASSERT_NE(0, PlatHasTwoViews());
+    SetBytes(PLAT_HKLM32, KeyPath("Run"), "Only32", PLAT_REG_SZ, Sz("C:\\x86.exe"));
+    SetBytes(PLAT_HKLM, KeyPath("Run"), "Only64", PLAT_REG_SZ, Sz("C:\\x64.exe"));
+    uint32_t type = 0;
+    std::string bytes;
+    EXPECT_TRUE(ReadBack(PLAT_HKLM32, KeyPath("Run"), "Only32", &type, &bytes));
+    EXPECT_EQ(Sz("C:\\x86.exe"), bytes);
+    EXPECT_FALSE(ReadBack(PLAT_HKLM, KeyPath("Run"), "Only32", &type, &bytes));
+    EXPECT_FALSE(ReadBack(PLAT_HKLM32, KeyPath("Run"), "Only64", &type, &bytes));
+    PlatKey parent = nullptr;
+    ASSERT_EQ(PLAT_OK, PlatRegCreate(PLAT_HKLM32, CONTRACT_KEY, PLAT_KEY_ALL_ACCESS, &parent));
+    EXPECT_EQ(PLAT_OK, PlatRegDeleteSubkey(PLAT_HKLM32, parent, "Run"));
+    EXPECT_EQ(PLAT_OK, PlatRegClose(parent));
+    EXPECT_FALSE(ReadBack(PLAT_HKLM32, KeyPath("Run"), "Only32", &type, &bytes));
+    EXPECT_TRUE(ReadBack(PLAT_HKLM, KeyPath("Run"), "Only64", &type, &bytes)) << "other view kept";
+}
+
+TEST_F(Contract, FilesAndProgramsAreFound)
+{
+    std::string file = FixtureScratch() + "\\tool.exe";
+    ASSERT_TRUE(FixtureMakeFile(file, "MZ"));
+    EXPECT_NE(0, PlatFileExists(file.c_str()));
+    EXPECT_EQ(0, PlatFileExists(FixtureScratch().c_str())) << "a folder is not a file";
+    EXPECT_EQ(0, PlatFileExists((FixtureScratch() + "\\tool").c_str()));
+    char found[PLAT_TEXT_SIZE];
+    memset(found, kPoison, sizeof found);
+    EXPECT_EQ(0, PlatSearchProgram("orvane-no-such-program", found));
+    EXPECT_STREQ("", found);
+}
+
 TEST_F(Contract, DeleteSubkeyRemovesItAndOnlyIt)
 {
     for (PlatHive hive : {PLAT_HKCU, PLAT_HKLM}) {

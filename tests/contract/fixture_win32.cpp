@@ -45,6 +45,7 @@ void FixtureBegin()
 {
     FixtureDeleteKeyTree(PLAT_HKCU, CONTRACT_KEY);
     FixtureDeleteKeyTree(PLAT_HKLM, CONTRACT_KEY);
+    FixtureDeleteKeyTree(PLAT_HKLM32, CONTRACT_KEY);
     RemoveTree(FixtureScratch());
     CreateDirectoryA(FixtureScratch().c_str(), NULL);
 }
@@ -53,6 +54,7 @@ void FixtureEnd()
 {
     FixtureDeleteKeyTree(PLAT_HKCU, CONTRACT_KEY);
     FixtureDeleteKeyTree(PLAT_HKLM, CONTRACT_KEY);
+    FixtureDeleteKeyTree(PLAT_HKLM32, CONTRACT_KEY);
     RemoveTree(FixtureScratch());
 }
 
@@ -129,6 +131,12 @@ void FixtureSetEnv(const char *name, const char *value)
 
 void FixtureDeleteKeyTree(PlatHive hive, const char *path)
 {
-    RegDeleteTreeA(hive == PLAT_HKCU ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, path);
-    RegDeleteKeyA(hive == PLAT_HKCU ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, path);
+    HKEY root = hive == PLAT_HKCU ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    REGSAM view = hive == PLAT_HKLM32 ? KEY_WOW64_32KEY : hive == PLAT_HKLM ? KEY_WOW64_64KEY : 0;
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS | view, &key) == ERROR_SUCCESS) {
+        RegDeleteTreeA(key, NULL);
+        RegCloseKey(key);
+    }
+    RegDeleteKeyExA(root, path, view, 0);
 }

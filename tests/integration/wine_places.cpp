@@ -54,16 +54,31 @@ static void EmptyFolderOfLinks(const std::string &folder)
     FindClose(find);
 }
 
+static void DeleteTree(HKEY hive, REGSAM view, const std::string &path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) == ERROR_SUCCESS) {
+        RegDeleteTreeA(key, NULL);
+        RegCloseKey(key);
+    }
+    RegDeleteKeyExA(hive, path.c_str(), view, 0);
+}
+
 void EmptyAllPlaces()
 {
-    for (const char *key : RunKeyNames) {
-        for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    const struct {
+        HKEY hive;
+        REGSAM view;
+    } roots[] = {{HKEY_CURRENT_USER, 0},
+                 {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
+                 {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY}};
+    for (const auto &root : roots) {
+        for (const char *key : RunKeyNames) {
             std::string path = std::string(CURRENT_VERSION_KEY "\\") + key;
-            RegDeleteTreeA(hive, path.c_str());
-            RegDeleteKeyA(hive, path.c_str());
-            RegDeleteTreeA(hive, (path + "-").c_str());
-            RegDeleteKeyA(hive, (path + "-").c_str());
+            DeleteTree(root.hive, root.view, path);
+            DeleteTree(root.hive, root.view, path + "-");
         }
+        DeleteTree(root.hive, root.view, APPROVED_KEY);
     }
     EmptyFolderOfLinks(ShellFolder(CSIDL_STARTUP));
     EmptyFolderOfLinks(ShellFolder(CSIDL_COMMON_STARTUP));
@@ -71,21 +86,29 @@ void EmptyAllPlaces()
     EmptyFolderOfLinks(ShellFolder(CSIDL_COMMON_DOCUMENTS) + "\\" DISABLED_ALL_FOLDER);
 }
 
-bool SetString(HKEY hive, const char *path, const char *name, const std::string &text)
+bool SetString(HKEY hive, const char *path, const char *name, const std::string &text,
+               REGSAM view)
+{
+    return SetBytes(hive, path, name, REG_SZ, std::string(text.c_str(), text.size() + 1), view);
+}
+
+bool SetBytes(HKEY hive, const char *path, const char *name, DWORD type,
+              const std::string &bytes, REGSAM view)
 {
     HKEY key;
-    if (RegCreateKeyExA(hive, path, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(hive, path, 0, NULL, 0, KEY_WRITE | view, NULL, &key, NULL)
+        != ERROR_SUCCESS)
         return false;
-    LONG result = RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text.c_str(),
-                                 (DWORD)text.size() + 1);
+    LONG result = RegSetValueExA(key, name, 0, type, (const BYTE *)bytes.data(),
+                                 (DWORD)bytes.size());
     RegCloseKey(key);
     return result == ERROR_SUCCESS;
 }
 
-std::string ValueBytes(HKEY hive, const char *path, const char *name, DWORD *type)
+std::string ValueBytes(HKEY hive, const char *path, const char *name, DWORD *type, REGSAM view)
 {
     HKEY key;
-    if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS)
         return "<absent>";
     DWORD size = 0;
     DWORD valueType = 0;

@@ -1,7 +1,8 @@
 // wine_places.h - seeding and inspecting the real autostart places under
 // Wine, for the integration tests.
 //
-// EmptyAllPlaces removes every entry from all 24 places: the Wine prefix is
+// EmptyAllPlaces removes every entry from all places (both machine views)
+// and the startup settings' lists: the Wine prefix is
 // a scratch one made for the test run. Seeded entries point at
 // orvane_probe.exe, which only exits, in case Wine starts them.
 #pragma once
@@ -16,9 +17,14 @@ std::string ProbeWithBlanks();
 std::string ShellFolder(int csidl);
 std::string ShortPath(const std::string &path);
 void EmptyAllPlaces();
-bool SetString(HKEY hive, const char *path, const char *name, const std::string &text);
+// view: 0, KEY_WOW64_64KEY or KEY_WOW64_32KEY for a machine key.
+bool SetString(HKEY hive, const char *path, const char *name, const std::string &text,
+               REGSAM view = 0);
+bool SetBytes(HKEY hive, const char *path, const char *name, DWORD type,
+              const std::string &bytes, REGSAM view = 0);
 // The value's bytes, or "<absent>".
-std::string ValueBytes(HKEY hive, const char *path, const char *name, DWORD *type = NULL);
+std::string ValueBytes(HKEY hive, const char *path, const char *name, DWORD *type = NULL,
+                       REGSAM view = 0);
 bool KeyExists(HKEY hive, const char *path);
 bool FileExists(const std::string &path);
 bool MakeShortcut(const std::string &link, const std::string &target, const char *arguments,
