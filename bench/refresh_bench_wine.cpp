@@ -64,12 +64,23 @@ void Seed(int count, const std::string &probe)
             MakeShortcut(folders[(i / 10) % 4] + name, probe, "-bench", "bench");
             continue;
         }
-        int place = i % 20;
-        std::string key = std::string(CURRENT_VERSION_KEY "\\") + RunKeyNames[place / 4]
-                          + (place % 2 ? "-" : "");
+        // Six registry rows per key: the user's and both machine views, each
+        // with its "-" key; every third Run value has an approval value, half
+        // of them switched off.
+        int place = i % 30;
+        int row = place % 6;
+        std::string key = std::string(CURRENT_VERSION_KEY "\\") + RunKeyNames[place / 6]
+                          + (row % 2 ? "-" : "");
+        HKEY hive = row < 2 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        REGSAM view = row < 2 ? 0 : row < 4 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
         snprintf(name, sizeof name, "Bench %05d", i);
-        SetString(place % 4 < 2 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, key.c_str(), name,
-                  command);
+        SetString(hive, key.c_str(), name, command, view);
+        if (place / 6 == 0 && row % 2 == 0 && i % 3 == 0) {
+            std::string approval(12, '\0');
+            approval[0] = i % 2 ? 0x03 : 0x02;
+            SetBytes(hive, row < 4 ? APPROVED_KEY "\\Run" : APPROVED_KEY "\\Run32", name,
+                     REG_BINARY, approval, view ? KEY_WOW64_64KEY : 0);
+        }
     }
 }
 
@@ -126,15 +137,35 @@ void ResolveLink(const std::string &path, char *target)
     link->Release();
 }
 
+// One approval value read, as the scan reads it for a governed entry.
+void ReadApproval(HKEY hive, const char *list, const char *name)
+{
+    HKEY opened;
+    std::string path = std::string(APPROVED_KEY "\\") + list;
+    if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened))
+        return;
+    BYTE value[64];
+    DWORD size = sizeof value;
+    RegQueryValueExA(opened, name, NULL, NULL, value, &size);
+    RegCloseKey(opened);
+}
+
 int FloorPass(bool load, bool icons = true)
 {
     int entries = 0;
+    const struct {
+        HKEY hive;
+        REGSAM view;
+    } roots[] = {{HKEY_CURRENT_USER, 0},
+                 {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
+                 {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY}};
     for (const char *key : RunKeyNames) {
-        for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        for (const auto &root : roots) {
+            HKEY hive = root.hive;
             for (const char *suffix : {"", "-"}) {
                 std::string path = std::string(CURRENT_VERSION_KEY "\\") + key + suffix;
                 HKEY opened;
-                if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_QUERY_VALUE, &opened))
+                if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_QUERY_VALUE | root.view, &opened))
                     continue;
                 for (DWORD index = 0;; ++index) {
                     char name[MAX_PATH], data[MAX_PATH], target[MAX_PATH];
@@ -146,6 +177,8 @@ int FloorPass(bool load, bool icons = true)
                     ++entries;
                     if (!load)
                         continue;
+                    if (!suffix[0] && key == RunKeyNames[0])
+                        ReadApproval(hive, root.view == KEY_WOW64_32KEY ? "Run32" : "Run", name);
                     ExpandEnvironmentStringsA(data, target, sizeof target);
                     char *quote = strchr(data + 1, '"');
                     if (quote)
@@ -177,6 +210,9 @@ int FloorPass(bool load, bool icons = true)
             ++entries;
             if (!load)
                 continue;
+            if (csidl == CSIDL_STARTUP || csidl == CSIDL_COMMON_STARTUP)
+                ReadApproval(csidl == CSIDL_STARTUP ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
+                             "StartupFolder", found.cFileName);
             char target[MAX_PATH];
             ResolveLink(path + "\\" + found.cFileName, target);
             ReadVersionTwice(target);

@@ -229,6 +229,39 @@ TEST_F(MainWindowTest, ApplyMovesAnUncheckedValueAndTheRowStaysUnchecked)
     EXPECT_EQ("Orvane Tool", Status());
 }
 
+// An entry switched off in Windows' startup settings shows unchecked with
+// "Enable" and its reason; checking it and applying switches it on in place.
+// A 32-bit program's machine entry tells its view.
+TEST_F(MainWindowTest, StartupSettingsSwitchAndTheThirtyTwoBitView)
+{
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Switched Off", probe));
+    ASSERT_TRUE(SetBytes(HKEY_CURRENT_USER, APPROVED_KEY "\\Run", "Switched Off", REG_BINARY,
+                         std::string("\x03\0\0\0\x01\x02\x03\x04\x05\x06\x07\x08", 12)));
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, RUN_KEY, "Old Tool", probe, KEY_WOW64_32KEY));
+    Refresh();
+    ASSERT_EQ(2, Rows());
+    EXPECT_EQ(1, CheckState(list, 0));
+    EXPECT_EQ("ALL32", ItemText(list, 1, 1));
+    SelectRow(list, 1);
+    EXPECT_EQ("HKLM\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+              Field(IDC_LOCATION));
+    SelectRow(list, 0);
+    EXPECT_EQ("HKCU\\" RUN_KEY " disabled " APPROVAL_OFF_TEXT, Field(IDC_LOCATION));
+    Seen seen;
+    HANDLE watcher = WatchMenu(4, &seen);
+    SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, MAKELPARAM(100, 100));
+    Finish(watcher);
+    Pump();
+    EXPECT_EQ("Enable", seen.item4);
+    EXPECT_EQ(2, CheckState(list, 0));
+    Command(IDM_APPLY);
+    EXPECT_EQ(std::string("\x02\0\0\0\0\0\0\0\0\0\0\0", 12),
+              ValueBytes(HKEY_CURRENT_USER, APPROVED_KEY "\\Run", "Switched Off"));
+    EXPECT_EQ(probe + '\0', ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Switched Off"));
+    EXPECT_EQ(2, CheckState(list, 0));
+    EXPECT_EQ("Orvane Tool", Status());
+}
+
 TEST_F(MainWindowTest, FailingApplyShowsTheStatusText)
 {
     ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Tool", probe));

@@ -114,3 +114,20 @@ TEST_F(Report, UnterminatedFieldIsReadWithinItsField)
     EXPECT_NE(std::string::npos,
               bytes.find("<td>" + std::string(260, 'D') + "</td></tr>\n<tr><td>Company:"));
 }
+
+TEST_F(Report, ThirtyTwoBitViewAndStartupSettingsAreNamed)
+{
+    AutostartItem &item = sample[0];
+    item.kind = RegistryValue;
+    TextCopy(item.scope, sizeof item.scope, "ALL");
+    TextCopy(item.location, sizeof item.location, RUN_KEY);
+    item.view = View32;
+    item.enabled = 0;
+    item.approvalDisabled = 1;
+    WriteHtmlLog(kReport);
+    std::string bytes = MemFileBytes(kReport);
+    EXPECT_NE(std::string::npos,
+              bytes.find("<tr><td>Reg_Path:</td><td>HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\"
+                         "Microsoft\\Windows\\CurrentVersion\\Run</td></tr>\n<tr><td>Status:</td>"
+                         "<td><b>disabled</b> (in Windows' startup settings)</td></tr>\n"));
+}
