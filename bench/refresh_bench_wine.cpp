@@ -65,8 +65,8 @@ void Seed(int count, const std::string &probe)
             continue;
         }
         // Six registry rows per key: the user's and both machine views, each
-        // with its "-" key; every third Run value has an approval value, half
-        // of them switched off.
+        // with its "-" key; every enabled Run value has an approval value,
+        // every other one switched off.
         int place = i % 30;
         int row = place % 6;
         std::string key = std::string(CURRENT_VERSION_KEY "\\") + RunKeyNames[place / 6]
@@ -75,9 +75,9 @@ void Seed(int count, const std::string &probe)
         REGSAM view = row < 2 ? 0 : row < 4 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
         snprintf(name, sizeof name, "Bench %05d", i);
         SetString(hive, key.c_str(), name, command, view);
-        if (place / 6 == 0 && row % 2 == 0 && i % 3 == 0) {
+        if (place / 6 == 0 && row % 2 == 0) {
             std::string approval(12, '\0');
-            approval[0] = i % 2 ? 0x03 : 0x02;
+            approval[0] = (i / 30) % 2 ? 0x03 : 0x02;
             SetBytes(hive, row < 4 ? APPROVED_KEY "\\Run" : APPROVED_KEY "\\Run32", name,
                      REG_BINARY, approval, view ? KEY_WOW64_64KEY : 0);
         }

@@ -20,10 +20,14 @@ static HtmlHelpFunction HtmlHelpFromAddress(FARPROC address)
     return (HtmlHelpFunction)(void *)address;
 }
 
+// Read from the machine's registration (HKLM\Software\Classes), never
+// HKEY_CLASSES_ROOT: that merges in a per-user registration, which a
+// process without rights could plant for this program run elevated.
 static HMODULE LoadRegisteredHtmlHelp(void)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, HTML_HELP_CLSID_SERVER, 0, KEY_READ, &key)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\" HTML_HELP_CLSID_SERVER, 0,
+                      KEY_READ, &key)
         != ERROR_SUCCESS)
         return NULL;
     char path[MAX_PATH];
@@ -36,12 +40,24 @@ static HMODULE LoadRegisteredHtmlHelp(void)
     return LoadLibraryA(path);
 }
 
+// The control by its full path in the system folder, not by a bare name
+// that the search order could find in the program's or current folder.
+static HMODULE LoadSystemHtmlHelp(void)
+{
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, sizeof path);
+    if (length == 0 || length >= sizeof path
+        || !TextAppend(path, sizeof path, "\\hhctrl.ocx"))
+        return NULL;
+    return LoadLibraryA(path);
+}
+
 HWND CallHtmlHelp(HWND owner, const char *file, UINT command, DWORD_PTR data)
 {
     if (!HtmlHelpModule && !HtmlHelpUnavailable) {
         HtmlHelpModule = LoadRegisteredHtmlHelp();
         if (!HtmlHelpModule)
-            HtmlHelpModule = LoadLibraryA("hhctrl.ocx");
+            HtmlHelpModule = LoadSystemHtmlHelp();
         if (!HtmlHelpModule) {
             HtmlHelpUnavailable = 1;
             return NULL;
@@ -62,33 +78,49 @@ HWND CallHtmlHelp(HWND owner, const char *file, UINT command, DWORD_PTR data)
 
 // Writes the help bytes under the fixed name. The file is reused, not
 // deleted first, but it ends where the help ends: a longer leftover from an
-// earlier version must not keep its tail behind the new content.
-static void WriteHelpFile(const void *bytes, DWORD size)
+// earlier version must not keep its tail behind the new content. Nonzero
+// only when the whole help was written and the file closed.
+static int WriteHelpFile(const void *bytes, DWORD size)
 {
     HANDLE file = CreateFileA(HelpFileName, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
-        return;
+        return 0;
     DWORD written = 0;
-    if (WriteFile(file, bytes, size, &written, NULL) && written == size)
-        SetEndOfFile(file);
-    CloseHandle(file);
+    int whole = WriteFile(file, bytes, size, &written, NULL) && written == size
+                && SetEndOfFile(file);
+    return CloseHandle(file) && whole;
+}
+
+// Builds the fixed name in the temporary folder; zero when there is none.
+static int BuildHelpFileName(void)
+{
+    char folder[MAX_PATH];
+    HelpFileName[0] = '\0';
+    // A result as large as the buffer means it did not fit: nothing is in it.
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length >= sizeof folder)
+        return 0;
+    // With a unique number other than 0 no file is created: the name is
+    // folder + "Orv" + "29A" + ".TMP", the same on every call and run.
+    if (!GetTempFileNameA(folder, "Orvane", 666, HelpFileName)) {
+        HelpFileName[0] = '\0';
+        return 0;
+    }
+    DeleteFileA(HelpFileName);
+    size_t nameLength = strlen(HelpFileName);
+    if (nameLength < 3) {
+        HelpFileName[0] = '\0';
+        return 0;
+    }
+    TextCopy(HelpFileName + nameLength - 3, 4, "chm");
+    return 1;
 }
 
 int ShowHelp(HWND owner, const char *topic)
 {
-    char folder[MAX_PATH];
-    if (!GetTempPathA(sizeof folder, folder))
-        folder[0] = '\0';
-    // With a unique number other than 0 no file is created: the name is
-    // folder + "Orv" + "29A" + ".TMP", the same on every call and run.
-    if (!GetTempFileNameA(folder, "Orvane", 666, HelpFileName))
-        HelpFileName[0] = '\0';
-    DeleteFileA(HelpFileName);
-    size_t length = strlen(HelpFileName);
-    if (length >= 3)
-        TextCopy(HelpFileName + length - 3, 4, "chm");
-
+    if (!BuildHelpFileName())
+        return 0;
     HRSRC found = FindResourceA(AppInstance, MAKEINTRESOURCEA(IDR_HELP_FILE), "HTML_HELP");
     if (!found) {
         ShowLastError(owner);
@@ -96,14 +128,15 @@ int ShowHelp(HWND owner, const char *topic)
     }
     HGLOBAL loaded = LoadResource(AppInstance, found);
     const void *bytes = loaded ? LockResource(loaded) : NULL;
-    if (bytes)
-        WriteHelpFile(bytes, SizeofResource(AppInstance, found));
-
-    char argument[2 * MAX_PATH];
-    TextCopy(argument, sizeof argument, HelpFileName);
-    if (topic)
-        TextAppend(argument, sizeof argument, topic);
-    CallHtmlHelp(owner, argument, HH_DISPLAY_TOPIC_COMMAND, 0);
+    // Only a file this run has just written whole is shown: never what a
+    // failed write left behind.
+    if (bytes && WriteHelpFile(bytes, SizeofResource(AppInstance, found))) {
+        char argument[2 * MAX_PATH];
+        TextCopy(argument, sizeof argument, HelpFileName);
+        if (topic)
+            TextAppend(argument, sizeof argument, topic);
+        CallHtmlHelp(owner, argument, HH_DISPLAY_TOPIC_COMMAND, 0);
+    }
     if (loaded)
         FreeResource(loaded);
     return 0;

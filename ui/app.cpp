@@ -148,6 +148,7 @@ int RunOrvane(HINSTANCE instance)
     RunMessageLoop();
 
     FreeSharedResources();
+    FreeButtonIcons();
     UnregisterClassA(MAIN_CLASS_NAME, AppInstance);
     DeleteHelpFile();
     return 0;

@@ -67,7 +67,7 @@ void OpenEditor(const char *title)
 {
     int frame = GetSystemMetrics(SM_CYDLGFRAME);
     EditorWindow = CreateWindowExA(WS_EX_CONTROLPARENT, EDITOR_CLASS_NAME, title,
-                                   WS_POPUP | WS_CAPTION | WS_MAXIMIZEBOX, 0, 0,
+                                   WS_POPUP | WS_CAPTION, 0, 0,
                                    380 + 2 * frame,
                                    380 + GetSystemMetrics(SM_CYCAPTION) + 2 * frame, MainWindow,
                                    NULL, AppInstance, NULL);
@@ -141,17 +141,25 @@ static void OnPaint(HWND window)
     EndPaint(window, &paint);
 }
 
-// Releases the header, then gives the main window back its place.
+// The main window is enabled before this one goes, so Windows gives the
+// activation back to it rather than to some other program's window.
 static void OnClose(HWND window)
 {
+    EnableWindow(MainWindow, TRUE);
+    DestroyWindow(window);
+    SetForegroundWindow(MainWindow);
+    SetActiveWindow(MainWindow);
+}
+
+// Every way the window goes ends here: the main window usable again, the
+// header released.
+static void OnDestroy(void)
+{
+    EnableWindow(MainWindow, TRUE);
     if (EditorHeaderBitmap)
         DeleteObject(EditorHeaderBitmap);
     EditorHeaderBitmap = NULL;
-    DestroyWindow(window);
     EditorWindow = NULL;
-    SetForegroundWindow(MainWindow);
-    SetActiveWindow(MainWindow);
-    EnableWindow(MainWindow, TRUE);
 }
 
 LRESULT CALLBACK EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -166,6 +174,9 @@ LRESULT CALLBACK EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 0;
     case WM_CLOSE:
         OnClose(window);
+        return 0;
+    case WM_DESTROY:
+        OnDestroy();
         return 0;
     case WM_COMMAND:
         OnCommand(window, wParam);

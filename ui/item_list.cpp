@@ -15,8 +15,6 @@ static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the 60-byte SHELLEXECUTEINFOA");
 
 HWND ItemListWindow = NULL;
 WNDPROC ListViewClassProc = NULL;
-long ShellIconsTaken = 0;
-long ShellIconsDestroyed = 0;
 
 static void InsertColumn(HWND list, int column, const char *header, int width)
 {
@@ -73,10 +71,8 @@ static void SetIcon(int index, const char *target)
     memset(&info, 0, sizeof info);
     if (SHGetFileInfoA(native, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON)
         && info.hIcon) {
-        ++ShellIconsTaken;
         ImageList_ReplaceIcon(SmallIconList, index, info.hIcon);
-        if (DestroyIcon(info.hIcon))
-            ++ShellIconsDestroyed;
+        DestroyIcon(info.hIcon);
     } else {
         ImageList_ReplaceIcon(SmallIconList, index,
                               LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_APP)));
@@ -90,18 +86,25 @@ int FillListView(HWND list)
     // Sized once for all rows: appending one by one would regrow the list's
     // bitmaps every few icons, a cost that grows with the square of the rows;
     // and a failed icon then leaves a blank image, never shifting the rest.
-    ImageList_SetImageCount(SmallIconList, (UINT)ItemCatalogue.count);
+    // When the list cannot be sized, rows go without icons.
+    int icons = ImageList_SetImageCount(SmallIconList, (UINT)ItemCatalogue.count);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
         const AutostartItem *record = &ItemCatalogue.items[i];
-        SetIcon(i, record->target);
+        if (icons)
+            SetIcon(i, record->target);
         LVITEMA item;
         memset(&item, 0, sizeof item);
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = i;
         item.pszText = (char *)record->name;
-        item.iImage = i;
-        SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
+        item.iImage = icons ? i : I_IMAGENONE;
+        // Row i must show record i, or Apply would read each later check box
+        // into the wrong record: a row that cannot be inserted ends the list.
+        if (SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item) != i) {
+            SendMessageA(list, LVM_DELETEITEM, i, 0);
+            break;
+        }
         SetCheck(list, i, record->enabled);
         SetSubItemText(list, i, 1, ItemTypeText(record));
         SetSubItemText(list, i, 2, record->target);
@@ -187,6 +190,23 @@ static void RenameToEnable(HMENU popup)
     SetMenuItemInfoA(popup, 4, TRUE, &info);
 }
 
+// A menu asked for from the keyboard (Shift+F10, the menu key) comes with
+// the point (-1, -1): it opens at the selected row instead.
+static POINT MenuPoint(HWND list, int32_t row, LPARAM lParam)
+{
+    POINT point = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+    if (lParam != (LPARAM)-1 && (point.x != -1 || point.y != -1))
+        return point;
+    RECT rect;
+    rect.left = LVIR_LABEL;
+    if (!SendMessageA(list, LVM_GETITEMRECT, row, (LPARAM)&rect))
+        GetClientRect(list, &rect);
+    point.x = rect.left;
+    point.y = rect.bottom;
+    ClientToScreen(list, &point);
+    return point;
+}
+
 static void OnContextMenu(HWND list, LPARAM lParam)
 {
     int32_t row = SelectedRow(list);
@@ -198,10 +218,8 @@ static void OnContextMenu(HWND list, LPARAM lParam)
     if (item && !item->enabled)
         RenameToEnable(popup);
     SetForegroundWindow(list);
-    // The point is used as given, also for a menu asked for from the keyboard.
-    int x = (short)LOWORD(lParam);
-    int y = (short)HIWORD(lParam);
-    UINT chosen = (UINT)TrackPopupMenu(popup, TPM_RETURNCMD, x, y, 0, list, NULL);
+    POINT point = MenuPoint(list, row, lParam);
+    UINT chosen = (UINT)TrackPopupMenu(popup, TPM_RETURNCMD, point.x, point.y, 0, list, NULL);
     RunItemCommand(list, chosen, row);
     DestroyMenu(menu);
     PostMessageA(list, WM_NULL, 0, 0);

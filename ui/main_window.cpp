@@ -63,7 +63,7 @@ int CreateMainControls(HWND window)
     int failures = 0;
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, "ListView",
                                 WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT
-                                    | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                                    | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
                                 15, 95, 570, 180, window, (HMENU)(INT_PTR)IDC_ITEM_LIST,
                                 AppInstance, NULL);
     if (list)
@@ -197,10 +197,12 @@ static void OnCheckBoxes(int (*operation)(const int32_t *, int32_t, StatusSink, 
 {
     int32_t count = 0;
     int32_t *desired = ReadCheckBoxes(&count);
-    if (desired) {
-        operation(desired, count, SetStatusText, NULL);
-        HeapFree(GetProcessHeap(), 0, desired);
+    if (!desired) {
+        SetStatusText(NULL, STATUS_CHECKS_UNREAD);
+        return;
     }
+    operation(desired, count, SetStatusText, NULL);
+    HeapFree(GetProcessHeap(), 0, desired);
     PostRefresh();
 }
 

@@ -76,6 +76,38 @@ LRESULT BlackTextOnWhite(HDC dc)
     return (LRESULT)GetStockObject(WHITE_BRUSH);
 }
 
+// Loaded once per icon group: both windows' buttons share them.
+static struct {
+    int id;
+    HICON icon;
+} ButtonIcons[16];
+
+HICON ButtonIcon(int id)
+{
+    for (auto &slot : ButtonIcons) {
+        if (slot.icon && slot.id == id)
+            return slot.icon;
+        if (!slot.icon) {
+            // LoadIconA would give the 32 x 32 image, blurred when drawn at 20.
+            slot.icon = (HICON)LoadImageA(AppInstance, MAKEINTRESOURCEA(id), IMAGE_ICON, 20, 20,
+                                          LR_DEFAULTCOLOR);
+            slot.id = id;
+            return slot.icon;
+        }
+    }
+    return NULL;
+}
+
+void FreeButtonIcons(void)
+{
+    for (auto &slot : ButtonIcons) {
+        if (slot.icon)
+            DestroyIcon(slot.icon);
+        slot.icon = NULL;
+        slot.id = 0;
+    }
+}
+
 HWND CreateChildControl(HWND parent, const ChildControl *row)
 {
     HWND control = CreateWindowExA(0, row->className, row->text, row->style, row->x, row->y,
@@ -85,7 +117,7 @@ HWND CreateChildControl(HWND parent, const ChildControl *row)
         return NULL;
     SendMessageA(control, WM_SETFONT, (WPARAM)UiFont, FALSE);
     if (row->icon)
-        AttachSkin(control, &SharedButtonSkin, LoadIconA(AppInstance, MAKEINTRESOURCEA(row->icon)));
+        AttachSkin(control, &SharedButtonSkin, ButtonIcon(row->icon));
     ShowWindow(control, SW_SHOWNORMAL);
     return control;
 }

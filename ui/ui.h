@@ -78,6 +78,11 @@ struct ChildControl {
     int icon; // icon group of a skinned button, 0 for other controls
 };
 
+// The 20 x 20 icon of a skinned button, loaded at the size it is drawn and
+// kept for every button that shows it; FreeButtonIcons releases them all.
+HICON ButtonIcon(int id);
+void FreeButtonIcons(void);
+
 // Creates a control of a table: with UiFont, skinned when it has an icon,
 // shown. Null when it could not be created.
 HWND CreateChildControl(HWND parent, const ChildControl *row);
@@ -124,6 +129,7 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
     "Are you sure you wish to cleanup your startup entries?\n\nBy doing so all the items "   \
     "you have disabled will be\npermanently removed from the registry."
 #define NO_SELECTION_TEXT "You must select an item to edit."
+#define STATUS_CHECKS_UNREAD "ERROR: Not enough memory to read the check boxes; nothing was changed."
 #define LOG_NAME_TOO_LONG                                                                  \
     "This file name leaves no room for the \".html\" ending. Please choose a shorter name."
 
@@ -144,9 +150,6 @@ void PostRefresh(void);
 
 extern HWND ItemListWindow;
 extern WNDPROC ListViewClassProc;
-// Shell icons the list took and destroyed: every one taken is destroyed.
-extern long ShellIconsTaken;
-extern long ShellIconsDestroyed;
 
 // Columns, font, image list, check boxes and subclassing of a new list.
 void SetUpItemList(HWND list);

@@ -370,3 +370,50 @@ TEST_F(Editor, BrowsePutsTheChosenPathIntoTheFileField)
     EXPECT_EQ(0, lstrcmpiA(probe.c_str(), ControlText(Control(IDC_EDITOR_FILE)).c_str()))
         << ControlText(Control(IDC_EDITOR_FILE));
 }
+
+// ---- faults a reviewer found ----
+
+TEST_F(Editor, CannotBeMaximisedOrSized)
+{
+    Open(IDM_ADD);
+    LONG style = GetWindowLongA(EditorWindow, GWL_STYLE);
+    EXPECT_EQ(0, style & (WS_MAXIMIZEBOX | WS_THICKFRAME));
+    RECT before, after;
+    GetWindowRect(EditorWindow, &before);
+    SendMessageA(EditorWindow, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(before.left + 50, before.top + 5));
+    Pump();
+    GetWindowRect(EditorWindow, &after);
+    EXPECT_EQ(before.right - before.left, after.right - after.left);
+    EXPECT_EQ(before.bottom - before.top, after.bottom - after.top);
+}
+
+static HWND WatchedEditor;
+static int MainEnabledAtEditorDestroy = -1;
+static LRESULT CALLBACK SeeDestroy(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT *message = (const CWPSTRUCT *)lParam;
+    if (code == HC_ACTION && message->hwnd == WatchedEditor && message->message == WM_DESTROY)
+        MainEnabledAtEditorDestroy = IsWindowEnabled(MainWindow) ? 1 : 0;
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+// Closed, the main window is enabled before the editor goes, so Windows
+// hands the activation back to it; destroyed any other way, the main window
+// is usable again and the header released.
+TEST_F(Editor, EveryWayOfClosingLeavesTheMainWindowUsable)
+{
+    Open(IDM_ADD);
+    WatchedEditor = EditorWindow;
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, SeeDestroy, NULL, GetCurrentThreadId());
+    SendMessageA(EditorWindow, WM_CLOSE, 0, 0);
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(1, MainEnabledAtEditorDestroy);
+    EXPECT_TRUE(IsWindowEnabled(MainWindow));
+
+    Open(IDM_ADD);
+    EXPECT_FALSE(IsWindowEnabled(MainWindow));
+    DestroyWindow(EditorWindow);
+    EXPECT_TRUE(IsWindowEnabled(MainWindow));
+    EXPECT_EQ((HWND)NULL, EditorWindow);
+    EXPECT_EQ((HBITMAP)NULL, EditorHeaderBitmap);
+}

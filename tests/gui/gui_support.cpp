@@ -102,6 +102,7 @@ void AnswerMenu(HWND menuWindow, Watch *watch)
     if (menu)
         GetMenuStringA(menu, 4, text, sizeof text, MF_BYPOSITION);
     watch->seen->item4 = text;
+    GetWindowRect(menuWindow, &watch->seen->where);
     if (watch->answer < 0) {
         PostMessageA(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
         return;
@@ -217,4 +218,33 @@ void SelectRow(HWND list, int row)
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     item.state = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageA(list, LVM_SETITEMSTATE, row, (LPARAM)&item);
+}
+
+void *HookImport(const char *dll, const char *function, void *replacement)
+{
+    BYTE *base = (BYTE *)GetModuleHandleA(NULL);
+    IMAGE_NT_HEADERS *headers = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
+    IMAGE_DATA_DIRECTORY *imports =
+        &headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (IMAGE_IMPORT_DESCRIPTOR *module = (IMAGE_IMPORT_DESCRIPTOR *)(base + imports->VirtualAddress);
+         module->Name; ++module) {
+        if (lstrcmpiA((const char *)(base + module->Name), dll) != 0)
+            continue;
+        IMAGE_THUNK_DATA *names = (IMAGE_THUNK_DATA *)(base + module->OriginalFirstThunk);
+        IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + module->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                continue;
+            IMAGE_IMPORT_BY_NAME *name = (IMAGE_IMPORT_BY_NAME *)(base + names->u1.AddressOfData);
+            if (strcmp((const char *)name->Name, function) != 0)
+                continue;
+            DWORD protection = 0;
+            VirtualProtect(&slots->u1.Function, sizeof(void *), PAGE_READWRITE, &protection);
+            void *previous = (void *)slots->u1.Function;
+            slots->u1.Function = (ULONG_PTR)replacement;
+            VirtualProtect(&slots->u1.Function, sizeof(void *), protection, &protection);
+            return previous;
+        }
+    }
+    return NULL;
 }

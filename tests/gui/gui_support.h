@@ -25,6 +25,7 @@ struct Seen {
     std::string caption;
     std::string text;     // a message box's text
     std::string item4;    // a popup menu's item at position 4
+    RECT where = {0, 0, 0, 0}; // a popup menu's place on the screen
     HWND owner = NULL;
     HICON icon = NULL;
 };
@@ -45,3 +46,8 @@ std::string ControlText(HWND control);
 std::string ItemText(HWND list, int row, int column);
 int CheckState(HWND list, int row); // 2 checked, 1 unchecked
 void SelectRow(HWND list, int row);
+
+// Points this program's import of dll!function at replacement and returns
+// what it pointed at (null when there is no such import): the tests' own
+// way to count or fail the system calls the program's code makes.
+void *HookImport(const char *dll, const char *function, void *replacement);

@@ -135,3 +135,55 @@ TEST_F(Help, AFailedBindingIsNeverRetried)
     EXPECT_EQ(module, HtmlHelpModule) << "no second load";
     EXPECT_EQ((HtmlHelpFunction)NULL, HtmlHelpEntry);
 }
+
+static int HelpShown = 0;
+static HWND WINAPI RecordHelp(HWND, LPCSTR, UINT, DWORD_PTR)
+{
+    ++HelpShown;
+    return NULL;
+}
+
+// What a failed extraction leaves is never shown; a temporary folder too
+// long for the buffer gives no name at all rather than an unterminated one.
+TEST_F(Help, OnlyAFileJustWrittenWholeIsShown)
+{
+    HtmlHelpModule = GetModuleHandleA(NULL);
+    HtmlHelpEntry = RecordHelp;
+    HelpShown = 0;
+    ASSERT_EQ(0, ShowHelp(NULL, NULL));
+    EXPECT_EQ(1, HelpShown);
+
+    HANDLE held = CreateFileA(FixedHelpPath().c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_EQ(0, ShowHelp(NULL, NULL));
+    EXPECT_EQ(1, HelpShown) << "the file could not be written: not shown";
+    CloseHandle(held);
+
+    char saved[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", saved, sizeof saved);
+    std::string deep = "C:\\" + std::string(280, 't');
+    SetEnvironmentVariableA("TMP", deep.c_str());
+    EXPECT_EQ(0, ShowHelp(NULL, NULL));
+    SetEnvironmentVariableA("TMP", saved[0] ? saved : NULL);
+    EXPECT_EQ(1, HelpShown);
+    EXPECT_STREQ("", HelpFileName);
+}
+
+// A per-user registration of the control is never loaded: only the
+// machine's, or the system folder's file.
+TEST_F(Help, APerUserRegistrationIsIgnored)
+{
+    ForgetBinding();
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\" SERVER_KEY,
+                                             0, NULL, 0, KEY_WRITE, NULL, &key, NULL));
+    std::string planted = ProbePath();
+    RegSetValueExA(key, NULL, 0, REG_SZ, (const BYTE *)planted.c_str(), (DWORD)planted.size() + 1);
+    RegCloseKey(key);
+    CallHtmlHelp(NULL, NULL, kCloseAll, 0);
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}");
+    EXPECT_EQ(0, HtmlHelpUnavailable);
+    EXPECT_NE((HtmlHelpFunction)NULL, HtmlHelpEntry);
+    EXPECT_NE(GetModuleHandleA("orvane_probe.exe"), HtmlHelpModule) << "the planted file was bound";
+}

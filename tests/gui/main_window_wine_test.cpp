@@ -11,6 +11,7 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -428,16 +429,147 @@ TEST(SaveLogName, CaseSensitiveHtmRuleAndNoOverflow)
     EXPECT_EQ(259u, strlen(full));
 }
 
+// Shell icons handed to the list and destroyed by it, counted through the
+// program's imports.
+typedef DWORD_PTR(WINAPI *FileInfoCall)(LPCSTR, DWORD, SHFILEINFOA *, UINT, UINT);
+typedef BOOL(WINAPI *DestroyIconCall)(HICON);
+static FileInfoCall RealFileInfo;
+static DestroyIconCall RealDestroyIcon;
+static std::vector<HICON> IconsGiven, IconsDestroyed;
+
+static DWORD_PTR WINAPI CountingFileInfo(LPCSTR path, DWORD attributes, SHFILEINFOA *info,
+                                         UINT size, UINT flags)
+{
+    DWORD_PTR result = RealFileInfo(path, attributes, info, size, flags);
+    if (result && (flags & SHGFI_ICON) && info->hIcon)
+        IconsGiven.push_back(info->hIcon);
+    return result;
+}
+
+static BOOL WINAPI CountingDestroyIcon(HICON icon)
+{
+    IconsDestroyed.push_back(icon);
+    return RealDestroyIcon(icon);
+}
+
 TEST_F(MainWindowTest, TenRefreshesLeakNoIconAndKeepOneIconPerRow)
 {
     SeedThree();
     ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Missing", "C:\\nowhere\\gone.exe"));
-    long takenBefore = ShellIconsTaken;
+    IconsGiven.clear();
+    IconsDestroyed.clear();
+    RealFileInfo = (FileInfoCall)HookImport("shell32.dll", "SHGetFileInfoA", (void *)CountingFileInfo);
+    RealDestroyIcon =
+        (DestroyIconCall)HookImport("user32.dll", "DestroyIcon", (void *)CountingDestroyIcon);
+    ASSERT_TRUE(RealFileInfo && RealDestroyIcon);
     for (int i = 0; i < 10; ++i) {
         Refresh();
         EXPECT_EQ(Rows(), ImageList_GetImageCount(SmallIconList)) << "refresh " << i;
     }
-    EXPECT_GT(ShellIconsTaken, takenBefore) << "the shell gave icons";
-    EXPECT_EQ(ShellIconsTaken, ShellIconsDestroyed);
+    HookImport("shell32.dll", "SHGetFileInfoA", (void *)RealFileInfo);
+    HookImport("user32.dll", "DestroyIcon", (void *)RealDestroyIcon);
+    EXPECT_GE(IconsGiven.size(), 30u) << "the shell gave icons";
+    for (HICON icon : IconsGiven)
+        EXPECT_NE(IconsDestroyed.end(), std::find(IconsDestroyed.begin(), IconsDestroyed.end(), icon));
     EXPECT_EQ(4, Rows());
+}
+
+// ---- faults a reviewer found ----
+
+TEST_F(MainWindowTest, KeyboardContextMenuOpensAtTheSelectedRow)
+{
+    SeedThree();
+    SelectRow(list, 1);
+    RECT row;
+    row.left = LVIR_LABEL;
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 1, (LPARAM)&row));
+    MapWindowPoints(list, NULL, (POINT *)&row, 2);
+    Seen seen;
+    HANDLE watcher = WatchMenu(-1, &seen);
+    SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, (LPARAM)-1);
+    Finish(watcher);
+    Pump();
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(row.left, seen.where.left);
+    EXPECT_EQ(row.bottom, seen.where.top);
+
+    // From the mouse, the menu keeps its point.
+    watcher = WatchMenu(-1, &seen);
+    SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, MAKELPARAM(140, 150));
+    Finish(watcher);
+    Pump();
+    EXPECT_EQ(140, seen.where.left);
+    EXPECT_EQ(150, seen.where.top);
+}
+
+static WNDPROC ListProcBeforeTest;
+static LRESULT CALLBACK RefuseSecondRow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == LVM_INSERTITEMA && ((LVITEMA *)lParam)->iItem == 1)
+        return -1;
+    return CallWindowProcA(ListProcBeforeTest, window, message, wParam, lParam);
+}
+
+// Row i always shows record i: a row that cannot be inserted ends the list,
+// and Apply then reads no check box into a record it does not belong to.
+TEST_F(MainWindowTest, ARowThatCannotBeInsertedShiftsNoLaterRow)
+{
+    ListProcBeforeTest = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)RefuseSecondRow);
+    SeedThree();
+    SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)ListProcBeforeTest);
+    ASSERT_EQ(1, Rows());
+    EXPECT_EQ("User Tool", ItemText(list, 0, 0));
+    Command(IDM_APPLY);
+    EXPECT_NE("<absent>", ValueBytes(HKEY_LOCAL_MACHINE, kRunOnceOff, "Later"));
+    EXPECT_TRUE(FileExists(ShellFolder(CSIDL_COMMON_STARTUP) + "\\Probe.lnk"));
+    EXPECT_EQ(3, Rows());
+}
+
+typedef LPVOID(WINAPI *HeapAllocCall)(HANDLE, DWORD, SIZE_T);
+static HeapAllocCall RealHeapAlloc;
+static LPVOID WINAPI NoHeap(HANDLE, DWORD, SIZE_T)
+{
+    return NULL;
+}
+
+TEST_F(MainWindowTest, ApplyWithoutMemoryForTheCheckBoxesSaysSo)
+{
+    SeedThree();
+    RunItemCommand(list, IDM_TOGGLE, 0);
+    RealHeapAlloc = (HeapAllocCall)HookImport("kernel32.dll", "HeapAlloc", (void *)NoHeap);
+    ASSERT_NE((HeapAllocCall)NULL, RealHeapAlloc);
+    Command(IDM_APPLY);
+    HookImport("kernel32.dll", "HeapAlloc", (void *)RealHeapAlloc);
+    EXPECT_EQ(STATUS_CHECKS_UNREAD, Status());
+    EXPECT_NE("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool"));
+}
+
+TEST_F(MainWindowTest, ButtonIconsAreLoadedAtTheSizeTheyAreDrawn)
+{
+    for (int id : {IDM_ADD, IDM_EDIT, IDM_CLEANUP, IDM_APPLY, IDM_EXIT, IDM_REFRESH}) {
+        SkinButtonData *data =
+            (SkinButtonData *)GetWindowLongPtrA(GetDlgItem(MainWindow, id), GWLP_USERDATA);
+        ASSERT_NE(nullptr, data) << id;
+        ICONINFO info;
+        ASSERT_TRUE(GetIconInfo(data->icon, &info)) << id;
+        BITMAP bitmap;
+        GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+        EXPECT_EQ(20, bitmap.bmWidth) << id;
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+    }
+}
+
+// Last of the suite: the list view must leave the shared icon list to the
+// shutdown, which releases it after the window is gone.
+TEST_F(MainWindowTest, TheSharedIconListOutlivesTheMainWindow)
+{
+    SeedThree();
+    HIMAGELIST shared = SmallIconList;
+    DestroyMainWindow();
+    int width = 0, height = 0;
+    EXPECT_TRUE(ImageList_GetIconSize(shared, &width, &height)) << "destroyed with the list";
+    EXPECT_EQ(16, width);
+    EXPECT_TRUE(ImageList_Destroy(shared));
+    EnsureMainWindow();
 }
