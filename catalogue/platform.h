@@ -206,6 +206,11 @@ int PlatVersionQuery(const void *block, const char *subBlock, const void **value
 // 0 on failure, with dest holding source cut to fit.
 uint32_t PlatExpandEnvironment(const char *source, char *dest, uint32_t destSize);
 
+// The upper-case form of one character of the system's ANSI code page, as
+// the registry and the file system fold names (CharUpperA): letters beyond
+// A-Z too, such as a-umlaut in code page 1252.
+unsigned char PlatUpperChar(unsigned char c);
+
 // Zero-filled memory; null on failure.
 void *PlatAllocZero(size_t size);
 

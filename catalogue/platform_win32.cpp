@@ -403,6 +403,12 @@ uint32_t PlatExpandEnvironment(const char *source, char *dest, uint32_t destSize
     return needed > room ? 0 : needed;
 }
 
+unsigned char PlatUpperChar(unsigned char c)
+{
+    // CharUpperA takes a single character in the low word of its pointer.
+    return (unsigned char)(UINT_PTR)CharUpperA((LPSTR)(UINT_PTR)c);
+}
+
 void *PlatAllocZero(size_t size)
 {
     return (void *)GlobalAlloc(GPTR, size);

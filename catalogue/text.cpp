@@ -1,6 +1,8 @@
 // text.cpp - bounded copy, append, format and compare (see text.h).
 #include "text.h"
 
+#include "platform.h"
+
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -47,10 +49,9 @@ int TextFormat(char *dst, size_t dstSize, const char *format, ...)
     return needed >= 0 && (size_t)needed < dstSize;
 }
 
-static int FoldAscii(int c)
+static int Fold(char c)
 {
-    c &= 0xFF;
-    return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+    return PlatUpperChar((unsigned char)c);
 }
 
 int TextCompareNoCase(const char *a, const char *b)
@@ -60,8 +61,8 @@ int TextCompareNoCase(const char *a, const char *b)
     if (!b)
         b = "";
     for (;; ++a, ++b) {
-        int ca = FoldAscii(*a);
-        int cb = FoldAscii(*b);
+        int ca = Fold(*a);
+        int cb = Fold(*b);
         if (ca != cb)
             return ca < cb ? -1 : 1;
         if (ca == 0)

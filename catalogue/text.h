@@ -26,8 +26,9 @@ int TextFormat(char *dst, size_t dstSize, const char *format, ...)
 #endif
     ;
 
-// Compares two texts without regard to the case of ASCII letters; zero when
-// they match. Used where the program compares scopes and value names.
+// Compares two texts without regard to case, as the registry compares value
+// names: every letter of the ANSI code page folded to upper case, not only
+// A-Z; zero when they match. Used wherever scopes and names are compared.
 int TextCompareNoCase(const char *a, const char *b);
 
 // Length of text in a field of fieldSize bytes that may lack a terminator:

@@ -356,6 +356,16 @@ TEST_F(Contract, FilesAndProgramsAreFound)
     EXPECT_STREQ("", found);
 }
 
+// Names fold as the system's code page folds them, beyond A-Z too.
+TEST_F(Contract, UpperCaseOfTheCodePage)
+{
+    const unsigned char pairs[][2] = {{'a', 'A'}, {'z', 'Z'}, {'`', '`'}, {'{', '{'},
+                                      {'@', '@'}, {0xE4, 0xC4}, {0xFC, 0xDC}, {0xF7, 0xF7},
+                                      {0xC4, 0xC4}, {0x7F, 0x7F}};
+    for (const auto &pair : pairs)
+        EXPECT_EQ(pair[1], PlatUpperChar(pair[0])) << "char " << (int)pair[0];
+}
+
 TEST_F(Contract, DeleteSubkeyRemovesItAndOnlyIt)
 {
     for (PlatHive hive : {PLAT_HKCU, PLAT_HKLM}) {

@@ -169,21 +169,3 @@ TEST_F(Help, OnlyAFileJustWrittenWholeIsShown)
     EXPECT_EQ(1, HelpShown);
     EXPECT_STREQ("", HelpFileName);
 }
-
-// A per-user registration of the control is never loaded: only the
-// machine's, or the system folder's file.
-TEST_F(Help, APerUserRegistrationIsIgnored)
-{
-    ForgetBinding();
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\" SERVER_KEY,
-                                             0, NULL, 0, KEY_WRITE, NULL, &key, NULL));
-    std::string planted = ProbePath();
-    RegSetValueExA(key, NULL, 0, REG_SZ, (const BYTE *)planted.c_str(), (DWORD)planted.size() + 1);
-    RegCloseKey(key);
-    CallHtmlHelp(NULL, NULL, kCloseAll, 0);
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}");
-    EXPECT_EQ(0, HtmlHelpUnavailable);
-    EXPECT_NE((HtmlHelpFunction)NULL, HtmlHelpEntry);
-    EXPECT_NE(GetModuleHandleA("orvane_probe.exe"), HtmlHelpModule) << "the planted file was bound";
-}

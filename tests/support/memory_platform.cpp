@@ -31,6 +31,8 @@ struct Key {
 struct Version {
     bool readFails = false;
     bool hasTranslation = true;
+    uint32_t translationLength = 4;
+    std::map<std::string, uint32_t> stringLengths;
     uint16_t lang = 0x0409;
     uint16_t codePage = 0x04B0;
     std::vector<std::pair<std::string, std::string>> strings;
@@ -99,18 +101,39 @@ State &S()
     return state;
 }
 
-std::string Lower(const std::string &text)
+} // namespace
+
+// Code page 1252's case folding, as Windows does it for names there.
+unsigned char PlatUpperChar(unsigned char c)
+{
+    if (c >= 'a' && c <= 'z')
+        return (unsigned char)(c - 'a' + 'A');
+    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7))
+        return (unsigned char)(c - 0x20);
+    switch (c) {
+    case 0x9A: return 0x8A;
+    case 0x9C: return 0x8C;
+    case 0x9E: return 0x8E;
+    case 0xFF: return 0x9F;
+    default: return c;
+    }
+}
+
+namespace {
+
+// The folded form names and paths are looked up by, as on Windows.
+std::string Folded(const std::string &text)
 {
     std::string out = text;
     for (char &c : out)
-        c = (char)tolower((unsigned char)c);
+        c = (char)PlatUpperChar((unsigned char)c);
     return out;
 }
 
 // Paths are compared without case and without a trailing backslash.
 std::string PathKey(const std::string &path)
 {
-    std::string key = Lower(path);
+    std::string key = Folded(path);
     while (key.size() > 1 && key.back() == '\\')
         key.pop_back();
     return key;
@@ -195,9 +218,9 @@ bool HasSubkeys(PlatHive hive, const std::string &path)
 
 Value *FindValue(Key *key, const char *name)
 {
-    std::string wanted = Lower(name ? name : "");
+    std::string wanted = Folded(name ? name : "");
     for (Value &v : key->values)
-        if (Lower(v.name) == wanted)
+        if (Folded(v.name) == wanted)
             return &v;
     return nullptr;
 }
@@ -270,7 +293,7 @@ bool Matches(const char *pattern, const char *name)
         return Matches(pattern + 1, name) || (*name && Matches(pattern, name + 1));
     if (*name == '\0')
         return false;
-    if (*pattern == '?' || tolower((unsigned char)*pattern) == tolower((unsigned char)*name))
+    if (*pattern == '?' || PlatUpperChar((unsigned char)*pattern) == PlatUpperChar((unsigned char)*name))
         return Matches(pattern + 1, name + 1);
     return false;
 }
@@ -287,8 +310,9 @@ std::vector<const Entry *> Children(const std::string &folder)
     return out;
 }
 
-// The serialised version block: a marker, the translation, then the strings
-// as zero-terminated sub-block name and text pairs.
+// The serialised version block: a marker, the translation, its presence and
+// reported length (one byte each), then the strings as zero-terminated
+// sub-block name, 4-byte reported length and zero-terminated text.
 const char kVersionMarker[4] = {'M', 'E', 'M', 'V'};
 
 std::string VersionBlock(const Version &v)
@@ -297,9 +321,14 @@ std::string VersionBlock(const Version &v)
     uint32_t translation = (uint32_t)v.lang | ((uint32_t)v.codePage << 16);
     block.append((const char *)&translation, 4);
     block.push_back(v.hasTranslation ? 1 : 0);
+    block.push_back((char)v.translationLength);
     for (const auto &s : v.strings) {
         block.append(s.first);
         block.push_back('\0');
+        auto reported = v.stringLengths.find(Folded(s.first));
+        uint32_t length = reported == v.stringLengths.end() ? (uint32_t)s.second.size() + 1
+                                                            : reported->second;
+        block.append((const char *)&length, 4);
         block.append(s.second);
         block.push_back('\0');
     }
@@ -510,6 +539,20 @@ void MemSetVersionString(const char *path, const char *subBlock, const char *tex
     e.version.strings.push_back({subBlock, text});
 }
 
+void MemSetVersionTranslationLength(const char *path, uint32_t length)
+{
+    Entry &e = FileEntry(path);
+    e.hasVersion = true;
+    e.version.translationLength = length;
+}
+
+void MemSetVersionStringLength(const char *path, const char *subBlock, uint32_t length)
+{
+    Entry &e = FileEntry(path);
+    e.hasVersion = true;
+    e.version.stringLengths[Folded(subBlock)] = length;
+}
+
 bool MemFileExists(const char *path)
 {
     Entry *e = FindEntry(path);
@@ -537,7 +580,7 @@ std::vector<std::string> MemListFolder(const char *path)
 
 void MemSetEnv(const char *name, const char *value)
 {
-    S().env[Lower(name)] = value;
+    S().env[Folded(name)] = value;
 }
 
 void MemFailCall(MemOp op, int occurrence, long code)
@@ -1023,15 +1066,17 @@ int PlatVersionQuery(const void *block, const char *subBlock, const void **value
         if (!p[8])
             return 0;
         *value = p + 4;
-        *length = 4;
+        *length = (unsigned char)p[9];
         return 1;
     }
-    for (p += 9; *p; ) {
+    for (p += 10; *p; ) {
         const char *name = p;
-        const char *text = name + strlen(name) + 1;
+        uint32_t reported;
+        memcpy(&reported, name + strlen(name) + 1, 4);
+        const char *text = name + strlen(name) + 5;
         if (TextCompareNoCase(name, subBlock) == 0) {
             *value = text;
-            *length = (uint32_t)strlen(text) + 1;
+            *length = reported;
             return 1;
         }
         p = text + strlen(text) + 1;
@@ -1054,7 +1099,7 @@ uint32_t PlatExpandEnvironment(const char *source, char *dest, uint32_t destSize
             out.push_back(*p++);
             continue;
         }
-        auto it = S().env.find(Lower(std::string(p + 1, close)));
+        auto it = S().env.find(Folded(std::string(p + 1, close)));
         if (close > p + 1 && it != S().env.end()) {
             out += it->second;
             p = close + 1;

