@@ -43,6 +43,8 @@ struct AutostartItem {
     int32_t enabled;                        // 1 when Windows starts it, 0 when it does not
     int32_t view;                           // RegistryView of a machine value, else ViewNative
     int32_t approvalDisabled;               // 1 when switched off in Windows' startup settings
+    int32_t cut;                            // 1 when the name or .lnk path did not fit: listed,
+                                            // never acted on (a cut name is another entry's)
 };
 
 // The records of the last scan. items holds capacity + 1 zero-filled records
@@ -59,8 +61,9 @@ extern CatalogueData ItemCatalogue;
 // Record index of the catalogue, or null when index is not in use.
 AutostartItem *CatalogueItem(int32_t index);
 
-// Window that owns any user interface of shortcut resolution (the main
-// window once it exists; null until then).
+// Window that owns any user interface of the scan, shortcut resolution and
+// error boxes alike (the main window once it exists; null until then). A box
+// it owns keeps it disabled, so no command can start a scan inside a scan.
 extern void *CatalogueOwnerWindow;
 
 // Scope "USR", compared without regard to case, means the current user;

@@ -29,7 +29,7 @@ void ReadVersionString(const char *path, char *field, int which)
         return;
     }
     if (!PlatVersionRead(path, size, block)) {
-        PlatShowLastError(NULL);
+        PlatShowLastError(CatalogueOwnerWindow);
         PlatFree(block);
         return;
     }

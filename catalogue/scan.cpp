@@ -103,6 +103,27 @@ static void ReadTargetDetails(AutostartItem *item)
     TargetFolderOf(item->target, item->targetFolder);
 }
 
+// A value whose data is longer than the field: read whole and cut at 259
+// characters, so the list shows what it runs instead of nothing.
+static void ReadLongCommand(PlatKey key, const char *name, char *command)
+{
+    uint32_t size = 0;
+    if (PlatRegQueryValue(key, name, NULL, NULL, &size) != PLAT_OK || size == 0)
+        return;
+    char *whole = (char *)PlatAllocZero((size_t)size + 1);
+    if (!whole)
+        return;
+    uint32_t got = size;
+    if (PlatRegQueryValue(key, name, NULL, whole, &got) == PLAT_OK && got <= size) {
+        size_t length = TextLengthIn(whole, got);
+        if (length > TEXT_FIELD_SIZE - 1)
+            length = TEXT_FIELD_SIZE - 1;
+        memcpy(command, whole, length);
+        command[length] = '\0';
+    }
+    PlatFree(whole);
+}
+
 static void LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32_t limit,
                             const AutostartLocation *row)
 {
@@ -114,7 +135,8 @@ static void LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32
 
     for (uint32_t index = 0; *runningCount < limit; ++index) {
         AutostartItem *item = &records[*runningCount];
-        char name[TEXT_FIELD_SIZE];
+        // One byte more than the field: a name that fills it was cut.
+        char name[TEXT_FIELD_SIZE + 1];
         uint32_t type = PLAT_REG_NONE;
         uint32_t dataSize = TEXT_FIELD_SIZE;
         name[0] = '\0';
@@ -130,6 +152,9 @@ static void LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32
             memset(item->command + dataSize, 0, TEXT_FIELD_SIZE - dataSize);
         // Data without a terminator within the field is taken as 259 characters.
         item->command[TEXT_FIELD_SIZE - 1] = '\0';
+        item->cut = strlen(name) >= TEXT_FIELD_SIZE;
+        if (!item->cut && dataSize > TEXT_FIELD_SIZE)
+            ReadLongCommand(key, name, item->command);
 
         item->kind = RegistryValue;
         TextCopy(item->location, TEXT_FIELD_SIZE, path);
@@ -158,7 +183,7 @@ static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t
     do {
         AutostartItem *item = &records[*runningCount];
         item->kind = Shortcut;
-        TextFormat(item->location, TEXT_FIELD_SIZE, "%s\\%s", folder, name);
+        item->cut = !TextFormat(item->location, TEXT_FIELD_SIZE, "%s\\%s", folder, name);
         TextCopy(item->name, TEXT_FIELD_SIZE, name);
         TextCopy(item->scope, SCOPE_SIZE, row->scope);
         item->enabled = row->enabled;

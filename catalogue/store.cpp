@@ -3,9 +3,7 @@
 
 #include <string.h>
 
-// Reads a value's type and all its bytes, however long. Zero when it is not
-// there or cannot be read whole; *data is then null.
-static int ReadWholeValue(PlatHive hive, const char *path, const char *name, uint32_t *type,
+int ReadWholeValue(PlatHive hive, const char *path, const char *name, uint32_t *type,
                           void **data, uint32_t *size)
 {
     *data = NULL;
@@ -37,8 +35,7 @@ static int ReadWholeValue(PlatHive hive, const char *path, const char *name, uin
     return ok;
 }
 
-// Nonzero unless the key is known to hold no value of that name.
-static int ValueMayExist(PlatHive hive, const char *path, const char *name)
+int ValueMayExist(PlatHive hive, const char *path, const char *name)
 {
     PlatKey key = NULL;
     if (PlatRegOpenRead(hive, path, &key) != PLAT_OK || !key)
@@ -66,6 +63,9 @@ static int OtherPlace(const AutostartItem *item, int32_t desired, char *path)
 
 int MoveRegistryValue(const AutostartItem *item, int32_t desired)
 {
+    // A cut name could name another value: never act on it.
+    if (item->cut)
+        return MoveValueKeyFailed;
     PlatHive hive = HiveOfItem(item);
     char destination[TEXT_FIELD_SIZE];
     if (!OtherPlace(item, desired, destination))
@@ -97,6 +97,8 @@ int MoveRegistryValue(const AutostartItem *item, int32_t desired)
 
 int MoveShortcut(const AutostartItem *item, int32_t desired)
 {
+    if (item->cut)
+        return 1;
     char folder[TEXT_FIELD_SIZE];
     int found = 0;
     if (desired) {
@@ -120,6 +122,8 @@ int MoveShortcut(const AutostartItem *item, int32_t desired)
 
 int DeleteItem(const AutostartItem *item, int registry)
 {
+    if (item->cut)
+        return registry ? DeleteKeyFailed : DeleteFileFailed;
     if (!registry)
         return PlatDeleteFile(item->location) ? DeleteDone : DeleteFileFailed;
     PlatKey key = NULL;
@@ -170,8 +174,9 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
         if (wanted == item->enabled)
             continue;
         // Switched off in Windows' startup settings: switched on in place.
-        int failed = item->approvalDisabled && wanted ? ClearDisabledApproval(item)
-                                                      : MoveItem(item, wanted);
+        int failed = item->cut ? 1
+                     : item->approvalDisabled && wanted ? ClearDisabledApproval(item)
+                                                        : MoveItem(item, wanted);
         if (failed)
             Report(sink, context, STATUS_APPLY_FAILED);
         item->enabled = wanted;
@@ -198,45 +203,4 @@ int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void
         PlatRegClose(parent);
     }
     return 0;
-}
-
-void SaveItem(const char *name, const char *file, const char *parameters, int allUsers,
-              int32_t mode, int32_t editIndex)
-{
-    const AutostartItem *old = NULL;
-    // A new machine entry goes into the native view, where Windows' own are.
-    PlatHive hive = allUsers ? PLAT_HKLM : PLAT_HKCU;
-    if (mode == EditorEdit) {
-        old = CatalogueItem(editIndex);
-        if (!old || old->kind != RegistryValue)
-            return;
-        // An edited machine entry stays in its view.
-        if (allUsers && HiveOfItem(old) == PLAT_HKLM32)
-            hive = PLAT_HKLM32;
-        // Rewriting an unchanged entry from its parsed parts could change a
-        // working command (rundll32.exe "C:\x.dll",Start): leave it alone.
-        if (strcmp(name, old->name) == 0 && strcmp(file, old->target) == 0
-            && strcmp(parameters, old->parameters) == 0 && hive == HiveOfItem(old))
-            return;
-    }
-
-    // Room for a whole file and whole parameters: the data is never cut.
-    char data[2 * TEXT_FIELD_SIZE + 4];
-    if (parameters[0])
-        TextFormat(data, sizeof data, "\"%s\" %s", file, parameters);
-    else
-        TextCopy(data, sizeof data, file);
-
-    PlatKey key = NULL;
-    if (PlatRegCreate(hive, old ? old->location : RUN_KEY, PLAT_KEY_WRITE, &key) != PLAT_OK
-        || !key)
-        return;
-    long written = PlatRegSetValue(key, name, PLAT_REG_SZ, data, (uint32_t)strlen(data) + 1);
-    PlatRegClose(key);
-    if (!old || written != PLAT_OK)
-        return;
-    // Writing the same value (same hive, name equal without case) replaced it.
-    if (hive == HiveOfItem(old) && TextCompareNoCase(name, old->name) == 0)
-        return;
-    DeleteItem(old, 1);
 }

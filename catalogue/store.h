@@ -57,11 +57,48 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
 // shortcuts stay. Returns 0.
 int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context);
 
+// Reads a value's type and all its bytes, however long (PlatFree them).
+// Zero when it is not there or cannot be read whole; *data is then null.
+int ReadWholeValue(PlatHive hive, const char *path, const char *name, uint32_t *type,
+                   void **data, uint32_t *size);
+
+// Nonzero unless the key is known to hold no value of that name.
+int ValueMayExist(PlatHive hive, const char *path, const char *name);
+
+// ---- the Add/Edit window's save (save_item.cpp) ----------------------------
+
 enum EditorMode { EditorAdd = 0, EditorEdit = 1 };
+
+// Why an entry's command cannot be shown whole in File and Parameters.
+enum EditFieldsState {
+    FieldsEditable = 0,
+    FieldsTooLong = 1,         // longer than a field, or unreadable
+    FieldsTextBeforeProgram = 2,
+    FieldsNotText = 3          // not REG_SZ or REG_EXPAND_SZ, or bytes after its end
+};
+
+// What File and Parameters show when editing the item: the stored command
+// split into its program (as stored, unexpanded) and the rest, so that an
+// unchanged pair means an unchanged command. Returns an EditFieldsState;
+// when not editable the fields show the parsed target and parameters.
+int EditFields(const AutostartItem *item, char *file, char *parameters);
+
+// Nonzero when saving would replace another entry: the destination key
+// already holds a value of that name that is not the edited entry itself.
+int SaveWouldReplace(const char *name, int allUsers, int32_t mode, int32_t editIndex);
+
+enum SaveResult {
+    SaveDone = 0,
+    SaveNotWritten = 1,   // nothing written; the old entry is as it was
+    SaveOldKept = 2,      // written under the new name, the old one not removed
+    SaveRefused = 3       // the entry's name was cut: not acted on
+};
 
 // Writes an entry from the Add/Edit window: in add mode into the Run key of
 // the chosen hive, in edit mode into the location of the record at
 // editIndex (so a disabled entry stays disabled), removing the old value
-// once the new one is written. An edit that changes nothing writes nothing.
-void SaveItem(const char *name, const char *file, const char *parameters, int allUsers,
-              int32_t mode, int32_t editIndex);
+// once the new one is written. An edit that leaves File and Parameters as
+// EditFields filled them moves the value whole, type and bytes; a changed
+// command keeps REG_EXPAND_SZ. An edit that changes nothing writes nothing.
+int SaveItem(const char *name, const char *file, const char *parameters, int allUsers,
+             int32_t mode, int32_t editIndex);

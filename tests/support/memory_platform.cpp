@@ -84,6 +84,7 @@ struct State {
     std::vector<Fault> faults;
     std::vector<Hook> hooks;
     std::vector<long> shownErrors;
+    void *lastErrorOwner = nullptr;
     int counts[MEM_OP_COUNT] = {};
     bool writesDenied[PLAT_HIVE_COUNT] = {false, false, false};
     bool twoViews = true;
@@ -1134,8 +1135,14 @@ void PlatFree(void *block)
     free(block);
 }
 
-void PlatShowLastError(void *)
+void *MemLastErrorOwner()
 {
+    return S().lastErrorOwner;
+}
+
+void PlatShowLastError(void *owner)
+{
+    S().lastErrorOwner = owner;
     long fail;
     Enter(MEM_SHOW_LAST_ERROR, &fail);
     S().shownErrors.push_back(S().lastError);

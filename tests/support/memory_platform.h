@@ -143,5 +143,7 @@ int MemOpenKeys();
 int MemOpenSearches();
 int MemOpenFiles();
 int MemLiveBlocks();
+// The owner window of the last error box.
+void *MemLastErrorOwner();
 // The last error codes that PlatShowLastError showed, in order.
 const std::vector<long> &MemShownErrors();

@@ -276,11 +276,15 @@ TEST_F(Scan, OverlongNamesAndData)
     ExpectSaneCatalogue("overlong");
     ASSERT_EQ(4, ItemCatalogue.count);
     EXPECT_EQ(std::string(259, 'N'), Item(0).name) << "a long name is cut, not lost";
+    EXPECT_EQ(1, Item(0).cut);
     EXPECT_STREQ(kAgent, Item(0).command);
     EXPECT_STREQ("LongData", Item(1).name);
-    EXPECT_STREQ("", Item(1).command) << "data that did not fit is left empty";
+    EXPECT_EQ((std::string(kAgent) + std::string(300, ' ')).substr(0, 259), Item(1).command)
+        << "data longer than the field is shown cut, not left empty";
+    EXPECT_STREQ(kAgent, Item(1).target);
     EXPECT_EQ(std::string(259, 'e'), Item(2).command) << "no terminator: first 259 characters";
     EXPECT_EQ(std::string(259, 'M'), Item(3).name);
+    EXPECT_EQ(0, Item(3).cut) << "259 characters fit exactly";
 }
 
 TEST_F(Scan, OddValueTypesAreTakenAsText)
