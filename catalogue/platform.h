@@ -137,6 +137,15 @@ int PlatMoveFile(const char *from, const char *to);
 // Nonzero when the file was deleted.
 int PlatDeleteFile(const char *path);
 
+// Copies a file; never replaces an existing destination. Nonzero when copied.
+int PlatCopyFile(const char *from, const char *to);
+
+// The local date and time, to name backups by.
+struct PlatTime {
+    int year, month, day, hour, minute, second;
+};
+void PlatLocalTime(PlatTime *now);
+
 // Creates a file for writing, replacing and emptying an existing one; other
 // processes may read it meanwhile. Null on failure.
 PlatFile PlatFileCreate(const char *path);

@@ -255,6 +255,23 @@ int PlatDeleteFile(const char *path)
     return DeleteFileA(path) ? 1 : 0;
 }
 
+int PlatCopyFile(const char *from, const char *to)
+{
+    return CopyFileA(from, to, TRUE) ? 1 : 0;
+}
+
+void PlatLocalTime(PlatTime *now)
+{
+    SYSTEMTIME time;
+    GetLocalTime(&time);
+    now->year = time.wYear;
+    now->month = time.wMonth;
+    now->day = time.wDay;
+    now->hour = time.wHour;
+    now->minute = time.wMinute;
+    now->second = time.wSecond;
+}
+
 int PlatFileExists(const char *path)
 {
     DWORD attributes = GetFileAttributesA(path);

@@ -183,24 +183,3 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
     }
     return 0;
 }
-
-int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context)
-{
-    ApplyChanges(desired, count, sink, context);
-    const PlatHive hives[3] = {PLAT_HKLM, PLAT_HKLM32, PLAT_HKCU};
-    for (PlatHive hive : hives) {
-        if (hive == PLAT_HKLM32 && !PlatHasTwoViews())
-            continue;
-        PlatKey parent = NULL;
-        if (PlatRegCreate(hive, CURRENT_VERSION_KEY, PLAT_KEY_ALL_ACCESS, &parent) != PLAT_OK
-            || !parent)
-            continue;
-        for (const char *name : RunKeyNames) {
-            char disabled[64];
-            TextFormat(disabled, sizeof disabled, "%s-", name);
-            PlatRegDeleteSubkey(hive, parent, disabled);
-        }
-        PlatRegClose(parent);
-    }
-    return 0;
-}

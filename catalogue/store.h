@@ -52,9 +52,33 @@ int DeleteItem(const AutostartItem *item, int registry);
 // switched on in place; every other change moves the entry. Every failure sends STATUS_APPLY_FAILED to sink. Returns 0.
 int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *context);
 
-// Applies the desired states first, then deletes the five disabled keys
-// ("Run-" ... "RunOnceEx-") of HKCU and of both views of HKLM. Disabled
-// shortcuts stay. Returns 0.
+// ---- backups (backups.cpp) ----------------------------------------------
+
+// The folder backups go to, under the user's Documents: found in Explorer
+// without showing hidden folders, and writable without administrator rights.
+#define BACKUP_FOLDER "Orvane Tool Backups"
+#define STATUS_BACKUP_FAILED "ERROR: The backup could not be written; nothing was deleted."
+#define STATUS_BACKUP_SAVED "Deleted. A backup is in %s"
+
+// Creates the backup folder when missing; zero when it cannot be had.
+int BackupFolder(char *path);
+
+enum RemoveResult {
+    RemoveDone = 0,
+    RemoveBackupFailed = 1,   // nothing deleted
+    RemoveDeleteFailed = 2,   // backed up, but still there
+    RemoveRefused = 3         // a cut name: not acted on
+};
+
+// Saves the item (its value into a .reg file, its .lnk as a copy) and only
+// then deletes it; backupFile (TEXT_FIELD_SIZE) names what was written.
+int RemoveItemWithBackup(const AutostartItem *item, char *backupFile);
+
+// Applies the desired states first, then saves every value of the five
+// disabled keys ("Run-" ... "RunOnceEx-") of HKCU and of both views of HKLM
+// into one .reg file, and only when that file is whole deletes the keys.
+// Disabled shortcuts stay. The status names the backup, or says that it
+// failed and nothing was deleted (then 1; else 0).
 int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context);
 
 // Reads a value's type and all its bytes, however long (PlatFree them).

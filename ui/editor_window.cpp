@@ -32,7 +32,7 @@ static const ChildControl EditorControls[] = {
     {IDC_CANCEL, "BUTTON", "Cancel", 265, 335, 100, 30, BUTTON_STYLE, IDI_EXIT},
     {IDC_EDITOR_HELP, "BUTTON", "", 330, 13, 35, 35, BUTTON_STYLE, IDI_HELP},
     {-1, "STATIC", "Name:", 15, 85, 350, 20, LABEL_STYLE, 0},
-    {-1, "STATIC", "File to be executed:", 15, 145, 350, 20, LABEL_STYLE, 0},
+    {IDC_EDITOR_FILE_LABEL, "STATIC", FILE_LABEL_TEXT, 15, 145, 350, 20, LABEL_STYLE, 0},
     {-1, "STATIC", "Parameters:", 15, 205, 350, 20, LABEL_STYLE, 0},
     {-1, "STATIC", "Orvane Item for:", 15, 265, 350, 20, LABEL_STYLE, 0},
 };
@@ -50,13 +50,31 @@ int CreateEditorControls(HWND window)
     return failures;
 }
 
+// File and Parameters show the stored command; one that cannot be shown
+// whole in them is kept as stored, and the fields say so and stay read-only.
+static void FillCommandFields(HWND window, const AutostartItem *item)
+{
+    char file[TEXT_FIELD_SIZE], parameters[TEXT_FIELD_SIZE];
+    int state = EditFields(item, file, parameters);
+    SetDlgItemTextA(window, IDC_EDITOR_FILE, file);
+    SetDlgItemTextA(window, IDC_EDITOR_PARAMETERS, parameters);
+    if (state == FieldsEditable)
+        return;
+    SendDlgItemMessageA(window, IDC_EDITOR_FILE, EM_SETREADONLY, TRUE, 0);
+    SendDlgItemMessageA(window, IDC_EDITOR_PARAMETERS, EM_SETREADONLY, TRUE, 0);
+    EnableWindow(GetDlgItem(window, IDC_BROWSE), FALSE);
+    SetDlgItemTextA(window, IDC_EDITOR_FILE_LABEL,
+                    state == FieldsTextBeforeProgram ? KEPT_WHOLE_TEXT_BEFORE
+                    : state == FieldsNotText        ? KEPT_WHOLE_NOT_TEXT
+                                                    : KEPT_WHOLE_TOO_LONG);
+}
+
 static void FillFromRecord(HWND window)
 {
     const AutostartItem *item = EditMode == EditorEdit ? CatalogueItem(EditIndex) : NULL;
     if (item) {
         SetDlgItemTextA(window, IDC_EDITOR_NAME, item->name);
-        SetDlgItemTextA(window, IDC_EDITOR_FILE, item->target);
-        SetDlgItemTextA(window, IDC_EDITOR_PARAMETERS, item->parameters);
+        FillCommandFields(window, item);
     }
     int user = !item || ScopeIsUser(item->scope);
     SendDlgItemMessageA(window, user ? IDC_EDITOR_USER : IDC_EDITOR_ALL, BM_SETCHECK,
@@ -102,7 +120,16 @@ static void OnOk(HWND window)
         SetFocus(GetDlgItem(window, IDC_EDITOR_FILE));
         return;
     }
-    SaveItem(name, file, parameters, !user, EditMode, EditIndex);
+    // Another entry of that name is replaced only when the user says so; No
+    // keeps this window open with its fields.
+    if (SaveWouldReplace(name, !user, EditMode, EditIndex)) {
+        char question[TEXT_FIELD_SIZE + 64];
+        TextFormat(question, sizeof question, REPLACE_QUESTION, name);
+        if (MessageBoxA(window, question, "Orvane", MB_ICONQUESTION | MB_YESNO) != IDYES)
+            return;
+    }
+    if (SaveItem(name, file, parameters, !user, EditMode, EditIndex) == SaveOldKept)
+        SetStatusText(NULL, STATUS_OLD_VALUE_KEPT);
     // In this order: the main window rebuilds its list before this window
     // closes and enables it again.
     PostMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);

@@ -150,12 +150,24 @@ static void FindTarget(const AutostartItem *item)
     ShellExecuteExA(&info);
 }
 
+// Saved first, then deleted: the status bar names the backup, or says why
+// nothing was removed.
 static void RemoveItem(const AutostartItem *item)
 {
-    if (DeleteItem(item, item->kind == RegistryValue) != DeleteDone)
+    char backup[TEXT_FIELD_SIZE];
+    int result = RemoveItemWithBackup(item, backup);
+    if (result == RemoveBackupFailed) {
+        SetStatusText(NULL, STATUS_BACKUP_FAILED);
+        return;
+    }
+    if (result != RemoveDone) {
         SetStatusText(NULL, STATUS_REMOVE_FAILED);
-    else
-        PostRefresh();
+        return;
+    }
+    char status[TEXT_FIELD_SIZE + 64];
+    TextFormat(status, sizeof status, STATUS_BACKUP_SAVED, backup);
+    SetStatusText(NULL, status);
+    PostRefresh();
 }
 
 void RunItemCommand(HWND list, UINT command, int32_t row)

@@ -107,6 +107,11 @@ void EditCatalogueItem(int32_t index)
         ShowShellProperties(item->location);
         return;
     }
+    // A cut name is not the entry's: editing it could reach another one.
+    if (item->cut) {
+        SetStatusText(NULL, STATUS_ENTRY_CUT);
+        return;
+    }
     EditMode = EditorEdit;
     EditorHeaderBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_EDITOR_EDIT));
     OpenEditor(EDITOR_EDIT_TITLE);
@@ -213,8 +218,15 @@ static void OnCleanUp(HWND window)
         OnCheckBoxes(CleanUpDisabled);
 }
 
+// A box shown during a scan runs its own message loop, which would hand a
+// posted Refresh to this window: a scan inside a scan would free the records
+// the outer one is filling. One scan at a time.
 static void OnRefresh(HWND window)
 {
+    static int scanning = 0;
+    if (scanning)
+        return;
+    scanning = 1;
     SetDlgItemTextA(window, IDC_LOCATION, "");
     SetDlgItemTextA(window, IDC_COMMAND, "");
     SetDlgItemTextA(window, IDC_DESCRIPTION, "");
@@ -222,6 +234,7 @@ static void OnRefresh(HWND window)
     ScanCatalogue();
     if (ItemListWindow)
         FillListView(ItemListWindow);
+    scanning = 0;
 }
 
 static void OnHelpMenu(HWND window)

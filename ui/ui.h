@@ -129,6 +129,9 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
     "Are you sure you wish to cleanup your startup entries?\n\nBy doing so all the items "   \
     "you have disabled will be\npermanently removed from the registry."
 #define NO_SELECTION_TEXT "You must select an item to edit."
+#define STATUS_OLD_VALUE_KEPT \
+    "ERROR: The entry was saved, but its old value could not be removed: it now shows twice."
+#define STATUS_ENTRY_CUT "ERROR: This entry's name is too long to change it here."
 #define STATUS_CHECKS_UNREAD "ERROR: Not enough memory to read the check boxes; nothing was changed."
 #define LOG_NAME_TOO_LONG                                                                  \
     "This file name leaves no room for the \".html\" ending. Please choose a shorter name."
@@ -166,6 +169,11 @@ void RunItemCommand(HWND list, UINT command, int32_t row);
 #define EDITOR_ADD_TITLE "Add Item"
 #define EDITOR_EDIT_TITLE "Edit Item"
 #define NAME_MISSING_TEXT "Please enter a name for the new Orvane item"
+#define REPLACE_QUESTION "An entry named \"%s\" already exists there.\n\nReplace it?"
+#define FILE_LABEL_TEXT "File to be executed:"
+#define KEPT_WHOLE_TOO_LONG "File to be executed: (kept as stored: too long to show)"
+#define KEPT_WHOLE_TEXT_BEFORE "File to be executed: (kept as stored: text before the program)"
+#define KEPT_WHOLE_NOT_TEXT "File to be executed: (kept as stored: not a text value)"
 #define FILE_MISSING_TEXT \
     "Please enter the executable to run (including full path) for the new Orvane item"
 

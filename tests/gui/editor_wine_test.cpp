@@ -417,3 +417,52 @@ TEST_F(Editor, EveryWayOfClosingLeavesTheMainWindowUsable)
     EXPECT_EQ((HWND)NULL, EditorWindow);
     EXPECT_EQ((HBITMAP)NULL, EditorHeaderBitmap);
 }
+
+// Saving onto another entry's name asks first: No writes nothing and keeps
+// the window and its fields; Yes replaces.
+TEST_F(Editor, ReplacingAnotherEntryIsAskedFirst)
+{
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Taken", "C:\\taken.exe"));
+    Refresh();
+    Open(IDM_ADD);
+    Type(IDC_EDITOR_NAME, "TAKEN");
+    Type(IDC_EDITOR_FILE, "C:\\new.exe");
+    Seen seen;
+    HANDLE watcher = WatchBox(IDNO, &seen);
+    Click(IDC_OK);
+    Finish(watcher);
+    Pump();
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ("An entry named \"TAKEN\" already exists there.\n\nReplace it?", seen.text);
+    EXPECT_EQ(EditorWindow, seen.owner);
+    ASSERT_NE((HWND)NULL, EditorWindow) << "No keeps the window open";
+    EXPECT_EQ("C:\\new.exe", ControlText(Control(IDC_EDITOR_FILE)));
+    EXPECT_EQ(Sz("C:\\taken.exe"), ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Taken"));
+
+    watcher = WatchBox(IDYES, &seen);
+    Click(IDC_OK);
+    Finish(watcher);
+    Pump();
+    EXPECT_EQ((HWND)NULL, EditorWindow);
+    EXPECT_EQ(Sz("C:\\new.exe"), ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Taken"));
+}
+
+// A command the two fields cannot show whole is kept as stored: the fields
+// are read-only with the reason, and a rename moves the value whole.
+TEST_F(Editor, ACommandThatCannotBeShownWholeIsKeptWhole)
+{
+    std::string binary("C:\\b.exe\0\x01\x02\x03", 12);
+    ASSERT_TRUE(SetBytes(HKEY_CURRENT_USER, RUN_KEY, "Binary", REG_BINARY, binary));
+    Refresh();
+    EditRow(0);
+    EXPECT_TRUE(GetWindowLongA(Control(IDC_EDITOR_FILE), GWL_STYLE) & ES_READONLY);
+    EXPECT_TRUE(GetWindowLongA(Control(IDC_EDITOR_PARAMETERS), GWL_STYLE) & ES_READONLY);
+    EXPECT_EQ(KEPT_WHOLE_NOT_TEXT, ControlText(Control(IDC_EDITOR_FILE_LABEL)));
+    Type(IDC_EDITOR_NAME, "Binary renamed");
+    Click(IDC_OK);
+    Pump();
+    DWORD type = 0;
+    EXPECT_EQ(binary, ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Binary renamed", &type));
+    EXPECT_EQ((DWORD)REG_BINARY, type);
+    EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Binary"));
+}

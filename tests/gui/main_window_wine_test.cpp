@@ -320,6 +320,13 @@ TEST_F(MainWindowTest, RemoveDeletesAndRefreshesAndAFailingRemoveKeepsTheRow)
     RunItemCommand(list, IDM_REMOVE, 0);
     Pump();
     EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool"));
+    // The status bar names the backup, which holds the removed value.
+    std::string status = Status();
+    std::string prefix = "Deleted. A backup is in " + ShellFolder(CSIDL_PERSONAL) + "\\" BACKUP_FOLDER "\\Removed ";
+    EXPECT_EQ(prefix, status.substr(0, prefix.size()));
+    std::string backup = status.substr(strlen("Deleted. A backup is in "));
+    EXPECT_NE(std::string::npos, ReadWholeFile(backup).find("\"User Tool\"="));
+    DeleteFileA(backup.c_str());
     ASSERT_EQ(2, Rows());
     EXPECT_EQ("Later", ItemText(list, 0, 0));
     EXPECT_EQ(2, CheckState(list, 1));
@@ -331,7 +338,7 @@ TEST_F(MainWindowTest, RemoveDeletesAndRefreshesAndAFailingRemoveKeepsTheRow)
     RegCloseKey(key);
     RunItemCommand(list, IDM_REMOVE, 0);
     Pump();
-    EXPECT_EQ(STATUS_REMOVE_FAILED, Status());
+    EXPECT_EQ(STATUS_BACKUP_FAILED, Status()) << "nothing to save: nothing removed";
     EXPECT_EQ(2, Rows());
     EXPECT_EQ("Later", ItemText(list, 0, 0));
 }
@@ -558,6 +565,58 @@ TEST_F(MainWindowTest, ButtonIconsAreLoadedAtTheSizeTheyAreDrawn)
         DeleteObject(info.hbmColor);
         DeleteObject(info.hbmMask);
     }
+}
+
+// An unreadable version block shows its error box during the scan; the box
+// is owned by the main window, and a Refresh that its message loop hands on
+// does not start a scan inside the scan.
+typedef BOOL(WINAPI *VersionInfoCall)(LPCSTR, DWORD, DWORD, LPVOID);
+typedef int(WINAPI *MessageBoxCall)(HWND, LPCSTR, LPCSTR, UINT);
+static VersionInfoCall RealVersionInfo;
+static MessageBoxCall RealMessageBox;
+static int VersionReads, ReadsInsideTheBox, BoxesShown;
+static bool InBox;
+
+static BOOL WINAPI FailFirstVersionRead(LPCSTR path, DWORD handle, DWORD size, LPVOID block)
+{
+    if (InBox)
+        ++ReadsInsideTheBox;
+    if (++VersionReads == 1) {
+        PostMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return RealVersionInfo(path, handle, size, block);
+}
+
+static int WINAPI CountingBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    ++BoxesShown;
+    InBox = true;
+    int answer = RealMessageBox(owner, text, caption, type);
+    InBox = false;
+    return answer;
+}
+
+TEST_F(MainWindowTest, NoScanStartsInsideAScan)
+{
+    SeedThree();
+    VersionReads = ReadsInsideTheBox = BoxesShown = 0;
+    RealVersionInfo = (VersionInfoCall)HookImport("version.dll", "GetFileVersionInfoA",
+                                                  (void *)FailFirstVersionRead);
+    RealMessageBox = (MessageBoxCall)HookImport("user32.dll", "MessageBoxA", (void *)CountingBox);
+    ASSERT_TRUE(RealVersionInfo && RealMessageBox);
+    Seen seen;
+    HANDLE watcher = WatchBox(IDOK, &seen);
+    Refresh();
+    Finish(watcher);
+    Pump();
+    HookImport("version.dll", "GetFileVersionInfoA", (void *)RealVersionInfo);
+    HookImport("user32.dll", "MessageBoxA", (void *)RealMessageBox);
+    EXPECT_EQ(1, BoxesShown);
+    EXPECT_EQ(MainWindow, seen.owner);
+    EXPECT_EQ(0, ReadsInsideTheBox) << "a scan ran inside the scan";
+    EXPECT_EQ(3, Rows());
 }
 
 // Last of the suite: the list view must leave the shared icon list to the

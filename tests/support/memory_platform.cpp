@@ -90,6 +90,7 @@ struct State {
     bool twoViews = true;
     bool filesRedirected = false;
     uint32_t lastResolveFlags = 0;
+    PlatTime now = {2026, 12, 7, 13, 5, 9};
     std::vector<std::string> searchFolders;
     uintptr_t nextHandle = 0x100;
     long nextOrder = 1;
@@ -358,7 +359,7 @@ const char *MemOpName(MemOp op)
         "MoveFile",       "DeleteFile",     "FileCreate",       "FileWrite",
         "FileClose",      "ResolveShortcut", "VersionSize",     "VersionRead",
         "VersionQuery",   "ExpandEnvironment", "Alloc",         "ShowLastError",
-        "FileExists",     "SearchProgram"};
+        "FileExists",     "SearchProgram", "CopyFile"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -914,6 +915,33 @@ int PlatDeleteFile(const char *path)
         return 0;
     }
     S().entries.erase(PathKey(path));
+    return 1;
+}
+
+void MemSetTime(const PlatTime &now)
+{
+    S().now = now;
+}
+
+void PlatLocalTime(PlatTime *now)
+{
+    *now = S().now;
+}
+
+int PlatCopyFile(const char *from, const char *to)
+{
+    long fail;
+    if (Enter(MEM_COPY_FILE, &fail))
+        return 0;
+    Entry *source = FindEntry(from);
+    if (!source || source->folder || FindEntry(to) || !FolderExists(Parent(to))) {
+        S().lastError = !source ? PLAT_ERROR_FILE_NOT_FOUND : PLAT_ERROR_ALREADY_EXISTS;
+        return 0;
+    }
+    Entry copy = *source;
+    copy.path = to;
+    copy.order = S().nextOrder++;
+    S().entries[PathKey(to)] = copy;
     return 1;
 }
 

@@ -46,6 +46,7 @@ enum MemOp {
     MEM_SHOW_LAST_ERROR,
     MEM_FILE_EXISTS,
     MEM_SEARCH_PROGRAM,
+    MEM_COPY_FILE,
     MEM_OP_COUNT
 };
 
@@ -122,6 +123,9 @@ std::vector<std::string> MemListFolder(const char *path);
 void MemAddSearchFolder(const char *folder);
 // The flags of the last shortcut resolution.
 uint32_t MemLastResolveFlags();
+
+// The local time PlatLocalTime gives (2026-12-07 13:05:09 after a reset).
+void MemSetTime(const PlatTime &now);
 
 // ---- Environment ----
 void MemSetEnv(const char *name, const char *value);

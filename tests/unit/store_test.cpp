@@ -376,7 +376,9 @@ TEST_F(Store, CleanUpAppliesFirstThenDeletesEveryDisabledKey)
     EXPECT_FALSE(MemValueExists(PLAT_HKLM, kRunOnce, "Pending2"));
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, "Keep"));
     EXPECT_TRUE(MemFileExists((std::string(kDisabledUser) + "\\Off.lnk").c_str()));
-    EXPECT_TRUE(Statuses.empty());
+    const char *backup = MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER "\\CleanUp 2026-12-07 130509.reg";
+    EXPECT_EQ(std::vector<std::string>{std::string("Deleted. A backup is in ") + backup}, Statuses);
+    EXPECT_NE(std::string::npos, MemFileBytes(backup).find("\"Pending2\"=\"C:\\\\p2.exe\""));
 }
 
 TEST_F(Store, CleanUpSkipsAHiveItCannotOpen)

@@ -1,0 +1,140 @@
+// backups_test.cpp - Remove and CleanUp save what they delete first: the
+// .reg text byte for byte, the shortcut's copy, and every failing call of
+// the backup leaving everything in place.
+#include "../../catalogue/store.h"
+#include "../support/memory_platform.h"
+#include "../support/store_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const char *kRunOff = RUN_KEY "-";
+#define BACKUPS MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER
+
+class Backups : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        MemReset();
+        Statuses.clear();
+    }
+};
+
+void CleanUp()
+{
+    ScanCatalogue();
+    std::vector<int32_t> states = Desired({});
+    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+}
+
+} // namespace
+
+// Every type as the registry editor writes it; names and strings escaped.
+TEST_F(Backups, CleanUpWritesEveryValueAsTheRegistryEditorReadsIt)
+{
+    MemSetString(PLAT_HKCU, kRunOff, "Say \"hi\"\\=\xe4", "C:\\a \"b\"\\c.exe");
+    MemSetString(PLAT_HKCU, kRunOff, "Expand", "%windir%\\x", PLAT_REG_EXPAND_SZ);
+    MemSetValue(PLAT_HKCU, kRunOff, "Dword", PLAT_REG_DWORD, std::string("\x78\x56\x34\x12", 4));
+    MemSetValue(PLAT_HKLM32, kRunOff, "Binary", PLAT_REG_BINARY, std::string("\x00\xff", 2));
+    MemSetValue(PLAT_HKLM, kRunOff, "Multi", PLAT_REG_MULTI_SZ, std::string("a\0b\0\0", 5));
+    MemSetValue(PLAT_HKLM, kRunOff, "Unterminated", PLAT_REG_SZ, std::string("ab", 2));
+    MemSetValue(PLAT_HKLM, kRunOff, "", PLAT_REG_SZ, std::string("d\0", 2));
+    CleanUp();
+    const std::string expected =
+        "REGEDIT4\r\n"
+        "\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run-]\r\n"
+        "\"Multi\"=hex(7):61,00,62,00,00\r\n"
+        "\"Unterminated\"=hex(1):61,62\r\n"
+        "@=\"d\"\r\n"
+        "\r\n[HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run-]\r\n"
+        "\"Binary\"=hex:00,ff\r\n"
+        "\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run-]\r\n"
+        "\"Say \\\"hi\\\"\\\\=\xe4\"=\"C:\\\\a \\\"b\\\"\\\\c.exe\"\r\n"
+        "\"Expand\"=hex(2):25,77,69,6e,64,69,72,25,5c,78,00\r\n"
+        "\"Dword\"=dword:12345678\r\n"
+        "\r\n";
+    EXPECT_EQ(expected, MemFileBytes(BACKUPS "\\CleanUp 2026-12-07 130509.reg"));
+    EXPECT_FALSE(MemKeyExists(PLAT_HKLM32, kRunOff));
+}
+
+TEST_F(Backups, LongDataWrapsAsTheRegistryEditorWrapsIt)
+{
+    MemSetValue(PLAT_HKCU, kRunOff, "Long", PLAT_REG_BINARY, std::string(4000, '\x5a'));
+    CleanUp();
+    std::string text = MemFileBytes(BACKUPS "\\CleanUp 2026-12-07 130509.reg");
+    size_t start = text.find("\"Long\"=hex:");
+    ASSERT_NE(std::string::npos, start);
+    size_t pairs = 0, longest = 0, line = 0;
+    for (size_t i = start; i < text.size() && text.compare(i, 4, "\r\n\r\n") != 0; ++i) {
+        if (text.compare(i, 2, "5a") == 0)
+            ++pairs;
+        line = text[i] == '\n' ? 0 : line + 1;
+        longest = line > longest ? line : longest;
+    }
+    EXPECT_EQ(4000u, pairs);
+    EXPECT_LE(longest, 80u);
+}
+
+// Each call of the backup fails in turn: then nothing is deleted and the
+// status says so; no half-written backup is left behind.
+TEST_F(Backups, NothingIsDeletedWithoutAWholeBackup)
+{
+    const MemOp ops[] = {MEM_SHELL_FOLDER, MEM_FILE_CREATE, MEM_FILE_WRITE, MEM_FILE_CLOSE,
+                         MEM_REG_OPEN_READ, MEM_REG_ENUM_VALUE, MEM_REG_QUERY_VALUE, MEM_ALLOC,
+                         MEM_COPY_FILE};
+    for (MemOp op : ops) {
+        for (int occurrence = 1; occurrence <= 3; ++occurrence) {
+            MemReset();
+            Statuses.clear();
+            MemSetString(PLAT_HKCU, kRunOff, "Off", "C:\\off.exe");
+            MemSetString(PLAT_HKCU, RUN_KEY, "On", "C:\\on.exe");
+            MemAddLink(MEM_STARTUP_FOLDER "\\Link.lnk", "C:\\l.exe", "", "");
+            ScanCatalogue();
+            std::vector<int32_t> states = Desired({});
+            MemResetCounts();
+            MemFailCall(op, occurrence);
+            std::string context = std::string(MemOpName(op)) + " #" + std::to_string(occurrence);
+            CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+            bool cleaned = !MemValueExists(PLAT_HKCU, kRunOff, "Off");
+            bool backed = MemFileBytes(BACKUPS "\\CleanUp 2026-12-07 130509.reg").find("\"Off\"")
+                          != std::string::npos;
+            EXPECT_TRUE(!cleaned || backed) << context << ": cleaned without a backup";
+            ASSERT_EQ(1u, Statuses.size()) << context;
+            EXPECT_EQ(cleaned, Statuses[0] != STATUS_BACKUP_FAILED) << context;
+
+            char backup[TEXT_FIELD_SIZE];
+            for (int i = 0; i < ItemCatalogue.count; ++i) {
+                const AutostartItem *item = &ItemCatalogue.items[i];
+                if (item->enabled == 0)
+                    continue;
+                MemResetCounts();
+                int result = RemoveItemWithBackup(item, backup);
+                bool gone = item->kind == RegistryValue ? !MemValueExists(PLAT_HKCU, RUN_KEY, "On")
+                                                        : !MemFileExists(item->location);
+                EXPECT_EQ(result == RemoveDone, gone) << context << " " << item->name;
+                if (gone) {
+                    EXPECT_TRUE(MemFileExists(backup)) << context << " " << item->name;
+                }
+            }
+            EXPECT_EQ(0, MemOpenKeys()) << context;
+            EXPECT_EQ(0, MemOpenFiles()) << context;
+        }
+    }
+}
+
+TEST_F(Backups, RemovedShortcutIsCopiedUnderADatedName)
+{
+    MemAddLink(MEM_STARTUP_FOLDER "\\Agent.lnk", "C:\\a.exe", "-x", "c");
+    MemAddFile(BACKUPS "\\Removed 2026-12-07 130509 Agent.lnk", "an earlier one");
+    std::string link = MemFileBytes(MEM_STARTUP_FOLDER "\\Agent.lnk");
+    ScanCatalogue();
+    char backup[TEXT_FIELD_SIZE];
+    ASSERT_EQ(RemoveDone, RemoveItemWithBackup(&ItemCatalogue.items[0], backup));
+    EXPECT_STREQ(BACKUPS "\\Removed 2026-12-07 130509 (2) Agent.lnk", backup);
+    EXPECT_FALSE(MemFileExists(MEM_STARTUP_FOLDER "\\Agent.lnk"));
+    EXPECT_EQ("an earlier one", MemFileBytes(BACKUPS "\\Removed 2026-12-07 130509 Agent.lnk"));
+    EXPECT_EQ(link, MemFileBytes(backup));
+}

@@ -1,0 +1,154 @@
+// save_item_test.cpp - Add and Edit never replace, damage or drop an entry:
+// the collision check, whole-value edits, the fields an edit shows, and every
+// failing call of a rename.
+#include "../../catalogue/store.h"
+#include "../support/memory_platform.h"
+#include "../support/store_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const char *kRun = RUN_KEY;
+const char *kRunOff = RUN_KEY "-";
+
+class SaveTest : public testing::Test {
+protected:
+    void SetUp() override { MemReset(); }
+};
+
+std::string Bytes(PlatHive hive, const char *path, const char *name, uint32_t *type = nullptr)
+{
+    std::string bytes;
+    return MemGetValue(hive, path, name, type, &bytes) ? bytes : std::string("<absent>");
+}
+
+struct Shown {
+    int state;
+    std::string file, parameters;
+};
+
+Shown FieldsOf(const char *name)
+{
+    char file[TEXT_FIELD_SIZE], parameters[TEXT_FIELD_SIZE];
+    int state = EditFields(&ItemCatalogue.items[IndexOf(name)], file, parameters);
+    return Shown{state, file, parameters};
+}
+
+} // namespace
+
+TEST_F(SaveTest, CollisionsAreFoundAsTheRegistryComparesNames)
+{
+    MemSetString(PLAT_HKCU, kRun, "M\xfcller", "C:\\m.exe");
+    MemSetString(PLAT_HKCU, kRun, "Other", "C:\\o.exe");
+    MemSetString(PLAT_HKLM, kRun, "Machine", "C:\\x.exe");
+    ScanCatalogue();
+    EXPECT_TRUE(SaveWouldReplace("M\xdcLLER", 0, EditorAdd, -1));
+    EXPECT_FALSE(SaveWouldReplace("M\xdcLLER", 1, EditorAdd, -1)) << "other hive";
+    int muller = IndexOf("M\xfcller");
+    EXPECT_FALSE(SaveWouldReplace("M\xdcLLER", 0, EditorEdit, muller)) << "itself";
+    EXPECT_TRUE(SaveWouldReplace("other", 0, EditorEdit, muller));
+    EXPECT_TRUE(SaveWouldReplace("Machine", 1, EditorEdit, muller)) << "change of hive";
+
+    // A case-only rename beyond A-Z is the same value: it survives.
+    Shown shown = FieldsOf("M\xfcller");
+    EXPECT_EQ(SaveDone, SaveItem("M\xdcLLER", shown.file.c_str(), shown.parameters.c_str(), 0,
+                                 EditorEdit, muller));
+    EXPECT_EQ(Sz("C:\\m.exe"), Bytes(PLAT_HKCU, kRun, "M\xfcller"));
+    // Answered Yes, a rename onto another entry replaces it and nothing else.
+    ScanCatalogue();
+    EXPECT_EQ(SaveDone, SaveItem("Other", "C:\\m.exe", "", 0, EditorEdit, IndexOf("M\xfcller")));
+    EXPECT_EQ(Sz("C:\\m.exe"), Bytes(PLAT_HKCU, kRun, "Other"));
+    EXPECT_EQ("<absent>", Bytes(PLAT_HKCU, kRun, "M\xfcller"));
+}
+
+TEST_F(SaveTest, EditsThatKeepTheCommandMoveTheValueWhole)
+{
+    const struct {
+        const char *name;
+        uint32_t type;
+        std::string bytes;
+    } values[] = {
+        {"Dll", PLAT_REG_SZ, Sz("rundll32.exe \"C:\\x.dll\",Start")},
+        {"Expand", PLAT_REG_EXPAND_SZ, Sz("%windir%\\x.exe -q")},
+        {"Multi", PLAT_REG_MULTI_SZ, std::string("C:\\a.exe\0-x\0\0", 13)},
+        {"Binary", PLAT_REG_BINARY, std::string("C:\\b.exe\0\x01\x02", 11)},
+        {"Dword", PLAT_REG_DWORD, std::string("\x41\0\0\x01", 4)},
+        {"Long", PLAT_REG_SZ, Sz("C:\\l.exe " + std::string(600, 'p'))},
+    };
+    for (const auto &v : values)
+        MemSetValue(PLAT_HKCU, kRunOff, v.name, v.type, v.bytes);
+    for (const auto &v : values) {
+        ScanCatalogue();
+        Shown shown = FieldsOf(v.name);
+        std::string renamed = std::string(v.name) + " renamed";
+        EXPECT_EQ(SaveDone, SaveItem(renamed.c_str(), shown.file.c_str(), shown.parameters.c_str(),
+                                     1, EditorEdit, IndexOf(v.name)))
+            << v.name;
+        uint32_t type = 0;
+        EXPECT_EQ(v.bytes, Bytes(PLAT_HKLM, kRunOff, renamed.c_str(), &type)) << v.name;
+        EXPECT_EQ(v.type, type) << v.name;
+        EXPECT_EQ("<absent>", Bytes(PLAT_HKCU, kRunOff, v.name)) << v.name;
+    }
+}
+
+TEST_F(SaveTest, FieldsShowTheStoredCommandOrSayWhyNot)
+{
+    MemSetString(PLAT_HKCU, kRun, "Expand", "%windir%\\x.exe /q", PLAT_REG_EXPAND_SZ);
+    MemSetString(PLAT_HKCU, kRun, "Quoted", "\"C:\\Program Files\\a.exe\" -x y");
+    MemSetString(PLAT_HKCU, kRun, "Dll", "rundll32.exe \"C:\\x.dll\",Start");
+    MemSetString(PLAT_HKCU, kRun, "Exact", std::string(259, 'e').c_str());
+    MemSetString(PLAT_HKCU, kRun, "Over", std::string(260, 'o').c_str());
+    MemSetValue(PLAT_HKCU, kRun, "Multi", PLAT_REG_MULTI_SZ, std::string("C:\\a.exe\0\0", 10));
+    ScanCatalogue();
+    Shown expand = FieldsOf("Expand");
+    EXPECT_EQ(FieldsEditable, expand.state);
+    EXPECT_EQ("%windir%\\x.exe", expand.file) << "stored, unexpanded";
+    EXPECT_EQ("/q", expand.parameters);
+    Shown quoted = FieldsOf("Quoted");
+    EXPECT_EQ("C:\\Program Files\\a.exe", quoted.file);
+    EXPECT_EQ("-x y", quoted.parameters);
+    EXPECT_EQ(FieldsTextBeforeProgram, FieldsOf("Dll").state);
+    EXPECT_EQ(FieldsEditable, FieldsOf("Exact").state);
+    EXPECT_EQ(FieldsTooLong, FieldsOf("Over").state);
+    EXPECT_EQ(FieldsNotText, FieldsOf("Multi").state);
+
+    // A changed command of a REG_EXPAND_SZ value stays one, unexpanded.
+    EXPECT_EQ(SaveDone, SaveItem("Expand", "%windir%\\y.exe", "/q", 0, EditorEdit,
+                                 IndexOf("Expand")));
+    uint32_t type = 0;
+    EXPECT_EQ(Sz("\"%windir%\\y.exe\" /q"), Bytes(PLAT_HKCU, kRun, "Expand", &type));
+    EXPECT_EQ((uint32_t)PLAT_REG_EXPAND_SZ, type);
+}
+
+// Each call of a whole-value rename fails in turn: the entry always exists
+// whole under one name or both, and an old value left behind is reported.
+TEST_F(SaveTest, EveryFailingCallOfARenameLosesNothing)
+{
+    const std::string bytes("C:\\b.exe\0\x7f\x80", 11);
+    const MemOp ops[] = {MEM_REG_OPEN_READ, MEM_REG_QUERY_VALUE, MEM_REG_CREATE,
+                         MEM_REG_SET_VALUE, MEM_REG_DELETE_VALUE, MEM_REG_CLOSE, MEM_ALLOC};
+    for (MemOp op : ops) {
+        for (int occurrence = 1; occurrence <= 4; ++occurrence) {
+            MemReset();
+            MemSetValue(PLAT_HKCU, kRun, "Old", PLAT_REG_BINARY, bytes);
+            ScanCatalogue();
+            Shown shown = FieldsOf("Old");
+            MemResetCounts();
+            MemFailCall(op, occurrence);
+            int result = SaveItem("New", shown.file.c_str(), shown.parameters.c_str(), 0,
+                                  EditorEdit, IndexOf("Old"));
+            std::string context = std::string(MemOpName(op)) + " #" + std::to_string(occurrence);
+            std::string oldBytes = Bytes(PLAT_HKCU, kRun, "Old");
+            std::string newBytes = Bytes(PLAT_HKCU, kRun, "New");
+            EXPECT_TRUE(oldBytes == bytes || newBytes == bytes) << context;
+            EXPECT_EQ(result == SaveDone, oldBytes == "<absent>") << context;
+            if (result == SaveOldKept) {
+                EXPECT_EQ(bytes, newBytes) << context;
+            }
+            EXPECT_EQ(0, MemOpenKeys()) << context;
+        }
+    }
+}
