@@ -153,14 +153,8 @@ void ReadApproval(HKEY hive, const char *list, const char *name)
 int FloorPass(bool load, bool icons = true)
 {
     int entries = 0;
-    const struct {
-        HKEY hive;
-        REGSAM view;
-    } roots[] = {{HKEY_CURRENT_USER, 0},
-                 {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
-                 {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY}};
     for (const char *key : RunKeyNames) {
-        for (const auto &root : roots) {
+        for (const RegistryRoot &root : RegistryRoots) {
             HKEY hive = root.hive;
             for (const char *suffix : {"", "-"}) {
                 std::string path = std::string(CURRENT_VERSION_KEY "\\") + key + suffix;

@@ -64,15 +64,13 @@ static void DeleteTree(HKEY hive, REGSAM view, const std::string &path)
     RegDeleteKeyExA(hive, path.c_str(), view, 0);
 }
 
+const RegistryRoot RegistryRoots[3] = {{HKEY_CURRENT_USER, 0},
+                                       {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
+                                       {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY}};
+
 void EmptyAllPlaces()
 {
-    const struct {
-        HKEY hive;
-        REGSAM view;
-    } roots[] = {{HKEY_CURRENT_USER, 0},
-                 {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
-                 {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY}};
-    for (const auto &root : roots) {
+    for (const RegistryRoot &root : RegistryRoots) {
         for (const char *key : RunKeyNames) {
             std::string path = std::string(CURRENT_VERSION_KEY "\\") + key;
             DeleteTree(root.hive, root.view, path);

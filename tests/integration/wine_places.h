@@ -11,6 +11,14 @@
 
 #include <string>
 
+// The registry roots Windows reads autostart values from: the user's hive
+// and both views of the machine's.
+struct RegistryRoot {
+    HKEY hive;
+    REGSAM view;
+};
+extern const RegistryRoot RegistryRoots[3];
+
 std::string ProbePath();
 // A copy of the probe under "C:\Program Files\Orvane Probe Folder".
 std::string ProbeWithBlanks();
