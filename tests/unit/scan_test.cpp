@@ -391,9 +391,13 @@ TEST_F(Scan, UnreadableVersionBlockShowsTheErrorAndKeepsTheField)
     MemSetVersionReadFails(kAgent, true);
     MemSetString(PLAT_HKCU, kRun, "Agent", kAgent);
     MemAddLink(MEM_STARTUP_FOLDER "\\Agent.lnk", kAgent, "", "The link's comment");
+    int mainWindow = 0;
+    CatalogueOwnerWindow = &mainWindow;
     ScanCatalogue();
+    CatalogueOwnerWindow = nullptr;
     ASSERT_EQ(2, ItemCatalogue.count);
     EXPECT_EQ(4u, MemShownErrors().size()) << "one box per string per entry";
+    EXPECT_EQ(&mainWindow, MemLastErrorOwner()) << "owned by the main window, which it disables";
     EXPECT_STREQ("", Item(0).description);
     EXPECT_STREQ("", Item(0).company);
     EXPECT_STREQ("The link's comment", Item(1).description);
