@@ -88,7 +88,8 @@ int32_t CountItems(void)
 // in place: its location says where it is, approvalDisabled why it is off.
 static void ReadApproval(AutostartItem *item)
 {
-    if (item->enabled && ApprovalSaysDisabled(item)) {
+    // A cut name would read another entry's approval.
+    if (item->enabled && !item->cut && ApprovalSaysDisabled(item)) {
         item->enabled = 0;
         item->approvalDisabled = 1;
     }
