@@ -27,11 +27,22 @@ static void Seed(int count)
             MemAddLink((std::string(folders[(i / 10) % 4]) + name).c_str(), probe, "-bench", "");
             continue;
         }
-        int place = i % 20;
-        std::string key = std::string(CURRENT_VERSION_KEY "\\") + RunKeyNames[place / 4]
-                          + (place % 2 ? "-" : "");
+        // As the Wine benchmark: the user's hive and both machine views with
+        // their "-" keys, and an approval value for every enabled Run value.
+        int place = i % 30;
+        int row = place % 6;
+        std::string key = std::string(CURRENT_VERSION_KEY "\\") + RunKeyNames[place / 6]
+                          + (row % 2 ? "-" : "");
+        PlatHive hive = row < 2 ? PLAT_HKCU : row < 4 ? PLAT_HKLM : PLAT_HKLM32;
         snprintf(name, sizeof name, "Bench %05d", i);
-        MemSetString(place % 4 < 2 ? PLAT_HKCU : PLAT_HKLM, key.c_str(), name, command.c_str());
+        MemSetString(hive, key.c_str(), name, command.c_str());
+        if (place / 6 == 0 && row % 2 == 0) {
+            std::string approval(12, '\0');
+            approval[0] = (i / 30) % 2 ? 0x03 : 0x02;
+            MemSetValue(hive == PLAT_HKCU ? PLAT_HKCU : PLAT_HKLM,
+                        hive == PLAT_HKLM32 ? APPROVED_KEY "\\Run32" : APPROVED_KEY "\\Run", name,
+                        PLAT_REG_BINARY, approval);
+        }
     }
 }
 

@@ -97,13 +97,18 @@ int SaveWouldReplace(const char *name, int allUsers, int32_t mode, int32_t editI
     SaveDestination(allUsers, old, &hive, &path);
     if (IsTheOldValue(old, hive, name))
         return 0;
+    // Only a key or value known to be absent is no collision: when storage
+    // cannot tell, the user is asked rather than an entry replaced unasked.
     PlatKey key = NULL;
-    if (PlatRegOpenRead(hive, path, &key) != PLAT_OK || !key)
+    long opened = PlatRegOpenRead(hive, path, &key);
+    if (opened == PLAT_ERROR_FILE_NOT_FOUND)
         return 0;
+    if (opened != PLAT_OK || !key)
+        return 1;
     uint32_t size = 0;
     long result = PlatRegQueryValue(key, name, NULL, NULL, &size);
     PlatRegClose(key);
-    return result == PLAT_OK || result == PLAT_ERROR_MORE_DATA;
+    return result != PLAT_ERROR_FILE_NOT_FOUND;
 }
 
 static int WriteValue(PlatHive hive, const char *path, const char *name, uint32_t type,

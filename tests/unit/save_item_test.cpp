@@ -152,3 +152,19 @@ TEST_F(SaveTest, EveryFailingCallOfARenameLosesNothing)
         }
     }
 }
+
+// The collision check's calls fail in turn: a taken name is always asked
+// about, never replaced unasked.
+TEST_F(SaveTest, ACollisionCheckThatCannotReadStillAsks)
+{
+    MemSetString(PLAT_HKCU, kRun, "Taken", "C:\\t.exe");
+    ScanCatalogue();
+    for (MemOp op : {MEM_REG_OPEN_READ, MEM_REG_QUERY_VALUE, MEM_REG_CLOSE}) {
+        MemClearFaults();
+        MemFailCall(op, 0);
+        EXPECT_TRUE(SaveWouldReplace("Taken", 0, EditorAdd, -1)) << MemOpName(op);
+    }
+    MemClearFaults();
+    EXPECT_FALSE(SaveWouldReplace("Free", 0, EditorAdd, -1));
+    EXPECT_FALSE(SaveWouldReplace("Taken", 1, EditorAdd, -1)) << "no Run key in HKLM: absent";
+}
