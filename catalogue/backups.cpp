@@ -101,14 +101,8 @@ static void PutValue(RegWriter *writer, const char *name, uint32_t type, const v
 
 static void PutKey(RegWriter *writer, PlatHive hive, const char *path)
 {
-    AutostartItem place;
-    memset(&place, 0, sizeof place);
-    place.kind = RegistryValue;
-    TextCopy(place.scope, sizeof place.scope, hive == PLAT_HKCU ? SCOPE_USER : SCOPE_ALL);
-    place.view = hive == PLAT_HKLM32 ? View32 : ViewNative;
-    TextCopy(place.location, sizeof place.location, path);
     char key[TEXT_FIELD_SIZE + 32];
-    ItemPlaceText(&place, 1, key, sizeof key);
+    RegistryKeyText(hive, path, 1, key, sizeof key);
     PutText(writer, "\r\n[");
     PutText(writer, key);
     PutText(writer, "]\r\n");

@@ -82,6 +82,9 @@ PlatHive HiveOfItem(const AutostartItem *item);
 // a value. Cut to size, always terminated.
 void ItemPlaceText(const AutostartItem *item, int longHiveName, char *text, size_t size);
 
+// hive\path as the registry editor names it (see ItemPlaceText).
+void RegistryKeyText(PlatHive hive, const char *path, int longHiveName, char *text, size_t size);
+
 // The Type column's text: the scope, "ALL32" for the 32-bit view.
 const char *ItemTypeText(const AutostartItem *item);
 

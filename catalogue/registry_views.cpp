@@ -11,18 +11,21 @@
 #define SOFTWARE_PREFIX "Software\\"
 #define WOW64_NODE "WOW6432Node\\"
 
+static PlatHive HiveOf(const char *scope, int32_t view)
+{
+    if (ScopeIsUser(scope))
+        return PLAT_HKCU;
+    return view == View32 ? PLAT_HKLM32 : PLAT_HKLM;
+}
+
 PlatHive HiveOfItem(const AutostartItem *item)
 {
-    if (ScopeIsUser(item->scope))
-        return PLAT_HKCU;
-    return item->view == View32 ? PLAT_HKLM32 : PLAT_HKLM;
+    return HiveOf(item->scope, item->view);
 }
 
 PlatHive HiveOfRow(const AutostartLocation *row)
 {
-    if (ScopeIsUser(row->scope))
-        return PLAT_HKCU;
-    return row->view == View32 ? PLAT_HKLM32 : PLAT_HKLM;
+    return HiveOf(row->scope, row->view);
 }
 
 int LocationRowPresent(const AutostartLocation *row)
@@ -30,22 +33,24 @@ int LocationRowPresent(const AutostartLocation *row)
     return row->kind != LocationRegistryKey || row->view != View32 || PlatHasTwoViews();
 }
 
-void ItemPlaceText(const AutostartItem *item, int longHiveName, char *text, size_t size)
+void RegistryKeyText(PlatHive hive, const char *path, int longHiveName, char *text, size_t size)
 {
-    if (item->kind != RegistryValue) {
-        TextCopy(text, size, item->location);
-        return;
-    }
-    PlatHive hive = HiveOfItem(item);
     const char *root = hive == PLAT_HKCU ? (longHiveName ? "HKEY_CURRENT_USER" : "HKCU")
                                          : (longHiveName ? "HKEY_LOCAL_MACHINE" : "HKLM");
-    const char *path = item->location;
     size_t prefix = strlen(SOFTWARE_PREFIX);
     if (hive == PLAT_HKLM32 && strncmp(path, SOFTWARE_PREFIX, prefix) == 0)
         TextFormat(text, size, "%s\\%.*s%s%s", root, (int)prefix, path, WOW64_NODE,
                    path + prefix);
     else
         TextFormat(text, size, "%s\\%s", root, path);
+}
+
+void ItemPlaceText(const AutostartItem *item, int longHiveName, char *text, size_t size)
+{
+    if (item->kind != RegistryValue)
+        TextCopy(text, size, item->location);
+    else
+        RegistryKeyText(HiveOfItem(item), item->location, longHiveName, text, size);
 }
 
 const char *ItemTypeText(const AutostartItem *item)
