@@ -7,15 +7,14 @@
 // their .lnk name). Its first byte is even when enabled, odd when disabled;
 // bytes 4-11 hold when it was disabled. No value means enabled; the other
 // Run-family keys are not governed. HKLM's lists live in the native view.
-#include "catalogue.h"
+#include "store.h"
 
 #include <string.h>
 
 #define APPROVAL_SIZE 12
 #define APPROVAL_ENABLED 0x02
 
-// The approval list that governs the item, with its hive; zero when none.
-static int ApprovalList(const AutostartItem *item, PlatHive *hive, char *path)
+int ApprovalList(const AutostartItem *item, PlatHive *hive, char *path)
 {
     const char *list = NULL;
     if (item->kind == RegistryValue) {
@@ -46,6 +45,9 @@ static int ReadApprovalState(const AutostartItem *item)
     PlatHive hive = PLAT_HKCU;
     char path[TEXT_FIELD_SIZE];
     PlatKey key = NULL;
+    // A name that is not the entry's own would read another entry's value.
+    if (!ItemActionable(item))
+        return ApprovalUnreadable;
     if (!ApprovalList(item, &hive, path))
         return ApprovalOn;
     long opened = PlatRegOpenRead(hive, path, &key);
@@ -83,13 +85,106 @@ int ClearDisabledApproval(const AutostartItem *item)
         return 0;
     if (state == ApprovalUnreadable || !ApprovalList(item, &hive, path))
         return 1;
+    // Only the "off" bit and the time it was switched off are cleared: the
+    // other bits of the first byte are Windows' own (02 and 06 are both on).
+    uint32_t type = PLAT_REG_NONE;
+    void *data = NULL;
+    uint32_t size = 0;
+    if (!ReadWholeValue(hive, path, item->name, 1, &type, &data, &size))
+        return 1;
+    unsigned char *bytes = (unsigned char *)data;
+    bytes[0] &= (unsigned char)~1u;
+    memset(bytes + 4, 0, 8);
     PlatKey key = NULL;
+    long written = PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key);
+    if (written == PLAT_OK && key) {
+        written = PlatRegWriteRaw(key, item->name, type, bytes, size);
+        if (PlatRegClose(key) != PLAT_OK)
+            written = PLAT_ERROR_INVALID_HANDLE;
+    }
+    PlatFree(data);
+    return written == PLAT_OK ? 0 : 1;
+}
+
+int ReadApprovalValue(const AutostartItem *item, PlatHive *hive, char *path, uint32_t *type,
+                      void **data, uint32_t *size)
+{
+    *data = NULL;
+    return ItemActionable(item) && ApprovalList(item, hive, path)
+           && ReadWholeValue(*hive, path, item->name, 1, type, data, size);
+}
+
+// Nonzero while a value of the item's name is in the other place its
+// approval list governs (its key without or with "-"): the approval value
+// is then that entry's too.
+static int NameStillGoverned(const AutostartItem *item)
+{
+    char other[TEXT_FIELD_SIZE];
+    TextCopy(other, sizeof other, item->location);
+    size_t length = strlen(other);
+    if (length > 0 && other[length - 1] == '-')
+        other[length - 1] = '\0';
+    else
+        TextAppend(other, sizeof other, "-");
+    // A key that is not there holds no such value; one that cannot be read
+    // may: then the approval value stays.
+    PlatKey key = NULL;
+    long opened = PlatRegOpenRead(HiveOfItem(item), other, &key);
+    if (opened == PLAT_ERROR_FILE_NOT_FOUND)
+        return 0;
+    if (opened != PLAT_OK || !key)
+        return 1;
+    uint32_t size = 0;
+    long found = PlatRegQueryValue(key, item->name, NULL, NULL, &size);
+    PlatRegClose(key);
+    return found != PLAT_ERROR_FILE_NOT_FOUND;
+}
+
+int DropApproval(const AutostartItem *item)
+{
+    PlatHive hive = PLAT_HKCU;
+    char path[TEXT_FIELD_SIZE];
+    if (item->kind != RegistryValue || !ItemActionable(item) || !ApprovalList(item, &hive, path)
+        || NameStillGoverned(item))
+        return 0;
+    PlatKey key = NULL;
+    long opened = PlatRegOpenRead(hive, path, &key);
+    if (opened == PLAT_ERROR_FILE_NOT_FOUND)
+        return 0;
+    if (opened != PLAT_OK || !key)
+        return 1;
+    uint32_t size = 0;
+    long found = PlatRegQueryValue(key, item->name, NULL, NULL, &size);
+    PlatRegClose(key);
+    if (found == PLAT_ERROR_FILE_NOT_FOUND)
+        return 0;
     if (PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key) != PLAT_OK || !key)
         return 1;
-    unsigned char enabled[APPROVAL_SIZE];
-    memset(enabled, 0, sizeof enabled);
-    enabled[0] = APPROVAL_ENABLED;
-    long written = PlatRegSetValue(key, item->name, PLAT_REG_BINARY, enabled, sizeof enabled);
-    long closed = PlatRegClose(key);
-    return written == PLAT_OK && closed == PLAT_OK ? 0 : 1;
+    long deleted = PlatRegDeleteValue(key, item->name);
+    PlatRegClose(key);
+    return deleted == PLAT_OK || deleted == PLAT_ERROR_FILE_NOT_FOUND ? 0 : 1;
+}
+
+int CarryApproval(const AutostartItem *old, const AutostartItem *moved)
+{
+    PlatHive oldHive = PLAT_HKCU, newHive = PLAT_HKCU;
+    char oldPath[TEXT_FIELD_SIZE], newPath[TEXT_FIELD_SIZE];
+    uint32_t type = PLAT_REG_NONE, size = 0;
+    void *data = NULL;
+    if (!ReadApprovalValue(old, &oldHive, oldPath, &type, &data, &size))
+        return 0; // no approval value: nothing to carry
+    int failed = 0;
+    if (!ApprovalList(moved, &newHive, newPath)) {
+        failed = 0; // the new place is not governed: Windows starts it as listed
+    } else if (newHive != oldHive || strcmp(newPath, oldPath) != 0
+               || strcmp(moved->name, old->name) != 0) {
+        PlatKey key = NULL;
+        failed = PlatRegCreate(newHive, newPath, PLAT_KEY_WRITE, &key) != PLAT_OK || !key;
+        if (!failed) {
+            failed = PlatRegWriteRaw(key, moved->name, type, data, size) != PLAT_OK;
+            failed |= PlatRegClose(key) != PLAT_OK;
+        }
+    }
+    PlatFree(data);
+    return failed;
 }

@@ -1,10 +1,13 @@
 // backups.cpp - what Remove and CleanUp delete is saved first.
 //
 // Registry values go into a .reg file that the registry editor imports
-// (REGEDIT4, the system's ANSI code page, like every text of this program),
-// a removed shortcut is copied; both into one folder under the user's
+// ("Windows Registry Editor Version 5.00": UTF-16LE with a byte-order mark,
+// so every character of a name and every byte of a value comes back as it
+// was), a removed shortcut is copied; both into one folder under the user's
 // Documents, one file per operation named by its date and time. Nothing is
-// deleted unless its backup was written and closed.
+// deleted unless its backup was written, closed, read back and found to hold
+// every value; a value the format cannot carry (a line break in its name) or
+// whose name the code page changed is never deleted.
 #include "store.h"
 
 #include <string.h>
@@ -14,27 +17,55 @@
 struct RegWriter {
     PlatFile file;
     int failed;
+    uint32_t values;     // value lines written
+    uint32_t nameHash;   // FNV-1a of the names written, in order
 };
 
-static void Put(RegWriter *writer, const char *text, size_t length)
+// Names are compared on read-back by this hash of their UTF-16 form.
+static uint32_t HashName(uint32_t hash, const unsigned char *units, uint32_t size)
 {
-    if (!writer->failed && length && !PlatFileWrite(writer->file, text, (uint32_t)length))
+    for (uint32_t i = 0; i < size; ++i)
+        hash = (hash ^ units[i]) * 16777619u;
+    return (hash ^ 0xFF) * 16777619u; // the end of one name
+}
+
+#define HASH_START 2166136261u
+
+static void Put(RegWriter *writer, const void *bytes, uint32_t size)
+{
+    if (!writer->failed && size && !PlatFileWrite(writer->file, bytes, size))
         writer->failed = 1;
 }
 
+// The program's own ASCII text, as UTF-16LE.
 static void PutText(RegWriter *writer, const char *text)
 {
-    Put(writer, text, strlen(text));
+    unsigned char units[128];
+    while (*text) {
+        uint32_t n = 0;
+        for (; *text && n + 2 <= sizeof units; ++text) {
+            units[n++] = (unsigned char)*text;
+            units[n++] = 0;
+        }
+        Put(writer, units, n);
+    }
 }
 
-// A name or string in double quotes, with \ and " escaped.
-static void PutQuoted(RegWriter *writer, const char *text, size_t length)
+static unsigned Unit(const unsigned char *units, uint32_t i)
+{
+    return units[2 * i] | (units[2 * i + 1] << 8);
+}
+
+// UTF-16LE text in double quotes, with \ and " escaped by character, never
+// by byte (a trail byte of a double-byte code page is no backslash).
+static void PutQuoted(RegWriter *writer, const unsigned char *units, uint32_t count)
 {
     PutText(writer, "\"");
-    for (size_t i = 0; i < length; ++i) {
-        if (text[i] == '\\' || text[i] == '"')
+    for (uint32_t i = 0; i < count; ++i) {
+        unsigned c = Unit(units, i);
+        if (c == '\\' || c == '"')
             PutText(writer, "\\");
-        Put(writer, &text[i], 1);
+        Put(writer, units + 2 * i, 2);
     }
     PutText(writer, "\"");
 }
@@ -48,7 +79,9 @@ static void PutHex(RegWriter *writer, size_t column, const char *prefix,
     column += strlen(prefix);
     for (uint32_t i = 0; i < size; ++i) {
         char pair[4] = {digits[bytes[i] >> 4], digits[bytes[i] & 15], ',', '\0'};
-        Put(writer, pair, i + 1 < size ? 3 : 2);
+        if (i + 1 == size)
+            pair[2] = '\0';
+        PutText(writer, pair);
         column += 3;
         if (i + 1 < size && column > 76) {
             PutText(writer, "\\\r\n  ");
@@ -58,32 +91,60 @@ static void PutHex(RegWriter *writer, size_t column, const char *prefix,
 }
 
 // A REG_SZ is written as a quoted string only when that gives back exactly
-// its bytes: one terminator at the end and no line break inside.
-static int PlainString(const char *data, uint32_t size)
+// its bytes: whole UTF-16 units, one terminator at the end, no other zero
+// and no line break inside. Anything else is written as hex(1).
+static int PlainString(const unsigned char *data, uint32_t size)
 {
-    if (size == 0 || data[size - 1] != '\0')
+    if (size < 2 || size % 2 || Unit(data, size / 2 - 1) != 0)
         return 0;
-    for (uint32_t i = 0; i + 1 < size; ++i)
-        if (data[i] == '\0' || data[i] == '\r' || data[i] == '\n')
+    for (uint32_t i = 0; i + 1 < size / 2; ++i) {
+        unsigned c = Unit(data, i);
+        if (c == 0 || c == '\r' || c == '\n')
             return 0;
+    }
     return 1;
+}
+
+// Nonzero when a .reg line can carry the name: no line break in it.
+static int NameCarried(const char *name)
+{
+    return !strchr(name, '\r') && !strchr(name, '\n');
+}
+
+// The name as UTF-16LE in a block to PlatFree; null when out of memory.
+#define WHOLE_NAME_SIZE 16384
+static unsigned char *NameUnits(const char *name, uint32_t *size)
+{
+    unsigned char *units = (unsigned char *)PlatAllocZero(4 * WHOLE_NAME_SIZE);
+    *size = units && name[0] ? PlatTextToUtf16(name, units, 4 * WHOLE_NAME_SIZE) : 0;
+    return units;
 }
 
 static void PutValue(RegWriter *writer, const char *name, uint32_t type, const void *data,
                      uint32_t size)
 {
     const unsigned char *bytes = (const unsigned char *)data;
+    uint32_t nameSize = 0;
+    unsigned char *units = NameUnits(name, &nameSize);
+    if (!units || (name[0] && !nameSize)) {
+        writer->failed = 1;
+        PlatFree(units);
+        return;
+    }
     if (name[0])
-        PutQuoted(writer, name, strlen(name));
+        PutQuoted(writer, units, nameSize / 2);
     else
         PutText(writer, "@");
     PutText(writer, "=");
+    writer->values++;
+    writer->nameHash = HashName(writer->nameHash, units, nameSize);
     // Where the data starts on its line, as wide as the name was written.
-    size_t column = name[0] ? strlen(name) + 3 : 2;
-    for (const char *c = name; *c; ++c)
-        column += *c == '\\' || *c == '"';
-    if (type == PLAT_REG_SZ && PlainString((const char *)data, size)) {
-        PutQuoted(writer, (const char *)data, size - 1);
+    size_t column = name[0] ? nameSize / 2 + 3 : 2;
+    for (uint32_t i = 0; i < nameSize / 2; ++i)
+        column += Unit(units, i) == '\\' || Unit(units, i) == '"';
+    PlatFree(units);
+    if (type == PLAT_REG_SZ && PlainString(bytes, size)) {
+        PutQuoted(writer, bytes, size / 2 - 1);
     } else if (type == PLAT_REG_DWORD && size == 4) {
         char number[16];
         TextFormat(number, sizeof number, "dword:%02x%02x%02x%02x", bytes[3], bytes[2],
@@ -103,9 +164,79 @@ static void PutKey(RegWriter *writer, PlatHive hive, const char *path)
 {
     char key[TEXT_FIELD_SIZE + 32];
     RegistryKeyText(hive, path, 1, key, sizeof key);
+    unsigned char units[4 * sizeof key];
+    uint32_t size = PlatTextToUtf16(key, units, sizeof units);
+    if (!size)
+        writer->failed = 1;
     PutText(writer, "\r\n[");
-    PutText(writer, key);
+    Put(writer, units, size);
     PutText(writer, "]\r\n");
+}
+
+// The entry's approval value (Windows' own switch), when it has one, goes
+// into the same file: restoring brings back both. Nonzero when one was put.
+static int PutApproval(RegWriter *writer, const AutostartItem *item)
+{
+    PlatHive hive = PLAT_HKCU;
+    char path[TEXT_FIELD_SIZE];
+    uint32_t type = PLAT_REG_NONE, size = 0;
+    void *data = NULL;
+    if (!ReadApprovalValue(item, &hive, path, &type, &data, &size))
+        return 0;
+    PutKey(writer, hive, path);
+    PutValue(writer, item->name, type, data, size);
+    PlatFree(data);
+    return 1;
+}
+
+// ---- reading the file back ---------------------------------------------
+
+#define REG_HEADER "Windows Registry Editor Version 5.00"
+
+// Nonzero when the file at path is a .reg file whose value lines are
+// exactly the values and names the writer wrote: read from the disk, so a
+// fault of the writer or of the file system shows before anything is deleted.
+static int BackupHoldsAll(const char *path, const RegWriter *writer)
+{
+    uint32_t size = 0;
+    unsigned char *file = (unsigned char *)PlatFileLoad(path, &size);
+    if (!file)
+        return 0;
+    uint32_t count = size / 2;
+    int ok = count >= 1 && Unit(file, 0) == 0xFEFF;
+    uint32_t values = 0;
+    uint32_t hash = HASH_START;
+    unsigned char *name = (unsigned char *)PlatAllocZero(size + 2);
+    for (uint32_t i = 1, line = 0; ok && i < count; ++line) {
+        uint32_t end = i;
+        while (end < count && Unit(file, end) != '\n')
+            ++end;
+        if (line == 0) {
+            uint32_t n = 0;
+            for (const char *h = REG_HEADER; *h && ok; ++h, ++n)
+                ok = i + n < end && Unit(file, i + n) == (unsigned char)*h;
+        } else if (Unit(file, i) == '@' || Unit(file, i) == '"') {
+            // A value line: its name up to the closing quote, unescaped.
+            uint32_t length = 0;
+            uint32_t at = i + 1;
+            if (Unit(file, i) == '"') {
+                for (; at < end && Unit(file, at) != '"'; ++at) {
+                    if (Unit(file, at) == '\\' && at + 1 < end)
+                        ++at;
+                    name[length++] = file[2 * at];
+                    name[length++] = file[2 * at + 1];
+                }
+                ++at;
+            }
+            ok = name && at < end && Unit(file, at) == '=';
+            hash = HashName(hash, name, length);
+            ++values;
+        }
+        i = end + 1;
+    }
+    PlatFree(name);
+    PlatFree(file);
+    return ok && values == writer->values && hash == writer->nameHash;
 }
 
 // ---- the folder and the names ------------------------------------------
@@ -117,16 +248,28 @@ int BackupFolder(char *path)
         || !TextFormat(path, TEXT_FIELD_SIZE, "%s\\%s", documents, BACKUP_FOLDER))
         return 0;
     PlatCreateFolder(path);
+    // Any program of the user may turn the folder into a junction (no rights
+    // needed): elevated, writing through it would write wherever it points.
+    if (PlatIsElevated() && PlatFolderIsLink(path))
+        return BackupFolderIsLink;
     return 1;
 }
 
-// "<folder>\<what> 2026-12-07 130509<ending>", with " (2)" and on when a
-// file of that name exists already. Zero when the name does not fit.
-static int BackupName(const char *what, const char *ending, char *path)
+// Makes the backup file at path; nonzero when made. Zero with a file at
+// path means the name was taken meanwhile.
+typedef int (*MakeBackup)(const char *path, void *context);
+
+// Makes "<folder>\<what> 2026-12-07 130509<ending>", with " (2)" and on
+// while a name is taken, also when it is taken between looking and making:
+// nothing is ever written over. 1 with the name in path, 0 when no backup
+// could be made, or BackupFolderIsLink.
+static int NewBackup(const char *what, const char *ending, MakeBackup make, void *context,
+                     char *path)
 {
     char folder[TEXT_FIELD_SIZE];
-    if (!BackupFolder(folder))
-        return 0;
+    int have = BackupFolder(folder);
+    if (have != 1)
+        return have;
     PlatTime now;
     PlatLocalTime(&now);
     char stamp[32];
@@ -138,29 +281,44 @@ static int BackupName(const char *what, const char *ending, char *path)
             TextFormat(suffix, sizeof suffix, " (%d)", copy);
         if (!TextFormat(path, TEXT_FIELD_SIZE, "%s\\%s %s%s%s", folder, what, stamp, suffix, ending))
             return 0;
-        if (!PlatFileExists(path))
+        if (PlatFileExists(path))
+            continue;
+        if (make(path, context))
             return 1;
+        if (!PlatFileExists(path))
+            return 0;
     }
     return 0;
 }
 
-static int BeginRegFile(RegWriter *writer, const char *path)
+static int BeginRegFile(const char *path, void *context)
 {
+    RegWriter *writer = (RegWriter *)context;
     writer->failed = 0;
-    writer->file = PlatFileCreate(path);
+    writer->values = 0;
+    writer->nameHash = HASH_START;
+    writer->file = PlatFileCreateNew(path);
     if (!writer->file)
         return 0;
-    PutText(writer, "REGEDIT4\r\n");
+    static const unsigned char byteOrderMark[2] = {0xFF, 0xFE};
+    Put(writer, byteOrderMark, 2);
+    PutText(writer, REG_HEADER "\r\n");
     return 1;
 }
 
-// Nonzero only when every byte was written and the file closed cleanly; a
-// failed file is deleted so no half backup is taken for a whole one.
+static int CopyRemovedFile(const char *path, void *context)
+{
+    return PlatCopyFile((const char *)context, path);
+}
+
+// Nonzero only when every byte was written, the file closed cleanly and
+// read back whole; a failed file is deleted so no half backup is taken for
+// a whole one.
 static int EndRegFile(RegWriter *writer, const char *path)
 {
     PutText(writer, "\r\n");
     int closed = PlatFileClose(writer->file);
-    if (writer->failed || !closed) {
+    if (writer->failed || !closed || !BackupHoldsAll(path, writer)) {
         PlatDeleteFile(path);
         return 0;
     }
@@ -172,51 +330,98 @@ static int EndRegFile(RegWriter *writer, const char *path)
 int RemoveItemWithBackup(const AutostartItem *item, char *backupFile)
 {
     backupFile[0] = '\0';
-    if (item->cut)
+    if (!ItemActionable(item))
         return RemoveRefused;
     if (item->kind != RegistryValue) {
         // "Removed 2026-12-07 130509 Agent.lnk": move it back under its own name.
         char copy[TEXT_FIELD_SIZE];
         char ending[TEXT_FIELD_SIZE + 2];
-        if (!TextFormat(ending, sizeof ending, " %s", item->name)
-            || !BackupName("Removed", ending, copy) || !PlatCopyFile(item->location, copy))
-            return RemoveBackupFailed;
+        int made = TextFormat(ending, sizeof ending, " %s", item->name)
+                       ? NewBackup("Removed", ending, CopyRemovedFile, (void *)item->location, copy)
+                       : 0;
+        if (made != 1)
+            return made == BackupFolderIsLink ? RemoveFolderIsLink : RemoveBackupFailed;
         TextCopy(backupFile, TEXT_FIELD_SIZE, copy);
         return DeleteItem(item, 0) == DeleteDone ? RemoveDone : RemoveDeleteFailed;
     }
+    if (!NameCarried(item->name))
+        return RemoveNameNotCarried;
 
     PlatHive hive = HiveOfItem(item);
     uint32_t type = PLAT_REG_NONE;
     void *data = NULL;
     uint32_t size = 0;
     char path[TEXT_FIELD_SIZE];
-    if (!ReadWholeValue(hive, item->location, item->name, &type, &data, &size))
+    if (!ReadWholeValue(hive, item->location, item->name, 1, &type, &data, &size))
         return RemoveBackupFailed;
     RegWriter writer;
-    int saved = 0;
-    if (BackupName("Removed", ".reg", path) && BeginRegFile(&writer, path)) {
+    int saved = NewBackup("Removed", ".reg", BeginRegFile, &writer, path);
+    if (saved == 1) {
         PutKey(&writer, hive, item->location);
         PutValue(&writer, item->name, type, data, size);
+        PutApproval(&writer, item);
         saved = EndRegFile(&writer, path);
     }
     PlatFree(data);
-    if (!saved)
-        return RemoveBackupFailed;
+    if (saved != 1)
+        return saved == BackupFolderIsLink ? RemoveFolderIsLink : RemoveBackupFailed;
     TextCopy(backupFile, TEXT_FIELD_SIZE, path);
-    return DeleteItem(item, 1) == DeleteDone ? RemoveDone : RemoveDeleteFailed;
+    if (DeleteItem(item, 1) != DeleteDone)
+        return RemoveDeleteFailed;
+    DropApproval(item);
+    return RemoveDone;
 }
 
 // ---- CleanUp ------------------------------------------------------------
 
-// The whole name of a value, however long (up to the registry's limit).
-#define WHOLE_NAME_SIZE 16384
+// One "-" key of one hive, and what became of it.
+struct DisabledKey {
+    PlatHive hive;
+    char name[24];      // "Run-"
+    int32_t values;     // values it held
+    int keep;           // a name in it cannot be handled or carried: kept whole
+};
+
+// A record for one value of a "-" key, for its approval value; zero when
+// its name does not fit a record (it then has no approval value to find).
+static int ValueItem(const DisabledKey *place, const char *path, const char *name,
+                     AutostartItem *item)
+{
+    memset(item, 0, sizeof *item);
+    item->kind = RegistryValue;
+    TextCopy(item->location, sizeof item->location, path);
+    TextCopy(item->scope, sizeof item->scope, place->hive == PLAT_HKCU ? SCOPE_USER : SCOPE_ALL);
+    item->view = place->hive == PLAT_HKLM32 ? View32 : ViewNative;
+    return TextCopy(item->name, sizeof item->name, name);
+}
+
+// Drops the approval values of the key's values before the key goes; they
+// are in the backup already.
+static void DropApprovalsOf(DisabledKey *place)
+{
+    char path[TEXT_FIELD_SIZE];
+    TextFormat(path, sizeof path, "%s\\%s", CURRENT_VERSION_KEY, place->name);
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(place->hive, path, &key) != PLAT_OK || !key)
+        return;
+    char name[TEXT_FIELD_SIZE + 1];
+    AutostartItem value;
+    for (uint32_t index = 0;
+         PlatRegEnumValue(key, index, name, sizeof name, NULL, NULL, NULL) == PLAT_OK; ++index)
+        if (ValueItem(place, path, name, &value))
+            DropApproval(&value);
+    PlatRegClose(key);
+}
 
 // Saves every value of one "-" key. Nonzero when the key was read whole (or
-// is not there); *any is set when it held a value.
-static int SaveDisabledKey(RegWriter *writer, PlatHive hive, const char *path, int *any)
+// is not there). A value whose name the code page changed or a .reg line
+// cannot carry is not saved, and the key is marked to be kept.
+static int SaveDisabledKey(RegWriter *writer, DisabledKey *place)
 {
+    char path[TEXT_FIELD_SIZE];
+    TextFormat(path, sizeof path, "%s\\%s", CURRENT_VERSION_KEY, place->name);
     PlatKey key = NULL;
-    long opened = PlatRegOpenRead(hive, path, &key);
+    long opened = PlatRegOpenRead(place->hive, path, &key);
     if (opened == PLAT_ERROR_FILE_NOT_FOUND)
         return 1;
     if (opened != PLAT_OK || !key)
@@ -228,57 +433,94 @@ static int SaveDisabledKey(RegWriter *writer, PlatHive hive, const char *path, i
         long result = PlatRegEnumValue(key, index, name, WHOLE_NAME_SIZE, NULL, NULL, NULL);
         if (result == PLAT_ERROR_NO_MORE_ITEMS)
             break;
+        if (result != PLAT_OK && result != PLAT_ERROR_MORE_DATA) {
+            ok = 0;
+            break;
+        }
+        place->values++;
+        if (!PlatRegNameExact(key, index, name) || !NameCarried(name)) {
+            place->keep = 1;
+            continue;
+        }
         uint32_t type = PLAT_REG_NONE;
         void *data = NULL;
         uint32_t size = 0;
-        if ((result != PLAT_OK && result != PLAT_ERROR_MORE_DATA)
-            || !ReadWholeValue(hive, path, name, &type, &data, &size)) {
+        if (!ReadWholeValue(place->hive, path, name, 1, &type, &data, &size)) {
             ok = 0;
             break;
         }
         if (!headed)
-            PutKey(writer, hive, path);
+            PutKey(writer, place->hive, path);
         headed = 1;
-        *any = 1;
         PutValue(writer, name, type, data, size);
         PlatFree(data);
+        AutostartItem value;
+        if (ValueItem(place, path, name, &value) && PutApproval(writer, &value))
+            headed = 0; // the next value names its key again
     }
     PlatFree(name);
     PlatRegClose(key);
     return ok;
 }
 
-// Writes one .reg file of every value in the "-" keys of the hives. 1 with
-// the file (or none when there was nothing to save) in backupFile, 0 when
-// the backup could not be made whole.
-static int SaveAllDisabled(const PlatHive *hives, int hiveCount, char *backupFile)
+// Writes one .reg file of every value in the "-" keys. 1 with the file (or
+// none when there was nothing to save) in backupFile, 0 when the backup
+// could not be made whole, BackupFolderIsLink when its folder is refused.
+static int SaveAllDisabled(DisabledKey *places, int count, char *backupFile)
 {
     backupFile[0] = '\0';
     char path[TEXT_FIELD_SIZE];
     RegWriter writer;
-    if (!BackupName("CleanUp", ".reg", path) || !BeginRegFile(&writer, path))
-        return 0;
-    int any = 0, ok = 1;
-    for (int h = 0; h < hiveCount && ok; ++h) {
-        for (const char *name : RunKeyNames) {
-            char disabled[TEXT_FIELD_SIZE];
-            TextFormat(disabled, sizeof disabled, "%s\\%s-", CURRENT_VERSION_KEY, name);
-            if (!SaveDisabledKey(&writer, hives[h], disabled, &any)) {
-                ok = 0;
-                break;
-            }
-        }
-    }
+    int made = NewBackup("CleanUp", ".reg", BeginRegFile, &writer, path);
+    if (made != 1)
+        return made;
+    int ok = 1;
+    for (int i = 0; i < count && ok; ++i)
+        ok = SaveDisabledKey(&writer, &places[i]);
     if (!EndRegFile(&writer, path) || !ok) {
         PlatDeleteFile(path);
         return 0;
     }
-    if (!any) {
+    if (writer.values == 0) {
         PlatDeleteFile(path);
         return 1;
     }
     TextCopy(backupFile, TEXT_FIELD_SIZE, path);
     return 1;
+}
+
+// Deletes the "-" keys not marked to be kept; a key that cannot be deleted
+// is marked kept, with deniedValues counting those refused for rights.
+static int32_t DeleteDisabledKeys(DisabledKey *places, int count, int32_t *deniedValues)
+{
+    int32_t deleted = 0;
+    *deniedValues = 0;
+    for (int i = 0; i < count; ++i) {
+        DisabledKey *place = &places[i];
+        if (place->keep)
+            continue;
+        if (place->values)
+            DropApprovalsOf(place);
+        PlatKey parent = NULL;
+        long result = PlatRegCreate(place->hive, CURRENT_VERSION_KEY, PLAT_KEY_ALL_ACCESS, &parent);
+        if (result == PLAT_OK && parent) {
+            result = PlatRegDeleteSubkey(place->hive, parent, place->name);
+            PlatRegClose(parent);
+        }
+        if (result == PLAT_OK || result == PLAT_ERROR_FILE_NOT_FOUND) {
+            deleted += place->values;
+        } else if (place->values) {
+            place->keep = result != PLAT_ERROR_ACCESS_DENIED;
+            if (result == PLAT_ERROR_ACCESS_DENIED)
+                *deniedValues += place->values;
+        }
+    }
+    return deleted;
+}
+
+static const char *Plural(int32_t n, const char *one, const char *many)
+{
+    return n == 1 ? one : many;
 }
 
 int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context)
@@ -290,28 +532,54 @@ int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void
         hives[1] = PLAT_HKCU;
         hiveCount = 2;
     }
+    DisabledKey places[3 * RUN_KEY_COUNT];
+    int placeCount = 0;
+    for (int h = 0; h < hiveCount; ++h) {
+        for (const char *name : RunKeyNames) {
+            DisabledKey *place = &places[placeCount++];
+            memset(place, 0, sizeof *place);
+            place->hive = hives[h];
+            TextFormat(place->name, sizeof place->name, "%s-", name);
+        }
+    }
     char backup[TEXT_FIELD_SIZE];
-    if (!SaveAllDisabled(hives, hiveCount, backup)) {
-        if (sink)
+    int saved = SaveAllDisabled(places, placeCount, backup);
+    if (saved != 1) {
+        if (sink && saved == BackupFolderIsLink)
+            ReportFolderIsLink(sink, context, BACKUP_FOLDER);
+        else if (sink)
             sink(context, STATUS_BACKUP_FAILED);
         return 1;
     }
-    for (int h = 0; h < hiveCount; ++h) {
-        PlatKey parent = NULL;
-        if (PlatRegCreate(hives[h], CURRENT_VERSION_KEY, PLAT_KEY_ALL_ACCESS, &parent) != PLAT_OK
-            || !parent)
+    int32_t denied = 0;
+    int32_t deleted = DeleteDisabledKeys(places, placeCount, &denied);
+
+    char status[1024];
+    if (deleted > 0)
+        TextFormat(status, sizeof status, STATUS_CLEANUP_DONE, (int)deleted,
+                   Plural(deleted, "entry", "entries"), backup);
+    else
+        TextCopy(status, sizeof status, denied ? "" : STATUS_CLEANUP_NOTHING);
+    if (denied) {
+        char kept[128];
+        TextFormat(kept, sizeof kept, STATUS_CLEANUP_DENIED, (int)denied,
+                   Plural(denied, "entry", "entries"), Plural(denied, "was", "were"));
+        TextAppend(status, sizeof status, status[0] ? " " : "");
+        TextAppend(status, sizeof status, kept);
+    }
+    for (int i = 0; i < placeCount; ++i) {
+        if (!places[i].keep)
             continue;
-        for (const char *name : RunKeyNames) {
-            char disabled[64];
-            TextFormat(disabled, sizeof disabled, "%s-", name);
-            PlatRegDeleteSubkey(hives[h], parent, disabled);
-        }
-        PlatRegClose(parent);
+        char key[TEXT_FIELD_SIZE + 32];
+        char path[TEXT_FIELD_SIZE];
+        char kept[TEXT_FIELD_SIZE + 128];
+        TextFormat(path, sizeof path, "%s\\%s", CURRENT_VERSION_KEY, places[i].name);
+        RegistryKeyText(places[i].hive, path, 0, key, sizeof key);
+        TextFormat(kept, sizeof kept, STATUS_CLEANUP_KEPT, key);
+        TextAppend(status, sizeof status, status[0] ? " " : "");
+        TextAppend(status, sizeof status, kept);
     }
-    if (backup[0] && sink) {
-        char status[TEXT_FIELD_SIZE + 64];
-        TextFormat(status, sizeof status, STATUS_BACKUP_SAVED, backup);
+    if (sink)
         sink(context, status);
-    }
     return 0;
 }

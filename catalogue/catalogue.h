@@ -45,7 +45,14 @@ struct AutostartItem {
     int32_t approvalDisabled;               // 1 when switched off in Windows' startup settings
     int32_t cut;                            // 1 when the name or .lnk path did not fit: listed,
                                             // never acted on (a cut name is another entry's)
+    int32_t inexact;                        // 1 when the code page changed the name ('?', a
+                                            // look-alike): listed as read, never acted on
+    int32_t targetMissing;                  // 1 when the program file it names does not exist
 };
+
+// Nonzero when the item's name reaches that entry and no other: neither cut
+// nor changed by the code page. Every operation on an entry asks this first.
+int ItemActionable(const AutostartItem *item);
 
 // The records of the last scan. items holds capacity + 1 zero-filled records
 // of which the first count are in use; record i is row i of the item list.
@@ -106,12 +113,30 @@ void ExpandAsLogon(const char *source, char *dest);
 // What the details pane and the report say of such an entry.
 #define APPROVAL_OFF_TEXT "(in Windows' startup settings)"
 
-// Nonzero when a well-formed approval value switches the item off.
+// Nonzero when a well-formed approval value switches the item off (never
+// for a name that is not actionable: it would read another entry's).
 int ApprovalSaysDisabled(const AutostartItem *item);
 
-// Makes a "disabled" approval value of the item say enabled; any other
+// Makes a "disabled" approval value of the item say enabled (bit 0 of the
+// first byte and the eight time bytes cleared, the rest kept); any other
 // value (none, enabled, malformed) is left alone. 0 done or nothing to do.
 int ClearDisabledApproval(const AutostartItem *item);
+
+// The approval list that governs the item, with its hive; zero when none.
+int ApprovalList(const AutostartItem *item, PlatHive *hive, char *path);
+
+// The item's approval value, read whole (PlatFree it), with its list; zero
+// when there is none or it cannot be read.
+int ReadApprovalValue(const AutostartItem *item, PlatHive *hive, char *path, uint32_t *type,
+                      void **data, uint32_t *size);
+
+// An entry written anew (a rename, another hive or view) takes its approval
+// value along: moved names its new place and name. 0 done or nothing to do.
+int CarryApproval(const AutostartItem *old, const AutostartItem *moved);
+
+// Deletes a removed registry value's approval value, unless another value of
+// that name is still governed by it. 0 done or nothing to do.
+int DropApproval(const AutostartItem *item);
 
 // ---- the places ----------------------------------------------------------
 
@@ -180,6 +205,13 @@ enum VersionString { VersionFileDescription = 0, VersionCompanyName = 1 };
 // "n/a", into field. When the resource exists but cannot be read, the
 // system's error is shown and field is left as it was.
 void ReadVersionString(const char *path, char *field, int which);
+
+// What the details pane and the report say of the entry beyond its fields
+// (why it is off, a missing target, a name that cannot be changed), joined
+// by "; "; empty when there is nothing to say. Cut to size.
+void ItemNotes(const AutostartItem *item, char *text, size_t size);
+
+#define NOTE_TARGET_MISSING "target not found"
 
 // targetFolder := target cut at its last backslash; whole without one.
 void TargetFolderOf(const char *target, char *targetFolder);

@@ -11,18 +11,55 @@ static int HasNoExtension(const char *path)
     return strchr(last ? last + 1 : path, '.') == NULL;
 }
 
-// The file Windows would start for one candidate of an unquoted command:
-// the expanded text itself, or with ".exe" added when it has no extension; a
-// bare name is looked up as Windows looks it up. Nonzero with its path.
-static int ProgramOfCandidate(const char *candidate, char *program)
+#define APP_PATHS_KEY CURRENT_VERSION_KEY "\\App Paths\\"
+
+// The program a bare name is registered under in App Paths (the user's
+// registration first, then the machine's), as the shell finds it: the key's
+// default value, expanded, naming an existing file.
+static int AppPathOf(const char *name, char *program)
 {
-    char expanded[TEXT_FIELD_SIZE];
+    char path[TEXT_FIELD_SIZE];
+    if (!TextFormat(path, sizeof path, "%s%s%s", APP_PATHS_KEY, name,
+                    HasNoExtension(name) ? ".exe" : ""))
+        return 0;
+    const PlatHive hives[2] = {PLAT_HKCU, PLAT_HKLM};
+    for (PlatHive hive : hives) {
+        PlatKey key = NULL;
+        if (PlatRegOpenRead(hive, path, &key) != PLAT_OK || !key)
+            continue;
+        char value[TEXT_FIELD_SIZE];
+        uint32_t type = PLAT_REG_NONE;
+        uint32_t size = sizeof value - 1;
+        long result = PlatRegQueryValue(key, "", &type, value, &size);
+        PlatRegClose(key);
+        if (result != PLAT_OK || (type != PLAT_REG_SZ && type != PLAT_REG_EXPAND_SZ))
+            continue;
+        value[size < sizeof value ? size : sizeof value - 1] = '\0';
+        // The registration may quote its path.
+        char *start = value[0] == '"' ? value + 1 : value;
+        char *quote = strchr(start, '"');
+        if (quote)
+            *quote = '\0';
+        char expanded[TEXT_FIELD_SIZE], native[TEXT_FIELD_SIZE];
+        ExpandAsLogon(start, expanded);
+        NativeFilePath(expanded, native);
+        if (expanded[0] && PlatFileExists(native))
+            return TextCopy(program, TEXT_FIELD_SIZE, expanded);
+    }
+    return 0;
+}
+
+// The file Windows would start for one candidate of an unquoted command,
+// already expanded: the text itself, or with ".exe" added when it has no
+// extension; a bare name is looked up as the logon and the shell look it
+// up. Nonzero with its path.
+static int ProgramOfCandidate(const char *expanded, char *program)
+{
     char native[TEXT_FIELD_SIZE];
-    ExpandAsLogon(candidate, expanded);
     if (!expanded[0])
         return 0;
     if (!strchr(expanded, '\\') && !strchr(expanded, ':'))
-        return PlatSearchProgram(expanded, program);
+        return PlatSearchProgram(expanded, program) || AppPathOf(expanded, program);
     NativeFilePath(expanded, native);
     if (PlatFileExists(native))
         return TextCopy(program, TEXT_FIELD_SIZE, expanded);
@@ -33,27 +70,76 @@ static int ProgramOfCandidate(const char *candidate, char *program)
     return PlatFileExists(native) && TextCopy(program, TEXT_FIELD_SIZE, withExe);
 }
 
-// An unquoted command names its program as CreateProcess finds it: the
-// shortest blank-delimited prefix of source that names an existing file
-// ("C:\Program Files\App\app.exe --x", or C:\Program.exe when that file
-// exists). Nonzero with the program in item->target and *rest at the text
-// after the prefix; zero when no prefix names a file.
-static int FindProgramPrefix(AutostartItem *item, const char *command, const char *source,
-                             const char **rest)
+// source expanded as the logon expands it, each %NAME% on its own, with
+// where each character came from: its index in source, or -1 inside a
+// variable's value. Cut at the field. Returns the expanded length.
+static size_t ExpandMapped(const char *source, char *expanded, int *from)
 {
-    char candidate[TEXT_FIELD_SIZE];
-    size_t length = strlen(source);
-    for (size_t end = 1; end <= length; ++end) {
-        if (end < length && source[end] != ' ')
-            continue;
-        if (source[end - 1] == ' ')
-            continue;
-        memcpy(candidate, source, end);
-        candidate[end] = '\0';
-        if (ProgramOfCandidate(candidate, item->target)) {
-            *rest = command + end;
-            return 1;
+    size_t out = 0;
+    for (size_t at = 0; source[at] && out < TEXT_FIELD_SIZE - 1;) {
+        const char *close = source[at] == '%' ? strchr(source + at + 1, '%') : NULL;
+        char token[TEXT_FIELD_SIZE], value[TEXT_FIELD_SIZE];
+        size_t length = close ? (size_t)(close - (source + at)) + 1 : 0;
+        if (length > 2 && length < sizeof token) {
+            memcpy(token, source + at, length);
+            token[length] = '\0';
+            ExpandAsLogon(token, value);
+            if (strcmp(value, token) != 0) {
+                for (size_t k = 0; value[k] && out < TEXT_FIELD_SIZE - 1; ++k) {
+                    from[out] = -1;
+                    expanded[out++] = value[k];
+                }
+                at += length;
+                continue;
+            }
         }
+        // A character as written, an unknown name's % among them.
+        from[out] = (int)at;
+        expanded[out++] = source[at++];
+    }
+    expanded[out] = '\0';
+    return out;
+}
+
+// An unquoted command names its program as CreateProcess finds it, after
+// the logon has expanded it: the shortest blank-delimited prefix of the
+// expanded text that names an existing file ("C:\Program Files\App\app.exe
+// --x", or C:\Program.exe when that file exists; a blank of
+// %ProgramFiles% or of a profile folder counts too). Nonzero with the
+// program in item->target and the parameters in rest: the stored text
+// after the prefix, or, when the prefix ends inside a variable's value, the
+// rest of that value and the stored text after it. Zero when no prefix
+// names a file.
+static int FindProgramPrefix(AutostartItem *item, const char *command, const char *source,
+                             char *rest)
+{
+    char expanded[TEXT_FIELD_SIZE];
+    int from[TEXT_FIELD_SIZE];
+    char candidate[TEXT_FIELD_SIZE];
+    size_t length = ExpandMapped(source, expanded, from);
+    size_t sourceLength = strlen(source);
+    for (size_t end = 1; end <= length; ++end) {
+        if (end < length && expanded[end] != ' ')
+            continue;
+        if (expanded[end - 1] == ' ')
+            continue;
+        memcpy(candidate, expanded, end);
+        candidate[end] = '\0';
+        if (!ProgramOfCandidate(candidate, item->target))
+            continue;
+        if (end == length || from[end] >= 0) {
+            TextCopy(rest, TEXT_FIELD_SIZE, command + (end == length ? sourceLength : from[end]));
+        } else {
+            // The rest of the variable's value, then the stored text after it.
+            size_t next = end;
+            while (next < length && from[next] < 0)
+                ++next;
+            memcpy(rest, expanded + end, next - end);
+            rest[next - end] = '\0';
+            TextAppend(rest, TEXT_FIELD_SIZE,
+                       command + (next < length ? from[next] : sourceLength));
+        }
+        return 1;
     }
     item->target[0] = '\0';
     return 0;
@@ -67,12 +153,13 @@ static int FindProgramPrefix(AutostartItem *item, const char *command, const cha
 // source (after the closing quote, or from the "/"), one separating blank
 // skipped, so expanding %windir% in the target never shifts them. Within
 // the unquoted target, the program Windows would really start wins when a
-// blank-delimited prefix names an existing file (FindProgramPrefix).
+// blank-delimited prefix of its expansion names an existing file
+// (FindProgramPrefix).
 void ParseCommand(AutostartItem *item)
 {
     char copy[TEXT_FIELD_SIZE];
     char source[TEXT_FIELD_SIZE];
-    const char *rest;
+    char rest[TEXT_FIELD_SIZE];
 
     TextCopy(copy, sizeof copy, item->command);
     const char *open = strchr(copy, '"');
@@ -81,7 +168,7 @@ void ParseCommand(AutostartItem *item)
         size_t length = (size_t)(close - open - 1);
         memcpy(source, open + 1, length);
         source[length] = '\0';
-        rest = close + 1;
+        TextCopy(rest, sizeof rest, close + 1);
     } else {
         const char *slash = copy[0] ? strchr(copy + 1, '/') : NULL;
         if (slash) {
@@ -91,18 +178,16 @@ void ParseCommand(AutostartItem *item)
             size_t length = (size_t)(end - copy);
             memcpy(source, copy, length);
             source[length] = '\0';
-            rest = slash;
+            TextCopy(rest, sizeof rest, slash);
         } else {
             TextCopy(source, sizeof source, copy);
-            rest = copy + strlen(copy);
+            rest[0] = '\0';
         }
     }
     // An expansion longer than the field is cut at 259 characters.
-    if (close || !FindProgramPrefix(item, copy, source, &rest))
+    if (close || !FindProgramPrefix(item, copy, source, rest))
         ExpandAsLogon(source, item->target);
-    if (*rest == ' ')
-        ++rest;
-    TextCopy(item->parameters, TEXT_FIELD_SIZE, rest);
+    TextCopy(item->parameters, TEXT_FIELD_SIZE, rest[0] == ' ' ? rest + 1 : rest);
 }
 
 void TargetFolderOf(const char *target, char *targetFolder)

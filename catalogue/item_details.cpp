@@ -62,3 +62,23 @@ void ReadVersionString(const char *path, char *field, int which)
     }
     PlatFree(block);
 }
+
+static void AddNote(char *text, size_t size, const char *note)
+{
+    if (text[0])
+        TextAppend(text, size, "; ");
+    TextAppend(text, size, note);
+}
+
+void ItemNotes(const AutostartItem *item, char *text, size_t size)
+{
+    text[0] = '\0';
+    if (item->approvalDisabled)
+        AddNote(text, size, "switched off in Windows' startup settings (Task Manager or Settings)");
+    if (item->targetMissing)
+        AddNote(text, size, NOTE_TARGET_MISSING);
+    if (item->inexact)
+        AddNote(text, size, "its name cannot be handled on this Windows: it is not changed here");
+    if (item->cut)
+        AddNote(text, size, "its name is too long to change it here");
+}

@@ -94,14 +94,27 @@ long PlatRegCreate(PlatHive hive, const char *path, PlatKeyAccess access, PlatKe
 long PlatRegEnumValue(PlatKey key, uint32_t index, char *name, uint32_t nameSize,
                       uint32_t *type, void *data, uint32_t *dataSize);
 
+// Nonzero when the name PlatRegEnumValue gave for index is the stored name
+// exactly: the code page neither replaced a character ('?', a look-alike)
+// nor cut it. Only such a name reaches that value and no other.
+int PlatRegNameExact(PlatKey key, uint32_t index, const char *name);
+
 // Reads one value (name null or empty: the key's default value) with its
-// type and all its bytes. data null: only *dataSize is set, to the length.
+// type and all its bytes, as text of the code page (the "A" call). data null: only *dataSize is set, to the length.
 // PLAT_ERROR_MORE_DATA with *dataSize set to the length when data is short.
 long PlatRegQueryValue(PlatKey key, const char *name, uint32_t *type, void *data,
                        uint32_t *dataSize);
 
 // Creates or replaces a value with the given type and bytes.
 long PlatRegSetValue(PlatKey key, const char *name, uint32_t type, const void *data,
+                     uint32_t size);
+
+// The same two calls on the stored bytes, untouched by any code page (the
+// wide calls; string types are UTF-16LE there), for every operation that
+// copies a value. name must be exact (PlatRegNameExact).
+long PlatRegReadRaw(PlatKey key, const char *name, uint32_t *type, void *data,
+                    uint32_t *dataSize);
+long PlatRegWriteRaw(PlatKey key, const char *name, uint32_t type, const void *data,
                      uint32_t size);
 
 long PlatRegDeleteValue(PlatKey key, const char *name);
@@ -129,6 +142,10 @@ PlatFind PlatFindFirst(const char *pattern, char *name);
 // The next match's name; zero when there is none.
 int PlatFindNext(PlatFind find, char *name);
 
+// Nonzero when the last name the search gave is the file's name exactly
+// (not replaced through the code page, not cut).
+int PlatFindExact(PlatFind find);
+
 void PlatFindClose(PlatFind find);
 
 // Moves a file; never replaces an existing destination. Nonzero when moved.
@@ -150,25 +167,69 @@ void PlatLocalTime(PlatTime *now);
 // processes may read it meanwhile. Null on failure.
 PlatFile PlatFileCreate(const char *path);
 
+// Creates a file that does not exist yet (never opens or replaces one that
+// does: ERROR_ALREADY_EXISTS, or ERROR_FILE_EXISTS, then); other processes
+// may read it meanwhile. Null on failure, with the last error set.
+PlatFile PlatFileCreateNew(const char *path);
+
+// The system's last error number (after a failed call of this layer).
+long PlatLastError(void);
+
+// Opens an existing file to read it and holds it so that no process can
+// write, replace or delete it while it is open (no write or delete
+// sharing). Null on failure. PlatFileRead reads from it; PlatFileClose
+// releases it.
+PlatFile PlatFileHold(const char *path);
+
+// Reads up to size bytes from where the last read ended; the count read
+// (0 at the end or on failure).
+uint32_t PlatFileRead(PlatFile file, void *data, uint32_t size);
+
+// Nonzero when path is a folder that is a junction or a symbolic link (a
+// reparse point whose tag is a name surrogate). Other reparse points, such
+// as cloud placeholders, are ordinary folders.
+int PlatFolderIsLink(const char *path);
+
 // Writes size bytes; nonzero when all were written.
 int PlatFileWrite(PlatFile file, const void *data, uint32_t size);
 
 // Nonzero when the file was closed cleanly.
 int PlatFileClose(PlatFile file);
 
+// The whole content of a file, in a block to PlatFree; null on failure.
+void *PlatFileLoad(const char *path, uint32_t *size);
+
 // Nonzero when path names an existing file (not a folder).
 int PlatFileExists(const char *path);
 
-// Looks a bare program name up as Windows does when it starts one (the
-// program's folder, the current folder, the system folders, PATH; ".exe"
-// added when the name has no extension). Nonzero with the full path in found
-// (PLAT_TEXT_SIZE) when it is there.
+// Looks a bare program name up in the folders the logon searches: the
+// Windows folder, the system folder, then the folders of PATH (never this
+// program's own folder or its current folder); ".exe" added when the name
+// has no extension. Nonzero with the full path in found (PLAT_TEXT_SIZE).
 int PlatSearchProgram(const char *name, char *found);
 
 // Nonzero in a 32-bit process on 64-bit Windows: its view of the system
 // folder (SysWOW64) and of %ProgramFiles% (the x86 folder) is not what the
 // 64-bit logon that starts the entries sees.
 int PlatFilesRedirected(void);
+
+// ---- Processes ------------------------------------------------------------
+
+// Nonzero when this process runs elevated (with an administrator's full
+// rights).
+int PlatIsElevated(void);
+
+// Starts a program the way the user opens it (ShellExecute "open"), with
+// this process's rights. Nonzero when started.
+int PlatStartProgram(const char *path);
+
+// Starts a program through the desktop shell, so it gets the desktop's
+// ordinary rights, not this process's. Zero when there is no desktop shell
+// to ask, or it did not start the program.
+int PlatStartAsDesktopUser(const char *path);
+
+// Fills data with size bytes no other process can predict.
+int PlatRandom(void *data, uint32_t size);
 
 // ---- Shortcuts ----------------------------------------------------------
 
@@ -182,7 +243,7 @@ enum {
 };
 
 // Loads the shell link at linkPath, resolves it with flags (owner: a window
-// handle or null) and reads its target in short (8.3) form,
+// handle or null) and reads its target in long form (never 8.3),
 // its comment and its arguments into three PLAT_TEXT_SIZE fields. All three
 // are emptied first; a part that cannot be read stays empty. Returns the COM
 // status (an HRESULT) of the last step made, negative on failure.
@@ -214,6 +275,19 @@ int PlatVersionQuery(const void *block, const char *subBlock, const void **value
 // needs, terminator included (so a result above destSize means it was cut);
 // 0 on failure, with dest holding source cut to fit.
 uint32_t PlatExpandEnvironment(const char *source, char *dest, uint32_t destSize);
+
+// Nonzero when two names are one name to the registry and the file system:
+// compared by character, without regard to case (CompareStringOrdinal on
+// the wide form), never byte by byte.
+int PlatNamesEqual(const char *a, const char *b);
+
+// text as UTF-16LE bytes, without a terminator, for files that must carry
+// every character (.reg backups). The byte count; 0 when room is short.
+uint32_t PlatTextToUtf16(const char *text, void *bytes, uint32_t room);
+
+// The process code page (65001 under the manifest's UTF-8 on Windows 10
+// 1903 and later, 1252 on a Western system otherwise).
+uint32_t PlatCodePage(void);
 
 // The upper-case form of one character of the system's ANSI code page, as
 // the registry and the file system fold names (CharUpperA): letters beyond

@@ -4,7 +4,9 @@
 // with the flags it names; the wrapper adds only what keeps the logic above
 // it simple and safe: sizes checked, strings always terminated, and the
 // cases where Windows leaves buffers undefined (ERROR_MORE_DATA) turned
-// into a defined result.
+// into a defined result. Where the code page could change a name or a
+// value's bytes, the wide calls are used here, and only here: names are
+// checked against their stored form, and values are copied as stored.
 #include "platform.h"
 #include "text.h"
 
@@ -159,6 +161,66 @@ long PlatRegEnumValue(PlatKey key, uint32_t index, char *name, uint32_t nameSize
     return result;
 }
 
+// The wide form of a name of the code page; null stays null (the default
+// value). Names are at most MAX_VALUE_NAME characters; one thread.
+static const WCHAR *WideName(const char *name, WCHAR *buffer, int room)
+{
+    if (!name)
+        return NULL;
+    if (!MultiByteToWideChar(CP_ACP, 0, name, -1, buffer, room))
+        buffer[0] = L'\0';
+    buffer[room - 1] = L'\0';
+    return buffer;
+}
+
+int PlatRegNameExact(PlatKey key, uint32_t index, const char *name)
+{
+    static WCHAR stored[MAX_VALUE_NAME];
+    static WCHAR given[MAX_VALUE_NAME];
+    DWORD length = MAX_VALUE_NAME;
+    if (RegEnumValueW(ToHkey(key), index, stored, &length, NULL, NULL, NULL, NULL)
+        != ERROR_SUCCESS)
+        return 0;
+    // Strict conversion: a byte the code page cannot read is no name.
+    if (!MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, given, MAX_VALUE_NAME))
+        return 0;
+    return wcscmp(stored, given) == 0 ? 1 : 0;
+}
+
+long PlatRegReadRaw(PlatKey key, const char *name, uint32_t *type, void *data,
+                    uint32_t *dataSize)
+{
+    static WCHAR wide[MAX_VALUE_NAME];
+    DWORD valueType = REG_NONE;
+    DWORD size = data ? *dataSize : 0;
+    LONG result = RegQueryValueExW(ToHkey(key), WideName(name, wide, MAX_VALUE_NAME), NULL,
+                                   &valueType, (BYTE *)data, &size);
+    if (type)
+        *type = valueType;
+    if (result == ERROR_SUCCESS || result == ERROR_MORE_DATA)
+        *dataSize = size;
+    return result;
+}
+
+long PlatRegWriteRaw(PlatKey key, const char *name, uint32_t type, const void *data,
+                     uint32_t size)
+{
+    static WCHAR wide[MAX_VALUE_NAME];
+    // Windows adds a terminator to a string whose next character in memory
+    // is zero ("the user forgot to count it"): the bytes are written from a
+    // copy followed by non-zero bytes, so an unterminated value stays so.
+    BYTE *padded = (BYTE *)malloc((size_t)size + 4);
+    if (!padded)
+        return ERROR_OUTOFMEMORY;
+    if (size)
+        memcpy(padded, data, size);
+    memset(padded + size, 0xFF, 4);
+    LONG result = RegSetValueExW(ToHkey(key), WideName(name, wide, MAX_VALUE_NAME), 0, type,
+                                 padded, size);
+    free(padded);
+    return result;
+}
+
 long PlatRegQueryValue(PlatKey key, const char *name, uint32_t *type, void *data,
                        uint32_t *dataSize)
 {
@@ -215,33 +277,72 @@ int PlatCreateFolder(const char *path)
     return CreateDirectoryA(path, NULL) ? 1 : 0;
 }
 
+// A search, and whether the last name it gave is the file's name exactly.
+struct PlatFindTag {
+    HANDLE handle;
+    int exact;
+};
+
+// The code page's form of a found file's name; the search remembers whether
+// it gives the stored name back (no '?', no look-alike, not cut).
+static void DeliverFoundName(PlatFind find, const WCHAR *stored, char *name)
+{
+    char converted[4 * MAX_PATH];
+    WCHAR back[MAX_PATH + 1];
+    int length = WideCharToMultiByte(CP_ACP, 0, stored, -1, converted, sizeof converted, NULL,
+                                     NULL);
+    if (!length)
+        converted[0] = '\0';
+    int fits = TextCopy(name, PLAT_TEXT_SIZE, converted);
+    find->exact = length && fits
+                  && MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, converted, -1, back,
+                                         MAX_PATH + 1)
+                  && wcscmp(back, stored) == 0;
+}
+
 PlatFind PlatFindFirst(const char *pattern, char *name)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern, &found);
-    if (find == INVALID_HANDLE_VALUE) {
-        name[0] = '\0';
+    WCHAR widePattern[MAX_PATH + 8];
+    WIN32_FIND_DATAW found;
+    name[0] = '\0';
+    if (!MultiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, MAX_PATH + 8))
+        return NULL;
+    HANDLE handle = FindFirstFileW(widePattern, &found);
+    if (handle == INVALID_HANDLE_VALUE)
+        return NULL;
+    PlatFind find = (PlatFind)GlobalAlloc(GPTR, sizeof(PlatFindTag));
+    if (!find) {
+        FindClose(handle);
         return NULL;
     }
-    TextCopy(name, PLAT_TEXT_SIZE, found.cFileName);
-    return (PlatFind)find;
+    find->handle = handle;
+    DeliverFoundName(find, found.cFileName, name);
+    return find;
 }
 
 int PlatFindNext(PlatFind find, char *name)
 {
-    WIN32_FIND_DATAA found;
-    if (!FindNextFileA((HANDLE)find, &found)) {
+    WIN32_FIND_DATAW found;
+    if (!FindNextFileW(find->handle, &found)) {
         name[0] = '\0';
+        find->exact = 0;
         return 0;
     }
-    TextCopy(name, PLAT_TEXT_SIZE, found.cFileName);
+    DeliverFoundName(find, found.cFileName, name);
     return 1;
+}
+
+int PlatFindExact(PlatFind find)
+{
+    return find && find->exact;
 }
 
 void PlatFindClose(PlatFind find)
 {
-    if (find)
-        FindClose((HANDLE)find);
+    if (!find)
+        return;
+    FindClose(find->handle);
+    GlobalFree((HGLOBAL)find);
 }
 
 int PlatMoveFile(const char *from, const char *to)
@@ -280,10 +381,19 @@ int PlatFileExists(const char *path)
 
 int PlatSearchProgram(const char *name, char *found)
 {
+    // The folders the logon searches, never this program's own folder or
+    // its current folder (SearchPathA's first two when given no path).
+    found[0] = '\0';
+    const char *folders = "%windir%;%windir%\\System32;%PATH%";
+    DWORD needed = ExpandEnvironmentStringsA(folders, NULL, 0);
+    char *list = needed ? (char *)malloc(needed) : NULL;
+    if (!list)
+        return 0;
+    ExpandEnvironmentStringsA(folders, list, needed);
     char path[MAX_PATH];
     char *unused = NULL;
-    found[0] = '\0';
-    DWORD length = SearchPathA(NULL, name, ".exe", sizeof path, path, &unused);
+    DWORD length = SearchPathA(list, name, ".exe", sizeof path, path, &unused);
+    free(list);
     if (length == 0 || length >= sizeof path || !PlatFileExists(path))
         return 0;
     return TextCopy(found, PLAT_TEXT_SIZE, path);
@@ -296,6 +406,46 @@ PlatFile PlatFileCreate(const char *path)
     return file == INVALID_HANDLE_VALUE ? NULL : (PlatFile)file;
 }
 
+PlatFile PlatFileCreateNew(const char *path)
+{
+    // CREATE_NEW never opens what is there, a planted link included.
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    return file == INVALID_HANDLE_VALUE ? NULL : (PlatFile)file;
+}
+
+long PlatLastError(void)
+{
+    return (long)GetLastError();
+}
+
+PlatFile PlatFileHold(const char *path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    return file == INVALID_HANDLE_VALUE ? NULL : (PlatFile)file;
+}
+
+uint32_t PlatFileRead(PlatFile file, void *data, uint32_t size)
+{
+    DWORD got = 0;
+    return ReadFile((HANDLE)file, data, size, &got, NULL) ? got : 0;
+}
+
+int PlatFolderIsLink(const char *path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return 0;
+    // The reparse tag of a found entry is in dwReserved0.
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(path, &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return 1; // a reparse point whose kind cannot be read: not trusted
+    FindClose(find);
+    return IsReparseTagNameSurrogate(found.dwReserved0) ? 1 : 0;
+}
+
 int PlatFileWrite(PlatFile file, const void *data, uint32_t size)
 {
     DWORD written = 0;
@@ -305,6 +455,30 @@ int PlatFileWrite(PlatFile file, const void *data, uint32_t size)
 int PlatFileClose(PlatFile file)
 {
     return CloseHandle((HANDLE)file) ? 1 : 0;
+}
+
+void *PlatFileLoad(const char *path, uint32_t *size)
+{
+    *size = 0;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return NULL;
+    DWORD high = 0;
+    DWORD length = GetFileSize(file, &high);
+    char *block = NULL;
+    DWORD got = 0;
+    // Two zero bytes after the content, so a reader of UTF-16 text can stop.
+    if (length != INVALID_FILE_SIZE && high == 0 && length < 0x7FFFFFF0)
+        block = (char *)GlobalAlloc(GPTR, (SIZE_T)length + 2);
+    if (block && (!ReadFile(file, block, length, &got, NULL) || got != length)) {
+        GlobalFree((HGLOBAL)block);
+        block = NULL;
+    }
+    CloseHandle(file);
+    if (block)
+        *size = length;
+    return block;
 }
 
 // ---- Shortcuts ----------------------------------------------------------
@@ -347,14 +521,13 @@ int32_t PlatResolveShortcut(void *owner, const char *linkPath, uint32_t flags, c
         char buffer[PLAT_TEXT_SIZE];
         WIN32_FIND_DATAA found;
         buffer[0] = '\0';
-        status = ReadLinkText(link->GetPath(buffer, PLAT_TEXT_SIZE, &found, SLGP_SHORTPATH),
-                              buffer, target);
-        // Some shell implementations (Wine's among them) ignore SLGP_SHORTPATH;
-        // the short form of an existing target is asked for once more.
-        char shortPath[PLAT_TEXT_SIZE];
-        DWORD shortLength = target[0] ? GetShortPathNameA(target, shortPath, PLAT_TEXT_SIZE) : 0;
-        if (shortLength > 0 && shortLength < PLAT_TEXT_SIZE)
-            TextCopy(target, PLAT_TEXT_SIZE, shortPath);
+        status = ReadLinkText(link->GetPath(buffer, PLAT_TEXT_SIZE, &found, 0), buffer, target);
+        // A link may store its target in 8.3 form: the long form is what a
+        // person reads and what a command line names.
+        char longPath[PLAT_TEXT_SIZE];
+        DWORD longLength = target[0] ? GetLongPathNameA(target, longPath, PLAT_TEXT_SIZE) : 0;
+        if (longLength > 0 && longLength < PLAT_TEXT_SIZE)
+            TextCopy(target, PLAT_TEXT_SIZE, longPath);
         buffer[0] = '\0';
         status = ReadLinkText(link->GetDescription(buffer, PLAT_TEXT_SIZE), buffer, comment);
         buffer[0] = '\0';
@@ -418,6 +591,44 @@ uint32_t PlatExpandEnvironment(const char *source, char *dest, uint32_t destSize
         TextCopy(dest, destSize, whole);
     free(whole);
     return needed > room ? 0 : needed;
+}
+
+typedef int(WINAPI *CompareStringOrdinalFunction)(LPCWCH a, int aLength, LPCWCH b, int bLength,
+                                                  BOOL ignoreCase);
+
+int PlatNamesEqual(const char *a, const char *b)
+{
+    static WCHAR wideA[MAX_VALUE_NAME];
+    static WCHAR wideB[MAX_VALUE_NAME];
+    WideName(a, wideA, MAX_VALUE_NAME);
+    WideName(b, wideB, MAX_VALUE_NAME);
+    // Windows Vista and later: the comparison the registry and NTFS make.
+    static CompareStringOrdinalFunction compare =
+        (CompareStringOrdinalFunction)(void *)SystemEntry("kernel32.dll", "CompareStringOrdinal");
+    if (compare)
+        return compare(wideA, -1, wideB, -1, TRUE) == CSTR_EQUAL;
+    CharUpperW(wideA);
+    CharUpperW(wideB);
+    return wcscmp(wideA, wideB) == 0;
+}
+
+uint32_t PlatTextToUtf16(const char *text, void *bytes, uint32_t room)
+{
+    int units = MultiByteToWideChar(CP_ACP, 0, text, -1, NULL, 0);
+    if (units <= 0 || (uint32_t)(units - 1) * 2 > room)
+        return 0;
+    WCHAR *wide = (WCHAR *)malloc((size_t)units * sizeof(WCHAR));
+    if (!wide)
+        return 0;
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, units);
+    memcpy(bytes, wide, (size_t)(units - 1) * 2);
+    free(wide);
+    return (uint32_t)(units - 1) * 2;
+}
+
+uint32_t PlatCodePage(void)
+{
+    return GetACP();
 }
 
 unsigned char PlatUpperChar(unsigned char c)

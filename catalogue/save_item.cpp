@@ -9,6 +9,25 @@
 
 #include <string.h>
 
+// Nonzero when text, written back through the code page, gives exactly the
+// stored bytes: only then may a changed command be composed from it.
+static int TextIsStored(const AutostartItem *item, const char *text)
+{
+    uint32_t type = PLAT_REG_NONE;
+    void *raw = NULL;
+    uint32_t size = 0;
+    if (!ReadWholeValue(HiveOfItem(item), item->location, item->name, 1, &type, &raw, &size))
+        return 0;
+    char units[4 * TEXT_FIELD_SIZE + 2];
+    uint32_t length = text[0] ? PlatTextToUtf16(text, units, sizeof units - 2) : 0;
+    int same = (length > 0 || !text[0]) && size == length + 2
+               && memcmp(raw, units, length) == 0
+               && ((const unsigned char *)raw)[length] == 0
+               && ((const unsigned char *)raw)[length + 1] == 0;
+    PlatFree(raw);
+    return same;
+}
+
 int EditFields(const AutostartItem *item, char *file, char *parameters)
 {
     TextCopy(file, TEXT_FIELD_SIZE, item->target);
@@ -18,8 +37,8 @@ int EditFields(const AutostartItem *item, char *file, char *parameters)
     uint32_t type = PLAT_REG_NONE;
     void *data = NULL;
     uint32_t size = 0;
-    if (item->cut || !ReadWholeValue(HiveOfItem(item), item->location, item->name, &type, &data,
-                                     &size))
+    if (!ItemActionable(item)
+        || !ReadWholeValue(HiveOfItem(item), item->location, item->name, 0, &type, &data, &size))
         return FieldsTooLong;
     size_t length = TextLengthIn((const char *)data, size);
     int state = FieldsEditable;
@@ -38,6 +57,8 @@ int EditFields(const AutostartItem *item, char *file, char *parameters)
             state = FieldsTextBeforeProgram;
     }
     PlatFree(data);
+    if (state == FieldsEditable && !TextIsStored(item, split.command))
+        state = FieldsNotExact;
     if (state != FieldsEditable)
         return state;
 
@@ -78,7 +99,7 @@ static void SaveDestination(int allUsers, const AutostartItem *old, PlatHive *hi
 // compares names without regard to case.
 static int IsTheOldValue(const AutostartItem *old, PlatHive hive, const char *name)
 {
-    return old && hive == HiveOfItem(old) && TextCompareNoCase(name, old->name) == 0;
+    return old && hive == HiveOfItem(old) && PlatNamesEqual(name, old->name);
 }
 
 static const AutostartItem *EditedItem(int32_t mode, int32_t editIndex)
@@ -87,18 +108,10 @@ static const AutostartItem *EditedItem(int32_t mode, int32_t editIndex)
     return old && old->kind == RegistryValue ? old : NULL;
 }
 
-int SaveWouldReplace(const char *name, int allUsers, int32_t mode, int32_t editIndex)
+// Only a key or value known to be absent is no collision: when storage
+// cannot tell, the user is asked rather than an entry replaced unasked.
+static int KeyMayHold(PlatHive hive, const char *path, const char *name)
 {
-    const AutostartItem *old = EditedItem(mode, editIndex);
-    if (mode == EditorEdit && !old)
-        return 0;
-    PlatHive hive;
-    const char *path;
-    SaveDestination(allUsers, old, &hive, &path);
-    if (IsTheOldValue(old, hive, name))
-        return 0;
-    // Only a key or value known to be absent is no collision: when storage
-    // cannot tell, the user is asked rather than an entry replaced unasked.
     PlatKey key = NULL;
     long opened = PlatRegOpenRead(hive, path, &key);
     if (opened == PLAT_ERROR_FILE_NOT_FOUND)
@@ -111,13 +124,36 @@ int SaveWouldReplace(const char *name, int allUsers, int32_t mode, int32_t editI
     return result != PLAT_ERROR_FILE_NOT_FOUND;
 }
 
-static int WriteValue(PlatHive hive, const char *path, const char *name, uint32_t type,
+int SaveWouldReplace(const char *name, int allUsers, int32_t mode, int32_t editIndex)
+{
+    const AutostartItem *old = EditedItem(mode, editIndex);
+    if (mode == EditorEdit && !old)
+        return 0;
+    PlatHive hive;
+    const char *path;
+    SaveDestination(allUsers, old, &hive, &path);
+    // The entry of that name may be enabled or disabled: its key and the
+    // sibling with or without "-" are both its places.
+    char sibling[TEXT_FIELD_SIZE];
+    size_t length = TextCopy(sibling, sizeof sibling, path) ? strlen(sibling) : 0;
+    if (length > 0 && sibling[length - 1] == '-')
+        sibling[length - 1] = '\0';
+    else
+        TextAppend(sibling, sizeof sibling, "-");
+    return (!IsTheOldValue(old, hive, name) && KeyMayHold(hive, path, name))
+           || KeyMayHold(hive, sibling, name);
+}
+
+// Writes the value: raw nonzero, bytes as stored elsewhere (a copy); zero,
+// text of the code page (a command composed from the fields).
+static int WriteValue(PlatHive hive, const char *path, const char *name, int raw, uint32_t type,
                       const void *data, uint32_t size)
 {
     PlatKey key = NULL;
     if (PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key) != PLAT_OK || !key)
         return 0;
-    long written = PlatRegSetValue(key, name, type, data, size);
+    long written = raw ? PlatRegWriteRaw(key, name, type, data, size)
+                       : PlatRegSetValue(key, name, type, data, size);
     long closed = PlatRegClose(key);
     return written == PLAT_OK && closed == PLAT_OK;
 }
@@ -132,13 +168,61 @@ static void ComposeCommand(const char *file, const char *parameters, char *data,
         TextCopy(data, size, file);
 }
 
+// What an edit writes: the old value's bytes as stored (command kept), or
+// the command composed from the fields as text.
+struct NewValue {
+    int raw;
+    uint32_t type;
+    const void *data;
+    uint32_t size;
+};
+
+static int WriteNew(PlatHive hive, const char *path, const char *name, const NewValue *value)
+{
+    return WriteValue(hive, path, name, value->raw, value->type, value->data, value->size);
+}
+
+// A rename that changes only the case: the registry keeps a value's stored
+// name when it is written again, so the value is parked under a free name,
+// deleted, written under the new name, and the parked copy removed. Any
+// failure puts the old value back; nothing is ever left without a copy.
+static int RenameCase(const AutostartItem *old, const char *name, const NewValue *value,
+                      const void *whole, uint32_t wholeType, uint32_t wholeSize)
+{
+    PlatHive hive = HiveOfItem(old);
+    char parked[64] = "";
+    for (int n = 1; n < 10 && !parked[0]; ++n) {
+        TextFormat(parked, sizeof parked, "Orvane Tool rename %d", n);
+        if (ValueMayExist(hive, old->location, parked))
+            parked[0] = '\0';
+    }
+    if (!parked[0]
+        || !WriteValue(hive, old->location, parked, 1, wholeType, whole, wholeSize))
+        return SaveCaseNotStored;
+    AutostartItem parkedItem = *old;
+    TextCopy(parkedItem.name, sizeof parkedItem.name, parked);
+    if (DeleteItem(old, 1) != DeleteDone) {
+        DeleteItem(&parkedItem, 1);
+        return SaveCaseNotStored;
+    }
+    int result = SaveCaseRenamed;
+    if (!WriteNew(hive, old->location, name, value)) {
+        result = SaveCaseNotStored;
+        // The old value back under its own name; the parked copy stays if not.
+        if (!WriteValue(hive, old->location, old->name, 1, wholeType, whole, wholeSize))
+            return SaveCaseNotStored;
+    }
+    DeleteItem(&parkedItem, 1);
+    return result;
+}
+
 int SaveItem(const char *name, const char *file, const char *parameters, int allUsers,
              int32_t mode, int32_t editIndex)
 {
     const AutostartItem *old = EditedItem(mode, editIndex);
     if (mode == EditorEdit && !old)
         return SaveNotWritten;
-    if (old && old->cut)
+    if (old && !ItemActionable(old))
         return SaveRefused;
     PlatHive hive;
     const char *path;
@@ -146,7 +230,7 @@ int SaveItem(const char *name, const char *file, const char *parameters, int all
     char data[2 * TEXT_FIELD_SIZE + 4];
     ComposeCommand(file, parameters, data, sizeof data);
     if (!old)
-        return WriteValue(hive, path, name, PLAT_REG_SZ, data, (uint32_t)strlen(data) + 1)
+        return WriteValue(hive, path, name, 0, PLAT_REG_SZ, data, (uint32_t)strlen(data) + 1)
                    ? SaveDone
                    : SaveNotWritten;
 
@@ -155,26 +239,42 @@ int SaveItem(const char *name, const char *file, const char *parameters, int all
     int commandKept = fields != FieldsEditable
                       || (strcmp(file, shownFile) == 0 && strcmp(parameters, shownParameters) == 0);
     int sameValue = IsTheOldValue(old, hive, name);
-    if (commandKept && sameValue)
+    int caseOnly = sameValue && strcmp(name, old->name) != 0;
+    if (commandKept && sameValue && !caseOnly)
         return SaveDone; // nothing changed that the registry would keep
 
+    // The old value's own bytes, never its text through the code page.
     uint32_t type = PLAT_REG_SZ;
     void *whole = NULL;
     uint32_t size = 0;
-    if (!ReadWholeValue(HiveOfItem(old), old->location, old->name, &type, &whole, &size))
+    if (!ReadWholeValue(HiveOfItem(old), old->location, old->name, 1, &type, &whole, &size))
         return SaveNotWritten;
-    int written = 0;
-    if (commandKept) {
-        written = WriteValue(hive, path, name, type, whole, size);
-    } else {
+    NewValue value = {1, type, whole, size};
+    if (!commandKept) {
         // A changed command of a REG_EXPAND_SZ value stays one.
-        uint32_t newType = type == PLAT_REG_EXPAND_SZ ? PLAT_REG_EXPAND_SZ : PLAT_REG_SZ;
-        written = WriteValue(hive, path, name, newType, data, (uint32_t)strlen(data) + 1);
+        value.raw = 0;
+        value.type = type == PLAT_REG_EXPAND_SZ ? PLAT_REG_EXPAND_SZ : PLAT_REG_SZ;
+        value.data = data;
+        value.size = (uint32_t)strlen(data) + 1;
+    }
+    int result = SaveDone;
+    if (caseOnly) {
+        result = RenameCase(old, name, &value, whole, type, size);
+    } else if (!WriteNew(hive, path, name, &value)) {
+        result = SaveNotWritten;
+    } else if (!sameValue) {
+        // Windows' own switch follows the entry to its new name and list,
+        // and leaves the old name once the old value is gone.
+        AutostartItem moved = *old;
+        TextCopy(moved.name, sizeof moved.name, name);
+        TextCopy(moved.scope, sizeof moved.scope, allUsers ? SCOPE_ALL : SCOPE_USER);
+        moved.view = hive == PLAT_HKLM32 ? View32 : ViewNative;
+        CarryApproval(old, &moved);
+        if (DeleteItem(old, 1) != DeleteDone)
+            result = SaveOldKept;
+        else
+            DropApproval(old);
     }
     PlatFree(whole);
-    if (!written)
-        return SaveNotWritten;
-    if (sameValue)
-        return SaveDone;
-    return DeleteItem(old, 1) == DeleteDone ? SaveDone : SaveOldKept;
+    return result;
 }

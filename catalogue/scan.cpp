@@ -9,6 +9,11 @@
 CatalogueData ItemCatalogue = {NULL, 0, 0};
 void *CatalogueOwnerWindow = NULL;
 
+int ItemActionable(const AutostartItem *item)
+{
+    return !item->cut && !item->inexact;
+}
+
 AutostartItem *CatalogueItem(int32_t index)
 {
     return index >= 0 && index < ItemCatalogue.count ? &ItemCatalogue.items[index] : NULL;
@@ -88,8 +93,7 @@ int32_t CountItems(void)
 // in place: its location says where it is, approvalDisabled why it is off.
 static void ReadApproval(AutostartItem *item)
 {
-    // A cut name would read another entry's approval.
-    if (item->enabled && !item->cut && ApprovalSaysDisabled(item)) {
+    if (item->enabled && ApprovalSaysDisabled(item)) {
         item->enabled = 0;
         item->approvalDisabled = 1;
     }
@@ -102,6 +106,7 @@ static void ReadTargetDetails(AutostartItem *item)
     ReadVersionString(native, item->description, VersionFileDescription);
     ReadVersionString(native, item->company, VersionCompanyName);
     TargetFolderOf(item->target, item->targetFolder);
+    item->targetMissing = !native[0] || !PlatFileExists(native);
 }
 
 // A value whose data is longer than the field: read whole and cut at 259
@@ -154,6 +159,7 @@ static void LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32
         // Data without a terminator within the field is taken as 259 characters.
         item->command[TEXT_FIELD_SIZE - 1] = '\0';
         item->cut = strlen(name) >= TEXT_FIELD_SIZE;
+        item->inexact = !item->cut && !PlatRegNameExact(key, index, name);
         if (!item->cut && dataSize > TEXT_FIELD_SIZE)
             ReadLongCommand(key, name, item->command);
 
@@ -171,6 +177,15 @@ static void LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32
     PlatRegClose(key);
 }
 
+// A shortcut's command as a command line anyone can read and run: its
+// target's long path, quoted when it holds a blank, one blank, arguments.
+static void ShortcutCommand(AutostartItem *item)
+{
+    const char *quote = strchr(item->target, ' ') ? "\"" : "";
+    TextFormat(item->command, TEXT_FIELD_SIZE, "%s%s%s%s%s", quote, item->target, quote,
+               item->parameters[0] ? " " : "", item->parameters);
+}
+
 static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t limit,
                           const AutostartLocation *row, const char *folder)
 {
@@ -185,6 +200,7 @@ static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t
         AutostartItem *item = &records[*runningCount];
         item->kind = Shortcut;
         item->cut = !TextFormat(item->location, TEXT_FIELD_SIZE, "%s\\%s", folder, name);
+        item->inexact = !item->cut && !PlatFindExact(find);
         TextCopy(item->name, TEXT_FIELD_SIZE, name);
         TextCopy(item->scope, SCOPE_SIZE, row->scope);
         item->enabled = row->enabled;
@@ -193,8 +209,7 @@ static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t
         // FileDescription replaces it below unless its block cannot be read.
         ResolveShortcut(CatalogueOwnerWindow, item->location, item->target, item->description,
                         item->parameters);
-        TextCopy(item->command, TEXT_FIELD_SIZE, item->target);
-        TextAppend(item->command, TEXT_FIELD_SIZE, item->parameters);
+        ShortcutCommand(item);
         ReadTargetDetails(item);
         ++*runningCount;
     } while (*runningCount < limit && PlatFindNext(find, name));

@@ -3,8 +3,16 @@
 
 #include <string.h>
 
-int ReadWholeValue(PlatHive hive, const char *path, const char *name, uint32_t *type,
-                          void **data, uint32_t *size)
+// The value's bytes as stored, or its text through the code page.
+static long QueryValue(PlatKey key, const char *name, int raw, uint32_t *type, void *data,
+                       uint32_t *size)
+{
+    return raw ? PlatRegReadRaw(key, name, type, data, size)
+               : PlatRegQueryValue(key, name, type, data, size);
+}
+
+int ReadWholeValue(PlatHive hive, const char *path, const char *name, int raw, uint32_t *type,
+                   void **data, uint32_t *size)
 {
     *data = NULL;
     PlatKey key = NULL;
@@ -14,13 +22,13 @@ int ReadWholeValue(PlatHive hive, const char *path, const char *name, uint32_t *
     // The value may grow between asking its size and reading it: ask again.
     for (int attempt = 0; attempt < 4 && !ok; ++attempt) {
         uint32_t needed = 0;
-        if (PlatRegQueryValue(key, name, type, NULL, &needed) != PLAT_OK)
+        if (QueryValue(key, name, raw, type, NULL, &needed) != PLAT_OK)
             break;
         void *buffer = PlatAllocZero(needed ? needed : 1);
         if (!buffer)
             break;
         uint32_t got = needed;
-        long result = PlatRegQueryValue(key, name, type, needed ? buffer : NULL, &got);
+        long result = QueryValue(key, name, raw, type, needed ? buffer : NULL, &got);
         if (result == PLAT_OK && got <= needed) {
             *data = buffer;
             *size = got;
@@ -63,20 +71,21 @@ static int OtherPlace(const AutostartItem *item, int32_t desired, char *path)
 
 int MoveRegistryValue(const AutostartItem *item, int32_t desired)
 {
-    // A cut name could name another value: never act on it.
-    if (item->cut)
+    // A cut or changed name could name another value: never act on it.
+    if (!ItemActionable(item))
         return MoveValueKeyFailed;
     PlatHive hive = HiveOfItem(item);
     char destination[TEXT_FIELD_SIZE];
     if (!OtherPlace(item, desired, destination))
         return MoveValueKeyFailed;
 
-    // The value is copied as it is stored now, type and all, not rebuilt from
-    // the catalogue's cut text: REG_EXPAND_SZ, long and binary data survive.
+    // The value is copied as it is stored now, type and every byte, never
+    // through the code page or the catalogue's cut text: REG_EXPAND_SZ,
+    // long, binary and unterminated data and any character survive.
     uint32_t type = PLAT_REG_SZ;
     void *data = NULL;
     uint32_t size = 0;
-    if (!ReadWholeValue(hive, item->location, item->name, &type, &data, &size))
+    if (!ReadWholeValue(hive, item->location, item->name, 1, &type, &data, &size))
         return MoveValueWriteFailed;
 
     PlatKey key = NULL;
@@ -87,7 +96,7 @@ int MoveRegistryValue(const AutostartItem *item, int32_t desired)
     // Never overwrite: a value of that name in the other place is another entry.
     int result = MoveValueDone;
     if (ValueMayExist(hive, destination, item->name)
-        || PlatRegSetValue(key, item->name, type, data, size) != PLAT_OK)
+        || PlatRegWriteRaw(key, item->name, type, data, size) != PLAT_OK)
         result = MoveValueWriteFailed;
     PlatFree(data);
     if (PlatRegClose(key) != PLAT_OK && result == MoveValueDone)
@@ -97,7 +106,7 @@ int MoveRegistryValue(const AutostartItem *item, int32_t desired)
 
 int MoveShortcut(const AutostartItem *item, int32_t desired)
 {
-    if (item->cut)
+    if (!ItemActionable(item))
         return 1;
     char folder[TEXT_FIELD_SIZE];
     int found = 0;
@@ -112,6 +121,9 @@ int MoveShortcut(const AutostartItem *item, int32_t desired)
         else if (TextCompareNoCase(item->scope, SCOPE_ALL) == 0)
             row = LOCATION_COUNT - 1;
         found = row >= 0 && ResolveLocationFolder(&AutostartLocations[row], folder);
+        // Elevated, a folder another program made a link is not moved into.
+        if (found && PlatIsElevated() && PlatFolderIsLink(folder))
+            return MoveFolderIsLink;
     }
     char destination[TEXT_FIELD_SIZE];
     if (!found || !TextFormat(destination, sizeof destination, "%s\\%s", folder, item->name))
@@ -122,7 +134,7 @@ int MoveShortcut(const AutostartItem *item, int32_t desired)
 
 int DeleteItem(const AutostartItem *item, int registry)
 {
-    if (item->cut)
+    if (!ItemActionable(item))
         return registry ? DeleteKeyFailed : DeleteFileFailed;
     if (!registry)
         return PlatDeleteFile(item->location) ? DeleteDone : DeleteFileFailed;
@@ -141,6 +153,20 @@ static void Report(StatusSink sink, void *context, const char *text)
         sink(context, text);
 }
 
+void ReportFolderIsLink(StatusSink sink, void *context, const char *folder)
+{
+    char status[TEXT_FIELD_SIZE + 96];
+    TextFormat(status, sizeof status, STATUS_FOLDER_IS_LINK, folder);
+    Report(sink, context, status);
+}
+
+void ReportInexact(StatusSink sink, void *context, const AutostartItem *item)
+{
+    char status[TEXT_FIELD_SIZE + 96];
+    TextFormat(status, sizeof status, STATUS_NAME_INEXACT, item->name);
+    Report(sink, context, status);
+}
+
 // Moves an item between its enabled and its disabled place; nonzero when a
 // step failed. Enabling also clears a "disabled" approval left behind for
 // it, or Windows would still not start what the list shows enabled.
@@ -156,8 +182,9 @@ static int MoveItem(const AutostartItem *item, int32_t wanted)
         if (arrived && DeleteItem(item, 1) != DeleteDone)
             failed = 1;
     } else {
-        arrived = MoveShortcut(item, wanted) == 0;
-        failed = !arrived;
+        int moved = MoveShortcut(item, wanted);
+        arrived = moved == 0;
+        failed = moved == MoveFolderIsLink ? MoveFolderIsLink : !arrived;
     }
     if (arrived && wanted && ClearDisabledApproval(item) != 0)
         failed = 1;
@@ -174,10 +201,18 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
         if (wanted == item->enabled)
             continue;
         // Switched off in Windows' startup settings: switched on in place.
+        if (item->inexact) {
+            ReportInexact(sink, context, item);
+            item->enabled = wanted;
+            continue;
+        }
         int failed = item->cut ? 1
                      : item->approvalDisabled && wanted ? ClearDisabledApproval(item)
                                                         : MoveItem(item, wanted);
-        if (failed)
+        if (failed == MoveFolderIsLink)
+            ReportFolderIsLink(sink, context,
+                               ScopeIsUser(item->scope) ? DISABLED_USER_FOLDER : DISABLED_ALL_FOLDER);
+        else if (failed)
             Report(sink, context, STATUS_APPLY_FAILED);
         item->enabled = wanted;
     }

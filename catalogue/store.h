@@ -11,9 +11,18 @@
 
 #include "catalogue.h"
 
+// Receives a status text for the main window's status bar.
+typedef void (*StatusSink)(void *context, const char *text);
+
 #define STATUS_APPLY_FAILED \
     "ERROR: You may not have sufficient privileges to apply the changes you have made."
 #define STATUS_REMOVE_FAILED "ERROR: You may not have sufficient privileges to remove this item."
+// An entry whose name the code page changed is never acted on (%s: its name as read).
+#define STATUS_NAME_INEXACT \
+    "ERROR: \"%s\": its name cannot be handled on this Windows; nothing was changed."
+
+// Sends STATUS_NAME_INEXACT for the item to sink.
+void ReportInexact(StatusSink sink, void *context, const AutostartItem *item);
 
 // Result codes of MoveRegistryValue.
 enum {
@@ -31,8 +40,6 @@ enum {
     DeleteFileFailed = 3
 };
 
-// Receives a status text for the main window's status bar.
-typedef void (*StatusSink)(void *context, const char *text);
 
 // Writes the item's value, read whole from its current place, into the other
 // place (desired 1: location without its "-"; 0: location and "-"). The old
@@ -40,7 +47,10 @@ typedef void (*StatusSink)(void *context, const char *text);
 int MoveRegistryValue(const AutostartItem *item, int32_t desired);
 
 // Moves the item's .lnk file into the autostart folder of its scope
-// (desired 1) or into its folder of disabled items (0). 0 moved, 1 not.
+// (desired 1) or into its folder of disabled items (0). 0 moved, 1 not,
+// MoveFolderIsLink when this process is elevated and the folder of disabled
+// items is a junction or a symbolic link.
+#define MoveFolderIsLink 2
 int MoveShortcut(const AutostartItem *item, int32_t desired);
 
 // Deletes the item's value (registry nonzero) or its .lnk file.
@@ -59,15 +69,33 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
 #define BACKUP_FOLDER "Orvane Tool Backups"
 #define STATUS_BACKUP_FAILED "ERROR: The backup could not be written; nothing was deleted."
 #define STATUS_BACKUP_SAVED "Deleted. A backup is in %s"
+// CleanUp's outcome: what was deleted, what was kept and why.
+#define STATUS_CLEANUP_DONE "Deleted %d disabled %s; backup: %s."
+#define STATUS_CLEANUP_NOTHING "There were no disabled registry entries to delete."
+#define STATUS_CLEANUP_DENIED \
+    "%d disabled %s of all users %s kept: administrator rights are needed."
+#define STATUS_CLEANUP_KEPT \
+    "Kept %s: a name in it cannot be handled on this Windows or written to a backup."
+#define STATUS_NAME_NOT_CARRIED \
+    "ERROR: \"%s\" was kept: a line break in its name cannot be written to a backup."
 
-// Creates the backup folder when missing; zero when it cannot be had.
+// Creates the backup folder when missing; 1 with its path, 0 when it
+// cannot be had, BackupFolderIsLink when this process is elevated and the
+// folder is a junction or a symbolic link (it is not written through).
+#define BackupFolderIsLink 2
 int BackupFolder(char *path);
+
+#define STATUS_FOLDER_IS_LINK \
+    "ERROR: The folder \"%s\" is a link to another place; nothing was changed."
+void ReportFolderIsLink(StatusSink sink, void *context, const char *folder);
 
 enum RemoveResult {
     RemoveDone = 0,
     RemoveBackupFailed = 1,   // nothing deleted
     RemoveDeleteFailed = 2,   // backed up, but still there
-    RemoveRefused = 3         // a cut name: not acted on
+    RemoveRefused = 3,        // a cut or changed name: not acted on
+    RemoveNameNotCarried = 4, // a line break in the name: no backup can hold it, kept
+    RemoveFolderIsLink = 5    // elevated, and the backup folder is a link: nothing deleted
 };
 
 // Saves the item (its value into a .reg file, its .lnk as a copy) and only
@@ -81,13 +109,34 @@ int RemoveItemWithBackup(const AutostartItem *item, char *backupFile);
 // failed and nothing was deleted (then 1; else 0).
 int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context);
 
-// Reads a value's type and all its bytes, however long (PlatFree them).
-// Zero when it is not there or cannot be read whole; *data is then null.
-int ReadWholeValue(PlatHive hive, const char *path, const char *name, uint32_t *type,
+// Reads a value's type and all its bytes, however long (PlatFree them):
+// raw nonzero, the stored bytes (for copies); zero, its text through the
+// code page (for showing and editing). Zero when it is not there or cannot
+// be read whole; *data is then null.
+int ReadWholeValue(PlatHive hive, const char *path, const char *name, int raw, uint32_t *type,
                    void **data, uint32_t *size);
 
 // Nonzero unless the key is known to hold no value of that name.
 int ValueMayExist(PlatHive hive, const char *path, const char *name);
+
+// ---- Run (start_program.cpp) ----------------------------------------------
+
+#define START_ELEVATED_QUESTION "Start \"%s\" with administrator rights?"
+
+enum StartResult {
+    StartedAsUser = 0,    // with the rights the logon gives it
+    StartedElevated = 1,  // the user agreed to administrator rights
+    StartDeclined = 2,    // elevated, no desktop shell, and the user said No
+    StartFailed = 3
+};
+
+// Asks a Yes/No question (No the default); nonzero for Yes.
+typedef int (*StartQuestion)(void *context, const char *question);
+
+// Starts the program of the item's target: directly when this process is
+// not elevated; elevated, through the desktop shell, or, when that is not
+// possible, only after ask said Yes.
+int StartItemProgram(const AutostartItem *item, StartQuestion ask, void *context);
 
 // ---- the Add/Edit window's save (save_item.cpp) ----------------------------
 
@@ -98,7 +147,8 @@ enum EditFieldsState {
     FieldsEditable = 0,
     FieldsTooLong = 1,         // longer than a field, or unreadable
     FieldsTextBeforeProgram = 2,
-    FieldsNotText = 3          // not REG_SZ or REG_EXPAND_SZ, or bytes after its end
+    FieldsNotText = 3,         // not REG_SZ or REG_EXPAND_SZ, or bytes after its end
+    FieldsNotExact = 4         // holds characters the code page cannot give back
 };
 
 // What File and Parameters show when editing the item: the stored command
@@ -107,15 +157,18 @@ enum EditFieldsState {
 // when not editable the fields show the parsed target and parameters.
 int EditFields(const AutostartItem *item, char *file, char *parameters);
 
-// Nonzero when saving would replace another entry: the destination key
-// already holds a value of that name that is not the edited entry itself.
+// Nonzero when saving would replace or shadow another entry: the
+// destination key, or its sibling with or without "-", already holds a value
+// of that name that is not the edited entry itself.
 int SaveWouldReplace(const char *name, int allUsers, int32_t mode, int32_t editIndex);
 
 enum SaveResult {
     SaveDone = 0,
     SaveNotWritten = 1,   // nothing written; the old entry is as it was
     SaveOldKept = 2,      // written under the new name, the old one not removed
-    SaveRefused = 3       // the entry's name was cut: not acted on
+    SaveRefused = 3,      // the entry's name was cut or changed: not acted on
+    SaveCaseRenamed = 4,  // a rename that changes only the case, stored
+    SaveCaseNotStored = 5 // a case-only rename the registry did not take; the entry is as it was
 };
 
 // Writes an entry from the Add/Edit window: in add mode into the Run key of

@@ -2,6 +2,7 @@
 #include "help.h"
 
 #include "../catalogue/text.h"
+#include "help_file.h"
 #include "../resources/resource.h"
 #include "../ui/ui.h"
 
@@ -76,51 +77,29 @@ HWND CallHtmlHelp(HWND owner, const char *file, UINT command, DWORD_PTR data)
     return HtmlHelpEntry(owner, file, command, data);
 }
 
-// Writes the help bytes under the fixed name. The file is reused, not
-// deleted first, but it ends where the help ends: a longer leftover from an
-// earlier version must not keep its tail behind the new content. Nonzero
-// only when the whole help was written and the file closed.
-static int WriteHelpFile(const void *bytes, DWORD size)
-{
-    HANDLE file = CreateFileA(HelpFileName, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    DWORD written = 0;
-    int whole = WriteFile(file, bytes, size, &written, NULL) && written == size
-                && SetEndOfFile(file);
-    return CloseHandle(file) && whole;
-}
+// The extracted file, held against writing and deletion until exit.
+static PlatFile HelpFileHeld = NULL;
 
-// Builds the fixed name in the temporary folder; zero when there is none.
-static int BuildHelpFileName(void)
+// Extracts the help once per run, under a name no other program can predict
+// (help_file.cpp); later calls show the file already held. Nonzero when it
+// is there.
+static int HaveHelpFile(const void *bytes, DWORD size)
 {
+    if (HelpFileHeld)
+        return 1;
     char folder[MAX_PATH];
-    HelpFileName[0] = '\0';
     // A result as large as the buffer means it did not fit: nothing is in it.
     DWORD length = GetTempPathA(sizeof folder, folder);
     if (length == 0 || length >= sizeof folder)
         return 0;
-    // With a unique number other than 0 no file is created: the name is
-    // folder + "Orv" + "29A" + ".TMP", the same on every call and run.
-    if (!GetTempFileNameA(folder, "Orvane", 666, HelpFileName)) {
-        HelpFileName[0] = '\0';
+    char path[PLAT_TEXT_SIZE];
+    if (!ExtractHelpFile(folder, bytes, size, path, &HelpFileHeld))
         return 0;
-    }
-    DeleteFileA(HelpFileName);
-    size_t nameLength = strlen(HelpFileName);
-    if (nameLength < 3) {
-        HelpFileName[0] = '\0';
-        return 0;
-    }
-    TextCopy(HelpFileName + nameLength - 3, 4, "chm");
-    return 1;
+    return TextCopy(HelpFileName, sizeof HelpFileName, path);
 }
 
 int ShowHelp(HWND owner, const char *topic)
 {
-    if (!BuildHelpFileName())
-        return 0;
     HRSRC found = FindResourceA(AppInstance, MAKEINTRESOURCEA(IDR_HELP_FILE), "HTML_HELP");
     if (!found) {
         ShowLastError(owner);
@@ -128,9 +107,8 @@ int ShowHelp(HWND owner, const char *topic)
     }
     HGLOBAL loaded = LoadResource(AppInstance, found);
     const void *bytes = loaded ? LockResource(loaded) : NULL;
-    // Only a file this run has just written whole is shown: never what a
-    // failed write left behind.
-    if (bytes && WriteHelpFile(bytes, SizeofResource(AppInstance, found))) {
+    // Only a file this run has written whole and holds is shown.
+    if (bytes && HaveHelpFile(bytes, SizeofResource(AppInstance, found))) {
         char argument[2 * MAX_PATH];
         TextCopy(argument, sizeof argument, HelpFileName);
         if (topic)
@@ -148,6 +126,9 @@ void DeleteHelpFile(void)
     // deleted: close the program's help windows first.
     if (HtmlHelpEntry && !HtmlHelpUnavailable)
         HtmlHelpEntry(NULL, NULL, HH_CLOSE_ALL_COMMAND, 0);
+    if (HelpFileHeld)
+        PlatFileClose(HelpFileHeld);
+    HelpFileHeld = NULL;
     if (HelpFileName[0])
         DeleteFileA(HelpFileName);
 }

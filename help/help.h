@@ -1,6 +1,7 @@
 // help.h - the embedded help: the compiled help file carried as resource
-// "#134" of type "HTML_HELP" is written to a fixed name in the temporary
-// folder and shown through the HTML Help control, bound on first use.
+// "#134" of type "HTML_HELP" is written under a random new name in the
+// temporary folder (help_file.h), held until exit, and shown through the
+// HTML Help control, bound on first use.
 #pragma once
 
 #include <windows.h>

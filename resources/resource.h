@@ -66,6 +66,7 @@
 #define IDC_COMMAND         117
 #define IDC_DESCRIPTION     118
 #define IDC_COMPANY         119
+#define IDC_NOTES           132
 
 /* ---- Controls and commands: Add/Edit window ---- */
 #define IDC_OK              1

@@ -47,6 +47,15 @@ else
     wine cmd /c exit >/dev/null 2>&1 </dev/null
 fi
 
+# A new prefix links Documents, Desktop and the like to the real home
+# folder: tests write backups and disabled shortcuts there, so each becomes
+# a real folder of the prefix.
+for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then
+        rm -f "$link" && mkdir -p "$link"
+    fi
+done
+
 "$@"
 status=$?
 exit $status

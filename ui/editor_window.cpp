@@ -66,6 +66,7 @@ static void FillCommandFields(HWND window, const AutostartItem *item)
     SetDlgItemTextA(window, IDC_EDITOR_FILE_LABEL,
                     state == FieldsTextBeforeProgram ? KEPT_WHOLE_TEXT_BEFORE
                     : state == FieldsNotText        ? KEPT_WHOLE_NOT_TEXT
+                    : state == FieldsNotExact       ? KEPT_WHOLE_NOT_EXACT
                                                     : KEPT_WHOLE_TOO_LONG);
 }
 
@@ -79,6 +80,25 @@ static void FillFromRecord(HWND window)
     int user = !item || ScopeIsUser(item->scope);
     SendDlgItemMessageA(window, user ? IDC_EDITOR_USER : IDC_EDITOR_ALL, BM_SETCHECK,
                         BST_CHECKED, 0);
+}
+
+// The status bar says what the save did, naming the entry.
+static void ReportSave(int result, const char *name)
+{
+    const AutostartItem *old = EditMode == EditorEdit ? CatalogueItem(EditIndex) : NULL;
+    if (result == SaveRefused && old && old->inexact) {
+        ReportInexact(SetStatusText, NULL, old);
+        return;
+    }
+    const char *format = result == SaveDone        ? (old ? STATUS_SAVED : STATUS_ADDED)
+                         : result == SaveOldKept     ? STATUS_OLD_VALUE_KEPT
+                         : result == SaveRefused     ? STATUS_ENTRY_CUT
+                         : result == SaveCaseRenamed ? STATUS_CASE_RENAMED
+                         : result == SaveCaseNotStored ? STATUS_CASE_NOT_STORED
+                                                       : STATUS_NOT_SAVED;
+    char status[TEXT_FIELD_SIZE + 128];
+    TextFormat(status, sizeof status, format, name);
+    SetStatusText(NULL, status);
 }
 
 void OpenEditor(const char *title)
@@ -128,8 +148,7 @@ static void OnOk(HWND window)
         if (MessageBoxA(window, question, "Orvane", MB_ICONQUESTION | MB_YESNO) != IDYES)
             return;
     }
-    if (SaveItem(name, file, parameters, !user, EditMode, EditIndex) == SaveOldKept)
-        SetStatusText(NULL, STATUS_OLD_VALUE_KEPT);
+    ReportSave(SaveItem(name, file, parameters, !user, EditMode, EditIndex), name);
     // In this order: the main window rebuilds its list before this window
     // closes and enables it again.
     PostMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);

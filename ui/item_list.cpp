@@ -150,12 +150,46 @@ static void FindTarget(const AutostartItem *item)
     ShellExecuteExA(&info);
 }
 
+// Yes/No with No the default, owned by the main window.
+static int AskYesNo(void *, const char *question)
+{
+    return MessageBoxA(MainWindow, question, "Orvane",
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
+// Run starts the program with the rights the logon would give it.
+static void RunItem(const AutostartItem *item)
+{
+    int result = StartItemProgram(item, AskYesNo, NULL);
+    const char *format = result == StartedAsUser     ? STATUS_STARTED
+                         : result == StartedElevated ? STATUS_STARTED_ELEVATED
+                         : result == StartDeclined   ? STATUS_NOT_STARTED
+                                                     : STATUS_START_FAILED;
+    char status[TEXT_FIELD_SIZE + 96];
+    TextFormat(status, sizeof status, format, item->name);
+    SetStatusText(NULL, status);
+}
+
 // Saved first, then deleted: the status bar names the backup, or says why
 // nothing was removed.
 static void RemoveItem(const AutostartItem *item)
 {
     char backup[TEXT_FIELD_SIZE];
     int result = RemoveItemWithBackup(item, backup);
+    if (result == RemoveRefused && item->inexact) {
+        ReportInexact(SetStatusText, NULL, item);
+        return;
+    }
+    if (result == RemoveNameNotCarried) {
+        char kept[TEXT_FIELD_SIZE + 96];
+        TextFormat(kept, sizeof kept, STATUS_NAME_NOT_CARRIED, item->name);
+        SetStatusText(NULL, kept);
+        return;
+    }
+    if (result == RemoveFolderIsLink) {
+        ReportFolderIsLink(SetStatusText, NULL, BACKUP_FOLDER);
+        return;
+    }
     if (result == RemoveBackupFailed) {
         SetStatusText(NULL, STATUS_BACKUP_FAILED);
         return;
@@ -179,7 +213,7 @@ void RunItemCommand(HWND list, UINT command, int32_t row)
     char target[TEXT_FIELD_SIZE];
     NativeFilePath(item->target, target);
     switch (command) {
-    case IDM_RUN: ShellExecuteA(NULL, "open", target, "", "", SW_SHOWNORMAL); break;
+    case IDM_RUN: RunItem(item); break;
     case IDM_FIND_TARGET: FindTarget(item); break;
     case IDM_EDIT_ITEM: EditCatalogueItem(row); break;
     // The label follows the stored state; the box gets its opposite.

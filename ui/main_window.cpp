@@ -31,15 +31,18 @@ static const ChildControl MainControls[] = {
     {IDM_REFRESH, "BUTTON", "", 460, 20, 35, 35, SKINNED, IDI_REFRESH},
     {IDM_SAVE_LOG, "BUTTON", "", 505, 20, 35, 35, SKINNED, IDI_SAVE},
     {IDM_HELP_BUTTON, "BUTTON", "", 550, 20, 35, 35, SKINNED, IDI_HELP},
-    {IDC_STATIC_ANY, "BUTTON", "Details", 15, 280, 570, 90, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0},
-    {IDC_STATIC_ANY, "STATIC", "Location:", 24, 298, 70, 15, LABEL, 0},
-    {IDC_LOCATION, "EDIT", "", 90, 298, 470, 17, FIELD, 0},
-    {IDC_STATIC_ANY, "STATIC", "Command:", 24, 314, 70, 15, LABEL, 0},
-    {IDC_COMMAND, "EDIT", "", 90, 314, 470, 17, FIELD, 0},
-    {IDC_STATIC_ANY, "STATIC", "Description:", 24, 330, 70, 15, LABEL, 0},
-    {IDC_DESCRIPTION, "EDIT", "", 90, 330, 470, 17, FIELD, 0},
-    {IDC_STATIC_ANY, "STATIC", "Company:", 24, 346, 70, 15, LABEL, 0},
-    {IDC_COMPANY, "EDIT", "", 90, 346, 470, 17, FIELD, 0},
+    {IDC_STATIC_ANY, "BUTTON", "Details", 15, 264, 570, 106, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0},
+    {IDC_STATIC_ANY, "STATIC", "Location:", 24, 282, 70, 15, LABEL, 0},
+    {IDC_LOCATION, "EDIT", "", 90, 282, 470, 17, FIELD, 0},
+    {IDC_STATIC_ANY, "STATIC", "Command:", 24, 298, 70, 15, LABEL, 0},
+    {IDC_COMMAND, "EDIT", "", 90, 298, 470, 17, FIELD, 0},
+    {IDC_STATIC_ANY, "STATIC", "Description:", 24, 314, 70, 15, LABEL, 0},
+    {IDC_DESCRIPTION, "EDIT", "", 90, 314, 470, 17, FIELD, 0},
+    {IDC_STATIC_ANY, "STATIC", "Company:", 24, 330, 70, 15, LABEL, 0},
+    {IDC_COMPANY, "EDIT", "", 90, 330, 470, 17, FIELD, 0},
+    // Why an entry is off, a missing target, a name that is not changed here.
+    {IDC_STATIC_ANY, "STATIC", "Notes:", 24, 346, 70, 15, LABEL, 0},
+    {IDC_NOTES, "EDIT", "", 90, 346, 470, 17, FIELD, 0},
 };
 
 // Keeps the 600 x 450 drawing area free above the status bar.
@@ -64,7 +67,7 @@ int CreateMainControls(HWND window)
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, "ListView",
                                 WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT
                                     | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
-                                15, 95, 570, 180, window, (HMENU)(INT_PTR)IDC_ITEM_LIST,
+                                15, 95, 570, 164, window, (HMENU)(INT_PTR)IDC_ITEM_LIST,
                                 AppInstance, NULL);
     if (list)
         SetUpItemList(list);
@@ -112,6 +115,10 @@ void EditCatalogueItem(int32_t index)
         SetStatusText(NULL, STATUS_ENTRY_CUT);
         return;
     }
+    if (item->inexact) {
+        ReportInexact(SetStatusText, NULL, item);
+        return;
+    }
     EditMode = EditorEdit;
     EditorHeaderBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_EDITOR_EDIT));
     OpenEditor(EDITOR_EDIT_TITLE);
@@ -139,13 +146,11 @@ static void ShowDetails(HWND window)
     if (!item)
         return;
     char location[TEXT_FIELD_SIZE + 64];
+    char notes[4 * TEXT_FIELD_SIZE];
     ItemPlaceText(item, 0, location, sizeof location);
-    // Say why an entry in its enabled place is off.
-    if (item->approvalDisabled) {
-        TextAppend(location, sizeof location, " ");
-        TextAppend(location, sizeof location, "disabled " APPROVAL_OFF_TEXT);
-    }
+    ItemNotes(item, notes, sizeof notes);
     SendDlgItemMessageA(window, IDC_LOCATION, WM_SETTEXT, 0, (LPARAM)location);
+    SendDlgItemMessageA(window, IDC_NOTES, WM_SETTEXT, 0, (LPARAM)notes);
     SendDlgItemMessageA(window, IDC_COMMAND, WM_SETTEXT, 0, (LPARAM)item->command);
     SendDlgItemMessageA(window, IDC_DESCRIPTION, WM_SETTEXT, 0, (LPARAM)item->description);
     SendDlgItemMessageA(window, IDC_COMPANY, WM_SETTEXT, 0, (LPARAM)item->company);
@@ -231,6 +236,7 @@ static void OnRefresh(HWND window)
     SetDlgItemTextA(window, IDC_COMMAND, "");
     SetDlgItemTextA(window, IDC_DESCRIPTION, "");
     SetDlgItemTextA(window, IDC_COMPANY, "");
+    SetDlgItemTextA(window, IDC_NOTES, "");
     ScanCatalogue();
     if (ItemListWindow)
         FillListView(ItemListWindow);

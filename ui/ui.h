@@ -132,6 +132,16 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
 #define STATUS_OLD_VALUE_KEPT \
     "ERROR: The entry was saved, but its old value could not be removed: it now shows twice."
 #define STATUS_ENTRY_CUT "ERROR: This entry's name is too long to change it here."
+#define STATUS_STARTED "Started \"%s\"."
+#define STATUS_STARTED_ELEVATED "Started \"%s\" with administrator rights."
+#define STATUS_NOT_STARTED "\"%s\" was not started."
+#define STATUS_START_FAILED "ERROR: \"%s\" could not be started."
+#define STATUS_ADDED "Added \"%s\"."
+#define STATUS_SAVED "Saved \"%s\"."
+#define STATUS_NOT_SAVED "ERROR: \"%s\" could not be written; the entry is as it was."
+#define STATUS_CASE_RENAMED "Renamed to \"%s\" (only the case of the name changed)."
+#define STATUS_CASE_NOT_STORED \
+    "ERROR: The registry did not take the new case of \"%s\"; the entry is as it was."
 #define STATUS_CHECKS_UNREAD "ERROR: Not enough memory to read the check boxes; nothing was changed."
 #define LOG_NAME_TOO_LONG                                                                  \
     "This file name leaves no room for the \".html\" ending. Please choose a shorter name."
@@ -174,6 +184,8 @@ void RunItemCommand(HWND list, UINT command, int32_t row);
 #define KEPT_WHOLE_TOO_LONG "File to be executed: (kept as stored: too long to show)"
 #define KEPT_WHOLE_TEXT_BEFORE "File to be executed: (kept as stored: text before the program)"
 #define KEPT_WHOLE_NOT_TEXT "File to be executed: (kept as stored: not a text value)"
+#define KEPT_WHOLE_NOT_EXACT \
+    "File to be executed: (kept as stored: characters this Windows cannot show)"
 #define FILE_MISSING_TEXT \
     "Please enter the executable to run (including full path) for the new Orvane item"
 

@@ -41,4 +41,10 @@ std::string FixtureVersionProbe();
 
 void FixtureSetEnv(const char *name, const char *value);
 
+// Storage named in characters the code page may lack (utf8Name is UTF-8):
+// a value with raw bytes under the contract key, an empty file in dir.
+bool FixtureSetWideValue(PlatHive hive, const std::string &path, const char *utf8Name,
+                         uint32_t type, const std::string &raw);
+bool FixtureMakeWideFile(const std::string &dir, const char *utf8Name);
+
 void FixtureDeleteKeyTree(PlatHive hive, const char *path);

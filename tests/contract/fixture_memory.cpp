@@ -97,3 +97,16 @@ void FixtureDeleteKeyTree(PlatHive, const char *)
 {
     // MemReset in FixtureBegin already forgets every key.
 }
+
+bool FixtureSetWideValue(PlatHive hive, const std::string &path, const char *utf8Name,
+                         uint32_t type, const std::string &raw)
+{
+    MemSetRaw(hive, path.c_str(), utf8Name, type, raw);
+    return true;
+}
+
+bool FixtureMakeWideFile(const std::string &dir, const char *utf8Name)
+{
+    MemAddFileUtf8(dir.c_str(), utf8Name);
+    return true;
+}

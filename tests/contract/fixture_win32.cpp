@@ -11,24 +11,32 @@
 
 #include <string>
 
-static void RemoveTree(const std::string &path)
+// Wide calls: the tree may hold names the code page cannot spell.
+static void RemoveTree(const std::wstring &path)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            std::string child = path + "\\" + name;
+            std::wstring child = path + L"\\" + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);
             else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(find, &found));
+                DeleteFileW(child.c_str());
+        } while (FindNextFileW(find, &found));
         FindClose(find);
     }
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryW(path.c_str());
+}
+
+static void RemoveTree(const std::string &path)
+{
+    wchar_t wide[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH))
+        RemoveTree(std::wstring(wide));
 }
 
 std::string FixtureScratch()
@@ -139,4 +147,38 @@ void FixtureDeleteKeyTree(PlatHive hive, const char *path)
         RegCloseKey(key);
     }
     RegDeleteKeyExA(root, path, view, 0);
+}
+
+static std::wstring Wide(const char *utf8)
+{
+    wchar_t wide[1024];
+    int length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 1024);
+    return length ? std::wstring(wide) : std::wstring();
+}
+
+bool FixtureSetWideValue(PlatHive hive, const std::string &path, const char *utf8Name,
+                         uint32_t type, const std::string &raw)
+{
+    HKEY key;
+    REGSAM view = hive == PLAT_HKLM32 ? KEY_WOW64_32KEY : hive == PLAT_HKLM ? KEY_WOW64_64KEY : 0;
+    if (RegCreateKeyExA(hive == PLAT_HKCU ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, path.c_str(),
+                        0, NULL, 0, KEY_WRITE | view, NULL, &key, NULL)
+        != ERROR_SUCCESS)
+        return false;
+    std::string padded = raw + "\xff\xff"; // no terminator added behind our back
+    LONG result = RegSetValueExW(key, Wide(utf8Name).c_str(), 0, type,
+                                 (const BYTE *)padded.data(), (DWORD)raw.size());
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+bool FixtureMakeWideFile(const std::string &dir, const char *utf8Name)
+{
+    std::wstring path = Wide(dir.c_str()) + L"\\" + Wide(utf8Name);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
 }

@@ -93,7 +93,9 @@ int FuzzHtmlLog(const uint8_t *data, size_t size)
     ItemCatalogue = saved;
 
     std::string report = MemFileBytes("C:\\Reports\\fuzz.html");
-    const std::string head = "<html>\n<head>\n<title>Orvane Items</title>\n";
+    const std::string head = "<html>\n<head>\n<meta http-equiv=\"Content-Type\" "
+                             "content=\"text/html; charset=windows-1252\">\n"
+                             "<title>Orvane Items</title>\n";
     const std::string tail = "</font></body>\n</html>";
     Require(report.compare(0, head.size(), head) == 0);
     Require(report.size() >= tail.size()

@@ -4,6 +4,7 @@
 #include "../../catalogue/store.h"
 #include "../../report/html_log.h"
 #include "../integration/wine_places.h"
+#include "../support/store_helpers.h"
 #include "gui_support.h"
 
 #include <gtest/gtest.h>
@@ -100,7 +101,7 @@ TEST_F(MainWindowTest, ControlsInTheirOrderPlacesAndStyles)
     const DWORD skinned = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW;
     const DWORD field = WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL;
     const Expected expected[] = {
-        {110, "SysListView32", "ListView", 15, 95, 570, 180,
+        {110, "SysListView32", "ListView", 15, 95, 570, 164,
          WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL
              | LVS_SHOWSELALWAYS},
         {1009, "msctls_statusbar32", "Orvane Tool", -1, -1, -1, -1, WS_CHILD | WS_VISIBLE},
@@ -112,15 +113,17 @@ TEST_F(MainWindowTest, ControlsInTheirOrderPlacesAndStyles)
         {116, "Button", "", 460, 20, 35, 35, skinned},
         {130, "Button", "", 505, 20, 35, 35, skinned},
         {115, "Button", "", 550, 20, 35, 35, skinned},
-        {1, "Button", "Details", 15, 280, 570, 90, WS_CHILD | WS_VISIBLE | BS_GROUPBOX},
-        {1, "Static", "Location:", 24, 298, 70, 15, WS_CHILD | WS_VISIBLE},
-        {131, "Edit", "", 90, 298, 470, 17, field},
-        {1, "Static", "Command:", 24, 314, 70, 15, WS_CHILD | WS_VISIBLE},
-        {117, "Edit", "", 90, 314, 470, 17, field},
-        {1, "Static", "Description:", 24, 330, 70, 15, WS_CHILD | WS_VISIBLE},
-        {118, "Edit", "", 90, 330, 470, 17, field},
-        {1, "Static", "Company:", 24, 346, 70, 15, WS_CHILD | WS_VISIBLE},
-        {119, "Edit", "", 90, 346, 470, 17, field},
+        {1, "Button", "Details", 15, 264, 570, 106, WS_CHILD | WS_VISIBLE | BS_GROUPBOX},
+        {1, "Static", "Location:", 24, 282, 70, 15, WS_CHILD | WS_VISIBLE},
+        {131, "Edit", "", 90, 282, 470, 17, field},
+        {1, "Static", "Command:", 24, 298, 70, 15, WS_CHILD | WS_VISIBLE},
+        {117, "Edit", "", 90, 298, 470, 17, field},
+        {1, "Static", "Description:", 24, 314, 70, 15, WS_CHILD | WS_VISIBLE},
+        {118, "Edit", "", 90, 314, 470, 17, field},
+        {1, "Static", "Company:", 24, 330, 70, 15, WS_CHILD | WS_VISIBLE},
+        {119, "Edit", "", 90, 330, 470, 17, field},
+        {1, "Static", "Notes:", 24, 346, 70, 15, WS_CHILD | WS_VISIBLE},
+        {132, "Edit", "", 90, 346, 470, 17, field},
     };
     Refresh();
     std::vector<HWND> children;
@@ -194,7 +197,7 @@ TEST_F(MainWindowTest, RowsFollowTheCatalogueWithChecksTypesAndPaths)
     EXPECT_EQ("ALL", ItemText(list, 1, 1));
     EXPECT_EQ("ALL", ItemText(list, 2, 1));
     EXPECT_EQ(probe, ItemText(list, 0, 2));
-    EXPECT_EQ(ShortPath(probe), ItemText(list, 2, 2));
+    EXPECT_EQ(probe, ItemText(list, 2, 2));
     EXPECT_EQ(-1, SelectedRow(list)) << "no row is selected after a refresh";
 }
 
@@ -210,7 +213,7 @@ TEST_F(MainWindowTest, DetailsPaneForEachKindOfPlaceAndRefreshEmptiesIt)
     EXPECT_EQ(std::string("HKLM\\") + kRunOnceOff, Field(IDC_LOCATION));
     SelectRow(list, 2);
     EXPECT_EQ(ShellFolder(CSIDL_COMMON_STARTUP) + "\\Probe.lnk", Field(IDC_LOCATION));
-    EXPECT_EQ(ShortPath(probe) + "-x", Field(IDC_COMMAND));
+    EXPECT_EQ(probe + " -x", Field(IDC_COMMAND));
     Refresh();
     for (int id : {IDC_LOCATION, IDC_COMMAND, IDC_DESCRIPTION, IDC_COMPANY})
         EXPECT_EQ("", Field(id)) << id;
@@ -247,7 +250,8 @@ TEST_F(MainWindowTest, StartupSettingsSwitchAndTheThirtyTwoBitView)
     EXPECT_EQ("HKLM\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
               Field(IDC_LOCATION));
     SelectRow(list, 0);
-    EXPECT_EQ("HKCU\\" RUN_KEY " disabled " APPROVAL_OFF_TEXT, Field(IDC_LOCATION));
+    EXPECT_EQ("HKCU\\" RUN_KEY, Field(IDC_LOCATION));
+    EXPECT_EQ(0u, Field(IDC_NOTES).find("switched off in Windows' startup settings"));
     Seen seen;
     HANDLE watcher = WatchMenu(4, &seen);
     SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, MAKELPARAM(100, 100));
@@ -325,7 +329,7 @@ TEST_F(MainWindowTest, RemoveDeletesAndRefreshesAndAFailingRemoveKeepsTheRow)
     std::string prefix = "Deleted. A backup is in " + ShellFolder(CSIDL_PERSONAL) + "\\" BACKUP_FOLDER "\\Removed ";
     EXPECT_EQ(prefix, status.substr(0, prefix.size()));
     std::string backup = status.substr(strlen("Deleted. A backup is in "));
-    EXPECT_NE(std::string::npos, ReadWholeFile(backup).find("\"User Tool\"="));
+    EXPECT_NE(std::string::npos, RegText(ReadWholeFile(backup)).find("\"User Tool\"="));
     DeleteFileA(backup.c_str());
     ASSERT_EQ(2, Rows());
     EXPECT_EQ("Later", ItemText(list, 0, 0));
@@ -406,7 +410,8 @@ TEST_F(MainWindowTest, SaveLogRefreshesThenWritesTheReport)
     Pump();
     ASSERT_TRUE(seen.found);
     std::string report = ReadWholeFile(chosen + ".html");
-    EXPECT_EQ(0u, report.find("<html>\n<head>\n<title>Orvane Items</title>"));
+    EXPECT_EQ(0u, report.find("<html>\n<head>\n<meta http-equiv=\"Content-Type\" "
+                              "content=\"text/html; charset=utf-8\">\n<title>Orvane Items</title>"));
     EXPECT_NE(std::string::npos, report.find("<h3>User Tool</h3>"));
     EXPECT_NE(std::string::npos, report.find("<h3>Probe.lnk</h3>"));
     EXPECT_EQ(2, CheckState(list, 0));

@@ -20,22 +20,6 @@ void KeepStatus(void *, const char *text)
     LastStatus = text;
 }
 
-DWORD RunRegedit(const std::string &file)
-{
-    std::string command = "regedit.exe /s \"" + file + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-        return (DWORD)-1;
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = (DWORD)-1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
 } // namespace
 
 TEST(WineBackups, RegistryEditorImportsEveryRemovedValueWhole)
@@ -66,9 +50,9 @@ TEST(WineBackups, RegistryEditorImportsEveryRemovedValueWhole)
     ScanCatalogue();
     std::vector<int32_t> states(ItemCatalogue.count, 0);
     ASSERT_EQ(0, CleanUpDisabled(states.data(), (int32_t)states.size(), KeepStatus, nullptr));
-    const std::string saved = "Deleted. A backup is in ";
-    ASSERT_EQ(saved, LastStatus.substr(0, saved.size()));
-    std::string file = LastStatus.substr(saved.size());
+    const std::string saved = "Deleted 8 disabled entries; backup: ";
+    ASSERT_EQ(saved, LastStatus.substr(0, saved.size())) << LastStatus;
+    std::string file = LastStatus.substr(saved.size(), LastStatus.size() - saved.size() - 1);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRunOff));
     EXPECT_EQ("<absent>", ValueBytes(HKEY_LOCAL_MACHINE, kRunOff, "Old32", NULL, KEY_WOW64_32KEY));
 

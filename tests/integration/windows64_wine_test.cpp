@@ -105,8 +105,17 @@ TEST_F(Wine64, UnquotedCommandsNameTheRealProgram)
     std::string blanks = ProbeWithBlanks(); // C:\Program Files\Orvane Probe Folder\probe.exe
     std::string noExtension = blanks.substr(0, blanks.size() - 4);
     ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "OrvaneBlanks", noExtension + " --start x"));
-    // A bare name is found where Windows looks first: the running program's folder.
-    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "OrvaneBare", "orvane_probe -q"));
+    // A bare name is looked up where the logon looks, never beside this
+    // program; then in App Paths, as the shell does.
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "OrvaneBeside", "orvane_probe -q"));
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    std::string inWindows = std::string(windows) + "\\zzagent.exe";
+    ASSERT_TRUE(CopyFileA(ProbePath().c_str(), inWindows.c_str(), FALSE));
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "OrvaneBare", "zzagent -q"));
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, CURRENT_VERSION_KEY "\\App Paths\\zzapp.exe", "",
+                          "\"" + blanks + "\"", KEY_WOW64_64KEY));
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "OrvaneAppPath", "zzapp -y"));
     // The logon's %ProgramFiles%, whatever this process was given.
     SetEnvironmentVariableA("ProgramFiles", "C:\\Orvane x86 Program Files");
     ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "OrvaneEnv",
@@ -117,8 +126,12 @@ TEST_F(Wine64, UnquotedCommandsNameTheRealProgram)
     EXPECT_EQ(blanks, Named("OrvaneBlanks")->target);
     EXPECT_STREQ("--start x", Named("OrvaneBlanks")->parameters);
     EXPECT_STREQ("Orvane test probe", Named("OrvaneBlanks")->description);
-    EXPECT_EQ(0, lstrcmpiA(ProbePath().c_str(), Named("OrvaneBare")->target));
+    DeleteFileA(inWindows.c_str());
+    EXPECT_EQ(1, Named("OrvaneBeside")->targetMissing) << Named("OrvaneBeside")->target;
+    EXPECT_EQ(0, lstrcmpiA(inWindows.c_str(), Named("OrvaneBare")->target));
     EXPECT_STREQ("-q", Named("OrvaneBare")->parameters);
+    EXPECT_EQ(blanks, Named("OrvaneAppPath")->target);
+    EXPECT_STREQ("-y", Named("OrvaneAppPath")->parameters);
     EXPECT_EQ(blanks, Named("OrvaneEnv")->target);
     EXPECT_STREQ("-e", Named("OrvaneEnv")->parameters);
 }

@@ -168,3 +168,49 @@ std::string ReadWholeFile(const std::string &path)
     bytes << in.rdbuf();
     return bytes.str();
 }
+
+DWORD RunRegedit(const std::string &file)
+{
+    std::string command = "regedit.exe /s \"" + file + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+        return (DWORD)-1;
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = (DWORD)-1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+bool SetWide(HKEY hive, const char *path, const wchar_t *name, DWORD type,
+             const std::string &bytes)
+{
+    HKEY key;
+    if (RegCreateKeyExA(hive, path, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) != ERROR_SUCCESS)
+        return false;
+    // Padded, or Windows would add a terminator it finds right after a string.
+    std::string padded = bytes + "\xff\xff\xff\xff";
+    LONG result = RegSetValueExW(key, name, 0, type, (const BYTE *)padded.data(),
+                                 (DWORD)bytes.size());
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+std::string WideBytes(HKEY hive, const char *path, const wchar_t *name, DWORD *type)
+{
+    HKEY key;
+    if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return "<absent>";
+    DWORD size = 0;
+    std::string bytes = "<absent>";
+    if (RegQueryValueExW(key, name, NULL, type, NULL, &size) == ERROR_SUCCESS) {
+        bytes.assign(size, '\0');
+        if (RegQueryValueExW(key, name, NULL, type, (BYTE *)&bytes[0], &size) != ERROR_SUCCESS)
+            bytes = "<unreadable>";
+    }
+    RegCloseKey(key);
+    return bytes;
+}

@@ -38,3 +38,9 @@ bool FileExists(const std::string &path);
 bool MakeShortcut(const std::string &link, const std::string &target, const char *arguments,
                   const char *comment);
 std::string ReadWholeFile(const std::string &path);
+// Imports a .reg file with Wine's registry editor (regedit /s); its exit code.
+DWORD RunRegedit(const std::string &file);
+// Values as Windows stores them, by wide name: the bytes, or "<absent>".
+bool SetWide(HKEY hive, const char *path, const wchar_t *name, DWORD type,
+             const std::string &bytes);
+std::string WideBytes(HKEY hive, const char *path, const wchar_t *name, DWORD *type = NULL);

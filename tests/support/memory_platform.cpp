@@ -17,10 +17,12 @@
 
 namespace {
 
+// A value as Windows stores it: its name in characters, its bytes as they
+// are (string types in UTF-16LE); the "A" calls see both through the code page.
 struct Value {
-    std::string name;
+    std::u32string name;
     uint32_t type;
-    std::string bytes;
+    std::string raw;
 };
 
 struct Key {
@@ -44,6 +46,8 @@ struct Entry {
     long order = 0;
     std::string bytes;
     bool isLink = false;
+    bool wideName = false; // path's last part is UTF-8 characters, not code-page bytes
+    uint32_t reparseTag = 0; // a folder that is a reparse point: its tag
     std::string target, shortTarget, comment, arguments;
     bool hasVersion = false;
     Version version;
@@ -57,6 +61,7 @@ struct OpenKey {
 
 struct Search {
     std::vector<std::string> names;
+    std::vector<bool> exact;
     size_t next;
 };
 
@@ -89,6 +94,13 @@ struct State {
     bool writesDenied[PLAT_HIVE_COUNT] = {false, false, false};
     bool twoViews = true;
     bool filesRedirected = false;
+    bool utf8 = false;
+    bool elevated = false;
+    bool desktopShell = true;
+    std::vector<std::string> started;
+    std::string randomQueue;
+    uint32_t randomCounter = 0;
+    std::map<uintptr_t, std::pair<std::string, size_t>> held; // path, read offset
     uint32_t lastResolveFlags = 0;
     PlatTime now = {2026, 12, 7, 13, 5, 9};
     std::vector<std::string> searchFolders;
@@ -122,6 +134,159 @@ unsigned char PlatUpperChar(unsigned char c)
 }
 
 namespace {
+
+// ---- the code page ----
+// Latin-1 by default (every byte one character, so tests may seed any bytes;
+// beyond it a few characters get a look-alike and the rest '?', as on a
+// Western Windows), or UTF-8 (the manifest's code page).
+
+std::u32string FromA(const std::string &a)
+{
+    std::u32string out;
+    for (size_t i = 0; i < a.size();) {
+        unsigned char c = (unsigned char)a[i];
+        if (!S().utf8 || c < 0x80) {
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
+        char32_t cp = extra == 3 ? c & 7 : extra == 2 ? c & 15 : c & 31;
+        bool ok = extra > 0;
+        for (int k = 1; ok && k <= extra; ++k) {
+            if (i + k >= a.size() || ((unsigned char)a[i + k] & 0xC0) != 0x80)
+                ok = false;
+            else
+                cp = (cp << 6) | ((unsigned char)a[i + k] & 0x3F);
+        }
+        out.push_back(ok ? cp : 0xFFFD);
+        i += ok ? (size_t)extra + 1 : 1;
+    }
+    return out;
+}
+
+std::string Utf8(const std::u32string &w)
+{
+    std::string out;
+    for (char32_t cp : w) {
+        if (cp >= 0xD800 && cp <= 0xDFFF)
+            cp = 0xFFFD; // an unpaired surrogate has no UTF-8 form
+        if (cp < 0x80) {
+            out.push_back((char)cp);
+        } else if (cp < 0x800) {
+            out.push_back((char)(0xC0 | (cp >> 6)));
+            out.push_back((char)(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back((char)(0xE0 | (cp >> 12)));
+            out.push_back((char)(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back((char)(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back((char)(0xF0 | (cp >> 18)));
+            out.push_back((char)(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back((char)(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back((char)(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::string ToA(const std::u32string &w)
+{
+    if (S().utf8)
+        return Utf8(w);
+    std::string out;
+    for (char32_t cp : w) {
+        switch (cp) {
+        case 0x106: case 0x141: cp = cp == 0x106 ? 'C' : 'L'; break; // best fit
+        case 0x107: case 0x142: cp = cp == 0x107 ? 'c' : 'l'; break;
+        default: if (cp > 0xFF) cp = '?';
+        }
+        out.push_back((char)cp);
+    }
+    return out;
+}
+
+std::u32string FromUtf8(const std::string &text)
+{
+    bool was = S().utf8;
+    S().utf8 = true;
+    std::u32string out = FromA(text);
+    S().utf8 = was;
+    return out;
+}
+
+std::u32string FromUtf16(const std::string &raw)
+{
+    std::u32string out;
+    for (size_t i = 0; i + 1 < raw.size(); i += 2) {
+        char32_t unit = (unsigned char)raw[i] | ((unsigned char)raw[i + 1] << 8);
+        if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < raw.size()) {
+            char32_t low = (unsigned char)raw[i + 2] | ((unsigned char)raw[i + 3] << 8);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                out.push_back(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        out.push_back(unit);
+    }
+    return out;
+}
+
+std::string ToUtf16(const std::u32string &w)
+{
+    std::string out;
+    auto unit = [&out](char32_t u) {
+        out.push_back((char)(u & 0xFF));
+        out.push_back((char)(u >> 8));
+    };
+    for (char32_t cp : w) {
+        if (cp >= 0x10000) {
+            unit(0xD800 + ((cp - 0x10000) >> 10));
+            unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            unit(cp);
+        }
+    }
+    return out;
+}
+
+bool IsStringType(uint32_t type)
+{
+    return type == PLAT_REG_SZ || type == PLAT_REG_EXPAND_SZ || type == PLAT_REG_MULTI_SZ;
+}
+
+// What the "A" calls read of a value's bytes, and store of theirs.
+std::string ADataOf(uint32_t type, const std::string &raw)
+{
+    return IsStringType(type) ? ToA(FromUtf16(raw)) : raw;
+}
+
+std::string RawOfA(uint32_t type, const std::string &a)
+{
+    return IsStringType(type) ? ToUtf16(FromA(a)) : a;
+}
+
+// Upper case by character, as the registry and the file system compare
+// names: Latin-1, Latin Extended-A, Greek and Cyrillic letters.
+char32_t UpperW(char32_t c)
+{
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)
+        || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F))
+        return c - 0x20;
+    if ((c >= 0x100 && c <= 0x137 && (c & 1)) || (c >= 0x139 && c <= 0x148 && !(c & 1))
+        || (c >= 0x14A && c <= 0x177 && (c & 1)))
+        return c - 1;
+    return c == 0xFF ? 0x178 : c;
+}
+
+std::u32string FoldedW(const std::u32string &w)
+{
+    std::u32string out = w;
+    for (char32_t &c : out)
+        c = UpperW(c);
+    return out;
+}
 
 // The folded form names and paths are looked up by, as on Windows.
 std::string Folded(const std::string &text)
@@ -218,13 +383,30 @@ bool HasSubkeys(PlatHive hive, const std::string &path)
     return it != S().keys[hive].end() && it->first.compare(0, prefix.size(), prefix) == 0;
 }
 
-Value *FindValue(Key *key, const char *name)
+Value *FindWide(Key *key, const std::u32string &name)
 {
-    std::string wanted = Folded(name ? name : "");
+    std::u32string wanted = FoldedW(name);
     for (Value &v : key->values)
-        if (Folded(v.name) == wanted)
+        if (FoldedW(v.name) == wanted)
             return &v;
     return nullptr;
+}
+
+// A name of the "A" calls reaches the value its characters name.
+Value *FindValue(Key *key, const char *name)
+{
+    return FindWide(key, FromA(name ? name : ""));
+}
+
+void StoreValue(Key *key, const std::u32string &name, uint32_t type, const std::string &raw)
+{
+    // Replacing keeps the stored name's case, as the registry does.
+    if (Value *v = FindWide(key, name)) {
+        v->type = type;
+        v->raw = raw;
+    } else {
+        key->values.push_back(Value{name, type, raw});
+    }
 }
 
 OpenKey *Handle(PlatKey key)
@@ -260,6 +442,15 @@ Entry *FindEntry(const std::string &path)
 {
     auto it = S().entries.find(PathKey(path));
     return it == S().entries.end() ? nullptr : &it->second;
+}
+
+// Nonzero while a held file is open: it cannot be written, replaced or deleted.
+bool Held(const std::string &path)
+{
+    for (const auto &h : S().held)
+        if (PathKey(h.second.first) == PathKey(path))
+            return true;
+    return false;
 }
 
 bool FolderExists(const std::string &path)
@@ -359,7 +550,8 @@ const char *MemOpName(MemOp op)
         "MoveFile",       "DeleteFile",     "FileCreate",       "FileWrite",
         "FileClose",      "ResolveShortcut", "VersionSize",     "VersionRead",
         "VersionQuery",   "ExpandEnvironment", "Alloc",         "ShowLastError",
-        "FileExists",     "SearchProgram", "CopyFile"};
+        "FileExists",     "SearchProgram", "CopyFile",       "RegNameExact",
+        "FileLoad",       "FileHold"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -397,14 +589,39 @@ void MemSetValue(PlatHive hive, const char *path, const char *name, uint32_t typ
                  const std::string &bytes)
 {
     CreateKeyChain(hive, path);
+    StoreValue(FindKey(hive, path), FromA(name ? name : ""), type, RawOfA(type, bytes));
+}
+
+void MemSetRaw(PlatHive hive, const char *path, const char *utf8Name, uint32_t type,
+               const std::string &raw)
+{
+    CreateKeyChain(hive, path);
+    StoreValue(FindKey(hive, path), FromUtf8(utf8Name), type, raw);
+}
+
+bool MemGetRaw(PlatHive hive, const char *path, const char *utf8Name, uint32_t *type,
+               std::string *raw)
+{
     Key *key = FindKey(hive, path);
-    Value *v = FindValue(key, name);
-    if (v) {
-        v->type = type;
-        v->bytes = bytes;
-    } else {
-        key->values.push_back(Value{name ? name : "", type, bytes});
-    }
+    Value *v = key ? FindWide(key, FromUtf8(utf8Name)) : nullptr;
+    if (v && type)
+        *type = v->type;
+    if (v && raw)
+        *raw = v->raw;
+    return v != nullptr;
+}
+
+std::string MemUtf16(const char *utf8, bool terminated)
+{
+    std::string raw = ToUtf16(FromUtf8(utf8));
+    if (terminated)
+        raw.append(2, '\0');
+    return raw;
+}
+
+void MemSetCodePageUtf8(bool utf8)
+{
+    S().utf8 = utf8;
 }
 
 void MemSetString(PlatHive hive, const char *path, const char *name, const char *text,
@@ -423,7 +640,7 @@ bool MemGetValue(PlatHive hive, const char *path, const char *name, uint32_t *ty
     if (type)
         *type = v->type;
     if (bytes)
-        *bytes = v->bytes;
+        *bytes = ADataOf(v->type, v->raw);
     return true;
 }
 
@@ -437,7 +654,16 @@ std::vector<std::string> MemValueNames(PlatHive hive, const char *path)
     std::vector<std::string> names;
     if (Key *key = FindKey(hive, path))
         for (const Value &v : key->values)
-            names.push_back(v.name);
+            names.push_back(ToA(v.name));
+    return names;
+}
+
+std::vector<std::string> MemValueNamesUtf8(PlatHive hive, const char *path)
+{
+    std::vector<std::string> names;
+    if (Key *key = FindKey(hive, path))
+        for (const Value &v : key->values)
+            names.push_back(Utf8(v.name));
     return names;
 }
 
@@ -489,6 +715,14 @@ void MemAddFile(const char *path, const std::string &bytes)
 {
     MakeFolders(Parent(path));
     NewEntry(path, false).bytes = bytes;
+}
+
+void MemAddFileUtf8(const char *folder, const char *utf8Name, const std::string &bytes)
+{
+    MakeFolders(folder);
+    Entry &e = NewEntry(std::string(folder) + "\\" + utf8Name, false);
+    e.bytes = bytes;
+    e.wideName = true;
 }
 
 void MemAddLink(const char *path, const char *target, const char *arguments,
@@ -693,27 +927,43 @@ long PlatRegEnumValue(PlatKey key, uint32_t index, char *name, uint32_t nameSize
     if (index >= k->values.size())
         return PLAT_ERROR_NO_MORE_ITEMS;
     const Value &v = k->values[index];
-    bool nameFits = v.name.size() < nameSize;
-    TextCopy(name, nameSize, v.name.c_str());
+    std::string aName = ToA(v.name);
+    std::string bytes = ADataOf(v.type, v.raw);
+    bool nameFits = aName.size() < nameSize;
+    TextCopy(name, nameSize, aName.c_str());
     if (type)
         *type = v.type;
     bool dataFits = true;
     if (data) {
         uint32_t room = *dataSize;
-        dataFits = v.bytes.size() <= room;
+        dataFits = bytes.size() <= room;
         memset(data, 0, room);
         if (dataFits)
-            memcpy(data, v.bytes.data(), v.bytes.size());
-        *dataSize = (uint32_t)v.bytes.size();
+            memcpy(data, bytes.data(), bytes.size());
+        *dataSize = (uint32_t)bytes.size();
     }
     return nameFits && dataFits ? PLAT_OK : PLAT_ERROR_MORE_DATA;
 }
 
-long PlatRegQueryValue(PlatKey key, const char *name, uint32_t *type, void *data,
-                       uint32_t *dataSize)
+int PlatRegNameExact(PlatKey key, uint32_t index, const char *name)
 {
     long fail;
-    if (Enter(MEM_REG_QUERY_VALUE, &fail))
+    if (Enter(MEM_REG_NAME_EXACT, &fail))
+        return 0;
+    Key *k = Resolve(key, &fail);
+    if (!k || index >= k->values.size())
+        return 0;
+    const Value &v = k->values[index];
+    return FromA(name) == v.name && ToA(v.name) == name ? 1 : 0;
+}
+
+namespace {
+
+long QueryValue(MemOp op, PlatKey key, const char *name, uint32_t *type, void *data,
+                uint32_t *dataSize, bool raw)
+{
+    long fail;
+    if (Enter(op, &fail))
         return fail;
     Key *k = Resolve(key, &fail);
     if (!k)
@@ -723,21 +973,22 @@ long PlatRegQueryValue(PlatKey key, const char *name, uint32_t *type, void *data
         return PLAT_ERROR_FILE_NOT_FOUND;
     if (type)
         *type = v->type;
+    std::string bytes = raw ? v->raw : ADataOf(v->type, v->raw);
     uint32_t room = data ? *dataSize : 0;
-    *dataSize = (uint32_t)v->bytes.size();
+    *dataSize = (uint32_t)bytes.size();
     if (!data)
         return PLAT_OK;
-    if (v->bytes.size() > room)
+    if (bytes.size() > room)
         return PLAT_ERROR_MORE_DATA;
-    memcpy(data, v->bytes.data(), v->bytes.size());
+    memcpy(data, bytes.data(), bytes.size());
     return PLAT_OK;
 }
 
-long PlatRegSetValue(PlatKey key, const char *name, uint32_t type, const void *data,
-                     uint32_t size)
+long SetValue(MemOp op, PlatKey key, const char *name, uint32_t type, const void *data,
+              uint32_t size, bool raw)
 {
     long fail;
-    if (Enter(MEM_REG_SET_VALUE, &fail))
+    if (Enter(op, &fail))
         return fail;
     Key *k = Resolve(key, &fail);
     if (!k)
@@ -745,13 +996,34 @@ long PlatRegSetValue(PlatKey key, const char *name, uint32_t type, const void *d
     if (!Handle(key)->writable)
         return PLAT_ERROR_ACCESS_DENIED;
     std::string bytes((const char *)data, size);
-    if (Value *v = FindValue(k, name)) {
-        v->type = type;
-        v->bytes = bytes;
-    } else {
-        k->values.push_back(Value{name ? name : "", type, bytes});
-    }
+    StoreValue(k, FromA(name ? name : ""), type, raw ? bytes : RawOfA(type, bytes));
     return PLAT_OK;
+}
+
+} // namespace
+
+long PlatRegQueryValue(PlatKey key, const char *name, uint32_t *type, void *data,
+                       uint32_t *dataSize)
+{
+    return QueryValue(MEM_REG_QUERY_VALUE, key, name, type, data, dataSize, false);
+}
+
+long PlatRegReadRaw(PlatKey key, const char *name, uint32_t *type, void *data,
+                    uint32_t *dataSize)
+{
+    return QueryValue(MEM_REG_QUERY_VALUE, key, name, type, data, dataSize, true);
+}
+
+long PlatRegSetValue(PlatKey key, const char *name, uint32_t type, const void *data,
+                     uint32_t size)
+{
+    return SetValue(MEM_REG_SET_VALUE, key, name, type, data, size, false);
+}
+
+long PlatRegWriteRaw(PlatKey key, const char *name, uint32_t type, const void *data,
+                     uint32_t size)
+{
+    return SetValue(MEM_REG_SET_VALUE, key, name, type, data, size, true);
 }
 
 long PlatRegDeleteValue(PlatKey key, const char *name)
@@ -844,11 +1116,18 @@ PlatFind PlatFindFirst(const char *pattern, char *name)
         return nullptr;
     std::string folder = Parent(pattern);
     std::string mask = LastComponent(pattern);
-    Search search{{}, 0};
+    Search search{{}, {}, 0};
     if (FolderExists(folder))
-        for (const Entry *e : Children(folder))
-            if (Matches(mask.c_str(), LastComponent(e->path).c_str()))
-                search.names.push_back(LastComponent(e->path));
+        for (const Entry *e : Children(folder)) {
+            // A name of characters is listed as the code page gives it.
+            std::string stored = LastComponent(e->path);
+            std::string given = e->wideName ? ToA(FromUtf8(stored)) : stored;
+            if (!Matches(mask.c_str(), given.c_str()))
+                continue;
+            search.names.push_back(given);
+            search.exact.push_back(given.size() < PLAT_TEXT_SIZE
+                                   && (!e->wideName || FromA(given) == FromUtf8(stored)));
+        }
     if (search.names.empty()) {
         S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
         return nullptr;
@@ -871,6 +1150,14 @@ int PlatFindNext(PlatFind find, char *name)
         return 0;
     TextCopy(name, PLAT_TEXT_SIZE, it->second.names[it->second.next++].c_str());
     return 1;
+}
+
+int PlatFindExact(PlatFind find)
+{
+    auto it = S().searches.find((uintptr_t)find);
+    if (it == S().searches.end() || it->second.next == 0)
+        return 0;
+    return it->second.exact[it->second.next - 1] ? 1 : 0;
 }
 
 void PlatFindClose(PlatFind find)
@@ -909,6 +1196,10 @@ int PlatDeleteFile(const char *path)
     long fail;
     if (Enter(MEM_DELETE_FILE, &fail))
         return 0;
+    if (Held(path)) {
+        S().lastError = 32;
+        return 0;
+    }
     Entry *e = FindEntry(path);
     if (!e || e->folder) {
         S().lastError = e ? PLAT_ERROR_ACCESS_DENIED : PLAT_ERROR_FILE_NOT_FOUND;
@@ -987,6 +1278,10 @@ PlatFile PlatFileCreate(const char *path)
     if (Enter(MEM_FILE_CREATE, &fail))
         return nullptr;
     Entry *e = FindEntry(path);
+    if (Held(path)) {
+        S().lastError = 32; // a sharing violation
+        return nullptr;
+    }
     if (e && e->folder) {
         S().lastError = PLAT_ERROR_ACCESS_DENIED;
         return nullptr;
@@ -1002,6 +1297,133 @@ PlatFile PlatFileCreate(const char *path)
     uintptr_t id = S().nextHandle++;
     S().files[id] = path;
     return (PlatFile)id;
+}
+
+PlatFile PlatFileCreateNew(const char *path)
+{
+    long fail;
+    if (Enter(MEM_FILE_CREATE, &fail))
+        return nullptr;
+    if (FindEntry(path)) {
+        S().lastError = 80; // ERROR_FILE_EXISTS, as CREATE_NEW gives
+        return nullptr;
+    }
+    if (!FolderExists(Parent(path))) {
+        S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
+        return nullptr;
+    }
+    NewEntry(path, false);
+    uintptr_t id = S().nextHandle++;
+    S().files[id] = path;
+    return (PlatFile)id;
+}
+
+long PlatLastError(void)
+{
+    return S().lastError;
+}
+
+PlatFile PlatFileHold(const char *path)
+{
+    long fail;
+    if (Enter(MEM_FILE_HOLD, &fail))
+        return nullptr;
+    Entry *e = FindEntry(path);
+    if (!e || e->folder) {
+        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    for (const auto &open : S().files)
+        if (PathKey(open.second) == PathKey(path)) {
+            S().lastError = 32; // open for writing elsewhere
+            return nullptr;
+        }
+    uintptr_t id = S().nextHandle++;
+    S().held[id] = {e->path, 0};
+    return (PlatFile)id;
+}
+
+uint32_t PlatFileRead(PlatFile file, void *data, uint32_t size)
+{
+    auto it = S().held.find((uintptr_t)file);
+    Entry *e = it == S().held.end() ? nullptr : FindEntry(it->second.first);
+    if (!e)
+        return 0;
+    size_t &offset = it->second.second;
+    uint32_t n = (uint32_t)std::min<size_t>(size, e->bytes.size() - std::min(offset, e->bytes.size()));
+    memcpy(data, e->bytes.data() + offset, n);
+    offset += n;
+    return n;
+}
+
+int PlatFolderIsLink(const char *path)
+{
+    Entry *e = FindEntry(path);
+    return e && e->folder && (e->reparseTag & 0x20000000) ? 1 : 0;
+}
+
+void MemSetReparseTag(const char *folder, uint32_t tag)
+{
+    MakeFolders(folder);
+    FindEntry(folder)->reparseTag = tag;
+}
+
+bool MemFileHeld(const char *path)
+{
+    return Held(path);
+}
+
+int PlatIsElevated(void)
+{
+    return S().elevated ? 1 : 0;
+}
+
+int PlatStartProgram(const char *path)
+{
+    S().started.push_back(std::string("direct ") + path);
+    return MemFileExists(path) ? 1 : 0;
+}
+
+int PlatStartAsDesktopUser(const char *path)
+{
+    if (!S().desktopShell)
+        return 0;
+    S().started.push_back(std::string("desktop ") + path);
+    return MemFileExists(path) ? 1 : 0;
+}
+
+int PlatRandom(void *data, uint32_t size)
+{
+    unsigned char *bytes = (unsigned char *)data;
+    for (uint32_t i = 0; i < size; ++i) {
+        if (!S().randomQueue.empty()) {
+            bytes[i] = (unsigned char)S().randomQueue[0];
+            S().randomQueue.erase(0, 1);
+        } else {
+            bytes[i] = (unsigned char)(S().randomCounter++ * 37 + 11);
+        }
+    }
+    return 1;
+}
+
+void MemSetElevated(bool elevated)
+{
+    S().elevated = elevated;
+}
+
+void MemSetDesktopShell(bool available)
+{
+    S().desktopShell = available;
+}
+
+const std::vector<std::string> &MemStarted()
+{
+    return S().started;
+}
+
+void MemQueueRandom(const std::string &bytes)
+{
+    S().randomQueue += bytes;
 }
 
 int PlatFileWrite(PlatFile file, const void *data, uint32_t size)
@@ -1023,9 +1445,50 @@ int PlatFileClose(PlatFile file)
 {
     long fail;
     bool failed = Enter(MEM_FILE_CLOSE, &fail);
+    if (S().held.erase((uintptr_t)file))
+        return failed ? 0 : 1;
     if (!S().files.erase((uintptr_t)file))
         return 0;
     return failed ? 0 : 1;
+}
+
+void *PlatFileLoad(const char *path, uint32_t *size)
+{
+    long fail;
+    *size = 0;
+    if (Enter(MEM_FILE_LOAD, &fail))
+        return nullptr;
+    Entry *e = FindEntry(path);
+    if (!e || e->folder) {
+        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    std::string bytes = e->bytes;
+    void *block = PlatAllocZero(bytes.size() + 2);
+    if (block) {
+        memcpy(block, bytes.data(), bytes.size());
+        *size = (uint32_t)bytes.size();
+    }
+    return block;
+}
+
+int PlatNamesEqual(const char *a, const char *b)
+{
+    return FoldedW(FromA(a)) == FoldedW(FromA(b)) ? 1 : 0;
+}
+
+uint32_t PlatTextToUtf16(const char *text, void *bytes, uint32_t room)
+{
+    std::string raw = ToUtf16(FromA(text));
+    if (raw.size() > room)
+        return 0;
+    memcpy(bytes, raw.data(), raw.size());
+    return (uint32_t)raw.size();
+}
+
+uint32_t PlatCodePage(void)
+{
+    return S().utf8 ? 65001 : 1252;
 }
 
 int32_t PlatResolveShortcut(void *, const char *linkPath, uint32_t flags, char *target,
@@ -1041,8 +1504,7 @@ int32_t PlatResolveShortcut(void *, const char *linkPath, uint32_t flags, char *
         return (int32_t)0x80070002; // the file is not there
     if (!e->isLink)
         return PLAT_E_FAIL;
-    const std::string &path = e->shortTarget.empty() ? e->target : e->shortTarget;
-    TextCopy(target, PLAT_TEXT_SIZE, path.c_str());
+    TextCopy(target, PLAT_TEXT_SIZE, e->target.c_str());
     TextCopy(comment, PLAT_TEXT_SIZE, e->comment.c_str());
     TextCopy(arguments, PLAT_TEXT_SIZE, e->arguments.c_str());
     return PLAT_OK;

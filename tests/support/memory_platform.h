@@ -18,7 +18,8 @@
 #include <string>
 #include <vector>
 
-// Every operation of platform.h, for fault injection and call counting.
+// Every operation of platform.h, for fault injection and call counting. A
+// value's raw read and write count as its query and set.
 enum MemOp {
     MEM_REG_OPEN_READ,
     MEM_REG_CREATE,
@@ -47,6 +48,9 @@ enum MemOp {
     MEM_FILE_EXISTS,
     MEM_SEARCH_PROGRAM,
     MEM_COPY_FILE,
+    MEM_REG_NAME_EXACT,
+    MEM_FILE_LOAD,
+    MEM_FILE_HOLD,
     MEM_OP_COUNT
 };
 
@@ -76,6 +80,22 @@ bool MemGetValue(PlatHive hive, const char *path, const char *name, uint32_t *ty
                  std::string *bytes);
 bool MemValueExists(PlatHive hive, const char *path, const char *name);
 std::vector<std::string> MemValueNames(PlatHive hive, const char *path);
+
+// Names and bytes as Windows stores them. The stand-in's code page is
+// Latin-1 (every byte a character; beyond it Ć, ć, Ł, ł get a look-alike
+// and the rest '?', as a Western Windows does) unless set to UTF-8. The
+// calls above see names and string data through it; these see the stored
+// form: names as UTF-8 text, string data as UTF-16LE bytes.
+void MemSetCodePageUtf8(bool utf8);
+void MemSetRaw(PlatHive hive, const char *path, const char *utf8Name, uint32_t type,
+               const std::string &raw);
+bool MemGetRaw(PlatHive hive, const char *path, const char *utf8Name, uint32_t *type,
+               std::string *raw);
+std::vector<std::string> MemValueNamesUtf8(PlatHive hive, const char *path);
+// UTF-8 text as UTF-16LE bytes, with or without the two terminating zeros.
+std::string MemUtf16(const char *utf8, bool terminated = true);
+// A file in folder whose name is the UTF-8 text utf8Name in characters.
+void MemAddFileUtf8(const char *folder, const char *utf8Name, const std::string &bytes = "");
 // Opening, creating and changing keys of the hive fails with access denied.
 void MemDenyWrites(PlatHive hive, bool deny);
 // Two views of HKLM\Software (64-bit Windows, the default) or one, where
@@ -93,8 +113,8 @@ void MemSetShellFolder(int csidl, const char *path);
 void MemAddFolder(const char *path);
 // Creates a plain file (parents created) with the given bytes.
 void MemAddFile(const char *path, const std::string &bytes = std::string());
-// Creates a shell link file. shortTarget is what resolving reports as the
-// target's short form; empty means the target as given.
+// Creates a shell link file. shortTarget is how the link stores its target
+// (8.3); resolving reports the long form, target, whatever it stores.
 void MemAddLink(const char *path, const char *target, const char *arguments,
                 const char *comment, const char *shortTarget = "");
 // Gives a file (created when missing) a version resource with a translation
@@ -117,6 +137,22 @@ std::string MemFileBytes(const char *path);
 // Names in the folder, files and subfolders, in creation order.
 std::vector<std::string> MemListFolder(const char *path);
 // Paths are resolved without regard to case, as on Windows.
+
+// Makes a folder (created when missing) a reparse point with that tag:
+// 0xA0000003 a junction, 0xA000000C a symbolic link, 0x9000601A a cloud
+// placeholder.
+void MemSetReparseTag(const char *folder, uint32_t tag);
+// Nonzero while the file is held open by PlatFileHold.
+bool MemFileHeld(const char *path);
+
+// Whether the process runs elevated (not after a reset), whether a desktop
+// shell can start programs for it (yes), and the programs started so far,
+// each as "direct <path>" or "desktop <path>".
+void MemSetElevated(bool elevated);
+void MemSetDesktopShell(bool available);
+const std::vector<std::string> &MemStarted();
+// The bytes the next PlatRandom calls give, before its own sequence.
+void MemQueueRandom(const std::string &bytes);
 
 // Folders where a bare program name is looked up, in order (none after a
 // reset).

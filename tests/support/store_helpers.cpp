@@ -45,3 +45,15 @@ void Toggle(std::initializer_list<const char *> names)
     std::vector<int32_t> states = Desired(names);
     ApplyChanges(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
 }
+
+std::string RegText(const std::string &file)
+{
+    if (file.size() < 2 || file.compare(0, 2, "\xff\xfe") != 0)
+        return "<no byte-order mark>";
+    std::string text;
+    for (size_t i = 2; i + 1 < file.size(); i += 2) {
+        unsigned unit = (unsigned char)file[i] | ((unsigned char)file[i + 1] << 8);
+        text.push_back(unit < 256 ? (char)unit : '?');
+    }
+    return text;
+}

@@ -15,6 +15,10 @@ void CollectStatus(void *context, const char *text);
 // A text and its terminating zero, as a REG_SZ value holds it.
 std::string Sz(const std::string &text);
 
+// A .reg backup (UTF-16LE after a byte-order mark) as text: units below 256
+// as one byte each, any other as '?'; "<no byte-order mark>" when it lacks one.
+std::string RegText(const std::string &file);
+
 // Catalogue index of the record with that name, or -1.
 int IndexOf(const char *name);
 

@@ -44,19 +44,20 @@ TEST_F(Backups, CleanUpWritesEveryValueAsTheRegistryEditorReadsIt)
     MemSetValue(PLAT_HKLM, kRunOff, "", PLAT_REG_SZ, std::string("d\0", 2));
     CleanUp();
     const std::string expected =
-        "REGEDIT4\r\n"
+        "Windows Registry Editor Version 5.00\r\n"
         "\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run-]\r\n"
-        "\"Multi\"=hex(7):61,00,62,00,00\r\n"
-        "\"Unterminated\"=hex(1):61,62\r\n"
+        "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
+        "\"Unterminated\"=hex(1):61,00,62,00\r\n"
         "@=\"d\"\r\n"
         "\r\n[HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run-]\r\n"
         "\"Binary\"=hex:00,ff\r\n"
         "\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run-]\r\n"
         "\"Say \\\"hi\\\"\\\\=\xe4\"=\"C:\\\\a \\\"b\\\"\\\\c.exe\"\r\n"
-        "\"Expand\"=hex(2):25,77,69,6e,64,69,72,25,5c,78,00\r\n"
+        "\"Expand\"=hex(2):25,00,77,00,69,00,6e,00,64,00,69,00,72,00,25,00,5c,00,78,00,00,\\\r\n"
+        "  00\r\n"
         "\"Dword\"=dword:12345678\r\n"
         "\r\n";
-    EXPECT_EQ(expected, MemFileBytes(BACKUPS "\\CleanUp 2026-12-07 130509.reg"));
+    EXPECT_EQ(expected, RegText(MemFileBytes(BACKUPS "\\CleanUp 2026-12-07 130509.reg")));
     EXPECT_FALSE(MemKeyExists(PLAT_HKLM32, kRunOff));
 }
 
@@ -64,7 +65,7 @@ TEST_F(Backups, LongDataWrapsAsTheRegistryEditorWrapsIt)
 {
     MemSetValue(PLAT_HKCU, kRunOff, "Long", PLAT_REG_BINARY, std::string(4000, '\x5a'));
     CleanUp();
-    std::string text = MemFileBytes(BACKUPS "\\CleanUp 2026-12-07 130509.reg");
+    std::string text = RegText(MemFileBytes(BACKUPS "\\CleanUp 2026-12-07 130509.reg"));
     size_t start = text.find("\"Long\"=hex:");
     ASSERT_NE(std::string::npos, start);
     size_t pairs = 0, longest = 0, line = 0;
@@ -82,9 +83,10 @@ TEST_F(Backups, LongDataWrapsAsTheRegistryEditorWrapsIt)
 // status says so; no half-written backup is left behind.
 TEST_F(Backups, NothingIsDeletedWithoutAWholeBackup)
 {
-    const MemOp ops[] = {MEM_SHELL_FOLDER, MEM_FILE_CREATE, MEM_FILE_WRITE, MEM_FILE_CLOSE,
-                         MEM_REG_OPEN_READ, MEM_REG_ENUM_VALUE, MEM_REG_QUERY_VALUE, MEM_ALLOC,
-                         MEM_COPY_FILE};
+    const MemOp ops[] = {MEM_SHELL_FOLDER,   MEM_FILE_CREATE,    MEM_FILE_WRITE,
+                         MEM_FILE_CLOSE,     MEM_REG_OPEN_READ,  MEM_REG_ENUM_VALUE,
+                         MEM_REG_QUERY_VALUE, MEM_ALLOC,         MEM_COPY_FILE,
+                         MEM_FILE_LOAD,      MEM_REG_NAME_EXACT};
     for (MemOp op : ops) {
         for (int occurrence = 1; occurrence <= 3; ++occurrence) {
             MemReset();
@@ -99,11 +101,12 @@ TEST_F(Backups, NothingIsDeletedWithoutAWholeBackup)
             std::string context = std::string(MemOpName(op)) + " #" + std::to_string(occurrence);
             CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
             bool cleaned = !MemValueExists(PLAT_HKCU, kRunOff, "Off");
-            bool backed = MemFileBytes(BACKUPS "\\CleanUp 2026-12-07 130509.reg").find("\"Off\"")
-                          != std::string::npos;
+            bool backed =
+                RegText(MemFileBytes(BACKUPS "\\CleanUp 2026-12-07 130509.reg")).find("\"Off\"")
+                != std::string::npos;
             EXPECT_TRUE(!cleaned || backed) << context << ": cleaned without a backup";
             ASSERT_EQ(1u, Statuses.size()) << context;
-            EXPECT_EQ(cleaned, Statuses[0] != STATUS_BACKUP_FAILED) << context;
+            EXPECT_EQ(cleaned, Statuses[0].rfind("Deleted 1 ", 0) == 0) << context;
 
             char backup[TEXT_FIELD_SIZE];
             for (int i = 0; i < ItemCatalogue.count; ++i) {

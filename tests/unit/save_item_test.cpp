@@ -52,14 +52,16 @@ TEST_F(SaveTest, CollisionsAreFoundAsTheRegistryComparesNames)
     EXPECT_TRUE(SaveWouldReplace("other", 0, EditorEdit, muller));
     EXPECT_TRUE(SaveWouldReplace("Machine", 1, EditorEdit, muller)) << "change of hive";
 
-    // A case-only rename beyond A-Z is the same value: it survives.
+    // A case-only rename beyond A-Z is the same value: it survives, renamed,
+    // with no parked copy left.
     Shown shown = FieldsOf("M\xfcller");
-    EXPECT_EQ(SaveDone, SaveItem("M\xdcLLER", shown.file.c_str(), shown.parameters.c_str(), 0,
-                                 EditorEdit, muller));
+    EXPECT_EQ(SaveCaseRenamed, SaveItem("M\xdcLLER", shown.file.c_str(),
+                                        shown.parameters.c_str(), 0, EditorEdit, muller));
+    EXPECT_EQ((std::vector<std::string>{"Other", "M\xdcLLER"}), MemValueNames(PLAT_HKCU, kRun));
     EXPECT_EQ(Sz("C:\\m.exe"), Bytes(PLAT_HKCU, kRun, "M\xfcller"));
     // Answered Yes, a rename onto another entry replaces it and nothing else.
     ScanCatalogue();
-    EXPECT_EQ(SaveDone, SaveItem("Other", "C:\\m.exe", "", 0, EditorEdit, IndexOf("M\xfcller")));
+    EXPECT_EQ(SaveDone, SaveItem("Other", "C:\\m.exe", "", 0, EditorEdit, IndexOf("M\xdcLLER")));
     EXPECT_EQ(Sz("C:\\m.exe"), Bytes(PLAT_HKCU, kRun, "Other"));
     EXPECT_EQ("<absent>", Bytes(PLAT_HKCU, kRun, "M\xfcller"));
 }

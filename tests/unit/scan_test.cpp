@@ -196,10 +196,11 @@ TEST_F(Scan, ShortcutFields)
     EXPECT_EQ(Shortcut, agent.kind);
     EXPECT_STREQ("Agent.lnk", agent.name);
     EXPECT_STREQ(MEM_STARTUP_FOLDER "\\Agent.lnk", agent.location);
-    EXPECT_STREQ("C:\\PROGRA~1\\Agent\\agent.exe", agent.target);
+    // The long path, quoted for its blank, one blank, the arguments.
+    EXPECT_STREQ("C:\\Program Files\\Agent\\agent.exe", agent.target);
     EXPECT_STREQ("-min", agent.parameters);
-    EXPECT_STREQ("C:\\PROGRA~1\\Agent\\agent.exe-min", agent.command);
-    EXPECT_STREQ("C:\\PROGRA~1\\Agent", agent.targetFolder);
+    EXPECT_STREQ("\"C:\\Program Files\\Agent\\agent.exe\" -min", agent.command);
+    EXPECT_STREQ("C:\\Program Files\\Agent", agent.targetFolder);
     EXPECT_STREQ("Agent Service", agent.description);
     EXPECT_STREQ("Agent Works", agent.company);
     // The link's own comment gives way to "n/a" when the target has no version.

@@ -377,8 +377,11 @@ TEST_F(Store, CleanUpAppliesFirstThenDeletesEveryDisabledKey)
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, "Keep"));
     EXPECT_TRUE(MemFileExists((std::string(kDisabledUser) + "\\Off.lnk").c_str()));
     const char *backup = MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER "\\CleanUp 2026-12-07 130509.reg";
-    EXPECT_EQ(std::vector<std::string>{std::string("Deleted. A backup is in ") + backup}, Statuses);
-    EXPECT_NE(std::string::npos, MemFileBytes(backup).find("\"Pending2\"=\"C:\\\\p2.exe\""));
+    EXPECT_EQ(std::vector<std::string>{std::string("Deleted 12 disabled entries; backup: ") + backup
+                                       + "."},
+              Statuses);
+    EXPECT_NE(std::string::npos,
+              RegText(MemFileBytes(backup)).find("\"Pending2\"=\"C:\\\\p2.exe\""));
 }
 
 TEST_F(Store, CleanUpSkipsAHiveItCannotOpen)

@@ -220,7 +220,9 @@ TEST_F(Windows64, CheckingASwitchedOffEntrySwitchesItOnInPlace)
     EXPECT_EQ(kSwitchedOn, Stored(PLAT_HKCU, kApprovedRun, "Off"));
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, "Off")) << "switched on where it is";
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, "Moved"));
-    EXPECT_EQ(kSwitchedOn, Stored(PLAT_HKCU, kApprovedRun, "Moved")) << "left behind, cleared";
+    // Only the "off" bit and the time are cleared: 07 becomes 06, not 02.
+    EXPECT_EQ(std::string("\x06\0\0\0\0\0\0\0\0\0\0\0", 12), Stored(PLAT_HKCU, kApprovedRun, "Moved"))
+        << "left behind, cleared";
     EXPECT_EQ(Approval(0x03, 8), Stored(PLAT_HKCU, kApprovedRun, "Other"))
         << "a malformed value of another entry stays";
     ScanCatalogue();

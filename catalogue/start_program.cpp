@@ -1,0 +1,25 @@
+// start_program.cpp - Run: starting an entry's program with the rights the
+// logon would give it.
+//
+// The program asks for the highest available rights, so an administrator
+// runs it elevated; an entry's program started from here would inherit
+// those rights, though any program of the user may have written the entry.
+// Elevated, the program is handed to the desktop shell, which starts it with
+// the user's ordinary rights; only when that is impossible is the user asked
+// whether to start it with administrator rights.
+#include "store.h"
+
+int StartItemProgram(const AutostartItem *item, StartQuestion ask, void *context)
+{
+    char program[TEXT_FIELD_SIZE];
+    NativeFilePath(item->target, program);
+    if (!PlatIsElevated())
+        return PlatStartProgram(program) ? StartedAsUser : StartFailed;
+    if (PlatStartAsDesktopUser(program))
+        return StartedAsUser;
+    char question[TEXT_FIELD_SIZE + 64];
+    TextFormat(question, sizeof question, START_ELEVATED_QUESTION, item->name);
+    if (!ask || !ask(context, question))
+        return StartDeclined;
+    return PlatStartProgram(program) ? StartedElevated : StartFailed;
+}

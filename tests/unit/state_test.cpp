@@ -1,0 +1,131 @@
+// state_test.cpp - the state and the program stay true through every change:
+// Windows' own switch follows a renamed or removed entry, the program shown
+// is the one the logon starts, and every result said is the one that
+// happened.
+#include "../../catalogue/store.h"
+#include "../support/memory_platform.h"
+#include "../support/store_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+namespace {
+
+const char *kRun = RUN_KEY;
+const char *kRunOff = RUN_KEY "-";
+const char *kApprovedRun = APPROVED_KEY "\\Run";
+const std::string kOff("\x07\x01\x02\x03\x5a\x5a\x5a\x5a\x5a\x5a\x5a\x5a", 12);
+
+class State : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        MemReset();
+        Statuses.clear();
+    }
+};
+
+std::string Stored(PlatHive hive, const char *path, const char *name)
+{
+    std::string bytes;
+    return MemGetValue(hive, path, name, nullptr, &bytes) ? bytes : std::string("<absent>");
+}
+
+} // namespace
+
+TEST_F(State, SwitchedOffEntryStaysOffThroughRenameAndHiveChange)
+{
+    MemSetString(PLAT_HKCU, kRun, "Old", "C:\\old.exe");
+    MemSetValue(PLAT_HKCU, kApprovedRun, "Old", PLAT_REG_BINARY, kOff);
+    ScanCatalogue();
+    ASSERT_EQ(SaveDone, SaveItem("New", "C:\\old.exe", "", 0, EditorEdit, IndexOf("Old")));
+    EXPECT_EQ(kOff, Stored(PLAT_HKCU, kApprovedRun, "New"));
+    EXPECT_EQ("<absent>", Stored(PLAT_HKCU, kApprovedRun, "Old"));
+    ScanCatalogue();
+    ASSERT_EQ(SaveDone, SaveItem("New", "C:\\old.exe", "", 1, EditorEdit, IndexOf("New")));
+    EXPECT_EQ(kOff, Stored(PLAT_HKLM, kApprovedRun, "New")) << "the machine's list";
+    EXPECT_EQ("<absent>", Stored(PLAT_HKCU, kApprovedRun, "New"));
+    ScanCatalogue();
+    EXPECT_EQ(1, ItemCatalogue.items[IndexOf("New")].approvalDisabled);
+}
+
+// Remove and CleanUp back the approval value up with its entry and delete
+// it; one still governing an entry of the same name stays.
+TEST_F(State, RemoveAndCleanUpTakeTheApprovalValueAlong)
+{
+    MemSetString(PLAT_HKCU, kRun, "Gone", "C:\\g.exe");
+    MemSetString(PLAT_HKCU, kRunOff, "Off", "C:\\o.exe");
+    MemSetString(PLAT_HKCU, kRunOff, "Twin", "C:\\t.exe");
+    MemSetString(PLAT_HKCU, kRun, "Twin", "C:\\t2.exe");
+    for (const char *name : {"Gone", "Off", "Twin"})
+        MemSetValue(PLAT_HKCU, kApprovedRun, name, PLAT_REG_BINARY, kOff);
+    ScanCatalogue();
+    char backup[TEXT_FIELD_SIZE];
+    ASSERT_EQ(RemoveDone, RemoveItemWithBackup(&ItemCatalogue.items[IndexOf("Gone")], backup));
+    EXPECT_EQ("<absent>", Stored(PLAT_HKCU, kApprovedRun, "Gone"));
+    std::string text = RegText(MemFileBytes(backup));
+    EXPECT_NE(std::string::npos, text.find("StartupApproved\\Run]\r\n\"Gone\"=hex:07,01,02,03,5a"));
+
+    ScanCatalogue();
+    std::vector<int32_t> states = Desired({});
+    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    EXPECT_EQ("<absent>", Stored(PLAT_HKCU, kApprovedRun, "Off"));
+    EXPECT_EQ(kOff, Stored(PLAT_HKCU, kApprovedRun, "Twin")) << "Run\\Twin's own";
+    text = RegText(MemFileBytes(MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER
+                                "\\CleanUp 2026-12-07 130509.reg"));
+    EXPECT_NE(std::string::npos, text.find("\"Off\"=hex:07,01"));
+}
+
+TEST_F(State, ProgramIsFoundAfterExpansionAndInAppPaths)
+{
+    MemSetEnv("ProgramFiles", "C:\\Program Files");
+    MemAddFile("C:\\Program.exe");
+    MemAddFile("C:\\Program Files\\App\\app.exe");
+    MemSetString(PLAT_HKCU, kRun, "Expanded", "%ProgramFiles%\\App\\app.exe -x",
+                 PLAT_REG_EXPAND_SZ);
+    MemAddFile("C:\\Tools\\zz agent.exe");
+    MemSetString(PLAT_HKLM, CURRENT_VERSION_KEY "\\App Paths\\zzagent.exe", "",
+                 "\"C:\\Tools\\zz agent.exe\"");
+    MemSetString(PLAT_HKCU, kRun, "Bare", "zzagent -q");
+    MemSetString(PLAT_HKCU, kRun, "Gone", "C:\\nowhere.exe");
+    ScanCatalogue();
+    const AutostartItem &expanded = ItemCatalogue.items[IndexOf("Expanded")];
+    EXPECT_STREQ("C:\\Program.exe", expanded.target) << "Windows expands, then splits";
+    EXPECT_STREQ("Files\\App\\app.exe -x", expanded.parameters);
+    const AutostartItem &bare = ItemCatalogue.items[IndexOf("Bare")];
+    EXPECT_STREQ("C:\\Tools\\zz agent.exe", bare.target);
+    EXPECT_STREQ("-q", bare.parameters);
+    EXPECT_EQ(0, bare.targetMissing);
+    char notes[TEXT_FIELD_SIZE];
+    ItemNotes(&ItemCatalogue.items[IndexOf("Gone")], notes, sizeof notes);
+    EXPECT_STREQ(NOTE_TARGET_MISSING, notes);
+}
+
+TEST_F(State, CleanUpWithoutMachineRightsSaysWhatItKept)
+{
+    MemSetString(PLAT_HKLM, kRunOff, "A", "C:\\a.exe");
+    MemSetString(PLAT_HKLM, kRunOff, "B", "C:\\b.exe");
+    MemSetString(PLAT_HKCU, kRunOff, "C", "C:\\c.exe");
+    ScanCatalogue();
+    MemDenyWrites(PLAT_HKLM, true);
+    std::vector<int32_t> states = Desired({});
+    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_EQ("Deleted 1 disabled entry; backup: " MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER
+              "\\CleanUp 2026-12-07 130509.reg. 2 disabled entries of all users were kept: "
+              "administrator rights are needed.",
+              Statuses[0]);
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, kRunOff, "A"));
+}
+
+TEST_F(State, CollisionCheckLooksAtTheEnabledAndTheDisabledPlace)
+{
+    MemSetString(PLAT_HKCU, kRun, "Taken", "C:\\t.exe");
+    MemSetString(PLAT_HKCU, kRunOff, "Off", "C:\\o.exe");
+    MemSetString(PLAT_HKCU, kRunOff, "Hidden", "C:\\h.exe");
+    ScanCatalogue();
+    EXPECT_TRUE(SaveWouldReplace("Taken", 0, EditorEdit, IndexOf("Off")));
+    EXPECT_TRUE(SaveWouldReplace("Hidden", 0, EditorAdd, -1));
+    EXPECT_FALSE(SaveWouldReplace("Free", 0, EditorEdit, IndexOf("Off")));
+}
