@@ -19,11 +19,13 @@ int ApprovalList(const AutostartItem *item, PlatHive *hive, char *path)
     const char *list = NULL;
     if (item->kind == RegistryValue) {
         char key[TEXT_FIELD_SIZE];
-        TextCopy(key, sizeof key, item->location);
-        size_t length = strlen(key);
         // A value in "Run-" is governed by the same list once it is back.
-        if (length > 0 && key[length - 1] == '-')
-            key[length - 1] = '\0';
+        if (LocationDisabled(item->location)) {
+            if (!SiblingLocation(item->location, key))
+                return 0;
+        } else {
+            TextCopy(key, sizeof key, item->location);
+        }
         if (TextCompareNoCase(key, RUN_KEY) != 0)
             return 0;
         PlatHive itemHive = HiveOfItem(item);
@@ -120,12 +122,8 @@ int ReadApprovalValue(const AutostartItem *item, PlatHive *hive, char *path, uin
 static int NameStillGoverned(const AutostartItem *item)
 {
     char other[TEXT_FIELD_SIZE];
-    TextCopy(other, sizeof other, item->location);
-    size_t length = strlen(other);
-    if (length > 0 && other[length - 1] == '-')
-        other[length - 1] = '\0';
-    else
-        TextAppend(other, sizeof other, "-");
+    if (!SiblingLocation(item->location, other))
+        return 1;
     // A key that is not there holds no such value; one that cannot be read
     // may: then the approval value stays.
     PlatKey key = NULL;

@@ -377,10 +377,22 @@ int RemoveItemWithBackup(const AutostartItem *item, char *backupFile)
 // One "-" key of one hive, and what became of it.
 struct DisabledKey {
     PlatHive hive;
+    const char *parent; // the key that holds it
     char name[24];      // "Run-"
-    int32_t values;     // values it held
+    int32_t values;     // values it held (in its sections, for "RunOnceEx-")
     int keep;           // a name in it cannot be handled or carried: kept whole
 };
+
+static void DisabledKeyPath(const DisabledKey *place, char *path)
+{
+    TextFormat(path, TEXT_FIELD_SIZE, "%s\\%s", place->parent, place->name);
+}
+
+// Nonzero for "RunOnceEx-", whose values are in section subkeys.
+static int HasSections(const DisabledKey *place)
+{
+    return TextCompareNoCase(place->name, RUN_ONCE_EX "-") == 0;
+}
 
 // A record for one value of a "-" key, for its approval value; zero when
 // its name does not fit a record (it then has no approval value to find).
@@ -400,7 +412,7 @@ static int ValueItem(const DisabledKey *place, const char *path, const char *nam
 static void DropApprovalsOf(DisabledKey *place)
 {
     char path[TEXT_FIELD_SIZE];
-    TextFormat(path, sizeof path, "%s\\%s", CURRENT_VERSION_KEY, place->name);
+    DisabledKeyPath(place, path);
     PlatKey key = NULL;
     if (PlatRegOpenRead(place->hive, path, &key) != PLAT_OK || !key)
         return;
@@ -416,10 +428,8 @@ static void DropApprovalsOf(DisabledKey *place)
 // Saves every value of one "-" key. Nonzero when the key was read whole (or
 // is not there). A value whose name the code page changed or a .reg line
 // cannot carry is not saved, and the key is marked to be kept.
-static int SaveDisabledKey(RegWriter *writer, DisabledKey *place)
+static int SaveKeyValues(RegWriter *writer, DisabledKey *place, const char *path)
 {
-    char path[TEXT_FIELD_SIZE];
-    TextFormat(path, sizeof path, "%s\\%s", CURRENT_VERSION_KEY, place->name);
     PlatKey key = NULL;
     long opened = PlatRegOpenRead(place->hive, path, &key);
     if (opened == PLAT_ERROR_FILE_NOT_FOUND)
@@ -463,6 +473,63 @@ static int SaveDisabledKey(RegWriter *writer, DisabledKey *place)
     return ok;
 }
 
+// Saves the key's values, or for "RunOnceEx-" those of every section.
+static int SaveDisabledKey(RegWriter *writer, DisabledKey *place)
+{
+    char path[TEXT_FIELD_SIZE];
+    DisabledKeyPath(place, path);
+    // The key's own values go too: whatever is there is deleted with it.
+    int saved = SaveKeyValues(writer, place, path);
+    if (!saved || !HasSections(place))
+        return saved;
+    PlatKey key = NULL;
+    long opened = PlatRegOpenRead(place->hive, path, &key);
+    if (opened == PLAT_ERROR_FILE_NOT_FOUND)
+        return 1;
+    if (opened != PLAT_OK || !key)
+        return 0;
+    int ok = 1;
+    char section[TEXT_FIELD_SIZE], sectionPath[TEXT_FIELD_SIZE];
+    for (uint32_t index = 0; ok; ++index) {
+        long result = PlatRegEnumKey(key, index, section, sizeof section);
+        if (result == PLAT_ERROR_NO_MORE_ITEMS)
+            break;
+        ok = result == PLAT_OK
+             && TextFormat(sectionPath, sizeof sectionPath, "%s\\%s", path, section)
+             && SaveKeyValues(writer, place, sectionPath);
+    }
+    PlatRegClose(key);
+    return ok;
+}
+
+// Deletes the sections of "RunOnceEx-" (whole, they are in the backup), so
+// the key itself can go. The result of the last deletion.
+static long DeleteSections(DisabledKey *place)
+{
+    char path[TEXT_FIELD_SIZE];
+    DisabledKeyPath(place, path);
+    PlatKey key = NULL;
+    long result = PlatRegOpenRead(place->hive, path, &key);
+    if (result != PLAT_OK || !key)
+        return result;
+    PlatRegClose(key);
+    result = PlatRegCreate(place->hive, path, PLAT_KEY_ALL_ACCESS, &key);
+    if (result != PLAT_OK || !key)
+        return result;
+    char section[TEXT_FIELD_SIZE];
+    // Each deletion moves the rest up: always the first, at most as many as
+    // were there, so a section that will not go cannot hold the loop.
+    for (int left = 10000; left > 0; --left) {
+        if (PlatRegEnumKey(key, 0, section, sizeof section) != PLAT_OK)
+            break;
+        result = PlatRegDeleteSubkey(place->hive, key, section);
+        if (result != PLAT_OK)
+            break;
+    }
+    PlatRegClose(key);
+    return result;
+}
+
 // Writes one .reg file of every value in the "-" keys. 1 with the file (or
 // none when there was nothing to save) in backupFile, 0 when the backup
 // could not be made whole, BackupFolderIsLink when its folder is refused.
@@ -501,8 +568,12 @@ static int32_t DeleteDisabledKeys(DisabledKey *places, int count, int32_t *denie
             continue;
         if (place->values)
             DropApprovalsOf(place);
+        long result = HasSections(place) ? DeleteSections(place) : (long)PLAT_OK;
+        if (result == PLAT_ERROR_FILE_NOT_FOUND)
+            result = PLAT_OK;
         PlatKey parent = NULL;
-        long result = PlatRegCreate(place->hive, CURRENT_VERSION_KEY, PLAT_KEY_ALL_ACCESS, &parent);
+        if (result == PLAT_OK)
+            result = PlatRegCreate(place->hive, place->parent, PLAT_KEY_ALL_ACCESS, &parent);
         if (result == PLAT_OK && parent) {
             result = PlatRegDeleteSubkey(place->hive, parent, place->name);
             PlatRegClose(parent);
@@ -532,14 +603,18 @@ int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void
         hives[1] = PLAT_HKCU;
         hiveCount = 2;
     }
-    DisabledKey places[3 * RUN_KEY_COUNT];
+    // Each hive's five "-" keys, and its policy "Run-" (one for both views).
+    DisabledKey places[3 * (RUN_KEY_COUNT + 1)];
     int placeCount = 0;
     for (int h = 0; h < hiveCount; ++h) {
-        for (const char *name : RunKeyNames) {
+        for (int k = 0; k <= RUN_KEY_COUNT; ++k) {
+            if (k == RUN_KEY_COUNT && hives[h] == PLAT_HKLM32)
+                continue;
             DisabledKey *place = &places[placeCount++];
             memset(place, 0, sizeof *place);
             place->hive = hives[h];
-            TextFormat(place->name, sizeof place->name, "%s-", name);
+            place->parent = k < RUN_KEY_COUNT ? CURRENT_VERSION_KEY : POLICY_EXPLORER_KEY;
+            TextFormat(place->name, sizeof place->name, "%s-", k < RUN_KEY_COUNT ? RunKeyNames[k] : "Run");
         }
     }
     char backup[TEXT_FIELD_SIZE];
@@ -573,7 +648,7 @@ int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void
         char key[TEXT_FIELD_SIZE + 32];
         char path[TEXT_FIELD_SIZE];
         char kept[TEXT_FIELD_SIZE + 128];
-        TextFormat(path, sizeof path, "%s\\%s", CURRENT_VERSION_KEY, places[i].name);
+        DisabledKeyPath(&places[i], path);
         RegistryKeyText(places[i].hive, path, 0, key, sizeof key);
         TextFormat(kept, sizeof kept, STATUS_CLEANUP_KEPT, key);
         TextAppend(status, sizeof status, status[0] ? " " : "");

@@ -18,6 +18,8 @@
 
 // ---- the record ----------------------------------------------------------
 
+// A registry value, or a file of a Startup folder (a shortcut or any other
+// file: Explorer starts every file there).
 enum ItemKind { RegistryValue = 0, Shortcut = 1 };
 
 // Which view of HKLM\Software a machine entry was found in.
@@ -48,6 +50,8 @@ struct AutostartItem {
     int32_t inexact;                        // 1 when the code page changed the name ('?', a
                                             // look-alike): listed as read, never acted on
     int32_t targetMissing;                  // 1 when the program file it names does not exist
+    int32_t hidden;                         // 1 for a hidden file of a Startup folder
+    int32_t policyOff;                      // 1 when a policy stops Windows starting its key
 };
 
 // Nonzero when the item's name reaches that entry and no other: neither cut
@@ -152,17 +156,36 @@ struct AutostartLocation {
     int32_t view;                 // registry rows of the machine: RegistryView
 };
 
-// Six registry rows for each of the five keys, then four folder rows.
-#define LOCATION_COUNT 34
+// Six registry rows for each of the five keys, four rows of the policy Run
+// key (HKCU and HKLM, which both views share), then four folder rows.
+#define LOCATION_COUNT 38
 #define RUN_KEY_COUNT 5
 #define CURRENT_VERSION_KEY "Software\\Microsoft\\Windows\\CurrentVersion"
 #define RUN_KEY CURRENT_VERSION_KEY "\\Run"
+#define POLICY_EXPLORER_KEY CURRENT_VERSION_KEY "\\Policies\\Explorer"
+#define POLICY_RUN_KEY POLICY_EXPLORER_KEY "\\Run"
+// RunOnceEx holds its entries in section subkeys ("0001"); "Depend" is none.
+#define RUN_ONCE_EX "RunOnceEx"
+#define RUN_ONCE_EX_DEPEND "Depend"
 #define DISABLED_USER_FOLDER "DisabledCUStartItems"
 #define DISABLED_ALL_FOLDER "DisabledAUStartItems"
 
 extern const AutostartLocation AutostartLocations[LOCATION_COUNT];
 
 PlatHive HiveOfRow(const AutostartLocation *row);
+
+// Nonzero when a registry location is a disabled place: its Run-family key
+// (or the policy Run key) ends in "-", also above a RunOnceEx section
+// ("...\\RunOnceEx-\\0001").
+int LocationDisabled(const char *location);
+
+// The location's other place: its Run-family key with "-" added or taken
+// away, a RunOnceEx section kept below it (other: TEXT_FIELD_SIZE). Zero
+// when it does not fit.
+int SiblingLocation(const char *location, char *other);
+
+// Nonzero for the row of a RunOnceEx key, whose entries are in sections.
+int RowHasSections(const AutostartLocation *row);
 
 // Zero for a row of the 32-bit view on a system that has one view only, so
 // that nothing is listed twice.
@@ -212,6 +235,16 @@ void ReadVersionString(const char *path, char *field, int which);
 void ItemNotes(const AutostartItem *item, char *text, size_t size);
 
 #define NOTE_TARGET_MISSING "target not found"
+#define NOTE_NOT_STARTED_HERE \
+    "not started by this Windows (these keys served Windows 95/98/Me)"
+#define NOTE_RUN_ONCE_BEFORE "runs once at the next logon; Windows deletes it before it runs"
+#define NOTE_RUN_ONCE_AFTER "runs once at the next logon; Windows deletes it after it has run"
+#define NOTE_SAFE_MODE "also in safe mode"
+#define NOTE_ADMINISTRATOR_LOGON "runs when an administrator logs on"
+#define NOTE_RUN_ONCE_EX "runs once; `||` means a command line"
+#define NOTE_POLICY_KEY "set by a policy: Group Policy may write it back"
+#define NOTE_POLICY_OFF "not started: switched off by policy"
+#define NOTE_HIDDEN "hidden file"
 
 // targetFolder := target cut at its last backslash; whole without one.
 void TargetFolderOf(const char *target, char *targetFolder);

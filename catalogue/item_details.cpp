@@ -70,9 +70,49 @@ static void AddNote(char *text, size_t size, const char *note)
     TextAppend(text, size, note);
 }
 
+// The Run-family key an enabled registry entry is in ("RunOnce"), or empty.
+static void FamilyKeyOf(const AutostartItem *item, char *key, size_t size)
+{
+    key[0] = '\0';
+    const char *prefix = CURRENT_VERSION_KEY "\\";
+    size_t length = strlen(prefix);
+    if (item->kind != RegistryValue || !item->enabled
+        || strncmp(item->location, prefix, length) != 0)
+        return;
+    TextCopy(key, size, item->location + length);
+    char *end = strchr(key, '\\');
+    if (end)
+        *end = '\0';
+}
+
+// What Windows does with the entry's key.
+static void AddKeyNotes(const AutostartItem *item, char *text, size_t size)
+{
+    char key[TEXT_FIELD_SIZE];
+    FamilyKeyOf(item, key, sizeof key);
+    if (strcmp(key, "RunServices") == 0 || strcmp(key, "RunServicesOnce") == 0)
+        AddNote(text, size, NOTE_NOT_STARTED_HERE);
+    if (strcmp(key, "RunOnce") == 0) {
+        AddNote(text, size, item->name[0] == '!' ? NOTE_RUN_ONCE_AFTER : NOTE_RUN_ONCE_BEFORE);
+        if (item->name[0] == '*' || (item->name[0] == '!' && item->name[1] == '*'))
+            AddNote(text, size, NOTE_SAFE_MODE);
+        if (!ScopeIsUser(item->scope))
+            AddNote(text, size, NOTE_ADMINISTRATOR_LOGON);
+    }
+    if (strcmp(key, RUN_ONCE_EX) == 0)
+        AddNote(text, size, NOTE_RUN_ONCE_EX);
+    if (strncmp(item->location, POLICY_RUN_KEY, strlen(POLICY_RUN_KEY)) == 0)
+        AddNote(text, size, NOTE_POLICY_KEY);
+}
+
 void ItemNotes(const AutostartItem *item, char *text, size_t size)
 {
     text[0] = '\0';
+    if (item->policyOff)
+        AddNote(text, size, NOTE_POLICY_OFF);
+    AddKeyNotes(item, text, size);
+    if (item->hidden)
+        AddNote(text, size, NOTE_HIDDEN);
     if (item->approvalDisabled)
         AddNote(text, size, "switched off in Windows' startup settings (Task Manager or Settings)");
     if (item->targetMissing)

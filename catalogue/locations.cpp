@@ -2,6 +2,8 @@
 // entries, the scope rule, and the resolution of the folder rows.
 #include "catalogue.h"
 
+#include <string.h>
+
 const char *const RunKeyNames[RUN_KEY_COUNT] = {
     "Run", "RunServices", "RunServicesOnce", "RunOnce", "RunOnceEx"};
 
@@ -15,23 +17,69 @@ const char *const RunKeyNames[RUN_KEY_COUNT] = {
     REGISTRY_ROW(SCOPE_ALL, 1, key, View32),        \
     REGISTRY_ROW(SCOPE_ALL, 0, key, View32)
 
+#define POLICY_ROW(scope, enabled) \
+    {LocationRegistryKey, scope, enabled, POLICY_RUN_KEY, 0, 0, ViewNative}
+
 // Scan order: each Run-family key for the user and its "-" key, then the
 // machine's native view of both, then right after them the machine's 32-bit
-// view (WOW6432Node) of both; then the two Startup folders and the two
-// folders of disabled items. The 32-bit rows are skipped on a system with
-// one view.
+// view (WOW6432Node) of both; then the policy Run key of the user and of
+// the machine (one key for both views), each with its "-" key; then the two
+// Startup folders and the two folders of disabled items. The 32-bit rows are
+// skipped on a system with one view.
 const AutostartLocation AutostartLocations[LOCATION_COUNT] = {
     REGISTRY_ROWS("Run"),
     REGISTRY_ROWS("RunServices"),
     REGISTRY_ROWS("RunServicesOnce"),
     REGISTRY_ROWS("RunOnce"),
-    REGISTRY_ROWS("RunOnceEx"),
+    REGISTRY_ROWS(RUN_ONCE_EX),
+    POLICY_ROW(SCOPE_USER, 1),
+    POLICY_ROW(SCOPE_USER, 0),
+    POLICY_ROW(SCOPE_ALL, 1),
+    POLICY_ROW(SCOPE_ALL, 0),
     {LocationFolder, SCOPE_USER, 1, 0, PLAT_CSIDL_STARTUP, 0, ViewNative},
     {LocationFolder, SCOPE_ALL, 1, 0, PLAT_CSIDL_COMMON_STARTUP, 0, ViewNative},
     {LocationFolder, SCOPE_USER, 0, 0, PLAT_CSIDL_PERSONAL, DISABLED_USER_FOLDER, ViewNative},
     {LocationFolder, SCOPE_ALL, 0, 0, PLAT_CSIDL_COMMON_DOCUMENTS, DISABLED_ALL_FOLDER,
      ViewNative},
 };
+
+int RowHasSections(const AutostartLocation *row)
+{
+    const char *end = row->keyPath ? strrchr(row->keyPath, '\\') : NULL;
+    return end && strcmp(end + 1, RUN_ONCE_EX) == 0;
+}
+
+// Where the Run-family key's name ends in a registry location: before the
+// section of a RunOnceEx entry, else at the end.
+static size_t FamilyKeyEnd(const char *location)
+{
+    const char *ex = strstr(location, "\\" RUN_ONCE_EX);
+    if (ex) {
+        const char *after = ex + strlen("\\" RUN_ONCE_EX);
+        if (*after == '-')
+            ++after;
+        if (*after == '\\')
+            return (size_t)(after - location);
+    }
+    return strlen(location);
+}
+
+int LocationDisabled(const char *location)
+{
+    size_t end = FamilyKeyEnd(location);
+    return end > 0 && location[end - 1] == '-';
+}
+
+int SiblingLocation(const char *location, char *other)
+{
+    size_t end = FamilyKeyEnd(location);
+    if (end == 0)
+        return 0;
+    if (location[end - 1] == '-')
+        return TextFormat(other, TEXT_FIELD_SIZE, "%.*s%s", (int)(end - 1), location,
+                          location + end);
+    return TextFormat(other, TEXT_FIELD_SIZE, "%.*s-%s", (int)end, location, location + end);
+}
 
 int ScopeIsUser(const char *scope)
 {

@@ -123,6 +123,10 @@ long PlatRegDeleteValue(PlatKey key, const char *name);
 // hive, whose view the deletion keeps.
 long PlatRegDeleteSubkey(PlatHive hive, PlatKey key, const char *subkey);
 
+// The name of the direct subkey at index (name: nameSize bytes, cut and
+// terminated). PLAT_ERROR_NO_MORE_ITEMS past the last one.
+long PlatRegEnumKey(PlatKey key, uint32_t index, char *name, uint32_t nameSize);
+
 long PlatRegClose(PlatKey key);
 
 // ---- Shell folders and files -------------------------------------------
@@ -145,6 +149,10 @@ int PlatFindNext(PlatFind find, char *name);
 // Nonzero when the last name the search gave is the file's name exactly
 // (not replaced through the code page, not cut).
 int PlatFindExact(PlatFind find);
+
+// The attributes of what the search gave last (the FILE_ATTRIBUTE_ numbers).
+enum { PLAT_FILE_HIDDEN = 0x2, PLAT_FILE_FOLDER = 0x10 };
+uint32_t PlatFindAttributes(PlatFind find);
 
 void PlatFindClose(PlatFind find);
 

@@ -255,6 +255,18 @@ long PlatRegDeleteSubkey(PlatHive hive, PlatKey key, const char *subkey)
     return deleteKeyEx(ToHkey(key), subkey, ViewFlag(hive), 0);
 }
 
+long PlatRegEnumKey(PlatKey key, uint32_t index, char *name, uint32_t nameSize)
+{
+    if (!name || nameSize == 0)
+        return ERROR_INVALID_PARAMETER;
+    char whole[256];
+    DWORD length = sizeof whole;
+    LONG result = RegEnumKeyExA(ToHkey(key), index, whole, &length, NULL, NULL, NULL, NULL);
+    whole[sizeof whole - 1] = '\0';
+    TextCopy(name, nameSize, result == ERROR_SUCCESS ? whole : "");
+    return result;
+}
+
 long PlatRegClose(PlatKey key)
 {
     return RegCloseKey(ToHkey(key));
@@ -281,6 +293,7 @@ int PlatCreateFolder(const char *path)
 struct PlatFindTag {
     HANDLE handle;
     int exact;
+    DWORD attributes;
 };
 
 // The code page's form of a found file's name; the search remembers whether
@@ -316,6 +329,7 @@ PlatFind PlatFindFirst(const char *pattern, char *name)
         return NULL;
     }
     find->handle = handle;
+    find->attributes = found.dwFileAttributes;
     DeliverFoundName(find, found.cFileName, name);
     return find;
 }
@@ -328,8 +342,14 @@ int PlatFindNext(PlatFind find, char *name)
         find->exact = 0;
         return 0;
     }
+    find->attributes = found.dwFileAttributes;
     DeliverFoundName(find, found.cFileName, name);
     return 1;
+}
+
+uint32_t PlatFindAttributes(PlatFind find)
+{
+    return find ? find->attributes : 0;
 }
 
 int PlatFindExact(PlatFind find)

@@ -135,13 +135,8 @@ int SaveWouldReplace(const char *name, int allUsers, int32_t mode, int32_t editI
     // The entry of that name may be enabled or disabled: its key and the
     // sibling with or without "-" are both its places.
     char sibling[TEXT_FIELD_SIZE];
-    size_t length = TextCopy(sibling, sizeof sibling, path) ? strlen(sibling) : 0;
-    if (length > 0 && sibling[length - 1] == '-')
-        sibling[length - 1] = '\0';
-    else
-        TextAppend(sibling, sizeof sibling, "-");
     return (!IsTheOldValue(old, hive, name) && KeyMayHold(hive, path, name))
-           || KeyMayHold(hive, sibling, name);
+           || !SiblingLocation(path, sibling) || KeyMayHold(hive, sibling, name);
 }
 
 // Writes the value: raw nonzero, bytes as stored elsewhere (a copy); zero,

@@ -9,6 +9,75 @@
 CatalogueData ItemCatalogue = {NULL, 0, 0};
 void *CatalogueOwnerWindow = NULL;
 
+// Policies that stop Windows starting a whole key (DWORD 1 under
+// Policies\Explorer of either hive), read once per scan.
+static int PolicySwitches = 0;
+enum {
+    PolicyNoMachineRun = 1,
+    PolicyNoUserRun = 2,
+    PolicyNoMachineRunOnce = 4,
+    PolicyNoUserRunOnce = 8
+};
+
+static int PolicySet(const char *name)
+{
+    const PlatHive hives[2] = {PLAT_HKCU, PLAT_HKLM};
+    for (PlatHive hive : hives) {
+        PlatKey key = NULL;
+        if (PlatRegOpenRead(hive, POLICY_EXPLORER_KEY, &key) != PLAT_OK || !key)
+            continue;
+        uint32_t value = 0, type = PLAT_REG_NONE, size = sizeof value;
+        long result = PlatRegQueryValue(key, name, &type, &value, &size);
+        PlatRegClose(key);
+        if (result == PLAT_OK && type == PLAT_REG_DWORD && size == 4 && value == 1)
+            return 1;
+    }
+    return 0;
+}
+
+static void ReadPolicySwitches(void)
+{
+    PolicySwitches = (PolicySet("DisableLocalMachineRun") ? PolicyNoMachineRun : 0)
+                     | (PolicySet("DisableCurrentUserRun") ? PolicyNoUserRun : 0)
+                     | (PolicySet("DisableLocalMachineRunOnce") ? PolicyNoMachineRunOnce : 0)
+                     | (PolicySet("DisableCurrentUserRunOnce") ? PolicyNoUserRunOnce : 0);
+}
+
+static int KeySwitchedOffByPolicy(const AutostartLocation *row)
+{
+    int user = ScopeIsUser(row->scope);
+    if (strcmp(row->keyPath, RUN_KEY) == 0)
+        return PolicySwitches & (user ? PolicyNoUserRun : PolicyNoMachineRun);
+    if (strcmp(row->keyPath, CURRENT_VERSION_KEY "\\RunOnce") == 0)
+        return PolicySwitches & (user ? PolicyNoUserRunOnce : PolicyNoMachineRunOnce);
+    return 0;
+}
+
+// A RunOnceEx entry is "||command" (a command line) or "dll|function|args".
+static void ParseEntryCommand(AutostartItem *item, int runOnceEx)
+{
+    if (!runOnceEx) {
+        ParseCommand(item);
+        return;
+    }
+    AutostartItem split = *item;
+    const char *bar = strchr(item->command, '|');
+    if (item->command[0] == '|' && item->command[1] == '|') {
+        TextCopy(split.command, sizeof split.command, item->command + 2);
+        ParseCommand(&split);
+    } else if (bar) {
+        char dll[TEXT_FIELD_SIZE];
+        TextCopy(dll, sizeof dll, item->command);
+        dll[bar - item->command] = '\0';
+        ExpandAsLogon(dll, split.target);
+        TextCopy(split.parameters, sizeof split.parameters, bar + 1);
+    } else {
+        ParseCommand(&split);
+    }
+    TextCopy(item->target, sizeof item->target, split.target);
+    TextCopy(item->parameters, sizeof item->parameters, split.parameters);
+}
+
 int ItemActionable(const AutostartItem *item)
 {
     return !item->cut && !item->inexact;
@@ -38,12 +107,10 @@ static void RegistryKeyPath(const char *place, int32_t enabled, char *path)
         TextAppend(path, TEXT_FIELD_SIZE, "-");
 }
 
-static int32_t CountRegistryRow(const AutostartLocation *row)
+static int32_t CountKeyValues(PlatHive hive, const char *path)
 {
-    char path[TEXT_FIELD_SIZE];
-    RegistryKeyPath(row->keyPath, row->enabled, path);
     PlatKey key = NULL;
-    if (PlatRegOpenRead(HiveOfRow(row), path, &key) != PLAT_OK || !key)
+    if (PlatRegOpenRead(hive, path, &key) != PLAT_OK || !key)
         return 0;
     int32_t count = 0;
     char name[TEXT_FIELD_SIZE];
@@ -53,10 +120,53 @@ static int32_t CountRegistryRow(const AutostartLocation *row)
     return count;
 }
 
-// Builds "folder\*.lnk"; zero when the folder's path leaves no room for it.
-static int LinkPattern(const char *folder, char *pattern)
+// The path of RunOnceEx's section at index (its values are the entries; its
+// "Depend" subkey is not a section): 1 a section, 0 none, -1 to pass over.
+static int SectionPath(PlatKey key, const char *root, uint32_t index, char *path)
 {
-    return TextFormat(pattern, TEXT_FIELD_SIZE, "%s\\*.lnk", folder);
+    char section[TEXT_FIELD_SIZE];
+    if (PlatRegEnumKey(key, index, section, sizeof section) != PLAT_OK)
+        return 0;
+    if (TextCompareNoCase(section, RUN_ONCE_EX_DEPEND) == 0
+        || !TextFormat(path, TEXT_FIELD_SIZE, "%s\\%s", root, section))
+        return -1;
+    return 1;
+}
+
+static int32_t CountRegistryRow(const AutostartLocation *row)
+{
+    char path[TEXT_FIELD_SIZE];
+    RegistryKeyPath(row->keyPath, row->enabled, path);
+    if (!RowHasSections(row))
+        return CountKeyValues(HiveOfRow(row), path);
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(HiveOfRow(row), path, &key) != PLAT_OK || !key)
+        return 0;
+    int32_t count = 0;
+    char section[TEXT_FIELD_SIZE];
+    for (uint32_t index = 0;; ++index) {
+        int found = SectionPath(key, path, index, section);
+        if (found == 0)
+            break;
+        if (found > 0)
+            count += CountKeyValues(HiveOfRow(row), section);
+    }
+    PlatRegClose(key);
+    return count;
+}
+
+// Builds "folder\*"; zero when the folder's path leaves no room for it.
+static int FolderPattern(const char *folder, char *pattern)
+{
+    return TextFormat(pattern, TEXT_FIELD_SIZE, "%s\\*", folder);
+}
+
+// Explorer starts every file of a Startup folder: not its subfolders (nor
+// "." and ".."), and not desktop.ini, the folder's own settings.
+static int IsStartupFile(PlatFind find, const char *name)
+{
+    return !(PlatFindAttributes(find) & PLAT_FILE_FOLDER)
+           && TextCompareNoCase(name, "desktop.ini") != 0;
 }
 
 static int32_t CountFolderRow(const AutostartLocation *row)
@@ -64,14 +174,14 @@ static int32_t CountFolderRow(const AutostartLocation *row)
     char folder[TEXT_FIELD_SIZE];
     char pattern[TEXT_FIELD_SIZE];
     char name[TEXT_FIELD_SIZE];
-    if (!ResolveLocationFolder(row, folder) || !LinkPattern(folder, pattern))
+    if (!ResolveLocationFolder(row, folder) || !FolderPattern(folder, pattern))
         return 0;
     PlatFind find = PlatFindFirst(pattern, name);
     if (!find)
         return 0;
     int32_t count = 0;
     do
-        ++count;
+        count += IsStartupFile(find, name);
     while (PlatFindNext(find, name));
     PlatFindClose(find);
     return count;
@@ -130,11 +240,9 @@ static void ReadLongCommand(PlatKey key, const char *name, char *command)
     PlatFree(whole);
 }
 
-static void LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32_t limit,
-                            const AutostartLocation *row)
+static void LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t limit,
+                          const AutostartLocation *row, const char *path)
 {
-    char path[TEXT_FIELD_SIZE];
-    RegistryKeyPath(row->keyPath, row->enabled, path);
     PlatKey key = NULL;
     if (PlatRegOpenRead(HiveOfRow(row), path, &key) != PLAT_OK || !key)
         return;
@@ -169,12 +277,42 @@ static void LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32
         TextCopy(item->scope, SCOPE_SIZE, row->scope);
         item->enabled = row->enabled;
         item->view = row->view;
+        item->policyOff = row->enabled && KeySwitchedOffByPolicy(row);
         ReadApproval(item);
-        ParseCommand(item);
+        ParseEntryCommand(item, RowHasSections(row));
         ReadTargetDetails(item);
         ++*runningCount;
     }
     PlatRegClose(key);
+}
+
+static void LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32_t limit,
+                            const AutostartLocation *row)
+{
+    char path[TEXT_FIELD_SIZE];
+    RegistryKeyPath(row->keyPath, row->enabled, path);
+    if (!RowHasSections(row)) {
+        LoadKeyValues(records, runningCount, limit, row, path);
+        return;
+    }
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(HiveOfRow(row), path, &key) != PLAT_OK || !key)
+        return;
+    char section[TEXT_FIELD_SIZE];
+    for (uint32_t index = 0; *runningCount < limit; ++index) {
+        int found = SectionPath(key, path, index, section);
+        if (found == 0)
+            break;
+        if (found > 0)
+            LoadKeyValues(records, runningCount, limit, row, section);
+    }
+    PlatRegClose(key);
+}
+
+static int IsShellLink(const char *name)
+{
+    size_t length = strlen(name);
+    return length >= 4 && TextCompareNoCase(name + length - 4, ".lnk") == 0;
 }
 
 // A shortcut's command as a command line anyone can read and run: its
@@ -191,24 +329,32 @@ static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t
 {
     char pattern[TEXT_FIELD_SIZE];
     char name[TEXT_FIELD_SIZE];
-    if (*runningCount >= limit || !LinkPattern(folder, pattern))
+    if (*runningCount >= limit || !FolderPattern(folder, pattern))
         return;
     PlatFind find = PlatFindFirst(pattern, name);
     if (!find)
         return;
     do {
+        if (!IsStartupFile(find, name))
+            continue;
         AutostartItem *item = &records[*runningCount];
         item->kind = Shortcut;
         item->cut = !TextFormat(item->location, TEXT_FIELD_SIZE, "%s\\%s", folder, name);
         item->inexact = !item->cut && !PlatFindExact(find);
+        item->hidden = (PlatFindAttributes(find) & PLAT_FILE_HIDDEN) != 0;
         TextCopy(item->name, TEXT_FIELD_SIZE, name);
         TextCopy(item->scope, SCOPE_SIZE, row->scope);
         item->enabled = row->enabled;
         ReadApproval(item);
-        // The link's comment lands in description; the target's own
-        // FileDescription replaces it below unless its block cannot be read.
-        ResolveShortcut(CatalogueOwnerWindow, item->location, item->target, item->description,
-                        item->parameters);
+        if (IsShellLink(name)) {
+            // The link's comment lands in description; the target's own
+            // FileDescription replaces it below unless its block cannot be read.
+            ResolveShortcut(CatalogueOwnerWindow, item->location, item->target,
+                            item->description, item->parameters);
+        } else {
+            // Any other file is its own program (a .bat, .vbs, .url, .exe).
+            TextCopy(item->target, TEXT_FIELD_SIZE, item->location);
+        }
         ShortcutCommand(item);
         ReadTargetDetails(item);
         ++*runningCount;
@@ -237,6 +383,7 @@ static void FreeCatalogue(void)
 void ScanCatalogue(void)
 {
     FreeCatalogue();
+    ReadPolicySwitches();
     int32_t counted = CountItems();
 
     // When the block cannot be had, the catalogue stays empty: the list then

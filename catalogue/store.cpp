@@ -54,19 +54,15 @@ int ValueMayExist(PlatHive hive, const char *path, const char *name)
     return result != PLAT_ERROR_FILE_NOT_FOUND;
 }
 
-// The other place of a registry value: its DisabledKey, or back without "-".
+// The other place of a registry value: its DisabledKey, or back without "-"
+// (a RunOnceEx entry keeps its section: "RunOnceEx\0001" and "RunOnceEx-\0001").
 static int OtherPlace(const AutostartItem *item, int32_t desired, char *path)
 {
     size_t length = TextLengthIn(item->location, sizeof item->location);
-    int disabledNow = length > 0 && item->location[length - 1] == '-';
-    if (length == 0 || length == sizeof item->location || disabledNow == !desired)
+    if (length == 0 || length == sizeof item->location
+        || LocationDisabled(item->location) == !desired)
         return 0;
-    TextCopy(path, TEXT_FIELD_SIZE, item->location);
-    if (desired) {
-        path[length - 1] = '\0';
-        return 1;
-    }
-    return TextAppend(path, TEXT_FIELD_SIZE, "-");
+    return SiblingLocation(item->location, path);
 }
 
 int MoveRegistryValue(const AutostartItem *item, int32_t desired)

@@ -131,4 +131,5 @@ void DeleteHelpFile(void)
     HelpFileHeld = NULL;
     if (HelpFileName[0])
         DeleteFileA(HelpFileName);
+    HelpFileName[0] = '\0';
 }

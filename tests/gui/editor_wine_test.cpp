@@ -349,8 +349,9 @@ TEST_F(Editor, HelpOpensTheAddEditTopic)
     Pump();
     EXPECT_EQ(std::string(HelpFileName), HelpArgument);
 
+    std::string extracted = HelpFileName;
     DeleteHelpFile();
-    EXPECT_FALSE(FileExists(HelpFileName));
+    EXPECT_FALSE(FileExists(extracted));
     HtmlHelpModule = savedModule;
     HtmlHelpEntry = savedEntry;
     HtmlHelpUnavailable = savedUnavailable;

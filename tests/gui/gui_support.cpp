@@ -60,7 +60,11 @@ struct Watch {
     std::string name;
     Seen *seen;
     int count;
+    int polls = 400; // of 25 ms each
 };
+
+// Set by Stop: a watcher that may never see its window ends at once.
+volatile LONG StopWatching = 0;
 
 BOOL CALLBACK FindBoxIcon(HWND child, LPARAM argument)
 {
@@ -128,7 +132,7 @@ unsigned __stdcall WatchThread(void *argument)
 {
     Watch *watch = (Watch *)argument;
     HWND answered = NULL;
-    for (int i = 0; i < 400 && watch->count > 0; ++i) {
+    for (int i = 0; i < watch->polls && watch->count > 0 && !StopWatching; ++i) {
         HWND window = NULL;
         if (watch->kind == 0)
             window = FindOwnDialog("#32770", NULL);
@@ -170,6 +174,21 @@ HANDLE WatchBox(int button, Seen *seen)
 HANDLE WatchBoxes(int count, int button, Seen *seen)
 {
     return StartWatch(new Watch{0, button, "", "", seen, count});
+}
+
+HANDLE WatchBoxUntilStopped(int button, Seen *seen)
+{
+    Watch *watch = new Watch{0, button, "", "", seen, 1};
+    watch->polls = 4800;
+    return StartWatch(watch);
+}
+
+void Stop(HANDLE watcher)
+{
+    InterlockedExchange(&StopWatching, 1);
+    WaitForSingleObject(watcher, 15000);
+    CloseHandle(watcher);
+    InterlockedExchange(&StopWatching, 0);
 }
 
 HANDLE WatchMenu(int position, Seen *seen)

@@ -35,6 +35,10 @@ struct Seen {
 HANDLE WatchBox(int button, Seen *seen);
 // The same for count boxes shown one after another; seen has count entries.
 HANDLE WatchBoxes(int count, int button, Seen *seen);
+// The same for a box that may or may not come, however late (up to two
+// minutes); Stop ends the watch once the call that might show it returned.
+HANDLE WatchBoxUntilStopped(int button, Seen *seen);
+void Stop(HANDLE watcher);
 // Watches for a popup menu and chooses the item at position (0 based,
 // separators count) with the keyboard; -1 dismisses the menu.
 HANDLE WatchMenu(int position, Seen *seen);

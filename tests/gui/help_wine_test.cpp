@@ -14,7 +14,8 @@ namespace {
 
 #define SERVER_KEY "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32"
 
-std::string FixedHelpPath()
+// A file of someone else's in the temporary folder, under the old fixed name.
+std::string PlantedPath()
 {
     char folder[MAX_PATH];
     GetTempPathA(sizeof folder, folder);
@@ -64,44 +65,49 @@ protected:
         AppInstance = GetModuleHandleA(NULL);
         server = RegisteredServer();
         HelpFileName[0] = '\0';
-        DeleteFileA(FixedHelpPath().c_str());
+        DeleteFileA(PlantedPath().c_str());
     }
     void TearDown() override
     {
         SetRegisteredServer(server);
-        DeleteFileA(FixedHelpPath().c_str());
+        DeleteHelpFile();
+        HelpFileName[0] = '\0';
+        DeleteFileA(PlantedPath().c_str());
         ForgetBinding();
     }
 };
 
 } // namespace
 
-TEST_F(Help, ExtractsExactlyTheResourceOverALongerLeftover)
+// The file is new, under a random name, exactly the resource, held against
+// writing and deletion while the program runs, reused, and gone at exit.
+TEST_F(Help, ExtractsExactlyTheResourceIntoAHeldNewFile)
 {
     std::string bytes = ResourceBytes();
     ASSERT_GT(bytes.size(), 1000u);
-    std::ofstream(FixedHelpPath(), std::ios::binary) << std::string(bytes.size() + 50000, 'L');
-
     HtmlHelpUnavailable = 1; // extract only; nothing is shown
     EXPECT_EQ(0, ShowHelp(NULL, ADD_EDIT_HELP_TOPIC));
-    EXPECT_EQ(0, lstrcmpiA(FixedHelpPath().c_str(), HelpFileName)) << HelpFileName;
-    EXPECT_EQ(bytes, ReadWholeFile(FixedHelpPath()));
+    std::string path = HelpFileName;
+    EXPECT_NE(std::string::npos, path.find("\\Orvane Help ")) << path;
+    EXPECT_EQ(bytes, ReadWholeFile(path));
+    HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                NULL, OPEN_EXISTING, 0, NULL);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, writer) << "held against writing";
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
+    EXPECT_FALSE(DeleteFileA(path.c_str())) << "held against deletion";
 
-    // A second request rewrites the same file under the same name.
     EXPECT_EQ(0, ShowHelp(NULL, NULL));
-    EXPECT_EQ(0, lstrcmpiA(FixedHelpPath().c_str(), HelpFileName));
-    EXPECT_EQ(bytes, ReadWholeFile(FixedHelpPath()));
-    EXPECT_FALSE(FileExists(FixedHelpPath().substr(0, FixedHelpPath().size() - 3) + "TMP"));
-
+    EXPECT_EQ(path, std::string(HelpFileName)) << "one file per run";
     DeleteHelpFile();
-    EXPECT_FALSE(FileExists(FixedHelpPath()));
+    EXPECT_FALSE(FileExists(path));
 }
 
 TEST_F(Help, NothingIsDeletedWhenHelpWasNeverShown)
 {
-    std::ofstream(FixedHelpPath(), std::ios::binary) << "someone else's";
+    std::ofstream(PlantedPath(), std::ios::binary) << "someone else's";
     DeleteHelpFile();
-    EXPECT_TRUE(FileExists(FixedHelpPath()));
+    EXPECT_TRUE(FileExists(PlantedPath()));
 }
 
 TEST_F(Help, BindsOnceThroughTheRegisteredControl)
@@ -153,12 +159,9 @@ TEST_F(Help, OnlyAFileJustWrittenWholeIsShown)
     ASSERT_EQ(0, ShowHelp(NULL, NULL));
     EXPECT_EQ(1, HelpShown);
 
-    HANDLE held = CreateFileA(FixedHelpPath().c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_EQ(0, ShowHelp(NULL, NULL));
-    EXPECT_EQ(1, HelpShown) << "the file could not be written: not shown";
-    CloseHandle(held);
+    HtmlHelpEntry = NULL; // its close-all call at exit is not a showing
+    DeleteHelpFile();
+    HtmlHelpEntry = RecordHelp;
 
     char saved[MAX_PATH] = "";
     GetEnvironmentVariableA("TMP", saved, sizeof saved);

@@ -317,6 +317,25 @@ TEST_F(MainWindowTest, ContextMenuWithoutSelectionShowsNothing)
     EXPECT_EQ(0, SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, MAKELPARAM(100, 100)));
 }
 
+// Run starts the program (through the desktop shell when elevated, or after
+// asking); the status bar says so.
+TEST_F(MainWindowTest, RunStartsTheProgram)
+{
+    SeedThree();
+    std::string mark = probe + ".ran";
+    DeleteFileA(mark.c_str());
+    Seen seen;
+    // Asked only when no desktop shell can start it.
+    HANDLE watcher = WatchBoxUntilStopped(IDYES, &seen);
+    RunItemCommand(list, IDM_RUN, 0);
+    Stop(watcher);
+    for (int i = 0; i < 100 && !FileExists(mark); ++i)
+        Sleep(50);
+    EXPECT_TRUE(FileExists(mark)) << Status();
+    EXPECT_EQ(0u, Status().find("Started \"User Tool\"")) << Status();
+    DeleteFileA(mark.c_str());
+}
+
 TEST_F(MainWindowTest, RemoveDeletesAndRefreshesAndAFailingRemoveKeepsTheRow)
 {
     SeedThree();

@@ -42,15 +42,26 @@ std::string ShortPath(const std::string &path)
     return length && length < sizeof shortPath ? shortPath : "";
 }
 
-static void EmptyFolderOfLinks(const std::string &folder)
+// Every file (hidden ones too), by wide name: the folders may hold names
+// the code page cannot spell. Subfolders and desktop.ini stay.
+static void EmptyFolderOfFiles(const std::string &folder)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*.lnk").c_str(), &found);
+    wchar_t wide[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide, MAX_PATH))
+        return;
+    std::wstring base = wide;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((base + L"\\*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE)
         return;
-    do
-        DeleteFileA((folder + "\\" + found.cFileName).c_str());
-    while (FindNextFileA(find, &found));
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            || lstrcmpiW(found.cFileName, L"desktop.ini") == 0)
+            continue;
+        std::wstring path = base + L"\\" + found.cFileName;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+    } while (FindNextFileW(find, &found));
     FindClose(find);
 }
 
@@ -77,11 +88,13 @@ void EmptyAllPlaces()
             DeleteTree(root.hive, root.view, path + "-");
         }
         DeleteTree(root.hive, root.view, APPROVED_KEY);
+        DeleteTree(root.hive, root.view, POLICY_RUN_KEY);
+        DeleteTree(root.hive, root.view, POLICY_RUN_KEY "-");
     }
-    EmptyFolderOfLinks(ShellFolder(CSIDL_STARTUP));
-    EmptyFolderOfLinks(ShellFolder(CSIDL_COMMON_STARTUP));
-    EmptyFolderOfLinks(ShellFolder(CSIDL_PERSONAL) + "\\" DISABLED_USER_FOLDER);
-    EmptyFolderOfLinks(ShellFolder(CSIDL_COMMON_DOCUMENTS) + "\\" DISABLED_ALL_FOLDER);
+    EmptyFolderOfFiles(ShellFolder(CSIDL_STARTUP));
+    EmptyFolderOfFiles(ShellFolder(CSIDL_COMMON_STARTUP));
+    EmptyFolderOfFiles(ShellFolder(CSIDL_PERSONAL) + "\\" DISABLED_USER_FOLDER);
+    EmptyFolderOfFiles(ShellFolder(CSIDL_COMMON_DOCUMENTS) + "\\" DISABLED_ALL_FOLDER);
 }
 
 bool SetString(HKEY hive, const char *path, const char *name, const std::string &text,

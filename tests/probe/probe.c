@@ -1,8 +1,10 @@
 /* probe.c - a harmless executable with a version resource.
  *
  * Tests point autostart entries and shortcuts at it: Wine may run autostart
- * entries when its server starts, and this program only exits. Its version
- * resource gives the scan a FileDescription and a CompanyName to find. */
+ * entries when its server starts, and this program only leaves a mark
+ * ("<its own path>.ran", so a test can see that Run started it) and exits.
+ * Its version resource gives the scan a FileDescription and a CompanyName
+ * to find. */
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show)
@@ -11,5 +13,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     (void)previous;
     (void)commandLine;
     (void)show;
+    char mark[MAX_PATH + 8];
+    DWORD length = GetModuleFileNameA(NULL, mark, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        lstrcatA(mark, ".ran");
+        HANDLE file = CreateFileA(mark, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+    }
     return 0;
 }

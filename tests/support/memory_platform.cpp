@@ -28,6 +28,7 @@ struct Value {
 struct Key {
     std::vector<Value> values;
     bool denied = false;
+    std::string name; // the last part of its path, as first created
 };
 
 struct Version {
@@ -47,6 +48,7 @@ struct Entry {
     std::string bytes;
     bool isLink = false;
     bool wideName = false; // path's last part is UTF-8 characters, not code-page bytes
+    bool hidden = false;
     uint32_t reparseTag = 0; // a folder that is a reparse point: its tag
     std::string target, shortTarget, comment, arguments;
     bool hasVersion = false;
@@ -62,6 +64,7 @@ struct OpenKey {
 struct Search {
     std::vector<std::string> names;
     std::vector<bool> exact;
+    std::vector<uint32_t> attributes;
     size_t next;
 };
 
@@ -369,8 +372,11 @@ void CreateKeyChain(PlatHive hive, const std::string &path)
         if (slash == std::string::npos)
             slash = path.size();
         part = path.substr(0, slash);
-        if (!part.empty())
-            S().keys[hive][PathKey(part)];
+        if (!part.empty()) {
+            Key &key = S().keys[hive][PathKey(part)];
+            if (key.name.empty())
+                key.name = LastComponent(part);
+        }
         start = slash + 1;
     }
 }
@@ -551,7 +557,7 @@ const char *MemOpName(MemOp op)
         "FileClose",      "ResolveShortcut", "VersionSize",     "VersionRead",
         "VersionQuery",   "ExpandEnvironment", "Alloc",         "ShowLastError",
         "FileExists",     "SearchProgram", "CopyFile",       "RegNameExact",
-        "FileLoad",       "FileHold"};
+        "FileLoad",       "FileHold",      "RegEnumKey"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -1064,6 +1070,30 @@ long PlatRegDeleteSubkey(PlatHive hive, PlatKey key, const char *subkey)
     return PLAT_OK;
 }
 
+long PlatRegEnumKey(PlatKey key, uint32_t index, char *name, uint32_t nameSize)
+{
+    long fail;
+    if (nameSize > 0)
+        name[0] = '\0';
+    if (Enter(MEM_REG_ENUM_KEY, &fail))
+        return fail;
+    if (!Resolve(key, &fail))
+        return fail;
+    OpenKey *open = Handle(key);
+    std::string prefix = PathKey(open->path) + "\\";
+    uint32_t seen = 0;
+    for (const auto &k : S().keys[Real(open->hive)]) {
+        if (k.first.compare(0, prefix.size(), prefix) != 0
+            || k.first.find('\\', prefix.size()) != std::string::npos)
+            continue;
+        if (seen++ == index) {
+            TextCopy(name, nameSize, k.second.name.c_str());
+            return PLAT_OK;
+        }
+    }
+    return PLAT_ERROR_NO_MORE_ITEMS;
+}
+
 long PlatRegClose(PlatKey key)
 {
     long fail;
@@ -1116,7 +1146,7 @@ PlatFind PlatFindFirst(const char *pattern, char *name)
         return nullptr;
     std::string folder = Parent(pattern);
     std::string mask = LastComponent(pattern);
-    Search search{{}, {}, 0};
+    Search search{{}, {}, {}, 0};
     if (FolderExists(folder))
         for (const Entry *e : Children(folder)) {
             // A name of characters is listed as the code page gives it.
@@ -1127,6 +1157,8 @@ PlatFind PlatFindFirst(const char *pattern, char *name)
             search.names.push_back(given);
             search.exact.push_back(given.size() < PLAT_TEXT_SIZE
                                    && (!e->wideName || FromA(given) == FromUtf8(stored)));
+            search.attributes.push_back((e->folder ? PLAT_FILE_FOLDER : 0)
+                                        | (e->hidden ? PLAT_FILE_HIDDEN : 0));
         }
     if (search.names.empty()) {
         S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
@@ -1150,6 +1182,20 @@ int PlatFindNext(PlatFind find, char *name)
         return 0;
     TextCopy(name, PLAT_TEXT_SIZE, it->second.names[it->second.next++].c_str());
     return 1;
+}
+
+uint32_t PlatFindAttributes(PlatFind find)
+{
+    auto it = S().searches.find((uintptr_t)find);
+    if (it == S().searches.end() || it->second.next == 0)
+        return 0;
+    return it->second.attributes[it->second.next - 1];
+}
+
+void MemSetHidden(const char *path)
+{
+    if (Entry *e = FindEntry(path))
+        e->hidden = true;
 }
 
 int PlatFindExact(PlatFind find)

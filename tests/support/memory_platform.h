@@ -51,6 +51,7 @@ enum MemOp {
     MEM_REG_NAME_EXACT,
     MEM_FILE_LOAD,
     MEM_FILE_HOLD,
+    MEM_REG_ENUM_KEY,
     MEM_OP_COUNT
 };
 
@@ -142,6 +143,8 @@ std::vector<std::string> MemListFolder(const char *path);
 // 0xA0000003 a junction, 0xA000000C a symbolic link, 0x9000601A a cloud
 // placeholder.
 void MemSetReparseTag(const char *folder, uint32_t tag);
+// Marks a file hidden.
+void MemSetHidden(const char *path);
 // Nonzero while the file is held open by PlatFileHold.
 bool MemFileHeld(const char *path);
 

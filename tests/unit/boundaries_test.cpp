@@ -72,9 +72,8 @@ TEST_F(Boundaries, ReportPastTheWritersBufferComparedWhole)
     EXPECT_EQ(expected, MemFileBytes("C:\\Reports\\many.html"));
 }
 
-// A Startup folder whose "folder\*.lnk" has exactly 259 characters is read
-// and its link's 259-character path listed whole; one character more and the
-// pattern would be cut, so the folder is skipped rather than misread.
+// A link whose path has exactly 259 characters is listed whole; one
+// character more and the path is cut: listed, marked cut, never acted on.
 TEST_F(Boundaries, StartupFolderPathsOf259And260Characters)
 {
     std::string folder = "C:\\" + std::string(250, 's'); // 253 characters
@@ -89,7 +88,8 @@ TEST_F(Boundaries, StartupFolderPathsOf259And260Characters)
     MemSetShellFolder(PLAT_CSIDL_STARTUP, longer.c_str());
     MemAddLink((longer + "\\a.lnk").c_str(), kAgent, "", "");
     ScanCatalogue();
-    EXPECT_EQ(0, ItemCatalogue.count);
+    ASSERT_EQ(1, ItemCatalogue.count);
+    EXPECT_EQ(1, ItemCatalogue.items[0].cut);
 }
 
 // Links added or removed between the counting and the loading pass: never

@@ -71,7 +71,8 @@ void SeedEveryPlace()
         const AutostartLocation &loc = AutostartLocations[row];
         std::string name = "row" + std::to_string(row + 1);
         if (loc.kind == LocationRegistryKey) {
-            std::string path = std::string(loc.keyPath) + (loc.enabled ? "" : "-");
+            std::string path = std::string(loc.keyPath) + (loc.enabled ? "" : "-")
+                               + (RowHasSections(&loc) ? "\\0001" : "");
             MemSetString(HiveOfRow(&loc), path.c_str(), name.c_str(), kAgent);
         } else {
             char folder[TEXT_FIELD_SIZE];
@@ -99,19 +100,28 @@ TEST_F(Scan, RecordsFollowTheLocationTable)
 #define KEY_ROWS(key)                                                                   \
     {"HKCU" CV key, "USR", 1}, {"HKCU" CV key "-", "USR", 0}, {"HKLM" CV key, "ALL", 1}, \
         {"HKLM" CV key "-", "ALL", 0}, {CV32 key, "ALL32", 1}, {CV32 key "-", "ALL32", 0}
+#define SECTION_ROWS(key)                                                               \
+    {"HKCU" CV key "\\0001", "USR", 1}, {"HKCU" CV key "-\\0001", "USR", 0},               \
+        {"HKLM" CV key "\\0001", "ALL", 1}, {"HKLM" CV key "-\\0001", "ALL", 0},           \
+        {CV32 key "\\0001", "ALL32", 1}, {CV32 key "-\\0001", "ALL32", 0}
     const Row expected[] = {
         KEY_ROWS("Run"),      KEY_ROWS("RunServices"), KEY_ROWS("RunServicesOnce"),
-        KEY_ROWS("RunOnce"),  KEY_ROWS("RunOnceEx"),
-        {MEM_STARTUP_FOLDER "\\row31.lnk", "USR", 1},
-        {MEM_COMMON_STARTUP_FOLDER "\\row32.lnk", "ALL", 1},
-        {MEM_PERSONAL_FOLDER "\\DisabledCUStartItems\\row33.lnk", "USR", 0},
-        {MEM_COMMON_DOCUMENTS_FOLDER "\\DisabledAUStartItems\\row34.lnk", "ALL", 0},
+        KEY_ROWS("RunOnce"),  SECTION_ROWS("RunOnceEx"),
+        {"HKCU" CV "Policies\\Explorer\\Run", "USR", 1},
+        {"HKCU" CV "Policies\\Explorer\\Run-", "USR", 0},
+        {"HKLM" CV "Policies\\Explorer\\Run", "ALL", 1},
+        {"HKLM" CV "Policies\\Explorer\\Run-", "ALL", 0},
+        {MEM_STARTUP_FOLDER "\\row35.lnk", "USR", 1},
+        {MEM_COMMON_STARTUP_FOLDER "\\row36.lnk", "ALL", 1},
+        {MEM_PERSONAL_FOLDER "\\DisabledCUStartItems\\row37.lnk", "USR", 0},
+        {MEM_COMMON_DOCUMENTS_FOLDER "\\DisabledAUStartItems\\row38.lnk", "ALL", 0},
     };
+#undef SECTION_ROWS
 #undef KEY_ROWS
 #undef CV32
 #undef CV
     const int rows = (int)(sizeof expected / sizeof expected[0]);
-    ASSERT_EQ(34, rows);
+    ASSERT_EQ(38, rows);
     ASSERT_EQ(rows, ItemCatalogue.count);
     EXPECT_EQ(rows, ItemCatalogue.capacity);
     for (int row = 0; row < rows; ++row) {
@@ -119,11 +129,11 @@ TEST_F(Scan, RecordsFollowTheLocationTable)
         char place[TEXT_FIELD_SIZE + 32];
         ItemPlaceText(&item, 0, place, sizeof place);
         std::string name = "row" + std::to_string(row + 1);
-        EXPECT_EQ(row < 30 ? name : name + ".lnk", item.name);
+        EXPECT_EQ(row < 34 ? name : name + ".lnk", item.name);
         EXPECT_STREQ(expected[row].place, place) << name;
         EXPECT_STREQ(expected[row].type, ItemTypeText(&item)) << name;
         EXPECT_EQ(expected[row].enabled, item.enabled) << name;
-        EXPECT_EQ(row < 30 ? RegistryValue : Shortcut, item.kind) << name;
+        EXPECT_EQ(row < 34 ? RegistryValue : Shortcut, item.kind) << name;
     }
     // Nothing of the 32-bit view in a machine entry's HKLM row, nor the reverse.
     uint32_t type;
@@ -210,11 +220,11 @@ TEST_F(Scan, ShortcutFields)
 TEST_F(Scan, BrokenShortcutIsStillAnEntry)
 {
     MemAddFile(MEM_STARTUP_FOLDER "\\garbage.lnk", "\x01\x02not a link");
-    MemAddFolder(MEM_STARTUP_FOLDER "\\folder.lnk");
+    MemAddFolder(MEM_STARTUP_FOLDER "\\folder.lnk"); // a folder: not started, not listed
     ScanCatalogue();
     ExpectSaneCatalogue("broken links");
-    ASSERT_EQ(2, ItemCatalogue.count);
-    for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(1, ItemCatalogue.count);
+    for (int i = 0; i < 1; ++i) {
         EXPECT_STREQ("", Item(i).target);
         EXPECT_STREQ("", Item(i).parameters);
         EXPECT_STREQ("", Item(i).command);
@@ -242,15 +252,22 @@ TEST_F(Scan, FoldersOfDisabledItemsExistAfterAScan)
     EXPECT_TRUE(MemFolderExists(MEM_COMMON_STARTUP_FOLDER));
 }
 
-TEST_F(Scan, SubkeysOfRunOnceExAreNotEntries)
+// RunOnceEx's entries are its sections' values; its own values are settings.
+TEST_F(Scan, RunOnceExListsItsSectionsNotItsSettings)
 {
-    const char *ex = CURRENT_VERSION_KEY "\\RunOnceEx";
-    MemSetString(PLAT_HKLM, (std::string(ex) + "\\0001").c_str(), "Step", kAgent);
+    const std::string ex = CURRENT_VERSION_KEY "\\RunOnceEx";
+    MemSetValue(PLAT_HKLM, ex.c_str(), "Flags", PLAT_REG_DWORD, std::string(4, '\0'));
+    MemSetString(PLAT_HKLM, ex.c_str(), "Title", "Setup");
+    MemSetString(PLAT_HKLM, (ex + "\\0001").c_str(), "Step", "||C:\\step.exe /q");
+    MemSetString(PLAT_HKLM, (ex + "\\0001").c_str(), "Dll", "C:\\x.dll|Install|1");
+    MemSetString(PLAT_HKLM, (ex + "\\Depend").c_str(), "Other", kAgent);
     ScanCatalogue();
-    EXPECT_EQ(0, ItemCatalogue.count);
-    MemSetString(PLAT_HKLM, ex, "Direct", kAgent);
-    ScanCatalogue();
-    EXPECT_EQ("Direct", Names());
+    ASSERT_EQ("Step,Dll", Names());
+    EXPECT_EQ(ex + "\\0001", Item(0).location);
+    EXPECT_STREQ("C:\\step.exe", Item(0).target);
+    EXPECT_STREQ("/q", Item(0).parameters);
+    EXPECT_STREQ("C:\\x.dll", Item(1).target);
+    EXPECT_STREQ("Install|1", Item(1).parameters);
 }
 
 TEST_F(Scan, EmptyDataGivesEmptyFieldsAndNotAvailable)
@@ -475,7 +492,7 @@ TEST_F(Scan, EveryFailingPlatformCallLeavesASaneCatalogue)
     seed();
     ScanCatalogue();
     const int full = ItemCatalogue.count;
-    ASSERT_EQ(36, full);
+    ASSERT_EQ(40, full);
     int calls[MEM_OP_COUNT];
     for (MemOp op : ops)
         calls[op] = MemCallCount(op);

@@ -1,0 +1,106 @@
+// elevated_test.cpp - run elevated, the program lends its rights to no one:
+// Run goes through the desktop shell, the help file cannot be chosen or
+// changed by another program, and backups never follow a planted link.
+#include "../../catalogue/store.h"
+#include "../../help/help_file.h"
+#include "../support/memory_platform.h"
+#include "../support/store_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+namespace {
+
+#define BACKUPS MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER
+const uint32_t kJunction = 0xA0000003, kSymbolicLink = 0xA000000C, kCloud = 0x9000601A;
+
+int Answer = 0;
+std::vector<std::string> Questions;
+int Ask(void *, const char *question)
+{
+    Questions.push_back(question);
+    return Answer;
+}
+
+class Elevated : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        MemReset();
+        Statuses.clear();
+        Questions.clear();
+        MemSetElevated(true);
+    }
+};
+
+} // namespace
+
+TEST_F(Elevated, RunTakesTheDesktopShellAndAsksOnlyWithoutOne)
+{
+    MemAddFile("C:\\Tools\\agent.exe");
+    MemSetString(PLAT_HKCU, RUN_KEY, "Agent", "C:\\Tools\\agent.exe -x");
+    ScanCatalogue();
+    const AutostartItem *item = &ItemCatalogue.items[0];
+    EXPECT_EQ(StartedAsUser, StartItemProgram(item, Ask, nullptr));
+    MemSetDesktopShell(false);
+    Answer = 0;
+    EXPECT_EQ(StartDeclined, StartItemProgram(item, Ask, nullptr));
+    Answer = 1;
+    EXPECT_EQ(StartedElevated, StartItemProgram(item, Ask, nullptr));
+    MemSetElevated(false);
+    EXPECT_EQ(StartedAsUser, StartItemProgram(item, Ask, nullptr));
+    EXPECT_EQ((std::vector<std::string>{"desktop C:\\Tools\\agent.exe", "direct C:\\Tools\\agent.exe",
+                                        "direct C:\\Tools\\agent.exe"}),
+              MemStarted());
+    EXPECT_EQ(2u, Questions.size());
+    EXPECT_EQ("Start \"Agent\" with administrator rights?", Questions[0]);
+}
+
+TEST_F(Elevated, HelpFileIsNewUnderAnUnpredictableNameAndHeld)
+{
+    MemAddFolder("C:\\Temp");
+    // The first name drawn is taken: it is left alone and another is drawn.
+    MemQueueRandom(std::string(8, '\x01'));
+    MemAddFile("C:\\Temp\\Orvane Help 0101010101010101.chm", "planted");
+    MemQueueRandom(std::string(8, '\x01'));
+    char path[PLAT_TEXT_SIZE];
+    PlatFile held = nullptr;
+    ASSERT_TRUE(ExtractHelpFile("C:\\Temp\\", "ITSF help", 9, path, &held));
+    EXPECT_EQ("planted", MemFileBytes("C:\\Temp\\Orvane Help 0101010101010101.chm"));
+    EXPECT_STRNE("C:\\Temp\\Orvane Help 0101010101010101.chm", path);
+    EXPECT_EQ("ITSF help", MemFileBytes(path));
+    // Held: no other program can replace, rewrite or delete it until exit.
+    EXPECT_TRUE(MemFileHeld(path));
+    EXPECT_EQ(nullptr, PlatFileCreate(path));
+    EXPECT_FALSE(PlatDeleteFile(path));
+    PlatFileClose(held);
+    EXPECT_TRUE(PlatDeleteFile(path));
+}
+
+TEST_F(Elevated, BackupsNeverFollowALinkNorOverwriteATakenName)
+{
+    MemSetString(PLAT_HKCU, RUN_KEY, "Agent", "C:\\a.exe");
+    MemAddLink(MEM_STARTUP_FOLDER "\\Link.lnk", "C:\\l.exe", "", "");
+    MemSetReparseTag(BACKUPS, kJunction);
+    MemSetReparseTag(MEM_PERSONAL_FOLDER "\\" DISABLED_USER_FOLDER, kSymbolicLink);
+    ScanCatalogue();
+    char backup[TEXT_FIELD_SIZE];
+    EXPECT_EQ(RemoveFolderIsLink, RemoveItemWithBackup(&ItemCatalogue.items[0], backup));
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, RUN_KEY, "Agent"));
+    Toggle({"Link.lnk"});
+    EXPECT_EQ(std::vector<std::string>{"ERROR: The folder \"" DISABLED_USER_FOLDER
+                                       "\" is a link to another place; nothing was changed."},
+              Statuses);
+    EXPECT_TRUE(MemFileExists(MEM_STARTUP_FOLDER "\\Link.lnk"));
+
+    // A cloud placeholder is an ordinary folder; a name taken between
+    // looking and creating is never written over.
+    MemSetReparseTag(BACKUPS, kCloud);
+    MemSetHook(MEM_FILE_CREATE, 1, [] {
+        MemAddFile(BACKUPS "\\Removed 2026-12-07 130509.reg", "someone else's");
+    });
+    ASSERT_EQ(RemoveDone, RemoveItemWithBackup(&ItemCatalogue.items[0], backup));
+    EXPECT_STREQ(BACKUPS "\\Removed 2026-12-07 130509 (2).reg", backup);
+    EXPECT_EQ("someone else's", MemFileBytes(BACKUPS "\\Removed 2026-12-07 130509.reg"));
+}
