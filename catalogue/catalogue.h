@@ -96,7 +96,8 @@ void ItemPlaceText(const AutostartItem *item, int longHiveName, char *text, size
 // hive\path as the registry editor names it (see ItemPlaceText).
 void RegistryKeyText(PlatHive hive, const char *path, int longHiveName, char *text, size_t size);
 
-// The Type column's text: the scope, "ALL32" for the 32-bit view.
+// The Type column's text: the scope, "ALL32" for the 32-bit view, with
+// " off" after it for an entry switched off in Windows' startup settings.
 const char *ItemTypeText(const AutostartItem *item);
 
 // ---- files as the 64-bit system sees them (redirection.cpp) --------------

@@ -74,8 +74,9 @@ typedef struct PlatFileTag *PlatFile;
 // Nonzero on 64-bit Windows, where HKLM\Software has two views.
 int PlatHasTwoViews(void);
 
-// Opens hive\path to read values (KEY_QUERY_VALUE). PLAT_OK and *key set on
-// success; otherwise *key is null (absent key, access denied).
+// Opens hive\path to read values and list subkeys (KEY_QUERY_VALUE,
+// KEY_ENUMERATE_SUB_KEYS). PLAT_OK and *key set on success; otherwise *key
+// is null (absent key, access denied).
 long PlatRegOpenRead(PlatHive hive, const char *path, PlatKey *key);
 
 // Opens hive\path to change it (KEY_WRITE or KEY_ALL_ACCESS), creating it

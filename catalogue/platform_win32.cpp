@@ -82,7 +82,8 @@ static HKEY ToHkey(PlatKey key)
 long PlatRegOpenRead(PlatHive hive, const char *path, PlatKey *key)
 {
     HKEY opened = NULL;
-    LONG result = RegOpenKeyExA(HiveKey(hive), path, 0, KEY_QUERY_VALUE | ViewFlag(hive),
+    LONG result = RegOpenKeyExA(HiveKey(hive), path, 0,
+                                KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | ViewFlag(hive),
                                 &opened);
     *key = result == ERROR_SUCCESS ? (PlatKey)opened : NULL;
     return result;

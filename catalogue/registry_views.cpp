@@ -55,7 +55,11 @@ void ItemPlaceText(const AutostartItem *item, int longHiveName, char *text, size
 
 const char *ItemTypeText(const AutostartItem *item)
 {
+    // Switched off in Windows' startup settings: seen in the list itself.
+    int off = item->approvalDisabled;
     if (item->kind == RegistryValue && HiveOfItem(item) == PLAT_HKLM32)
-        return "ALL32";
+        return off ? "ALL32 off" : "ALL32";
+    if (off)
+        return ScopeIsUser(item->scope) ? "USR off" : "ALL off";
     return item->scope;
 }

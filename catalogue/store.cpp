@@ -65,8 +65,39 @@ static int OtherPlace(const AutostartItem *item, int32_t desired, char *path)
     return SiblingLocation(item->location, path);
 }
 
+// The Windows error behind the last failing step of a store operation, so
+// the status can name the cause.
+static long StoreError = PLAT_OK;
+
+static long Failed(long code)
+{
+    StoreError = code;
+    return code;
+}
+
+long LastStoreError(void)
+{
+    return StoreError;
+}
+
+const char *CauseText(long code)
+{
+    switch (code) {
+    case PLAT_ERROR_ACCESS_DENIED: return "administrator rights are needed";
+    case PLAT_ERROR_FILE_NOT_FOUND:
+    case PLAT_ERROR_PATH_NOT_FOUND:
+    case PLAT_ERROR_KEY_DELETED:
+        return "another program changed it since the list was read";
+    case PLAT_ERROR_ALREADY_EXISTS:
+    case 80: // ERROR_FILE_EXISTS
+        return "an entry of that name is already in the other place";
+    default: return "Windows refused the change";
+    }
+}
+
 int MoveRegistryValue(const AutostartItem *item, int32_t desired)
 {
+    StoreError = PLAT_OK;
     // A cut or changed name could name another value: never act on it.
     if (!ItemActionable(item))
         return MoveValueKeyFailed;
@@ -81,19 +112,27 @@ int MoveRegistryValue(const AutostartItem *item, int32_t desired)
     uint32_t type = PLAT_REG_SZ;
     void *data = NULL;
     uint32_t size = 0;
-    if (!ReadWholeValue(hive, item->location, item->name, 1, &type, &data, &size))
+    if (!ReadWholeValue(hive, item->location, item->name, 1, &type, &data, &size)) {
+        Failed(ValueMayExist(hive, item->location, item->name) ? PLAT_ERROR_ACCESS_DENIED
+                                                               : PLAT_ERROR_FILE_NOT_FOUND);
         return MoveValueWriteFailed;
+    }
 
     PlatKey key = NULL;
-    if (PlatRegCreate(hive, destination, PLAT_KEY_WRITE, &key) != PLAT_OK || !key) {
+    long created = PlatRegCreate(hive, destination, PLAT_KEY_WRITE, &key);
+    if (created != PLAT_OK || !key) {
+        Failed(created);
         PlatFree(data);
         return MoveValueKeyFailed;
     }
     // Never overwrite: a value of that name in the other place is another entry.
     int result = MoveValueDone;
-    if (ValueMayExist(hive, destination, item->name)
-        || PlatRegWriteRaw(key, item->name, type, data, size) != PLAT_OK)
+    if (ValueMayExist(hive, destination, item->name)) {
+        Failed(PLAT_ERROR_ALREADY_EXISTS);
         result = MoveValueWriteFailed;
+    } else if (Failed(PlatRegWriteRaw(key, item->name, type, data, size)) != PLAT_OK) {
+        result = MoveValueWriteFailed;
+    }
     PlatFree(data);
     if (PlatRegClose(key) != PLAT_OK && result == MoveValueDone)
         result = MoveValueCloseFailed;
@@ -122,23 +161,32 @@ int MoveShortcut(const AutostartItem *item, int32_t desired)
             return MoveFolderIsLink;
     }
     char destination[TEXT_FIELD_SIZE];
-    if (!found || !TextFormat(destination, sizeof destination, "%s\\%s", folder, item->name))
+    if (!found || !TextFormat(destination, sizeof destination, "%s\\%s", folder, item->name)) {
+        Failed(PLAT_ERROR_PATH_NOT_FOUND);
         return 1;
+    }
     // MoveFileA never replaces a file of the same name.
-    return PlatMoveFile(item->location, destination) ? 0 : 1;
+    if (PlatMoveFile(item->location, destination))
+        return 0;
+    Failed(PlatFileExists(item->location) ? PlatLastError() : (long)PLAT_ERROR_FILE_NOT_FOUND);
+    return 1;
 }
 
 int DeleteItem(const AutostartItem *item, int registry)
 {
     if (!ItemActionable(item))
         return registry ? DeleteKeyFailed : DeleteFileFailed;
-    if (!registry)
-        return PlatDeleteFile(item->location) ? DeleteDone : DeleteFileFailed;
+    if (!registry) {
+        if (PlatDeleteFile(item->location))
+            return DeleteDone;
+        Failed(PlatLastError());
+        return DeleteFileFailed;
+    }
     PlatKey key = NULL;
-    if (PlatRegCreate(HiveOfItem(item), item->location, PLAT_KEY_WRITE, &key) != PLAT_OK
+    if (Failed(PlatRegCreate(HiveOfItem(item), item->location, PLAT_KEY_WRITE, &key)) != PLAT_OK
         || !key)
         return DeleteKeyFailed;
-    long result = PlatRegDeleteValue(key, item->name);
+    long result = Failed(PlatRegDeleteValue(key, item->name));
     PlatRegClose(key);
     return result == PLAT_OK ? DeleteDone : DeleteValueFailed;
 }
@@ -153,6 +201,17 @@ void ReportFolderIsLink(StatusSink sink, void *context, const char *folder)
 {
     char status[TEXT_FIELD_SIZE + 96];
     TextFormat(status, sizeof status, STATUS_FOLDER_IS_LINK, folder);
+    Report(sink, context, status);
+}
+
+// "ERROR: "Tool" was not disabled: administrator rights are needed."
+static void ReportApplyFailure(StatusSink sink, void *context, const AutostartItem *item,
+                               int32_t wanted)
+{
+    char status[TEXT_FIELD_SIZE + 128];
+    TextFormat(status, sizeof status, STATUS_APPLY_FAILED_FORMAT, item->name,
+               wanted ? "enabled" : "disabled",
+               item->cut ? "its name is too long to change it here" : CauseText(StoreError));
     Report(sink, context, status);
 }
 
@@ -191,6 +250,7 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
 {
     if (count > ItemCatalogue.count)
         count = ItemCatalogue.count;
+    int stored = 0;
     for (int32_t i = 0; i < count; ++i) {
         AutostartItem *item = &ItemCatalogue.items[i];
         int32_t wanted = desired[i] ? 1 : 0;
@@ -202,6 +262,7 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
             item->enabled = wanted;
             continue;
         }
+        StoreError = PLAT_OK;
         int failed = item->cut ? 1
                      : item->approvalDisabled && wanted ? ClearDisabledApproval(item)
                                                         : MoveItem(item, wanted);
@@ -209,8 +270,9 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
             ReportFolderIsLink(sink, context,
                                ScopeIsUser(item->scope) ? DISABLED_USER_FOLDER : DISABLED_ALL_FOLDER);
         else if (failed)
-            Report(sink, context, STATUS_APPLY_FAILED);
+            ReportApplyFailure(sink, context, item, wanted);
+        stored += !failed;
         item->enabled = wanted;
     }
-    return 0;
+    return stored;
 }

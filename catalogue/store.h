@@ -14,8 +14,14 @@
 // Receives a status text for the main window's status bar.
 typedef void (*StatusSink)(void *context, const char *text);
 
-#define STATUS_APPLY_FAILED \
-    "ERROR: You may not have sufficient privileges to apply the changes you have made."
+// The Windows error of the last failing step of a store operation, and
+// what it means to the user ("administrator rights are needed").
+long LastStoreError(void);
+const char *CauseText(long code);
+
+// An entry Apply could not move, and why ("ERROR: "Tool" was not disabled:
+// administrator rights are needed.").
+#define STATUS_APPLY_FAILED_FORMAT "ERROR: \"%s\" was not %s: %s."
 #define STATUS_REMOVE_FAILED "ERROR: You may not have sufficient privileges to remove this item."
 // An entry whose name the code page changed is never acted on (%s: its name as read).
 #define STATUS_NAME_INEXACT \
@@ -59,7 +65,9 @@ int DeleteItem(const AutostartItem *item, int registry);
 // Brings storage to the desired state of each catalogue index i below
 // count (1 enabled, 0 disabled): record i of ItemCatalogue belongs to
 // desired[i]. An entry switched off in Windows' startup settings is
-// switched on in place; every other change moves the entry. Every failure sends STATUS_APPLY_FAILED to sink. Returns 0.
+// switched on in place; every other change moves the entry. Every failure
+// sends sink a text naming the entry and the cause. Returns the number of
+// changes stored.
 int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *context);
 
 // ---- backups (backups.cpp) ----------------------------------------------

@@ -75,3 +75,28 @@ size_t TextLengthIn(const char *field, size_t fieldSize)
     const void *zero = memchr(field, 0, fieldSize);
     return zero ? (size_t)((const char *)zero - field) : fieldSize;
 }
+
+void TextShortenMiddle(char *dst, size_t dstSize, const char *src, size_t maxLength)
+{
+    if (dstSize == 0)
+        return;
+    if (maxLength > dstSize - 1)
+        maxLength = dstSize - 1;
+    size_t length = strlen(src);
+    if (length <= maxLength || maxLength < 5) {
+        TextCopy(dst, maxLength + 1, src);
+        return;
+    }
+    // A third of the room for the start, the rest for the end (the name).
+    // Never inside a UTF-8 character.
+    size_t head = (maxLength - 3) / 3;
+    size_t tailStart = length - (maxLength - 3 - head);
+    while (head > 0 && ((unsigned char)src[head] & 0xC0) == 0x80)
+        --head;
+    while (tailStart < length && ((unsigned char)src[tailStart] & 0xC0) == 0x80)
+        ++tailStart;
+    memcpy(dst, src, head);
+    memcpy(dst + head, "...", 3);
+    memcpy(dst + head + 3, src + tailStart, length - tailStart);
+    dst[head + 3 + length - tailStart] = '\0';
+}

@@ -31,6 +31,11 @@ int TextFormat(char *dst, size_t dstSize, const char *format, ...)
 // A-Z; zero when they match. Used wherever scopes and names are compared.
 int TextCompareNoCase(const char *a, const char *b);
 
+// Copies src into dst (dstSize bytes) in at most maxLength characters: a
+// longer text keeps its start and its end and loses its middle to "...",
+// so a path still shows its drive and its file name. Always terminated.
+void TextShortenMiddle(char *dst, size_t dstSize, const char *src, size_t maxLength);
+
 // Length of text in a field of fieldSize bytes that may lack a terminator:
 // the count of characters before the first zero, at most fieldSize.
 size_t TextLengthIn(const char *field, size_t fieldSize);

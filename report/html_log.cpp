@@ -5,7 +5,7 @@
 // every field value is escaped (&, <, >, ") so that an entry named
 // "<script>" stays text in a browser. Output is gathered in a buffer and
 // written in large pieces; a failing write is passed over and writing goes
-// on, since the report is never read back and nothing is reported.
+// on, and the result says the report is not whole.
 #include "html_log.h"
 
 #include "../catalogue/catalogue.h"
@@ -17,14 +17,15 @@ namespace {
 
 struct ReportWriter {
     PlatFile file;
+    int failed;
     size_t used;
     char buffer[8192];
 };
 
 void Flush(ReportWriter *writer)
 {
-    if (writer->used > 0)
-        PlatFileWrite(writer->file, writer->buffer, (uint32_t)writer->used);
+    if (writer->used > 0 && !PlatFileWrite(writer->file, writer->buffer, (uint32_t)writer->used))
+        writer->failed = 1;
     writer->used = 0;
 }
 
@@ -133,6 +134,7 @@ int WriteHtmlLog(const char *path)
     ReportWriter writer;
     writer.file = PlatFileCreate(path);
     writer.used = 0;
+    writer.failed = 0;
     if (!writer.file)
         return 0;
 
@@ -151,8 +153,7 @@ int WriteHtmlLog(const char *path)
         PutRecord(&writer, &ItemCatalogue.items[i]);
     PutText(&writer, "</font></body>\n</html>");
     Flush(&writer);
-    PlatFileClose(writer.file);
-    return 0;
+    return PlatFileClose(writer.file) && !writer.failed;
 }
 
 int CompleteLogPath(char *path, size_t pathSize)

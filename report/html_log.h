@@ -5,8 +5,9 @@
 
 // Writes every record of ItemCatalogue to path as one HTML file: LF line
 // ends, no byte-order mark, no final line feed. An existing file is
-// replaced. Field values are HTML-escaped; nothing is reported on failure
-// (the caller shows nothing either way). Returns 0.
+// replaced. Field values are HTML-escaped. Nonzero when every byte was
+// written and the file closed; a failing write is passed over and writing
+// goes on, so the caller can say the report is not whole.
 int WriteHtmlLog(const char *path);
 
 // Save Log's name rule: adds ".html" when path does not contain ".htm"

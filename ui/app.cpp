@@ -107,7 +107,13 @@ static int Fail(const char *sentence, int exitCode)
     return exitCode;
 }
 
-// No dialog-key processing: Tab, Enter and Escape mean nothing here.
+int TranslateDialogKeys(MSG *message)
+{
+    // The Add/Edit window works as a dialog: Tab and Shift+Tab move between
+    // its fields, Enter is Ok (IDOK), Escape Cancel (IDCANCEL).
+    return EditorWindow && IsDialogMessageA(EditorWindow, message);
+}
+
 static void RunMessageLoop(void)
 {
     MSG message;
@@ -116,6 +122,8 @@ static void RunMessageLoop(void)
         if (result == 0)
             break;
         if (result == -1)
+            continue;
+        if (TranslateDialogKeys(&message))
             continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);

@@ -105,7 +105,7 @@ void OpenEditor(const char *title)
 {
     int frame = GetSystemMetrics(SM_CYDLGFRAME);
     EditorWindow = CreateWindowExA(WS_EX_CONTROLPARENT, EDITOR_CLASS_NAME, title,
-                                   WS_POPUP | WS_CAPTION, 0, 0,
+                                   WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
                                    380 + 2 * frame,
                                    380 + GetSystemMetrics(SM_CYCAPTION) + 2 * frame, MainWindow,
                                    NULL, AppInstance, NULL);

@@ -15,6 +15,7 @@ static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the 60-byte SHELLEXECUTEINFOA");
 
 HWND ItemListWindow = NULL;
 WNDPROC ListViewClassProc = NULL;
+int ListFilling = 0;
 
 static void InsertColumn(HWND list, int column, const char *header, int width)
 {
@@ -89,6 +90,7 @@ int FillListView(HWND list)
     // When the list cannot be sized, rows go without icons.
     int icons = ImageList_SetImageCount(SmallIconList, (UINT)ItemCatalogue.count);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    ListFilling = 1;
     for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
         const AutostartItem *record = &ItemCatalogue.items[i];
         if (icons)
@@ -109,9 +111,19 @@ int FillListView(HWND list)
         SetSubItemText(list, i, 1, ItemTypeText(record));
         SetSubItemText(list, i, 2, record->target);
     }
+    ListFilling = 0;
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, NULL, TRUE);
     return 0;
+}
+
+void ShowStoredStates(HWND list)
+{
+    int rows = list ? (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) : 0;
+    ListFilling = 1;
+    for (int i = 0; i < rows && i < ItemCatalogue.count; ++i)
+        SetCheck(list, i, ItemCatalogue.items[i].enabled);
+    ListFilling = 0;
 }
 
 int32_t SelectedRow(HWND list)
@@ -174,6 +186,12 @@ static void RunItem(const AutostartItem *item)
 // nothing was removed.
 static void RemoveItem(const AutostartItem *item)
 {
+    char question[TEXT_FIELD_SIZE + 128];
+    TextFormat(question, sizeof question, REMOVE_QUESTION, item->name);
+    if (MessageBoxA(MainWindow, question, MAIN_WINDOW_TITLE,
+                    MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2)
+        != IDYES)
+        return;
     char backup[TEXT_FIELD_SIZE];
     int result = RemoveItemWithBackup(item, backup);
     if (result == RemoveRefused && item->inexact) {
@@ -198,9 +216,7 @@ static void RemoveItem(const AutostartItem *item)
         SetStatusText(NULL, STATUS_REMOVE_FAILED);
         return;
     }
-    char status[TEXT_FIELD_SIZE + 64];
-    TextFormat(status, sizeof status, STATUS_BACKUP_SAVED, backup);
-    SetStatusText(NULL, status);
+    SetStatusWithPath(STATUS_REMOVED, item->name, backup);
     PostRefresh();
 }
 
@@ -271,6 +287,25 @@ static void OnContextMenu(HWND list, LPARAM lParam)
     PostMessageA(list, WM_NULL, 0, 0);
 }
 
+// Delete removes the selected entry (asking first), F5 refreshes, Enter
+// edits. Nonzero when the key was one of these.
+static int OnListKey(HWND list, WPARAM key)
+{
+    int32_t row = SelectedRow(list);
+    switch (key) {
+    case VK_DELETE:
+        if (row >= 0)
+            RunItemCommand(list, IDM_REMOVE, row);
+        return 1;
+    case VK_F5: PostMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, (LPARAM)list); return 1;
+    case VK_RETURN:
+        if (row >= 0)
+            OnEdit(MainWindow);
+        return 1;
+    default: return 0;
+    }
+}
+
 LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CONTEXTMENU) {
@@ -278,5 +313,10 @@ LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             return 0;
         OnContextMenu(window, lParam);
     }
+    if (message == WM_KEYDOWN && OnListKey(window, wParam))
+        return 0;
+    // Enter reaches a list only when it asks for it.
+    if (message == WM_GETDLGCODE && wParam == VK_RETURN)
+        return DLGC_WANTALLKEYS;
     return CallWindowProcA(ListViewClassProc, window, message, wParam, lParam);
 }

@@ -45,6 +45,32 @@ static const ChildControl MainControls[] = {
     {IDC_NOTES, "EDIT", "", 90, 346, 470, 17, FIELD, 0},
 };
 
+// The icon-only buttons say what they do when the pointer rests on them.
+static void AddTooltips(HWND window)
+{
+    HWND tips = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL, WS_POPUP | TTS_ALWAYSTIP,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                window, NULL, AppInstance, NULL);
+    if (!tips)
+        return;
+    const struct {
+        int id;
+        const char *text;
+    } tools[] = {{IDM_REFRESH, TOOLTIP_REFRESH}, {IDM_SAVE_LOG, TOOLTIP_SAVE_LOG},
+                 {IDM_HELP_BUTTON, TOOLTIP_HELP}};
+    for (const auto &tool : tools) {
+        TOOLINFOA info;
+        memset(&info, 0, sizeof info);
+        // The size without the newest field, which older comctl32 refuses.
+        info.cbSize = TTTOOLINFOA_V2_SIZE;
+        info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        info.hwnd = window;
+        info.uId = (UINT_PTR)GetDlgItem(window, tool.id);
+        info.lpszText = (char *)tool.text;
+        SendMessageA(tips, TTM_ADDTOOLA, 0, (LPARAM)&info);
+    }
+}
+
 // Keeps the 600 x 450 drawing area free above the status bar.
 static void FitStatusBar(HWND window, HWND status)
 {
@@ -83,6 +109,7 @@ int CreateMainControls(HWND window)
     for (const ChildControl &row : MainControls)
         if (!CreateChildControl(window, &row))
             ++failures;
+    AddTooltips(window);
     return failures;
 }
 
@@ -94,10 +121,55 @@ void SetStatusText(void *context, const char *text)
     SetWindowTextA(GetDlgItem(MainWindow, IDC_STATUS), text);
 }
 
+// A Refresh the program starts after a change (lParam 0) keeps the status
+// that change set; one the user asks for says so itself.
 void PostRefresh(void)
 {
-    PostMessageA(MainWindow, WM_COMMAND, IDM_REFRESH,
-                 (LPARAM)GetDlgItem(MainWindow, IDM_REFRESH));
+    PostMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);
+}
+
+// The status bar holds what fits its width: a longer path loses its middle.
+void SetStatusWithPath(const char *format, const char *name, const char *path)
+{
+    char shortPath[TEXT_FIELD_SIZE];
+    TextShortenMiddle(shortPath, sizeof shortPath, path, STATUS_PATH_ROOM);
+    char status[2 * TEXT_FIELD_SIZE + 64];
+    if (name)
+        TextFormat(status, sizeof status, format, name, shortPath);
+    else
+        TextFormat(status, sizeof status, format, shortPath);
+    SetStatusText(NULL, status);
+}
+
+// ---- check boxes that differ from storage -------------------------------
+
+int32_t PendingChanges(void)
+{
+    int rows = ItemListWindow ? (int)SendMessageA(ItemListWindow, LVM_GETITEMCOUNT, 0, 0) : 0;
+    int32_t pending = 0;
+    for (int i = 0; i < rows && i < ItemCatalogue.count; ++i) {
+        LRESULT state = SendMessageA(ItemListWindow, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK);
+        int wanted = (int)((state & LVIS_STATEIMAGEMASK) >> 12) - 1;
+        pending += wanted != ItemCatalogue.items[i].enabled;
+    }
+    return pending;
+}
+
+// Says how many changes wait for Apply, when that number changed.
+static int32_t ShownPending = 0;
+static void ShowPending(void)
+{
+    int32_t pending = PendingChanges();
+    if (pending == ShownPending)
+        return;
+    ShownPending = pending;
+    char status[96];
+    if (pending == 0)
+        TextCopy(status, sizeof status, STATUS_NONE_PENDING);
+    else
+        TextFormat(status, sizeof status, STATUS_CHANGES_PENDING, (int)pending,
+                   pending == 1 ? "change" : "changes");
+    SetStatusText(NULL, status);
 }
 
 void EditCatalogueItem(int32_t index)
@@ -158,8 +230,15 @@ static void ShowDetails(HWND window)
 
 static void OnNotify(HWND window, const NMHDR *header)
 {
-    if (header->code == LVN_ITEMCHANGED)
+    if (header->code == LVN_ITEMCHANGED) {
+        const NMLISTVIEW *change = (const NMLISTVIEW *)header;
+        if ((change->uChanged & LVIF_STATE)
+            && ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) && !ListFilling)
+            ShowPending();
         ShowDetails(window);
+    } else if (header->code == NM_DBLCLK && header->hwndFrom == ItemListWindow) {
+        OnEdit(window);
+    }
 }
 
 // ---- commands -----------------------------------------------------------
@@ -171,7 +250,7 @@ static void OnAdd(void)
     OpenEditor(EDITOR_ADD_TITLE);
 }
 
-static void OnEdit(HWND window)
+void OnEdit(HWND window)
 {
     int32_t row = SelectedRow(ItemListWindow);
     if (row < 0) {
@@ -201,35 +280,118 @@ static int32_t *ReadCheckBoxes(int32_t *count)
     return desired;
 }
 
-// Apply and CleanUp: the operation gets every row's check box, then the
-// list is refreshed from storage.
-static void OnCheckBoxes(int (*operation)(const int32_t *, int32_t, StatusSink, void *))
+// What Apply's failures said: the first one, and how many there were.
+struct ApplyReport {
+    char first[TEXT_FIELD_SIZE + 128];
+    int failures;
+};
+
+static void CollectFailure(void *context, const char *text)
+{
+    ApplyReport *report = (ApplyReport *)context;
+    if (report->failures++ == 0)
+        TextCopy(report->first, sizeof report->first, text);
+}
+
+// Apply: every row's check box is stored; the status says how many changes
+// were stored and names the first that was not, with its cause.
+static void OnApply(void)
 {
     int32_t count = 0;
+    int32_t pending = PendingChanges();
     int32_t *desired = ReadCheckBoxes(&count);
     if (!desired) {
         SetStatusText(NULL, STATUS_CHECKS_UNREAD);
         return;
     }
-    operation(desired, count, SetStatusText, NULL);
+    ApplyReport report;
+    report.first[0] = '\0';
+    report.failures = 0;
+    int stored = ApplyChanges(desired, count, CollectFailure, &report);
     HeapFree(GetProcessHeap(), 0, desired);
+    char status[2 * TEXT_FIELD_SIZE];
+    if (report.failures == 0)
+        TextFormat(status, sizeof status, STATUS_APPLIED, stored, stored == 1 ? "change" : "changes");
+    else
+        TextFormat(status, sizeof status, STATUS_APPLIED_SOME, stored, (int)pending,
+                   report.first, report.failures > 1 ? STATUS_MORE_FAILURES : "");
+    SetStatusText(NULL, status);
+    ShownPending = 0;
     PostRefresh();
 }
 
+int ResolvePendingChanges(HWND window)
+{
+    int32_t pending = PendingChanges();
+    if (pending == 0)
+        return 1;
+    char question[96];
+    TextFormat(question, sizeof question, APPLY_PENDING_QUESTION, (int)pending,
+               pending == 1 ? "change" : "changes");
+    int answer = MessageBoxA(window, question, MAIN_WINDOW_TITLE,
+                             MB_ICONQUESTION | MB_YESNOCANCEL);
+    if (answer == IDCANCEL)
+        return 0;
+    if (answer == IDYES)
+        OnApply();
+    else
+        ShowStoredStates(ItemListWindow); // No: dropped, as the user said
+    ShownPending = 0;
+    return 1;
+}
+
+// The disabled registry entries CleanUp would delete, by hive.
+static void CountDisabled(int32_t *user, int32_t *machine)
+{
+    *user = *machine = 0;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        const AutostartItem *item = &ItemCatalogue.items[i];
+        if (item->kind == RegistryValue && LocationDisabled(item->location))
+            ++*(ScopeIsUser(item->scope) ? user : machine);
+    }
+}
+
+// CleanUp: pending check boxes are settled first (asked, never applied
+// unasked); then the question names what goes, with No the default.
 static void OnCleanUp(HWND window)
 {
-    if (MessageBoxA(window, CLEANUP_QUESTION, MAIN_WINDOW_TITLE, MB_ICONQUESTION | MB_YESNO)
-        == IDYES)
-        OnCheckBoxes(CleanUpDisabled);
+    if (!ResolvePendingChanges(window))
+        return;
+    int32_t user = 0, machine = 0;
+    CountDisabled(&user, &machine);
+    if (user + machine == 0) {
+        SetStatusText(NULL, STATUS_CLEANUP_NOTHING);
+        return;
+    }
+    char question[512];
+    TextFormat(question, sizeof question, CLEANUP_QUESTION, (int)(user + machine),
+               user + machine == 1 ? "entry" : "entries", (int)user, (int)machine);
+    if (MessageBoxA(window, question, MAIN_WINDOW_TITLE,
+                    MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2)
+        != IDYES)
+        return;
+    // The stored states: nothing pending is applied here.
+    int32_t count = ItemCatalogue.count;
+    int32_t *stored = (int32_t *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
+                                           sizeof(int32_t) * ((size_t)count + 1));
+    if (!stored) {
+        SetStatusText(NULL, STATUS_CHECKS_UNREAD);
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i)
+        stored[i] = ItemCatalogue.items[i].enabled;
+    CleanUpDisabled(stored, count, SetStatusText, NULL);
+    HeapFree(GetProcessHeap(), 0, stored);
+    PostRefresh();
 }
 
 // A box shown during a scan runs its own message loop, which would hand a
 // posted Refresh to this window: a scan inside a scan would free the records
 // the outer one is filling. One scan at a time.
-static void OnRefresh(HWND window)
+static void OnRefresh(HWND window, LPARAM fromUser)
 {
     static int scanning = 0;
-    if (scanning)
+    if (scanning || !ResolvePendingChanges(window))
         return;
     scanning = 1;
     SetDlgItemTextA(window, IDC_LOCATION, "");
@@ -240,6 +402,13 @@ static void OnRefresh(HWND window)
     ScanCatalogue();
     if (ItemListWindow)
         FillListView(ItemListWindow);
+    ShownPending = 0;
+    if (fromUser) {
+        char status[64];
+        TextFormat(status, sizeof status, STATUS_REFRESHED, (int)ItemCatalogue.count,
+                   ItemCatalogue.count == 1 ? "entry" : "entries");
+        SetStatusText(NULL, status);
+    }
     scanning = 0;
 }
 
@@ -267,9 +436,16 @@ static void OnHelpMenu(HWND window)
 static void OnSaveLog(HWND window)
 {
     char path[TEXT_FIELD_SIZE];
+    char documents[TEXT_FIELD_SIZE];
     OPENFILENAMEA dialog;
     PrepareFileDialog(&dialog, window, path, sizeof path, "HTML files\0*.htm;*.html\0",
                       "Save Log...", OFN_EXPLORER | OFN_OVERWRITEPROMPT);
+    // Proposed: "Orvane Tool report 2026-12-07.html" in Documents.
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    TextFormat(path, sizeof path, LOG_NAME_FORMAT, today.wYear, today.wMonth, today.wDay);
+    if (PlatShellFolder(PLAT_CSIDL_PERSONAL, documents))
+        dialog.lpstrInitialDir = documents;
     if (!GetSaveFileNameA(&dialog))
         return;
     path[sizeof path - 1] = '\0';
@@ -277,20 +453,20 @@ static void OnSaveLog(HWND window)
         MessageBoxA(window, LOG_NAME_TOO_LONG, "Save Log...", MB_ICONWARNING | MB_OK);
         return;
     }
-    SendMessageA(window, WM_COMMAND, IDM_REFRESH, (LPARAM)GetDlgItem(window, IDM_REFRESH));
-    WriteHtmlLog(path);
+    SendMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
+    SetStatusWithPath(WriteHtmlLog(path) ? STATUS_REPORT_SAVED : STATUS_REPORT_FAILED, NULL, path);
 }
 
-static void OnCommand(HWND window, WPARAM wParam)
+static void OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) {
     case IDM_ADD: OnAdd(); break;
     case IDM_EDIT: OnEdit(window); break;
     case IDM_CLEANUP: OnCleanUp(window); break;
-    case IDM_APPLY: OnCheckBoxes(ApplyChanges); break;
+    case IDM_APPLY: OnApply(); break;
     case IDM_EXIT: PostMessageA(window, WM_CLOSE, 0, 0); break;
     case IDM_HELP_BUTTON: OnHelpMenu(window); break;
-    case IDM_REFRESH: OnRefresh(window); break;
+    case IDM_REFRESH: OnRefresh(window, lParam); break;
     case IDM_SAVE_LOG: OnSaveLog(window); break;
     default: break;
     }
@@ -300,7 +476,7 @@ static void OnCreate(HWND window)
 {
     CenterWindow(window);
     // The controls do not exist yet: the first scan runs from the loop.
-    PostMessageA(window, WM_COMMAND, IDM_REFRESH, (LPARAM)GetDlgItem(window, IDM_REFRESH));
+    PostMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
 }
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -316,12 +492,14 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnNotify(window, (const NMHDR *)lParam);
         return 0;
     case WM_COMMAND:
-        OnCommand(window, wParam);
+        OnCommand(window, wParam, lParam);
         return 0;
     case WM_CTLCOLORSTATIC:
         return BlackTextOnWhite((HDC)wParam);
     case WM_CLOSE:
-        DestroyWindow(window);
+        // Exit, Alt+F4 and the close box: unapplied changes are asked about.
+        if (ResolvePendingChanges(window))
+            DestroyWindow(window);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);

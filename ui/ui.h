@@ -49,6 +49,10 @@ int CreateMainWindow(void);
 // registered, 2 no main window, 3 another instance runs).
 int RunOrvane(HINSTANCE instance);
 
+// The message loop's dialog keys for the Add/Edit window (Tab, Enter,
+// Escape); nonzero when the message was one of them and is handled.
+int TranslateDialogKeys(MSG *message);
+
 // ---- shared.cpp ---------------------------------------------------------
 
 // Shows the system's text for the last error ("Error", information icon).
@@ -126,8 +130,26 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
     "Orvane Tool.\nver.1.2\n\n\nMade by Orvane Software.\n\n" ORVANE_WEB_SITE               \
     "\nsupport@orvane.example\n"
 #define CLEANUP_QUESTION                                                                   \
-    "Are you sure you wish to cleanup your startup entries?\n\nBy doing so all the items "   \
-    "you have disabled will be\npermanently removed from the registry."
+    "Delete the %d disabled registry %s (this user: %d, all users: %d)?\n\nA backup of "    \
+    "them is kept in Documents\\" BACKUP_FOLDER "."
+#define APPLY_PENDING_QUESTION "Apply the %d %s you made?"
+#define REMOVE_QUESTION \
+    "Remove \"%s\"?\n\nA backup of it is kept in Documents\\" BACKUP_FOLDER "."
+#define STATUS_CHANGES_PENDING "%d %s not applied yet: press Apply to store them."
+#define STATUS_NONE_PENDING "Every check box matches what is stored."
+#define STATUS_APPLIED "Applied %d %s."
+#define STATUS_APPLIED_SOME "Applied %d of %d changes. %s%s"
+#define STATUS_MORE_FAILURES " More changes failed: see the unchecked rows."
+#define STATUS_REFRESHED "Refreshed: %d %s."
+#define STATUS_REPORT_SAVED "Report saved: %s"
+#define STATUS_REPORT_FAILED "ERROR: The report could not be written: %s"
+#define STATUS_REMOVED "Removed \"%s\"; backup: %s"
+#define LOG_NAME_FORMAT "Orvane Tool report %04d-%02d-%02d.html"
+// Characters of a path in a status text; a longer one loses its middle.
+#define STATUS_PATH_ROOM 70
+#define TOOLTIP_REFRESH "Refresh (F5)"
+#define TOOLTIP_SAVE_LOG "Save Log: the list as an HTML report"
+#define TOOLTIP_HELP "Help"
 #define NO_SELECTION_TEXT "You must select an item to edit."
 #define STATUS_OLD_VALUE_KEPT \
     "ERROR: The entry was saved, but its old value could not be removed: it now shows twice."
@@ -159,14 +181,32 @@ void EditCatalogueItem(int32_t index);
 // Posts the Refresh command to the main window.
 void PostRefresh(void);
 
+// Sets the status from format with name (or none) and path, the path
+// shortened in the middle when it is long.
+void SetStatusWithPath(const char *format, const char *name, const char *path);
+
+// Rows whose check box differs from storage.
+int32_t PendingChanges(void);
+
+// Asks "Apply the N changes you made?" when there are any: Yes applies them,
+// No drops them; zero for Cancel (the caller then does nothing).
+int ResolvePendingChanges(HWND window);
+
+// Edit of the selected row (Edit button, Enter and double-click).
+void OnEdit(HWND window);
+
 // ---- item_list.cpp ------------------------------------------------------
 
 extern HWND ItemListWindow;
 extern WNDPROC ListViewClassProc;
+// Nonzero while FillListView sets the rows: their check boxes are no change.
+extern int ListFilling;
 
 // Columns, font, image list, check boxes and subclassing of a new list.
 void SetUpItemList(HWND list);
 int FillListView(HWND list);
+// Sets every check box back to the state in storage (pending changes dropped).
+void ShowStoredStates(HWND list);
 LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL ShowShellProperties(const char *path);
 // The first selected row, or -1.

@@ -45,6 +45,7 @@ protected:
 
     void Refresh()
     {
+        DropPendingChecks();
         SendMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);
         Pump();
     }
@@ -386,6 +387,32 @@ TEST_F(Editor, CannotBeMaximisedOrSized)
     GetWindowRect(EditorWindow, &after);
     EXPECT_EQ(before.right - before.left, after.right - after.left);
     EXPECT_EQ(before.bottom - before.top, after.bottom - after.top);
+}
+
+// A dialog from the keyboard: a close box, Tab and Shift+Tab between the
+// fields, Enter for Ok, Escape for Cancel (keys posted to the focused field
+// and taken through the program's own message handling).
+TEST_F(Editor, TabEnterEscapeAndTheCloseBox)
+{
+    Open(IDM_ADD);
+    EXPECT_NE(0, GetWindowLongA(EditorWindow, GWL_STYLE) & WS_SYSMENU) << "a close box";
+    auto press = [](WPARAM key) {
+        PostMessageA(GetFocus(), WM_KEYDOWN, key, 0);
+        Pump();
+    };
+    ASSERT_EQ(Control(IDC_EDITOR_NAME), GetFocus());
+    press(VK_TAB);
+    EXPECT_EQ(Control(IDC_EDITOR_FILE), GetFocus()) << "Tab leaves the Name field";
+    press(VK_ESCAPE);
+    EXPECT_EQ((HWND)NULL, EditorWindow) << "Escape is Cancel";
+
+    Open(IDM_ADD);
+    Type(IDC_EDITOR_NAME, "Keyed");
+    Type(IDC_EDITOR_FILE, "C:\\keyed.exe");
+    press(VK_RETURN);
+    EXPECT_EQ((HWND)NULL, EditorWindow);
+    EXPECT_EQ(Sz("C:\\keyed.exe"), ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Keyed"))
+        << "Enter is Ok";
 }
 
 static HWND WatchedEditor;

@@ -10,10 +10,25 @@ void Pump()
     MSG message;
     for (int round = 0; round < 3; ++round) {
         while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            if (TranslateDialogKeys(&message))
+                continue;
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
         Sleep(5);
+    }
+}
+
+void DropPendingChecks()
+{
+    if (!ItemListWindow)
+        return;
+    int rows = (int)SendMessageA(ItemListWindow, LVM_GETITEMCOUNT, 0, 0);
+    for (int i = 0; i < rows && i < ItemCatalogue.count; ++i) {
+        LVITEMA item = {};
+        item.stateMask = LVIS_STATEIMAGEMASK;
+        item.state = INDEXTOSTATEIMAGEMASK(ItemCatalogue.items[i].enabled ? 2 : 1);
+        SendMessageA(ItemListWindow, LVM_SETITEMSTATE, i, (LPARAM)&item);
     }
 }
 
@@ -61,6 +76,7 @@ struct Watch {
     Seen *seen;
     int count;
     int polls = 400; // of 25 ms each
+    std::vector<int> answers = std::vector<int>(); // per box, when they differ
 };
 
 // Set by Stop: a watcher that may never see its window ends at once.
@@ -96,7 +112,12 @@ void AnswerBox(HWND box, Watch *watch)
     watch->seen->text = text;
     watch->seen->owner = GetWindow(box, GW_OWNER);
     EnumChildWindows(box, FindBoxIcon, (LPARAM)watch->seen);
-    PostMessageA(box, WM_COMMAND, watch->answer, 0);
+    int answer = watch->answer;
+    if (!watch->answers.empty()) {
+        answer = watch->answers.front();
+        watch->answers.erase(watch->answers.begin());
+    }
+    PostMessageA(box, WM_COMMAND, answer, 0);
 }
 
 void AnswerMenu(HWND menuWindow, Watch *watch)
@@ -124,6 +145,9 @@ void AnswerFileDialog(HWND dialog, Watch *watch)
 {
     // The explorer-style dialog's file name box is combo box 0x47C.
     Sleep(200);
+    char proposed[MAX_PATH] = "";
+    GetDlgItemTextA(dialog, 0x47C, proposed, sizeof proposed);
+    watch->seen->text = proposed;
     SetDlgItemTextA(dialog, 0x47C, watch->name.c_str());
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
 }
@@ -174,6 +198,13 @@ HANDLE WatchBox(int button, Seen *seen)
 HANDLE WatchBoxes(int count, int button, Seen *seen)
 {
     return StartWatch(new Watch{0, button, "", "", seen, count});
+}
+
+HANDLE WatchBoxSequence(const std::vector<int> &buttons, Seen *seen)
+{
+    Watch *watch = new Watch{0, 0, "", "", seen, (int)buttons.size()};
+    watch->answers = buttons;
+    return StartWatch(watch);
 }
 
 HANDLE WatchBoxUntilStopped(int button, Seen *seen)

@@ -6,6 +6,7 @@
 #include "../../ui/ui.h"
 
 #include <string>
+#include <vector>
 
 // The program's main window, made in this process as the entry makes it
 // (shared resources, both classes, window, controls), or the existing one.
@@ -18,6 +19,10 @@ HWND MakeHiddenItemList();
 
 // Dispatches every queued message (posted commands, paints) of this thread.
 void Pump();
+
+// Sets every check box back to the stored state, so a test's unapplied
+// changes raise no question in the next test's Refresh.
+void DropPendingChecks();
 
 // What a watcher saw of a modal window before it answered it.
 struct Seen {
@@ -35,6 +40,9 @@ struct Seen {
 HANDLE WatchBox(int button, Seen *seen);
 // The same for count boxes shown one after another; seen has count entries.
 HANDLE WatchBoxes(int count, int button, Seen *seen);
+// Boxes shown one after another, each answered with its own button; seen
+// has as many entries.
+HANDLE WatchBoxSequence(const std::vector<int> &buttons, Seen *seen);
 // The same for a box that may or may not come, however late (up to two
 // minutes); Stop ends the watch once the call that might show it returned.
 HANDLE WatchBoxUntilStopped(int button, Seen *seen);

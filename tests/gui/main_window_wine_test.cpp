@@ -44,6 +44,7 @@ protected:
 
     void Refresh()
     {
+        DropPendingChecks();
         SendMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);
         Pump();
     }
@@ -230,7 +231,7 @@ TEST_F(MainWindowTest, ApplyMovesAnUncheckedValueAndTheRowStaysUnchecked)
     ASSERT_EQ(3, Rows());
     EXPECT_EQ("User Tool", ItemText(list, 0, 0));
     EXPECT_EQ(1, CheckState(list, 0));
-    EXPECT_EQ("Orvane Tool", Status());
+    EXPECT_EQ("Applied 1 change.", Status());
 }
 
 // An entry switched off in Windows' startup settings shows unchecked with
@@ -245,6 +246,7 @@ TEST_F(MainWindowTest, StartupSettingsSwitchAndTheThirtyTwoBitView)
     Refresh();
     ASSERT_EQ(2, Rows());
     EXPECT_EQ(1, CheckState(list, 0));
+    EXPECT_EQ("USR off", ItemText(list, 0, 1)) << "off in Windows' settings, seen in the list";
     EXPECT_EQ("ALL32", ItemText(list, 1, 1));
     SelectRow(list, 1);
     EXPECT_EQ("HKLM\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
@@ -264,18 +266,24 @@ TEST_F(MainWindowTest, StartupSettingsSwitchAndTheThirtyTwoBitView)
               ValueBytes(HKEY_CURRENT_USER, APPROVED_KEY "\\Run", "Switched Off"));
     EXPECT_EQ(probe + '\0', ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Switched Off"));
     EXPECT_EQ(2, CheckState(list, 0));
-    EXPECT_EQ("Orvane Tool", Status());
+    EXPECT_EQ("Applied 1 change.", Status());
 }
 
+// One row failing names it and its cause, and hides the other's success.
 TEST_F(MainWindowTest, FailingApplyShowsTheStatusText)
 {
     ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Tool", probe));
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Zed", probe));
     ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kRunOff, "Tool", "C:\\other.exe"));
     Refresh();
-    ASSERT_EQ(2, Rows());
+    ASSERT_EQ(3, Rows());
     RunItemCommand(list, IDM_TOGGLE, 0);
+    RunItemCommand(list, IDM_TOGGLE, 1);
+    EXPECT_EQ("2 changes not applied yet: press Apply to store them.", Status());
     Command(IDM_APPLY);
-    EXPECT_EQ(STATUS_APPLY_FAILED, Status());
+    EXPECT_EQ("Applied 1 of 2 changes. ERROR: \"Tool\" was not disabled: an entry of that "
+              "name is already in the other place.",
+              Status());
     EXPECT_NE("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Tool"));
     EXPECT_EQ(2, CheckState(list, 0)) << "the refresh shows storage as it is";
 }
@@ -336,67 +344,145 @@ TEST_F(MainWindowTest, RunStartsTheProgram)
     DeleteFileA(mark.c_str());
 }
 
-TEST_F(MainWindowTest, RemoveDeletesAndRefreshesAndAFailingRemoveKeepsTheRow)
+// Remove asks first (naming the entry, a backup kept, No the default),
+// then says what it removed and where the backup is, a long path shortened
+// in the middle.
+TEST_F(MainWindowTest, RemoveAsksThenNamesTheEntryAndItsBackup)
 {
     SeedThree();
-    RunItemCommand(list, IDM_TOGGLE, 2); // an unapplied change, dropped by the refresh
-    RunItemCommand(list, IDM_REMOVE, 0);
-    Pump();
-    EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool"));
-    // The status bar names the backup, which holds the removed value.
-    std::string status = Status();
-    std::string prefix = "Deleted. A backup is in " + ShellFolder(CSIDL_PERSONAL) + "\\" BACKUP_FOLDER "\\Removed ";
-    EXPECT_EQ(prefix, status.substr(0, prefix.size()));
-    std::string backup = status.substr(strlen("Deleted. A backup is in "));
-    EXPECT_NE(std::string::npos, RegText(ReadWholeFile(backup)).find("\"User Tool\"="));
-    DeleteFileA(backup.c_str());
-    ASSERT_EQ(2, Rows());
-    EXPECT_EQ("Later", ItemText(list, 0, 0));
-    EXPECT_EQ(2, CheckState(list, 1));
-
-    // The value goes away behind the program's back: Remove must fail.
-    HKEY key;
-    RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceOff, 0, KEY_WRITE, &key);
-    RegDeleteValueA(key, "Later");
-    RegCloseKey(key);
-    RunItemCommand(list, IDM_REMOVE, 0);
-    Pump();
-    EXPECT_EQ(STATUS_BACKUP_FAILED, Status()) << "nothing to save: nothing removed";
-    EXPECT_EQ(2, Rows());
-    EXPECT_EQ("Later", ItemText(list, 0, 0));
-}
-
-TEST_F(MainWindowTest, CleanUpAnsweredNoChangesNothing)
-{
-    SeedThree();
-    RunItemCommand(list, IDM_TOGGLE, 0);
     Seen seen;
     HANDLE watcher = WatchBox(IDNO, &seen);
-    Command(IDM_CLEANUP);
+    RunItemCommand(list, IDM_REMOVE, 0);
     Finish(watcher);
     Pump();
     ASSERT_TRUE(seen.found);
-    EXPECT_EQ("Orvane Tool", seen.caption);
-    EXPECT_EQ(CLEANUP_QUESTION, seen.text);
-    EXPECT_NE("<absent>", ValueBytes(HKEY_LOCAL_MACHINE, kRunOnceOff, "Later"));
-    EXPECT_NE("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool"));
-    EXPECT_EQ(1, CheckState(list, 0)) << "no refresh: the pending change stays on screen";
-}
+    EXPECT_EQ("Remove \"User Tool\"?\n\nA backup of it is kept in Documents\\" BACKUP_FOLDER ".",
+              seen.text);
+    EXPECT_NE("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool")) << "No keeps it";
 
-TEST_F(MainWindowTest, CleanUpAnsweredYesAppliesPendingChangesFirst)
-{
-    SeedThree();
-    RunItemCommand(list, IDM_TOGGLE, 0);
-    Seen seen;
-    HANDLE watcher = WatchBox(IDYES, &seen);
-    Command(IDM_CLEANUP);
+    watcher = WatchBox(IDYES, &seen);
+    RunItemCommand(list, IDM_REMOVE, 0);
     Finish(watcher);
     Pump();
     EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool"));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRunOff));
+    std::string status = Status();
+    const std::string lead = "Removed \"User Tool\"; backup: ";
+    EXPECT_EQ(lead, status.substr(0, lead.size())) << status;
+    EXPECT_EQ(".reg", status.substr(status.size() - 4)) << "the end of a path is kept";
+    EXPECT_LE(status.size(), lead.size() + STATUS_PATH_ROOM);
+    std::string folder = ShellFolder(CSIDL_PERSONAL) + "\\" BACKUP_FOLDER "\\";
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "Removed *.reg").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find);
+    FindClose(find);
+    EXPECT_NE(std::string::npos,
+              RegText(ReadWholeFile(folder + found.cFileName)).find("\"User Tool\"="));
+    DeleteFileA((folder + found.cFileName).c_str());
+    ASSERT_EQ(2, Rows());
+    EXPECT_EQ("Later", ItemText(list, 0, 0));
+}
+
+// CleanUp never applies pending changes unasked: Cancel stops it, No drops
+// them; its own question says how many entries of which places go.
+TEST_F(MainWindowTest, CleanUpSettlesPendingChangesThenAsksWithNoAsDefault)
+{
+    SeedThree();
+    RunItemCommand(list, IDM_TOGGLE, 0);
+    Seen first[1];
+    HANDLE watcher = WatchBoxSequence({IDCANCEL}, first);
+    Command(IDM_CLEANUP);
+    Finish(watcher);
+    Pump();
+    EXPECT_EQ("Apply the 1 change you made?", first[0].text);
+    EXPECT_NE("<absent>", ValueBytes(HKEY_LOCAL_MACHINE, kRunOnceOff, "Later")) << "cancelled";
+    EXPECT_EQ(1, CheckState(list, 0)) << "the pending change stays on screen";
+
+    Seen both[2];
+    watcher = WatchBoxSequence({IDNO, IDYES}, both);
+    Command(IDM_CLEANUP);
+    Finish(watcher);
+    Pump();
+    EXPECT_EQ("Delete the 1 disabled registry entry (this user: 0, all users: 1)?\n\nA backup "
+              "of them is kept in Documents\\" BACKUP_FOLDER ".",
+              both[1].text);
+    EXPECT_NE("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool"))
+        << "the pending change was dropped, not applied";
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRunOnceOff));
-    ASSERT_EQ(1, Rows());
-    EXPECT_EQ("Probe.lnk", ItemText(list, 0, 0));
+    EXPECT_EQ(0u, Status().find("Deleted 1 disabled entry; backup: ")) << Status();
+    ASSERT_EQ(2, Rows());
+}
+
+// Refresh, Exit and the close box ask about unapplied changes; Cancel keeps
+// them and the window.
+TEST_F(MainWindowTest, PendingChangesAreNeverDroppedSilently)
+{
+    SeedThree();
+    RunItemCommand(list, IDM_TOGGLE, 1);
+    EXPECT_EQ("1 change not applied yet: press Apply to store them.", Status());
+    Seen seen[3];
+    HANDLE watcher = WatchBoxSequence({IDCANCEL, IDCANCEL, IDYES}, seen);
+    SendMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, (LPARAM)list);
+    SendMessageA(MainWindow, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(MainWindow)) << "Cancel keeps the window";
+    EXPECT_EQ(2, CheckState(list, 1));
+    SendMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, (LPARAM)list);
+    Finish(watcher);
+    Pump();
+    for (const Seen &box : seen)
+        EXPECT_EQ("Apply the 1 change you made?", box.text);
+    EXPECT_EQ(Sz(probe), ValueBytes(HKEY_LOCAL_MACHINE, CURRENT_VERSION_KEY "\\RunOnce", "Later"))
+        << "Yes applied it";
+    EXPECT_EQ("Refreshed: 3 entries.", Status());
+}
+
+// The list answers Delete (asking first), F5, Enter and a double-click; the
+// icon-only buttons carry tooltips.
+TEST_F(MainWindowTest, ListKeysDoubleClickAndTooltips)
+{
+    SeedThree();
+    SelectRow(list, 0);
+    Seen seen;
+    HANDLE watcher = WatchBox(IDNO, &seen);
+    SendMessageA(list, WM_KEYDOWN, VK_DELETE, 0);
+    Finish(watcher);
+    EXPECT_EQ(0u, seen.text.find("Remove \"User Tool\"?"));
+    SendMessageA(list, WM_KEYDOWN, VK_F5, 0);
+    Pump();
+    EXPECT_EQ("Refreshed: 3 entries.", Status());
+    SelectRow(list, 0);
+    SendMessageA(list, WM_KEYDOWN, VK_RETURN, 0);
+    Pump();
+    ASSERT_NE((HWND)NULL, EditorWindow) << "Enter edits";
+    SendMessageA(EditorWindow, WM_CLOSE, 0, 0);
+    Pump();
+    RECT row = {LVIR_LABEL, 0, 0, 0};
+    SendMessageA(list, LVM_GETITEMRECT, 0, (LPARAM)&row);
+    LPARAM at = MAKELPARAM(row.left + 40, (row.top + row.bottom) / 2);
+    SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(list, WM_LBUTTONUP, 0, at);
+    SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageA(list, WM_LBUTTONUP, 0, at);
+    Pump();
+    ASSERT_NE((HWND)NULL, EditorWindow) << "a double-click edits";
+    SendMessageA(EditorWindow, WM_CLOSE, 0, 0);
+    Pump();
+
+    HWND tips = NULL;
+    while ((tips = FindWindowExA(NULL, tips, "tooltips_class32", NULL)) != NULL)
+        if (GetWindow(tips, GW_OWNER) == MainWindow)
+            break;
+    ASSERT_NE((HWND)NULL, tips);
+    EXPECT_EQ(3, SendMessageA(tips, TTM_GETTOOLCOUNT, 0, 0));
+    for (int id : {IDM_REFRESH, IDM_SAVE_LOG, IDM_HELP_BUTTON}) {
+        char text[80] = "";
+        TOOLINFOA info = {};
+        info.cbSize = TTTOOLINFOA_V2_SIZE;
+        info.hwnd = MainWindow;
+        info.uId = (UINT_PTR)GetDlgItem(MainWindow, id);
+        info.lpszText = text;
+        SendMessageA(tips, TTM_GETTEXTA, sizeof text, (LPARAM)&info);
+        EXPECT_NE("", std::string(text)) << id;
+    }
 }
 
 TEST_F(MainWindowTest, EditWithoutSelectionSaysSo)
@@ -417,7 +503,6 @@ TEST_F(MainWindowTest, EditWithoutSelectionSaysSo)
 TEST_F(MainWindowTest, SaveLogRefreshesThenWritesTheReport)
 {
     SeedThree();
-    RunItemCommand(list, IDM_TOGGLE, 0); // dropped by the refresh before writing
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     std::string chosen = std::string(temp) + "orvane-log";
@@ -428,12 +513,19 @@ TEST_F(MainWindowTest, SaveLogRefreshesThenWritesTheReport)
     Finish(watcher);
     Pump();
     ASSERT_TRUE(seen.found);
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char proposed[64];
+    snprintf(proposed, sizeof proposed, "Orvane Tool report %04d-%02d-%02d.html", today.wYear,
+             today.wMonth, today.wDay);
+    EXPECT_EQ(proposed, seen.text) << "the name proposed";
+    EXPECT_EQ(0u, Status().find("Report saved: ")) << Status();
+    EXPECT_EQ("orvane-log.html", Status().substr(Status().size() - 15));
     std::string report = ReadWholeFile(chosen + ".html");
     EXPECT_EQ(0u, report.find("<html>\n<head>\n<meta http-equiv=\"Content-Type\" "
                               "content=\"text/html; charset=utf-8\">\n<title>Orvane Items</title>"));
     EXPECT_NE(std::string::npos, report.find("<h3>User Tool</h3>"));
     EXPECT_NE(std::string::npos, report.find("<h3>Probe.lnk</h3>"));
-    EXPECT_EQ(2, CheckState(list, 0));
     DeleteFileA((chosen + ".html").c_str());
 }
 

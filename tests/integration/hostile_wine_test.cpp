@@ -106,7 +106,7 @@ int SeedHostileStorage()
           Sz("\"%ORVANE_HOSTILE_LONG%\\app.exe\" -x"));
     SetEnvironmentVariableA("ORVANE_HOSTILE_LONG", ("C:\\" + std::string(400, 'L')).c_str());
 
-    // RunOnceEx with subkeys only: no entry.
+    // RunOnceEx's entries are in its sections: one entry.
     SetRaw(HKEY_LOCAL_MACHINE, CURRENT_VERSION_KEY "\\RunOnceEx\\0001", "Step", REG_SZ,
            Sz("C:\\nowhere\\step.exe"));
 
@@ -139,8 +139,8 @@ int SeedHostileStorage()
     CopyFileA(ProbePath().c_str(), gone.c_str(), FALSE);
     MakeShortcut(startup + "\\gone.lnk", gone, "-a", "gone");
     DeleteFileA(gone.c_str());
-    CreateDirectoryA((startup + "\\x.lnk").c_str(), NULL);
-    return entries + 4;
+    CreateDirectoryA((startup + "\\x.lnk").c_str(), NULL); // a folder: not listed
+    return entries + 4; // the section's entry and the three files
 }
 
 void RemoveHostileShortcuts()
@@ -205,7 +205,7 @@ TEST(Hostile, ScanListAndRoundTripOverStorageBuiltToHurt)
     // The two cut names cannot move; each try says so and keeps them.
     ASSERT_FALSE(Statuses.empty());
     for (const std::string &status : Statuses)
-        EXPECT_EQ(STATUS_APPLY_FAILED, status);
+        EXPECT_TRUE(IsApplyFailure(status)) << status;
     EXPECT_EQ(4u, Statuses.size()) << "two values that cannot move, two Applies";
 
     DestroyWindow(GetParent(list));

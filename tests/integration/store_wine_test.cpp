@@ -89,7 +89,7 @@ TEST_F(WineStore, CollisionInTheDisabledKeyKeepsBoth)
     std::vector<int32_t> states = {0, 0};
     ASSERT_EQ(2, ItemCatalogue.count);
     ApplyChanges(states.data(), 2, CollectStatus, nullptr);
-    EXPECT_EQ(std::vector<std::string>{STATUS_APPLY_FAILED}, Statuses);
+    ExpectApplyFailures(1);
     EXPECT_EQ(Sz("C:\\new\\tool.exe"), ValueBytes(HKEY_CURRENT_USER, kRun, "Tool"));
     EXPECT_EQ(Sz("C:\\old\\tool.exe"), ValueBytes(HKEY_CURRENT_USER, kRunOff, "Tool"));
 }
@@ -127,7 +127,7 @@ TEST_F(WineStore, ShortcutCollisionInTheDisabledFolderKeepsBoth)
     ASSERT_EQ(2, ItemCatalogue.count);
     std::vector<int32_t> states = {0, 0};
     ApplyChanges(states.data(), 2, CollectStatus, nullptr);
-    EXPECT_EQ(std::vector<std::string>{STATUS_APPLY_FAILED}, Statuses);
+    ExpectApplyFailures(1);
     ScanCatalogue();
     ASSERT_EQ(2, ItemCatalogue.count);
     EXPECT_STREQ("-new", ItemCatalogue.items[0].parameters);

@@ -57,3 +57,15 @@ std::string RegText(const std::string &file)
     }
     return text;
 }
+
+bool IsApplyFailure(const std::string &status)
+{
+    return status.rfind("ERROR: \"", 0) == 0 && status.find("\" was not ") != std::string::npos;
+}
+
+void ExpectApplyFailures(size_t count)
+{
+    EXPECT_EQ(count, Statuses.size());
+    for (const std::string &status : Statuses)
+        EXPECT_TRUE(IsApplyFailure(status)) << status;
+}

@@ -19,6 +19,12 @@ std::string Sz(const std::string &text);
 // as one byte each, any other as '?'; "<no byte-order mark>" when it lacks one.
 std::string RegText(const std::string &file);
 
+// Nonzero for ApplyChanges' text of an entry that was not moved: it names
+// the entry and the cause ("ERROR: "Tool" was not disabled: ...").
+bool IsApplyFailure(const std::string &status);
+// Exactly count such texts in Statuses.
+void ExpectApplyFailures(size_t count);
+
 // Catalogue index of the record with that name, or -1.
 int IndexOf(const char *name);
 

@@ -96,14 +96,16 @@ TEST_F(Report, LongEscapedFieldsAreWrittenWhole)
 TEST_F(Report, FailuresWriteNothingOrGoOn)
 {
     MemFailCall(MEM_FILE_CREATE, 1);
-    WriteHtmlLog(kReport);
+    EXPECT_EQ(0, WriteHtmlLog(kReport));
     EXPECT_FALSE(MemFileExists(kReport));
 
     MemClearFaults();
     MemFailCall(MEM_FILE_WRITE, 0);
-    WriteHtmlLog(kReport);
+    EXPECT_EQ(0, WriteHtmlLog(kReport)) << "a report not whole is not said saved";
     EXPECT_EQ("", MemFileBytes(kReport));
     EXPECT_EQ(0, MemOpenFiles());
+    MemClearFaults();
+    EXPECT_NE(0, WriteHtmlLog(kReport));
 }
 
 TEST_F(Report, UnterminatedFieldIsReadWithinItsField)
