@@ -218,12 +218,19 @@ void LoadLocation(AutostartItem *records, int32_t *runningCount, int32_t limit,
 void ParseCommand(AutostartItem *item);
 
 // Target, comment and arguments of a shortcut (each TEXT_FIELD_SIZE),
-// resolved without searching the disk, tracking or rewriting the link;
+// resolved without searching the disk, tracking or rewriting the link, and
+// giving up after a second (a target on an unreachable share);
 // returns the COM status, negative on failure, with all three emptied first.
 int32_t ResolveShortcut(void *owner, const char *linkPath, char *target, char *comment,
                         char *arguments);
 
 enum VersionString { VersionFileDescription = 0, VersionCompanyName = 1 };
+
+// What description and company say of a target on the network.
+#define NOT_READ_NETWORK "not read: network path"
+
+// Both strings from one read of the version block (see ReadVersionString).
+void ReadVersionStrings(const char *path, char *description, char *company);
 
 // Writes the FileDescription or CompanyName of path's version resource, or
 // "n/a", into field. When the resource exists but cannot be read, the

@@ -43,7 +43,7 @@ static int AppPathOf(const char *name, char *program)
         char expanded[TEXT_FIELD_SIZE], native[TEXT_FIELD_SIZE];
         ExpandAsLogon(start, expanded);
         NativeFilePath(expanded, native);
-        if (expanded[0] && PlatFileExists(native))
+        if (expanded[0] && !PlatIsNetworkPath(native) && PlatFileExists(native))
             return TextCopy(program, TEXT_FIELD_SIZE, expanded);
     }
     return 0;
@@ -61,6 +61,9 @@ static int ProgramOfCandidate(const char *expanded, char *program)
     if (!strchr(expanded, '\\') && !strchr(expanded, ':'))
         return PlatSearchProgram(expanded, program) || AppPathOf(expanded, program);
     NativeFilePath(expanded, native);
+    // A network path is never checked: the server may be out of reach.
+    if (PlatIsNetworkPath(native))
+        return 0;
     if (PlatFileExists(native))
         return TextCopy(program, TEXT_FIELD_SIZE, expanded);
     char withExe[TEXT_FIELD_SIZE];

@@ -5,41 +5,27 @@
 #include <string.h>
 
 #define NOT_AVAILABLE "n/a"
+#define RESOLVE_TIMEOUT_MS 1000u
 
 int32_t ResolveShortcut(void *owner, const char *linkPath, char *target, char *comment,
                         char *arguments)
 {
     // Resolving a link whose target is gone must not search the disk for
     // seconds on every refresh, nor rewrite the .lnk file.
-    const uint32_t flags = PLAT_SLR_NO_UI | PLAT_SLR_NOUPDATE | PLAT_SLR_NOSEARCH | PLAT_SLR_NOTRACK;
+    // With SLR_NO_UI the high word is how long to try, in milliseconds.
+    const uint32_t flags = PLAT_SLR_NO_UI | PLAT_SLR_NOUPDATE | PLAT_SLR_NOSEARCH
+                           | PLAT_SLR_NOTRACK | (RESOLVE_TIMEOUT_MS << 16);
     return PlatResolveShortcut(owner, linkPath, flags, target, comment, arguments);
 }
 
-// The block is read anew for each string: two reads per entry, no cache.
-void ReadVersionString(const char *path, char *field, int which)
+// One string of a block read by ReadVersionBlock.
+static void VersionStringOf(const void *block, char *field, int which)
 {
-    uint32_t size = PlatVersionSize(path);
-    if (size == 0) {
-        TextCopy(field, TEXT_FIELD_SIZE, NOT_AVAILABLE);
-        return;
-    }
-    void *block = PlatAllocZero(size);
-    if (!block) {
-        TextCopy(field, TEXT_FIELD_SIZE, NOT_AVAILABLE);
-        return;
-    }
-    if (!PlatVersionRead(path, size, block)) {
-        PlatShowLastError(CatalogueOwnerWindow);
-        PlatFree(block);
-        return;
-    }
-
     const void *value = NULL;
     uint32_t length = 0;
     // Without a translation entry there is no string table to name: "n/a".
     if (!PlatVersionQuery(block, "\\VarFileInfo\\Translation", &value, &length) || length < 4) {
         TextCopy(field, TEXT_FIELD_SIZE, NOT_AVAILABLE);
-        PlatFree(block);
         return;
     }
     const unsigned char *translation = (const unsigned char *)value;
@@ -59,6 +45,45 @@ void ReadVersionString(const char *path, char *field, int which)
         field[textLength] = '\0';
     } else {
         TextCopy(field, TEXT_FIELD_SIZE, NOT_AVAILABLE);
+    }
+}
+
+// The file's version block, read whole (PlatFree it); null with both fields
+// "n/a" when it has none, or, when it cannot be read, with the system's
+// error shown and the fields left as they were.
+static void *ReadVersionBlock(const char *path, char *first, char *second)
+{
+    uint32_t size = PlatVersionSize(path);
+    void *block = size ? PlatAllocZero(size) : NULL;
+    if (!block) {
+        TextCopy(first, TEXT_FIELD_SIZE, NOT_AVAILABLE);
+        if (second)
+            TextCopy(second, TEXT_FIELD_SIZE, NOT_AVAILABLE);
+        return NULL;
+    }
+    if (!PlatVersionRead(path, size, block)) {
+        PlatShowLastError(CatalogueOwnerWindow);
+        PlatFree(block);
+        return NULL;
+    }
+    return block;
+}
+
+void ReadVersionString(const char *path, char *field, int which)
+{
+    void *block = ReadVersionBlock(path, field, NULL);
+    if (block)
+        VersionStringOf(block, field, which);
+    PlatFree(block);
+}
+
+// One read of the block for both strings: half the version work of a scan.
+void ReadVersionStrings(const char *path, char *description, char *company)
+{
+    void *block = ReadVersionBlock(path, description, company);
+    if (block) {
+        VersionStringOf(block, description, VersionFileDescription);
+        VersionStringOf(block, company, VersionCompanyName);
     }
     PlatFree(block);
 }

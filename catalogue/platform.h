@@ -208,6 +208,11 @@ int PlatFileClose(PlatFile file);
 // The whole content of a file, in a block to PlatFree; null on failure.
 void *PlatFileLoad(const char *path, uint32_t *size);
 
+// Nonzero when path lies on the network: a UNC path ("\\server\share\...")
+// or one on a drive letter of a network drive. Decided without touching the
+// network, so an unreachable server costs nothing here.
+int PlatIsNetworkPath(const char *path);
+
 // Nonzero when path names an existing file (not a folder).
 int PlatFileExists(const char *path);
 

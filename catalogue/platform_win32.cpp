@@ -394,6 +394,23 @@ void PlatLocalTime(PlatTime *now)
     now->second = time.wSecond;
 }
 
+int PlatIsNetworkPath(const char *path)
+{
+    if (path[0] == '\\' && path[1] == '\\') {
+        // "\\?\C:\..." and "\\.\device" are local; "\\?\UNC\..." is not.
+        if ((path[2] == '?' || path[2] == '.') && path[3] == '\\')
+            return _strnicmp(path + 4, "UNC\\", 4) == 0;
+        return 1;
+    }
+    if (((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))
+        && path[1] == ':') {
+        // The drive's kind is local bookkeeping: no server is asked.
+        char root[4] = {path[0], ':', '\\', '\0'};
+        return GetDriveTypeA(root) == DRIVE_REMOTE;
+    }
+    return 0;
+}
+
 int PlatFileExists(const char *path)
 {
     DWORD attributes = GetFileAttributesA(path);

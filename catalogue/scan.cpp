@@ -213,9 +213,15 @@ static void ReadTargetDetails(AutostartItem *item)
 {
     char native[TEXT_FIELD_SIZE];
     NativeFilePath(item->target, native);
-    ReadVersionString(native, item->description, VersionFileDescription);
-    ReadVersionString(native, item->company, VersionCompanyName);
     TargetFolderOf(item->target, item->targetFolder);
+    // A file on the network is never opened during a Refresh: an
+    // unreachable server would hold the list for a minute per call.
+    if (native[0] && PlatIsNetworkPath(native)) {
+        TextCopy(item->description, TEXT_FIELD_SIZE, NOT_READ_NETWORK);
+        TextCopy(item->company, TEXT_FIELD_SIZE, NOT_READ_NETWORK);
+        return;
+    }
+    ReadVersionStrings(native, item->description, item->company);
     item->targetMissing = !native[0] || !PlatFileExists(native);
 }
 

@@ -27,7 +27,14 @@ int CreateSharedResources(void)
         ShowLastError(NULL);
     HeaderBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_HEADER));
     FooterBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_FOOTER));
-    SmallIconList = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 3);
+    // The system's small icon list, as Explorer shows files: rows refer to
+    // its icons by index, nothing is copied per row, and it is never ours to
+    // destroy (the list view shares it: LVS_SHAREIMAGELISTS).
+    SHFILEINFOA info;
+    memset(&info, 0, sizeof info);
+    SmallIconList = (HIMAGELIST)SHGetFileInfoA(".exe", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                                               SHGFI_SYSICONINDEX | SHGFI_SMALLICON
+                                                   | SHGFI_USEFILEATTRIBUTES);
 
     memset(&SharedButtonSkin, 0, sizeof SharedButtonSkin);
     SharedButtonSkin.background = (HBRUSH)GetStockObject(WHITE_BRUSH);
@@ -47,10 +54,6 @@ int FreeSharedResources(void)
         DeleteObject(HeaderBitmap);
     if (FooterBitmap)
         DeleteObject(FooterBitmap);
-    if (SmallIconList) {
-        ImageList_Remove(SmallIconList, -1);
-        ImageList_Destroy(SmallIconList);
-    }
     UiFont = NULL;
     HeaderBitmap = FooterBitmap = NULL;
     SmallIconList = NULL;

@@ -62,45 +62,41 @@ static void SetSubItemText(HWND list, int row, int column, const char *text)
     SendMessageA(list, LVM_SETITEMTEXTA, row, (LPARAM)&item);
 }
 
-// Image i belongs to row i: the target's small shell icon, copied into the
-// list and then destroyed, or the program's own icon.
-static void SetIcon(int index, const char *target)
+// The index of the target's small icon in the system's list, as Explorer
+// shows it. A target on the network is never opened: its icon comes from its
+// name's extension alone. A target without an icon gets a program's.
+static int IconIndex(const char *target)
 {
     SHFILEINFOA info;
     char native[TEXT_FIELD_SIZE];
     NativeFilePath(target, native);
     memset(&info, 0, sizeof info);
-    if (SHGetFileInfoA(native, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON)
-        && info.hIcon) {
-        ImageList_ReplaceIcon(SmallIconList, index, info.hIcon);
-        DestroyIcon(info.hIcon);
-    } else {
-        ImageList_ReplaceIcon(SmallIconList, index,
-                              LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_APP)));
-    }
+    UINT flags = SHGFI_SYSICONINDEX | SHGFI_SMALLICON;
+    if (native[0] && PlatIsNetworkPath(native))
+        flags |= SHGFI_USEFILEATTRIBUTES;
+    if (native[0] && SHGetFileInfoA(native, FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags))
+        return info.iIcon;
+    memset(&info, 0, sizeof info);
+    if (SHGetFileInfoA(".exe", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                       SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES))
+        return info.iIcon;
+    return I_IMAGENONE;
 }
 
 int FillListView(HWND list)
 {
-    ImageList_Remove(SmallIconList, -1);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    // Sized once for all rows: appending one by one would regrow the list's
-    // bitmaps every few icons, a cost that grows with the square of the rows;
-    // and a failed icon then leaves a blank image, never shifting the rest.
-    // When the list cannot be sized, rows go without icons.
-    int icons = ImageList_SetImageCount(SmallIconList, (UINT)ItemCatalogue.count);
+    int icons = SmallIconList != NULL;
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     ListFilling = 1;
     for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
         const AutostartItem *record = &ItemCatalogue.items[i];
-        if (icons)
-            SetIcon(i, record->target);
         LVITEMA item;
         memset(&item, 0, sizeof item);
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = i;
         item.pszText = (char *)record->name;
-        item.iImage = icons ? i : I_IMAGENONE;
+        item.iImage = icons ? IconIndex(record->target) : I_IMAGENONE;
         // Row i must show record i, or Apply would read each later check box
         // into the wrong record: a row that cannot be inserted ends the list.
         if (SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item) != i) {

@@ -53,7 +53,7 @@ HWND MakeHiddenItemList()
                                   AppInstance, NULL);
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, "ListView",
                                 WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SINGLESEL
-                                    | LVS_SHOWSELALWAYS,
+                                    | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
                                 15, 95, 570, 180, parent, NULL, AppInstance, NULL);
     SetUpItemList(list);
     return list;

@@ -185,7 +185,8 @@ TEST(Hostile, ScanListAndRoundTripOverStorageBuiltToHurt)
     HWND list = MakeHiddenItemList();
     FillListView(list);
     EXPECT_EQ(expected, (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    EXPECT_EQ(expected, ImageList_GetImageCount(SmallIconList));
+    // Rows refer to the system's icons by index: 5000 rows, a few icons.
+    EXPECT_LT(ImageList_GetImageCount(SmallIconList), 100);
 
     // Away and back again, in two Applies.
     Statuses.clear();

@@ -99,6 +99,8 @@ struct State {
     bool filesRedirected = false;
     bool utf8 = false;
     bool elevated = false;
+    std::string networkDrives;
+    int networkTouches = 0;
     bool desktopShell = true;
     std::vector<std::string> started;
     std::string randomQueue;
@@ -1282,9 +1284,39 @@ int PlatCopyFile(const char *from, const char *to)
     return 1;
 }
 
+int PlatIsNetworkPath(const char *path)
+{
+    if (path[0] == '\\' && path[1] == '\\')
+        return 1;
+    return path[0] && path[1] == ':'
+           && S().networkDrives.find((char)toupper((unsigned char)path[0])) != std::string::npos;
+}
+
+void MemSetNetworkDrive(char letter)
+{
+    S().networkDrives.push_back((char)toupper((unsigned char)letter));
+}
+
+int MemNetworkTouches()
+{
+    return S().networkTouches;
+}
+
+namespace {
+
+// A file call that would wait on the network under Windows.
+void NoteTouch(const char *path)
+{
+    if (path && PlatIsNetworkPath(path))
+        ++S().networkTouches;
+}
+
+} // namespace
+
 int PlatFileExists(const char *path)
 {
     long fail;
+    NoteTouch(path);
     if (Enter(MEM_FILE_EXISTS, &fail))
         return 0;
     return MemFileExists(path) ? 1 : 0;
@@ -1293,6 +1325,7 @@ int PlatFileExists(const char *path)
 int PlatSearchProgram(const char *name, char *found)
 {
     long fail;
+    NoteTouch(name);
     found[0] = '\0';
     if (Enter(MEM_SEARCH_PROGRAM, &fail))
         return 0;
@@ -1559,6 +1592,7 @@ int32_t PlatResolveShortcut(void *, const char *linkPath, uint32_t flags, char *
 uint32_t PlatVersionSize(const char *path)
 {
     long fail;
+    NoteTouch(path);
     if (Enter(MEM_VERSION_SIZE, &fail))
         return 0;
     Entry *e = path && path[0] ? FindEntry(path) : nullptr;
@@ -1572,6 +1606,7 @@ uint32_t PlatVersionSize(const char *path)
 int PlatVersionRead(const char *path, uint32_t size, void *block)
 {
     long fail;
+    NoteTouch(path);
     if (Enter(MEM_VERSION_READ, &fail))
         return 0;
     Entry *e = FindEntry(path);

@@ -143,6 +143,12 @@ std::vector<std::string> MemListFolder(const char *path);
 // 0xA0000003 a junction, 0xA000000C a symbolic link, 0x9000601A a cloud
 // placeholder.
 void MemSetReparseTag(const char *folder, uint32_t tag);
+// Makes a drive letter a network drive (PlatIsNetworkPath), and counts the
+// file, version and search calls that reached a network path: each of them
+// could wait for a minute on an unreachable server under Windows.
+void MemSetNetworkDrive(char letter);
+int MemNetworkTouches();
+
 // Marks a file hidden.
 void MemSetHidden(const char *path);
 // Nonzero while the file is held open by PlatFileHold.

@@ -129,3 +129,23 @@ TEST_F(State, CollisionCheckLooksAtTheEnabledAndTheDisabledPlace)
     EXPECT_TRUE(SaveWouldReplace("Hidden", 0, EditorAdd, -1));
     EXPECT_FALSE(SaveWouldReplace("Free", 0, EditorEdit, IndexOf("Off")));
 }
+
+// A Refresh never opens a file on the network: an unreachable server would
+// hold the list for a minute per call. Its fields say why they are empty.
+TEST_F(State, NetworkTargetsAreNeverOpenedDuringAScan)
+{
+    MemSetNetworkDrive('N');
+    MemSetVersion("\\\\server\\share\\tool.exe", "Tool", "Works");
+    MemSetString(PLAT_HKCU, kRun, "Unc", "\\\\server\\share\\tool.exe -x");
+    MemSetString(PLAT_HKCU, kRun, "Mapped", "N:\\tools\\agent.exe");
+    MemSetString(PLAT_HKCU, kRun, "Spaced", "\\\\server\\share\\my tool.exe /q");
+    MemAddLink(MEM_STARTUP_FOLDER "\\Net.lnk", "\\\\server\\share\\tool.exe", "", "");
+    ScanCatalogue();
+    EXPECT_EQ(0, MemNetworkTouches());
+    ASSERT_EQ(4, ItemCatalogue.count);
+    for (int i = 0; i < ItemCatalogue.count; ++i) {
+        EXPECT_STREQ(NOT_READ_NETWORK, ItemCatalogue.items[i].description);
+        EXPECT_STREQ(NOT_READ_NETWORK, ItemCatalogue.items[i].company);
+        EXPECT_EQ(0, ItemCatalogue.items[i].targetMissing) << "unknown, not missing";
+    }
+}
