@@ -69,8 +69,9 @@ void Seed(int count, const std::string &probe)
         // every other one switched off.
         int place = i % 30;
         int row = place % 6;
+        // RunOnceEx's entries live in a section, as Windows lays them out.
         std::string key = std::string(CURRENT_VERSION_KEY "\\") + RunKeyNames[place / 6]
-                          + (row % 2 ? "-" : "");
+                          + (row % 2 ? "-" : "") + (place / 6 == 4 ? "\\0001" : "");
         HKEY hive = row < 2 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
         REGSAM view = row < 2 ? 0 : row < 4 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
         snprintf(name, sizeof name, "Bench %05d", i);
@@ -157,7 +158,9 @@ int FloorPass(bool load, bool icons = true)
         for (const RegistryRoot &root : RegistryRoots) {
             HKEY hive = root.hive;
             for (const char *suffix : {"", "-"}) {
-                std::string path = std::string(CURRENT_VERSION_KEY "\\") + key + suffix;
+                // RunOnceEx: the values of its section (the one the seeding uses).
+                std::string path = std::string(CURRENT_VERSION_KEY "\\") + key + suffix
+                                   + (key == RunKeyNames[4] ? "\\0001" : "");
                 HKEY opened;
                 if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_QUERY_VALUE | root.view, &opened))
                     continue;

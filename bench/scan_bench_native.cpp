@@ -31,8 +31,9 @@ static void Seed(int count)
         // their "-" keys, and an approval value for every enabled Run value.
         int place = i % 30;
         int row = place % 6;
+        // RunOnceEx's entries live in a section, as Windows lays them out.
         std::string key = std::string(CURRENT_VERSION_KEY "\\") + RunKeyNames[place / 6]
-                          + (row % 2 ? "-" : "");
+                          + (row % 2 ? "-" : "") + (place / 6 == 4 ? "\\0001" : "");
         PlatHive hive = row < 2 ? PLAT_HKCU : row < 4 ? PLAT_HKLM : PLAT_HKLM32;
         snprintf(name, sizeof name, "Bench %05d", i);
         MemSetString(hive, key.c_str(), name, command.c_str());

@@ -121,21 +121,10 @@ int ReadApprovalValue(const AutostartItem *item, PlatHive *hive, char *path, uin
 // is then that entry's too.
 static int NameStillGoverned(const AutostartItem *item)
 {
+    // One that cannot be read may hold it: then the approval value stays.
     char other[TEXT_FIELD_SIZE];
-    if (!SiblingLocation(item->location, other))
-        return 1;
-    // A key that is not there holds no such value; one that cannot be read
-    // may: then the approval value stays.
-    PlatKey key = NULL;
-    long opened = PlatRegOpenRead(HiveOfItem(item), other, &key);
-    if (opened == PLAT_ERROR_FILE_NOT_FOUND)
-        return 0;
-    if (opened != PLAT_OK || !key)
-        return 1;
-    uint32_t size = 0;
-    long found = PlatRegQueryValue(key, item->name, NULL, NULL, &size);
-    PlatRegClose(key);
-    return found != PLAT_ERROR_FILE_NOT_FOUND;
+    return !SiblingLocation(item->location, other)
+           || KeyMayHoldValue(HiveOfItem(item), other, item->name);
 }
 
 int DropApproval(const AutostartItem *item)
@@ -145,17 +134,9 @@ int DropApproval(const AutostartItem *item)
     if (item->kind != RegistryValue || !ItemActionable(item) || !ApprovalList(item, &hive, path)
         || NameStillGoverned(item))
         return 0;
+    if (!KeyMayHoldValue(hive, path, item->name))
+        return 0;
     PlatKey key = NULL;
-    long opened = PlatRegOpenRead(hive, path, &key);
-    if (opened == PLAT_ERROR_FILE_NOT_FOUND)
-        return 0;
-    if (opened != PLAT_OK || !key)
-        return 1;
-    uint32_t size = 0;
-    long found = PlatRegQueryValue(key, item->name, NULL, NULL, &size);
-    PlatRegClose(key);
-    if (found == PLAT_ERROR_FILE_NOT_FOUND)
-        return 0;
     if (PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key) != PLAT_OK || !key)
         return 1;
     long deleted = PlatRegDeleteValue(key, item->name);

@@ -108,22 +108,6 @@ static const AutostartItem *EditedItem(int32_t mode, int32_t editIndex)
     return old && old->kind == RegistryValue ? old : NULL;
 }
 
-// Only a key or value known to be absent is no collision: when storage
-// cannot tell, the user is asked rather than an entry replaced unasked.
-static int KeyMayHold(PlatHive hive, const char *path, const char *name)
-{
-    PlatKey key = NULL;
-    long opened = PlatRegOpenRead(hive, path, &key);
-    if (opened == PLAT_ERROR_FILE_NOT_FOUND)
-        return 0;
-    if (opened != PLAT_OK || !key)
-        return 1;
-    uint32_t size = 0;
-    long result = PlatRegQueryValue(key, name, NULL, NULL, &size);
-    PlatRegClose(key);
-    return result != PLAT_ERROR_FILE_NOT_FOUND;
-}
-
 int SaveWouldReplace(const char *name, int allUsers, int32_t mode, int32_t editIndex)
 {
     const AutostartItem *old = EditedItem(mode, editIndex);
@@ -135,8 +119,10 @@ int SaveWouldReplace(const char *name, int allUsers, int32_t mode, int32_t editI
     // The entry of that name may be enabled or disabled: its key and the
     // sibling with or without "-" are both its places.
     char sibling[TEXT_FIELD_SIZE];
-    return (!IsTheOldValue(old, hive, name) && KeyMayHold(hive, path, name))
-           || !SiblingLocation(path, sibling) || KeyMayHold(hive, sibling, name);
+    // Only a key or value known to be absent is no collision: when storage
+    // cannot tell, the user is asked rather than an entry replaced unasked.
+    return (!IsTheOldValue(old, hive, name) && KeyMayHoldValue(hive, path, name))
+           || !SiblingLocation(path, sibling) || KeyMayHoldValue(hive, sibling, name);
 }
 
 // Writes the value: raw nonzero, bytes as stored elsewhere (a copy); zero,

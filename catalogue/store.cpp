@@ -54,6 +54,20 @@ int ValueMayExist(PlatHive hive, const char *path, const char *name)
     return result != PLAT_ERROR_FILE_NOT_FOUND;
 }
 
+int KeyMayHoldValue(PlatHive hive, const char *path, const char *name)
+{
+    PlatKey key = NULL;
+    long opened = PlatRegOpenRead(hive, path, &key);
+    if (opened == PLAT_ERROR_FILE_NOT_FOUND)
+        return 0;
+    if (opened != PLAT_OK || !key)
+        return 1;
+    uint32_t size = 0;
+    long result = PlatRegQueryValue(key, name, NULL, NULL, &size);
+    PlatRegClose(key);
+    return result != PLAT_ERROR_FILE_NOT_FOUND;
+}
+
 // The other place of a registry value: its DisabledKey, or back without "-"
 // (a RunOnceEx entry keeps its section: "RunOnceEx\0001" and "RunOnceEx-\0001").
 static int OtherPlace(const AutostartItem *item, int32_t desired, char *path)

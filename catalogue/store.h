@@ -127,6 +127,10 @@ int ReadWholeValue(PlatHive hive, const char *path, const char *name, int raw, u
 // Nonzero unless the key is known to hold no value of that name.
 int ValueMayExist(PlatHive hive, const char *path, const char *name);
 
+// The same, but a key that is not there holds nothing: nonzero when the
+// value is there or the key cannot be read.
+int KeyMayHoldValue(PlatHive hive, const char *path, const char *name);
+
 // ---- Run (start_program.cpp) ----------------------------------------------
 
 #define START_ELEVATED_QUESTION "Start \"%s\" with administrator rights?"

@@ -76,6 +76,16 @@ TEST_F(Elevated, HelpFileIsNewUnderAnUnpredictableNameAndHeld)
     EXPECT_FALSE(PlatDeleteFile(path));
     PlatFileClose(held);
     EXPECT_TRUE(PlatDeleteFile(path));
+
+    // Changed between writing and holding: not shown, not left behind.
+    MemSetHook(MEM_FILE_HOLD, 0, [] {
+        for (const std::string &name : MemListFolder("C:\\Temp"))
+            if (name.find("Orvane Help") == 0 && MemFileBytes(("C:\\Temp\\" + name).c_str()) != "planted")
+                MemAddFile(("C:\\Temp\\" + name).c_str(), "ITSF evil");
+    });
+    EXPECT_FALSE(ExtractHelpFile("C:\\Temp\\", "ITSF help", 9, path, &held));
+    EXPECT_EQ(nullptr, held);
+    EXPECT_EQ(1u, MemListFolder("C:\\Temp").size()) << "only the planted file";
 }
 
 TEST_F(Elevated, BackupsNeverFollowALinkNorOverwriteATakenName)

@@ -3,6 +3,7 @@
 // call, overlong and odd data, version strings.
 #include "../../catalogue/catalogue.h"
 #include "../support/memory_platform.h"
+#include "../support/store_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -263,11 +264,17 @@ TEST_F(Scan, RunOnceExListsItsSectionsNotItsSettings)
     MemSetString(PLAT_HKLM, (ex + "\\Depend").c_str(), "Other", kAgent);
     ScanCatalogue();
     ASSERT_EQ("Step,Dll", Names());
+    EXPECT_EQ(2, ItemCatalogue.capacity) << "Depend counted for nothing";
     EXPECT_EQ(ex + "\\0001", Item(0).location);
     EXPECT_STREQ("C:\\step.exe", Item(0).target);
     EXPECT_STREQ("/q", Item(0).parameters);
     EXPECT_STREQ("C:\\x.dll", Item(1).target);
     EXPECT_STREQ("Install|1", Item(1).parameters);
+    // Disabled into the same section of RunOnceEx-, and back.
+    Toggle({"Step"});
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, (ex + "-\\0001").c_str(), "Step"));
+    Toggle({"Step"});
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, (ex + "\\0001").c_str(), "Step"));
 }
 
 TEST_F(Scan, EmptyDataGivesEmptyFieldsAndNotAvailable)

@@ -117,6 +117,11 @@ TEST_F(State, CleanUpWithoutMachineRightsSaysWhatItKept)
               "administrator rights are needed.",
               Statuses[0]);
     EXPECT_TRUE(MemValueExists(PLAT_HKLM, kRunOff, "A"));
+    MemSetString(PLAT_HKCU, kRunOff, "D", "C:\\d.exe");
+    ScanCatalogue();
+    std::vector<int32_t> flipped = Desired({"B", "D"});
+    EXPECT_EQ(1, ApplyChanges(flipped.data(), (int32_t)flipped.size(), nullptr, nullptr))
+        << "one of two changes stored";
 }
 
 TEST_F(State, CollisionCheckLooksAtTheEnabledAndTheDisabledPlace)

@@ -107,3 +107,19 @@ TEST(Text, LengthInStopsAtTheFieldEnd)
     field[3] = '\0';
     EXPECT_EQ(3u, TextLengthIn(field, sizeof field));
 }
+
+// A long path keeps its start and its end (the file name) and loses its
+// middle, never a UTF-8 character's half; one that fits is kept whole.
+TEST(Text, ShortenMiddleAtItsBoundaries)
+{
+    char out[16];
+    memset(out, '#', sizeof out);
+    TextShortenMiddle(out, sizeof out, "C:\\abcdefgh.reg", 15);
+    EXPECT_STREQ("C:\\abcdefgh.reg", out) << "15 characters fit 15";
+    TextShortenMiddle(out, sizeof out, "C:\\abcdefghi.reg", 15);
+    EXPECT_STREQ("C:\\a...fghi.reg", out);
+    TextShortenMiddle(out, 8, "C:\\abcdefghi.reg", 15);
+    EXPECT_STREQ("C...reg", out) << "cut to the buffer, not past it";
+    TextShortenMiddle(out, sizeof out, "\xc5\x81\xc5\x81\xc5\x81\xc5\x81\xc5\x81\xc5\x81.reg", 12);
+    EXPECT_STREQ("\xc5\x81...\xc5\x81.reg", out) << "whole characters only";
+}
