@@ -62,14 +62,48 @@ static void SetSubItemText(HWND list, int row, int column, const char *text)
     SendMessageA(list, LVM_SETITEMTEXTA, row, (LPARAM)&item);
 }
 
+// Icon indexes already asked for, by target: every change ends in a
+// Refresh, and asking the shell again for the same file costs as much as
+// reading its version block. The system list keeps its indexes for the
+// life of the process; a slot is simply replaced when another path lands
+// on it.
+#define ICON_CACHE_SLOTS 1024
+struct IconCacheSlot {
+    char path[TEXT_FIELD_SIZE];
+    int index;
+};
+static IconCacheSlot IconCache[ICON_CACHE_SLOTS];
+
+static IconCacheSlot *IconSlot(const char *path)
+{
+    uint32_t hash = 2166136261u;
+    for (const char *c = path; *c; ++c)
+        hash = (hash ^ (unsigned char)(*c >= 'a' && *c <= 'z' ? *c - 32 : *c)) * 16777619u;
+    return &IconCache[hash % ICON_CACHE_SLOTS];
+}
+
+static int ShellIconIndex(const char *native);
+
 // The index of the target's small icon in the system's list, as Explorer
-// shows it. A target on the network is never opened: its icon comes from its
-// name's extension alone. A target without an icon gets a program's.
+// shows it.
 static int IconIndex(const char *target)
 {
-    SHFILEINFOA info;
     char native[TEXT_FIELD_SIZE];
     NativeFilePath(target, native);
+    IconCacheSlot *slot = IconSlot(native);
+    if (slot->path[0] && lstrcmpiA(slot->path, native) == 0)
+        return slot->index;
+    int index = ShellIconIndex(native);
+    TextCopy(slot->path, sizeof slot->path, native);
+    slot->index = index;
+    return index;
+}
+
+// A target on the network is never opened: its icon comes from its name's
+// extension alone. A target without an icon gets a program's.
+static int ShellIconIndex(const char *native)
+{
+    SHFILEINFOA info;
     memset(&info, 0, sizeof info);
     UINT flags = SHGFI_SYSICONINDEX | SHGFI_SMALLICON;
     if (native[0] && PlatIsNetworkPath(native))
