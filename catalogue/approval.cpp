@@ -116,11 +116,20 @@ int ReadApprovalValue(const AutostartItem *item, PlatHive *hive, char *path, uin
            && ReadWholeValue(*hive, path, item->name, 1, type, data, size);
 }
 
-// Nonzero while a value of the item's name is in the other place its
-// approval list governs (its key without or with "-"): the approval value
-// is then that entry's too.
+// Nonzero while a value (or file) of the item's name is in the other place
+// its approval list governs (its key without or with "-", the other folder):
+// the approval value is then that entry's too.
 static int NameStillGoverned(const AutostartItem *item)
 {
+    if (item->kind != RegistryValue) {
+        // The same file name in the other folder of the scope.
+        int user = ScopeIsUser(item->scope);
+        int row = LOCATION_COUNT - (item->enabled ? (user ? 2 : 1) : (user ? 4 : 3));
+        char folder[TEXT_FIELD_SIZE], other[TEXT_FIELD_SIZE];
+        return !ResolveLocationFolder(&AutostartLocations[row], folder)
+               || !TextFormat(other, sizeof other, "%s\\%s", folder, item->name)
+               || PlatFileExists(other);
+    }
     // One that cannot be read may hold it: then the approval value stays.
     char other[TEXT_FIELD_SIZE];
     return !SiblingLocation(item->location, other)
@@ -131,8 +140,7 @@ int DropApproval(const AutostartItem *item)
 {
     PlatHive hive = PLAT_HKCU;
     char path[TEXT_FIELD_SIZE];
-    if (item->kind != RegistryValue || !ItemActionable(item) || !ApprovalList(item, &hive, path)
-        || NameStillGoverned(item))
+    if (!ItemActionable(item) || !ApprovalList(item, &hive, path) || NameStillGoverned(item))
         return 0;
     if (!KeyMayHoldValue(hive, path, item->name))
         return 0;

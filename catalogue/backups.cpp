@@ -327,6 +327,29 @@ static int EndRegFile(RegWriter *writer, const char *path)
 
 // ---- Remove -------------------------------------------------------------
 
+// A removed file's switch in Windows' startup settings cannot go into its
+// copy: it goes beside it ("Removed ... Agent.lnk.reg"), which the registry
+// editor imports. 1 when there is none, 2 when saved, 0 when it could not be.
+static int SaveFileApproval(const AutostartItem *item, const char *copy)
+{
+    PlatHive hive = PLAT_HKCU;
+    char path[TEXT_FIELD_SIZE], regPath[TEXT_FIELD_SIZE];
+    uint32_t type = PLAT_REG_NONE, size = 0;
+    void *data = NULL;
+    if (!ReadApprovalValue(item, &hive, path, &type, &data, &size))
+        return 1;
+    RegWriter writer;
+    int saved = 0;
+    if (NameCarried(item->name) && TextFormat(regPath, sizeof regPath, "%s.reg", copy)
+        && BeginRegFile(regPath, &writer)) {
+        PutKey(&writer, hive, path);
+        PutValue(&writer, item->name, type, data, size);
+        saved = EndRegFile(&writer, regPath);
+    }
+    PlatFree(data);
+    return saved ? 2 : 0;
+}
+
 int RemoveItemWithBackup(const AutostartItem *item, char *backupFile)
 {
     backupFile[0] = '\0';
@@ -342,7 +365,17 @@ int RemoveItemWithBackup(const AutostartItem *item, char *backupFile)
         if (made != 1)
             return made == BackupFolderIsLink ? RemoveFolderIsLink : RemoveBackupFailed;
         TextCopy(backupFile, TEXT_FIELD_SIZE, copy);
-        return DeleteItem(item, 0) == DeleteDone ? RemoveDone : RemoveDeleteFailed;
+        int approval = SaveFileApproval(item, copy);
+        if (!approval) {
+            PlatDeleteFile(copy);
+            backupFile[0] = '\0';
+            return RemoveBackupFailed;
+        }
+        if (DeleteItem(item, 0) != DeleteDone)
+            return RemoveDeleteFailed;
+        if (approval == 2)
+            DropApproval(item);
+        return RemoveDone;
     }
     if (!NameCarried(item->name))
         return RemoveNameNotCarried;

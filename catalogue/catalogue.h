@@ -139,7 +139,7 @@ int ReadApprovalValue(const AutostartItem *item, PlatHive *hive, char *path, uin
 // value along: moved names its new place and name. 0 done or nothing to do.
 int CarryApproval(const AutostartItem *old, const AutostartItem *moved);
 
-// Deletes a removed registry value's approval value, unless another value of
+// Deletes a removed entry's approval value, unless another value or file of
 // that name is still governed by it. 0 done or nothing to do.
 int DropApproval(const AutostartItem *item);
 

@@ -75,6 +75,15 @@ TEST_F(State, RemoveAndCleanUpTakeTheApprovalValueAlong)
     text = RegText(MemFileBytes(MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER
                                 "\\CleanUp 2026-12-07 130509.reg"));
     EXPECT_NE(std::string::npos, text.find("\"Off\"=hex:07,01"));
+
+    // A file's switch goes beside its copy, and then from the registry.
+    MemAddLink(MEM_STARTUP_FOLDER "\\Agent.lnk", "C:\\a.exe", "", "");
+    MemSetValue(PLAT_HKCU, APPROVED_KEY "\\StartupFolder", "Agent.lnk", PLAT_REG_BINARY, kOff);
+    ScanCatalogue();
+    ASSERT_EQ(RemoveDone, RemoveItemWithBackup(&ItemCatalogue.items[IndexOf("Agent.lnk")], backup));
+    EXPECT_NE(std::string::npos, RegText(MemFileBytes((std::string(backup) + ".reg").c_str()))
+                                     .find("StartupApproved\\StartupFolder]\r\n\"Agent.lnk\"=hex:07"));
+    EXPECT_EQ("<absent>", Stored(PLAT_HKCU, APPROVED_KEY "\\StartupFolder", "Agent.lnk"));
 }
 
 TEST_F(State, ProgramIsFoundAfterExpansionAndInAppPaths)
