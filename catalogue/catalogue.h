@@ -229,13 +229,11 @@ enum VersionString { VersionFileDescription = 0, VersionCompanyName = 1 };
 // What description and company say of a target on the network.
 #define NOT_READ_NETWORK "not read: network path"
 
-// Both strings from one read of the version block (see ReadVersionString).
+// The FileDescription and CompanyName of path's version resource, or "n/a",
+// from one read of the block. When the resource exists but cannot be read,
+// the system's error is shown and both fields are left as they were.
 void ReadVersionStrings(const char *path, char *description, char *company);
 
-// Writes the FileDescription or CompanyName of path's version resource, or
-// "n/a", into field. When the resource exists but cannot be read, the
-// system's error is shown and field is left as it was.
-void ReadVersionString(const char *path, char *field, int which);
 
 // What the details pane and the report say of the entry beyond its fields
 // (why it is off, a missing target, a name that cannot be changed), joined

@@ -57,8 +57,7 @@ static void *ReadVersionBlock(const char *path, char *first, char *second)
     void *block = size ? PlatAllocZero(size) : NULL;
     if (!block) {
         TextCopy(first, TEXT_FIELD_SIZE, NOT_AVAILABLE);
-        if (second)
-            TextCopy(second, TEXT_FIELD_SIZE, NOT_AVAILABLE);
+        TextCopy(second, TEXT_FIELD_SIZE, NOT_AVAILABLE);
         return NULL;
     }
     if (!PlatVersionRead(path, size, block)) {
@@ -67,14 +66,6 @@ static void *ReadVersionBlock(const char *path, char *first, char *second)
         return NULL;
     }
     return block;
-}
-
-void ReadVersionString(const char *path, char *field, int which)
-{
-    void *block = ReadVersionBlock(path, field, NULL);
-    if (block)
-        VersionStringOf(block, field, which);
-    PlatFree(block);
 }
 
 // One read of the block for both strings: half the version work of a scan.

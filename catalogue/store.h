@@ -22,7 +22,9 @@ const char *CauseText(long code);
 // An entry Apply could not move, and why ("ERROR: "Tool" was not disabled:
 // administrator rights are needed.").
 #define STATUS_APPLY_FAILED_FORMAT "ERROR: \"%s\" was not %s: %s."
-#define STATUS_REMOVE_FAILED "ERROR: You may not have sufficient privileges to remove this item."
+// An entry backed up but not deleted: a format made with the cause first,
+// then given the entry's name and the backup's path.
+#define STATUS_REMOVE_FAILED "ERROR: \"%%s\" was not removed: %s. Its backup is kept: %%s"
 // An entry whose name the code page changed is never acted on (%s: its name as read).
 #define STATUS_NAME_INEXACT \
     "ERROR: \"%s\": its name cannot be handled on this Windows; nothing was changed."
@@ -76,7 +78,6 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
 // without showing hidden folders, and writable without administrator rights.
 #define BACKUP_FOLDER "Orvane Tool Backups"
 #define STATUS_BACKUP_FAILED "ERROR: The backup could not be written; nothing was deleted."
-#define STATUS_BACKUP_SAVED "Deleted. A backup is in %s"
 // CleanUp's outcome: what was deleted, what was kept and why.
 #define STATUS_CLEANUP_DONE "Deleted %d disabled %s; backup: %s."
 #define STATUS_CLEANUP_NOTHING "There were no disabled registry entries to delete."

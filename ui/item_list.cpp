@@ -243,7 +243,10 @@ static void RemoveItem(const AutostartItem *item)
         return;
     }
     if (result != RemoveDone) {
-        SetStatusText(NULL, STATUS_REMOVE_FAILED);
+        char format[TEXT_FIELD_SIZE];
+        // The cause goes into the format; the path is shortened after it.
+        TextFormat(format, sizeof format, STATUS_REMOVE_FAILED, CauseText(LastStoreError()));
+        SetStatusWithPath(format, item->name, backup);
         return;
     }
     SetStatusWithPath(STATUS_REMOVED, item->name, backup);

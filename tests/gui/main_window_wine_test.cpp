@@ -380,6 +380,18 @@ TEST_F(MainWindowTest, RemoveAsksThenNamesTheEntryAndItsBackup)
     DeleteFileA((folder + found.cFileName).c_str());
     ASSERT_EQ(2, Rows());
     EXPECT_EQ("Later", ItemText(list, 0, 0));
+
+    // The value goes away behind the program's back: Remove must fail.
+    HKEY key;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceOff, 0, KEY_WRITE, &key);
+    RegDeleteValueA(key, "Later");
+    RegCloseKey(key);
+    watcher = WatchBox(IDYES, &seen);
+    RunItemCommand(list, IDM_REMOVE, 0);
+    Finish(watcher);
+    Pump();
+    EXPECT_EQ(STATUS_BACKUP_FAILED, Status()) << "nothing to save: nothing removed";
+    EXPECT_EQ(2, Rows());
 }
 
 // CleanUp never applies pending changes unasked: Cancel stops it, No drops

@@ -158,17 +158,17 @@ TEST_F(Boundaries, VersionStringsCutShort)
 {
     MemSetVersion(kAgent, "Agent Service Extra", std::string(300, 'c').c_str());
     MemSetVersionStringLength(kAgent, "\\StringFileInfo\\040904B0\\FileDescription", 13);
-    char field[TEXT_FIELD_SIZE];
+    char field[TEXT_FIELD_SIZE], company[TEXT_FIELD_SIZE];
     memset(field, 'x', sizeof field);
-    ReadVersionString(kAgent, field, VersionFileDescription);
+    memset(company, 'x', sizeof company);
+    ReadVersionStrings(kAgent, field, company);
     EXPECT_STREQ("Agent Service", field);
-    ReadVersionString(kAgent, field, VersionCompanyName);
-    EXPECT_EQ(std::string(259, 'c'), field);
+    EXPECT_EQ(std::string(259, 'c'), company);
 
     MemSetVersionTranslationLength(kAgent, 3);
-    ReadVersionString(kAgent, field, VersionFileDescription);
+    ReadVersionStrings(kAgent, field, company);
     EXPECT_STREQ("n/a", field);
     MemSetVersionTranslationLength(kAgent, 4);
-    ReadVersionString(kAgent, field, VersionFileDescription);
+    ReadVersionStrings(kAgent, field, company);
     EXPECT_STREQ("Agent Service", field);
 }

@@ -163,3 +163,16 @@ TEST_F(State, NetworkTargetsAreNeverOpenedDuringAScan)
         EXPECT_EQ(0, ItemCatalogue.items[i].targetMissing) << "unknown, not missing";
     }
 }
+
+// A value backed up but not deleted: the cause Windows gave is kept for the
+// status bar.
+TEST_F(State, ARemoveThatCannotDeleteSaysWhy)
+{
+    MemSetString(PLAT_HKLM, kRun, "Machine", "C:\\m.exe");
+    ScanCatalogue();
+    MemDenyWrites(PLAT_HKLM, true);
+    char backup[TEXT_FIELD_SIZE];
+    EXPECT_EQ(RemoveDeleteFailed, RemoveItemWithBackup(&ItemCatalogue.items[0], backup));
+    EXPECT_STREQ("administrator rights are needed", CauseText(LastStoreError()));
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, kRun, "Machine"));
+}
