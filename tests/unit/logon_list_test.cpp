@@ -34,6 +34,8 @@ TEST(LogonList, NotesSayWhatWindowsDoesWithEachKey)
     MemSetString(PLAT_HKCU, (cv + "RunOnce").c_str(), "Once", "C:\\a.exe");
     MemSetString(PLAT_HKCU, (cv + "RunOnce").c_str(), "!After", "C:\\a.exe");
     MemSetString(PLAT_HKCU, (cv + "RunOnce").c_str(), "*Safe", "C:\\a.exe");
+    MemSetString(PLAT_HKCU, (cv + "RunOnce").c_str(), "!*Both", "C:\\a.exe");
+    MemSetString(PLAT_HKCU, (cv + "RunOnce").c_str(), "x*Not", "C:\\a.exe");
     MemSetString(PLAT_HKLM, (cv + "RunOnce").c_str(), "Admin", "C:\\a.exe");
     MemSetString(PLAT_HKLM, (cv + "RunOnceEx\\0001").c_str(), "Step", "||C:\\a.exe");
     MemSetString(PLAT_HKLM, POLICY_RUN_KEY, "Policy", "C:\\a.exe");
@@ -49,6 +51,8 @@ TEST(LogonList, NotesSayWhatWindowsDoesWithEachKey)
     EXPECT_EQ(NOTE_RUN_ONCE_BEFORE, NotesOf("Once"));
     EXPECT_EQ(NOTE_RUN_ONCE_AFTER, NotesOf("!After"));
     EXPECT_EQ(NOTE_RUN_ONCE_BEFORE "; " NOTE_SAFE_MODE, NotesOf("*Safe"));
+    EXPECT_EQ(NOTE_RUN_ONCE_AFTER "; " NOTE_SAFE_MODE, NotesOf("!*Both"));
+    EXPECT_EQ(NOTE_RUN_ONCE_BEFORE, NotesOf("x*Not"));
     EXPECT_EQ(NOTE_RUN_ONCE_BEFORE "; " NOTE_ADMINISTRATOR_LOGON, NotesOf("Admin"));
     EXPECT_EQ(NOTE_RUN_ONCE_EX, NotesOf("Step"));
     EXPECT_EQ(NOTE_POLICY_KEY, NotesOf("Policy"));

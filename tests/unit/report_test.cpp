@@ -132,4 +132,11 @@ TEST_F(Report, ThirtyTwoBitViewAndStartupSettingsAreNamed)
               bytes.find("<tr><td>Reg_Path:</td><td>HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\"
                          "Microsoft\\Windows\\CurrentVersion\\Run</td></tr>\n<tr><td>Status:</td>"
                          "<td><b>disabled</b> (in Windows' startup settings)</td></tr>\n"));
+    // The notes in a row of their own, escaped, the table closed after it.
+    item.targetMissing = 1;
+    WriteHtmlLog(kReport);
+    EXPECT_NE(std::string::npos,
+              MemFileBytes(kReport).find("</td></tr>\n<tr><td>Notes:</td><td>switched off in "
+                                         "Windows' startup settings (Task Manager or Settings); "
+                                         "target not found</td></tr></table>"));
 }
