@@ -7,7 +7,7 @@
 // their .lnk name). Its first byte is even when enabled, odd when disabled;
 // bytes 4-11 hold when it was disabled. No value means enabled; the other
 // Run-family keys are not governed. HKLM's lists live in the native view.
-#include "store.h"
+#include "../store/store.h"
 
 #include <string.h>
 

@@ -11,8 +11,8 @@
 // between them.
 #pragma once
 
-#include "platform.h"
-#include "text.h"
+#include "../platform/platform.h"
+#include "../platform/text.h"
 
 #include <stdint.h>
 

@@ -1,7 +1,7 @@
 // help.cpp - extracting and showing the embedded help (see help.h).
 #include "help.h"
 
-#include "../catalogue/text.h"
+#include "../platform/text.h"
 #include "help_file.h"
 #include "../resources/resource.h"
 #include "../ui/ui.h"

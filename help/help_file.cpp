@@ -5,7 +5,7 @@
 // writing and showing, would run that program's script with our rights.
 #include "help_file.h"
 
-#include "../catalogue/text.h"
+#include "../platform/text.h"
 
 #include <string.h>
 

@@ -4,7 +4,7 @@
 // reaches files through platform.h), so it is tested natively.
 #pragma once
 
-#include "../catalogue/platform.h"
+#include "../platform/platform.h"
 
 // Writes size bytes into a new file "Orvane Help <random>.chm" in folder
 // (which ends in a backslash), never reusing a file that is there (another

@@ -5,7 +5,7 @@
 // meanwhile. Ok saves through SaveItem, then posts Refresh and its own close.
 #include "ui.h"
 
-#include "../catalogue/store.h"
+#include "../store/store.h"
 #include "../help/help.h"
 
 #include <commdlg.h>

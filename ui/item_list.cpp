@@ -4,7 +4,7 @@
 // The check boxes change nothing by themselves: Apply writes them.
 #include "ui.h"
 
-#include "../catalogue/store.h"
+#include "../store/store.h"
 
 #include <shellapi.h>
 #include <string.h>

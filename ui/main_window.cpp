@@ -4,7 +4,7 @@
 // screen: it rescans the catalogue and rebuilds the list together.
 #include "ui.h"
 
-#include "../catalogue/store.h"
+#include "../store/store.h"
 #include "../help/help.h"
 #include "../report/html_log.h"
 

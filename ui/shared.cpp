@@ -1,7 +1,7 @@
 // shared.cpp - small operations every window uses.
 #include "ui.h"
 
-#include "../catalogue/platform.h"
+#include "../platform/platform.h"
 
 #include <string.h>
 

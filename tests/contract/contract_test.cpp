@@ -9,7 +9,7 @@
 // Windows in creation order.
 #include "fixture.h"
 
-#include "../../catalogue/platform.h"
+#include "../../platform/platform.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 // stand-in, fixture_win32.cpp uses the real Windows calls under Wine.
 #pragma once
 
-#include "../../catalogue/platform.h"
+#include "../../platform/platform.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // main_window_wine_test.cpp - the real main window and item list under Wine
 // and Xvfb, created in this process as the program creates them, driven by
 // messages, read back from the controls, checked against storage.
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "../../report/html_log.h"
 #include "../integration/wine_places.h"
 #include "../support/store_helpers.h"

@@ -1,6 +1,6 @@
 // backups_wine_test.cpp - a CleanUp backup imported by the real registry
 // editor (regedit /s) brings every removed value back, type and bytes.
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "wine_places.h"
 
 #include <gtest/gtest.h>

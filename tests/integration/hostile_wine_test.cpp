@@ -4,7 +4,7 @@
 // entries. The scan must complete within its fields, the list must show
 // every entry, and disabling then enabling every registry entry must give
 // each value back byte for byte (or fail with the status text and keep it).
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "../../ui/ui.h"
 #include "../gui/gui_support.h"
 #include "../support/store_helpers.h"

@@ -2,7 +2,7 @@
 // folders: every file of a Startup folder, RunOnceEx's sections and the
 // policy Run keys, each listed once and each disabled, enabled and removed
 // in its own places.
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "../support/store_helpers.h"
 #include "wine_places.h"
 

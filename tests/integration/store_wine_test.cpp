@@ -1,6 +1,6 @@
 // store_wine_test.cpp - enable, disable, clean up, add and edit against the
 // real registry and folders under Wine.
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "../support/store_helpers.h"
 #include "wine_places.h"
 

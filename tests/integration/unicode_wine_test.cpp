@@ -2,7 +2,7 @@
 // seeded with the wide calls: every operation acts on the right entry only,
 // copies type and bytes exactly, and the registry editor restores every
 // removed value as it was. The program runs in UTF-8 (its manifest).
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "../support/store_helpers.h"
 #include "wine_places.h"
 

@@ -1,7 +1,7 @@
 // windows64_wine_test.cpp - both registry views, the startup settings'
 // switch, the program rule and the logon's %ProgramFiles% against the real
 // registry and files of a 64-bit Wine prefix.
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "wine_places.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 // handle used after its key was deleted or closed fails as on Windows.
 #include "memory_platform.h"
 
-#include "../../catalogue/text.h"
+#include "../../platform/text.h"
 
 #include <ctype.h>
 #include <stdlib.h>

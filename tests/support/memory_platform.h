@@ -12,7 +12,7 @@
 // as the real system does where the logic relies on it.
 #pragma once
 
-#include "../../catalogue/platform.h"
+#include "../../platform/platform.h"
 
 #include <functional>
 #include <string>

@@ -2,7 +2,7 @@
 // status texts, finding records by name, flipping check boxes and applying.
 #pragma once
 
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 
 #include <initializer_list>
 #include <string>

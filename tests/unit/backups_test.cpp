@@ -1,7 +1,7 @@
 // backups_test.cpp - Remove and CleanUp save what they delete first: the
 // .reg text byte for byte, the shortcut's copy, and every failing call of
 // the backup leaving everything in place.
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "../support/memory_platform.h"
 #include "../support/store_helpers.h"
 

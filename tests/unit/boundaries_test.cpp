@@ -2,7 +2,7 @@
 // writer's buffer end, paths of exactly 259 and 260 characters, folders that
 // change between the scan's passes, a value that grows while it is read,
 // version strings cut short, and a close that fails after a move.
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "../../report/html_log.h"
 #include "../support/memory_platform.h"
 #include "../support/report_sample.h"

@@ -1,7 +1,7 @@
 // code_page_test.cpp - on a Windows whose code page loses characters (no
 // UTF-8), a name the "A" calls change is listed but never acted on, and
 // values are copied as stored, whatever the code page made of their text.
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "../support/memory_platform.h"
 #include "../support/store_helpers.h"
 

@@ -1,7 +1,7 @@
 // elevated_test.cpp - run elevated, the program lends its rights to no one:
 // Run goes through the desktop shell, the help file cannot be chosen or
 // changed by another program, and backups never follow a planted link.
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "../../help/help_file.h"
 #include "../support/memory_platform.h"
 #include "../support/store_helpers.h"

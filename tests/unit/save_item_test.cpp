@@ -1,7 +1,7 @@
 // save_item_test.cpp - Add and Edit never replace, damage or drop an entry:
 // the collision check, whole-value edits, the fields an edit shows, and every
 // failing call of a rename.
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "../support/memory_platform.h"
 #include "../support/store_helpers.h"
 

@@ -2,7 +2,7 @@
 // Windows' own switch follows a renamed or removed entry, the program shown
 // is the one the logon starts, and every result said is the one that
 // happened.
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "../support/memory_platform.h"
 #include "../support/store_helpers.h"
 

@@ -1,7 +1,7 @@
 // store_test.cpp - the store operations over the in-memory platform: moves
 // that keep every entry whole, failures of each platform call, clean-up,
 // add and edit.
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "../support/memory_platform.h"
 #include "../support/store_helpers.h"
 

@@ -1,5 +1,5 @@
 // text_test.cpp - the bounded text helpers never write past a field.
-#include "../../catalogue/text.h"
+#include "../../platform/text.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // both registry views kept apart by every operation, files and environment
 // as the 64-bit logon sees them, the program an unquoted command really
 // starts, and the startup settings' own switch with its failures.
-#include "../../catalogue/store.h"
+#include "../../store/store.h"
 #include "../support/memory_platform.h"
 #include "../support/store_helpers.h"
 

@@ -9,7 +9,7 @@
 // rescans; the caller refreshes the catalogue afterwards.
 #pragma once
 
-#include "catalogue.h"
+#include "../catalogue/catalogue.h"
 
 // Receives a status text for the main window's status bar.
 typedef void (*StatusSink)(void *context, const char *text);
