@@ -217,6 +217,11 @@ void LoadLocation(AutostartItem *records, int32_t *runningCount, int32_t limit,
 // Splits a registry item's command into target and parameters.
 void ParseCommand(AutostartItem *item);
 
+// Nonzero for a full path ("C:\x", "\\server\x", either slash): only such a
+// path is ever given to a file call, never a name relative to this
+// program's current folder.
+int PathIsFull(const char *path);
+
 // Target, comment and arguments of a shortcut (each TEXT_FIELD_SIZE),
 // resolved without searching the disk, tracking or rewriting the link, and
 // giving up after a second (a target on an unreachable share);

@@ -11,6 +11,15 @@ static int HasNoExtension(const char *path)
     return strchr(last ? last + 1 : path, '.') == NULL;
 }
 
+int PathIsFull(const char *path)
+{
+    int slash = path[0] == '\\' || path[0] == '/';
+    if (slash)
+        return path[1] == '\\' || path[1] == '/';
+    int letter = (path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z');
+    return letter && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+}
+
 #define APP_PATHS_KEY CURRENT_VERSION_KEY "\\App Paths\\"
 
 // The program a bare name is registered under in App Paths (the user's
@@ -43,7 +52,7 @@ static int AppPathOf(const char *name, char *program)
         char expanded[TEXT_FIELD_SIZE], native[TEXT_FIELD_SIZE];
         ExpandAsLogon(start, expanded);
         NativeFilePath(expanded, native);
-        if (expanded[0] && !PlatIsNetworkPath(native) && PlatFileExists(native))
+        if (PathIsFull(native) && !PlatIsNetworkPath(native) && PlatFileExists(native))
             return TextCopy(program, TEXT_FIELD_SIZE, expanded);
     }
     return 0;
@@ -60,6 +69,10 @@ static int ProgramOfCandidate(const char *expanded, char *program)
         return 0;
     if (!strchr(expanded, '\\') && !strchr(expanded, ':'))
         return PlatSearchProgram(expanded, program) || AppPathOf(expanded, program);
+    // A relative name would be found beside this program or in its current
+    // folder, where the logon never looks.
+    if (!PathIsFull(expanded))
+        return 0;
     NativeFilePath(expanded, native);
     // A network path is never checked: the server may be out of reach.
     if (PlatIsNetworkPath(native))
@@ -148,16 +161,20 @@ static int FindProgramPrefix(AutostartItem *item, const char *command, const cha
     return 0;
 }
 
-// The target is the first quoted stretch when the command has one, wherever
-// it stands (rundll32.exe "C:\x.dll",Start names the DLL). Otherwise it is
-// the text before the first "/" after position 0, without the blanks before
-// that "/" ("agent.exe /s", "agent.exe/s"); with no such "/" the whole
-// command. The parameters are the command's own text after the target's
-// source (after the closing quote, or from the "/"), one separating blank
-// skipped, so expanding %windir% in the target never shifts them. Within
-// the unquoted target, the program Windows would really start wins when a
-// blank-delimited prefix of its expansion names an existing file
-// (FindProgramPrefix).
+// The target is the quoted stretch that opens the command; a bare name
+// there is looked up as the logon looks it up. A quoted stretch further on
+// is the target only when it is a full path (rundll32.exe "C:\x.dll",Start
+// names the DLL, wscript.exe "C:\a.vbs" the script); any other
+// (Update.exe --processStart "Teams.exe", powershell.exe "exit") is an
+// argument, and the command is read as an unquoted one. Unquoted, the
+// target is the text before the first "/" after position 0 (and before such
+// an argument's quote), without the blanks before that "/" ("agent.exe /s",
+// "agent.exe/s"); with no such "/" the whole command. The parameters are
+// the command's own text after the target's source (after the closing
+// quote, or from the "/"), one separating blank skipped, so expanding
+// %windir% in the target never shifts them. Within the unquoted target, the
+// program Windows would really start wins when a blank-delimited prefix of
+// its expansion names an existing file (FindProgramPrefix).
 void ParseCommand(AutostartItem *item)
 {
     char copy[TEXT_FIELD_SIZE];
@@ -167,13 +184,21 @@ void ParseCommand(AutostartItem *item)
     TextCopy(copy, sizeof copy, item->command);
     const char *open = strchr(copy, '"');
     const char *close = open ? strchr(open + 1, '"') : NULL;
+    int quoted = 0;
     if (close) {
         size_t length = (size_t)(close - open - 1);
         memcpy(source, open + 1, length);
         source[length] = '\0';
-        TextCopy(rest, sizeof rest, close + 1);
-    } else {
+        char expanded[TEXT_FIELD_SIZE];
+        ExpandAsLogon(source, expanded);
+        quoted = open == copy + strspn(copy, " ") ? 1 : PathIsFull(expanded) ? 2 : 0;
+        if (quoted)
+            TextCopy(rest, sizeof rest, close + 1);
+    }
+    if (!quoted) {
         const char *slash = copy[0] ? strchr(copy + 1, '/') : NULL;
+        if (slash && close && slash > open)
+            slash = NULL; // inside an argument's quotes
         if (slash) {
             const char *end = slash;
             while (end > copy && end[-1] == ' ')
@@ -188,8 +213,13 @@ void ParseCommand(AutostartItem *item)
         }
     }
     // An expansion longer than the field is cut at 259 characters.
-    if (close || !FindProgramPrefix(item, copy, source, rest))
+    if (quoted || !FindProgramPrefix(item, copy, source, rest)) {
         ExpandAsLogon(source, item->target);
+        char found[TEXT_FIELD_SIZE];
+        if (quoted == 1 && !strchr(item->target, '\\') && !strchr(item->target, ':')
+            && ProgramOfCandidate(item->target, found))
+            TextCopy(item->target, TEXT_FIELD_SIZE, found);
+    }
     TextCopy(item->parameters, TEXT_FIELD_SIZE, rest[0] == ' ' ? rest + 1 : rest);
 }
 

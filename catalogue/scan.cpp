@@ -221,8 +221,11 @@ static void ReadTargetDetails(AutostartItem *item)
         TextCopy(item->company, TEXT_FIELD_SIZE, NOT_READ_NETWORK);
         return;
     }
-    ReadVersionStrings(native, item->description, item->company);
-    item->targetMissing = !native[0] || !PlatFileExists(native);
+    // A name the logon's search did not find is missing; looking for it here
+    // would find a file beside this program.
+    int full = PathIsFull(native);
+    ReadVersionStrings(full ? native : "", item->description, item->company);
+    item->targetMissing = !full || !PlatFileExists(native);
 }
 
 // A value whose data is longer than the field: read whole and cut at 259

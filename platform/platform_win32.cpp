@@ -8,6 +8,7 @@
 // value's bytes, the wide calls are used here, and only here: names are
 // checked against their stored form, and values are copied as stored.
 #include "platform.h"
+#include "network_path.h"
 #include "text.h"
 
 #include <windows.h>
@@ -396,19 +397,13 @@ void PlatLocalTime(PlatTime *now)
 
 int PlatIsNetworkPath(const char *path)
 {
-    if (path[0] == '\\' && path[1] == '\\') {
-        // "\\?\C:\..." and "\\.\device" are local; "\\?\UNC\..." is not.
-        if ((path[2] == '?' || path[2] == '.') && path[3] == '\\')
-            return _strnicmp(path + 4, "UNC\\", 4) == 0;
-        return 1;
-    }
-    if (((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))
-        && path[1] == ':') {
-        // The drive's kind is local bookkeeping: no server is asked.
-        char root[4] = {path[0], ':', '\\', '\0'};
-        return GetDriveTypeA(root) == DRIVE_REMOTE;
-    }
-    return 0;
+    int network = 0;
+    char drive = PathDriveOf(path, &network);
+    if (network || !drive)
+        return network;
+    // The drive's kind is local bookkeeping: no server is asked.
+    char root[4] = {drive, ':', '\\', '\0'};
+    return GetDriveTypeA(root) == DRIVE_REMOTE;
 }
 
 int PlatFileExists(const char *path)
@@ -420,18 +415,43 @@ int PlatFileExists(const char *path)
 int PlatSearchProgram(const char *name, char *found)
 {
     // The folders the logon searches, never this program's own folder or
-    // its current folder (SearchPathA's first two when given no path).
+    // its current folder (SearchPathA's first two when given no path), nor
+    // a folder of PATH that is relative or on the network (a search there
+    // waits on the server).
     found[0] = '\0';
     const char *folders = "%windir%;%windir%\\System32;%PATH%";
     DWORD needed = ExpandEnvironmentStringsA(folders, NULL, 0);
     char *list = needed ? (char *)malloc(needed) : NULL;
-    if (!list)
+    char *kept = needed ? (char *)malloc(needed + 1) : NULL;
+    if (!list || !kept) {
+        free(list);
+        free(kept);
         return 0;
+    }
     ExpandEnvironmentStringsA(folders, list, needed);
+    size_t keptLength = 0;
+    for (char *folder = strtok(list, ";"); folder; folder = strtok(NULL, ";")) {
+        size_t length = strlen(folder);
+        if (folder[0] == '"' && length >= 2 && folder[length - 1] == '"') {
+            folder[--length] = '\0';
+            ++folder;
+            --length;
+        }
+        int letter = (folder[0] >= 'A' && folder[0] <= 'Z') || (folder[0] >= 'a' && folder[0] <= 'z');
+        int full = letter && folder[1] == ':' && (folder[2] == '\\' || folder[2] == '/');
+        if (!full || PlatIsNetworkPath(folder))
+            continue;
+        if (keptLength)
+            kept[keptLength++] = ';';
+        memcpy(kept + keptLength, folder, length);
+        keptLength += length;
+    }
+    kept[keptLength] = '\0';
+    free(list);
     char path[MAX_PATH];
     char *unused = NULL;
-    DWORD length = SearchPathA(list, name, ".exe", sizeof path, path, &unused);
-    free(list);
+    DWORD length = keptLength ? SearchPathA(kept, name, ".exe", sizeof path, path, &unused) : 0;
+    free(kept);
     if (length == 0 || length >= sizeof path || !PlatFileExists(path))
         return 0;
     return TextCopy(found, PLAT_TEXT_SIZE, path);
@@ -553,7 +573,20 @@ int32_t PlatResolveShortcut(void *owner, const char *linkPath, uint32_t flags, c
         status = HRESULT_FROM_WIN32(GetLastError());
     else
         status = file->Load(widePath, STGM_READ);
-    if (SUCCEEDED(status))
+    // The stored target first: resolving a link to a share, or asking a
+    // share for a long name, waits on the server.
+    int network = 0;
+    if (SUCCEEDED(status)) {
+        char stored[PLAT_TEXT_SIZE];
+        WIN32_FIND_DATAA found;
+        stored[0] = '\0';
+        if (SUCCEEDED(link->GetPath(stored, PLAT_TEXT_SIZE, &found, 0)))
+            stored[PLAT_TEXT_SIZE - 1] = '\0';
+        else
+            stored[0] = '\0';
+        network = stored[0] && PlatIsNetworkPath(stored);
+    }
+    if (SUCCEEDED(status) && !network)
         status = link->Resolve((HWND)owner, flags);
     if (SUCCEEDED(status)) {
         char buffer[PLAT_TEXT_SIZE];
@@ -563,7 +596,8 @@ int32_t PlatResolveShortcut(void *owner, const char *linkPath, uint32_t flags, c
         // A link may store its target in 8.3 form: the long form is what a
         // person reads and what a command line names.
         char longPath[PLAT_TEXT_SIZE];
-        DWORD longLength = target[0] ? GetLongPathNameA(target, longPath, PLAT_TEXT_SIZE) : 0;
+        network = network || PlatIsNetworkPath(target);
+        DWORD longLength = target[0] && !network ? GetLongPathNameA(target, longPath, PLAT_TEXT_SIZE) : 0;
         if (longLength > 0 && longLength < PLAT_TEXT_SIZE)
             TextCopy(target, PLAT_TEXT_SIZE, longPath);
         buffer[0] = '\0';

@@ -13,10 +13,15 @@ int StartItemProgram(const AutostartItem *item, StartQuestion ask, void *context
 {
     char program[TEXT_FIELD_SIZE];
     NativeFilePath(item->target, program);
+    // The desktop shell answers before anything starts, and a relative name
+    // would be looked for in this program's folders: only a file that is
+    // there is handed on.
+    if (!PathIsFull(program) || !PlatFileExists(program))
+        return StartNotFound;
     if (!PlatIsElevated())
         return PlatStartProgram(program) ? StartedAsUser : StartFailed;
     if (PlatStartAsDesktopUser(program))
-        return StartedAsUser;
+        return StartedByDesktop;
     char question[TEXT_FIELD_SIZE + 64];
     TextFormat(question, sizeof question, START_ELEVATED_QUESTION, item->name);
     if (!ask || !ask(context, question))

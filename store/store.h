@@ -140,7 +140,9 @@ enum StartResult {
     StartedAsUser = 0,    // with the rights the logon gives it
     StartedElevated = 1,  // the user agreed to administrator rights
     StartDeclined = 2,    // elevated, no desktop shell, and the user said No
-    StartFailed = 3
+    StartFailed = 3,
+    StartedByDesktop = 4, // elevated: handed to the desktop shell, which starts it or not
+    StartNotFound = 5     // no such file, or a name the logon's search did not find
 };
 
 // Asks a Yes/No question (No the default); nonzero for Yes.

@@ -205,7 +205,9 @@ static void RunItem(const AutostartItem *item)
     int result = StartItemProgram(item, AskYesNo, NULL);
     const char *format = result == StartedAsUser     ? STATUS_STARTED
                          : result == StartedElevated ? STATUS_STARTED_ELEVATED
+                         : result == StartedByDesktop ? STATUS_HANDED_TO_DESKTOP
                          : result == StartDeclined   ? STATUS_NOT_STARTED
+                         : result == StartNotFound   ? STATUS_START_NOT_FOUND
                                                      : STATUS_START_FAILED;
     char status[TEXT_FIELD_SIZE + 96];
     TextFormat(status, sizeof status, format, item->name);

@@ -156,6 +156,8 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
 #define STATUS_ENTRY_CUT "ERROR: This entry's name is too long to change it here."
 #define STATUS_STARTED "Started \"%s\"."
 #define STATUS_STARTED_ELEVATED "Started \"%s\" with administrator rights."
+#define STATUS_HANDED_TO_DESKTOP "Handed \"%s\" to the desktop to start."
+#define STATUS_START_NOT_FOUND "ERROR: \"%s\" could not be started: its program was not found."
 #define STATUS_NOT_STARTED "\"%s\" was not started."
 #define STATUS_START_FAILED "ERROR: \"%s\" could not be started."
 #define STATUS_ADDED "Added \"%s\"."

@@ -356,6 +356,20 @@ TEST_F(Contract, FilesAndProgramsAreFound)
     EXPECT_STREQ("", found);
 }
 
+// Decided from the spelling alone: every form that reaches a share.
+TEST_F(Contract, NetworkPathSpellings)
+{
+    const char *network[] = {"\\\\server\\share\\x.exe", "//server/share/x.exe",
+                             "\\/server/share\\x.exe", "\\\\?\\UNC\\server\\share\\x.exe",
+                             "\\\\?\\GLOBALROOT\\Device\\Mup\\server\\share\\x.exe"};
+    for (const char *path : network)
+        EXPECT_NE(0, PlatIsNetworkPath(path)) << path;
+    const char *local[] = {"C:\\x.exe", "c:/x.exe", "\\\\?\\C:\\x.exe", "\\\\.\\C:\\x.exe", "x.exe",
+                           "\\x.exe"};
+    for (const char *path : local)
+        EXPECT_EQ(0, PlatIsNetworkPath(path)) << path;
+}
+
 // Names fold as the system's code page folds them, beyond A-Z too.
 TEST_F(Contract, UpperCaseOfTheCodePage)
 {

@@ -340,7 +340,9 @@ TEST_F(MainWindowTest, RunStartsTheProgram)
     for (int i = 0; i < 100 && !FileExists(mark); ++i)
         Sleep(50);
     EXPECT_TRUE(FileExists(mark)) << Status();
-    EXPECT_EQ(0u, Status().find("Started \"User Tool\"")) << Status();
+    EXPECT_TRUE(Status().find("Started \"User Tool\"") == 0
+                || Status() == "Handed \"User Tool\" to the desktop to start.")
+        << Status();
     DeleteFileA(mark.c_str());
 }
 

@@ -6,6 +6,7 @@
 // handle used after its key was deleted or closed fails as on Windows.
 #include "memory_platform.h"
 
+#include "../../platform/network_path.h"
 #include "../../platform/text.h"
 
 #include <ctype.h>
@@ -1286,10 +1287,9 @@ int PlatCopyFile(const char *from, const char *to)
 
 int PlatIsNetworkPath(const char *path)
 {
-    if (path[0] == '\\' && path[1] == '\\')
-        return 1;
-    return path[0] && path[1] == ':'
-           && S().networkDrives.find((char)toupper((unsigned char)path[0])) != std::string::npos;
+    int network = 0;
+    char drive = PathDriveOf(path, &network);
+    return network || (drive && S().networkDrives.find(drive) != std::string::npos);
 }
 
 void MemSetNetworkDrive(char letter)
@@ -1333,6 +1333,8 @@ int PlatSearchProgram(const char *name, char *found)
     if (LastComponent(file).find('.') == std::string::npos)
         file += ".exe";
     for (const std::string &folder : S().searchFolders) {
+        if (PlatIsNetworkPath(folder.c_str()))
+            continue; // as the Windows layer: a share is never searched
         std::string path = folder + "\\" + file;
         if (MemFileExists(path.c_str()))
             return TextCopy(found, PLAT_TEXT_SIZE, path.c_str());

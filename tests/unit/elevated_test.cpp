@@ -42,7 +42,7 @@ TEST_F(Elevated, RunTakesTheDesktopShellAndAsksOnlyWithoutOne)
     MemSetString(PLAT_HKCU, RUN_KEY, "Agent", "C:\\Tools\\agent.exe -x");
     ScanCatalogue();
     const AutostartItem *item = &ItemCatalogue.items[0];
-    EXPECT_EQ(StartedAsUser, StartItemProgram(item, Ask, nullptr));
+    EXPECT_EQ(StartedByDesktop, StartItemProgram(item, Ask, nullptr));
     MemSetDesktopShell(false);
     Answer = 0;
     EXPECT_EQ(StartDeclined, StartItemProgram(item, Ask, nullptr));

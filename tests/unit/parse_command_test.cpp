@@ -1,5 +1,6 @@
 // parse_command_test.cpp - splitting stored commands, and the target folder.
 #include "../../catalogue/catalogue.h"
+#include "../../store/store.h"
 #include "../support/memory_platform.h"
 
 #include <gtest/gtest.h>
@@ -99,4 +100,57 @@ TEST_F(ParseCommandTest, FullFieldCommandsStayInTheirFields)
     std::string quoted = "\"" + std::string(257, 'q') + "\"";
     EXPECT_EQ(std::string(257, 'q'), Parse(quoted).target);
     EXPECT_EQ("", Parse(quoted).parameters);
+}
+
+// A quoted stretch further on names the program only when it is a full
+// path; otherwise the program is found from the start, as Windows does.
+TEST_F(ParseCommandTest, QuotedArgumentIsNoProgram)
+{
+    MemAddSearchFolder("C:\\WINDOWS\\System32");
+    MemAddFile("C:\\WINDOWS\\System32\\powershell.exe");
+    MemAddFile("C:\\WINDOWS\\System32\\agent.exe");
+    MemAddFile("C:\\Users\\u\\Teams\\Update.exe");
+    const struct {
+        const char *command, *target, *parameters;
+    } rows[] = {
+        {"C:\\Users\\u\\Teams\\Update.exe --processStart \"Teams.exe\"",
+         "C:\\Users\\u\\Teams\\Update.exe", "--processStart \"Teams.exe\""},
+        {"powershell.exe \"exit\"", "C:\\WINDOWS\\System32\\powershell.exe", "\"exit\""},
+        {"powershell.exe \"iwr http://x/y\"", "C:\\WINDOWS\\System32\\powershell.exe",
+         "\"iwr http://x/y\""},
+        {"wscript.exe \"%windir%\\a.vbs\" /b", "C:\\WINDOWS\\a.vbs", "/b"},
+        {"rundll32.exe \"//srv/s/x.dll\",A", "//srv/s/x.dll", ",A"},
+        // A quoted bare name is looked up as an unquoted one.
+        {"\"agent.exe\" -x", "C:\\WINDOWS\\System32\\agent.exe", "-x"},
+        {" \"agent\"", "C:\\WINDOWS\\System32\\agent.exe", ""},
+        // Not found anywhere the logon looks: the text as written.
+        {"nosuch.exe \"a\"", "nosuch.exe \"a\"", ""},
+        {"\"C:agent.exe\"", "C:agent.exe", ""},
+    };
+    for (const auto &row : rows) {
+        Split got = Parse(row.command);
+        EXPECT_EQ(row.target, got.target) << "command: " << row.command;
+        EXPECT_EQ(row.parameters, got.parameters) << "command: " << row.command;
+    }
+}
+
+// A name the logon's search does not find is missing, never looked for
+// beside this program or in its current folder, and Run does not start it.
+TEST_F(ParseCommandTest, RelativeNamesAreNeverOpened)
+{
+    MemAddFile("plant.exe");
+    MemSetVersion("plant.exe", "Planted", "Nobody");
+    MemAddFile("tools\\agent.exe");
+    MemSetString(PLAT_HKCU, RUN_KEY, "Plant", "\"plant.exe\" -x");
+    MemSetString(PLAT_HKCU, RUN_KEY, "Tools", "tools\\agent.exe -x");
+    ScanCatalogue();
+    ASSERT_EQ(2, ItemCatalogue.count);
+    for (int i = 0; i < 2; ++i) {
+        const AutostartItem *item = &ItemCatalogue.items[i];
+        EXPECT_EQ(1, item->targetMissing) << item->name;
+        EXPECT_STREQ("n/a", item->description) << item->name;
+        EXPECT_EQ(StartNotFound, StartItemProgram(item, nullptr, nullptr)) << item->name;
+    }
+    EXPECT_EQ("tools\\agent.exe -x", std::string(ItemCatalogue.items[1].target));
+    EXPECT_TRUE(MemStarted().empty());
 }

@@ -164,6 +164,31 @@ TEST_F(State, NetworkTargetsAreNeverOpenedDuringAScan)
     }
 }
 
+// Every spelling of a share or a network drive counts, and a PATH folder on
+// a share is never searched.
+TEST_F(State, NetworkPathsInEverySpelling)
+{
+    MemSetNetworkDrive('N');
+    const char *targets[] = {"//server/share/a.exe", "\\/server\\share/b.exe",
+                             "\\\\?\\N:\\c.exe", "\\\\.\\n:\\d.exe",
+                             "\\\\?\\GLOBALROOT\\Device\\Mup\\server\\share\\e.exe"};
+    for (const char *target : targets) {
+        MemSetVersion(target, "Tool", "Works");
+        MemSetString(PLAT_HKCU, kRun, target, (std::string("\"") + target + "\" -x").c_str());
+    }
+    MemAddSearchFolder("\\\\server\\bin");
+    MemAddFile("\\\\server\\bin\\tool.exe");
+    MemSetString(PLAT_HKCU, kRun, "~Pathed", "tool.exe -x");
+    ScanCatalogue();
+    ASSERT_EQ(6, ItemCatalogue.count);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_STREQ(NOT_READ_NETWORK, ItemCatalogue.items[i].description) << ItemCatalogue.items[i].name;
+        EXPECT_EQ(0, ItemCatalogue.items[i].targetMissing) << ItemCatalogue.items[i].name;
+    }
+    EXPECT_STREQ("tool.exe -x", ItemCatalogue.items[5].target);
+    EXPECT_EQ(1, ItemCatalogue.items[5].targetMissing);
+}
+
 // A value backed up but not deleted: the cause Windows gave is kept for the
 // status bar.
 TEST_F(State, ARemoveThatCannotDeleteSaysWhy)
