@@ -95,6 +95,11 @@ int ClearDisabledApproval(const AutostartItem *item)
     if (!ReadWholeValue(hive, path, item->name, 1, &type, &data, &size))
         return 1;
     unsigned char *bytes = (unsigned char *)data;
+    // Read a second time: it may have changed, or shrunk, since.
+    if (type != PLAT_REG_BINARY || size < APPROVAL_SIZE || (bytes[0] & 1) == 0) {
+        PlatFree(data);
+        return 0;
+    }
     bytes[0] &= (unsigned char)~1u;
     memset(bytes + 4, 0, 8);
     PlatKey key = NULL;

@@ -395,14 +395,57 @@ int RemoveItemWithBackup(const AutostartItem *item, char *backupFile)
         PutApproval(&writer, item);
         saved = EndRegFile(&writer, path);
     }
-    PlatFree(data);
-    if (saved != 1)
+    if (saved != 1) {
+        PlatFree(data);
         return saved == BackupFolderIsLink ? RemoveFolderIsLink : RemoveBackupFailed;
+    }
     TextCopy(backupFile, TEXT_FIELD_SIZE, path);
-    if (DeleteItem(item, 1) != DeleteDone)
+    // Another program may have rewritten it since: only what the backup holds goes.
+    int deleted = DeleteValueIfUnchanged(item, type, data, size);
+    PlatFree(data);
+    if (deleted != DeleteDone)
         return RemoveDeleteFailed;
     DropApproval(item);
     return RemoveDone;
+}
+
+// ---- Replace ------------------------------------------------------------
+
+int BackupReplaced(const AutostartItem *entry, char *backupFile)
+{
+    backupFile[0] = '\0';
+    PlatHive hive = HiveOfItem(entry);
+    uint32_t type = PLAT_REG_NONE, size = 0;
+    void *data = NULL;
+    int hasValue = ReadWholeValue(hive, entry->location, entry->name, 1, &type, &data, &size);
+    // A value that is there but cannot be read is never written over unsaved.
+    if (!hasValue && KeyMayHoldValue(hive, entry->location, entry->name))
+        return 0;
+    PlatHive approvalHive = PLAT_HKCU;
+    char approvalPath[TEXT_FIELD_SIZE];
+    uint32_t approvalType = PLAT_REG_NONE, approvalSize = 0;
+    void *approval = NULL;
+    int hasApproval = ReadApprovalValue(entry, &approvalHive, approvalPath, &approvalType,
+                                        &approval, &approvalSize);
+    PlatFree(approval);
+    if (!hasValue && !hasApproval)
+        return 3;
+    char path[TEXT_FIELD_SIZE];
+    RegWriter writer;
+    int made = NameCarried(entry->name) ? NewBackup("Replaced", ".reg", BeginRegFile, &writer, path)
+                                        : 0;
+    if (made == 1) {
+        if (hasValue) {
+            PutKey(&writer, hive, entry->location);
+            PutValue(&writer, entry->name, type, data, size);
+        }
+        PutApproval(&writer, entry);
+        made = EndRegFile(&writer, path);
+    }
+    PlatFree(data);
+    if (made == 1)
+        TextCopy(backupFile, TEXT_FIELD_SIZE, path);
+    return made;
 }
 
 // ---- CleanUp ------------------------------------------------------------
@@ -412,9 +455,31 @@ struct DisabledKey {
     PlatHive hive;
     const char *parent; // the key that holds it
     char name[24];      // "Run-"
-    int32_t values;     // values it held (in its sections, for "RunOnceEx-")
+    int32_t values;     // entries it holds (in its sections, for "RunOnceEx-")
+    int32_t settings;   // section titles of "RunOnceEx-"
+    int32_t deleted;    // entries deleted
+    int32_t deletedSettings;
+    int32_t kept;       // entries backed up but not deleted
+    long cause;         // why the first of them was not
     int keep;           // a name in it cannot be handled or carried: kept whole
 };
+
+// One value CleanUp saved: deleted only while it still holds what the
+// backup holds (another program may write into a "-" key meanwhile).
+struct SavedValue {
+    SavedValue *next;
+    DisabledKey *place;
+    int setting;
+    uint32_t type, size, hash;
+    char path[TEXT_FIELD_SIZE];
+    char name[1]; // as long as it is
+};
+
+static uint32_t HashData(uint32_t type, const void *data, uint32_t size)
+{
+    return HashName(HashName(HASH_START, (const unsigned char *)&type, sizeof type),
+                    (const unsigned char *)data, size);
+}
 
 static void DisabledKeyPath(const DisabledKey *place, char *path)
 {
@@ -440,28 +505,32 @@ static int ValueItem(const DisabledKey *place, const char *path, const char *nam
     return TextCopy(item->name, sizeof item->name, name);
 }
 
-// Drops the approval values of the key's values before the key goes; they
-// are in the backup already.
-static void DropApprovalsOf(DisabledKey *place)
+// Remembers a saved value for its deletion; zero when out of memory.
+static int Remember(SavedValue **saved, DisabledKey *place, const char *path, const char *name,
+                    int setting, uint32_t type, const void *data, uint32_t size)
 {
-    char path[TEXT_FIELD_SIZE];
-    DisabledKeyPath(place, path);
-    PlatKey key = NULL;
-    if (PlatRegOpenRead(place->hive, path, &key) != PLAT_OK || !key)
-        return;
-    char name[TEXT_FIELD_SIZE + 1];
-    AutostartItem value;
-    for (uint32_t index = 0;
-         PlatRegEnumValue(key, index, name, sizeof name, NULL, NULL, NULL) == PLAT_OK; ++index)
-        if (ValueItem(place, path, name, &value))
-            DropApproval(&value);
-    PlatRegClose(key);
+    size_t length = strlen(name);
+    SavedValue *value = (SavedValue *)PlatAllocZero(sizeof *value + length);
+    if (!value)
+        return 0;
+    value->place = place;
+    value->setting = setting;
+    value->type = type;
+    value->size = size;
+    value->hash = HashData(type, data, size);
+    TextCopy(value->path, sizeof value->path, path);
+    memcpy(value->name, name, length + 1);
+    value->next = *saved;
+    *saved = value;
+    return 1;
 }
 
-// Saves every value of one "-" key. Nonzero when the key was read whole (or
-// is not there). A value whose name the code page changed or a .reg line
-// cannot carry is not saved, and the key is marked to be kept.
-static int SaveKeyValues(RegWriter *writer, DisabledKey *place, const char *path)
+// Saves (writer null: only counts) every value of one "-" key or section.
+// Nonzero when the key was read whole (or is not there). A value whose name
+// the code page changed or a .reg line cannot carry is not saved, and the
+// key is marked to be kept. A section's default value is its title.
+static int SaveKeyValues(RegWriter *writer, DisabledKey *place, const char *path, int section,
+                         SavedValue **saved)
 {
     PlatKey key = NULL;
     long opened = PlatRegOpenRead(place->hive, path, &key);
@@ -480,11 +549,14 @@ static int SaveKeyValues(RegWriter *writer, DisabledKey *place, const char *path
             ok = 0;
             break;
         }
-        place->values++;
+        int setting = section && !name[0];
+        ++*(setting ? &place->settings : &place->values);
         if (!PlatRegNameExact(key, index, name) || !NameCarried(name)) {
             place->keep = 1;
             continue;
         }
+        if (!writer)
+            continue;
         uint32_t type = PLAT_REG_NONE;
         void *data = NULL;
         uint32_t size = 0;
@@ -496,6 +568,7 @@ static int SaveKeyValues(RegWriter *writer, DisabledKey *place, const char *path
             PutKey(writer, place->hive, path);
         headed = 1;
         PutValue(writer, name, type, data, size);
+        ok = Remember(saved, place, path, name, setting, type, data, size);
         PlatFree(data);
         AutostartItem value;
         if (ValueItem(place, path, name, &value) && PutApproval(writer, &value))
@@ -506,15 +579,14 @@ static int SaveKeyValues(RegWriter *writer, DisabledKey *place, const char *path
     return ok;
 }
 
-// Saves the key's values, or for "RunOnceEx-" those of every section.
-static int SaveDisabledKey(RegWriter *writer, DisabledKey *place)
+// Saves the key's values, or for "RunOnceEx-" those of every section (its
+// own values and its "Depend" key are settings, not entries: they stay).
+static int SaveDisabledKey(RegWriter *writer, DisabledKey *place, SavedValue **saved)
 {
     char path[TEXT_FIELD_SIZE];
     DisabledKeyPath(place, path);
-    // The key's own values go too: whatever is there is deleted with it.
-    int saved = SaveKeyValues(writer, place, path);
-    if (!saved || !HasSections(place))
-        return saved;
+    if (!HasSections(place))
+        return SaveKeyValues(writer, place, path, 0, saved);
     PlatKey key = NULL;
     long opened = PlatRegOpenRead(place->hive, path, &key);
     if (opened == PLAT_ERROR_FILE_NOT_FOUND)
@@ -527,46 +599,29 @@ static int SaveDisabledKey(RegWriter *writer, DisabledKey *place)
         long result = PlatRegEnumKey(key, index, section, sizeof section);
         if (result == PLAT_ERROR_NO_MORE_ITEMS)
             break;
+        if (result == PLAT_OK && TextCompareNoCase(section, RUN_ONCE_EX_DEPEND) == 0)
+            continue;
         ok = result == PLAT_OK
              && TextFormat(sectionPath, sizeof sectionPath, "%s\\%s", path, section)
-             && SaveKeyValues(writer, place, sectionPath);
+             && SaveKeyValues(writer, place, sectionPath, 1, saved);
     }
     PlatRegClose(key);
     return ok;
 }
 
-// Deletes the sections of "RunOnceEx-" (whole, they are in the backup), so
-// the key itself can go. The result of the last deletion.
-static long DeleteSections(DisabledKey *place)
+static void ForgetSaved(SavedValue *saved)
 {
-    char path[TEXT_FIELD_SIZE];
-    DisabledKeyPath(place, path);
-    PlatKey key = NULL;
-    long result = PlatRegOpenRead(place->hive, path, &key);
-    if (result != PLAT_OK || !key)
-        return result;
-    PlatRegClose(key);
-    result = PlatRegCreate(place->hive, path, PLAT_KEY_ALL_ACCESS, &key);
-    if (result != PLAT_OK || !key)
-        return result;
-    char section[TEXT_FIELD_SIZE];
-    // Each deletion moves the rest up: always the first, at most as many as
-    // were there, so a section that will not go cannot hold the loop.
-    for (int left = 10000; left > 0; --left) {
-        if (PlatRegEnumKey(key, 0, section, sizeof section) != PLAT_OK)
-            break;
-        result = PlatRegDeleteSubkey(place->hive, key, section);
-        if (result != PLAT_OK)
-            break;
+    while (saved) {
+        SavedValue *next = saved->next;
+        PlatFree(saved);
+        saved = next;
     }
-    PlatRegClose(key);
-    return result;
 }
 
 // Writes one .reg file of every value in the "-" keys. 1 with the file (or
 // none when there was nothing to save) in backupFile, 0 when the backup
 // could not be made whole, BackupFolderIsLink when its folder is refused.
-static int SaveAllDisabled(DisabledKey *places, int count, char *backupFile)
+static int SaveAllDisabled(DisabledKey *places, int count, char *backupFile, SavedValue **saved)
 {
     backupFile[0] = '\0';
     char path[TEXT_FIELD_SIZE];
@@ -576,7 +631,7 @@ static int SaveAllDisabled(DisabledKey *places, int count, char *backupFile)
         return made;
     int ok = 1;
     for (int i = 0; i < count && ok; ++i)
-        ok = SaveDisabledKey(&writer, &places[i]);
+        ok = SaveDisabledKey(&writer, &places[i], saved);
     if (!EndRegFile(&writer, path) || !ok) {
         PlatDeleteFile(path);
         return 0;
@@ -589,37 +644,106 @@ static int SaveAllDisabled(DisabledKey *places, int count, char *backupFile)
     return 1;
 }
 
-// Deletes the "-" keys not marked to be kept; a key that cannot be deleted
-// is marked kept, with deniedValues counting those refused for rights.
-static int32_t DeleteDisabledKeys(DisabledKey *places, int count, int32_t *deniedValues)
+// Deletes the value when it still holds what was saved; the Windows error
+// otherwise (a changed value counts as changed by another program).
+static long DeleteIfUnchanged(const SavedValue *value)
 {
-    int32_t deleted = 0;
-    *deniedValues = 0;
-    for (int i = 0; i < count; ++i) {
-        DisabledKey *place = &places[i];
-        if (place->keep)
-            continue;
-        if (place->values)
-            DropApprovalsOf(place);
-        long result = HasSections(place) ? DeleteSections(place) : (long)PLAT_OK;
-        if (result == PLAT_ERROR_FILE_NOT_FOUND)
-            result = PLAT_OK;
-        PlatKey parent = NULL;
-        if (result == PLAT_OK)
-            result = PlatRegCreate(place->hive, place->parent, PLAT_KEY_ALL_ACCESS, &parent);
-        if (result == PLAT_OK && parent) {
-            result = PlatRegDeleteSubkey(place->hive, parent, place->name);
-            PlatRegClose(parent);
-        }
-        if (result == PLAT_OK || result == PLAT_ERROR_FILE_NOT_FOUND) {
-            deleted += place->values;
-        } else if (place->values) {
-            place->keep = result != PLAT_ERROR_ACCESS_DENIED;
-            if (result == PLAT_ERROR_ACCESS_DENIED)
-                *deniedValues += place->values;
+    PlatHive hive = value->place->hive;
+    uint32_t type = PLAT_REG_NONE, size = 0;
+    void *data = NULL;
+    if (!ReadWholeValue(hive, value->path, value->name, 1, &type, &data, &size))
+        return ValueMayExist(hive, value->path, value->name) ? PLAT_ERROR_ACCESS_DENIED
+                                                             : PLAT_ERROR_FILE_NOT_FOUND;
+    int same = type == value->type && size == value->size
+               && HashData(type, data, size) == value->hash;
+    PlatFree(data);
+    if (!same)
+        return PLAT_ERROR_FILE_NOT_FOUND;
+    PlatKey key = NULL;
+    long result = PlatRegCreate(hive, value->path, PLAT_KEY_WRITE, &key);
+    if (result != PLAT_OK || !key)
+        return result != PLAT_OK ? result : (long)PLAT_ERROR_INVALID_HANDLE;
+    result = PlatRegDeleteValue(key, value->name);
+    PlatRegClose(key);
+    return result;
+}
+
+// Nonzero when the key holds no value and no subkey.
+static int KeyIsEmpty(PlatHive hive, const char *path)
+{
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(hive, path, &key) != PLAT_OK || !key)
+        return 0;
+    char name[TEXT_FIELD_SIZE];
+    int empty = PlatRegEnumValue(key, 0, name, sizeof name, NULL, NULL, NULL)
+                    == PLAT_ERROR_NO_MORE_ITEMS
+                && PlatRegEnumKey(key, 0, name, sizeof name) == PLAT_ERROR_NO_MORE_ITEMS;
+    PlatRegClose(key);
+    return empty;
+}
+
+// Deletes the subkey of parentPath when it is empty; what is left in it stays.
+static void DeleteIfEmpty(PlatHive hive, const char *parentPath, const char *name)
+{
+    char path[TEXT_FIELD_SIZE];
+    if (!TextFormat(path, sizeof path, "%s\\%s", parentPath, name) || !KeyIsEmpty(hive, path))
+        return;
+    PlatKey parent = NULL;
+    if (PlatRegCreate(hive, parentPath, PLAT_KEY_ALL_ACCESS, &parent) != PLAT_OK || !parent)
+        return;
+    PlatRegDeleteSubkey(hive, parent, name);
+    PlatRegClose(parent);
+}
+
+// The sections of "RunOnceEx-" left empty, then the key itself when empty.
+static void DeleteEmptyKeys(DisabledKey *place)
+{
+    char path[TEXT_FIELD_SIZE];
+    DisabledKeyPath(place, path);
+    if (HasSections(place)) {
+        PlatKey key = NULL;
+        if (PlatRegOpenRead(place->hive, path, &key) == PLAT_OK && key) {
+            // Each deletion moves the rest up: an index passes only what stays.
+            char section[TEXT_FIELD_SIZE];
+            uint32_t index = 0;
+            for (int left = 10000; left > 0; --left) {
+                if (PlatRegEnumKey(key, index, section, sizeof section) != PLAT_OK)
+                    break;
+                char sectionPath[TEXT_FIELD_SIZE];
+                if (TextFormat(sectionPath, sizeof sectionPath, "%s\\%s", path, section)
+                    && KeyIsEmpty(place->hive, sectionPath))
+                    DeleteIfEmpty(place->hive, path, section);
+                else
+                    ++index;
+            }
+            PlatRegClose(key);
         }
     }
-    return deleted;
+    DeleteIfEmpty(place->hive, place->parent, place->name);
+}
+
+// Deletes, value by value, what the backup holds and still holds it, with
+// its approval value (in the backup too); then the keys left empty.
+static void DeleteSavedValues(DisabledKey *places, int count, const SavedValue *saved)
+{
+    for (const SavedValue *value = saved; value; value = value->next) {
+        DisabledKey *place = value->place;
+        if (place->keep)
+            continue;
+        long result = DeleteIfUnchanged(value);
+        if (result == PLAT_OK) {
+            ++*(value->setting ? &place->deletedSettings : &place->deleted);
+            AutostartItem item;
+            if (ValueItem(place, value->path, value->name, &item))
+                DropApproval(&item);
+        } else if (!value->setting) {
+            if (place->kept++ == 0)
+                place->cause = result;
+        }
+    }
+    for (int i = 0; i < count; ++i)
+        if (!places[i].keep)
+            DeleteEmptyKeys(&places[i]);
 }
 
 static const char *Plural(int32_t n, const char *one, const char *many)
@@ -627,17 +751,16 @@ static const char *Plural(int32_t n, const char *one, const char *many)
     return n == 1 ? one : many;
 }
 
-int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context)
+// Each hive's five "-" keys, and its policy "Run-" (one for both views).
+#define CLEANUP_PLACES (3 * (RUN_KEY_COUNT + 1))
+static int CleanUpPlaces(DisabledKey *places)
 {
-    ApplyChanges(desired, count, sink, context);
     PlatHive hives[3] = {PLAT_HKLM, PLAT_HKLM32, PLAT_HKCU};
     int hiveCount = 3;
     if (!PlatHasTwoViews()) {
         hives[1] = PLAT_HKCU;
         hiveCount = 2;
     }
-    // Each hive's five "-" keys, and its policy "Run-" (one for both views).
-    DisabledKey places[3 * (RUN_KEY_COUNT + 1)];
     int placeCount = 0;
     for (int h = 0; h < hiveCount; ++h) {
         for (int k = 0; k <= RUN_KEY_COUNT; ++k) {
@@ -647,34 +770,104 @@ int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void
             memset(place, 0, sizeof *place);
             place->hive = hives[h];
             place->parent = k < RUN_KEY_COUNT ? CURRENT_VERSION_KEY : POLICY_EXPLORER_KEY;
-            TextFormat(place->name, sizeof place->name, "%s-", k < RUN_KEY_COUNT ? RunKeyNames[k] : "Run");
+            TextFormat(place->name, sizeof place->name, "%s-",
+                       k < RUN_KEY_COUNT ? RunKeyNames[k] : "Run");
         }
     }
+    return placeCount;
+}
+
+void CountCleanUp(CleanUpCount *count)
+{
+    memset(count, 0, sizeof *count);
+    DisabledKey places[CLEANUP_PLACES];
+    int placeCount = CleanUpPlaces(places);
+    for (int i = 0; i < placeCount; ++i) {
+        DisabledKey *place = &places[i];
+        SaveDisabledKey(NULL, place, NULL);
+        if (place->keep || place->values + place->settings == 0)
+            continue;
+        *(place->hive == PLAT_HKCU ? &count->user : &count->machine) += place->values;
+        count->settings += place->settings;
+        // "Run-, RunOnceEx-": each key name once, whichever hives hold it.
+        char quoted[32];
+        TextFormat(quoted, sizeof quoted, "%s, ", place->name);
+        if (!strstr(count->places, quoted))
+            TextAppend(count->places, sizeof count->places, quoted);
+    }
+    size_t length = strlen(count->places);
+    if (length >= 2)
+        count->places[length - 2] = '\0';
+}
+
+// " 2 disabled entries of all users were kept: administrator rights are
+// needed." for the entries of the places whose deletion failed with cause.
+static void AppendKept(char *status, size_t size, const DisabledKey *places, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        if (!places[i].kept)
+            continue;
+        // One sentence per cause, with the scope when all its entries share one.
+        int done = 0;
+        for (int j = 0; j < i && !done; ++j)
+            done = places[j].kept && places[j].cause == places[i].cause;
+        if (done)
+            continue;
+        int32_t kept = 0;
+        int user = 0, machine = 0;
+        for (int j = i; j < count; ++j) {
+            if (!places[j].kept || places[j].cause != places[i].cause)
+                continue;
+            kept += places[j].kept;
+            *(places[j].hive == PLAT_HKCU ? &user : &machine) = 1;
+        }
+        char text[256];
+        TextFormat(text, sizeof text, STATUS_CLEANUP_DENIED, (int)kept,
+                   Plural(kept, "entry", "entries"),
+                   user && machine ? "" : user ? " of this user" : " of all users",
+                   Plural(kept, "was", "were"), CauseText(places[i].cause));
+        TextAppend(status, size, status[0] ? " " : "");
+        TextAppend(status, size, text);
+    }
+}
+
+int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context)
+{
+    ApplyChanges(desired, count, sink, context);
+    DisabledKey places[CLEANUP_PLACES];
+    int placeCount = CleanUpPlaces(places);
     char backup[TEXT_FIELD_SIZE];
-    int saved = SaveAllDisabled(places, placeCount, backup);
-    if (saved != 1) {
-        if (sink && saved == BackupFolderIsLink)
+    SavedValue *saved = NULL;
+    int made = SaveAllDisabled(places, placeCount, backup, &saved);
+    if (made != 1) {
+        ForgetSaved(saved);
+        if (sink && made == BackupFolderIsLink)
             ReportFolderIsLink(sink, context, BACKUP_FOLDER);
         else if (sink)
             sink(context, STATUS_BACKUP_FAILED);
         return 1;
     }
-    int32_t denied = 0;
-    int32_t deleted = DeleteDisabledKeys(places, placeCount, &denied);
+    DeleteSavedValues(places, placeCount, saved);
+    ForgetSaved(saved);
 
-    char status[1024];
-    if (deleted > 0)
-        TextFormat(status, sizeof status, STATUS_CLEANUP_DONE, (int)deleted,
-                   Plural(deleted, "entry", "entries"), backup);
-    else
-        TextCopy(status, sizeof status, denied ? "" : STATUS_CLEANUP_NOTHING);
-    if (denied) {
-        char kept[128];
-        TextFormat(kept, sizeof kept, STATUS_CLEANUP_DENIED, (int)denied,
-                   Plural(denied, "entry", "entries"), Plural(denied, "was", "were"));
-        TextAppend(status, sizeof status, status[0] ? " " : "");
-        TextAppend(status, sizeof status, kept);
+    int32_t deleted = 0, settings = 0;
+    for (int i = 0; i < placeCount; ++i) {
+        deleted += places[i].deleted;
+        settings += places[i].deletedSettings;
     }
+    char status[1024];
+    char extra[64] = "";
+    if (settings)
+        TextFormat(extra, sizeof extra, STATUS_CLEANUP_SETTINGS, (int)settings,
+                   Plural(settings, "setting", "settings"));
+    if (deleted + settings > 0)
+        TextFormat(status, sizeof status, STATUS_CLEANUP_DONE, (int)deleted,
+                   Plural(deleted, "entry", "entries"), extra, backup);
+    else if (backup[0])
+        TextFormat(status, sizeof status, STATUS_CLEANUP_NONE_DELETED, backup);
+    else
+        TextCopy(status, sizeof status, STATUS_CLEANUP_NOTHING);
+    AppendKept(status, sizeof status, places, placeCount);
     for (int i = 0; i < placeCount; ++i) {
         if (!places[i].keep)
             continue;

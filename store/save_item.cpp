@@ -168,7 +168,7 @@ static int WriteNew(PlatHive hive, const char *path, const char *name, const New
 // deleted, written under the new name, and the parked copy removed. Any
 // failure puts the old value back; nothing is ever left without a copy.
 static int RenameCase(const AutostartItem *old, const char *name, const NewValue *value,
-                      const void *whole, uint32_t wholeType, uint32_t wholeSize)
+                      const void *whole, uint32_t wholeType, uint32_t wholeSize, char *extra)
 {
     PlatHive hive = HiveOfItem(old);
     char parked[64] = "";
@@ -193,13 +193,50 @@ static int RenameCase(const AutostartItem *old, const char *name, const NewValue
         if (!WriteValue(hive, old->location, old->name, 1, wholeType, whole, wholeSize))
             return SaveCaseNotStored;
     }
-    DeleteItem(&parkedItem, 1);
+    // The parked copy left in Run would start the program a second time.
+    if (DeleteItem(&parkedItem, 1) != DeleteDone && DeleteItem(&parkedItem, 1) != DeleteDone
+        && ValueMayExist(hive, old->location, parked)) {
+        TextCopy(extra, TEXT_FIELD_SIZE, parked);
+        return result == SaveCaseRenamed ? SaveCaseParkedKept : result;
+    }
     return result;
+}
+
+void SaveReplacePlace(int allUsers, int32_t mode, int32_t editIndex, char *place)
+{
+    PlatHive hive;
+    const char *path;
+    SaveDestination(allUsers, EditedItem(mode, editIndex), &hive, &path);
+    RegistryKeyText(hive, path, 0, place, TEXT_FIELD_SIZE);
+}
+
+// The record of the entry as it will be stored, for its approval value.
+static void NewRecord(const AutostartItem *old, const char *name, int allUsers, PlatHive hive,
+                      const char *path, AutostartItem *record)
+{
+    if (old)
+        *record = *old;
+    else
+        memset(record, 0, sizeof *record);
+    record->kind = RegistryValue;
+    TextCopy(record->location, sizeof record->location, path);
+    TextCopy(record->name, sizeof record->name, name);
+    TextCopy(record->scope, sizeof record->scope, allUsers ? SCOPE_ALL : SCOPE_USER);
+    record->view = hive == PLAT_HKLM32 ? View32 : ViewNative;
+    record->enabled = !LocationDisabled(path);
 }
 
 int SaveItem(const char *name, const char *file, const char *parameters, int allUsers,
              int32_t mode, int32_t editIndex)
 {
+    char backup[TEXT_FIELD_SIZE];
+    return SaveItemWithBackup(name, file, parameters, allUsers, mode, editIndex, backup);
+}
+
+int SaveItemWithBackup(const char *name, const char *file, const char *parameters, int allUsers,
+                       int32_t mode, int32_t editIndex, char *backupFile)
+{
+    backupFile[0] = '\0';
     const AutostartItem *old = EditedItem(mode, editIndex);
     if (mode == EditorEdit && !old)
         return SaveNotWritten;
@@ -210,9 +247,23 @@ int SaveItem(const char *name, const char *file, const char *parameters, int all
     SaveDestination(allUsers, old, &hive, &path);
     char data[2 * TEXT_FIELD_SIZE + 4];
     ComposeCommand(file, parameters, data, sizeof data);
+    // Another entry written over, and a switch left behind by an uninstaller
+    // that would turn the new one off unasked: both saved first, or nothing
+    // is written.
+    AutostartItem record;
+    NewRecord(old, name, allUsers, hive, path, &record);
+    int replaced = 0;
+    if (!IsTheOldValue(old, hive, name)) {
+        replaced = BackupReplaced(&record, backupFile);
+        if (replaced == 0 || replaced == BackupFolderIsLink)
+            return SaveNotWritten;
+        replaced = replaced == 1;
+        if (replaced && DropApproval(&record) != 0)
+            return SaveNotWritten;
+    }
     if (!old)
         return WriteValue(hive, path, name, 0, PLAT_REG_SZ, data, (uint32_t)strlen(data) + 1)
-                   ? SaveDone
+                   ? (replaced ? SaveReplaced : SaveDone)
                    : SaveNotWritten;
 
     char shownFile[TEXT_FIELD_SIZE], shownParameters[TEXT_FIELD_SIZE];
@@ -240,7 +291,7 @@ int SaveItem(const char *name, const char *file, const char *parameters, int all
     }
     int result = SaveDone;
     if (caseOnly) {
-        result = RenameCase(old, name, &value, whole, type, size);
+        result = RenameCase(old, name, &value, whole, type, size, backupFile);
     } else if (!WriteNew(hive, path, name, &value)) {
         result = SaveNotWritten;
     } else if (!sameValue) {
@@ -250,12 +301,12 @@ int SaveItem(const char *name, const char *file, const char *parameters, int all
         TextCopy(moved.name, sizeof moved.name, name);
         TextCopy(moved.scope, sizeof moved.scope, allUsers ? SCOPE_ALL : SCOPE_USER);
         moved.view = hive == PLAT_HKLM32 ? View32 : ViewNative;
-        CarryApproval(old, &moved);
-        if (DeleteItem(old, 1) != DeleteDone)
+        // The old name keeps its switch when it could not be carried.
+        if (CarryApproval(old, &moved) != 0 || DeleteItem(old, 1) != DeleteDone)
             result = SaveOldKept;
         else
             DropApproval(old);
     }
     PlatFree(whole);
-    return result;
+    return result == SaveDone && replaced ? SaveReplaced : result;
 }

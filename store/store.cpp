@@ -205,6 +205,26 @@ int DeleteItem(const AutostartItem *item, int registry)
     return result == PLAT_OK ? DeleteDone : DeleteValueFailed;
 }
 
+int DeleteValueIfUnchanged(const AutostartItem *item, uint32_t type, const void *data,
+                           uint32_t size)
+{
+    uint32_t nowType = PLAT_REG_NONE, nowSize = 0;
+    void *now = NULL;
+    if (!ReadWholeValue(HiveOfItem(item), item->location, item->name, 1, &nowType, &now, &nowSize)) {
+        Failed(ValueMayExist(HiveOfItem(item), item->location, item->name)
+                   ? PLAT_ERROR_ACCESS_DENIED
+                   : PLAT_ERROR_FILE_NOT_FOUND);
+        return DeleteValueFailed;
+    }
+    int same = nowType == type && nowSize == size && (!size || memcmp(now, data, size) == 0);
+    PlatFree(now);
+    if (!same) {
+        Failed(PLAT_ERROR_FILE_NOT_FOUND);
+        return DeleteValueFailed;
+    }
+    return DeleteItem(item, 1);
+}
+
 static void Report(StatusSink sink, void *context, const char *text)
 {
     if (sink)

@@ -64,6 +64,11 @@ int MoveShortcut(const AutostartItem *item, int32_t desired);
 // Deletes the item's value (registry nonzero) or its .lnk file.
 int DeleteItem(const AutostartItem *item, int registry);
 
+// Deletes the item's value only while it holds exactly these type and bytes
+// (another program may have rewritten it); a DeleteItem result.
+int DeleteValueIfUnchanged(const AutostartItem *item, uint32_t type, const void *data,
+                           uint32_t size);
+
 // Brings storage to the desired state of each catalogue index i below
 // count (1 enabled, 0 disabled): record i of ItemCatalogue belongs to
 // desired[i]. An entry switched off in Windows' startup settings is
@@ -79,10 +84,13 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
 #define BACKUP_FOLDER "Orvane Tool Backups"
 #define STATUS_BACKUP_FAILED "ERROR: The backup could not be written; nothing was deleted."
 // CleanUp's outcome: what was deleted, what was kept and why.
-#define STATUS_CLEANUP_DONE "Deleted %d disabled %s; backup: %s."
+#define STATUS_CLEANUP_DONE "Deleted %d disabled %s%s; backup: %s."
+#define STATUS_CLEANUP_SETTINGS " and %d %s of RunOnceEx-"
 #define STATUS_CLEANUP_NOTHING "There were no disabled registry entries to delete."
-#define STATUS_CLEANUP_DENIED \
-    "%d disabled %s of all users %s kept: administrator rights are needed."
+#define STATUS_CLEANUP_NONE_DELETED "Nothing was deleted; backup: %s."
+// Entries backed up but not deleted (%s: " of all users", " of this user" or
+// nothing), and the cause.
+#define STATUS_CLEANUP_DENIED "%d disabled %s%s %s kept: %s."
 #define STATUS_CLEANUP_KEPT \
     "Kept %s: a name in it cannot be handled on this Windows or written to a backup."
 #define STATUS_NAME_NOT_CARRIED \
@@ -111,11 +119,32 @@ enum RemoveResult {
 // then deletes it; backupFile (TEXT_FIELD_SIZE) names what was written.
 int RemoveItemWithBackup(const AutostartItem *item, char *backupFile);
 
+// Saves what a save of entry (a record of the value as it will be stored)
+// would write over: the value of its name in its key and its approval value,
+// into one .reg file read back. 1 with its path in backupFile, 3 when there
+// is nothing to save, 0 when it cannot be saved, or BackupFolderIsLink.
+int BackupReplaced(const AutostartItem *entry, char *backupFile);
+
+// What CleanUp would delete now, read from storage: the entries of the
+// user's and of the machine's "-" keys, the section titles of "RunOnceEx-"
+// (settings the list does not show), and the names of the keys ("Run-,
+// RunOnceEx-").
+struct CleanUpCount {
+    int32_t user;
+    int32_t machine;
+    int32_t settings;
+    char places[96];
+};
+void CountCleanUp(CleanUpCount *count);
+
 // Applies the desired states first, then saves every value of the five
-// disabled keys ("Run-" ... "RunOnceEx-") of HKCU and of both views of HKLM
-// into one .reg file, and only when that file is whole deletes the keys.
-// Disabled shortcuts stay. The status names the backup, or says that it
-// failed and nothing was deleted (then 1; else 0).
+// disabled keys ("Run-" ... "RunOnceEx-"'s sections) of HKCU and of both
+// views of HKLM into one .reg file, and only when that file is whole
+// deletes, value by value, each value that still holds what the backup
+// holds, then the keys left empty ("RunOnceEx-"'s own values and its
+// "Depend" key stay). Disabled shortcuts stay. The status names the backup
+// and what was kept and why, or says that the backup failed and nothing
+// was deleted (then 1; else 0).
 int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context);
 
 // Reads a value's type and all its bytes, however long (PlatFree them):
@@ -183,7 +212,9 @@ enum SaveResult {
     SaveOldKept = 2,      // written under the new name, the old one not removed
     SaveRefused = 3,      // the entry's name was cut or changed: not acted on
     SaveCaseRenamed = 4,  // a rename that changes only the case, stored
-    SaveCaseNotStored = 5 // a case-only rename the registry did not take; the entry is as it was
+    SaveCaseNotStored = 5, // a case-only rename the registry did not take; the entry is as it was
+    SaveReplaced = 6,     // stored over another entry or a leftover switch, saved first
+    SaveCaseParkedKept = 7 // case-only rename stored, but its parked copy is still there
 };
 
 // Writes an entry from the Add/Edit window: in add mode into the Run key of
@@ -194,3 +225,10 @@ enum SaveResult {
 // command keeps REG_EXPAND_SZ. An edit that changes nothing writes nothing.
 int SaveItem(const char *name, const char *file, const char *parameters, int allUsers,
              int32_t mode, int32_t editIndex);
+// The same; backupFile (TEXT_FIELD_SIZE) names the backup of what was
+// replaced (SaveReplaced), or the parked copy left (SaveCaseParkedKept),
+// else is empty.
+int SaveItemWithBackup(const char *name, const char *file, const char *parameters, int allUsers,
+                       int32_t mode, int32_t editIndex, char *backupFile);
+// The key a save would write into ("HKCU\...\Run"), for the question.
+void SaveReplacePlace(int allUsers, int32_t mode, int32_t editIndex, char *place);

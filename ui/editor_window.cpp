@@ -83,11 +83,21 @@ static void FillFromRecord(HWND window)
 }
 
 // The status bar says what the save did, naming the entry.
-static void ReportSave(int result, const char *name)
+static void ReportSave(int result, const char *name, const char *extra)
 {
     const AutostartItem *old = EditMode == EditorEdit ? CatalogueItem(EditIndex) : NULL;
     if (result == SaveRefused && old && old->inexact) {
         ReportInexact(SetStatusText, NULL, old);
+        return;
+    }
+    if (result == SaveReplaced) {
+        SetStatusWithPath(STATUS_REPLACED, name, extra);
+        return;
+    }
+    char status[2 * TEXT_FIELD_SIZE + 160];
+    if (result == SaveCaseParkedKept) {
+        TextFormat(status, sizeof status, STATUS_CASE_PARKED_KEPT, name, extra);
+        SetStatusText(NULL, status);
         return;
     }
     const char *format = result == SaveDone        ? (old ? STATUS_SAVED : STATUS_ADDED)
@@ -96,7 +106,6 @@ static void ReportSave(int result, const char *name)
                          : result == SaveCaseRenamed ? STATUS_CASE_RENAMED
                          : result == SaveCaseNotStored ? STATUS_CASE_NOT_STORED
                                                        : STATUS_NOT_SAVED;
-    char status[TEXT_FIELD_SIZE + 128];
     TextFormat(status, sizeof status, format, name);
     SetStatusText(NULL, status);
 }
@@ -143,12 +152,17 @@ static void OnOk(HWND window)
     // Another entry of that name is replaced only when the user says so; No
     // keeps this window open with its fields.
     if (SaveWouldReplace(name, !user, EditMode, EditIndex)) {
-        char question[TEXT_FIELD_SIZE + 64];
-        TextFormat(question, sizeof question, REPLACE_QUESTION, name);
-        if (MessageBoxA(window, question, "Orvane", MB_ICONQUESTION | MB_YESNO) != IDYES)
+        char place[TEXT_FIELD_SIZE];
+        SaveReplacePlace(!user, EditMode, EditIndex, place);
+        char question[2 * TEXT_FIELD_SIZE + 64];
+        TextFormat(question, sizeof question, REPLACE_QUESTION, name, place);
+        if (MessageBoxA(window, question, "Orvane", MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2)
+            != IDYES)
             return;
     }
-    ReportSave(SaveItem(name, file, parameters, !user, EditMode, EditIndex), name);
+    char extra[TEXT_FIELD_SIZE];
+    int result = SaveItemWithBackup(name, file, parameters, !user, EditMode, EditIndex, extra);
+    ReportSave(result, name, extra);
     // In this order: the main window rebuilds its list before this window
     // closes and enables it again.
     PostMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);

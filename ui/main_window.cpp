@@ -304,13 +304,25 @@ static void OnApply(void)
         SetStatusText(NULL, STATUS_CHECKS_UNREAD);
         return;
     }
+    // One change is named: what was done to which entry.
+    int32_t only = -1;
+    for (int32_t i = 0; i < count && i < ItemCatalogue.count; ++i)
+        if ((desired[i] ? 1 : 0) != ItemCatalogue.items[i].enabled)
+            only = only == -1 ? i : -2;
+    char onlyName[TEXT_FIELD_SIZE] = "";
+    int32_t onlyWanted = only >= 0 && desired[only];
+    if (only >= 0)
+        TextCopy(onlyName, sizeof onlyName, ItemCatalogue.items[only].name);
     ApplyReport report;
     report.first[0] = '\0';
     report.failures = 0;
     int stored = ApplyChanges(desired, count, CollectFailure, &report);
     HeapFree(GetProcessHeap(), 0, desired);
     char status[2 * TEXT_FIELD_SIZE];
-    if (report.failures == 0)
+    if (report.failures == 0 && stored == 1 && onlyName[0])
+        TextFormat(status, sizeof status, onlyWanted ? STATUS_ENABLED_ONE : STATUS_DISABLED_ONE,
+                   onlyName);
+    else if (report.failures == 0)
         TextFormat(status, sizeof status, STATUS_APPLIED, stored, stored == 1 ? "change" : "changes");
     else
         TextFormat(status, sizeof status, STATUS_APPLIED_SOME, stored, (int)pending,
@@ -340,32 +352,28 @@ int ResolvePendingChanges(HWND window)
     return 1;
 }
 
-// The disabled registry entries CleanUp would delete, by hive.
-static void CountDisabled(int32_t *user, int32_t *machine)
-{
-    *user = *machine = 0;
-    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
-        const AutostartItem *item = &ItemCatalogue.items[i];
-        if (item->kind == RegistryValue && LocationDisabled(item->location))
-            ++*(ScopeIsUser(item->scope) ? user : machine);
-    }
-}
-
 // CleanUp: pending check boxes are settled first (asked, never applied
-// unasked); then the question names what goes, with No the default.
+// unasked); then the question counts, from storage as it is after that,
+// what goes and from where, with No the default.
 static void OnCleanUp(HWND window)
 {
     if (!ResolvePendingChanges(window))
         return;
-    int32_t user = 0, machine = 0;
-    CountDisabled(&user, &machine);
-    if (user + machine == 0) {
+    CleanUpCount what;
+    CountCleanUp(&what);
+    int32_t entries = what.user + what.machine;
+    if (entries + what.settings == 0) {
         SetStatusText(NULL, STATUS_CLEANUP_NOTHING);
         return;
     }
+    char settings[64] = "";
+    if (what.settings)
+        TextFormat(settings, sizeof settings, STATUS_CLEANUP_SETTINGS, (int)what.settings,
+                   what.settings == 1 ? "setting" : "settings");
     char question[512];
-    TextFormat(question, sizeof question, CLEANUP_QUESTION, (int)(user + machine),
-               user + machine == 1 ? "entry" : "entries", (int)user, (int)machine);
+    TextFormat(question, sizeof question, CLEANUP_QUESTION, (int)entries,
+               entries == 1 ? "entry" : "entries", (int)what.user, (int)what.machine, settings,
+               what.places);
     if (MessageBoxA(window, question, MAIN_WINDOW_TITLE,
                     MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2)
         != IDYES)

@@ -130,7 +130,8 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
     "Orvane Tool.\nver.1.2\n\n\nMade by Orvane Software.\n\n" ORVANE_WEB_SITE               \
     "\nsupport@orvane.example\n"
 #define CLEANUP_QUESTION                                                                   \
-    "Delete the %d disabled registry %s (this user: %d, all users: %d)?\n\nA backup of "    \
+    "Delete the %d disabled registry %s (this user: %d, all users: %d)%s in %s?\n\nA "     \
+    "backup of "                                                                           \
     "them is kept in Documents\\" BACKUP_FOLDER "."
 #define APPLY_PENDING_QUESTION "Apply the %d %s you made?"
 #define REMOVE_QUESTION \
@@ -138,6 +139,8 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
 #define STATUS_CHANGES_PENDING "%d %s not applied yet: press Apply to store them."
 #define STATUS_NONE_PENDING "Every check box matches what is stored."
 #define STATUS_APPLIED "Applied %d %s."
+#define STATUS_DISABLED_ONE "Disabled \"%s\"."
+#define STATUS_ENABLED_ONE "Enabled \"%s\"."
 #define STATUS_APPLIED_SOME "Applied %d of %d changes. %s%s"
 #define STATUS_MORE_FAILURES " More changes failed: see the unchecked rows."
 #define STATUS_REFRESHED "Refreshed: %d %s."
@@ -164,6 +167,10 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
 #define STATUS_SAVED "Saved \"%s\"."
 #define STATUS_NOT_SAVED "ERROR: \"%s\" could not be written; the entry is as it was."
 #define STATUS_CASE_RENAMED "Renamed to \"%s\" (only the case of the name changed)."
+#define STATUS_REPLACED "Replaced \"%s\"; backup: %s"
+#define STATUS_CASE_PARKED_KEPT                                                            \
+    "ERROR: Renamed to \"%s\", but its temporary copy \"%s\" could not be deleted: remove " \
+    "it, or Windows starts the program twice."
 #define STATUS_CASE_NOT_STORED \
     "ERROR: The registry did not take the new case of \"%s\"; the entry is as it was."
 #define STATUS_CHECKS_UNREAD "ERROR: Not enough memory to read the check boxes; nothing was changed."
@@ -221,7 +228,7 @@ void RunItemCommand(HWND list, UINT command, int32_t row);
 #define EDITOR_ADD_TITLE "Add Item"
 #define EDITOR_EDIT_TITLE "Edit Item"
 #define NAME_MISSING_TEXT "Please enter a name for the new Orvane item"
-#define REPLACE_QUESTION "An entry named \"%s\" already exists there.\n\nReplace it?"
+#define REPLACE_QUESTION "An entry named \"%s\" already exists in %s.\n\nReplace it?"
 #define FILE_LABEL_TEXT "File to be executed:"
 #define KEPT_WHOLE_TOO_LONG "File to be executed: (kept as stored: too long to show)"
 #define KEPT_WHOLE_TEXT_BEFORE "File to be executed: (kept as stored: text before the program)"

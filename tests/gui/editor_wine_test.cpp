@@ -461,7 +461,8 @@ TEST_F(Editor, ReplacingAnotherEntryIsAskedFirst)
     Finish(watcher);
     Pump();
     ASSERT_TRUE(seen.found);
-    EXPECT_EQ("An entry named \"TAKEN\" already exists there.\n\nReplace it?", seen.text);
+    EXPECT_EQ("An entry named \"TAKEN\" already exists in HKCU\\" RUN_KEY ".\n\nReplace it?",
+              seen.text);
     EXPECT_EQ(EditorWindow, seen.owner);
     ASSERT_NE((HWND)NULL, EditorWindow) << "No keeps the window open";
     EXPECT_EQ("C:\\new.exe", ControlText(Control(IDC_EDITOR_FILE)));

@@ -231,7 +231,7 @@ TEST_F(MainWindowTest, ApplyMovesAnUncheckedValueAndTheRowStaysUnchecked)
     ASSERT_EQ(3, Rows());
     EXPECT_EQ("User Tool", ItemText(list, 0, 0));
     EXPECT_EQ(1, CheckState(list, 0));
-    EXPECT_EQ("Applied 1 change.", Status());
+    EXPECT_EQ("Disabled \"User Tool\".", Status());
 }
 
 // An entry switched off in Windows' startup settings shows unchecked with
@@ -266,7 +266,7 @@ TEST_F(MainWindowTest, StartupSettingsSwitchAndTheThirtyTwoBitView)
               ValueBytes(HKEY_CURRENT_USER, APPROVED_KEY "\\Run", "Switched Off"));
     EXPECT_EQ(probe + '\0', ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Switched Off"));
     EXPECT_EQ(2, CheckState(list, 0));
-    EXPECT_EQ("Applied 1 change.", Status());
+    EXPECT_EQ("Enabled \"Switched Off\".", Status());
 }
 
 // One row failing names it and its cause, and hides the other's success.
@@ -416,7 +416,8 @@ TEST_F(MainWindowTest, CleanUpSettlesPendingChangesThenAsksWithNoAsDefault)
     Command(IDM_CLEANUP);
     Finish(watcher);
     Pump();
-    EXPECT_EQ("Delete the 1 disabled registry entry (this user: 0, all users: 1)?\n\nA backup "
+    EXPECT_EQ("Delete the 1 disabled registry entry (this user: 0, all users: 1) in RunOnce-?"
+              "\n\nA backup "
               "of them is kept in Documents\\" BACKUP_FOLDER ".",
               both[1].text);
     EXPECT_NE("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool"))

@@ -61,9 +61,55 @@ TEST_F(SaveTest, CollisionsAreFoundAsTheRegistryComparesNames)
     EXPECT_EQ(Sz("C:\\m.exe"), Bytes(PLAT_HKCU, kRun, "M\xfcller"));
     // Answered Yes, a rename onto another entry replaces it and nothing else.
     ScanCatalogue();
-    EXPECT_EQ(SaveDone, SaveItem("Other", "C:\\m.exe", "", 0, EditorEdit, IndexOf("M\xdcLLER")));
+    char backup[TEXT_FIELD_SIZE];
+    EXPECT_EQ(SaveReplaced, SaveItemWithBackup("Other", "C:\\m.exe", "", 0, EditorEdit,
+                                               IndexOf("M\xdcLLER"), backup));
     EXPECT_EQ(Sz("C:\\m.exe"), Bytes(PLAT_HKCU, kRun, "Other"));
     EXPECT_EQ("<absent>", Bytes(PLAT_HKCU, kRun, "M\xfcller"));
+    EXPECT_NE(std::string::npos,
+              RegText(MemFileBytes(backup)).find("\"Other\"=\"C:\\\\o.exe\""))
+        << "the replaced value was saved first";
+}
+
+// A switch left behind for a name is saved and dropped before an Add takes
+// the name; a failing backup writes nothing.
+TEST_F(SaveTest, AddOntoALeftoverSwitchSavesAndDropsIt)
+{
+    const char *approved = APPROVED_KEY "\\Run";
+    MemSetValue(PLAT_HKCU, approved, "Fresh", PLAT_REG_BINARY, std::string(12, '\x03'));
+    MemFailCall(MEM_FILE_CREATE, 1);
+    char backup[TEXT_FIELD_SIZE];
+    EXPECT_EQ(SaveNotWritten, SaveItemWithBackup("Fresh", "C:\\f.exe", "", 0, EditorAdd, -1, backup));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRun, "Fresh"));
+    MemClearFaults();
+    EXPECT_EQ(SaveReplaced, SaveItemWithBackup("Fresh", "C:\\f.exe", "", 0, EditorAdd, -1, backup));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, approved, "Fresh"));
+    EXPECT_NE(std::string::npos, RegText(MemFileBytes(backup)).find("\"Fresh\"=hex:03,03"));
+}
+
+// A case-only rename whose parked copy will not go says so; a rename whose
+// switch cannot be carried keeps the old entry with its switch.
+TEST_F(SaveTest, LeftoversOfARenameAreNamed)
+{
+    MemSetString(PLAT_HKCU, kRun, "Tool", "C:\\t.exe");
+    ScanCatalogue();
+    Shown shown = FieldsOf("Tool");
+    MemFailCall(MEM_REG_DELETE_VALUE, 2);
+    MemFailCall(MEM_REG_DELETE_VALUE, 3);
+    char extra[TEXT_FIELD_SIZE];
+    EXPECT_EQ(SaveCaseParkedKept, SaveItemWithBackup("TOOL", shown.file.c_str(), "", 0, EditorEdit,
+                                                     IndexOf("Tool"), extra));
+    EXPECT_STREQ("Orvane Tool rename 1", extra);
+
+    MemReset();
+    const char *approved = APPROVED_KEY "\\Run";
+    MemSetString(PLAT_HKCU, kRun, "Old", "C:\\o.exe");
+    MemSetValue(PLAT_HKCU, approved, "Old", PLAT_REG_BINARY, std::string(12, '\x03'));
+    ScanCatalogue();
+    MemFailCall(MEM_REG_SET_VALUE, 2);
+    EXPECT_EQ(SaveOldKept, SaveItem("New", "C:\\o.exe", "", 0, EditorEdit, IndexOf("Old")));
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, "Old"));
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, approved, "Old"));
 }
 
 TEST_F(SaveTest, EditsThatKeepTheCommandMoveTheValueWhole)

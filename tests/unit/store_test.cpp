@@ -369,19 +369,53 @@ TEST_F(Store, CleanUpAppliesFirstThenDeletesEveryDisabledKey)
 
     for (const char *name : RunKeyNames) {
         std::string off = std::string(CURRENT_VERSION_KEY "\\") + name + "-";
-        EXPECT_FALSE(MemKeyExists(PLAT_HKCU, off.c_str())) << off;
-        EXPECT_FALSE(MemKeyExists(PLAT_HKLM, off.c_str())) << off;
+        // RunOnceEx-'s own values are settings, not entries: they stay.
+        bool stays = strcmp(name, RUN_ONCE_EX) == 0;
+        EXPECT_EQ(stays, MemKeyExists(PLAT_HKCU, off.c_str())) << off;
+        EXPECT_EQ(stays, MemKeyExists(PLAT_HKLM, off.c_str())) << off;
     }
     EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRun, "Pending1"));
     EXPECT_FALSE(MemValueExists(PLAT_HKLM, kRunOnce, "Pending2"));
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, "Keep"));
     EXPECT_TRUE(MemFileExists((std::string(kDisabledUser) + "\\Off.lnk").c_str()));
     const char *backup = MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER "\\CleanUp 2026-12-07 130509.reg";
-    EXPECT_EQ(std::vector<std::string>{std::string("Deleted 12 disabled entries; backup: ") + backup
+    EXPECT_EQ(std::vector<std::string>{std::string("Deleted 10 disabled entries; backup: ") + backup
                                        + "."},
               Statuses);
     EXPECT_NE(std::string::npos,
               RegText(MemFileBytes(backup)).find("\"Pending2\"=\"C:\\\\p2.exe\""));
+}
+
+// The question counts storage as it is; what is written or rewritten after
+// the backup stays, and the key with it.
+TEST_F(Store, CleanUpDeletesOnlyWhatItsBackupHolds)
+{
+    MemSetString(PLAT_HKCU, kRunOff, "B", "C:\\b.exe");
+    MemSetString(PLAT_HKCU, kRunOff, "C", "C:\\c.exe");
+    MemSetString(PLAT_HKLM, CURRENT_VERSION_KEY "\\" RUN_ONCE_EX "-\\0001", "", "Setup");
+    MemSetString(PLAT_HKLM, CURRENT_VERSION_KEY "\\" RUN_ONCE_EX "-\\0001", "Step", "||C:\\s.exe");
+    MemSetString(PLAT_HKLM, CURRENT_VERSION_KEY "\\" RUN_ONCE_EX "-\\Depend", "X", "y");
+    CleanUpCount count;
+    CountCleanUp(&count);
+    EXPECT_EQ(2, count.user);
+    EXPECT_EQ(1, count.machine);
+    EXPECT_EQ(1, count.settings);
+    EXPECT_STREQ("RunOnceEx-, Run-", count.places);
+    ScanCatalogue();
+    std::vector<int32_t> states = Desired({});
+    MemSetHook(MEM_REG_DELETE_VALUE, 1, [] {
+        MemSetString(PLAT_HKCU, kRunOff, "Late", "C:\\late.exe");
+        MemSetString(PLAT_HKCU, kRunOff, "B", "C:\\rewritten.exe");
+    });
+    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    EXPECT_EQ((std::vector<std::string>{"B", "Late"}), MemValueNames(PLAT_HKCU, kRunOff));
+    EXPECT_FALSE(MemKeyExists(PLAT_HKLM, CURRENT_VERSION_KEY "\\" RUN_ONCE_EX "-\\0001"));
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, CURRENT_VERSION_KEY "\\" RUN_ONCE_EX "-\\Depend", "X"));
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_EQ("Deleted 2 disabled entries and 1 setting of RunOnceEx-; backup: " MEM_PERSONAL_FOLDER
+              "\\" BACKUP_FOLDER "\\CleanUp 2026-12-07 130509.reg. 1 disabled entry of this user "
+              "was kept: another program changed it since the list was read.",
+              Statuses[0]);
 }
 
 TEST_F(Store, CleanUpSkipsAHiveItCannotOpen)
