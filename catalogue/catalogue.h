@@ -52,10 +52,16 @@ struct AutostartItem {
     int32_t targetMissing;                  // 1 when the program file it names does not exist
     int32_t hidden;                         // 1 for a hidden file of a Startup folder
     int32_t policyOff;                      // 1 when a policy stops Windows starting its key
+    int32_t logonPlace;                     // LogonPlaceKind of the rest of the logon, else 0
+    int32_t windowsOwn;                     // 1 for Windows' own program of a list: never changed
+    char valueName[TEXT_FIELD_SIZE];        // logon places: the value the row comes from
+    char listItem[TEXT_FIELD_SIZE];         // one program of a list value, as written there
+    char placeNote[TEXT_FIELD_SIZE];        // logon places: what Windows does with this row
 };
 
 // Nonzero when the item's name reaches that entry and no other: neither cut
-// nor changed by the code page. Every operation on an entry asks this first.
+// nor changed by the code page, nor the name of a logon place's row (whose
+// value is valueName). Every operation on an entry asks this first.
 int ItemActionable(const AutostartItem *item);
 
 // The records of the last scan. items holds capacity + 1 zero-filled records
@@ -256,6 +262,55 @@ void ItemNotes(const AutostartItem *item, char *text, size_t size);
 #define NOTE_POLICY_KEY "set by a policy: Group Policy may write it back"
 #define NOTE_POLICY_OFF "not started: switched off by policy"
 #define NOTE_HIDDEN "hidden file"
+
+// ---- the rest of the logon (logon_places.cpp) ------------------------------
+
+// The places beyond the Run family that the logon starts programs from.
+enum LogonPlaceKind {
+    LogonNone = 0,
+    LogonUserinit = 1,      // HKLM Winlogon Userinit, a comma list
+    LogonShell = 2,         // HKLM Winlogon Shell, a comma list
+    LogonUserShell = 3,     // HKCU Winlogon Shell: replaces HKLM's for this user
+    LogonActiveSetup = 4,   // an Installed Components entry's StubPath
+    LogonScript = 5,        // HKCU Environment UserInitMprLogonScript
+    LogonDepend = 6,        // a value of a RunOnceEx Depend key
+    LogonRemoteDesktop = 7, // rdpwd StartupPrograms, a comma list
+    LogonLegacy = 8         // HKCU ...\Windows NT\CurrentVersion\Windows Load and Run
+};
+
+#define WINLOGON_KEY "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"
+#define LEGACY_WINDOWS_KEY "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"
+#define ENVIRONMENT_KEY "Environment"
+#define LOGON_SCRIPT_VALUE "UserInitMprLogonScript"
+#define RDPWD_KEY "System\\CurrentControlSet\\Control\\Terminal Server\\Wds\\rdpwd"
+#define ACTIVE_SETUP_KEY "Software\\Microsoft\\Active Setup\\Installed Components"
+#define ACTIVE_SETUP_USER_KEY_32 "Software\\Wow6432Node\\Microsoft\\Active Setup\\Installed Components"
+#define STUB_PATH_VALUE "StubPath"
+#define WINDOWS_OWN_MARK " (Windows' own)"
+
+// Rows of every logon place, counted (records null) or loaded from
+// *runningCount on while it is below limit; the number of rows seen.
+int32_t VisitLogonPlaces(AutostartItem *records, int32_t *runningCount, int32_t limit);
+
+// Nonzero when a list value of the place splits at blanks as well as commas.
+int LogonListSplitsAtBlanks(const AutostartItem *item);
+
+// What Windows does with a list value's own program and the places.
+#define NOTE_WINDOWS_OWN "Windows' own: needed to log on"
+#define NOTE_USERINIT "started by Winlogon at every logon, before the desktop"
+#define NOTE_SHELL "the desktop shell Winlogon starts at every logon, unless the user has a Shell of their own"
+#define NOTE_SHELL_REPLACED "not started for this user: their own Shell takes precedence"
+#define NOTE_USER_SHELL "this user's desktop shell: started at logon instead of the machine's Shell"
+#define NOTE_ACTIVE_SETUP_RUN "runs once per user; for this user: already run"
+#define NOTE_ACTIVE_SETUP_PENDING "runs once per user; for this user: will run at the next logon"
+#define NOTE_LOGON_SCRIPT "the logon runs this script for this user"
+#define NOTE_DEPEND "loaded by the next RunOnceEx pass"
+#define NOTE_REMOTE_DESKTOP "started at every remote-desktop logon"
+#define NOTE_LEGACY "read at logon for old programs (the Load and Run of Windows 3.1's win.ini)"
+
+// Fills the place's details of a registry row: target, folder, version
+// strings, a missing target (scan.cpp).
+void ReadTargetDetails(AutostartItem *item);
 
 // targetFolder := target cut at its last backslash; whole without one.
 void TargetFolderOf(const char *target, char *targetFolder);

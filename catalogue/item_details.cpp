@@ -126,7 +126,12 @@ void ItemNotes(const AutostartItem *item, char *text, size_t size)
     text[0] = '\0';
     if (item->policyOff)
         AddNote(text, size, NOTE_POLICY_OFF);
-    AddKeyNotes(item, text, size);
+    if (item->windowsOwn)
+        AddNote(text, size, NOTE_WINDOWS_OWN);
+    if (item->placeNote[0])
+        AddNote(text, size, item->placeNote);
+    if (!item->logonPlace)
+        AddKeyNotes(item, text, size);
     if (item->hidden)
         AddNote(text, size, NOTE_HIDDEN);
     if (item->approvalDisabled)

@@ -50,12 +50,15 @@ int RowHasSections(const AutostartLocation *row)
 }
 
 // Where the Run-family key's name ends in a registry location: before the
-// section of a RunOnceEx entry, else at the end.
+// section of a RunOnceEx entry or the component of Active Setup, else at the end.
 static size_t FamilyKeyEnd(const char *location)
 {
-    const char *ex = strstr(location, "\\" RUN_ONCE_EX);
-    if (ex) {
-        const char *after = ex + strlen("\\" RUN_ONCE_EX);
+    static const char *const sectioned[2] = {"\\" RUN_ONCE_EX, "\\Installed Components"};
+    for (const char *key : sectioned) {
+        const char *ex = strstr(location, key);
+        if (!ex)
+            continue;
+        const char *after = ex + strlen(key);
         if (*after == '-')
             ++after;
         if (*after == '\\')

@@ -51,6 +51,12 @@ void ItemPlaceText(const AutostartItem *item, int longHiveName, char *text, size
         TextCopy(text, size, item->location);
     else
         RegistryKeyText(HiveOfItem(item), item->location, longHiveName, text, size);
+    // A logon place's row is one value of its key, or one program of it.
+    if (item->kind == RegistryValue && item->logonPlace) {
+        TextAppend(text, size, ", value \"");
+        TextAppend(text, size, item->valueName);
+        TextAppend(text, size, "\"");
+    }
 }
 
 const char *ItemTypeText(const AutostartItem *item)

@@ -80,7 +80,7 @@ static void ParseEntryCommand(AutostartItem *item, int runOnceEx)
 
 int ItemActionable(const AutostartItem *item)
 {
-    return !item->cut && !item->inexact;
+    return !item->cut && !item->inexact && !item->logonPlace;
 }
 
 AutostartItem *CatalogueItem(int32_t index)
@@ -196,7 +196,8 @@ int32_t CountItems(void)
             continue;
         total += row->kind == LocationRegistryKey ? CountRegistryRow(row) : CountFolderRow(row);
     }
-    return total;
+    int32_t none = 0;
+    return total + VisitLogonPlaces(NULL, &none, 0);
 }
 
 // An entry that Windows' startup settings switch off is listed as disabled
@@ -209,7 +210,7 @@ static void ReadApproval(AutostartItem *item)
     }
 }
 
-static void ReadTargetDetails(AutostartItem *item)
+void ReadTargetDetails(AutostartItem *item)
 {
     char native[TEXT_FIELD_SIZE];
     NativeFilePath(item->target, native);
@@ -420,5 +421,6 @@ void ScanCatalogue(void)
         if (ResolveLocationFolder(row, folder))
             LoadLocation(records, &running, counted, row, folder);
     }
+    VisitLogonPlaces(records, &running, counted);
     ItemCatalogue.count = running;
 }

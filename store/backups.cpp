@@ -353,6 +353,8 @@ static int SaveFileApproval(const AutostartItem *item, const char *copy)
 int RemoveItemWithBackup(const AutostartItem *item, char *backupFile)
 {
     backupFile[0] = '\0';
+    if (item->logonPlace)
+        return RemoveLogonItem(item, backupFile);
     if (!ItemActionable(item))
         return RemoveRefused;
     if (item->kind != RegistryValue) {
@@ -883,4 +885,27 @@ int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void
     if (sink)
         sink(context, status);
     return 0;
+}
+
+// ---- whole values before a change ------------------------------------------
+
+int BackupValues(const char *what, const BackupValue *values, int count, char *backupFile)
+{
+    backupFile[0] = '\0';
+    for (int i = 0; i < count; ++i)
+        if (!NameCarried(values[i].name))
+            return 0;
+    char path[TEXT_FIELD_SIZE];
+    RegWriter writer;
+    int made = NewBackup(what, ".reg", BeginRegFile, &writer, path);
+    if (made != 1)
+        return made;
+    for (int i = 0; i < count; ++i) {
+        PutKey(&writer, values[i].hive, values[i].path);
+        PutValue(&writer, values[i].name, values[i].type, values[i].data, values[i].size);
+    }
+    if (!EndRegFile(&writer, path))
+        return 0;
+    TextCopy(backupFile, TEXT_FIELD_SIZE, path);
+    return 1;
 }

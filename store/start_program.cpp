@@ -11,6 +11,9 @@
 
 int StartItemProgram(const AutostartItem *item, StartQuestion ask, void *context)
 {
+    // Windows' own logon programs (userinit.exe) would start a second logon.
+    if (item->windowsOwn)
+        return StartFailed;
     char program[TEXT_FIELD_SIZE];
     NativeFilePath(item->target, program);
     // The desktop shell answers before anything starts, and a relative name

@@ -94,6 +94,11 @@ long LastStoreError(void)
     return StoreError;
 }
 
+long SetStoreError(long code)
+{
+    return Failed(code);
+}
+
 const char *CauseText(long code)
 {
     switch (code) {
@@ -105,6 +110,11 @@ const char *CauseText(long code)
     case PLAT_ERROR_ALREADY_EXISTS:
     case 80: // ERROR_FILE_EXISTS
         return "an entry of that name is already in the other place";
+    case CAUSE_WINDOWS_OWN: return NOTE_WINDOWS_OWN;
+    case CAUSE_LOGON_NEEDS_PROGRAM: return "the logon needs a program here";
+    case CAUSE_NOT_A_LIST: return "its value is not a list of programs";
+    case CAUSE_BACKUP_FAILED: return "the backup could not be written";
+    case CAUSE_BACKUP_FOLDER_IS_LINK: return "the backup folder is a link to another place";
     default: return "Windows refused the change";
     }
 }
@@ -298,6 +308,7 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
         }
         StoreError = PLAT_OK;
         int failed = item->cut ? 1
+                     : item->logonPlace ? ChangeLogonItem(item, wanted)
                      : item->approvalDisabled && wanted ? ClearDisabledApproval(item)
                                                         : MoveItem(item, wanted);
         if (failed == MoveFolderIsLink)

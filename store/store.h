@@ -161,6 +161,46 @@ int ValueMayExist(PlatHive hive, const char *path, const char *name);
 // value is there or the key cannot be read.
 int KeyMayHoldValue(PlatHive hive, const char *path, const char *name);
 
+// ---- the rest of the logon (list_values.cpp) --------------------------------
+
+// Causes of a refused change of a logon place; above every Windows error.
+#define CAUSE_WINDOWS_OWN 0x20000001L
+#define CAUSE_LOGON_NEEDS_PROGRAM 0x20000002L
+#define CAUSE_NOT_A_LIST 0x20000003L
+#define CAUSE_BACKUP_FAILED 0x20000004L
+#define CAUSE_BACKUP_FOLDER_IS_LINK 0x20000005L
+
+// Records the cause of a failing step, for the status; returns code.
+long SetStoreError(long code);
+
+// Disables or enables a row of a logon place: one program taken out of its
+// list value into the same value of the sibling "-" key or put back at the
+// end of the list, or a whole value moved. Nonzero when refused or failed,
+// with the cause in LastStoreError.
+int ChangeLogonItem(const AutostartItem *item, int32_t wanted);
+
+// Remove of such a row (a RemoveResult): its program taken out of the list,
+// or its value deleted, after the backup.
+int RemoveLogonItem(const AutostartItem *item, char *backupFile);
+
+// A Remove refused before anything was saved (%s: the entry, the cause).
+#define STATUS_REMOVE_REFUSED "ERROR: \"%s\" was not removed: %s."
+
+// One value to save whole before a change.
+struct BackupValue {
+    PlatHive hive;
+    const char *path;
+    const char *name;
+    uint32_t type;
+    const void *data;
+    uint32_t size;
+};
+
+// Saves the values into one new .reg file ("<what> <date and time>.reg"),
+// read back whole. 1 with its path in backupFile, 0 when it could not be
+// made, BackupFolderIsLink.
+int BackupValues(const char *what, const BackupValue *values, int count, char *backupFile);
+
 // ---- Run (start_program.cpp) ----------------------------------------------
 
 #define START_ELEVATED_QUESTION "Start \"%s\" with administrator rights?"

@@ -230,6 +230,13 @@ static void RemoveItem(const AutostartItem *item)
         ReportInexact(SetStatusText, NULL, item);
         return;
     }
+    if (result == RemoveRefused && item->logonPlace) {
+        char refused[TEXT_FIELD_SIZE + 128];
+        TextFormat(refused, sizeof refused, STATUS_REMOVE_REFUSED, item->name,
+                   CauseText(LastStoreError()));
+        SetStatusText(NULL, refused);
+        return;
+    }
     if (result == RemoveNameNotCarried) {
         char kept[TEXT_FIELD_SIZE + 96];
         TextFormat(kept, sizeof kept, STATUS_NAME_NOT_CARRIED, item->name);

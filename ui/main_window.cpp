@@ -191,6 +191,13 @@ void EditCatalogueItem(int32_t index)
         ReportInexact(SetStatusText, NULL, item);
         return;
     }
+    // A logon place's row is a program of a shared value, not a Run value.
+    if (item->logonPlace) {
+        char status[TEXT_FIELD_SIZE + 96];
+        TextFormat(status, sizeof status, STATUS_LOGON_NOT_EDITED, item->name);
+        SetStatusText(NULL, status);
+        return;
+    }
     EditMode = EditorEdit;
     EditorHeaderBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_EDITOR_EDIT));
     OpenEditor(EDITOR_EDIT_TITLE);

@@ -157,6 +157,9 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
 #define STATUS_OLD_VALUE_KEPT \
     "ERROR: The entry was saved, but its old value could not be removed: it now shows twice."
 #define STATUS_ENTRY_CUT "ERROR: This entry's name is too long to change it here."
+#define STATUS_LOGON_NOT_EDITED \
+    "\"%s\" is not edited here: it can be disabled, enabled or removed."
+
 #define STATUS_STARTED "Started \"%s\"."
 #define STATUS_STARTED_ELEVATED "Started \"%s\" with administrator rights."
 #define STATUS_HANDED_TO_DESKTOP "Handed \"%s\" to the desktop to start."

@@ -75,6 +75,15 @@ static void DeleteTree(HKEY hive, REGSAM view, const std::string &path)
     RegDeleteKeyExA(hive, path.c_str(), view, 0);
 }
 
+static void DeleteValue(HKEY hive, const char *path, const char *name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(hive, path, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, name);
+        RegCloseKey(key);
+    }
+}
+
 const RegistryRoot RegistryRoots[3] = {{HKEY_CURRENT_USER, 0},
                                        {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
                                        {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY}};
@@ -91,6 +100,25 @@ void EmptyAllPlaces()
         DeleteTree(root.hive, root.view, POLICY_RUN_KEY);
         DeleteTree(root.hive, root.view, POLICY_RUN_KEY "-");
     }
+    // The rest of the logon: the prefix's own Shell and components too, so
+    // that the list holds only what a test seeds.
+    for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        DeleteValue(hive, WINLOGON_KEY, "Userinit");
+        DeleteValue(hive, WINLOGON_KEY, "Shell");
+        DeleteTree(hive, KEY_WOW64_64KEY, WINLOGON_KEY "-");
+    }
+    for (const RegistryRoot &root : RegistryRoots) {
+        DeleteTree(root.hive, root.view, ACTIVE_SETUP_KEY);
+        DeleteTree(root.hive, root.view, ACTIVE_SETUP_KEY "-");
+    }
+    DeleteTree(HKEY_CURRENT_USER, 0, ACTIVE_SETUP_USER_KEY_32);
+    DeleteValue(HKEY_CURRENT_USER, ENVIRONMENT_KEY, LOGON_SCRIPT_VALUE);
+    DeleteTree(HKEY_CURRENT_USER, 0, ENVIRONMENT_KEY "-");
+    DeleteValue(HKEY_LOCAL_MACHINE, RDPWD_KEY, "StartupPrograms");
+    DeleteTree(HKEY_LOCAL_MACHINE, 0, RDPWD_KEY "-");
+    DeleteValue(HKEY_CURRENT_USER, LEGACY_WINDOWS_KEY, "Load");
+    DeleteValue(HKEY_CURRENT_USER, LEGACY_WINDOWS_KEY, "Run");
+    DeleteTree(HKEY_CURRENT_USER, 0, LEGACY_WINDOWS_KEY "-");
     EmptyFolderOfFiles(ShellFolder(CSIDL_STARTUP));
     EmptyFolderOfFiles(ShellFolder(CSIDL_COMMON_STARTUP));
     EmptyFolderOfFiles(ShellFolder(CSIDL_PERSONAL) + "\\" DISABLED_USER_FOLDER);

@@ -1,6 +1,7 @@
 // logon_list_test.cpp - what Windows does with each key, as the details
 // and the report say it (the places themselves are tested under Wine).
-#include "../../catalogue/catalogue.h"
+#include "../../store/store.h"
+#include "../support/store_helpers.h"
 #include "../support/memory_platform.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,14 @@ std::string NotesOf(const char *name)
             return notes;
         }
     return "<no such entry>";
+}
+
+int IndexOfName(const char *name)
+{
+    for (int i = 0; i < ItemCatalogue.count; ++i)
+        if (strcmp(ItemCatalogue.items[i].name, name) == 0)
+            return i;
+    return 0;
 }
 
 } // namespace
@@ -58,4 +67,113 @@ TEST(LogonList, NotesSayWhatWindowsDoesWithEachKey)
     EXPECT_EQ(NOTE_POLICY_KEY, NotesOf("Policy"));
     EXPECT_EQ(NOTE_POLICY_OFF, NotesOf("Machine"));
     EXPECT_EQ("", NotesOf("User"));
+}
+
+TEST(LogonList, NotesSayWhatWindowsDoesWithEachLogonPlace)
+{
+    MemReset();
+    MemSetEnv("SystemRoot", "C:\\WINDOWS");
+    for (const char *file : {"C:\\a.exe", "C:\\b.exe", "C:\\off.exe", "C:\\evil\\userinit.exe",
+                             "C:\\WINDOWS\\explorer.exe", "C:\\WINDOWS\\system32\\userinit.exe",
+                             "C:\\WINDOWS\\system32\\rdpclip.exe"})
+        MemAddFile(file);
+    MemAddSearchFolder("C:\\WINDOWS");
+    MemAddSearchFolder("C:\\WINDOWS\\system32");
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Userinit",
+                 "C:\\Windows\\system32\\userinit.exe, C:\\a.exe ,C:\\evil\\userinit.exe");
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Shell", "explorer.exe");
+    MemSetString(PLAT_HKCU, WINLOGON_KEY, "Shell", "\"C:\\a.exe\"");
+    MemSetString(PLAT_HKLM, WINLOGON_KEY "-", "Userinit", ", C:\\off.exe");
+    const std::string components = ACTIVE_SETUP_KEY "\\";
+    MemSetString(PLAT_HKLM, (components + "{ran}").c_str(), STUB_PATH_VALUE, "C:\\a.exe /r");
+    MemSetString(PLAT_HKLM, (components + "{ran}").c_str(), "Version", "1,2");
+    MemSetString(PLAT_HKCU, (components + "{ran}").c_str(), "Version", "1,2");
+    MemSetString(PLAT_HKLM, (components + "{newer}").c_str(), STUB_PATH_VALUE, "C:\\a.exe /n");
+    MemSetString(PLAT_HKLM, (components + "{newer}").c_str(), "", "Newer");
+    MemSetString(PLAT_HKLM, (components + "{newer}").c_str(), "Version", "1.10");
+    MemSetString(PLAT_HKCU, (components + "{newer}").c_str(), "Version", "1.9");
+    MemSetString(PLAT_HKLM, (components + "{never}").c_str(), STUB_PATH_VALUE, "C:\\a.exe");
+    MemSetString(PLAT_HKLM, (components + "{nostub}").c_str(), "Version", "1");
+    MemSetString(PLAT_HKCU, ENVIRONMENT_KEY, LOGON_SCRIPT_VALUE, "C:\\a.exe");
+    MemSetString(PLAT_HKLM, CURRENT_VERSION_KEY "\\RunOnceEx\\0001\\Depend", "1", "C:\\a.dll");
+    MemSetString(PLAT_HKLM, RDPWD_KEY, "StartupPrograms", "rdpclip,C:\\a.exe");
+    MemSetString(PLAT_HKCU, LEGACY_WINDOWS_KEY, "Load", "C:\\a.exe C:\\b.exe");
+    ScanCatalogue();
+
+    const std::string own = NOTE_WINDOWS_OWN "; ";
+    EXPECT_EQ(own + NOTE_USERINIT, NotesOf("Userinit: C:\\Windows\\system32\\userinit.exe"
+                                           WINDOWS_OWN_MARK));
+    EXPECT_EQ(NOTE_USERINIT, NotesOf("Userinit: C:\\a.exe")) << "blanks around an item trimmed";
+    EXPECT_EQ(NOTE_USERINIT, NotesOf("Userinit: C:\\evil\\userinit.exe"))
+        << "Windows' own name in another folder is not Windows' own";
+    EXPECT_EQ("", NotesOf("Userinit: C:\\off.exe"));
+    EXPECT_EQ(own + NOTE_SHELL_REPLACED, NotesOf("Shell: explorer.exe" WINDOWS_OWN_MARK));
+    EXPECT_EQ(NOTE_USER_SHELL, NotesOf("Shell: \"C:\\a.exe\""));
+    EXPECT_EQ(NOTE_ACTIVE_SETUP_RUN " (version 1,2)", NotesOf("{ran}"));
+    EXPECT_EQ(NOTE_ACTIVE_SETUP_PENDING, NotesOf("Newer")) << "1.9 is below 1.10";
+    EXPECT_EQ(NOTE_ACTIVE_SETUP_PENDING, NotesOf("{never}"));
+    EXPECT_EQ("<no such entry>", NotesOf("{nostub}"));
+    EXPECT_EQ(NOTE_LOGON_SCRIPT, NotesOf(LOGON_SCRIPT_VALUE));
+    EXPECT_EQ(NOTE_DEPEND "; " NOTE_TARGET_MISSING, NotesOf("1"));
+    EXPECT_EQ(own + NOTE_REMOTE_DESKTOP, NotesOf("StartupPrograms: rdpclip" WINDOWS_OWN_MARK));
+    EXPECT_EQ(NOTE_LEGACY, NotesOf("Load: C:\\b.exe"));
+    EXPECT_EQ(15, ItemCatalogue.count);
+
+    const AutostartItem *shell = &ItemCatalogue.items[IndexOfName("Shell: \"C:\\a.exe\"")];
+    char place[2 * TEXT_FIELD_SIZE];
+    ItemPlaceText(shell, 0, place, sizeof place);
+    EXPECT_STREQ("HKCU\\" WINLOGON_KEY ", value \"Shell\"", place);
+    EXPECT_STREQ("C:\\a.exe", shell->target);
+    EXPECT_STREQ(SCOPE_USER, ItemTypeText(shell));
+}
+
+// A shared list is rewritten only as it was read and backed up, and never
+// left without a program where the logon needs one.
+TEST(LogonList, ASharedListChangesOnlyAsReadAndNeverEmpties)
+{
+    MemReset();
+    MemSetEnv("SystemRoot", "C:\\WINDOWS");
+    const std::string rdpwdOff = RDPWD_KEY "-";
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Userinit", "C:\\x.exe");
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Shell", "C:\\WINDOWS\\explorer.exe,C:\\x.exe");
+    MemSetString(PLAT_HKCU, WINLOGON_KEY, "Shell", "C:\\mine.exe");
+    MemSetString(PLAT_HKLM, RDPWD_KEY, "StartupPrograms", "rdpclip,C:\\x.exe");
+    Statuses.clear();
+    Toggle({"Userinit: C:\\x.exe"});
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_NE(std::string::npos, Statuses[0].find("the logon needs a program here")) << Statuses[0];
+    EXPECT_FALSE(MemValueExists(PLAT_HKLM, WINLOGON_KEY "-", "Userinit"));
+
+    // Another program rewrites the value while its backup is read back.
+    const char *changed = "rdpclip,C:\\x.exe,C:\\new.exe";
+    MemSetHook(MEM_FILE_LOAD, 1, [&] {
+        MemSetString(PLAT_HKLM, RDPWD_KEY, "StartupPrograms", changed);
+    });
+    Statuses.clear();
+    Toggle({"StartupPrograms: C:\\x.exe"});
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_NE(std::string::npos, Statuses[0].find("another program changed it")) << Statuses[0];
+    uint32_t type = 0;
+    std::string bytes;
+    ASSERT_TRUE(MemGetValue(PLAT_HKLM, RDPWD_KEY, "StartupPrograms", &type, &bytes));
+    EXPECT_EQ(Sz(changed), bytes);
+    EXPECT_FALSE(MemValueExists(PLAT_HKLM, rdpwdOff.c_str(), "StartupPrograms"));
+
+    // The item's arrival is undone when it cannot leave.
+    MemClearFaults();
+    MemResetCounts();
+    MemFailCall(MEM_REG_SET_VALUE, 2);
+    Toggle({"Shell: C:\\x.exe"});
+    ASSERT_TRUE(MemGetValue(PLAT_HKLM, WINLOGON_KEY, "Shell", &type, &bytes));
+    EXPECT_EQ(Sz("C:\\WINDOWS\\explorer.exe,C:\\x.exe"), bytes);
+    EXPECT_FALSE(MemValueExists(PLAT_HKLM, WINLOGON_KEY "-", "Shell"));
+    MemClearFaults();
+
+    // The user's own Shell goes whole, so that the machine's applies.
+    ScanCatalogue();
+    char backup[TEXT_FIELD_SIZE];
+    EXPECT_EQ(RemoveDone, RemoveItemWithBackup(&ItemCatalogue.items[IndexOf("Shell: C:\\mine.exe")],
+                                               backup));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, WINLOGON_KEY, "Shell"));
+    EXPECT_NE(std::string::npos, MemFileBytes(backup).find(std::string("m\0i\0n\0e\0", 8)));
 }

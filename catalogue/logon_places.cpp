@@ -1,0 +1,361 @@
+// logon_places.cpp - the places beyond the Run family that the logon starts
+// programs from.
+//
+// Winlogon starts every program of HKLM's Winlogon Userinit (Windows' own
+// value is "C:\Windows\system32\userinit.exe,") and the desktop shell of its
+// Shell ("explorer.exe"), unless the user's own Winlogon key has a Shell,
+// which then replaces it. Active Setup runs a component's StubPath
+// (HKLM\...\Installed Components\<id>, either view) once for each user whose
+// copy of the component (HKCU) is missing or has a lower Version. The logon
+// runs the user's Environment UserInitMprLogonScript. A RunOnceEx pass first
+// loads the DLLs named by the Depend key of a section. A remote-desktop logon starts
+// rdpwd's StartupPrograms (Windows' own "rdpclip"). Load and Run of the
+// user's legacy Windows key are still read for old programs. A list value is
+// a row per program; a disabled program or value waits in the same value of
+// the sibling key whose name ends in "-" ("Winlogon-", "Installed
+// Components-\<id>", "RunOnceEx-\<section>\Depend").
+#include "../store/store.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+enum { WholeValue = 0, CommaList = 1, BlankList = 2 };
+
+struct LogonValuePlace {
+    int32_t kind;          // LogonPlaceKind
+    PlatHive hive;
+    const char *keyPath;   // the enabled key
+    const char *valueName;
+    int list;              // WholeValue, CommaList, BlankList (commas and blanks)
+    const char *own;       // Windows' own program of the list, or null
+    const char *note;
+};
+
+static const LogonValuePlace ValuePlaces[] = {
+    {LogonUserinit, PLAT_HKLM, WINLOGON_KEY, "Userinit", CommaList, "userinit.exe", NOTE_USERINIT},
+    {LogonShell, PLAT_HKLM, WINLOGON_KEY, "Shell", CommaList, "explorer.exe", NOTE_SHELL},
+    {LogonUserShell, PLAT_HKCU, WINLOGON_KEY, "Shell", CommaList, "explorer.exe",
+     NOTE_USER_SHELL},
+    {LogonScript, PLAT_HKCU, ENVIRONMENT_KEY, LOGON_SCRIPT_VALUE, WholeValue, NULL,
+     NOTE_LOGON_SCRIPT},
+    {LogonRemoteDesktop, PLAT_HKLM, RDPWD_KEY, "StartupPrograms", CommaList, "rdpclip.exe",
+     NOTE_REMOTE_DESKTOP},
+    {LogonLegacy, PLAT_HKCU, LEGACY_WINDOWS_KEY, "Load", BlankList, NULL, NOTE_LEGACY},
+    {LogonLegacy, PLAT_HKCU, LEGACY_WINDOWS_KEY, "Run", BlankList, NULL, NOTE_LEGACY},
+};
+#define VALUE_PLACE_COUNT (sizeof ValuePlaces / sizeof ValuePlaces[0])
+
+int LogonListSplitsAtBlanks(const AutostartItem *item)
+{
+    return item->logonPlace == LogonLegacy;
+}
+
+// Counting (records null) or loading, and how many rows were seen.
+struct Visit {
+    AutostartItem *records;
+    int32_t *running;
+    int32_t limit;
+    int32_t seen;
+};
+
+// The record to fill next, or null when counting or full.
+static AutostartItem *NextRow(Visit *visit)
+{
+    visit->seen++;
+    if (!visit->records || *visit->running >= visit->limit)
+        return NULL;
+    return &visit->records[*visit->running];
+}
+
+static void FillRow(AutostartItem *item, int32_t kind, PlatHive hive, const char *path,
+                    const char *value, int32_t enabled)
+{
+    item->kind = RegistryValue;
+    item->logonPlace = kind;
+    TextCopy(item->scope, SCOPE_SIZE, hive == PLAT_HKCU ? SCOPE_USER : SCOPE_ALL);
+    item->view = hive == PLAT_HKLM32 ? View32 : ViewNative;
+    item->enabled = enabled;
+    item->cut = !TextCopy(item->location, TEXT_FIELD_SIZE, path)
+                || !TextCopy(item->valueName, TEXT_FIELD_SIZE, value);
+}
+
+static void LoadRow(Visit *visit, AutostartItem *item)
+{
+    ParseCommand(item);
+    ReadTargetDetails(item);
+    ++*visit->running;
+}
+
+// The value's text, however long, terminated (PlatFree it); null when absent.
+static char *ReadText(PlatHive hive, const char *path, const char *name)
+{
+    uint32_t type = PLAT_REG_NONE, size = 0;
+    void *data = NULL;
+    if (!ReadWholeValue(hive, path, name, 0, &type, &data, &size))
+        return NULL;
+    size_t length = TextLengthIn((const char *)data, size);
+    char *text = (char *)PlatAllocZero(length + 1);
+    if (text)
+        memcpy(text, data, length);
+    PlatFree(data);
+    return text;
+}
+
+static int IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+static int IsSeparator(char c, int blanks)
+{
+    return c == ',' || (blanks && IsBlank(c));
+}
+
+// The next program of a list from *at: [*start, *end), blanks trimmed; zero
+// when none is left. The store splits the stored value by the same rule.
+static int NextListItem(const char *text, size_t *at, size_t *start, size_t *end, int blanks)
+{
+    size_t i = *at;
+    while (text[i] && (IsSeparator(text[i], blanks) || IsBlank(text[i])))
+        ++i;
+    if (!text[i])
+        return 0;
+    *start = i;
+    while (text[i] && !IsSeparator(text[i], blanks))
+        ++i;
+    size_t last = i;
+    while (last > *start && IsBlank(text[last - 1]))
+        --last;
+    *end = last;
+    *at = i;
+    return 1;
+}
+
+static int SameFolder(const char *folder, const char *reference)
+{
+    char expanded[TEXT_FIELD_SIZE];
+    ExpandAsLogon(reference, expanded);
+    return expanded[0] && TextCompareNoCase(folder, expanded) == 0;
+}
+
+// Windows' own program: its file name (".exe" may be left out) bare or in
+// the Windows or the system folder; a program of that name elsewhere is not.
+static int IsWindowsOwn(const char *program, const char *own)
+{
+    char text[TEXT_FIELD_SIZE];
+    const char *from = program[0] == '"' ? program + 1 : program;
+    TextCopy(text, sizeof text, from);
+    size_t length = strlen(text);
+    if (program[0] == '"' && length && text[length - 1] == '"')
+        text[--length] = '\0';
+    char *slash = strrchr(text, '\\');
+    const char *file = slash ? slash + 1 : text;
+    char bare[32];
+    TextCopy(bare, sizeof bare, own);
+    char *dot = strrchr(bare, '.');
+    if (dot)
+        *dot = '\0';
+    if (TextCompareNoCase(file, own) != 0 && TextCompareNoCase(file, bare) != 0)
+        return 0;
+    if (!slash)
+        return 1;
+    *slash = '\0';
+    char folder[TEXT_FIELD_SIZE];
+    ExpandAsLogon(text, folder);
+    return SameFolder(folder, "%SystemRoot%") || SameFolder(folder, "%SystemRoot%\\System32");
+}
+
+// Nonzero when the user's own Shell names a program: HKLM's is then not theirs.
+static int UserShellSet(void)
+{
+    char *text = ReadText(PLAT_HKCU, WINLOGON_KEY, "Shell");
+    size_t at = 0, start = 0, end = 0;
+    int set = text && NextListItem(text, &at, &start, &end, 0);
+    PlatFree(text);
+    return set;
+}
+
+static void VisitValue(Visit *visit, const LogonValuePlace *place, int32_t enabled,
+                       int userShell)
+{
+    char path[TEXT_FIELD_SIZE];
+    TextFormat(path, sizeof path, "%s%s", place->keyPath, enabled ? "" : "-");
+    char *text = ReadText(place->hive, path, place->valueName);
+    if (!text)
+        return;
+    const char *note = place->kind == LogonShell && userShell ? NOTE_SHELL_REPLACED : place->note;
+    size_t at = 0, start = 0, end = 0;
+    int whole = place->list == WholeValue;
+    while (whole ? text[0] != '\0' : NextListItem(text, &at, &start, &end, place->list == BlankList)) {
+        AutostartItem *item = NextRow(visit);
+        if (item) {
+            FillRow(item, place->kind, place->hive, path, place->valueName, enabled);
+            if (whole) {
+                TextCopy(item->command, TEXT_FIELD_SIZE, text);
+                TextCopy(item->name, TEXT_FIELD_SIZE, place->valueName);
+            } else {
+                size_t length = end - start;
+                if (length >= TEXT_FIELD_SIZE) {
+                    item->cut = 1; // a cut program would match no item of the list
+                    length = TEXT_FIELD_SIZE - 1;
+                }
+                memcpy(item->listItem, text + start, length);
+                item->listItem[length] = '\0';
+                TextCopy(item->command, TEXT_FIELD_SIZE, item->listItem);
+                item->windowsOwn = enabled && place->own && IsWindowsOwn(item->listItem, place->own);
+                TextFormat(item->name, TEXT_FIELD_SIZE, "%s: %s%s", place->valueName,
+                           item->listItem, item->windowsOwn ? WINDOWS_OWN_MARK : "");
+            }
+            if (enabled)
+                TextCopy(item->placeNote, TEXT_FIELD_SIZE, note);
+            LoadRow(visit, item);
+        }
+        if (whole)
+            break;
+    }
+    PlatFree(text);
+}
+
+// -1, 0 or 1 as version a ("1,0,0,2"; commas or dots) is below, equal to or
+// above b; a missing part is 0.
+static int CompareVersions(const char *a, const char *b)
+{
+    for (int part = 0; part < 4; ++part) {
+        char *end = NULL;
+        unsigned long x = strtoul(a, &end, 10);
+        a = end;
+        unsigned long y = strtoul(b, &end, 10);
+        b = end;
+        if (x != y)
+            return x < y ? -1 : 1;
+        a += *a == ',' || *a == '.';
+        b += *b == ',' || *b == '.';
+    }
+    return 0;
+}
+
+// Whether the component has run for this user: its copy under HKCU (the
+// 32-bit view's under Software\Wow6432Node) and its Version against HKLM's.
+static void ActiveSetupNote(AutostartItem *item, PlatHive hive, const char *machinePath,
+                            const char *id)
+{
+    char userPath[TEXT_FIELD_SIZE];
+    TextFormat(userPath, sizeof userPath, "%s\\%s",
+               hive == PLAT_HKLM32 ? ACTIVE_SETUP_USER_KEY_32 : ACTIVE_SETUP_KEY, id);
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(PLAT_HKCU, userPath, &key) != PLAT_OK || !key) {
+        TextCopy(item->placeNote, TEXT_FIELD_SIZE, NOTE_ACTIVE_SETUP_PENDING);
+        return;
+    }
+    PlatRegClose(key);
+    char *mine = ReadText(PLAT_HKCU, userPath, "Version");
+    char *wanted = ReadText(hive, machinePath, "Version");
+    if (wanted && wanted[0] && CompareVersions(mine ? mine : "", wanted) < 0)
+        TextCopy(item->placeNote, TEXT_FIELD_SIZE, NOTE_ACTIVE_SETUP_PENDING);
+    else if (mine && mine[0])
+        TextFormat(item->placeNote, TEXT_FIELD_SIZE, NOTE_ACTIVE_SETUP_RUN " (version %s)", mine);
+    else
+        TextCopy(item->placeNote, TEXT_FIELD_SIZE, NOTE_ACTIVE_SETUP_RUN);
+    PlatFree(mine);
+    PlatFree(wanted);
+}
+
+// Every component with a StubPath; its name is the component's default value
+// (read from the enabled component, which stays when its StubPath is off).
+static void VisitActiveSetup(Visit *visit, PlatHive hive, int32_t enabled)
+{
+    char root[TEXT_FIELD_SIZE];
+    TextFormat(root, sizeof root, "%s%s", ACTIVE_SETUP_KEY, enabled ? "" : "-");
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(hive, root, &key) != PLAT_OK || !key)
+        return;
+    char id[TEXT_FIELD_SIZE];
+    for (uint32_t index = 0; PlatRegEnumKey(key, index, id, sizeof id) == PLAT_OK; ++index) {
+        char path[TEXT_FIELD_SIZE], machinePath[TEXT_FIELD_SIZE];
+        if (!TextFormat(path, sizeof path, "%s\\%s", root, id)
+            || !TextFormat(machinePath, sizeof machinePath, "%s\\%s", ACTIVE_SETUP_KEY, id))
+            continue;
+        char *stub = ReadText(hive, path, STUB_PATH_VALUE);
+        AutostartItem *item = stub ? NextRow(visit) : NULL;
+        if (item) {
+            FillRow(item, LogonActiveSetup, hive, path, STUB_PATH_VALUE, enabled);
+            TextCopy(item->command, TEXT_FIELD_SIZE, stub);
+            char *title = ReadText(hive, machinePath, "");
+            TextCopy(item->name, TEXT_FIELD_SIZE, title && title[0] ? title : id);
+            PlatFree(title);
+            if (enabled)
+                ActiveSetupNote(item, hive, machinePath, id);
+            LoadRow(visit, item);
+        }
+        PlatFree(stub);
+    }
+    PlatRegClose(key);
+}
+
+static int IsEntry(long result)
+{
+    return result == PLAT_OK || result == PLAT_ERROR_MORE_DATA;
+}
+
+static void VisitDependKey(Visit *visit, PlatHive hive, const char *path, int32_t enabled)
+{
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(hive, path, &key) != PLAT_OK || !key)
+        return;
+    // One byte more than the field: a name that fills it was cut.
+    char name[TEXT_FIELD_SIZE + 1];
+    for (uint32_t index = 0;
+         IsEntry(PlatRegEnumValue(key, index, name, sizeof name, NULL, NULL, NULL)); ++index) {
+        AutostartItem *item = NextRow(visit);
+        if (!item)
+            continue;
+        FillRow(item, LogonDepend, hive, path, name, enabled);
+        item->cut |= strlen(name) >= TEXT_FIELD_SIZE;
+        item->inexact = !item->cut && !PlatRegNameExact(key, index, name);
+        TextCopy(item->name, TEXT_FIELD_SIZE, name);
+        char *dll = ReadText(hive, path, name);
+        TextCopy(item->command, TEXT_FIELD_SIZE, dll);
+        PlatFree(dll);
+        if (enabled)
+            TextCopy(item->placeNote, TEXT_FIELD_SIZE, NOTE_DEPEND);
+        LoadRow(visit, item);
+    }
+    PlatRegClose(key);
+}
+
+// The Depend key of each section (RunOnceEx's own "Depend" is no section).
+static void VisitDepend(Visit *visit, PlatHive hive, int32_t enabled)
+{
+    char root[TEXT_FIELD_SIZE], path[TEXT_FIELD_SIZE];
+    TextFormat(root, sizeof root, "%s\\%s%s", CURRENT_VERSION_KEY, RUN_ONCE_EX,
+               enabled ? "" : "-");
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(hive, root, &key) != PLAT_OK || !key)
+        return;
+    char section[TEXT_FIELD_SIZE];
+    for (uint32_t index = 0; PlatRegEnumKey(key, index, section, sizeof section) == PLAT_OK;
+         ++index)
+        if (TextCompareNoCase(section, RUN_ONCE_EX_DEPEND) != 0
+            && TextFormat(path, sizeof path, "%s\\%s\\%s", root, section, RUN_ONCE_EX_DEPEND))
+            VisitDependKey(visit, hive, path, enabled);
+    PlatRegClose(key);
+}
+
+int32_t VisitLogonPlaces(AutostartItem *records, int32_t *runningCount, int32_t limit)
+{
+    Visit visit = {records, runningCount, limit, 0};
+    int userShell = UserShellSet();
+    for (size_t i = 0; i < VALUE_PLACE_COUNT; ++i)
+        for (int32_t enabled = 1; enabled >= 0; --enabled)
+            VisitValue(&visit, &ValuePlaces[i], enabled, userShell);
+    const PlatHive machine[2] = {PLAT_HKLM, PLAT_HKLM32};
+    int views = PlatHasTwoViews() ? 2 : 1;
+    for (int v = 0; v < views; ++v)
+        for (int32_t enabled = 1; enabled >= 0; --enabled)
+            VisitActiveSetup(&visit, machine[v], enabled);
+    const PlatHive runOnceEx[3] = {PLAT_HKCU, PLAT_HKLM, PLAT_HKLM32};
+    for (int h = 0; h < 1 + views; ++h)
+        for (int32_t enabled = 1; enabled >= 0; --enabled)
+            VisitDepend(&visit, runOnceEx[h], enabled);
+    return visit.seen;
+}

@@ -1,0 +1,448 @@
+// list_values.cpp - taking one program out of a list value and back in.
+//
+// Winlogon's Userinit and Shell, rdpwd's StartupPrograms and the legacy Load
+// and Run are single values that other programs (installers, Windows
+// itself) share: a program is one item of a comma (or blank) list. A value
+// Windows needs to log on must never be emptied, and another program may
+// rewrite it at any moment, so every change reads the value whole, saves it
+// into a .reg backup read back, reads it again and writes only when it still
+// holds what was read. The stored UTF-16 is edited unit by unit, so the
+// rest of the list keeps every byte; a disabled item takes the separators
+// before it along, so that enabling it at the end gives the list back as it
+// was. Whole values (a StubPath, the logon script, a Depend DLL) move as
+// Run values do.
+#include "store.h"
+
+#include <string.h>
+
+// A list value as stored: type, bytes, and its UTF-16 units to the terminator.
+struct StoredList {
+    int present;
+    uint32_t type;
+    void *data;
+    uint32_t size;
+    uint16_t *units;
+    uint32_t count;
+    int terminated;
+};
+
+// Units being built, with room given when made.
+struct Units {
+    uint16_t *at;
+    uint32_t count;
+    uint32_t room;
+};
+
+static int MakeUnits(Units *units, uint32_t room)
+{
+    units->count = 0;
+    units->room = room + 1;
+    units->at = (uint16_t *)PlatAllocZero((size_t)units->room * 2);
+    return units->at != NULL;
+}
+
+static void AddUnits(Units *units, const uint16_t *from, uint32_t count)
+{
+    if (units->count + count > units->room)
+        count = units->room - units->count;
+    memcpy(units->at + units->count, from, (size_t)count * 2);
+    units->count += count;
+}
+
+static void FreeList(StoredList *list)
+{
+    PlatFree(list->data);
+    PlatFree(list->units);
+    memset(list, 0, sizeof *list);
+}
+
+// 1 read (or not there: present 0), 0 when it cannot be read or is no text
+// list (bytes after its end would be lost), with the cause set.
+static int ReadList(PlatHive hive, const char *path, const char *name, StoredList *list)
+{
+    memset(list, 0, sizeof *list);
+    if (!ReadWholeValue(hive, path, name, 1, &list->type, &list->data, &list->size)) {
+        if (KeyMayHoldValue(hive, path, name))
+            return SetStoreError(PLAT_ERROR_ACCESS_DENIED), 0;
+        return 1;
+    }
+    list->present = 1;
+    uint32_t all = list->size / 2;
+    list->units = (uint16_t *)PlatAllocZero((size_t)all * 2 + 2);
+    if (!list->units)
+        return SetStoreError(PLAT_ERROR_OUTOFMEMORY), 0;
+    memcpy(list->units, list->data, (size_t)all * 2);
+    while (list->count < all && list->units[list->count] != 0)
+        list->count++;
+    list->terminated = list->count < all;
+    int ok = list->type == PLAT_REG_SZ || list->type == PLAT_REG_EXPAND_SZ;
+    ok = ok && list->size % 2 == 0;
+    for (uint32_t i = list->count; ok && i < all; ++i)
+        ok = list->units[i] == 0;
+    return ok ? 1 : (SetStoreError(CAUSE_NOT_A_LIST), 0);
+}
+
+static int SameList(const StoredList *a, const StoredList *b)
+{
+    if (a->present != b->present)
+        return 0;
+    return !a->present
+           || (a->type == b->type && a->size == b->size && memcmp(a->data, b->data, a->size) == 0);
+}
+
+static int UnitBlank(uint16_t c)
+{
+    return c == ' ' || c == '\t';
+}
+
+static int UnitSeparator(uint16_t c, int blanks)
+{
+    return c == ',' || (blanks && UnitBlank(c));
+}
+
+// The next program from *at, blanks trimmed, as the catalogue splits it.
+static int NextToken(const StoredList *list, uint32_t *at, uint32_t *start, uint32_t *end,
+                     int blanks)
+{
+    uint32_t i = *at;
+    while (i < list->count && (UnitSeparator(list->units[i], blanks) || UnitBlank(list->units[i])))
+        ++i;
+    if (i >= list->count)
+        return 0;
+    *start = i;
+    while (i < list->count && !UnitSeparator(list->units[i], blanks))
+        ++i;
+    uint32_t last = i;
+    while (last > *start && UnitBlank(list->units[last - 1]))
+        --last;
+    *end = last;
+    *at = i;
+    return 1;
+}
+
+// Where the item is in the list: the end of the program before it, its
+// span, the start of the one after it; and how many programs the list has.
+struct Found {
+    int found;
+    uint32_t before, start, end, next;
+    int hasNext;
+    int programs;
+    uint32_t lastEnd;
+};
+
+static void FindItem(const StoredList *list, const Units *item, int blanks, Found *f)
+{
+    memset(f, 0, sizeof *f);
+    uint32_t at = 0, start = 0, end = 0;
+    while (NextToken(list, &at, &start, &end, blanks)) {
+        f->programs++;
+        if (f->found && !f->hasNext) {
+            f->hasNext = 1;
+            f->next = start;
+        }
+        if (!f->found && end - start == item->count
+            && memcmp(list->units + start, item->at, (size_t)item->count * 2) == 0) {
+            f->found = 1;
+            f->before = f->lastEnd;
+            f->start = start;
+            f->end = end;
+        }
+        f->lastEnd = end;
+    }
+}
+
+// The list without the item, and the piece it takes along: the separators
+// before it and the item (", C:\Tools\a.exe"); the first program takes the
+// separators after it, put in front.
+static int TakeOut(const StoredList *list, const Found *f, int blanks, Units *rest, Units *piece)
+{
+    if (!MakeUnits(rest, list->count) || !MakeUnits(piece, list->count + 2))
+        return 0;
+    uint32_t from = f->before, to = f->end;
+    const uint16_t comma[1] = {(uint16_t)(blanks ? ' ' : ',')};
+    if (f->start > f->before) {
+        AddUnits(piece, list->units + f->before, f->end - f->before);
+    } else {
+        from = f->start;
+        if (f->hasNext) {
+            to = f->next;
+            AddUnits(piece, list->units + f->end, f->next - f->end);
+        } else {
+            AddUnits(piece, comma, 1);
+        }
+        AddUnits(piece, list->units + f->start, f->end - f->start);
+    }
+    AddUnits(rest, list->units, from);
+    AddUnits(rest, list->units + to, list->count - to);
+    return 1;
+}
+
+// The list with the piece after its last program (before separators that
+// end it, as in "userinit.exe,"); into a list without programs goes the item
+// alone, or with keepLead the whole piece.
+static int PutBack(const StoredList *list, const Units *piece, uint32_t itemLength, int keepLead,
+                   int blanks, Units *joined)
+{
+    Found last;
+    Units none = {NULL, 0, 0};
+    FindItem(list, &none, blanks, &last);
+    if (!MakeUnits(joined, list->count + piece->count))
+        return 0;
+    if (last.programs == 0) {
+        uint32_t skip = keepLead ? 0 : piece->count - itemLength;
+        AddUnits(joined, piece->at + skip, piece->count - skip);
+        return 1;
+    }
+    AddUnits(joined, list->units, last.lastEnd);
+    AddUnits(joined, piece->at, piece->count);
+    AddUnits(joined, list->units + last.lastEnd, list->count - last.lastEnd);
+    return 1;
+}
+
+static long WriteUnits(PlatHive hive, const char *path, const char *name, uint32_t type,
+                       const Units *units, int terminated)
+{
+    PlatKey key = NULL;
+    long result = PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key);
+    if (result != PLAT_OK || !key)
+        return result;
+    // The units were made with room for the terminator, zero-filled.
+    result = PlatRegWriteRaw(key, name, type, units->at,
+                             (units->count + (terminated ? 1 : 0)) * 2);
+    long closed = PlatRegClose(key);
+    return result != PLAT_OK ? result : closed;
+}
+
+// Puts a value back as it was read: its bytes, or not there at all.
+static long Restore(PlatHive hive, const char *path, const char *name, const StoredList *list)
+{
+    PlatKey key = NULL;
+    long result = PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key);
+    if (result != PLAT_OK || !key)
+        return result;
+    result = list->present ? PlatRegWriteRaw(key, name, list->type, list->data, list->size)
+                           : PlatRegDeleteValue(key, name);
+    PlatRegClose(key);
+    return result;
+}
+
+static long DeleteValue(PlatHive hive, const char *path, const char *name)
+{
+    StoredList none;
+    memset(&none, 0, sizeof none);
+    return Restore(hive, path, name, &none);
+}
+
+static int BackupCause(int saved)
+{
+    return SetStoreError(saved == BackupFolderIsLink ? CAUSE_BACKUP_FOLDER_IS_LINK
+                                                     : CAUSE_BACKUP_FAILED),
+           saved;
+}
+
+static void SaveOf(BackupValue *value, PlatHive hive, const char *path, const char *name,
+                   const StoredList *list)
+{
+    value->hive = hive;
+    value->path = path;
+    value->name = name;
+    value->type = list->type;
+    value->data = list->data;
+    value->size = list->size;
+}
+
+// What both changes of a list item share: the value read and the item found.
+struct ListChange {
+    PlatHive hive;
+    int blanks;
+    Units item;
+    StoredList from;
+    Found found;
+    Units rest, piece;
+};
+
+static void EndChange(ListChange *change)
+{
+    FreeList(&change->from);
+    PlatFree(change->item.at);
+    PlatFree(change->rest.at);
+    PlatFree(change->piece.at);
+}
+
+// Reads the item's list and finds the item; zero, with the cause, when it is
+// not there as the list showed it.
+static int BeginChange(const AutostartItem *item, ListChange *change)
+{
+    memset(change, 0, sizeof *change);
+    change->hive = HiveOfItem(item);
+    change->blanks = LogonListSplitsAtBlanks(item);
+    if (!MakeUnits(&change->item, 2 * TEXT_FIELD_SIZE))
+        return SetStoreError(PLAT_ERROR_OUTOFMEMORY), 0;
+    change->item.count = PlatTextToUtf16(item->listItem, change->item.at, 4 * TEXT_FIELD_SIZE) / 2;
+    if (!ReadList(change->hive, item->location, item->valueName, &change->from))
+        return 0;
+    FindItem(&change->from, &change->item, change->blanks, &change->found);
+    if (!change->found.found || change->item.count == 0)
+        return SetStoreError(PLAT_ERROR_KEY_DELETED), 0;
+    if (!TakeOut(&change->from, &change->found, change->blanks, &change->rest, &change->piece))
+        return SetStoreError(PLAT_ERROR_OUTOFMEMORY), 0;
+    return 1;
+}
+
+// Nonzero when the change may leave the list without a program: a list in
+// a "-" key holds nothing the logon needs, and the user's own Shell goes
+// whole, so that the machine's applies.
+static int MayEmpty(const AutostartItem *item)
+{
+    return LocationDisabled(item->location) || item->logonPlace == LogonUserShell;
+}
+
+static int ChangeListItem(const AutostartItem *item, int32_t wanted)
+{
+    char other[TEXT_FIELD_SIZE];
+    if (!SiblingLocation(item->location, other))
+        return SetStoreError(PLAT_ERROR_PATH_NOT_FOUND), 1;
+    ListChange change;
+    StoredList to, again, toAgain;
+    memset(&to, 0, sizeof to);
+    memset(&again, 0, sizeof again);
+    memset(&toAgain, 0, sizeof toAgain);
+    Units joined = {NULL, 0, 0};
+    int failed = 1;
+    if (!BeginChange(item, &change) || !ReadList(change.hive, other, item->valueName, &to))
+        goto done;
+    {
+        int emptied = change.found.programs == 1;
+        if (emptied && !MayEmpty(item)) {
+            SetStoreError(CAUSE_LOGON_NEEDS_PROGRAM);
+            goto done;
+        }
+        if (!PutBack(&to, &change.piece, change.item.count, !wanted, change.blanks, &joined)) {
+            SetStoreError(PLAT_ERROR_OUTOFMEMORY);
+            goto done;
+        }
+        BackupValue saves[2];
+        SaveOf(&saves[0], change.hive, item->location, item->valueName, &change.from);
+        SaveOf(&saves[1], change.hive, other, item->valueName, &to);
+        char backup[TEXT_FIELD_SIZE];
+        int saved = BackupValues("Changed", saves, to.present ? 2 : 1, backup);
+        if (saved != 1) {
+            BackupCause(saved);
+            goto done;
+        }
+        // Another program may have changed either value since they were read.
+        if (!ReadList(change.hive, item->location, item->valueName, &again)
+            || !ReadList(change.hive, other, item->valueName, &toAgain))
+            goto done;
+        if (!SameList(&again, &change.from) || !SameList(&toAgain, &to)) {
+            SetStoreError(PLAT_ERROR_KEY_DELETED);
+            goto done;
+        }
+        // The item arrives first; only then does it leave.
+        uint32_t type = to.present ? to.type : change.from.type;
+        if (SetStoreError(WriteUnits(change.hive, other, item->valueName, type, &joined, 1))
+            != PLAT_OK)
+            goto done;
+        long left = emptied ? DeleteValue(change.hive, item->location, item->valueName)
+                            : WriteUnits(change.hive, item->location, item->valueName,
+                                         change.from.type, &change.rest,
+                                         change.from.terminated);
+        if (SetStoreError(left) != PLAT_OK) {
+            Restore(change.hive, other, item->valueName, &to);
+            goto done;
+        }
+        failed = 0;
+    }
+done:
+    EndChange(&change);
+    FreeList(&to);
+    FreeList(&again);
+    FreeList(&toAgain);
+    PlatFree(joined.at);
+    return failed;
+}
+
+// The record of a whole value, named by its value, for the Run-value moves.
+static void ValueRecord(const AutostartItem *item, AutostartItem *value)
+{
+    *value = *item;
+    TextCopy(value->name, sizeof value->name, item->valueName);
+    value->logonPlace = LogonNone;
+}
+
+int ChangeLogonItem(const AutostartItem *item, int32_t wanted)
+{
+    SetStoreError(PLAT_OK);
+    if (item->windowsOwn)
+        return SetStoreError(CAUSE_WINDOWS_OWN), 1;
+    if (item->cut || item->inexact)
+        return 1;
+    if (item->listItem[0])
+        return ChangeListItem(item, wanted);
+    AutostartItem value;
+    ValueRecord(item, &value);
+    int moved = MoveRegistryValue(&value, wanted);
+    // Only a value now present in its new place leaves the old one.
+    if ((moved == MoveValueDone || moved == MoveValueCloseFailed)
+        && DeleteItem(&value, 1) != DeleteDone)
+        return 1;
+    return moved != MoveValueDone;
+}
+
+static int RemoveListItem(const AutostartItem *item, char *backupFile)
+{
+    ListChange change;
+    StoredList again;
+    memset(&again, 0, sizeof again);
+    int result = RemoveRefused;
+    // Not there as listed, or unreadable: nothing saved, nothing deleted.
+    if (!BeginChange(item, &change))
+        goto done;
+    {
+        int emptied = change.found.programs == 1;
+        if (emptied && !MayEmpty(item)) {
+            SetStoreError(CAUSE_LOGON_NEEDS_PROGRAM);
+            goto done;
+        }
+        BackupValue save;
+        SaveOf(&save, change.hive, item->location, item->valueName, &change.from);
+        int saved = BackupValues("Removed", &save, 1, backupFile);
+        if (saved != 1) {
+            result = saved == BackupFolderIsLink ? RemoveFolderIsLink : RemoveBackupFailed;
+            goto done;
+        }
+        result = RemoveDeleteFailed;
+        if (!ReadList(change.hive, item->location, item->valueName, &again))
+            goto done;
+        if (!SameList(&again, &change.from)) {
+            SetStoreError(PLAT_ERROR_KEY_DELETED);
+            goto done;
+        }
+        long written = emptied ? DeleteValue(change.hive, item->location, item->valueName)
+                               : WriteUnits(change.hive, item->location, item->valueName,
+                                            change.from.type, &change.rest,
+                                            change.from.terminated);
+        if (SetStoreError(written) == PLAT_OK)
+            result = RemoveDone;
+    }
+done:
+    EndChange(&change);
+    FreeList(&again);
+    return result;
+}
+
+int RemoveLogonItem(const AutostartItem *item, char *backupFile)
+{
+    SetStoreError(PLAT_OK);
+    backupFile[0] = '\0';
+    if (item->windowsOwn)
+        return SetStoreError(CAUSE_WINDOWS_OWN), RemoveRefused;
+    if (item->cut || item->inexact)
+        return RemoveRefused;
+    if (item->listItem[0])
+        return RemoveListItem(item, backupFile);
+    // Never the key: an Active Setup component is read by other programs.
+    AutostartItem value;
+    ValueRecord(item, &value);
+    return RemoveItemWithBackup(&value, backupFile);
+}
