@@ -8,8 +8,11 @@
 // a real list), the floor (a bare loop of the same platform calls: both
 // enumeration passes, two version reads per entry, one link resolve per
 // shortcut, one shell icon per item), their ratio, the cost per entry and
-// the catalogue's memory. Run with tools/bench.sh; it changes the autostart
-// places of the prefix it runs in, so give it a scratch one.
+// the catalogue's memory. 100 scheduled tasks with a logon trigger are
+// added as task files (Wine's scheduler cannot list them); the floor pays
+// for the scheduler's failing listing and for reading each file once.
+// Run with tools/bench.sh; it changes the autostart places and the task
+// files of the prefix it runs in, so give it a scratch one.
 #include "../catalogue/catalogue.h"
 #include "../tests/gui/gui_support.h"
 #include "../tests/integration/wine_places.h"
@@ -17,6 +20,7 @@
 
 #include <objbase.h>
 #include <shellapi.h>
+#include <taskschd.h>
 #include <shlobj.h>
 #include <stdio.h>
 #include <string.h>
@@ -85,7 +89,105 @@ void Seed(int count, const std::string &probe)
     }
 }
 
+std::string BenchTasksFolder()
+{
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    return std::string(system) + "\\Tasks\\OrvaneBench";
+}
+
+void RemoveBenchTasks()
+{
+    std::string folder = BenchTasksFolder();
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do
+            DeleteFileA((folder + "\\" + found.cFileName).c_str());
+        while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+// Task files as the scheduler writes them: UTF-16LE after a byte-order mark.
+void SeedTasks(int count, const std::string &probe)
+{
+    RemoveBenchTasks();
+    CreateDirectoryA(BenchTasksFolder().c_str(), NULL);
+    for (int i = 0; i < count; ++i) {
+        char name[64];
+        snprintf(name, sizeof name, "\\Bench Task %03d", i);
+        std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Task version=\"1.2\" "
+                          "xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+                          "<RegistrationInfo><Author>Bench</Author></RegistrationInfo><Triggers>"
+                          "<LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers>"
+                          "<Settings><Enabled>true</Enabled></Settings><Actions><Exec><Command>"
+                          + probe + "</Command><Arguments>-bench</Arguments></Exec></Actions></Task>";
+        std::wstring wide(xml.begin(), xml.end());
+        HANDLE file = CreateFileA((BenchTasksFolder() + name).c_str(), GENERIC_WRITE, 0, NULL,
+                                  CREATE_ALWAYS, 0, NULL);
+        DWORD written = 0;
+        WriteFile(file, "\xff\xfe", 2, &written, NULL);
+        WriteFile(file, wide.data(), (DWORD)(wide.size() * 2), &written, NULL);
+        CloseHandle(file);
+    }
+}
+
 // ---- the floor: the platform calls alone --------------------------------
+
+void ReadVersionTwice(const char *path);
+void ShellIcon(const char *path);
+
+// The scheduler's listing, which fails under Wine, then each task file read
+// once, with the version reads and the icon of its program.
+int TaskFloor(bool load, bool icons, const std::string &probe)
+{
+    ITaskService *service = NULL;
+    if (SUCCEEDED(CoCreateInstance(CLSID_TaskScheduler, NULL, CLSCTX_INPROC_SERVER,
+                                   IID_ITaskService, (void **)&service))) {
+        VARIANT empty;
+        VariantInit(&empty);
+        ITaskFolder *root = NULL;
+        IRegisteredTaskCollection *tasks = NULL;
+        LONG count = 0;
+        BSTR name = SysAllocString(L"\\");
+        if (SUCCEEDED(service->Connect(empty, empty, empty, empty))
+            && SUCCEEDED(service->GetFolder(name, &root))) {
+            if (SUCCEEDED(root->GetTasks(TASK_ENUM_HIDDEN, &tasks))) {
+                tasks->get_Count(&count);
+                tasks->Release();
+            }
+            root->Release();
+        }
+        SysFreeString(name);
+        service->Release();
+    }
+    int entries = 0;
+    WIN32_FIND_DATAA found;
+    std::string folder = BenchTasksFolder();
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        ++entries;
+        if (!load)
+            continue;
+        HANDLE file = CreateFileA((folder + "\\" + found.cFileName).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+        char bytes[4096];
+        DWORD got = 0;
+        ReadFile(file, bytes, sizeof bytes, &got, NULL);
+        CloseHandle(file);
+        ReadVersionTwice(probe.c_str());
+        if (icons)
+            ShellIcon(probe.c_str());
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return entries;
+}
 
 void ReadVersionTwice(const char *path)
 {
@@ -238,6 +340,8 @@ int main(int argc, char **argv)
     std::vector<int> sizes = {100, 1000, 5000};
     if (argc > 2)
         sizes = {atoi(argv[2])};
+    const int taskCount = argc > 3 ? atoi(argv[3]) : 100;
+    SeedTasks(taskCount, probe);
     for (int count : sizes) {
         Seed(count, probe);
         std::vector<double> refresh, floor, scan, scanFloor;
@@ -259,15 +363,17 @@ int main(int argc, char **argv)
             scan.push_back(scanned - start);
             start = Now();
             int counted = FloorPass(false);
-            int loaded = FloorPass(true);
+            int loaded = FloorPass(true) + TaskFloor(true, true, probe);
             floor.push_back(Now() - start);
             start = Now();
             FloorPass(false);
             FloorPass(true, false);
+            TaskFloor(true, false, probe);
             scanFloor.push_back(Now() - start);
-            if (counted != count || loaded != count || ItemCatalogue.count != count)
-                printf("warning: counted %d, loaded %d, catalogue %d of %d\n", counted, loaded,
-                       ItemCatalogue.count, count);
+            if (counted != count || loaded != count + taskCount
+                || ItemCatalogue.count != count + taskCount)
+                printf("warning: counted %d, loaded %d, catalogue %d of %d + %d tasks\n", counted,
+                       loaded, ItemCatalogue.count, count, taskCount);
         }
         double r = Median(refresh) * 1000.0, f = Median(floor) * 1000.0;
         double sc = Median(scan) * 1000.0, sf = Median(scanFloor) * 1000.0;
@@ -278,5 +384,6 @@ int main(int argc, char **argv)
         fflush(stdout);
     }
     EmptyAllPlaces();
+    RemoveBenchTasks();
     return 0;
 }

@@ -18,9 +18,10 @@
 
 // ---- the record ----------------------------------------------------------
 
-// A registry value, or a file of a Startup folder (a shortcut or any other
-// file: Explorer starts every file there).
-enum ItemKind { RegistryValue = 0, Shortcut = 1 };
+// A registry value, a file of a Startup folder (a shortcut or any other
+// file: Explorer starts every file there), or a scheduled task that starts
+// at logon or boot (switched in place, never moved).
+enum ItemKind { RegistryValue = 0, Shortcut = 1, ScheduledTask = 2 };
 
 // Which view of HKLM\Software a machine entry was found in.
 enum RegistryView { ViewNative = 0, View32 = 1 };
@@ -57,6 +58,8 @@ struct AutostartItem {
     char valueName[TEXT_FIELD_SIZE];        // logon places: the value the row comes from
     char listItem[TEXT_FIELD_SIZE];         // one program of a list value, as written there
     char placeNote[TEXT_FIELD_SIZE];        // logon places: what Windows does with this row
+    int32_t readOnly;                       // 1 for a task read from the task files: never changed
+    char taskNotes[TEXT_FIELD_SIZE];        // a task's triggers, author, rights, further actions
 };
 
 // Nonzero when the item's name reaches that entry and no other: neither cut
@@ -219,6 +222,32 @@ int32_t CountItems(void);
 // *runningCount is below limit. folder: the resolved folder of a folder row.
 void LoadLocation(AutostartItem *records, int32_t *runningCount, int32_t limit,
                   const AutostartLocation *row, const char *folder);
+
+// The target's folder, version strings and existence, never opening a
+// file on the network.
+void ReadTargetDetails(AutostartItem *item);
+
+// ---- scheduled tasks (tasks.cpp) -------------------------------------------
+
+// The task rows of one scan, read before the catalogue's block is sized.
+struct TaskRows {
+    AutostartItem *items;
+    int32_t count;
+};
+
+// Every task with a logon or boot trigger, from the Task Scheduler, or from
+// the task files where the scheduler cannot list its tasks.
+void ReadTaskRows(TaskRows *rows);
+
+// Copies the rows after *runningCount while it is below limit: the user's
+// own tasks first, then Windows' own (under \Microsoft\Windows\).
+void AppendTaskRows(const TaskRows *rows, AutostartItem *records, int32_t *runningCount,
+                    int32_t limit);
+void FreeTaskRows(TaskRows *rows);
+
+#define TASK_TYPE "TASK"
+#define NOTE_TASK_FILES "read from the task files"
+#define NOTE_TASK_UNREADABLE "definition could not be read"
 
 // Splits a registry item's command into target and parameters.
 void ParseCommand(AutostartItem *item);

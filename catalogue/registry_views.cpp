@@ -61,6 +61,8 @@ void ItemPlaceText(const AutostartItem *item, int longHiveName, char *text, size
 
 const char *ItemTypeText(const AutostartItem *item)
 {
+    if (item->kind == ScheduledTask)
+        return TASK_TYPE;
     // Switched off in Windows' startup settings: seen in the list itself.
     int off = item->approvalDisabled;
     if (item->kind == RegistryValue && HiveOfItem(item) == PLAT_HKLM32)

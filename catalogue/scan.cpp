@@ -394,19 +394,27 @@ void ScanCatalogue(void)
 {
     FreeCatalogue();
     ReadPolicySwitches();
+    TaskRows tasks;
+    ReadTaskRows(&tasks);
     int32_t counted = CountItems();
 
     // When the block cannot be had, the catalogue stays empty: the list then
     // shows nothing rather than the program failing.
     const size_t most = ((size_t)-1) / sizeof(AutostartItem) - 1;
-    if (counted < 0 || (size_t)counted > most)
+    if (counted < 0 || (size_t)counted + (size_t)tasks.count > most) {
+        FreeTaskRows(&tasks);
         return;
+    }
+    // The places keep to their own count, so the tasks always have room.
+    int32_t capacity = counted + tasks.count;
     AutostartItem *records =
-        (AutostartItem *)PlatAllocZero(((size_t)counted + 1) * sizeof(AutostartItem));
-    if (!records)
+        (AutostartItem *)PlatAllocZero(((size_t)capacity + 1) * sizeof(AutostartItem));
+    if (!records) {
+        FreeTaskRows(&tasks);
         return;
+    }
     ItemCatalogue.items = records;
-    ItemCatalogue.capacity = counted;
+    ItemCatalogue.capacity = capacity;
 
     int32_t running = 0;
     for (int i = 0; i < LOCATION_COUNT; ++i) {
@@ -422,5 +430,7 @@ void ScanCatalogue(void)
             LoadLocation(records, &running, counted, row, folder);
     }
     VisitLogonPlaces(records, &running, counted);
+    AppendTaskRows(&tasks, records, &running, capacity);
+    FreeTaskRows(&tasks);
     ItemCatalogue.count = running;
 }

@@ -264,6 +264,28 @@ enum {
 int32_t PlatResolveShortcut(void *owner, const char *linkPath, uint32_t flags, char *target,
                             char *comment, char *arguments);
 
+// ---- Task Scheduler (platform_win32_tasks.cpp) -------------------------
+
+// Tasks are named by their full path in the scheduler ("\Vendor\Updater").
+
+// Every registered task of every folder, hidden ones too: their paths, each
+// terminated, one after another in a block to PlatFree, *count of them.
+// PLAT_OK, or the error of a scheduler that cannot list its tasks (its
+// service does not answer, the listing is not implemented): *paths null.
+long PlatTaskList(char **paths, uint32_t *count);
+
+// One task's registration XML as UTF-8 text (*size bytes, terminated, in a
+// block to PlatFree; xml null: not asked) and its enabled state (enabled
+// null: not asked). PLAT_OK, or the error (no such task, access denied).
+long PlatTaskRead(const char *path, char **xml, uint32_t *size, int32_t *enabled);
+
+// Switches the task on (nonzero) or off in place. PLAT_OK means only that
+// the scheduler took the call: read the state back to know it changed.
+long PlatTaskSetEnabled(const char *path, int32_t enabled);
+
+// Deletes the task's registration.
+long PlatTaskDelete(const char *path);
+
 // ---- Version information ------------------------------------------------
 
 // Size of the file's version resource; 0 when it has none, when the file

@@ -79,8 +79,9 @@ void PutRecord(ReportWriter *w, const AutostartItem *item)
     // the 32-bit view.
     char place[TEXT_FIELD_SIZE + 32];
     ItemPlaceText(item, 1, place, sizeof place);
-    PutText(w, item->kind != RegistryValue ? "<tr><td>LinkPath:</td><td>"
-                                           : "<tr><td>Reg_Path:</td><td>");
+    PutText(w, item->kind == ScheduledTask   ? "<tr><td>Task:</td><td>"
+               : item->kind != RegistryValue ? "<tr><td>LinkPath:</td><td>"
+                                             : "<tr><td>Reg_Path:</td><td>");
     PutField(w, place, sizeof place);
     PutText(w, "</td></tr>\n");
 

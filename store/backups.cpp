@@ -257,14 +257,12 @@ int BackupFolder(char *path)
 
 // Makes the backup file at path; nonzero when made. Zero with a file at
 // path means the name was taken meanwhile.
-typedef int (*MakeBackup)(const char *path, void *context);
 
 // Makes "<folder>\<what> 2026-12-07 130509<ending>", with " (2)" and on
 // while a name is taken, also when it is taken between looking and making:
 // nothing is ever written over. 1 with the name in path, 0 when no backup
 // could be made, or BackupFolderIsLink.
-static int NewBackup(const char *what, const char *ending, MakeBackup make, void *context,
-                     char *path)
+int NewBackup(const char *what, const char *ending, MakeBackup make, void *context, char *path)
 {
     char folder[TEXT_FIELD_SIZE];
     int have = BackupFolder(folder);
@@ -352,6 +350,8 @@ static int SaveFileApproval(const AutostartItem *item, const char *copy)
 
 int RemoveItemWithBackup(const AutostartItem *item, char *backupFile)
 {
+    if (item->kind == ScheduledTask)
+        return RemoveTaskWithBackup(item, backupFile);
     backupFile[0] = '\0';
     if (item->logonPlace)
         return RemoveLogonItem(item, backupFile);

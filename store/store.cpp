@@ -198,6 +198,9 @@ int MoveShortcut(const AutostartItem *item, int32_t desired)
 
 int DeleteItem(const AutostartItem *item, int registry)
 {
+    // A task's location is a scheduler path, never a file to delete.
+    if (item->kind == ScheduledTask)
+        return DeleteTask(item);
     if (!ItemActionable(item))
         return registry ? DeleteKeyFailed : DeleteFileFailed;
     if (!registry) {
@@ -303,6 +306,12 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
         // Switched off in Windows' startup settings: switched on in place.
         if (item->inexact) {
             ReportInexact(sink, context, item);
+            item->enabled = wanted;
+            continue;
+        }
+        // A task is switched in the scheduler, in place.
+        if (item->kind == ScheduledTask) {
+            stored += ApplyTaskChange(item, wanted, sink, context);
             item->enabled = wanted;
             continue;
         }

@@ -200,6 +200,49 @@ struct BackupValue {
 // read back whole. 1 with its path in backupFile, 0 when it could not be
 // made, BackupFolderIsLink.
 int BackupValues(const char *what, const BackupValue *values, int count, char *backupFile);
+// Makes a new backup file "<what> <date time><ending>" in the backup
+// folder through make (never over a file); 1 with its path, 0 when it could
+// not be made, BackupFolderIsLink as BackupFolder.
+typedef int (*MakeBackup)(const char *path, void *context);
+int NewBackup(const char *what, const char *ending, MakeBackup make, void *context, char *path);
+
+// ---- scheduled tasks (task_store.cpp) ---------------------------------------
+
+#define STATUS_TASK_NOT_SWITCHED "ERROR: \"%s\" was not switched %s: %s."
+#define CAUSE_TASK_UNCHANGED "the Task Scheduler did not change it"
+#define CAUSE_TASK_FILES \
+    "it was read from the task files, not from the Task Scheduler; change it in Task Scheduler"
+#define STATUS_TASK_REMOVED "Removed \"%s\"; backup: %s; to restore it: %s"
+#define STATUS_TASK_NOT_REMOVED "ERROR: \"%s\" was not removed: %s."
+#define STATUS_TASK_NOT_REMOVED_KEPT "ERROR: \"%s\" was not removed: %s. Its backup is kept: %s"
+#define STATUS_TASK_NOT_EDITED \
+    "\"%s\" is a scheduled task: tasks are changed in Task Scheduler."
+
+// Causes of a task change beyond the Windows error numbers.
+enum { TASK_UNCHANGED = -1, TASK_READ_ONLY = -2 };
+long LastTaskError(void);
+const char *TaskCauseText(long code);
+
+// Switches the task in place and reads its state back; 0 when it is now
+// as wanted, else 1 with LastTaskError saying why.
+int SwitchTask(const AutostartItem *item, int32_t wanted);
+
+// SwitchTask, sending STATUS_TASK_NOT_SWITCHED on failure; 1 when stored.
+int ApplyTaskChange(const AutostartItem *item, int32_t wanted, StatusSink sink, void *context);
+
+// Deletes the task from the scheduler (never one read from the task files).
+int DeleteTask(const AutostartItem *item);
+
+// Saves the task's XML as "Removed <date time> <name>.xml" (UTF-16 with a
+// byte-order mark), reads it back, and only then deletes the task.
+int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile);
+
+// The command that registers the removed task again from its backup.
+void TaskRestoreCommand(const AutostartItem *item, const char *backupFile, char *text,
+                        size_t size);
+
+// RemoveTaskWithBackup with its outcome sent to sink.
+int RemoveTaskReporting(const AutostartItem *item, StatusSink sink, void *context);
 
 // ---- Run (start_program.cpp) ----------------------------------------------
 

@@ -224,6 +224,11 @@ static void RemoveItem(const AutostartItem *item)
                     MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2)
         != IDYES)
         return;
+    if (item->kind == ScheduledTask) {
+        if (RemoveTaskReporting(item, SetStatusText, NULL) == RemoveDone)
+            PostRefresh();
+        return;
+    }
     char backup[TEXT_FIELD_SIZE];
     int result = RemoveItemWithBackup(item, backup);
     if (result == RemoveRefused && item->inexact) {

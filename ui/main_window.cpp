@@ -182,6 +182,12 @@ void EditCatalogueItem(int32_t index)
         ShowShellProperties(item->location);
         return;
     }
+    if (item->kind == ScheduledTask) {
+        char status[TEXT_FIELD_SIZE + 96];
+        TextFormat(status, sizeof status, STATUS_TASK_NOT_EDITED, item->name);
+        SetStatusText(NULL, status);
+        return;
+    }
     // A cut name is not the entry's: editing it could reach another one.
     if (item->cut) {
         SetStatusText(NULL, STATUS_ENTRY_CUT);

@@ -3,6 +3,7 @@
 #include "fuzz_entries.h"
 
 #include "../../catalogue/catalogue.h"
+#include "../../catalogue/task_xml.h"
 #include "../../report/html_log.h"
 #include "../support/memory_platform.h"
 
@@ -106,5 +107,22 @@ int FuzzHtmlLog(const uint8_t *data, size_t size)
         ++headings;
     Require(headings == (size_t)kRecords);
     Require(report.find("<script") == std::string::npos);
+    return 0;
+}
+
+int FuzzTaskXml(const uint8_t *data, size_t size)
+{
+    TaskDefinition task;
+    ParseTaskXml(data, size, &task);
+    const char *fields[] = {task.triggers, task.author, task.program, task.arguments,
+                            task.workingDirectory, task.classId, task.runAs};
+    for (const char *field : fields)
+        if (TextLengthIn(field, TEXT_FIELD_SIZE) >= TEXT_FIELD_SIZE)
+            abort();
+    uint32_t utf16 = 0;
+    void *bytes = TaskXmlToUtf16((const char *)data, size, &utf16);
+    if (bytes && (utf16 < 2 || utf16 > 2 * size + 2))
+        abort();
+    PlatFree(bytes);
     return 0;
 }

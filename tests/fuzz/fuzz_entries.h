@@ -11,3 +11,6 @@ int FuzzParseCommand(const uint8_t *data, size_t size);
 // WriteHtmlLog over records whose fields come from the input, terminated or
 // not; the report must keep its frame and one heading per record.
 int FuzzHtmlLog(const uint8_t *data, size_t size);
+
+// ParseTaskXml on the input as it is: every field terminated within itself.
+int FuzzTaskXml(const uint8_t *data, size_t size);

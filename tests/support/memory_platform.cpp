@@ -81,7 +81,15 @@ struct Hook {
     std::function<void()> run;
 };
 
+struct MemTask {
+    std::string path;
+    std::string xml;
+    bool enabled;
+};
+
 struct State {
+    std::vector<MemTask> tasks;
+    bool taskSwitchIgnored = false;
     std::map<std::string, Key> keys[PLAT_HIVE_COUNT];
     std::map<std::string, Entry> entries;
     std::map<int, std::string> shellFolders;
@@ -560,7 +568,8 @@ const char *MemOpName(MemOp op)
         "FileClose",      "ResolveShortcut", "VersionSize",     "VersionRead",
         "VersionQuery",   "ExpandEnvironment", "Alloc",         "ShowLastError",
         "FileExists",     "SearchProgram", "CopyFile",       "RegNameExact",
-        "FileLoad",       "FileHold",      "RegEnumKey"};
+        "FileLoad",       "FileHold",      "RegEnumKey",     "TaskList",
+        "TaskRead",       "TaskSetEnabled", "TaskDelete"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -1719,4 +1728,126 @@ void PlatShowLastError(void *owner)
     long fail;
     Enter(MEM_SHOW_LAST_ERROR, &fail);
     S().shownErrors.push_back(S().lastError);
+}
+
+// ---- Task Scheduler ----
+
+namespace {
+
+// A block the task calls hand out: counted as their own call, not as an
+// allocation of the logic, so a hook on MEM_ALLOC still finds the scan's.
+void *TaskBlock(size_t size)
+{
+    void *block = calloc(1, size ? size : 1);
+    if (block)
+        S().blocks[block] = size;
+    return block;
+}
+
+MemTask *FindTask(const char *path)
+{
+    for (MemTask &t : S().tasks)
+        if (Folded(t.path) == Folded(path))
+            return &t;
+    return nullptr;
+}
+
+} // namespace
+
+void MemAddTask(const char *path, const std::string &xml, bool enabled)
+{
+    MemTask *t = FindTask(path);
+    if (t)
+        *t = MemTask{path, xml, enabled};
+    else
+        S().tasks.push_back(MemTask{path, xml, enabled});
+}
+
+bool MemTaskExists(const char *path)
+{
+    return FindTask(path) != nullptr;
+}
+
+bool MemTaskEnabled(const char *path)
+{
+    MemTask *t = FindTask(path);
+    return t && t->enabled;
+}
+
+void MemSetTaskSwitchIgnored(bool ignored)
+{
+    S().taskSwitchIgnored = ignored;
+}
+
+long PlatTaskList(char **paths, uint32_t *count)
+{
+    long fail;
+    *paths = nullptr;
+    *count = 0;
+    if (Enter(MEM_TASK_LIST, &fail))
+        return fail;
+    std::string all;
+    for (const MemTask &t : S().tasks)
+        all += t.path + '\0';
+    char *block = (char *)TaskBlock(all.size() + 1);
+    if (!block)
+        return PLAT_ERROR_OUTOFMEMORY;
+    memcpy(block, all.data(), all.size());
+    *paths = block;
+    *count = (uint32_t)S().tasks.size();
+    return PLAT_OK;
+}
+
+long PlatTaskRead(const char *path, char **xml, uint32_t *size, int32_t *enabled)
+{
+    long fail;
+    if (xml)
+        *xml = nullptr;
+    if (size)
+        *size = 0;
+    if (Enter(MEM_TASK_READ, &fail))
+        return fail;
+    MemTask *t = FindTask(path);
+    if (!t)
+        return PLAT_ERROR_FILE_NOT_FOUND;
+    if (xml) {
+        char *block = (char *)TaskBlock(t->xml.size() + 1);
+        if (!block)
+            return PLAT_ERROR_OUTOFMEMORY;
+        memcpy(block, t->xml.data(), t->xml.size());
+        *xml = block;
+        if (size)
+            *size = (uint32_t)t->xml.size();
+    }
+    if (enabled)
+        *enabled = t->enabled ? 1 : 0;
+    return PLAT_OK;
+}
+
+long PlatTaskSetEnabled(const char *path, int32_t enabled)
+{
+    long fail;
+    if (Enter(MEM_TASK_SET_ENABLED, &fail))
+        return fail;
+    MemTask *t = FindTask(path);
+    if (!t)
+        return PLAT_ERROR_FILE_NOT_FOUND;
+    if (!S().taskSwitchIgnored)
+        t->enabled = enabled != 0;
+    return PLAT_OK;
+}
+
+long PlatTaskDelete(const char *path)
+{
+    long fail;
+    if (Enter(MEM_TASK_DELETE, &fail))
+        return fail;
+    std::vector<MemTask> &tasks = S().tasks;
+    for (size_t i = 0; i < tasks.size(); ++i) {
+        if (Folded(tasks[i].path) == Folded(path)) {
+            tasks.erase(tasks.begin() + (long)i);
+            return PLAT_OK;
+        }
+    }
+    return PLAT_ERROR_FILE_NOT_FOUND;
 }

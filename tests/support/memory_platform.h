@@ -52,6 +52,10 @@ enum MemOp {
     MEM_FILE_LOAD,
     MEM_FILE_HOLD,
     MEM_REG_ENUM_KEY,
+    MEM_TASK_LIST,
+    MEM_TASK_READ,
+    MEM_TASK_SET_ENABLED,
+    MEM_TASK_DELETE,
     MEM_OP_COUNT
 };
 
@@ -171,6 +175,17 @@ uint32_t MemLastResolveFlags();
 
 // The local time PlatLocalTime gives (2026-12-07 13:05:09 after a reset).
 void MemSetTime(const PlatTime &now);
+
+// ---- Task Scheduler ----
+// Registers a task under its full path ("\\Vendor\\Updater") with its XML,
+// which PlatTaskRead hands out as stored, and its state; tasks list in the
+// order they were added. Making MEM_TASK_LIST fail is a scheduler that
+// cannot list (as Wine's).
+void MemAddTask(const char *path, const std::string &xml, bool enabled = true);
+bool MemTaskExists(const char *path);
+bool MemTaskEnabled(const char *path);
+// The scheduler takes PlatTaskSetEnabled and changes nothing (as Wine's).
+void MemSetTaskSwitchIgnored(bool ignored);
 
 // ---- Environment ----
 void MemSetEnv(const char *name, const char *value);

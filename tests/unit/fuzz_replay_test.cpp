@@ -34,6 +34,14 @@ TEST(FuzzReplay, ParseCommandInputs)
         EXPECT_EQ(0, FuzzParseCommand((const uint8_t *)input.data(), input.size()));
 }
 
+TEST(FuzzReplay, TaskXmlInputs)
+{
+    std::vector<std::string> inputs = Inputs("task_xml");
+    ASSERT_FALSE(inputs.empty());
+    for (const std::string &input : inputs)
+        EXPECT_EQ(0, FuzzTaskXml((const uint8_t *)input.data(), input.size()));
+}
+
 TEST(FuzzReplay, HtmlLogInputs)
 {
     std::vector<std::string> inputs = Inputs("html_log");

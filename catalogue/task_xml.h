@@ -1,0 +1,45 @@
+// task_xml.h - what a scheduled task's registration XML says about its start.
+//
+// The Task Scheduler keeps each task as one XML document (schema 1.2-1.6),
+// handed out as UTF-16 by the scheduler and stored as UTF-16 (sometimes
+// UTF-8) files under %windir%\System32\Tasks. Only a small subset matters
+// here, so the parser is our own: bounded fields, unknown elements ignored.
+#pragma once
+
+#include "../platform/text.h"
+
+#include <stddef.h>
+#include <stdint.h>
+
+struct TaskDefinition {
+    int32_t logonTriggers;                 // LogonTrigger elements
+    int32_t bootTriggers;                  // BootTrigger elements
+    char triggers[TEXT_FIELD_SIZE];        // "at logon of any user, 30 s delay; at boot"
+    char author[TEXT_FIELD_SIZE];
+    char program[TEXT_FIELD_SIZE];         // the first Exec action's Command
+    char arguments[TEXT_FIELD_SIZE];       // ... and its Arguments
+    char workingDirectory[TEXT_FIELD_SIZE];
+    int32_t execActions;
+    int32_t comHandlers;
+    char classId[TEXT_FIELD_SIZE];         // the first ComHandler action's ClassId
+    int32_t enabled;                       // Settings/Enabled (true when absent)
+    int32_t hidden;                        // Settings/Hidden
+    int32_t highest;                       // Principal/RunLevel HighestAvailable
+    char runAs[TEXT_FIELD_SIZE];           // Principal/UserId
+};
+
+// Input larger than this is not a task definition.
+#define TASK_XML_MOST (4u * 1024u * 1024u)
+
+// Parses size bytes (UTF-16LE/BE with or without a byte-order mark, or
+// UTF-8 with or without one). Nonzero when the document is whole and
+// well-formed with a Task root; zero otherwise, the fields then as far as
+// read. Never reads past size.
+int ParseTaskXml(const void *data, size_t size, TaskDefinition *task);
+
+// Nonzero when the task starts at logon or at boot.
+int TaskStartsAtLogon(const TaskDefinition *task);
+
+// UTF-8 text as UTF-16LE bytes after a byte-order mark, in a block to
+// PlatFree (*size bytes); null when it cannot be had.
+void *TaskXmlToUtf16(const char *text, size_t length, uint32_t *size);

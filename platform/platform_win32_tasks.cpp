@@ -1,0 +1,351 @@
+// platform_win32_tasks.cpp - the Task Scheduler behind platform.h.
+//
+// Task Scheduler 2.0 is reached only through COM (ITaskService); its paths
+// and XML are wide text. Both stay in this file: paths leave it in the
+// process code page, as every other name does, and the XML as UTF-8, so no
+// character of the definition is lost. Wine's scheduler does not implement
+// the listing (get_Count), so PlatTaskList fails there and the caller reads
+// the task files instead, never asking the scheduler about them.
+#include "platform.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <taskschd.h>
+#include <string.h>
+
+// Deep enough for any vendor's folders; a loop of folders ends here.
+#define TASK_FOLDER_DEPTH 16
+
+static long TaskResult(HRESULT status)
+{
+    if (SUCCEEDED(status))
+        return PLAT_OK;
+    return HRESULT_FACILITY(status) == FACILITY_WIN32 ? (long)HRESULT_CODE(status) : (long)status;
+}
+
+static long Connect(ITaskService **service)
+{
+    *service = NULL;
+    HRESULT status = CoCreateInstance(CLSID_TaskScheduler, NULL, CLSCTX_INPROC_SERVER,
+                                      IID_ITaskService, (void **)service);
+    if (FAILED(status))
+        return TaskResult(status);
+    VARIANT empty;
+    VariantInit(&empty);
+    status = (*service)->Connect(empty, empty, empty, empty);
+    if (FAILED(status)) {
+        (*service)->Release();
+        *service = NULL;
+    }
+    return TaskResult(status);
+}
+
+// text of the code page as a new BSTR (SysFreeString it); null on failure.
+static BSTR WideOf(const char *text)
+{
+    int count = MultiByteToWideChar(CP_ACP, 0, text, -1, NULL, 0);
+    if (count <= 0)
+        return NULL;
+    BSTR wide = SysAllocStringLen(NULL, (UINT)(count - 1));
+    if (wide)
+        MultiByteToWideChar(CP_ACP, 0, text, -1, wide, count);
+    return wide;
+}
+
+// A wide text in codePage, in a block to PlatFree; *size its bytes.
+static char *NarrowOf(const wchar_t *wide, UINT codePage, uint32_t *size)
+{
+    int bytes = WideCharToMultiByte(codePage, 0, wide, -1, NULL, 0, NULL, NULL);
+    if (bytes <= 0)
+        return NULL;
+    char *text = (char *)PlatAllocZero((size_t)bytes);
+    if (text)
+        WideCharToMultiByte(codePage, 0, wide, -1, text, bytes, NULL, NULL);
+    if (size)
+        *size = (uint32_t)(bytes - 1);
+    return text;
+}
+
+struct PathBlock {
+    char *data;
+    size_t used;
+    size_t room;
+    uint32_t count;
+};
+
+static int AddPath(PathBlock *block, const wchar_t *path)
+{
+    uint32_t size = 0;
+    char *text = NarrowOf(path, CP_ACP, &size);
+    if (!text)
+        return 0;
+    if (block->used + size + 2 > block->room) {
+        size_t room = (block->room + size + 2) * 2;
+        char *grown = (char *)PlatAllocZero(room);
+        if (!grown) {
+            PlatFree(text);
+            return 0;
+        }
+        if (block->data)
+            memcpy(grown, block->data, block->used);
+        PlatFree(block->data);
+        block->data = grown;
+        block->room = room;
+    }
+    memcpy(block->data + block->used, text, (size_t)size + 1);
+    block->used += (size_t)size + 1;
+    ++block->count;
+    PlatFree(text);
+    return 1;
+}
+
+static VARIANT IndexOf(LONG index)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = index;
+    return v;
+}
+
+// A folder's tasks (hidden too), then its subfolders', as Task Scheduler
+// shows them.
+static HRESULT ListFolder(ITaskFolder *folder, PathBlock *block, int depth)
+{
+    IRegisteredTaskCollection *tasks = NULL;
+    HRESULT status = folder->GetTasks(TASK_ENUM_HIDDEN, &tasks);
+    if (FAILED(status))
+        return status;
+    LONG count = 0;
+    status = tasks->get_Count(&count);
+    for (LONG i = 1; SUCCEEDED(status) && i <= count; ++i) {
+        IRegisteredTask *task = NULL;
+        if (FAILED(tasks->get_Item(IndexOf(i), &task)) || !task)
+            continue;
+        BSTR path = NULL;
+        if (SUCCEEDED(task->get_Path(&path)) && path && !AddPath(block, path))
+            status = E_OUTOFMEMORY;
+        SysFreeString(path);
+        task->Release();
+    }
+    tasks->Release();
+    if (FAILED(status) || depth >= TASK_FOLDER_DEPTH)
+        return status;
+
+    ITaskFolderCollection *folders = NULL;
+    status = folder->GetFolders(0, &folders);
+    if (FAILED(status))
+        return status;
+    count = 0;
+    status = folders->get_Count(&count);
+    for (LONG i = 1; SUCCEEDED(status) && i <= count; ++i) {
+        ITaskFolder *sub = NULL;
+        if (FAILED(folders->get_Item(IndexOf(i), &sub)) || !sub)
+            continue;
+        status = ListFolder(sub, block, depth + 1);
+        sub->Release();
+    }
+    folders->Release();
+    return status;
+}
+
+static long RootFolder(ITaskService **service, ITaskFolder **root)
+{
+    *root = NULL;
+    long result = Connect(service);
+    if (result != PLAT_OK)
+        return result;
+    BSTR name = SysAllocString(L"\\");
+    HRESULT status = (*service)->GetFolder(name, root);
+    SysFreeString(name);
+    if (FAILED(status)) {
+        (*service)->Release();
+        *service = NULL;
+    }
+    return TaskResult(status);
+}
+
+static long ListAll(char **paths, uint32_t *count)
+{
+    *paths = NULL;
+    *count = 0;
+    ITaskService *service = NULL;
+    ITaskFolder *root = NULL;
+    long result = RootFolder(&service, &root);
+    if (result != PLAT_OK)
+        return result;
+    PathBlock block = {NULL, 0, 0, 0};
+    result = TaskResult(ListFolder(root, &block, 0));
+    root->Release();
+    service->Release();
+    if (result == PLAT_OK && !block.data)
+        block.data = (char *)PlatAllocZero(1);
+    if (result != PLAT_OK || !block.data) {
+        PlatFree(block.data);
+        return result != PLAT_OK ? result : (long)PLAT_ERROR_OUTOFMEMORY;
+    }
+    *paths = block.data;
+    *count = block.count;
+    return PLAT_OK;
+}
+
+// The registered task at path, through the root folder.
+static long OpenTask(const char *path, ITaskService **service, IRegisteredTask **task)
+{
+    *task = NULL;
+    ITaskFolder *root = NULL;
+    long result = RootFolder(service, &root);
+    if (result != PLAT_OK)
+        return result;
+    BSTR wide = WideOf(path);
+    HRESULT status = wide ? root->GetTask(wide, task) : E_OUTOFMEMORY;
+    SysFreeString(wide);
+    root->Release();
+    if (FAILED(status) || !*task) {
+        (*service)->Release();
+        *service = NULL;
+        *task = NULL;
+        return FAILED(status) ? TaskResult(status) : (long)PLAT_ERROR_FILE_NOT_FOUND;
+    }
+    return PLAT_OK;
+}
+
+long PlatTaskRead(const char *path, char **xml, uint32_t *size, int32_t *enabled)
+{
+    if (xml)
+        *xml = NULL;
+    if (size)
+        *size = 0;
+    ITaskService *service = NULL;
+    IRegisteredTask *task = NULL;
+    long result = OpenTask(path, &service, &task);
+    if (result != PLAT_OK)
+        return result;
+    if (enabled) {
+        VARIANT_BOOL on = VARIANT_FALSE;
+        result = TaskResult(task->get_Enabled(&on));
+        *enabled = on != VARIANT_FALSE;
+    }
+    if (xml && result == PLAT_OK) {
+        BSTR text = NULL;
+        result = TaskResult(task->get_Xml(&text));
+        if (result == PLAT_OK) {
+            *xml = NarrowOf(text ? text : L"", CP_UTF8, size);
+            if (!*xml)
+                result = PLAT_ERROR_OUTOFMEMORY;
+        }
+        SysFreeString(text);
+    }
+    task->Release();
+    service->Release();
+    return result;
+}
+
+long PlatTaskSetEnabled(const char *path, int32_t enabled)
+{
+    ITaskService *service = NULL;
+    IRegisteredTask *task = NULL;
+    long result = OpenTask(path, &service, &task);
+    if (result != PLAT_OK)
+        return result;
+    result = TaskResult(task->put_Enabled(enabled ? VARIANT_TRUE : VARIANT_FALSE));
+    task->Release();
+    service->Release();
+    return result;
+}
+
+long PlatTaskDelete(const char *path)
+{
+    const char *slash = strrchr(path, '\\');
+    if (!slash || !slash[1])
+        return PLAT_ERROR_INVALID_PARAMETER;
+    char folderPath[PLAT_TEXT_SIZE];
+    size_t length = (size_t)(slash - path);
+    if (length >= sizeof folderPath)
+        return PLAT_ERROR_INVALID_PARAMETER;
+    memcpy(folderPath, path, length);
+    folderPath[length] = '\0';
+    if (length == 0)
+        strcpy(folderPath, "\\");
+
+    ITaskService *service = NULL;
+    long result = Connect(&service);
+    if (result != PLAT_OK)
+        return result;
+    ITaskFolder *folder = NULL;
+    BSTR folderName = WideOf(folderPath);
+    BSTR taskName = WideOf(slash + 1);
+    HRESULT status = folderName && taskName ? service->GetFolder(folderName, &folder) : E_OUTOFMEMORY;
+    if (SUCCEEDED(status) && folder) {
+        status = folder->DeleteTask(taskName, 0);
+        folder->Release();
+    }
+    SysFreeString(folderName);
+    SysFreeString(taskName);
+    service->Release();
+    return TaskResult(status);
+}
+
+// The listing runs on its own thread: a scheduler service that does not
+// answer must not hold the Refresh. A late listing frees its own result;
+// once one has timed out, the scheduler is not waited for again in this
+// process (every Refresh would otherwise pay the wait).
+#define TASK_LIST_WAIT_MS 4000
+static LONG SchedulerSilent = 0;
+
+struct ListJob {
+    LONG references;
+    long result;
+    char *paths;
+    uint32_t count;
+};
+
+static void ReleaseJob(ListJob *job)
+{
+    if (InterlockedDecrement(&job->references) == 0) {
+        PlatFree(job->paths);
+        PlatFree(job);
+    }
+}
+
+static DWORD WINAPI ListThread(void *context)
+{
+    ListJob *job = (ListJob *)context;
+    HRESULT com = CoInitializeEx(NULL, COINIT_MULTITHREADED);
+    job->result = ListAll(&job->paths, &job->count);
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    ReleaseJob(job);
+    return 0;
+}
+
+long PlatTaskList(char **paths, uint32_t *count)
+{
+    *paths = NULL;
+    *count = 0;
+    if (InterlockedCompareExchange(&SchedulerSilent, 0, 0))
+        return 1460; // ERROR_TIMEOUT
+    ListJob *job = (ListJob *)PlatAllocZero(sizeof(ListJob));
+    if (!job)
+        return PLAT_ERROR_OUTOFMEMORY;
+    job->references = 2;
+    HANDLE thread = CreateThread(NULL, 0, ListThread, job, 0, NULL);
+    if (!thread) {
+        PlatFree(job);
+        return (long)GetLastError();
+    }
+    DWORD waited = WaitForSingleObject(thread, TASK_LIST_WAIT_MS);
+    CloseHandle(thread);
+    long result = 1460; // ERROR_TIMEOUT
+    if (waited == WAIT_OBJECT_0) {
+        result = job->result;
+        *paths = job->paths;
+        *count = job->count;
+        job->paths = NULL;
+    } else {
+        InterlockedExchange(&SchedulerSilent, 1);
+    }
+    ReleaseJob(job);
+    return result;
+}

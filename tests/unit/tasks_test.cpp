@@ -1,0 +1,235 @@
+// tasks_test.cpp - scheduled tasks: the definition parser over real-shaped
+// XML, the rows of the scan, switching in place with read-back, and Remove
+// with the XML backup written and read back before anything is deleted.
+#include "../../catalogue/task_xml.h"
+#include "../../store/store.h"
+#include "../support/memory_platform.h"
+#include "../support/store_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+namespace {
+
+std::string Task(const std::string &triggers, const std::string &actions,
+                 const std::string &settings = "", const std::string &head = "")
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+           "<Task version=\"1.4\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+           "<RegistrationInfo><Author>Vendor</Author></RegistrationInfo>"
+           + head + "<Triggers>" + triggers + "</Triggers><Settings>" + settings
+           + "</Settings><Actions Context=\"Author\">" + actions + "</Actions></Task>";
+}
+
+std::string Exec(const std::string &command, const std::string &arguments = "")
+{
+    return "<Exec><Command>" + command + "</Command>"
+           + (arguments.empty() ? "" : "<Arguments>" + arguments + "</Arguments>") + "</Exec>";
+}
+
+const std::string kLogon = "<LogonTrigger><Enabled>true</Enabled></LogonTrigger>";
+const std::string kUpdater = Task(kLogon, Exec("C:\\Vendor\\up.exe", "/silent"));
+
+std::string Utf16(const std::string &utf8, bool mark)
+{
+    return (mark ? std::string("\xff\xfe", 2) : std::string()) + MemUtf16(utf8.c_str(), false);
+}
+
+struct ParseCase {
+    const char *what;
+    std::string xml;
+    int whole;
+    const char *triggers;
+    const char *program;
+    const char *arguments;
+    int execs, enabled, hidden, highest;
+};
+
+} // namespace
+
+TEST(TaskXml, ReadsTheSubsetOfRealDefinitions)
+{
+    const std::string longCommand = "C:\\" + std::string(300, 'x') + ".exe";
+    const std::string longCut = longCommand.substr(0, TEXT_FIELD_SIZE - 1);
+    const ParseCase cases[] = {
+        {"UTF-16 with a mark", Utf16(kUpdater, true), 1, "at logon of any user",
+         "C:\\Vendor\\up.exe", "/silent", 1, 1, 0, 0},
+        {"UTF-16 without a mark", Utf16(kUpdater, false), 1, "at logon of any user",
+         "C:\\Vendor\\up.exe", "/silent", 1, 1, 0, 0},
+        {"UTF-8 without a mark",
+         Task("<LogonTrigger><UserId>PC\\ana</UserId><Delay>PT30S</Delay></LogonTrigger>",
+              Exec("a.exe")),
+         1, "at logon of PC\\ana, 30 s delay", "a.exe", "", 1, 1, 0, 0},
+        {"boot, switched-off trigger, two actions",
+         Task("<BootTrigger><Delay>PT1H30M</Delay><Enabled>false</Enabled></BootTrigger>",
+              Exec("a.exe", "1") + Exec("b.exe", "2")),
+         1, "at boot, 1 h 30 min delay, this trigger switched off", "a.exe", "1", 2, 1, 0, 0},
+        {"hidden, switched off, highest rights",
+         Task(kLogon, Exec("a.exe"), "<Enabled>false</Enabled><Hidden>true</Hidden>",
+              "<Principals><Principal id=\"Author\"><RunLevel>HighestAvailable</RunLevel>"
+              "</Principal></Principals>"),
+         1, "at logon of any user", "a.exe", "", 1, 0, 1, 1},
+        {"entities and CDATA",
+         Task(kLogon, Exec("&quot;C:\\A &amp; B\\&#x263a;.exe&quot;", "<![CDATA[<x> & y]]>")),
+         1, "at logon of any user", "\"C:\\A & B\\\xe2\x98\xba.exe\"", "<x> & y", 1, 1, 0, 0},
+        {"a time trigger only", Task("<TimeTrigger><StartBoundary>2026-01-01T00:00:00"
+                                     "</StartBoundary></TimeTrigger>", Exec("a.exe")),
+         1, "", "a.exe", "", 1, 1, 0, 0},
+        {"a 300-character command", Task(kLogon, Exec(longCommand)), 1, "at logon of any user",
+         longCut.c_str(), "", 1, 1, 0, 0},
+        {"truncated", kUpdater.substr(0, kUpdater.size() / 2), 0, nullptr, nullptr, nullptr, 0, 0,
+         0, 0},
+        {"mismatched end tag", "<Task><Actions></Triggers></Task>", 0, nullptr, nullptr, nullptr,
+         0, 0, 0, 0},
+        {"another root", "<Job><Triggers>" + kLogon + "</Triggers></Job>", 0, nullptr, nullptr,
+         nullptr, 0, 0, 0, 0},
+    };
+    for (const ParseCase &c : cases) {
+        TaskDefinition task;
+        EXPECT_EQ(c.whole, ParseTaskXml(c.xml.data(), c.xml.size(), &task)) << c.what;
+        if (!c.whole)
+            continue;
+        EXPECT_STREQ(c.triggers, task.triggers) << c.what;
+        EXPECT_STREQ(c.program, task.program) << c.what;
+        EXPECT_STREQ(c.arguments, task.arguments) << c.what;
+        EXPECT_EQ(c.execs, task.execActions) << c.what;
+        EXPECT_EQ(c.enabled, task.enabled) << c.what;
+        EXPECT_EQ(c.hidden, task.hidden) << c.what;
+        EXPECT_EQ(c.highest, task.highest) << c.what;
+        EXPECT_EQ(c.triggers[0] != '\0', TaskStartsAtLogon(&task)) << c.what;
+    }
+}
+
+class Tasks : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        MemReset();
+        Statuses.clear();
+        MemAddFile("C:\\Vendor\\up.exe");
+    }
+    const AutostartItem *Row(const char *name)
+    {
+        int i = IndexOf(name);
+        return i < 0 ? nullptr : &ItemCatalogue.items[i];
+    }
+    std::string Notes(const char *name)
+    {
+        char notes[4 * TEXT_FIELD_SIZE];
+        ItemNotes(Row(name), notes, sizeof notes);
+        return notes;
+    }
+};
+
+// One row per logon or boot task, Windows' own after the user's, details
+// in the notes, an unreadable definition listed and said.
+TEST_F(Tasks, ScanListsLogonTasksWithTheirDetails)
+{
+    MemAddTask("\\Microsoft\\Windows\\Setup\\Boot", Task("<BootTrigger/>", Exec("b.exe")));
+    MemAddTask("\\Vendor\\Updater", kUpdater, false);
+    MemAddTask("\\Timer", Task("<TimeTrigger/>", Exec("t.exe")));
+    MemAddTask("\\Broken", kUpdater.substr(0, 100));
+    MemAddTask("\\Com", Task(kLogon, "<ComHandler><ClassId>{1234}</ClassId></ComHandler>"
+                                         + Exec("x.exe")));
+    ScanCatalogue();
+    ASSERT_EQ(4, ItemCatalogue.count);
+    EXPECT_STREQ("Updater", ItemCatalogue.items[0].name);
+    EXPECT_STREQ("Boot", ItemCatalogue.items[3].name);
+    const AutostartItem *updater = Row("Updater");
+    EXPECT_STREQ("\\Vendor\\Updater", updater->location);
+    EXPECT_STREQ(TASK_TYPE, ItemTypeText(updater));
+    EXPECT_STREQ("C:\\Vendor\\up.exe", updater->target);
+    EXPECT_STREQ("/silent", updater->parameters);
+    EXPECT_EQ(0, updater->enabled);
+    EXPECT_EQ("at logon of any user; author Vendor", Notes("Updater"));
+    EXPECT_EQ("at logon of any user; author Vendor; 1 further action; COM handler {1234}; " NOTE_TARGET_MISSING,
+              Notes("Com"));
+    EXPECT_EQ(NOTE_TASK_UNREADABLE, Notes("Broken"));
+    EXPECT_EQ(-1, IndexOf("Timer"));
+}
+
+// Where the scheduler cannot list, the task files are read, two folders
+// deep, and those rows are never handed back to the scheduler.
+TEST_F(Tasks, TaskFilesStandInForAListlessSchedulerReadOnly)
+{
+    MemFailCall(MEM_TASK_LIST, 0, 0x80004001);
+    MemAddFile("C:\\WINDOWS\\System32\\Tasks\\Vendor\\Sub\\Agent", Utf16(kUpdater, true));
+    MemAddFile("C:\\WINDOWS\\System32\\Tasks\\Cut", kUpdater.substr(0, 50));
+    ScanCatalogue();
+    ASSERT_EQ(2, ItemCatalogue.count);
+    EXPECT_STREQ("\\Vendor\\Sub\\Agent", Row("Agent")->location);
+    EXPECT_EQ("at logon of any user; author Vendor; " NOTE_TASK_FILES, Notes("Agent"));
+    EXPECT_EQ(NOTE_TASK_UNREADABLE "; " NOTE_TASK_FILES, Notes("Cut"));
+    Toggle({"Agent"});
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_EQ("ERROR: \"Agent\" was not switched off: " CAUSE_TASK_FILES ".", Statuses[0]);
+    char backup[TEXT_FIELD_SIZE];
+    ScanCatalogue();
+    EXPECT_EQ(RemoveRefused, RemoveItemWithBackup(Row("Agent"), backup));
+    EXPECT_EQ(0, MemCallCount(MEM_TASK_READ) + MemCallCount(MEM_TASK_SET_ENABLED)
+                     + MemCallCount(MEM_TASK_DELETE));
+}
+
+// Switched in place and read back: a change the scheduler took but did not
+// make is a failure; a refusal names its cause.
+TEST_F(Tasks, SwitchIsReadBack)
+{
+    MemAddTask("\\Vendor\\Updater", kUpdater);
+    Toggle({"Updater"});
+    EXPECT_TRUE(Statuses.empty());
+    EXPECT_FALSE(MemTaskEnabled("\\Vendor\\Updater"));
+
+    MemSetTaskSwitchIgnored(true);
+    Toggle({"Updater"});
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_EQ("ERROR: \"Updater\" was not switched on: the Task Scheduler did not change it.",
+              Statuses[0]);
+
+    MemSetTaskSwitchIgnored(false);
+    MemFailCall(MEM_TASK_SET_ENABLED, 0, PLAT_ERROR_ACCESS_DENIED);
+    Toggle({"Updater"});
+    ASSERT_EQ(2u, Statuses.size());
+    EXPECT_EQ("ERROR: \"Updater\" was not switched on: administrator rights are needed.",
+              Statuses[1]);
+    EXPECT_TRUE(MemTaskExists("\\Vendor\\Updater"));
+}
+
+// The XML goes to the backup as UTF-16 with a mark, is read back, and only
+// then is the task deleted; a failing backup deletes nothing.
+TEST_F(Tasks, RemoveBacksUpTheXmlFirst)
+{
+    MemAddTask("\\Vendor\\Updater", kUpdater);
+    ScanCatalogue();
+    MemFailCall(MEM_FILE_WRITE, 0);
+    EXPECT_EQ(RemoveBackupFailed, RemoveTaskReporting(Row("Updater"), CollectStatus, nullptr));
+    MemClearFaults();
+    MemFailCall(MEM_FILE_LOAD, 0);
+    EXPECT_EQ(RemoveBackupFailed, RemoveTaskReporting(Row("Updater"), CollectStatus, nullptr));
+    EXPECT_TRUE(MemTaskExists("\\Vendor\\Updater"));
+    EXPECT_EQ(0, MemCallCount(MEM_TASK_DELETE));
+    EXPECT_TRUE(MemListFolder(MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER).empty());
+    MemClearFaults();
+
+    const std::string file = MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER
+                             "\\Removed 2026-12-07 130509 Updater.xml";
+    MemSetHook(MEM_TASK_DELETE, 1, [&] { EXPECT_EQ(Utf16(kUpdater, true), MemFileBytes(file.c_str())); });
+    EXPECT_EQ(RemoveDone, RemoveTaskReporting(Row("Updater"), CollectStatus, nullptr));
+    EXPECT_FALSE(MemTaskExists("\\Vendor\\Updater"));
+    EXPECT_EQ("Removed \"Updater\"; backup: " + file + "; to restore it: schtasks /create /xml \""
+                  + file + "\" /tn \"\\Vendor\\Updater\"",
+              Statuses.back());
+}
+
+// CleanUp deletes disabled registry entries only: a switched-off task stays.
+TEST_F(Tasks, CleanUpLeavesTasks)
+{
+    MemAddTask("\\Vendor\\Updater", kUpdater, false);
+    ScanCatalogue();
+    std::vector<int32_t> states = Desired({});
+    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    EXPECT_TRUE(MemTaskExists("\\Vendor\\Updater"));
+    EXPECT_EQ(0, MemCallCount(MEM_TASK_DELETE) + MemCallCount(MEM_TASK_SET_ENABLED));
+}
