@@ -29,6 +29,7 @@
 /* ---- Menus ---- */
 #define IDR_HELP_MENU       4
 #define IDR_ITEM_MENU       122
+#define IDR_MAIN_KEYS       136   /* accelerators of the main window */
 
 /* ---- Other resources ---- */
 #define IDR_HELP_FILE       134   /* type "HTML_HELP" */

@@ -25,6 +25,7 @@ int CreateSharedResources(void)
                          DEFAULT_PITCH | FF_DONTCARE, "Tahoma");
     if (!UiFont)
         ShowLastError(NULL);
+    MainKeys = LoadAcceleratorsA(AppInstance, MAKEINTRESOURCEA(IDR_MAIN_KEYS));
     HeaderBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_HEADER));
     FooterBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_FOOTER));
     // The system's small icon list, as Explorer shows files: rows refer to
@@ -83,13 +84,14 @@ int RegisterEditorClass(void)
     return RegisterWindowClass(EDITOR_CLASS_NAME, EditorWndProc);
 }
 
-// A 600 x 450 client area under a caption, with no system menu, no size
-// border and no close box. The width too uses the vertical frame metric.
+// A 600 x 450 client area under a caption with the system menu (Minimise,
+// Close) and no size border. The width too uses the vertical frame metric.
 int CreateMainWindow(void)
 {
     int frame = GetSystemMetrics(SM_CYDLGFRAME);
     MainWindow = CreateWindowExA(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, MAIN_CLASS_NAME,
-                                 MAIN_WINDOW_TITLE, WS_POPUP | WS_CAPTION, 0, 0,
+                                 MAIN_WINDOW_TITLE,
+                                 WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
                                  600 + 2 * frame,
                                  450 + GetSystemMetrics(SM_CYCAPTION) + 2 * frame, NULL, NULL,
                                  AppInstance, NULL);
@@ -110,11 +112,22 @@ static int Fail(const char *sentence, int exitCode)
     return exitCode;
 }
 
+HACCEL MainKeys = NULL;
+
 int TranslateDialogKeys(MSG *message)
 {
     // The Add/Edit window works as a dialog: Tab and Shift+Tab move between
     // its fields, Enter is Ok (IDOK), Escape Cancel (IDCANCEL).
-    return EditorWindow && IsDialogMessageA(EditorWindow, message);
+    if (EditorWindow && IsDialogMessageA(EditorWindow, message))
+        return 1;
+    // The main window too, while it is usable: F1, F5, Ctrl+S anywhere in
+    // it, Tab between its controls, Alt and a button's underlined letter.
+    if (!MainWindow || !IsWindowEnabled(MainWindow)
+        || (message->hwnd != MainWindow && !IsChild(MainWindow, message->hwnd)))
+        return 0;
+    if (MainKeys && TranslateAcceleratorA(MainWindow, MainKeys, message))
+        return 1;
+    return IsDialogMessageA(MainWindow, message);
 }
 
 static void RunMessageLoop(void)

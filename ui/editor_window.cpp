@@ -18,23 +18,27 @@ HBITMAP EditorHeaderBitmap = NULL;
 
 #define FIELD_STYLE (WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL)
 #define BUTTON_STYLE (WS_CHILD | WS_VISIBLE | WS_TABSTOP)
-#define RADIO_STYLE (WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON)
+#define ICON_STYLE (BUTTON_STYLE | BS_ICON)
+// Only the checked radio button is a tab stop (FillFromRecord).
+#define RADIO_STYLE (WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON)
 #define LABEL_STYLE (WS_CHILD | WS_VISIBLE)
 
+// In reading order, each field after the label that names it; the two
+// radio buttons are one group (Tab enters it, the arrows move in it).
 static const ChildControl EditorControls[] = {
-    {IDC_EDITOR_NAME, "EDIT", "", 15, 110, 350, 25, FIELD_STYLE | WS_GROUP, 0},
-    {IDC_EDITOR_FILE, "EDIT", "", 15, 170, 320, 25, FIELD_STYLE, 0},
-    {IDC_BROWSE, "BUTTON", "", 340, 170, 25, 25, BUTTON_STYLE, IDI_BROWSE},
-    {IDC_EDITOR_PARAMETERS, "EDIT", "", 15, 230, 350, 25, FIELD_STYLE, 0},
-    {IDC_EDITOR_USER, "BUTTON", "This User only.", 15, 290, 100, 25, RADIO_STYLE, 0},
-    {IDC_EDITOR_ALL, "BUTTON", "All Users.", 135, 290, 100, 25, RADIO_STYLE, 0},
-    {IDC_OK, "BUTTON", "Ok", 150, 335, 100, 30, BUTTON_STYLE | BS_DEFPUSHBUTTON, IDI_APPLY},
-    {IDC_CANCEL, "BUTTON", "Cancel", 265, 335, 100, 30, BUTTON_STYLE, IDI_EXIT},
-    {IDC_EDITOR_HELP, "BUTTON", "", 330, 13, 35, 35, BUTTON_STYLE, IDI_HELP},
+    {IDC_EDITOR_HELP, "BUTTON", "&Help", 330, 13, 35, 35, ICON_STYLE, IDI_HELP},
     {-1, "STATIC", "Name:", 15, 85, 350, 20, LABEL_STYLE, 0},
+    {IDC_EDITOR_NAME, "EDIT", "", 15, 110, 350, 25, FIELD_STYLE, 0},
     {IDC_EDITOR_FILE_LABEL, "STATIC", FILE_LABEL_TEXT, 15, 145, 350, 20, LABEL_STYLE, 0},
+    {IDC_EDITOR_FILE, "EDIT", "", 15, 170, 320, 25, FIELD_STYLE, 0},
+    {IDC_BROWSE, "BUTTON", "&Browse...", 340, 170, 25, 25, ICON_STYLE, IDI_BROWSE},
     {-1, "STATIC", "Parameters:", 15, 205, 350, 20, LABEL_STYLE, 0},
+    {IDC_EDITOR_PARAMETERS, "EDIT", "", 15, 230, 350, 25, FIELD_STYLE, 0},
     {-1, "STATIC", "Orvane Item for:", 15, 265, 350, 20, LABEL_STYLE, 0},
+    {IDC_EDITOR_USER, "BUTTON", "This &User only.", 15, 290, 100, 25, RADIO_STYLE | WS_GROUP, 0},
+    {IDC_EDITOR_ALL, "BUTTON", "&All Users.", 135, 290, 100, 25, RADIO_STYLE, 0},
+    {IDC_OK, "BUTTON", "&Ok", 150, 335, 100, 30, BUTTON_STYLE | WS_GROUP | BS_DEFPUSHBUTTON, IDI_APPLY},
+    {IDC_CANCEL, "BUTTON", "&Cancel", 265, 335, 100, 30, BUTTON_STYLE, IDI_EXIT},
 };
 
 int CreateEditorControls(HWND window)
@@ -78,8 +82,9 @@ static void FillFromRecord(HWND window)
         FillCommandFields(window, item);
     }
     int user = !item || ScopeIsUser(item->scope);
-    SendDlgItemMessageA(window, user ? IDC_EDITOR_USER : IDC_EDITOR_ALL, BM_SETCHECK,
-                        BST_CHECKED, 0);
+    HWND checked = GetDlgItem(window, user ? IDC_EDITOR_USER : IDC_EDITOR_ALL);
+    SendMessageA(checked, BM_SETCHECK, BST_CHECKED, 0);
+    SetWindowLongPtrA(checked, GWL_STYLE, GetWindowLongPtrA(checked, GWL_STYLE) | WS_TABSTOP);
 }
 
 // The status bar says what the save did, naming the entry.
@@ -163,6 +168,7 @@ static void OnOk(HWND window)
     char extra[TEXT_FIELD_SIZE];
     int result = SaveItemWithBackup(name, file, parameters, !user, EditMode, EditIndex, extra);
     ReportSave(result, name, extra);
+    WantSelection(name, user ? SCOPE_USER : SCOPE_ALL, RegistryValue);
     // In this order: the main window rebuilds its list before this window
     // closes and enables it again.
     PostMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);
@@ -222,6 +228,18 @@ static void OnDestroy(void)
     EditorWindow = NULL;
 }
 
+static LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    static HWND focused = NULL;
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        focused = IsChild(window, focus) ? focus : NULL;
+        return DefWindowProcA(window, WM_ACTIVATE, wParam, lParam);
+    }
+    SetFocus(focused && IsChild(window, focused) ? focused : GetDlgItem(window, IDC_EDITOR_NAME));
+    return 0;
+}
+
 LRESULT CALLBACK EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -243,6 +261,10 @@ LRESULT CALLBACK EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 0;
     case WM_CTLCOLORSTATIC:
         return BlackTextOnWhite((HDC)wParam);
+    case WM_ACTIVATE:
+        // Back from a box or the file dialog: the keys go to the field that
+        // had them, or the name.
+        return OnActivate(window, wParam, lParam);
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }

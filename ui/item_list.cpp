@@ -156,6 +156,74 @@ void ShowStoredStates(HWND list)
     ListFilling = 0;
 }
 
+// The entry to select after the next fill, found by place and name; an
+// entry that moved (enabled or disabled) by name, kind and scope.
+static struct {
+    int32_t set;
+    int32_t kind;
+    char name[TEXT_FIELD_SIZE];
+    char location[TEXT_FIELD_SIZE];
+    char scope[SCOPE_SIZE];
+    int top;
+} Wanted;
+
+void WantSelection(const char *name, const char *scope, int32_t kind)
+{
+    Wanted.set = 1;
+    Wanted.kind = kind;
+    TextCopy(Wanted.name, sizeof Wanted.name, name);
+    TextCopy(Wanted.scope, sizeof Wanted.scope, scope);
+    Wanted.location[0] = '\0';
+}
+
+void RememberSelection(HWND list)
+{
+    if (!list)
+        return;
+    Wanted.top = (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+    const AutostartItem *item = CatalogueItem(SelectedRow(list));
+    if (Wanted.set || !item)
+        return;
+    WantSelection(item->name, item->scope, item->kind);
+    TextCopy(Wanted.location, sizeof Wanted.location, item->location);
+}
+
+static int32_t WantedRow(void)
+{
+    int32_t moved = -1;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        const AutostartItem *item = &ItemCatalogue.items[i];
+        if (strcmp(item->name, Wanted.name) != 0)
+            continue;
+        if (strcmp(item->location, Wanted.location) == 0)
+            return i;
+        if (moved < 0 && item->kind == Wanted.kind && strcmp(item->scope, Wanted.scope) == 0)
+            moved = i;
+    }
+    return moved;
+}
+
+void RestoreSelection(HWND list)
+{
+    int rows = list ? (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) : 0;
+    if (rows > 0 && Wanted.top > 0) {
+        // Down to the end, then up to the old first row: it becomes the top.
+        SendMessageA(list, LVM_ENSUREVISIBLE, rows - 1, FALSE);
+        SendMessageA(list, LVM_ENSUREVISIBLE, Wanted.top < rows ? Wanted.top : rows - 1, FALSE);
+    }
+    int32_t row = Wanted.set ? WantedRow() : -1;
+    Wanted.set = 0;
+    Wanted.top = 0;
+    if (row < 0 || row >= rows)
+        return;
+    LVITEMA item;
+    memset(&item, 0, sizeof item);
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, row, (LPARAM)&item);
+    SendMessageA(list, LVM_ENSUREVISIBLE, row, FALSE);
+}
+
 int32_t SelectedRow(HWND list)
 {
     if (!list)
@@ -170,23 +238,32 @@ BOOL ShowShellProperties(const char *path)
     SHELLEXECUTEINFOA info;
     memset(&info, 0, sizeof info);
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_INVOKEIDLIST;
+    info.fMask = SEE_MASK_INVOKEIDLIST | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = MainWindow;
     info.lpVerb = "properties";
     info.lpFile = path;
     return ShellExecuteExA(&info);
 }
 
+// Explorer's "/select," opens the folder with the file selected in it.
+static void SelectFileArguments(const char *target, char *arguments, size_t size)
+{
+    TextFormat(arguments, size, "/select,\"%s\"", target);
+}
+
 static void FindTarget(const AutostartItem *item)
 {
     char target[TEXT_FIELD_SIZE], folder[TEXT_FIELD_SIZE];
+    char arguments[TEXT_FIELD_SIZE + 16];
     NativeFilePath(item->target, target);
     NativeFilePath(item->targetFolder, folder);
+    SelectFileArguments(target, arguments, sizeof arguments);
     SHELLEXECUTEINFOA info;
     memset(&info, 0, sizeof info);
     info.cbSize = sizeof info;
-    info.lpVerb = "explore";
-    info.lpFile = folder;
-    info.lpParameters = target;
+    info.lpVerb = "open";
+    info.lpFile = "explorer.exe";
+    info.lpParameters = arguments;
     info.lpDirectory = folder;
     info.nShow = SW_SHOWNORMAL;
     ShellExecuteExA(&info);
@@ -222,8 +299,12 @@ static void RemoveItem(const AutostartItem *item)
     TextFormat(question, sizeof question, REMOVE_QUESTION, item->name);
     if (MessageBoxA(MainWindow, question, MAIN_WINDOW_TITLE,
                     MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2)
-        != IDYES)
+        != IDYES) {
+        char kept[TEXT_FIELD_SIZE + 64];
+        TextFormat(kept, sizeof kept, STATUS_NOT_REMOVED, item->name);
+        SetStatusText(NULL, kept);
         return;
+    }
     if (item->kind == ScheduledTask) {
         if (RemoveTaskReporting(item, SetStatusText, NULL) == RemoveDone)
             PostRefresh();
@@ -267,6 +348,37 @@ static void RemoveItem(const AutostartItem *item)
     PostRefresh();
 }
 
+// The context menu's Disable and Enable set the check box, as clicking it
+// would; the status says that Apply is what stores it.
+static void ToggleItem(HWND list, const AutostartItem *item, int32_t row)
+{
+    SetCheck(list, row, !item->enabled);
+    int32_t pending = PendingChanges();
+    char status[TEXT_FIELD_SIZE + 96];
+    TextFormat(status, sizeof status, STATUS_TOGGLE_PENDING, item->name,
+               item->enabled ? "disabled" : "enabled", (int)pending,
+               pending == 1 ? "change" : "changes");
+    SetStatusText(NULL, status);
+}
+
+// Properties with no box of the shell's own: a failure goes to the status.
+static void ShowProperties(const AutostartItem *item, const char *target)
+{
+    if (ShowShellProperties(target))
+        return;
+    DWORD code = GetLastError();
+    char cause[TEXT_FIELD_SIZE];
+    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code, 0,
+                        cause, sizeof cause, NULL))
+        TextFormat(cause, sizeof cause, "error %lu", (unsigned long)code);
+    // The system's sentence ends in a period and a line break.
+    for (size_t end = strlen(cause); end > 0 && strchr(" .\r\n", cause[end - 1]); --end)
+        cause[end - 1] = '\0';
+    char status[2 * TEXT_FIELD_SIZE + 64];
+    TextFormat(status, sizeof status, STATUS_PROPERTIES_FAILED, item->name, cause);
+    SetStatusText(NULL, status);
+}
+
 void RunItemCommand(HWND list, UINT command, int32_t row)
 {
     const AutostartItem *item = CatalogueItem(row);
@@ -280,9 +392,9 @@ void RunItemCommand(HWND list, UINT command, int32_t row)
     case IDM_FIND_TARGET: FindTarget(item); break;
     case IDM_EDIT_ITEM: EditCatalogueItem(row); break;
     // The label follows the stored state; the box gets its opposite.
-    case IDM_TOGGLE: SetCheck(list, row, !item->enabled); break;
+    case IDM_TOGGLE: ToggleItem(list, item, row); break;
     case IDM_REMOVE: RemoveItem(item); break;
-    case IDM_PROPERTIES: ShowShellProperties(target); break;
+    case IDM_PROPERTIES: ShowProperties(item, target); break;
     default: break;
     }
 }
@@ -294,7 +406,7 @@ static void RenameToEnable(HMENU popup)
     info.cbSize = sizeof info;
     info.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_DATA;
     info.fType = MFT_STRING;
-    info.dwTypeData = (char *)"Enable";
+    info.dwTypeData = (char *)"&Enable";
     info.dwItemData = 0;
     SetMenuItemInfoA(popup, 4, TRUE, &info);
 }

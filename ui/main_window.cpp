@@ -18,19 +18,22 @@
 // ---- controls -----------------------------------------------------------
 
 #define SKINNED (WS_CHILD | WS_VISIBLE | WS_TABSTOP)
+// Only the icon is drawn; the window text names the button for screen
+// readers and carries its access key.
+#define ICON_ONLY (SKINNED | BS_ICON)
 #define LABEL (WS_CHILD | WS_VISIBLE)
-#define FIELD (WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL)
+#define FIELD (WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL)
 
-// Rows 3 to 19 of the main window, after the list and the status bar.
+// The buttons above the list: first in reading order, so first for Tab.
+static const ChildControl TopControls[] = {
+    {IDM_REFRESH, "BUTTON", "&Refresh", 460, 20, 35, 35, ICON_ONLY, IDI_REFRESH},
+    {IDM_SAVE_LOG, "BUTTON", "&Save Log", 505, 20, 35, 35, ICON_ONLY, IDI_SAVE},
+    {IDM_HELP_BUTTON, "BUTTON", "&Help", 550, 20, 35, 35, ICON_ONLY, IDI_HELP},
+};
+
+// After the list and the status bar, in reading order: the details (each
+// field after its label, so the label names it), then the command buttons.
 static const ChildControl MainControls[] = {
-    {IDM_ADD, "BUTTON", "Add", 15, 380, 100, 30, SKINNED, IDI_ADD},
-    {IDM_EDIT, "BUTTON", "Edit", 131, 380, 100, 30, SKINNED, IDI_EDIT},
-    {IDM_CLEANUP, "BUTTON", "CleanUp", 249, 380, 100, 30, SKINNED, IDI_APP},
-    {IDM_APPLY, "BUTTON", "Apply", 367, 380, 100, 30, SKINNED, IDI_APPLY},
-    {IDM_EXIT, "BUTTON", "Exit", 485, 380, 100, 30, SKINNED, IDI_EXIT},
-    {IDM_REFRESH, "BUTTON", "", 460, 20, 35, 35, SKINNED, IDI_REFRESH},
-    {IDM_SAVE_LOG, "BUTTON", "", 505, 20, 35, 35, SKINNED, IDI_SAVE},
-    {IDM_HELP_BUTTON, "BUTTON", "", 550, 20, 35, 35, SKINNED, IDI_HELP},
     {IDC_STATIC_ANY, "BUTTON", "Details", 15, 264, 570, 106, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0},
     {IDC_STATIC_ANY, "STATIC", "Location:", 24, 282, 70, 15, LABEL, 0},
     {IDC_LOCATION, "EDIT", "", 90, 282, 470, 17, FIELD, 0},
@@ -43,6 +46,11 @@ static const ChildControl MainControls[] = {
     // Why an entry is off, a missing target, a name that is not changed here.
     {IDC_STATIC_ANY, "STATIC", "Notes:", 24, 346, 70, 15, LABEL, 0},
     {IDC_NOTES, "EDIT", "", 90, 346, 470, 17, FIELD, 0},
+    {IDM_ADD, "BUTTON", "&Add", 15, 380, 100, 30, SKINNED, IDI_ADD},
+    {IDM_EDIT, "BUTTON", "&Edit", 131, 380, 100, 30, SKINNED, IDI_EDIT},
+    {IDM_CLEANUP, "BUTTON", "&CleanUp", 249, 380, 100, 30, SKINNED, IDI_APP},
+    {IDM_APPLY, "BUTTON", "A&pply", 367, 380, 100, 30, SKINNED, IDI_APPLY},
+    {IDM_EXIT, "BUTTON", "E&xit", 485, 380, 100, 30, SKINNED, IDI_EXIT},
 };
 
 // The icon-only buttons say what they do when the pointer rests on them.
@@ -90,7 +98,11 @@ static void FitStatusBar(HWND window, HWND status)
 int CreateMainControls(HWND window)
 {
     int failures = 0;
-    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "ListView",
+    for (const ChildControl &row : TopControls)
+        if (!CreateChildControl(window, &row))
+            ++failures;
+    // The window text is the list's name for screen readers.
+    HWND list = CreateWindowExA(0, WC_LISTVIEWA, LIST_NAME,
                                 WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT
                                     | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
                                 15, 95, 570, 164, window, (HMENU)(INT_PTR)IDC_ITEM_LIST,
@@ -110,6 +122,8 @@ int CreateMainControls(HWND window)
         if (!CreateChildControl(window, &row))
             ++failures;
     AddTooltips(window);
+    if (list)
+        SetFocus(list);
     return failures;
 }
 
@@ -406,25 +420,48 @@ static void OnCleanUp(HWND window)
     PostRefresh();
 }
 
+// The first status: how many entries there are and how many are off.
+static void ShowEntryCount(void)
+{
+    int32_t disabled = 0;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i)
+        disabled += !ItemCatalogue.items[i].enabled;
+    char status[96];
+    TextFormat(status, sizeof status, STATUS_COUNTED, (int)ItemCatalogue.count,
+               ItemCatalogue.count == 1 ? "entry" : "entries", (int)disabled);
+    SetStatusText(NULL, status);
+}
+
 // A box shown during a scan runs its own message loop, which would hand a
 // posted Refresh to this window: a scan inside a scan would free the records
 // the outer one is filling. One scan at a time.
-static void OnRefresh(HWND window, LPARAM fromUser)
+static void OnRefresh(HWND window, int fromUser)
 {
     static int scanning = 0;
-    if (scanning || !ResolvePendingChanges(window))
+    static int counted = 0;
+    if (scanning)
         return;
+    if (!ResolvePendingChanges(window)) {
+        SetStatusText(NULL, STATUS_REFRESH_CANCELLED);
+        return;
+    }
     scanning = 1;
+    RememberSelection(ItemListWindow);
     SetDlgItemTextA(window, IDC_LOCATION, "");
     SetDlgItemTextA(window, IDC_COMMAND, "");
     SetDlgItemTextA(window, IDC_DESCRIPTION, "");
     SetDlgItemTextA(window, IDC_COMPANY, "");
     SetDlgItemTextA(window, IDC_NOTES, "");
     ScanCatalogue();
-    if (ItemListWindow)
+    if (ItemListWindow) {
         FillListView(ItemListWindow);
+        RestoreSelection(ItemListWindow);
+    }
     ShownPending = 0;
-    if (fromUser) {
+    if (!counted) {
+        counted = 1;
+        ShowEntryCount();
+    } else if (fromUser) {
         char status[64];
         TextFormat(status, sizeof status, STATUS_REFRESHED, (int)ItemCatalogue.count,
                    ItemCatalogue.count == 1 ? "entry" : "entries");
@@ -487,7 +524,13 @@ static void OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     case IDM_APPLY: OnApply(); break;
     case IDM_EXIT: PostMessageA(window, WM_CLOSE, 0, 0); break;
     case IDM_HELP_BUTTON: OnHelpMenu(window); break;
-    case IDM_REFRESH: OnRefresh(window, lParam); break;
+    // An accelerator (F5) says 1 in the high word: the user asked.
+    case IDM_REFRESH: OnRefresh(window, lParam || HIWORD(wParam) == 1); break;
+    // F1; the Description field shares the number, so only a key counts.
+    case IDM_HELP:
+        if (!lParam)
+            ShowHelp(window, NULL);
+        break;
     case IDM_SAVE_LOG: OnSaveLog(window); break;
     default: break;
     }
@@ -517,6 +560,18 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_CTLCOLORSTATIC:
         return BlackTextOnWhite((HDC)wParam);
+    case WM_ACTIVATE:
+        // Back from a box, the editor or another program: the list has the
+        // keys, not the bare window.
+        if (LOWORD(wParam) != WA_INACTIVE && ItemListWindow && !HIWORD(wParam)) {
+            SetFocus(ItemListWindow);
+            return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    case WM_SETFOCUS:
+        if (ItemListWindow)
+            SetFocus(ItemListWindow);
+        return 0;
     case WM_CLOSE:
         // Exit, Alt+F4 and the close box: unapplied changes are asked about.
         if (ResolvePendingChanges(window))

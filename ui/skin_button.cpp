@@ -6,6 +6,10 @@
 // release over it sends the parent WM_COMMAND with code 5 in the high word.
 // The button never captures the mouse, so a release over it counts even
 // when the press began elsewhere, and a release outside sends nothing.
+// From the keyboard it is a push button: Space, Enter while it has the focus,
+// and its access key (the dialog manager sends BM_CLICK, which the class turns
+// into a press and a release). A button with BS_ICON draws only its icon; its
+// window text still names it for screen readers.
 #include "ui.h"
 
 #include <string.h>
@@ -128,7 +132,22 @@ LRESULT CALLBACK SkinButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_NCDESTROY:
         return OnNcDestroy(window, wParam, lParam, data);
     case WM_GETDLGCODE:
-        return 0;
+        // The focused button is the one Enter presses, as in a dialog.
+        return DLGC_BUTTON | (GetFocus() == window ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+    case WM_KEYDOWN:
+        if (wParam == VK_SPACE || wParam == VK_RETURN) {
+            SendClick(window);
+            return 0;
+        }
+        return PassOn(window, message, wParam, lParam);
+    case WM_KEYUP:
+        // The class would click again on Space's release.
+        return wParam == VK_SPACE ? 0 : PassOn(window, message, wParam, lParam);
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE:
+        RepaintButton(window);
+        return PassOn(window, message, wParam, lParam);
     case WM_MOUSEMOVE:
         return OnMouseMove(window, data, wParam, lParam);
     case WM_LBUTTONDOWN:
@@ -156,8 +175,9 @@ static HBITMAP FaceOf(const SkinButtonData *data)
 // down. A disabled button (the program never disables one) shows the
 // normal face with grey text and no icon.
 static void DrawFaceIconText(HDC dc, const SkinButtonData *data, RECT *text, const char *label,
-                             int enabled)
+                             int enabled, LRESULT cues)
 {
+    RECT whole = *text;
     int width = text->right - text->left;
     int height = text->bottom - text->top;
     StretchBitmap(dc, enabled ? FaceOf(data) : data->skin->normalFace, text->left, text->top,
@@ -182,9 +202,17 @@ static void DrawFaceIconText(HDC dc, const SkinButtonData *data, RECT *text, con
     SetTextColor(dc, enabled ? RGB(0, 0, 0) : GetSysColor(COLOR_GRAYTEXT));
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ previousFont = SelectObject(dc, data->skin->font);
+    // The access key is underlined unless Windows hides keyboard cues until
+    // the user presses Alt.
     DrawTextA(dc, label, (int)strlen(label), text,
-              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP
+                  | ((cues & UISF_HIDEACCEL) ? DT_HIDEPREFIX : 0));
     SelectObject(dc, previousFont);
+    if (data->focused && !(cues & UISF_HIDEFOCUS)) {
+        InflateRect(&whole, -3, -3);
+        SetTextColor(dc, RGB(0, 0, 0));
+        DrawFocusRect(dc, &whole);
+    }
 }
 
 int PaintSkinButton(HWND window, SkinButtonData *data)
@@ -193,6 +221,10 @@ int PaintSkinButton(HWND window, SkinButtonData *data)
     char label[50];
     GetClientRect(window, &client);
     GetWindowTextA(window, label, sizeof label);
+    if (GetWindowLongPtrA(window, GWL_STYLE) & BS_ICON)
+        label[0] = '\0';
+    data->focused = GetFocus() == window;
+    LRESULT cues = SendMessageA(window, WM_QUERYUISTATE, 0, 0);
     int width = client.right - client.left;
     int height = client.bottom - client.top;
 
@@ -202,7 +234,7 @@ int PaintSkinButton(HWND window, SkinButtonData *data)
     HBITMAP buffer = CreateCompatibleBitmap(dc, width, height);
     if (memory && buffer) {
         HGDIOBJ previous = SelectObject(memory, buffer);
-        DrawFaceIconText(memory, data, &client, label, IsWindowEnabled(window));
+        DrawFaceIconText(memory, data, &client, label, IsWindowEnabled(window), cues);
         BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
         SelectObject(memory, previous);
     }

@@ -49,9 +49,11 @@ int CreateMainWindow(void);
 // registered, 2 no main window, 3 another instance runs).
 int RunOrvane(HINSTANCE instance);
 
-// The message loop's dialog keys for the Add/Edit window (Tab, Enter,
-// Escape); nonzero when the message was one of them and is handled.
+// The message loop's keys: the Add/Edit window's (Tab, Enter, Escape), and
+// the main window's accelerators, Tab order and access keys; nonzero when
+// the message was one of them and is handled.
 int TranslateDialogKeys(MSG *message);
+extern HACCEL MainKeys;
 
 // ---- shared.cpp ---------------------------------------------------------
 
@@ -115,6 +117,7 @@ struct SkinButtonData {
     ButtonSkin *skin;
     int32_t visual;   // ButtonVisual
     HICON icon;       // not owned
+    int32_t focused;  // drawn with the focus rectangle
 };
 
 extern WNDPROC ButtonClassProc;
@@ -150,6 +153,12 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
 #define LOG_NAME_FORMAT "Orvane Tool report %04d-%02d-%02d.html"
 // Characters of a path in a status text; a longer one loses its middle.
 #define STATUS_PATH_ROOM 70
+#define LIST_NAME "Startup entries"
+#define STATUS_COUNTED "%d %s; %d disabled"
+#define STATUS_TOGGLE_PENDING "\"%s\" will be %s when you press Apply; %d %s pending"
+#define STATUS_NOT_REMOVED "Nothing removed: \"%s\" is kept."
+#define STATUS_REFRESH_CANCELLED "Not refreshed: the changes still wait for Apply."
+#define STATUS_PROPERTIES_FAILED "ERROR: The properties of \"%s\" could not be shown: %s"
 #define TOOLTIP_REFRESH "Refresh (F5)"
 #define TOOLTIP_SAVE_LOG "Save Log: the list as an HTML report"
 #define TOOLTIP_HELP "Help"
@@ -223,6 +232,11 @@ LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 BOOL ShowShellProperties(const char *path);
 // The first selected row, or -1.
 int32_t SelectedRow(HWND list);
+// The selected entry (by place and name) and the first visible row, kept
+// across a Refresh; WantSelection names the entry a command acted on.
+void RememberSelection(HWND list);
+void RestoreSelection(HWND list);
+void WantSelection(const char *name, const char *scope, int32_t kind);
 // Runs a context-menu command on the item of a row.
 void RunItemCommand(HWND list, UINT command, int32_t row);
 

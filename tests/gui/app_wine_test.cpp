@@ -225,17 +225,17 @@ TEST_F(Resources, MenusHaveTheirTextsAndIds)
     GetMenuStringA(help, 0, caption, sizeof caption, MF_BYPOSITION);
     EXPECT_STREQ("Help", caption);
     std::vector<std::pair<UINT, std::string>> expectedHelp = {
-        {118, "Help"}, {0, ""}, {119, "Product Website"}, {120, "Support Us"}, {0, ""},
-        {121, "About"}};
+        {118, "&Help\tF1"}, {0, ""}, {119, "Product &Website"}, {120, "&Support Us"}, {0, ""},
+        {121, "&About"}};
     EXPECT_EQ(expectedHelp, MenuItems(GetSubMenu(help, 0)));
     DestroyMenu(help);
 
     HMENU item = LoadMenuA(module, MAKEINTRESOURCEA(IDR_ITEM_MENU));
     ASSERT_NE((HMENU)NULL, item);
     std::vector<std::pair<UINT, std::string>> expectedItem = {
-        {123, "Run"},     {124, "Find Target"}, {0, ""},
-        {125, "Edit"},    {126, "Disable"},     {127, "Remove"},
-        {135, "Properties"}};
+        {123, "&Run"},     {124, "&Find Target"}, {0, ""},
+        {125, "&Edit"},    {126, "&Disable"},     {127, "Re&move"},
+        {135, "&Properties"}};
     EXPECT_EQ(expectedItem, MenuItems(GetSubMenu(item, 0)));
     DestroyMenu(item);
 }

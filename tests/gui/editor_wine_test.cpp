@@ -131,13 +131,13 @@ TEST_F(Editor, ThirteenControlsWithTheirTexts)
         int x, y, width, height;
     } rows[] = {{IDC_EDITOR_NAME, "", 15, 110, 350, 25},
                 {IDC_EDITOR_FILE, "", 15, 170, 320, 25},
-                {IDC_BROWSE, "", 340, 170, 25, 25},
+                {IDC_BROWSE, "&Browse...", 340, 170, 25, 25},
                 {IDC_EDITOR_PARAMETERS, "", 15, 230, 350, 25},
-                {IDC_EDITOR_USER, "This User only.", 15, 290, 100, 25},
-                {IDC_EDITOR_ALL, "All Users.", 135, 290, 100, 25},
-                {IDC_OK, "Ok", 150, 335, 100, 30},
-                {IDC_CANCEL, "Cancel", 265, 335, 100, 30},
-                {IDC_EDITOR_HELP, "", 330, 13, 35, 35}};
+                {IDC_EDITOR_USER, "This &User only.", 15, 290, 100, 25},
+                {IDC_EDITOR_ALL, "&All Users.", 135, 290, 100, 25},
+                {IDC_OK, "&Ok", 150, 335, 100, 30},
+                {IDC_CANCEL, "&Cancel", 265, 335, 100, 30},
+                {IDC_EDITOR_HELP, "&Help", 330, 13, 35, 35}};
     for (const auto &row : rows) {
         HWND control = Control(row.id);
         ASSERT_NE((HWND)NULL, control) << row.id;

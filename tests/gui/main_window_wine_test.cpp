@@ -100,20 +100,17 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM argument)
 TEST_F(MainWindowTest, ControlsInTheirOrderPlacesAndStyles)
 {
     const DWORD skinned = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW;
-    const DWORD field = WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL;
+    const DWORD field = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL;
+    const DWORD iconOnly = skinned | BS_ICON;
+    // In reading order, which is the Tab order.
     const Expected expected[] = {
-        {110, "SysListView32", "ListView", 15, 95, 570, 164,
+        {116, "Button", "&Refresh", 460, 20, 35, 35, iconOnly},
+        {130, "Button", "&Save Log", 505, 20, 35, 35, iconOnly},
+        {115, "Button", "&Help", 550, 20, 35, 35, iconOnly},
+        {110, "SysListView32", "Startup entries", 15, 95, 570, 164,
          WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL
              | LVS_SHOWSELALWAYS},
         {1009, "msctls_statusbar32", "Orvane Tool", -1, -1, -1, -1, WS_CHILD | WS_VISIBLE},
-        {111, "Button", "Add", 15, 380, 100, 30, skinned},
-        {1008, "Button", "Edit", 131, 380, 100, 30, skinned},
-        {112, "Button", "CleanUp", 249, 380, 100, 30, skinned},
-        {113, "Button", "Apply", 367, 380, 100, 30, skinned},
-        {114, "Button", "Exit", 485, 380, 100, 30, skinned},
-        {116, "Button", "", 460, 20, 35, 35, skinned},
-        {130, "Button", "", 505, 20, 35, 35, skinned},
-        {115, "Button", "", 550, 20, 35, 35, skinned},
         {1, "Button", "Details", 15, 264, 570, 106, WS_CHILD | WS_VISIBLE | BS_GROUPBOX},
         {1, "Static", "Location:", 24, 282, 70, 15, WS_CHILD | WS_VISIBLE},
         {131, "Edit", "", 90, 282, 470, 17, field},
@@ -125,6 +122,11 @@ TEST_F(MainWindowTest, ControlsInTheirOrderPlacesAndStyles)
         {119, "Edit", "", 90, 330, 470, 17, field},
         {1, "Static", "Notes:", 24, 346, 70, 15, WS_CHILD | WS_VISIBLE},
         {132, "Edit", "", 90, 346, 470, 17, field},
+        {111, "Button", "&Add", 15, 380, 100, 30, skinned},
+        {1008, "Button", "&Edit", 131, 380, 100, 30, skinned},
+        {112, "Button", "&CleanUp", 249, 380, 100, 30, skinned},
+        {113, "Button", "A&pply", 367, 380, 100, 30, skinned},
+        {114, "Button", "E&xit", 485, 380, 100, 30, skinned},
     };
     Refresh();
     std::vector<HWND> children;
@@ -259,7 +261,7 @@ TEST_F(MainWindowTest, StartupSettingsSwitchAndTheThirtyTwoBitView)
     SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, MAKELPARAM(100, 100));
     Finish(watcher);
     Pump();
-    EXPECT_EQ("Enable", seen.item4);
+    EXPECT_EQ("&Enable", seen.item4);
     EXPECT_EQ(2, CheckState(list, 0));
     Command(IDM_APPLY);
     EXPECT_EQ(std::string("\x02\0\0\0\0\0\0\0\0\0\0\0", 12),
@@ -298,7 +300,7 @@ TEST_F(MainWindowTest, ContextMenuToggleOnlyFlipsTheBoxAndFollowsTheStoredState)
     Finish(watcher);
     Pump();
     ASSERT_TRUE(seen.found);
-    EXPECT_EQ("Disable", seen.item4);
+    EXPECT_EQ("&Disable", seen.item4);
     EXPECT_EQ(1, CheckState(list, 0));
     EXPECT_NE("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool")) << "not stored";
 
@@ -307,7 +309,7 @@ TEST_F(MainWindowTest, ContextMenuToggleOnlyFlipsTheBoxAndFollowsTheStoredState)
     SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, MAKELPARAM(100, 100));
     Finish(watcher);
     Pump();
-    EXPECT_EQ("Disable", seen.item4);
+    EXPECT_EQ("&Disable", seen.item4);
     EXPECT_EQ(1, CheckState(list, 0));
 
     SelectRow(list, 1);
@@ -315,7 +317,7 @@ TEST_F(MainWindowTest, ContextMenuToggleOnlyFlipsTheBoxAndFollowsTheStoredState)
     SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, MAKELPARAM(100, 100));
     Finish(watcher);
     Pump();
-    EXPECT_EQ("Enable", seen.item4);
+    EXPECT_EQ("&Enable", seen.item4);
     EXPECT_EQ(2, CheckState(list, 1));
 }
 
