@@ -86,6 +86,13 @@ AutostartItem *CatalogueItem(int32_t index);
 // it owns keeps it disabled, so no command can start a scan inside a scan.
 extern void *CatalogueOwnerWindow;
 
+// Where the scan's failures go (subject: the file concerned; text: the
+// system's words): the window shows a box it owns, the console program a
+// line on standard error. Nothing is shown while it is null.
+typedef void (*CatalogueErrorSink)(void *context, const char *subject, const char *text);
+extern CatalogueErrorSink CatalogueErrors;
+extern void *CatalogueErrorContext;
+
 // Scope "USR", compared without regard to case, means the current user;
 // anything else means all users.
 int ScopeIsUser(const char *scope);
@@ -271,7 +278,8 @@ enum VersionString { VersionFileDescription = 0, VersionCompanyName = 1 };
 
 // The FileDescription and CompanyName of path's version resource, or "n/a",
 // from one read of the block. When the resource exists but cannot be read,
-// the system's error is shown and both fields are left as they were.
+// the system's error goes to CatalogueErrors and both fields are left as
+// they were.
 void ReadVersionStrings(const char *path, char *description, char *company);
 
 

@@ -50,7 +50,7 @@ static void VersionStringOf(const void *block, char *field, int which)
 
 // The file's version block, read whole (PlatFree it); null with both fields
 // "n/a" when it has none, or, when it cannot be read, with the system's
-// error shown and the fields left as they were.
+// error handed to CatalogueErrors and the fields left as they were.
 static void *ReadVersionBlock(const char *path, char *first, char *second)
 {
     uint32_t size = PlatVersionSize(path);
@@ -61,7 +61,10 @@ static void *ReadVersionBlock(const char *path, char *first, char *second)
         return NULL;
     }
     if (!PlatVersionRead(path, size, block)) {
-        PlatShowLastError(CatalogueOwnerWindow);
+        char text[512];
+        PlatErrorText(PlatLastError(), text, sizeof text);
+        if (CatalogueErrors)
+            CatalogueErrors(CatalogueErrorContext, path, text);
         PlatFree(block);
         return NULL;
     }

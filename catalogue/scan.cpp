@@ -8,6 +8,8 @@
 
 CatalogueData ItemCatalogue = {NULL, 0, 0};
 void *CatalogueOwnerWindow = NULL;
+CatalogueErrorSink CatalogueErrors = NULL;
+void *CatalogueErrorContext = NULL;
 
 // Policies that stop Windows starting a whole key (DWORD 1 under
 // Policies\Explorer of either hive), read once per scan.

@@ -335,6 +335,21 @@ void *PlatAllocZero(size_t size);
 
 void PlatFree(void *block);
 
-// Shows the system's text for the calling thread's last error in a message
-// box captioned "Error" with the information icon (owner: window or null).
-void PlatShowLastError(void *owner);
+// The system's text for an error number, on one line (line ends dropped),
+// or "Unknown error N (0xN)." when the system has none; cut to size. The
+// front ends show it their own way: nothing below them shows a box.
+void PlatErrorText(long code, char *text, size_t size);
+
+// ---- Standard output and error ---------------------------------------------
+
+enum PlatStream { PLAT_STDOUT = 0, PLAT_STDERR = 1 };
+
+// Writes text of the process code page (length bytes) to standard output or
+// error: to a console through the wide call, so every character shows
+// whatever the console's code page; to a file or pipe as UTF-8 without a
+// byte-order mark. Nonzero when all was written.
+int PlatWriteStream(PlatStream stream, const char *text, size_t length);
+
+// Columns of the console standard output writes to; 0 when it goes to a
+// file or pipe (nothing is cut there).
+int PlatConsoleWidth(void);

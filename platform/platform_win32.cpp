@@ -720,22 +720,23 @@ void PlatFree(void *block)
         GlobalFree((HGLOBAL)block);
 }
 
-void PlatShowLastError(void *owner)
+void PlatErrorText(long code, char *text, size_t size)
 {
-    DWORD code = GetLastError();
-    char *text = NULL;
+    char *system = NULL;
     DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS
                                       | FORMAT_MESSAGE_FROM_SYSTEM,
-                                  NULL, code, 0x400, (LPSTR)&text, 0, NULL);
-    if (length && text) {
-        MessageBoxA((HWND)owner, text, "Error", MB_OK | MB_ICONINFORMATION);
+                                  NULL, (DWORD)code, 0x400, (LPSTR)&system, 0, NULL);
+    if (length && system) {
+        TextCopy(text, size, system);
+        // The system's texts end in a line break: one line each on stderr.
+        size_t end = strlen(text);
+        while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n' || text[end - 1] == ' '))
+            text[--end] = '\0';
     } else {
         // The system has no text for this code: still say what failed.
-        char fallback[64];
-        TextFormat(fallback, sizeof fallback, "Unknown error %lu (0x%08lX).",
-                   (unsigned long)code, (unsigned long)code);
-        MessageBoxA((HWND)owner, fallback, "Error", MB_OK | MB_ICONINFORMATION);
+        TextFormat(text, size, "Unknown error %lu (0x%08lX).", (unsigned long)code,
+                   (unsigned long)code);
     }
-    if (text)
-        LocalFree(text);
+    if (system)
+        LocalFree(system);
 }

@@ -98,6 +98,7 @@ int CreateMainWindow(void)
     if (!MainWindow)
         return 1;
     CatalogueOwnerWindow = MainWindow;
+    CatalogueErrors = ShowCatalogueError;
     UpdateWindow(MainWindow);
     ShowWindow(MainWindow, SW_SHOWNORMAL);
     SetForegroundWindow(MainWindow);

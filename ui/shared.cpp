@@ -1,13 +1,23 @@
 // shared.cpp - small operations every window uses.
 #include "ui.h"
 
+#include "../catalogue/catalogue.h"
 #include "../platform/platform.h"
 
 #include <string.h>
 
 void ShowLastError(HWND owner)
 {
-    PlatShowLastError(owner);
+    char text[512];
+    PlatErrorText((long)GetLastError(), text, sizeof text);
+    MessageBoxA(owner, text, "Error", MB_OK | MB_ICONINFORMATION);
+}
+
+// The scan's failures, in a box the main window owns: the box keeps it
+// disabled, so no command starts a scan inside the scan.
+void ShowCatalogueError(void *, const char *, const char *text)
+{
+    MessageBoxA((HWND)CatalogueOwnerWindow, text, "Error", MB_OK | MB_ICONINFORMATION);
 }
 
 int CenterWindow(HWND window)

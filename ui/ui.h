@@ -59,6 +59,8 @@ extern HACCEL MainKeys;
 
 // Shows the system's text for the last error ("Error", information icon).
 void ShowLastError(HWND owner);
+// The catalogue's error sink of the window (CatalogueErrors).
+void ShowCatalogueError(void *context, const char *subject, const char *text);
 
 // Centres the window on the screen, 5 pixels below the exact centre.
 int CenterWindow(HWND window);

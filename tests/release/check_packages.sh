@@ -1,6 +1,6 @@
 #!/bin/sh
 # check_packages.sh DIST - each release zip holds exactly orvane.exe,
-# README.md and LICENSE, and its exe passes check_pe.sh.
+# orvanec.exe, README.md and LICENSE, and its exes pass check_pe.sh.
 dist=$1
 here=$(dirname "$0")
 status=0
@@ -10,10 +10,11 @@ for arch in win32 win64; do
     scratch=$(mktemp -d)
     (cd "$scratch" && cmake -E tar xf "$zip")
     listing=$(cd "$scratch" && ls | sort | tr '\n' ' ')
-    [ "$listing" = "LICENSE README.md orvane.exe " ] || { echo "FAIL: $zip holds $listing"; status=1; }
+    [ "$listing" = "LICENSE README.md orvane.exe orvanec.exe " ] || { echo "FAIL: $zip holds $listing"; status=1; }
     format=pei-i386
     [ $arch = win64 ] && format=pei-x86-64
     sh "$here/check_pe.sh" "$scratch/orvane.exe" $format || status=1
+    sh "$here/check_pe.sh" "$scratch/orvanec.exe" $format console || status=1
     rm -rf "$scratch"
 done
 exit $status

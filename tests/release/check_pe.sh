@@ -1,11 +1,14 @@
 #!/bin/sh
-# check_pe.sh EXE FORMAT - checks a built orvane.exe: its object format and
-# machine (pei-i386 or pei-x86-64), the Windows GUI subsystem, that it
+# check_pe.sh EXE FORMAT [console] - checks a built orvane.exe (or, with
+# "console", orvanec.exe): its object format and machine (pei-i386 or
+# pei-x86-64), the Windows GUI (console: CUI) subsystem, that it
 # imports Windows system DLLs only (everything else is linked in
 # statically), that its version record says 1.2.0.0, and that it embeds
 # the application manifest as resource type 24, id 1.
 exe=$1
 format=$2
+subsystem="Windows GUI"
+[ "${3:-}" = console ] && subsystem="Windows CUI"
 objdump=objdump
 [ "$format" = pei-i386 ] && objdump=i686-w64-mingw32-objdump
 [ "$format" = pei-x86-64 ] && objdump=x86_64-w64-mingw32-objdump
@@ -17,7 +20,7 @@ case $format in
     *) machine="Magic.*020b" ;;
 esac
 echo "$headers" | grep -q "$machine" || { echo "FAIL: wrong PE magic for $format"; status=1; }
-echo "$headers" | grep -q "Subsystem.*(Windows GUI)" || { echo "FAIL: not a GUI program"; status=1; }
+echo "$headers" | grep -q "Subsystem.*($subsystem)" || { echo "FAIL: not a $subsystem program"; status=1; }
 allowed=" advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll shlwapi.dll user32.dll version.dll "
 for dll in $(echo "$headers" | sed -n 's/^.*DLL Name: //p' | tr 'A-Z' 'a-z'); do
     case "$allowed" in
@@ -83,5 +86,5 @@ print("missing: " + ", ".join(missing) if missing else "ok")
 PYTHON
 )
 [ "$manifest" = ok ] || { echo "FAIL: manifest: $manifest"; status=1; }
-[ $status -eq 0 ] && echo "$exe: $format, Windows GUI, system DLLs only, version $version, manifest"
+[ $status -eq 0 ] && echo "$exe: $format, $subsystem, system DLLs only, version $version, manifest"
 exit $status

@@ -101,7 +101,8 @@ struct State {
     std::vector<Fault> faults;
     std::vector<Hook> hooks;
     std::vector<long> shownErrors;
-    void *lastErrorOwner = nullptr;
+    std::string streams[2];
+    int consoleWidth = 0;
     int counts[MEM_OP_COUNT] = {};
     bool writesDenied[PLAT_HIVE_COUNT] = {false, false, false};
     bool twoViews = true;
@@ -566,10 +567,10 @@ const char *MemOpName(MemOp op)
         "ShellFolder",    "CreateFolder",   "FindFirst",        "FindNext",
         "MoveFile",       "DeleteFile",     "FileCreate",       "FileWrite",
         "FileClose",      "ResolveShortcut", "VersionSize",     "VersionRead",
-        "VersionQuery",   "ExpandEnvironment", "Alloc",         "ShowLastError",
+        "VersionQuery",   "ExpandEnvironment", "Alloc",         "ErrorText",
         "FileExists",     "SearchProgram", "CopyFile",       "RegNameExact",
         "FileLoad",       "FileHold",      "RegEnumKey",     "TaskList",
-        "TaskRead",       "TaskSetEnabled", "TaskDelete"};
+        "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -868,7 +869,8 @@ int MemStorageCallCount()
 {
     int total = 0;
     for (int op = 0; op < MEM_OP_COUNT; ++op)
-        if (op != MEM_EXPAND_ENVIRONMENT && op != MEM_ALLOC && op != MEM_SHOW_LAST_ERROR)
+        if (op != MEM_EXPAND_ENVIRONMENT && op != MEM_ALLOC && op != MEM_ERROR_TEXT
+            && op != MEM_WRITE_STREAM)
             total += S().counts[op];
     return total;
 }
@@ -1717,17 +1719,36 @@ void PlatFree(void *block)
     free(block);
 }
 
-void *MemLastErrorOwner()
+void PlatErrorText(long code, char *text, size_t size)
 {
-    return S().lastErrorOwner;
+    long fail;
+    Enter(MEM_ERROR_TEXT, &fail);
+    S().shownErrors.push_back(code);
+    TextFormat(text, size, "Error %ld.", code);
 }
 
-void PlatShowLastError(void *owner)
+int PlatWriteStream(PlatStream stream, const char *text, size_t length)
 {
-    S().lastErrorOwner = owner;
     long fail;
-    Enter(MEM_SHOW_LAST_ERROR, &fail);
-    S().shownErrors.push_back(S().lastError);
+    if (Enter(MEM_WRITE_STREAM, &fail))
+        return 0;
+    S().streams[stream == PLAT_STDERR].append(text, length);
+    return 1;
+}
+
+int PlatConsoleWidth(void)
+{
+    return S().consoleWidth;
+}
+
+void MemSetConsoleWidth(int columns)
+{
+    S().consoleWidth = columns;
+}
+
+std::string MemStreamText(PlatStream stream)
+{
+    return S().streams[stream == PLAT_STDERR];
 }
 
 // ---- Task Scheduler ----

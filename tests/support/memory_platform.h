@@ -44,7 +44,7 @@ enum MemOp {
     MEM_VERSION_QUERY,
     MEM_EXPAND_ENVIRONMENT,
     MEM_ALLOC,
-    MEM_SHOW_LAST_ERROR,
+    MEM_ERROR_TEXT,
     MEM_FILE_EXISTS,
     MEM_SEARCH_PROGRAM,
     MEM_COPY_FILE,
@@ -56,6 +56,7 @@ enum MemOp {
     MEM_TASK_READ,
     MEM_TASK_SET_ENABLED,
     MEM_TASK_DELETE,
+    MEM_WRITE_STREAM,
     MEM_OP_COUNT
 };
 
@@ -207,7 +208,9 @@ int MemOpenKeys();
 int MemOpenSearches();
 int MemOpenFiles();
 int MemLiveBlocks();
-// The owner window of the last error box.
-void *MemLastErrorOwner();
-// The last error codes that PlatShowLastError showed, in order.
+// The error codes whose text PlatErrorText gave ("Error N."), in order.
 const std::vector<long> &MemShownErrors();
+// What PlatWriteStream wrote to each stream since the reset (bytes as
+// given), and the console width PlatConsoleWidth says (0: not a console).
+std::string MemStreamText(PlatStream stream);
+void MemSetConsoleWidth(int columns);

@@ -41,7 +41,8 @@ TEST_F(MemoryPlatform, FailEveryCallAndRecordTheError)
     ASSERT_GT(size, 0u);
     EXPECT_EQ(0, PlatVersionRead("C:\\a.exe", size, block));
     EXPECT_EQ(0, PlatVersionRead("C:\\a.exe", size, block));
-    PlatShowLastError(nullptr);
+    char text[64];
+    PlatErrorText(PlatLastError(), text, sizeof text);
     ASSERT_EQ(1u, MemShownErrors().size());
     EXPECT_EQ(1812, MemShownErrors()[0]);
 }

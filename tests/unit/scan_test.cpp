@@ -416,13 +416,17 @@ TEST_F(Scan, UnreadableVersionBlockShowsTheErrorAndKeepsTheField)
     MemSetVersionReadFails(kAgent, true);
     MemSetString(PLAT_HKCU, kRun, "Agent", kAgent);
     MemAddLink(MEM_STARTUP_FOLDER "\\Agent.lnk", kAgent, "", "The link's comment");
-    int mainWindow = 0;
-    CatalogueOwnerWindow = &mainWindow;
+    std::vector<std::string> told;
+    CatalogueErrors = [](void *context, const char *subject, const char *text) {
+        ((std::vector<std::string> *)context)->push_back(std::string(subject) + ": " + text);
+    };
+    CatalogueErrorContext = &told;
     ScanCatalogue();
-    CatalogueOwnerWindow = nullptr;
+    CatalogueErrors = nullptr;
     ASSERT_EQ(2, ItemCatalogue.count);
-    EXPECT_EQ(2u, MemShownErrors().size()) << "one box per entry: the block is read once";
-    EXPECT_EQ(&mainWindow, MemLastErrorOwner()) << "owned by the main window, which it disables";
+    EXPECT_EQ(2u, MemShownErrors().size()) << "one text per entry: the block is read once";
+    ASSERT_EQ(2u, told.size()) << "each handed to the front end's sink";
+    EXPECT_EQ(std::string(kAgent) + ": Error 5.", told[0]);
     EXPECT_STREQ("", Item(0).description);
     EXPECT_STREQ("", Item(0).company);
     EXPECT_STREQ("The link's comment", Item(1).description);

@@ -1,0 +1,249 @@
+// arguments.cpp - the console program's command line: commands, options
+// (-x, --long and /x, in any case, as Windows' own console programs take
+// them) and the usage texts that "orvanec /?" and "help COMMAND" print.
+#include "cli.h"
+
+#include <string.h>
+
+struct CommandName {
+    const char *name;
+    int32_t command;
+    const char *usage;
+};
+
+static const CommandName Commands[] = {
+    {"list", CliList,
+     "orvanec list [--format table|csv|json] [--place PLACE]... [--all-columns]\r\n"
+     "  Every entry the window lists, in its order, each with its id. CSV and JSON\r\n"
+     "  hold every column, names and commands whole as stored.\r\n"},
+    {"disable", CliDisable,
+     "orvanec disable ID...\r\n"
+     "  Disables the entries as the window's Apply does: moved, never overwriting.\r\n"},
+    {"enable", CliEnable,
+     "orvanec enable ID...\r\n"
+     "  Enables the entries, also those switched off in Windows' startup settings.\r\n"},
+    {"remove", CliRemove,
+     "orvanec remove ID... [--yes]\r\n"
+     "  Backs each entry up, then deletes it; without --yes it only says what it\r\n"
+     "  would remove.\r\n"},
+    {"report", CliReport,
+     "orvanec report FILE\r\n"
+     "  Saves the window's HTML report of every entry to FILE.\r\n"},
+    {"cleanup", CliCleanUp,
+     "orvanec cleanup [--yes]\r\n"
+     "  Backs up and deletes every disabled registry entry; without --yes it only\r\n"
+     "  says what it would delete.\r\n"},
+    {"help", CliHelp,
+     "orvanec help [COMMAND]\r\n"
+     "  This text, or the usage of one command.\r\n"},
+};
+#define COMMAND_COUNT (int32_t)(sizeof Commands / sizeof Commands[0])
+
+static const char UsageHead[] =
+    "orvanec - lists and changes what Windows starts by itself, like the Orvane\r\n"
+    "Tool window, without asking anything.\r\n"
+    "\r\n";
+
+static const char UsageTail[] =
+    "\r\n"
+    "Options may be written -x, --long or /x, in any case:\r\n"
+    "  -f, --format FORMAT  table (the default, cut to the console's width),\r\n"
+    "                       csv (RFC 4180) or json (UTF-8)\r\n"
+    "  -p, --place PLACE    only entries whose place is PLACE or lies under it\r\n"
+    "                       (HKCU, HKLM\\Software\\...\\Run, a Startup folder); repeatable\r\n"
+    "  -a, --all-columns    every column in the table\r\n"
+    "  -y, --yes            remove or clean up; without it nothing is changed\r\n"
+    "  -?, -h, --help       this text\r\n"
+    "\r\n"
+    "ID is the id column of list: a key as the registry editor names it, \"\\\\\" and\r\n"
+    "the value name (HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\\\Tool),\r\n"
+    "or a file's path. It also reaches the entry once disabled or enabled.\r\n"
+    "\r\n"
+    "Exit codes:\r\n"
+    "  0  everything done\r\n"
+    "  1  some entries failed (each named on standard error)\r\n"
+    "  2  usage error: bad command or option, unknown id; nothing was changed\r\n"
+    "  3  administrator rights are needed for some entry (nothing else failed)\r\n";
+
+const char *CliUsage(int32_t command)
+{
+    static char text[4096];
+    text[0] = '\0';
+    for (int32_t i = 0; i < COMMAND_COUNT; ++i) {
+        if (command != CliNoCommand && Commands[i].command != command)
+            continue;
+        if (command == CliNoCommand && i == 0)
+            TextCopy(text, sizeof text, UsageHead);
+        TextAppend(text, sizeof text, Commands[i].usage);
+    }
+    if (command == CliNoCommand)
+        TextAppend(text, sizeof text, UsageTail);
+    return text;
+}
+
+static int32_t CommandOf(const char *word)
+{
+    for (int32_t i = 0; i < COMMAND_COUNT; ++i)
+        if (TextCompareNoCase(word, Commands[i].name) == 0)
+            return Commands[i].command;
+    return CliNoCommand;
+}
+
+enum OptionId { OptFormat, OptPlace, OptAllColumns, OptYes, OptHelp };
+
+struct OptionName {
+    char shortName;
+    const char *longName;
+    int32_t id;
+    int32_t takesValue;
+};
+
+static const OptionName Options[] = {
+    {'f', "format", OptFormat, 1},     {'p', "place", OptPlace, 1},
+    {'a', "all-columns", OptAllColumns, 0}, {'y', "yes", OptYes, 0},
+    {'h', "help", OptHelp, 0},         {'?', "?", OptHelp, 0},
+};
+#define OPTION_COUNT (int)(sizeof Options / sizeof Options[0])
+
+// The option an argument names, with an attached value ("--format=csv",
+// "/f:csv") in *value; null when it names none.
+static const OptionName *FindOption(const char *arg, const char **value)
+{
+    *value = NULL;
+    char word[64];
+    const char *body = arg + 1;
+    int isLong = 0;
+    if (arg[0] == '-' && arg[1] == '-') {
+        body = arg + 2;
+        isLong = 1;
+    }
+    size_t length = strcspn(body, arg[0] == '/' ? "=:" : "=");
+    if (length == 0 || length >= sizeof word)
+        return NULL;
+    memcpy(word, body, length);
+    word[length] = '\0';
+    if (body[length])
+        *value = body + length + 1;
+    for (int i = 0; i < OPTION_COUNT; ++i) {
+        const OptionName *option = &Options[i];
+        int isShort = length == 1 && (word[0] | 0x20) == (option->shortName | 0x20);
+        // Windows' programs take /name as much as /n.
+        int named = (isLong || arg[0] == '/') && TextCompareNoCase(word, option->longName) == 0;
+        if (isShort || named)
+            return option;
+    }
+    return NULL;
+}
+
+static int Refuse(CliArguments *args, const char *format, const char *what)
+{
+    TextFormat(args->error, sizeof args->error, format, what);
+    return CliExitUsage;
+}
+
+static int TakeValue(CliArguments *args, int32_t id, const char *arg, const char *value)
+{
+    if (id == OptFormat) {
+        if (TextCompareNoCase(value, "table") == 0)
+            args->format = CliTable;
+        else if (TextCompareNoCase(value, "csv") == 0)
+            args->format = CliCsv;
+        else if (TextCompareNoCase(value, "json") == 0)
+            args->format = CliJson;
+        else
+            return Refuse(args, "ERROR: Unknown format \"%s\": use table, csv or json.", value);
+        return CliExitDone;
+    }
+    if (args->placeCount >= CLI_MAX_PLACES)
+        return Refuse(args, "ERROR: Too many places: %s is the limit.", "16");
+    (void)arg;
+    args->places[args->placeCount++] = value;
+    return CliExitDone;
+}
+
+int CliParse(int argc, char **argv, CliArguments *args)
+{
+    memset(args, 0, sizeof *args);
+    args->operands = (const char **)PlatAllocZero(sizeof(char *) * (size_t)(argc > 0 ? argc : 1));
+    if (!args->operands)
+        return Refuse(args, "ERROR: %s", "Out of memory.");
+    int optionsEnd = 0;
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        int looksLikeOption = !optionsEnd && (arg[0] == '-' || arg[0] == '/') && arg[1] != '\0';
+        if (looksLikeOption && strcmp(arg, "--") == 0) {
+            optionsEnd = 1;
+            continue;
+        }
+        if (looksLikeOption) {
+            const char *value = NULL;
+            const OptionName *option = FindOption(arg, &value);
+            if (!option)
+                return Refuse(args, "ERROR: Unknown option \"%s\"; orvanec /? lists them.", arg);
+            if (option->takesValue) {
+                if (!value && i + 1 < argc)
+                    value = argv[++i];
+                if (!value)
+                    return Refuse(args, "ERROR: The option \"%s\" needs a value.", arg);
+                int result = TakeValue(args, option->id, arg, value);
+                if (result != CliExitDone)
+                    return result;
+            } else if (value) {
+                return Refuse(args, "ERROR: The option \"%s\" takes no value.", arg);
+            } else if (option->id == OptAllColumns) {
+                args->allColumns = 1;
+            } else if (option->id == OptYes) {
+                args->yes = 1;
+            } else {
+                args->help = 1;
+            }
+            continue;
+        }
+        if (args->command == CliNoCommand) {
+            args->command = CommandOf(arg);
+            if (args->command == CliNoCommand)
+                return Refuse(args, "ERROR: Unknown command \"%s\"; orvanec /? lists them.", arg);
+            continue;
+        }
+        if (args->command == CliHelp && args->helpCommand == CliNoCommand) {
+            args->helpCommand = CommandOf(arg);
+            if (args->helpCommand == CliNoCommand)
+                return Refuse(args, "ERROR: Unknown command \"%s\"; orvanec /? lists them.", arg);
+            continue;
+        }
+        args->operands[args->operandCount++] = arg;
+    }
+    if (args->command == CliHelp) {
+        args->help = 1;
+        return args->operandCount ? Refuse(args, "ERROR: Too many arguments after %s.", "help")
+                                  : CliExitDone;
+    }
+    if (args->help) {
+        args->helpCommand = args->command;
+        return CliExitDone;
+    }
+    int32_t command = args->command;
+    if (command == CliNoCommand)
+        return Refuse(args, "ERROR: No command given; orvanec /? lists them.%s", "");
+    // Options that mean nothing to the command are refused, not ignored.
+    if (command != CliList && (args->placeCount || args->allColumns || args->format != CliTable))
+        return Refuse(args, "ERROR: Only list takes --format, --place and --all-columns.%s", "");
+    if (args->yes && command != CliRemove && command != CliCleanUp)
+        return Refuse(args, "ERROR: Only remove and cleanup take --yes.%s", "");
+    int wantsIds = command == CliDisable || command == CliEnable || command == CliRemove;
+    if (wantsIds && args->operandCount == 0)
+        return Refuse(args, "ERROR: %s needs the id of at least one entry (see orvanec list).",
+                      command == CliDisable ? "disable" : command == CliEnable ? "enable" : "remove");
+    if (command == CliReport && args->operandCount != 1)
+        return Refuse(args, "ERROR: report needs one FILE to write, not %s.",
+                      args->operandCount ? "several" : "none");
+    if ((command == CliList || command == CliCleanUp) && args->operandCount)
+        return Refuse(args, "ERROR: Unexpected argument \"%s\".", args->operands[0]);
+    return CliExitDone;
+}
+
+void CliFreeArguments(CliArguments *args)
+{
+    PlatFree((void *)args->operands);
+    args->operands = NULL;
+}

@@ -1,0 +1,100 @@
+// cli.h - orvanec, the console front end. It drives the same catalogue and
+// store as the window (ScanCatalogue, ApplyChanges, RemoveItemWithBackup,
+// CleanUpDisabled, WriteHtmlLog) and asks no question: what the window
+// would ask is an option (--yes), and without it nothing is changed.
+//
+// Everything here but main.cpp is plain logic over platform.h, so it is
+// tested natively against the in-memory platform. Texts go out through
+// PlatWriteStream: results on standard output, failures on standard error,
+// one line each, naming the entry and the cause.
+#pragma once
+
+#include "../catalogue/catalogue.h"
+
+#include <stddef.h>
+#include <stdint.h>
+
+// ---- exit codes ------------------------------------------------------------
+
+enum CliExit {
+    CliExitDone = 0,    // everything done
+    CliExitFailed = 1,  // some entries failed, each named on standard error
+    CliExitUsage = 2,   // bad command, option or id: nothing was changed
+    CliExitRights = 3   // administrator rights needed for some entry, nothing else failed
+};
+
+// ---- the command line (arguments.cpp) ----------------------------------------
+
+enum CliCommand {
+    CliNoCommand = 0,
+    CliList,
+    CliDisable,
+    CliEnable,
+    CliRemove,
+    CliReport,
+    CliCleanUp,
+    CliHelp
+};
+
+enum CliFormat { CliTable = 0, CliCsv = 1, CliJson = 2 };
+
+#define CLI_MAX_PLACES 16
+
+struct CliArguments {
+    int32_t command;          // CliCommand
+    int32_t format;           // CliFormat
+    int32_t allColumns;       // every column in the table
+    int32_t yes;              // remove and cleanup may change storage
+    int32_t help;             // usage asked for (/?, --help, help)
+    int32_t helpCommand;      // the command whose usage is asked for, or CliNoCommand
+    const char *places[CLI_MAX_PLACES];
+    int32_t placeCount;
+    const char **operands;    // ids or the report's file, in argv (PlatFree the array)
+    int32_t operandCount;
+    char error[TEXT_FIELD_SIZE + 96]; // why the line is not understood
+};
+
+// Reads argv[1..argc-1]. Options are -x, --long or /x, in any case, their
+// value the next argument or after '=' (or ':' for /x). CliExitDone, or
+// CliExitUsage with error set. Free with CliFreeArguments either way.
+int CliParse(int argc, char **argv, CliArguments *args);
+void CliFreeArguments(CliArguments *args);
+
+// The usage text: of every command (command CliNoCommand) or of one.
+const char *CliUsage(int32_t command);
+
+// ---- output (output.cpp) -----------------------------------------------------
+
+// Writes text to the stream; bytes of the process code page.
+void CliWrite(PlatStream stream, const char *text, size_t length);
+void CliPrint(PlatStream stream, const char *text);
+// One line: text and a line break.
+void CliLine(PlatStream stream, const char *text);
+
+// ---- ids and the list (list_output.cpp) ----------------------------------------
+
+#define CLI_ID_SIZE (2 * TEXT_FIELD_SIZE + 16)
+
+// The entry's stable id: for a value its key as the registry editor names
+// it (HKCU\..., HKLM\Software\WOW6432Node\... for the 32-bit view), "\\"
+// and the value name (no key path holds an empty component, so the first
+// "\\" ends the key); for a file its path. Zero when it does not fit.
+int CliItemId(const AutostartItem *item, const char *wholeName, char *id, size_t size);
+
+// The id the entry has after an enable or disable moves it (the other
+// place's); zero when there is none.
+int CliSiblingId(const AutostartItem *item, char *id, size_t size);
+
+// The catalogue index the id names, comparing as the registry does (by
+// character, without regard to case); -1 when none. Ids of an entry's other
+// place reach it too, unless an entry is listed there itself.
+int32_t CliFindItem(const char *id);
+
+// Writes the catalogue's entries in the window's order in the format; the
+// places filter as --place does (nothing filtered when count is 0).
+int CliWriteList(int32_t format, int allColumns, const char *const *places, int32_t placeCount);
+
+// ---- the commands (commands.cpp) -----------------------------------------------
+
+// Runs the command line; returns the exit code.
+int CliRun(int argc, char **argv);

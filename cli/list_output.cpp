@@ -1,0 +1,394 @@
+// list_output.cpp - the entries as a script reads them: stable ids, and
+// one table of columns written as a console table, CSV (RFC 4180) or JSON
+// (RFC 8259). The records cut every field at 259 characters; names and
+// commands are read again whole from storage, so a script never gets the
+// window's cut.
+#include "cli.h"
+
+#include "../store/store.h"
+
+#include <string.h>
+
+// ---- ids ----------------------------------------------------------------------
+
+int CliItemId(const AutostartItem *item, const char *wholeName, char *id, size_t size)
+{
+    if (item->kind != RegistryValue)
+        return TextCopy(id, size, item->location);
+    char key[TEXT_FIELD_SIZE + 32];
+    ItemPlaceText(item, 0, key, sizeof key);
+    return TextFormat(id, size, "%s\\\\%s", key, wholeName ? wholeName : item->name);
+}
+
+int CliSiblingId(const AutostartItem *item, char *id, size_t size)
+{
+    AutostartItem other = *item;
+    if (item->kind == RegistryValue)
+        return SiblingLocation(item->location, other.location) && CliItemId(&other, NULL, id, size);
+    // A file moves between its Startup folder and its folder of disabled items.
+    int user = ScopeIsUser(item->scope);
+    char enabled[TEXT_FIELD_SIZE], disabled[TEXT_FIELD_SIZE];
+    if (!PlatShellFolder(user ? PLAT_CSIDL_STARTUP : PLAT_CSIDL_COMMON_STARTUP, enabled)
+        || !ResolveLocationFolder(&AutostartLocations[LOCATION_COUNT - (user ? 2 : 1)], disabled))
+        return 0;
+    char folder[TEXT_FIELD_SIZE];
+    TargetFolderOf(item->location, folder);
+    const char *to = PlatNamesEqual(folder, enabled) ? disabled : enabled;
+    return TextFormat(id, size, "%s\\%s", to, item->name);
+}
+
+int32_t CliFindItem(const char *id)
+{
+    char text[CLI_ID_SIZE];
+    int32_t sibling = -1;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        const AutostartItem *item = &ItemCatalogue.items[i];
+        if (CliItemId(item, NULL, text, sizeof text) && PlatNamesEqual(text, id))
+            return i;
+        if (sibling < 0 && CliSiblingId(item, text, sizeof text) && PlatNamesEqual(text, id))
+            sibling = i;
+    }
+    return sibling;
+}
+
+// ---- one row --------------------------------------------------------------------
+
+// What the columns read of one entry: the record, and the texts read whole.
+struct ListRow {
+    const AutostartItem *item;
+    char id[CLI_ID_SIZE];
+    char *wholeCommand;   // the stored command when longer than the record's, or null
+    char place[TEXT_FIELD_SIZE + 32];
+    char notes[4 * TEXT_FIELD_SIZE];
+};
+
+// The value's text as stored, however long (PlatFree it); null when it is
+// not text or cannot be read whole (the record's command is used then).
+static char *ReadWholeCommand(const AutostartItem *item)
+{
+    if (item->kind != RegistryValue || !ItemActionable(item))
+        return NULL;
+    uint32_t type = 0, size = 0;
+    void *data = NULL;
+    if (!ReadWholeValue(HiveOfItem(item), item->location, item->name, 0, &type, &data, &size))
+        return NULL;
+    if ((type != PLAT_REG_SZ && type != PLAT_REG_EXPAND_SZ) || size < TEXT_FIELD_SIZE) {
+        PlatFree(data);
+        return NULL;
+    }
+    char *text = (char *)PlatAllocZero((size_t)size + 1);
+    if (text)
+        memcpy(text, data, TextLengthIn((const char *)data, size));
+    PlatFree(data);
+    return text;
+}
+
+static void LoadRow(ListRow *row, const AutostartItem *item)
+{
+    row->item = item;
+    CliItemId(item, NULL, row->id, sizeof row->id);
+    row->wholeCommand = ReadWholeCommand(item);
+    if (item->kind == RegistryValue)
+        ItemPlaceText(item, 0, row->place, sizeof row->place);
+    else
+        TargetFolderOf(item->location, row->place);
+    ItemNotes(item, row->notes, sizeof row->notes);
+}
+
+// ---- the columns ------------------------------------------------------------------
+
+enum ColumnKind { ColumnText = 0, ColumnFlag = 1 };
+
+struct ListColumn {
+    const char *key;      // CSV heading and JSON member
+    const char *heading;  // table heading
+    int32_t kind;         // ColumnKind
+    int32_t inTable;      // shown in the table without --all-columns
+    const char *(*text)(const ListRow *row);
+    int (*flag)(const ListRow *row);
+};
+
+static const char *IdOf(const ListRow *r) { return r->id; }
+static const char *NameOf(const ListRow *r) { return r->item->name; }
+static const char *TypeOf(const ListRow *r) { return ItemTypeText(r->item); }
+static const char *PlaceOf(const ListRow *r) { return r->place; }
+static const char *CommandOf(const ListRow *r)
+{
+    return r->wholeCommand ? r->wholeCommand : r->item->command;
+}
+static const char *ProgramOf(const ListRow *r) { return r->item->target; }
+static const char *ParametersOf(const ListRow *r) { return r->item->parameters; }
+static const char *DescriptionOf(const ListRow *r) { return r->item->description; }
+static const char *CompanyOf(const ListRow *r) { return r->item->company; }
+static const char *NotesOf(const ListRow *r) { return r->notes; }
+static int EnabledOf(const ListRow *r) { return r->item->enabled != 0; }
+static int SwitchedOffOf(const ListRow *r) { return r->item->approvalDisabled != 0; }
+static int TargetFoundOf(const ListRow *r) { return !r->item->targetMissing; }
+
+// A new field is one more line here.
+static const ListColumn Columns[] = {
+    {"id", "Id", ColumnText, 1, IdOf, NULL},
+    {"name", "Name", ColumnText, 1, NameOf, NULL},
+    {"type", "Type", ColumnText, 1, TypeOf, NULL},
+    {"enabled", "On", ColumnFlag, 1, NULL, EnabledOf},
+    {"switched_off", "Off in settings", ColumnFlag, 0, NULL, SwitchedOffOf},
+    {"place", "Place", ColumnText, 0, PlaceOf, NULL},
+    {"command", "Command", ColumnText, 1, CommandOf, NULL},
+    {"program", "Program", ColumnText, 0, ProgramOf, NULL},
+    {"parameters", "Parameters", ColumnText, 0, ParametersOf, NULL},
+    {"target_found", "Found", ColumnFlag, 0, NULL, TargetFoundOf},
+    {"description", "Description", ColumnText, 0, DescriptionOf, NULL},
+    {"company", "Company", ColumnText, 0, CompanyOf, NULL},
+    {"notes", "Notes", ColumnText, 0, NotesOf, NULL},
+};
+#define COLUMN_COUNT (int)(sizeof Columns / sizeof Columns[0])
+
+static const char *CellText(const ListColumn *column, const ListRow *row)
+{
+    if (column->kind == ColumnFlag)
+        return column->flag(row) ? "true" : "false";
+    return column->text(row);
+}
+
+// ---- CSV and JSON -----------------------------------------------------------------
+
+static void Out(const char *text, size_t length)
+{
+    CliWrite(PLAT_STDOUT, text, length);
+}
+
+static void OutText(const char *text)
+{
+    CliPrint(PLAT_STDOUT, text);
+}
+
+// RFC 4180: a field holding a comma, quote or line break is quoted, its
+// quotes doubled; every record ends in CRLF.
+static void CsvField(const char *text)
+{
+    if (!strpbrk(text, ",\"\r\n")) {
+        OutText(text);
+        return;
+    }
+    Out("\"", 1);
+    for (const char *run = text; *run;) {
+        size_t length = strcspn(run, "\"");
+        Out(run, length);
+        run += length;
+        if (*run == '"') {
+            Out("\"\"", 2);
+            ++run;
+        }
+    }
+    Out("\"", 1);
+}
+
+// RFC 8259: quote, backslash and every control character escaped; the
+// rest passes as it is (UTF-8 once written).
+static void JsonString(const char *text)
+{
+    Out("\"", 1);
+    const char *run = text;
+    while (*run) {
+        const char *plain = run;
+        while (*run && (unsigned char)*run >= 0x20 && *run != '"' && *run != '\\')
+            ++run;
+        Out(plain, (size_t)(run - plain));
+        if (!*run)
+            break;
+        unsigned char c = (unsigned char)*run++;
+        char escape[8];
+        if (c == '"' || c == '\\')
+            TextFormat(escape, sizeof escape, "\\%c", c);
+        else if (c == '\n')
+            TextCopy(escape, sizeof escape, "\\n");
+        else if (c == '\r')
+            TextCopy(escape, sizeof escape, "\\r");
+        else if (c == '\t')
+            TextCopy(escape, sizeof escape, "\\t");
+        else
+            TextFormat(escape, sizeof escape, "\\u%04x", c);
+        OutText(escape);
+    }
+    Out("\"", 1);
+}
+
+static void CsvRow(const ListRow *row)
+{
+    for (int c = 0; c < COLUMN_COUNT; ++c) {
+        if (c)
+            Out(",", 1);
+        CsvField(row ? CellText(&Columns[c], row) : Columns[c].key);
+    }
+    Out("\r\n", 2);
+}
+
+static void JsonRow(const ListRow *row, int first)
+{
+    OutText(first ? "\r\n  {" : ",\r\n  {");
+    for (int c = 0; c < COLUMN_COUNT; ++c) {
+        OutText(c ? ", " : "");
+        JsonString(Columns[c].key);
+        OutText(": ");
+        if (Columns[c].kind == ColumnFlag)
+            OutText(Columns[c].flag(row) ? "true" : "false");
+        else
+            JsonString(Columns[c].text(row));
+    }
+    OutText("}");
+}
+
+// ---- the table ----------------------------------------------------------------------
+
+// Characters, not bytes: under UTF-8 a character's trailing bytes are 10xxxxxx.
+static size_t Characters(const char *text, size_t bytes)
+{
+    if (PlatCodePage() != 65001)
+        return bytes;
+    size_t count = 0;
+    for (size_t i = 0; i < bytes; ++i)
+        count += ((unsigned char)text[i] & 0xC0) != 0x80;
+    return count;
+}
+
+// Bytes of text's first count characters.
+static size_t BytesOf(const char *text, size_t count)
+{
+    size_t i = 0;
+    for (size_t seen = 0; text[i]; ++i) {
+        int lead = PlatCodePage() != 65001 || ((unsigned char)text[i] & 0xC0) != 0x80;
+        if (lead && seen++ == count)
+            break;
+    }
+    return i;
+}
+
+// A cell in width characters: cut with "~" at its end, padded with spaces
+// unless it is the row's last. Line breaks show as spaces.
+static void TableCell(const char *text, size_t width, int last)
+{
+    size_t length = Characters(text, strlen(text));
+    size_t shown = length > width ? (width ? width - 1 : 0) : length;
+    size_t bytes = BytesOf(text, shown);
+    for (size_t i = 0; i < bytes; ++i)
+        Out(text[i] == '\r' || text[i] == '\n' || text[i] == '\t' ? " " : text + i, 1);
+    if (length > width && width)
+        Out("~", 1);
+    if (!last)
+        for (size_t i = (length > width ? width : length); i < width + 2; ++i)
+            Out(" ", 1);
+}
+
+static void WriteTable(const ListRow *rows, int32_t rowCount, int allColumns)
+{
+    int shown[COLUMN_COUNT];
+    size_t width[COLUMN_COUNT];
+    int count = 0;
+    for (int c = 0; c < COLUMN_COUNT; ++c) {
+        if (!allColumns && !Columns[c].inTable)
+            continue;
+        shown[count] = c;
+        width[count] = strlen(Columns[c].heading);
+        for (int32_t r = 0; r < rowCount; ++r) {
+            const char *text = CellText(&Columns[c], &rows[r]);
+            size_t length = Characters(text, strlen(text));
+            if (length > width[count])
+                width[count] = length;
+        }
+        ++count;
+    }
+    // Cut to the console's width (one column left free, or the console
+    // wraps): the widest column gives way first, none below 4.
+    int console = PlatConsoleWidth();
+    if (console > 0) {
+        size_t room = (size_t)console - 1;
+        for (;;) {
+            size_t total = 0;
+            int widest = 0;
+            for (int i = 0; i < count; ++i) {
+                total += width[i] + (i ? 2 : 0);
+                if (width[i] > width[widest])
+                    widest = i;
+            }
+            if (total <= room || width[widest] <= 4)
+                break;
+            --width[widest];
+        }
+    }
+    for (int i = 0; i < count; ++i)
+        TableCell(Columns[shown[i]].heading, width[i], i == count - 1);
+    Out("\r\n", 2);
+    for (int32_t r = 0; r < rowCount; ++r) {
+        for (int i = 0; i < count; ++i)
+            TableCell(CellText(&Columns[shown[i]], &rows[r]), width[i], i == count - 1);
+        Out("\r\n", 2);
+    }
+}
+
+// ---- the list -------------------------------------------------------------------------
+
+// PLACE is the entry's place or a key or folder above it.
+static int PlaceMatches(const char *place, const char *wanted)
+{
+    size_t length = strlen(wanted);
+    while (length > 0 && wanted[length - 1] == '\\')
+        --length;
+    if (length == 0 || strlen(place) < length)
+        return 0;
+    char head[TEXT_FIELD_SIZE + 32];
+    if (!TextCopy(head, sizeof head, place))
+        return 0;
+    head[length] = '\0';
+    return PlatNamesEqual(head, wanted) ? 1 : 0;
+}
+
+static int Listed(const ListRow *row, const char *const *places, int32_t placeCount)
+{
+    if (placeCount == 0)
+        return 1;
+    size_t placeLength = strlen(row->place);
+    for (int32_t i = 0; i < placeCount; ++i) {
+        size_t length = strlen(places[i]);
+        while (length > 0 && places[i][length - 1] == '\\')
+            --length;
+        // A whole component: "HKCU\...\Run" is not above "HKCU\...\RunOnce".
+        if (PlaceMatches(row->place, places[i])
+            && (placeLength == length || row->place[length] == '\\'))
+            return 1;
+    }
+    return 0;
+}
+
+int CliWriteList(int32_t format, int allColumns, const char *const *places, int32_t placeCount)
+{
+    int32_t count = ItemCatalogue.count;
+    ListRow *rows = (ListRow *)PlatAllocZero(sizeof(ListRow) * ((size_t)count + 1));
+    if (!rows)
+        return 0;
+    int32_t listed = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        LoadRow(&rows[listed], &ItemCatalogue.items[i]);
+        if (Listed(&rows[listed], places, placeCount)) {
+            ++listed;
+        } else {
+            PlatFree(rows[listed].wholeCommand);
+            rows[listed].wholeCommand = NULL;
+        }
+    }
+    if (format == CliCsv) {
+        CsvRow(NULL);
+        for (int32_t r = 0; r < listed; ++r)
+            CsvRow(&rows[r]);
+    } else if (format == CliJson) {
+        OutText("[");
+        for (int32_t r = 0; r < listed; ++r)
+            JsonRow(&rows[r], r == 0);
+        OutText(listed ? "\r\n]\r\n" : "]\r\n");
+    } else {
+        WriteTable(rows, listed, allColumns);
+    }
+    for (int32_t r = 0; r < listed; ++r)
+        PlatFree(rows[r].wholeCommand);
+    PlatFree(rows);
+    return 1;
+}

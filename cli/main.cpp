@@ -1,0 +1,16 @@
+// main.cpp - orvanec.exe's entry. The C runtime hands main the command
+// line through the process code page, UTF-8 under the manifest, the same
+// code page every "A" call of the core uses.
+#include "cli.h"
+
+#include <objbase.h>
+
+int main(int argc, char **argv)
+{
+    // Shortcuts are resolved through COM, as in the window.
+    HRESULT com = CoInitialize(NULL);
+    int result = CliRun(argc, argv);
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return result;
+}

@@ -1,0 +1,174 @@
+// cli_test.cpp - the console program on the in-memory platform: its
+// command line, the list's formats, ids that reach the right entry, and
+// the exit codes when something is refused or fails.
+#include "../../cli/cli.h"
+#include "../support/memory_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char *const kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char *const kRunOff = "Software\\Microsoft\\Windows\\CurrentVersion\\Run-";
+const std::string kUserRun = std::string("HKCU\\") + kRun;
+
+struct Result {
+    int code;
+    std::string out, err;
+};
+
+class Console : public testing::Test {
+protected:
+    void SetUp() override { MemReset(); }
+    void TearDown() override { MemReset(); }
+
+    Result Run(std::vector<const char *> args)
+    {
+        size_t out = MemStreamText(PLAT_STDOUT).size(), err = MemStreamText(PLAT_STDERR).size();
+        args.insert(args.begin(), "orvanec");
+        Result r;
+        r.code = CliRun((int)args.size(), (char **)args.data());
+        r.out = MemStreamText(PLAT_STDOUT).substr(out);
+        r.err = MemStreamText(PLAT_STDERR).substr(err);
+        EXPECT_GE(1, MemLiveBlocks()) << "the catalogue aside, nothing is left allocated";
+        return r;
+    }
+};
+
+std::string Bytes(PlatHive hive, const char *path, const char *name)
+{
+    uint32_t type = 0;
+    std::string bytes;
+    return MemGetValue(hive, path, name, &type, &bytes) ? std::to_string(type) + ":" + bytes
+                                                        : "<none>";
+}
+
+} // namespace
+
+TEST_F(Console, OptionsInEverySpellingAndUsageErrors)
+{
+    CliArguments a;
+    const char *line[] = {"orvanec", "LIST", "/F:Json", "-p", "HKCU", "--PLACE=HKLM", "/a"};
+    ASSERT_EQ(CliExitDone, CliParse(7, (char **)line, &a)) << a.error;
+    EXPECT_EQ(CliList, a.command);
+    EXPECT_EQ(CliJson, a.format);
+    EXPECT_EQ(2, a.placeCount);
+    EXPECT_STREQ("HKLM", a.places[1]);
+    EXPECT_EQ(1, a.allColumns);
+    CliFreeArguments(&a);
+
+    Result help = Run({"/?"});
+    EXPECT_EQ(CliExitDone, help.code);
+    EXPECT_NE(std::string::npos, help.out.find("3  administrator rights")) << help.out;
+    EXPECT_NE(std::string::npos, Run({"help", "remove"}).out.find("--yes"));
+    for (auto bad : std::vector<std::vector<const char *>>{
+             {"list", "--colour"}, {"frobnicate"}, {"disable"}, {"list", "--format", "xml"},
+             {"cleanup", "-f", "csv"}, {"report"}, {"list", "--yes"}, {}}) {
+        Result r = Run(bad);
+        EXPECT_EQ(CliExitUsage, r.code) << r.err;
+        EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << "one line: " << r.err;
+        EXPECT_EQ("", r.out);
+    }
+}
+
+TEST_F(Console, ListGivesWholeValuesQuotedSafelyInEveryFormat)
+{
+    std::string longCommand = "C:\\Tools\\agent.exe " + std::string(300, 'x');
+    MemSetString(PLAT_HKCU, kRun, "Agent", longCommand.c_str());
+    MemSetString(PLAT_HKCU, kRunOff, "Say \"hi\", then\tgo", "C:\\say.exe");
+    MemSetString(PLAT_HKLM32, kRun, "Old", "C:\\old.exe");
+
+    Result json = Run({"list", "--format", "json"});
+    ASSERT_EQ(CliExitDone, json.code) << json.err;
+    EXPECT_NE(std::string::npos, json.out.find("\"command\": \"C:\\\\Tools\\\\agent.exe " +
+                                                std::string(300, 'x') + "\""))
+        << "whole, not the record's 259 characters";
+    EXPECT_NE(std::string::npos, json.out.find("\"name\": \"Say \\\"hi\\\", then\\tgo\""));
+    EXPECT_NE(std::string::npos,
+              json.out.find("\"id\": \"HKLM\\\\Software\\\\WOW6432Node\\\\Microsoft"))
+        << "the 32-bit view named as the registry editor names it";
+    EXPECT_NE(std::string::npos, json.out.find("\"enabled\": false"));
+
+    Result csv = Run({"list", "-f", "csv", "--place", kUserRun.c_str()});
+    ASSERT_EQ(CliExitDone, csv.code);
+    EXPECT_EQ(0u, csv.out.find("id,name,type,enabled,switched_off,place,command,"));
+    EXPECT_NE(std::string::npos, csv.out.find(kUserRun + "\\\\Agent,Agent,USR,true,false,"));
+    EXPECT_EQ(std::string::npos, csv.out.find("Say")) << "Run- is not under ...\\Run";
+    EXPECT_NE(std::string::npos, Run({"list", "/f", "CSV", "/p", "hkcu"}).out.find(
+                                     ",\"Say \"\"hi\"\", then\tgo\",USR,false,"));
+
+    MemSetConsoleWidth(60);
+    Result table = Run({"list"});
+    size_t start = 0;
+    for (size_t end; (end = table.out.find("\r\n", start)) != std::string::npos; start = end + 2)
+        EXPECT_LE(end - start, 59u) << table.out.substr(start, end - start);
+    EXPECT_NE(std::string::npos, table.out.find("~")) << "cut, and seen to be";
+}
+
+TEST_F(Console, DisableThenEnableOfOneIdRoundTripsTheValue)
+{
+    MemSetValue(PLAT_HKCU, kRun, "Agent", PLAT_REG_EXPAND_SZ, std::string("%x%\0\0\1", 7));
+    std::string before = Bytes(PLAT_HKCU, kRun, "Agent");
+    std::string id = kUserRun + "\\\\agent";
+    Result off = Run({"disable", id.c_str()});
+    EXPECT_EQ(CliExitDone, off.code) << off.err;
+    EXPECT_EQ("Disabled \"Agent\".\r\n", off.out);
+    EXPECT_EQ(before, Bytes(PLAT_HKCU, kRunOff, "Agent"));
+    EXPECT_EQ("\"Agent\" is already disabled; nothing was changed.\r\n",
+              Run({"disable", id.c_str()}).out);
+    Result on = Run({"enable", id.c_str()});
+    EXPECT_EQ(CliExitDone, on.code) << on.err;
+    EXPECT_EQ(before, Bytes(PLAT_HKCU, kRun, "Agent"));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRunOff, "Agent"));
+}
+
+TEST_F(Console, UnknownIdChangesNothingAndMachineWithoutRightsExitsThree)
+{
+    MemSetString(PLAT_HKCU, kRun, "Mine", "C:\\mine.exe");
+    MemSetString(PLAT_HKLM, kRun, "Theirs", "C:\\theirs.exe");
+    std::string mine = kUserRun + "\\\\Mine", theirs = "HKLM\\" + std::string(kRun) + "\\\\Theirs";
+    Result unknown = Run({"disable", mine.c_str(), "HKCU\\nowhere\\\\x"});
+    EXPECT_EQ(CliExitUsage, unknown.code);
+    EXPECT_NE(std::string::npos, unknown.err.find("\"HKCU\\nowhere\\\\x\"")) << unknown.err;
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, "Mine")) << "nothing changed, not even the first";
+
+    MemDenyWrites(PLAT_HKLM, true);
+    Result denied = Run({"disable", theirs.c_str(), mine.c_str()});
+    EXPECT_EQ(CliExitRights, denied.code) << denied.err;
+    EXPECT_EQ("ERROR: \"Theirs\" was not disabled: administrator rights are needed.\r\n",
+              denied.err);
+    EXPECT_EQ("Disabled \"Mine\".\r\n", denied.out) << "the others are still done";
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, kRun, "Theirs"));
+
+    MemFailCall(MEM_REG_SET_VALUE, 0, PLAT_ERROR_OUTOFMEMORY);
+    EXPECT_EQ(CliExitFailed, Run({"enable", mine.c_str(), theirs.c_str()}).code)
+        << "a failure that is not about rights outranks one that is";
+}
+
+TEST_F(Console, RemoveAndCleanUpChangeNothingWithoutYes)
+{
+    MemSetString(PLAT_HKCU, kRun, "Agent", "C:\\agent.exe");
+    MemSetString(PLAT_HKCU, kRunOff, "Old", "C:\\old.exe");
+    std::string id = kUserRun + "\\\\Agent";
+    int calls = MemCallCount(MEM_REG_DELETE_VALUE) + MemCallCount(MEM_FILE_CREATE);
+    Result dry = Run({"remove", id.c_str()});
+    EXPECT_EQ(CliExitDone, dry.code);
+    EXPECT_NE(std::string::npos, dry.out.find("add --yes")) << dry.out;
+    EXPECT_NE(std::string::npos, Run({"cleanup"}).out.find("Would delete 1 disabled registry entry"));
+    EXPECT_EQ(calls, MemCallCount(MEM_REG_DELETE_VALUE) + MemCallCount(MEM_FILE_CREATE));
+
+    MemFailCall(MEM_FILE_WRITE, 0, PLAT_ERROR_ACCESS_DENIED);
+    Result unsaved = Run({"remove", id.c_str(), "--yes"});
+    EXPECT_EQ(CliExitFailed, unsaved.code) << "no backup: not a question of rights";
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, "Agent")) << "nothing deleted without a backup";
+    MemClearFaults();
+    Result removed = Run({"remove", id.c_str(), "-Y"});
+    EXPECT_EQ(CliExitDone, removed.code) << removed.err;
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRun, "Agent"));
+    std::vector<std::string> backups = MemListFolder(MEM_PERSONAL_FOLDER "\\Orvane Tool Backups");
+    ASSERT_EQ(1u, backups.size());
+    EXPECT_NE(std::string::npos, removed.out.find(backups[0])) << removed.out;
+}
