@@ -414,6 +414,7 @@ struct DisabledKey {
     char name[24];      // "Run-"
     int32_t values;     // values it held (in its sections, for "RunOnceEx-")
     int keep;           // a name in it cannot be handled or carried: kept whole
+    int hidden;         // it holds an entry the window hides: kept whole
 };
 
 static void DisabledKeyPath(const DisabledKey *place, char *path)
@@ -597,7 +598,7 @@ static int32_t DeleteDisabledKeys(DisabledKey *places, int count, int32_t *denie
     *deniedValues = 0;
     for (int i = 0; i < count; ++i) {
         DisabledKey *place = &places[i];
-        if (place->keep)
+        if (place->keep || place->hidden)
             continue;
         if (place->values)
             DropApprovalsOf(place);
@@ -627,7 +628,44 @@ static const char *Plural(int32_t n, const char *one, const char *many)
     return n == 1 ? one : many;
 }
 
+// Marks the places that hold a record hidden[i] marks: nobody sees those
+// rows, so nothing deletes them unseen.
+static void MarkHiddenPlaces(DisabledKey *places, int placeCount, const int32_t *hidden,
+                             int32_t count)
+{
+    for (int32_t i = 0; hidden && i < count; ++i) {
+        const AutostartItem *item = CatalogueItem(i);
+        if (!hidden[i] || !item || item->kind != RegistryValue || !LocationDisabled(item->location))
+            continue;
+        PlatHive hive = HiveOfItem(item);
+        for (int p = 0; p < placeCount; ++p) {
+            DisabledKey *place = &places[p];
+            char path[TEXT_FIELD_SIZE];
+            DisabledKeyPath(place, path);
+            size_t length = strlen(path);
+            // The policy key is one for both views.
+            int policy = strcmp(place->parent, POLICY_EXPLORER_KEY) == 0;
+            int sameHive = place->hive == hive
+                           || (policy && place->hive == PLAT_HKLM && hive == PLAT_HKLM32);
+            if (sameHive && TextCompareNoCase(item->location, path) != 0) {
+                char prefix[TEXT_FIELD_SIZE + 1];
+                TextFormat(prefix, sizeof prefix, "%s\\", path);
+                sameHive = strlen(item->location) > length + 1
+                           && strncmp(item->location, prefix, length + 1) == 0;
+            }
+            if (sameHive)
+                place->hidden = 1;
+        }
+    }
+}
+
 int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context)
+{
+    return CleanUpDisabledShown(desired, NULL, count, sink, context);
+}
+
+int CleanUpDisabledShown(const int32_t *desired, const int32_t *hidden, int32_t count,
+                         StatusSink sink, void *context)
 {
     ApplyChanges(desired, count, sink, context);
     PlatHive hives[3] = {PLAT_HKLM, PLAT_HKLM32, PLAT_HKCU};
@@ -650,6 +688,7 @@ int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void
             TextFormat(place->name, sizeof place->name, "%s-", k < RUN_KEY_COUNT ? RunKeyNames[k] : "Run");
         }
     }
+    MarkHiddenPlaces(places, placeCount, hidden, count);
     char backup[TEXT_FIELD_SIZE];
     int saved = SaveAllDisabled(places, placeCount, backup);
     if (saved != 1) {
@@ -676,14 +715,15 @@ int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void
         TextAppend(status, sizeof status, kept);
     }
     for (int i = 0; i < placeCount; ++i) {
-        if (!places[i].keep)
+        if (!places[i].keep && !places[i].hidden)
             continue;
         char key[TEXT_FIELD_SIZE + 32];
         char path[TEXT_FIELD_SIZE];
         char kept[TEXT_FIELD_SIZE + 128];
         DisabledKeyPath(&places[i], path);
         RegistryKeyText(places[i].hive, path, 0, key, sizeof key);
-        TextFormat(kept, sizeof kept, STATUS_CLEANUP_KEPT, key);
+        TextFormat(kept, sizeof kept,
+                   places[i].keep ? STATUS_CLEANUP_KEPT : STATUS_CLEANUP_KEPT_HIDDEN, key);
         TextAppend(status, sizeof status, status[0] ? " " : "");
         TextAppend(status, sizeof status, kept);
     }

@@ -118,6 +118,13 @@ int RemoveItemWithBackup(const AutostartItem *item, char *backupFile);
 // failed and nothing was deleted (then 1; else 0).
 int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context);
 
+// The same, but a "-" key that holds a record hidden[i] marks (rows the
+// window does not show) is kept whole, the status naming it; hidden may be
+// null.
+#define STATUS_CLEANUP_KEPT_HIDDEN "Kept %s: it holds Windows' own entries, which are hidden."
+int CleanUpDisabledShown(const int32_t *desired, const int32_t *hidden, int32_t count,
+                         StatusSink sink, void *context);
+
 // Reads a value's type and all its bytes, however long (PlatFree them):
 // raw nonzero, the stored bytes (for copies); zero, its text through the
 // code page (for showing and editing). Zero when it is not there or cannot
@@ -192,3 +199,10 @@ enum SaveResult {
 // command keeps REG_EXPAND_SZ. An edit that changes nothing writes nothing.
 int SaveItem(const char *name, const char *file, const char *parameters, int allUsers,
              int32_t mode, int32_t editIndex);
+
+// ---- remembered choices (settings.cpp) ------------------------------------
+
+// "Hide Windows' own entries": on (1) unless the user turned it off.
+int ReadHideWindowsSetting(void);
+// Remembers the choice; PLAT_OK, or the Windows error.
+long SaveHideWindowsSetting(int hide);
