@@ -60,6 +60,9 @@ struct AutostartItem {
     char placeNote[TEXT_FIELD_SIZE];        // logon places: what Windows does with this row
     int32_t readOnly;                       // 1 for a task read from the task files: never changed
     char taskNotes[TEXT_FIELD_SIZE];        // a task's triggers, author, rights, further actions
+    // Who signed the target, as Windows verified it (signature.cpp).
+    char publisher[TEXT_FIELD_SIZE];        // "Contoso Ltd (verified)", "not signed", ...
+    int32_t signedByWindows;                // 1 when verified as Windows' own (SignatureIsWindows)
 };
 
 // Nonzero when the item's name reaches that entry and no other: neither cut
@@ -351,3 +354,29 @@ void ReadTargetDetails(AutostartItem *item);
 
 // targetFolder := target cut at its last backslash; whole without one.
 void TargetFolderOf(const char *target, char *targetFolder);
+
+// ---- verified publishers (signature.cpp) ---------------------------------
+
+#define WINDOWS_SIGNER "Microsoft Windows"
+#define PUBLISHER_NOT_SIGNED "not signed"
+#define PUBLISHER_NETWORK "not checked: network path"
+
+// Nonzero when a check proves the file Windows' own: verified, signed in
+// the name "Microsoft Windows", by a chain that ends in one of Microsoft's
+// roots (anyone can make a certificate of that name).
+int SignatureIsWindows(const PlatSignature *signature);
+
+// The Publisher text of a check (text: TEXT_FIELD_SIZE).
+void PublisherText(const PlatSignature *signature, char *text);
+
+// Fills the item's publisher and signedByWindows for native, its target as the
+// 64-bit system sees it. A file on the network is not checked; a result is
+// reused while the file's path, size and last-write time stay the same.
+void ReadPublisher(AutostartItem *item, const char *native);
+
+// Nonzero when "Hide Windows' own entries" (hideWindows) keeps the item
+// out of the list: its target is verified as Windows' own.
+int ItemHiddenAsWindows(const AutostartItem *item, int hideWindows);
+
+// Forgets every result kept (the process's cache).
+void ForgetSignatures(void);

@@ -217,6 +217,7 @@ void ReadTargetDetails(AutostartItem *item)
     char native[TEXT_FIELD_SIZE];
     NativeFilePath(item->target, native);
     TargetFolderOf(item->target, item->targetFolder);
+    ReadPublisher(item, native);
     // A file on the network is never opened during a Refresh: an
     // unreachable server would hold the list for a minute per call.
     if (native[0] && PlatIsNetworkPath(native)) {

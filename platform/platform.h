@@ -303,6 +303,38 @@ int PlatVersionRead(const char *path, uint32_t size, void *block);
 int PlatVersionQuery(const void *block, const char *subBlock, const void **value,
                      uint32_t *length);
 
+// ---- Files' stamps and signatures -------------------------------------
+
+// The file's size in bytes and its last-write time (FILETIME units); zero
+// when it cannot be read (absent, a folder, access denied).
+int PlatFileStamp(const char *path, uint64_t *size, uint64_t *writeTime);
+
+// What Windows' trust check says of a file (platform_win32_trust.cpp).
+enum PlatTrustState {
+    PLAT_TRUST_VERIFIED = 0,      // signature whole, chain passes the Authenticode policy
+    PLAT_TRUST_NOT_SIGNED = 1,    // no embedded signature and no catalog names it
+    PLAT_TRUST_CHANGED = 2,       // the file's hash is not the signed one
+    PLAT_TRUST_UNTRUSTED_ROOT = 3,// the chain ends in a root this system does not trust
+    PLAT_TRUST_EXPIRED = 4,       // signer's certificate expired, no timestamp
+    PLAT_TRUST_INVALID = 5,       // any other refusal: code says which
+    PLAT_TRUST_UNCHECKED = 6      // the check could not be made: code says why
+};
+
+// The outcome in plain types. signer is the name of the signer's
+// certificate (PLAT_TEXT_SIZE) when one was read, even when not verified.
+struct PlatSignature {
+    int32_t state;          // PlatTrustState
+    int32_t microsoftRoot;  // 1 when the verified chain ends in one of Microsoft's roots
+    int32_t fromCatalog;    // 1 when a system catalog, not the file, holds the signature
+    int32_t code;           // the HRESULT behind a refusal, 0 when verified
+    char signer[PLAT_TEXT_SIZE];
+};
+
+// Checks the file's embedded signature, else the system catalogs, never
+// fetching anything from the network and showing no user interface.
+// Nonzero when a result was delivered (every state but UNCHECKED).
+int PlatCheckSignature(const char *path, PlatSignature *result);
+
 // ---- Environment, memory, errors ---------------------------------------
 
 // Replaces every %NAME% reference to a defined variable by its value and

@@ -412,6 +412,19 @@ int PlatFileExists(const char *path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+int PlatFileStamp(const char *path, uint64_t *size, uint64_t *writeTime)
+{
+    *size = *writeTime = 0;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)
+        || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    *size = ((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+    *writeTime = ((uint64_t)data.ftLastWriteTime.dwHighDateTime << 32)
+                 | data.ftLastWriteTime.dwLowDateTime;
+    return 1;
+}
+
 int PlatSearchProgram(const char *name, char *found)
 {
     // The folders the logon searches, never this program's own folder or

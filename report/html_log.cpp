@@ -96,6 +96,8 @@ void PutRecord(ReportWriter *w, const AutostartItem *item)
     PUT_FIELD(w, item, description);
     PutText(w, "</td></tr>\n<tr><td>Company:</td><td>");
     PUT_FIELD(w, item, company);
+    PutText(w, "</td></tr>\n<tr><td>Publisher:</td><td>");
+    PUT_FIELD(w, item, publisher);
     PutText(w, "</td></tr>");
     char notes[4 * TEXT_FIELD_SIZE];
     ItemNotes(item, notes, sizeof notes);

@@ -50,6 +50,7 @@
 #define IDM_WEBSITE         119
 #define IDM_SUPPORT         120
 #define IDM_ABOUT           121
+#define IDM_HIDE_WINDOWS    136
 
 /* ---- Commands: item context menu ---- */
 #define IDM_RUN             123
@@ -68,6 +69,7 @@
 #define IDC_DESCRIPTION     118
 #define IDC_COMPANY         119
 #define IDC_NOTES           132
+#define IDC_PUBLISHER       133
 
 /* ---- Controls and commands: Add/Edit window ---- */
 #define IDC_OK              1

@@ -464,6 +464,7 @@ struct DisabledKey {
     int32_t kept;       // entries backed up but not deleted
     long cause;         // why the first of them was not
     int keep;           // a name in it cannot be handled or carried: kept whole
+    int hidden;         // it holds an entry the window hides: kept whole
 };
 
 // One value CleanUp saved: deleted only while it still holds what the
@@ -730,7 +731,7 @@ static void DeleteSavedValues(DisabledKey *places, int count, const SavedValue *
 {
     for (const SavedValue *value = saved; value; value = value->next) {
         DisabledKey *place = value->place;
-        if (place->keep)
+        if (place->keep || place->hidden)
             continue;
         long result = DeleteIfUnchanged(value);
         if (result == PLAT_OK) {
@@ -744,7 +745,7 @@ static void DeleteSavedValues(DisabledKey *places, int count, const SavedValue *
         }
     }
     for (int i = 0; i < count; ++i)
-        if (!places[i].keep)
+        if (!places[i].keep && !places[i].hidden)
             DeleteEmptyKeys(&places[i]);
 }
 
@@ -833,11 +834,49 @@ static void AppendKept(char *status, size_t size, const DisabledKey *places, int
     }
 }
 
+// Marks the places that hold a record hidden[i] marks: nobody sees those
+// rows, so nothing deletes them unseen.
+static void MarkHiddenPlaces(DisabledKey *places, int placeCount, const int32_t *hidden,
+                             int32_t count)
+{
+    for (int32_t i = 0; hidden && i < count; ++i) {
+        const AutostartItem *item = CatalogueItem(i);
+        if (!hidden[i] || !item || item->kind != RegistryValue || !LocationDisabled(item->location))
+            continue;
+        PlatHive hive = HiveOfItem(item);
+        for (int p = 0; p < placeCount; ++p) {
+            DisabledKey *place = &places[p];
+            char path[TEXT_FIELD_SIZE];
+            DisabledKeyPath(place, path);
+            size_t length = strlen(path);
+            // The policy key is one for both views.
+            int policy = strcmp(place->parent, POLICY_EXPLORER_KEY) == 0;
+            int sameHive = place->hive == hive
+                           || (policy && place->hive == PLAT_HKLM && hive == PLAT_HKLM32);
+            if (sameHive && TextCompareNoCase(item->location, path) != 0) {
+                char prefix[TEXT_FIELD_SIZE + 1];
+                TextFormat(prefix, sizeof prefix, "%s\\", path);
+                sameHive = strlen(item->location) > length + 1
+                           && strncmp(item->location, prefix, length + 1) == 0;
+            }
+            if (sameHive)
+                place->hidden = 1;
+        }
+    }
+}
+
 int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context)
+{
+    return CleanUpDisabledShown(desired, NULL, count, sink, context);
+}
+
+int CleanUpDisabledShown(const int32_t *desired, const int32_t *hidden, int32_t count,
+                         StatusSink sink, void *context)
 {
     ApplyChanges(desired, count, sink, context);
     DisabledKey places[CLEANUP_PLACES];
     int placeCount = CleanUpPlaces(places);
+    MarkHiddenPlaces(places, placeCount, hidden, count);
     char backup[TEXT_FIELD_SIZE];
     SavedValue *saved = NULL;
     int made = SaveAllDisabled(places, placeCount, backup, &saved);
@@ -879,6 +918,18 @@ int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void
         DisabledKeyPath(&places[i], path);
         RegistryKeyText(places[i].hive, path, 0, key, sizeof key);
         TextFormat(kept, sizeof kept, STATUS_CLEANUP_KEPT, key);
+        TextAppend(status, sizeof status, status[0] ? " " : "");
+        TextAppend(status, sizeof status, kept);
+    }
+    for (int i = 0; i < placeCount; ++i) {
+        if (places[i].keep || !places[i].hidden)
+            continue;
+        char key[TEXT_FIELD_SIZE + 32];
+        char path[TEXT_FIELD_SIZE];
+        char kept[TEXT_FIELD_SIZE + 128];
+        DisabledKeyPath(&places[i], path);
+        RegistryKeyText(places[i].hive, path, 0, key, sizeof key);
+        TextFormat(kept, sizeof kept, STATUS_CLEANUP_KEPT_HIDDEN, key);
         TextAppend(status, sizeof status, status[0] ? " " : "");
         TextAppend(status, sizeof status, kept);
     }

@@ -147,6 +147,13 @@ void CountCleanUp(CleanUpCount *count);
 // was deleted (then 1; else 0).
 int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context);
 
+// The same, but a "-" key that holds a record hidden[i] marks (rows the
+// window does not show) is kept whole, the status naming it; hidden may be
+// null.
+#define STATUS_CLEANUP_KEPT_HIDDEN "Kept %s: it holds Windows' own entries, which are hidden."
+int CleanUpDisabledShown(const int32_t *desired, const int32_t *hidden, int32_t count,
+                         StatusSink sink, void *context);
+
 // Reads a value's type and all its bytes, however long (PlatFree them):
 // raw nonzero, the stored bytes (for copies); zero, its text through the
 // code page (for showing and editing). Zero when it is not there or cannot
@@ -315,3 +322,11 @@ int SaveItemWithBackup(const char *name, const char *file, const char *parameter
                        int32_t mode, int32_t editIndex, char *backupFile);
 // The key a save would write into ("HKCU\...\Run"), for the question.
 void SaveReplacePlace(int allUsers, int32_t mode, int32_t editIndex, char *place);
+
+
+// ---- remembered choices (settings.cpp) ------------------------------------
+
+// "Hide Windows' own entries": on (1) unless the user turned it off.
+int ReadHideWindowsSetting(void);
+// Remembers the choice; PLAT_OK, or the Windows error.
+long SaveHideWindowsSetting(int hide);

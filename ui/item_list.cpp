@@ -117,29 +117,40 @@ static int ShellIconIndex(const char *native)
     return I_IMAGENONE;
 }
 
+int32_t HiddenWindowsRows = 0;
+
+// Rows of Windows' own entries are left out when the user hides them; each
+// row keeps its record's index, so a row always acts on its own record.
 int FillListView(HWND list)
 {
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     int icons = SmallIconList != NULL;
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     ListFilling = 1;
+    HiddenWindowsRows = 0;
+    int row = 0;
     for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
         const AutostartItem *record = &ItemCatalogue.items[i];
+        if (ItemHiddenAsWindows(record, HideWindowsEntries)) {
+            ++HiddenWindowsRows;
+            continue;
+        }
         LVITEMA item;
         memset(&item, 0, sizeof item);
-        item.mask = LVIF_TEXT | LVIF_IMAGE;
-        item.iItem = i;
+        item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+        item.iItem = row;
         item.pszText = (char *)record->name;
         item.iImage = icons ? IconIndex(record->target) : I_IMAGENONE;
-        // Row i must show record i, or Apply would read each later check box
-        // into the wrong record: a row that cannot be inserted ends the list.
-        if (SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item) != i) {
-            SendMessageA(list, LVM_DELETEITEM, i, 0);
+        item.lParam = i;
+        // A row that cannot be inserted ends the list: rows stay in order.
+        if (SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item) != row) {
+            SendMessageA(list, LVM_DELETEITEM, row, 0);
             break;
         }
-        SetCheck(list, i, record->enabled);
-        SetSubItemText(list, i, 1, ItemTypeText(record));
-        SetSubItemText(list, i, 2, record->target);
+        SetCheck(list, row, record->enabled);
+        SetSubItemText(list, row, 1, ItemTypeText(record));
+        SetSubItemText(list, row, 2, record->target);
+        ++row;
     }
     ListFilling = 0;
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
@@ -147,12 +158,26 @@ int FillListView(HWND list)
     return 0;
 }
 
+int32_t RecordOfRow(HWND list, int32_t row)
+{
+    LVITEMA item;
+    memset(&item, 0, sizeof item);
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!list || row < 0 || !SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&item))
+        return -1;
+    return (int32_t)item.lParam;
+}
+
 void ShowStoredStates(HWND list)
 {
     int rows = list ? (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) : 0;
     ListFilling = 1;
-    for (int i = 0; i < rows && i < ItemCatalogue.count; ++i)
-        SetCheck(list, i, ItemCatalogue.items[i].enabled);
+    for (int i = 0; i < rows; ++i) {
+        const AutostartItem *record = CatalogueItem(RecordOfRow(list, i));
+        if (record)
+            SetCheck(list, i, record->enabled);
+    }
     ListFilling = 0;
 }
 
@@ -381,7 +406,7 @@ static void ShowProperties(const AutostartItem *item, const char *target)
 
 void RunItemCommand(HWND list, UINT command, int32_t row)
 {
-    const AutostartItem *item = CatalogueItem(row);
+    const AutostartItem *item = CatalogueItem(RecordOfRow(list, row));
     if (!item)
         return;
     // The target as the 64-bit system sees it, as the logon would start it.
@@ -390,7 +415,7 @@ void RunItemCommand(HWND list, UINT command, int32_t row)
     switch (command) {
     case IDM_RUN: RunItem(item); break;
     case IDM_FIND_TARGET: FindTarget(item); break;
-    case IDM_EDIT_ITEM: EditCatalogueItem(row); break;
+    case IDM_EDIT_ITEM: EditCatalogueItem(RecordOfRow(list, row)); break;
     // The label follows the stored state; the box gets its opposite.
     case IDM_TOGGLE: ToggleItem(list, item, row); break;
     case IDM_REMOVE: RemoveItem(item); break;
@@ -435,7 +460,7 @@ static void OnContextMenu(HWND list, LPARAM lParam)
     if (!menu)
         return;
     HMENU popup = GetSubMenu(menu, 0);
-    const AutostartItem *item = CatalogueItem(row);
+    const AutostartItem *item = CatalogueItem(RecordOfRow(list, row));
     if (item && !item->enabled)
         RenameToEnable(popup);
     SetForegroundWindow(list);

@@ -34,15 +34,18 @@ static const ChildControl TopControls[] = {
 // After the list and the status bar, in reading order: the details (each
 // field after its label, so the label names it), then the command buttons.
 static const ChildControl MainControls[] = {
-    {IDC_STATIC_ANY, "BUTTON", "Details", 15, 264, 570, 106, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0},
-    {IDC_STATIC_ANY, "STATIC", "Location:", 24, 282, 70, 15, LABEL, 0},
-    {IDC_LOCATION, "EDIT", "", 90, 282, 470, 17, FIELD, 0},
-    {IDC_STATIC_ANY, "STATIC", "Command:", 24, 298, 70, 15, LABEL, 0},
-    {IDC_COMMAND, "EDIT", "", 90, 298, 470, 17, FIELD, 0},
-    {IDC_STATIC_ANY, "STATIC", "Description:", 24, 314, 70, 15, LABEL, 0},
-    {IDC_DESCRIPTION, "EDIT", "", 90, 314, 470, 17, FIELD, 0},
-    {IDC_STATIC_ANY, "STATIC", "Company:", 24, 330, 70, 15, LABEL, 0},
-    {IDC_COMPANY, "EDIT", "", 90, 330, 470, 17, FIELD, 0},
+    {IDC_STATIC_ANY, "BUTTON", "Details", 15, 248, 570, 122, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0},
+    {IDC_STATIC_ANY, "STATIC", "Location:", 24, 266, 70, 15, LABEL, 0},
+    {IDC_LOCATION, "EDIT", "", 90, 266, 470, 17, FIELD, 0},
+    {IDC_STATIC_ANY, "STATIC", "Command:", 24, 282, 70, 15, LABEL, 0},
+    {IDC_COMMAND, "EDIT", "", 90, 282, 470, 17, FIELD, 0},
+    {IDC_STATIC_ANY, "STATIC", "Description:", 24, 298, 70, 15, LABEL, 0},
+    {IDC_DESCRIPTION, "EDIT", "", 90, 298, 470, 17, FIELD, 0},
+    {IDC_STATIC_ANY, "STATIC", "Company:", 24, 314, 70, 15, LABEL, 0},
+    {IDC_COMPANY, "EDIT", "", 90, 314, 470, 17, FIELD, 0},
+    // Who signed the program, as Windows verified it: the two above are claims.
+    {IDC_STATIC_ANY, "STATIC", "Publisher:", 24, 330, 70, 15, LABEL, 0},
+    {IDC_PUBLISHER, "EDIT", "", 90, 330, 470, 17, FIELD, 0},
     // Why an entry is off, a missing target, a name that is not changed here.
     {IDC_STATIC_ANY, "STATIC", "Notes:", 24, 346, 70, 15, LABEL, 0},
     {IDC_NOTES, "EDIT", "", 90, 346, 470, 17, FIELD, 0},
@@ -105,7 +108,7 @@ int CreateMainControls(HWND window)
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, LIST_NAME,
                                 WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT
                                     | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
-                                15, 95, 570, 164, window, (HMENU)(INT_PTR)IDC_ITEM_LIST,
+                                15, 95, 570, 148, window, (HMENU)(INT_PTR)IDC_ITEM_LIST,
                                 AppInstance, NULL);
     if (list)
         SetUpItemList(list);
@@ -161,16 +164,20 @@ int32_t PendingChanges(void)
 {
     int rows = ItemListWindow ? (int)SendMessageA(ItemListWindow, LVM_GETITEMCOUNT, 0, 0) : 0;
     int32_t pending = 0;
-    for (int i = 0; i < rows && i < ItemCatalogue.count; ++i) {
+    for (int i = 0; i < rows; ++i) {
+        const AutostartItem *record = CatalogueItem(RecordOfRow(ItemListWindow, i));
+        if (!record)
+            continue;
         LRESULT state = SendMessageA(ItemListWindow, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK);
         int wanted = (int)((state & LVIS_STATEIMAGEMASK) >> 12) - 1;
-        pending += wanted != ItemCatalogue.items[i].enabled;
+        pending += wanted != record->enabled;
     }
     return pending;
 }
 
 // Says how many changes wait for Apply, when that number changed.
 static int32_t ShownPending = 0;
+int HideWindowsEntries = 1;
 static void ShowPending(void)
 {
     int32_t pending = PendingChanges();
@@ -241,7 +248,8 @@ static void OnPaint(HWND window)
 
 static void ShowDetails(HWND window)
 {
-    const AutostartItem *item = CatalogueItem(SelectedRow(ItemListWindow));
+    const AutostartItem *item =
+        CatalogueItem(RecordOfRow(ItemListWindow, SelectedRow(ItemListWindow)));
     if (!item)
         return;
     char location[TEXT_FIELD_SIZE + 64];
@@ -253,6 +261,7 @@ static void ShowDetails(HWND window)
     SendDlgItemMessageA(window, IDC_COMMAND, WM_SETTEXT, 0, (LPARAM)item->command);
     SendDlgItemMessageA(window, IDC_DESCRIPTION, WM_SETTEXT, 0, (LPARAM)item->description);
     SendDlgItemMessageA(window, IDC_COMPANY, WM_SETTEXT, 0, (LPARAM)item->company);
+    SendDlgItemMessageA(window, IDC_PUBLISHER, WM_SETTEXT, 0, (LPARAM)item->publisher);
 }
 
 static void OnNotify(HWND window, const NMHDR *header)
@@ -285,25 +294,30 @@ void OnEdit(HWND window)
         MessageBoxA(window, NO_SELECTION_TEXT, "Error", MB_ICONERROR);
         return;
     }
-    EditCatalogueItem(row);
+    EditCatalogueItem(RecordOfRow(ItemListWindow, row));
 }
 
-// The desired state of every row: its check box (state image 2 or 1) minus 1.
+// The desired state of every record: its row's check box (state image 2 or
+// 1) minus 1; a record without a row (hidden) keeps its stored state.
 static int32_t *ReadCheckBoxes(int32_t *count)
 {
     *count = 0;
     int rows = ItemListWindow ? (int)SendMessageA(ItemListWindow, LVM_GETITEMCOUNT, 0, 0) : 0;
-    if (rows > ItemCatalogue.count)
-        rows = ItemCatalogue.count;
-    int32_t *desired =
-        (int32_t *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(int32_t) * (rows + 1));
+    int32_t records = ItemCatalogue.count;
+    int32_t *desired = (int32_t *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
+                                            sizeof(int32_t) * ((size_t)records + 1));
     if (!desired)
         return NULL;
+    for (int32_t r = 0; r < records; ++r)
+        desired[r] = ItemCatalogue.items[r].enabled;
     for (int i = 0; i < rows; ++i) {
+        int32_t record = RecordOfRow(ItemListWindow, i);
+        if (record < 0 || record >= records)
+            continue;
         LRESULT state = SendMessageA(ItemListWindow, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK);
-        desired[i] = (int32_t)((state & LVIS_STATEIMAGEMASK) >> 12) - 1;
+        desired[record] = (int32_t)((state & LVIS_STATEIMAGEMASK) >> 12) - 1;
     }
-    *count = rows;
+    *count = records;
     return desired;
 }
 
@@ -379,6 +393,19 @@ int ResolvePendingChanges(HWND window)
     return 1;
 }
 
+// The disabled registry entries hidden as Windows' own, by hive: CleanUp
+// keeps their keys, so its question does not count them.
+static void CountHiddenDisabled(int32_t *user, int32_t *machine)
+{
+    *user = *machine = 0;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        const AutostartItem *item = &ItemCatalogue.items[i];
+        if (item->kind == RegistryValue && LocationDisabled(item->location)
+            && ItemHiddenAsWindows(item, HideWindowsEntries))
+            ++*(ScopeIsUser(item->scope) ? user : machine);
+    }
+}
+
 // CleanUp: pending check boxes are settled first (asked, never applied
 // unasked); then the question counts, from storage as it is after that,
 // what goes and from where, with No the default.
@@ -388,6 +415,10 @@ static void OnCleanUp(HWND window)
         return;
     CleanUpCount what;
     CountCleanUp(&what);
+    int32_t hiddenUser = 0, hiddenMachine = 0;
+    CountHiddenDisabled(&hiddenUser, &hiddenMachine);
+    what.user = what.user > hiddenUser ? what.user - hiddenUser : 0;
+    what.machine = what.machine > hiddenMachine ? what.machine - hiddenMachine : 0;
     int32_t entries = what.user + what.machine;
     if (entries + what.settings == 0) {
         SetStatusText(NULL, STATUS_CLEANUP_NOTHING);
@@ -407,15 +438,18 @@ static void OnCleanUp(HWND window)
         return;
     // The stored states: nothing pending is applied here.
     int32_t count = ItemCatalogue.count;
+    // The second half marks the rows hidden as Windows' own: kept.
     int32_t *stored = (int32_t *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
-                                           sizeof(int32_t) * ((size_t)count + 1));
+                                           sizeof(int32_t) * (2 * (size_t)count + 1));
     if (!stored) {
         SetStatusText(NULL, STATUS_CHECKS_UNREAD);
         return;
     }
-    for (int32_t i = 0; i < count; ++i)
+    for (int32_t i = 0; i < count; ++i) {
         stored[i] = ItemCatalogue.items[i].enabled;
-    CleanUpDisabled(stored, count, SetStatusText, NULL);
+        stored[count + i] = ItemHiddenAsWindows(&ItemCatalogue.items[i], HideWindowsEntries);
+    }
+    CleanUpDisabledShown(stored, stored + count, count, SetStatusText, NULL);
     HeapFree(GetProcessHeap(), 0, stored);
     PostRefresh();
 }
@@ -430,6 +464,15 @@ static void ShowEntryCount(void)
     TextFormat(status, sizeof status, STATUS_COUNTED, (int)ItemCatalogue.count,
                ItemCatalogue.count == 1 ? "entry" : "entries", (int)disabled);
     SetStatusText(NULL, status);
+}
+
+// The list is rebuilt without a selection: the pane shows no entry.
+static void ClearDetails(HWND window)
+{
+    static const int fields[] = {IDC_LOCATION, IDC_COMMAND,   IDC_DESCRIPTION,
+                                 IDC_COMPANY,  IDC_PUBLISHER, IDC_NOTES};
+    for (int id : fields)
+        SetDlgItemTextA(window, id, "");
 }
 
 // A box shown during a scan runs its own message loop, which would hand a
@@ -447,11 +490,7 @@ static void OnRefresh(HWND window, int fromUser)
     }
     scanning = 1;
     RememberSelection(ItemListWindow);
-    SetDlgItemTextA(window, IDC_LOCATION, "");
-    SetDlgItemTextA(window, IDC_COMMAND, "");
-    SetDlgItemTextA(window, IDC_DESCRIPTION, "");
-    SetDlgItemTextA(window, IDC_COMPANY, "");
-    SetDlgItemTextA(window, IDC_NOTES, "");
+    ClearDetails(window);
     ScanCatalogue();
     if (ItemListWindow) {
         FillListView(ItemListWindow);
@@ -462,12 +501,42 @@ static void OnRefresh(HWND window, int fromUser)
         counted = 1;
         ShowEntryCount();
     } else if (fromUser) {
-        char status[64];
+        char status[160], hidden[96];
         TextFormat(status, sizeof status, STATUS_REFRESHED, (int)ItemCatalogue.count,
                    ItemCatalogue.count == 1 ? "entry" : "entries");
+        TextFormat(hidden, sizeof hidden, " " STATUS_WINDOWS_HIDDEN ".", (int)HiddenWindowsRows);
+        if (HiddenWindowsRows)
+            TextAppend(status, sizeof status, hidden);
         SetStatusText(NULL, status);
     }
     scanning = 0;
+}
+
+static void ShowHiddenCount(long saved)
+{
+    char status[TEXT_FIELD_SIZE];
+    TextFormat(status, sizeof status, STATUS_WINDOWS_HIDDEN, (int)HiddenWindowsRows);
+    if (saved != PLAT_OK) {
+        char cause[TEXT_FIELD_SIZE];
+        TextFormat(cause, sizeof cause, STATUS_CHOICE_NOT_KEPT, CauseText(saved));
+        TextAppend(status, sizeof status, cause);
+    }
+    SetStatusText(NULL, status);
+}
+
+// The rows are rebuilt from the records, so waiting check boxes are
+// settled first, as before a Refresh.
+static void OnHideWindows(HWND window)
+{
+    if (!ResolvePendingChanges(window))
+        return;
+    HideWindowsEntries = !HideWindowsEntries;
+    long saved = SaveHideWindowsSetting(HideWindowsEntries);
+    ClearDetails(window);
+    if (ItemListWindow)
+        FillListView(ItemListWindow);
+    ShownPending = 0;
+    ShowHiddenCount(saved);
 }
 
 static void OnHelpMenu(HWND window)
@@ -477,11 +546,14 @@ static void OnHelpMenu(HWND window)
     HMENU menu = LoadMenuA(AppInstance, MAKEINTRESOURCEA(IDR_HELP_MENU));
     if (!menu)
         return;
+    CheckMenuItem(menu, IDM_HIDE_WINDOWS,
+                  MF_BYCOMMAND | (HideWindowsEntries ? MF_CHECKED : MF_UNCHECKED));
     SetForegroundWindow(window);
     UINT chosen = (UINT)TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD | TPM_RIGHTALIGN,
                                        button.right, button.bottom, 0, window, NULL);
     switch (chosen) {
     case IDM_HELP: ShowHelp(window, NULL); break;
+    case IDM_HIDE_WINDOWS: OnHideWindows(window); break;
     case IDM_WEBSITE: ShellExecuteA(window, "open", ORVANE_WEB_SITE, NULL, NULL, SW_SHOWNORMAL); break;
     case IDM_SUPPORT: ShellExecuteA(window, "open", SUPPORT_PAGE, NULL, NULL, SW_SHOWNORMAL); break;
     case IDM_ABOUT: MessageBoxA(window, ABOUT_TEXT, "About...", MB_ICONINFORMATION); break;
@@ -539,6 +611,7 @@ static void OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 static void OnCreate(HWND window)
 {
     CenterWindow(window);
+    HideWindowsEntries = ReadHideWindowsSetting();
     // The controls do not exist yet: the first scan runs from the loop.
     PostMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
 }

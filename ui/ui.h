@@ -218,6 +218,11 @@ int ResolvePendingChanges(HWND window);
 // Edit of the selected row (Edit button, Enter and double-click).
 void OnEdit(HWND window);
 
+// "Hide Windows' own entries" of the "?" menu, as remembered (on at first).
+#define STATUS_WINDOWS_HIDDEN "%d of Windows' own entries hidden"
+#define STATUS_CHOICE_NOT_KEPT " (not remembered: %s)"
+extern int HideWindowsEntries;
+
 // ---- item_list.cpp ------------------------------------------------------
 
 extern HWND ItemListWindow;
@@ -228,6 +233,10 @@ extern int ListFilling;
 // Columns, font, image list, check boxes and subclassing of a new list.
 void SetUpItemList(HWND list);
 int FillListView(HWND list);
+// Rows FillListView left out as Windows' own entries.
+extern int32_t HiddenWindowsRows;
+// The catalogue index a row shows, or -1 when there is no such row.
+int32_t RecordOfRow(HWND list, int32_t row);
 // Sets every check box back to the state in storage (pending changes dropped).
 void ShowStoredStates(HWND list);
 LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -568,6 +568,18 @@ TEST_F(Contract, CreatedFileReplacesOldContent)
     EXPECT_EQ(nullptr, PlatFileCreate((FixtureScratch() + "\\none\\r.html").c_str()));
 }
 
+TEST_F(Contract, FileStampGivesTheSizeOfFilesOnly)
+{
+    std::string path = FixtureScratch() + "\\tool.exe";
+    ASSERT_TRUE(FixtureMakeFile(path, std::string(5000, 'o')));
+    uint64_t size = 1, time = 1;
+    EXPECT_NE(0, PlatFileStamp(path.c_str(), &size, &time));
+    EXPECT_EQ(5000u, size);
+    EXPECT_EQ(0, PlatFileStamp(FixtureScratch().c_str(), &size, &time)) << "a folder";
+    EXPECT_EQ(0, PlatFileStamp((path + ".gone").c_str(), &size, &time));
+    EXPECT_EQ(0u, size);
+}
+
 // ---- shortcuts ---------------------------------------------------------
 
 TEST_F(Contract, ShortcutResolvesToLongTargetCommentAndArguments)

@@ -107,19 +107,21 @@ TEST_F(MainWindowTest, ControlsInTheirOrderPlacesAndStyles)
         {116, "Button", "&Refresh", 460, 20, 35, 35, iconOnly},
         {130, "Button", "&Save Log", 505, 20, 35, 35, iconOnly},
         {115, "Button", "&Help", 550, 20, 35, 35, iconOnly},
-        {110, "SysListView32", "Startup entries", 15, 95, 570, 164,
+        {110, "SysListView32", "Startup entries", 15, 95, 570, 148,
          WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL
              | LVS_SHOWSELALWAYS},
         {1009, "msctls_statusbar32", "Orvane Tool", -1, -1, -1, -1, WS_CHILD | WS_VISIBLE},
-        {1, "Button", "Details", 15, 264, 570, 106, WS_CHILD | WS_VISIBLE | BS_GROUPBOX},
-        {1, "Static", "Location:", 24, 282, 70, 15, WS_CHILD | WS_VISIBLE},
-        {131, "Edit", "", 90, 282, 470, 17, field},
-        {1, "Static", "Command:", 24, 298, 70, 15, WS_CHILD | WS_VISIBLE},
-        {117, "Edit", "", 90, 298, 470, 17, field},
-        {1, "Static", "Description:", 24, 314, 70, 15, WS_CHILD | WS_VISIBLE},
-        {118, "Edit", "", 90, 314, 470, 17, field},
-        {1, "Static", "Company:", 24, 330, 70, 15, WS_CHILD | WS_VISIBLE},
-        {119, "Edit", "", 90, 330, 470, 17, field},
+        {1, "Button", "Details", 15, 248, 570, 122, WS_CHILD | WS_VISIBLE | BS_GROUPBOX},
+        {1, "Static", "Location:", 24, 266, 70, 15, WS_CHILD | WS_VISIBLE},
+        {131, "Edit", "", 90, 266, 470, 17, field},
+        {1, "Static", "Command:", 24, 282, 70, 15, WS_CHILD | WS_VISIBLE},
+        {117, "Edit", "", 90, 282, 470, 17, field},
+        {1, "Static", "Description:", 24, 298, 70, 15, WS_CHILD | WS_VISIBLE},
+        {118, "Edit", "", 90, 298, 470, 17, field},
+        {1, "Static", "Company:", 24, 314, 70, 15, WS_CHILD | WS_VISIBLE},
+        {119, "Edit", "", 90, 314, 470, 17, field},
+        {1, "Static", "Publisher:", 24, 330, 70, 15, WS_CHILD | WS_VISIBLE},
+        {133, "Edit", "", 90, 330, 470, 17, field},
         {1, "Static", "Notes:", 24, 346, 70, 15, WS_CHILD | WS_VISIBLE},
         {132, "Edit", "", 90, 346, 470, 17, field},
         {111, "Button", "&Add", 15, 380, 100, 30, skinned},
@@ -212,13 +214,14 @@ TEST_F(MainWindowTest, DetailsPaneForEachKindOfPlaceAndRefreshEmptiesIt)
     EXPECT_EQ("\"" + probe + "\" -u", Field(IDC_COMMAND));
     EXPECT_EQ("Orvane test probe", Field(IDC_DESCRIPTION));
     EXPECT_EQ("Orvane Test Works", Field(IDC_COMPANY));
+    EXPECT_EQ(PUBLISHER_NOT_SIGNED, Field(IDC_PUBLISHER));
     SelectRow(list, 1);
     EXPECT_EQ(std::string("HKLM\\") + kRunOnceOff, Field(IDC_LOCATION));
     SelectRow(list, 2);
     EXPECT_EQ(ShellFolder(CSIDL_COMMON_STARTUP) + "\\Probe.lnk", Field(IDC_LOCATION));
     EXPECT_EQ(probe + " -x", Field(IDC_COMMAND));
     Refresh();
-    for (int id : {IDC_LOCATION, IDC_COMMAND, IDC_DESCRIPTION, IDC_COMPANY})
+    for (int id : {IDC_LOCATION, IDC_COMMAND, IDC_DESCRIPTION, IDC_COMPANY, IDC_PUBLISHER})
         EXPECT_EQ("", Field(id)) << id;
 }
 

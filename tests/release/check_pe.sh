@@ -21,7 +21,7 @@ case $format in
 esac
 echo "$headers" | grep -q "$machine" || { echo "FAIL: wrong PE magic for $format"; status=1; }
 echo "$headers" | grep -q "Subsystem.*($subsystem)" || { echo "FAIL: not a $subsystem program"; status=1; }
-allowed=" advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll shlwapi.dll user32.dll version.dll "
+allowed=" advapi32.dll comctl32.dll comdlg32.dll crypt32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll shlwapi.dll user32.dll version.dll wintrust.dll "
 for dll in $(echo "$headers" | sed -n 's/^.*DLL Name: //p' | tr 'A-Z' 'a-z'); do
     case "$allowed" in
         *" $dll "*) ;;

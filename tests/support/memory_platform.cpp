@@ -54,6 +54,9 @@ struct Entry {
     std::string target, shortTarget, comment, arguments;
     bool hasVersion = false;
     Version version;
+    uint64_t writeTime = 0;
+    bool hasSignature = false;
+    PlatSignature signature = {};
 };
 
 struct OpenKey {
@@ -570,7 +573,8 @@ const char *MemOpName(MemOp op)
         "VersionQuery",   "ExpandEnvironment", "Alloc",         "ErrorText",
         "FileExists",     "SearchProgram", "CopyFile",       "RegNameExact",
         "FileLoad",       "FileHold",      "RegEnumKey",     "TaskList",
-        "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream"};
+        "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream",
+        "FileStamp",      "CheckSignature"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -806,6 +810,23 @@ void MemSetVersionStringLength(const char *path, const char *subBlock, uint32_t 
     Entry &e = FileEntry(path);
     e.hasVersion = true;
     e.version.stringLengths[Folded(subBlock)] = length;
+}
+
+void MemSetWriteTime(const char *path, uint64_t writeTime)
+{
+    FileEntry(path).writeTime = writeTime;
+}
+
+void MemSetSignature(const char *path, int32_t state, const char *signer, bool microsoftRoot,
+                     int32_t code)
+{
+    Entry &e = FileEntry(path);
+    e.hasSignature = true;
+    memset(&e.signature, 0, sizeof e.signature);
+    e.signature.state = state;
+    e.signature.microsoftRoot = microsoftRoot ? 1 : 0;
+    e.signature.code = code;
+    TextCopy(e.signature.signer, sizeof e.signature.signer, signer);
 }
 
 bool MemFileExists(const char *path)
@@ -1331,6 +1352,51 @@ int PlatFileExists(const char *path)
     if (Enter(MEM_FILE_EXISTS, &fail))
         return 0;
     return MemFileExists(path) ? 1 : 0;
+}
+
+int PlatFileStamp(const char *path, uint64_t *size, uint64_t *writeTime)
+{
+    long fail;
+    NoteTouch(path);
+    *size = *writeTime = 0;
+    if (Enter(MEM_FILE_STAMP, &fail))
+        return 0;
+    Entry *e = FindEntry(path);
+    if (!e || e->folder) {
+        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
+    *size = e->bytes.size();
+    *writeTime = e->writeTime;
+    return 1;
+}
+
+// The HRESULTs Windows gives for these outcomes.
+#define MEM_TRUST_E_NOSIGNATURE ((int32_t)0x800B0100)
+#define MEM_HRESULT_OF(error) ((int32_t)(0x80070000u | (uint32_t)(error)))
+
+int PlatCheckSignature(const char *path, PlatSignature *result)
+{
+    long fail;
+    NoteTouch(path);
+    memset(result, 0, sizeof *result);
+    result->state = PLAT_TRUST_UNCHECKED;
+    if (Enter(MEM_CHECK_SIGNATURE, &fail)) {
+        result->code = MEM_HRESULT_OF(fail);
+        return 0;
+    }
+    Entry *e = FindEntry(path);
+    if (!e || e->folder) {
+        result->code = MEM_HRESULT_OF(PLAT_ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    if (e->hasSignature) {
+        *result = e->signature;
+    } else {
+        result->state = PLAT_TRUST_NOT_SIGNED;
+        result->code = MEM_TRUST_E_NOSIGNATURE;
+    }
+    return 1;
 }
 
 int PlatSearchProgram(const char *name, char *found)

@@ -57,6 +57,8 @@ enum MemOp {
     MEM_TASK_SET_ENABLED,
     MEM_TASK_DELETE,
     MEM_WRITE_STREAM,
+    MEM_FILE_STAMP,
+    MEM_CHECK_SIGNATURE,
     MEM_OP_COUNT
 };
 
@@ -137,6 +139,14 @@ void MemSetVersionTranslationLength(const char *path, uint32_t length);
 // Reports the string's length as length characters, whatever the text is:
 // shorter than the text, it is a string not terminated within its length.
 void MemSetVersionStringLength(const char *path, const char *subBlock, uint32_t length);
+// A file's last-write time (FILETIME units; 0 for a new file). Its size is
+// its byte count.
+void MemSetWriteTime(const char *path, uint64_t writeTime);
+// What PlatCheckSignature says of the file (created when missing): a
+// PlatTrustState, the signer's name, a Microsoft root or not, the HRESULT.
+// A file without one is not signed.
+void MemSetSignature(const char *path, int32_t state, const char *signer,
+                     bool microsoftRoot = false, int32_t code = 0);
 bool MemFileExists(const char *path);
 bool MemFolderExists(const char *path);
 std::string MemFileBytes(const char *path);

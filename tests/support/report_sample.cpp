@@ -5,7 +5,7 @@
 
 static void Fill(AutostartItem *item, int32_t kind, const char *name, const char *scope,
                  const char *command, const char *location, const char *description,
-                 const char *company, int32_t enabled)
+                 const char *company, const char *publisher, int32_t enabled)
 {
     memset(item, 0, sizeof *item);
     item->kind = kind;
@@ -15,6 +15,7 @@ static void Fill(AutostartItem *item, int32_t kind, const char *name, const char
     TextCopy(item->location, sizeof item->location, location);
     TextCopy(item->description, sizeof item->description, description);
     TextCopy(item->company, sizeof item->company, company);
+    TextCopy(item->publisher, sizeof item->publisher, publisher);
     item->enabled = enabled;
 }
 
@@ -22,9 +23,11 @@ void FillReportSample(AutostartItem *items)
 {
     Fill(&items[0], RegistryValue, "Agent <b>&\"x\"", "usr",
          "\"C:\\Program Files\\Agent\\agent.exe\" -min", RUN_KEY, "Agent Service",
-         "Agent & Co", 1);
+         "Agent & Co", "Agent <Co> (verified)", 1);
     Fill(&items[1], RegistryValue, "Updater", "ALL", "C:\\Tools\\upd.exe /s",
-         CURRENT_VERSION_KEY "\\RunOnce-", "n/a", "n/a", 0);
+         CURRENT_VERSION_KEY "\\RunOnce-", "n/a", "n/a",
+         "signature not valid: changed since signed", 0);
     Fill(&items[2], Shortcut, "Probe.lnk", "USR", "C:\\PROGRA~1\\Probe\\probe.exe-min",
-         "C:\\Users\\tester\\Documents\\DisabledCUStartItems\\Probe.lnk", "n/a", "n/a", 0);
+         "C:\\Users\\tester\\Documents\\DisabledCUStartItems\\Probe.lnk", "n/a", "n/a",
+         PUBLISHER_NOT_SIGNED, 0);
 }

@@ -1,0 +1,130 @@
+// signature.cpp - the Publisher of an entry: who signed its program, as
+// Windows verified it, and whether that makes it one of Windows' own.
+//
+// A file's version strings say whatever its maker wrote; only a signature
+// that Windows verifies names who made it. A check costs a file read and,
+// for Windows' own files, catalog look-ups, so each result is kept for the
+// life of the process under the file's path, size and last-write time: a
+// file replaced or changed since is checked again.
+#include "catalogue.h"
+
+#include <string.h>
+
+#define NOT_AVAILABLE "n/a"
+
+int SignatureIsWindows(const PlatSignature *signature)
+{
+    return signature->state == PLAT_TRUST_VERIFIED && signature->microsoftRoot
+           && strcmp(signature->signer, WINDOWS_SIGNER) == 0;
+}
+
+void PublisherText(const PlatSignature *signature, char *text)
+{
+    switch (signature->state) {
+    case PLAT_TRUST_VERIFIED:
+        TextFormat(text, TEXT_FIELD_SIZE, "%s (verified)",
+                   signature->signer[0] ? signature->signer : "unnamed signer");
+        break;
+    case PLAT_TRUST_NOT_SIGNED: TextCopy(text, TEXT_FIELD_SIZE, PUBLISHER_NOT_SIGNED); break;
+    case PLAT_TRUST_CHANGED:
+        TextCopy(text, TEXT_FIELD_SIZE, "signature not valid: changed since signed");
+        break;
+    case PLAT_TRUST_UNTRUSTED_ROOT:
+        TextCopy(text, TEXT_FIELD_SIZE, "signature not valid: untrusted root");
+        break;
+    case PLAT_TRUST_EXPIRED:
+        TextCopy(text, TEXT_FIELD_SIZE, "signature not valid: expired without timestamp");
+        break;
+    case PLAT_TRUST_INVALID:
+        TextFormat(text, TEXT_FIELD_SIZE, "signature not valid: error 0x%08X",
+                   (unsigned)signature->code);
+        break;
+    default:
+        TextFormat(text, TEXT_FIELD_SIZE, "not checked: error 0x%08X", (unsigned)signature->code);
+        break;
+    }
+}
+
+// ---- the cache -----------------------------------------------------------
+
+// A fixed table by the path's case-folded hash, searched a few slots on;
+// when those are taken the home slot is given to the newcomer (it is only
+// checked again later). No allocation: a Refresh never fails for the cache.
+#define SIGNATURE_SLOTS 4096
+#define SIGNATURE_PROBES 8
+
+struct SignatureSlot {
+    uint32_t hash; // 0: free
+    char path[TEXT_FIELD_SIZE];
+    uint64_t size;
+    uint64_t writeTime;
+    char publisher[TEXT_FIELD_SIZE];
+    int32_t signedByWindows;
+};
+
+static SignatureSlot Slots[SIGNATURE_SLOTS];
+
+void ForgetSignatures(void)
+{
+    memset(Slots, 0, sizeof Slots);
+}
+
+// Never 0, so 0 can mark a free slot.
+static uint32_t PathHash(const char *path)
+{
+    uint32_t hash = 2166136261u;
+    for (const char *c = path; *c; ++c)
+        hash = (hash ^ PlatUpperChar((unsigned char)*c)) * 16777619u;
+    return hash ? hash : 1;
+}
+
+// The slot that holds path, else a free one where it belongs, else its home.
+static SignatureSlot *SlotOf(const char *path, uint32_t hash)
+{
+    for (uint32_t probe = 0; probe < SIGNATURE_PROBES; ++probe) {
+        SignatureSlot *slot = &Slots[(hash + probe) % SIGNATURE_SLOTS];
+        if (!slot->hash || (slot->hash == hash && PlatNamesEqual(slot->path, path)))
+            return slot;
+    }
+    return &Slots[hash % SIGNATURE_SLOTS];
+}
+
+void ReadPublisher(AutostartItem *item, const char *native)
+{
+    item->signedByWindows = 0;
+    if (native[0] && PlatIsNetworkPath(native)) {
+        TextCopy(item->publisher, TEXT_FIELD_SIZE, PUBLISHER_NETWORK);
+        return;
+    }
+    uint64_t size = 0, writeTime = 0;
+    if (!native[0] || !PlatFileStamp(native, &size, &writeTime)) {
+        TextCopy(item->publisher, TEXT_FIELD_SIZE, NOT_AVAILABLE);
+        return;
+    }
+    uint32_t hash = PathHash(native);
+    SignatureSlot *slot = SlotOf(native, hash);
+    if (slot->hash == hash && slot->size == size && slot->writeTime == writeTime
+        && PlatNamesEqual(slot->path, native)) {
+        TextCopy(item->publisher, TEXT_FIELD_SIZE, slot->publisher);
+        item->signedByWindows = slot->signedByWindows;
+        return;
+    }
+    PlatSignature signature;
+    int checked = PlatCheckSignature(native, &signature);
+    PublisherText(&signature, item->publisher);
+    item->signedByWindows = SignatureIsWindows(&signature);
+    // A check that could not be made is tried again at the next Refresh.
+    if (!checked)
+        return;
+    slot->hash = hash;
+    TextCopy(slot->path, sizeof slot->path, native);
+    slot->size = size;
+    slot->writeTime = writeTime;
+    TextCopy(slot->publisher, sizeof slot->publisher, item->publisher);
+    slot->signedByWindows = item->signedByWindows;
+}
+
+int ItemHiddenAsWindows(const AutostartItem *item, int hideWindows)
+{
+    return hideWindows && item->signedByWindows;
+}

@@ -1,0 +1,33 @@
+// settings.cpp - the choices the program remembers for the user, as values
+// of HKCU\Software\Orvane Tool: the user's own key, writable without
+// administrator rights, and never shared with another account.
+#include "store.h"
+
+#define SETTINGS_KEY "Software\\Orvane Tool"
+#define HIDE_WINDOWS_VALUE "HideWindowsEntries"
+
+int ReadHideWindowsSetting(void)
+{
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(PLAT_HKCU, SETTINGS_KEY, &key) != PLAT_OK)
+        return 1;
+    uint32_t type = 0, value = 1, size = sizeof value;
+    long result = PlatRegQueryValue(key, HIDE_WINDOWS_VALUE, &type, &value, &size);
+    PlatRegClose(key);
+    // Anything but a whole DWORD is not our choice: the default stands.
+    if (result != PLAT_OK || type != PLAT_REG_DWORD || size != sizeof value)
+        return 1;
+    return value != 0;
+}
+
+long SaveHideWindowsSetting(int hide)
+{
+    PlatKey key = NULL;
+    long result = PlatRegCreate(PLAT_HKCU, SETTINGS_KEY, PLAT_KEY_WRITE, &key);
+    if (result != PLAT_OK)
+        return result;
+    uint32_t value = hide ? 1 : 0;
+    result = PlatRegSetValue(key, HIDE_WINDOWS_VALUE, PLAT_REG_DWORD, &value, sizeof value);
+    PlatRegClose(key);
+    return result;
+}

@@ -1,0 +1,143 @@
+// signature_test.cpp - the Publisher through the scan over the in-memory
+// platform: which signatures make an entry Windows' own, what each outcome
+// reads, the cache key, and the remembered "Hide Windows' own entries".
+#include "../../catalogue/catalogue.h"
+#include "../../store/store.h"
+#include "../support/memory_platform.h"
+#include "../support/store_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const char *kTool = "C:\\Tools\\tool.exe";
+
+class Publisher : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        MemReset();
+        ForgetSignatures();
+    }
+    void TearDown() override { ForgetSignatures(); }
+
+    // The first record of a scan of one Run value per path, in order.
+    const AutostartItem &ScanOf(const std::vector<const char *> &paths)
+    {
+        for (size_t i = 0; i < paths.size(); ++i)
+            MemSetString(PLAT_HKCU, RUN_KEY, ("e" + std::to_string(i)).c_str(), paths[i]);
+        ScanCatalogue();
+        return ItemCatalogue.items[0];
+    }
+};
+
+TEST_F(Publisher, OnlyAVerifiedWindowsSignerWithAMicrosoftRootIsWindowsOwn)
+{
+    struct Case {
+        int32_t state;
+        const char *signer;
+        bool microsoftRoot;
+        int windowsOwn;
+        const char *text;
+    } cases[] = {
+        {PLAT_TRUST_VERIFIED, "Microsoft Windows", true, 1, "Microsoft Windows (verified)"},
+        // A self-made certificate of that name, trusted here: not Windows'.
+        {PLAT_TRUST_VERIFIED, "Microsoft Windows", false, 0, "Microsoft Windows (verified)"},
+        {PLAT_TRUST_VERIFIED, "Microsoft Corporation", true, 0, "Microsoft Corporation (verified)"},
+        {PLAT_TRUST_CHANGED, "Microsoft Windows", true, 0, "signature not valid: changed since signed"},
+        {PLAT_TRUST_UNTRUSTED_ROOT, "Contoso Ltd", false, 0, "signature not valid: untrusted root"},
+        {PLAT_TRUST_EXPIRED, "Contoso Ltd", false, 0, "signature not valid: expired without timestamp"},
+        {PLAT_TRUST_INVALID, "", false, 0, "signature not valid: error 0x800B010C"},
+    };
+    for (const Case &c : cases) {
+        SetUp();
+        MemSetSignature(kTool, c.state, c.signer, c.microsoftRoot, (int32_t)0x800B010C);
+        const AutostartItem &item = ScanOf({kTool});
+        EXPECT_EQ(c.windowsOwn, item.signedByWindows) << c.signer << " " << c.state;
+        EXPECT_STREQ(c.text, item.publisher);
+        EXPECT_EQ(c.windowsOwn, ItemHiddenAsWindows(&item, 1));
+        EXPECT_EQ(0, ItemHiddenAsWindows(&item, 0)) << "nothing is hidden with the option off";
+    }
+}
+
+TEST_F(Publisher, UnsignedMissingNetworkAndUncheckableTargets)
+{
+    MemAddFile(kTool, "MZ");
+    MemSetNetworkDrive('N');
+    MemAddFile("C:\\Tools\\locked.exe", "MZ");
+    MemFailCall(MEM_CHECK_SIGNATURE, 1, PLAT_ERROR_ACCESS_DENIED);
+    ScanOf({"C:\\Tools\\locked.exe", kTool, "C:\\Tools\\gone.exe", "N:\\share\\tool.exe"});
+    EXPECT_STREQ("not checked: error 0x80070005", ItemCatalogue.items[0].publisher);
+    EXPECT_STREQ(PUBLISHER_NOT_SIGNED, ItemCatalogue.items[1].publisher);
+    EXPECT_STREQ("n/a", ItemCatalogue.items[2].publisher);
+    EXPECT_STREQ(PUBLISHER_NETWORK, ItemCatalogue.items[3].publisher);
+    EXPECT_EQ(0, MemNetworkTouches());
+    ScanCatalogue();
+    EXPECT_EQ(3, MemCallCount(MEM_CHECK_SIGNATURE)) << "a failed check is made again";
+    EXPECT_STREQ(PUBLISHER_NOT_SIGNED, ItemCatalogue.items[0].publisher);
+}
+
+TEST_F(Publisher, ResultsAreKeptByPathSizeAndWriteTime)
+{
+    MemSetSignature(kTool, PLAT_TRUST_VERIFIED, "Contoso Ltd");
+    ScanOf({kTool, "c:\\tools\\TOOL.EXE"});
+    EXPECT_EQ(1, MemCallCount(MEM_CHECK_SIGNATURE)) << "one check for one file, in any case";
+    ScanCatalogue();
+    EXPECT_EQ(1, MemCallCount(MEM_CHECK_SIGNATURE));
+
+    MemSetWriteTime(kTool, 42);
+    MemSetSignature(kTool, PLAT_TRUST_CHANGED, "Contoso Ltd");
+    ScanCatalogue();
+    EXPECT_EQ(2, MemCallCount(MEM_CHECK_SIGNATURE)) << "written since";
+    EXPECT_STREQ("signature not valid: changed since signed", ItemCatalogue.items[0].publisher);
+
+    MemAddFile(kTool, "MZ longer");
+    MemSetWriteTime(kTool, 42);
+    MemSetSignature(kTool, PLAT_TRUST_VERIFIED, "Contoso Ltd");
+    ScanCatalogue();
+    EXPECT_EQ(3, MemCallCount(MEM_CHECK_SIGNATURE)) << "another size, same time";
+    EXPECT_STREQ("Contoso Ltd (verified)", ItemCatalogue.items[1].publisher);
+}
+
+TEST_F(Publisher, HidingIsOnUntilTurnedOffAndRemembered)
+{
+    EXPECT_EQ(1, ReadHideWindowsSetting());
+    EXPECT_EQ(PLAT_OK, SaveHideWindowsSetting(0));
+    EXPECT_EQ(0, ReadHideWindowsSetting());
+    EXPECT_EQ(PLAT_OK, SaveHideWindowsSetting(1));
+    EXPECT_EQ(1, ReadHideWindowsSetting());
+    MemSetString(PLAT_HKCU, "Software\\Orvane Tool", "HideWindowsEntries", "0");
+    EXPECT_EQ(1, ReadHideWindowsSetting()) << "not a DWORD: not our choice";
+    MemDenyWrites(PLAT_HKCU, true);
+    EXPECT_EQ(PLAT_ERROR_ACCESS_DENIED, SaveHideWindowsSetting(0));
+}
+
+// A disabled entry of Windows' own that the window hides is not deleted
+// unseen: its key stays whole and the status says why; other keys go.
+TEST_F(Publisher, CleanUpKeepsTheKeyOfAHiddenEntry)
+{
+    const char *runOff = RUN_KEY "-";
+    const char *runOnceOff = CURRENT_VERSION_KEY "\\RunOnce-";
+    MemSetSignature(kTool, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+    MemSetString(PLAT_HKLM, runOff, "Windows", kTool);
+    MemSetString(PLAT_HKLM, runOff, "Beside", "C:\\beside.exe");
+    MemSetString(PLAT_HKCU, runOnceOff, "Other", "C:\\other.exe");
+    ScanCatalogue();
+    std::vector<int32_t> states = Desired({}), hidden;
+    for (int i = 0; i < ItemCatalogue.count; ++i)
+        hidden.push_back(ItemHiddenAsWindows(&ItemCatalogue.items[i], 1));
+    Statuses.clear();
+    CleanUpDisabledShown(states.data(), hidden.data(), (int32_t)states.size(), CollectStatus,
+                         nullptr);
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, runOff, "Windows"));
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, runOff, "Beside"));
+    EXPECT_FALSE(MemKeyExists(PLAT_HKCU, runOnceOff));
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_NE(std::string::npos,
+              Statuses[0].find("Kept HKLM\\" RUN_KEY "-: it holds Windows' own entries, which are hidden."))
+        << Statuses[0];
+}
+
+} // namespace
