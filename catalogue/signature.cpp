@@ -124,7 +124,33 @@ void ReadPublisher(AutostartItem *item, const char *native)
     slot->signedByWindows = item->signedByWindows;
 }
 
+// Windows' own programs that run whatever their arguments name (a DLL, a
+// script, a command, a URL): signed by Windows, yet the entry is anyone's.
+static const char *const Hosts[] = {
+    "rundll32.exe", "regsvr32.exe", "mshta.exe",   "powershell.exe", "pwsh.exe",
+    "cmd.exe",      "wscript.exe",  "cscript.exe", "msiexec.exe",    "conhost.exe",
+    "forfiles.exe", "schtasks.exe", "reg.exe",     "bitsadmin.exe",  "certutil.exe",
+    "explorer.exe", "wmic.exe",     "msbuild.exe", "installutil.exe", "regasm.exe",
+    "regsvcs.exe",  "hh.exe",       "control.exe", "pcalua.exe",     "scriptrunner.exe",
+    "bash.exe",     "wsl.exe",      "curl.exe",    "ftp.exe",        "start.exe"};
+
+static int RunsItsArguments(const AutostartItem *item)
+{
+    const char *slash = strrchr(item->target, '\\');
+    const char *file = slash ? slash + 1 : item->target;
+    for (const char *host : Hosts)
+        if (TextCompareNoCase(file, host) == 0)
+            return 1;
+    return 0;
+}
+
 int ItemHiddenAsWindows(const AutostartItem *item, int hideWindows)
 {
-    return hideWindows && item->signedByWindows;
+    if (!hideWindows || !item->signedByWindows)
+        return 0;
+    // A host given anything to run is shown: what it runs is not Windows'.
+    int parameters = 0;
+    for (const char *c = item->parameters; *c; ++c)
+        parameters |= *c != ' ' && *c != '\t';
+    return !(parameters && RunsItsArguments(item));
 }

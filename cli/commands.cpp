@@ -14,8 +14,8 @@
 #define CLI_REMOVED_FORMAT "Removed \"%s\"; backup: %s"
 #define CLI_WOULD_REMOVE "Would remove \"%s\" (%s); nothing was changed: add --yes to remove it."
 #define CLI_WOULD_CLEAN_UP                                                              \
-    "Would delete %d disabled registry %s (%d of the current user, %d of all users); " \
-    "nothing was changed: add --yes to delete them."
+    "Would delete %d disabled registry %s (%d of the current user, %d of all users) " \
+    "in %s, and %d %s of RunOnceEx-; nothing was changed: add --yes to delete them."
 #define CLI_REMOVE_FAILED "ERROR: \"%s\" was not removed: %s. Its backup is kept: %s"
 #define CLI_REPORT_SAVED "Saved the report of %d %s: %s"
 #define CLI_REPORT_FAILED "ERROR: The report \"%s\" could not be written whole."
@@ -155,21 +155,20 @@ static int RunOnIds(const CliArguments *args)
 
 static int CleanUp(int yes)
 {
-    int user = 0, machine = 0;
-    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
-        const AutostartItem *item = &ItemCatalogue.items[i];
-        if (item->kind == RegistryValue && LocationDisabled(item->location))
-            ++*(ScopeIsUser(item->scope) ? &user : &machine);
-    }
-    if (user + machine == 0) {
+    // Counted from storage, as CleanUp itself finds it.
+    CleanUpCount what;
+    CountCleanUp(&what);
+    int user = what.user, machine = what.machine;
+    if (user + machine + what.settings == 0) {
         CliLine(PLAT_STDOUT, STATUS_CLEANUP_NOTHING);
         return CliExitDone;
     }
     Outcome outcome = {0, 0};
     if (!yes) {
-        char line[256];
+        char line[512];
         TextFormat(line, sizeof line, CLI_WOULD_CLEAN_UP, user + machine,
-                   user + machine == 1 ? "entry" : "entries", user, machine);
+                   user + machine == 1 ? "entry" : "entries", user, machine, what.places,
+                   (int)what.settings, what.settings == 1 ? "setting" : "settings");
         CliLine(PLAT_STDOUT, line);
         return CliExitDone;
     }

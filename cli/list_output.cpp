@@ -17,6 +17,10 @@ int CliItemId(const AutostartItem *item, const char *wholeName, char *id, size_t
         return TextCopy(id, size, item->location);
     char key[TEXT_FIELD_SIZE + 32];
     ItemPlaceText(item, 0, key, sizeof key);
+    // One program of a list value: named by the program as the value holds
+    // it, not by the row's name (which carries marks and may be cut).
+    if (item->logonPlace && item->listItem[0])
+        return TextFormat(id, size, "%s\\\\%s", key, item->listItem);
     return TextFormat(id, size, "%s\\\\%s", key, wholeName ? wholeName : item->name);
 }
 
@@ -335,11 +339,13 @@ static int PlaceMatches(const char *place, const char *wanted)
         --length;
     if (length == 0 || strlen(place) < length)
         return 0;
-    char head[TEXT_FIELD_SIZE + 32];
-    if (!TextCopy(head, sizeof head, place))
+    char head[TEXT_FIELD_SIZE + 32], want[TEXT_FIELD_SIZE + 32];
+    if (!TextCopy(head, sizeof head, place) || !TextCopy(want, sizeof want, wanted)
+        || length >= sizeof want)
         return 0;
     head[length] = '\0';
-    return PlatNamesEqual(head, wanted) ? 1 : 0;
+    want[length] = '\0'; // "HKCU\...\Run\" names the key "HKCU\...\Run"
+    return PlatNamesEqual(head, want) ? 1 : 0;
 }
 
 static int Listed(const ListRow *row, const char *const *places, int32_t placeCount)

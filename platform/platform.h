@@ -152,7 +152,7 @@ int PlatFindNext(PlatFind find, char *name);
 int PlatFindExact(PlatFind find);
 
 // The attributes of what the search gave last (the FILE_ATTRIBUTE_ numbers).
-enum { PLAT_FILE_HIDDEN = 0x2, PLAT_FILE_FOLDER = 0x10 };
+enum { PLAT_FILE_READONLY = 0x1, PLAT_FILE_HIDDEN = 0x2, PLAT_FILE_FOLDER = 0x10 };
 uint32_t PlatFindAttributes(PlatFind find);
 
 void PlatFindClose(PlatFind find);
@@ -163,8 +163,16 @@ int PlatMoveFile(const char *from, const char *to);
 // Nonzero when the file was deleted.
 int PlatDeleteFile(const char *path);
 
-// Copies a file; never replaces an existing destination. Nonzero when copied.
+// Copies a file; never replaces an existing destination. The copy is an
+// ordinary file: the source's hidden, system and read-only attributes are
+// not kept (a backup copy must be seen and may be deleted). Nonzero when
+// copied.
 int PlatCopyFile(const char *from, const char *to);
+
+// The file's attributes (the FILE_ATTRIBUTE_ numbers above); PLAT_NO_ATTRIBUTES
+// when it cannot be read.
+#define PLAT_NO_ATTRIBUTES 0xFFFFFFFFu
+uint32_t PlatFileAttributes(const char *path);
 
 // The local date and time, to name backups by.
 struct PlatTime {

@@ -380,7 +380,22 @@ int PlatDeleteFile(const char *path)
 
 int PlatCopyFile(const char *from, const char *to)
 {
-    return CopyFileA(from, to, TRUE) ? 1 : 0;
+    if (!CopyFileA(from, to, TRUE))
+        return 0;
+    // CopyFile keeps the attributes: a hidden file's backup would stay hidden.
+    DWORD attributes = GetFileAttributesA(to);
+    const DWORD unwanted = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & unwanted)) {
+        DWORD plain = attributes & ~unwanted;
+        SetFileAttributesA(to, plain ? plain : FILE_ATTRIBUTE_NORMAL);
+    }
+    return 1;
+}
+
+uint32_t PlatFileAttributes(const char *path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes == INVALID_FILE_ATTRIBUTES ? PLAT_NO_ATTRIBUTES : (uint32_t)attributes;
 }
 
 void PlatLocalTime(PlatTime *now)

@@ -780,15 +780,27 @@ static int CleanUpPlaces(DisabledKey *places)
     return placeCount;
 }
 
+static void MarkHiddenPlaces(DisabledKey *places, int placeCount, const int32_t *hidden,
+                             int32_t count);
+
 void CountCleanUp(CleanUpCount *count)
+{
+    CountCleanUpShown(count, NULL, 0);
+}
+
+void CountCleanUpShown(CleanUpCount *count, const int32_t *hidden, int32_t records)
 {
     memset(count, 0, sizeof *count);
     DisabledKey places[CLEANUP_PLACES];
     int placeCount = CleanUpPlaces(places);
+    // A key that holds a hidden row is kept whole: none of it goes.
+    MarkHiddenPlaces(places, placeCount, hidden, records);
     for (int i = 0; i < placeCount; ++i) {
         DisabledKey *place = &places[i];
         SaveDisabledKey(NULL, place, NULL);
-        if (place->keep || place->values + place->settings == 0)
+        if (place->hidden)
+            ++count->hiddenPlaces;
+        if (place->keep || place->hidden || place->values + place->settings == 0)
             continue;
         *(place->hive == PLAT_HKCU ? &count->user : &count->machine) += place->values;
         count->settings += place->settings;

@@ -115,6 +115,7 @@ const char *CauseText(long code)
     case CAUSE_NOT_A_LIST: return "its value is not a list of programs";
     case CAUSE_BACKUP_FAILED: return "the backup could not be written";
     case CAUSE_BACKUP_FOLDER_IS_LINK: return "the backup folder is a link to another place";
+    case CAUSE_READ_ONLY: return "the file is read-only";
     default: return "Windows refused the change";
     }
 }
@@ -206,7 +207,13 @@ int DeleteItem(const AutostartItem *item, int registry)
     if (!registry) {
         if (PlatDeleteFile(item->location))
             return DeleteDone;
-        Failed(PlatLastError());
+        long error = PlatLastError();
+        // Windows denies deleting a read-only file to administrators too.
+        uint32_t attributes = PlatFileAttributes(item->location);
+        if (error == PLAT_ERROR_ACCESS_DENIED && attributes != PLAT_NO_ATTRIBUTES
+            && (attributes & PLAT_FILE_READONLY))
+            error = CAUSE_READ_ONLY;
+        Failed(error);
         return DeleteFileFailed;
     }
     PlatKey key = NULL;

@@ -134,8 +134,11 @@ struct CleanUpCount {
     int32_t machine;
     int32_t settings;
     char places[96];
+    int32_t hiddenPlaces; // keys kept whole: they hold rows the window hides
 };
 void CountCleanUp(CleanUpCount *count);
+// The same for CleanUpDisabledShown's hidden rows (records: their count).
+void CountCleanUpShown(CleanUpCount *count, const int32_t *hidden, int32_t records);
 
 // Applies the desired states first, then saves every value of the five
 // disabled keys ("Run-" ... "RunOnceEx-"'s sections) of HKCU and of both
@@ -176,6 +179,7 @@ int KeyMayHoldValue(PlatHive hive, const char *path, const char *name);
 #define CAUSE_NOT_A_LIST 0x20000003L
 #define CAUSE_BACKUP_FAILED 0x20000004L
 #define CAUSE_BACKUP_FOLDER_IS_LINK 0x20000005L
+#define CAUSE_READ_ONLY 0x20000006L
 
 // Records the cause of a failing step, for the status; returns code.
 long SetStoreError(long code);

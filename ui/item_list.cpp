@@ -70,6 +70,7 @@ static void SetSubItemText(HWND list, int row, int column, const char *text)
 #define ICON_CACHE_SLOTS 1024
 struct IconCacheSlot {
     char path[TEXT_FIELD_SIZE];
+    uint64_t size, writeTime; // the file as it was when its icon was read
     int index;
 };
 static IconCacheSlot IconCache[ICON_CACHE_SLOTS];
@@ -82,26 +83,38 @@ static IconCacheSlot *IconSlot(const char *path)
     return &IconCache[hash % ICON_CACHE_SLOTS];
 }
 
-static int ShellIconIndex(const char *native);
+static int ShellIconIndex(const char *native, int *fallback);
 
 // The index of the target's small icon in the system's list, as Explorer
-// shows it.
+// shows it. Kept while the file keeps its size and write time; the program
+// icon given to a missing or unreadable target is never kept, so a target
+// installed later shows its own at the next Refresh.
 static int IconIndex(const char *target)
 {
     char native[TEXT_FIELD_SIZE];
     NativeFilePath(target, native);
+    uint64_t size = 0, writeTime = 0;
+    // A network target is never opened: its icon depends on its name alone.
+    if (native[0] && !PlatIsNetworkPath(native) && !PlatFileStamp(native, &size, &writeTime))
+        size = writeTime = 0;
     IconCacheSlot *slot = IconSlot(native);
-    if (slot->path[0] && lstrcmpiA(slot->path, native) == 0)
+    if (slot->path[0] && lstrcmpiA(slot->path, native) == 0 && slot->size == size
+        && slot->writeTime == writeTime)
         return slot->index;
-    int index = ShellIconIndex(native);
-    TextCopy(slot->path, sizeof slot->path, native);
-    slot->index = index;
+    int fallback = 0;
+    int index = ShellIconIndex(native, &fallback);
+    if (!fallback) {
+        TextCopy(slot->path, sizeof slot->path, native);
+        slot->size = size;
+        slot->writeTime = writeTime;
+        slot->index = index;
+    }
     return index;
 }
 
 // A target on the network is never opened: its icon comes from its name's
-// extension alone. A target without an icon gets a program's.
-static int ShellIconIndex(const char *native)
+// extension alone. A target without an icon gets a program's (*fallback 1).
+static int ShellIconIndex(const char *native, int *fallback)
 {
     SHFILEINFOA info;
     memset(&info, 0, sizeof info);
@@ -110,6 +123,7 @@ static int ShellIconIndex(const char *native)
         flags |= SHGFI_USEFILEATTRIBUTES;
     if (native[0] && SHGetFileInfoA(native, FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags))
         return info.iIcon;
+    *fallback = 1;
     memset(&info, 0, sizeof info);
     if (SHGetFileInfoA(".exe", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
                        SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES))

@@ -393,19 +393,6 @@ int ResolvePendingChanges(HWND window)
     return 1;
 }
 
-// The disabled registry entries hidden as Windows' own, by hive: CleanUp
-// keeps their keys, so its question does not count them.
-static void CountHiddenDisabled(int32_t *user, int32_t *machine)
-{
-    *user = *machine = 0;
-    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
-        const AutostartItem *item = &ItemCatalogue.items[i];
-        if (item->kind == RegistryValue && LocationDisabled(item->location)
-            && ItemHiddenAsWindows(item, HideWindowsEntries))
-            ++*(ScopeIsUser(item->scope) ? user : machine);
-    }
-}
-
 // CleanUp: pending check boxes are settled first (asked, never applied
 // unasked); then the question counts, from storage as it is after that,
 // what goes and from where, with No the default.
@@ -413,12 +400,19 @@ static void OnCleanUp(HWND window)
 {
     if (!ResolvePendingChanges(window))
         return;
+    // The rows hidden as Windows' own: their keys are kept, and not counted.
+    int32_t count = ItemCatalogue.count;
+    int32_t *hidden = (int32_t *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
+                                           sizeof(int32_t) * ((size_t)count + 1));
+    if (!hidden) {
+        SetStatusText(NULL, STATUS_CHECKS_UNREAD);
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i)
+        hidden[i] = ItemHiddenAsWindows(&ItemCatalogue.items[i], HideWindowsEntries);
     CleanUpCount what;
-    CountCleanUp(&what);
-    int32_t hiddenUser = 0, hiddenMachine = 0;
-    CountHiddenDisabled(&hiddenUser, &hiddenMachine);
-    what.user = what.user > hiddenUser ? what.user - hiddenUser : 0;
-    what.machine = what.machine > hiddenMachine ? what.machine - hiddenMachine : 0;
+    CountCleanUpShown(&what, hidden, count);
+    HeapFree(GetProcessHeap(), 0, hidden);
     int32_t entries = what.user + what.machine;
     if (entries + what.settings == 0) {
         SetStatusText(NULL, STATUS_CLEANUP_NOTHING);
@@ -437,7 +431,6 @@ static void OnCleanUp(HWND window)
         != IDYES)
         return;
     // The stored states: nothing pending is applied here.
-    int32_t count = ItemCatalogue.count;
     // The second half marks the rows hidden as Windows' own: kept.
     int32_t *stored = (int32_t *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
                                            sizeof(int32_t) * (2 * (size_t)count + 1));

@@ -135,7 +135,7 @@ TEST_F(Keyboard, EverydayFlowWithKeysAlone)
     AltKey('p');
     EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Beta"));
     EXPECT_NE("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY "-", "Beta"));
-    EXPECT_EQ("Applied 1 change.", Status());
+    EXPECT_EQ("Disabled \"Beta\".", Status());
     const AutostartItem *selected = CatalogueItem(SelectedRow(list));
     ASSERT_NE(nullptr, selected);
     EXPECT_STREQ("Beta", selected->name);
@@ -160,7 +160,7 @@ TEST_F(Keyboard, EverydayFlowWithKeysAlone)
     EXPECT_EQ((HWND)NULL, EditorWindow);
     EXPECT_EQ(list, GetFocus()) << "back from the editor";
 
-    const int order[] = {IDC_LOCATION, IDC_COMMAND, IDC_DESCRIPTION, IDC_COMPANY, IDC_NOTES,
+    const int order[] = {IDC_LOCATION, IDC_COMMAND, IDC_DESCRIPTION, IDC_COMPANY, IDC_PUBLISHER, IDC_NOTES,
                          IDM_ADD,      IDM_EDIT,    IDM_CLEANUP,     IDM_APPLY,   IDM_EXIT,
                          IDM_REFRESH,  IDM_SAVE_LOG, IDM_HELP_BUTTON, IDC_ITEM_LIST};
     for (int id : order) {

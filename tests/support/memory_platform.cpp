@@ -50,6 +50,7 @@ struct Entry {
     bool isLink = false;
     bool wideName = false; // path's last part is UTF-8 characters, not code-page bytes
     bool hidden = false;
+    bool readOnly = false;
     uint32_t reparseTag = 0; // a folder that is a reparse point: its tag
     std::string target, shortTarget, comment, arguments;
     bool hasVersion = false;
@@ -1233,6 +1234,21 @@ void MemSetHidden(const char *path)
         e->hidden = true;
 }
 
+void MemSetReadOnly(const char *path)
+{
+    if (Entry *e = FindEntry(path))
+        e->readOnly = true;
+}
+
+uint32_t PlatFileAttributes(const char *path)
+{
+    const Entry *e = FindEntry(path);
+    if (!e)
+        return PLAT_NO_ATTRIBUTES;
+    return (e->folder ? PLAT_FILE_FOLDER : 0) | (e->hidden ? PLAT_FILE_HIDDEN : 0)
+           | (e->readOnly ? PLAT_FILE_READONLY : 0);
+}
+
 int PlatFindExact(PlatFind find)
 {
     auto it = S().searches.find((uintptr_t)find);
@@ -1282,7 +1298,7 @@ int PlatDeleteFile(const char *path)
         return 0;
     }
     Entry *e = FindEntry(path);
-    if (!e || e->folder) {
+    if (!e || e->folder || e->readOnly) {
         S().lastError = e ? PLAT_ERROR_ACCESS_DENIED : PLAT_ERROR_FILE_NOT_FOUND;
         return 0;
     }
@@ -1311,6 +1327,7 @@ int PlatCopyFile(const char *from, const char *to)
         return 0;
     }
     Entry copy = *source;
+    copy.hidden = copy.readOnly = false;
     copy.path = to;
     copy.order = S().nextOrder++;
     S().entries[PathKey(to)] = copy;

@@ -164,8 +164,9 @@ void MemSetReparseTag(const char *folder, uint32_t tag);
 void MemSetNetworkDrive(char letter);
 int MemNetworkTouches();
 
-// Marks a file hidden.
+// Marks a file hidden; read-only (then PlatDeleteFile is denied, as on Windows).
 void MemSetHidden(const char *path);
+void MemSetReadOnly(const char *path);
 // Nonzero while the file is held open by PlatFileHold.
 bool MemFileHeld(const char *path);
 

@@ -141,3 +141,18 @@ TEST_F(Backups, RemovedShortcutIsCopiedUnderADatedName)
     EXPECT_EQ("an earlier one", MemFileBytes(BACKUPS "\\Removed 2026-12-07 130509 Agent.lnk"));
     EXPECT_EQ(link, MemFileBytes(backup));
 }
+
+// A hidden file's backup is seen in Explorer; a read-only file that cannot
+// be deleted says so, not that rights are missing.
+TEST_F(Backups, RemovedFilesCopyIsPlainAndReadOnlyIsTheCause)
+{
+    MemAddFile(MEM_STARTUP_FOLDER "\\hidden.cmd", "@echo off");
+    MemSetHidden(MEM_STARTUP_FOLDER "\\hidden.cmd");
+    MemSetReadOnly(MEM_STARTUP_FOLDER "\\hidden.cmd");
+    ScanCatalogue();
+    char backup[TEXT_FIELD_SIZE];
+    ASSERT_EQ(RemoveDeleteFailed, RemoveItemWithBackup(&ItemCatalogue.items[0], backup));
+    EXPECT_STREQ("the file is read-only", CauseText(LastStoreError()));
+    EXPECT_EQ(0u, PlatFileAttributes(backup) & (PLAT_FILE_HIDDEN | PLAT_FILE_READONLY));
+    EXPECT_TRUE(MemFileExists(MEM_STARTUP_FOLDER "\\hidden.cmd"));
+}

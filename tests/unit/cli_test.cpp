@@ -97,6 +97,8 @@ TEST_F(Console, ListGivesWholeValuesQuotedSafelyInEveryFormat)
     EXPECT_EQ(0u, csv.out.find("id,name,type,enabled,switched_off,place,command,"));
     EXPECT_NE(std::string::npos, csv.out.find(kUserRun + "\\\\Agent,Agent,USR,true,false,"));
     EXPECT_EQ(std::string::npos, csv.out.find("Say")) << "Run- is not under ...\\Run";
+    EXPECT_EQ(csv.out, Run({"list", "-f", "csv", "--place", (kUserRun + "\\").c_str()}).out)
+        << "a key named with a backslash after it";
     EXPECT_NE(std::string::npos, Run({"list", "/f", "CSV", "/p", "hkcu"}).out.find(
                                      ",\"Say \"\"hi\"\", then\tgo\",USR,false,"));
 

@@ -62,6 +62,20 @@ TEST_F(Publisher, OnlyAVerifiedWindowsSignerWithAMicrosoftRootIsWindowsOwn)
     }
 }
 
+// Windows' own hosts run what their arguments name: such an entry is shown.
+TEST_F(Publisher, AWindowsHostGivenSomethingToRunIsNeverHidden)
+{
+    const char *host = "C:\\Windows\\System32\\rundll32.exe";
+    MemAddFile(host, "MZ");
+    MemSetSignature(host, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+    std::string run = std::string(host) + " C:\\Users\\Public\\evil.dll,Start";
+    EXPECT_EQ(0, ItemHiddenAsWindows(&ScanOf({run.c_str()}), 1));
+    SetUp();
+    MemAddFile(host, "MZ");
+    MemSetSignature(host, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+    EXPECT_EQ(1, ItemHiddenAsWindows(&ScanOf({host}), 1)) << "the bare host is Windows' own";
+}
+
 TEST_F(Publisher, UnsignedMissingNetworkAndUncheckableTargets)
 {
     MemAddFile(kTool, "MZ");
