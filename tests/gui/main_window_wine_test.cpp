@@ -445,7 +445,7 @@ TEST_F(MainWindowTest, PendingChangesAreNeverDroppedSilently)
 {
     SeedThree();
     RunItemCommand(list, IDM_TOGGLE, 1);
-    EXPECT_EQ("1 change not applied yet: press Apply to store them.", Status());
+    EXPECT_EQ("\"Later\" will be enabled when you press Apply; 1 change pending", Status());
     Seen seen[3];
     HANDLE watcher = WatchBoxSequence({IDCANCEL, IDCANCEL, IDYES}, seen);
     SendMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, (LPARAM)list);
@@ -515,6 +515,11 @@ TEST_F(MainWindowTest, ListKeysDoubleClickAndTooltips)
 TEST_F(MainWindowTest, EditWithoutSelectionSaysSo)
 {
     SeedThree();
+    // A Refresh keeps the last selection: take it away first.
+    LVITEMA none;
+    memset(&none, 0, sizeof none);
+    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&none);
     EditIndex = 5;
     Seen seen;
     HANDLE watcher = WatchBox(IDOK, &seen);

@@ -203,7 +203,7 @@ TEST_F(SkinButton, OtherMessagesAnswerAsTheTableSays)
     EXPECT_EQ(1, result);
     result = 1;
     Send(WM_GETDLGCODE, &result);
-    EXPECT_EQ(0, result);
+    EXPECT_EQ(DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON, result) << "a button to the dialog keys";
 
     SetWindowTextA(button, "Changed");
     EXPECT_TRUE(RepaintRequested()) << "a new text repaints";
