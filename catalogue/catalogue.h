@@ -63,6 +63,8 @@ struct AutostartItem {
     // Who signed the target, as Windows verified it (signature.cpp).
     char publisher[TEXT_FIELD_SIZE];        // "Contoso Ltd (verified)", "not signed", ...
     int32_t signedByWindows;                // 1 when verified as Windows' own (SignatureIsWindows)
+    int32_t detailsPending;                 // 1 until ReadItemDetails has read the target's
+                                            // files: description, company, publisher, missing
 };
 
 // Nonzero when the item's name reaches that entry and no other: neither cut
@@ -222,8 +224,24 @@ int ResolveLocationFolder(const AutostartLocation *row, char *path);
 
 // ---- the scan ------------------------------------------------------------
 
-// Frees the previous catalogue, counts, allocates and loads.
+// Frees the previous catalogue, counts, allocates and loads, details and all.
 void ScanCatalogue(void);
+
+// The storage part of a scan into a new block of out (never ItemCatalogue):
+// names, commands, places and states, each record's file details left
+// pending. Touches no window; CatalogueOwnerWindow may own the shortcut
+// resolution's user interface.
+void ScanStorage(CatalogueData *out);
+
+// Reads a pending record's file details (version strings, publisher, target
+// found); nothing for a record already read.
+void ReadItemDetails(AutostartItem *item);
+
+// Replaces ItemCatalogue by scanned in one step; scanned is left empty.
+void AdoptCatalogue(CatalogueData *scanned);
+
+// Frees a block from ScanStorage; data is left empty.
+void FreeCatalogueData(CatalogueData *data);
 
 // Entries in all places; creates missing folders as a side effect.
 int32_t CountItems(void);
@@ -233,8 +251,8 @@ int32_t CountItems(void);
 void LoadLocation(AutostartItem *records, int32_t *runningCount, int32_t limit,
                   const AutostartLocation *row, const char *folder);
 
-// The target's folder, version strings and existence, never opening a
-// file on the network.
+// The target's folder, then (unless ScanStorage defers them) its version
+// strings and existence, never opening a file on the network.
 void ReadTargetDetails(AutostartItem *item);
 
 // ---- scheduled tasks (tasks.cpp) -------------------------------------------

@@ -212,11 +212,25 @@ static void ReadApproval(AutostartItem *item)
     }
 }
 
+// Set while ScanStorage runs: the loading passes then leave each target's
+// files unopened (detailsPending) for ReadItemDetails.
+static int DeferDetails = 0;
+
 void ReadTargetDetails(AutostartItem *item)
 {
+    TargetFolderOf(item->target, item->targetFolder);
+    item->detailsPending = 1;
+    if (!DeferDetails)
+        ReadItemDetails(item);
+}
+
+void ReadItemDetails(AutostartItem *item)
+{
+    if (!item->detailsPending)
+        return;
+    item->detailsPending = 0;
     char native[TEXT_FIELD_SIZE];
     NativeFilePath(item->target, native);
-    TargetFolderOf(item->target, item->targetFolder);
     ReadPublisher(item, native);
     // A file on the network is never opened during a Refresh: an
     // unreachable server would hold the list for a minute per call.
@@ -384,18 +398,26 @@ void LoadLocation(AutostartItem *records, int32_t *runningCount, int32_t limit,
         LoadFolderRow(records, runningCount, limit, row, folder);
 }
 
-static void FreeCatalogue(void)
+void FreeCatalogueData(CatalogueData *data)
 {
-    if (ItemCatalogue.items && ItemCatalogue.items != &EmptyCatalogueRecord)
-        PlatFree(ItemCatalogue.items);
-    ItemCatalogue.items = &EmptyCatalogueRecord;
-    ItemCatalogue.count = 0;
-    ItemCatalogue.capacity = 0;
+    if (data->items && data->items != &EmptyCatalogueRecord)
+        PlatFree(data->items);
+    data->items = &EmptyCatalogueRecord;
+    data->count = 0;
+    data->capacity = 0;
 }
 
-void ScanCatalogue(void)
+void AdoptCatalogue(CatalogueData *scanned)
 {
-    FreeCatalogue();
+    FreeCatalogueData(&ItemCatalogue);
+    ItemCatalogue = *scanned;
+    scanned->items = &EmptyCatalogueRecord;
+    scanned->count = 0;
+    scanned->capacity = 0;
+}
+
+static void LoadStorage(CatalogueData *out)
+{
     ReadPolicySwitches();
     TaskRows tasks;
     ReadTaskRows(&tasks);
@@ -416,8 +438,8 @@ void ScanCatalogue(void)
         FreeTaskRows(&tasks);
         return;
     }
-    ItemCatalogue.items = records;
-    ItemCatalogue.capacity = capacity;
+    out->items = records;
+    out->capacity = capacity;
 
     int32_t running = 0;
     for (int i = 0; i < LOCATION_COUNT; ++i) {
@@ -435,5 +457,25 @@ void ScanCatalogue(void)
     VisitLogonPlaces(records, &running, counted);
     AppendTaskRows(&tasks, records, &running, capacity);
     FreeTaskRows(&tasks);
-    ItemCatalogue.count = running;
+    out->count = running;
+}
+
+void ScanStorage(CatalogueData *out)
+{
+    out->items = &EmptyCatalogueRecord;
+    out->count = 0;
+    out->capacity = 0;
+    DeferDetails = 1;
+    LoadStorage(out);
+    DeferDetails = 0;
+}
+
+void ScanCatalogue(void)
+{
+    FreeCatalogueData(&ItemCatalogue);
+    CatalogueData scanned;
+    ScanStorage(&scanned);
+    for (int32_t i = 0; i < scanned.count; ++i)
+        ReadItemDetails(&scanned.items[i]);
+    AdoptCatalogue(&scanned);
 }

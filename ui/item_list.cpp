@@ -131,6 +131,18 @@ static int ShellIconIndex(const char *native, int *fallback)
     return I_IMAGENONE;
 }
 
+// The icon a row shows until its target's own is read: any program's.
+static int ProgramIconIndex(void)
+{
+    static int known = 0, index = I_IMAGENONE;
+    if (!known) {
+        known = 1;
+        int fallback = 0;
+        index = ShellIconIndex("", &fallback);
+    }
+    return index;
+}
+
 int32_t HiddenWindowsRows = 0;
 
 // Rows of Windows' own entries are left out when the user hides them; each
@@ -154,7 +166,9 @@ int FillListView(HWND list)
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
         item.iItem = row;
         item.pszText = (char *)record->name;
-        item.iImage = icons ? IconIndex(record->target) : I_IMAGENONE;
+        item.iImage = !icons                 ? I_IMAGENONE
+                      : record->detailsPending ? ProgramIconIndex()
+                                               : IconIndex(record->target);
         item.lParam = i;
         // A row that cannot be inserted ends the list: rows stay in order.
         if (SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item) != row) {
@@ -167,9 +181,57 @@ int FillListView(HWND list)
         ++row;
     }
     ListFilling = 0;
+    SortRows(list);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, NULL, TRUE);
     return 0;
+}
+
+// The column the rows are sorted by (-1: the scan's own order) and how.
+static int SortColumn = -1;
+static int SortDescending = 0;
+
+static const char *SortText(const AutostartItem *item)
+{
+    return SortColumn == 0 ? item->name : SortColumn == 1 ? ItemTypeText(item) : item->target;
+}
+
+// Rows carry their record's index; equal texts keep the scan's order.
+static int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM)
+{
+    const AutostartItem *a = CatalogueItem((int32_t)first), *b = CatalogueItem((int32_t)second);
+    if (!a || !b)
+        return 0;
+    int order = SortColumn < 0 ? 0 : TextCompareNoCase(SortText(a), SortText(b));
+    if (order == 0)
+        order = first < second ? -1 : first > second;
+    return SortDescending ? -order : order;
+}
+
+void SortRows(HWND list)
+{
+    if (list && SortColumn >= 0)
+        SendMessageA(list, LVM_SORTITEMS, 0, (LPARAM)CompareRows);
+}
+
+// Up, down, then back to the scan's own order.
+void SortRowsBy(HWND list, int column)
+{
+    if (!list || column < 0 || column > 2)
+        return;
+    if (column != SortColumn) {
+        SortColumn = column;
+        SortDescending = 0;
+    } else if (!SortDescending) {
+        SortDescending = 1;
+    } else {
+        SortColumn = -1;
+        SortDescending = 0;
+    }
+    SendMessageA(list, LVM_SORTITEMS, 0, (LPARAM)CompareRows);
+    int32_t row = SelectedRow(list);
+    if (row >= 0)
+        SendMessageA(list, LVM_ENSUREVISIBLE, row, FALSE);
 }
 
 int32_t RecordOfRow(HWND list, int32_t row)
@@ -181,6 +243,39 @@ int32_t RecordOfRow(HWND list, int32_t row)
     if (!list || row < 0 || !SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&item))
         return -1;
     return (int32_t)item.lParam;
+}
+
+int32_t RowOfRecord(HWND list, int32_t record)
+{
+    if (!list || record < 0)
+        return -1;
+    LVFINDINFOA find;
+    memset(&find, 0, sizeof find);
+    find.flags = LVFI_PARAM;
+    find.lParam = record;
+    return (int32_t)SendMessageA(list, LVM_FINDITEMA, (WPARAM)-1, (LPARAM)&find);
+}
+
+int UpdateRowDetails(HWND list, int32_t record)
+{
+    const AutostartItem *item = CatalogueItem(record);
+    int32_t row = RowOfRecord(list, record);
+    if (!item || row < 0)
+        return 0;
+    if (ItemHiddenAsWindows(item, HideWindowsEntries)) {
+        SendMessageA(list, LVM_DELETEITEM, row, 0);
+        ++HiddenWindowsRows;
+        return 1;
+    }
+    if (!SmallIconList)
+        return 0;
+    LVITEMA change;
+    memset(&change, 0, sizeof change);
+    change.mask = LVIF_IMAGE;
+    change.iItem = row;
+    change.iImage = IconIndex(item->target);
+    SendMessageA(list, LVM_SETITEMA, 0, (LPARAM)&change);
+    return 0;
 }
 
 void ShowStoredStates(HWND list)
@@ -220,7 +315,7 @@ void RememberSelection(HWND list)
     if (!list)
         return;
     Wanted.top = (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
-    const AutostartItem *item = CatalogueItem(SelectedRow(list));
+    const AutostartItem *item = CatalogueItem(RecordOfRow(list, SelectedRow(list)));
     if (Wanted.set || !item)
         return;
     WantSelection(item->name, item->scope, item->kind);
@@ -250,7 +345,8 @@ void RestoreSelection(HWND list)
         SendMessageA(list, LVM_ENSUREVISIBLE, rows - 1, FALSE);
         SendMessageA(list, LVM_ENSUREVISIBLE, Wanted.top < rows ? Wanted.top : rows - 1, FALSE);
     }
-    int32_t row = Wanted.set ? WantedRow() : -1;
+    // The record's row: hidden rows and the sort part the two.
+    int32_t row = Wanted.set ? RowOfRecord(list, WantedRow()) : -1;
     Wanted.set = 0;
     Wanted.top = 0;
     if (row < 0 || row >= rows)

@@ -252,6 +252,7 @@ static void ShowDetails(HWND window)
         CatalogueItem(RecordOfRow(ItemListWindow, SelectedRow(ItemListWindow)));
     if (!item)
         return;
+    const char *pending = item->detailsPending ? DETAILS_PENDING_TEXT : NULL;
     char location[TEXT_FIELD_SIZE + 64];
     char notes[4 * TEXT_FIELD_SIZE];
     ItemPlaceText(item, 0, location, sizeof location);
@@ -259,9 +260,31 @@ static void ShowDetails(HWND window)
     SendDlgItemMessageA(window, IDC_LOCATION, WM_SETTEXT, 0, (LPARAM)location);
     SendDlgItemMessageA(window, IDC_NOTES, WM_SETTEXT, 0, (LPARAM)notes);
     SendDlgItemMessageA(window, IDC_COMMAND, WM_SETTEXT, 0, (LPARAM)item->command);
-    SendDlgItemMessageA(window, IDC_DESCRIPTION, WM_SETTEXT, 0, (LPARAM)item->description);
-    SendDlgItemMessageA(window, IDC_COMPANY, WM_SETTEXT, 0, (LPARAM)item->company);
-    SendDlgItemMessageA(window, IDC_PUBLISHER, WM_SETTEXT, 0, (LPARAM)item->publisher);
+    SendDlgItemMessageA(window, IDC_DESCRIPTION, WM_SETTEXT, 0,
+                        (LPARAM)(pending ? pending : item->description));
+    SendDlgItemMessageA(window, IDC_COMPANY, WM_SETTEXT, 0,
+                        (LPARAM)(pending ? pending : item->company));
+    SendDlgItemMessageA(window, IDC_PUBLISHER, WM_SETTEXT, 0,
+                        (LPARAM)(pending ? pending : item->publisher));
+}
+
+void ShowSelectedDetails(HWND window)
+{
+    ShowDetails(window);
+}
+
+void ShowRecordDetails(HWND window, int32_t record)
+{
+    if (!ItemListWindow)
+        return;
+    int32_t selected = RecordOfRow(ItemListWindow, SelectedRow(ItemListWindow));
+    if (UpdateRowDetails(ItemListWindow, record) || selected != record)
+        return;
+    // Only a pane that waits for them takes them (a Refresh empties it).
+    char shown[8] = "";
+    GetDlgItemTextA(window, IDC_DESCRIPTION, shown, sizeof shown);
+    if (strcmp(shown, DETAILS_PENDING_TEXT) == 0)
+        ShowDetails(window);
 }
 
 static void OnNotify(HWND window, const NMHDR *header)
@@ -274,6 +297,8 @@ static void OnNotify(HWND window, const NMHDR *header)
         ShowDetails(window);
     } else if (header->code == NM_DBLCLK && header->hwndFrom == ItemListWindow) {
         OnEdit(window);
+    } else if (header->code == LVN_COLUMNCLICK && header->hwndFrom == ItemListWindow) {
+        SortRowsBy(ItemListWindow, ((const NMLISTVIEW *)header)->iSubItem);
     }
 }
 
@@ -400,6 +425,9 @@ static void OnCleanUp(HWND window)
 {
     if (!ResolvePendingChanges(window))
         return;
+    // Which disabled entries are Windows' own (kept) is known only once
+    // every record's signature is read.
+    FinishDetails(window);
     // The rows hidden as Windows' own: their keys are kept, and not counted.
     int32_t count = ItemCatalogue.count;
     int32_t *hidden = (int32_t *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
@@ -484,24 +512,26 @@ static void OnRefresh(HWND window, int fromUser)
     scanning = 1;
     RememberSelection(ItemListWindow);
     ClearDetails(window);
-    ScanCatalogue();
+    // Storage only: the old records stay in the list until the new block
+    // replaces them in one step; the files' details follow the rows.
+    CatalogueData scanned;
+    ScanStorage(&scanned);
+    AdoptCatalogue(&scanned);
     if (ItemListWindow) {
         FillListView(ItemListWindow);
         RestoreSelection(ItemListWindow);
     }
     ShownPending = 0;
+    char status[160] = "";
     if (!counted) {
         counted = 1;
         ShowEntryCount();
     } else if (fromUser) {
-        char status[160], hidden[96];
         TextFormat(status, sizeof status, STATUS_REFRESHED, (int)ItemCatalogue.count,
                    ItemCatalogue.count == 1 ? "entry" : "entries");
-        TextFormat(hidden, sizeof hidden, " " STATUS_WINDOWS_HIDDEN ".", (int)HiddenWindowsRows);
-        if (HiddenWindowsRows)
-            TextAppend(status, sizeof status, hidden);
         SetStatusText(NULL, status);
     }
+    BeginDetailsTurn(window, status);
     scanning = 0;
 }
 
@@ -525,6 +555,8 @@ static void OnHideWindows(HWND window)
         return;
     HideWindowsEntries = !HideWindowsEntries;
     long saved = SaveHideWindowsSetting(HideWindowsEntries);
+    // The count names every hidden row: the signatures are read first.
+    FinishDetails(window);
     ClearDetails(window);
     if (ItemListWindow)
         FillListView(ItemListWindow);
@@ -577,6 +609,7 @@ static void OnSaveLog(HWND window)
         return;
     }
     SendMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
+    FinishDetails(window);
     SetStatusWithPath(WriteHtmlLog(path) ? STATUS_REPORT_SAVED : STATUS_REPORT_FAILED, NULL, path);
 }
 
@@ -623,6 +656,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_COMMAND:
         OnCommand(window, wParam, lParam);
+        return 0;
+    case WM_READ_DETAILS:
+        OnReadDetails(window, wParam);
         return 0;
     case WM_CTLCOLORSTATIC:
         return BlackTextOnWhite((HDC)wParam);

@@ -223,6 +223,25 @@ void OnEdit(HWND window);
 #define STATUS_CHOICE_NOT_KEPT " (not remembered: %s)"
 extern int HideWindowsEntries;
 
+// ---- details_reader.cpp -------------------------------------------------
+
+// Posted to the main window, wParam the scan's number: read one more
+// record's file details.
+#define WM_READ_DETAILS (WM_APP + 27)
+// What the details pane shows of a record whose files are not read yet.
+#define DETAILS_PENDING_TEXT "..."
+
+// A new catalogue is in the list: its number, its details read from now on.
+// refreshedStatus: the status the Refresh set (null: none of its own).
+int32_t BeginDetailsTurn(HWND window, const char *refreshedStatus);
+void OnReadDetails(HWND window, WPARAM scan);
+// Reads every record still pending at once (the report, CleanUp's count).
+void FinishDetails(HWND window);
+// A record's details arrived: its row's icon, hidden as Windows' own, the pane.
+void ShowRecordDetails(HWND window, int32_t record);
+// The details pane of the selected row.
+void ShowSelectedDetails(HWND window);
+
 // ---- item_list.cpp ------------------------------------------------------
 
 extern HWND ItemListWindow;
@@ -233,10 +252,19 @@ extern int ListFilling;
 // Columns, font, image list, check boxes and subclassing of a new list.
 void SetUpItemList(HWND list);
 int FillListView(HWND list);
+// A header click: the rows sorted by that column, again reversed, a third
+// time back in the scan's own order (the first order); every fill keeps it.
+void SortRowsBy(HWND list, int column);
+void SortRows(HWND list);
 // Rows FillListView left out as Windows' own entries.
 extern int32_t HiddenWindowsRows;
 // The catalogue index a row shows, or -1 when there is no such row.
 int32_t RecordOfRow(HWND list, int32_t row);
+// The row that shows a catalogue index, or -1.
+int32_t RowOfRecord(HWND list, int32_t record);
+// A record's details arrived: its row gets the target's icon, or goes when
+// the record is hidden as Windows' own. Nonzero when the row went.
+int UpdateRowDetails(HWND list, int32_t record);
 // Sets every check box back to the state in storage (pending changes dropped).
 void ShowStoredStates(HWND list);
 LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -24,10 +24,14 @@ void DropPendingChecks()
     if (!ItemListWindow)
         return;
     int rows = (int)SendMessageA(ItemListWindow, LVM_GETITEMCOUNT, 0, 0);
-    for (int i = 0; i < rows && i < ItemCatalogue.count; ++i) {
+    // Rows show their own record (sorted, or with hidden rows left out).
+    for (int i = 0; i < rows; ++i) {
+        const AutostartItem *record = CatalogueItem(RecordOfRow(ItemListWindow, i));
+        if (!record)
+            continue;
         LVITEMA item = {};
         item.stateMask = LVIS_STATEIMAGEMASK;
-        item.state = INDEXTOSTATEIMAGEMASK(ItemCatalogue.items[i].enabled ? 2 : 1);
+        item.state = INDEXTOSTATEIMAGEMASK(record->enabled ? 2 : 1);
         SendMessageA(ItemListWindow, LVM_SETITEMSTATE, i, (LPARAM)&item);
     }
 }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <process.h>
 #include <shlobj.h>
 #include <string.h>
 
@@ -772,6 +773,120 @@ TEST_F(MainWindowTest, NoScanStartsInsideAScan)
     EXPECT_EQ(MainWindow, seen.owner);
     EXPECT_EQ(0, ReadsInsideTheBox) << "a scan ran inside the scan";
     EXPECT_EQ(3, Rows());
+}
+
+namespace {
+
+// Answers the window with WM_NULL from another thread until told to stop.
+struct WindowProbe {
+    HWND window;
+    volatile LONG stop;
+    volatile LONG answers;
+    volatile LONG timeouts;
+};
+
+unsigned __stdcall ProbeWindow(void *argument)
+{
+    WindowProbe *probe = (WindowProbe *)argument;
+    while (!probe->stop) {
+        DWORD_PTR result = 0;
+        if (SendMessageTimeoutA(probe->window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result))
+            InterlockedIncrement(&probe->answers);
+        else
+            InterlockedIncrement(&probe->timeouts);
+        Sleep(5);
+    }
+    return 0;
+}
+
+int PendingRecords()
+{
+    int pending = 0;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i)
+        pending += ItemCatalogue.items[i].detailsPending;
+    return pending;
+}
+
+} // namespace
+
+// A slow Refresh (many programs in a Startup folder): every row is there
+// before any file is read, the pane says so, and the window answers while
+// the details come in.
+TEST_F(MainWindowTest, RowsComeBeforeTheirDetailsAndTheWindowAnswersMeanwhile)
+{
+    const int files = 120;
+    std::string folder = ShellFolder(CSIDL_STARTUP);
+    for (int i = 0; i < files; ++i)
+        ASSERT_TRUE(CopyFileA(probe.c_str(),
+                              (folder + "\\copy" + std::to_string(i) + ".exe").c_str(), FALSE));
+    DropPendingChecks();
+    SendMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);
+    ASSERT_EQ(files, Rows());
+    EXPECT_EQ(files, PendingRecords());
+    SelectRow(list, files - 1);
+    EXPECT_EQ(DETAILS_PENDING_TEXT, Field(IDC_DESCRIPTION));
+
+    WindowProbe state = {MainWindow, 0, 0, 0};
+    HANDLE thread = (HANDLE)_beginthreadex(NULL, 0, ProbeWindow, &state, 0, NULL);
+    ASSERT_NE((HANDLE)NULL, thread);
+    LONG answeredWhileReading = 0;
+    MSG message;
+    for (DWORD start = GetTickCount(); PendingRecords() && GetTickCount() - start < 60000;) {
+        if (!PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+        answeredWhileReading = state.answers;
+    }
+    state.stop = 1;
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+        Pump();
+    CloseHandle(thread);
+    EXPECT_EQ(0, PendingRecords());
+    EXPECT_GT(answeredWhileReading, 0) << "the window did not answer while reading";
+    EXPECT_EQ(0, state.timeouts);
+    EXPECT_EQ("Orvane test probe", Field(IDC_DESCRIPTION));
+    EXPECT_EQ(PUBLISHER_NOT_SIGNED, Field(IDC_PUBLISHER));
+}
+
+// Header clicks sort by the column, then in reverse, then as scanned; a
+// Refresh keeps the sort and the selected entry.
+TEST_F(MainWindowTest, HeaderClicksSortAndRefreshKeepsSortAndSelection)
+{
+    SeedThree();
+    auto click = [&](int column) {
+        NMLISTVIEW click = {};
+        click.hdr.hwndFrom = list;
+        click.hdr.idFrom = IDC_ITEM_LIST;
+        click.hdr.code = LVN_COLUMNCLICK;
+        click.iItem = -1;
+        click.iSubItem = column;
+        SendMessageA(MainWindow, WM_NOTIFY, IDC_ITEM_LIST, (LPARAM)&click);
+    };
+    auto names = [&]() {
+        std::string all;
+        for (int row = 0; row < Rows(); ++row)
+            all += ItemText(list, row, 0) + ",";
+        return all;
+    };
+    click(0);
+    EXPECT_EQ("Later,Probe.lnk,User Tool,", names());
+    click(0);
+    EXPECT_EQ("User Tool,Probe.lnk,Later,", names());
+    SelectRow(list, 2);
+    Refresh();
+    EXPECT_EQ("User Tool,Probe.lnk,Later,", names());
+    EXPECT_EQ(2, SelectedRow(list));
+    SelectRow(list, 0);
+    SelectRow(list, 2);
+    EXPECT_EQ(std::string("HKLM\\") + kRunOnceOff, Field(IDC_LOCATION)) << "row 2 acts on its own record";
+    click(1);
+    EXPECT_EQ("Later,Probe.lnk,User Tool,", names()) << "ALL before USR, ties as scanned";
+    click(1);
+    click(1);
+    EXPECT_EQ("User Tool,Later,Probe.lnk,", names()) << "the scan's order again";
 }
 
 // Last of the suite: the list shows the system's small icon list, which
