@@ -1,0 +1,233 @@
+// console_wine_test.cpp - the console program, run as a script runs it (its
+// output on a pipe) over a seeded prefix: list in JSON and CSV gives the
+// window's entries field by field, whole and in exact UTF-8, and the
+// commands that change storage keep every byte or change nothing.
+#include "../../catalogue/catalogue.h"
+#include "wine_places.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+typedef std::map<std::string, std::string> Fields;
+
+struct ConsoleRun {
+    DWORD code;
+    std::string out;
+};
+
+// Runs orvanec.exe beside this program with stdout on a pipe.
+ConsoleRun Console(const std::string &arguments)
+{
+    std::string exe = ProbePath();
+    exe = exe.substr(0, exe.rfind('\\') + 1) + "orvanec.exe";
+    std::string line = "\"" + exe + "\" " + arguments;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
+    HANDLE read, write;
+    ConsoleRun run = {99, ""};
+    if (!CreatePipe(&read, &write, &inherit, 0))
+        return run;
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdOutput = write;
+    start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process;
+    BOOL started = CreateProcessA(NULL, &line[0], NULL, NULL, TRUE, 0, NULL, NULL, &start,
+                                  &process);
+    CloseHandle(write);
+    char buffer[4096];
+    DWORD got;
+    while (started && ReadFile(read, buffer, sizeof buffer, &got, NULL) && got)
+        run.out.append(buffer, got);
+    CloseHandle(read);
+    if (started) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &run.code);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    return run;
+}
+
+// JSON as the list writes it: an array of flat objects of strings and
+// booleans; any other shape fails the parse.
+struct Json {
+    const std::string &s;
+    size_t at;
+    bool ok;
+    void Blank() { while (at < s.size() && strchr(" \t\r\n", s[at])) ++at; }
+    bool Take(char c) { Blank(); if (at < s.size() && s[at] == c) { ++at; return true; } return false; }
+    void Utf8(unsigned c, std::string *out)
+    {
+        if (c < 0x80) { *out += (char)c; return; }
+        if (c < 0x800) { *out += (char)(0xC0 | c >> 6); }
+        else {
+            if (c < 0x10000) *out += (char)(0xE0 | c >> 12);
+            else { *out += (char)(0xF0 | c >> 18); *out += (char)(0x80 | (c >> 12 & 63)); }
+            *out += (char)(0x80 | (c >> 6 & 63));
+        }
+        *out += (char)(0x80 | (c & 63));
+    }
+    unsigned Hex4() { unsigned v = (unsigned)strtoul(s.substr(at, 4).c_str(), NULL, 16); at += 4; return v; }
+    std::string String()
+    {
+        std::string out;
+        if (!Take('"')) { ok = false; return out; }
+        while (at < s.size() && s[at] != '"') {
+            char c = s[at++];
+            if ((unsigned char)c < 0x20) ok = false;
+            if (c != '\\') { out += c; continue; }
+            char e = s[at++];
+            const char *plain = strchr("\"\\/bfnrt", e);
+            if (e == 'u') {
+                unsigned c1 = Hex4();
+                if (c1 >= 0xD800 && c1 < 0xDC00 && s.compare(at, 2, "\\u") == 0) {
+                    at += 2;
+                    c1 = 0x10000 + ((c1 - 0xD800) << 10) + (Hex4() - 0xDC00);
+                }
+                Utf8(c1, &out);
+            } else if (plain) out += "\"\\/\b\f\n\r\t"[plain - "\"\\/bfnrt"];
+            else ok = false;
+        }
+        ok = ok && Take('"');
+        return out;
+    }
+    std::vector<Fields> Document()
+    {
+        std::vector<Fields> rows;
+        ok = Take('[');
+        while (ok && !Take(']')) {
+            if (!rows.empty()) ok = ok && Take(',');
+            ok = ok && Take('{');
+            Fields row;
+            while (ok && !Take('}')) {
+                if (!row.empty()) ok = ok && Take(',');
+                std::string key = String();
+                ok = ok && Take(':');
+                Blank();
+                if (s.compare(at, 4, "true") == 0) { row[key] = "true"; at += 4; }
+                else if (s.compare(at, 5, "false") == 0) { row[key] = "false"; at += 5; }
+                else row[key] = String();
+            }
+            rows.push_back(row);
+        }
+        Blank();
+        ok = ok && at == s.size();
+        return rows;
+    }
+};
+
+// RFC 4180 records.
+std::vector<std::vector<std::string>> Csv(const std::string &s)
+{
+    std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
+    bool quoted = false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        char c = s[i];
+        std::string &field = rows.back().back();
+        if (quoted && c == '"' && i + 1 < s.size() && s[i + 1] == '"') { field += '"'; ++i; }
+        else if (c == '"') quoted = !quoted;
+        else if (!quoted && c == ',') rows.back().push_back("");
+        else if (!quoted && c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') {
+            ++i;
+            if (i + 1 < s.size()) rows.push_back(std::vector<std::string>(1));
+        } else field += c;
+    }
+    return rows;
+}
+
+std::string Utf16(const std::wstring &text)
+{
+    return std::string((const char *)text.c_str(), (text.size() + 1) * 2);
+}
+
+const wchar_t *kWide = L"Orvane \u4E2D\u6587 \u0416\u00E9 \U0001F600";
+const char *kWideUtf8 = "Orvane \xE4\xB8\xAD\xE6\x96\x87 \xD0\x96\xC3\xA9 \xF0\x9F\x98\x80";
+
+TEST(WineConsole, ListMatchesTheWindowAndCommandsKeepEveryByte)
+{
+    EmptyAllPlaces();
+    std::string probe = ProbePath();
+    std::string longCommand = "\"" + probe + "\" " + std::string(300 - probe.size() - 3, 'x');
+    ASSERT_EQ(300u, longCommand.size());
+    std::wstring wideCommand(longCommand.begin(), longCommand.end());
+    ASSERT_TRUE(SetWide(HKEY_CURRENT_USER, RUN_KEY, kWide, REG_SZ, Utf16(wideCommand)));
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "OrvaneOff", probe + " /off"));
+    ASSERT_TRUE(SetBytes(HKEY_CURRENT_USER, APPROVED_KEY "\\ConsoleRun", "OrvaneOff", REG_BINARY,
+                         std::string("\x03", 1) + std::string(11, '\0')));
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY "-", "OrvaneDisabled", probe));
+    ASSERT_TRUE(MakeShortcut(ShellFolder(CSIDL_STARTUP) + "\\Orvane Link.lnk", probe, "/link",
+                             "a note"));
+
+    ConsoleRun json = Console("list --format json");
+    ConsoleRun csv = Console("list --format csv");
+    ASSERT_EQ(0u, json.code);
+    ASSERT_EQ(0u, csv.code);
+    Json parser = {json.out, 0, true};
+    std::vector<Fields> listed = parser.Document();
+    ASSERT_TRUE(parser.ok) << json.out;
+    std::vector<std::vector<std::string>> records = Csv(csv.out);
+
+    ScanCatalogue();
+    ASSERT_EQ(4, ItemCatalogue.count);
+    ASSERT_EQ((size_t)ItemCatalogue.count, listed.size());
+    ASSERT_EQ(listed.size() + 1, records.size()) << csv.out;
+    const std::vector<std::string> &heads = records[0];
+    std::string wideId;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        const AutostartItem *item = &ItemCatalogue.items[i];
+        Fields &row = listed[i];
+        bool wide = row["name"] == kWideUtf8;
+        EXPECT_EQ(wide ? std::string(kWideUtf8) : std::string(item->name), row["name"]);
+        EXPECT_EQ(wide ? longCommand : std::string(item->command), row["command"]);
+        EXPECT_EQ(item->enabled ? "true" : "false", row["enabled"]) << item->name;
+        EXPECT_EQ(item->approvalDisabled ? "true" : "false", row["switched_off"]) << item->name;
+        EXPECT_EQ(item->target, row["program"]);
+        EXPECT_EQ(item->parameters, row["parameters"]);
+        EXPECT_EQ(!item->targetMissing ? "true" : "false", row["target_found"]) << item->name;
+        ASSERT_EQ(heads.size(), records[i + 1].size());
+        ASSERT_EQ(heads.size(), row.size());
+        for (size_t c = 0; c < heads.size(); ++c)
+            EXPECT_EQ(row[heads[c]], records[i + 1][c]) << heads[c];
+        if (wide)
+            wideId = row["id"];
+    }
+    ASSERT_FALSE(wideId.empty()) << json.out;
+
+    // The id goes to the command line as a script would quote it.
+    std::string id = "\"" + wideId + "\"";
+    std::string stored = WideBytes(HKEY_CURRENT_USER, RUN_KEY, kWide);
+    EXPECT_EQ(0u, Console("disable " + id).code);
+    EXPECT_EQ("<absent>", WideBytes(HKEY_CURRENT_USER, RUN_KEY, kWide));
+    EXPECT_EQ(stored, WideBytes(HKEY_CURRENT_USER, RUN_KEY "-", kWide));
+    EXPECT_EQ(0u, Console("enable " + id).code);
+    EXPECT_EQ(stored, WideBytes(HKEY_CURRENT_USER, RUN_KEY, kWide));
+
+    EXPECT_EQ(2u, Console("disable \"HKCU\\\\Nothing\\\\Here\" " + id).code);
+    EXPECT_EQ(stored, WideBytes(HKEY_CURRENT_USER, RUN_KEY, kWide));
+    EXPECT_EQ(0u, Console("remove " + id).code);
+    EXPECT_EQ(stored, WideBytes(HKEY_CURRENT_USER, RUN_KEY, kWide));
+
+    ConsoleRun removed = Console("remove " + id + " --yes");
+    EXPECT_EQ(0u, removed.code) << removed.out;
+    EXPECT_EQ("<absent>", WideBytes(HKEY_CURRENT_USER, RUN_KEY, kWide));
+    size_t lead = removed.out.find("; backup: ");
+    ASSERT_NE(std::string::npos, lead) << removed.out;
+    std::string backup = removed.out.substr(lead + 10);
+    backup = backup.substr(0, backup.find_first_of("\r\n"));
+    ASSERT_TRUE(FileExists(backup)) << backup;
+    EXPECT_EQ(0u, RunRegedit(backup));
+    EXPECT_EQ(stored, WideBytes(HKEY_CURRENT_USER, RUN_KEY, kWide));
+    EmptyAllPlaces();
+}
+
+} // namespace
