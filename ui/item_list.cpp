@@ -163,17 +163,19 @@ int32_t SelectedRow(HWND list)
     return (int32_t)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
 }
 
-BOOL ShowShellProperties(const char *path)
+void OpenForUser(const char *verb, const char *file, const char *parameters, const char *what)
 {
-    if (!path)
-        return FALSE;
-    SHELLEXECUTEINFOA info;
-    memset(&info, 0, sizeof info);
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_INVOKEIDLIST;
-    info.lpVerb = "properties";
-    info.lpFile = path;
-    return ShellExecuteExA(&info);
+    if (OpenWithUserRights(verb, file, parameters) != OpenNoDesktop)
+        return;
+    char status[TEXT_FIELD_SIZE + 128];
+    TextFormat(status, sizeof status, STATUS_NOT_OPENED_ELEVATED, what);
+    SetStatusText(NULL, status);
+}
+
+void ShowShellProperties(const char *path)
+{
+    if (path)
+        OpenForUser("properties", path, "", path);
 }
 
 static void FindTarget(const AutostartItem *item)
@@ -181,15 +183,7 @@ static void FindTarget(const AutostartItem *item)
     char target[TEXT_FIELD_SIZE], folder[TEXT_FIELD_SIZE];
     NativeFilePath(item->target, target);
     NativeFilePath(item->targetFolder, folder);
-    SHELLEXECUTEINFOA info;
-    memset(&info, 0, sizeof info);
-    info.cbSize = sizeof info;
-    info.lpVerb = "explore";
-    info.lpFile = folder;
-    info.lpParameters = target;
-    info.lpDirectory = folder;
-    info.nShow = SW_SHOWNORMAL;
-    ShellExecuteExA(&info);
+    OpenForUser("explore", folder, target, folder);
 }
 
 // Yes/No with No the default, owned by the main window.

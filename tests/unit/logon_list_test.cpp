@@ -59,3 +59,18 @@ TEST(LogonList, NotesSayWhatWindowsDoesWithEachKey)
     EXPECT_EQ(NOTE_POLICY_OFF, NotesOf("Machine"));
     EXPECT_EQ("", NotesOf("User"));
 }
+
+// Public Documents is writable by every user: only its disabled files are
+// noted, and only they make Enable ask.
+TEST(LogonList, FilesOfTheSharedDisabledFolderMayBeAnyUsers)
+{
+    MemReset();
+    MemAddFile(MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER "\\shared.bat");
+    MemAddFile(MEM_PERSONAL_FOLDER "\\" DISABLED_USER_FOLDER "\\own.bat");
+    MemAddFile(MEM_COMMON_STARTUP_FOLDER "\\started.bat");
+    ScanCatalogue();
+    ASSERT_EQ(3, ItemCatalogue.count);
+    EXPECT_EQ(NOTE_ANY_USER, NotesOf("shared.bat"));
+    EXPECT_EQ("", NotesOf("own.bat"));
+    EXPECT_EQ("", NotesOf("started.bat"));
+}
