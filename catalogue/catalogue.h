@@ -201,6 +201,10 @@ PlatHive HiveOfRow(const AutostartLocation *row);
 // ("...\\RunOnceEx-\\0001").
 int LocationDisabled(const char *location);
 
+// Nonzero when a registry location is a section of RunOnceEx (or of
+// "RunOnceEx-"), whose values are "||command" or "dll|function|args".
+int LocationIsSection(const char *location);
+
 // The location's other place: its Run-family key with "-" added or taken
 // away, a RunOnceEx section kept below it (other: TEXT_FIELD_SIZE). Zero
 // when it does not fit.
@@ -320,6 +324,14 @@ void ItemNotes(const AutostartItem *item, char *text, size_t size);
 #define NOTE_POLICY_KEY "set by a policy: Group Policy may write it back"
 #define NOTE_POLICY_OFF "not started: switched off by policy"
 #define NOTE_HIDDEN "hidden file"
+// DisabledAUStartItems is in Public Documents, which every user can write.
+#define NOTE_ANY_USER "may have been placed by any user"
+// A RunOnceEx section's default value is its title, shown while it runs.
+#define NOTE_SECTION_TITLE "section title: \"%s\""
+
+// Nonzero for a file of DisabledAUStartItems: enabling it would start,
+// for every user, a file any user could have put there.
+int ItemPlacedByAnyUser(const AutostartItem *item);
 
 // ---- the rest of the logon (logon_places.cpp) ------------------------------
 

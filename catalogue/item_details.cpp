@@ -124,6 +124,36 @@ static void AddKeyNotes(const AutostartItem *item, char *text, size_t size)
         AddNote(text, size, NOTE_POLICY_KEY);
 }
 
+// The title of the RunOnceEx section the entry is in (its default value,
+// shown while the section runs), or empty.
+static void SectionTitle(const AutostartItem *item, char *title, size_t size)
+{
+    title[0] = '\0';
+    PlatKey key = NULL;
+    if (item->kind != RegistryValue || !LocationIsSection(item->location)
+        || PlatRegOpenRead(HiveOfItem(item), item->location, &key) != PLAT_OK || !key)
+        return;
+    char data[TEXT_FIELD_SIZE];
+    uint32_t type = PLAT_REG_NONE, got = sizeof data;
+    long result = PlatRegQueryValue(key, "", &type, data, &got);
+    PlatRegClose(key);
+    if (result != PLAT_OK || (type != PLAT_REG_SZ && type != PLAT_REG_EXPAND_SZ))
+        return;
+    size_t length = TextLengthIn(data, got);
+    if (length > size - 1)
+        length = size - 1;
+    memcpy(title, data, length);
+    title[length] = '\0';
+}
+
+int ItemPlacedByAnyUser(const AutostartItem *item)
+{
+    // A disabled file of all users that Windows' settings did not switch
+    // off is in the shared folder of disabled items.
+    return item->kind == Shortcut && !ScopeIsUser(item->scope) && !item->enabled
+           && !item->approvalDisabled;
+}
+
 void ItemNotes(const AutostartItem *item, char *text, size_t size)
 {
     text[0] = '\0';
@@ -135,8 +165,17 @@ void ItemNotes(const AutostartItem *item, char *text, size_t size)
         AddNote(text, size, item->placeNote);
     if (!item->logonPlace)
         AddKeyNotes(item, text, size);
+    // A RunOnceEx section's default value is its title (a logon place's
+    // key default is something else: an Active Setup component's name).
+    char title[TEXT_FIELD_SIZE] = "", note[TEXT_FIELD_SIZE + 32];
+    if (!item->logonPlace)
+        SectionTitle(item, title, sizeof title);
+    if (title[0] && TextFormat(note, sizeof note, NOTE_SECTION_TITLE, title))
+        AddNote(text, size, note);
     if (item->hidden)
         AddNote(text, size, NOTE_HIDDEN);
+    if (ItemPlacedByAnyUser(item))
+        AddNote(text, size, NOTE_ANY_USER);
     if (item->approvalDisabled)
         AddNote(text, size, "switched off in Windows' startup settings (Task Manager or Settings)");
     if (item->kind == ScheduledTask && item->taskNotes[0])

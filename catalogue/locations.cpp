@@ -73,6 +73,11 @@ int LocationDisabled(const char *location)
     return end > 0 && location[end - 1] == '-';
 }
 
+int LocationIsSection(const char *location)
+{
+    return FamilyKeyEnd(location) < strlen(location);
+}
+
 int SiblingLocation(const char *location, char *other)
 {
     size_t end = FamilyKeyEnd(location);

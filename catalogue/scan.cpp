@@ -109,15 +109,22 @@ static void RegistryKeyPath(const char *place, int32_t enabled, char *path)
         TextAppend(path, TEXT_FIELD_SIZE, "-");
 }
 
-static int32_t CountKeyValues(PlatHive hive, const char *path)
+// A RunOnceEx section's default value is its title, never an entry.
+static int IsSectionTitle(int section, const char *name)
+{
+    return section && !name[0];
+}
+
+static int32_t CountKeyValues(PlatHive hive, const char *path, int section)
 {
     PlatKey key = NULL;
     if (PlatRegOpenRead(hive, path, &key) != PLAT_OK || !key)
         return 0;
     int32_t count = 0;
     char name[TEXT_FIELD_SIZE];
-    while (IsEntry(PlatRegEnumValue(key, (uint32_t)count, name, sizeof name, NULL, NULL, NULL)))
-        ++count;
+    for (uint32_t index = 0;
+         IsEntry(PlatRegEnumValue(key, index, name, sizeof name, NULL, NULL, NULL)); ++index)
+        count += !IsSectionTitle(section, name);
     PlatRegClose(key);
     return count;
 }
@@ -140,7 +147,7 @@ static int32_t CountRegistryRow(const AutostartLocation *row)
     char path[TEXT_FIELD_SIZE];
     RegistryKeyPath(row->keyPath, row->enabled, path);
     if (!RowHasSections(row))
-        return CountKeyValues(HiveOfRow(row), path);
+        return CountKeyValues(HiveOfRow(row), path, 0);
     PlatKey key = NULL;
     if (PlatRegOpenRead(HiveOfRow(row), path, &key) != PLAT_OK || !key)
         return 0;
@@ -151,7 +158,7 @@ static int32_t CountRegistryRow(const AutostartLocation *row)
         if (found == 0)
             break;
         if (found > 0)
-            count += CountKeyValues(HiveOfRow(row), section);
+            count += CountKeyValues(HiveOfRow(row), section, 1);
     }
     PlatRegClose(key);
     return count;
@@ -270,6 +277,7 @@ static void ReadLongCommand(PlatKey key, const char *name, char *command)
 static void LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t limit,
                           const AutostartLocation *row, const char *path)
 {
+    int section = RowHasSections(row);
     PlatKey key = NULL;
     if (PlatRegOpenRead(HiveOfRow(row), path, &key) != PLAT_OK || !key)
         return;
@@ -285,9 +293,11 @@ static void LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t
         // type is not examined: it is taken as text up to its first zero.
         long result = PlatRegEnumValue(key, index, name, sizeof name, &type, item->command,
                                        &dataSize);
-        if (!IsEntry(result)) {
+        if (!IsEntry(result) || IsSectionTitle(section, name)) {
             memset(item->command, 0, sizeof item->command);
-            break;
+            if (!IsEntry(result))
+                break;
+            continue;
         }
         if (result == PLAT_OK && dataSize < TEXT_FIELD_SIZE)
             memset(item->command + dataSize, 0, TEXT_FIELD_SIZE - dataSize);
@@ -306,7 +316,7 @@ static void LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t
         item->view = row->view;
         item->policyOff = row->enabled && KeySwitchedOffByPolicy(row);
         ReadApproval(item);
-        ParseEntryCommand(item, RowHasSections(row));
+        ParseEntryCommand(item, section);
         ReadTargetDetails(item);
         ++*runningCount;
     }

@@ -250,6 +250,17 @@ int PlatStartProgram(const char *path);
 // to ask, or it did not start the program.
 int PlatStartAsDesktopUser(const char *path);
 
+// Opens file (a URL, a folder, a file) with a shell verb ("open",
+// "explore", "properties") as the user's double-click would, with this
+// process's rights; parameters may be empty. Nonzero when the shell took it.
+int PlatShellOpen(const char *verb, const char *file, const char *parameters);
+
+// The same through the desktop shell, in its process and with its ordinary
+// rights, so that verbs and URL handlers any program of the user can write
+// never run elevated. Zero when there is no desktop shell to ask, or it
+// refused.
+int PlatShellOpenAsDesktopUser(const char *verb, const char *file, const char *parameters);
+
 // Fills data with size bytes no other process can predict.
 int PlatRandom(void *data, uint32_t size);
 

@@ -158,6 +158,89 @@ int PlatStartAsDesktopUser(const char *path)
            && StartWithDesktopToken(wide);
 }
 
+int PlatShellOpen(const char *verb, const char *file, const char *parameters)
+{
+    SHELLEXECUTEINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    // "properties" is a verb of the item's context menu, not of its class.
+    info.fMask = strcmp(verb, "properties") == 0 ? SEE_MASK_INVOKEIDLIST : 0;
+    info.lpVerb = verb;
+    info.lpFile = file;
+    info.lpParameters = parameters[0] ? parameters : NULL;
+    info.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExA(&info) ? 1 : 0;
+}
+
+static VARIANT TextVariant(const WCHAR *text)
+{
+    VARIANT variant;
+    VariantInit(&variant);
+    variant.vt = VT_BSTR;
+    variant.bstrVal = SysAllocString(text);
+    return variant;
+}
+
+// The Properties sheet of a file or folder, shown by the desktop shell: its
+// item's verb, from the folder the desktop's Shell.Application opens.
+static int DesktopProperties(IShellDispatch2 *shell, WCHAR *path)
+{
+    WCHAR *slash = wcsrchr(path, L'\\');
+    if (!slash || !slash[1])
+        return 0;
+    WCHAR name[MAX_PATH];
+    lstrcpynW(name, slash + 1, MAX_PATH);
+    // A drive's root keeps its backslash: "C:\".
+    slash[slash > path && slash[-1] == L':' ? 1 : 0] = L'\0';
+    VARIANT folderPath = TextVariant(path), verb = TextVariant(L"properties");
+    BSTR itemName = SysAllocString(name);
+    Folder *folder = NULL;
+    FolderItem *item = NULL;
+    int shown = itemName && folderPath.bstrVal && verb.bstrVal
+                && shell->NameSpace(folderPath, &folder) == S_OK && folder
+                && folder->ParseName(itemName, &item) == S_OK && item
+                && SUCCEEDED(item->InvokeVerb(verb));
+    if (item)
+        item->Release();
+    if (folder)
+        folder->Release();
+    SysFreeString(itemName);
+    VariantClear(&folderPath);
+    VariantClear(&verb);
+    return shown;
+}
+
+int PlatShellOpenAsDesktopUser(const char *verb, const char *file, const char *parameters)
+{
+    WCHAR wideVerb[32], wideFile[MAX_PATH * 2], wideParameters[MAX_PATH * 2];
+    if (!MultiByteToWideChar(CP_ACP, 0, verb, -1, wideVerb, 32)
+        || !MultiByteToWideChar(CP_ACP, 0, file, -1, wideFile, MAX_PATH * 2)
+        || !MultiByteToWideChar(CP_ACP, 0, parameters, -1, wideParameters, MAX_PATH * 2))
+        return 0;
+    IShellDispatch2 *shell = DesktopShell();
+    if (!shell)
+        return 0;
+    int done = 0;
+    if (lstrcmpW(wideVerb, L"properties") == 0) {
+        done = DesktopProperties(shell, wideFile);
+    } else {
+        BSTR target = SysAllocString(wideFile);
+        VARIANT arguments = TextVariant(wideParameters), none, operation = TextVariant(wideVerb),
+                show;
+        VariantInit(&none);
+        VariantInit(&show);
+        show.vt = VT_I4;
+        show.lVal = SW_SHOWNORMAL;
+        done = target && arguments.bstrVal && operation.bstrVal
+               && SUCCEEDED(shell->ShellExecute(target, arguments, none, operation, show));
+        VariantClear(&arguments);
+        VariantClear(&operation);
+        SysFreeString(target);
+    }
+    shell->Release();
+    return done;
+}
+
 typedef BOOLEAN(WINAPI *RandomFunction)(PVOID buffer, ULONG length);
 
 int PlatRandom(void *data, uint32_t size)

@@ -53,7 +53,10 @@ int EditFields(const AutostartItem *item, char *file, char *parameters)
     if (state == FieldsEditable) {
         memcpy(split.command, data, length);
         const char *quote = strchr(split.command, '"');
-        if (quote && quote != split.command && strchr(quote + 1, '"'))
+        // RunOnceEx runs neither form once quoted: the fields cannot rebuild it.
+        if (LocationIsSection(item->location) && strchr(split.command, '|'))
+            state = FieldsRunOnceExForm;
+        else if (quote && quote != split.command && strchr(quote + 1, '"'))
             state = FieldsTextBeforeProgram;
     }
     PlatFree(data);

@@ -31,3 +31,11 @@ int StartItemProgram(const AutostartItem *item, StartQuestion ask, void *context
         return StartDeclined;
     return PlatStartProgram(program) ? StartedElevated : StartFailed;
 }
+
+int OpenWithUserRights(const char *verb, const char *file, const char *parameters)
+{
+    if (!PlatIsElevated())
+        return PlatShellOpen(verb, file, parameters) ? OpenedAsUser : OpenFailed;
+    // No question here, unlike Run: nothing this opens needs the rights.
+    return PlatShellOpenAsDesktopUser(verb, file, parameters) ? OpenedByDesktop : OpenNoDesktop;
+}

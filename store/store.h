@@ -276,6 +276,18 @@ typedef int (*StartQuestion)(void *context, const char *question);
 // possible, only after ask said Yes.
 int StartItemProgram(const AutostartItem *item, StartQuestion ask, void *context);
 
+enum OpenResult {
+    OpenedAsUser = 0,     // not elevated: opened with this process's rights
+    OpenedByDesktop = 1,  // elevated: handed to the desktop shell
+    OpenNoDesktop = 2,    // elevated and no desktop shell: not opened
+    OpenFailed = 3
+};
+
+// Opens a URL, folder or file with a shell verb, never with administrator
+// rights: elevated, only through the desktop shell, for the verb and URL
+// handlers come from classes any program of the user can rewrite.
+int OpenWithUserRights(const char *verb, const char *file, const char *parameters);
+
 // ---- the Add/Edit window's save (save_item.cpp) ----------------------------
 
 enum EditorMode { EditorAdd = 0, EditorEdit = 1 };
@@ -286,7 +298,8 @@ enum EditFieldsState {
     FieldsTooLong = 1,         // longer than a field, or unreadable
     FieldsTextBeforeProgram = 2,
     FieldsNotText = 3,         // not REG_SZ or REG_EXPAND_SZ, or bytes after its end
-    FieldsNotExact = 4         // holds characters the code page cannot give back
+    FieldsNotExact = 4,        // holds characters the code page cannot give back
+    FieldsRunOnceExForm = 5    // "||command" or "dll|function|args" of a RunOnceEx section
 };
 
 // What File and Parameters show when editing the item: the stored command

@@ -71,6 +71,7 @@ static void FillCommandFields(HWND window, const AutostartItem *item)
                     state == FieldsTextBeforeProgram ? KEPT_WHOLE_TEXT_BEFORE
                     : state == FieldsNotText        ? KEPT_WHOLE_NOT_TEXT
                     : state == FieldsNotExact       ? KEPT_WHOLE_NOT_EXACT
+                    : state == FieldsRunOnceExForm  ? KEPT_WHOLE_RUN_ONCE_EX
                                                     : KEPT_WHOLE_TOO_LONG);
 }
 

@@ -366,18 +366,22 @@ int32_t SelectedRow(HWND list)
     return (int32_t)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
 }
 
+int OpenForUser(const char *verb, const char *file, const char *parameters, const char *what)
+{
+    int result = OpenWithUserRights(verb, file, parameters);
+    if (result == OpenNoDesktop) {
+        char status[TEXT_FIELD_SIZE + 128];
+        TextFormat(status, sizeof status, STATUS_NOT_OPENED_ELEVATED, what);
+        SetStatusText(NULL, status);
+    }
+    return result;
+}
+
+// Nonzero unless opening failed (elevated without a desktop shell, the
+// status already says why).
 BOOL ShowShellProperties(const char *path)
 {
-    if (!path)
-        return FALSE;
-    SHELLEXECUTEINFOA info;
-    memset(&info, 0, sizeof info);
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_INVOKEIDLIST | SEE_MASK_FLAG_NO_UI;
-    info.hwnd = MainWindow;
-    info.lpVerb = "properties";
-    info.lpFile = path;
-    return ShellExecuteExA(&info);
+    return path && OpenForUser("properties", path, "", path) != OpenFailed;
 }
 
 // Explorer's "/select," opens the folder with the file selected in it.
@@ -393,15 +397,7 @@ static void FindTarget(const AutostartItem *item)
     NativeFilePath(item->target, target);
     NativeFilePath(item->targetFolder, folder);
     SelectFileArguments(target, arguments, sizeof arguments);
-    SHELLEXECUTEINFOA info;
-    memset(&info, 0, sizeof info);
-    info.cbSize = sizeof info;
-    info.lpVerb = "open";
-    info.lpFile = "explorer.exe";
-    info.lpParameters = arguments;
-    info.lpDirectory = folder;
-    info.nShow = SW_SHOWNORMAL;
-    ShellExecuteExA(&info);
+    OpenForUser("open", "explorer.exe", arguments, folder);
 }
 
 // Yes/No with No the default, owned by the main window.

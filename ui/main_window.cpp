@@ -359,6 +359,23 @@ static void CollectFailure(void *context, const char *text)
         TextCopy(report->first, sizeof report->first, text);
 }
 
+// A file of the shared folder of disabled items is enabled for every user
+// only when the user says so; a No keeps it disabled.
+static void ConfirmEnablesForAllUsers(int32_t *desired, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i) {
+        const AutostartItem *item = CatalogueItem(i);
+        if (!item || !desired[i] || item->enabled || !ItemPlacedByAnyUser(item))
+            continue;
+        char question[TEXT_FIELD_SIZE + 256];
+        TextFormat(question, sizeof question, ENABLE_ANY_USER_QUESTION, item->name);
+        if (MessageBoxA(MainWindow, question, MAIN_WINDOW_TITLE,
+                        MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2)
+            != IDYES)
+            desired[i] = 0;
+    }
+}
+
 // Apply: every row's check box is stored; the status says how many changes
 // were stored and names the first that was not, with its cause.
 static void OnApply(void)
@@ -370,6 +387,7 @@ static void OnApply(void)
         SetStatusText(NULL, STATUS_CHECKS_UNREAD);
         return;
     }
+    ConfirmEnablesForAllUsers(desired, count);
     // One change is named: what was done to which entry.
     int32_t only = -1;
     for (int32_t i = 0; i < count && i < ItemCatalogue.count; ++i)
@@ -579,8 +597,8 @@ static void OnHelpMenu(HWND window)
     switch (chosen) {
     case IDM_HELP: ShowHelp(window, NULL); break;
     case IDM_HIDE_WINDOWS: OnHideWindows(window); break;
-    case IDM_WEBSITE: ShellExecuteA(window, "open", ORVANE_WEB_SITE, NULL, NULL, SW_SHOWNORMAL); break;
-    case IDM_SUPPORT: ShellExecuteA(window, "open", SUPPORT_PAGE, NULL, NULL, SW_SHOWNORMAL); break;
+    case IDM_WEBSITE: OpenForUser("open", ORVANE_WEB_SITE, "", ORVANE_WEB_SITE); break;
+    case IDM_SUPPORT: OpenForUser("open", SUPPORT_PAGE, "", SUPPORT_PAGE); break;
     case IDM_ABOUT: MessageBoxA(window, ABOUT_TEXT, "About...", MB_ICONINFORMATION); break;
     default: break;
     }

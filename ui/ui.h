@@ -139,6 +139,9 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
     "backup of "                                                                           \
     "them is kept in Documents\\" BACKUP_FOLDER "."
 #define APPLY_PENDING_QUESTION "Apply the %d %s you made?"
+#define ENABLE_ANY_USER_QUESTION                                                          \
+    "\"%s\" may have been placed by any user: its folder of disabled items is writable by " \
+    "every user. Move it into the Startup folder of all users, to start for everyone?"
 #define REMOVE_QUESTION \
     "Remove \"%s\"?\n\nA backup of it is kept in Documents\\" BACKUP_FOLDER "."
 #define STATUS_CHANGES_PENDING "%d %s not applied yet: press Apply to store them."
@@ -176,6 +179,9 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
 #define STATUS_HANDED_TO_DESKTOP "Handed \"%s\" to the desktop to start."
 #define STATUS_START_NOT_FOUND "ERROR: \"%s\" could not be started: its program was not found."
 #define STATUS_NOT_STARTED "\"%s\" was not started."
+#define STATUS_NOT_OPENED_ELEVATED                                                     \
+    "ERROR: \"%s\" was not opened: with administrator rights only the desktop shell " \
+    "opens it, and it did not take it."
 #define STATUS_START_FAILED "ERROR: \"%s\" could not be started."
 #define STATUS_ADDED "Added \"%s\"."
 #define STATUS_SAVED "Saved \"%s\"."
@@ -268,6 +274,10 @@ int UpdateRowDetails(HWND list, int32_t record);
 // Sets every check box back to the state in storage (pending changes dropped).
 void ShowStoredStates(HWND list);
 LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Opens a URL, folder or file with a shell verb, never with administrator
+// rights; the status says so when elevated and the desktop shell did not
+// take it (what: the thing named in the status).
+int OpenForUser(const char *verb, const char *file, const char *parameters, const char *what);
 BOOL ShowShellProperties(const char *path);
 // The first selected row, or -1.
 int32_t SelectedRow(HWND list);
@@ -289,6 +299,7 @@ void RunItemCommand(HWND list, UINT command, int32_t row);
 #define KEPT_WHOLE_TOO_LONG "File to be executed: (kept as stored: too long to show)"
 #define KEPT_WHOLE_TEXT_BEFORE "File to be executed: (kept as stored: text before the program)"
 #define KEPT_WHOLE_NOT_TEXT "File to be executed: (kept as stored: not a text value)"
+#define KEPT_WHOLE_RUN_ONCE_EX "File to be executed: (kept as stored: a RunOnceEx step)"
 #define KEPT_WHOLE_NOT_EXACT \
     "File to be executed: (kept as stored: characters this Windows cannot show)"
 #define FILE_MISSING_TEXT \

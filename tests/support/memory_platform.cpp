@@ -116,6 +116,7 @@ struct State {
     std::string networkDrives;
     int networkTouches = 0;
     bool desktopShell = true;
+    bool shellOpens = true;
     std::vector<std::string> started;
     std::string randomQueue;
     uint32_t randomCounter = 0;
@@ -1565,6 +1566,25 @@ int PlatStartAsDesktopUser(const char *path)
         return 0;
     S().started.push_back(std::string("desktop ") + path);
     return MemFileExists(path) ? 1 : 0;
+}
+
+int PlatShellOpen(const char *verb, const char *file, const char *parameters)
+{
+    S().started.push_back(std::string("direct ") + verb + " " + file + " " + parameters);
+    return S().shellOpens ? 1 : 0;
+}
+
+int PlatShellOpenAsDesktopUser(const char *verb, const char *file, const char *parameters)
+{
+    if (!S().desktopShell)
+        return 0;
+    S().started.push_back(std::string("desktop ") + verb + " " + file + " " + parameters);
+    return S().shellOpens ? 1 : 0;
+}
+
+void MemSetShellOpens(bool opens)
+{
+    S().shellOpens = opens;
 }
 
 int PlatRandom(void *data, uint32_t size)

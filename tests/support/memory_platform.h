@@ -176,6 +176,9 @@ bool MemFileHeld(const char *path);
 void MemSetElevated(bool elevated);
 void MemSetDesktopShell(bool available);
 const std::vector<std::string> &MemStarted();
+// Whether the shell takes what PlatShellOpen* hands it (yes); each call is
+// listed in MemStarted as "direct|desktop <verb> <file> <parameters>".
+void MemSetShellOpens(bool opens);
 // The bytes the next PlatRandom calls give, before its own sequence.
 void MemQueueRandom(const std::string &bytes);
 

@@ -57,6 +57,23 @@ TEST_F(Elevated, RunTakesTheDesktopShellAndAsksOnlyWithoutOne)
     EXPECT_EQ("Start \"Agent\" with administrator rights?", Questions[0]);
 }
 
+// Verbs and URL handlers come from classes the user's programs can rewrite:
+// elevated, they run only in the desktop shell, or not at all.
+TEST_F(Elevated, UrlsAndFoldersOpenOnlyWithTheUsersRights)
+{
+    EXPECT_EQ(OpenedByDesktop, OpenWithUserRights("open", "https://x.example/", ""));
+    MemSetDesktopShell(false);
+    EXPECT_EQ(OpenNoDesktop, OpenWithUserRights("explore", "C:\\Tools", "C:\\Tools\\a.exe"));
+    MemSetElevated(false);
+    EXPECT_EQ(OpenedAsUser, OpenWithUserRights("properties", "C:\\Tools\\a.exe", ""));
+    MemSetShellOpens(false);
+    EXPECT_EQ(OpenFailed, OpenWithUserRights("open", "https://x.example/", ""));
+    EXPECT_EQ((std::vector<std::string>{"desktop open https://x.example/ ",
+                                        "direct properties C:\\Tools\\a.exe ",
+                                        "direct open https://x.example/ "}),
+              MemStarted());
+}
+
 TEST_F(Elevated, HelpFileIsNewUnderAnUnpredictableNameAndHeld)
 {
     MemAddFolder("C:\\Temp");

@@ -177,3 +177,18 @@ TEST(LogonList, ASharedListChangesOnlyAsReadAndNeverEmpties)
     EXPECT_FALSE(MemValueExists(PLAT_HKCU, WINLOGON_KEY, "Shell"));
     EXPECT_NE(std::string::npos, MemFileBytes(backup).find(std::string("m\0i\0n\0e\0", 8)));
 }
+
+// Public Documents is writable by every user: only its disabled files are
+// noted, and only they make Enable ask.
+TEST(LogonList, FilesOfTheSharedDisabledFolderMayBeAnyUsers)
+{
+    MemReset();
+    MemAddFile(MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER "\\shared.bat");
+    MemAddFile(MEM_PERSONAL_FOLDER "\\" DISABLED_USER_FOLDER "\\own.bat");
+    MemAddFile(MEM_COMMON_STARTUP_FOLDER "\\started.bat");
+    ScanCatalogue();
+    ASSERT_EQ(3, ItemCatalogue.count);
+    EXPECT_EQ(NOTE_ANY_USER, NotesOf("shared.bat"));
+    EXPECT_EQ("", NotesOf("own.bat"));
+    EXPECT_EQ("", NotesOf("started.bat"));
+}

@@ -171,6 +171,24 @@ TEST_F(SaveTest, FieldsShowTheStoredCommandOrSayWhyNot)
     EXPECT_EQ((uint32_t)PLAT_REG_EXPAND_SZ, type);
 }
 
+// RunOnceEx runs "||command" and "dll|function|args" only as stored: an edit
+// of the shown fields must not wrap them in quotes.
+TEST_F(SaveTest, RunOnceExStepsAreKeptAsStored)
+{
+    const std::string section = CURRENT_VERSION_KEY "\\RunOnceEx\\0001";
+    MemSetString(PLAT_HKLM, section.c_str(), "Step", "||C:\\step.exe");
+    MemSetString(PLAT_HKLM, section.c_str(), "Dll", "C:\\x.dll|Install|1");
+    MemSetString(PLAT_HKLM, section.c_str(), "Plain", "C:\\p.exe /q");
+    MemSetString(PLAT_HKCU, kRun, "Bar", "C:\\a.exe x|y");
+    ScanCatalogue();
+    EXPECT_EQ(FieldsRunOnceExForm, FieldsOf("Step").state);
+    EXPECT_EQ(FieldsRunOnceExForm, FieldsOf("Dll").state);
+    EXPECT_EQ(FieldsEditable, FieldsOf("Plain").state);
+    EXPECT_EQ(FieldsEditable, FieldsOf("Bar").state) << "a bar means nothing in Run";
+    ASSERT_EQ(SaveDone, SaveItem("Step2", "C:\\step.exe", "/s", 1, EditorEdit, IndexOf("Step")));
+    EXPECT_EQ(Sz("||C:\\step.exe"), Bytes(PLAT_HKLM, section.c_str(), "Step2"));
+}
+
 // Each call of a whole-value rename fails in turn: the entry always exists
 // whole under one name or both, and an old value left behind is reported.
 TEST_F(SaveTest, EveryFailingCallOfARenameLosesNothing)

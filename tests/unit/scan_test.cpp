@@ -259,12 +259,16 @@ TEST_F(Scan, RunOnceExListsItsSectionsNotItsSettings)
     const std::string ex = CURRENT_VERSION_KEY "\\RunOnceEx";
     MemSetValue(PLAT_HKLM, ex.c_str(), "Flags", PLAT_REG_DWORD, std::string(4, '\0'));
     MemSetString(PLAT_HKLM, ex.c_str(), "Title", "Setup");
+    MemSetString(PLAT_HKLM, (ex + "\\0001").c_str(), "", "Installing tools");
     MemSetString(PLAT_HKLM, (ex + "\\0001").c_str(), "Step", "||C:\\step.exe /q");
     MemSetString(PLAT_HKLM, (ex + "\\0001").c_str(), "Dll", "C:\\x.dll|Install|1");
     MemSetString(PLAT_HKLM, (ex + "\\Depend").c_str(), "Other", kAgent);
     ScanCatalogue();
     ASSERT_EQ("Step,Dll", Names());
-    EXPECT_EQ(2, ItemCatalogue.capacity) << "Depend counted for nothing";
+    EXPECT_EQ(2, ItemCatalogue.capacity) << "Depend and the title counted for nothing";
+    char notes[2 * TEXT_FIELD_SIZE];
+    ItemNotes(&Item(1), notes, sizeof notes);
+    EXPECT_STREQ(NOTE_RUN_ONCE_EX "; section title: \"Installing tools\"; " NOTE_TARGET_MISSING, notes);
     EXPECT_EQ(ex + "\\0001", Item(0).location);
     EXPECT_STREQ("C:\\step.exe", Item(0).target);
     EXPECT_STREQ("/q", Item(0).parameters);
