@@ -376,6 +376,10 @@ int LogonListSplitsAtBlanks(const AutostartItem *item);
 #define NOTE_LOGON_SCRIPT "the logon runs this script for this user"
 #define NOTE_DEPEND "loaded by the next RunOnceEx pass"
 #define NOTE_REMOTE_DESKTOP "started at every remote-desktop logon"
+// A program of a live list whose stored text is not exactly the row's.
+#define NOTE_LIST_BLANKS "written with blanks around it in the list"
+#define NOTE_LIST_EMPTY_ITEM "an empty item beside it in the list (a comma too many)"
+#define NOTE_LIST_REPEATED "named more than once in the list: Windows starts it each time"
 #define NOTE_LEGACY "read at logon for old programs (the Load and Run of Windows 3.1's win.ini)"
 
 // Fills the place's details of a registry row: target, folder, version

@@ -79,6 +79,13 @@ static void FillRow(AutostartItem *item, int32_t kind, PlatHive hive, const char
                 || !TextCopy(item->valueName, TEXT_FIELD_SIZE, value);
 }
 
+static void AddPlaceNote(AutostartItem *item, const char *note)
+{
+    if (item->placeNote[0])
+        TextAppend(item->placeNote, TEXT_FIELD_SIZE, "; ");
+    TextAppend(item->placeNote, TEXT_FIELD_SIZE, note);
+}
+
 static void LoadRow(Visit *visit, AutostartItem *item)
 {
     ParseCommand(item);
@@ -175,6 +182,65 @@ static int UserShellSet(void)
     return set;
 }
 
+// A list longer than this is not searched for repeats (real ones hold a few).
+#define REPEAT_CHECK_ITEMS 64
+
+static int IsComma(const char *text, size_t at)
+{
+    return text[at] == ',';
+}
+
+// Nonzero when another program of the list at [start, end) is the same file
+// name in any case: Winlogon starts each of them.
+static int ItemRepeated(const char *text, size_t start, size_t end, int blanks)
+{
+    char mine[TEXT_FIELD_SIZE], other[TEXT_FIELD_SIZE];
+    if (end - start >= sizeof mine)
+        return 0;
+    memcpy(mine, text + start, end - start);
+    mine[end - start] = '\0';
+    size_t at = 0, from = 0, to = 0;
+    for (int items = 0; NextListItem(text, &at, &from, &to, blanks); ++items) {
+        if (items >= REPEAT_CHECK_ITEMS)
+            return 0;
+        if (from == start || to - from != end - start)
+            continue;
+        memcpy(other, text + from, to - from);
+        other[to - from] = '\0';
+        if (TextCompareNoCase(mine, other) == 0)
+            return 1;
+    }
+    return 0;
+}
+
+// The ways the stored text of a program of a live list differs from the
+// row that shows it: blanks around it, an empty item beside it (a comma
+// too many; Userinit's own form ends in one comma), the program twice.
+static void MarkInexactItem(AutostartItem *item, const LogonValuePlace *place, const char *text,
+                            size_t start, size_t end)
+{
+    int blanks = place->list == BlankList;
+    size_t length = strlen(text);
+    if (!blanks && ((start > 0 && IsBlank(text[start - 1])) || (end < length && IsBlank(text[end]))))
+        AddPlaceNote(item, NOTE_LIST_BLANKS);
+    if (!blanks) {
+        // The separators before and after the item, blanks passed over.
+        size_t before = start, after = end;
+        int commasBefore = 0, commasAfter = 0;
+        while (before > 0 && (IsBlank(text[before - 1]) || IsComma(text, before - 1)))
+            commasBefore += IsComma(text, --before);
+        while (after < length && (IsBlank(text[after]) || IsComma(text, after)))
+            commasAfter += IsComma(text, after++);
+        int first = before == 0, last = after == length;
+        int ownEnd = place->kind == LogonUserinit && last && commasAfter == 1;
+        if ((first && commasBefore > 0) || commasBefore > 1
+            || (last && commasAfter > 0 && !ownEnd) || commasAfter > 1)
+            AddPlaceNote(item, NOTE_LIST_EMPTY_ITEM);
+    }
+    if (ItemRepeated(text, start, end, blanks))
+        AddPlaceNote(item, NOTE_LIST_REPEATED);
+}
+
 static void VisitValue(Visit *visit, const LogonValuePlace *place, int32_t enabled,
                        int userShell)
 {
@@ -208,6 +274,9 @@ static void VisitValue(Visit *visit, const LogonValuePlace *place, int32_t enabl
             }
             if (enabled)
                 TextCopy(item->placeNote, TEXT_FIELD_SIZE, note);
+            // A disabled item's value holds it as this program wrote it.
+            if (enabled && !whole)
+                MarkInexactItem(item, place, text, start, end);
             LoadRow(visit, item);
         }
         if (whole)

@@ -134,14 +134,46 @@ static const char *const Hosts[] = {
     "regsvcs.exe",  "hh.exe",       "control.exe", "pcalua.exe",     "scriptrunner.exe",
     "bash.exe",     "wsl.exe",      "curl.exe",    "ftp.exe",        "start.exe"};
 
-static int RunsItsArguments(const AutostartItem *item)
+static const char *FileNameOf(const char *path)
 {
-    const char *slash = strrchr(item->target, '\\');
-    const char *file = slash ? slash + 1 : item->target;
+    const char *slash = strrchr(path, '\\');
+    return slash ? slash + 1 : path;
+}
+
+static int IsHost(const char *file)
+{
     for (const char *host : Hosts)
         if (TextCompareNoCase(file, host) == 0)
             return 1;
     return 0;
+}
+
+// The program Windows starts is the command's first word; the target shown
+// may be a file named in its arguments (the DLL of rundll32, a script).
+static int RunsItsArguments(const AutostartItem *item)
+{
+    if (IsHost(FileNameOf(item->target)))
+        return 1;
+    char first[TEXT_FIELD_SIZE];
+    const char *c = item->command;
+    while (*c == ' ' || *c == '\t')
+        ++c;
+    char end = ' ';
+    if (*c == '"')
+        end = *c++;
+    size_t n = 0;
+    while (c[n] && c[n] != end && (end == '"' || c[n] != '\t') && n + 1 < sizeof first)
+        ++n;
+    TextFormat(first, sizeof first, "%.*s", (int)n, c);
+    const char *file = FileNameOf(first);
+    // A bare name may lack its extension; compare it with the target's stem.
+    char target[TEXT_FIELD_SIZE];
+    TextCopy(target, sizeof target, FileNameOf(item->target));
+    char *dot = strrchr(target, '.');
+    if (dot && !strchr(file, '.'))
+        *dot = '\0';
+    int same = TextCompareNoCase(file, target) == 0;
+    return !same || IsHost(file);
 }
 
 int ItemHiddenAsWindows(const AutostartItem *item, int hideWindows)

@@ -20,8 +20,10 @@ static const CommandName Commands[] = {
      "orvanec disable ID...\r\n"
      "  Disables the entries as the window's Apply does: moved, never overwriting.\r\n"},
     {"enable", CliEnable,
-     "orvanec enable ID...\r\n"
-     "  Enables the entries, also those switched off in Windows' startup settings.\r\n"},
+     "orvanec enable ID... [--yes]\r\n"
+     "  Enables the entries, also those switched off in Windows' startup settings.\r\n"
+     "  A file that any user may have placed (the shared folder of disabled items)\r\n"
+     "  is enabled for every user only with --yes.\r\n"},
     {"remove", CliRemove,
      "orvanec remove ID... [--yes]\r\n"
      "  Backs each entry up, then deletes it; without --yes it only says what it\r\n"
@@ -52,7 +54,7 @@ static const char UsageTail[] =
     "  -p, --place PLACE    only entries whose place is PLACE or lies under it\r\n"
     "                       (HKCU, HKLM\\Software\\...\\Run, a Startup folder); repeatable\r\n"
     "  -a, --all-columns    every column in the table\r\n"
-    "  -y, --yes            remove or clean up; without it nothing is changed\r\n"
+    "  -y, --yes            remove, clean up or enable a file any user placed\r\n"
     "  -?, -h, --help       this text\r\n"
     "\r\n"
     "ID is the id column of list: a key as the registry editor names it, \"\\\\\" and\r\n"
@@ -228,8 +230,8 @@ int CliParse(int argc, char **argv, CliArguments *args)
     // Options that mean nothing to the command are refused, not ignored.
     if (command != CliList && (args->placeCount || args->allColumns || args->format != CliTable))
         return Refuse(args, "ERROR: Only list takes --format, --place and --all-columns.%s", "");
-    if (args->yes && command != CliRemove && command != CliCleanUp)
-        return Refuse(args, "ERROR: Only remove and cleanup take --yes.%s", "");
+    if (args->yes && command != CliRemove && command != CliCleanUp && command != CliEnable)
+        return Refuse(args, "ERROR: Only remove, cleanup and enable take --yes.%s", "");
     int wantsIds = command == CliDisable || command == CliEnable || command == CliRemove;
     if (wantsIds && args->operandCount == 0)
         return Refuse(args, "ERROR: %s needs the id of at least one entry (see orvanec list).",

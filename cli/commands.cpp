@@ -12,6 +12,9 @@
 #define CLI_DONE_FORMAT "%s \"%s\"."
 #define CLI_ALREADY_FORMAT "\"%s\" is already %s; nothing was changed."
 #define CLI_REMOVED_FORMAT "Removed \"%s\"; backup: %s"
+#define CLI_ANY_USER_REFUSED                                                                      \
+    "ERROR: \"%s\" was not enabled: it " NOTE_ANY_USER " and would start for every user; "          \
+    "add --yes to enable it."
 #define CLI_WOULD_REMOVE "Would remove \"%s\" (%s); nothing was changed: add --yes to remove it."
 #define CLI_WOULD_CLEAN_UP                                                              \
     "Would delete %d disabled registry %s (%d of the current user, %d of all users) " \
@@ -70,14 +73,20 @@ static int FindAll(const CliArguments *args, int32_t *indexes)
 }
 
 // Apply for one entry at a time, so each gets its own line.
-static void SetState(int32_t index, int32_t wanted, Outcome *outcome)
+static void SetState(int32_t index, int32_t wanted, int yes, Outcome *outcome)
 {
     AutostartItem *item = &ItemCatalogue.items[index];
-    char line[TEXT_FIELD_SIZE + 96];
+    char line[TEXT_FIELD_SIZE + 160];
     if (item->enabled == wanted) {
         TextFormat(line, sizeof line, CLI_ALREADY_FORMAT, item->name,
                    wanted ? "enabled" : "disabled");
         CliLine(PLAT_STDOUT, line);
+        return;
+    }
+    // The window asks before this; here the question is --yes.
+    if (wanted && !yes && ItemPlacedByAnyUser(item)) {
+        TextFormat(line, sizeof line, CLI_ANY_USER_REFUSED, item->name);
+        Tell(outcome, line);
         return;
     }
     int32_t *desired = (int32_t *)PlatAllocZero(sizeof(int32_t) * ((size_t)ItemCatalogue.count + 1));
@@ -92,7 +101,12 @@ static void SetState(int32_t index, int32_t wanted, Outcome *outcome)
     int stored = ApplyChanges(desired, ItemCatalogue.count, Tell, outcome);
     PlatFree(desired);
     if (stored == 1) {
-        TextFormat(line, sizeof line, CLI_DONE_FORMAT, wanted ? "Enabled" : "Disabled", item->name);
+        if (LastListBackup()[0])
+            TextFormat(line, sizeof line, wanted ? STATUS_LIST_ENABLED : STATUS_LIST_DISABLED,
+                       item->name, LastListBackup());
+        else
+            TextFormat(line, sizeof line, CLI_DONE_FORMAT, wanted ? "Enabled" : "Disabled",
+                       item->name);
         CliLine(PLAT_STDOUT, line);
     } else if (outcome->failed == before.failed && outcome->rights == before.rights) {
         ++outcome->failed; // not stored, and the store said nothing: still a failure
@@ -147,7 +161,7 @@ static int RunOnIds(const CliArguments *args)
         if (args->command == CliRemove)
             Remove(&ItemCatalogue.items[indexes[i]], args->operands[i], args->yes, &outcome);
         else
-            SetState(indexes[i], args->command == CliEnable, &outcome);
+            SetState(indexes[i], args->command == CliEnable, args->yes, &outcome);
     }
     PlatFree(indexes);
     return result == CliExitDone ? ExitCode(&outcome) : result;

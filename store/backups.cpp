@@ -853,7 +853,10 @@ static void MarkHiddenPlaces(DisabledKey *places, int placeCount, const int32_t 
 {
     for (int32_t i = 0; hidden && i < count; ++i) {
         const AutostartItem *item = CatalogueItem(i);
-        if (!hidden[i] || !item || item->kind != RegistryValue || !LocationDisabled(item->location))
+        // CleanUp never deletes a logon place's row ("RunOnceEx-\<section>\Depend"
+        // included): it keeps no key whole.
+        if (!hidden[i] || !item || item->kind != RegistryValue || item->logonPlace
+            || !LocationDisabled(item->location))
             continue;
         PlatHive hive = HiveOfItem(item);
         for (int p = 0; p < placeCount; ++p) {

@@ -297,6 +297,18 @@ static int MayEmpty(const AutostartItem *item)
     return LocationDisabled(item->location) || item->logonPlace == LogonUserShell;
 }
 
+static char ChangeBackup[TEXT_FIELD_SIZE];
+
+const char *LastListBackup(void)
+{
+    return ChangeBackup;
+}
+
+void ForgetListBackup(void)
+{
+    ChangeBackup[0] = '\0';
+}
+
 static int ChangeListItem(const AutostartItem *item, int32_t wanted)
 {
     char other[TEXT_FIELD_SIZE];
@@ -352,6 +364,7 @@ static int ChangeListItem(const AutostartItem *item, int32_t wanted)
             goto done;
         }
         failed = 0;
+        TextCopy(ChangeBackup, sizeof ChangeBackup, backup);
     }
 done:
     EndChange(&change);
@@ -373,6 +386,7 @@ static void ValueRecord(const AutostartItem *item, AutostartItem *value)
 int ChangeLogonItem(const AutostartItem *item, int32_t wanted)
 {
     SetStoreError(PLAT_OK);
+    ChangeBackup[0] = '\0';
     if (item->windowsOwn)
         return SetStoreError(CAUSE_WINDOWS_OWN), 1;
     if (item->cut || item->inexact)

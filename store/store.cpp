@@ -304,6 +304,7 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
 {
     if (count > ItemCatalogue.count)
         count = ItemCatalogue.count;
+    ForgetListBackup();
     int stored = 0;
     for (int32_t i = 0; i < count; ++i) {
         AutostartItem *item = &ItemCatalogue.items[i];

@@ -189,6 +189,12 @@ long SetStoreError(long code);
 // end of the list, or a whole value moved. Nonzero when refused or failed,
 // with the cause in LastStoreError.
 int ChangeLogonItem(const AutostartItem *item, int32_t wanted);
+// The backup of the list value the last ChangeLogonItem changed; empty when
+// it changed none (refused, failed, or a whole value moved).
+const char *LastListBackup(void);
+void ForgetListBackup(void); // ApplyChanges starts with none
+#define STATUS_LIST_DISABLED "Disabled \"%s\"; backup: %s"
+#define STATUS_LIST_ENABLED "Enabled \"%s\"; backup: %s"
 
 // Remove of such a row (a RemoveResult): its program taken out of the list,
 // or its value deleted, after the backup.

@@ -262,7 +262,10 @@ int UpdateRowDetails(HWND list, int32_t record)
     int32_t row = RowOfRecord(list, record);
     if (!item || row < 0)
         return 0;
-    if (ItemHiddenAsWindows(item, HideWindowsEntries)) {
+    // A row whose box the user changed stays: its change is still pending.
+    UINT state = (UINT)SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK);
+    int checked = (state >> 12) == 2;
+    if (ItemHiddenAsWindows(item, HideWindowsEntries) && checked == (item->enabled != 0)) {
         SendMessageA(list, LVM_DELETEITEM, row, 0);
         ++HiddenWindowsRows;
         return 1;
@@ -369,11 +372,15 @@ int32_t SelectedRow(HWND list)
 int OpenForUser(const char *verb, const char *file, const char *parameters, const char *what)
 {
     int result = OpenWithUserRights(verb, file, parameters);
-    if (result == OpenNoDesktop) {
-        char status[TEXT_FIELD_SIZE + 128];
-        TextFormat(status, sizeof status, STATUS_NOT_OPENED_ELEVATED, what);
-        SetStatusText(NULL, status);
-    }
+    // Every command says what became of it, a failure too.
+    char status[TEXT_FIELD_SIZE + 128];
+    TextFormat(status, sizeof status,
+               result == OpenNoDesktop     ? STATUS_NOT_OPENED_ELEVATED
+               : result == OpenFailed      ? STATUS_NOT_OPENED
+               : result == OpenedByDesktop ? STATUS_OPEN_HANDED
+                                           : STATUS_OPENED,
+               what);
+    SetStatusText(NULL, status);
     return result;
 }
 
@@ -397,7 +404,16 @@ static void FindTarget(const AutostartItem *item)
     NativeFilePath(item->target, target);
     NativeFilePath(item->targetFolder, folder);
     SelectFileArguments(target, arguments, sizeof arguments);
-    OpenForUser("open", "explorer.exe", arguments, folder);
+    // A full path: a bare name would be looked for in the current folder first.
+    char explorer[TEXT_FIELD_SIZE];
+    uint32_t length = PlatExpandEnvironment("%SystemRoot%\\explorer.exe", explorer, sizeof explorer);
+    if (!length || length > sizeof explorer || !strchr(explorer, ':')) {
+        char status[TEXT_FIELD_SIZE + 64];
+        TextFormat(status, sizeof status, STATUS_NOT_OPENED, folder);
+        SetStatusText(NULL, status);
+        return;
+    }
+    OpenForUser("open", explorer, arguments, folder);
 }
 
 // Yes/No with No the default, owned by the main window.
@@ -571,8 +587,13 @@ static void OnContextMenu(HWND list, LPARAM lParam)
         RenameToEnable(popup);
     SetForegroundWindow(list);
     POINT point = MenuPoint(list, row, lParam);
+    // Details arriving while the menu is open may take rows out above this
+    // one: the command goes to the entry the menu was opened on.
+    int32_t record = RecordOfRow(list, row);
     UINT chosen = (UINT)TrackPopupMenu(popup, TPM_RETURNCMD, point.x, point.y, 0, list, NULL);
-    RunItemCommand(list, chosen, row);
+    row = RowOfRecord(list, record);
+    if (row >= 0)
+        RunItemCommand(list, chosen, row);
     DestroyMenu(menu);
     PostMessageA(list, WM_NULL, 0, 0);
 }

@@ -403,6 +403,13 @@ static void OnApply(void)
     int stored = ApplyChanges(desired, count, CollectFailure, &report);
     HeapFree(GetProcessHeap(), 0, desired);
     char status[2 * TEXT_FIELD_SIZE];
+    if (report.failures == 0 && stored == 1 && onlyName[0] && LastListBackup()[0]) {
+        SetStatusWithPath(onlyWanted ? STATUS_LIST_ENABLED : STATUS_LIST_DISABLED, onlyName,
+                          LastListBackup());
+        ShownPending = 0;
+        PostRefresh();
+        return;
+    }
     if (report.failures == 0 && stored == 1 && onlyName[0])
         TextFormat(status, sizeof status, onlyWanted ? STATUS_ENABLED_ONE : STATUS_DISABLED_ONE,
                    onlyName);

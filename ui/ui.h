@@ -179,6 +179,9 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
 #define STATUS_HANDED_TO_DESKTOP "Handed \"%s\" to the desktop to start."
 #define STATUS_START_NOT_FOUND "ERROR: \"%s\" could not be started: its program was not found."
 #define STATUS_NOT_STARTED "\"%s\" was not started."
+#define STATUS_OPENED "Opened \"%s\"."
+#define STATUS_OPEN_HANDED "Handed \"%s\" to the desktop to open."
+#define STATUS_NOT_OPENED "ERROR: \"%s\" could not be opened."
 #define STATUS_NOT_OPENED_ELEVATED                                                     \
     "ERROR: \"%s\" was not opened: with administrator rights only the desktop shell " \
     "opens it, and it did not take it."

