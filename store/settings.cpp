@@ -5,6 +5,7 @@
 
 #define SETTINGS_KEY "Software\\Orvane Tool"
 #define HIDE_WINDOWS_VALUE "HideWindowsEntries"
+#define WINDOW_LAYOUT_VALUE "MainWindowLayout"
 
 int ReadHideWindowsSetting(void)
 {
@@ -28,6 +29,34 @@ long SaveHideWindowsSetting(int hide)
         return result;
     uint32_t value = hide ? 1 : 0;
     result = PlatRegSetValue(key, HIDE_WINDOWS_VALUE, PLAT_REG_DWORD, &value, sizeof value);
+    PlatRegClose(key);
+    return result;
+}
+
+// The window's size and the list's column widths, as one binary value: read
+// whole or not at all, so a damaged value cannot give half a layout.
+int ReadWindowLayoutSetting(WindowLayout *layout)
+{
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(PLAT_HKCU, SETTINGS_KEY, &key) != PLAT_OK)
+        return 0;
+    uint32_t type = 0, size = sizeof *layout;
+    WindowLayout read;
+    long result = PlatRegQueryValue(key, WINDOW_LAYOUT_VALUE, &type, &read, &size);
+    PlatRegClose(key);
+    if (result != PLAT_OK || type != PLAT_REG_BINARY || size != sizeof read)
+        return 0;
+    *layout = read;
+    return 1;
+}
+
+long SaveWindowLayoutSetting(const WindowLayout *layout)
+{
+    PlatKey key = NULL;
+    long result = PlatRegCreate(PLAT_HKCU, SETTINGS_KEY, PLAT_KEY_WRITE, &key);
+    if (result != PLAT_OK)
+        return result;
+    result = PlatRegSetValue(key, WINDOW_LAYOUT_VALUE, PLAT_REG_BINARY, layout, sizeof *layout);
     PlatRegClose(key);
     return result;
 }

@@ -353,3 +353,14 @@ void SaveReplacePlace(int allUsers, int32_t mode, int32_t editIndex, char *place
 int ReadHideWindowsSetting(void);
 // Remembers the choice; PLAT_OK, or the Windows error.
 long SaveHideWindowsSetting(int hide);
+
+// The main window's outer size and the list's column widths, as last left.
+#define LAYOUT_COLUMNS 3
+struct WindowLayout {
+    int32_t width;
+    int32_t height;
+    int32_t columns[LAYOUT_COLUMNS];
+};
+// 1 and *layout filled when a whole layout was stored; 0 leaves it as it was.
+int ReadWindowLayoutSetting(WindowLayout *layout);
+long SaveWindowLayoutSetting(const WindowLayout *layout);

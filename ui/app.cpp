@@ -85,15 +85,16 @@ int RegisterEditorClass(void)
 }
 
 // A 600 x 450 client area under a caption with the system menu (Minimise,
-// Close) and no size border. The width too uses the vertical frame metric.
+// Maximise, Close) and a size border; the main window lays itself out.
 int CreateMainWindow(void)
 {
-    int frame = GetSystemMetrics(SM_CYDLGFRAME);
-    MainWindow = CreateWindowExA(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, MAIN_CLASS_NAME,
-                                 MAIN_WINDOW_TITLE,
-                                 WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
-                                 600 + 2 * frame,
-                                 450 + GetSystemMetrics(SM_CYCAPTION) + 2 * frame, NULL, NULL,
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX
+                        | WS_THICKFRAME;
+    const DWORD extended = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
+    RECT outer = {0, 0, 600, 450};
+    AdjustWindowRectEx(&outer, style, FALSE, extended);
+    MainWindow = CreateWindowExA(extended, MAIN_CLASS_NAME, MAIN_WINDOW_TITLE, style, 0, 0,
+                                 outer.right - outer.left, outer.bottom - outer.top, NULL, NULL,
                                  AppInstance, NULL);
     if (!MainWindow)
         return 1;
@@ -127,6 +128,10 @@ int TranslateDialogKeys(MSG *message)
         || (message->hwnd != MainWindow && !IsChild(MainWindow, message->hwnd)))
         return 0;
     if (MainKeys && TranslateAcceleratorA(MainWindow, MainKeys, message))
+        return 1;
+    // A multi-line field inside a dialog closes it on Escape: not the program.
+    if (message->message == WM_KEYDOWN && message->wParam == VK_ESCAPE
+        && message->hwnd == GetDlgItem(MainWindow, IDC_COMMAND))
         return 1;
     return IsDialogMessageA(MainWindow, message);
 }

@@ -14,6 +14,12 @@
 
 #define VERSION_TEXT "(ver.1.2)"
 #define SUPPORT_PAGE ORVANE_WEB_SITE "supportus.html"
+// Today's client area above the status bar: the layout's origin size.
+#define DRAWING_WIDTH 600
+#define DRAWING_HEIGHT 450
+#define FOOTER_HEIGHT 25
+// The footer's words: white at 70 % on its dark teal.
+#define FOOTER_TEXT_COLOUR RGB(183, 202, 206)
 
 // ---- controls -----------------------------------------------------------
 
@@ -23,6 +29,12 @@
 #define ICON_ONLY (SKINNED | BS_ICON)
 #define LABEL (WS_CHILD | WS_VISIBLE)
 #define FIELD (WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL)
+// The command wraps, so the whole stored text can be read in the pane; the
+// scroll bar says when there is more than the field shows.
+#define COMMAND_FIELD \
+    (WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_READONLY | ES_MULTILINE)
+// Of a taller window, the command field takes up to three more lines.
+#define COMMAND_GROWTH 48
 
 // The buttons above the list: first in reading order, so first for Tab.
 static const ChildControl TopControls[] = {
@@ -38,7 +50,7 @@ static const ChildControl MainControls[] = {
     {IDC_STATIC_ANY, "STATIC", "Location:", 24, 266, 70, 15, LABEL, 0},
     {IDC_LOCATION, "EDIT", "", 90, 266, 470, 17, FIELD, 0},
     {IDC_STATIC_ANY, "STATIC", "Command:", 24, 282, 70, 15, LABEL, 0},
-    {IDC_COMMAND, "EDIT", "", 90, 282, 470, 17, FIELD, 0},
+    {IDC_COMMAND, "EDIT", "", 90, 282, 470, 17, COMMAND_FIELD, 0},
     {IDC_STATIC_ANY, "STATIC", "Description:", 24, 298, 70, 15, LABEL, 0},
     {IDC_DESCRIPTION, "EDIT", "", 90, 298, 470, 17, FIELD, 0},
     {IDC_STATIC_ANY, "STATIC", "Company:", 24, 314, 70, 15, LABEL, 0},
@@ -82,27 +94,126 @@ static void AddTooltips(HWND window)
     }
 }
 
-// Keeps the 600 x 450 drawing area free above the status bar.
+// The windows made from the tables, in table order, for the layout.
+static HWND TopWindows[sizeof TopControls / sizeof TopControls[0]];
+static HWND MainWindows[sizeof MainControls / sizeof MainControls[0]];
+
+// Today's window is the smallest: every control was placed for it.
+static SIZE MinimumWindow = {0, 0};
+// The client width the list's columns were last fitted to.
+static int ColumnsWidth = DRAWING_WIDTH;
+
+static void MoveControl(HWND control, int x, int y, int width, int height)
+{
+    if (control)
+        SetWindowPos(control, NULL, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Places every control from the client size. The list takes the extra
+// height; the list and the details the extra width; the banner and footer
+// keep their height; the command buttons spread over the width.
+static void LayoutMainWindow(HWND window, int width, int height)
+{
+    HWND status = GetDlgItem(window, IDC_STATUS);
+    RECT bar = {0, 0, 0, 0};
+    if (status) {
+        SendMessageA(status, WM_SIZE, 0, 0);
+        GetWindowRect(status, &bar);
+    }
+    int dx = width > DRAWING_WIDTH ? width - DRAWING_WIDTH : 0;
+    int room = height - (int)(bar.bottom - bar.top);
+    int dy = room > DRAWING_HEIGHT ? room - DRAWING_HEIGHT : 0;
+    for (size_t i = 0; i < sizeof TopControls / sizeof TopControls[0]; ++i) {
+        const ChildControl &row = TopControls[i];
+        MoveControl(TopWindows[i], row.x + dx, row.y, row.width, row.height);
+    }
+    int command = dy / 3 < COMMAND_GROWTH ? dy / 3 : COMMAND_GROWTH;
+    MoveControl(ItemListWindow, 15, 95, 570 + dx, 148 + dy - command);
+    int button = 0;
+    for (size_t i = 0; i < sizeof MainControls / sizeof MainControls[0]; ++i) {
+        const ChildControl &row = MainControls[i];
+        int group = (row.style & BS_GROUPBOX) == BS_GROUPBOX;
+        int wide = !strcmp(row.className, "EDIT") || group;
+        int grows = group || row.id == IDC_COMMAND;
+        // Below the command field, the pane's rows move down with it.
+        int below = row.y > 282 ? command : 0;
+        int x = row.y >= 380 ? row.x + dx * button++ / 4 : row.x;
+        MoveControl(MainWindows[i], x, row.y + dy - command + below,
+                    row.width + (wide ? dx : 0), row.height + (grows ? command : 0));
+    }
+    // The Path column follows the window; widths the user set are kept.
+    if (ItemListWindow && width != ColumnsWidth) {
+        int path = (int)SendMessageA(ItemListWindow, LVM_GETCOLUMNWIDTH, 2, 0) + width - ColumnsWidth;
+        SendMessageA(ItemListWindow, LVM_SETCOLUMNWIDTH, 2, MAKELPARAM(path > 40 ? path : 40, 0));
+        ColumnsWidth = width;
+    }
+    InvalidateRect(window, NULL, TRUE);
+}
+
+// Keeps the 600 x 450 drawing area free above the status bar; that window
+// is the minimum size.
 static void FitStatusBar(HWND window, HWND status)
 {
     WINDOWINFO info;
     memset(&info, 0, sizeof info);
     info.cbSize = sizeof info;
     GetWindowInfo(status, &info);
-    int frame = GetSystemMetrics(SM_CYDLGFRAME);
     int statusHeight = info.rcClient.bottom - info.rcClient.top;
-    SetWindowPos(window, NULL, 0, 0, 600 + 2 * frame,
-                 450 + GetSystemMetrics(SM_CYCAPTION) + 2 * frame + statusHeight,
+    RECT outer = {0, 0, DRAWING_WIDTH, DRAWING_HEIGHT + statusHeight};
+    AdjustWindowRectEx(&outer, (DWORD)GetWindowLongA(window, GWL_STYLE), FALSE,
+                       (DWORD)GetWindowLongA(window, GWL_EXSTYLE));
+    MinimumWindow.cx = outer.right - outer.left;
+    MinimumWindow.cy = outer.bottom - outer.top;
+    SetWindowPos(window, NULL, 0, 0, MinimumWindow.cx, MinimumWindow.cy,
                  SWP_NOMOVE | SWP_NOZORDER);
     SendMessageA(status, WM_SIZE, 0, 0);
     ShowWindow(status, SW_SHOWNORMAL);
 }
 
+static int Clamp(int value, int low, int high)
+{
+    return value < low ? low : value > high ? high : value;
+}
+
+// The size and column widths the user left, never smaller than today's
+// window nor larger than the screen allows.
+static void RestoreLayout(HWND window)
+{
+    WindowLayout layout;
+    if (!MinimumWindow.cx || !ReadWindowLayoutSetting(&layout))
+        return;
+    int width = Clamp(layout.width, MinimumWindow.cx, GetSystemMetrics(SM_CXMAXTRACK));
+    int height = Clamp(layout.height, MinimumWindow.cy, GetSystemMetrics(SM_CYMAXTRACK));
+    SetWindowPos(window, NULL, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+    CenterWindow(window);
+    for (int i = 0; i < LAYOUT_COLUMNS && ItemListWindow; ++i)
+        if (layout.columns[i] > 0 && layout.columns[i] <= 4000)
+            SendMessageA(ItemListWindow, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(layout.columns[i], 0));
+}
+
+long SaveMainWindowLayout(HWND window)
+{
+    WINDOWPLACEMENT place;
+    memset(&place, 0, sizeof place);
+    place.length = sizeof place;
+    if (!GetWindowPlacement(window, &place))
+        return (long)GetLastError();
+    // The size it returns to, even when maximised or minimised.
+    WindowLayout layout;
+    layout.width = place.rcNormalPosition.right - place.rcNormalPosition.left;
+    layout.height = place.rcNormalPosition.bottom - place.rcNormalPosition.top;
+    for (int i = 0; i < LAYOUT_COLUMNS; ++i)
+        layout.columns[i] =
+            ItemListWindow ? (int32_t)SendMessageA(ItemListWindow, LVM_GETCOLUMNWIDTH, i, 0) : 0;
+    return SaveWindowLayoutSetting(&layout);
+}
+
 int CreateMainControls(HWND window)
 {
     int failures = 0;
-    for (const ChildControl &row : TopControls)
-        if (!CreateChildControl(window, &row))
+    ColumnsWidth = DRAWING_WIDTH;
+    for (size_t i = 0; i < sizeof TopControls / sizeof TopControls[0]; ++i)
+        if (!(TopWindows[i] = CreateChildControl(window, &TopControls[i])))
             ++failures;
     // The window text is the list's name for screen readers.
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, LIST_NAME,
@@ -121,10 +232,14 @@ int CreateMainControls(HWND window)
     else
         ++failures;
 
-    for (const ChildControl &row : MainControls)
-        if (!CreateChildControl(window, &row))
+    for (size_t i = 0; i < sizeof MainControls / sizeof MainControls[0]; ++i)
+        if (!(MainWindows[i] = CreateChildControl(window, &MainControls[i])))
             ++failures;
     AddTooltips(window);
+    RestoreLayout(window);
+    RECT client;
+    GetClientRect(window, &client);
+    LayoutMainWindow(window, client.right, client.bottom);
     if (list)
         SetFocus(list);
     return failures;
@@ -232,17 +347,82 @@ void EditCatalogueItem(int32_t index)
 
 // ---- painting and the details pane --------------------------------------
 
+// A band drawn at its own size, widened with its right edge: each row of
+// the last column repeated, so its lines and gradient run on.
+static void DrawBand(HDC dc, HBITMAP bitmap, int y, int height, int width)
+{
+    BITMAP info;
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory || !GetObjectA(bitmap, sizeof info, &info)) {
+        if (memory)
+            DeleteDC(memory);
+        return;
+    }
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(dc, 0, y, info.bmWidth, height, memory, 0, 0, SRCCOPY);
+    if (width > info.bmWidth)
+        StretchBlt(dc, info.bmWidth, y, width - info.bmWidth, height, memory, info.bmWidth - 1,
+                   0, 1, height, SRCCOPY);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+}
+
+// "24 entries; 3 disabled", counted as the first status counts them.
+static void EntryCountText(char *text, size_t size)
+{
+    int32_t disabled = 0;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i)
+        disabled += !ItemCatalogue.items[i].enabled;
+    TextFormat(text, size, STATUS_COUNTED, (int)ItemCatalogue.count,
+               ItemCatalogue.count == 1 ? "entry" : "entries", (int)disabled);
+}
+
+// The footer band sits on the status bar, at least where today's window
+// drew it.
+static RECT FooterRect(HWND window)
+{
+    RECT client, bar = {0, 0, 0, 0};
+    GetClientRect(window, &client);
+    HWND status = GetDlgItem(window, IDC_STATUS);
+    if (status)
+        GetWindowRect(status, &bar);
+    int top = client.bottom - (int)(bar.bottom - bar.top) - FOOTER_HEIGHT;
+    if (top < DRAWING_HEIGHT - FOOTER_HEIGHT)
+        top = DRAWING_HEIGHT - FOOTER_HEIGHT;
+    RECT footer = {0, top, client.right > DRAWING_WIDTH ? client.right : DRAWING_WIDTH,
+                   top + FOOTER_HEIGHT};
+    return footer;
+}
+
+// The footer's count, through the wide call: GDI's "A" calls keep the
+// system code page, not the program's.
+static void DrawFooterText(HDC dc, RECT footer)
+{
+    char text[96];
+    wchar_t wide[96];
+    EntryCountText(text, sizeof text);
+    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 96);
+    if (length <= 1)
+        return;
+    footer.right -= 12;
+    SetTextColor(dc, FOOTER_TEXT_COLOUR);
+    DrawTextW(dc, wide, length - 1, &footer, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
+
 static void OnPaint(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    StretchBitmap(dc, HeaderBitmap, 0, 0, 600, 80, SRCCOPY);
-    StretchBitmap(dc, FooterBitmap, 0, 425, 600, 25, SRCCOPY);
+    RECT client, footer = FooterRect(window);
+    GetClientRect(window, &client);
+    DrawBand(dc, HeaderBitmap, 0, 80, client.right);
+    DrawBand(dc, FooterBitmap, footer.top, FOOTER_HEIGHT, client.right);
     SelectObject(dc, UiFont);
     SelectObject(dc, GetStockObject(NULL_BRUSH));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
     TextOutA(dc, 250, 42, VERSION_TEXT, (int)strlen(VERSION_TEXT));
+    DrawFooterText(dc, footer);
     EndPaint(window, &paint);
 }
 
@@ -503,12 +683,8 @@ static void OnCleanUp(HWND window)
 // The first status: how many entries there are and how many are off.
 static void ShowEntryCount(void)
 {
-    int32_t disabled = 0;
-    for (int32_t i = 0; i < ItemCatalogue.count; ++i)
-        disabled += !ItemCatalogue.items[i].enabled;
     char status[96];
-    TextFormat(status, sizeof status, STATUS_COUNTED, (int)ItemCatalogue.count,
-               ItemCatalogue.count == 1 ? "entry" : "entries", (int)disabled);
+    EntryCountText(status, sizeof status);
     SetStatusText(NULL, status);
 }
 
@@ -546,6 +722,8 @@ static void OnRefresh(HWND window, int fromUser)
         FillListView(ItemListWindow);
         RestoreSelection(ItemListWindow);
     }
+    RECT footer = FooterRect(window);
+    InvalidateRect(window, &footer, FALSE);
     ShownPending = 0;
     char status[160] = "";
     if (!counted) {
@@ -659,6 +837,16 @@ static void OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     }
 }
 
+// As a dialog does: lParam set, wParam is the control; else wParam nonzero
+// goes back.
+static void OnNextControl(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    HWND next = LOWORD(lParam) ? (HWND)wParam
+                               : GetNextDlgTabItem(window, GetFocus(), wParam ? TRUE : FALSE);
+    if (next)
+        SetFocus(next);
+}
+
 static void OnCreate(HWND window)
 {
     CenterWindow(window);
@@ -699,10 +887,27 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         if (ItemListWindow)
             SetFocus(ItemListWindow);
         return 0;
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED)
+            LayoutMainWindow(window, LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_NEXTDLGCTL:
+        // The multi-line command field passes Tab on as it does in a dialog.
+        OnNextControl(window, wParam, lParam);
+        return 0;
+    case WM_GETMINMAXINFO:
+        if (MinimumWindow.cx) {
+            ((MINMAXINFO *)lParam)->ptMinTrackSize.x = MinimumWindow.cx;
+            ((MINMAXINFO *)lParam)->ptMinTrackSize.y = MinimumWindow.cy;
+        }
+        return 0;
     case WM_CLOSE:
         // Exit, Alt+F4 and the close box: unapplied changes are asked about.
-        if (ResolvePendingChanges(window))
+        // A layout not kept costs nothing stored: the window still closes.
+        if (ResolvePendingChanges(window)) {
+            SaveMainWindowLayout(window);
             DestroyWindow(window);
+        }
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);

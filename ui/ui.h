@@ -202,6 +202,8 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int CreateMainControls(HWND window);
+// Remembers the window's size and column widths for the next start.
+long SaveMainWindowLayout(HWND window);
 
 // Replaces the status bar's text (the sink of the store operations).
 void SetStatusText(void *context, const char *text);

@@ -97,7 +97,7 @@ TEST_F(App, SecondStartExitsWithThreeAndBringsTheFirstForward)
     EXPECT_EQ(0u, WaitForExit(first));
 }
 
-TEST_F(App, MainWindowHasA600By450ClientAreaAndASystemMenu)
+TEST_F(App, MainWindowHasA600By450ClientAreaAndASizeBorder)
 {
     PROCESS_INFORMATION process = Start();
     HWND window = WaitForMainWindow();
@@ -108,7 +108,8 @@ TEST_F(App, MainWindowHasA600By450ClientAreaAndASystemMenu)
     EXPECT_GE(client.bottom - client.top, 450);
     LONG style = GetWindowLongA(window, GWL_STYLE);
     EXPECT_TRUE(style & WS_CAPTION);
-    EXPECT_TRUE((style & (WS_SYSMENU | WS_MINIMIZEBOX)) == (WS_SYSMENU | WS_MINIMIZEBOX));
+    const LONG sizable = WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    EXPECT_EQ(sizable, style & sizable);
     EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
     PostMessageA(window, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(0u, WaitForExit(process));

@@ -103,6 +103,8 @@ TEST_F(MainWindowTest, ControlsInTheirOrderPlacesAndStyles)
     const DWORD skinned = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW;
     const DWORD field = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL;
     const DWORD iconOnly = skinned | BS_ICON;
+    const DWORD commandField =
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_READONLY | ES_MULTILINE;
     // In reading order, which is the Tab order.
     const Expected expected[] = {
         {116, "Button", "&Refresh", 460, 20, 35, 35, iconOnly},
@@ -116,7 +118,7 @@ TEST_F(MainWindowTest, ControlsInTheirOrderPlacesAndStyles)
         {1, "Static", "Location:", 24, 266, 70, 15, WS_CHILD | WS_VISIBLE},
         {131, "Edit", "", 90, 266, 470, 17, field},
         {1, "Static", "Command:", 24, 282, 70, 15, WS_CHILD | WS_VISIBLE},
-        {117, "Edit", "", 90, 282, 470, 17, field},
+        {117, "Edit", "", 90, 282, 470, 17, commandField},
         {1, "Static", "Description:", 24, 298, 70, 15, WS_CHILD | WS_VISIBLE},
         {118, "Edit", "", 90, 298, 470, 17, field},
         {1, "Static", "Company:", 24, 314, 70, 15, WS_CHILD | WS_VISIBLE},
@@ -225,6 +227,69 @@ TEST_F(MainWindowTest, DetailsPaneForEachKindOfPlaceAndRefreshEmptiesIt)
     Refresh();
     EXPECT_EQ(ShellFolder(CSIDL_COMMON_STARTUP) + "\\Probe.lnk", Field(IDC_LOCATION));
     EXPECT_EQ(PUBLISHER_NOT_SIGNED, Field(IDC_PUBLISHER));
+}
+
+namespace {
+std::vector<std::wstring> FooterTexts;
+std::vector<RECT> FooterRects;
+typedef int(WINAPI *DrawTextWCall)(HDC, LPCWSTR, int, LPRECT, UINT);
+DrawTextWCall RealDrawTextW = NULL;
+int WINAPI RecordingDrawTextW(HDC dc, LPCWSTR text, int length, LPRECT rect, UINT format)
+{
+    FooterTexts.push_back(length < 0 ? std::wstring(text) : std::wstring(text, (size_t)length));
+    FooterRects.push_back(*rect);
+    return RealDrawTextW(dc, text, length, rect, format);
+}
+} // namespace
+
+// The footer counts what a Refresh found, drawn wide on its band above the
+// status bar; an Apply that disables one more is counted at once.
+TEST_F(MainWindowTest, FooterCountsTheEntriesAfterEveryRefresh)
+{
+    RealDrawTextW = (DrawTextWCall)HookImport("user32.dll", "DrawTextW", (void *)RecordingDrawTextW);
+    ASSERT_NE((DrawTextWCall)NULL, RealDrawTextW);
+    SeedThree();
+    FooterTexts.clear();
+    RedrawWindow(MainWindow, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_NE(FooterTexts.end(),
+              std::find(FooterTexts.begin(), FooterTexts.end(), L"3 entries; 1 disabled"));
+    RunItemCommand(list, IDM_TOGGLE, 0);
+    FooterTexts.clear();
+    FooterRects.clear();
+    Command(IDM_APPLY);
+    UpdateWindow(MainWindow);
+    HookImport("user32.dll", "DrawTextW", (void *)RealDrawTextW);
+    auto found = std::find(FooterTexts.begin(), FooterTexts.end(), L"3 entries; 2 disabled");
+    ASSERT_NE(FooterTexts.end(), found) << "the count follows the Apply without a full repaint";
+    RECT status, drawn = FooterRects[(size_t)(found - FooterTexts.begin())];
+    GetWindowRect(GetDlgItem(MainWindow, IDC_STATUS), &status);
+    MapWindowPoints(NULL, MainWindow, (POINT *)&status, 2);
+    EXPECT_EQ(status.top - 25, drawn.top);
+    EXPECT_EQ(status.top, drawn.bottom);
+}
+
+// A command longer than one line is there whole: the field wraps it, the
+// scroll bar reaches the rest.
+TEST_F(MainWindowTest, TheDetailsShowTheWholeCommand)
+{
+    std::string command = "\"" + probe + "\" --profile ";
+    while (command.size() < 383)
+        command += (char)('a' + command.size() % 26);
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Long", command));
+    Refresh();
+    SelectRow(list, RowOf("Long"));
+    const AutostartItem *item = CatalogueItem(RecordOfRow(list, RowOf("Long")));
+    ASSERT_NE((const AutostartItem *)NULL, item);
+    // Whatever the record holds, all of it; 383 characters once it holds them.
+    size_t held = std::min(command.size(), sizeof item->command - 1);
+    EXPECT_EQ(command.substr(0, held), Field(IDC_COMMAND));
+    HWND field = GetDlgItem(MainWindow, IDC_COMMAND);
+    EXPECT_GE(SendMessageA(field, EM_GETLINECOUNT, 0, 0), 3);
+    SCROLLINFO bar = {};
+    bar.cbSize = sizeof bar;
+    bar.fMask = SIF_RANGE | SIF_PAGE;
+    ASSERT_TRUE(GetScrollInfo(field, SB_VERT, &bar));
+    EXPECT_GT(bar.nMax - bar.nMin + 1, (int)bar.nPage) << "the bar says there is more";
 }
 
 TEST_F(MainWindowTest, ApplyMovesAnUncheckedValueAndTheRowStaysUnchecked)
@@ -909,4 +974,82 @@ TEST_F(MainWindowTest, TheSharedIconListOutlivesTheMainWindow)
     CreateSharedResources();
     EXPECT_EQ(shared, SmallIconList) << "the one system list";
     EnsureMainWindow();
+}
+
+// A larger window: the list takes the room, nothing overlaps, the Path
+// column follows, and the next start comes back at that size.
+TEST(ResizedMainWindow, KeepsItsLayoutAndIsRestoredAtTheNextStart)
+{
+    EnsureMainWindow();
+    HWND list = GetDlgItem(MainWindow, IDC_ITEM_LIST);
+    RECT outer, before, after;
+    GetWindowRect(MainWindow, &outer);
+    GetWindowRect(list, &before);
+    int path = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, 2, 0);
+    MINMAXINFO limits = {};
+    SendMessageA(MainWindow, WM_GETMINMAXINFO, 0, (LPARAM)&limits);
+    EXPECT_EQ(outer.right - outer.left, limits.ptMinTrackSize.x);
+    EXPECT_EQ(outer.bottom - outer.top, limits.ptMinTrackSize.y);
+    int width = outer.right - outer.left + 200, height = outer.bottom - outer.top + 150;
+    SetWindowPos(MainWindow, NULL, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+    Pump();
+    GetWindowRect(list, &after);
+    EXPECT_EQ(before.right - before.left + 200, after.right - after.left);
+    // Three lines more for the command, the rest for the list.
+    EXPECT_EQ(before.bottom - before.top + 150 - 48, after.bottom - after.top);
+    RECT command;
+    GetWindowRect(GetDlgItem(MainWindow, IDC_COMMAND), &command);
+    EXPECT_EQ(17 + 48, command.bottom - command.top);
+    EXPECT_EQ(path + 200, SendMessageA(list, LVM_GETCOLUMNWIDTH, 2, 0));
+
+    RECT client, status;
+    GetClientRect(MainWindow, &client);
+    GetWindowRect(GetDlgItem(MainWindow, IDC_STATUS), &status);
+    MapWindowPoints(NULL, MainWindow, (POINT *)&status, 2);
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(MainWindow, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (child != GetDlgItem(MainWindow, IDC_STATUS))
+            children.push_back(child);
+    HWND group = FindWindowExA(MainWindow, NULL, "BUTTON", "Details");
+    RECT box;
+    GetWindowRect(group, &box);
+    MapWindowPoints(NULL, MainWindow, (POINT *)&box, 2);
+    for (size_t i = 0; i < children.size(); ++i) {
+        RECT one, two, common;
+        GetWindowRect(children[i], &one);
+        MapWindowPoints(NULL, MainWindow, (POINT *)&one, 2);
+        EXPECT_TRUE(one.left >= 0 && one.right <= client.right && one.bottom <= status.top)
+            << ControlText(children[i]);
+        // The labels and fields sit inside the details box, all else outside.
+        int inside = one.top > box.top && one.bottom < box.bottom;
+        if (children[i] != group) {
+            EXPECT_EQ(inside, (bool)IntersectRect(&common, &one, &box)) << ControlText(children[i]);
+        }
+        for (size_t j = i + 1; j < children.size(); ++j) {
+            GetWindowRect(children[j], &two);
+            MapWindowPoints(NULL, MainWindow, (POINT *)&two, 2);
+            int both = inside && two.top > box.top && two.bottom < box.bottom;
+            if (children[i] != group && children[j] != group && !both) {
+                EXPECT_FALSE(IntersectRect(&common, &one, &two))
+                    << ControlText(children[i]) << " / " << ControlText(children[j]);
+            }
+        }
+    }
+
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(123, 0));
+    EXPECT_EQ(PLAT_OK, SaveMainWindowLayout(MainWindow));
+    DestroyMainWindow();
+    EnsureMainWindow();
+    GetWindowRect(MainWindow, &outer);
+    EXPECT_EQ(width, outer.right - outer.left);
+    EXPECT_EQ(height, outer.bottom - outer.top);
+    EXPECT_EQ(123, SendMessageA(GetDlgItem(MainWindow, IDC_ITEM_LIST), LVM_GETCOLUMNWIDTH, 0, 0));
+
+    // The suites after this one start at today's size.
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Orvane Tool", 0, KEY_SET_VALUE, &key) == 0) {
+        RegDeleteValueA(key, "MainWindowLayout");
+        RegCloseKey(key);
+    }
+    DestroyMainWindow();
 }

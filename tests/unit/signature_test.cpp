@@ -142,6 +142,21 @@ TEST_F(Publisher, HidingIsOnUntilTurnedOffAndRemembered)
     EXPECT_EQ(PLAT_ERROR_ACCESS_DENIED, SaveHideWindowsSetting(0));
 }
 
+// The window's layout comes back whole; a value of another kind is ignored.
+TEST_F(Publisher, WindowLayoutIsKeptWholeOrNotAtAll)
+{
+    WindowLayout saved = {800, 600, {150, 40, 550}}, read = {1, 2, {3, 4, 5}};
+    EXPECT_EQ(0, ReadWindowLayoutSetting(&read));
+    EXPECT_EQ(PLAT_OK, SaveWindowLayoutSetting(&saved));
+    ASSERT_EQ(1, ReadWindowLayoutSetting(&read));
+    EXPECT_EQ(600, read.height);
+    EXPECT_EQ(550, read.columns[2]);
+    MemSetString(PLAT_HKCU, "Software\\Orvane Tool", "MainWindowLayout", "800");
+    read.width = 7;
+    EXPECT_EQ(0, ReadWindowLayoutSetting(&read));
+    EXPECT_EQ(7, read.width);
+}
+
 // A disabled entry of Windows' own that the window hides is not deleted
 // unseen: its key stays whole and the status says why; other keys go.
 TEST_F(Publisher, CleanUpKeepsTheKeyOfAHiddenEntry)
