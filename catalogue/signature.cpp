@@ -124,36 +124,18 @@ void ReadPublisher(AutostartItem *item, const char *native)
     slot->signedByWindows = item->signedByWindows;
 }
 
-// Windows' own programs that run whatever their arguments name (a DLL, a
-// script, a command, a URL): signed by Windows, yet the entry is anyone's.
-static const char *const Hosts[] = {
-    "rundll32.exe", "regsvr32.exe", "mshta.exe",   "powershell.exe", "pwsh.exe",
-    "cmd.exe",      "wscript.exe",  "cscript.exe", "msiexec.exe",    "conhost.exe",
-    "forfiles.exe", "schtasks.exe", "reg.exe",     "bitsadmin.exe",  "certutil.exe",
-    "explorer.exe", "wmic.exe",     "msbuild.exe", "installutil.exe", "regasm.exe",
-    "regsvcs.exe",  "hh.exe",       "control.exe", "pcalua.exe",     "scriptrunner.exe",
-    "bash.exe",     "wsl.exe",      "curl.exe",    "ftp.exe",        "start.exe"};
-
 static const char *FileNameOf(const char *path)
 {
     const char *slash = strrchr(path, '\\');
     return slash ? slash + 1 : path;
 }
 
-static int IsHost(const char *file)
-{
-    for (const char *host : Hosts)
-        if (TextCompareNoCase(file, host) == 0)
-            return 1;
-    return 0;
-}
-
 // The program Windows starts is the command's first word; the target shown
-// may be a file named in its arguments (the DLL of rundll32, a script).
-static int RunsItsArguments(const AutostartItem *item)
+// may be a file named after it (the DLL of rundll32, a script, or a copy of
+// a Windows file given a Windows file as its argument). Only a first word
+// that names the target itself, by its whole path, is Windows' own program.
+static int StartsTheTarget(const AutostartItem *item)
 {
-    if (IsHost(FileNameOf(item->target)))
-        return 1;
     char first[TEXT_FIELD_SIZE];
     const char *c = item->command;
     while (*c == ' ' || *c == '\t')
@@ -165,24 +147,29 @@ static int RunsItsArguments(const AutostartItem *item)
     while (c[n] && c[n] != end && (end == '"' || c[n] != '\t') && n + 1 < sizeof first)
         ++n;
     TextFormat(first, sizeof first, "%.*s", (int)n, c);
-    const char *file = FileNameOf(first);
-    // A bare name may lack its extension; compare it with the target's stem.
+    char program[TEXT_FIELD_SIZE];
+    uint32_t length = PlatExpandEnvironment(first, program, sizeof program);
+    if (!length || length > sizeof program)
+        return 0;
+    // A bare name is the one the logon's search found: the target.
+    const char *compared = strchr(program, '\\') ? item->target : FileNameOf(item->target);
     char target[TEXT_FIELD_SIZE];
-    TextCopy(target, sizeof target, FileNameOf(item->target));
+    TextCopy(target, sizeof target, compared);
     char *dot = strrchr(target, '.');
-    if (dot && !strchr(file, '.'))
+    const char *slash = strrchr(target, '\\');
+    if (dot && (!slash || dot > slash) && !strchr(FileNameOf(program), '.'))
         *dot = '\0';
-    int same = TextCompareNoCase(file, target) == 0;
-    return !same || IsHost(file);
+    return TextCompareNoCase(program, target) == 0;
 }
 
 int ItemHiddenAsWindows(const AutostartItem *item, int hideWindows)
 {
     if (!hideWindows || !item->signedByWindows)
         return 0;
-    // A host given anything to run is shown: what it runs is not Windows'.
-    int parameters = 0;
+    // Anything given to run is shown: no list of Windows' programs that run
+    // their arguments is ever complete, and what they run is not Windows'.
     for (const char *c = item->parameters; *c; ++c)
-        parameters |= *c != ' ' && *c != '\t';
-    return !(parameters && RunsItsArguments(item));
+        if (*c != ' ' && *c != '\t')
+            return 0;
+    return StartsTheTarget(item);
 }

