@@ -85,8 +85,10 @@ void OnReadDetails(HWND window, WPARAM scan)
         PostMessageA(window, WM_READ_DETAILS, (WPARAM)DetailsTurns.current, 0);
         return;
     }
-    if (!DetailsReading && !ScanTurnStale(&DetailsTurns, (int32_t)scan))
+    if (!DetailsReading && !ScanTurnStale(&DetailsTurns, (int32_t)scan)) {
         ShowHiddenTotal();
+        RepaintFooter(window);
+    }
 }
 
 void FinishDetails(HWND window)
@@ -94,4 +96,5 @@ void FinishDetails(HWND window)
     while (ReadOneRecord(window, DetailsTurns.current, NULL, 0))
         ;
     ShowHiddenTotal();
+    RepaintFooter(window);
 }

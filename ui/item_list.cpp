@@ -372,6 +372,8 @@ int32_t SelectedRow(HWND list)
 int OpenForUser(const char *verb, const char *file, const char *parameters, const char *what)
 {
     int result = OpenWithUserRights(verb, file, parameters);
+    // The shell's cause, kept for the caller past the status's own calls.
+    DWORD cause = GetLastError();
     // Every command says what became of it, a failure too.
     char status[TEXT_FIELD_SIZE + 128];
     TextFormat(status, sizeof status,
@@ -381,6 +383,7 @@ int OpenForUser(const char *verb, const char *file, const char *parameters, cons
                                            : STATUS_OPENED,
                what);
     SetStatusText(NULL, status);
+    SetLastError(cause);
     return result;
 }
 
@@ -406,8 +409,11 @@ static void FindTarget(const AutostartItem *item)
     SelectFileArguments(target, arguments, sizeof arguments);
     // A full path: a bare name would be looked for in the current folder first.
     char explorer[TEXT_FIELD_SIZE];
-    uint32_t length = PlatExpandEnvironment("%SystemRoot%\\explorer.exe", explorer, sizeof explorer);
-    if (!length || length > sizeof explorer || !strchr(explorer, ':')) {
+    // From the system, not the environment any program of the user may set.
+    UINT length = GetWindowsDirectoryA(explorer, sizeof explorer);
+    if (!length || length >= sizeof explorer
+        || !TextAppend(explorer, sizeof explorer, explorer[length - 1] == '\\' ? "explorer.exe"
+                                                                            : "\\explorer.exe")) {
         char status[TEXT_FIELD_SIZE + 64];
         TextFormat(status, sizeof status, STATUS_NOT_OPENED, folder);
         SetStatusText(NULL, status);
@@ -592,8 +598,14 @@ static void OnContextMenu(HWND list, LPARAM lParam)
     int32_t record = RecordOfRow(list, row);
     UINT chosen = (UINT)TrackPopupMenu(popup, TPM_RETURNCMD, point.x, point.y, 0, list, NULL);
     row = RowOfRecord(list, record);
-    if (row >= 0)
+    if (row >= 0) {
         RunItemCommand(list, chosen, row);
+    } else if (chosen) {
+        const AutostartItem *gone = CatalogueItem(record);
+        char status[TEXT_FIELD_SIZE + 64];
+        TextFormat(status, sizeof status, STATUS_NO_LONGER_LISTED, gone ? gone->name : "");
+        SetStatusText(NULL, status);
+    }
     DestroyMenu(menu);
     PostMessageA(list, WM_NULL, 0, 0);
 }

@@ -182,10 +182,21 @@ static void RestoreLayout(HWND window)
     WindowLayout layout;
     if (!MinimumWindow.cx || !ReadWindowLayoutSetting(&layout))
         return;
-    int width = Clamp(layout.width, MinimumWindow.cx, GetSystemMetrics(SM_CXMAXTRACK));
-    int height = Clamp(layout.height, MinimumWindow.cy, GetSystemMetrics(SM_CYMAXTRACK));
+    // Never larger than the work area of today's screen: a size left on a
+    // larger monitor would put the caption out of reach.
+    RECT work = {0, 0, GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    int roomX = work.right - work.left, roomY = work.bottom - work.top;
+    int width = Clamp(layout.width, MinimumWindow.cx, roomX > MinimumWindow.cx ? roomX : MinimumWindow.cx);
+    int height = Clamp(layout.height, MinimumWindow.cy, roomY > MinimumWindow.cy ? roomY : MinimumWindow.cy);
     SetWindowPos(window, NULL, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
     CenterWindow(window);
+    // The caption stays on the work area, where it can be dragged.
+    RECT placed;
+    if (GetWindowRect(window, &placed) && (placed.left < work.left || placed.top < work.top))
+        SetWindowPos(window, NULL, placed.left < work.left ? work.left : placed.left,
+                     placed.top < work.top ? work.top : placed.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER);
     for (int i = 0; i < LAYOUT_COLUMNS && ItemListWindow; ++i)
         if (layout.columns[i] > 0 && layout.columns[i] <= 4000)
             SendMessageA(ItemListWindow, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(layout.columns[i], 0));
@@ -368,13 +379,19 @@ static void DrawBand(HDC dc, HBITMAP bitmap, int y, int height, int width)
 }
 
 // "24 entries; 3 disabled", counted as the first status counts them.
+// Counts the rows shown: entries hidden as Windows' own are not counted.
 static void EntryCountText(char *text, size_t size)
 {
+    int32_t rows = ItemListWindow ? (int32_t)SendMessageA(ItemListWindow, LVM_GETITEMCOUNT, 0, 0)
+                                  : ItemCatalogue.count;
     int32_t disabled = 0;
-    for (int32_t i = 0; i < ItemCatalogue.count; ++i)
-        disabled += !ItemCatalogue.items[i].enabled;
-    TextFormat(text, size, STATUS_COUNTED, (int)ItemCatalogue.count,
-               ItemCatalogue.count == 1 ? "entry" : "entries", (int)disabled);
+    for (int32_t i = 0; i < rows; ++i) {
+        const AutostartItem *item =
+            CatalogueItem(ItemListWindow ? RecordOfRow(ItemListWindow, i) : i);
+        disabled += item && !item->enabled;
+    }
+    TextFormat(text, size, STATUS_COUNTED, (int)rows, rows == 1 ? "entry" : "entries",
+               (int)disabled);
 }
 
 // The footer band sits on the status bar, at least where today's window
@@ -392,6 +409,12 @@ static RECT FooterRect(HWND window)
     RECT footer = {0, top, client.right > DRAWING_WIDTH ? client.right : DRAWING_WIDTH,
                    top + FOOTER_HEIGHT};
     return footer;
+}
+
+void RepaintFooter(HWND window)
+{
+    RECT footer = FooterRect(window);
+    InvalidateRect(window, &footer, FALSE);
 }
 
 // The footer's count, through the wide call: GDI's "A" calls keep the

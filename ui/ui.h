@@ -179,6 +179,7 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
 #define STATUS_HANDED_TO_DESKTOP "Handed \"%s\" to the desktop to start."
 #define STATUS_START_NOT_FOUND "ERROR: \"%s\" could not be started: its program was not found."
 #define STATUS_NOT_STARTED "\"%s\" was not started."
+#define STATUS_NO_LONGER_LISTED "\"%s\" is no longer listed; nothing was done."
 #define STATUS_OPENED "Opened \"%s\"."
 #define STATUS_OPEN_HANDED "Handed \"%s\" to the desktop to open."
 #define STATUS_NOT_OPENED "ERROR: \"%s\" could not be opened."
@@ -233,6 +234,8 @@ void OnEdit(HWND window);
 #define STATUS_WINDOWS_HIDDEN "%d of Windows' own entries hidden"
 #define STATUS_CHOICE_NOT_KEPT " (not remembered: %s)"
 extern int HideWindowsEntries;
+// Redraws the footer's count (rows come and go as details arrive).
+void RepaintFooter(HWND window);
 
 // ---- details_reader.cpp -------------------------------------------------
 
