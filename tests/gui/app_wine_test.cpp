@@ -84,7 +84,7 @@ TEST_F(App, SecondStartExitsWithThreeAndBringsTheFirstForward)
     PROCESS_INFORMATION second = Start();
     EXPECT_EQ(3u, WaitForExit(second));
     // Wine hands the foreground over through X events: give them a moment.
-    for (int i = 0; i < 40 && GetForegroundWindow() != window; ++i) {
+    for (int i = 0; i < 100 && GetForegroundWindow() != window; ++i) {
         MSG message;
         while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
             DispatchMessageA(&message);
