@@ -59,6 +59,7 @@ struct AutostartItem {
     char listItem[TEXT_FIELD_SIZE];         // one program of a list value, as written there
     char placeNote[TEXT_FIELD_SIZE];        // logon places: what Windows does with this row
     int32_t readOnly;                       // 1 for a task read from the task files: never changed
+    int32_t moreActions;                    // 1 for a task that runs more than its command
     char taskNotes[TEXT_FIELD_SIZE];        // a task's triggers, author, rights, further actions
     // Who signed the target, as Windows verified it (signature.cpp).
     char publisher[TEXT_FIELD_SIZE];        // "Contoso Ltd (verified)", "not signed", ...

@@ -130,10 +130,33 @@ static const char *FileNameOf(const char *path)
     return slash ? slash + 1 : path;
 }
 
+// A copy of a Windows file verifies as Windows' wherever it lies (the
+// catalogs name its hash, not its place), and beside a planted DLL it runs
+// that DLL. Only the Windows folder and its system folders, which no
+// ordinary program may write, hold Windows' own programs; the folder comes
+// from the system, never from the environment.
+static int InWindowsFolders(const char *target)
+{
+    char windows[PLAT_TEXT_SIZE];
+    if (!PlatShellFolder(PLAT_CSIDL_WINDOWS, windows) || !windows[0])
+        return 0;
+    char folder[TEXT_FIELD_SIZE];
+    TargetFolderOf(target, folder);
+    static const char *const kSubfolders[] = {"", "\\System32", "\\SysWOW64"};
+    for (const char *sub : kSubfolders) {
+        char candidate[TEXT_FIELD_SIZE];
+        if (TextFormat(candidate, sizeof candidate, "%s%s", windows, sub)
+            && TextCompareNoCase(candidate, folder) == 0)
+            return 1;
+    }
+    return 0;
+}
+
 // The program Windows starts is the command's first word; the target shown
 // may be a file named after it (the DLL of rundll32, a script, or a copy of
 // a Windows file given a Windows file as its argument). Only a first word
-// that names the target itself, by its whole path, is Windows' own program.
+// that names the target itself, by its whole path, is Windows' own program:
+// a bare name is found by a search the logon may make otherwise.
 static int StartsTheTarget(const AutostartItem *item)
 {
     char first[TEXT_FIELD_SIZE];
@@ -149,22 +172,20 @@ static int StartsTheTarget(const AutostartItem *item)
     TextFormat(first, sizeof first, "%.*s", (int)n, c);
     char program[TEXT_FIELD_SIZE];
     uint32_t length = PlatExpandEnvironment(first, program, sizeof program);
-    if (!length || length > sizeof program)
+    if (!length || length > sizeof program || !strchr(program, '\\'))
         return 0;
-    // A bare name is the one the logon's search found: the target.
-    const char *compared = strchr(program, '\\') ? item->target : FileNameOf(item->target);
     char target[TEXT_FIELD_SIZE];
-    TextCopy(target, sizeof target, compared);
+    TextCopy(target, sizeof target, item->target);
     char *dot = strrchr(target, '.');
     const char *slash = strrchr(target, '\\');
     if (dot && (!slash || dot > slash) && !strchr(FileNameOf(program), '.'))
         *dot = '\0';
-    return TextCompareNoCase(program, target) == 0;
+    return TextCompareNoCase(program, target) == 0 && InWindowsFolders(item->target);
 }
 
 int ItemHiddenAsWindows(const AutostartItem *item, int hideWindows)
 {
-    if (!hideWindows || !item->signedByWindows)
+    if (!hideWindows || !item->signedByWindows || item->moreActions)
         return 0;
     // Anything given to run is shown: no list of Windows' programs that run
     // their arguments is ever complete, and what they run is not Windows'.

@@ -94,6 +94,7 @@ static int FillRow(AutostartItem *item, const char *path, const void *xml, size_
         return 1;
     }
     DescribeTask(&task, item->taskNotes);
+    item->moreActions = task.execActions + task.comHandlers > 1;
     if (task.execActions) {
         // As the scheduler stores it, then read like a Run value's command.
         const char *quote = task.program[0] != '"' && strchr(task.program, ' ') ? "\"" : "";

@@ -13,6 +13,7 @@
 namespace {
 
 const char *kTool = "C:\\Tools\\tool.exe";
+const char *kWindowsTool = "C:\\Windows\\System32\\tool.exe";
 
 class Publisher : public testing::Test {
 protected:
@@ -53,12 +54,24 @@ TEST_F(Publisher, OnlyAVerifiedWindowsSignerWithAMicrosoftRootIsWindowsOwn)
     };
     for (const Case &c : cases) {
         SetUp();
-        MemSetSignature(kTool, c.state, c.signer, c.microsoftRoot, (int32_t)0x800B010C);
-        const AutostartItem &item = ScanOf({kTool});
+        MemSetSignature(kWindowsTool, c.state, c.signer, c.microsoftRoot, (int32_t)0x800B010C);
+        const AutostartItem &item = ScanOf({kWindowsTool});
         EXPECT_EQ(c.windowsOwn, item.signedByWindows) << c.signer << " " << c.state;
         EXPECT_STREQ(c.text, item.publisher);
         EXPECT_EQ(c.windowsOwn, ItemHiddenAsWindows(&item, 1));
         EXPECT_EQ(0, ItemHiddenAsWindows(&item, 0)) << "nothing is hidden with the option off";
+    }
+    // A copy of Windows' file outside the Windows folders runs whatever DLL
+    // lies beside it; a bare name is whatever the logon's search finds.
+    for (const char *command : {kTool, "C:\\Windows\\Temp\\tool.exe", "tool.exe"}) {
+        SetUp();
+        MemSetSignature(kTool, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+        MemSetSignature(kWindowsTool, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+        MemSetSignature("C:\\Windows\\Temp\\tool.exe", PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+        MemAddSearchFolder("C:\\Windows\\System32");
+        const AutostartItem &item = ScanOf({command});
+        EXPECT_TRUE(item.signedByWindows) << command << " " << item.target;
+        EXPECT_EQ(0, ItemHiddenAsWindows(&item, 1)) << command;
     }
 }
 
@@ -170,8 +183,8 @@ TEST_F(Publisher, CleanUpKeepsTheKeyOfAHiddenEntry)
 {
     const char *runOff = RUN_KEY "-";
     const char *runOnceOff = CURRENT_VERSION_KEY "\\RunOnce-";
-    MemSetSignature(kTool, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
-    MemSetString(PLAT_HKLM, runOff, "Windows", kTool);
+    MemSetSignature(kWindowsTool, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+    MemSetString(PLAT_HKLM, runOff, "Windows", kWindowsTool);
     MemSetString(PLAT_HKLM, runOff, "Beside", "C:\\beside.exe");
     MemSetString(PLAT_HKCU, runOnceOff, "Other", "C:\\other.exe");
     ScanCatalogue();

@@ -126,6 +126,18 @@ protected:
 
 // One row per logon or boot task, Windows' own after the user's, details
 // in the notes, an unreadable definition listed and said.
+// A task runs every action: one of Windows' programs first hides nothing after it.
+TEST_F(Tasks, OnlyATaskRunningWindowsOwnProgramAloneIsHidden)
+{
+    const char *program = "C:\\Windows\\System32\\notepad.exe";
+    MemSetSignature(program, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+    MemAddTask("\\Alone", Task(kLogon, Exec(program)));
+    MemAddTask("\\Then", Task(kLogon, Exec(program) + Exec("C:\\evil.exe")));
+    ScanCatalogue();
+    EXPECT_EQ(1, ItemHiddenAsWindows(Row("Alone"), 1));
+    EXPECT_EQ(0, ItemHiddenAsWindows(Row("Then"), 1));
+}
+
 TEST_F(Tasks, ScanListsLogonTasksWithTheirDetails)
 {
     MemAddTask("\\Microsoft\\Windows\\Setup\\Boot", Task("<BootTrigger/>", Exec("b.exe")));
