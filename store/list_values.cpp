@@ -298,15 +298,26 @@ static int MayEmpty(const AutostartItem *item)
 }
 
 static char ChangeBackup[TEXT_FIELD_SIZE];
+// Every backup since ForgetListBackup: one Apply may change several lists.
+static char FirstBackup[TEXT_FIELD_SIZE];
+static int32_t BackupCount;
 
 const char *LastListBackup(void)
 {
     return ChangeBackup;
 }
 
+const char *ListBackupsMade(int32_t *count)
+{
+    *count = BackupCount;
+    return FirstBackup;
+}
+
 void ForgetListBackup(void)
 {
     ChangeBackup[0] = '\0';
+    FirstBackup[0] = '\0';
+    BackupCount = 0;
 }
 
 static int ChangeListItem(const AutostartItem *item, int32_t wanted)
@@ -365,6 +376,8 @@ static int ChangeListItem(const AutostartItem *item, int32_t wanted)
         }
         failed = 0;
         TextCopy(ChangeBackup, sizeof ChangeBackup, backup);
+        if (!BackupCount++)
+            TextCopy(FirstBackup, sizeof FirstBackup, backup);
     }
 done:
     EndChange(&change);

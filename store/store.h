@@ -192,6 +192,8 @@ int ChangeLogonItem(const AutostartItem *item, int32_t wanted);
 // The backup of the list value the last ChangeLogonItem changed; empty when
 // it changed none (refused, failed, or a whole value moved).
 const char *LastListBackup(void);
+// The first list backup since ForgetListBackup, and in *count how many.
+const char *ListBackupsMade(int32_t *count);
 void ForgetListBackup(void); // ApplyChanges starts with none
 #define STATUS_LIST_DISABLED "Disabled \"%s\"; backup: %s"
 #define STATUS_LIST_ENABLED "Enabled \"%s\"; backup: %s"

@@ -621,6 +621,19 @@ static void OnApply(void)
     else
         TextFormat(status, sizeof status, STATUS_APPLIED_SOME, stored, (int)pending,
                    report.first, report.failures > 1 ? STATUS_MORE_FAILURES : "");
+    // Each list value changed was backed up on its own: name them.
+    int32_t backups = 0;
+    const char *first = ListBackupsMade(&backups);
+    if (backups) {
+        char shortPath[TEXT_FIELD_SIZE];
+        TextShortenMiddle(shortPath, sizeof shortPath, first, STATUS_PATH_ROOM);
+        char more[48] = "";
+        if (backups > 1)
+            TextFormat(more, sizeof more, STATUS_MORE_BACKUPS, (int)backups - 1);
+        size_t used = strlen(status);
+        TextFormat(status + used, sizeof status - used, STATUS_BACKUPS_NAMED,
+                   backups > 1 ? "s" : "", shortPath, more);
+    }
     SetStatusText(NULL, status);
     ShownPending = 0;
     PostRefresh();

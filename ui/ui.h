@@ -147,6 +147,8 @@ int PaintSkinButton(HWND window, SkinButtonData *data);
 #define STATUS_CHANGES_PENDING "%d %s not applied yet: press Apply to store them."
 #define STATUS_NONE_PENDING "Every check box matches what is stored."
 #define STATUS_APPLIED "Applied %d %s."
+#define STATUS_BACKUPS_NAMED " Backup%s: %s%s."
+#define STATUS_MORE_BACKUPS " and %d more"
 #define STATUS_DISABLED_ONE "Disabled \"%s\"."
 #define STATUS_ENABLED_ONE "Enabled \"%s\"."
 #define STATUS_APPLIED_SOME "Applied %d of %d changes. %s%s"

@@ -306,6 +306,25 @@ TEST_F(MainWindowTest, ApplyMovesAnUncheckedValueAndTheRowStaysUnchecked)
     EXPECT_EQ("Disabled \"User Tool\".", Status());
 }
 
+// Each list value an Apply changes is backed up on its own: the status
+// names the backup of one change, and of several the first and how many more.
+TEST_F(MainWindowTest, ApplyOfListItemsNamesTheirBackups)
+{
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, WINLOGON_KEY, "Userinit",
+                          "C:\\Windows\\system32\\userinit.exe,C:\\a.exe,C:\\b.exe,C:\\c.exe"));
+    Refresh();
+    RunItemCommand(list, IDM_TOGGLE, RowOf("Userinit: C:\\a.exe"));
+    Command(IDM_APPLY);
+    EXPECT_EQ(0u, Status().find("Disabled \"Userinit: C:\\a.exe\"; backup: ")) << Status();
+    RunItemCommand(list, IDM_TOGGLE, RowOf("Userinit: C:\\b.exe"));
+    RunItemCommand(list, IDM_TOGGLE, RowOf("Userinit: C:\\c.exe"));
+    Command(IDM_APPLY);
+    EXPECT_EQ(0u, Status().find("Applied 2 changes. Backups: ")) << Status();
+    EXPECT_NE(std::string::npos, Status().find(".reg and 1 more.")) << Status();
+    EXPECT_STREQ(",C:\\a.exe,C:\\b.exe,C:\\c.exe",
+                 ValueBytes(HKEY_LOCAL_MACHINE, WINLOGON_KEY "-", "Userinit").c_str());
+}
+
 // An entry switched off in Windows' startup settings shows unchecked with
 // "Enable" and its reason; checking it and applying switches it on in place.
 // A 32-bit program's machine entry tells its view.
