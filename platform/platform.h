@@ -29,6 +29,8 @@ enum {
     PLAT_ERROR_ALREADY_EXISTS = 183,
     PLAT_ERROR_MORE_DATA = 234,
     PLAT_ERROR_NO_MORE_ITEMS = 259,
+    PLAT_ERROR_STOPPED_ON_SYMLINK = 681,
+    PLAT_ERROR_NO_TOKEN = 1008,
     PLAT_ERROR_KEY_DELETED = 1018
 };
 
@@ -63,6 +65,7 @@ enum {
     PLAT_CSIDL_STARTUP = 7,
     PLAT_CSIDL_COMMON_STARTUP = 24,
     PLAT_CSIDL_WINDOWS = 36,
+    PLAT_CSIDL_PROFILE = 40,
     PLAT_CSIDL_COMMON_DOCUMENTS = 46
 };
 
@@ -207,6 +210,23 @@ uint32_t PlatFileRead(PlatFile file, void *data, uint32_t size);
 // reparse point whose tag is a name surrogate). Other reparse points, such
 // as cloud placeholders, are ordinary folders.
 int PlatFolderIsLink(const char *path);
+
+// Holds the folders of work in a place another program of the user can
+// redirect (platform_win32_places.cpp). Every folder of each path (count of
+// them, 1 or 2), from its drive's root down, is opened itself, never
+// followed, and held so that none can be renamed, deleted or replaced until
+// PlatPlaceRelease: PLAT_ERROR_STOPPED_ON_SYMLINK when one is a junction or
+// a symbolic link (a cloud placeholder is an ordinary folder). asUser
+// nonzero: until the release, this thread works with the desktop user's
+// ordinary rights (those of the desktop shell), PLAT_ERROR_NO_TOKEN when
+// they cannot be had. On failure *place is null and nothing is held.
+typedef struct PlatPlaceTag *PlatPlace;
+long PlatPlaceHold(const char *const *folders, int count, int asUser, PlatPlace *place);
+// After the work, before the release: PLAT_ERROR_STOPPED_ON_SYMLINK when a
+// held folder became a link meanwhile (an empty folder can be made a
+// junction in place, held or not), so the work went through it.
+long PlatPlaceCheck(PlatPlace place);
+void PlatPlaceRelease(PlatPlace place);
 
 // Writes size bytes; nonzero when all were written.
 int PlatFileWrite(PlatFile file, const void *data, uint32_t size);

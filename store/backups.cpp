@@ -247,11 +247,22 @@ int BackupFolder(char *path)
     if (!PlatShellFolder(PLAT_CSIDL_PERSONAL, documents)
         || !TextFormat(path, TEXT_FIELD_SIZE, "%s\\%s", documents, BACKUP_FOLDER))
         return 0;
+    // Documents is the user's to point anywhere: elevated, the folder is made
+    // there only through held folders and with the user's ordinary rights.
+    PlatPlace place = NULL;
+    if (!HoldPlace(documents, NULL, 0, 1, &place))
+        return BackupFolderIsLink;
     PlatCreateFolder(path);
+    int held = PlaceStillHeld(place);
+    ReleasePlace(place);
+    if (!held)
+        return BackupFolderIsLink;
     // Any program of the user may turn the folder into a junction (no rights
     // needed): elevated, writing through it would write wherever it points.
-    if (PlatIsElevated() && PlatFolderIsLink(path))
+    if (PlatIsElevated() && PlatFolderIsLink(path)) {
+        SetStoreError(PLAT_ERROR_STOPPED_ON_SYMLINK);
         return BackupFolderIsLink;
+    }
     return 1;
 }
 
@@ -273,20 +284,30 @@ int NewBackup(const char *what, const char *ending, MakeBackup make, void *conte
     char stamp[32];
     TextFormat(stamp, sizeof stamp, "%04d-%02d-%02d %02d%02d%02d", now.year, now.month, now.day,
                now.hour, now.minute, now.second);
-    for (int copy = 1; copy < 100; ++copy) {
+    PlatPlace place = NULL;
+    if (!HoldPlace(folder, NULL, 0, 1, &place))
+        return BackupFolderIsLink;
+    int made = 0;
+    for (int copy = 1; copy < 100 && !made; ++copy) {
         char suffix[8] = "";
         if (copy > 1)
             TextFormat(suffix, sizeof suffix, " (%d)", copy);
         if (!TextFormat(path, TEXT_FIELD_SIZE, "%s\\%s %s%s%s", folder, what, stamp, suffix, ending))
-            return 0;
+            break;
         if (PlatFileExists(path))
             continue;
-        if (make(path, context))
-            return 1;
-        if (!PlatFileExists(path))
-            return 0;
+        made = make(path, context);
+        if (!made && !PlatFileExists(path))
+            break;
     }
-    return 0;
+    // Written through a folder made a link meanwhile: not a backup of ours.
+    if (made && !PlaceStillHeld(place)) {
+        PlatDeleteFile(path);
+        ReleasePlace(place);
+        return BackupFolderIsLink;
+    }
+    ReleasePlace(place);
+    return made ? 1 : 0;
 }
 
 static int BeginRegFile(const char *path, void *context)
@@ -338,12 +359,14 @@ static int SaveFileApproval(const AutostartItem *item, const char *copy)
         return 1;
     RegWriter writer;
     int saved = 0;
+    PlatPlace place = NULL;
     if (NameCarried(item->name) && TextFormat(regPath, sizeof regPath, "%s.reg", copy)
-        && BeginRegFile(regPath, &writer)) {
+        && HoldPlace(copy, NULL, 1, 1, &place) && BeginRegFile(regPath, &writer)) {
         PutKey(&writer, hive, path);
         PutValue(&writer, item->name, type, data, size);
         saved = EndRegFile(&writer, regPath);
     }
+    ReleasePlace(place);
     PlatFree(data);
     return saved ? 2 : 0;
 }
@@ -880,6 +903,26 @@ static void MarkHiddenPlaces(DisabledKey *places, int placeCount, const int32_t 
     }
 }
 
+// One "Kept <key>" sentence per key kept whole (hidden 0) or kept because
+// it holds rows the list hides (hidden 1), after what status says already.
+static void AppendKeptKeys(char *status, size_t size, const DisabledKey *places, int placeCount,
+                           int hidden, const char *format)
+{
+    for (int i = 0; i < placeCount; ++i) {
+        int wanted = hidden ? !places[i].keep && places[i].hidden : places[i].keep;
+        if (!wanted)
+            continue;
+        char key[TEXT_FIELD_SIZE + 32];
+        char path[TEXT_FIELD_SIZE];
+        char kept[TEXT_FIELD_SIZE + 128];
+        DisabledKeyPath(&places[i], path);
+        RegistryKeyText(places[i].hive, path, 0, key, sizeof key);
+        TextFormat(kept, sizeof kept, format, key);
+        TextAppend(status, size, status[0] ? " " : "");
+        TextAppend(status, size, kept);
+    }
+}
+
 int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context)
 {
     return CleanUpDisabledShown(desired, NULL, count, sink, context);
@@ -924,30 +967,8 @@ int CleanUpDisabledShown(const int32_t *desired, const int32_t *hidden, int32_t 
     else
         TextCopy(status, sizeof status, STATUS_CLEANUP_NOTHING);
     AppendKept(status, sizeof status, places, placeCount);
-    for (int i = 0; i < placeCount; ++i) {
-        if (!places[i].keep)
-            continue;
-        char key[TEXT_FIELD_SIZE + 32];
-        char path[TEXT_FIELD_SIZE];
-        char kept[TEXT_FIELD_SIZE + 128];
-        DisabledKeyPath(&places[i], path);
-        RegistryKeyText(places[i].hive, path, 0, key, sizeof key);
-        TextFormat(kept, sizeof kept, STATUS_CLEANUP_KEPT, key);
-        TextAppend(status, sizeof status, status[0] ? " " : "");
-        TextAppend(status, sizeof status, kept);
-    }
-    for (int i = 0; i < placeCount; ++i) {
-        if (places[i].keep || !places[i].hidden)
-            continue;
-        char key[TEXT_FIELD_SIZE + 32];
-        char path[TEXT_FIELD_SIZE];
-        char kept[TEXT_FIELD_SIZE + 128];
-        DisabledKeyPath(&places[i], path);
-        RegistryKeyText(places[i].hive, path, 0, key, sizeof key);
-        TextFormat(kept, sizeof kept, STATUS_CLEANUP_KEPT_HIDDEN, key);
-        TextAppend(status, sizeof status, status[0] ? " " : "");
-        TextAppend(status, sizeof status, kept);
-    }
+    AppendKeptKeys(status, sizeof status, places, placeCount, 0, STATUS_CLEANUP_KEPT);
+    AppendKeptKeys(status, sizeof status, places, placeCount, 1, STATUS_CLEANUP_KEPT_HIDDEN);
     if (sink)
         sink(context, status);
     return 0;

@@ -235,9 +235,12 @@ static long DeleteValue(PlatHive hive, const char *path, const char *name)
 
 static int BackupCause(int saved)
 {
-    return SetStoreError(saved == BackupFolderIsLink ? CAUSE_BACKUP_FOLDER_IS_LINK
-                                                     : CAUSE_BACKUP_FAILED),
-           saved;
+    long cause = LastStoreError();
+    // A folder on the way, or the user's rights, refused: that is the cause.
+    if (saved != BackupFolderIsLink
+        || (cause != CAUSE_PLACE_IS_LINK && cause != CAUSE_NO_USER_RIGHTS))
+        cause = saved == BackupFolderIsLink ? CAUSE_BACKUP_FOLDER_IS_LINK : CAUSE_BACKUP_FAILED;
+    return SetStoreError(cause), saved;
 }
 
 static void SaveOf(BackupValue *value, PlatHive hive, const char *path, const char *name,

@@ -116,6 +116,14 @@ const char *CauseText(long code)
     case CAUSE_BACKUP_FAILED: return "the backup could not be written";
     case CAUSE_BACKUP_FOLDER_IS_LINK: return "the backup folder is a link to another place";
     case CAUSE_READ_ONLY: return "the file is read-only";
+    case CAUSE_PLACE_IS_LINK: return "a folder on its way is a link to another place";
+    case CAUSE_NO_USER_RIGHTS:
+        return "its folder lies outside the user's profile and the user's ordinary rights to work "
+               "there could not be taken";
+    case CAUSE_USER_DENIED: return "the user's ordinary rights do not reach its folder";
+    case CAUSE_PLACE_LINK_MISPLACED:
+        return "a folder on its way became a link to another place, and the file could not be "
+               "moved back from there";
     default: return "Windows refused the change";
     }
 }
@@ -190,10 +198,27 @@ int MoveShortcut(const AutostartItem *item, int32_t desired)
         Failed(PLAT_ERROR_PATH_NOT_FOUND);
         return 1;
     }
+    // Elevated, both folders are held, the user's with the user's rights.
+    int asUser = ScopeIsUser(item->scope);
+    PlatPlace place = NULL;
+    if (!HoldPlace(item->location, destination, 1, asUser, &place))
+        return 1;
     // MoveFileA never replaces a file of the same name.
-    if (PlatMoveFile(item->location, destination))
+    int moved = PlatMoveFile(item->location, destination);
+    long error = moved ? (long)PLAT_OK : PlaceError(asUser, place, PlatLastError());
+    // A folder made a link while held took the file elsewhere: bring it back
+    // the same way before the folders are let go.
+    if (moved && !PlaceStillHeld(place)) {
+        moved = 0;
+        error = PlatMoveFile(destination, item->location) ? CAUSE_PLACE_IS_LINK
+                                                         : CAUSE_PLACE_LINK_MISPLACED;
+    }
+    ReleasePlace(place);
+    if (moved)
         return 0;
-    Failed(PlatFileExists(item->location) ? PlatLastError() : (long)PLAT_ERROR_FILE_NOT_FOUND);
+    Failed(error == CAUSE_PLACE_LINK_MISPLACED || PlatFileExists(item->location)
+               ? error
+               : (long)PLAT_ERROR_FILE_NOT_FOUND);
     return 1;
 }
 
@@ -205,15 +230,22 @@ int DeleteItem(const AutostartItem *item, int registry)
     if (!ItemActionable(item))
         return registry ? DeleteKeyFailed : DeleteFileFailed;
     if (!registry) {
-        if (PlatDeleteFile(item->location))
+        int asUser = ScopeIsUser(item->scope);
+        PlatPlace place = NULL;
+        if (!HoldPlace(item->location, NULL, 1, asUser, &place))
+            return DeleteFileFailed;
+        int deleted = PlatDeleteFile(item->location);
+        long error = deleted ? (long)PLAT_OK : PlatLastError();
+        long cause = PlaceError(asUser, place, error);
+        ReleasePlace(place);
+        if (deleted)
             return DeleteDone;
-        long error = PlatLastError();
         // Windows denies deleting a read-only file to administrators too.
         uint32_t attributes = PlatFileAttributes(item->location);
         if (error == PLAT_ERROR_ACCESS_DENIED && attributes != PLAT_NO_ATTRIBUTES
             && (attributes & PLAT_FILE_READONLY))
-            error = CAUSE_READ_ONLY;
-        Failed(error);
+            cause = CAUSE_READ_ONLY;
+        Failed(cause);
         return DeleteFileFailed;
     }
     PlatKey key = NULL;
@@ -253,8 +285,13 @@ static void Report(StatusSink sink, void *context, const char *text)
 
 void ReportFolderIsLink(StatusSink sink, void *context, const char *folder)
 {
-    char status[TEXT_FIELD_SIZE + 96];
-    TextFormat(status, sizeof status, STATUS_FOLDER_IS_LINK, folder);
+    char status[TEXT_FIELD_SIZE + 160];
+    if (StoreError == CAUSE_NO_USER_RIGHTS)
+        TextFormat(status, sizeof status, STATUS_PLACE_NO_USER_RIGHTS, folder);
+    else if (StoreError == CAUSE_PLACE_IS_LINK)
+        TextFormat(status, sizeof status, STATUS_PLACE_IS_LINK, folder);
+    else
+        TextFormat(status, sizeof status, STATUS_FOLDER_IS_LINK, folder);
     Report(sink, context, status);
 }
 

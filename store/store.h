@@ -104,7 +104,31 @@ int BackupFolder(char *path);
 
 #define STATUS_FOLDER_IS_LINK \
     "ERROR: The folder \"%s\" is a link to another place; nothing was changed."
+// The same when a folder on the way (CAUSE_PLACE_IS_LINK) or the user's
+// rights (CAUSE_NO_USER_RIGHTS) refused the work, as LastStoreError says.
+#define STATUS_PLACE_IS_LINK \
+    "ERROR: A folder on the way to \"%s\" is a link to another place; nothing was changed."
+#define STATUS_PLACE_NO_USER_RIGHTS \
+    "ERROR: Nothing was written to \"%s\": it lies outside the user's profile and the " \
+    "user's ordinary rights could not be taken to work there; nothing was changed."
 void ReportFolderIsLink(StatusSink sink, void *context, const char *folder);
+
+// ---- the user's own places, elevated (user_places.cpp) ---------------------
+
+// Holds the folders of first and second (null: none; ofFiles nonzero: the
+// folders they are in) for the work about to be done in them, asUser nonzero
+// with the user's ordinary rights: for the user's Startup folder, Documents
+// and what is under it. Unelevated nothing is held (*place null). 1 to go
+// on; 0 refused, the cause in LastStoreError (CAUSE_PLACE_IS_LINK,
+// CAUSE_NO_USER_RIGHTS). ReleasePlace after the work, also when it failed.
+int HoldPlace(const char *first, const char *second, int ofFiles, int asUser, PlatPlace *place);
+void ReleasePlace(PlatPlace place);
+// A file call's error under a place held with the user's rights: access
+// denied there is the user's own rights, not a lack of administrator rights.
+long PlaceError(int asUser, PlatPlace place, long error);
+// After the work in a held place: 0 (cause CAUSE_PLACE_IS_LINK) when one of
+// its folders became a link meanwhile, so the work must be undone.
+int PlaceStillHeld(PlatPlace place);
 
 enum RemoveResult {
     RemoveDone = 0,
@@ -180,6 +204,10 @@ int KeyMayHoldValue(PlatHive hive, const char *path, const char *name);
 #define CAUSE_BACKUP_FAILED 0x20000004L
 #define CAUSE_BACKUP_FOLDER_IS_LINK 0x20000005L
 #define CAUSE_READ_ONLY 0x20000006L
+#define CAUSE_PLACE_IS_LINK 0x20000007L
+#define CAUSE_NO_USER_RIGHTS 0x20000008L
+#define CAUSE_USER_DENIED 0x20000009L
+#define CAUSE_PLACE_LINK_MISPLACED 0x2000000AL
 
 // Records the cause of a failing step, for the status; returns code.
 long SetStoreError(long code);

@@ -538,6 +538,29 @@ TEST_F(Contract, MoveNeverReplacesAnExistingFile)
     EXPECT_EQ(0, PlatMoveFile(from.c_str(), (dir + "\\x.lnk").c_str())) << "source is gone";
 }
 
+// The work inside held folders is not hindered by the holding. (That they
+// cannot be renamed meanwhile holds on Windows only: Wine 8 lets a folder
+// open without delete sharing be renamed.)
+TEST_F(Contract, HeldFoldersLetTheWorkThrough)
+{
+    std::string folder = FixtureScratch() + "\\Startup";
+    ASSERT_TRUE(FixtureMakeFolder(folder));
+    ASSERT_TRUE(FixtureMakeFile(FixtureScratch() + "\\Agent.lnk", "x"));
+    const char *folders[] = {folder.c_str()};
+    PlatPlace place = nullptr;
+    ASSERT_EQ(PLAT_OK, PlatPlaceHold(folders, 1, 0, &place));
+    EXPECT_NE(0, PlatMoveFile((FixtureScratch() + "\\Agent.lnk").c_str(),
+                              (folder + "\\Agent.lnk").c_str()));
+    EXPECT_NE(0, PlatCreateFolder((folder + "\\sub").c_str()));
+    EXPECT_EQ(PLAT_OK, PlatPlaceCheck(place));
+    PlatPlaceRelease(place);
+
+    std::string gone = folder + "\\none";
+    const char *missing[] = {gone.c_str()};
+    EXPECT_NE(PLAT_OK, PlatPlaceHold(missing, 1, 0, &place));
+    EXPECT_EQ(nullptr, place);
+}
+
 TEST_F(Contract, MoveIntoMissingFolderFails)
 {
     std::string from = FixtureScratch() + "\\Agent.lnk";

@@ -121,6 +121,10 @@ struct State {
     std::string randomQueue;
     uint32_t randomCounter = 0;
     std::map<uintptr_t, std::pair<std::string, size_t>> held; // path, read offset
+    std::map<uintptr_t, std::pair<std::vector<std::string>, bool>> places; // chains, as user
+    std::vector<std::string> userDenied;
+    int asUser = 0; // places held with the user's rights
+    bool lowerToken = true; // the desktop shell's or the linked token
     uint32_t lastResolveFlags = 0;
     PlatTime now = {2026, 12, 7, 13, 5, 9};
     std::vector<std::string> searchFolders;
@@ -461,6 +465,21 @@ PlatKey NewKeyHandle(PlatHive hive, const std::string &path, bool writable)
 
 // ---- file helpers ----
 
+// Nonzero when the work runs with the user's rights and path is in a folder
+// those rights cannot change; then the last error is access denied.
+bool UserDenied(const std::string &path)
+{
+    if (!S().asUser)
+        return false;
+    std::string key = PathKey(path);
+    for (const std::string &folder : S().userDenied)
+        if (key == folder || key.compare(0, folder.size() + 1, folder + "\\") == 0) {
+            S().lastError = PLAT_ERROR_ACCESS_DENIED;
+            return true;
+        }
+    return false;
+}
+
 Entry *FindEntry(const std::string &path)
 {
     auto it = S().entries.find(PathKey(path));
@@ -576,7 +595,7 @@ const char *MemOpName(MemOp op)
         "FileExists",     "SearchProgram", "CopyFile",       "RegNameExact",
         "FileLoad",       "FileHold",      "RegEnumKey",     "TaskList",
         "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream",
-        "FileStamp",      "CheckSignature"};
+        "FileStamp",      "CheckSignature", "PlaceHold",     "PlaceCheck"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -596,6 +615,7 @@ void MemReset()
     MemSetShellFolder(PLAT_CSIDL_PERSONAL, MEM_PERSONAL_FOLDER);
     MemSetShellFolder(PLAT_CSIDL_COMMON_DOCUMENTS, MEM_COMMON_DOCUMENTS_FOLDER);
     MemSetShellFolder(PLAT_CSIDL_WINDOWS, "C:\\WINDOWS");
+    MemSetShellFolder(PLAT_CSIDL_PROFILE, MEM_PROFILE_FOLDER);
     MemSetEnv("windir", "C:\\WINDOWS");
 }
 
@@ -911,7 +931,7 @@ int MemOpenSearches()
 
 int MemOpenFiles()
 {
-    return (int)S().files.size();
+    return (int)(S().files.size() + S().places.size());
 }
 
 int MemLiveBlocks()
@@ -1162,7 +1182,7 @@ int PlatShellFolder(int csidl, char *path)
 int PlatCreateFolder(const char *path)
 {
     long fail;
-    if (Enter(MEM_CREATE_FOLDER, &fail))
+    if (Enter(MEM_CREATE_FOLDER, &fail) || UserDenied(path))
         return 0;
     if (FindEntry(path)) {
         S().lastError = PLAT_ERROR_ALREADY_EXISTS;
@@ -1267,11 +1287,15 @@ void PlatFindClose(PlatFind find)
 int PlatMoveFile(const char *from, const char *to)
 {
     long fail;
-    if (Enter(MEM_MOVE_FILE, &fail))
+    if (Enter(MEM_MOVE_FILE, &fail) || UserDenied(from) || UserDenied(to))
         return 0;
     Entry *source = FindEntry(from);
     if (!source) {
         S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
+    if (MemFolderHeld(from)) {
+        S().lastError = 32; // ERROR_SHARING_VIOLATION: held without delete sharing
         return 0;
     }
     if (FindEntry(to)) {
@@ -1293,7 +1317,7 @@ int PlatMoveFile(const char *from, const char *to)
 int PlatDeleteFile(const char *path)
 {
     long fail;
-    if (Enter(MEM_DELETE_FILE, &fail))
+    if (Enter(MEM_DELETE_FILE, &fail) || UserDenied(path))
         return 0;
     if (Held(path)) {
         S().lastError = 32;
@@ -1321,7 +1345,7 @@ void PlatLocalTime(PlatTime *now)
 int PlatCopyFile(const char *from, const char *to)
 {
     long fail;
-    if (Enter(MEM_COPY_FILE, &fail))
+    if (Enter(MEM_COPY_FILE, &fail) || UserDenied(to))
         return 0;
     Entry *source = FindEntry(from);
     if (!source || source->folder || FindEntry(to) || !FolderExists(Parent(to))) {
@@ -1452,7 +1476,7 @@ int PlatFilesRedirected(void)
 PlatFile PlatFileCreate(const char *path)
 {
     long fail;
-    if (Enter(MEM_FILE_CREATE, &fail))
+    if (Enter(MEM_FILE_CREATE, &fail) || UserDenied(path))
         return nullptr;
     Entry *e = FindEntry(path);
     if (Held(path)) {
@@ -1479,7 +1503,7 @@ PlatFile PlatFileCreate(const char *path)
 PlatFile PlatFileCreateNew(const char *path)
 {
     long fail;
-    if (Enter(MEM_FILE_CREATE, &fail))
+    if (Enter(MEM_FILE_CREATE, &fail) || UserDenied(path))
         return nullptr;
     if (FindEntry(path)) {
         S().lastError = 80; // ERROR_FILE_EXISTS, as CREATE_NEW gives
@@ -1548,6 +1572,85 @@ void MemSetReparseTag(const char *folder, uint32_t tag)
 bool MemFileHeld(const char *path)
 {
     return Held(path);
+}
+
+void MemDenyUser(const char *folder)
+{
+    S().userDenied.push_back(PathKey(folder));
+}
+
+bool MemFolderHeld(const char *folder)
+{
+    for (const auto &place : S().places)
+        for (const std::string &held : place.second.first)
+            if (held == PathKey(folder))
+                return true;
+    return false;
+}
+
+long PlatPlaceHold(const char *const *folders, int count, int asUser, PlatPlace *place)
+{
+    long fail;
+    *place = nullptr;
+    if (Enter(MEM_PLACE_HOLD, &fail))
+        return fail;
+    if (asUser && !S().lowerToken)
+        return S().lastError = PLAT_ERROR_NO_TOKEN;
+    std::vector<std::string> chain;
+    for (int i = 0; i < count; ++i) {
+        std::string path = folders[i];
+        if (path.size() < 3 || path[1] != ':' || path[2] != '\\')
+            return S().lastError = PLAT_ERROR_INVALID_PARAMETER;
+        // Every folder below the root, each looked at itself.
+        for (size_t at = 3; at <= path.size(); ++at) {
+            if (at < path.size() && path[at] != '\\')
+                continue;
+            std::string folder = path.substr(0, at);
+            Entry *e = FindEntry(folder);
+            if (!e || !e->folder)
+                return S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
+            if (e->reparseTag & 0x20000000)
+                return S().lastError = PLAT_ERROR_STOPPED_ON_SYMLINK;
+            chain.push_back(PathKey(folder));
+        }
+    }
+    uintptr_t id = S().nextHandle++;
+    S().places[id] = std::make_pair(chain, asUser != 0);
+    S().asUser += asUser ? 1 : 0;
+    *place = (PlatPlace)id;
+    return PLAT_OK;
+}
+
+void MemSetLowerToken(bool available)
+{
+    S().lowerToken = available;
+}
+
+long PlatPlaceCheck(PlatPlace place)
+{
+    long fail;
+    if (Enter(MEM_PLACE_CHECK, &fail))
+        return fail;
+    auto it = S().places.find((uintptr_t)place);
+    if (it == S().places.end())
+        return PLAT_OK;
+    for (const std::string &folder : it->second.first) {
+        Entry *e = FindEntry(folder);
+        if (e && (e->reparseTag & 0x20000000))
+            return S().lastError = PLAT_ERROR_STOPPED_ON_SYMLINK;
+    }
+    return PLAT_OK;
+}
+
+void PlatPlaceRelease(PlatPlace place)
+{
+    auto it = S().places.find((uintptr_t)place);
+    if (it == S().places.end())
+        return;
+    // RevertToSelf gives back the user's rights whoever took them.
+    if (it->second.second)
+        S().asUser = 0;
+    S().places.erase(it);
 }
 
 int PlatIsElevated(void)

@@ -59,6 +59,8 @@ enum MemOp {
     MEM_WRITE_STREAM,
     MEM_FILE_STAMP,
     MEM_CHECK_SIGNATURE,
+    MEM_PLACE_HOLD,
+    MEM_PLACE_CHECK,
     MEM_OP_COUNT
 };
 
@@ -67,6 +69,7 @@ const char *MemOpName(MemOp op);
 // Default shell folders after MemReset.
 #define MEM_STARTUP_FOLDER "C:\\Users\\tester\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"
 #define MEM_COMMON_STARTUP_FOLDER "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"
+#define MEM_PROFILE_FOLDER "C:\\Users\\tester"
 #define MEM_PERSONAL_FOLDER "C:\\Users\\tester\\Documents"
 #define MEM_COMMON_DOCUMENTS_FOLDER "C:\\Users\\Public\\Documents"
 
@@ -158,6 +161,16 @@ std::vector<std::string> MemListFolder(const char *path);
 // 0xA0000003 a junction, 0xA000000C a symbolic link, 0x9000601A a cloud
 // placeholder.
 void MemSetReparseTag(const char *folder, uint32_t tag);
+// Folders (and all below them) the desktop user's ordinary rights cannot
+// change: while a PlatPlaceHold with asUser is held, creating, moving,
+// copying into and deleting there is denied. The user's rights exist while
+// there is a lower token (MemSetLowerToken).
+void MemDenyUser(const char *folder);
+// Whether the user's ordinary rights can be had, elevated: the desktop
+// shell's token or the linked one (true after MemReset; Wine has neither).
+void MemSetLowerToken(bool available);
+// Nonzero while the folder is held by PlatPlaceHold.
+bool MemFolderHeld(const char *folder);
 // Makes a drive letter a network drive (PlatIsNetworkPath), and counts the
 // file, version and search calls that reached a network path: each of them
 // could wait for a minute on an unreachable server under Windows.

@@ -131,3 +131,129 @@ TEST_F(Elevated, BackupsNeverFollowALinkNorOverwriteATakenName)
     EXPECT_STREQ(BACKUPS "\\Removed 2026-12-07 130509 (2).reg", backup);
     EXPECT_EQ("someone else's", MemFileBytes(BACKUPS "\\Removed 2026-12-07 130509.reg"));
 }
+
+// HKCU's shell folders and any folder the user owns are the user's to
+// redirect: elevated, work there goes through no link and with the user's
+// rights, or is refused naming the entry; unelevated nothing changes.
+TEST_F(Elevated, UserPlacesFollowNoLinkAndUseTheUsersRights)
+{
+    const char *disabled = MEM_PERSONAL_FOLDER "\\" DISABLED_USER_FOLDER "\\Link.lnk";
+    MemAddLink(disabled, "C:\\l.exe", "", "");
+    MemSetString(PLAT_HKCU, RUN_KEY, "Agent", "C:\\a.exe");
+    MemSetReparseTag("C:\\Users\\tester\\AppData", kJunction);
+    Toggle({"Link.lnk"});
+    EXPECT_EQ(std::vector<std::string>{"ERROR: \"Link.lnk\" was not enabled: a folder on its way "
+                                       "is a link to another place."},
+              Statuses);
+    EXPECT_TRUE(MemFileExists(disabled));
+    EXPECT_EQ(0, MemOpenFiles());
+
+    // A junction above the backups folder: nothing is deleted unbacked.
+    MemSetReparseTag(MEM_PERSONAL_FOLDER, kJunction);
+    char backup[TEXT_FIELD_SIZE];
+    ASSERT_LE(0, IndexOf("Agent"));
+    EXPECT_EQ(RemoveFolderIsLink, RemoveItemWithBackup(&ItemCatalogue.items[IndexOf("Agent")], backup));
+    EXPECT_EQ(CAUSE_PLACE_IS_LINK, LastStoreError());
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, RUN_KEY, "Agent"));
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Shell", "C:\\WINDOWS\\explorer.exe,C:\\x.exe");
+    Statuses.clear();
+    Toggle({"Shell: C:\\x.exe"});
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_NE(std::string::npos, Statuses[0].find("a folder on its way is a link")) << Statuses[0];
+    MemSetReparseTag(MEM_PERSONAL_FOLDER, 0);
+
+    // Startup pointed at System32: moved with the user's rights, which fail there.
+    MemSetReparseTag("C:\\Users\\tester\\AppData", 0);
+    MemSetShellFolder(PLAT_CSIDL_STARTUP, "C:\\WINDOWS\\System32");
+    MemDenyUser("C:\\WINDOWS");
+    Statuses.clear();
+    Toggle({"Link.lnk"});
+    EXPECT_EQ(std::vector<std::string>{"ERROR: \"Link.lnk\" was not enabled: the user's ordinary "
+                                       "rights do not reach its folder."},
+              Statuses);
+    EXPECT_TRUE(MemFileExists(disabled));
+
+    // Unelevated the folders are not held and the move is today's.
+    MemSetElevated(false);
+    MemResetCounts();
+    Statuses.clear();
+    Toggle({"Link.lnk"});
+    EXPECT_EQ(0, MemCallCount(MEM_PLACE_HOLD));
+    EXPECT_TRUE(MemFileExists("C:\\WINDOWS\\System32\\Link.lnk"));
+}
+
+// Elevated with no lower token to take (an administrator without UAC's
+// split token; Wine): only places inside the profile are worked in.
+TEST_F(Elevated, WithoutTheUsersRightsOnlyTheProfileIsWorkedIn)
+{
+    const char *disabled = MEM_PERSONAL_FOLDER "\\" DISABLED_USER_FOLDER "\\Link.lnk";
+    MemAddLink(disabled, "C:\\l.exe", "", "");
+    MemSetLowerToken(false);
+    MemSetShellFolder(PLAT_CSIDL_STARTUP, "C:\\WINDOWS\\System32");
+    Toggle({"Link.lnk"});
+    EXPECT_EQ(std::vector<std::string>{"ERROR: \"Link.lnk\" was not enabled: its folder lies "
+                                       "outside the user's profile and the user's ordinary rights "
+                                       "to work there could not be taken."},
+              Statuses);
+    EXPECT_TRUE(MemFileExists(disabled));
+
+    // Another profile, or a name that only begins like this one, is outside.
+    for (const char *other : {"C:\\Users\\Public\\Startup", "C:\\Users\\tester2\\Startup"}) {
+        MemSetShellFolder(PLAT_CSIDL_STARTUP, other);
+        Toggle({"Link.lnk"});
+        EXPECT_TRUE(MemFileExists(disabled)) << other;
+    }
+    MemSetShellFolder(PLAT_CSIDL_STARTUP, MEM_STARTUP_FOLDER);
+    Statuses.clear();
+    Toggle({"Link.lnk"});
+    EXPECT_TRUE(Statuses.empty()) << Statuses[0];
+    EXPECT_TRUE(MemFileExists(MEM_STARTUP_FOLDER "\\Link.lnk"));
+    MemSetValue(PLAT_HKCU, APPROVED_KEY "\\StartupFolder", "Link.lnk", PLAT_REG_BINARY,
+                std::string(12, '\2'));
+    ScanCatalogue();
+    char backup[TEXT_FIELD_SIZE];
+    ASSERT_LE(0, IndexOf("Link.lnk"));
+    EXPECT_EQ(RemoveDone, RemoveItemWithBackup(&ItemCatalogue.items[IndexOf("Link.lnk")], backup));
+    EXPECT_EQ(0, MemOpenFiles()) << "every held place is let go";
+
+    MemSetShellFolder(PLAT_CSIDL_PERSONAL, "C:\\Docs");
+    Statuses.clear();
+    CleanUpDisabled(nullptr, 0, CollectStatus, nullptr);
+    EXPECT_EQ(std::vector<std::string>{"ERROR: Nothing was written to \"" BACKUP_FOLDER "\": it "
+                                       "lies outside the user's profile and the user's ordinary "
+                                       "rights could not be taken to work there; nothing was "
+                                       "changed."},
+              Statuses);
+}
+
+// An empty folder can be made a junction in place while held: what went
+// through it comes back, and a backup made through it is not kept.
+TEST_F(Elevated, ALinkMadeWhileHeldUndoesTheWork)
+{
+    const char *disabled = MEM_PERSONAL_FOLDER "\\" DISABLED_USER_FOLDER "\\Link.lnk";
+    MemAddLink(disabled, "C:\\l.exe", "", "");
+    MemSetHook(MEM_MOVE_FILE, 1, [] { MemSetReparseTag(MEM_STARTUP_FOLDER, kJunction); });
+    Toggle({"Link.lnk"});
+    EXPECT_EQ(std::vector<std::string>{"ERROR: \"Link.lnk\" was not enabled: a folder on its way "
+                                       "is a link to another place."},
+              Statuses);
+    EXPECT_TRUE(MemFileExists(disabled));
+    EXPECT_FALSE(MemFileExists(MEM_STARTUP_FOLDER "\\Link.lnk"));
+    // Not brought back: the status says so, not that the file is gone.
+    MemSetReparseTag(MEM_STARTUP_FOLDER, 0);
+    MemResetCounts();
+    MemFailCall(MEM_MOVE_FILE, 2);
+    Statuses.clear();
+    Toggle({"Link.lnk"});
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_NE(std::string::npos, Statuses[0].find("could not be moved back")) << Statuses[0];
+
+    MemSetString(PLAT_HKCU, RUN_KEY, "Agent", "C:\\a.exe");
+    ScanCatalogue();
+    MemSetHook(MEM_FILE_CREATE, 1, [] { MemSetReparseTag(BACKUPS, kJunction); });
+    char backup[TEXT_FIELD_SIZE];
+    ASSERT_LE(0, IndexOf("Agent"));
+    EXPECT_EQ(RemoveFolderIsLink, RemoveItemWithBackup(&ItemCatalogue.items[IndexOf("Agent")], backup));
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, RUN_KEY, "Agent"));
+    EXPECT_TRUE(MemListFolder(BACKUPS).empty());
+}
