@@ -14,6 +14,23 @@
 #define IDB_FACE_HOT        106
 #define IDB_EDITOR_EDIT     114
 #define IDB_EDITOR_ADD      115
+/* The same pictures at 150 % (id + 1000) and 200 % (id + 2000). */
+#define ART_150             1000
+#define ART_200             2000
+#define IDB_HEADER_150      1101
+#define IDB_FOOTER_150      1103
+#define IDB_FACE_NORMAL_150 1104
+#define IDB_FACE_PRESSED_150 1105
+#define IDB_FACE_HOT_150    1106
+#define IDB_EDITOR_EDIT_150 1114
+#define IDB_EDITOR_ADD_150  1115
+#define IDB_HEADER_200      2101
+#define IDB_FOOTER_200      2103
+#define IDB_FACE_NORMAL_200 2104
+#define IDB_FACE_PRESSED_200 2105
+#define IDB_FACE_HOT_200    2106
+#define IDB_EDITOR_EDIT_200 2114
+#define IDB_EDITOR_ADD_200  2115
 
 /* ---- Icon groups ---- */
 #define IDI_APP             107

@@ -9,11 +9,16 @@ Look: flat and calm. A deep teal band with the product name for the header
 and footer, light button faces that turn blue when hot and deeper blue when
 pressed, and simple round glyph icons drawn at 4x and scaled down.
 
-Bitmaps are 24-bit BMPs. Icons are written by pack_icon() below, which lays
+Every bitmap is drawn at 100, 150 and 200 % (name.bmp, name_150.bmp,
+name_200.bmp) for the window to pick the nearest to its DPI; each is a
+256-colour BMP with RLE8 compression, as Windows' bitmap loader reads it:
+the bands are rows of one colour, so the three sizes together weigh less
+than one 24-bit picture did. Icons are written by pack_icon() below, which lays
 out each .ico by hand so that every size can carry both an 8-bit (256
 colour) and a 32-bit (alpha) image, as the resource table asks.
 """
 import os
+import re
 import struct
 import subprocess
 import tempfile
@@ -33,56 +38,80 @@ def run(args):
     subprocess.run(["convert"] + args, check=True)
 
 
-def bmp24(args, out):
-    run(args + ["-alpha", "off", "-type", "TrueColor", "BMP3:" + os.path.join(ART, out)])
+SCALES = ((1.0, ""), (1.5, "_150"), (2.0, "_200"))
+
+
+def bmp8(args, out):
+    run(args + ["-alpha", "off", "+dither", "-colors", "256", "-type", "Palette",
+                "-compress", "RLE", "BMP3:" + os.path.join(ART, out)])
+
+
+def px(value, scale):
+    """A length at 96 DPI at the scale, rounded as the window rounds it."""
+    return int(value * scale + 0.5)
+
+
+def at(scale, text):
+    """Every number in a draw command scaled: "circle 40,40 40,20"."""
+    return re.sub(r"\d+(\.\d+)?", lambda m: "%g" % (float(m.group(0)) * scale), text)
 
 
 # ---- bitmaps -------------------------------------------------------------
 
-def header():
-    bmp24(["-size", "600x80", "gradient:%s-%s" % (TEAL, TEAL_DARK), "-rotate", "-90",
-           "-rotate", "90",
+def header(scale, suffix):
+    w, h = px(600, scale), px(80, scale)
+    bmp8(["-size", "%dx%d" % (w, h), "gradient:%s-%s" % (TEAL, TEAL_DARK),
            # a soft diagonal sheen on the right
-           "(", "-size", "600x80", "xc:none", "-fill", "rgba(255,255,255,0.06)",
-           "-draw", "polygon 330,0 600,0 600,80 250,80", ")", "-composite",
+           "(", "-size", "%dx%d" % (w, h), "xc:none", "-fill", "rgba(255,255,255,0.06)",
+           "-draw", at(scale, "polygon 330,0 600,0 600,80 250,80"), ")", "-composite",
            # the mark: a ring with a rising arrow
-           "-stroke", "white", "-strokewidth", "4", "-fill", "none",
-           "-draw", "circle 40,40 40,20",
-           "-stroke", ACCENT, "-strokewidth", "4",
-           "-draw", "line 40,48 40,30",
-           "-stroke", "none", "-fill", ACCENT, "-draw", "polygon 32,32 48,32 40,22",
-           "-stroke", "none", "-fill", "white", "-font", FONT_BOLD, "-pointsize", "25",
-           "-annotate", "+72+40", "Orvane Tool",
-           "-font", FONT, "-pointsize", "11", "-fill", "rgba(255,255,255,0.8)",
-           "-annotate", "+73+58", "Startup manager",
-           "-fill", "rgba(255,255,255,0.25)", "-draw", "rectangle 0,78 600,80"],
-          "header.bmp")
+           "-stroke", "white", "-strokewidth", "%g" % (4 * scale), "-fill", "none",
+           "-draw", at(scale, "circle 40,40 40,20"),
+           "-stroke", ACCENT, "-strokewidth", "%g" % (4 * scale),
+           "-draw", at(scale, "line 40,48 40,30"),
+           "-stroke", "none", "-fill", ACCENT, "-draw", at(scale, "polygon 32,32 48,32 40,22"),
+           "-stroke", "none", "-fill", "white", "-font", FONT_BOLD,
+           "-pointsize", "%g" % (25 * scale),
+           "-annotate", at(scale, "+72+40"), "Orvane Tool",
+           "-font", FONT, "-pointsize", "%g" % (11 * scale), "-fill", "rgba(255,255,255,0.8)",
+           "-annotate", at(scale, "+73+58"), "Startup manager",
+           "-fill", "rgba(255,255,255,0.25)",
+           "-draw", "rectangle 0,%d %d,%d" % (h - px(2, scale), w, h)],
+          "header%s.bmp" % suffix)
 
 
-def footer():
+def footer(scale, suffix):
     # No words: the window draws the entry count on it, which stays true
     # whatever a command does.
-    bmp24(["-size", "600x25", "xc:" + TEAL_DARK,
-           "-fill", TEAL_LIGHT, "-draw", "rectangle 0,0 600,1"],
-          "footer.bmp")
+    w, h = px(600, scale), px(25, scale)
+    bmp8(["-size", "%dx%d" % (w, h), "xc:" + TEAL_DARK,
+          "-fill", TEAL_LIGHT, "-draw", "rectangle 0,0 %d,%d" % (w, px(2, scale) - 1)],
+         "footer%s.bmp" % suffix)
 
 
-def face(name, top, bottom, border):
-    bmp24(["-size", "100x30", "gradient:%s-%s" % (top, bottom),
-           "-fill", "none", "-stroke", border, "-strokewidth", "1",
-           "-draw", "roundrectangle 0,0 99,29 4,4"],
-          name)
+def face(name, top, bottom, border, scale, suffix):
+    w, h = px(100, scale), px(30, scale)
+    bmp8(["-size", "%dx%d" % (w, h), "gradient:%s-%s" % (top, bottom),
+          "-fill", "none", "-stroke", border, "-strokewidth", "%g" % scale,
+          "-draw", "roundrectangle %g,%g %g,%g %g,%g" % (scale / 2 - 0.5, scale / 2 - 0.5,
+                                                         w - scale / 2 - 0.5, h - scale / 2 - 0.5,
+                                                         4 * scale, 4 * scale)],
+         name + suffix + ".bmp")
 
 
-def editor_header(name, title, subtitle, glyph):
-    bmp24(["-size", "380x70", "gradient:%s-%s" % (TEAL, TEAL_DARK),
-           "-stroke", "white", "-strokewidth", "3", "-fill", "none",
-           "-draw", "circle 35,35 35,18"] + glyph +
-          ["-stroke", "none", "-fill", "white", "-font", FONT_BOLD, "-pointsize", "20",
-           "-annotate", "+66+33", title,
-           "-font", FONT, "-pointsize", "11", "-fill", "rgba(255,255,255,0.8)",
-           "-annotate", "+67+52", subtitle],
-          name)
+def editor_header(name, title, subtitle, glyph, scale, suffix):
+    """glyph: the mark's draw arguments at the scale."""
+    w, h = px(380, scale), px(70, scale)
+    glyph = glyph(scale)
+    bmp8(["-size", "%dx%d" % (w, h), "gradient:%s-%s" % (TEAL, TEAL_DARK),
+          "-stroke", "white", "-strokewidth", "%g" % (3 * scale), "-fill", "none",
+          "-draw", at(scale, "circle 35,35 35,18")] + glyph +
+         ["-stroke", "none", "-fill", "white", "-font", FONT_BOLD,
+          "-pointsize", "%g" % (20 * scale),
+          "-annotate", at(scale, "+66+33"), title,
+          "-font", FONT, "-pointsize", "%g" % (11 * scale), "-fill", "rgba(255,255,255,0.8)",
+          "-annotate", at(scale, "+67+52"), subtitle],
+         name + suffix + ".bmp")
 
 
 # ---- icons ---------------------------------------------------------------
@@ -153,8 +182,11 @@ def pack_icon(name, images):
 
 
 def glyph_icon(name, draw):
+    # 20 pixels at 100 %, 30 and 40 for the buttons at 150 and 200 %; the
+    # 256-colour image only at 20, for the displays that need it.
     rows = render(20, draw)
-    pack_icon(name, [(20, 8, rows), (20, 32, rows)])
+    pack_icon(name, [(20, 8, rows), (20, 32, rows), (30, 32, render(30, draw)),
+                     (40, 32, render(40, draw))])
 
 
 def disc(colour):
@@ -213,16 +245,19 @@ def app_icon():
 
 def main():
     os.makedirs(ART, exist_ok=True)
-    header()
-    footer()
-    face("face_normal.bmp", "#FFFFFF", "#EEF1F4", "#C3CCD5")
-    face("face_hot.bmp", "#F2F8FE", "#DCEBFA", "#5B9BD9")
-    face("face_pressed.bmp", "#C9DEF3", "#DDEBF8", "#2F6FAE")
-    editor_header("editor_add.bmp", "Add Item", "A new program to start with Windows",
-                  ["-stroke", "none", "-fill", ACCENT, "-draw", "rectangle 32,25 38,45",
-                   "-draw", "rectangle 25,32 45,38"])
-    editor_header("editor_edit.bmp", "Edit Item", "Change how this program starts",
-                  ["-stroke", ACCENT, "-strokewidth", "4", "-draw", "line 27,43 43,27"])
+    for scale, suffix in SCALES:
+        header(scale, suffix)
+        footer(scale, suffix)
+        face("face_normal", "#FFFFFF", "#EEF1F4", "#C3CCD5", scale, suffix)
+        face("face_hot", "#F2F8FE", "#DCEBFA", "#5B9BD9", scale, suffix)
+        face("face_pressed", "#C9DEF3", "#DDEBF8", "#2F6FAE", scale, suffix)
+        editor_header("editor_add", "Add Item", "A new program to start with Windows",
+                      lambda s: ["-stroke", "none", "-fill", ACCENT,
+                                 "-draw", at(s, "rectangle 32,25 38,45"),
+                                 "-draw", at(s, "rectangle 25,32 45,38")], scale, suffix)
+        editor_header("editor_edit", "Edit Item", "Change how this program starts",
+                      lambda s: ["-stroke", ACCENT, "-strokewidth", "%g" % (4 * s),
+                                 "-draw", at(s, "line 27,43 43,27")], scale, suffix)
     for name, draw in GLYPHS.items():
         glyph_icon(name, draw)
     app_icon()

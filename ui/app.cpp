@@ -20,14 +20,13 @@ ButtonSkin SharedButtonSkin;
 int CreateSharedResources(void)
 {
     InitCommonControls();
-    UiFont = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                         OUT_TT_ONLY_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                         DEFAULT_PITCH | FF_DONTCARE, "Tahoma");
+    // The font, bands and faces at the desktop's DPI; the main window
+    // remakes them at its own once it exists.
+    SharedButtonSkin.background = (HBRUSH)GetStockObject(WHITE_BRUSH);
+    UseDpi(WindowDpi(NULL));
     if (!UiFont)
         ShowLastError(NULL);
     MainKeys = LoadAcceleratorsA(AppInstance, MAKEINTRESOURCEA(IDR_MAIN_KEYS));
-    HeaderBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_HEADER));
-    FooterBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_FOOTER));
     // The system's small icon list, as Explorer shows files: rows refer to
     // its icons by index, nothing is copied per row, and it is never ours to
     // destroy (the list view shares it: LVS_SHAREIMAGELISTS).
@@ -36,13 +35,6 @@ int CreateSharedResources(void)
     SmallIconList = (HIMAGELIST)SHGetFileInfoA(".exe", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
                                                SHGFI_SYSICONINDEX | SHGFI_SMALLICON
                                                    | SHGFI_USEFILEATTRIBUTES);
-
-    memset(&SharedButtonSkin, 0, sizeof SharedButtonSkin);
-    SharedButtonSkin.background = (HBRUSH)GetStockObject(WHITE_BRUSH);
-    SharedButtonSkin.font = UiFont;
-    SharedButtonSkin.normalFace = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_FACE_NORMAL));
-    SharedButtonSkin.hotFace = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_FACE_HOT));
-    SharedButtonSkin.pressedFace = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_FACE_PRESSED));
     return 0;
 }
 
@@ -84,15 +76,16 @@ int RegisterEditorClass(void)
     return RegisterWindowClass(EDITOR_CLASS_NAME, EditorWndProc);
 }
 
-// A 600 x 450 client area under a caption with the system menu (Minimise,
-// Maximise, Close) and a size border; the main window lays itself out.
+// A 600 x 450 client area (at 96 DPI) under a caption with the system menu
+// (Minimise, Maximise, Close) and a size border; the main window lays
+// itself out at its monitor's DPI.
 int CreateMainWindow(void)
 {
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX
                         | WS_THICKFRAME;
     const DWORD extended = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
-    RECT outer = {0, 0, 600, 450};
-    AdjustWindowRectEx(&outer, style, FALSE, extended);
+    RECT outer = {0, 0, Scaled(600), Scaled(450)};
+    AdjustRectForDpi(&outer, style, extended, UiDpi);
     MainWindow = CreateWindowExA(extended, MAIN_CLASS_NAME, MAIN_WINDOW_TITLE, style, 0, 0,
                                  outer.right - outer.left, outer.bottom - outer.top, NULL, NULL,
                                  AppInstance, NULL);

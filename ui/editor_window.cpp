@@ -116,14 +116,24 @@ static void ReportSave(int result, const char *name, const char *extra)
     SetStatusText(NULL, status);
 }
 
+#define EDITOR_STYLE (WS_POPUP | WS_CAPTION | WS_SYSMENU)
+#define EDITOR_SIZE 380
+
+// The window around a 380 x 380 client area at UiDpi.
+static SIZE EditorOuterSize(void)
+{
+    RECT outer = {0, 0, Scaled(EDITOR_SIZE), Scaled(EDITOR_SIZE)};
+    AdjustRectForDpi(&outer, EDITOR_STYLE, WS_EX_CONTROLPARENT, UiDpi);
+    SIZE size = {outer.right - outer.left, outer.bottom - outer.top};
+    return size;
+}
+
 void OpenEditor(const char *title)
 {
-    int frame = GetSystemMetrics(SM_CYDLGFRAME);
-    EditorWindow = CreateWindowExA(WS_EX_CONTROLPARENT, EDITOR_CLASS_NAME, title,
-                                   WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
-                                   380 + 2 * frame,
-                                   380 + GetSystemMetrics(SM_CYCAPTION) + 2 * frame, MainWindow,
-                                   NULL, AppInstance, NULL);
+    SIZE outer = EditorOuterSize();
+    EditorWindow = CreateWindowExA(WS_EX_CONTROLPARENT, EDITOR_CLASS_NAME, title, EDITOR_STYLE,
+                                   0, 0, outer.cx, outer.cy, MainWindow, NULL, AppInstance,
+                                   NULL);
     if (!EditorWindow) {
         ShowLastError(NULL);
         // Nobody else would release the header the opener loaded.
@@ -204,7 +214,9 @@ static void OnPaint(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    StretchBitmap(dc, EditorHeaderBitmap, 0, 0, 380, 70, SRCCOPY);
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, NULL);
+    StretchBitmap(dc, EditorHeaderBitmap, 0, 0, Scaled(380), Scaled(70), SRCCOPY);
     EndPaint(window, &paint);
 }
 
@@ -219,7 +231,8 @@ static void OnClose(HWND window)
 }
 
 // Every way the window goes ends here: the main window usable again, the
-// header released.
+// header released, and drawn at its own DPI should this one have moved to
+// a monitor of another.
 static void OnDestroy(void)
 {
     EnableWindow(MainWindow, TRUE);
@@ -227,6 +240,39 @@ static void OnDestroy(void)
         DeleteObject(EditorHeaderBitmap);
     EditorHeaderBitmap = NULL;
     EditorWindow = NULL;
+    if (MainWindow && WindowDpi(MainWindow) != UiDpi)
+        RescaleMainWindow(MainWindow, WindowDpi(MainWindow), NULL);
+}
+
+// Another monitor: fonts, header, icons and every control at the new DPI,
+// in the rectangle Windows suggests.
+static void OnDpiChanged(HWND window, int dpi, const RECT *suggested)
+{
+    UseDpi(dpi);
+    HBITMAP header = LoadArt(EditMode == EditorEdit ? IDB_EDITOR_EDIT : IDB_EDITOR_ADD);
+    if (header) {
+        if (EditorHeaderBitmap)
+            DeleteObject(EditorHeaderBitmap);
+        EditorHeaderBitmap = header;
+    }
+    // The controls in table order (the labels share id -1).
+    const size_t count = sizeof EditorControls / sizeof EditorControls[0];
+    size_t next = 0;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        int id = GetDlgCtrlID(child);
+        while (next < count && EditorControls[next].id != id)
+            ++next;
+        if (next == count)
+            break;
+        const ChildControl &row = EditorControls[next++];
+        MoveScaled(child, row.x, row.y, row.width, row.height);
+        if (row.icon)
+            SetSkinIcon(child, ButtonIcon(row.icon));
+    }
+    SIZE outer = EditorOuterSize();
+    SetWindowPos(window, NULL, suggested->left, suggested->top, outer.cx, outer.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window, NULL, TRUE);
 }
 
 static LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam)
@@ -262,6 +308,9 @@ LRESULT CALLBACK EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 0;
     case WM_CTLCOLORSTATIC:
         return BlackTextOnWhite((HDC)wParam);
+    case WM_DPICHANGED:
+        OnDpiChanged(window, HIWORD(wParam), (const RECT *)lParam);
+        return 0;
     case WM_ACTIVATE:
         // Back from a box or the file dialog: the keys go to the field that
         // had them, or the name.

@@ -23,7 +23,7 @@ static void InsertColumn(HWND list, int column, const char *header, int width)
     memset(&info, 0, sizeof info);
     info.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     info.fmt = LVCFMT_LEFT;
-    info.cx = width;
+    info.cx = Scaled(width); // given at 96 DPI
     info.pszText = (char *)header;
     info.iSubItem = column;
     SendMessageA(list, LVM_INSERTCOLUMNA, column, (LPARAM)&info);

@@ -15,6 +15,7 @@
 #define VERSION_TEXT "(ver.1.2)"
 #define SUPPORT_PAGE ORVANE_WEB_SITE "supportus.html"
 // Today's client area above the status bar: the layout's origin size.
+// Every length of this file is at 96 DPI, scaled when it is placed.
 #define DRAWING_WIDTH 600
 #define DRAWING_HEIGHT 450
 #define FOOTER_HEIGHT 25
@@ -100,13 +101,14 @@ static HWND MainWindows[sizeof MainControls / sizeof MainControls[0]];
 
 // Today's window is the smallest: every control was placed for it.
 static SIZE MinimumWindow = {0, 0};
-// The client width the list's columns were last fitted to.
+// The client width (pixels) the list's columns were last fitted to, and
+// the DPI the columns and that width are at.
 static int ColumnsWidth = DRAWING_WIDTH;
+static int LayoutDpi = 96;
 
 static void MoveControl(HWND control, int x, int y, int width, int height)
 {
-    if (control)
-        SetWindowPos(control, NULL, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveScaled(control, x, y, width, height);
 }
 
 // Places every control from the client size. The list takes the extra
@@ -120,8 +122,8 @@ static void LayoutMainWindow(HWND window, int width, int height)
         SendMessageA(status, WM_SIZE, 0, 0);
         GetWindowRect(status, &bar);
     }
-    int dx = width > DRAWING_WIDTH ? width - DRAWING_WIDTH : 0;
-    int room = height - (int)(bar.bottom - bar.top);
+    int dx = Unscaled(width) > DRAWING_WIDTH ? Unscaled(width) - DRAWING_WIDTH : 0;
+    int room = Unscaled(height - (int)(bar.bottom - bar.top));
     int dy = room > DRAWING_HEIGHT ? room - DRAWING_HEIGHT : 0;
     for (size_t i = 0; i < sizeof TopControls / sizeof TopControls[0]; ++i) {
         const ChildControl &row = TopControls[i];
@@ -150,20 +152,26 @@ static void LayoutMainWindow(HWND window, int width, int height)
     InvalidateRect(window, NULL, TRUE);
 }
 
-// Keeps the 600 x 450 drawing area free above the status bar; that window
-// is the minimum size.
-static void FitStatusBar(HWND window, HWND status)
+// The window that keeps the 600 x 450 drawing area free above the status
+// bar, at the DPI: the minimum size.
+static void MeasureMinimum(HWND window, HWND status)
 {
+    SendMessageA(status, WM_SIZE, 0, 0);
     WINDOWINFO info;
     memset(&info, 0, sizeof info);
     info.cbSize = sizeof info;
     GetWindowInfo(status, &info);
     int statusHeight = info.rcClient.bottom - info.rcClient.top;
-    RECT outer = {0, 0, DRAWING_WIDTH, DRAWING_HEIGHT + statusHeight};
-    AdjustWindowRectEx(&outer, (DWORD)GetWindowLongA(window, GWL_STYLE), FALSE,
-                       (DWORD)GetWindowLongA(window, GWL_EXSTYLE));
+    RECT outer = {0, 0, Scaled(DRAWING_WIDTH), Scaled(DRAWING_HEIGHT) + statusHeight};
+    AdjustRectForDpi(&outer, (DWORD)GetWindowLongA(window, GWL_STYLE),
+                     (DWORD)GetWindowLongA(window, GWL_EXSTYLE), UiDpi);
     MinimumWindow.cx = outer.right - outer.left;
     MinimumWindow.cy = outer.bottom - outer.top;
+}
+
+static void FitStatusBar(HWND window, HWND status)
+{
+    MeasureMinimum(window, status);
     SetWindowPos(window, NULL, 0, 0, MinimumWindow.cx, MinimumWindow.cy,
                  SWP_NOMOVE | SWP_NOZORDER);
     SendMessageA(status, WM_SIZE, 0, 0);
@@ -187,8 +195,9 @@ static void RestoreLayout(HWND window)
     RECT work = {0, 0, GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     int roomX = work.right - work.left, roomY = work.bottom - work.top;
-    int width = Clamp(layout.width, MinimumWindow.cx, roomX > MinimumWindow.cx ? roomX : MinimumWindow.cx);
-    int height = Clamp(layout.height, MinimumWindow.cy, roomY > MinimumWindow.cy ? roomY : MinimumWindow.cy);
+    // Stored at 96 DPI: the same size on a screen of any DPI.
+    int width = Clamp(Scaled(layout.width), MinimumWindow.cx, roomX > MinimumWindow.cx ? roomX : MinimumWindow.cx);
+    int height = Clamp(Scaled(layout.height), MinimumWindow.cy, roomY > MinimumWindow.cy ? roomY : MinimumWindow.cy);
     SetWindowPos(window, NULL, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
     CenterWindow(window);
     // The caption stays on the work area, where it can be dragged.
@@ -199,7 +208,8 @@ static void RestoreLayout(HWND window)
                      SWP_NOSIZE | SWP_NOZORDER);
     for (int i = 0; i < LAYOUT_COLUMNS && ItemListWindow; ++i)
         if (layout.columns[i] > 0 && layout.columns[i] <= 4000)
-            SendMessageA(ItemListWindow, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(layout.columns[i], 0));
+            SendMessageA(ItemListWindow, LVM_SETCOLUMNWIDTH, i,
+                         MAKELPARAM(Scaled(layout.columns[i]), 0));
 }
 
 long SaveMainWindowLayout(HWND window)
@@ -209,20 +219,25 @@ long SaveMainWindowLayout(HWND window)
     place.length = sizeof place;
     if (!GetWindowPlacement(window, &place))
         return (long)GetLastError();
-    // The size it returns to, even when maximised or minimised.
+    // The size it returns to, even when maximised or minimised; at 96 DPI.
     WindowLayout layout;
-    layout.width = place.rcNormalPosition.right - place.rcNormalPosition.left;
-    layout.height = place.rcNormalPosition.bottom - place.rcNormalPosition.top;
+    layout.width = Unscaled(place.rcNormalPosition.right - place.rcNormalPosition.left);
+    layout.height = Unscaled(place.rcNormalPosition.bottom - place.rcNormalPosition.top);
     for (int i = 0; i < LAYOUT_COLUMNS; ++i)
         layout.columns[i] =
-            ItemListWindow ? (int32_t)SendMessageA(ItemListWindow, LVM_GETCOLUMNWIDTH, i, 0) : 0;
+            ItemListWindow
+                ? Unscaled((int32_t)SendMessageA(ItemListWindow, LVM_GETCOLUMNWIDTH, i, 0))
+                : 0;
     return SaveWindowLayoutSetting(&layout);
 }
 
 int CreateMainControls(HWND window)
 {
     int failures = 0;
-    ColumnsWidth = DRAWING_WIDTH;
+    // The window's own DPI, which may differ from the desktop's.
+    UseDpi(WindowDpi(window));
+    LayoutDpi = UiDpi;
+    ColumnsWidth = Scaled(DRAWING_WIDTH);
     for (size_t i = 0; i < sizeof TopControls / sizeof TopControls[0]; ++i)
         if (!(TopWindows[i] = CreateChildControl(window, &TopControls[i])))
             ++failures;
@@ -230,7 +245,8 @@ int CreateMainControls(HWND window)
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, LIST_NAME,
                                 WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT
                                     | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
-                                15, 95, 570, 148, window, (HMENU)(INT_PTR)IDC_ITEM_LIST,
+                                Scaled(15), Scaled(95), Scaled(570), Scaled(148), window,
+                                (HMENU)(INT_PTR)IDC_ITEM_LIST,
                                 AppInstance, NULL);
     if (list)
         SetUpItemList(list);
@@ -238,6 +254,9 @@ int CreateMainControls(HWND window)
         ++failures;
 
     HWND status = CreateStatusWindowA(WS_CHILD, MAIN_WINDOW_TITLE, window, IDC_STATUS);
+    // In the window's font, so it follows the DPI with the rest.
+    if (status)
+        SendMessageA(status, WM_SETFONT, (WPARAM)UiFont, FALSE);
     if (status)
         FitStatusBar(window, status);
     else
@@ -254,6 +273,36 @@ int CreateMainControls(HWND window)
     if (list)
         SetFocus(list);
     return failures;
+}
+
+void RescaleMainWindow(HWND window, int dpi, const RECT *suggested)
+{
+    UseDpi(dpi);
+    if (LayoutDpi != dpi) {
+        // Each column keeps its width as the user left it, at the new DPI.
+        for (int i = 0; i < LAYOUT_COLUMNS && ItemListWindow; ++i) {
+            int width = (int)SendMessageA(ItemListWindow, LVM_GETCOLUMNWIDTH, i, 0);
+            SendMessageA(ItemListWindow, LVM_SETCOLUMNWIDTH, i,
+                         MAKELPARAM(MulDiv(width, dpi, LayoutDpi), 0));
+        }
+        ColumnsWidth = MulDiv(ColumnsWidth, dpi, LayoutDpi);
+        LayoutDpi = dpi;
+    }
+    for (size_t i = 0; i < sizeof TopControls / sizeof TopControls[0]; ++i)
+        SetSkinIcon(TopWindows[i], ButtonIcon(TopControls[i].icon));
+    for (size_t i = 0; i < sizeof MainControls / sizeof MainControls[0]; ++i)
+        if (MainControls[i].icon)
+            SetSkinIcon(MainWindows[i], ButtonIcon(MainControls[i].icon));
+    HWND status = GetDlgItem(window, IDC_STATUS);
+    if (status)
+        MeasureMinimum(window, status);
+    if (suggested)
+        SetWindowPos(window, NULL, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client;
+    GetClientRect(window, &client);
+    LayoutMainWindow(window, client.right, client.bottom);
 }
 
 // ---- shared with the list and the editor --------------------------------
@@ -352,28 +401,37 @@ void EditCatalogueItem(int32_t index)
         return;
     }
     EditMode = EditorEdit;
-    EditorHeaderBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_EDITOR_EDIT));
+    EditorHeaderBitmap = LoadArt(IDB_EDITOR_EDIT);
     OpenEditor(EDITOR_EDIT_TITLE);
 }
 
 // ---- painting and the details pane --------------------------------------
 
 // A band drawn at its own size, widened with its right edge: each row of
-// the last column repeated, so its lines and gradient run on.
+// the last column repeated, so its lines and gradient run on. Between the
+// DPIs the pictures exist at, the nearest one is fitted to the band's height.
 static void DrawBand(HDC dc, HBITMAP bitmap, int y, int height, int width)
 {
     BITMAP info;
     HDC memory = CreateCompatibleDC(dc);
-    if (!memory || !GetObjectA(bitmap, sizeof info, &info)) {
+    if (!memory || !GetObjectA(bitmap, sizeof info, &info) || info.bmHeight <= 0) {
         if (memory)
             DeleteDC(memory);
         return;
     }
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(dc, 0, y, info.bmWidth, height, memory, 0, 0, SRCCOPY);
-    if (width > info.bmWidth)
-        StretchBlt(dc, info.bmWidth, y, width - info.bmWidth, height, memory, info.bmWidth - 1,
-                   0, 1, height, SRCCOPY);
+    int drawn = info.bmWidth;
+    if (info.bmHeight == height) {
+        BitBlt(dc, 0, y, info.bmWidth, height, memory, 0, 0, SRCCOPY);
+    } else {
+        drawn = MulDiv(info.bmWidth, height, info.bmHeight);
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, NULL);
+        StretchBlt(dc, 0, y, drawn, height, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    }
+    if (width > drawn)
+        StretchBlt(dc, drawn, y, width - drawn, height, memory, info.bmWidth - 1, 0, 1,
+                   info.bmHeight, SRCCOPY);
     SelectObject(memory, previous);
     DeleteDC(memory);
 }
@@ -403,11 +461,12 @@ static RECT FooterRect(HWND window)
     HWND status = GetDlgItem(window, IDC_STATUS);
     if (status)
         GetWindowRect(status, &bar);
-    int top = client.bottom - (int)(bar.bottom - bar.top) - FOOTER_HEIGHT;
-    if (top < DRAWING_HEIGHT - FOOTER_HEIGHT)
-        top = DRAWING_HEIGHT - FOOTER_HEIGHT;
-    RECT footer = {0, top, client.right > DRAWING_WIDTH ? client.right : DRAWING_WIDTH,
-                   top + FOOTER_HEIGHT};
+    int top = client.bottom - (int)(bar.bottom - bar.top) - Scaled(FOOTER_HEIGHT);
+    if (top < Scaled(DRAWING_HEIGHT - FOOTER_HEIGHT))
+        top = Scaled(DRAWING_HEIGHT - FOOTER_HEIGHT);
+    int width = Scaled(DRAWING_WIDTH);
+    RECT footer = {0, top, client.right > width ? client.right : width,
+                   top + Scaled(FOOTER_HEIGHT)};
     return footer;
 }
 
@@ -427,7 +486,7 @@ static void DrawFooterText(HDC dc, RECT footer)
     int length = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 96);
     if (length <= 1)
         return;
-    footer.right -= 12;
+    footer.right -= Scaled(12);
     SetTextColor(dc, FOOTER_TEXT_COLOUR);
     DrawTextW(dc, wide, length - 1, &footer, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
@@ -438,13 +497,13 @@ static void OnPaint(HWND window)
     HDC dc = BeginPaint(window, &paint);
     RECT client, footer = FooterRect(window);
     GetClientRect(window, &client);
-    DrawBand(dc, HeaderBitmap, 0, 80, client.right);
-    DrawBand(dc, FooterBitmap, footer.top, FOOTER_HEIGHT, client.right);
+    DrawBand(dc, HeaderBitmap, 0, Scaled(80), client.right);
+    DrawBand(dc, FooterBitmap, footer.top, footer.bottom - footer.top, client.right);
     SelectObject(dc, UiFont);
     SelectObject(dc, GetStockObject(NULL_BRUSH));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
-    TextOutA(dc, 250, 42, VERSION_TEXT, (int)strlen(VERSION_TEXT));
+    TextOutA(dc, Scaled(250), Scaled(42), VERSION_TEXT, (int)strlen(VERSION_TEXT));
     DrawFooterText(dc, footer);
     EndPaint(window, &paint);
 }
@@ -510,7 +569,7 @@ static void OnNotify(HWND window, const NMHDR *header)
 static void OnAdd(void)
 {
     EditMode = EditorAdd;
-    EditorHeaderBitmap = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_EDITOR_ADD));
+    EditorHeaderBitmap = LoadArt(IDB_EDITOR_ADD);
     OpenEditor(EDITOR_ADD_TITLE);
 }
 
@@ -930,6 +989,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_NEXTDLGCTL:
         // The multi-line command field passes Tab on as it does in a dialog.
         OnNextControl(window, wParam, lParam);
+        return 0;
+    case WM_DPICHANGED:
+        // Another monitor: the size Windows suggests, everything drawn anew.
+        RescaleMainWindow(window, HIWORD(wParam), (const RECT *)lParam);
         return 0;
     case WM_GETMINMAXINFO:
         if (MinimumWindow.cx) {

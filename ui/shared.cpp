@@ -86,22 +86,27 @@ LRESULT BlackTextOnWhite(HDC dc)
     return (LRESULT)GetStockObject(WHITE_BRUSH);
 }
 
-// Loaded once per icon group: both windows' buttons share them.
+// Loaded once per icon group and size: both windows' buttons share them,
+// and a button drawn at another DPI may still hold the old size (room for
+// five DPIs of every icon).
 static struct {
     int id;
+    int size;
     HICON icon;
-} ButtonIcons[16];
+} ButtonIcons[48];
 
 HICON ButtonIcon(int id)
 {
+    int size = Scaled(20);
     for (auto &slot : ButtonIcons) {
-        if (slot.icon && slot.id == id)
+        if (slot.icon && slot.id == id && slot.size == size)
             return slot.icon;
         if (!slot.icon) {
             // LoadIconA would give the 32 x 32 image, blurred when drawn at 20.
-            slot.icon = (HICON)LoadImageA(AppInstance, MAKEINTRESOURCEA(id), IMAGE_ICON, 20, 20,
-                                          LR_DEFAULTCOLOR);
+            slot.icon = (HICON)LoadImageA(AppInstance, MAKEINTRESOURCEA(id), IMAGE_ICON, size,
+                                          size, LR_DEFAULTCOLOR);
             slot.id = id;
+            slot.size = size;
             return slot.icon;
         }
     }
@@ -114,15 +119,16 @@ void FreeButtonIcons(void)
         if (slot.icon)
             DestroyIcon(slot.icon);
         slot.icon = NULL;
-        slot.id = 0;
+        slot.id = slot.size = 0;
     }
 }
 
 HWND CreateChildControl(HWND parent, const ChildControl *row)
 {
-    HWND control = CreateWindowExA(0, row->className, row->text, row->style, row->x, row->y,
-                                   row->width, row->height, parent, (HMENU)(INT_PTR)row->id,
-                                   AppInstance, NULL);
+    HWND control = CreateWindowExA(0, row->className, row->text, row->style, Scaled(row->x),
+                                   Scaled(row->y), Scaled(row->x + row->width) - Scaled(row->x),
+                                   Scaled(row->y + row->height) - Scaled(row->y), parent,
+                                   (HMENU)(INT_PTR)row->id, AppInstance, NULL);
     if (!control)
         return NULL;
     SendMessageA(control, WM_SETFONT, (WPARAM)UiFont, FALSE);

@@ -1,9 +1,10 @@
 // skin_button.cpp - skinned image buttons.
 //
 // An ordinary BUTTON becomes owner-drawn and is subclassed: it paints one of
-// three face bitmaps stretched over itself, an optional 20 x 20 icon and its
-// text, and tracks the mouse itself (Normal, Hot, Pressed). A left-button
-// release over it sends the parent WM_COMMAND with code 5 in the high word.
+// three face bitmaps stretched over itself, an optional icon (20 x 20 at 96
+// DPI, scaled with the skin's DPI) and its text, and tracks the mouse itself
+// (Normal, Hot, Pressed). A left-button release over it sends the parent
+// WM_COMMAND with code 5 in the high word.
 // The button never captures the mouse, so a release over it counts even
 // when the press began elsewhere, and a release outside sends nothing.
 // From the keyboard it is a push button: Space, Enter while it has the focus,
@@ -36,6 +37,15 @@ int AttachSkin(HWND button, ButtonSkin *skin, HICON icon)
     if (!ButtonClassProc)
         ButtonClassProc = previous;
     return 0;
+}
+
+void SetSkinIcon(HWND button, HICON icon)
+{
+    SkinButtonData *data = (SkinButtonData *)GetWindowLongPtrA(button, GWLP_USERDATA);
+    if (data) {
+        data->icon = icon;
+        RepaintButton(button);
+    }
 }
 
 void RepaintButton(HWND window)
@@ -183,21 +193,22 @@ static void DrawFaceIconText(HDC dc, const SkinButtonData *data, RECT *text, con
     StretchBitmap(dc, enabled ? FaceOf(data) : data->skin->normalFace, text->left, text->top,
                   width, height, SRCCOPY);
     if (data->icon && enabled) {
+        int dpi = data->skin->dpi ? data->skin->dpi : 96;
+        int icon = ScaledAt(20, dpi);
         int pressed = data->visual == VisualPressed;
-        int y = height / 2 - (pressed ? 9 : 10);
+        int shift = pressed ? ScaledAt(1, dpi) : 0;
+        int y = (height - icon) / 2 + shift;
         int x;
         if (label[0]) {
-            x = pressed ? 9 : 8;
-            text->left += pressed ? 19 : 18;
-            if (pressed) {
-                text->top += 1;
-                text->right += 1;
-                text->bottom += 1;
-            }
+            x = ScaledAt(8, dpi) + shift;
+            text->left += ScaledAt(18, dpi) + shift;
+            text->top += shift;
+            text->right += shift;
+            text->bottom += shift;
         } else {
-            x = width / 2 - (pressed ? 9 : 10);
+            x = (width - icon) / 2 + shift;
         }
-        DrawIconEx(dc, x, y, data->icon, 20, 20, 0, NULL, DI_NORMAL);
+        DrawIconEx(dc, x, y, data->icon, icon, icon, 0, NULL, DI_NORMAL);
     }
     SetTextColor(dc, enabled ? RGB(0, 0, 0) : GetSysColor(COLOR_GRAYTEXT));
     SetBkMode(dc, TRANSPARENT);
@@ -209,7 +220,8 @@ static void DrawFaceIconText(HDC dc, const SkinButtonData *data, RECT *text, con
                   | ((cues & UISF_HIDEACCEL) ? DT_HIDEPREFIX : 0));
     SelectObject(dc, previousFont);
     if (data->focused && !(cues & UISF_HIDEFOCUS)) {
-        InflateRect(&whole, -3, -3);
+        int inset = ScaledAt(3, data->skin->dpi ? data->skin->dpi : 96);
+        InflateRect(&whole, -inset, -inset);
         SetTextColor(dc, RGB(0, 0, 0));
         DrawFocusRect(dc, &whole);
     }

@@ -21,13 +21,15 @@
 #define EDITOR_CLASS_NAME "OrvaneAddEditWndClass"
 #define MAIN_WINDOW_TITLE "Orvane Tool"
 
-// The face bitmaps, brush and font every skinned button draws with.
+// The face bitmaps, brush and font every skinned button draws with, and
+// the DPI they were made for (0: 96).
 struct ButtonSkin {
     HBITMAP normalFace;
     HBITMAP hotFace;
     HBITMAP pressedFace;
     HBRUSH background;
     HFONT font;
+    int32_t dpi;
 };
 
 extern HINSTANCE AppInstance;
@@ -86,13 +88,14 @@ struct ChildControl {
     int icon; // icon group of a skinned button, 0 for other controls
 };
 
-// The 20 x 20 icon of a skinned button, loaded at the size it is drawn and
-// kept for every button that shows it; FreeButtonIcons releases them all.
+// The icon of a skinned button, 20 x 20 at 96 DPI, loaded at the size it is
+// drawn at UiDpi and kept for every button that shows it; FreeButtonIcons
+// releases them all.
 HICON ButtonIcon(int id);
 void FreeButtonIcons(void);
 
-// Creates a control of a table: with UiFont, skinned when it has an icon,
-// shown. Null when it could not be created.
+// Creates a control of a table (its place scaled to UiDpi): with UiFont,
+// skinned when it has an icon, shown. Null when it could not be created.
 HWND CreateChildControl(HWND parent, const ChildControl *row);
 
 // Prepares an open or save dialog: owner, the 260-byte path buffer (emptied),
@@ -125,9 +128,33 @@ struct SkinButtonData {
 extern WNDPROC ButtonClassProc;
 
 int AttachSkin(HWND button, ButtonSkin *skin, HICON icon);
+// A new DPI's icon for a skinned button (the old one stays loaded).
+void SetSkinIcon(HWND button, HICON icon);
 LRESULT CALLBACK SkinButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void RepaintButton(HWND window);
 int PaintSkinButton(HWND window, SkinButtonData *data);
+
+// ---- dpi.cpp ------------------------------------------------------------
+
+// The DPI the shared font, pictures and button skin are made for.
+extern int UiDpi;
+// A window's DPI (null: the desktop's).
+int WindowDpi(HWND window);
+// A length at 96 DPI in pixels at UiDpi (or dpi), and back.
+int Scaled(int length);
+int ScaledAt(int length, int dpi);
+int Unscaled(int pixels);
+// 100, 150 or 200: the pictures' size nearest to dpi.
+int ArtScale(int dpi);
+// A bitmap (IDB_*) at the size nearest to UiDpi.
+HBITMAP LoadArt(int id);
+// AdjustWindowRectEx at dpi where Windows can, else at the desktop's.
+BOOL AdjustRectForDpi(RECT *rect, DWORD style, DWORD extended, int dpi);
+// Remakes UiFont, the bands and the button faces at dpi and gives every
+// control of both windows the new font; nonzero when anything changed.
+int UseDpi(int dpi);
+// SetWindowPos of a rectangle given at 96 DPI.
+void MoveScaled(HWND control, int x, int y, int width, int height);
 
 // ---- main_window.cpp ----------------------------------------------------
 
@@ -207,6 +234,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 int CreateMainControls(HWND window);
 // Remembers the window's size and column widths for the next start.
 long SaveMainWindowLayout(HWND window);
+// The main window at a new DPI: fonts, pictures, icons, columns, minimum
+// size and layout; placed in suggested when given (WM_DPICHANGED).
+void RescaleMainWindow(HWND window, int dpi, const RECT *suggested);
 
 // Replaces the status bar's text (the sink of the store operations).
 void SetStatusText(void *context, const char *text);

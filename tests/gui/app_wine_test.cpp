@@ -161,7 +161,9 @@ struct GroupIconEntry {
 
 } // namespace
 
-TEST_F(Resources, BitmapsHaveTheirSizesAt24Bits)
+// Each picture at 100, 150 and 200 %, in 256 colours with RLE8 compression,
+// and loadable as the window loads it.
+TEST_F(Resources, BitmapsHaveTheirSizesAtEachScaleInRle8)
 {
     const struct {
         int id, width, height;
@@ -169,21 +171,34 @@ TEST_F(Resources, BitmapsHaveTheirSizesAt24Bits)
                    {IDB_FACE_NORMAL, 100, 30},  {IDB_FACE_PRESSED, 100, 30},
                    {IDB_FACE_HOT, 100, 30},     {IDB_EDITOR_EDIT, 380, 70},
                    {IDB_EDITOR_ADD, 380, 70}};
+    const struct {
+        int offset, percent;
+    } scales[] = {{0, 100}, {ART_150, 150}, {ART_200, 200}};
     for (const auto &b : bitmaps) {
-        DWORD size = 0;
-        const BYTE *bytes = Find(MAKEINTRESOURCEA(2) /* RT_BITMAP */, b.id, &size);
-        ASSERT_NE(nullptr, bytes) << "bitmap " << b.id;
-        const BITMAPINFOHEADER *header = (const BITMAPINFOHEADER *)bytes;
-        EXPECT_EQ(b.width, header->biWidth) << "bitmap " << b.id;
-        EXPECT_EQ(b.height, header->biHeight) << "bitmap " << b.id;
-        EXPECT_EQ(24, header->biBitCount) << "bitmap " << b.id;
+        for (const auto &scale : scales) {
+            int id = b.id + scale.offset;
+            DWORD size = 0;
+            const BYTE *bytes = Find(MAKEINTRESOURCEA(2) /* RT_BITMAP */, id, &size);
+            ASSERT_NE(nullptr, bytes) << "bitmap " << id;
+            const BITMAPINFOHEADER *header = (const BITMAPINFOHEADER *)bytes;
+            EXPECT_EQ((b.width * scale.percent + 50) / 100, header->biWidth) << "bitmap " << id;
+            EXPECT_EQ((b.height * scale.percent + 50) / 100, header->biHeight) << "bitmap " << id;
+            EXPECT_EQ(8, header->biBitCount) << "bitmap " << id;
+            EXPECT_EQ((DWORD)BI_RLE8, header->biCompression) << "bitmap " << id;
+            HBITMAP loaded = LoadBitmapA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(id));
+            BITMAP info = {};
+            EXPECT_TRUE(loaded && GetObjectA(loaded, sizeof info, &info)) << "bitmap " << id;
+            EXPECT_EQ(header->biWidth, info.bmWidth) << "bitmap " << id;
+            if (loaded)
+                DeleteObject(loaded);
+        }
     }
 }
 
 TEST_F(Resources, IconGroupsHoldTheirSizesAndDepths)
 {
     typedef std::vector<std::pair<int, int>> Images; // (size, bits)
-    const Images glyph = {{20, 8}, {20, 32}};
+    const Images glyph = {{20, 8}, {20, 32}, {30, 32}, {40, 32}};
     const struct {
         int id;
         Images images;
