@@ -199,3 +199,63 @@ TEST_F(Backups, CleanUpCountsAndDeletesOnlyTheRunFamily)
     for (const Kept &k : kept)
         EXPECT_TRUE(MemValueExists(k.hive, k.key.c_str(), k.value)) << k.key;
 }
+
+// What a quoted line cannot give back goes as hex of its own type (the
+// type in hexadecimal), and an escaped name moves where the data wraps.
+TEST_F(Backups, ValuesAQuotedLineCannotCarryGoAsHex)
+{
+    MemSetValue(PLAT_HKCU, kRunOff, "Broken", PLAT_REG_SZ, std::string("a\r\0", 3));
+    MemSetValue(PLAT_HKCU, kRunOff, "Short", PLAT_REG_DWORD, std::string("\x01\x02\x03", 3));
+    MemSetValue(PLAT_HKCU, kRunOff, "Quad", 11, std::string(8, '\x11'));
+    MemSetValue(PLAT_HKCU, kRunOff, "a\"b\\c", PLAT_REG_BINARY, std::string(22, '\0'));
+    CleanUp();
+    std::string pairs;
+    for (int i = 0; i < 21; ++i)
+        pairs += "00,";
+    const std::string expected =
+        "Windows Registry Editor Version 5.00\r\n"
+        "\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run-]\r\n"
+        "\"Broken\"=hex(1):61,00,0d,00,00,00\r\n"
+        "\"Short\"=hex(4):01,02,03\r\n"
+        "\"Quad\"=hex(b):11,11,11,11,11,11,11,11\r\n"
+        "\"a\\\"b\\\\c\"=hex:" + pairs + "\\\r\n  00\r\n"
+        "\r\n";
+    EXPECT_EQ(expected, RegText(MemFileBytes(BACKUPS "\\CleanUp 2026-12-07 130509.reg")));
+}
+
+// A section of "RunOnceEx-" emptied goes, its title counted apart; one that
+// still holds a key stays, and with it "RunOnceEx-".
+TEST_F(Backups, CleanUpDeletesEachEmptiedRunOnceExSection)
+{
+    const std::string off = CURRENT_VERSION_KEY "\\RunOnceEx-";
+    for (const char *section : {"\\0001", "\\0002"}) {
+        MemSetString(PLAT_HKLM, (off + section).c_str(), "", "Title");
+        MemSetString(PLAT_HKLM, (off + section).c_str(), "1", "C:\\step.exe");
+    }
+    MemCreateKey(PLAT_HKLM, (off + "\\0001\\Depend").c_str());
+    CleanUp();
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_EQ("Deleted 2 disabled entries and 2 settings of RunOnceEx-; backup: " BACKUPS
+              "\\CleanUp 2026-12-07 130509.reg.",
+              Statuses[0]);
+    EXPECT_FALSE(MemKeyExists(PLAT_HKLM, (off + "\\0002").c_str()));
+    EXPECT_TRUE(MemKeyExists(PLAT_HKLM, (off + "\\0001\\Depend").c_str()));
+    EXPECT_NE(std::string::npos,
+              RegText(MemFileBytes(BACKUPS "\\CleanUp 2026-12-07 130509.reg"))
+                  .find("RunOnceEx-\\0002]\r\n@=\"Title\"\r\n\"1\"=\"C:\\\\step.exe\"\r\n"));
+}
+
+// Entries kept in two places for one cause are one sentence.
+TEST_F(Backups, KeptEntriesOfOneCauseAreCountedTogether)
+{
+    MemSetString(PLAT_HKLM, kRunOff, "A", "C:\\a.exe");
+    MemSetString(PLAT_HKLM, CURRENT_VERSION_KEY "\\RunOnce-", "B", "C:\\b.exe");
+    ScanCatalogue();
+    MemDenyWrites(PLAT_HKLM, true);
+    std::vector<int32_t> states = Desired({});
+    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_EQ("Nothing was deleted; backup: " BACKUPS "\\CleanUp 2026-12-07 130509.reg. 2 disabled "
+              "entries of all users were kept: administrator rights are needed.",
+              Statuses[0]);
+}

@@ -154,3 +154,33 @@ TEST_F(ParseCommandTest, RelativeNamesAreNeverOpened)
     EXPECT_EQ("tools\\agent.exe -x", std::string(ItemCatalogue.items[1].target));
     EXPECT_TRUE(MemStarted().empty());
 }
+
+// A bare name takes the user's App Paths registration before the machine's,
+// and only one that is a string naming an existing file.
+TEST_F(ParseCommandTest, AppPathsTakeTheUsersRegistrationFirst)
+{
+    const std::string key = CURRENT_VERSION_KEY "\\App Paths\\";
+    for (const char *file : {"C:\\User\\both.exe", "C:\\Machine\\both.exe", "C:\\Machine\\gone.exe",
+                             "C:\\Machine\\word.exe", "C:\\User\\word.exe"})
+        MemAddFile(file);
+    MemSetString(PLAT_HKCU, (key + "both.exe").c_str(), "", "C:\\User\\both.exe");
+    MemSetString(PLAT_HKLM, (key + "both.exe").c_str(), "", "C:\\Machine\\both.exe");
+    MemSetString(PLAT_HKCU, (key + "gone.exe").c_str(), "", "C:\\User\\gone.exe");
+    MemSetString(PLAT_HKLM, (key + "gone.exe").c_str(), "", "C:\\Machine\\gone.exe");
+    MemSetValue(PLAT_HKCU, (key + "word.exe").c_str(), "", PLAT_REG_BINARY,
+                std::string("C:\\User\\word.exe", 17));
+    MemSetString(PLAT_HKLM, (key + "word.exe").c_str(), "", "C:\\Machine\\word.exe");
+    EXPECT_EQ("C:\\User\\both.exe", Parse("both -x").target);
+    EXPECT_EQ("C:\\Machine\\gone.exe", Parse("gone.exe").target);
+    EXPECT_EQ("C:\\Machine\\word.exe", Parse("\"word.exe\" /s").target);
+}
+
+// A drive letter counts only with its root: "C:x.exe" is relative to that
+// drive's current folder.
+TEST_F(ParseCommandTest, FullPathsStartAtARootOrAShare)
+{
+    for (const char *full : {"A:\\x", "Z:\\x", "a:/x", "z:\\x", "\\\\s\\x", "//s/x"})
+        EXPECT_TRUE(PathIsFull(full)) << full;
+    for (const char *relative : {"C:x.exe", "@:\\x", "[:\\x", "`:\\x", "{:\\x", "\\x", "x"})
+        EXPECT_FALSE(PathIsFull(relative)) << relative;
+}

@@ -72,13 +72,18 @@ TEST_F(SaveTest, CollisionsAreFoundAsTheRegistryComparesNames)
 }
 
 // A switch left behind for a name is saved and dropped before an Add takes
-// the name; a failing backup writes nothing.
+// the name; a failing backup or drop writes nothing.
 TEST_F(SaveTest, AddOntoALeftoverSwitchSavesAndDropsIt)
 {
     const char *approved = APPROVED_KEY "\\Run";
     MemSetValue(PLAT_HKCU, approved, "Fresh", PLAT_REG_BINARY, std::string(12, '\x03'));
     MemFailCall(MEM_FILE_CREATE, 1);
     char backup[TEXT_FIELD_SIZE];
+    EXPECT_EQ(SaveNotWritten, SaveItemWithBackup("Fresh", "C:\\f.exe", "", 0, EditorAdd, -1, backup));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRun, "Fresh"));
+    MemClearFaults();
+    MemResetCounts();
+    MemFailCall(MEM_REG_CREATE, 1); // the switch cannot be dropped
     EXPECT_EQ(SaveNotWritten, SaveItemWithBackup("Fresh", "C:\\f.exe", "", 0, EditorAdd, -1, backup));
     EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRun, "Fresh"));
     MemClearFaults();
@@ -109,6 +114,17 @@ TEST_F(SaveTest, LeftoversOfARenameAreNamed)
     MemFailCall(MEM_REG_SET_VALUE, 2);
     EXPECT_EQ(SaveOldKept, SaveItem("New", "C:\\o.exe", "", 0, EditorEdit, IndexOf("Old")));
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, "Old"));
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, approved, "Old"));
+
+    // Nor is it carried when its key does not close after the write.
+    MemReset();
+    MemSetString(PLAT_HKCU, kRun, "Old", "C:\\o.exe");
+    MemSetValue(PLAT_HKCU, approved, "Old", PLAT_REG_BINARY, std::string(12, '\x03'));
+    ScanCatalogue();
+    MemResetCounts();
+    MemSetHook(MEM_REG_SET_VALUE, 2,
+               [] { MemFailCall(MEM_REG_CLOSE, MemCallCount(MEM_REG_CLOSE) + 1); });
+    EXPECT_EQ(SaveOldKept, SaveItem("New", "C:\\o.exe", "", 0, EditorEdit, IndexOf("Old")));
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, approved, "Old"));
 }
 
@@ -233,4 +249,27 @@ TEST_F(SaveTest, ACollisionCheckThatCannotReadStillAsks)
     MemClearFaults();
     EXPECT_FALSE(SaveWouldReplace("Free", 0, EditorAdd, -1));
     EXPECT_FALSE(SaveWouldReplace("Taken", 1, EditorAdd, -1)) << "no Run key in HKLM: absent";
+}
+
+// A case-only rename: one failed delete of the parked copy is retried, and
+// a new name the registry will not take brings the old value back alone.
+TEST_F(SaveTest, CaseOnlyRenameFailuresLeaveOneValue)
+{
+    MemSetString(PLAT_HKCU, kRun, "Tool", "C:\\t.exe");
+    ScanCatalogue();
+    Shown shown = FieldsOf("Tool");
+    char extra[TEXT_FIELD_SIZE];
+    MemFailCall(MEM_REG_DELETE_VALUE, 2);
+    EXPECT_EQ(SaveCaseRenamed, SaveItemWithBackup("TOOL", shown.file.c_str(), "", 0, EditorEdit,
+                                                  IndexOf("Tool"), extra));
+    EXPECT_EQ(std::vector<std::string>{"TOOL"}, MemValueNamesUtf8(PLAT_HKCU, kRun));
+
+    ScanCatalogue();
+    MemClearFaults();
+    MemResetCounts();
+    MemFailCall(MEM_REG_SET_VALUE, 2);
+    EXPECT_EQ(SaveCaseNotStored, SaveItemWithBackup("Tool", shown.file.c_str(), "", 0, EditorEdit,
+                                                    IndexOf("TOOL"), extra));
+    EXPECT_EQ(std::vector<std::string>{"TOOL"}, MemValueNamesUtf8(PLAT_HKCU, kRun));
+    EXPECT_EQ(Sz("C:\\t.exe"), Bytes(PLAT_HKCU, kRun, "TOOL"));
 }

@@ -201,3 +201,22 @@ TEST_F(State, ARemoveThatCannotDeleteSaysWhy)
     EXPECT_STREQ("administrator rights are needed", CauseText(LastStoreError()));
     EXPECT_TRUE(MemValueExists(PLAT_HKLM, kRun, "Machine"));
 }
+
+// Enabling in place reads the switch again before writing: one rewritten
+// shorter in between is left as it now is, and nothing is held on to.
+TEST_F(State, EnablingInPlaceRereadsTheSwitch)
+{
+    MemSetString(PLAT_HKCU, kRun, "Sync", "C:\\s.exe");
+    MemSetValue(PLAT_HKCU, kApprovedRun, "Sync", PLAT_REG_BINARY, kOff);
+    ScanCatalogue();
+    const std::string shrunk("\x03\x00\x00\x00", 4);
+    std::vector<int32_t> states = Desired({"Sync"});
+    int blocks = MemLiveBlocks();
+    MemResetCounts();
+    MemSetHook(MEM_REG_QUERY_VALUE, 2, [&] {
+        MemSetValue(PLAT_HKCU, kApprovedRun, "Sync", PLAT_REG_BINARY, shrunk);
+    });
+    EXPECT_EQ(1, ApplyChanges(states.data(), (int32_t)states.size(), CollectStatus, nullptr));
+    EXPECT_EQ(shrunk, Stored(PLAT_HKCU, kApprovedRun, "Sync"));
+    EXPECT_EQ(blocks, MemLiveBlocks());
+}
