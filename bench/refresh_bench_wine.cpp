@@ -54,18 +54,21 @@ std::vector<std::string> Folders()
             ShellFolder(CSIDL_COMMON_DOCUMENTS) + "\\" DISABLED_ALL_FOLDER};
 }
 
-void Seed(int count, const std::string &probe)
+// Entry i starts targets[i] when given (distinct files: no cache of any
+// kind hides a file's cost), else the probe.
+void Seed(int count, const std::string &probe, const std::vector<std::string> &targets = {})
 {
     EmptyAllPlaces();
     std::vector<std::string> folders = Folders();
     for (const std::string &folder : folders)
         CreateDirectoryA(folder.c_str(), NULL);
-    std::string command = "\"" + probe + "\" -bench";
     for (int i = 0; i < count; ++i) {
+        const std::string &target = i < (int)targets.size() ? targets[i] : probe;
+        std::string command = "\"" + target + "\" -bench";
         char name[64];
         if (i % 10 == 9) {
             snprintf(name, sizeof name, "\\Bench %05d.lnk", i);
-            MakeShortcut(folders[(i / 10) % 4] + name, probe, "-bench", "bench");
+            MakeShortcut(folders[(i / 10) % 4] + name, target, "-bench", "bench");
             continue;
         }
         // Six registry rows per key: the user's and both machine views, each
@@ -326,11 +329,136 @@ int FloorPass(bool load, bool icons = true)
 // ---- the program's Refresh ----------------------------------------------
 
 
+// ---- the window: rows first, details behind, and its answers -----------
+
+// Another thread asks the window for an answer (WM_NULL) again and again:
+// the longest wait is the longest the window kept the user waiting.
+struct AnswerProbe {
+    HWND window;
+    volatile LONG running;
+    double longest;
+};
+
+DWORD WINAPI ProbeAnswers(void *context)
+{
+    AnswerProbe *probe = (AnswerProbe *)context;
+    while (probe->running) {
+        double start = Now();
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(probe->window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
+        probe->longest = std::max(probe->longest, Now() - start);
+        Sleep(2);
+    }
+    return 0;
+}
+
+int RecordsPending()
+{
+    int pending = 0;
+    for (int i = 0; i < ItemCatalogue.count; ++i)
+        pending += ItemCatalogue.items[i].detailsPending != 0;
+    return pending;
+}
+
+// Serves the window's queue until every record's details are in.
+void PumpUntilDetailsIn()
+{
+    while (RecordsPending()) {
+        MSG message;
+        if (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        } else {
+            MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
+        }
+    }
+}
+
+// New copies for every run: the program's caches (icons, signatures) are
+// keyed by path, so a file read in an earlier run would hide its cost.
+std::vector<std::string> ProbeCopies(int count, const std::string &probe, int run)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string folder = std::string(temp) + "OrvaneBenchTargets";
+    CreateDirectoryA(folder.c_str(), NULL);
+    std::vector<std::string> copies;
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "\\target%d-%05d.exe", run, i);
+        copies.push_back(folder + name);
+        CopyFileA(probe.c_str(), copies.back().c_str(), FALSE);
+    }
+    return copies;
+}
+
+// The real window's Refresh of N entries, median of runs: until every row
+// is in the list, until every row's details are in, the longest answer,
+// and the floor of the same storage (read after the Refresh, so the floor
+// of distinct targets meets files the system has just read: a low floor).
+void WindowBench(int runs, const std::vector<int> &sizes, const std::string &probe)
+{
+    EnsureMainWindow();
+    ShowWindow(MainWindow, SW_SHOWNORMAL);
+    SeedTasks(0, probe);
+    printf("%-6s %-9s %10s %12s %12s %10s %10s %12s\n", "N", "targets", "rows ms", "details ms",
+           "answer ms", "floor ms", "rows/fl", "details/fl");
+    for (int count : sizes) {
+        for (int distinct = 1; distinct >= 0; --distinct) {
+            std::vector<double> rows, details, answers, floor;
+            for (int run = 0; run < runs; ++run) {
+                if (distinct || run == 0)
+                    Seed(count, probe, distinct ? ProbeCopies(count, probe, run)
+                                                : std::vector<std::string>());
+                AnswerProbe answer = {MainWindow, 1, 0.0};
+                HANDLE thread = CreateThread(NULL, 0, ProbeAnswers, &answer, 0, NULL);
+                Sleep(20);
+                double start = Now();
+                SendMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 1);
+                double listed = Now();
+                PumpUntilDetailsIn();
+                double done = Now();
+                InterlockedExchange(&answer.running, 0);
+                while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT)
+                       != WAIT_OBJECT_0)
+                    Pump();
+                CloseHandle(thread);
+                rows.push_back(listed - start);
+                details.push_back(done - start);
+                answers.push_back(answer.longest);
+                int shown = (int)SendMessageA(ItemListWindow, LVM_GETITEMCOUNT, 0, 0);
+                start = Now();
+                FloorPass(false);
+                FloorPass(true);
+                TaskFloor(true, true, probe);
+                floor.push_back(Now() - start);
+                if (shown != count)
+                    printf("warning: %d rows of %d\n", shown, count);
+            }
+            double r = Median(rows) * 1000.0, d = Median(details) * 1000.0;
+            double a = Median(answers) * 1000.0, f = Median(floor) * 1000.0;
+            printf("%-6d %-9s %10.1f %12.1f %12.1f %10.1f %10.2f %12.2f\n", count,
+                   distinct ? "distinct" : "shared", r, d, a, f, r / f, d / f);
+            fflush(stdout);
+        }
+    }
+    EmptyAllPlaces();
+    RemoveBenchTasks();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     CoInitialize(NULL);
+    // "window RUNS [N]": the real window, rows and details side by side.
+    if (argc > 1 && strcmp(argv[1], "window") == 0) {
+        std::vector<int> sizes = {100, 1000};
+        if (argc > 3)
+            sizes = {atoi(argv[3])};
+        WindowBench(argc > 2 ? atoi(argv[2]) : 3, sizes, ProbePath());
+        return 0;
+    }
     int runs = argc > 1 ? atoi(argv[1]) : 5;
     std::string probe = ProbePath();
     HWND list = MakeHiddenItemList();

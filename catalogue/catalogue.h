@@ -238,6 +238,10 @@ void ScanCatalogue(void);
 // resolution's user interface.
 void ScanStorage(CatalogueData *out);
 
+// ScanStorage, given up between two places or two files of a folder once
+// stopped(context) says so: then out is left empty and the result is 0.
+int ScanStorageUntil(CatalogueData *out, int (*stopped)(void *context), void *context);
+
 // Reads a pending record's file details (version strings, publisher, target
 // found); nothing for a record already read.
 void ReadItemDetails(AutostartItem *item);

@@ -222,6 +222,14 @@ static void ReadApproval(AutostartItem *item)
 // Set while ScanStorage runs: the loading passes then leave each target's
 // files unopened (detailsPending) for ReadItemDetails.
 static int DeferDetails = 0;
+// Set while ScanStorageUntil runs: asked between places and folder files.
+static int (*StopAsked)(void *context) = NULL;
+static void *StopContext = NULL;
+
+static int ScanStopped(void)
+{
+    return StopAsked && StopAsked(StopContext);
+}
 
 void ReadTargetDetails(AutostartItem *item)
 {
@@ -372,6 +380,8 @@ static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t
     if (!find)
         return;
     do {
+        if (ScanStopped())
+            break;
         if (!IsStartupFile(find, name))
             continue;
         AutostartItem *item = &records[*runningCount];
@@ -454,6 +464,8 @@ static void LoadStorage(CatalogueData *out)
     int32_t running = 0;
     for (int i = 0; i < LOCATION_COUNT; ++i) {
         const AutostartLocation *row = &AutostartLocations[i];
+        if (ScanStopped())
+            break;
         if (!LocationRowPresent(row))
             continue;
         if (row->kind == LocationRegistryKey) {
@@ -470,14 +482,28 @@ static void LoadStorage(CatalogueData *out)
     out->count = running;
 }
 
-void ScanStorage(CatalogueData *out)
+int ScanStorageUntil(CatalogueData *out, int (*stopped)(void *context), void *context)
 {
     out->items = &EmptyCatalogueRecord;
     out->count = 0;
     out->capacity = 0;
     DeferDetails = 1;
+    StopAsked = stopped;
+    StopContext = context;
     LoadStorage(out);
+    int whole = !ScanStopped();
+    StopAsked = NULL;
+    StopContext = NULL;
     DeferDetails = 0;
+    // A scan given up part way is no picture of storage: nothing of it is kept.
+    if (!whole)
+        FreeCatalogueData(out);
+    return whole;
+}
+
+void ScanStorage(CatalogueData *out)
+{
+    ScanStorageUntil(out, NULL, NULL);
 }
 
 void ScanCatalogue(void)

@@ -412,6 +412,24 @@ void PlatFree(void *block);
 // front ends show it their own way: nothing below them shows a box.
 void PlatErrorText(long code, char *text, size_t size);
 
+// ---- Threads (platform_win32_thread.cpp) ---------------------------------
+
+typedef struct PlatThreadTag *PlatThread;
+typedef struct PlatLockTag *PlatLock;
+
+// Runs run(context) on a new thread whose COM apartment is single-threaded,
+// as the shell's calls (shortcuts, icons) need; null when none could be had.
+PlatThread PlatStartThread(void (*run)(void *context), void *context);
+
+// Waits until the thread has ended and releases it; nothing for null.
+void PlatJoinThread(PlatThread thread);
+
+// A lock two threads take in turn (a critical section); null on failure.
+PlatLock PlatNewLock(void);
+void PlatEnterLock(PlatLock lock);
+void PlatLeaveLock(PlatLock lock);
+void PlatFreeLock(PlatLock lock);
+
 // ---- Standard output and error ---------------------------------------------
 
 enum PlatStream { PLAT_STDOUT = 0, PLAT_STDERR = 1 };

@@ -107,7 +107,7 @@ long PlatRegCreate(PlatHive hive, const char *path, PlatKeyAccess access, PlatKe
 static long EnumValueTooLong(HKEY key, DWORD index, char *name, uint32_t nameSize,
                              uint32_t *type, void *data, uint32_t *dataSize)
 {
-    static char wholeName[MAX_VALUE_NAME];
+    static thread_local char wholeName[MAX_VALUE_NAME];
     DWORD nameLength = sizeof wholeName;
     DWORD valueType = REG_NONE;
     DWORD needed = 0;
@@ -164,7 +164,8 @@ long PlatRegEnumValue(PlatKey key, uint32_t index, char *name, uint32_t nameSize
 }
 
 // The wide form of a name of the code page; null stays null (the default
-// value). Names are at most MAX_VALUE_NAME characters; one thread.
+// value). Names are at most MAX_VALUE_NAME characters. The buffers of the
+// calls below are per thread: the scan worker reads while the window writes.
 static const WCHAR *WideName(const char *name, WCHAR *buffer, int room)
 {
     if (!name)
@@ -177,8 +178,8 @@ static const WCHAR *WideName(const char *name, WCHAR *buffer, int room)
 
 int PlatRegNameExact(PlatKey key, uint32_t index, const char *name)
 {
-    static WCHAR stored[MAX_VALUE_NAME];
-    static WCHAR given[MAX_VALUE_NAME];
+    static thread_local WCHAR stored[MAX_VALUE_NAME];
+    static thread_local WCHAR given[MAX_VALUE_NAME];
     DWORD length = MAX_VALUE_NAME;
     if (RegEnumValueW(ToHkey(key), index, stored, &length, NULL, NULL, NULL, NULL)
         != ERROR_SUCCESS)
@@ -192,7 +193,7 @@ int PlatRegNameExact(PlatKey key, uint32_t index, const char *name)
 long PlatRegReadRaw(PlatKey key, const char *name, uint32_t *type, void *data,
                     uint32_t *dataSize)
 {
-    static WCHAR wide[MAX_VALUE_NAME];
+    static thread_local WCHAR wide[MAX_VALUE_NAME];
     DWORD valueType = REG_NONE;
     DWORD size = data ? *dataSize : 0;
     LONG result = RegQueryValueExW(ToHkey(key), WideName(name, wide, MAX_VALUE_NAME), NULL,
@@ -207,7 +208,7 @@ long PlatRegReadRaw(PlatKey key, const char *name, uint32_t *type, void *data,
 long PlatRegWriteRaw(PlatKey key, const char *name, uint32_t type, const void *data,
                      uint32_t size)
 {
-    static WCHAR wide[MAX_VALUE_NAME];
+    static thread_local WCHAR wide[MAX_VALUE_NAME];
     // Windows adds a terminator to a string whose next character in memory
     // is zero ("the user forgot to count it"): the bytes are written from a
     // copy followed by non-zero bytes, so an unterminated value stays so.
@@ -698,8 +699,8 @@ typedef int(WINAPI *CompareStringOrdinalFunction)(LPCWCH a, int aLength, LPCWCH 
 
 int PlatNamesEqual(const char *a, const char *b)
 {
-    static WCHAR wideA[MAX_VALUE_NAME];
-    static WCHAR wideB[MAX_VALUE_NAME];
+    static thread_local WCHAR wideA[MAX_VALUE_NAME];
+    static thread_local WCHAR wideB[MAX_VALUE_NAME];
     WideName(a, wideA, MAX_VALUE_NAME);
     WideName(b, wideB, MAX_VALUE_NAME);
     // Windows Vista and later: the comparison the registry and NTFS make.

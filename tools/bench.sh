@@ -19,3 +19,6 @@ export WINEPREFIX="$root/build/wine/bench-prefix"
 rm -rf "$WINEPREFIX"
 unset DISPLAY
 tests/wine-session.sh tests/wine-run.sh build/win64/bin/orvane_bench_refresh.exe "$runs"
+echo
+echo "== The window's Refresh under Wine: rows, details, longest answer, median of 3"
+tests/wine-session.sh tests/wine-run.sh build/win64/bin/orvane_bench_refresh.exe window 3

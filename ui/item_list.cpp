@@ -1,12 +1,14 @@
-// item_list.cpp - the list of entries: one row per catalogue record, row i
-// always showing record i, with the program's icon, a check box for the
-// state the user wants, the scope and the target; and its context menu.
+// item_list.cpp - the list of entries: one row per shown catalogue record,
+// drawn from the record itself (an owner-data list), with the program's
+// icon, a check box for the state the user wants, the scope and the
+// target; and its context menu.
 // The check boxes change nothing by themselves: Apply writes them.
 #include "ui.h"
 
 #include "../store/store.h"
 
 #include <shellapi.h>
+#include <stdlib.h>
 #include <string.h>
 
 #ifndef _WIN64
@@ -40,26 +42,10 @@ void SetUpItemList(HWND list)
     SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)SmallIconList);
     // Mask 0 replaces the whole extended style: check boxes and nothing else.
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES);
+    // The boxes are the records': the list asks for them with each row.
+    SendMessageA(list, LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK, 0);
     ListViewClassProc = WindowProcFromLong(
         SetWindowLongPtrA(list, GWLP_WNDPROC, WindowProcAsLong(ListViewProc)));
-}
-
-static void SetCheck(HWND list, int row, int checked)
-{
-    LVITEMA item;
-    memset(&item, 0, sizeof item);
-    item.stateMask = LVIS_STATEIMAGEMASK;
-    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
-    SendMessageA(list, LVM_SETITEMSTATE, row, (LPARAM)&item);
-}
-
-static void SetSubItemText(HWND list, int row, int column, const char *text)
-{
-    LVITEMA item;
-    memset(&item, 0, sizeof item);
-    item.iSubItem = column;
-    item.pszText = (char *)text;
-    SendMessageA(list, LVM_SETITEMTEXTA, row, (LPARAM)&item);
 }
 
 // Icon indexes already asked for, by target: every change ends in a
@@ -145,46 +131,53 @@ static int ProgramIconIndex(void)
 
 int32_t HiddenWindowsRows = 0;
 
-// Rows of Windows' own entries are left out when the user hides them; each
-// row keeps its record's index, so a row always acts on its own record.
-int FillListView(HWND list)
+// The list holds no copies: row r shows record RowRecord[r], drawn from
+// ItemCatalogue on each LVN_GETDISPINFO. The boxes the user wants and the
+// icons asked for are kept per record, so sorting moves only the indexes.
+#define ICON_UNKNOWN (-2)
+static int32_t *RowRecord = NULL; // row -> record
+static int32_t *RecordRow = NULL; // record -> row, -1 when hidden
+static uint8_t *RecordChecked = NULL;
+static int *RecordIcon = NULL;
+static int32_t RowCount = 0;
+static int32_t RecordsHeld = 0;
+
+static void FreeRows(void)
 {
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    int icons = SmallIconList != NULL;
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    ListFilling = 1;
-    HiddenWindowsRows = 0;
-    int row = 0;
-    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
-        const AutostartItem *record = &ItemCatalogue.items[i];
-        if (ItemHiddenAsWindows(record, HideWindowsEntries)) {
-            ++HiddenWindowsRows;
-            continue;
-        }
-        LVITEMA item;
-        memset(&item, 0, sizeof item);
-        item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-        item.iItem = row;
-        item.pszText = (char *)record->name;
-        item.iImage = !icons                 ? I_IMAGENONE
-                      : record->detailsPending ? ProgramIconIndex()
-                                               : IconIndex(record->target);
-        item.lParam = i;
-        // A row that cannot be inserted ends the list: rows stay in order.
-        if (SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item) != row) {
-            SendMessageA(list, LVM_DELETEITEM, row, 0);
-            break;
-        }
-        SetCheck(list, row, record->enabled);
-        SetSubItemText(list, row, 1, ItemTypeText(record));
-        SetSubItemText(list, row, 2, record->target);
-        ++row;
+    HANDLE heap = GetProcessHeap();
+    void *blocks[] = {RowRecord, RecordRow, RecordChecked, RecordIcon};
+    for (void *block : blocks)
+        if (block)
+            HeapFree(heap, 0, block);
+    RowRecord = RecordRow = NULL;
+    RecordChecked = NULL;
+    RecordIcon = NULL;
+    RowCount = RecordsHeld = 0;
+}
+
+static int HoldRecords(int32_t count)
+{
+    FreeRows();
+    HANDLE heap = GetProcessHeap();
+    size_t slots = (size_t)count + 1;
+    RowRecord = (int32_t *)HeapAlloc(heap, HEAP_ZERO_MEMORY, slots * sizeof(int32_t));
+    RecordRow = (int32_t *)HeapAlloc(heap, HEAP_ZERO_MEMORY, slots * sizeof(int32_t));
+    RecordChecked = (uint8_t *)HeapAlloc(heap, HEAP_ZERO_MEMORY, slots);
+    RecordIcon = (int *)HeapAlloc(heap, HEAP_ZERO_MEMORY, slots * sizeof(int));
+    if (!RowRecord || !RecordRow || !RecordChecked || !RecordIcon) {
+        FreeRows();
+        return 0;
     }
-    ListFilling = 0;
-    SortRows(list);
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, NULL, TRUE);
-    return 0;
+    RecordsHeld = count;
+    return 1;
+}
+
+static void IndexRows(void)
+{
+    for (int32_t i = 0; i < RecordsHeld; ++i)
+        RecordRow[i] = -1;
+    for (int32_t r = 0; r < RowCount; ++r)
+        RecordRow[RowRecord[r]] = r;
 }
 
 // The column the rows are sorted by (-1: the scan's own order) and how.
@@ -196,22 +189,90 @@ static const char *SortText(const AutostartItem *item)
     return SortColumn == 0 ? item->name : SortColumn == 1 ? ItemTypeText(item) : item->target;
 }
 
-// Rows carry their record's index; equal texts keep the scan's order.
-static int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM)
+// Equal texts keep the scan's order.
+static int CompareRows(const void *first, const void *second)
 {
-    const AutostartItem *a = CatalogueItem((int32_t)first), *b = CatalogueItem((int32_t)second);
-    if (!a || !b)
-        return 0;
-    int order = SortColumn < 0 ? 0 : TextCompareNoCase(SortText(a), SortText(b));
+    int32_t x = *(const int32_t *)first, y = *(const int32_t *)second;
+    const AutostartItem *a = CatalogueItem(x), *b = CatalogueItem(y);
+    int order = SortColumn < 0 || !a || !b ? 0 : TextCompareNoCase(SortText(a), SortText(b));
     if (order == 0)
-        order = first < second ? -1 : first > second;
+        order = x < y ? -1 : x > y;
     return SortDescending ? -order : order;
+}
+
+static void SortIndexes(void)
+{
+    if (RowCount > 1)
+        qsort(RowRecord, (size_t)RowCount, sizeof(int32_t), CompareRows);
+    IndexRows();
+}
+
+static void SelectOnly(HWND list, int32_t row)
+{
+    LVITEMA item;
+    memset(&item, 0, sizeof item);
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&item);
+    if (row < 0)
+        return;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, row, (LPARAM)&item);
+}
+
+// An owner-data list keeps its selection by row number: when the rows
+// move under it, the selection is put back on its record's new row.
+static void MoveRows(HWND list, void (*move)(void *context), void *context)
+{
+    int32_t selected = RecordOfRow(list, SelectedRow(list));
+    move(context);
+    int32_t row = RowOfRecord(list, selected);
+    if (row != SelectedRow(list) || selected < 0)
+        SelectOnly(list, row);
+    InvalidateRect(list, NULL, FALSE);
+}
+
+static void SortMove(void *)
+{
+    SortIndexes();
+}
+
+// Rows of Windows' own entries are left out when the user hides them.
+int FillListView(HWND list)
+{
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    HiddenWindowsRows = 0;
+    if (!HoldRecords(ItemCatalogue.count)) {
+        InvalidateRect(list, NULL, TRUE);
+        return 0;
+    }
+    ListFilling = 1;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        const AutostartItem *record = &ItemCatalogue.items[i];
+        RecordChecked[i] = record->enabled != 0;
+        RecordIcon[i] = ICON_UNKNOWN;
+        if (ItemHiddenAsWindows(record, HideWindowsEntries))
+            ++HiddenWindowsRows;
+        else
+            RowRecord[RowCount++] = i;
+    }
+    SortIndexes();
+    // Rows the list would not take are no rows of ours either: a check box
+    // is never read for a record its row does not show.
+    SendMessageA(list, LVM_SETITEMCOUNT, (WPARAM)RowCount, 0);
+    int32_t shown = (int32_t)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    if (shown < RowCount) {
+        RowCount = shown > 0 ? shown : 0;
+        IndexRows();
+    }
+    ListFilling = 0;
+    InvalidateRect(list, NULL, TRUE);
+    return 0;
 }
 
 void SortRows(HWND list)
 {
-    if (list && SortColumn >= 0)
-        SendMessageA(list, LVM_SORTITEMS, 0, (LPARAM)CompareRows);
+    if (list)
+        MoveRows(list, SortMove, NULL);
 }
 
 // Up, down, then back to the scan's own order.
@@ -228,7 +289,7 @@ void SortRowsBy(HWND list, int column)
         SortColumn = -1;
         SortDescending = 0;
     }
-    SendMessageA(list, LVM_SORTITEMS, 0, (LPARAM)CompareRows);
+    SortRows(list);
     int32_t row = SelectedRow(list);
     if (row >= 0)
         SendMessageA(list, LVM_ENSUREVISIBLE, row, FALSE);
@@ -236,24 +297,93 @@ void SortRowsBy(HWND list, int column)
 
 int32_t RecordOfRow(HWND list, int32_t row)
 {
-    LVITEMA item;
-    memset(&item, 0, sizeof item);
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (!list || row < 0 || !SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&item))
+    if (!list || row < 0 || row >= RowCount)
         return -1;
-    return (int32_t)item.lParam;
+    return RowRecord[row];
 }
 
 int32_t RowOfRecord(HWND list, int32_t record)
 {
-    if (!list || record < 0)
+    if (!list || record < 0 || record >= RecordsHeld)
         return -1;
-    LVFINDINFOA find;
-    memset(&find, 0, sizeof find);
-    find.flags = LVFI_PARAM;
-    find.lParam = record;
-    return (int32_t)SendMessageA(list, LVM_FINDITEMA, (WPARAM)-1, (LPARAM)&find);
+    return RecordRow[record];
+}
+
+int RowChecked(HWND list, int32_t row)
+{
+    int32_t record = RecordOfRow(list, row);
+    return record >= 0 && RecordChecked[record];
+}
+
+// The parent hears of a box as it would from a list holding the state.
+static void SetCheck(HWND list, int32_t row, int checked)
+{
+    int32_t record = RecordOfRow(list, row);
+    if (record < 0 || RecordChecked[record] == (checked != 0))
+        return;
+    RecordChecked[record] = checked != 0;
+    SendMessageA(list, LVM_REDRAWITEMS, row, row);
+    if (ListFilling)
+        return;
+    NMLISTVIEW change;
+    memset(&change, 0, sizeof change);
+    change.hdr.hwndFrom = list;
+    change.hdr.idFrom = (UINT_PTR)GetDlgCtrlID(list);
+    change.hdr.code = LVN_ITEMCHANGED;
+    change.iItem = row;
+    change.uChanged = LVIF_STATE;
+    change.uNewState = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    change.uOldState = INDEXTOSTATEIMAGEMASK(checked ? 1 : 2);
+    SendMessageA(GetParent(list), WM_NOTIFY, change.hdr.idFrom, (LPARAM)&change);
+}
+
+static int RowIcon(int32_t record)
+{
+    const AutostartItem *item = CatalogueItem(record);
+    if (!SmallIconList || !item)
+        return I_IMAGENONE;
+    if (item->detailsPending)
+        return ProgramIconIndex();
+    if (RecordIcon[record] == ICON_UNKNOWN)
+        RecordIcon[record] = IconIndex(item->target);
+    return RecordIcon[record];
+}
+
+int OnListDisplayInfo(NMLVDISPINFOA *info)
+{
+    LVITEMA *cell = &info->item;
+    int32_t record = RecordOfRow(info->hdr.hwndFrom, cell->iItem);
+    const AutostartItem *item = CatalogueItem(record);
+    if (!item)
+        return 0;
+    if ((cell->mask & LVIF_TEXT) && cell->pszText && cell->cchTextMax > 0)
+        TextCopy(cell->pszText, (size_t)cell->cchTextMax,
+                 cell->iSubItem == 0   ? item->name
+                 : cell->iSubItem == 1 ? ItemTypeText(item)
+                                       : item->target);
+    if ((cell->mask & LVIF_IMAGE) && cell->iSubItem == 0)
+        cell->iImage = RowIcon(record);
+    if (cell->mask & LVIF_STATE) {
+        cell->state = (cell->state & ~LVIS_STATEIMAGEMASK)
+                      | INDEXTOSTATEIMAGEMASK(RecordChecked[record] ? 2 : 1);
+        cell->stateMask |= LVIS_STATEIMAGEMASK;
+    }
+    return 1;
+}
+
+struct RemovedRow {
+    HWND list;
+    int32_t row;
+};
+
+static void RemoveMove(void *context)
+{
+    const RemovedRow *removed = (const RemovedRow *)context;
+    int32_t row = removed->row;
+    memmove(&RowRecord[row], &RowRecord[row + 1], sizeof(int32_t) * (size_t)(RowCount - row - 1));
+    --RowCount;
+    IndexRows();
+    SendMessageA(removed->list, LVM_SETITEMCOUNT, (WPARAM)RowCount, LVSICF_NOSCROLL);
 }
 
 int UpdateRowDetails(HWND list, int32_t record)
@@ -262,35 +392,62 @@ int UpdateRowDetails(HWND list, int32_t record)
     int32_t row = RowOfRecord(list, record);
     if (!item || row < 0)
         return 0;
+    RecordIcon[record] = ICON_UNKNOWN;
     // A row whose box the user changed stays: its change is still pending.
-    UINT state = (UINT)SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK);
-    int checked = (state >> 12) == 2;
-    if (ItemHiddenAsWindows(item, HideWindowsEntries) && checked == (item->enabled != 0)) {
-        SendMessageA(list, LVM_DELETEITEM, row, 0);
+    if (ItemHiddenAsWindows(item, HideWindowsEntries)
+        && RecordChecked[record] == (item->enabled != 0)) {
+        RemovedRow removed = {list, row};
+        MoveRows(list, RemoveMove, &removed);
         ++HiddenWindowsRows;
         return 1;
     }
-    if (!SmallIconList)
-        return 0;
-    LVITEMA change;
-    memset(&change, 0, sizeof change);
-    change.mask = LVIF_IMAGE;
-    change.iItem = row;
-    change.iImage = IconIndex(item->target);
-    SendMessageA(list, LVM_SETITEMA, 0, (LPARAM)&change);
+    SendMessageA(list, LVM_REDRAWITEMS, row, row);
     return 0;
 }
 
 void ShowStoredStates(HWND list)
 {
-    int rows = list ? (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) : 0;
-    ListFilling = 1;
-    for (int i = 0; i < rows; ++i) {
-        const AutostartItem *record = CatalogueItem(RecordOfRow(list, i));
-        if (record)
-            SetCheck(list, i, record->enabled);
+    for (int32_t i = 0; i < RecordsHeld && i < ItemCatalogue.count; ++i)
+        RecordChecked[i] = ItemCatalogue.items[i].enabled != 0;
+    if (list)
+        InvalidateRect(list, NULL, FALSE);
+}
+
+// Space and a click on the box toggle it: an owner-data list leaves its
+// state images to its owner.
+static void ToggleRow(HWND list, int32_t row)
+{
+    if (row >= 0)
+        SetCheck(list, row, !RowChecked(list, row));
+}
+
+static int32_t BoxClicked(HWND list, LPARAM lParam)
+{
+    LVHITTESTINFO hit;
+    memset(&hit, 0, sizeof hit);
+    hit.pt.x = (short)LOWORD(lParam);
+    hit.pt.y = (short)HIWORD(lParam);
+    int32_t row = (int32_t)SendMessageA(list, LVM_HITTEST, 0, (LPARAM)&hit);
+    return row >= 0 && (hit.flags & LVHT_ONITEMSTATEICON) ? row : -1;
+}
+
+// LVM_SETITEMSTATE's check box part lands in the records' boxes; the list
+// keeps selection and focus.
+static LRESULT SetItemState(HWND list, WPARAM wParam, const LVITEMA *change)
+{
+    if (!change || !(change->stateMask & LVIS_STATEIMAGEMASK))
+        return CallWindowProcA(ListViewClassProc, list, LVM_SETITEMSTATE, wParam, (LPARAM)change);
+    UINT image = (change->state & LVIS_STATEIMAGEMASK) >> 12;
+    int32_t row = (int32_t)wParam;
+    if (image == 1 || image == 2) {
+        for (int32_t r = row < 0 ? 0 : row; r < RowCount && (row < 0 || r == row); ++r)
+            SetCheck(list, r, image == 2);
     }
-    ListFilling = 0;
+    LVITEMA rest = *change;
+    rest.stateMask &= ~LVIS_STATEIMAGEMASK;
+    if (!rest.stateMask)
+        return row < RowCount;
+    return CallWindowProcA(ListViewClassProc, list, LVM_SETITEMSTATE, wParam, (LPARAM)&rest);
 }
 
 // The entry to select after the next fill, found by place and name; an
@@ -638,6 +795,15 @@ LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     }
     if (message == WM_KEYDOWN && OnListKey(window, wParam))
         return 0;
+    if (message == LVM_SETITEMSTATE)
+        return SetItemState(window, wParam, (const LVITEMA *)lParam);
+    if (message == WM_KEYDOWN && wParam == VK_SPACE) {
+        int32_t row = (int32_t)SendMessageA(window, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
+        ToggleRow(window, row >= 0 ? row : SelectedRow(window));
+        return 0;
+    }
+    if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK)
+        ToggleRow(window, BoxClicked(window, lParam));
     // Enter reaches a list only when it asks for it.
     if (message == WM_GETDLGCODE && wParam == VK_RETURN)
         return DLGC_WANTALLKEYS;

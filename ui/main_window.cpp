@@ -243,8 +243,7 @@ int CreateMainControls(HWND window)
             ++failures;
     // The window text is the list's name for screen readers.
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, LIST_NAME,
-                                WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT
-                                    | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+                                ITEM_LIST_STYLE | WS_TABSTOP,
                                 Scaled(15), Scaled(95), Scaled(570), Scaled(148), window,
                                 (HMENU)(INT_PTR)IDC_ITEM_LIST,
                                 AppInstance, NULL);
@@ -343,9 +342,7 @@ int32_t PendingChanges(void)
         const AutostartItem *record = CatalogueItem(RecordOfRow(ItemListWindow, i));
         if (!record)
             continue;
-        LRESULT state = SendMessageA(ItemListWindow, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK);
-        int wanted = (int)((state & LVIS_STATEIMAGEMASK) >> 12) - 1;
-        pending += wanted != record->enabled;
+        pending += RowChecked(ItemListWindow, i) != record->enabled;
     }
     return pending;
 }
@@ -549,9 +546,11 @@ void ShowRecordDetails(HWND window, int32_t record)
         ShowDetails(window);
 }
 
-static void OnNotify(HWND window, const NMHDR *header)
+static LRESULT OnNotify(HWND window, NMHDR *header)
 {
-    if (header->code == LVN_ITEMCHANGED) {
+    if (header->code == LVN_GETDISPINFOA && header->hwndFrom == ItemListWindow) {
+        OnListDisplayInfo((NMLVDISPINFOA *)header);
+    } else if (header->code == LVN_ITEMCHANGED) {
         const NMLISTVIEW *change = (const NMLISTVIEW *)header;
         if ((change->uChanged & LVIF_STATE)
             && ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) && !ListFilling)
@@ -562,6 +561,7 @@ static void OnNotify(HWND window, const NMHDR *header)
     } else if (header->code == LVN_COLUMNCLICK && header->hwndFrom == ItemListWindow) {
         SortRowsBy(ItemListWindow, ((const NMLISTVIEW *)header)->iSubItem);
     }
+    return 0;
 }
 
 // ---- commands -----------------------------------------------------------
@@ -601,8 +601,7 @@ static int32_t *ReadCheckBoxes(int32_t *count)
         int32_t record = RecordOfRow(ItemListWindow, i);
         if (record < 0 || record >= records)
             continue;
-        LRESULT state = SendMessageA(ItemListWindow, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK);
-        desired[record] = (int32_t)((state & LVIS_STATEIMAGEMASK) >> 12) - 1;
+        desired[record] = RowChecked(ItemListWindow, i);
     }
     *count = records;
     return desired;
@@ -960,8 +959,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnPaint(window);
         return 0;
     case WM_NOTIFY:
-        OnNotify(window, (const NMHDR *)lParam);
-        return 0;
+        return OnNotify(window, (NMHDR *)lParam);
     case WM_COMMAND:
         OnCommand(window, wParam, lParam);
         return 0;

@@ -295,8 +295,19 @@ extern WNDPROC ListViewClassProc;
 // Nonzero while FillListView sets the rows: their check boxes are no change.
 extern int ListFilling;
 
+// The list's style: it holds no rows of its own (LVS_OWNERDATA), each cell
+// is drawn from its record.
+#define ITEM_LIST_STYLE                                                                 \
+    (WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS \
+     | LVS_SHAREIMAGELISTS | LVS_OWNERDATA)
+
 // Columns, font, image list, check boxes and subclassing of a new list.
 void SetUpItemList(HWND list);
+// LVN_GETDISPINFOA: a cell's text, icon or check box from its record;
+// nonzero when the row is one of ours.
+int OnListDisplayInfo(NMLVDISPINFOA *info);
+// Nonzero when the row's check box is checked (the state the user wants).
+int RowChecked(HWND list, int32_t row);
 int FillListView(HWND list);
 // A header click: the rows sorted by that column, again reversed, a third
 // time back in the scan's own order (the first order); every fill keeps it.

@@ -730,3 +730,39 @@ TEST_F(Contract, AllocationIsZeroFilled)
     EXPECT_EQ(0u, nonzero);
     PlatFree(block);
 }
+
+// The scan's own thread: it runs its work with its context (the registry
+// too), waits for a lock its starter holds, and the join returns only once
+// it has ended.
+struct ThreadWork {
+    PlatLock lock;
+    int ran;
+    long opened;
+};
+
+static void RunThreadWork(void *context)
+{
+    ThreadWork *work = (ThreadWork *)context;
+    PlatEnterLock(work->lock);
+    PlatKey key = NULL;
+    work->opened = PlatRegOpenRead(PLAT_HKCU, "Software", &key);
+    if (key)
+        PlatRegClose(key);
+    work->ran = 1;
+    PlatLeaveLock(work->lock);
+}
+
+TEST_F(Contract, AThreadRunsItsWorkAfterTheLockAndIsJoined)
+{
+    ThreadWork work = {PlatNewLock(), 0, -1};
+    ASSERT_NE(nullptr, work.lock);
+    PlatEnterLock(work.lock);
+    PlatThread thread = PlatStartThread(RunThreadWork, &work);
+    ASSERT_NE(nullptr, thread);
+    EXPECT_EQ(0, work.ran) << "ran past the lock";
+    PlatLeaveLock(work.lock);
+    PlatJoinThread(thread);
+    EXPECT_EQ(1, work.ran);
+    EXPECT_EQ(PLAT_OK, work.opened);
+    PlatFreeLock(work.lock);
+}

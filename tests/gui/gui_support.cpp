@@ -56,8 +56,7 @@ HWND MakeHiddenItemList()
     HWND parent = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 600, 450, NULL, NULL,
                                   AppInstance, NULL);
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, "ListView",
-                                WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SINGLESEL
-                                    | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+                                ITEM_LIST_STYLE,
                                 15, 95, 570, 180, parent, NULL, AppInstance, NULL);
     SetUpItemList(list);
     return list;

@@ -209,6 +209,72 @@ TEST_F(MainWindowTest, RowsFollowTheCatalogueWithChecksTypesAndPaths)
     EXPECT_EQ(-1, SelectedRow(list)) << "no row is selected after a refresh";
 }
 
+// The list draws every row from its record: a click on a box toggles that
+// record's box (twice: back), the status counts it, and a sort carries it.
+TEST_F(MainWindowTest, ClickedBoxesBelongToTheirRecordsThroughASort)
+{
+    SeedThree();
+    ASSERT_TRUE(GetWindowLongA(list, GWL_STYLE) & LVS_OWNERDATA);
+    RECT row = {LVIR_BOUNDS, 0, 0, 0};
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 2, (LPARAM)&row));
+    LVHITTESTINFO hit = {};
+    hit.pt.y = (row.top + row.bottom) / 2;
+    for (hit.pt.x = row.left; hit.pt.x < row.left + 40; ++hit.pt.x)
+        if (SendMessageA(list, LVM_HITTEST, 0, (LPARAM)&hit) == 2
+            && (hit.flags & LVHT_ONITEMSTATEICON))
+            break;
+    LPARAM box = MAKELPARAM(hit.pt.x, hit.pt.y);
+    SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, box);
+    SendMessageA(list, WM_LBUTTONUP, 0, box);
+    EXPECT_EQ(1, CheckState(list, 2));
+    EXPECT_EQ(2, CheckState(list, 0));
+    EXPECT_EQ("1 change not applied yet: press Apply to store them.", Status());
+    NMLISTVIEW click = {};
+    click.hdr.hwndFrom = list;
+    click.hdr.code = LVN_COLUMNCLICK;
+    click.iSubItem = 0;
+    SendMessageA(MainWindow, WM_NOTIFY, IDC_ITEM_LIST, (LPARAM)&click);
+    ASSERT_EQ("Probe.lnk", ItemText(list, 1, 0));
+    EXPECT_EQ(1, CheckState(list, 1)) << "the box went with its record";
+    SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, box);
+    SendMessageA(list, WM_LBUTTONUP, 0, box);
+    ASSERT_EQ("User Tool", ItemText(list, 2, 0));
+    EXPECT_EQ(1, CheckState(list, 2)) << "the click reaches the record now shown there";
+    EXPECT_EQ("2 changes not applied yet: press Apply to store them.", Status());
+    SelectRow(list, 2);
+    SendMessageA(MainWindow, WM_NOTIFY, IDC_ITEM_LIST, (LPARAM)&click);
+    SendMessageA(MainWindow, WM_NOTIFY, IDC_ITEM_LIST, (LPARAM)&click);
+    EXPECT_EQ(0, SelectedRow(list)) << "the selection follows its record to the scan's order";
+    DropPendingChecks();
+}
+
+// Details that hide a row above the selected one as Windows' own: the list
+// keeps rows by number, the selection stays on its entry.
+TEST_F(MainWindowTest, ARowHiddenByItsDetailsLeavesTheSelectionOnItsEntry)
+{
+    SeedThree();
+    int hide = HideWindowsEntries;
+    HideWindowsEntries = 1;
+    SelectRow(list, 2);
+    int32_t hidden = HiddenWindowsRows;
+    // Windows' own program, by its whole path in the system folder.
+    AutostartItem *item = &ItemCatalogue.items[1];
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    TextFormat(item->target, sizeof item->target, "%s\\notepad.exe", system);
+    TextCopy(item->command, sizeof item->command, item->target);
+    item->parameters[0] = '\0';
+    item->signedByWindows = 1;
+    EXPECT_TRUE(UpdateRowDetails(list, 1));
+    ASSERT_EQ(2, Rows());
+    EXPECT_EQ(1, SelectedRow(list));
+    EXPECT_EQ("Probe.lnk", ItemText(list, 1, 0));
+    EXPECT_EQ(2, CheckState(list, 1));
+    EXPECT_EQ(hidden + 1, HiddenWindowsRows);
+    HideWindowsEntries = hide;
+    Refresh();
+}
+
 TEST_F(MainWindowTest, DetailsPaneForEachKindOfPlaceAndRefreshEmptiesIt)
 {
     SeedThree();
@@ -758,13 +824,14 @@ TEST_F(MainWindowTest, KeyboardContextMenuOpensAtTheSelectedRow)
 static WNDPROC ListProcBeforeTest;
 static LRESULT CALLBACK RefuseSecondRow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == LVM_INSERTITEMA && ((LVITEMA *)lParam)->iItem == 1)
-        return -1;
+    if (message == LVM_SETITEMCOUNT && wParam > 1)
+        wParam = 1;
     return CallWindowProcA(ListProcBeforeTest, window, message, wParam, lParam);
 }
 
-// Row i always shows record i: a row that cannot be inserted ends the list,
-// and Apply then reads no check box into a record it does not belong to.
+// A list that takes fewer rows than asked ends there, each row showing its
+// own record, and Apply then reads no check box into a record it does not
+// belong to.
 TEST_F(MainWindowTest, ARowThatCannotBeInsertedShiftsNoLaterRow)
 {
     ListProcBeforeTest = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)RefuseSecondRow);

@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -595,7 +597,8 @@ const char *MemOpName(MemOp op)
         "FileExists",     "SearchProgram", "CopyFile",       "RegNameExact",
         "FileLoad",       "FileHold",      "RegEnumKey",     "TaskList",
         "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream",
-        "FileStamp",      "CheckSignature", "PlaceHold",     "PlaceCheck"};
+        "FileStamp",      "CheckSignature", "PlaceHold",     "PlaceCheck",
+        "StartThread"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -914,7 +917,7 @@ int MemStorageCallCount()
     int total = 0;
     for (int op = 0; op < MEM_OP_COUNT; ++op)
         if (op != MEM_EXPAND_ENVIRONMENT && op != MEM_ALLOC && op != MEM_ERROR_TEXT
-            && op != MEM_WRITE_STREAM)
+            && op != MEM_WRITE_STREAM && op != MEM_START_THREAD)
             total += S().counts[op];
     return total;
 }
@@ -2078,4 +2081,46 @@ long PlatTaskDelete(const char *path)
         }
     }
     return PLAT_ERROR_FILE_NOT_FOUND;
+}
+
+// ---- threads ----
+
+// Real threads: the worker's logic runs concurrently as on Windows. The
+// stand-in's storage is not locked, so a test touches it only while the
+// thread waits in a hook of its own or has been joined.
+PlatThread PlatStartThread(void (*run)(void *context), void *context)
+{
+    long fail;
+    if (Enter(MEM_START_THREAD, &fail))
+        return NULL;
+    return (PlatThread) new std::thread(run, context);
+}
+
+void PlatJoinThread(PlatThread thread)
+{
+    if (!thread)
+        return;
+    std::thread *running = (std::thread *)thread;
+    running->join();
+    delete running;
+}
+
+PlatLock PlatNewLock(void)
+{
+    return (PlatLock) new std::mutex();
+}
+
+void PlatEnterLock(PlatLock lock)
+{
+    ((std::mutex *)lock)->lock();
+}
+
+void PlatLeaveLock(PlatLock lock)
+{
+    ((std::mutex *)lock)->unlock();
+}
+
+void PlatFreeLock(PlatLock lock)
+{
+    delete (std::mutex *)lock;
 }

@@ -2,10 +2,14 @@
 // replaced while details of the old one are still being read.
 #include "../../catalogue/catalogue.h"
 #include "../../catalogue/scan_turns.h"
+#include "../../catalogue/scan_worker.h"
 #include "../support/memory_platform.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -96,6 +100,96 @@ TEST_F(ScanTurnsTest, ReplacedScanWritesNothingIntoTheNewRecords)
     TakeItemDetails(&workerCopy[0], second, 0, &stale);
     EXPECT_EQ(0, ApplyItemDetails(&ItemCatalogue, &turns, &stale)) << "read already";
     EXPECT_STREQ("Other Service", ItemCatalogue.items[0].description);
+}
+
+// What a worker handed over, in the order it came, as a window would queue it.
+struct Received {
+    std::mutex lock;
+    std::vector<CatalogueData> rows;
+    std::vector<ItemDetails> details;
+    std::vector<int32_t> done;
+    std::string order; // R rows, D details, E end
+};
+
+void TakeRows(void *context, int32_t, CatalogueData *rows)
+{
+    Received *got = (Received *)context;
+    std::lock_guard<std::mutex> hold(got->lock);
+    got->rows.push_back(*rows);
+    rows->items = NULL;
+    rows->count = 0;
+    got->order += 'R';
+}
+
+void TakeDetails(void *context, const AutostartItem *, ItemDetails *details)
+{
+    Received *got = (Received *)context;
+    std::lock_guard<std::mutex> hold(got->lock);
+    got->details.push_back(*details);
+    got->order += 'D';
+}
+
+void TakeDone(void *context, int32_t scan)
+{
+    Received *got = (Received *)context;
+    std::lock_guard<std::mutex> hold(got->lock);
+    got->done.push_back(scan);
+    got->order += 'E';
+}
+
+// Waits (bounded, never judged by time) until seen() holds.
+template <typename Test> bool Eventually(Test seen)
+{
+    for (int i = 0; i < 20000 && !seen(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return seen();
+}
+
+// Scan 1's worker is held inside its first file read while storage changes
+// and a Refresh starts scan 2: scan 1 stops at that record, and what it
+// read lands in no record of scan 2.
+TEST_F(ScanTurnsTest, AWorkerReplacedMidReadStopsAndWritesNothingStale)
+{
+    MemSetString(PLAT_HKCU, RUN_KEY, "Agent", kAgent);
+    MemSetString(PLAT_HKCU, RUN_KEY, "Other", kOther);
+    static ScanWorker worker;
+    Received got;
+    ScanWorkerSink sink = {&got, TakeRows, TakeDetails, TakeDone};
+    std::atomic<int> held(0);
+    MemSetHook(MEM_VERSION_SIZE, 1, [&] {
+        held = 1;
+        Eventually([&] { return ScanWorkerStopped(&worker) != 0; });
+    });
+    MemFailCall(MEM_START_THREAD, 1);
+    ScanTurns turns = {0};
+    EXPECT_EQ(0, StartScanWorker(&worker, BeginScanTurn(&turns), &sink)) << "no thread";
+    EXPECT_EQ(0, ScanWorkerRunning(&worker));
+    ASSERT_EQ(1, StartScanWorker(&worker, BeginScanTurn(&turns), &sink));
+    ASSERT_TRUE(Eventually([&] { return held.load() != 0; }));
+
+    MemSetString(PLAT_HKCU, RUN_KEY, "Agent", kOther);
+    int32_t second = BeginScanTurn(&turns);
+    StopScanWorker(&worker);
+    EXPECT_EQ(0, ScanWorkerRunning(&worker));
+    EXPECT_EQ(1, MemCallCount(MEM_VERSION_SIZE)) << "stopped between two records";
+    EXPECT_EQ("RD", got.order) << "the rows, then the one record in hand; no end";
+
+    ASSERT_EQ(1, StartScanWorker(&worker, second, &sink));
+    ASSERT_TRUE(Eventually([&] {
+        std::lock_guard<std::mutex> hold(got.lock);
+        return !got.done.empty();
+    }));
+    FreeScanWorker(&worker);
+    EXPECT_EQ("RDRDDE", got.order);
+    ASSERT_EQ(2u, got.rows.size());
+    FreeCatalogueData(&got.rows[0]);
+    AdoptCatalogue(&got.rows[1]);
+    int applied = 0;
+    for (const ItemDetails &details : got.details)
+        applied += ApplyItemDetails(&ItemCatalogue, &turns, &details);
+    EXPECT_EQ(2, applied) << "scan 1's result dropped";
+    EXPECT_STREQ("Other Service", ItemCatalogue.items[0].description);
+    EXPECT_EQ(0, ItemCatalogue.items[1].detailsPending);
 }
 
 TEST(ScanTurns, VisibleRowsAreReadFirst)

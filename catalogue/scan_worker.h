@@ -1,0 +1,57 @@
+// scan_worker.h - a Refresh on a thread of its own: storage first, handed
+// over in one block, then each record's file details, the rows on screen
+// first, each result marked with the scan's number.
+#pragma once
+
+#include "catalogue.h"
+#include "scan_turns.h"
+
+#include <atomic>
+
+#define SCAN_VISIBLE_MOST 128
+
+// Where the worker's results go. Called on the worker's thread: the
+// receiver hands them on to its own (the window posts them to itself).
+struct ScanWorkerSink {
+    void *context;
+    // The scan's records, before any of their details: the receiver takes
+    // the block by emptying *rows; whatever it leaves there is freed.
+    void (*rows)(void *context, int32_t scan, CatalogueData *rows);
+    // One record read: read is the worker's own copy of it (valid for the
+    // call only), details what the receiver's records take from it.
+    void (*details)(void *context, const AutostartItem *read, ItemDetails *details);
+    // Every record of the scan is read; not called for a stopped scan.
+    void (*done)(void *context, int32_t scan);
+};
+
+// One worker at a time: the window's thread starts and stops it.
+struct ScanWorker {
+    PlatThread thread;
+    PlatLock lock; // guards visible and visibleCount
+    int32_t visible[SCAN_VISIBLE_MOST];
+    int32_t visibleCount;
+    std::atomic<int32_t> stop;
+    int32_t scan;
+    ScanWorkerSink sink;
+};
+
+// Stops any worker still running, then starts scan number scan: 1 when it
+// runs, 0 when no thread could be had (nothing runs then).
+int StartScanWorker(ScanWorker *worker, int32_t scan, const ScanWorkerSink *sink);
+
+// Tells the worker to stop and waits for its thread, which stops between
+// two records (or two places or folder files of storage) and calls its
+// sink no more. Nothing when none runs.
+void StopScanWorker(ScanWorker *worker);
+
+// Nonzero when the worker was told to stop (its thread reads this).
+int ScanWorkerStopped(const ScanWorker *worker);
+
+// Nonzero while a worker's thread is started and not yet joined.
+int ScanWorkerRunning(const ScanWorker *worker);
+
+// The record indexes of the rows on screen, read before the rest.
+void SetScanWorkerVisible(ScanWorker *worker, const int32_t *records, int32_t count);
+
+// Stops the worker and frees its lock.
+void FreeScanWorker(ScanWorker *worker);
