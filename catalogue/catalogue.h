@@ -30,16 +30,21 @@ enum RegistryView { ViewNative = 0, View32 = 1 };
 #define SCOPE_USER "USR"
 #define SCOPE_ALL "ALL"
 
-// One autostart entry. Every text field holds at most 259 characters and a
-// terminator; longer text is cut, never written past the field.
+// The command and its parameters hold what a registry string of a real
+// entry holds (a 383-character command is no rarity); storage that is longer
+// still is cut here, marked by commandCut, and only ever moved as stored.
+#define COMMAND_FIELD_SIZE 2048
+
+// One autostart entry. Every other text field holds at most 259 characters
+// and a terminator; longer text is cut, never written past the field.
 struct AutostartItem {
     int32_t kind;                           // ItemKind
     char name[TEXT_FIELD_SIZE];             // value name, or .lnk file name
     char scope[SCOPE_SIZE];                 // "USR" or "ALL"
-    char command[TEXT_FIELD_SIZE];          // value data as text; shortcut: target + arguments
+    char command[COMMAND_FIELD_SIZE];       // value data as text; shortcut: target + arguments
     char location[TEXT_FIELD_SIZE];         // key path as opened ("-" when disabled), or .lnk path
     char target[TEXT_FIELD_SIZE];           // the program, environment-expanded (short form for links)
-    char parameters[TEXT_FIELD_SIZE];       // the rest of the command
+    char parameters[COMMAND_FIELD_SIZE];    // the rest of the command
     char targetFolder[TEXT_FIELD_SIZE];     // target cut at its last backslash
     char description[TEXT_FIELD_SIZE];      // FileDescription of the target, or "n/a"
     char company[TEXT_FIELD_SIZE];          // CompanyName of the target, or "n/a"
@@ -66,12 +71,19 @@ struct AutostartItem {
     int32_t signedByWindows;                // 1 when verified as Windows' own (SignatureIsWindows)
     int32_t detailsPending;                 // 1 until ReadItemDetails has read the target's
                                             // files: description, company, publisher, missing
+    int32_t commandCut;                     // 1 when the stored command did not fit: shown
+                                            // with "...", never written back from the record
 };
 
 // Nonzero when the item's name reaches that entry and no other: neither cut
 // nor changed by the code page, nor the name of a logon place's row (whose
 // value is valueName). Every operation on an entry asks this first.
 int ItemActionable(const AutostartItem *item);
+
+// Nonzero when the record's name lost its end: a value's, a list program's
+// or a task's name longer than the field (a file's is whole; its cut path
+// is the location's).
+int ItemNameCut(const AutostartItem *item);
 
 // The records of the last scan. items holds capacity + 1 zero-filled records
 // of which the first count are in use; record i is row i of the item list.

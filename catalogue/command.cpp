@@ -144,7 +144,8 @@ static int FindProgramPrefix(AutostartItem *item, const char *command, const cha
         if (!ProgramOfCandidate(candidate, item->target))
             continue;
         if (end == length || from[end] >= 0) {
-            TextCopy(rest, TEXT_FIELD_SIZE, command + (end == length ? sourceLength : from[end]));
+            TextCopy(rest, COMMAND_FIELD_SIZE,
+                     command + (end == length ? sourceLength : from[end]));
         } else {
             // The rest of the variable's value, then the stored text after it.
             size_t next = end;
@@ -152,7 +153,7 @@ static int FindProgramPrefix(AutostartItem *item, const char *command, const cha
                 ++next;
             memcpy(rest, expanded + end, next - end);
             rest[next - end] = '\0';
-            TextAppend(rest, TEXT_FIELD_SIZE,
+            TextAppend(rest, COMMAND_FIELD_SIZE,
                        command + (next < length ? from[next] : sourceLength));
         }
         return 1;
@@ -177,9 +178,10 @@ static int FindProgramPrefix(AutostartItem *item, const char *command, const cha
 // its expansion names an existing file (FindProgramPrefix).
 void ParseCommand(AutostartItem *item)
 {
-    char copy[TEXT_FIELD_SIZE];
-    char source[TEXT_FIELD_SIZE];
-    char rest[TEXT_FIELD_SIZE];
+    // The whole command and its parts; only the program is cut at its field.
+    char copy[COMMAND_FIELD_SIZE];
+    char source[COMMAND_FIELD_SIZE];
+    char rest[COMMAND_FIELD_SIZE];
 
     TextCopy(copy, sizeof copy, item->command);
     const char *open = strchr(copy, '"');
@@ -220,7 +222,7 @@ void ParseCommand(AutostartItem *item)
             && ProgramOfCandidate(item->target, found))
             TextCopy(item->target, TEXT_FIELD_SIZE, found);
     }
-    TextCopy(item->parameters, TEXT_FIELD_SIZE, rest[0] == ' ' ? rest + 1 : rest);
+    TextCopy(item->parameters, COMMAND_FIELD_SIZE, rest[0] == ' ' ? rest + 1 : rest);
 }
 
 void TargetFolderOf(const char *target, char *targetFolder)

@@ -257,7 +257,7 @@ static void VisitValue(Visit *visit, const LogonValuePlace *place, int32_t enabl
         if (item) {
             FillRow(item, place->kind, place->hive, path, place->valueName, enabled);
             if (whole) {
-                TextCopy(item->command, TEXT_FIELD_SIZE, text);
+                item->commandCut = !TextCopy(item->command, COMMAND_FIELD_SIZE, text);
                 TextCopy(item->name, TEXT_FIELD_SIZE, place->valueName);
             } else {
                 size_t length = end - start;
@@ -267,7 +267,7 @@ static void VisitValue(Visit *visit, const LogonValuePlace *place, int32_t enabl
                 }
                 memcpy(item->listItem, text + start, length);
                 item->listItem[length] = '\0';
-                TextCopy(item->command, TEXT_FIELD_SIZE, item->listItem);
+                TextCopy(item->command, COMMAND_FIELD_SIZE, item->listItem);
                 item->windowsOwn = enabled && place->own && IsWindowsOwn(item->listItem, place->own);
                 TextFormat(item->name, TEXT_FIELD_SIZE, "%s: %s%s", place->valueName,
                            item->listItem, item->windowsOwn ? WINDOWS_OWN_MARK : "");
@@ -348,7 +348,7 @@ static void VisitActiveSetup(Visit *visit, PlatHive hive, int32_t enabled)
         AutostartItem *item = stub ? NextRow(visit) : NULL;
         if (item) {
             FillRow(item, LogonActiveSetup, hive, path, STUB_PATH_VALUE, enabled);
-            TextCopy(item->command, TEXT_FIELD_SIZE, stub);
+            item->commandCut = !TextCopy(item->command, COMMAND_FIELD_SIZE, stub);
             char *title = ReadText(hive, machinePath, "");
             TextCopy(item->name, TEXT_FIELD_SIZE, title && title[0] ? title : id);
             PlatFree(title);
@@ -383,7 +383,7 @@ static void VisitDependKey(Visit *visit, PlatHive hive, const char *path, int32_
         item->inexact = !item->cut && !PlatRegNameExact(key, index, name);
         TextCopy(item->name, TEXT_FIELD_SIZE, name);
         char *dll = ReadText(hive, path, name);
-        TextCopy(item->command, TEXT_FIELD_SIZE, dll);
+        item->commandCut = !TextCopy(item->command, COMMAND_FIELD_SIZE, dll);
         PlatFree(dll);
         if (enabled)
             TextCopy(item->placeNote, TEXT_FIELD_SIZE, NOTE_DEPEND);

@@ -68,7 +68,7 @@ static void ParseEntryCommand(AutostartItem *item, int runOnceEx)
         TextCopy(split.command, sizeof split.command, item->command + 2);
         ParseCommand(&split);
     } else if (bar) {
-        char dll[TEXT_FIELD_SIZE];
+        char dll[COMMAND_FIELD_SIZE];
         TextCopy(dll, sizeof dll, item->command);
         dll[bar - item->command] = '\0';
         ExpandAsLogon(dll, split.target);
@@ -83,6 +83,11 @@ static void ParseEntryCommand(AutostartItem *item, int runOnceEx)
 int ItemActionable(const AutostartItem *item)
 {
     return !item->cut && !item->inexact && !item->logonPlace;
+}
+
+int ItemNameCut(const AutostartItem *item)
+{
+    return item->cut && item->kind != Shortcut;
 }
 
 AutostartItem *CatalogueItem(int32_t index)
@@ -261,9 +266,10 @@ void ReadItemDetails(AutostartItem *item)
     item->targetMissing = !full || !PlatFileExists(native);
 }
 
-// A value whose data is longer than the field: read whole and cut at 259
-// characters, so the list shows what it runs instead of nothing.
-static void ReadLongCommand(PlatKey key, const char *name, char *command)
+// A value whose data is longer than the field: read whole and cut at the
+// field, so the list shows what it runs instead of nothing, marked as cut
+// when its text really is longer.
+static void ReadLongCommand(PlatKey key, const char *name, AutostartItem *item)
 {
     uint32_t size = 0;
     if (PlatRegQueryValue(key, name, NULL, NULL, &size) != PLAT_OK || size == 0)
@@ -274,10 +280,11 @@ static void ReadLongCommand(PlatKey key, const char *name, char *command)
     uint32_t got = size;
     if (PlatRegQueryValue(key, name, NULL, whole, &got) == PLAT_OK && got <= size) {
         size_t length = TextLengthIn(whole, got);
-        if (length > TEXT_FIELD_SIZE - 1)
-            length = TEXT_FIELD_SIZE - 1;
-        memcpy(command, whole, length);
-        command[length] = '\0';
+        item->commandCut = length > COMMAND_FIELD_SIZE - 1;
+        if (item->commandCut)
+            length = COMMAND_FIELD_SIZE - 1;
+        memcpy(item->command, whole, length);
+        item->command[length] = '\0';
     }
     PlatFree(whole);
 }
@@ -295,7 +302,7 @@ static void LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t
         // One byte more than the field: a name that fills it was cut.
         char name[TEXT_FIELD_SIZE + 1];
         uint32_t type = PLAT_REG_NONE;
-        uint32_t dataSize = TEXT_FIELD_SIZE;
+        uint32_t dataSize = COMMAND_FIELD_SIZE;
         name[0] = '\0';
         // The data goes straight into the record's command field; the value's
         // type is not examined: it is taken as text up to its first zero.
@@ -307,14 +314,15 @@ static void LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t
                 break;
             continue;
         }
-        if (result == PLAT_OK && dataSize < TEXT_FIELD_SIZE)
-            memset(item->command + dataSize, 0, TEXT_FIELD_SIZE - dataSize);
-        // Data without a terminator within the field is taken as 259 characters.
-        item->command[TEXT_FIELD_SIZE - 1] = '\0';
+        if (result == PLAT_OK && dataSize < COMMAND_FIELD_SIZE)
+            memset(item->command + dataSize, 0, COMMAND_FIELD_SIZE - dataSize);
+        // Data without a terminator within the field is taken as cut there.
+        item->commandCut = TextLengthIn(item->command, COMMAND_FIELD_SIZE) == COMMAND_FIELD_SIZE;
+        item->command[COMMAND_FIELD_SIZE - 1] = '\0';
         item->cut = strlen(name) >= TEXT_FIELD_SIZE;
         item->inexact = !item->cut && !PlatRegNameExact(key, index, name);
-        if (!item->cut && dataSize > TEXT_FIELD_SIZE)
-            ReadLongCommand(key, name, item->command);
+        if (!item->cut && dataSize > COMMAND_FIELD_SIZE)
+            ReadLongCommand(key, name, item);
 
         item->kind = RegistryValue;
         TextCopy(item->location, TEXT_FIELD_SIZE, path);
@@ -365,7 +373,7 @@ static int IsShellLink(const char *name)
 static void ShortcutCommand(AutostartItem *item)
 {
     const char *quote = strchr(item->target, ' ') ? "\"" : "";
-    TextFormat(item->command, TEXT_FIELD_SIZE, "%s%s%s%s%s", quote, item->target, quote,
+    TextFormat(item->command, COMMAND_FIELD_SIZE, "%s%s%s%s%s", quote, item->target, quote,
                item->parameters[0] ? " " : "", item->parameters);
 }
 

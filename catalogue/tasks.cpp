@@ -98,8 +98,9 @@ static int FillRow(AutostartItem *item, const char *path, const void *xml, size_
     if (task.execActions) {
         // As the scheduler stores it, then read like a Run value's command.
         const char *quote = task.program[0] != '"' && strchr(task.program, ' ') ? "\"" : "";
-        TextFormat(item->command, TEXT_FIELD_SIZE, "%s%s%s%s%s", quote, task.program, quote,
-                   task.arguments[0] ? " " : "", task.arguments);
+        item->commandCut = !TextFormat(item->command, COMMAND_FIELD_SIZE, "%s%s%s%s%s", quote,
+                                       task.program, quote, task.arguments[0] ? " " : "",
+                                       task.arguments);
         ParseCommand(item);
         ReadTargetDetails(item);
     } else {

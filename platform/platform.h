@@ -184,6 +184,10 @@ struct PlatTime {
 };
 void PlatLocalTime(PlatTime *now);
 
+// The computer's name as the network knows it (what the report is about);
+// nonzero with the name, cut to size, else zero with it empty.
+int PlatComputerName(char *name, size_t size);
+
 // Creates a file for writing, replacing and emptying an existing one; other
 // processes may read it meanwhile. Null on failure.
 PlatFile PlatFileCreate(const char *path);

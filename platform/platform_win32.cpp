@@ -411,6 +411,19 @@ void PlatLocalTime(PlatTime *now)
     now->second = time.wSecond;
 }
 
+int PlatComputerName(char *name, size_t size)
+{
+    // Room for every character of the longest name in UTF-8.
+    char text[4 * MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD length = sizeof text;
+    if (size)
+        name[0] = '\0';
+    if (!GetComputerNameA(text, &length) || !text[0])
+        return 0;
+    TextCopy(name, size, text);
+    return size > 0;
+}
+
 int PlatIsNetworkPath(const char *path)
 {
     int network = 0;

@@ -22,6 +22,30 @@ int TextCopy(char *dst, size_t dstSize, const char *src)
     return fits;
 }
 
+int TextCopyShown(char *dst, size_t dstSize, const char *src, int cut)
+{
+    if (TextCopy(dst, dstSize, src) && !cut)
+        return 1;
+    if (!dst || dstSize < 4) // no room for the mark: the cut text alone
+        return 0;
+    size_t keep = strlen(dst);
+    if (keep > dstSize - 4)
+        keep = dstSize - 4;
+    if (PlatCodePage() == 65001) {
+        // Back to the start of the character at the cut; a character whose
+        // end the field lost before goes too.
+        size_t start = keep;
+        while (start > 0 && ((unsigned char)dst[start - 1] & 0xC0) == 0x80)
+            --start;
+        unsigned char lead = start > 0 ? (unsigned char)dst[start - 1] : 0;
+        size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        if (lead >= 0xC0 && start - 1 + need > keep)
+            keep = start - 1;
+    }
+    memcpy(dst + keep, "...", 4);
+    return 0;
+}
+
 int TextAppend(char *dst, size_t dstSize, const char *src)
 {
     if (!dst || dstSize == 0)

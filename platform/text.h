@@ -1,8 +1,8 @@
 // text.h - bounded text helpers used everywhere a fixed field is filled.
 //
-// Every path, name and command lives in a fixed 260-character field (259
-// characters and a terminator). These helpers cut at the field's size and
-// always terminate, so no caller ever writes past a field.
+// Every path and name lives in a fixed 260-character field (259 characters
+// and a terminator), a command in a longer one. These helpers cut at the
+// field's size and always terminate, so no caller ever writes past a field.
 #pragma once
 
 #include <stddef.h>
@@ -13,6 +13,12 @@
 // Copies src into dst, cut to dstSize - 1 characters, always terminated.
 // Returns nonzero when all of src fitted. A null src copies as empty text.
 int TextCopy(char *dst, size_t dstSize, const char *src);
+
+// Copies src into dst for the eye: as TextCopy, but a text that does not
+// fit, or that was cut before (cut nonzero: its field lost its end), ends
+// with "..." within dstSize - 1 bytes, never inside a UTF-8 character, so a
+// cut is always seen. Returns nonzero when src is shown whole.
+int TextCopyShown(char *dst, size_t dstSize, const char *src, int cut);
 
 // Appends src to the text already in dst, cut and terminated as TextCopy.
 // Returns nonzero when all of src fitted.

@@ -1,7 +1,8 @@
 // html_log.cpp - writes the catalogue as an HTML report.
 //
-// The report is a fixed head, a title line linking the product web site, one
-// block per record and a fixed tail. The fixed fragments are byte-exact;
+// The report is a fixed head, a title line linking the product web site, a
+// header (when, which computer, how many entries per place), one block per
+// record and a fixed tail. The fixed fragments are byte-exact;
 // every field value is escaped (&, <, >, ") so that an entry named
 // "<script>" stays text in a browser. Output is gathered in a buffer and
 // written in large pieces; a failing write is passed over and writing goes
@@ -65,14 +66,32 @@ void PutField(ReportWriter *writer, const char *field, size_t fieldSize)
 
 #define PUT_FIELD(writer, item, field) PutField((writer), (item)->field, sizeof (item)->field)
 
+// A field the record holds cut, escaped, with "..." for the rest.
+void PutShown(ReportWriter *writer, const char *field, size_t fieldSize, int cut)
+{
+    if (!cut) {
+        PutField(writer, field, fieldSize);
+        return;
+    }
+    char shown[COMMAND_FIELD_SIZE + 4];
+    size_t length = TextLengthIn(field, fieldSize);
+    if (length > COMMAND_FIELD_SIZE - 1)
+        length = COMMAND_FIELD_SIZE - 1;
+    memcpy(shown, field, length);
+    shown[length] = '\0';
+    TextCopyShown(shown, length + 4, shown, 1);
+    PutField(writer, shown, sizeof shown);
+}
+
 void PutRecord(ReportWriter *w, const AutostartItem *item)
 {
+    int nameCut = ItemNameCut(item);
     PutText(w, "<h3>");
-    PUT_FIELD(w, item, name);
+    PutShown(w, item->name, sizeof item->name, nameCut);
     PutText(w, "</h3><hr>\n<table border=\"0\"><tr><td width=\"100\">Name:</td><td>");
-    PUT_FIELD(w, item, name);
+    PutShown(w, item->name, sizeof item->name, nameCut);
     PutText(w, "</td></tr>\n<tr><td>Command:</td><td>");
-    PUT_FIELD(w, item, command);
+    PutShown(w, item->command, sizeof item->command, item->commandCut);
     PutText(w, "</td></tr>\n");
 
     // The place as the registry editor names it: hive, and WOW6432Node for
@@ -82,7 +101,7 @@ void PutRecord(ReportWriter *w, const AutostartItem *item)
     PutText(w, item->kind == ScheduledTask   ? "<tr><td>Task:</td><td>"
                : item->kind != RegistryValue ? "<tr><td>LinkPath:</td><td>"
                                              : "<tr><td>Reg_Path:</td><td>");
-    PutField(w, place, sizeof place);
+    PutShown(w, place, sizeof place, item->cut && item->kind != RegistryValue);
     PutText(w, "</td></tr>\n");
 
     if (item->enabled)
@@ -107,6 +126,107 @@ void PutRecord(ReportWriter *w, const AutostartItem *item)
         PutText(w, "</td></tr>");
     }
     PutText(w, "</table><br><br>\n\n");
+}
+
+// ---- the header: when, where, and how many per place ----------------------
+
+// What a place is called in the header: the Run-family key (its disabled
+// sibling with it), the Startup folder, the scheduler, a logon place; with
+// whose it is.
+void PlaceLabel(const AutostartItem *item, char *text, size_t size)
+{
+    static const char *const logonNames[] = {
+        "",           "Winlogon Userinit",  "Winlogon Shell", "Winlogon Shell",
+        "Active Setup", "Logon script",     "RunOnceEx Depend", "Remote desktop StartupPrograms",
+        "Load and Run of win.ini"};
+    const char *whose = ScopeIsUser(item->scope) ? "this user"
+                        : item->view == View32   ? "all users, 32-bit"
+                                                 : "all users";
+    if (item->kind == ScheduledTask) {
+        TextCopy(text, size, "Scheduled tasks");
+        return;
+    }
+    if (item->kind == Shortcut) {
+        TextFormat(text, size, "Startup folder (%s)", whose);
+        return;
+    }
+    if (item->logonPlace > 0 && item->logonPlace < (int32_t)(sizeof logonNames / sizeof *logonNames)) {
+        TextFormat(text, size, "%s (%s)", logonNames[item->logonPlace], whose);
+        return;
+    }
+    char key[TEXT_FIELD_SIZE];
+    const char *start = item->location;
+    size_t prefix = strlen(CURRENT_VERSION_KEY "\\");
+    if (strncmp(start, POLICY_RUN_KEY, strlen(POLICY_RUN_KEY)) == 0)
+        start = "Policy Run";
+    else if (strncmp(start, CURRENT_VERSION_KEY "\\", prefix) == 0)
+        start += prefix;
+    TextCopy(key, sizeof key, start);
+    // The section of RunOnceEx, and the "-" of the disabled sibling, go.
+    key[strcspn(key, "\\-")] = '\0';
+    TextFormat(text, size, "%s (%s)", key, whose);
+}
+
+#define HEADER_PLACES 64
+
+struct PlaceCount {
+    char label[96];
+    int32_t entries;
+    int32_t disabled;
+};
+
+void PutCount(ReportWriter *w, const char *label, int32_t entries, int32_t disabled)
+{
+    char line[160];
+    TextFormat(line, sizeof line, ": %d %s, %d disabled<br>\n", (int)entries,
+               entries == 1 ? "entry" : "entries", (int)disabled);
+    PutField(w, label, strlen(label) + 1);
+    PutText(w, line);
+}
+
+// The date and time, the computer, then each place in the order the list
+// shows it, and all of them.
+void PutHeader(ReportWriter *w)
+{
+    PlatTime now;
+    PlatLocalTime(&now);
+    char text[96];
+    TextFormat(text, sizeof text, "\n<p>Date: %04d-%02d-%02d %02d:%02d:%02d<br>\nComputer: ",
+               now.year, now.month, now.day, now.hour, now.minute, now.second);
+    PutText(w, text);
+    char computer[64];
+    if (PlatComputerName(computer, sizeof computer))
+        PutField(w, computer, sizeof computer);
+    else
+        PutText(w, "not known");
+    PutText(w, "<br>\n");
+
+    PlaceCount places[HEADER_PLACES];
+    int used = 0;
+    int32_t disabled = 0;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        const AutostartItem *item = &ItemCatalogue.items[i];
+        char label[96];
+        PlaceLabel(item, label, sizeof label);
+        int at = 0;
+        while (at < used && strcmp(places[at].label, label) != 0)
+            ++at;
+        if (at == used && used < HEADER_PLACES) {
+            TextCopy(places[used].label, sizeof places[used].label, label);
+            places[used].entries = places[used].disabled = 0;
+            ++used;
+        }
+        // Beyond the table's room a place is counted in all of them only.
+        if (at < used) {
+            ++places[at].entries;
+            places[at].disabled += !item->enabled;
+        }
+        disabled += !item->enabled;
+    }
+    for (int i = 0; i < used; ++i)
+        PutCount(w, places[i].label, places[i].entries, places[i].disabled);
+    PutCount(w, "In all", ItemCatalogue.count, disabled);
+    PutText(w, "</p>\n");
 }
 
 // The name browsers know the process code page by: the report's bytes are
@@ -152,6 +272,7 @@ int WriteHtmlLog(const char *path)
     PutText(&writer, "\">");
     PutText(&writer, ORVANE_WEB_SITE);
     PutText(&writer, "</a><br>");
+    PutHeader(&writer);
     for (int32_t i = 0; i < ItemCatalogue.count; ++i)
         PutRecord(&writer, &ItemCatalogue.items[i]);
     PutText(&writer, "</font></body>\n</html>");

@@ -18,7 +18,7 @@ static int TextIsStored(const AutostartItem *item, const char *text)
     uint32_t size = 0;
     if (!ReadWholeValue(HiveOfItem(item), item->location, item->name, 1, &type, &raw, &size))
         return 0;
-    char units[4 * TEXT_FIELD_SIZE + 2];
+    char units[4 * COMMAND_FIELD_SIZE + 2];
     uint32_t length = text[0] ? PlatTextToUtf16(text, units, sizeof units - 2) : 0;
     int same = (length > 0 || !text[0]) && size == length + 2
                && memcmp(raw, units, length) == 0
@@ -31,7 +31,7 @@ static int TextIsStored(const AutostartItem *item, const char *text)
 int EditFields(const AutostartItem *item, char *file, char *parameters)
 {
     TextCopy(file, TEXT_FIELD_SIZE, item->target);
-    TextCopy(parameters, TEXT_FIELD_SIZE, item->parameters);
+    TextCopy(parameters, COMMAND_FIELD_SIZE, item->parameters);
     if (item->kind != RegistryValue)
         return FieldsNotText;
     uint32_t type = PLAT_REG_NONE;
@@ -44,7 +44,7 @@ int EditFields(const AutostartItem *item, char *file, char *parameters)
     int state = FieldsEditable;
     if (type != PLAT_REG_SZ && type != PLAT_REG_EXPAND_SZ)
         state = FieldsNotText;
-    else if (length >= TEXT_FIELD_SIZE)
+    else if (length >= COMMAND_FIELD_SIZE)
         state = FieldsTooLong;
     else if (size != length + 1)
         state = FieldsNotText; // unterminated, or bytes after the text's end
@@ -68,7 +68,7 @@ int EditFields(const AutostartItem *item, char *file, char *parameters)
     // The parameters are the stored text after the program; the program is
     // what stands before them, as stored: unexpanded, without its quotes.
     ParseCommand(&split);
-    char program[TEXT_FIELD_SIZE];
+    char program[COMMAND_FIELD_SIZE];
     size_t programLength = strlen(split.command) - strlen(split.parameters);
     memcpy(program, split.command, programLength);
     program[programLength] = '\0';
@@ -78,8 +78,13 @@ int EditFields(const AutostartItem *item, char *file, char *parameters)
         program[programLength - 1] = '\0';
         memmove(program, program + 1, programLength - 1);
     }
-    TextCopy(file, TEXT_FIELD_SIZE, program);
-    TextCopy(parameters, TEXT_FIELD_SIZE, split.parameters);
+    // A program longer than its field could not be written back whole.
+    if (!TextCopy(file, TEXT_FIELD_SIZE, program)) {
+        TextCopy(file, TEXT_FIELD_SIZE, item->target);
+        TextCopy(parameters, COMMAND_FIELD_SIZE, item->parameters);
+        return FieldsTooLong;
+    }
+    TextCopy(parameters, COMMAND_FIELD_SIZE, split.parameters);
     return FieldsEditable;
 }
 
@@ -248,7 +253,7 @@ int SaveItemWithBackup(const char *name, const char *file, const char *parameter
     PlatHive hive;
     const char *path;
     SaveDestination(allUsers, old, &hive, &path);
-    char data[2 * TEXT_FIELD_SIZE + 4];
+    char data[TEXT_FIELD_SIZE + COMMAND_FIELD_SIZE + 4];
     ComposeCommand(file, parameters, data, sizeof data);
     // Another entry written over, and a switch left behind by an uninstaller
     // that would turn the new one off unasked: both saved first, or nothing
@@ -269,7 +274,7 @@ int SaveItemWithBackup(const char *name, const char *file, const char *parameter
                    ? (replaced ? SaveReplaced : SaveDone)
                    : SaveNotWritten;
 
-    char shownFile[TEXT_FIELD_SIZE], shownParameters[TEXT_FIELD_SIZE];
+    char shownFile[TEXT_FIELD_SIZE], shownParameters[COMMAND_FIELD_SIZE];
     int fields = EditFields(old, shownFile, shownParameters);
     int commandKept = fields != FieldsEditable
                       || (strcmp(file, shownFile) == 0 && strcmp(parameters, shownParameters) == 0);

@@ -3,6 +3,8 @@
 // administrator rights, and never shared with another account.
 #include "store.h"
 
+#include <stddef.h>
+
 #define SETTINGS_KEY "Software\\Orvane Tool"
 #define HIDE_WINDOWS_VALUE "HideWindowsEntries"
 #define WINDOW_LAYOUT_VALUE "MainWindowLayout"
@@ -34,7 +36,8 @@ long SaveHideWindowsSetting(int hide)
 }
 
 // The window's size and the list's column widths, as one binary value: read
-// whole or not at all, so a damaged value cannot give half a layout.
+// whole or not at all, so a damaged value cannot give half a layout. A value
+// left by a version that kept no maximised state is whole without it.
 int ReadWindowLayoutSetting(WindowLayout *layout)
 {
     PlatKey key = NULL;
@@ -44,8 +47,11 @@ int ReadWindowLayoutSetting(WindowLayout *layout)
     WindowLayout read;
     long result = PlatRegQueryValue(key, WINDOW_LAYOUT_VALUE, &type, &read, &size);
     PlatRegClose(key);
-    if (result != PLAT_OK || type != PLAT_REG_BINARY || size != sizeof read)
+    const uint32_t before = (uint32_t)offsetof(WindowLayout, maximised);
+    if (result != PLAT_OK || type != PLAT_REG_BINARY || (size != sizeof read && size != before))
         return 0;
+    if (size == before)
+        read.maximised = 0;
     *layout = read;
     return 1;
 }

@@ -342,6 +342,7 @@ enum EditFieldsState {
 // split into its program (as stored, unexpanded) and the rest, so that an
 // unchanged pair means an unchanged command. Returns an EditFieldsState;
 // when not editable the fields show the parsed target and parameters.
+// file: TEXT_FIELD_SIZE; parameters: COMMAND_FIELD_SIZE.
 int EditFields(const AutostartItem *item, char *file, char *parameters);
 
 // Nonzero when saving would replace or shadow another entry: the
@@ -384,13 +385,16 @@ int ReadHideWindowsSetting(void);
 // Remembers the choice; PLAT_OK, or the Windows error.
 long SaveHideWindowsSetting(int hide);
 
-// The main window's outer size and the list's column widths, as last left.
+// The main window's outer size and the list's column widths, as last left,
+// and whether it was maximised (its size then is the one it returns to).
 #define LAYOUT_COLUMNS 3
 struct WindowLayout {
     int32_t width;
     int32_t height;
     int32_t columns[LAYOUT_COLUMNS];
+    int32_t maximised;
 };
-// 1 and *layout filled when a whole layout was stored; 0 leaves it as it was.
+// 1 and *layout filled when a whole layout was stored (one stored before
+// the maximised state was kept reads as not maximised); 0 leaves it as it was.
 int ReadWindowLayoutSetting(WindowLayout *layout);
 long SaveWindowLayoutSetting(const WindowLayout *layout);

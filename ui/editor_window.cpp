@@ -58,7 +58,7 @@ int CreateEditorControls(HWND window)
 // whole in them is kept as stored, and the fields say so and stay read-only.
 static void FillCommandFields(HWND window, const AutostartItem *item)
 {
-    char file[TEXT_FIELD_SIZE], parameters[TEXT_FIELD_SIZE];
+    char file[TEXT_FIELD_SIZE], parameters[COMMAND_FIELD_SIZE];
     int state = EditFields(item, file, parameters);
     SetDlgItemTextA(window, IDC_EDITOR_FILE, file);
     SetDlgItemTextA(window, IDC_EDITOR_PARAMETERS, parameters);
@@ -150,11 +150,23 @@ void OpenEditor(const char *title)
 
 static void OnOk(HWND window)
 {
-    char name[TEXT_FIELD_SIZE], file[TEXT_FIELD_SIZE], parameters[TEXT_FIELD_SIZE];
+    char name[TEXT_FIELD_SIZE], file[TEXT_FIELD_SIZE], parameters[COMMAND_FIELD_SIZE];
     GetDlgItemTextA(window, IDC_EDITOR_NAME, name, sizeof name);
     GetDlgItemTextA(window, IDC_EDITOR_FILE, file, sizeof file);
     GetDlgItemTextA(window, IDC_EDITOR_PARAMETERS, parameters, sizeof parameters);
     int user = SendDlgItemMessageA(window, IDC_EDITOR_USER, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    // A field longer than its buffer would be saved cut: nothing is saved.
+    const int fields[3] = {IDC_EDITOR_NAME, IDC_EDITOR_FILE, IDC_EDITOR_PARAMETERS};
+    const size_t sizes[3] = {sizeof name, sizeof file, sizeof parameters};
+    for (int i = 0; i < 3; ++i) {
+        if ((size_t)GetWindowTextLengthA(GetDlgItem(window, fields[i])) >= sizes[i]) {
+            char text[128];
+            TextFormat(text, sizeof text, FIELD_TOO_LONG_TEXT, (int)sizes[i] - 1);
+            MessageBoxA(window, text, "Orvane", MB_ICONWARNING | MB_OK);
+            SetFocus(GetDlgItem(window, fields[i]));
+            return;
+        }
+    }
     if (!name[0]) {
         MessageBoxA(window, NAME_MISSING_TEXT, "Orvane", MB_ICONWARNING | MB_OK);
         SetFocus(GetDlgItem(window, IDC_EDITOR_NAME));

@@ -357,10 +357,11 @@ int OnListDisplayInfo(NMLVDISPINFOA *info)
     if (!item)
         return 0;
     if ((cell->mask & LVIF_TEXT) && cell->pszText && cell->cchTextMax > 0)
-        TextCopy(cell->pszText, (size_t)cell->cchTextMax,
-                 cell->iSubItem == 0   ? item->name
-                 : cell->iSubItem == 1 ? ItemTypeText(item)
-                                       : item->target);
+        TextCopyShown(cell->pszText, (size_t)cell->cchTextMax,
+                      cell->iSubItem == 0   ? item->name
+                      : cell->iSubItem == 1 ? ItemTypeText(item)
+                                            : item->target,
+                      cell->iSubItem == 0 && ItemNameCut(item));
     if ((cell->mask & LVIF_IMAGE) && cell->iSubItem == 0)
         cell->iImage = RowIcon(record);
     if (cell->mask & LVIF_STATE) {

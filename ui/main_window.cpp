@@ -206,6 +206,14 @@ static void RestoreLayout(HWND window)
         SetWindowPos(window, NULL, placed.left < work.left ? work.left : placed.left,
                      placed.top < work.top ? work.top : placed.top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER);
+    // Maximised over the size it returns to; the widths were kept at the
+    // size it was left at, so they come after. Shown again from hidden: a
+    // window maximised while its earlier moves are still on their way to
+    // the display can be put back by them.
+    if (layout.maximised) {
+        ShowWindow(window, SW_HIDE);
+        ShowWindow(window, SW_SHOWMAXIMIZED);
+    }
     for (int i = 0; i < LAYOUT_COLUMNS && ItemListWindow; ++i)
         if (layout.columns[i] > 0 && layout.columns[i] <= 4000)
             SendMessageA(ItemListWindow, LVM_SETCOLUMNWIDTH, i,
@@ -223,6 +231,9 @@ long SaveMainWindowLayout(HWND window)
     WindowLayout layout;
     layout.width = Unscaled(place.rcNormalPosition.right - place.rcNormalPosition.left);
     layout.height = Unscaled(place.rcNormalPosition.bottom - place.rcNormalPosition.top);
+    // Minimised from maximised, it comes back maximised.
+    layout.maximised = place.showCmd == SW_SHOWMAXIMIZED
+                       || (place.showCmd == SW_SHOWMINIMIZED && (place.flags & WPF_RESTORETOMAXIMIZED));
     for (int i = 0; i < LAYOUT_COLUMNS; ++i)
         layout.columns[i] =
             ItemListWindow
@@ -514,11 +525,14 @@ static void ShowDetails(HWND window)
     const char *pending = item->detailsPending ? DETAILS_PENDING_TEXT : NULL;
     char location[TEXT_FIELD_SIZE + 64];
     char notes[4 * TEXT_FIELD_SIZE];
+    char command[COMMAND_FIELD_SIZE];
     ItemPlaceText(item, 0, location, sizeof location);
+    TextCopyShown(location, sizeof location, location, item->cut && item->kind != RegistryValue);
+    TextCopyShown(command, sizeof command, item->command, item->commandCut);
     ItemNotes(item, notes, sizeof notes);
     SendDlgItemMessageA(window, IDC_LOCATION, WM_SETTEXT, 0, (LPARAM)location);
     SendDlgItemMessageA(window, IDC_NOTES, WM_SETTEXT, 0, (LPARAM)notes);
-    SendDlgItemMessageA(window, IDC_COMMAND, WM_SETTEXT, 0, (LPARAM)item->command);
+    SendDlgItemMessageA(window, IDC_COMMAND, WM_SETTEXT, 0, (LPARAM)command);
     SendDlgItemMessageA(window, IDC_DESCRIPTION, WM_SETTEXT, 0,
                         (LPARAM)(pending ? pending : item->description));
     SendDlgItemMessageA(window, IDC_COMPANY, WM_SETTEXT, 0,

@@ -353,6 +353,7 @@ void RunItemCommand(HWND list, UINT command, int32_t row);
 #define KEPT_WHOLE_RUN_ONCE_EX "File to be executed: (kept as stored: a RunOnceEx step)"
 #define KEPT_WHOLE_NOT_EXACT \
     "File to be executed: (kept as stored: characters this Windows cannot show)"
+#define FIELD_TOO_LONG_TEXT "This text is too long for its field (at most %d bytes); nothing was saved."
 #define FILE_MISSING_TEXT \
     "Please enter the executable to run (including full path) for the new Orvane item"
 

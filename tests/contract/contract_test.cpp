@@ -766,3 +766,14 @@ TEST_F(Contract, AThreadRunsItsWorkAfterTheLockAndIsJoined)
     EXPECT_EQ(PLAT_OK, work.opened);
     PlatFreeLock(work.lock);
 }
+
+TEST_F(Contract, ComputerNameIsGivenCutToSize)
+{
+    char name[64], small[4];
+    memset(small, kPoison, sizeof small);
+    ASSERT_NE(0, PlatComputerName(name, sizeof name));
+    EXPECT_NE('\0', name[0]);
+    EXPECT_NE(0, PlatComputerName(small, 3));
+    EXPECT_EQ(std::string(name).substr(0, 2), std::string(small));
+    EXPECT_EQ(kPoison, small[3]) << "written past the size";
+}

@@ -37,15 +37,15 @@ void Prepare()
     }
 }
 
-// Copies up to size bytes into a 260-byte field; with raw, the field may be
-// left full and unterminated, as a corrupt record might be.
-size_t FillField(char *field, const uint8_t *data, size_t size, bool raw)
+// Copies up to size bytes into a field; with raw, the field may be left
+// full and unterminated, as a corrupt record might be.
+size_t FillField(char *field, size_t fieldSize, const uint8_t *data, size_t size, bool raw)
 {
-    size_t take = size < TEXT_FIELD_SIZE ? size : TEXT_FIELD_SIZE;
-    memset(field, 0, TEXT_FIELD_SIZE);
+    size_t take = size < fieldSize ? size : fieldSize;
+    memset(field, 0, fieldSize);
     memcpy(field, data, take);
     if (!raw)
-        field[TEXT_FIELD_SIZE - 1] = '\0';
+        field[fieldSize - 1] = '\0';
     return take;
 }
 
@@ -56,7 +56,7 @@ int FuzzParseCommand(const uint8_t *data, size_t size)
     Prepare();
     AutostartItem item;
     memset(&item, 0xAB, sizeof item);
-    FillField(item.command, data, size, false);
+    FillField(item.command, sizeof item.command, data, size, false);
     ParseCommand(&item);
     Require(Terminated(item.target, sizeof item.target));
     Require(Terminated(item.parameters, sizeof item.parameters));
@@ -79,9 +79,14 @@ int FuzzHtmlLog(const uint8_t *data, size_t size)
         AutostartItem &item = items[r];
         item.kind = size > (size_t)r ? data[r] % 3 : 0;
         item.enabled = size > (size_t)r + 3 ? data[r + 3] & 1 : 1;
+        // A cut name, command or link path is shown with "..." after it.
+        item.cut = size > (size_t)r + 6 ? data[r + 6] & 1 : 0;
+        item.commandCut = size > (size_t)r + 6 ? (data[r + 6] >> 1) & 1 : 0;
         char *fields[] = {item.name, item.command, item.location, item.description, item.company};
-        for (char *field : fields) {
-            size_t used = FillField(field, data, size, raw);
+        size_t sizes[] = {sizeof item.name, sizeof item.command, sizeof item.location,
+                          sizeof item.description, sizeof item.company};
+        for (size_t f = 0; f < sizeof fields / sizeof *fields; ++f) {
+            size_t used = FillField(fields[f], sizes[f], data, size, raw);
             data += used / 2;
             size -= used / 2;
         }

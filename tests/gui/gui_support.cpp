@@ -243,8 +243,9 @@ void Finish(HANDLE watcher)
 
 std::string ControlText(HWND control)
 {
-    char text[1024] = "";
-    GetWindowTextA(control, text, sizeof text);
+    // As long as the control's text is: a command field holds thousands.
+    std::string text((size_t)GetWindowTextLengthA(control) + 1, '\0');
+    text.resize((size_t)GetWindowTextA(control, &text[0], (int)text.size()));
     return text;
 }
 

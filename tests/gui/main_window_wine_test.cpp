@@ -344,18 +344,52 @@ TEST_F(MainWindowTest, TheDetailsShowTheWholeCommand)
     ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Long", command));
     Refresh();
     SelectRow(list, RowOf("Long"));
-    const AutostartItem *item = CatalogueItem(RecordOfRow(list, RowOf("Long")));
-    ASSERT_NE((const AutostartItem *)NULL, item);
-    // Whatever the record holds, all of it; 383 characters once it holds them.
-    size_t held = std::min(command.size(), sizeof item->command - 1);
-    EXPECT_EQ(command.substr(0, held), Field(IDC_COMMAND));
+    EXPECT_EQ(command, Field(IDC_COMMAND));
     HWND field = GetDlgItem(MainWindow, IDC_COMMAND);
+    EXPECT_TRUE(GetWindowLongA(field, GWL_STYLE) & ES_READONLY);
     EXPECT_GE(SendMessageA(field, EM_GETLINECOUNT, 0, 0), 3);
     SCROLLINFO bar = {};
     bar.cbSize = sizeof bar;
     bar.fMask = SIF_RANGE | SIF_PAGE;
     ASSERT_TRUE(GetScrollInfo(field, SB_VERT, &bar));
     EXPECT_GT(bar.nMax - bar.nMin + 1, (int)bar.nPage) << "the bar says there is more";
+
+    // Longer than the record holds: as much as the field shows, then "...".
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Longer", command + std::string(3000, 'z')));
+    Refresh();
+    SelectRow(list, RowOf("Longer"));
+    std::string shown = Field(IDC_COMMAND);
+    ASSERT_GT(shown.size(), command.size() + 3);
+    EXPECT_EQ(command, shown.substr(0, command.size()));
+    EXPECT_EQ("z...", shown.substr(shown.size() - 4));
+}
+
+// Rows hidden as Windows' own are not counted: the footer counts the list.
+TEST_F(MainWindowTest, FooterCountsOnlyTheRowsShown)
+{
+    SeedThree();
+    FinishDetails(MainWindow);
+    int saved = HideWindowsEntries;
+    HideWindowsEntries = 0;
+    // As a signature check would mark it: the probe alone, Windows' own.
+    AutostartItem *own = (AutostartItem *)CatalogueItem(RecordOfRow(list, RowOf("Later")));
+    ASSERT_NE((AutostartItem *)NULL, own);
+    own->signedByWindows = 1;
+    RealDrawTextW = (DrawTextWCall)HookImport("user32.dll", "DrawTextW", (void *)RecordingDrawTextW);
+    ASSERT_NE((DrawTextWCall)NULL, RealDrawTextW);
+    FooterTexts.clear();
+    Seen seen;
+    HANDLE watcher = WatchMenu(2, &seen); // "H&ide Windows' own entries"
+    Command(IDM_HELP_BUTTON);
+    Finish(watcher);
+    Pump();
+    UpdateWindow(MainWindow);
+    HookImport("user32.dll", "DrawTextW", (void *)RealDrawTextW);
+    EXPECT_EQ(2, Rows());
+    EXPECT_NE(FooterTexts.end(),
+              std::find(FooterTexts.begin(), FooterTexts.end(), L"2 entries; 0 disabled"));
+    HideWindowsEntries = saved;
+    SaveHideWindowsSetting(saved);
 }
 
 TEST_F(MainWindowTest, ApplyMovesAnUncheckedValueAndTheRowStaysUnchecked)
@@ -458,6 +492,7 @@ TEST_F(MainWindowTest, ContextMenuToggleOnlyFlipsTheBoxAndFollowsTheStoredState)
     EXPECT_EQ("&Disable", seen.item4);
     EXPECT_EQ(1, CheckState(list, 0));
     EXPECT_NE("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool")) << "not stored";
+    EXPECT_EQ("\"User Tool\" will be disabled when you press Apply; 1 change pending", Status());
 
     // Still "Disable": the label follows what is stored; the box stays off.
     watcher = WatchMenu(4, &seen);
@@ -474,6 +509,7 @@ TEST_F(MainWindowTest, ContextMenuToggleOnlyFlipsTheBoxAndFollowsTheStoredState)
     Pump();
     EXPECT_EQ("&Enable", seen.item4);
     EXPECT_EQ(2, CheckState(list, 1));
+    EXPECT_EQ("\"Later\" will be enabled when you press Apply; 2 changes pending", Status());
 }
 
 TEST_F(MainWindowTest, ContextMenuWithoutSelectionShowsNothing)
@@ -1130,6 +1166,24 @@ TEST(ResizedMainWindow, KeepsItsLayoutAndIsRestoredAtTheNextStart)
     EXPECT_EQ(width, outer.right - outer.left);
     EXPECT_EQ(height, outer.bottom - outer.top);
     EXPECT_EQ(123, SendMessageA(GetDlgItem(MainWindow, IDC_ITEM_LIST), LVM_GETCOLUMNWIDTH, 0, 0));
+
+    // Left maximised: back maximised, over the size it returns to, and the
+    // Path column as it was at that size.
+    list = GetDlgItem(MainWindow, IDC_ITEM_LIST);
+    path = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, 2, 0);
+    ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
+    Pump();
+    ASSERT_TRUE(IsZoomed(MainWindow));
+    EXPECT_EQ(PLAT_OK, SaveMainWindowLayout(MainWindow));
+    DestroyMainWindow();
+    EnsureMainWindow();
+    EXPECT_TRUE(IsZoomed(MainWindow));
+    ShowWindow(MainWindow, SW_RESTORE);
+    Pump();
+    GetWindowRect(MainWindow, &outer);
+    EXPECT_EQ(width, outer.right - outer.left);
+    EXPECT_EQ(height, outer.bottom - outer.top);
+    EXPECT_EQ(path, SendMessageA(GetDlgItem(MainWindow, IDC_ITEM_LIST), LVM_GETCOLUMNWIDTH, 2, 0));
 
     // The suites after this one start at today's size.
     HKEY key;

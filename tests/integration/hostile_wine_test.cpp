@@ -175,11 +175,12 @@ TEST(Hostile, ScanListAndRoundTripOverStorageBuiltToHurt)
     ASSERT_EQ(expected, ItemCatalogue.count);
     for (int i = 0; i < ItemCatalogue.count; ++i) {
         const AutostartItem &item = ItemCatalogue.items[i];
-        const char *fields[] = {item.name, item.command, item.location, item.target,
-                                item.parameters, item.targetFolder, item.description,
-                                item.company};
+        const char *fields[] = {item.name, item.location, item.target, item.targetFolder,
+                                item.description, item.company};
         for (const char *field : fields)
             ASSERT_TRUE(Terminated(field, TEXT_FIELD_SIZE)) << "record " << i;
+        ASSERT_TRUE(Terminated(item.command, COMMAND_FIELD_SIZE)) << "record " << i;
+        ASSERT_TRUE(Terminated(item.parameters, COMMAND_FIELD_SIZE)) << "record " << i;
         ASSERT_TRUE(Terminated(item.scope, SCOPE_SIZE)) << "record " << i;
     }
     HWND list = MakeHiddenItemList();

@@ -132,6 +132,21 @@ TEST(WineReport, MatchesTheGoldenFile)
     size_t charset = golden.find("charset=windows-1252");
     ASSERT_NE(std::string::npos, charset);
     golden.replace(charset, strlen("charset=windows-1252"), "charset=utf-8");
-    EXPECT_EQ(golden, ReadWholeFile(path));
+    // This computer's name, and the local time the report was written at.
+    char computer[MAX_COMPUTERNAME_LENGTH + 1] = "";
+    DWORD length = sizeof computer;
+    ASSERT_TRUE(GetComputerNameA(computer, &length));
+    size_t at = golden.find("Computer: TESTPC<br>");
+    ASSERT_NE(std::string::npos, at);
+    golden.replace(at + 10, 6, computer);
+    std::string written = ReadWholeFile(path);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const std::string date = "<p>Date: ";
+    size_t when = written.find(date);
+    ASSERT_NE(std::string::npos, when);
+    EXPECT_EQ(std::to_string(now.wYear), written.substr(when + date.size(), 4));
+    golden.replace(golden.find(date) + date.size(), 19, written.substr(when + date.size(), 19));
+    EXPECT_EQ(golden, written);
     DeleteFileA(path.c_str());
 }

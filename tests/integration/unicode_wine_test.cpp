@@ -151,7 +151,7 @@ TEST(WineUnicode, EveryOperationActsOnTheRightEntryWithItsExactBytes)
     // An edit that keeps the command moves 日本 whole under its new name.
     ScanCatalogue();
     int japan = IndexOf(u8"\u65e5\u672c");
-    char file[TEXT_FIELD_SIZE], parameters[TEXT_FIELD_SIZE];
+    char file[TEXT_FIELD_SIZE], parameters[COMMAND_FIELD_SIZE];
     EditFields(&ItemCatalogue.items[japan], file, parameters);
     ASSERT_EQ(SaveDone, SaveItem(u8"\u65e5\u672c\u8a9e", file, parameters, 0, EditorEdit, japan));
     KeyContent runNow = run;

@@ -129,6 +129,7 @@ struct State {
     bool lowerToken = true; // the desktop shell's or the linked token
     uint32_t lastResolveFlags = 0;
     PlatTime now = {2026, 12, 7, 13, 5, 9};
+    std::string computerName = "TESTPC";
     std::vector<std::string> searchFolders;
     uintptr_t nextHandle = 0x100;
     long nextOrder = 1;
@@ -598,7 +599,7 @@ const char *MemOpName(MemOp op)
         "FileLoad",       "FileHold",      "RegEnumKey",     "TaskList",
         "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream",
         "FileStamp",      "CheckSignature", "PlaceHold",     "PlaceCheck",
-        "StartThread"};
+        "StartThread",   "ComputerName"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -1338,6 +1339,22 @@ int PlatDeleteFile(const char *path)
 void MemSetTime(const PlatTime &now)
 {
     S().now = now;
+}
+
+void MemSetComputerName(const char *name)
+{
+    S().computerName = name;
+}
+
+int PlatComputerName(char *name, size_t size)
+{
+    long fail;
+    if (size)
+        name[0] = '\0';
+    if (Enter(MEM_COMPUTER_NAME, &fail) || S().computerName.empty())
+        return 0;
+    TextCopy(name, size, S().computerName.c_str());
+    return size > 0;
 }
 
 void PlatLocalTime(PlatTime *now)

@@ -62,6 +62,7 @@ enum MemOp {
     MEM_PLACE_HOLD,
     MEM_PLACE_CHECK,
     MEM_START_THREAD,
+    MEM_COMPUTER_NAME,
     MEM_OP_COUNT
 };
 
@@ -204,6 +205,8 @@ uint32_t MemLastResolveFlags();
 
 // The local time PlatLocalTime gives (2026-12-07 13:05:09 after a reset).
 void MemSetTime(const PlatTime &now);
+// The name PlatComputerName gives ("TESTPC" after a reset).
+void MemSetComputerName(const char *name);
 
 // ---- Task Scheduler ----
 // Registers a task under its full path ("\\Vendor\\Updater") with its XML,

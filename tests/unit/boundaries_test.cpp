@@ -64,7 +64,12 @@ TEST_F(Boundaries, ReportPastTheWritersBufferComparedWhole)
     size_t first = golden.find("<h3>");
     ASSERT_NE(std::string::npos, first);
     std::string entries = golden.substr(first, golden.size() - tail.size() - first);
-    std::string expected = golden.substr(0, first);
+    std::string expected = golden.substr(0, golden.find("\n<p>Date: "));
+    expected += "\n<p>Date: 2026-12-07 13:05:09<br>\nComputer: TESTPC<br>\n"
+                "Run (this user): 40 entries, 0 disabled<br>\n"
+                "RunOnce (all users): 40 entries, 40 disabled<br>\n"
+                "Startup folder (this user): 40 entries, 40 disabled<br>\n"
+                "In all: 120 entries, 80 disabled<br>\n</p>\n";
     for (int i = 0; i < copies; ++i)
         expected += entries;
     expected += tail;

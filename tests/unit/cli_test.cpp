@@ -211,3 +211,27 @@ TEST_F(Console, RemoveAndCleanUpChangeNothingWithoutYes)
     ASSERT_EQ(1u, backups.size());
     EXPECT_NE(std::string::npos, removed.out.find(backups[0])) << removed.out;
 }
+
+// A 383-character command and one longer than the record holds: the list
+// gives both whole; the report opens with its header, gives the first whole
+// and the second with "..." after all the record holds.
+TEST_F(Console, LongCommandsWholeInTheListMarkedWhereCutInTheReport)
+{
+    std::string middle = "C:\\m.exe " + std::string(374, 'm');
+    std::string huge = "C:\\h.exe " + std::string(3000, 'h');
+    MemSetString(PLAT_HKCU, kRun, "Middle", middle.c_str());
+    MemSetString(PLAT_HKCU, kRun, "Huge", huge.c_str());
+    Result list = Run({"list", "-f", "csv"});
+    ASSERT_EQ(CliExitDone, list.code) << list.err;
+    EXPECT_NE(std::string::npos, list.out.find(middle + ","));
+    EXPECT_NE(std::string::npos, list.out.find(huge + ","));
+    MemAddFolder("C:\\Reports");
+    Result report = Run({"report", "C:\\Reports\\r.html"});
+    ASSERT_EQ(CliExitDone, report.code) << report.err;
+    std::string html = MemFileBytes("C:\\Reports\\r.html");
+    EXPECT_NE(std::string::npos, html.find("<br>\n<p>Date: 2026-12-07 13:05:09<br>\nComputer: TESTPC"
+                                           "<br>\nRun (this user): 2 entries, 0 disabled<br>\n"));
+    EXPECT_NE(std::string::npos, html.find("<td>" + middle + "</td>"));
+    EXPECT_NE(std::string::npos,
+              html.find("<td>" + huge.substr(0, COMMAND_FIELD_SIZE - 1) + "...</td>"));
+}

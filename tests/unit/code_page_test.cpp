@@ -86,7 +86,7 @@ TEST_F(CodePage, CopiesKeepTheStoredBytesAndTheFieldsStayReadOnly)
 
     // Its text cannot be written back as it is: the command is kept whole.
     ScanCatalogue();
-    char file[TEXT_FIELD_SIZE], parameters[TEXT_FIELD_SIZE];
+    char file[TEXT_FIELD_SIZE], parameters[COMMAND_FIELD_SIZE];
     EXPECT_EQ(FieldsNotExact, EditFields(Row("Sync", true), file, parameters));
     EXPECT_EQ(SaveDone, SaveItem("Synced", "C:\\typed.exe", "", 0, EditorEdit,
                                  (int32_t)(Row("Sync", true) - ItemCatalogue.items)));

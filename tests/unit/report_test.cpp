@@ -52,13 +52,48 @@ TEST_F(Report, MatchesTheGoldenFileByteForByte)
     EXPECT_EQ(0, MemOpenFiles());
 }
 
-TEST_F(Report, EmptyCatalogueHasHeadTitleAndTailOnly)
+TEST_F(Report, EmptyCatalogueHasHeadTitleHeaderAndTailOnly)
 {
     ItemCatalogue.count = 0;
     WriteHtmlLog(kReport);
     std::string golden = Golden();
-    std::string head = golden.substr(0, golden.find("<h3>"));
-    EXPECT_EQ(head + "</font></body>\n</html>", MemFileBytes(kReport));
+    std::string head = golden.substr(0, golden.find("\n<p>Date: "));
+    EXPECT_EQ(head + "\n<p>Date: 2026-12-07 13:05:09<br>\nComputer: TESTPC<br>\n"
+                     "In all: 0 entries, 0 disabled<br>\n</p>\n</font></body>\n</html>",
+              MemFileBytes(kReport));
+}
+
+// The computer's name is text like any field; without one the header says so.
+TEST_F(Report, HeaderNamesTheComputerOrSaysItIsNotKnown)
+{
+    MemSetComputerName("<PC>");
+    sample[1].view = View32;
+    WriteHtmlLog(kReport);
+    std::string bytes = MemFileBytes(kReport);
+    EXPECT_NE(std::string::npos, bytes.find("<br>\nComputer: &lt;PC&gt;<br>\n")) << bytes;
+    EXPECT_NE(std::string::npos, bytes.find("<br>\nRunOnce (all users, 32-bit): 1 entry, 1 disabled<br>\n"));
+    MemFailCall(MEM_COMPUTER_NAME, 0);
+    WriteHtmlLog(kReport);
+    EXPECT_NE(std::string::npos, MemFileBytes(kReport).find("<br>\nComputer: not known<br>\n"));
+}
+
+// A 383-character command is written whole; a command or name the record
+// holds cut ends with "..." after all it holds.
+TEST_F(Report, CutTextsEndWithDotsWholeOnesDoNot)
+{
+    std::string whole = "C:\\Tools\\agent.exe " + std::string(364, 'w');
+    ASSERT_EQ(383u, whole.size());
+    TextCopy(sample[0].command, sizeof sample[0].command, whole.c_str());
+    std::string held(sizeof sample[1].command - 1, 'c');
+    TextCopy(sample[1].command, sizeof sample[1].command, held.c_str());
+    sample[1].commandCut = 1;
+    sample[1].cut = 1;
+    WriteHtmlLog(kReport);
+    std::string bytes = MemFileBytes(kReport);
+    EXPECT_NE(std::string::npos, bytes.find("<td>Command:</td><td>" + whole + "</td>"));
+    EXPECT_NE(std::string::npos, bytes.find("<td>Command:</td><td>" + held + "...</td>"));
+    EXPECT_NE(std::string::npos, bytes.find("<h3>Updater...</h3>"));
+    EXPECT_NE(std::string::npos, bytes.find("Name:</td><td>Updater...</td>"));
 }
 
 TEST_F(Report, ReplacesAnExistingFile)

@@ -32,7 +32,7 @@ struct Shown {
 
 Shown FieldsOf(const char *name)
 {
-    char file[TEXT_FIELD_SIZE], parameters[TEXT_FIELD_SIZE];
+    char file[TEXT_FIELD_SIZE], parameters[COMMAND_FIELD_SIZE];
     int state = EditFields(&ItemCatalogue.items[IndexOf(name)], file, parameters);
     return Shown{state, file, parameters};
 }
@@ -166,7 +166,14 @@ TEST_F(SaveTest, FieldsShowTheStoredCommandOrSayWhyNot)
     MemSetString(PLAT_HKCU, kRun, "Exact", std::string(259, 'e').c_str());
     MemSetString(PLAT_HKCU, kRun, "Over", std::string(260, 'o').c_str());
     MemSetValue(PLAT_HKCU, kRun, "Multi", PLAT_REG_MULTI_SZ, std::string("C:\\a.exe\0\0", 10));
+    // A command the record holds whole is edited whole; one more and not.
+    std::string wide = "\"C:\\w.exe\" " + std::string(COMMAND_FIELD_SIZE - 12, 'p');
+    MemSetString(PLAT_HKCU, kRun, "Wide", wide.c_str());
+    MemSetString(PLAT_HKCU, kRun, "Wider", (wide + "p").c_str());
     ScanCatalogue();
+    EXPECT_EQ(wide.substr(11), FieldsOf("Wide").parameters);
+    EXPECT_EQ(FieldsEditable, FieldsOf("Wide").state);
+    EXPECT_EQ(FieldsTooLong, FieldsOf("Wider").state);
     Shown expand = FieldsOf("Expand");
     EXPECT_EQ(FieldsEditable, expand.state);
     EXPECT_EQ("%windir%\\x.exe", expand.file) << "stored, unexpanded";

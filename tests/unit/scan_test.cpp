@@ -49,11 +49,12 @@ void ExpectSaneCatalogue(const char *context)
     ASSERT_LE(ItemCatalogue.count, ItemCatalogue.capacity) << context;
     for (int i = 0; i < ItemCatalogue.count; ++i) {
         const AutostartItem &item = Item(i);
-        const char *fields[] = {item.name, item.command, item.location, item.target,
-                                item.parameters, item.targetFolder, item.description,
-                                item.company};
+        const char *fields[] = {item.name, item.location, item.target, item.targetFolder,
+                                item.description, item.company};
         for (const char *field : fields)
             EXPECT_NE(nullptr, memchr(field, 0, TEXT_FIELD_SIZE)) << context << " record " << i;
+        EXPECT_NE(nullptr, memchr(item.command, 0, COMMAND_FIELD_SIZE)) << context << " record " << i;
+        EXPECT_NE(nullptr, memchr(item.parameters, 0, COMMAND_FIELD_SIZE)) << context;
         EXPECT_NE(nullptr, memchr(item.scope, 0, SCOPE_SIZE)) << context;
         EXPECT_TRUE(item.kind == RegistryValue || item.kind == Shortcut) << context;
         EXPECT_TRUE(item.enabled == 0 || item.enabled == 1) << context;
@@ -299,21 +300,31 @@ TEST_F(Scan, OverlongNamesAndData)
     std::string longName(300, 'N');
     MemSetString(PLAT_HKCU, kRun, longName.c_str(), kAgent);
     MemSetString(PLAT_HKCU, kRun, "LongData", (std::string(kAgent) + std::string(300, ' ')).c_str());
-    MemSetValue(PLAT_HKCU, kRun, "Exact260", PLAT_REG_SZ, std::string(260, 'e'));
+    MemSetValue(PLAT_HKCU, kRun, "Exact2048", PLAT_REG_SZ, std::string(2048, 'e'));
     MemSetString(PLAT_HKCU, kRun, std::string(259, 'M').c_str(), "C:\\m.exe");
+    MemSetString(PLAT_HKCU, kRun, "Fits2047", std::string(2047, 'f').c_str());
+    MemSetString(PLAT_HKCU, kRun, "Long3000", (std::string(kAgent) + " " + std::string(3000, 'x')).c_str());
     ScanCatalogue();
     ExpectSaneCatalogue("overlong");
-    ASSERT_EQ(4, ItemCatalogue.count);
+    ASSERT_EQ(6, ItemCatalogue.count);
     EXPECT_EQ(std::string(259, 'N'), Item(0).name) << "a long name is cut, not lost";
     EXPECT_EQ(1, Item(0).cut);
     EXPECT_STREQ(kAgent, Item(0).command);
     EXPECT_STREQ("LongData", Item(1).name);
-    EXPECT_EQ((std::string(kAgent) + std::string(300, ' ')).substr(0, 259), Item(1).command)
-        << "data longer than the field is shown cut, not left empty";
+    EXPECT_EQ(std::string(kAgent) + std::string(300, ' '), Item(1).command)
+        << "a command of a few hundred characters is held whole";
+    EXPECT_EQ(0, Item(1).commandCut);
     EXPECT_STREQ(kAgent, Item(1).target);
-    EXPECT_EQ(std::string(259, 'e'), Item(2).command) << "no terminator: first 259 characters";
+    EXPECT_EQ(std::string(2047, 'e'), Item(2).command) << "no terminator: the field's worth";
+    EXPECT_EQ(1, Item(2).commandCut);
     EXPECT_EQ(std::string(259, 'M'), Item(3).name);
     EXPECT_EQ(0, Item(3).cut) << "259 characters fit exactly";
+    EXPECT_EQ(std::string(2047, 'f'), Item(4).command);
+    EXPECT_EQ(0, Item(4).commandCut) << "2047 characters fit exactly";
+    EXPECT_EQ((std::string(kAgent) + " " + std::string(3000, 'x')).substr(0, 2047), Item(5).command)
+        << "data longer than the field is shown cut, not left empty";
+    EXPECT_EQ(1, Item(5).commandCut);
+    EXPECT_STREQ(kAgent, Item(5).target);
 }
 
 TEST_F(Scan, OddValueTypesAreTakenAsText)

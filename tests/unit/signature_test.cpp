@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <string>
 
 namespace {
@@ -165,12 +166,23 @@ TEST_F(Publisher, HidingIsOnUntilTurnedOffAndRemembered)
 // The window's layout comes back whole; a value of another kind is ignored.
 TEST_F(Publisher, WindowLayoutIsKeptWholeOrNotAtAll)
 {
-    WindowLayout saved = {800, 600, {150, 40, 550}}, read = {1, 2, {3, 4, 5}};
+    WindowLayout saved = {800, 600, {150, 40, 550}, 1}, read = {1, 2, {3, 4, 5}, 0};
     EXPECT_EQ(0, ReadWindowLayoutSetting(&read));
     EXPECT_EQ(PLAT_OK, SaveWindowLayoutSetting(&saved));
     ASSERT_EQ(1, ReadWindowLayoutSetting(&read));
     EXPECT_EQ(600, read.height);
     EXPECT_EQ(550, read.columns[2]);
+    EXPECT_EQ(1, read.maximised);
+    // A layout kept before the maximised state was: its size, not maximised.
+    const size_t older = offsetof(WindowLayout, maximised);
+    MemSetValue(PLAT_HKCU, "Software\\Orvane Tool", "MainWindowLayout", PLAT_REG_BINARY,
+                std::string((const char *)&saved, older));
+    ASSERT_EQ(1, ReadWindowLayoutSetting(&read));
+    EXPECT_EQ(800, read.width);
+    EXPECT_EQ(0, read.maximised);
+    MemSetValue(PLAT_HKCU, "Software\\Orvane Tool", "MainWindowLayout", PLAT_REG_BINARY,
+                std::string((const char *)&saved, older + 1));
+    EXPECT_EQ(0, ReadWindowLayoutSetting(&read)) << "neither size: refused";
     MemSetString(PLAT_HKCU, "Software\\Orvane Tool", "MainWindowLayout", "800");
     read.width = 7;
     EXPECT_EQ(0, ReadWindowLayoutSetting(&read));

@@ -1,5 +1,6 @@
 // text_test.cpp - the bounded text helpers never write past a field.
 #include "../../platform/text.h"
+#include "../support/memory_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -122,4 +123,34 @@ TEST(Text, ShortenMiddleAtItsBoundaries)
     EXPECT_STREQ("C...reg", out) << "cut to the buffer, not past it";
     TextShortenMiddle(out, sizeof out, "\xc5\x81\xc5\x81\xc5\x81\xc5\x81\xc5\x81\xc5\x81.reg", 12);
     EXPECT_STREQ("\xc5\x81...\xc5\x81.reg", out) << "whole characters only";
+}
+
+// A text shown cut always ends with "...": exactly when it did not fit, or
+// when its field had cut it before; never past the buffer, never inside a
+// UTF-8 character.
+TEST(Text, CopyShownMarksEveryCutAndNoOther)
+{
+    for (size_t length : {258u, 259u, 260u}) {
+        Field field;
+        std::string source(length, 'a');
+        int whole = TextCopyShown(field.bytes, TEXT_FIELD_SIZE, source.c_str(), 0);
+        EXPECT_EQ(length < TEXT_FIELD_SIZE ? 1 : 0, whole) << length;
+        EXPECT_EQ(length < TEXT_FIELD_SIZE ? source : std::string(256, 'a') + "...",
+                  std::string(field.bytes))
+            << length;
+        EXPECT_TRUE(field.GuardIntact()) << length;
+    }
+    char out[8];
+    EXPECT_EQ(0, TextCopyShown(out, sizeof out, "abc", 1));
+    EXPECT_STREQ("abc...", out) << "cut before: marked though it fits";
+    EXPECT_EQ(0, TextCopyShown(out, sizeof out, "abcd", 1));
+    EXPECT_STREQ("abcd...", out);
+    EXPECT_EQ(0, TextCopyShown(out, sizeof out, "abcde", 1));
+    EXPECT_STREQ("abcd...", out);
+    MemSetCodePageUtf8(true);
+    TextCopyShown(out, sizeof out, "abc\xc5\x81\xc5\x81x", 0);
+    EXPECT_STREQ("abc...", out) << "whole characters only";
+    TextCopyShown(out, sizeof out, "a\xe2\x82", 1);
+    EXPECT_STREQ("a...", out) << "a character the field cut goes too";
+    MemSetCodePageUtf8(false);
 }
