@@ -234,9 +234,9 @@ int LocationRowPresent(const AutostartLocation *row);
 extern const char *const RunKeyNames[RUN_KEY_COUNT];
 
 // Resolves the folder of a folder row into path (TEXT_FIELD_SIZE), asking
-// the shell to create a missing shell folder; for a folder of disabled items
-// the Documents folder and then the subfolder are created (failures, such
-// as a folder that exists, ignored). Zero when the folder cannot be had.
+// the shell to create a missing shell folder; a folder of disabled items is
+// not created here (MakeDisabledFolder does, held). Zero when the folder
+// cannot be had.
 int ResolveLocationFolder(const AutostartLocation *row, char *path);
 
 // ---- the scan ------------------------------------------------------------
@@ -343,6 +343,8 @@ void ItemNotes(const AutostartItem *item, char *text, size_t size);
 #define NOTE_HIDDEN "hidden file"
 // DisabledAUStartItems is in Public Documents, which every user can write.
 #define NOTE_ANY_USER "may have been placed by any user"
+// Elevated, its folder or one above it is a junction or a symbolic link.
+#define NOTE_FOLDER_IS_LINK "the folder is a link to another place"
 // A RunOnceEx section's default value is its title, shown while it runs.
 #define NOTE_SECTION_TITLE "section title: \"%s\""
 

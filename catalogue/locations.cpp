@@ -105,7 +105,6 @@ int ResolveLocationFolder(const AutostartLocation *row, char *path)
         return 0;
     if (!row->disabledFolder)
         return 1;
-    PlatCreateFolder(path);
     // A Documents path too long for the subfolder's name leaves no usable
     // folder: better none than a cut path that names some other folder.
     if (!TextAppend(path, TEXT_FIELD_SIZE, "\\")
@@ -113,6 +112,5 @@ int ResolveLocationFolder(const AutostartLocation *row, char *path)
         path[0] = '\0';
         return 0;
     }
-    PlatCreateFolder(path);
     return 1;
 }

@@ -3,6 +3,7 @@
 // that fills at most N of them, so storage that grows between the passes
 // can never push the scan past its block.
 #include "catalogue.h"
+#include "../store/store.h"
 
 #include <string.h>
 
@@ -188,7 +189,11 @@ static int32_t CountFolderRow(const AutostartLocation *row)
     char folder[TEXT_FIELD_SIZE];
     char pattern[TEXT_FIELD_SIZE];
     char name[TEXT_FIELD_SIZE];
-    if (!ResolveLocationFolder(row, folder) || !FolderPattern(folder, pattern))
+    // The folders of disabled items exist after a scan: made where the user
+    // could not have redirected them, held (MakeDisabledFolder).
+    int found = row->disabledFolder ? MakeDisabledFolder(ScopeIsUser(row->scope), folder)
+                                    : ResolveLocationFolder(row, folder);
+    if (!found || !FolderPattern(folder, pattern))
         return 0;
     PlatFind find = PlatFindFirst(pattern, name);
     if (!find)
@@ -377,6 +382,19 @@ static void ShortcutCommand(AutostartItem *item)
                item->parameters[0] ? " " : "", item->parameters);
 }
 
+// Elevated, files seen through a folder made a link (any user can make the
+// shared folder of disabled items one) belong to some other place.
+static int FolderOnTheWayIsLink(const char *folder)
+{
+    if (!PlatIsElevated())
+        return 0;
+    PlatPlace place = NULL;
+    long held = PlatPlaceHold(&folder, 1, 0, &place);
+    if (place)
+        PlatPlaceRelease(place);
+    return held == PLAT_ERROR_STOPPED_ON_SYMLINK;
+}
+
 static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t limit,
                           const AutostartLocation *row, const char *folder)
 {
@@ -387,6 +405,7 @@ static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t
     PlatFind find = PlatFindFirst(pattern, name);
     if (!find)
         return;
+    int linked = FolderOnTheWayIsLink(folder);
     do {
         if (ScanStopped())
             break;
@@ -394,6 +413,8 @@ static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t
             continue;
         AutostartItem *item = &records[*runningCount];
         item->kind = Shortcut;
+        if (linked)
+            TextCopy(item->placeNote, TEXT_FIELD_SIZE, NOTE_FOLDER_IS_LINK);
         item->cut = !TextFormat(item->location, TEXT_FIELD_SIZE, "%s\\%s", folder, name);
         item->inexact = !item->cut && !PlatFindExact(find);
         item->hidden = (PlatFindAttributes(find) & PLAT_FILE_HIDDEN) != 0;

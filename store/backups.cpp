@@ -371,6 +371,30 @@ static int SaveFileApproval(const AutostartItem *item, const char *copy)
     return saved ? 2 : 0;
 }
 
+static int RemoveFileWithBackup(const AutostartItem *item, char *backupFile)
+{
+    // "Removed 2026-12-07 130509 Agent.lnk": move it back under its own name.
+    char copy[TEXT_FIELD_SIZE];
+    char ending[TEXT_FIELD_SIZE + 2];
+    int made = TextFormat(ending, sizeof ending, " %s", item->name)
+                   ? NewBackup("Removed", ending, CopyRemovedFile, (void *)item->location, copy)
+                   : 0;
+    if (made != 1)
+        return made == BackupFolderIsLink ? RemoveFolderIsLink : RemoveBackupFailed;
+    TextCopy(backupFile, TEXT_FIELD_SIZE, copy);
+    int approval = SaveFileApproval(item, copy);
+    if (!approval) {
+        PlatDeleteFile(copy);
+        backupFile[0] = '\0';
+        return RemoveBackupFailed;
+    }
+    if (DeleteItem(item, 0) != DeleteDone)
+        return RemoveDeleteFailed;
+    if (approval == 2)
+        DropApproval(item);
+    return RemoveDone;
+}
+
 int RemoveItemWithBackup(const AutostartItem *item, char *backupFile)
 {
     if (item->kind == ScheduledTask)
@@ -378,29 +402,20 @@ int RemoveItemWithBackup(const AutostartItem *item, char *backupFile)
     backupFile[0] = '\0';
     if (item->logonPlace)
         return RemoveLogonItem(item, backupFile);
+    SetStoreError(PLAT_OK);
     if (!ItemActionable(item))
         return RemoveRefused;
     if (item->kind != RegistryValue) {
-        // "Removed 2026-12-07 130509 Agent.lnk": move it back under its own name.
-        char copy[TEXT_FIELD_SIZE];
-        char ending[TEXT_FIELD_SIZE + 2];
-        int made = TextFormat(ending, sizeof ending, " %s", item->name)
-                       ? NewBackup("Removed", ending, CopyRemovedFile, (void *)item->location, copy)
-                       : 0;
-        if (made != 1)
-            return made == BackupFolderIsLink ? RemoveFolderIsLink : RemoveBackupFailed;
-        TextCopy(backupFile, TEXT_FIELD_SIZE, copy);
-        int approval = SaveFileApproval(item, copy);
-        if (!approval) {
-            PlatDeleteFile(copy);
-            backupFile[0] = '\0';
-            return RemoveBackupFailed;
-        }
-        if (DeleteItem(item, 0) != DeleteDone)
-            return RemoveDeleteFailed;
-        if (approval == 2)
-            DropApproval(item);
-        return RemoveDone;
+        // Elevated, a file seen through a folder made a link (any user can
+        // make the shared folder of disabled items one) is another place's:
+        // neither copied nor deleted with administrator rights. Its folders
+        // stay held over the backup and the delete.
+        PlatPlace place = NULL;
+        if (!HoldPlace(item->location, NULL, 1, 0, &place))
+            return LastStoreError() == CAUSE_PLACE_IS_LINK ? RemoveRefused : RemoveBackupFailed;
+        int removed = RemoveFileWithBackup(item, backupFile);
+        ReleasePlace(place);
+        return removed;
     }
     if (!NameCarried(item->name))
         return RemoveNameNotCarried;

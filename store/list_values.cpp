@@ -335,6 +335,8 @@ static int ChangeListItem(const AutostartItem *item, int32_t wanted)
     memset(&toAgain, 0, sizeof toAgain);
     Units joined = {NULL, 0, 0};
     int failed = 1;
+    int backedUp = 0;
+    char backupName[TEXT_FIELD_SIZE] = "";
     if (!BeginChange(item, &change) || !ReadList(change.hive, other, item->valueName, &to))
         goto done;
     {
@@ -350,12 +352,12 @@ static int ChangeListItem(const AutostartItem *item, int32_t wanted)
         BackupValue saves[2];
         SaveOf(&saves[0], change.hive, item->location, item->valueName, &change.from);
         SaveOf(&saves[1], change.hive, other, item->valueName, &to);
-        char backup[TEXT_FIELD_SIZE];
-        int saved = BackupValues("Changed", saves, to.present ? 2 : 1, backup);
+        int saved = BackupValues("Changed", saves, to.present ? 2 : 1, backupName);
         if (saved != 1) {
             BackupCause(saved);
             goto done;
         }
+        backedUp = 1;
         // Another program may have changed either value since they were read.
         if (!ReadList(change.hive, item->location, item->valueName, &again)
             || !ReadList(change.hive, other, item->valueName, &toAgain))
@@ -374,15 +376,20 @@ static int ChangeListItem(const AutostartItem *item, int32_t wanted)
                                          change.from.type, &change.rest,
                                          change.from.terminated);
         if (SetStoreError(left) != PLAT_OK) {
-            Restore(change.hive, other, item->valueName, &to);
+            // Not put back: the program is now in both lists, and says so.
+            if (Restore(change.hive, other, item->valueName, &to) != PLAT_OK)
+                SetStoreError(CAUSE_LIST_IN_BOTH);
             goto done;
         }
         failed = 0;
-        TextCopy(ChangeBackup, sizeof ChangeBackup, backup);
-        if (!BackupCount++)
-            TextCopy(FirstBackup, sizeof FirstBackup, backup);
     }
 done:
+    // A backup written is named, whatever came after it.
+    if (backedUp) {
+        TextCopy(ChangeBackup, sizeof ChangeBackup, backupName);
+        if (!BackupCount++)
+            TextCopy(FirstBackup, sizeof FirstBackup, backupName);
+    }
     EndChange(&change);
     FreeList(&to);
     FreeList(&again);

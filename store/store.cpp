@@ -124,6 +124,9 @@ const char *CauseText(long code)
     case CAUSE_PLACE_LINK_MISPLACED:
         return "a folder on its way became a link to another place, and the file could not be "
                "moved back from there";
+    case CAUSE_LIST_IN_BOTH:
+        return "it could not be taken out of its list, nor taken back from the other: it is in both "
+               "now (the backup holds both as they were)";
     default: return "Windows refused the change";
     }
 }
@@ -183,12 +186,9 @@ int MoveShortcut(const AutostartItem *item, int32_t desired)
                                                          : PLAT_CSIDL_COMMON_STARTUP,
                                 folder);
     } else {
-        int row = -1;
-        if (TextCompareNoCase(item->scope, SCOPE_USER) == 0)
-            row = LOCATION_COUNT - 2;
-        else if (TextCompareNoCase(item->scope, SCOPE_ALL) == 0)
-            row = LOCATION_COUNT - 1;
-        found = row >= 0 && ResolveLocationFolder(&AutostartLocations[row], folder);
+        int user = TextCompareNoCase(item->scope, SCOPE_USER) == 0;
+        found = (user || TextCompareNoCase(item->scope, SCOPE_ALL) == 0)
+                && MakeDisabledFolder(user, folder);
         // Elevated, a folder another program made a link is not moved into.
         if (found && PlatIsElevated() && PlatFolderIsLink(folder))
             return MoveFolderIsLink;
@@ -210,8 +210,8 @@ int MoveShortcut(const AutostartItem *item, int32_t desired)
     // the same way before the folders are let go.
     if (moved && !PlaceStillHeld(place)) {
         moved = 0;
-        error = PlatMoveFile(destination, item->location) ? CAUSE_PLACE_IS_LINK
-                                                         : CAUSE_PLACE_LINK_MISPLACED;
+        error = PlatMoveFile(destination, item->location) ? LastStoreError()
+                                                         : (long)CAUSE_PLACE_LINK_MISPLACED;
     }
     ReleasePlace(place);
     if (moved)

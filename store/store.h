@@ -129,6 +129,11 @@ long PlaceError(int asUser, PlatPlace place, long error);
 // After the work in a held place: 0 (cause CAUSE_PLACE_IS_LINK) when one of
 // its folders became a link meanwhile, so the work must be undone.
 int PlaceStillHeld(PlatPlace place);
+// The scope's folder of disabled items into folder (TEXT_FIELD_SIZE), made
+// with Documents when missing; elevated, each only while the folder it goes
+// in is held (the user's with the user's rights). Zero when the path cannot
+// be had; a folder that could not be made is not an error here.
+int MakeDisabledFolder(int user, char *folder);
 
 enum RemoveResult {
     RemoveDone = 0,
@@ -208,6 +213,7 @@ int KeyMayHoldValue(PlatHive hive, const char *path, const char *name);
 #define CAUSE_NO_USER_RIGHTS 0x20000008L
 #define CAUSE_USER_DENIED 0x20000009L
 #define CAUSE_PLACE_LINK_MISPLACED 0x2000000AL
+#define CAUSE_LIST_IN_BOTH 0x2000000BL
 
 // Records the cause of a failing step, for the status; returns code.
 long SetStoreError(long code);

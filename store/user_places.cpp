@@ -100,8 +100,34 @@ long PlaceError(int asUser, PlatPlace place, long error)
 
 int PlaceStillHeld(PlatPlace place)
 {
-    if (!place || PlatPlaceCheck(place) == PLAT_OK)
+    long checked = place ? PlatPlaceCheck(place) : (long)PLAT_OK;
+    if (checked == PLAT_OK)
         return 1;
-    SetStoreError(CAUSE_PLACE_IS_LINK);
+    // Only a link is said to be one; a check that could not be made says why.
+    SetStoreError(checked == PLAT_ERROR_STOPPED_ON_SYMLINK ? (long)CAUSE_PLACE_IS_LINK : checked);
     return 0;
+}
+
+// Makes the folder when missing, only while its parent is held. A parent
+// made a link meanwhile (an empty one can be) gets an empty folder at most:
+// the work that follows holds the whole way again and is refused there.
+static void MakeFolderHeld(const char *path, int asUser)
+{
+    if (PlatFileAttributes(path) != PLAT_NO_ATTRIBUTES)
+        return;
+    PlatPlace place = NULL;
+    if (HoldPlace(path, NULL, 1, asUser, &place))
+        PlatCreateFolder(path);
+    ReleasePlace(place);
+}
+
+int MakeDisabledFolder(int user, char *folder)
+{
+    const AutostartLocation *row = &AutostartLocations[LOCATION_COUNT - (user ? 2 : 1)];
+    char documents[TEXT_FIELD_SIZE];
+    if (!PlatShellFolder(row->csidl, documents) || !ResolveLocationFolder(row, folder))
+        return 0;
+    MakeFolderHeld(documents, user);
+    MakeFolderHeld(folder, user);
+    return 1;
 }

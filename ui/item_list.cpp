@@ -627,7 +627,7 @@ static void RemoveItem(const AutostartItem *item)
         ReportInexact(SetStatusText, NULL, item);
         return;
     }
-    if (result == RemoveRefused && item->logonPlace) {
+    if (result == RemoveRefused && (item->logonPlace || LastStoreError() == CAUSE_PLACE_IS_LINK)) {
         char refused[TEXT_FIELD_SIZE + 128];
         TextFormat(refused, sizeof refused, STATUS_REMOVE_REFUSED, item->name,
                    CauseText(LastStoreError()));

@@ -60,6 +60,18 @@ protected:
         return -1;
     }
 
+    // As a signature check would find it: Windows' own program, by its whole
+    // path in the system folder, given nothing to run.
+    static void MakeWindowsOwn(AutostartItem *item)
+    {
+        char system[MAX_PATH];
+        GetSystemDirectoryA(system, MAX_PATH);
+        TextFormat(item->target, sizeof item->target, "%s\\notepad.exe", system);
+        TextCopy(item->command, sizeof item->command, item->target);
+        item->parameters[0] = '\0';
+        item->signedByWindows = 1;
+    }
+
     std::string Status() { return ControlText(GetDlgItem(MainWindow, IDC_STATUS)); }
     std::string Field(int id) { return ControlText(GetDlgItem(MainWindow, id)); }
 
@@ -257,14 +269,7 @@ TEST_F(MainWindowTest, ARowHiddenByItsDetailsLeavesTheSelectionOnItsEntry)
     HideWindowsEntries = 1;
     SelectRow(list, 2);
     int32_t hidden = HiddenWindowsRows;
-    // Windows' own program, by its whole path in the system folder.
-    AutostartItem *item = &ItemCatalogue.items[1];
-    char system[MAX_PATH];
-    GetSystemDirectoryA(system, MAX_PATH);
-    TextFormat(item->target, sizeof item->target, "%s\\notepad.exe", system);
-    TextCopy(item->command, sizeof item->command, item->target);
-    item->parameters[0] = '\0';
-    item->signedByWindows = 1;
+    MakeWindowsOwn(&ItemCatalogue.items[1]);
     EXPECT_TRUE(UpdateRowDetails(list, 1));
     ASSERT_EQ(2, Rows());
     EXPECT_EQ(1, SelectedRow(list));
@@ -374,7 +379,7 @@ TEST_F(MainWindowTest, FooterCountsOnlyTheRowsShown)
     // As a signature check would mark it: the probe alone, Windows' own.
     AutostartItem *own = (AutostartItem *)CatalogueItem(RecordOfRow(list, RowOf("Later")));
     ASSERT_NE((AutostartItem *)NULL, own);
-    own->signedByWindows = 1;
+    MakeWindowsOwn(own);
     RealDrawTextW = (DrawTextWCall)HookImport("user32.dll", "DrawTextW", (void *)RecordingDrawTextW);
     ASSERT_NE((DrawTextWCall)NULL, RealDrawTextW);
     FooterTexts.clear();

@@ -247,6 +247,18 @@ TEST_F(Elevated, ALinkMadeWhileHeldUndoesTheWork)
     Toggle({"Link.lnk"});
     ASSERT_EQ(1u, Statuses.size());
     EXPECT_NE(std::string::npos, Statuses[0].find("could not be moved back")) << Statuses[0];
+    // A check that could not be made undoes the work too, and says why.
+    MemClearFaults();
+    MemSetReparseTag(MEM_STARTUP_FOLDER, 0);
+    MemResetCounts();
+    MemSetHook(MEM_MOVE_FILE, 1, [] {
+        MemFailCall(MEM_PLACE_CHECK, MemCallCount(MEM_PLACE_CHECK) + 1, PLAT_ERROR_INVALID_PARAMETER);
+    });
+    Statuses.clear();
+    Toggle({"Link.lnk"});
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_EQ(std::string::npos, Statuses[0].find("is a link")) << Statuses[0];
+    EXPECT_TRUE(MemFileExists(MEM_STARTUP_FOLDER "\\Link.lnk"));
 
     MemSetString(PLAT_HKCU, RUN_KEY, "Agent", "C:\\a.exe");
     ScanCatalogue();
@@ -256,4 +268,43 @@ TEST_F(Elevated, ALinkMadeWhileHeldUndoesTheWork)
     EXPECT_EQ(RemoveFolderIsLink, RemoveItemWithBackup(&ItemCatalogue.items[IndexOf("Agent")], backup));
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, RUN_KEY, "Agent"));
     EXPECT_TRUE(MemListFolder(BACKUPS).empty());
+}
+
+// Any user can make the shared folder of disabled items a junction to
+// another user's folder: elevated, its files are shown so and are neither
+// copied, deleted nor enabled with administrator rights.
+TEST_F(Elevated, FilesSeenThroughALinkedSharedFolderAreNotActedOn)
+{
+    const char *shared = MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER "\\Theirs.lnk";
+    MemAddLink(shared, "C:\\t.exe", "", "");
+    MemSetReparseTag(MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER, kJunction);
+    ScanCatalogue();
+    ASSERT_LE(0, IndexOf("Theirs.lnk"));
+    char notes[TEXT_FIELD_SIZE * 2], backup[TEXT_FIELD_SIZE];
+    ItemNotes(&ItemCatalogue.items[IndexOf("Theirs.lnk")], notes, sizeof notes);
+    EXPECT_NE(nullptr, strstr(notes, NOTE_FOLDER_IS_LINK)) << notes;
+    EXPECT_EQ(RemoveRefused, RemoveItemWithBackup(&ItemCatalogue.items[IndexOf("Theirs.lnk")], backup));
+    EXPECT_EQ(CAUSE_PLACE_IS_LINK, LastStoreError());
+    EXPECT_TRUE(MemFileExists(shared));
+    EXPECT_TRUE(MemListFolder(BACKUPS).empty()) << "not copied either";
+    Toggle({"Theirs.lnk"});
+    EXPECT_EQ(std::vector<std::string>{"ERROR: \"Theirs.lnk\" was not enabled: a folder on its way "
+                                       "is a link to another place."},
+              Statuses);
+    EXPECT_TRUE(MemFileExists(shared));
+}
+
+// The scan makes the folders of disabled items only through held folders,
+// the user's with the user's rights: not where Documents was redirected.
+TEST_F(Elevated, TheScanMakesDisabledFoldersOnlyWhereTheUserCould)
+{
+    MemSetShellFolder(PLAT_CSIDL_PERSONAL, "C:\\WINDOWS\\System32");
+    MemDenyUser("C:\\WINDOWS");
+    MemSetReparseTag(MEM_COMMON_DOCUMENTS_FOLDER, kJunction);
+    ScanCatalogue();
+    EXPECT_FALSE(MemFolderExists("C:\\WINDOWS\\System32\\" DISABLED_USER_FOLDER));
+    EXPECT_FALSE(MemFolderExists(MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER));
+    MemSetReparseTag(MEM_COMMON_DOCUMENTS_FOLDER, 0);
+    ScanCatalogue();
+    EXPECT_TRUE(MemFolderExists(MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER));
 }

@@ -210,6 +210,16 @@ TEST(LogonList, ASharedListChangesOnlyAsReadAndNeverEmpties)
     ASSERT_TRUE(MemGetValue(PLAT_HKLM, WINLOGON_KEY, "Shell", &type, &bytes));
     EXPECT_EQ(Sz("C:\\WINDOWS\\explorer.exe,C:\\x.exe"), bytes);
     EXPECT_FALSE(MemValueExists(PLAT_HKLM, WINLOGON_KEY "-", "Shell"));
+    // Nor undone: the status says it is in both, and its backup is named.
+    MemResetCounts();
+    MemFailCall(MEM_REG_DELETE_VALUE, 0);
+    Statuses.clear();
+    Toggle({"Shell: C:\\x.exe"});
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_NE(std::string::npos, Statuses[0].find("it is in both now")) << Statuses[0];
+    int32_t backups = 0;
+    EXPECT_NE(std::string::npos, std::string(ListBackupsMade(&backups)).find(".reg"));
+    EXPECT_EQ(1, backups);
     MemClearFaults();
 
     // The user's own Shell goes whole, so that the machine's applies.
