@@ -371,6 +371,18 @@ static int SaveFileApproval(const AutostartItem *item, const char *copy)
     return saved ? 2 : 0;
 }
 
+// Nonzero when both files hold the same bytes; zero when either cannot be read.
+static int SameFileContent(const char *one, const char *other)
+{
+    uint32_t size = 0, otherSize = 0;
+    void *data = PlatFileLoad(one, &size);
+    void *otherData = data ? PlatFileLoad(other, &otherSize) : NULL;
+    int same = data && otherData && size == otherSize && memcmp(data, otherData, size) == 0;
+    PlatFree(data);
+    PlatFree(otherData);
+    return same;
+}
+
 static int RemoveFileWithBackup(const AutostartItem *item, char *backupFile)
 {
     // "Removed 2026-12-07 130509 Agent.lnk": move it back under its own name.
@@ -387,6 +399,12 @@ static int RemoveFileWithBackup(const AutostartItem *item, char *backupFile)
         PlatDeleteFile(copy);
         backupFile[0] = '\0';
         return RemoveBackupFailed;
+    }
+    // Another program may have rewritten the file since it was copied: only
+    // what the backup holds goes.
+    if (!SameFileContent(item->location, copy)) {
+        SetStoreError(PLAT_ERROR_KEY_DELETED);
+        return RemoveDeleteFailed;
     }
     if (DeleteItem(item, 0) != DeleteDone)
         return RemoveDeleteFailed;

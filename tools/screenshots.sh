@@ -19,7 +19,8 @@ tests/wine-session.sh bash -c '
         xwininfo -root -tree 2>/dev/null | grep -q "\"Orvane Tool\"" && break
         sleep 0.25
     done
-    sleep 2
+    # A fresh prefix paints late: give the first window time.
+    sleep 6
     import -window root "$2/shot.png"
     convert "$2/shot.png" -trim +repage "$2/docs/main-window.png"
     wine "$1/orvane_samples.exe" --post 111

@@ -142,6 +142,23 @@ TEST_F(Backups, RemovedShortcutIsCopiedUnderADatedName)
     EXPECT_EQ(link, MemFileBytes(backup));
 }
 
+// Another program rewrites the file after its copy was made: the new file
+// is in no backup, so it stays, and the cause is said.
+TEST_F(Backups, AFileRewrittenAfterItsCopyIsKept)
+{
+    MemAddFile(MEM_STARTUP_FOLDER "\\agent.cmd", "old");
+    ScanCatalogue();
+    MemSetHook(MEM_COPY_FILE, 1, [] {
+        MemSetHook(MEM_FILE_LOAD, MemCallCount(MEM_FILE_LOAD) + 1,
+                   [] { MemAddFile(MEM_STARTUP_FOLDER "\\agent.cmd", "new"); });
+    });
+    char backup[TEXT_FIELD_SIZE];
+    ASSERT_EQ(RemoveDeleteFailed, RemoveItemWithBackup(&ItemCatalogue.items[0], backup));
+    EXPECT_STREQ("another program changed it since the list was read", CauseText(LastStoreError()));
+    EXPECT_EQ("new", MemFileBytes(MEM_STARTUP_FOLDER "\\agent.cmd"));
+    EXPECT_EQ("old", MemFileBytes(backup));
+}
+
 // A hidden file's backup is seen in Explorer; a read-only file that cannot
 // be deleted says so, not that rights are missing.
 TEST_F(Backups, RemovedFilesCopyIsPlainAndReadOnlyIsTheCause)
