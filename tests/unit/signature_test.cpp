@@ -62,6 +62,14 @@ TEST_F(Publisher, OnlyAVerifiedWindowsSignerWithAMicrosoftRootIsWindowsOwn)
         EXPECT_EQ(c.windowsOwn, ItemHiddenAsWindows(&item, 1));
         EXPECT_EQ(0, ItemHiddenAsWindows(&item, 0)) << "nothing is hidden with the option off";
     }
+    // Where the Windows folder cannot be known, nothing is taken for Windows'.
+    SetUp();
+    MemSetSignature(kWindowsTool, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+    const AutostartItem &own = ScanOf({kWindowsTool});
+    ASSERT_EQ(1, ItemHiddenAsWindows(&own, 1));
+    MemFailCall(MEM_SHELL_FOLDER, 0);
+    EXPECT_EQ(0, ItemHiddenAsWindows(&own, 1));
+    MemClearFaults();
     // A copy of Windows' file outside the Windows folders runs whatever DLL
     // lies beside it; a bare name is whatever the logon's search finds.
     for (const char *command : {kTool, "C:\\Windows\\Temp\\tool.exe", "tool.exe"}) {
