@@ -360,10 +360,10 @@ int RecordsPending()
     return pending;
 }
 
-// Serves the window's queue until every record's details are in.
-void PumpUntilDetailsIn()
+// Serves the window's queue until seen() holds.
+template <typename Seen> void PumpUntil(Seen seen)
 {
-    while (RecordsPending()) {
+    while (!seen()) {
         MSG message;
         if (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
@@ -413,10 +413,13 @@ void WindowBench(int runs, const std::vector<int> &sizes, const std::string &pro
                 AnswerProbe answer = {MainWindow, 1, 0.0};
                 HANDLE thread = CreateThread(NULL, 0, ProbeAnswers, &answer, 0, NULL);
                 Sleep(20);
+                const AutostartItem *before = ItemCatalogue.items;
                 double start = Now();
                 SendMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 1);
+                // The worker hands its block over in one step: the rows are in.
+                PumpUntil([&] { return ItemCatalogue.items != before; });
                 double listed = Now();
-                PumpUntilDetailsIn();
+                PumpUntil([] { return RecordsPending() == 0; });
                 double done = Now();
                 InterlockedExchange(&answer.running, 0);
                 while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT)

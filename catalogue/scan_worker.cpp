@@ -44,6 +44,8 @@ void SetScanWorkerVisible(ScanWorker *worker, const int32_t *records, int32_t co
 
 static int32_t TakeVisible(ScanWorker *worker, int32_t *records)
 {
+    if (!worker->lock)
+        return 0;
     PlatEnterLock(worker->lock);
     int32_t count = worker->visibleCount;
     memcpy(records, worker->visible, sizeof(int32_t) * (size_t)count);
@@ -108,6 +110,23 @@ int StartScanWorker(ScanWorker *worker, int32_t scan, const ScanWorkerSink *sink
     worker->sink = *sink;
     worker->thread = PlatStartThread(RunWorker, worker);
     return worker->thread != NULL;
+}
+
+void RunScanHere(ScanWorker *worker, int32_t scan, const ScanWorkerSink *sink)
+{
+    StopScanWorker(worker);
+    worker->stop.store(0);
+    worker->scan = scan;
+    worker->sink = *sink;
+    RunWorker(worker);
+}
+
+void WaitScanWorker(ScanWorker *worker)
+{
+    if (!worker->thread)
+        return;
+    PlatJoinThread(worker->thread);
+    worker->thread = NULL;
 }
 
 void StopScanWorker(ScanWorker *worker)

@@ -39,6 +39,14 @@ struct ScanWorker {
 // runs, 0 when no thread could be had (nothing runs then).
 int StartScanWorker(ScanWorker *worker, int32_t scan, const ScanWorkerSink *sink);
 
+// Where no thread can be had: the same scan, run on the caller's thread
+// to its end (storage, rows, every record's details, done).
+void RunScanHere(ScanWorker *worker, int32_t scan, const ScanWorkerSink *sink);
+
+// Waits for the worker to read every record (its sink has then had all of
+// its scan). Nothing when none runs.
+void WaitScanWorker(ScanWorker *worker);
+
 // Tells the worker to stop and waits for its thread, which stops between
 // two records (or two places or folder files of storage) and calls its
 // sink no more. Nothing when none runs.

@@ -50,6 +50,8 @@ void PublisherText(const PlatSignature *signature, char *text)
 // A fixed table by the path's case-folded hash, searched a few slots on;
 // when those are taken the home slot is given to the newcomer (it is only
 // checked again later). No allocation: a Refresh never fails for the cache.
+// No lock either: only the thread that reads details touches it, and the
+// window's scan worker is joined before the next one starts.
 #define SIGNATURE_SLOTS 4096
 #define SIGNATURE_PROBES 8
 

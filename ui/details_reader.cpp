@@ -1,30 +1,155 @@
-// details_reader.cpp - a target's version block, icon and signature cost
-// milliseconds per file (far more for a catalog look-up or a cold disk), so
-// the rows come first and each record's details follow, one file per posted
-// message: the window's queue is served between two files. An error box
-// shown while a file is read runs its own message loop, in which a Refresh
-// may replace the records; the read goes into a copy and lands only while
-// its scan's number is still the current one.
+// details_reader.cpp - registry and folder enumeration, shortcut loads and
+// each target's version block, icon and signature (milliseconds per file,
+// far more for a catalog look-up or a cold disk) are read by the scan
+// worker, off the window's thread. What it reads waits here under a lock,
+// and one posted message at a time tells the window to take it all: the
+// queue is never flooded, however many records there are. A result lands
+// only while its scan's number is still the current one.
 #include "ui.h"
 
-#include "../catalogue/scan_turns.h"
+#include "../catalogue/scan_worker.h"
 
 #include <string.h>
 
-static ScanTurns DetailsTurns;
-static int32_t DetailsCursor = 0;
-static int DetailsReading = 0;
+struct RowResult {
+    ItemDetails details;
+    int icon;
+};
+
+struct ScanError {
+    ScanError *next;
+    char text[512];
+};
+
+// Written by the worker under Lock, taken by the window.
+struct Outbox {
+    PlatLock lock;
+    HWND window;
+    int32_t scan;
+    int hasRows;
+    CatalogueData rows;
+    RowResult *results; // one slot per record of the scan, filled in order
+    int32_t capacity;
+    int32_t written;
+    int done;
+    int notified; // a WM_SCAN_RESULTS is on its way
+    ScanError *errors;
+    ScanError **lastError;
+};
+
+static ScanWorker Worker;
+static ScanTurns Turns;
+static Outbox Box;
+static int32_t ResultsTaken = 0; // the window's own: results [0, taken) applied
 // The status a Refresh set; the hidden count joins it once every record is read.
 static char RefreshedStatus[160];
 
-int32_t BeginDetailsTurn(HWND window, const char *refreshedStatus)
+static void LockBox(void)
 {
-    int32_t scan = BeginScanTurn(&DetailsTurns);
-    DetailsCursor = 0;
-    TextCopy(RefreshedStatus, sizeof RefreshedStatus, refreshedStatus ? refreshedStatus : "");
-    PostMessageA(window, WM_READ_DETAILS, (WPARAM)scan, 0);
-    return scan;
+    if (Box.lock)
+        PlatEnterLock(Box.lock);
 }
+
+static void UnlockBox(void)
+{
+    if (Box.lock)
+        PlatLeaveLock(Box.lock);
+}
+
+// Under the lock: the window is told once until it takes what waits.
+static void NotifyWindow(void)
+{
+    if (!Box.notified && Box.window
+        && PostMessageA(Box.window, WM_SCAN_RESULTS, (WPARAM)Box.scan, 0))
+        Box.notified = 1;
+}
+
+static void FreeErrors(ScanError *error)
+{
+    while (error) {
+        ScanError *next = error->next;
+        PlatFree(error);
+        error = next;
+    }
+}
+
+// Only with no worker running.
+static void ClearBox(void)
+{
+    if (Box.hasRows)
+        FreeCatalogueData(&Box.rows);
+    Box.hasRows = 0;
+    PlatFree(Box.results);
+    Box.results = NULL;
+    Box.capacity = Box.written = 0;
+    Box.done = Box.notified = 0;
+    FreeErrors(Box.errors);
+    Box.errors = NULL;
+    Box.lastError = &Box.errors;
+    ResultsTaken = 0;
+}
+
+// ---- the worker's side (its own thread) ----------------------------------
+
+static void OutRows(void *, int32_t scan, CatalogueData *rows)
+{
+    RowResult *results =
+        (RowResult *)PlatAllocZero(((size_t)rows->count + 1) * sizeof(RowResult));
+    LockBox();
+    if (scan == Box.scan && !Box.hasRows) {
+        Box.rows = *rows;
+        Box.hasRows = 1;
+        rows->items = NULL;
+        rows->count = rows->capacity = 0;
+        // Without room for the results the window reads what is left itself.
+        Box.results = results;
+        Box.capacity = results ? Box.rows.count : 0;
+        results = NULL;
+        NotifyWindow();
+    }
+    UnlockBox();
+    PlatFree(results);
+}
+
+static void OutDetails(void *, const AutostartItem *read, ItemDetails *details)
+{
+    int icon = TargetIconIndex(read->target);
+    LockBox();
+    if (details->scan == Box.scan && Box.written < Box.capacity) {
+        Box.results[Box.written].details = *details;
+        Box.results[Box.written].icon = icon;
+        ++Box.written;
+        NotifyWindow();
+    }
+    UnlockBox();
+}
+
+static void OutDone(void *, int32_t scan)
+{
+    LockBox();
+    if (scan == Box.scan) {
+        Box.done = 1;
+        NotifyWindow();
+    }
+    UnlockBox();
+}
+
+void QueueScanError(const char *text)
+{
+    ScanError *error = (ScanError *)PlatAllocZero(sizeof(ScanError));
+    if (!error)
+        return;
+    TextCopy(error->text, sizeof error->text, text);
+    LockBox();
+    if (!Box.lastError)
+        Box.lastError = &Box.errors;
+    *Box.lastError = error;
+    Box.lastError = &error->next;
+    NotifyWindow();
+    UnlockBox();
+}
+
+// ---- the window's side ---------------------------------------------------
 
 // Records of the rows on screen (and one below), read before the rest.
 static int32_t VisibleRecords(int32_t *records, int32_t most)
@@ -34,9 +159,41 @@ static int32_t VisibleRecords(int32_t *records, int32_t most)
     int top = (int)SendMessageA(ItemListWindow, LVM_GETTOPINDEX, 0, 0);
     int page = (int)SendMessageA(ItemListWindow, LVM_GETCOUNTPERPAGE, 0, 0) + 1;
     int32_t count = 0;
-    for (int row = top; row < top + page && count < most; ++row)
-        records[count++] = RecordOfRow(ItemListWindow, row);
+    for (int row = top; row < top + page && count < most; ++row) {
+        int32_t record = RecordOfRow(ItemListWindow, row);
+        if (record >= 0)
+            records[count++] = record;
+    }
     return count;
+}
+
+void TellVisibleRows(void)
+{
+    int32_t visible[SCAN_VISIBLE_MOST];
+    int32_t count = VisibleRecords(visible, SCAN_VISIBLE_MOST);
+    SetScanWorkerVisible(&Worker, visible, count);
+}
+
+void StartDetailsScan(HWND window)
+{
+    StopScanWorker(&Worker);
+    if (!Box.lock)
+        Box.lock = PlatNewLock();
+    ClearBox();
+    RefreshedStatus[0] = '\0';
+    Box.window = window;
+    Box.scan = BeginScanTurn(&Turns);
+    ScanWorkerSink sink = {NULL, OutRows, OutDetails, OutDone};
+    // Without a lock the outbox cannot be shared: the scan runs here.
+    if (!Box.lock || !StartScanWorker(&Worker, Box.scan, &sink))
+        RunScanHere(&Worker, Box.scan, &sink);
+}
+
+void StopDetailsScan(void)
+{
+    StopScanWorker(&Worker);
+    ClearBox();
+    BeginScanTurn(&Turns); // whatever is still posted is stale
 }
 
 static void ShowHiddenTotal(void)
@@ -55,46 +212,100 @@ static void ShowHiddenTotal(void)
     SetStatusText(NULL, status);
 }
 
-// Reads one pending record (visible rows first): 1 when one was read, 0
-// when none is left or a read is under way further up the stack.
-static int ReadOneRecord(HWND window, int32_t scan, const int32_t *visible, int32_t count)
+static void ApplyResult(HWND window, const RowResult *result)
 {
-    if (DetailsReading || ScanTurnStale(&DetailsTurns, scan))
-        return 0;
-    int32_t index = NextDetailsRecord(&ItemCatalogue, visible, count, &DetailsCursor);
-    if (index < 0)
-        return 0;
-    static AutostartItem copy;
-    copy = ItemCatalogue.items[index];
-    DetailsReading = 1;
-    ReadItemDetails(&copy);
-    DetailsReading = 0;
-    static ItemDetails details;
-    TakeItemDetails(&copy, scan, index, &details);
-    if (ApplyItemDetails(&ItemCatalogue, &DetailsTurns, &details))
-        ShowRecordDetails(window, index);
-    return 1;
+    if (!ApplyItemDetails(&ItemCatalogue, &Turns, &result->details))
+        return;
+    if (result->icon != ICON_UNKNOWN)
+        SetRecordIcon(result->details.index, result->icon);
+    ShowRecordDetails(window, result->details.index);
 }
 
-void OnReadDetails(HWND window, WPARAM scan)
+// What the worker could not hand over (no room for its results): read here,
+// once no worker runs.
+static void ReadPendingHere(HWND window)
 {
-    int32_t visible[128];
-    int32_t count = VisibleRecords(visible, 128);
-    if (ReadOneRecord(window, (int32_t)scan, visible, count)) {
-        // The current scan's: a Refresh inside a box may have dropped its own.
-        PostMessageA(window, WM_READ_DETAILS, (WPARAM)DetailsTurns.current, 0);
-        return;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        if (!ItemCatalogue.items[i].detailsPending)
+            continue;
+        AutostartItem copy = ItemCatalogue.items[i];
+        ReadItemDetails(&copy);
+        RowResult result;
+        TakeItemDetails(&copy, Turns.current, i, &result.details);
+        result.icon = ICON_UNKNOWN;
+        ApplyResult(window, &result);
     }
-    if (!DetailsReading && !ScanTurnStale(&DetailsTurns, (int32_t)scan)) {
+}
+
+// An error box runs its own message loop, in which this may be called
+// again: what was taken is applied first, the boxes come last, and a call
+// inside the boxes takes only what came since.
+static void TakeResults(HWND window)
+{
+    static int adopting = 0;
+    if (adopting)
+        return; // a question about pending changes is open: taken after it
+    LockBox();
+    Box.notified = 0;
+    int32_t scan = Box.scan;
+    int hasRows = Box.hasRows;
+    CatalogueData rows = Box.rows;
+    Box.hasRows = 0;
+    ScanError *errors = Box.errors;
+    Box.errors = NULL;
+    Box.lastError = &Box.errors;
+    UnlockBox();
+    if (hasRows) {
+        adopting = 1;
+        char status[sizeof RefreshedStatus];
+        int taken = AdoptScannedRows(window, &rows, status, sizeof status);
+        adopting = 0;
+        FreeCatalogueData(&rows);
+        if (!taken) {
+            StopDetailsScan();
+            FreeErrors(errors);
+            return;
+        }
+        TextCopy(RefreshedStatus, sizeof RefreshedStatus, status);
+        TellVisibleRows();
+    }
+    LockBox();
+    int32_t written = scan == Box.scan ? Box.written : 0;
+    int done = scan == Box.scan && Box.done;
+    Box.done = 0;
+    UnlockBox();
+    // Slots below written are complete and never written again.
+    for (; ResultsTaken < written; ++ResultsTaken)
+        ApplyResult(window, &Box.results[ResultsTaken]);
+    if (done) {
+        ReadPendingHere(window);
         ShowHiddenTotal();
         RepaintFooter(window);
     }
+    // Anything that came while this ran (a message dropped above) is told again.
+    LockBox();
+    if (Box.hasRows || Box.written > ResultsTaken || Box.done || Box.errors)
+        NotifyWindow();
+    UnlockBox();
+    for (ScanError *error = errors; error; error = error->next)
+        MessageBoxA(window, error->text, "Error", MB_OK | MB_ICONINFORMATION);
+    FreeErrors(errors);
+}
+
+void OnScanResults(HWND window)
+{
+    TakeResults(window);
 }
 
 void FinishDetails(HWND window)
 {
-    while (ReadOneRecord(window, DetailsTurns.current, NULL, 0))
-        ;
+    if (ScanWorkerRunning(&Worker)) {
+        HCURSOR previous = SetCursor(LoadCursor(NULL, IDC_WAIT));
+        WaitScanWorker(&Worker);
+        SetCursor(previous);
+    }
+    TakeResults(window);
+    ReadPendingHere(window);
     ShowHiddenTotal();
     RepaintFooter(window);
 }

@@ -574,6 +574,10 @@ static LRESULT OnNotify(HWND window, NMHDR *header)
         OnEdit(window);
     } else if (header->code == LVN_COLUMNCLICK && header->hwndFrom == ItemListWindow) {
         SortRowsBy(ItemListWindow, ((const NMLISTVIEW *)header)->iSubItem);
+        TellVisibleRows();
+    } else if (header->code == LVN_ODCACHEHINT && header->hwndFrom == ItemListWindow) {
+        // Scrolled (or sized): the rows now on screen are read next.
+        TellVisibleRows();
     }
     return 0;
 }
@@ -805,27 +809,45 @@ static void ClearDetails(HWND window)
         SetDlgItemTextA(window, id, "");
 }
 
-// A box shown during a scan runs its own message loop, which would hand a
-// posted Refresh to this window: a scan inside a scan would free the records
-// the outer one is filling. One scan at a time.
+static int RefreshFromUser = 0;
+static int RefreshCounted = 0;
+static int RowsAwaited = 0; // a scan's rows are not in the list yet
+
+// A box shown while asking runs its own message loop, which would hand a
+// posted Refresh to this window: one question at a time. Storage is read
+// by the scan worker; the old records stay in the list until its block
+// replaces them in one step, and the files' details follow the rows.
 static void OnRefresh(HWND window, int fromUser)
 {
-    static int scanning = 0;
-    static int counted = 0;
-    if (scanning)
+    static int asking = 0;
+    if (asking)
         return;
-    if (!ResolvePendingChanges(window)) {
+    asking = 1;
+    int settled = ResolvePendingChanges(window);
+    asking = 0;
+    if (!settled) {
         SetStatusText(NULL, STATUS_REFRESH_CANCELLED);
         return;
     }
-    scanning = 1;
+    // A Refresh the user asked for and a later one (after an Apply) that
+    // replaces it before its rows came: the user still hears the count.
+    RefreshFromUser = fromUser || (RowsAwaited && RefreshFromUser);
+    RowsAwaited = 1;
+    StartDetailsScan(window);
+}
+
+int AdoptScannedRows(HWND window, CatalogueData *rows, char *status, size_t size)
+{
+    status[0] = '\0';
+    // A box changed while storage was read: asked about as a Refresh asks.
+    if (PendingChanges() && !ResolvePendingChanges(window)) {
+        SetStatusText(NULL, STATUS_REFRESH_CANCELLED);
+        return 0;
+    }
+    RowsAwaited = 0;
     RememberSelection(ItemListWindow);
     ClearDetails(window);
-    // Storage only: the old records stay in the list until the new block
-    // replaces them in one step; the files' details follow the rows.
-    CatalogueData scanned;
-    ScanStorage(&scanned);
-    AdoptCatalogue(&scanned);
+    AdoptCatalogue(rows);
     if (ItemListWindow) {
         FillListView(ItemListWindow);
         RestoreSelection(ItemListWindow);
@@ -833,17 +855,15 @@ static void OnRefresh(HWND window, int fromUser)
     RECT footer = FooterRect(window);
     InvalidateRect(window, &footer, FALSE);
     ShownPending = 0;
-    char status[160] = "";
-    if (!counted) {
-        counted = 1;
+    if (!RefreshCounted) {
+        RefreshCounted = 1;
         ShowEntryCount();
-    } else if (fromUser) {
-        TextFormat(status, sizeof status, STATUS_REFRESHED, (int)ItemCatalogue.count,
+    } else if (RefreshFromUser) {
+        TextFormat(status, size, STATUS_REFRESHED, (int)ItemCatalogue.count,
                    ItemCatalogue.count == 1 ? "entry" : "entries");
         SetStatusText(NULL, status);
     }
-    BeginDetailsTurn(window, status);
-    scanning = 0;
+    return 1;
 }
 
 static void ShowHiddenCount(long saved)
@@ -977,8 +997,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND:
         OnCommand(window, wParam, lParam);
         return 0;
-    case WM_READ_DETAILS:
-        OnReadDetails(window, wParam);
+    case WM_SCAN_RESULTS:
+        OnScanResults(window);
         return 0;
     case WM_CTLCOLORSTATIC:
         return BlackTextOnWhite((HDC)wParam);
@@ -1016,11 +1036,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         // Exit, Alt+F4 and the close box: unapplied changes are asked about.
         // A layout not kept costs nothing stored: the window still closes.
         if (ResolvePendingChanges(window)) {
+            StopDetailsScan();
             SaveMainWindowLayout(window);
             DestroyWindow(window);
         }
         return 0;
     case WM_DESTROY:
+        StopDetailsScan();
         PostQuitMessage(0);
         return 0;
     default:

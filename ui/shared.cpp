@@ -14,9 +14,15 @@ void ShowLastError(HWND owner)
 }
 
 // The scan's failures, in a box the main window owns: the box keeps it
-// disabled, so no command starts a scan inside the scan.
+// disabled, so no command starts a scan inside the scan. The scan worker's
+// go to the window, which shows them on its own thread.
 void ShowCatalogueError(void *, const char *, const char *text)
 {
+    HWND owner = (HWND)CatalogueOwnerWindow;
+    if (owner && GetWindowThreadProcessId(owner, NULL) != GetCurrentThreadId()) {
+        QueueScanError(text);
+        return;
+    }
     MessageBoxA((HWND)CatalogueOwnerWindow, text, "Error", MB_OK | MB_ICONINFORMATION);
 }
 

@@ -271,18 +271,31 @@ void RepaintFooter(HWND window);
 
 // ---- details_reader.cpp -------------------------------------------------
 
-// Posted to the main window, wParam the scan's number: read one more
-// record's file details.
-#define WM_READ_DETAILS (WM_APP + 27)
+// Posted to the main window, wParam the scan's number: the scan worker has
+// results waiting (the rows, records' details, its end, error texts).
+#define WM_SCAN_RESULTS (WM_APP + 27)
 // What the details pane shows of a record whose files are not read yet.
 #define DETAILS_PENDING_TEXT "..."
 
-// A new catalogue is in the list: its number, its details read from now on.
-// refreshedStatus: the status the Refresh set (null: none of its own).
-int32_t BeginDetailsTurn(HWND window, const char *refreshedStatus);
-void OnReadDetails(HWND window, WPARAM scan);
-// Reads every record still pending at once (the report, CleanUp's count).
+// Starts a scan on the worker (the one running is stopped first); the rows
+// come with a WM_SCAN_RESULTS, handed to AdoptScannedRows.
+void StartDetailsScan(HWND window);
+void OnScanResults(HWND window);
+// Waits for the scan under way to read every record, and takes it all (the
+// report, CleanUp's count, the hide option).
 void FinishDetails(HWND window);
+// Stops the scan under way and drops what it read (the window closes).
+void StopDetailsScan(void);
+// The rows on screen are read first: told after a fill, scroll or sort.
+void TellVisibleRows(void);
+// Called on the worker's thread for a file that could not be read: the
+// window shows the text when it takes the results.
+void QueueScanError(const char *text);
+// In main_window.cpp: a scan's records arrive; 0 when the user cancelled
+// (pending changes asked about) and the block was not taken. status: the
+// status the Refresh set, or empty.
+struct CatalogueData;
+int AdoptScannedRows(HWND window, CatalogueData *rows, char *status, size_t size);
 // A record's details arrived: its row's icon, hidden as Windows' own, the pane.
 void ShowRecordDetails(HWND window, int32_t record);
 // The details pane of the selected row.
@@ -322,6 +335,13 @@ int32_t RowOfRecord(HWND list, int32_t record);
 // A record's details arrived: its row gets the target's icon, or goes when
 // the record is hidden as Windows' own. Nonzero when the row went.
 int UpdateRowDetails(HWND list, int32_t record);
+// An icon index not asked for yet: the row asks when it is drawn.
+#define ICON_UNKNOWN (-2)
+// The target's small icon in the system's list; callable from the scan
+// worker's thread (ICON_UNKNOWN when the window must ask for it itself).
+int TargetIconIndex(const char *target);
+// The icon a record's row shows from now on.
+void SetRecordIcon(int32_t record, int icon);
 // Sets every check box back to the state in storage (pending changes dropped).
 void ShowStoredStates(HWND list);
 LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

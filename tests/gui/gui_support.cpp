@@ -15,6 +15,9 @@ void Pump()
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
+        // A Refresh among them reads on the worker: its rows and details in.
+        if (MainWindow)
+            FinishDetails(MainWindow);
         Sleep(5);
     }
 }

@@ -923,39 +923,54 @@ TEST_F(MainWindowTest, ButtonIconsAreLoadedAtTheSizeTheyAreDrawn)
 
 // An unreadable version block shows its error box during the scan; the box
 // is owned by the main window, and a Refresh that its message loop hands on
-// does not start a scan inside the scan.
+// replaces the scan cleanly: the list ends with the new scan's rows, every
+// detail read.
 typedef BOOL(WINAPI *VersionInfoCall)(LPCSTR, DWORD, DWORD, LPVOID);
 typedef int(WINAPI *MessageBoxCall)(HWND, LPCSTR, LPCSTR, UINT);
 static VersionInfoCall RealVersionInfo;
 static MessageBoxCall RealMessageBox;
-static int VersionReads, ReadsInsideTheBox, BoxesShown;
-static bool InBox;
+static volatile LONG VersionReads;
+static int BoxesShown;
+static HANDLE ReadsReleased; // while set, the version reads wait for it
 
 static BOOL WINAPI FailFirstVersionRead(LPCSTR path, DWORD handle, DWORD size, LPVOID block)
 {
-    if (InBox)
-        ++ReadsInsideTheBox;
-    if (++VersionReads == 1) {
-        PostMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);
+    if (InterlockedIncrement(&VersionReads) == 1) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
     return RealVersionInfo(path, handle, size, block);
 }
 
+static BOOL WINAPI HeldVersionRead(LPCSTR path, DWORD handle, DWORD size, LPVOID block)
+{
+    InterlockedIncrement(&VersionReads);
+    // Held only off the window's thread: read there, it would freeze the test.
+    if (GetWindowThreadProcessId(MainWindow, NULL) != GetCurrentThreadId())
+        WaitForSingleObject(ReadsReleased, 30000);
+    return RealVersionInfo(path, handle, size, block);
+}
+
 static int WINAPI CountingBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
-    ++BoxesShown;
-    InBox = true;
-    int answer = RealMessageBox(owner, text, caption, type);
-    InBox = false;
-    return answer;
+    if (++BoxesShown == 1)
+        PostMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);
+    return RealMessageBox(owner, text, caption, type);
+}
+
+static int PendingRecords()
+{
+    int pending = 0;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i)
+        pending += ItemCatalogue.items[i].detailsPending;
+    return pending;
 }
 
 TEST_F(MainWindowTest, NoScanStartsInsideAScan)
 {
     SeedThree();
-    VersionReads = ReadsInsideTheBox = BoxesShown = 0;
+    VersionReads = 0;
+    BoxesShown = 0;
     RealVersionInfo = (VersionInfoCall)HookImport("version.dll", "GetFileVersionInfoA",
                                                   (void *)FailFirstVersionRead);
     RealMessageBox = (MessageBoxCall)HookImport("user32.dll", "MessageBoxA", (void *)CountingBox);
@@ -969,8 +984,9 @@ TEST_F(MainWindowTest, NoScanStartsInsideAScan)
     HookImport("user32.dll", "MessageBoxA", (void *)RealMessageBox);
     EXPECT_EQ(1, BoxesShown);
     EXPECT_EQ(MainWindow, seen.owner);
-    EXPECT_EQ(0, ReadsInsideTheBox) << "a scan ran inside the scan";
     EXPECT_EQ(3, Rows());
+    EXPECT_EQ(0, PendingRecords());
+    EXPECT_GT(VersionReads, 3) << "the Refresh inside the box read again";
 }
 
 namespace {
@@ -997,14 +1013,6 @@ unsigned __stdcall ProbeWindow(void *argument)
     return 0;
 }
 
-int PendingRecords()
-{
-    int pending = 0;
-    for (int32_t i = 0; i < ItemCatalogue.count; ++i)
-        pending += ItemCatalogue.items[i].detailsPending;
-    return pending;
-}
-
 } // namespace
 
 // A slow Refresh (many programs in a Startup folder): every row is there
@@ -1018,26 +1026,41 @@ TEST_F(MainWindowTest, RowsComeBeforeTheirDetailsAndTheWindowAnswersMeanwhile)
         ASSERT_TRUE(CopyFileA(probe.c_str(),
                               (folder + "\\copy" + std::to_string(i) + ".exe").c_str(), FALSE));
     DropPendingChecks();
+    // The worker is held inside its first file read: rows, no details.
+    VersionReads = 0;
+    ReadsReleased = CreateEventA(NULL, TRUE, FALSE, NULL);
+    RealVersionInfo = (VersionInfoCall)HookImport("version.dll", "GetFileVersionInfoA",
+                                                  (void *)HeldVersionRead);
+    ASSERT_TRUE(ReadsReleased && RealVersionInfo);
+    const AutostartItem *before = ItemCatalogue.items;
     SendMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);
+    WindowProbe state = {MainWindow, 0, 0, 0};
+    HANDLE thread = (HANDLE)_beginthreadex(NULL, 0, ProbeWindow, &state, 0, NULL);
+    ASSERT_NE((HANDLE)NULL, thread);
+    MSG message;
+    auto serve = [&](auto until) {
+        for (DWORD start = GetTickCount(); !until() && GetTickCount() - start < 60000;) {
+            if (!PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+                MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    };
+    serve([&] { return ItemCatalogue.items != before && VersionReads > 0; });
     ASSERT_EQ(files, Rows());
     EXPECT_EQ(files, PendingRecords());
     SelectRow(list, files - 1);
     EXPECT_EQ(DETAILS_PENDING_TEXT, Field(IDC_DESCRIPTION));
-
-    WindowProbe state = {MainWindow, 0, 0, 0};
-    HANDLE thread = (HANDLE)_beginthreadex(NULL, 0, ProbeWindow, &state, 0, NULL);
-    ASSERT_NE((HANDLE)NULL, thread);
-    LONG answeredWhileReading = 0;
-    MSG message;
-    for (DWORD start = GetTickCount(); PendingRecords() && GetTickCount() - start < 60000;) {
-        if (!PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
-            MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
-            continue;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-        answeredWhileReading = state.answers;
-    }
+    LONG answeredWhileHeld = state.answers;
+    serve([&] { return state.answers > answeredWhileHeld + 2; });
+    EXPECT_EQ(files, PendingRecords()) << "the window answered while nothing was read";
+    SetEvent(ReadsReleased);
+    serve([&] { return PendingRecords() == 0; });
+    HookImport("version.dll", "GetFileVersionInfoA", (void *)RealVersionInfo);
+    CloseHandle(ReadsReleased);
+    LONG answeredWhileReading = state.answers - answeredWhileHeld;
     state.stop = 1;
     while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
         Pump();
