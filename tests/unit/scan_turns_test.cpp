@@ -212,3 +212,27 @@ TEST(ScanTurns, VisibleRowsAreReadFirst)
 }
 
 } // namespace
+
+// Where no thread can be had the same scan runs on the caller's thread, and
+// waiting for a running worker (the report, CleanUp) gives all of its scan.
+TEST_F(ScanTurnsTest, AScanRunsHereWithoutAThreadAndAWaitGetsEveryRecord)
+{
+    MemSetString(PLAT_HKCU, RUN_KEY, "Agent", kAgent);
+    MemSetString(PLAT_HKCU, RUN_KEY, "Other", kOther);
+    static ScanWorker worker;
+    Received got;
+    ScanWorkerSink sink = {&got, TakeRows, TakeDetails, TakeDone};
+    ScanTurns turns = {0};
+    MemFailCall(MEM_START_THREAD, 1);
+    int32_t first = BeginScanTurn(&turns);
+    ASSERT_EQ(0, StartScanWorker(&worker, first, &sink));
+    RunScanHere(&worker, first, &sink);
+    EXPECT_EQ("RDDE", got.order);
+    ASSERT_EQ(1, StartScanWorker(&worker, BeginScanTurn(&turns), &sink));
+    WaitScanWorker(&worker);
+    EXPECT_EQ(0, ScanWorkerRunning(&worker));
+    EXPECT_EQ("RDDERDDE", got.order) << "a wait stops nothing";
+    FreeScanWorker(&worker);
+    for (CatalogueData &rows : got.rows)
+        FreeCatalogueData(&rows);
+}
