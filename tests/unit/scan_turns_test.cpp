@@ -228,10 +228,14 @@ TEST_F(ScanTurnsTest, AScanRunsHereWithoutAThreadAndAWaitGetsEveryRecord)
     ASSERT_EQ(0, StartScanWorker(&worker, first, &sink));
     RunScanHere(&worker, first, &sink);
     EXPECT_EQ("RDDE", got.order);
+    EXPECT_EQ(0, got.details[0].index);
+    const int32_t onScreen[] = {1};
+    SetScanWorkerVisible(&worker, onScreen, 1);
     ASSERT_EQ(1, StartScanWorker(&worker, BeginScanTurn(&turns), &sink));
     WaitScanWorker(&worker);
     EXPECT_EQ(0, ScanWorkerRunning(&worker));
     EXPECT_EQ("RDDERDDE", got.order) << "a wait stops nothing";
+    EXPECT_EQ(1, got.details[2].index) << "the row on screen first";
     FreeScanWorker(&worker);
     for (CatalogueData &rows : got.rows)
         FreeCatalogueData(&rows);
