@@ -80,8 +80,9 @@ static int OtherPlace(const AutostartItem *item, int32_t desired, char *path)
 }
 
 // The Windows error behind the last failing step of a store operation, so
-// the status can name the cause.
-static long StoreError = PLAT_OK;
+// the status can name the cause. Per thread: the scan worker's folder
+// holds set it too.
+static thread_local long StoreError = PLAT_OK;
 
 static long Failed(long code)
 {

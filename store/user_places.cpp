@@ -23,8 +23,9 @@ static int FolderOf(const char *file, char *folder)
     return 1;
 }
 
-// Whether the place held last is held with the user's rights.
-static int HeldAsUser = 0;
+// Whether the place held last is held with the user's rights; per thread,
+// as the scan worker holds places too.
+static thread_local int HeldAsUser = 0;
 
 // Nonzero when every folder lies inside the user's profile folder, which
 // comes from the machine's profile list, not from the user's shell folders.

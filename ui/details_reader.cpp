@@ -37,12 +37,14 @@ struct Outbox {
     ScanError **lastError;
 };
 
+int HoldScanRows = 0;
 static ScanWorker Worker;
 static ScanTurns Turns;
 static Outbox Box;
 static int32_t ResultsTaken = 0; // the window's own: results [0, taken) applied
 // The status a Refresh set; the hidden count joins it once every record is read.
 static char RefreshedStatus[160];
+static int StatusIsCount = 0; // it is the first status: the entries counted
 
 static void LockBox(void)
 {
@@ -174,19 +176,29 @@ void TellVisibleRows(void)
     SetScanWorkerVisible(&Worker, visible, count);
 }
 
+static int ScanningHere = 0;
+
 void StartDetailsScan(HWND window)
 {
+    // A box inside a scan run on this thread hands on a posted Refresh:
+    // one scan at a time.
+    if (ScanningHere)
+        return;
     StopScanWorker(&Worker);
     if (!Box.lock)
         Box.lock = PlatNewLock();
     ClearBox();
     RefreshedStatus[0] = '\0';
+    StatusIsCount = 0;
     Box.window = window;
     Box.scan = BeginScanTurn(&Turns);
     ScanWorkerSink sink = {NULL, OutRows, OutDetails, OutDone};
     // Without a lock the outbox cannot be shared: the scan runs here.
-    if (!Box.lock || !StartScanWorker(&Worker, Box.scan, &sink))
+    if (!Box.lock || !StartScanWorker(&Worker, Box.scan, &sink)) {
+        ScanningHere = 1;
         RunScanHere(&Worker, Box.scan, &sink);
+        ScanningHere = 0;
+    }
 }
 
 void StopDetailsScan(void)
@@ -206,7 +218,11 @@ static void ShowHiddenTotal(void)
     if (strcmp(now, RefreshedStatus) != 0)
         return;
     char status[sizeof RefreshedStatus + 96], hidden[96];
-    TextCopy(status, sizeof status, RefreshedStatus);
+    // The first count said how many rows there were before any was hidden.
+    if (StatusIsCount)
+        EntryCountText(status, sizeof status);
+    else
+        TextCopy(status, sizeof status, RefreshedStatus);
     TextFormat(hidden, sizeof hidden, " " STATUS_WINDOWS_HIDDEN ".", (int)HiddenWindowsRows);
     TextAppend(status, sizeof status, hidden);
     SetStatusText(NULL, status);
@@ -237,14 +253,32 @@ static void ReadPendingHere(HWND window)
     }
 }
 
-// An error box runs its own message loop, in which this may be called
-// again: what was taken is applied first, the boxes come last, and a call
-// inside the boxes takes only what came since.
-static void TakeResults(HWND window)
+// Under the lock: something waits for the window.
+static int ResultsWaiting(void)
 {
-    static int adopting = 0;
-    if (adopting)
-        return; // a question about pending changes is open: taken after it
+    return Box.hasRows || Box.written > ResultsTaken || Box.done || Box.errors;
+}
+
+void RetryScanResults(void)
+{
+    LockBox();
+    Box.notified = 0;
+    if (ResultsWaiting())
+        NotifyWindow();
+    UnlockBox();
+}
+
+// Records are replaced and rows move only while nothing holds them: not
+// while a box, the editor or a dialog keeps the window disabled, nor while
+// a menu is open (each holds a record's index or pointer across its own
+// message loop). The window takes them when that ends (RetryScanResults).
+// force: the caller is at a point where the records may change.
+static void TakeResults(HWND window, int force)
+{
+    static int taking = 0;
+    if (taking || (!force && (!IsWindowEnabled(window) || HoldScanRows)))
+        return;
+    taking = 1;
     LockBox();
     Box.notified = 0;
     int32_t scan = Box.scan;
@@ -256,17 +290,17 @@ static void TakeResults(HWND window)
     Box.lastError = &Box.errors;
     UnlockBox();
     if (hasRows) {
-        adopting = 1;
         char status[sizeof RefreshedStatus];
         int taken = AdoptScannedRows(window, &rows, status, sizeof status);
-        adopting = 0;
         FreeCatalogueData(&rows);
         if (!taken) {
             StopDetailsScan();
             FreeErrors(errors);
+            taking = 0;
             return;
         }
         TextCopy(RefreshedStatus, sizeof RefreshedStatus, status);
+        StatusIsCount = taken == ROWS_TAKEN_COUNTED;
         TellVisibleRows();
     }
     LockBox();
@@ -282,11 +316,10 @@ static void TakeResults(HWND window)
         ShowHiddenTotal();
         RepaintFooter(window);
     }
-    // Anything that came while this ran (a message dropped above) is told again.
-    LockBox();
-    if (Box.hasRows || Box.written > ResultsTaken || Box.done || Box.errors)
-        NotifyWindow();
-    UnlockBox();
+    taking = 0;
+    // Anything that came while this ran is told again.
+    RetryScanResults();
+    // Each box disables the window: what comes meanwhile waits for its end.
     for (ScanError *error = errors; error; error = error->next)
         MessageBoxA(window, error->text, "Error", MB_OK | MB_ICONINFORMATION);
     FreeErrors(errors);
@@ -294,17 +327,55 @@ static void TakeResults(HWND window)
 
 void OnScanResults(HWND window)
 {
-    TakeResults(window);
+    TakeResults(window, 0);
+}
+
+static int WorkerDone(void)
+{
+    LockBox();
+    int done = Box.done;
+    UnlockBox();
+    return done;
+}
+
+// The window is disabled while it waits (nothing can act on the records),
+// but it keeps painting and answering.
+static void WaitServingWindow(HWND window)
+{
+    HWND focus = GetFocus();
+    BOOL wasEnabled = !EnableWindow(window, FALSE);
+    HCURSOR previous = SetCursor(LoadCursor(NULL, IDC_WAIT));
+    int quit = 0;
+    WPARAM quitCode = 0;
+    while (!quit && ScanWorkerRunning(&Worker) && !WorkerDone()) {
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 50, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit = 1;
+                quitCode = message.wParam;
+                break;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    WaitScanWorker(&Worker);
+    SetCursor(previous);
+    if (wasEnabled && IsWindow(window)) {
+        EnableWindow(window, TRUE);
+        if (focus && IsWindow(focus))
+            SetFocus(focus);
+    }
+    if (quit)
+        PostQuitMessage((int)quitCode);
 }
 
 void FinishDetails(HWND window)
 {
-    if (ScanWorkerRunning(&Worker)) {
-        HCURSOR previous = SetCursor(LoadCursor(NULL, IDC_WAIT));
-        WaitScanWorker(&Worker);
-        SetCursor(previous);
-    }
-    TakeResults(window);
+    if (ScanWorkerRunning(&Worker))
+        WaitServingWindow(window);
+    TakeResults(window, 1);
     ReadPendingHere(window);
     ShowHiddenTotal();
     RepaintFooter(window);

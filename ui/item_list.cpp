@@ -795,7 +795,9 @@ static void OnContextMenu(HWND list, LPARAM lParam)
     // Details arriving while the menu is open may take rows out above this
     // one: the command goes to the entry the menu was opened on.
     int32_t record = RecordOfRow(list, row);
+    ++HoldScanRows;
     UINT chosen = (UINT)TrackPopupMenu(popup, TPM_RETURNCMD, point.x, point.y, 0, list, NULL);
+    --HoldScanRows;
     row = RowOfRecord(list, record);
     if (row >= 0) {
         RunItemCommand(list, chosen, row);
@@ -807,6 +809,7 @@ static void OnContextMenu(HWND list, LPARAM lParam)
     }
     DestroyMenu(menu);
     PostMessageA(list, WM_NULL, 0, 0);
+    RetryScanResults();
 }
 
 // Delete removes the selected entry (asking first), F5 refreshes, Enter

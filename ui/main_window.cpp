@@ -446,7 +446,7 @@ static void DrawBand(HDC dc, HBITMAP bitmap, int y, int height, int width)
 
 // "24 entries; 3 disabled", counted as the first status counts them.
 // Counts the rows shown: entries hidden as Windows' own are not counted.
-static void EntryCountText(char *text, size_t size)
+void EntryCountText(char *text, size_t size)
 {
     int32_t rows = ItemListWindow ? (int32_t)SendMessageA(ItemListWindow, LVM_GETITEMCOUNT, 0, 0)
                                   : ItemCatalogue.count;
@@ -792,14 +792,6 @@ static void OnCleanUp(HWND window)
     PostRefresh();
 }
 
-// The first status: how many entries there are and how many are off.
-static void ShowEntryCount(void)
-{
-    char status[96];
-    EntryCountText(status, sizeof status);
-    SetStatusText(NULL, status);
-}
-
 // The list is rebuilt without a selection: the pane shows no entry.
 static void ClearDetails(HWND window)
 {
@@ -857,7 +849,9 @@ int AdoptScannedRows(HWND window, CatalogueData *rows, char *status, size_t size
     ShownPending = 0;
     if (!RefreshCounted) {
         RefreshCounted = 1;
-        ShowEntryCount();
+        EntryCountText(status, size);
+        SetStatusText(NULL, status);
+        return ROWS_TAKEN_COUNTED;
     } else if (RefreshFromUser) {
         TextFormat(status, size, STATUS_REFRESHED, (int)ItemCatalogue.count,
                    ItemCatalogue.count == 1 ? "entry" : "entries");
@@ -905,8 +899,10 @@ static void OnHelpMenu(HWND window)
     CheckMenuItem(menu, IDM_HIDE_WINDOWS,
                   MF_BYCOMMAND | (HideWindowsEntries ? MF_CHECKED : MF_UNCHECKED));
     SetForegroundWindow(window);
+    ++HoldScanRows;
     UINT chosen = (UINT)TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD | TPM_RIGHTALIGN,
                                        button.right, button.bottom, 0, window, NULL);
+    --HoldScanRows;
     switch (chosen) {
     case IDM_HELP: ShowHelp(window, NULL); break;
     case IDM_HIDE_WINDOWS: OnHideWindows(window); break;
@@ -917,6 +913,7 @@ static void OnHelpMenu(HWND window)
     }
     DestroyMenu(menu);
     PostMessageA(window, WM_NULL, 0, 0);
+    RetryScanResults();
 }
 
 static void OnSaveLog(HWND window)
@@ -999,6 +996,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_SCAN_RESULTS:
         OnScanResults(window);
+        return 0;
+    case WM_ENABLE:
+        // A box, the editor or a dialog ended: the results that waited.
+        if (wParam)
+            RetryScanResults();
         return 0;
     case WM_CTLCOLORSTATIC:
         return BlackTextOnWhite((HDC)wParam);

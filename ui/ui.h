@@ -268,6 +268,8 @@ void OnEdit(HWND window);
 extern int HideWindowsEntries;
 // Redraws the footer's count (rows come and go as details arrive).
 void RepaintFooter(HWND window);
+// "N entries; M disabled" of the rows shown.
+void EntryCountText(char *text, size_t size);
 
 // ---- details_reader.cpp -------------------------------------------------
 
@@ -288,12 +290,19 @@ void FinishDetails(HWND window);
 void StopDetailsScan(void);
 // The rows on screen are read first: told after a fill, scroll or sort.
 void TellVisibleRows(void);
+// Nonzero while a menu is open: it holds a record across its own loop, so
+// no scan's records replace the list's meanwhile.
+extern int HoldScanRows;
+// Whatever waits is taken now if it can be (a box, the editor or a menu ended).
+void RetryScanResults(void);
 // Called on the worker's thread for a file that could not be read: the
 // window shows the text when it takes the results.
 void QueueScanError(const char *text);
 // In main_window.cpp: a scan's records arrive; 0 when the user cancelled
-// (pending changes asked about) and the block was not taken. status: the
-// status the Refresh set, or empty.
+// (pending changes asked about) and the block was not taken, else 1, or
+// ROWS_TAKEN_COUNTED when the status counts the entries (the first scan).
+// status: the status the Refresh set, or empty.
+#define ROWS_TAKEN_COUNTED 2
 struct CatalogueData;
 int AdoptScannedRows(HWND window, CatalogueData *rows, char *status, size_t size);
 // A record's details arrived: its row's icon, hidden as Windows' own, the pane.

@@ -1072,6 +1072,48 @@ TEST_F(MainWindowTest, RowsComeBeforeTheirDetailsAndTheWindowAnswersMeanwhile)
     EXPECT_EQ(PUBLISHER_NOT_SIGNED, Field(IDC_PUBLISHER));
 }
 
+// Rows that come while a question is open wait for its answer: the entry
+// asked about is the one removed, though another program put a new entry
+// before it meanwhile, and the new rows come after.
+TEST_F(MainWindowTest, RowsThatComeDuringAQuestionWaitForItsAnswer)
+{
+    SeedThree();
+    const int row = RowOf("User Tool");
+    ASSERT_GE(row, 0);
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "AAA First", probe));
+    VersionReads = 0;
+    ReadsReleased = CreateEventA(NULL, TRUE, FALSE, NULL);
+    RealVersionInfo = (VersionInfoCall)HookImport("version.dll", "GetFileVersionInfoA",
+                                                  (void *)HeldVersionRead);
+    ASSERT_TRUE(ReadsReleased && RealVersionInfo);
+    const AutostartItem *before = ItemCatalogue.items;
+    SendMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);
+    // Answered only once the worker has handed its rows over.
+    static Seen seen;
+    HANDLE answer = (HANDLE)_beginthreadex(
+        NULL, 0,
+        [](void *) -> unsigned {
+            for (int i = 0; i < 3000 && !VersionReads; ++i)
+                Sleep(10);
+            Finish(WatchBox(IDYES, &seen));
+            return 0;
+        },
+        NULL, 0, NULL);
+    RunItemCommand(list, IDM_REMOVE, row);
+    WaitForSingleObject(answer, 60000);
+    CloseHandle(answer);
+    EXPECT_EQ(0u, seen.text.find("Remove \"User Tool\"?")) << seen.text;
+    EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool"));
+    EXPECT_EQ(Sz(probe), ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "AAA First"));
+    SetEvent(ReadsReleased);
+    Pump();
+    HookImport("version.dll", "GetFileVersionInfoA", (void *)RealVersionInfo);
+    CloseHandle(ReadsReleased);
+    EXPECT_NE(before, ItemCatalogue.items);
+    EXPECT_GE(RowOf("AAA First"), 0) << "the rows came after the answer";
+    EXPECT_EQ(-1, RowOf("User Tool"));
+}
+
 // Header clicks sort by the column, then in reverse, then as scanned; a
 // Refresh keeps the sort and the selected entry.
 TEST_F(MainWindowTest, HeaderClicksSortAndRefreshKeepsSortAndSelection)
