@@ -384,6 +384,11 @@ int32_t VisitLogonPlaces(AutostartItem *records, int32_t *runningCount, int32_t 
 // Nonzero when a list value of the place splits at blanks as well as commas.
 int LogonListSplitsAtBlanks(const AutostartItem *item);
 
+// Nonzero when the row's program is its list's Windows' own program (by its
+// file name in the Windows folders, or anywhere when they cannot be known),
+// whichever key the row is in.
+int LogonItemIsWindowsOwn(const AutostartItem *item);
+
 // What Windows does with a list value's own program and the places.
 #define NOTE_WINDOWS_OWN "Windows' own: needed to log on"
 #define NOTE_USERINIT "started by Winlogon at every logon, before the desktop"
@@ -392,6 +397,7 @@ int LogonListSplitsAtBlanks(const AutostartItem *item);
 #define NOTE_USER_SHELL "this user's desktop shell: started at logon instead of the machine's Shell"
 #define NOTE_ACTIVE_SETUP_RUN "runs once per user; for this user: already run"
 #define NOTE_ACTIVE_SETUP_PENDING "runs once per user; for this user: will run at the next logon"
+#define NOTE_ACTIVE_SETUP_NOT_INSTALLED "not run by Windows: its IsInstalled is 0"
 #define NOTE_LOGON_SCRIPT "the logon runs this script for this user"
 #define NOTE_DEPEND "loaded by the next RunOnceEx pass"
 #define NOTE_REMOTE_DESKTOP "started at every remote-desktop logon"

@@ -108,27 +108,30 @@ static char *ReadText(PlatHive hive, const char *path, const char *name)
     return text;
 }
 
-static int IsBlank(char c)
+static int IsBlank(unsigned c)
 {
     return c == ' ' || c == '\t';
 }
 
-static int IsSeparator(char c, int blanks)
+static int IsSeparator(unsigned c, int blanks)
 {
     return c == ',' || (blanks && IsBlank(c));
 }
 
-// The next program of a list from *at: [*start, *end), blanks trimmed; zero
-// when none is left. The store splits the stored value by the same rule.
-static int NextListItem(const char *text, size_t *at, size_t *start, size_t *end, int blanks)
+// The next program of a list of count units from *at: [*start, *end),
+// blanks trimmed; zero when none is left. The list is the code page's text
+// or the stored UTF-16, and the store splits the stored value by the same rule.
+template <typename Unit>
+static int NextListItem(const Unit *text, size_t count, size_t *at, size_t *start, size_t *end,
+                        int blanks)
 {
     size_t i = *at;
-    while (text[i] && (IsSeparator(text[i], blanks) || IsBlank(text[i])))
+    while (i < count && (IsSeparator(text[i], blanks) || IsBlank(text[i])))
         ++i;
-    if (!text[i])
+    if (i >= count)
         return 0;
     *start = i;
-    while (text[i] && !IsSeparator(text[i], blanks))
+    while (i < count && !IsSeparator(text[i], blanks))
         ++i;
     size_t last = i;
     while (last > *start && IsBlank(text[last - 1]))
@@ -138,15 +141,62 @@ static int NextListItem(const char *text, size_t *at, size_t *start, size_t *end
     return 1;
 }
 
-static int SameFolder(const char *folder, const char *reference)
+static int NextListItem(const char *text, size_t *at, size_t *start, size_t *end, int blanks)
 {
-    char expanded[TEXT_FIELD_SIZE];
-    ExpandAsLogon(reference, expanded);
-    return expanded[0] && TextCompareNoCase(folder, expanded) == 0;
+    return NextListItem(text, strlen(text), at, start, end, blanks);
+}
+
+// The stored UTF-16 of a value (PlatFree it) and in *count its units to the
+// terminator; null when it cannot be read.
+static uint16_t *ReadUnits(PlatHive hive, const char *path, const char *name, size_t *count)
+{
+    uint32_t type = PLAT_REG_NONE, size = 0;
+    void *data = NULL;
+    *count = 0;
+    if (!ReadWholeValue(hive, path, name, 1, &type, &data, &size))
+        return NULL;
+    const uint16_t *units = (const uint16_t *)data;
+    while (*count < size / 2 && units[*count])
+        ++*count;
+    return (uint16_t *)data;
+}
+
+// Nonzero when the program is, unit for unit, the ordinal-th of the stored
+// list: the code page replaced no character of it (the store finds it by
+// its UTF-16 form, and would find it nowhere, or find another).
+static int ItemExact(const uint16_t *units, size_t count, int ordinal, const char *program,
+                     int blanks)
+{
+    uint16_t mine[2 * TEXT_FIELD_SIZE];
+    size_t length = PlatTextToUtf16(program, mine, sizeof mine) / 2;
+    size_t at = 0, start = 0, end = 0;
+    for (int n = 0; units && NextListItem(units, count, &at, &start, &end, blanks); ++n)
+        if (n == ordinal)
+            return length && end - start == length && !memcmp(units + start, mine, length * 2);
+    return 0;
+}
+
+// The folder as the logon reads it; a reference to the Windows folder is
+// the system's own (a program of the user may set %SystemRoot% for itself).
+static void ExpandFolder(const char *text, const char *windows, char *folder)
+{
+    static const char *const kWindows[] = {"%SystemRoot%", "%windir%"};
+    for (const char *reference : kWindows) {
+        char head[16];
+        size_t length = strlen(reference);
+        if (TextFormat(head, sizeof head, "%.*s", (int)length, text)
+            && TextCompareNoCase(head, reference) == 0
+            && TextFormat(folder, TEXT_FIELD_SIZE, "%s%s", windows, text + length))
+            return;
+    }
+    ExpandAsLogon(text, folder);
 }
 
 // Windows' own program: its file name (".exe" may be left out) bare or in
-// the Windows or the system folder; a program of that name elsewhere is not.
+// the Windows folder or a system folder, taken from the system, never from
+// the environment; a program of that name elsewhere is not. Where the
+// Windows folder cannot be known, every program of that name is taken for
+// Windows' own: never switched off rather than the logon broken.
 static int IsWindowsOwn(const char *program, const char *own)
 {
     char text[TEXT_FIELD_SIZE];
@@ -164,12 +214,34 @@ static int IsWindowsOwn(const char *program, const char *own)
         *dot = '\0';
     if (TextCompareNoCase(file, own) != 0 && TextCompareNoCase(file, bare) != 0)
         return 0;
-    if (!slash)
+    char windows[PLAT_TEXT_SIZE];
+    if (!slash || !PlatShellFolder(PLAT_CSIDL_WINDOWS, windows) || !windows[0])
         return 1;
     *slash = '\0';
     char folder[TEXT_FIELD_SIZE];
-    ExpandAsLogon(text, folder);
-    return SameFolder(folder, "%SystemRoot%") || SameFolder(folder, "%SystemRoot%\\System32");
+    ExpandFolder(text, windows, folder);
+    static const char *const kSubfolders[] = {"", "\\System32", "\\SysWOW64"};
+    for (const char *sub : kSubfolders) {
+        char candidate[TEXT_FIELD_SIZE];
+        if (TextFormat(candidate, sizeof candidate, "%s%s", windows, sub)
+            && TextCompareNoCase(candidate, folder) == 0)
+            return 1;
+    }
+    return 0;
+}
+
+static const LogonValuePlace *PlaceOf(const AutostartItem *item)
+{
+    for (size_t i = 0; i < VALUE_PLACE_COUNT; ++i)
+        if (ValuePlaces[i].kind == item->logonPlace)
+            return &ValuePlaces[i];
+    return NULL;
+}
+
+int LogonItemIsWindowsOwn(const AutostartItem *item)
+{
+    const LogonValuePlace *place = PlaceOf(item);
+    return place && place->own && item->listItem[0] && IsWindowsOwn(item->listItem, place->own);
 }
 
 // Nonzero when the user's own Shell names a program: HKLM's is then not theirs.
@@ -250,9 +322,12 @@ static void VisitValue(Visit *visit, const LogonValuePlace *place, int32_t enabl
     if (!text)
         return;
     const char *note = place->kind == LogonShell && userShell ? NOTE_SHELL_REPLACED : place->note;
-    size_t at = 0, start = 0, end = 0;
+    int blanks = place->list == BlankList;
+    size_t at = 0, start = 0, end = 0, stored = 0;
     int whole = place->list == WholeValue;
-    while (whole ? text[0] != '\0' : NextListItem(text, &at, &start, &end, place->list == BlankList)) {
+    uint16_t *units = whole ? NULL : ReadUnits(place->hive, path, place->valueName, &stored);
+    for (int ordinal = 0; whole ? text[0] != '\0' : NextListItem(text, &at, &start, &end, blanks);
+         ++ordinal) {
         AutostartItem *item = NextRow(visit);
         if (item) {
             FillRow(item, place->kind, place->hive, path, place->valueName, enabled);
@@ -268,6 +343,8 @@ static void VisitValue(Visit *visit, const LogonValuePlace *place, int32_t enabl
                 memcpy(item->listItem, text + start, length);
                 item->listItem[length] = '\0';
                 TextCopy(item->command, COMMAND_FIELD_SIZE, item->listItem);
+                item->inexact = !item->cut
+                                && !ItemExact(units, stored, ordinal, item->listItem, blanks);
                 item->windowsOwn = enabled && place->own && IsWindowsOwn(item->listItem, place->own);
                 TextFormat(item->name, TEXT_FIELD_SIZE, "%s: %s%s", place->valueName,
                            item->listItem, item->windowsOwn ? WINDOWS_OWN_MARK : "");
@@ -282,6 +359,7 @@ static void VisitValue(Visit *visit, const LogonValuePlace *place, int32_t enabl
         if (whole)
             break;
     }
+    PlatFree(units);
     PlatFree(text);
 }
 
@@ -311,6 +389,17 @@ static void ActiveSetupNote(AutostartItem *item, PlatHive hive, const char *mach
     char userPath[TEXT_FIELD_SIZE];
     TextFormat(userPath, sizeof userPath, "%s\\%s",
                hive == PLAT_HKLM32 ? ACTIVE_SETUP_USER_KEY_32 : ACTIVE_SETUP_KEY, id);
+    // Active Setup passes over a component whose IsInstalled is a zero DWORD.
+    uint32_t type = PLAT_REG_NONE, size = 0;
+    void *installed = NULL;
+    if (ReadWholeValue(hive, machinePath, "IsInstalled", 1, &type, &installed, &size)) {
+        int off = type == PLAT_REG_DWORD && size == 4 && !memcmp(installed, "\0\0\0\0", 4);
+        PlatFree(installed);
+        if (off) {
+            TextCopy(item->placeNote, TEXT_FIELD_SIZE, NOTE_ACTIVE_SETUP_NOT_INSTALLED);
+            return;
+        }
+    }
     PlatKey key = NULL;
     if (PlatRegOpenRead(PLAT_HKCU, userPath, &key) != PLAT_OK || !key) {
         TextCopy(item->placeNote, TEXT_FIELD_SIZE, NOTE_ACTIVE_SETUP_PENDING);

@@ -126,7 +126,9 @@ static void Remove(const AutostartItem *item, const char *id, int yes, Outcome *
     if (result == RemoveDone) {
         TextFormat(line, sizeof line, CLI_REMOVED_FORMAT, item->name, backup);
         Tell(outcome, line);
-    } else if (result == RemoveRefused && LastStoreError() == CAUSE_PLACE_IS_LINK) {
+    } else if (result == RemoveRefused
+               && ((item->logonPlace && LastStoreError() != PLAT_OK)
+                   || LastStoreError() == CAUSE_PLACE_IS_LINK)) {
         TextFormat(line, sizeof line, STATUS_REMOVE_REFUSED, item->name,
                    CauseText(LastStoreError()));
         Tell(outcome, line);

@@ -120,16 +120,16 @@ static unsigned char *NameUnits(const char *name, uint32_t *size)
     return units;
 }
 
-static void PutValue(RegWriter *writer, const char *name, uint32_t type, const void *data,
-                     uint32_t size)
+// The value's name and "=", counted for the read-back; zero when it could
+// not be written. *column: where the data starts on its line.
+static int PutName(RegWriter *writer, const char *name, size_t *column)
 {
-    const unsigned char *bytes = (const unsigned char *)data;
     uint32_t nameSize = 0;
     unsigned char *units = NameUnits(name, &nameSize);
     if (!units || (name[0] && !nameSize)) {
         writer->failed = 1;
         PlatFree(units);
-        return;
+        return 0;
     }
     if (name[0])
         PutQuoted(writer, units, nameSize / 2);
@@ -138,11 +138,21 @@ static void PutValue(RegWriter *writer, const char *name, uint32_t type, const v
     PutText(writer, "=");
     writer->values++;
     writer->nameHash = HashName(writer->nameHash, units, nameSize);
-    // Where the data starts on its line, as wide as the name was written.
-    size_t column = name[0] ? nameSize / 2 + 3 : 2;
+    // As wide as the name was written.
+    *column = name[0] ? nameSize / 2 + 3 : 2;
     for (uint32_t i = 0; i < nameSize / 2; ++i)
-        column += Unit(units, i) == '\\' || Unit(units, i) == '"';
+        *column += Unit(units, i) == '\\' || Unit(units, i) == '"';
     PlatFree(units);
+    return 1;
+}
+
+static void PutValue(RegWriter *writer, const char *name, uint32_t type, const void *data,
+                     uint32_t size)
+{
+    const unsigned char *bytes = (const unsigned char *)data;
+    size_t column = 0;
+    if (!PutName(writer, name, &column))
+        return;
     if (type == PLAT_REG_SZ && PlainString(bytes, size)) {
         PutQuoted(writer, bytes, size / 2 - 1);
     } else if (type == PLAT_REG_DWORD && size == 4) {
@@ -158,6 +168,14 @@ static void PutValue(RegWriter *writer, const char *name, uint32_t type, const v
         PutHex(writer, column, prefix, bytes, size);
     }
     PutText(writer, "\r\n");
+}
+
+// A value that was not there: importing the file deletes it ("name"=-).
+static void PutDeletion(RegWriter *writer, const char *name)
+{
+    size_t column = 0;
+    if (PutName(writer, name, &column))
+        PutText(writer, "-\r\n");
 }
 
 static void PutKey(RegWriter *writer, PlatHive hive, const char *path)
@@ -1022,7 +1040,10 @@ int BackupValues(const char *what, const BackupValue *values, int count, char *b
         return made;
     for (int i = 0; i < count; ++i) {
         PutKey(&writer, values[i].hive, values[i].path);
-        PutValue(&writer, values[i].name, values[i].type, values[i].data, values[i].size);
+        if (values[i].absent)
+            PutDeletion(&writer, values[i].name);
+        else
+            PutValue(&writer, values[i].name, values[i].type, values[i].data, values[i].size);
     }
     if (!EndRegFile(&writer, path))
         return 0;

@@ -252,6 +252,7 @@ static void SaveOf(BackupValue *value, PlatHive hive, const char *path, const ch
     value->type = list->type;
     value->data = list->data;
     value->size = list->size;
+    value->absent = !list->present;
 }
 
 // What both changes of a list item share: the value read and the item found.
@@ -292,12 +293,78 @@ static int BeginChange(const AutostartItem *item, ListChange *change)
     return 1;
 }
 
+// Nonzero for a list Windows needs its own program in: Userinit and the
+// machine's Shell to log on, rdpwd's StartupPrograms for rdpclip.
+static int WindowsNeedsList(const AutostartItem *item)
+{
+    return item->logonPlace == LogonUserinit || item->logonPlace == LogonShell
+           || item->logonPlace == LogonRemoteDesktop;
+}
+
 // Nonzero when the change may leave the list without a program: a list in
-// a "-" key holds nothing the logon needs, and the user's own Shell goes
-// whole, so that the machine's applies.
+// a "-" key holds nothing the logon needs, the user's own Shell goes whole,
+// so that the machine's applies, and the legacy values hold no program of
+// Windows' own.
 static int MayEmpty(const AutostartItem *item)
 {
-    return LocationDisabled(item->location) || item->logonPlace == LogonUserShell;
+    return LocationDisabled(item->location) || !WindowsNeedsList(item);
+}
+
+static int UnitUpper(uint16_t c)
+{
+    return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
+}
+
+// Nonzero when the units [start, end) are the ASCII name in any case.
+static int UnitsAre(const uint16_t *units, uint32_t start, uint32_t end, const char *name)
+{
+    if (end - start != strlen(name))
+        return 0;
+    for (uint32_t i = start; i < end; ++i)
+        if (UnitUpper(units[i]) != UnitUpper((uint8_t)name[i - start]))
+            return 0;
+    return 1;
+}
+
+// Nonzero when a program of the live Userinit left by the change is
+// userinit.exe by its file name, in whatever folder: Winlogon logs no one
+// on without it.
+static int KeepsUserinit(const AutostartItem *item, const Units *rest)
+{
+    if (item->logonPlace != LogonUserinit || LocationDisabled(item->location))
+        return 1;
+    StoredList list;
+    memset(&list, 0, sizeof list);
+    list.units = rest->at;
+    list.count = rest->count;
+    uint32_t at = 0, start = 0, end = 0;
+    while (NextToken(&list, &at, &start, &end, 0)) {
+        if (end > start && list.units[end - 1] == '"')
+            --end;
+        uint32_t file = end;
+        while (file > start && list.units[file - 1] != '\\')
+            --file;
+        file += file < end && list.units[file] == '"';
+        if (UnitsAre(list.units, file, end, "userinit.exe")
+            || UnitsAre(list.units, file, end, "userinit"))
+            return 1;
+    }
+    return 0;
+}
+
+// Before the backup, so that a refused change leaves nothing behind: the
+// key is opened for writing (a key that is not there yet is made by the
+// write itself). The cause when it cannot be.
+static long CheckWritable(PlatHive hive, const char *path)
+{
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(hive, path, &key) != PLAT_OK || !key)
+        return PLAT_OK;
+    PlatRegClose(key);
+    long result = PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key);
+    if (result == PLAT_OK && key)
+        PlatRegClose(key);
+    return result;
 }
 
 static char ChangeBackup[TEXT_FIELD_SIZE];
@@ -345,14 +412,33 @@ static int ChangeListItem(const AutostartItem *item, int32_t wanted)
             SetStoreError(CAUSE_LOGON_NEEDS_PROGRAM);
             goto done;
         }
+        if (!KeepsUserinit(item, &change.rest)) {
+            SetStoreError(CAUSE_LOGON_NEEDS_USERINIT);
+            goto done;
+        }
+        // Alone in a list Windows needs, a program would take the place of
+        // Windows' own default, unless it is Windows' own program.
+        Found target;
+        Units none = {NULL, 0, 0};
+        FindItem(&to, &none, change.blanks, &target);
+        if (wanted && WindowsNeedsList(item) && target.programs == 0
+            && !LogonItemIsWindowsOwn(item)) {
+            SetStoreError(CAUSE_LIST_LACKS_OWN);
+            goto done;
+        }
+        if (SetStoreError(CheckWritable(change.hive, item->location)) != PLAT_OK
+            || SetStoreError(CheckWritable(change.hive, other)) != PLAT_OK)
+            goto done;
         if (!PutBack(&to, &change.piece, change.item.count, !wanted, change.blanks, &joined)) {
             SetStoreError(PLAT_ERROR_OUTOFMEMORY);
             goto done;
         }
+        // The other value, when it was not there, is saved as not there: the
+        // backup then takes the program out of it again.
         BackupValue saves[2];
         SaveOf(&saves[0], change.hive, item->location, item->valueName, &change.from);
         SaveOf(&saves[1], change.hive, other, item->valueName, &to);
-        int saved = BackupValues("Changed", saves, to.present ? 2 : 1, backupName);
+        int saved = BackupValues("Changed", saves, 2, backupName);
         if (saved != 1) {
             BackupCause(saved);
             goto done;
@@ -441,6 +527,12 @@ static int RemoveListItem(const AutostartItem *item, char *backupFile)
             SetStoreError(CAUSE_LOGON_NEEDS_PROGRAM);
             goto done;
         }
+        if (!KeepsUserinit(item, &change.rest)) {
+            SetStoreError(CAUSE_LOGON_NEEDS_USERINIT);
+            goto done;
+        }
+        if (SetStoreError(CheckWritable(change.hive, item->location)) != PLAT_OK)
+            goto done;
         BackupValue save;
         SaveOf(&save, change.hive, item->location, item->valueName, &change.from);
         int saved = BackupValues("Removed", &save, 1, backupFile);
@@ -468,15 +560,24 @@ done:
     return result;
 }
 
+long RemoveRefusalCause(const AutostartItem *item)
+{
+    // The user's own Shell may go whole, Windows' program in it too: the
+    // machine's then applies.
+    if (item->windowsOwn && item->logonPlace != LogonUserShell)
+        return CAUSE_WINDOWS_OWN;
+    return PLAT_OK;
+}
+
 int RemoveLogonItem(const AutostartItem *item, char *backupFile)
 {
     SetStoreError(PLAT_OK);
     backupFile[0] = '\0';
-    if (item->windowsOwn)
-        return SetStoreError(CAUSE_WINDOWS_OWN), RemoveRefused;
+    if (SetStoreError(RemoveRefusalCause(item)) != PLAT_OK)
+        return RemoveRefused;
     if (item->cut || item->inexact)
         return RemoveRefused;
-    if (item->listItem[0])
+    if (item->listItem[0] && !item->windowsOwn)
         return RemoveListItem(item, backupFile);
     // Never the key: an Active Setup component is read by other programs.
     AutostartItem value;

@@ -125,6 +125,9 @@ const char *CauseText(long code)
     case CAUSE_PLACE_LINK_MISPLACED:
         return "a folder on its way became a link to another place, and the file could not be "
                "moved back from there";
+    case CAUSE_LOGON_NEEDS_USERINIT: return "the logon needs userinit.exe here";
+    case CAUSE_LIST_LACKS_OWN:
+        return "its list lacks Windows' own program, which it would take the place of";
     case CAUSE_LIST_IN_BOTH:
         return "it could not be taken out of its list, nor taken back from the other: it is in both "
                "now (the backup holds both as they were)";

@@ -214,6 +214,8 @@ int KeyMayHoldValue(PlatHive hive, const char *path, const char *name);
 #define CAUSE_USER_DENIED 0x20000009L
 #define CAUSE_PLACE_LINK_MISPLACED 0x2000000AL
 #define CAUSE_LIST_IN_BOTH 0x2000000BL
+#define CAUSE_LOGON_NEEDS_USERINIT 0x2000000CL
+#define CAUSE_LIST_LACKS_OWN 0x2000000DL
 
 // Records the cause of a failing step, for the status; returns code.
 long SetStoreError(long code);
@@ -235,6 +237,10 @@ void ForgetListBackup(void); // ApplyChanges starts with none
 // Remove of such a row (a RemoveResult): its program taken out of the list,
 // or its value deleted, after the backup.
 int RemoveLogonItem(const AutostartItem *item, char *backupFile);
+// The cause a Remove of the row is refused for whatever it finds (Windows'
+// own program), so that the front ends need not ask first; PLAT_OK when
+// none.
+long RemoveRefusalCause(const AutostartItem *item);
 
 // A Remove refused before anything was saved (%s: the entry, the cause).
 #define STATUS_REMOVE_REFUSED "ERROR: \"%s\" was not removed: %s."
@@ -247,6 +253,7 @@ struct BackupValue {
     uint32_t type;
     const void *data;
     uint32_t size;
+    int absent; // not there: saved as deleted ("name"=-)
 };
 
 // Saves the values into one new .reg file ("<what> <date and time>.reg"),

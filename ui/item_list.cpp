@@ -647,6 +647,13 @@ static void RunItem(const AutostartItem *item)
 // nothing was removed.
 static void RemoveItem(const AutostartItem *item)
 {
+    // Refused whatever the answer would be: said at once, nothing asked.
+    if (long refusal = RemoveRefusalCause(item)) {
+        char refused[TEXT_FIELD_SIZE + 128];
+        TextFormat(refused, sizeof refused, STATUS_REMOVE_REFUSED, item->name, CauseText(refusal));
+        SetStatusText(NULL, refused);
+        return;
+    }
     char question[TEXT_FIELD_SIZE + 128];
     TextFormat(question, sizeof question, REMOVE_QUESTION, item->name);
     if (MessageBoxA(MainWindow, question, MAIN_WINDOW_TITLE,

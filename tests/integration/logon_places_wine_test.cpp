@@ -142,6 +142,9 @@ TEST_F(WineLogonPlaces, EachProgramListedOnceAndAListItemRoundTrips)
 
     // The backup made before the first change brings the value back.
     SetString(HKEY_LOCAL_MACHINE, WINLOGON_KEY, "Userinit", "C:\\Tools\\other.exe", native);
+    SetString(HKEY_LOCAL_MACHINE, WINLOGON_KEY "-", "Userinit", ", C:\\Tools\\a.exe", native);
     EXPECT_EQ(0u, RunRegedit(saved[0]));
     EXPECT_EQ(Sz(kUserinit), ValueBytes(HKEY_LOCAL_MACHINE, WINLOGON_KEY, "Userinit", NULL, native));
+    EXPECT_EQ("<absent>", ValueBytes(HKEY_LOCAL_MACHINE, WINLOGON_KEY "-", "Userinit", NULL, native))
+        << "the program is not left in both";
 }

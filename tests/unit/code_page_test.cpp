@@ -94,6 +94,36 @@ TEST_F(CodePage, CopiesKeepTheStoredBytesAndTheFieldsStayReadOnly)
     EXPECT_EQ(stored, raw);
 }
 
+// A program of a list that the code page changes is listed but never acted
+// on (the store finds programs by their stored form); those beside it are.
+TEST_F(CodePage, ListProgramsTheCodePageChangesAreListedNotActedOn)
+{
+    MemSetRaw(PLAT_HKLM, WINLOGON_KEY, "Userinit", PLAT_REG_SZ,
+              MemUtf16(u8"C:\\WINDOWS\\system32\\userinit.exe,C:\\\u0106.exe,C:\\", false)
+                  + std::string("\0\xd8", 2) + MemUtf16("x.exe,C:\\a.exe"));
+    for (bool utf8 : {true, false}) {
+        MemSetCodePageUtf8(utf8);
+        ScanCatalogue();
+        std::vector<int32_t> inexact, states = Desired({});
+        for (int i = 0; i < ItemCatalogue.count; ++i)
+            if (ItemCatalogue.items[i].logonPlace == LogonUserinit) {
+                inexact.push_back(ItemCatalogue.items[i].inexact);
+                states[i] = ItemCatalogue.items[i].windowsOwn;
+            }
+        EXPECT_EQ((std::vector<int32_t>{0, !utf8, 1, 0}), inexact) << utf8;
+        if (utf8)
+            continue;
+        Statuses.clear();
+        ApplyChanges(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+        EXPECT_EQ(2u, Statuses.size());
+        for (const std::string &status : Statuses)
+            EXPECT_NE(std::string::npos, status.find("cannot be handled on this Windows")) << status;
+        std::string raw;
+        ASSERT_TRUE(MemGetRaw(PLAT_HKLM, WINLOGON_KEY "-", "Userinit", nullptr, &raw));
+        EXPECT_EQ(MemUtf16(",C:\\a.exe"), raw);
+    }
+}
+
 // CleanUp keeps a key holding a name it cannot back up or reach, and says so.
 TEST_F(CodePage, CleanUpKeepsKeysWithNamesItCannotCarry)
 {

@@ -94,6 +94,11 @@ TEST(LogonList, NotesSayWhatWindowsDoesWithEachLogonPlace)
     MemSetString(PLAT_HKCU, (components + "{newer}").c_str(), "Version", "1.9");
     MemSetString(PLAT_HKLM, (components + "{never}").c_str(), STUB_PATH_VALUE, "C:\\a.exe");
     MemSetString(PLAT_HKLM, (components + "{nostub}").c_str(), "Version", "1");
+    MemSetString(PLAT_HKLM, (components + "{off}").c_str(), STUB_PATH_VALUE, "C:\\a.exe");
+    MemSetValue(PLAT_HKLM, (components + "{off}").c_str(), "IsInstalled", PLAT_REG_DWORD,
+                std::string(4, '\0'));
+    MemSetValue(PLAT_HKLM, (components + "{never}").c_str(), "IsInstalled", PLAT_REG_DWORD,
+                std::string("\0\0\0\1", 4));
     MemSetString(PLAT_HKCU, ENVIRONMENT_KEY, LOGON_SCRIPT_VALUE, "C:\\a.exe");
     MemSetString(PLAT_HKLM, CURRENT_VERSION_KEY "\\RunOnceEx\\0001\\Depend", "1", "C:\\a.dll");
     MemSetString(PLAT_HKLM, RDPWD_KEY, "StartupPrograms", "rdpclip,C:\\a.exe");
@@ -114,11 +119,12 @@ TEST(LogonList, NotesSayWhatWindowsDoesWithEachLogonPlace)
     EXPECT_EQ(NOTE_ACTIVE_SETUP_PENDING, NotesOf("Newer")) << "1.9 is below 1.10";
     EXPECT_EQ(NOTE_ACTIVE_SETUP_PENDING, NotesOf("{never}"));
     EXPECT_EQ("<no such entry>", NotesOf("{nostub}"));
+    EXPECT_EQ(NOTE_ACTIVE_SETUP_NOT_INSTALLED, NotesOf("{off}"));
     EXPECT_EQ(NOTE_LOGON_SCRIPT, NotesOf(LOGON_SCRIPT_VALUE));
     EXPECT_EQ(NOTE_DEPEND "; " NOTE_TARGET_MISSING, NotesOf("1"));
     EXPECT_EQ(own + NOTE_REMOTE_DESKTOP, NotesOf("StartupPrograms: rdpclip" WINDOWS_OWN_MARK));
     EXPECT_EQ(NOTE_LEGACY, NotesOf("Load: C:\\b.exe"));
-    EXPECT_EQ(15, ItemCatalogue.count);
+    EXPECT_EQ(16, ItemCatalogue.count);
 
     const AutostartItem *shell = &ItemCatalogue.items[IndexOfName("Shell: \"C:\\a.exe\"")];
     char place[2 * TEXT_FIELD_SIZE];
@@ -229,6 +235,102 @@ TEST(LogonList, ASharedListChangesOnlyAsReadAndNeverEmpties)
                                                backup));
     EXPECT_FALSE(MemValueExists(PLAT_HKCU, WINLOGON_KEY, "Shell"));
     EXPECT_NE(std::string::npos, MemFileBytes(backup).find(std::string("m\0i\0n\0e\0", 8)));
+}
+
+// Windows' own program is known by the Windows folder the system gives
+// (a program of the user may set %SystemRoot%), by its name alone where
+// that cannot be known, and Userinit never loses userinit.exe.
+TEST(LogonList, WindowsOwnIsKnownFromTheSystemAndUserinitKeepsIt)
+{
+    MemReset();
+    MemSetEnv("SystemRoot", "C:\\Users\\u\\w");
+    MemSetEnv("windir", "C:\\Users\\u\\w");
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Userinit",
+                 "%SystemRoot%\\system32\\userinit.exe,C:\\Windows\\SysWOW64\\userinit,"
+                 "C:\\evil\\userinit.exe,C:\\a.exe");
+    MemSetString(PLAT_HKCU, WINLOGON_KEY, "Shell", "C:\\Users\\u\\w\\explorer.exe");
+    ScanCatalogue();
+    EXPECT_LE(0, IndexOf("Userinit: %SystemRoot%\\system32\\userinit.exe" WINDOWS_OWN_MARK));
+    EXPECT_LE(0, IndexOf("Userinit: C:\\Windows\\SysWOW64\\userinit" WINDOWS_OWN_MARK));
+    EXPECT_LE(0, IndexOf("Shell: C:\\Users\\u\\w\\explorer.exe"));
+
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Userinit", "\"C:\\evil\\userinit.exe\",C:\\a.exe");
+    Statuses.clear();
+    Toggle({"Userinit: \"C:\\evil\\userinit.exe\""});
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_NE(std::string::npos, Statuses[0].find("the logon needs userinit.exe here")) << Statuses[0];
+    char backup[TEXT_FIELD_SIZE];
+    EXPECT_EQ(RemoveRefused, RemoveItemWithBackup(&ItemCatalogue.items[IndexOf(
+                                 "Userinit: \"C:\\evil\\userinit.exe\"")], backup));
+    EXPECT_EQ(CAUSE_LOGON_NEEDS_USERINIT, LastStoreError());
+    Toggle({"Userinit: C:\\a.exe"});
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, WINLOGON_KEY "-", "Userinit")) << "userinit.exe stays";
+
+    MemSetShellFolder(PLAT_CSIDL_WINDOWS, nullptr);
+    ScanCatalogue();
+    EXPECT_LE(0, IndexOf("Userinit: \"C:\\evil\\userinit.exe\"" WINDOWS_OWN_MARK));
+}
+
+// Only a list Windows needs keeps its own program: nothing enabled takes
+// the place of Windows' default; the others may be emptied, and their
+// backup gives the state back, the value that was not there deleted.
+TEST(LogonList, AListWindowsNeedsIsNeverLeftWithoutItsOwnProgram)
+{
+    MemReset();
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Shell", ",");
+    MemSetString(PLAT_HKLM, WINLOGON_KEY "-", "Userinit",
+                 ", C:\\a.exe, C:\\WINDOWS\\system32\\userinit.exe");
+    MemSetString(PLAT_HKLM, WINLOGON_KEY "-", "Shell", ", C:\\b.exe");
+    MemSetString(PLAT_HKCU, LEGACY_WINDOWS_KEY, "Load", "C:\\evil.exe");
+    Statuses.clear();
+    Toggle({"Userinit: C:\\a.exe", "Shell: C:\\b.exe", "Load: C:\\evil.exe"});
+    ASSERT_EQ(2u, Statuses.size());
+    for (const std::string &status : Statuses)
+        EXPECT_NE(std::string::npos, status.find("lacks Windows' own program")) << status;
+    EXPECT_FALSE(MemValueExists(PLAT_HKLM, WINLOGON_KEY, "Userinit"));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, LEGACY_WINDOWS_KEY, "Load"));
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, LEGACY_WINDOWS_KEY "-", "Load"));
+    EXPECT_NE(std::string::npos, RegText(MemFileBytes(LastListBackup())).find("\"Load\"=-\r\n"));
+
+    Toggle({"Userinit: C:\\WINDOWS\\system32\\userinit.exe"});
+    Toggle({"Userinit: C:\\a.exe"});
+    uint32_t type = 0;
+    std::string bytes;
+    ASSERT_TRUE(MemGetValue(PLAT_HKLM, WINLOGON_KEY, "Userinit", &type, &bytes));
+    EXPECT_EQ(Sz("C:\\WINDOWS\\system32\\userinit.exe, C:\\a.exe"), bytes);
+}
+
+// Without the rights a change is refused before its backup; the user's own
+// Shell goes whole though Windows' program is in it, the machine's never.
+TEST(LogonList, RefusalsLeaveNothingBehindAndTheUsersShellGoesWhole)
+{
+    MemReset();
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Userinit",
+                 "C:\\WINDOWS\\system32\\userinit.exe,C:\\a.exe");
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Shell", "explorer.exe");
+    MemSetString(PLAT_HKCU, WINLOGON_KEY, "Shell", "explorer.exe");
+    MemDenyWrites(PLAT_HKLM, true);
+    Statuses.clear();
+    Toggle({"Userinit: C:\\a.exe"});
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_NE(std::string::npos, Statuses[0].find("administrator rights are needed")) << Statuses[0];
+    char backup[TEXT_FIELD_SIZE];
+    EXPECT_EQ(RemoveRefused,
+              RemoveItemWithBackup(&ItemCatalogue.items[IndexOf("Userinit: C:\\a.exe")], backup));
+    EXPECT_TRUE(MemListFolder(MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER).empty());
+    MemDenyWrites(PLAT_HKLM, false);
+
+    const AutostartItem *machine = nullptr, *mine = nullptr;
+    for (int i = 0; i < ItemCatalogue.count; ++i)
+        if (ItemCatalogue.items[i].logonPlace == LogonShell)
+            machine = &ItemCatalogue.items[i];
+        else if (ItemCatalogue.items[i].logonPlace == LogonUserShell)
+            mine = &ItemCatalogue.items[i];
+    ASSERT_TRUE(machine && mine && mine->windowsOwn);
+    EXPECT_EQ(CAUSE_WINDOWS_OWN, RemoveRefusalCause(machine));
+    EXPECT_EQ(RemoveDone, RemoveItemWithBackup(mine, backup));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, WINLOGON_KEY, "Shell"));
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, WINLOGON_KEY, "Shell"));
 }
 
 // Public Documents is writable by every user: only its disabled files are
