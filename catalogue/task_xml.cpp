@@ -12,7 +12,8 @@
 
 #define TASK_XML_DEPTH 24
 #define TASK_XML_NAME 48
-#define TASK_XML_VALUE 1024
+// Longer than any field, so a value cut here is seen cut in its field too.
+#define TASK_XML_VALUE (2 * COMMAND_FIELD_SIZE)
 
 static size_t PutUtf8(uint32_t code, char *out)
 {
@@ -102,6 +103,7 @@ struct Reader {
     int rootClosed;
     char value[TASK_XML_VALUE];
     size_t valueLength;
+    int valueCut;
     Trigger trigger;
     int inTrigger;
     TaskDefinition *task;
@@ -110,8 +112,10 @@ struct Reader {
 static void AddValue(Reader *r, const char *bytes, size_t count)
 {
     size_t room = sizeof r->value - 1 - r->valueLength;
-    if (count > room)
+    if (count > room) {
         count = room;
+        r->valueCut = 1;
+    }
     memcpy(r->value + r->valueLength, bytes, count);
     r->valueLength += count;
     r->value[r->valueLength] = '\0';
@@ -188,6 +192,20 @@ static void Trim(char *text)
         --end;
     memmove(text, text + start, end - start);
     text[end - start] = '\0';
+}
+
+int TaskFieldCopy(char *field, size_t size, const char *text)
+{
+    if (TextCopy(field, size, text))
+        return 1;
+    size_t end = strlen(field), start = end;
+    while (start > 0 && ((unsigned char)field[start - 1] & 0xC0) == 0x80)
+        --start;
+    unsigned char lead = start > 0 ? (unsigned char)field[start - 1] : 0;
+    size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (lead >= 0xC0 && start - 1 + need > end)
+        field[start - 1] = '\0';
+    return 0;
 }
 
 static int IsTrue(const char *value)
@@ -317,9 +335,9 @@ static void EndElement(Reader *r)
     else if (PathIs(r, "Principals/Principal/UserId") && !task->runAs[0])
         TextCopy(task->runAs, sizeof task->runAs, v);
     else if (task->execActions == 1 && PathIs(r, "Actions/Exec/Command"))
-        TextCopy(task->program, sizeof task->program, v);
+        task->commandCut |= !TaskFieldCopy(task->program, sizeof task->program, v) || r->valueCut;
     else if (task->execActions == 1 && PathIs(r, "Actions/Exec/Arguments"))
-        TextCopy(task->arguments, sizeof task->arguments, v);
+        task->commandCut |= !TaskFieldCopy(task->arguments, sizeof task->arguments, v) || r->valueCut;
     else if (task->execActions == 1 && PathIs(r, "Actions/Exec/WorkingDirectory"))
         TextCopy(task->workingDirectory, sizeof task->workingDirectory, v);
     else if (task->comHandlers == 1 && PathIs(r, "Actions/ComHandler/ClassId"))
@@ -388,6 +406,7 @@ static int ReadTag(Reader *r)
         if (r->depth == 0)
             r->rootClosed = 1;
         r->valueLength = 0;
+        r->valueCut = 0;
         r->value[0] = '\0';
         return 1;
     }
@@ -401,6 +420,7 @@ static int ReadTag(Reader *r)
     TextCopy(r->stack[r->depth], TASK_XML_NAME, local);
     ++r->depth;
     r->valueLength = 0;
+    r->valueCut = 0;
     r->value[0] = '\0';
     StartElement(r);
     if (empty) {

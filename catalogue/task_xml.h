@@ -6,7 +6,7 @@
 // here, so the parser is our own: bounded fields, unknown elements ignored.
 #pragma once
 
-#include "../platform/text.h"
+#include "catalogue.h"
 
 #include <stddef.h>
 #include <stdint.h>
@@ -16,8 +16,9 @@ struct TaskDefinition {
     int32_t bootTriggers;                  // BootTrigger elements
     char triggers[TEXT_FIELD_SIZE];        // "at logon of any user, 30 s delay; at boot"
     char author[TEXT_FIELD_SIZE];
-    char program[TEXT_FIELD_SIZE];         // the first Exec action's Command
-    char arguments[TEXT_FIELD_SIZE];       // ... and its Arguments
+    char program[COMMAND_FIELD_SIZE];      // the first Exec action's Command
+    char arguments[COMMAND_FIELD_SIZE];    // ... and its Arguments
+    int32_t commandCut;                    // 1 when either did not fit (cut between characters)
     char workingDirectory[TEXT_FIELD_SIZE];
     int32_t execActions;
     int32_t comHandlers;
@@ -39,6 +40,9 @@ int ParseTaskXml(const void *data, size_t size, TaskDefinition *task);
 
 // Nonzero when the task starts at logon or at boot.
 int TaskStartsAtLogon(const TaskDefinition *task);
+
+// TextCopy that never ends inside a UTF-8 character; nonzero when whole.
+int TaskFieldCopy(char *field, size_t size, const char *text);
 
 // UTF-8 text as UTF-16LE bytes after a byte-order mark, in a block to
 // PlatFree (*size bytes); null when it cannot be had.

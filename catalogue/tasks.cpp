@@ -42,42 +42,58 @@ static AutostartItem *NewRow(TaskCollector *c)
     return item;
 }
 
-static void AddNote(char *notes, const char *note)
+static void AddNote(char *notes, size_t size, const char *note)
 {
     if (notes[0])
-        TextAppend(notes, TEXT_FIELD_SIZE, "; ");
-    TextAppend(notes, TEXT_FIELD_SIZE, note);
+        TextAppend(notes, size, "; ");
+    TextAppend(notes, size, note);
 }
 
-// What the details say of a task beyond its command.
-static void DescribeTask(const TaskDefinition *task, char *notes)
+// What the details say of a task beyond its command: what it may do first,
+// where it was read (source, or null), the author (any text the task's
+// maker chose) last, so a long author never pushes out the rights; a cut
+// shows "...".
+static void DescribeTask(const TaskDefinition *task, int whole, const char *source, char *notes)
 {
+    char all[3 * TEXT_FIELD_SIZE] = "";
     char note[TEXT_FIELD_SIZE + 32];
-    AddNote(notes, task->triggers);
-    if (task->author[0]) {
-        TextFormat(note, sizeof note, "author %s", task->author);
-        AddNote(notes, note);
+    if (!whole) {
+        AddNote(all, sizeof all, NOTE_TASK_UNREADABLE);
+        if (source)
+            AddNote(all, sizeof all, source);
+        TextCopyShown(notes, TEXT_FIELD_SIZE, all, 0);
+        return;
     }
+    AddNote(all, sizeof all, task->triggers);
     if (task->highest)
-        AddNote(notes, "runs with highest rights");
-    if (task->hidden)
-        AddNote(notes, "hidden task");
+        AddNote(all, sizeof all, "runs with highest rights");
     // The first action is the row's command (or its COM handler).
     int actions = task->execActions + task->comHandlers;
     int further = actions > 1 ? actions - 1 : 0;
     if (further) {
         TextFormat(note, sizeof note, "%d further %s", further, further == 1 ? "action" : "actions");
-        AddNote(notes, note);
+        AddNote(all, sizeof all, note);
     }
     if (task->comHandlers) {
         TextFormat(note, sizeof note, "COM handler %s", task->classId);
-        AddNote(notes, note);
+        AddNote(all, sizeof all, note);
     }
+    if (task->hidden)
+        AddNote(all, sizeof all, "hidden task");
+    if (source)
+        AddNote(all, sizeof all, source);
+    if (task->author[0]) {
+        TextFormat(note, sizeof note, "author %s", task->author);
+        AddNote(all, sizeof all, note);
+    }
+    TextCopyShown(notes, TEXT_FIELD_SIZE, all, 0);
 }
 
 // One task's row from its XML; zero when it does not start at logon or
 // boot (a definition that cannot be read is listed, since it may).
-static int FillRow(AutostartItem *item, const char *path, const void *xml, size_t size)
+// source: where it was read, for the notes (null: the scheduler).
+static int FillRow(AutostartItem *item, const char *path, const void *xml, size_t size,
+                   const char *source)
 {
     TaskDefinition task;
     int whole = ParseTaskXml(xml, size, &task);
@@ -89,18 +105,18 @@ static int FillRow(AutostartItem *item, const char *path, const void *xml, size_
     TextCopy(item->name, TEXT_FIELD_SIZE, name ? name + 1 : path);
     TextCopy(item->scope, SCOPE_SIZE, SCOPE_ALL);
     item->enabled = task.enabled;
-    if (!whole) {
-        AddNote(item->taskNotes, NOTE_TASK_UNREADABLE);
+    DescribeTask(&task, whole, source, item->taskNotes);
+    if (!whole)
         return 1;
-    }
-    DescribeTask(&task, item->taskNotes);
     item->moreActions = task.execActions + task.comHandlers > 1;
     if (task.execActions) {
         // As the scheduler stores it, then read like a Run value's command.
         const char *quote = task.program[0] != '"' && strchr(task.program, ' ') ? "\"" : "";
-        item->commandCut = !TextFormat(item->command, COMMAND_FIELD_SIZE, "%s%s%s%s%s", quote,
-                                       task.program, quote, task.arguments[0] ? " " : "",
-                                       task.arguments);
+        char whole[2 * COMMAND_FIELD_SIZE + 4];
+        TextFormat(whole, sizeof whole, "%s%s%s%s%s", quote, task.program, quote,
+                   task.arguments[0] ? " " : "", task.arguments);
+        item->commandCut = !TaskFieldCopy(item->command, COMMAND_FIELD_SIZE, whole)
+                           || task.commandCut;
         ParseCommand(item);
         ReadTargetDetails(item);
     } else {
@@ -113,8 +129,9 @@ static int FillRow(AutostartItem *item, const char *path, const void *xml, size_
 static int ReadFromScheduler(TaskCollector *c)
 {
     char *paths = NULL;
+    const uint8_t *exact = NULL;
     uint32_t count = 0;
-    if (PlatTaskList(&paths, &count) != PLAT_OK || !paths)
+    if (PlatTaskList(&paths, &count, &exact) != PLAT_OK || !paths)
         return 0;
     const char *path = paths;
     for (uint32_t i = 0; i < count; ++i, path += strlen(path) + 1) {
@@ -124,15 +141,15 @@ static int ReadFromScheduler(TaskCollector *c)
         char *xml = NULL;
         uint32_t size = 0;
         int32_t enabled = 0;
-        if (PlatTaskRead(path, &xml, &size, &enabled) != PLAT_OK) {
-            // Gone since the listing, or not ours to read: said, not hidden.
-            FillRow(item, path, NULL, 0);
-            item->enabled = 0;
-            ++c->count;
-            continue;
-        }
-        if (FillRow(item, path, xml, size)) {
+        int read = PlatTaskRead(path, &xml, &size, &enabled) == PLAT_OK;
+        // A definition not ours to read is said, not hidden; its state is
+        // still the scheduler's (unknown: shown as it may start).
+        if (!read && PlatTaskRead(path, NULL, NULL, &enabled) != PLAT_OK)
+            enabled = 1;
+        if (FillRow(item, path, read ? xml : NULL, size, NULL)) {
             item->enabled = enabled ? 1 : 0;
+            // A name the code page cannot spell reaches no task, or another's.
+            item->inexact = !item->cut && !exact[i];
             ++c->count;
         }
         PlatFree(xml);
@@ -141,16 +158,17 @@ static int ReadFromScheduler(TaskCollector *c)
     return 1;
 }
 
-static void ReadTaskFile(TaskCollector *c, const char *file, const char *path)
+// fileSize: as the folder's listing gave it; a file larger than any task
+// definition is listed unread, never loaded.
+static void ReadTaskFile(TaskCollector *c, const char *file, const char *path, uint64_t fileSize)
 {
     AutostartItem *item = NewRow(c);
     if (!item)
         return;
     uint32_t size = 0;
-    void *xml = PlatFileLoad(file, &size);
-    if (FillRow(item, path, xml, size)) {
+    void *xml = fileSize <= TASK_XML_MOST ? PlatFileLoad(file, &size) : NULL;
+    if (FillRow(item, path, xml, size, NOTE_TASK_FILES)) {
         item->readOnly = 1;
-        AddNote(item->taskNotes, NOTE_TASK_FILES);
         ++c->count;
     }
     PlatFree(xml);
@@ -178,10 +196,11 @@ static void ReadTaskFolder(TaskCollector *c, const char *folder, const char *pat
             if (!TextFormat(file, sizeof file, "%s\\%s", folder, name)
                 || !TextFormat(task, sizeof task, "%s\\%s", path, name))
                 continue;
-            if (folders)
+            // A linked folder leads out of the task files, maybe into a loop.
+            if (folders && !PlatFolderIsLink(file))
                 ReadTaskFolder(c, file, task, depth + 1);
-            else
-                ReadTaskFile(c, file, task);
+            else if (!folders)
+                ReadTaskFile(c, file, task, PlatFindSize(find));
         } while (PlatFindNext(find, name));
         PlatFindClose(find);
     }

@@ -159,6 +159,9 @@ int PlatFindExact(PlatFind find);
 enum { PLAT_FILE_READONLY = 0x1, PLAT_FILE_HIDDEN = 0x2, PLAT_FILE_FOLDER = 0x10 };
 uint32_t PlatFindAttributes(PlatFind find);
 
+// The size in bytes of what the search gave last.
+uint64_t PlatFindSize(PlatFind find);
+
 void PlatFindClose(PlatFind find);
 
 // Moves a file; never replaces an existing destination. Nonzero when moved.
@@ -313,10 +316,13 @@ int32_t PlatResolveShortcut(void *owner, const char *linkPath, uint32_t flags, c
 // Tasks are named by their full path in the scheduler ("\Vendor\Updater").
 
 // Every registered task of every folder, hidden ones too: their paths, each
-// terminated, one after another in a block to PlatFree, *count of them.
-// PLAT_OK, or the error of a scheduler that cannot list its tasks (its
-// service does not answer, the listing is not implemented): *paths null.
-long PlatTaskList(char **paths, uint32_t *count);
+// terminated, one after another in a block to PlatFree, *count of them; a
+// folder that cannot be read is left out. (*exact)[i] (in the same block)
+// is zero when path i is not the task's name exactly (the code page has no
+// such character): that path reaches no task, or another one. PLAT_OK, or
+// the error of a scheduler that cannot list its tasks (its service does not
+// answer, the listing is not implemented): *paths null.
+long PlatTaskList(char **paths, uint32_t *count, const uint8_t **exact);
 
 // One task's registration XML as UTF-8 text (*size bytes, terminated, in a
 // block to PlatFree; xml null: not asked) and its enabled state (enabled

@@ -297,6 +297,7 @@ struct PlatFindTag {
     HANDLE handle;
     int exact;
     DWORD attributes;
+    uint64_t size;
 };
 
 // The code page's form of a found file's name; the search remembers whether
@@ -333,6 +334,7 @@ PlatFind PlatFindFirst(const char *pattern, char *name)
     }
     find->handle = handle;
     find->attributes = found.dwFileAttributes;
+    find->size = ((uint64_t)found.nFileSizeHigh << 32) | found.nFileSizeLow;
     DeliverFoundName(find, found.cFileName, name);
     return find;
 }
@@ -346,6 +348,7 @@ int PlatFindNext(PlatFind find, char *name)
         return 0;
     }
     find->attributes = found.dwFileAttributes;
+    find->size = ((uint64_t)found.nFileSizeHigh << 32) | found.nFileSizeLow;
     DeliverFoundName(find, found.cFileName, name);
     return 1;
 }
@@ -353,6 +356,11 @@ int PlatFindNext(PlatFind find, char *name)
 uint32_t PlatFindAttributes(PlatFind find)
 {
     return find ? find->attributes : 0;
+}
+
+uint64_t PlatFindSize(PlatFind find)
+{
+    return find ? find->size : 0;
 }
 
 int PlatFindExact(PlatFind find)

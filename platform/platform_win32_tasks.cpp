@@ -53,33 +53,71 @@ static BSTR WideOf(const char *text)
     return wide;
 }
 
-// A wide text in codePage, in a block to PlatFree; *size its bytes.
-static char *NarrowOf(const wchar_t *wide, UINT codePage, uint32_t *size)
+// A wide text in codePage, in a block to PlatFree; *size its bytes. exact
+// (when asked) is zero when the text is not the wide one: a character the
+// code page lacks is '?', never a look-alike (best fit would make one
+// task's name another's). UTF-8 takes neither flag: there a lone surrogate
+// is what fails to come back.
+static char *NarrowOf(const wchar_t *wide, UINT codePage, uint32_t *size, int *exact)
 {
-    int bytes = WideCharToMultiByte(codePage, 0, wide, -1, NULL, 0, NULL, NULL);
+    UINT page = codePage == CP_ACP ? GetACP() : codePage;
+    DWORD flags = page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL *used = page == CP_UTF8 ? NULL : &usedDefault;
+    int bytes = WideCharToMultiByte(page, flags, wide, -1, NULL, 0, NULL, NULL);
     if (bytes <= 0)
         return NULL;
     char *text = (char *)PlatAllocZero((size_t)bytes);
-    if (text)
-        WideCharToMultiByte(codePage, 0, wide, -1, text, bytes, NULL, NULL);
+    if (!text)
+        return NULL;
+    WideCharToMultiByte(page, flags, wide, -1, text, bytes, NULL, used);
     if (size)
         *size = (uint32_t)(bytes - 1);
+    if (exact) {
+        *exact = !usedDefault;
+        if (page == CP_UTF8) {
+            int count = MultiByteToWideChar(page, 0, text, -1, NULL, 0);
+            wchar_t *back = count > 0 ? (wchar_t *)PlatAllocZero((size_t)count * sizeof(wchar_t))
+                                      : NULL;
+            *exact = back && MultiByteToWideChar(page, 0, text, -1, back, count)
+                     && wcscmp(back, wide) == 0;
+            PlatFree(back);
+        }
+    }
     return text;
 }
 
+// The paths, and one byte per path (1: exact) to go after them.
 struct PathBlock {
     char *data;
     size_t used;
     size_t room;
     uint32_t count;
+    uint8_t *exact;
+    size_t exactRoom;
 };
 
 static int AddPath(PathBlock *block, const wchar_t *path)
 {
     uint32_t size = 0;
-    char *text = NarrowOf(path, CP_ACP, &size);
+    int exact = 0;
+    char *text = NarrowOf(path, CP_ACP, &size, &exact);
     if (!text)
         return 0;
+    if (block->count == block->exactRoom) {
+        size_t room = block->exactRoom ? block->exactRoom * 2 : 64;
+        uint8_t *grown = (uint8_t *)PlatAllocZero(room);
+        if (!grown) {
+            PlatFree(text);
+            return 0;
+        }
+        if (block->exact)
+            memcpy(grown, block->exact, block->count);
+        PlatFree(block->exact);
+        block->exact = grown;
+        block->exactRoom = room;
+    }
+    block->exact[block->count] = exact ? 1 : 0;
     if (block->used + size + 2 > block->room) {
         size_t room = (block->room + size + 2) * 2;
         char *grown = (char *)PlatAllocZero(room);
@@ -110,7 +148,8 @@ static VARIANT IndexOf(LONG index)
 }
 
 // A folder's tasks (hidden too), then its subfolders', as Task Scheduler
-// shows them.
+// shows them. A subfolder that cannot be read (not ours to see) is left
+// out; the rest is still listed.
 static HRESULT ListFolder(ITaskFolder *folder, PathBlock *block, int depth)
 {
     IRegisteredTaskCollection *tasks = NULL;
@@ -143,7 +182,8 @@ static HRESULT ListFolder(ITaskFolder *folder, PathBlock *block, int depth)
         ITaskFolder *sub = NULL;
         if (FAILED(folders->get_Item(IndexOf(i), &sub)) || !sub)
             continue;
-        status = ListFolder(sub, block, depth + 1);
+        if (ListFolder(sub, block, depth + 1) == E_OUTOFMEMORY)
+            status = E_OUTOFMEMORY;
         sub->Release();
     }
     folders->Release();
@@ -166,27 +206,35 @@ static long RootFolder(ITaskService **service, ITaskFolder **root)
     return TaskResult(status);
 }
 
-static long ListAll(char **paths, uint32_t *count)
+static long ListAll(char **paths, uint32_t *count, const uint8_t **exact)
 {
     *paths = NULL;
     *count = 0;
+    *exact = NULL;
     ITaskService *service = NULL;
     ITaskFolder *root = NULL;
     long result = RootFolder(&service, &root);
     if (result != PLAT_OK)
         return result;
-    PathBlock block = {NULL, 0, 0, 0};
+    PathBlock block = {NULL, 0, 0, 0, NULL, 0};
     result = TaskResult(ListFolder(root, &block, 0));
     root->Release();
     service->Release();
-    if (result == PLAT_OK && !block.data)
-        block.data = (char *)PlatAllocZero(1);
-    if (result != PLAT_OK || !block.data) {
-        PlatFree(block.data);
-        return result != PLAT_OK ? result : (long)PLAT_ERROR_OUTOFMEMORY;
+    // One block: the paths, then their exactness.
+    char *whole = result == PLAT_OK ? (char *)PlatAllocZero(block.used + block.count + 1) : NULL;
+    if (whole) {
+        if (block.data)
+            memcpy(whole, block.data, block.used);
+        if (block.exact)
+            memcpy(whole + block.used + 1, block.exact, block.count);
     }
-    *paths = block.data;
+    PlatFree(block.data);
+    PlatFree(block.exact);
+    if (!whole)
+        return result != PLAT_OK ? result : (long)PLAT_ERROR_OUTOFMEMORY;
+    *paths = whole;
     *count = block.count;
+    *exact = (const uint8_t *)whole + block.used + 1;
     return PLAT_OK;
 }
 
@@ -231,7 +279,7 @@ long PlatTaskRead(const char *path, char **xml, uint32_t *size, int32_t *enabled
         BSTR text = NULL;
         result = TaskResult(task->get_Xml(&text));
         if (result == PLAT_OK) {
-            *xml = NarrowOf(text ? text : L"", CP_UTF8, size);
+            *xml = NarrowOf(text ? text : L"", CP_UTF8, size, NULL);
             if (!*xml)
                 result = PLAT_ERROR_OUTOFMEMORY;
         }
@@ -299,6 +347,7 @@ struct ListJob {
     long result;
     char *paths;
     uint32_t count;
+    const uint8_t *exact;
 };
 
 static void ReleaseJob(ListJob *job)
@@ -313,17 +362,18 @@ static DWORD WINAPI ListThread(void *context)
 {
     ListJob *job = (ListJob *)context;
     HRESULT com = CoInitializeEx(NULL, COINIT_MULTITHREADED);
-    job->result = ListAll(&job->paths, &job->count);
+    job->result = ListAll(&job->paths, &job->count, &job->exact);
     if (SUCCEEDED(com))
         CoUninitialize();
     ReleaseJob(job);
     return 0;
 }
 
-long PlatTaskList(char **paths, uint32_t *count)
+long PlatTaskList(char **paths, uint32_t *count, const uint8_t **exact)
 {
     *paths = NULL;
     *count = 0;
+    *exact = NULL;
     if (InterlockedCompareExchange(&SchedulerSilent, 0, 0))
         return 1460; // ERROR_TIMEOUT
     ListJob *job = (ListJob *)PlatAllocZero(sizeof(ListJob));
@@ -342,6 +392,7 @@ long PlatTaskList(char **paths, uint32_t *count)
         result = job->result;
         *paths = job->paths;
         *count = job->count;
+        *exact = job->exact;
         job->paths = NULL;
     } else {
         InterlockedExchange(&SchedulerSilent, 1);

@@ -279,7 +279,7 @@ int NewBackup(const char *what, const char *ending, MakeBackup make, void *conte
     "\"%s\" is a scheduled task: tasks are changed in Task Scheduler."
 
 // Causes of a task change beyond the Windows error numbers.
-enum { TASK_UNCHANGED = -1, TASK_READ_ONLY = -2 };
+enum { TASK_UNCHANGED = -1, TASK_READ_ONLY = -2, TASK_PATH_CUT = -3, TASK_INEXACT = -4 };
 long LastTaskError(void);
 const char *TaskCauseText(long code);
 
@@ -294,7 +294,8 @@ int ApplyTaskChange(const AutostartItem *item, int32_t wanted, StatusSink sink, 
 int DeleteTask(const AutostartItem *item);
 
 // Saves the task's XML as "Removed <date time> <name>.xml" (UTF-16 with a
-// byte-order mark), reads it back, and only then deletes the task.
+// byte-order mark), reads it back, and only then deletes the task, if it
+// still holds what the backup holds (RemoveDeleteFailed otherwise).
 int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile);
 
 // The command that registers the removed task again from its backup.

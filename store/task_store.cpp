@@ -4,7 +4,8 @@
 // flag), never moved, and the state is read back: Wine's scheduler, for
 // one, accepts the change and keeps the old state. Remove saves the XML as
 // UTF-16 with a byte-order mark, the form `schtasks /create /xml` imports,
-// reads the file back and only then deletes the task.
+// reads the file back, reads the task again and deletes it only when it is
+// still what the backup holds (the scheduler has no delete-if-unchanged).
 #include "store.h"
 
 #include "../catalogue/task_xml.h"
@@ -23,6 +24,8 @@ const char *TaskCauseText(long code)
     switch (code) {
     case TASK_UNCHANGED: return CAUSE_TASK_UNCHANGED;
     case TASK_READ_ONLY: return CAUSE_TASK_FILES;
+    case TASK_PATH_CUT: return "its path is too long to change it here";
+    case TASK_INEXACT: return "its name cannot be handled on this Windows";
     case PLAT_ERROR_FILE_NOT_FOUND:
     case PLAT_ERROR_PATH_NOT_FOUND:
         return "another program removed it since the list was read";
@@ -36,13 +39,21 @@ static void Report(StatusSink sink, void *context, const char *text)
         sink(context, text);
 }
 
+// Why the row is not handed to the scheduler; PLAT_OK when it may be.
+static long Refusal(const AutostartItem *item)
+{
+    if (item->readOnly)
+        return TASK_READ_ONLY;
+    if (item->cut)
+        return TASK_PATH_CUT;
+    return ItemActionable(item) ? (long)PLAT_OK : (long)TASK_INEXACT;
+}
+
 int SwitchTask(const AutostartItem *item, int32_t wanted)
 {
-    TaskError = PLAT_OK;
-    if (item->readOnly || !ItemActionable(item)) {
-        TaskError = TASK_READ_ONLY;
+    TaskError = Refusal(item);
+    if (TaskError != PLAT_OK)
         return 1;
-    }
     long result = PlatTaskSetEnabled(item->location, wanted);
     if (result != PLAT_OK) {
         TaskError = result;
@@ -74,11 +85,9 @@ int ApplyTaskChange(const AutostartItem *item, int32_t wanted, StatusSink sink, 
 
 int DeleteTask(const AutostartItem *item)
 {
-    TaskError = PLAT_OK;
-    if (item->readOnly || !ItemActionable(item)) {
-        TaskError = TASK_READ_ONLY;
+    TaskError = Refusal(item);
+    if (TaskError != PLAT_OK)
         return DeleteFileFailed;
-    }
     long result = PlatTaskDelete(item->location);
     if (result == PLAT_OK)
         return DeleteDone;
@@ -113,11 +122,9 @@ static int WriteTaskBackup(const char *path, void *context)
 int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile)
 {
     backupFile[0] = '\0';
-    TaskError = PLAT_OK;
-    if (item->readOnly || !ItemActionable(item)) {
-        TaskError = TASK_READ_ONLY;
+    TaskError = Refusal(item);
+    if (TaskError != PLAT_OK)
         return RemoveRefused;
-    }
     char *xml = NULL;
     uint32_t size = 0;
     long read = PlatTaskRead(item->location, &xml, &size, NULL);
@@ -126,10 +133,12 @@ int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile)
         return RemoveBackupFailed;
     }
     TaskBackup backup = {NULL, 0};
-    backup.bytes = TaskXmlToUtf16(xml, TextLengthIn(xml, size), &backup.size);
-    PlatFree(xml);
-    if (!backup.bytes)
+    size = (uint32_t)TextLengthIn(xml, size);
+    backup.bytes = TaskXmlToUtf16(xml, size, &backup.size);
+    if (!backup.bytes) {
+        PlatFree(xml);
         return RemoveBackupFailed;
+    }
     // "Removed 2026-12-07 130509 Updater.xml"
     char ending[TEXT_FIELD_SIZE + 8];
     char path[TEXT_FIELD_SIZE];
@@ -137,9 +146,24 @@ int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile)
                    ? NewBackup("Removed", ending, WriteTaskBackup, &backup, path)
                    : 0;
     PlatFree((void *)backup.bytes);
-    if (made != 1)
+    if (made != 1) {
+        PlatFree(xml);
         return made == BackupFolderIsLink ? RemoveFolderIsLink : RemoveBackupFailed;
+    }
     TextCopy(backupFile, TEXT_FIELD_SIZE, path);
+    // Another program may have registered it anew since it was read: only
+    // what the backup holds goes.
+    char *now = NULL;
+    uint32_t nowSize = 0;
+    read = PlatTaskRead(item->location, &now, &nowSize, NULL);
+    int same = read == PLAT_OK && now && TextLengthIn(now, nowSize) == size
+               && memcmp(now, xml, size) == 0;
+    PlatFree(now);
+    PlatFree(xml);
+    if (!same) {
+        TaskError = read != PLAT_OK ? read : (long)PLAT_ERROR_KEY_DELETED;
+        return RemoveDeleteFailed;
+    }
     return DeleteTask(item) == DeleteDone ? RemoveDone : RemoveDeleteFailed;
 }
 
@@ -154,6 +178,10 @@ int RemoveTaskReporting(const AutostartItem *item, StatusSink sink, void *contex
 {
     char backup[TEXT_FIELD_SIZE];
     int result = RemoveTaskWithBackup(item, backup);
+    if (result == RemoveRefused && TaskError == TASK_INEXACT) {
+        ReportInexact(sink, context, item);
+        return result;
+    }
     char status[3 * TEXT_FIELD_SIZE + 128];
     char restore[2 * TEXT_FIELD_SIZE + 64];
     TaskRestoreCommand(item, backup, restore, sizeof restore);
@@ -164,7 +192,7 @@ int RemoveTaskReporting(const AutostartItem *item, StatusSink sink, void *contex
                    TaskCauseText(TaskError), backup);
     else if (result == RemoveFolderIsLink)
         TextFormat(status, sizeof status, STATUS_FOLDER_IS_LINK, BACKUP_FOLDER);
-    else if (result == RemoveBackupFailed)
+    else if (result == RemoveBackupFailed && TaskError == PLAT_OK)
         TextCopy(status, sizeof status, STATUS_BACKUP_FAILED);
     else
         TextFormat(status, sizeof status, STATUS_TASK_NOT_REMOVED, item->name,

@@ -490,7 +490,7 @@ TEST_F(Contract, FindListsEveryMatchOnce)
 {
     std::string dir = FixtureScratch();
     ASSERT_TRUE(FixtureMakeFile(dir + "\\Agent.lnk", "x"));
-    ASSERT_TRUE(FixtureMakeFile(dir + "\\b tool.lnk", "x"));
+    ASSERT_TRUE(FixtureMakeFile(dir + "\\b tool.lnk", "xyz"));
     ASSERT_TRUE(FixtureMakeFile(dir + "\\notes.txt", "x"));
     ASSERT_TRUE(FixtureMakeFolder(dir + "\\folder.lnk"));
 
@@ -503,6 +503,8 @@ TEST_F(Contract, FindListsEveryMatchOnce)
     int found = 0;
     do {
         EXPECT_TRUE(seen.insert(name).second) << "listed twice: " << name;
+        EXPECT_EQ(std::string(name) == "b tool.lnk" ? 3u : name[0] == 'f' ? 0u : 1u,
+                  PlatFindSize(find)) << name;
         ASSERT_LT(++found, 10);
     } while (PlatFindNext(find, name));
     PlatFindClose(find);

@@ -119,10 +119,13 @@ int FuzzTaskXml(const uint8_t *data, size_t size)
 {
     TaskDefinition task;
     ParseTaskXml(data, size, &task);
-    const char *fields[] = {task.triggers, task.author, task.program, task.arguments,
-                            task.workingDirectory, task.classId, task.runAs};
-    for (const char *field : fields)
-        if (TextLengthIn(field, TEXT_FIELD_SIZE) >= TEXT_FIELD_SIZE)
+    const struct { const char *text; size_t size; } fields[] = {
+        {task.triggers, sizeof task.triggers}, {task.author, sizeof task.author},
+        {task.program, sizeof task.program}, {task.arguments, sizeof task.arguments},
+        {task.workingDirectory, sizeof task.workingDirectory}, {task.classId, sizeof task.classId},
+        {task.runAs, sizeof task.runAs}};
+    for (const auto &field : fields)
+        if (TextLengthIn(field.text, field.size) >= field.size)
             abort();
     uint32_t utf16 = 0;
     void *bytes = TaskXmlToUtf16((const char *)data, size, &utf16);

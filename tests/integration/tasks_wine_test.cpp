@@ -80,11 +80,11 @@ TEST_F(WineTasks, TaskFilesAreListedReadOnly)
     EXPECT_STREQ("/quiet", a.parameters);
     EXPECT_EQ(0, a.targetMissing);
     EXPECT_EQ(1, a.readOnly);
-    EXPECT_STREQ("at logon of any user, 30 s delay; author Orvane Test; " NOTE_TASK_FILES,
+    EXPECT_STREQ("at logon of any user, 30 s delay; " NOTE_TASK_FILES "; author Orvane Test",
                  a.taskNotes);
     EXPECT_EQ(0, ItemCatalogue.items[hidden].enabled);
-    EXPECT_STREQ("at logon of any user, 30 s delay; author Orvane Test; hidden task; "
-                 NOTE_TASK_FILES, ItemCatalogue.items[hidden].taskNotes);
+    EXPECT_STREQ("at logon of any user, 30 s delay; hidden task; " NOTE_TASK_FILES
+                 "; author Orvane Test", ItemCatalogue.items[hidden].taskNotes);
 
     Toggle({"Agent"});
     ASSERT_EQ(1u, Statuses.size());

@@ -73,6 +73,7 @@ struct Search {
     std::vector<bool> exact;
     std::vector<uint32_t> attributes;
     size_t next;
+    std::vector<uint64_t> sizes;
 };
 
 struct Fault {
@@ -91,6 +92,7 @@ struct MemTask {
     std::string path;
     std::string xml;
     bool enabled;
+    bool wideName = false; // path is UTF-8 characters, listed through the code page
 };
 
 struct State {
@@ -1208,7 +1210,7 @@ PlatFind PlatFindFirst(const char *pattern, char *name)
         return nullptr;
     std::string folder = Parent(pattern);
     std::string mask = LastComponent(pattern);
-    Search search{{}, {}, {}, 0};
+    Search search{{}, {}, {}, 0, {}};
     if (FolderExists(folder))
         for (const Entry *e : Children(folder)) {
             // A name of characters is listed as the code page gives it.
@@ -1221,6 +1223,7 @@ PlatFind PlatFindFirst(const char *pattern, char *name)
                                    && (!e->wideName || FromA(given) == FromUtf8(stored)));
             search.attributes.push_back((e->folder ? PLAT_FILE_FOLDER : 0)
                                         | (e->hidden ? PLAT_FILE_HIDDEN : 0));
+            search.sizes.push_back(e->bytes.size());
         }
     if (search.names.empty()) {
         S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
@@ -1252,6 +1255,14 @@ uint32_t PlatFindAttributes(PlatFind find)
     if (it == S().searches.end() || it->second.next == 0)
         return 0;
     return it->second.attributes[it->second.next - 1];
+}
+
+uint64_t PlatFindSize(PlatFind find)
+{
+    auto it = S().searches.find((uintptr_t)find);
+    if (it == S().searches.end() || it->second.next == 0)
+        return 0;
+    return it->second.sizes[it->second.next - 1];
 }
 
 void MemSetHidden(const char *path)
@@ -1992,10 +2003,16 @@ void *TaskBlock(size_t size)
     return block;
 }
 
+// The path as the code page gives it.
+std::string TaskPath(const MemTask &t)
+{
+    return t.wideName ? ToA(FromUtf8(t.path)) : t.path;
+}
+
 MemTask *FindTask(const char *path)
 {
     for (MemTask &t : S().tasks)
-        if (Folded(t.path) == Folded(path))
+        if (Folded(TaskPath(t)) == Folded(path))
             return &t;
     return nullptr;
 }
@@ -2009,6 +2026,13 @@ void MemAddTask(const char *path, const std::string &xml, bool enabled)
         *t = MemTask{path, xml, enabled};
     else
         S().tasks.push_back(MemTask{path, xml, enabled});
+}
+
+void MemAddTaskUtf8(const char *utf8Path, const std::string &xml)
+{
+    MemTask task{utf8Path, xml, true};
+    task.wideName = true;
+    S().tasks.push_back(task);
 }
 
 bool MemTaskExists(const char *path)
@@ -2027,22 +2051,28 @@ void MemSetTaskSwitchIgnored(bool ignored)
     S().taskSwitchIgnored = ignored;
 }
 
-long PlatTaskList(char **paths, uint32_t *count)
+long PlatTaskList(char **paths, uint32_t *count, const uint8_t **exact)
 {
     long fail;
     *paths = nullptr;
     *count = 0;
+    *exact = nullptr;
     if (Enter(MEM_TASK_LIST, &fail))
         return fail;
-    std::string all;
-    for (const MemTask &t : S().tasks)
-        all += t.path + '\0';
-    char *block = (char *)TaskBlock(all.size() + 1);
+    std::string all, exactness;
+    for (const MemTask &t : S().tasks) {
+        std::string given = TaskPath(t);
+        all += given + '\0';
+        exactness += (char)(!t.wideName || FromA(given) == FromUtf8(t.path));
+    }
+    char *block = (char *)TaskBlock(all.size() + exactness.size() + 1);
     if (!block)
         return PLAT_ERROR_OUTOFMEMORY;
     memcpy(block, all.data(), all.size());
+    memcpy(block + all.size() + 1, exactness.data(), exactness.size());
     *paths = block;
     *count = (uint32_t)S().tasks.size();
+    *exact = (const uint8_t *)block + all.size() + 1;
     return PLAT_OK;
 }
 

@@ -214,6 +214,9 @@ void MemSetComputerName(const char *name);
 // order they were added. Making MEM_TASK_LIST fail is a scheduler that
 // cannot list (as Wine's).
 void MemAddTask(const char *path, const std::string &xml, bool enabled = true);
+// A task whose path is the UTF-8 text utf8Path in characters, listed
+// through the code page as the scheduler's wide names are.
+void MemAddTaskUtf8(const char *utf8Path, const std::string &xml);
 bool MemTaskExists(const char *path);
 bool MemTaskEnabled(const char *path);
 // The scheduler takes PlatTaskSetEnabled and changes nothing (as Wine's).

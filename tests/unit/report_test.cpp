@@ -175,3 +175,21 @@ TEST_F(Report, ThirtyTwoBitViewAndStartupSettingsAreNamed)
                                          "Windows' startup settings (Task Manager or Settings); "
                                          "target not found</td></tr></table>"));
 }
+
+// A task's row names its place in the scheduler and gives its trigger and
+// author, as read from its definition.
+TEST(ReportTasks, TaskRowGivesItsTriggerAndAuthor)
+{
+    MemReset();
+    MemAddFolder("C:\\Reports");
+    MemAddTask("\\Vendor\\Updater", "<Task><RegistrationInfo><Author>Vendor</Author></RegistrationInfo>"
+                                    "<Triggers><BootTrigger/></Triggers><Actions><Exec><Command>"
+                                    "C:\\up.exe</Command></Exec></Actions></Task>");
+    ScanCatalogue();
+    WriteHtmlLog(kReport);
+    std::string bytes = MemFileBytes(kReport);
+    EXPECT_NE(std::string::npos, bytes.find("<tr><td>Task:</td><td>\\Vendor\\Updater</td></tr>"));
+    EXPECT_NE(std::string::npos,
+              bytes.find("<tr><td>Notes:</td><td>at boot; author Vendor; target not found</td>"))
+        << bytes;
+}

@@ -53,7 +53,6 @@ struct ParseCase {
 TEST(TaskXml, ReadsTheSubsetOfRealDefinitions)
 {
     const std::string longCommand = "C:\\" + std::string(300, 'x') + ".exe";
-    const std::string longCut = longCommand.substr(0, TEXT_FIELD_SIZE - 1);
     const ParseCase cases[] = {
         {"UTF-16 with a mark", Utf16(kUpdater, true), 1, "at logon of any user",
          "C:\\Vendor\\up.exe", "/silent", 1, 1, 0, 0},
@@ -79,7 +78,7 @@ TEST(TaskXml, ReadsTheSubsetOfRealDefinitions)
                                      "</StartBoundary></TimeTrigger>", Exec("a.exe")),
          1, "", "a.exe", "", 1, 1, 0, 0},
         {"a 300-character command", Task(kLogon, Exec(longCommand)), 1, "at logon of any user",
-         longCut.c_str(), "", 1, 1, 0, 0},
+         longCommand.c_str(), "", 1, 1, 0, 0},
         {"truncated", kUpdater.substr(0, kUpdater.size() / 2), 0, nullptr, nullptr, nullptr, 0, 0,
          0, 0},
         {"mismatched end tag", "<Task><Actions></Triggers></Task>", 0, nullptr, nullptr, nullptr,
@@ -100,7 +99,18 @@ TEST(TaskXml, ReadsTheSubsetOfRealDefinitions)
         EXPECT_EQ(c.hidden, task.hidden) << c.what;
         EXPECT_EQ(c.highest, task.highest) << c.what;
         EXPECT_EQ(c.triggers[0] != '\0', TaskStartsAtLogon(&task)) << c.what;
+        EXPECT_EQ(0, task.commandCut) << c.what;
     }
+    // Past the command field: cut between characters (two-byte ones here,
+    // the field's end falling inside one), and marked.
+    std::string wide = "C:\\x";
+    while (wide.size() < COMMAND_FIELD_SIZE + 8)
+        wide += "\xc3\xa9";
+    const std::string xml = Task(kLogon, Exec(wide));
+    TaskDefinition task;
+    ASSERT_EQ(1, ParseTaskXml(xml.data(), xml.size(), &task));
+    EXPECT_EQ(wide.substr(0, COMMAND_FIELD_SIZE - 2), task.program);
+    EXPECT_EQ(1, task.commandCut);
 }
 
 class Tasks : public testing::Test {
@@ -157,7 +167,7 @@ TEST_F(Tasks, ScanListsLogonTasksWithTheirDetails)
     EXPECT_STREQ("/silent", updater->parameters);
     EXPECT_EQ(0, updater->enabled);
     EXPECT_EQ("at logon of any user; author Vendor", Notes("Updater"));
-    EXPECT_EQ("at logon of any user; author Vendor; 1 further action; COM handler {1234}; " NOTE_TARGET_MISSING,
+    EXPECT_EQ("at logon of any user; 1 further action; COM handler {1234}; author Vendor; " NOTE_TARGET_MISSING,
               Notes("Com"));
     EXPECT_EQ(NOTE_TASK_UNREADABLE, Notes("Broken"));
     EXPECT_EQ(-1, IndexOf("Timer"));
@@ -170,10 +180,17 @@ TEST_F(Tasks, TaskFilesStandInForAListlessSchedulerReadOnly)
     MemFailCall(MEM_TASK_LIST, 0, 0x80004001);
     MemAddFile("C:\\WINDOWS\\System32\\Tasks\\Vendor\\Sub\\Agent", Utf16(kUpdater, true));
     MemAddFile("C:\\WINDOWS\\System32\\Tasks\\Cut", kUpdater.substr(0, 50));
+    // Larger than any definition: listed, never loaded. A linked folder leads elsewhere.
+    MemAddFile("C:\\WINDOWS\\System32\\Tasks\\Big", std::string(TASK_XML_MOST + 1, ' '));
+    MemAddFile("C:\\WINDOWS\\System32\\Tasks\\Linked\\Elsewhere", Utf16(kUpdater, true));
+    MemSetReparseTag("C:\\WINDOWS\\System32\\Tasks\\Linked", 0xA0000003);
     ScanCatalogue();
-    ASSERT_EQ(2, ItemCatalogue.count);
+    ASSERT_EQ(3, ItemCatalogue.count);
+    EXPECT_EQ(-1, IndexOf("Elsewhere"));
+    EXPECT_EQ(NOTE_TASK_UNREADABLE "; " NOTE_TASK_FILES, Notes("Big"));
+    EXPECT_EQ(2, MemCallCount(MEM_FILE_LOAD));
     EXPECT_STREQ("\\Vendor\\Sub\\Agent", Row("Agent")->location);
-    EXPECT_EQ("at logon of any user; author Vendor; " NOTE_TASK_FILES, Notes("Agent"));
+    EXPECT_EQ("at logon of any user; " NOTE_TASK_FILES "; author Vendor", Notes("Agent"));
     EXPECT_EQ(NOTE_TASK_UNREADABLE "; " NOTE_TASK_FILES, Notes("Cut"));
     Toggle({"Agent"});
     ASSERT_EQ(1u, Statuses.size());
@@ -183,6 +200,51 @@ TEST_F(Tasks, TaskFilesStandInForAListlessSchedulerReadOnly)
     EXPECT_EQ(RemoveRefused, RemoveItemWithBackup(Row("Agent"), backup));
     EXPECT_EQ(0, MemCallCount(MEM_TASK_READ) + MemCallCount(MEM_TASK_SET_ENABLED)
                      + MemCallCount(MEM_TASK_DELETE));
+}
+
+// The rights and further actions come before the author (any text), which
+// is cut with "..."; a long command is whole up to its field, then marked
+// cut; a task not ours to read keeps the scheduler's state.
+TEST_F(Tasks, NotesPutWhatTheTaskMayDoFirst)
+{
+    const std::string author(240, 'A');
+    MemAddTask("\\Evil", "<Task><RegistrationInfo><Author>" + author + "</Author></RegistrationInfo>"
+                            "<Principals><Principal><RunLevel>HighestAvailable</RunLevel></Principal>"
+                            "</Principals><Triggers>" + kLogon + "</Triggers><Actions>"
+                            + Exec("C:\\Vendor\\up.exe", std::string(600, 'q'))
+                            + Exec("C:\\evil.exe") + "</Actions></Task>");
+    MemAddTask("\\Longer", Task(kLogon, Exec("C:\\" + std::string(2100, 'q'))));
+    MemAddTask("\\Denied", kUpdater);
+    MemFailCall(MEM_TASK_READ, 3, PLAT_ERROR_ACCESS_DENIED);
+    ScanCatalogue();
+    const std::string first = "at logon of any user; runs with highest rights; 1 further action; author ";
+    EXPECT_EQ(first + author.substr(0, TEXT_FIELD_SIZE - 4 - first.size()) + "...",
+              Row("Evil")->taskNotes);
+    EXPECT_EQ(600u, strlen(Row("Evil")->parameters));
+    EXPECT_EQ(0, Row("Evil")->commandCut);
+    EXPECT_EQ(1, Row("Longer")->commandCut);
+    EXPECT_EQ(1, Row("Denied")->enabled);
+    EXPECT_EQ(NOTE_TASK_UNREADABLE, Notes("Denied"));
+    MemFailCall(MEM_TASK_READ, 0, PLAT_ERROR_ACCESS_DENIED); // its state unknown too
+    ScanCatalogue();
+    EXPECT_EQ(1, Row("Denied")->enabled);
+}
+
+// A path the code page cannot spell reaches no task, or another's: listed,
+// never switched or removed, the cause said.
+TEST_F(Tasks, InexactPathIsNeverActedOn)
+{
+    MemAddTaskUtf8("\\Vendor\\Up\xc4\x9b", kUpdater);
+    ScanCatalogue();
+    ASSERT_EQ(1, ItemCatalogue.count);
+    EXPECT_EQ(1, ItemCatalogue.items[0].inexact);
+    Toggle({"Up?"});
+    RemoveTaskReporting(&ItemCatalogue.items[0], CollectStatus, nullptr);
+    ASSERT_EQ(2u, Statuses.size());
+    EXPECT_EQ(Statuses[0], Statuses[1]);
+    EXPECT_EQ("ERROR: \"Up?\": its name cannot be handled on this Windows; nothing was changed.",
+              Statuses[1]);
+    EXPECT_EQ(0, MemCallCount(MEM_TASK_SET_ENABLED) + MemCallCount(MEM_TASK_DELETE));
 }
 
 // Switched in place and read back: a change the scheduler took but did not
@@ -232,6 +294,34 @@ TEST_F(Tasks, RemoveBacksUpTheXmlFirst)
     EXPECT_FALSE(MemTaskExists("\\Vendor\\Updater"));
     EXPECT_EQ("Removed \"Updater\"; backup: " + file + "; to restore it: schtasks /create /xml \""
                   + file + "\" /tn \"\\Vendor\\Updater\"",
+              Statuses.back());
+}
+
+// A task registered anew after its backup was read back is kept; a read
+// that fails says its own cause; a cut path says so.
+TEST_F(Tasks, RemoveDeletesOnlyWhatTheBackupHolds)
+{
+    MemAddTask("\\Vendor\\Updater", kUpdater);
+    ScanCatalogue();
+    const std::string anew = Task(kLogon, Exec("C:\\Vendor\\up.exe", "/other"));
+    MemSetHook(MEM_FILE_LOAD, MemCallCount(MEM_FILE_LOAD) + 1,
+               [&] { MemAddTask("\\Vendor\\Updater", anew); });
+    EXPECT_EQ(RemoveDeleteFailed, RemoveTaskReporting(Row("Updater"), CollectStatus, nullptr));
+    EXPECT_TRUE(MemTaskExists("\\Vendor\\Updater"));
+    EXPECT_EQ(0, MemCallCount(MEM_TASK_DELETE));
+    EXPECT_EQ(0u, Statuses.back().find("ERROR: \"Updater\" was not removed: another program "
+                                       "changed it since the list was read. Its backup is kept: "));
+
+    MemFailCall(MEM_TASK_READ, 0, PLAT_ERROR_ACCESS_DENIED);
+    RemoveTaskReporting(Row("Updater"), CollectStatus, nullptr);
+    EXPECT_EQ("ERROR: \"Updater\" was not removed: administrator rights are needed.",
+              Statuses.back());
+    MemClearFaults();
+
+    const std::string deep = "\\" + std::string(150, 'v') + "\\" + std::string(120, 'w') + "\\Agent";
+    MemAddTask(deep.c_str(), kUpdater);
+    Toggle({"Agent"});
+    EXPECT_EQ("ERROR: \"Agent\" was not switched off: its path is too long to change it here.",
               Statuses.back());
 }
 
