@@ -29,8 +29,9 @@ static const CommandName Commands[] = {
      "  Backs each entry up, then deletes it; without --yes it only says what it\r\n"
      "  would remove.\r\n"},
     {"report", CliReport,
-     "orvanec report FILE\r\n"
-     "  Saves the window's HTML report of every entry to FILE.\r\n"},
+     "orvanec report FILE [--yes]\r\n"
+     "  Saves the window's HTML report of every entry to FILE. An existing FILE is\r\n"
+     "  replaced only with --yes, and only once the new report is written whole.\r\n"},
     {"cleanup", CliCleanUp,
      "orvanec cleanup [--yes]\r\n"
      "  Backs up and deletes every disabled registry entry; without --yes it only\r\n"
@@ -54,22 +55,27 @@ static const char UsageTail[] =
     "  -p, --place PLACE    only entries whose place is PLACE or lies under it\r\n"
     "                       (HKCU, HKLM\\Software\\...\\Run, a Startup folder); repeatable\r\n"
     "  -a, --all-columns    every column in the table\r\n"
-    "  -y, --yes            remove, clean up or enable a file any user placed\r\n"
+    "  -y, --yes            remove, clean up, enable a file any user placed, or\r\n"
+    "                       replace an existing report\r\n"
     "  -?, -h, --help       this text\r\n"
     "\r\n"
     "ID is the id column of list: a key as the registry editor names it, \"\\\\\" and\r\n"
-    "the value name (HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\\\Tool),\r\n"
-    "or a file's path. It also reaches the entry once disabled or enabled.\r\n"
+    "the value name (HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\\\Tool;\r\n"
+    "a program of a list value: the value, \"\\\\\" and the program), or a file's\r\n"
+    "path. It also reaches the entry once disabled or enabled.\r\n"
     "\r\n"
     "Exit codes:\r\n"
     "  0  everything done\r\n"
-    "  1  some entries failed (each named on standard error)\r\n"
-    "  2  usage error: bad command or option, unknown id; nothing was changed\r\n"
-    "  3  administrator rights are needed for some entry (nothing else failed)\r\n";
+    "  1  some entries failed (each named on standard error), or the list or\r\n"
+    "     report lacks what could not be read\r\n"
+    "  2  usage error: bad command or option, unknown id, an existing report file\r\n"
+    "     without --yes; nothing was changed\r\n"
+    "  3  administrator rights are needed for some entry of all users (nothing\r\n"
+    "     else failed)\r\n";
 
 const char *CliUsage(int32_t command)
 {
-    static char text[4096];
+    static char text[8192];
     text[0] = '\0';
     for (int32_t i = 0; i < COMMAND_COUNT; ++i) {
         if (command != CliNoCommand && Commands[i].command != command)
@@ -230,8 +236,9 @@ int CliParse(int argc, char **argv, CliArguments *args)
     // Options that mean nothing to the command are refused, not ignored.
     if (command != CliList && (args->placeCount || args->allColumns || args->format != CliTable))
         return Refuse(args, "ERROR: Only list takes --format, --place and --all-columns.%s", "");
-    if (args->yes && command != CliRemove && command != CliCleanUp && command != CliEnable)
-        return Refuse(args, "ERROR: Only remove, cleanup and enable take --yes.%s", "");
+    if (args->yes && command != CliRemove && command != CliCleanUp && command != CliEnable
+        && command != CliReport)
+        return Refuse(args, "ERROR: Only remove, cleanup, enable and report take --yes.%s", "");
     int wantsIds = command == CliDisable || command == CliEnable || command == CliRemove;
     if (wantsIds && args->operandCount == 0)
         return Refuse(args, "ERROR: %s needs the id of at least one entry (see orvanec list).",

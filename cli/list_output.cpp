@@ -16,12 +16,63 @@ int CliItemId(const AutostartItem *item, const char *wholeName, char *id, size_t
     if (item->kind != RegistryValue)
         return TextCopy(id, size, item->location);
     char key[TEXT_FIELD_SIZE + 32];
-    ItemPlaceText(item, 0, key, sizeof key);
-    // One program of a list value: named by the program as the value holds
-    // it, not by the row's name (which carries marks and may be cut).
+    RegistryKeyText(HiveOfItem(item), item->location, 0, key, sizeof key);
+    // A row of a logon place: its value, and for one program of a list
+    // value the program as the value holds it, not the row's name (which
+    // carries marks and may be cut).
     if (item->logonPlace && item->listItem[0])
-        return TextFormat(id, size, "%s\\\\%s", key, item->listItem);
+        return TextFormat(id, size, "%s\\\\%s\\\\%s", key, item->valueName, item->listItem);
+    if (item->logonPlace)
+        return TextFormat(id, size, "%s\\\\%s", key, item->valueName);
     return TextFormat(id, size, "%s\\\\%s", key, wholeName ? wholeName : item->name);
+}
+
+char *CliWholeName(int32_t index)
+{
+    const AutostartItem *item = CatalogueItem(index);
+    if (!item || item->kind != RegistryValue || item->logonPlace || !item->cut)
+        return NULL;
+    // The records keep the key's order: the n-th cut name of the key with
+    // that beginning is the n-th such value.
+    int32_t earlier = 0;
+    for (int32_t i = 0; i < index; ++i) {
+        const AutostartItem *other = &ItemCatalogue.items[i];
+        earlier += other->kind == RegistryValue && other->cut && !other->logonPlace
+                   && HiveOfItem(other) == HiveOfItem(item)
+                   && strcmp(other->location, item->location) == 0
+                   && strcmp(other->name, item->name) == 0;
+    }
+    PlatKey key = NULL;
+    if (PlatRegOpenRead(HiveOfItem(item), item->location, &key) != PLAT_OK || !key)
+        return NULL;
+    // A name is at most 16383 characters, each at most 3 bytes of UTF-8.
+    const uint32_t room = 3 * 16384 + 1;
+    char *name = (char *)PlatAllocZero(room);
+    size_t start = strlen(item->name);
+    int found = 0;
+    for (uint32_t i = 0; name && !found; ++i) {
+        if (PlatRegEnumValue(key, i, name, room, NULL, NULL, NULL) != PLAT_OK)
+            break;
+        found = strlen(name) > start && strncmp(name, item->name, start) == 0 && earlier-- == 0;
+    }
+    PlatRegClose(key);
+    if (!found) {
+        PlatFree(name);
+        return NULL;
+    }
+    return name;
+}
+
+// The id of a record whose name is read whole (PlatFree it); null on failure.
+static char *WholeId(const AutostartItem *item, const char *wholeName)
+{
+    size_t size = strlen(wholeName) + TEXT_FIELD_SIZE + 40;
+    char *id = (char *)PlatAllocZero(size);
+    if (id && !CliItemId(item, wholeName, id, size)) {
+        PlatFree(id);
+        id = NULL;
+    }
+    return id;
 }
 
 int CliSiblingId(const AutostartItem *item, char *id, size_t size)
@@ -47,7 +98,13 @@ int32_t CliFindItem(const char *id)
     int32_t sibling = -1;
     for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
         const AutostartItem *item = &ItemCatalogue.items[i];
-        if (CliItemId(item, NULL, text, sizeof text) && PlatNamesEqual(text, id))
+        char *whole = CliWholeName(i);
+        char *wholeId = whole ? WholeId(item, whole) : NULL;
+        int same = wholeId ? PlatNamesEqual(wholeId, id)
+                           : CliItemId(item, NULL, text, sizeof text) && PlatNamesEqual(text, id);
+        PlatFree(wholeId);
+        PlatFree(whole);
+        if (same)
             return i;
         if (sibling < 0 && CliSiblingId(item, text, sizeof text) && PlatNamesEqual(text, id))
             sibling = i;
@@ -61,8 +118,11 @@ int32_t CliFindItem(const char *id)
 struct ListRow {
     const AutostartItem *item;
     char id[CLI_ID_SIZE];
+    char *wholeName;      // the stored name when the record's is cut, or null
+    char *wholeId;        // the id by that name, or null
     char *wholeCommand;   // the stored command when longer than the record's, or null
     char place[TEXT_FIELD_SIZE + 32];
+    char key[TEXT_FIELD_SIZE + 32]; // the place without a logon place's value
     char notes[4 * TEXT_FIELD_SIZE];
 };
 
@@ -87,16 +147,30 @@ static char *ReadWholeCommand(const AutostartItem *item)
     return text;
 }
 
-static void LoadRow(ListRow *row, const AutostartItem *item)
+static void LoadRow(ListRow *row, int32_t index)
 {
+    const AutostartItem *item = &ItemCatalogue.items[index];
     row->item = item;
     CliItemId(item, NULL, row->id, sizeof row->id);
+    row->wholeName = CliWholeName(index);
+    row->wholeId = row->wholeName ? WholeId(item, row->wholeName) : NULL;
     row->wholeCommand = ReadWholeCommand(item);
-    if (item->kind == RegistryValue)
+    if (item->kind == RegistryValue) {
         ItemPlaceText(item, 0, row->place, sizeof row->place);
-    else
+        RegistryKeyText(HiveOfItem(item), item->location, 0, row->key, sizeof row->key);
+    } else {
         TargetFolderOf(item->location, row->place);
+        TextCopy(row->key, sizeof row->key, row->place);
+    }
     ItemNotes(item, row->notes, sizeof row->notes);
+}
+
+static void FreeRow(ListRow *row)
+{
+    PlatFree(row->wholeName);
+    PlatFree(row->wholeId);
+    PlatFree(row->wholeCommand);
+    row->wholeName = row->wholeId = row->wholeCommand = NULL;
 }
 
 // ---- the columns ------------------------------------------------------------------
@@ -112,8 +186,8 @@ struct ListColumn {
     int (*flag)(const ListRow *row);
 };
 
-static const char *IdOf(const ListRow *r) { return r->id; }
-static const char *NameOf(const ListRow *r) { return r->item->name; }
+static const char *IdOf(const ListRow *r) { return r->wholeId ? r->wholeId : r->id; }
+static const char *NameOf(const ListRow *r) { return r->wholeName ? r->wholeName : r->item->name; }
 static const char *TypeOf(const ListRow *r) { return ItemTypeText(r->item); }
 static const char *PlaceOf(const ListRow *r) { return r->place; }
 static const char *CommandOf(const ListRow *r)
@@ -124,6 +198,7 @@ static const char *ProgramOf(const ListRow *r) { return r->item->target; }
 static const char *ParametersOf(const ListRow *r) { return r->item->parameters; }
 static const char *DescriptionOf(const ListRow *r) { return r->item->description; }
 static const char *CompanyOf(const ListRow *r) { return r->item->company; }
+static const char *PublisherOf(const ListRow *r) { return r->item->publisher; }
 static const char *NotesOf(const ListRow *r) { return r->notes; }
 static int EnabledOf(const ListRow *r) { return r->item->enabled != 0; }
 static int SwitchedOffOf(const ListRow *r) { return r->item->approvalDisabled != 0; }
@@ -143,6 +218,7 @@ static const ListColumn Columns[] = {
     {"target_found", "Found", ColumnFlag, 0, NULL, TargetFoundOf},
     {"description", "Description", ColumnText, 0, DescriptionOf, NULL},
     {"company", "Company", ColumnText, 0, CompanyOf, NULL},
+    {"publisher", "Publisher", ColumnText, 0, PublisherOf, NULL},
     {"notes", "Notes", ColumnText, 0, NotesOf, NULL},
 };
 #define COLUMN_COUNT (int)(sizeof Columns / sizeof Columns[0])
@@ -267,20 +343,44 @@ static size_t BytesOf(const char *text, size_t count)
     return i;
 }
 
+// One line of the table, gathered so that it goes out in one write: a
+// console converts each write alone, and a character split between two
+// would show as a replacement mark.
+struct TableLine {
+    char *text;
+    size_t used;
+    size_t size;
+};
+
+static void Put(TableLine *line, const char *text, size_t length)
+{
+    if (line->used + length < line->size) {
+        memcpy(line->text + line->used, text, length);
+        line->used += length;
+    }
+}
+
 // A cell in width characters: cut with "~" at its end, padded with spaces
 // unless it is the row's last. Line breaks show as spaces.
-static void TableCell(const char *text, size_t width, int last)
+static void TableCell(TableLine *line, const char *text, size_t width, int last)
 {
     size_t length = Characters(text, strlen(text));
     size_t shown = length > width ? (width ? width - 1 : 0) : length;
     size_t bytes = BytesOf(text, shown);
     for (size_t i = 0; i < bytes; ++i)
-        Out(text[i] == '\r' || text[i] == '\n' || text[i] == '\t' ? " " : text + i, 1);
+        Put(line, text[i] == '\r' || text[i] == '\n' || text[i] == '\t' ? " " : text + i, 1);
     if (length > width && width)
-        Out("~", 1);
+        Put(line, "~", 1);
     if (!last)
         for (size_t i = (length > width ? width : length); i < width + 2; ++i)
-            Out(" ", 1);
+            Put(line, " ", 1);
+}
+
+static void EndLine(TableLine *line)
+{
+    Put(line, "\r\n", 2);
+    Out(line->text, line->used);
+    line->used = 0;
 }
 
 static void WriteTable(const ListRow *rows, int32_t rowCount, int allColumns)
@@ -319,14 +419,22 @@ static void WriteTable(const ListRow *rows, int32_t rowCount, int allColumns)
             --width[widest];
         }
     }
+    // Room for the widest line: a character is at most 4 bytes.
+    TableLine line = {NULL, 0, 3};
     for (int i = 0; i < count; ++i)
-        TableCell(Columns[shown[i]].heading, width[i], i == count - 1);
-    Out("\r\n", 2);
+        line.size += 4 * width[i] + 3;
+    line.text = (char *)PlatAllocZero(line.size);
+    if (!line.text)
+        return;
+    for (int i = 0; i < count; ++i)
+        TableCell(&line, Columns[shown[i]].heading, width[i], i == count - 1);
+    EndLine(&line);
     for (int32_t r = 0; r < rowCount; ++r) {
         for (int i = 0; i < count; ++i)
-            TableCell(CellText(&Columns[shown[i]], &rows[r]), width[i], i == count - 1);
-        Out("\r\n", 2);
+            TableCell(&line, CellText(&Columns[shown[i]], &rows[r]), width[i], i == count - 1);
+        EndLine(&line);
     }
+    PlatFree(line.text);
 }
 
 // ---- the list -------------------------------------------------------------------------
@@ -352,15 +460,17 @@ static int Listed(const ListRow *row, const char *const *places, int32_t placeCo
 {
     if (placeCount == 0)
         return 1;
-    size_t placeLength = strlen(row->place);
     for (int32_t i = 0; i < placeCount; ++i) {
         size_t length = strlen(places[i]);
         while (length > 0 && places[i][length - 1] == '\\')
             --length;
         // A whole component: "HKCU\...\Run" is not above "HKCU\...\RunOnce".
-        if (PlaceMatches(row->place, places[i])
-            && (placeLength == length || row->place[length] == '\\'))
-            return 1;
+        // A logon place's row is under its key as much as its place.
+        const char *const either[2] = {row->place, row->key};
+        for (const char *place : either)
+            if (PlaceMatches(place, places[i])
+                && (strlen(place) == length || place[length] == '\\'))
+                return 1;
     }
     return 0;
 }
@@ -373,13 +483,11 @@ int CliWriteList(int32_t format, int allColumns, const char *const *places, int3
         return 0;
     int32_t listed = 0;
     for (int32_t i = 0; i < count; ++i) {
-        LoadRow(&rows[listed], &ItemCatalogue.items[i]);
-        if (Listed(&rows[listed], places, placeCount)) {
+        LoadRow(&rows[listed], i);
+        if (Listed(&rows[listed], places, placeCount))
             ++listed;
-        } else {
-            PlatFree(rows[listed].wholeCommand);
-            rows[listed].wholeCommand = NULL;
-        }
+        else
+            FreeRow(&rows[listed]);
     }
     if (format == CliCsv) {
         CsvRow(NULL);
@@ -394,7 +502,7 @@ int CliWriteList(int32_t format, int allColumns, const char *const *places, int3
         WriteTable(rows, listed, allColumns);
     }
     for (int32_t r = 0; r < listed; ++r)
-        PlatFree(rows[r].wholeCommand);
+        FreeRow(&rows[r]);
     PlatFree(rows);
     return 1;
 }

@@ -4,9 +4,13 @@
 #include "cli.h"
 
 #include <objbase.h>
+#include <windows.h>
 
 int main(int argc, char **argv)
 {
+    // A missing disk or a file that cannot be opened is a failure to
+    // report, never a system box that stops a script until someone answers.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     // Shortcuts are resolved through COM, as in the window.
     HRESULT com = CoInitialize(NULL);
     int result = CliRun(argc, argv);

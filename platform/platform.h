@@ -167,6 +167,11 @@ void PlatFindClose(PlatFind find);
 // Moves a file; never replaces an existing destination. Nonzero when moved.
 int PlatMoveFile(const char *from, const char *to);
 
+// Moves a file over an existing destination file in one step, so the
+// destination is either the old file or the new one, never neither.
+// Nonzero when moved.
+int PlatReplaceFile(const char *from, const char *to);
+
 // Nonzero when the file was deleted.
 int PlatDeleteFile(const char *path);
 

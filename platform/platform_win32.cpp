@@ -382,6 +382,12 @@ int PlatMoveFile(const char *from, const char *to)
     return MoveFileA(from, to) ? 1 : 0;
 }
 
+int PlatReplaceFile(const char *from, const char *to)
+{
+    // Within a volume a rename: the old file stays until the new one takes its name.
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 1 : 0;
+}
+
 int PlatDeleteFile(const char *path)
 {
     return DeleteFileA(path) ? 1 : 0;

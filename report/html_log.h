@@ -4,8 +4,10 @@
 #include <stddef.h>
 
 // Writes every record of ItemCatalogue to path as one HTML file: LF line
-// ends, no byte-order mark, no final line feed. An existing file is
-// replaced. Field values are HTML-escaped. Nonzero when every byte was
+// ends, no byte-order mark, no final line feed. It is written into a new
+// file beside path, which then takes path's name in one step, replacing an
+// existing file; on failure that file is left as it was and nothing is left
+// beside it. Field values are HTML-escaped. Nonzero when every byte was
 // written and the file closed; a failing write is passed over and writing
 // goes on, so the caller can say the report is not whole.
 int WriteHtmlLog(const char *path);

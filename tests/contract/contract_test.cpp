@@ -540,6 +540,22 @@ TEST_F(Contract, MoveNeverReplacesAnExistingFile)
     EXPECT_EQ(0, PlatMoveFile(from.c_str(), (dir + "\\x.lnk").c_str())) << "source is gone";
 }
 
+// Replace takes the destination's name in one step; a folder is never replaced.
+TEST_F(Contract, ReplaceTakesAnExistingFilesPlace)
+{
+    std::string dir = FixtureScratch();
+    std::string from = dir + "\\r.html.new", to = dir + "\\r.html";
+    ASSERT_TRUE(FixtureMakeFile(from, "new"));
+    ASSERT_TRUE(FixtureMakeFile(to, "old"));
+    EXPECT_NE(0, PlatReplaceFile(from.c_str(), to.c_str()));
+    EXPECT_FALSE(FixtureFileExists(from));
+    EXPECT_EQ("new", FixtureReadFile(to));
+    ASSERT_TRUE(FixtureMakeFile(from, "again"));
+    ASSERT_TRUE(FixtureMakeFolder(dir + "\\Folder"));
+    EXPECT_EQ(0, PlatReplaceFile(from.c_str(), (dir + "\\Folder").c_str()));
+    EXPECT_EQ("again", FixtureReadFile(from));
+}
+
 // The work inside held folders is not hindered by the holding. (That they
 // cannot be renamed meanwhile holds on Windows only: Wine 8 lets a folder
 // open without delete sharing be renamed.)

@@ -162,7 +162,7 @@ TEST(WineConsole, ListMatchesTheWindowAndCommandsKeepEveryByte)
     std::wstring wideCommand(longCommand.begin(), longCommand.end());
     ASSERT_TRUE(SetWide(HKEY_CURRENT_USER, RUN_KEY, kWide, REG_SZ, Utf16(wideCommand)));
     ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "OrvaneOff", probe + " /off"));
-    ASSERT_TRUE(SetBytes(HKEY_CURRENT_USER, APPROVED_KEY "\\ConsoleRun", "OrvaneOff", REG_BINARY,
+    ASSERT_TRUE(SetBytes(HKEY_CURRENT_USER, APPROVED_KEY "\\Run", "OrvaneOff", REG_BINARY,
                          std::string("\x03", 1) + std::string(11, '\0')));
     ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY "-", "OrvaneDisabled", probe));
     ASSERT_TRUE(MakeShortcut(ShellFolder(CSIDL_STARTUP) + "\\Orvane Link.lnk", probe, "/link",
@@ -183,6 +183,7 @@ TEST(WineConsole, ListMatchesTheWindowAndCommandsKeepEveryByte)
     ASSERT_EQ(listed.size() + 1, records.size()) << csv.out;
     const std::vector<std::string> &heads = records[0];
     std::string wideId;
+    int switchedOff = 0;
     for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
         const AutostartItem *item = &ItemCatalogue.items[i];
         Fields &row = listed[i];
@@ -194,6 +195,17 @@ TEST(WineConsole, ListMatchesTheWindowAndCommandsKeepEveryByte)
         EXPECT_EQ(item->target, row["program"]);
         EXPECT_EQ(item->parameters, row["parameters"]);
         EXPECT_EQ(!item->targetMissing ? "true" : "false", row["target_found"]) << item->name;
+        EXPECT_EQ(ItemTypeText(item), row["type"]) << item->name;
+        char place[TEXT_FIELD_SIZE + 32];
+        if (item->kind == RegistryValue)
+            ItemPlaceText(item, 0, place, sizeof place);
+        else
+            TargetFolderOf(item->location, place);
+        EXPECT_EQ(place, row["place"]);
+        EXPECT_EQ(item->description, row["description"]);
+        EXPECT_EQ(item->company, row["company"]);
+        EXPECT_EQ(item->publisher, row["publisher"]);
+        switchedOff += row["switched_off"] == "true";
         ASSERT_EQ(heads.size(), records[i + 1].size());
         ASSERT_EQ(heads.size(), row.size());
         for (size_t c = 0; c < heads.size(); ++c)
@@ -202,6 +214,7 @@ TEST(WineConsole, ListMatchesTheWindowAndCommandsKeepEveryByte)
             wideId = row["id"];
     }
     ASSERT_FALSE(wideId.empty()) << json.out;
+    EXPECT_EQ(1, switchedOff) << "switched off where Windows reads it";
 
     // The id goes to the command line as a script would quote it.
     std::string id = "\"" + wideId + "\"";

@@ -601,7 +601,7 @@ const char *MemOpName(MemOp op)
         "FileLoad",       "FileHold",      "RegEnumKey",     "TaskList",
         "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream",
         "FileStamp",      "CheckSignature", "PlaceHold",     "PlaceCheck",
-        "StartThread",   "ComputerName"};
+        "StartThread",   "ComputerName", "ReplaceFile"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -1329,6 +1329,33 @@ int PlatMoveFile(const char *from, const char *to)
     return 1;
 }
 
+int PlatReplaceFile(const char *from, const char *to)
+{
+    long fail;
+    if (Enter(MEM_REPLACE_FILE, &fail) || UserDenied(from) || UserDenied(to))
+        return 0;
+    Entry *target = FindEntry(to);
+    if (target && (target->folder || Held(to))) {
+        S().lastError = target->folder ? PLAT_ERROR_ACCESS_DENIED : 32;
+        return 0;
+    }
+    Entry *source = FindEntry(from);
+    if (!source || source->folder) {
+        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
+    if (!FolderExists(Parent(to))) {
+        S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
+        return 0;
+    }
+    Entry moved = *source;
+    S().entries.erase(PathKey(from));
+    moved.path = to;
+    moved.order = S().nextOrder++;
+    S().entries[PathKey(to)] = moved;
+    return 1;
+}
+
 int PlatDeleteFile(const char *path)
 {
     long fail;
@@ -1970,7 +1997,22 @@ int PlatWriteStream(PlatStream stream, const char *text, size_t length)
     long fail;
     if (Enter(MEM_WRITE_STREAM, &fail))
         return 0;
-    S().streams[stream == PLAT_STDERR].append(text, length);
+    std::string &out = S().streams[stream == PLAT_STDERR];
+    // A console converts each write alone: a character split between two
+    // writes shows as U+FFFD, as on Windows.
+    for (size_t i = 0; i < length;) {
+        unsigned char c = (unsigned char)text[i];
+        size_t size = !S().utf8 || c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3
+                                               : (c & 0xF8) == 0xF0 ? 4 : 0;
+        bool whole = size > 0 && i + size <= length;
+        for (size_t k = 1; whole && k < size; ++k)
+            whole = ((unsigned char)text[i + k] & 0xC0) == 0x80;
+        if (whole)
+            out.append(text + i, size);
+        else
+            out.append("\xEF\xBF\xBD");
+        i += whole ? size : 1;
+    }
     return 1;
 }
 

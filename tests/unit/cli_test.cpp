@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -135,7 +136,7 @@ TEST_F(Console, DisablingAListItemNamesItsBackup)
     const char *legacy = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
     MemSetString(PLAT_HKCU, legacy, "Load", "C:\\a.exe C:\\b.exe");
     MemSetString(PLAT_HKCU, kRun, "Agent", "C:\\a.exe");
-    std::string item = std::string("HKCU\\") + legacy + ", value \"Load\"\\\\C:\\b.exe";
+    std::string item = std::string("HKCU\\") + legacy + "\\\\Load\\\\C:\\b.exe";
     std::string agent = kUserRun + "\\\\Agent";
     Result off = Run({"disable", item.c_str(), agent.c_str()});
     EXPECT_EQ(CliExitDone, off.code) << off.err;
@@ -146,6 +147,10 @@ TEST_F(Console, DisablingAListItemNamesItsBackup)
     EXPECT_NE(std::string::npos, MemFileBytes(backup.c_str()).find(std::string("b\0.\0e\0x\0e\0", 10)))
         << backup;
     EXPECT_EQ("Disabled \"Agent\".\r\n", off.out.substr(end + 2));
+    Result listed = Run({"list", "-f", "csv", "-p", (std::string("HKCU\\") + legacy).c_str()});
+    std::string stays = std::string("HKCU\\") + legacy + "\\\\Load\\\\C:\\a.exe";
+    EXPECT_NE(std::string::npos, listed.out.find("\r\n" + stays + ",Load: C:\\a.exe,"))
+        << "under its key, its id a field needing no quotes: " << listed.out;
 }
 
 // The window asks before a file any user may have placed starts for every
@@ -234,4 +239,113 @@ TEST_F(Console, LongCommandsWholeInTheListMarkedWhereCutInTheReport)
     EXPECT_NE(std::string::npos, html.find("<td>" + middle + "</td>"));
     EXPECT_NE(std::string::npos,
               html.find("<td>" + huge.substr(0, COMMAND_FIELD_SIZE - 1) + "...</td>"));
+}
+
+// The window asks before replacing a report; here --yes does, and even
+// then a report that fails leaves the old file as it was.
+TEST_F(Console, ReportReplacesAFileOnlyWithYesAndOnlyWhole)
+{
+    const char *path = "C:\\Reports\\kept.html";
+    MemAddFolder("C:\\Reports");
+    MemAddFile(path, "precious");
+    Result refused = Run({"report", path});
+    EXPECT_EQ(CliExitUsage, refused.code);
+    EXPECT_NE(std::string::npos, refused.err.find("--yes")) << refused.err;
+    MemFailCall(MEM_FILE_WRITE, 0);
+    EXPECT_EQ(CliExitFailed, Run({"report", path, "--yes"}).code);
+    EXPECT_EQ("precious", MemFileBytes(path));
+    EXPECT_EQ(1u, MemListFolder("C:\\Reports").size()) << "nothing left beside it";
+    MemClearFaults();
+    EXPECT_EQ(CliExitDone, Run({"report", path, "--yes"}).code);
+    EXPECT_EQ(0u, MemFileBytes(path).find("<html>"));
+}
+
+// CleanUp keeps a key holding a row hidden as Windows' own, as the window
+// does; what it was to delete and could not is a failure, entry by entry.
+TEST_F(Console, CleanUpKeepsHiddenKeysAndNamesEachEntryKept)
+{
+    const char *tool = "C:\\Windows\\System32\\tool.exe";
+    ForgetSignatures();
+    MemSetSignature(tool, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+    MemSetString(PLAT_HKLM, kRunOff, "Windows", tool);
+    MemSetString(PLAT_HKCU, kRunOff, "A", "C:\\a.exe");
+    MemSetString(PLAT_HKCU, kRunOff, "B", "C:\\b.exe");
+    EXPECT_NE(std::string::npos, Run({"cleanup"}).out.find("Would delete 2 disabled registry"));
+    MemFailCall(MEM_REG_DELETE_VALUE, 0, PLAT_ERROR_OUTOFMEMORY);
+    Result kept = Run({"cleanup", "--yes"});
+    EXPECT_EQ(CliExitFailed, kept.code);
+    EXPECT_EQ(2, std::count(kept.err.begin(), kept.err.end(), '\n')) << kept.err;
+    EXPECT_NE(std::string::npos, kept.err.find("\"B\" (" + kUserRun + "-\\\\B) was not deleted: "
+                                               "Windows refused the change."))
+        << kept.err;
+    MemClearFaults();
+    MemDenyWrites(PLAT_HKCU, true);
+    Result denied = Run({"cleanup", "--yes"});
+    EXPECT_EQ(CliExitFailed, denied.code) << "the user's own key: not a question of rights";
+    EXPECT_NE(std::string::npos, denied.err.find("\"A\"")) << denied.err;
+    MemDenyWrites(PLAT_HKCU, false);
+    Result done = Run({"cleanup", "--yes"});
+    EXPECT_EQ(CliExitDone, done.code) << done.out << done.err;
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, kRunOff, "Windows"));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRunOff, "A"));
+    ForgetSignatures();
+}
+
+// Refusals name their real cause; rights are the cause only for an entry
+// of all users while not elevated; a list the reader could not read whole
+// is not a success.
+TEST_F(Console, CausesAndExitCodesFollowTheEntry)
+{
+    const char *winlogon = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+    MemAddFile("C:\\Windows\\system32\\userinit.exe");
+    MemSetString(PLAT_HKLM, winlogon, "Userinit", "C:\\Windows\\system32\\userinit.exe,");
+    std::string userinit = std::string("HKLM\\") + winlogon + "\\\\Userinit\\\\C:\\Windows\\system32\\userinit.exe";
+    Result own = Run({"remove", userinit.c_str(), "--yes"});
+    EXPECT_EQ(CliExitFailed, own.code);
+    EXPECT_EQ(std::string::npos, own.err.find("cannot be handled")) << own.err;
+
+    MemSetString(PLAT_HKCU, kRun, "Mine", "C:\\mine.exe");
+    std::string mine = kUserRun + "\\\\Mine";
+    MemDenyWrites(PLAT_HKCU, true);
+    EXPECT_EQ(CliExitFailed, Run({"disable", mine.c_str()}).code);
+    MemDenyWrites(PLAT_HKCU, false);
+    MemSetString(PLAT_HKLM, kRun, "Theirs", "C:\\theirs.exe");
+    MemDenyWrites(PLAT_HKLM, true);
+    MemSetElevated(true);
+    EXPECT_EQ(CliExitFailed, Run({"disable", ("HKLM\\" + std::string(kRun) + "\\\\Theirs").c_str()}).code)
+        << "elevated, a denial is not for want of rights";
+    MemSetElevated(false);
+
+    MemAddFile("C:\\mine.exe");
+    MemSetVersion("C:\\mine.exe", "d", "c");
+    MemSetVersionReadFails("C:\\mine.exe", true);
+    Result list = Run({"list", "-f", "csv"});
+    EXPECT_EQ(CliExitFailed, list.code);
+    EXPECT_NE(std::string::npos, list.err.find("C:\\mine.exe")) << list.err;
+    MemAddFolder("C:\\Reports");
+    EXPECT_EQ(CliExitFailed, Run({"report", "C:\\Reports\\r.html"}).code);
+}
+
+// Names longer than the record holds are whole in the list and in distinct
+// ids that reach their entries (which are not changed here); a table line
+// of characters beyond ASCII goes out in one write, every character intact.
+TEST_F(Console, LongNamesWholeAndTableCharactersIntact)
+{
+    std::string one(300, 'n'), two = std::string(290, 'n') + "second";
+    MemSetString(PLAT_HKCU, kRun, one.c_str(), "C:\\a.exe");
+    MemSetString(PLAT_HKCU, kRun, two.c_str(), "C:\\b.exe");
+    Result json = Run({"list", "-f", "json"});
+    EXPECT_NE(std::string::npos, json.out.find("\"name\": \"" + two + "\""));
+    EXPECT_NE(std::string::npos, json.out.find("\\\\\\\\" + one + "\", \"name\": \"" + one + "\""));
+    Result cut = Run({"remove", (kUserRun + "\\\\" + two).c_str(), "--yes"});
+    EXPECT_EQ(CliExitFailed, cut.code);
+    EXPECT_NE(std::string::npos, cut.err.find("too long")) << cut.err;
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, two.c_str()));
+
+    MemSetCodePageUtf8(true);
+    MemSetString(PLAT_HKCU, kRun, "\xE4\xB8\xAD\xE6\x96\x87", "C:\\\xC3\xA9.exe");
+    Result table = Run({"list"});
+    EXPECT_NE(std::string::npos, table.out.find("\xE4\xB8\xAD\xE6\x96\x87  ")) << table.out;
+    EXPECT_NE(std::string::npos, table.out.find("C:\\\xC3\xA9.exe")) << table.out;
+    MemSetCodePageUtf8(false);
 }
