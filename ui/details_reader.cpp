@@ -31,7 +31,8 @@ struct Outbox {
     RowResult *results; // one slot per record of the scan, filled in order
     int32_t capacity;
     int32_t written;
-    int done;
+    int done;     // the end, until the window takes it
+    int finished; // the end, kept for the scan's life
     int notified; // a WM_SCAN_RESULTS is on its way
     ScanError *errors;
     ScanError **lastError;
@@ -84,7 +85,7 @@ static void ClearBox(void)
     PlatFree(Box.results);
     Box.results = NULL;
     Box.capacity = Box.written = 0;
-    Box.done = Box.notified = 0;
+    Box.done = Box.finished = Box.notified = 0;
     FreeErrors(Box.errors);
     Box.errors = NULL;
     Box.lastError = &Box.errors;
@@ -130,7 +131,7 @@ static void OutDone(void *, int32_t scan)
 {
     LockBox();
     if (scan == Box.scan) {
-        Box.done = 1;
+        Box.done = Box.finished = 1;
         NotifyWindow();
     }
     UnlockBox();
@@ -333,9 +334,9 @@ void OnScanResults(HWND window)
 static int WorkerDone(void)
 {
     LockBox();
-    int done = Box.done;
+    int finished = Box.finished;
     UnlockBox();
-    return done;
+    return finished;
 }
 
 // The window is disabled while it waits (nothing can act on the records),

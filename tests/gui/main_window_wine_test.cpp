@@ -1086,30 +1086,33 @@ TEST_F(MainWindowTest, RowsThatComeDuringAQuestionWaitForItsAnswer)
     RealVersionInfo = (VersionInfoCall)HookImport("version.dll", "GetFileVersionInfoA",
                                                   (void *)HeldVersionRead);
     ASSERT_TRUE(ReadsReleased && RealVersionInfo);
-    const AutostartItem *before = ItemCatalogue.items;
     SendMessageA(MainWindow, WM_COMMAND, IDM_REFRESH, 0);
     // Answered only once the worker has handed its rows over.
     static Seen seen;
+    static LRESULT rowsInTheBox;
+    rowsInTheBox = -1;
     HANDLE answer = (HANDLE)_beginthreadex(
         NULL, 0,
-        [](void *) -> unsigned {
+        [](void *list) -> unsigned {
             for (int i = 0; i < 3000 && !VersionReads; ++i)
                 Sleep(10);
+            Sleep(300); // time for the box's own loop to serve the rows' notice
+            rowsInTheBox = SendMessageA((HWND)list, LVM_GETITEMCOUNT, 0, 0);
             Finish(WatchBox(IDYES, &seen));
             return 0;
         },
-        NULL, 0, NULL);
+        list, 0, NULL);
     RunItemCommand(list, IDM_REMOVE, row);
     WaitForSingleObject(answer, 60000);
     CloseHandle(answer);
     EXPECT_EQ(0u, seen.text.find("Remove \"User Tool\"?")) << seen.text;
+    EXPECT_EQ(3, rowsInTheBox) << "the new rows did not wait for the answer";
     EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool"));
     EXPECT_EQ(Sz(probe), ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "AAA First"));
     SetEvent(ReadsReleased);
     Pump();
     HookImport("version.dll", "GetFileVersionInfoA", (void *)RealVersionInfo);
     CloseHandle(ReadsReleased);
-    EXPECT_NE(before, ItemCatalogue.items);
     EXPECT_GE(RowOf("AAA First"), 0) << "the rows came after the answer";
     EXPECT_EQ(-1, RowOf("User Tool"));
 }
