@@ -297,6 +297,7 @@ void FreeTaskRows(TaskRows *rows);
 #define TASK_TYPE "TASK"
 #define NOTE_TASK_FILES "read from the task files"
 #define NOTE_TASK_UNREADABLE "definition could not be read"
+#define NOTE_TASK_STATE_UNKNOWN "its state could not be read either: shown as it may start"
 
 // Splits a registry item's command into target and parameters.
 void ParseCommand(AutostartItem *item);

@@ -143,10 +143,11 @@ static int ReadFromScheduler(TaskCollector *c)
         int32_t enabled = 0;
         int read = PlatTaskRead(path, &xml, &size, &enabled) == PLAT_OK;
         // A definition not ours to read is said, not hidden; its state is
-        // still the scheduler's (unknown: shown as it may start).
-        if (!read && PlatTaskRead(path, NULL, NULL, &enabled) != PLAT_OK)
+        // still the scheduler's (unknown: shown as it may start, and said).
+        int unknown = !read && PlatTaskRead(path, NULL, NULL, &enabled) != PLAT_OK;
+        if (unknown)
             enabled = 1;
-        if (FillRow(item, path, read ? xml : NULL, size, NULL)) {
+        if (FillRow(item, path, read ? xml : NULL, size, unknown ? NOTE_TASK_STATE_UNKNOWN : NULL)) {
             item->enabled = enabled ? 1 : 0;
             // A name the code page cannot spell reaches no task, or another's.
             item->inexact = !item->cut && !exact[i];

@@ -349,7 +349,7 @@ static int Report(const char *path, int yes)
         CliLine(PLAT_STDERR, line);
         return CliExitUsage;
     }
-    if (!WriteHtmlLog(path)) {
+    if (!(yes ? WriteHtmlLog(path) : WriteNewHtmlLog(path))) {
         TextFormat(line, sizeof line, CLI_REPORT_FAILED, path);
         CliLine(PLAT_STDERR, line);
         return CliExitFailed;

@@ -270,10 +270,11 @@ static PlatFile CreateBeside(const char *path, char *beside, size_t size)
 
 static int WriteReport(ReportWriter *writer);
 
-int WriteHtmlLog(const char *path)
+// Written whole beside it first: a report that fails never costs the file
+// it was to replace. Without replace an existing file stays, whenever it
+// came (the move itself refuses it).
+static int WriteLog(const char *path, int replace)
 {
-    // Written whole beside it first: a report that fails never costs the
-    // file it was to replace.
     char beside[TEXT_FIELD_SIZE + 16];
     ReportWriter writer;
     writer.file = CreateBeside(path, beside, sizeof beside);
@@ -281,10 +282,20 @@ int WriteHtmlLog(const char *path)
     writer.failed = 0;
     if (!writer.file)
         return 0;
-    if (WriteReport(&writer) && PlatReplaceFile(beside, path))
+    if (WriteReport(&writer) && (replace ? PlatReplaceFile(beside, path) : PlatMoveFile(beside, path)))
         return 1;
     PlatDeleteFile(beside);
     return 0;
+}
+
+int WriteHtmlLog(const char *path)
+{
+    return WriteLog(path, 1);
+}
+
+int WriteNewHtmlLog(const char *path)
+{
+    return WriteLog(path, 0);
 }
 
 static int WriteReport(ReportWriter *writer)

@@ -11,6 +11,8 @@
 // written and the file closed; a failing write is passed over and writing
 // goes on, so the caller can say the report is not whole.
 int WriteHtmlLog(const char *path);
+// The same, where path must not exist: 0, nothing replaced, when it does.
+int WriteNewHtmlLog(const char *path);
 
 // Save Log's name rule: adds ".html" when path does not contain ".htm"
 // (case-sensitive, so "REPORT.HTM" becomes "REPORT.HTM.html"). Zero, with

@@ -124,6 +124,7 @@ static int NextToken(const StoredList *list, uint32_t *at, uint32_t *start, uint
 // span, the start of the one after it; and how many programs the list has.
 struct Found {
     int found;
+    int times; // how often the item is there
     uint32_t before, start, end, next;
     int hasNext;
     int programs;
@@ -140,8 +141,10 @@ static void FindItem(const StoredList *list, const Units *item, int blanks, Foun
             f->hasNext = 1;
             f->next = start;
         }
-        if (!f->found && end - start == item->count
-            && memcmp(list->units + start, item->at, (size_t)item->count * 2) == 0) {
+        int same = end - start == item->count
+                   && memcmp(list->units + start, item->at, (size_t)item->count * 2) == 0;
+        f->times += same;
+        if (!f->found && same) {
             f->found = 1;
             f->before = f->lastEnd;
             f->start = start;
@@ -288,6 +291,10 @@ static int BeginChange(const AutostartItem *item, ListChange *change)
     FindItem(&change->from, &change->item, change->blanks, &change->found);
     if (!change->found.found || change->item.count == 0)
         return SetStoreError(PLAT_ERROR_KEY_DELETED), 0;
+    // Which of the copies the row is cannot be told from its text: taking
+    // out the first for a later one would reorder the list.
+    if (change->found.times > 1)
+        return SetStoreError(CAUSE_LIST_ITEM_REPEATED), 0;
     if (!TakeOut(&change->from, &change->found, change->blanks, &change->rest, &change->piece))
         return SetStoreError(PLAT_ERROR_OUTOFMEMORY), 0;
     return 1;
@@ -562,11 +569,23 @@ done:
 
 long RemoveRefusalCause(const AutostartItem *item)
 {
-    // The user's own Shell may go whole, Windows' program in it too: the
-    // machine's then applies.
-    if (item->windowsOwn && item->logonPlace != LogonUserShell)
+    if (!item->windowsOwn)
+        return PLAT_OK;
+    if (item->logonPlace != LogonUserShell)
         return CAUSE_WINDOWS_OWN;
-    return PLAT_OK;
+    // The user's own Shell may go whole, Windows' program in it too (the
+    // machine's then applies), but only alone there: the whole value would
+    // take programs along that the question never named.
+    ListChange change;
+    long cause = PLAT_OK;
+    if (!item->listItem[0])
+        return PLAT_OK;
+    if (!BeginChange(item, &change))
+        cause = LastStoreError() == CAUSE_LIST_ITEM_REPEATED ? CAUSE_WINDOWS_OWN : LastStoreError();
+    else if (change.found.programs > 1)
+        cause = CAUSE_WINDOWS_OWN;
+    EndChange(&change);
+    return cause;
 }
 
 int RemoveLogonItem(const AutostartItem *item, char *backupFile)

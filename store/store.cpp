@@ -128,6 +128,8 @@ const char *CauseText(long code)
     case CAUSE_LOGON_NEEDS_USERINIT: return "the logon needs userinit.exe here";
     case CAUSE_LIST_LACKS_OWN:
         return "its list lacks Windows' own program, which it would take the place of";
+    case CAUSE_LIST_ITEM_REPEATED:
+        return "it is in its list more than once; change the value in the registry editor";
     case CAUSE_LIST_IN_BOTH:
         return "it could not be taken out of its list, nor taken back from the other: it is in both "
                "now (the backup holds both as they were)";

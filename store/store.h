@@ -216,6 +216,7 @@ int KeyMayHoldValue(PlatHive hive, const char *path, const char *name);
 #define CAUSE_LIST_IN_BOTH 0x2000000BL
 #define CAUSE_LOGON_NEEDS_USERINIT 0x2000000CL
 #define CAUSE_LIST_LACKS_OWN 0x2000000DL
+#define CAUSE_LIST_ITEM_REPEATED 0x2000000EL
 
 // Records the cause of a failing step, for the status; returns code.
 long SetStoreError(long code);

@@ -1,5 +1,5 @@
 // details_reader.cpp - registry and folder enumeration, shortcut loads and
-// each target's version block, icon and signature (milliseconds per file,
+// each target's version block and signature (milliseconds per file,
 // far more for a catalog look-up or a cold disk) are read by the scan
 // worker, off the window's thread. What it reads waits here under a lock,
 // and one posted message at a time tells the window to take it all: the
@@ -10,11 +10,6 @@
 #include "../catalogue/scan_worker.h"
 
 #include <string.h>
-
-struct RowResult {
-    ItemDetails details;
-    int icon;
-};
 
 struct ScanError {
     ScanError *next;
@@ -28,7 +23,7 @@ struct Outbox {
     int32_t scan;
     int hasRows;
     CatalogueData rows;
-    RowResult *results; // one slot per record of the scan, filled in order
+    ItemDetails *results; // one slot per record of the scan, filled in order
     int32_t capacity;
     int32_t written;
     int done;     // the end, until the window takes it
@@ -96,8 +91,8 @@ static void ClearBox(void)
 
 static void OutRows(void *, int32_t scan, CatalogueData *rows)
 {
-    RowResult *results =
-        (RowResult *)PlatAllocZero(((size_t)rows->count + 1) * sizeof(RowResult));
+    ItemDetails *results =
+        (ItemDetails *)PlatAllocZero(((size_t)rows->count + 1) * sizeof(ItemDetails));
     LockBox();
     if (scan == Box.scan && !Box.hasRows) {
         Box.rows = *rows;
@@ -114,14 +109,11 @@ static void OutRows(void *, int32_t scan, CatalogueData *rows)
     PlatFree(results);
 }
 
-static void OutDetails(void *, const AutostartItem *read, ItemDetails *details)
+static void OutDetails(void *, const AutostartItem *, ItemDetails *details)
 {
-    int icon = TargetIconIndex(read->target);
     LockBox();
     if (details->scan == Box.scan && Box.written < Box.capacity) {
-        Box.results[Box.written].details = *details;
-        Box.results[Box.written].icon = icon;
-        ++Box.written;
+        Box.results[Box.written++] = *details;
         NotifyWindow();
     }
     UnlockBox();
@@ -229,13 +221,10 @@ static void ShowHiddenTotal(void)
     SetStatusText(NULL, status);
 }
 
-static void ApplyResult(HWND window, const RowResult *result)
+static void ApplyResult(HWND window, const ItemDetails *result)
 {
-    if (!ApplyItemDetails(&ItemCatalogue, &Turns, &result->details))
-        return;
-    if (result->icon != ICON_UNKNOWN)
-        SetRecordIcon(result->details.index, result->icon);
-    ShowRecordDetails(window, result->details.index);
+    if (ApplyItemDetails(&ItemCatalogue, &Turns, result))
+        ShowRecordDetails(window, result->index);
 }
 
 // What the worker could not hand over (no room for its results): read here,
@@ -247,9 +236,8 @@ static void ReadPendingHere(HWND window)
             continue;
         AutostartItem copy = ItemCatalogue.items[i];
         ReadItemDetails(&copy);
-        RowResult result;
-        TakeItemDetails(&copy, Turns.current, i, &result.details);
-        result.icon = ICON_UNKNOWN;
+        ItemDetails result;
+        TakeItemDetails(&copy, Turns.current, i, &result);
         ApplyResult(window, &result);
     }
 }

@@ -31,11 +31,8 @@ static void InsertColumn(HWND list, int column, const char *header, int width)
     SendMessageA(list, LVM_INSERTCOLUMNA, column, (LPARAM)&info);
 }
 
-static void HoldIconLock(void);
-
 void SetUpItemList(HWND list)
 {
-    HoldIconLock();
     InsertColumn(list, 0, "Application", 150);
     InsertColumn(list, 1, "Type", 40);
     InsertColumn(list, 2, "Path", 350);
@@ -63,28 +60,6 @@ struct IconCacheSlot {
     int index;
 };
 static IconCacheSlot IconCache[ICON_CACHE_SLOTS];
-// The scan worker asks for icons on its thread while the window draws rows
-// on its own: the slots are read and written only under this lock (the
-// shell's answer is asked for outside it).
-static PlatLock IconLock = NULL;
-
-static void HoldIconLock(void)
-{
-    if (!IconLock)
-        IconLock = PlatNewLock();
-}
-
-static void LockIcons(void)
-{
-    if (IconLock)
-        PlatEnterLock(IconLock);
-}
-
-static void UnlockIcons(void)
-{
-    if (IconLock)
-        PlatLeaveLock(IconLock);
-}
 
 static IconCacheSlot *IconSlot(const char *path)
 {
@@ -109,30 +84,18 @@ static int IconIndex(const char *target)
     if (native[0] && !PlatIsNetworkPath(native) && !PlatFileStamp(native, &size, &writeTime))
         size = writeTime = 0;
     IconCacheSlot *slot = IconSlot(native);
-    LockIcons();
-    int kept = slot->path[0] && lstrcmpiA(slot->path, native) == 0 && slot->size == size
-               && slot->writeTime == writeTime;
-    int index = slot->index;
-    UnlockIcons();
-    if (kept)
-        return index;
+    if (slot->path[0] && lstrcmpiA(slot->path, native) == 0 && slot->size == size
+        && slot->writeTime == writeTime)
+        return slot->index;
     int fallback = 0;
-    index = ShellIconIndex(native, &fallback);
+    int index = ShellIconIndex(native, &fallback);
     if (!fallback) {
-        LockIcons();
         TextCopy(slot->path, sizeof slot->path, native);
         slot->size = size;
         slot->writeTime = writeTime;
         slot->index = index;
-        UnlockIcons();
     }
     return index;
-}
-
-int TargetIconIndex(const char *target)
-{
-    // Without the lock the slots are the window's alone: it asks when drawing.
-    return IconLock ? IconIndex(target) : ICON_UNKNOWN;
 }
 
 // A target on the network is never opened: its icon comes from its name's
@@ -171,6 +134,10 @@ int32_t HiddenWindowsRows = 0;
 // The list holds no copies: row r shows record RowRecord[r], drawn from
 // ItemCatalogue on each LVN_GETDISPINFO. The boxes the user wants and the
 // icons asked for are kept per record, so sorting moves only the indexes.
+// An icon is asked for when its row is first drawn after its details are
+// in, so only for rows on screen; asked for on the scan worker's thread
+// instead, each new file's icon cost several times as much under Wine.
+#define ICON_UNKNOWN (-2)
 static int32_t *RowRecord = NULL; // row -> record
 static int32_t *RecordRow = NULL; // record -> row, -1 when hidden
 static uint8_t *RecordChecked = NULL;
@@ -423,18 +390,13 @@ static void RemoveMove(void *context)
     SendMessageA(removed->list, LVM_SETITEMCOUNT, (WPARAM)RowCount, LVSICF_NOSCROLL);
 }
 
-void SetRecordIcon(int32_t record, int icon)
-{
-    if (record >= 0 && record < RecordsHeld)
-        RecordIcon[record] = icon;
-}
-
 int UpdateRowDetails(HWND list, int32_t record)
 {
     const AutostartItem *item = CatalogueItem(record);
     int32_t row = RowOfRecord(list, record);
     if (!item || row < 0)
         return 0;
+    RecordIcon[record] = ICON_UNKNOWN;
     // A row whose box the user changed stays: its change is still pending.
     if (ItemHiddenAsWindows(item, HideWindowsEntries)
         && RecordChecked[record] == (item->enabled != 0)) {

@@ -929,16 +929,23 @@ static void OnSaveLog(HWND window)
     TextFormat(path, sizeof path, LOG_NAME_FORMAT, today.wYear, today.wMonth, today.wDay);
     if (PlatShellFolder(PLAT_CSIDL_PERSONAL, documents))
         dialog.lpstrInitialDir = documents;
+    dialog.lpstrDefExt = "html";
     if (!GetSaveFileNameA(&dialog))
         return;
     path[sizeof path - 1] = '\0';
+    // The dialog asked about replacing the name it gave; a name completed
+    // here was never asked about, so it replaces nothing.
+    char chosen[sizeof path];
+    TextCopy(chosen, sizeof chosen, path);
     if (!CompleteLogPath(path, sizeof path)) {
         MessageBoxA(window, LOG_NAME_TOO_LONG, "Save Log...", MB_ICONWARNING | MB_OK);
         return;
     }
     SendMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
     FinishDetails(window);
-    SetStatusWithPath(WriteHtmlLog(path) ? STATUS_REPORT_SAVED : STATUS_REPORT_FAILED, NULL, path);
+    int asked = strcmp(chosen, path) == 0;
+    int written = asked ? WriteHtmlLog(path) : WriteNewHtmlLog(path);
+    SetStatusWithPath(written ? STATUS_REPORT_SAVED : STATUS_REPORT_FAILED, NULL, path);
 }
 
 static void OnCommand(HWND window, WPARAM wParam, LPARAM lParam)

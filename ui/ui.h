@@ -344,13 +344,6 @@ int32_t RowOfRecord(HWND list, int32_t record);
 // A record's details arrived: its row gets the target's icon, or goes when
 // the record is hidden as Windows' own. Nonzero when the row went.
 int UpdateRowDetails(HWND list, int32_t record);
-// An icon index not asked for yet: the row asks when it is drawn.
-#define ICON_UNKNOWN (-2)
-// The target's small icon in the system's list; callable from the scan
-// worker's thread (ICON_UNKNOWN when the window must ask for it itself).
-int TargetIconIndex(const char *target);
-// The icon a record's row shows from now on.
-void SetRecordIcon(int32_t record, int icon);
 // Sets every check box back to the state in storage (pending changes dropped).
 void ShowStoredStates(HWND list);
 LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -258,6 +258,12 @@ TEST_F(Console, ReportReplacesAFileOnlyWithYesAndOnlyWhole)
     MemClearFaults();
     EXPECT_EQ(CliExitDone, Run({"report", path, "--yes"}).code);
     EXPECT_EQ(0u, MemFileBytes(path).find("<html>"));
+    // A file another program makes after the check is not replaced either.
+    const char *late = "C:\\Reports\\late.html";
+    MemResetCounts();
+    MemSetHook(MEM_FILE_WRITE, 1, [&] { MemAddFile(late, "theirs"); });
+    EXPECT_EQ(CliExitFailed, Run({"report", late}).code);
+    EXPECT_EQ("theirs", MemFileBytes(late));
 }
 
 // CleanUp keeps a key holding a row hidden as Windows' own, as the window

@@ -331,6 +331,29 @@ TEST(LogonList, RefusalsLeaveNothingBehindAndTheUsersShellGoesWhole)
     EXPECT_EQ(RemoveDone, RemoveItemWithBackup(mine, backup));
     EXPECT_FALSE(MemValueExists(PLAT_HKCU, WINLOGON_KEY, "Shell"));
     EXPECT_TRUE(MemValueExists(PLAT_HKLM, WINLOGON_KEY, "Shell"));
+
+    // Not whole beside another program (it would go unasked), and not a copy
+    // of a repeated item (which copy the row is cannot be told).
+    const char *userinit = "C:\\WINDOWS\\system32\\userinit.exe,C:\\a.exe ,C:\\b.exe, C:\\a.exe";
+    MemSetString(PLAT_HKCU, WINLOGON_KEY, "Shell", "explorer.exe,C:\\u.exe");
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Userinit", userinit);
+    ScanCatalogue();
+    mine = nullptr;
+    for (int i = 0; i < ItemCatalogue.count; ++i)
+        if (ItemCatalogue.items[i].logonPlace == LogonUserShell && ItemCatalogue.items[i].windowsOwn)
+            mine = &ItemCatalogue.items[i];
+    ASSERT_TRUE(mine);
+    EXPECT_EQ(CAUSE_WINDOWS_OWN, RemoveRefusalCause(mine));
+    EXPECT_EQ(RemoveRefused, RemoveItemWithBackup(mine, backup));
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, WINLOGON_KEY, "Shell"));
+    Statuses.clear();
+    Toggle({"Userinit: C:\\a.exe"});
+    ASSERT_FALSE(Statuses.empty());
+    EXPECT_NE(std::string::npos, Statuses[0].find("more than once")) << Statuses[0];
+    uint32_t type = 0;
+    std::string stored;
+    ASSERT_TRUE(MemGetValue(PLAT_HKLM, WINLOGON_KEY, "Userinit", &type, &stored));
+    EXPECT_EQ(std::string(userinit) + '\0', stored);
 }
 
 // Public Documents is writable by every user: only its disabled files are

@@ -228,6 +228,7 @@ TEST_F(Tasks, NotesPutWhatTheTaskMayDoFirst)
     MemFailCall(MEM_TASK_READ, 0, PLAT_ERROR_ACCESS_DENIED); // its state unknown too
     ScanCatalogue();
     EXPECT_EQ(1, Row("Denied")->enabled);
+    EXPECT_EQ(std::string(NOTE_TASK_UNREADABLE "; " NOTE_TASK_STATE_UNKNOWN), Notes("Denied"));
 }
 
 // A path the code page cannot spell reaches no task, or another's: listed,
