@@ -929,7 +929,6 @@ static void OnSaveLog(HWND window)
     TextFormat(path, sizeof path, LOG_NAME_FORMAT, today.wYear, today.wMonth, today.wDay);
     if (PlatShellFolder(PLAT_CSIDL_PERSONAL, documents))
         dialog.lpstrInitialDir = documents;
-    dialog.lpstrDefExt = "html";
     if (!GetSaveFileNameA(&dialog))
         return;
     path[sizeof path - 1] = '\0';
@@ -944,6 +943,10 @@ static void OnSaveLog(HWND window)
     SendMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
     FinishDetails(window);
     int asked = strcmp(chosen, path) == 0;
+    if (!asked && PlatFileAttributes(path) != PLAT_NO_ATTRIBUTES) {
+        SetStatusWithPath(STATUS_REPORT_EXISTS, NULL, path);
+        return;
+    }
     int written = asked ? WriteHtmlLog(path) : WriteNewHtmlLog(path);
     SetStatusWithPath(written ? STATUS_REPORT_SAVED : STATUS_REPORT_FAILED, NULL, path);
 }

@@ -183,6 +183,8 @@ void MoveScaled(HWND control, int x, int y, int width, int height);
 #define STATUS_REFRESHED "Refreshed: %d %s."
 #define STATUS_REPORT_SAVED "Report saved: %s"
 #define STATUS_REPORT_FAILED "ERROR: The report could not be written: %s"
+#define STATUS_REPORT_EXISTS \
+    "ERROR: The report was not written: %s already exists (give its whole name to replace it)"
 #define STATUS_REMOVED "Removed \"%s\"; backup: %s"
 #define LOG_NAME_FORMAT "Orvane Tool report %04d-%02d-%02d.html"
 // Characters of a path in a status text; a longer one loses its middle.

@@ -756,6 +756,13 @@ TEST_F(MainWindowTest, SaveLogRefreshesThenWritesTheReport)
                               "content=\"text/html; charset=utf-8\">\n<title>Orvane Items</title>"));
     EXPECT_NE(std::string::npos, report.find("<h3>User Tool</h3>"));
     EXPECT_NE(std::string::npos, report.find("<h3>Probe.lnk</h3>"));
+    // The dialog asked about "orvane-log", not the name completed here: kept.
+    watcher = WatchFileDialog("Save Log...", chosen, &seen);
+    Command(IDM_SAVE_LOG);
+    Finish(watcher);
+    Pump();
+    EXPECT_NE(std::string::npos, Status().find("already exists")) << Status();
+    EXPECT_EQ(report, ReadWholeFile(chosen + ".html"));
     DeleteFileA((chosen + ".html").c_str());
 }
 
