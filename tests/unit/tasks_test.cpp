@@ -150,7 +150,8 @@ TEST_F(Tasks, OnlyATaskRunningWindowsOwnProgramAloneIsHidden)
 
 TEST_F(Tasks, ScanListsLogonTasksWithTheirDetails)
 {
-    MemAddTask("\\Microsoft\\Windows\\Setup\\Boot", Task("<BootTrigger/>", Exec("b.exe")));
+    MemAddTask("\\Microsoft\\Windows\\Setup\\Boot",
+               Task("<BootTrigger/>", Exec("b.exe"), "<Hidden>true</Hidden>"));
     MemAddTask("\\Vendor\\Updater", kUpdater, false);
     MemAddTask("\\Timer", Task("<TimeTrigger/>", Exec("t.exe")));
     MemAddTask("\\Broken", kUpdater.substr(0, 100));
@@ -170,6 +171,7 @@ TEST_F(Tasks, ScanListsLogonTasksWithTheirDetails)
     EXPECT_EQ("at logon of any user; 1 further action; COM handler {1234}; author Vendor; " NOTE_TARGET_MISSING,
               Notes("Com"));
     EXPECT_EQ(NOTE_TASK_UNREADABLE, Notes("Broken"));
+    EXPECT_EQ(0u, Notes("Boot").find("at boot; hidden task; author Vendor")) << Notes("Boot");
     EXPECT_EQ(-1, IndexOf("Timer"));
 }
 
