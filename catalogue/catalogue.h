@@ -414,6 +414,8 @@ void ReadTargetDetails(AutostartItem *item);
 
 // targetFolder := target cut at its last backslash; whole without one.
 void TargetFolderOf(const char *target, char *targetFolder);
+// Nonzero when folder is windows (the Windows folder), its System32 or SysWOW64.
+int IsWindowsFolder(const char *windows, const char *folder);
 
 // ---- verified publishers (signature.cpp) ---------------------------------
 

@@ -220,14 +220,7 @@ static int IsWindowsOwn(const char *program, const char *own)
     *slash = '\0';
     char folder[TEXT_FIELD_SIZE];
     ExpandFolder(text, windows, folder);
-    static const char *const kSubfolders[] = {"", "\\System32", "\\SysWOW64"};
-    for (const char *sub : kSubfolders) {
-        char candidate[TEXT_FIELD_SIZE];
-        if (TextFormat(candidate, sizeof candidate, "%s%s", windows, sub)
-            && TextCompareNoCase(candidate, folder) == 0)
-            return 1;
-    }
-    return 0;
+    return IsWindowsFolder(windows, folder);
 }
 
 static const LogonValuePlace *PlaceOf(const AutostartItem *item)

@@ -137,13 +137,8 @@ static const char *FileNameOf(const char *path)
 // that DLL. Only the Windows folder and its system folders, which no
 // ordinary program may write, hold Windows' own programs; the folder comes
 // from the system, never from the environment.
-static int InWindowsFolders(const char *target)
+int IsWindowsFolder(const char *windows, const char *folder)
 {
-    char windows[PLAT_TEXT_SIZE];
-    if (!PlatShellFolder(PLAT_CSIDL_WINDOWS, windows) || !windows[0])
-        return 0;
-    char folder[TEXT_FIELD_SIZE];
-    TargetFolderOf(target, folder);
     static const char *const kSubfolders[] = {"", "\\System32", "\\SysWOW64"};
     for (const char *sub : kSubfolders) {
         char candidate[TEXT_FIELD_SIZE];
@@ -152,6 +147,16 @@ static int InWindowsFolders(const char *target)
             return 1;
     }
     return 0;
+}
+
+static int InWindowsFolders(const char *target)
+{
+    char windows[PLAT_TEXT_SIZE];
+    if (!PlatShellFolder(PLAT_CSIDL_WINDOWS, windows) || !windows[0])
+        return 0;
+    char folder[TEXT_FIELD_SIZE];
+    TargetFolderOf(target, folder);
+    return IsWindowsFolder(windows, folder);
 }
 
 // The program Windows starts is the command's first word; the target shown

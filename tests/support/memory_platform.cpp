@@ -1299,6 +1299,17 @@ void PlatFindClose(PlatFind find)
     S().searches.erase((uintptr_t)find);
 }
 
+// The entry at from takes the name to (anything there is replaced).
+static int MoveEntry(const Entry *source, const char *from, const char *to)
+{
+    Entry moved = *source;
+    S().entries.erase(PathKey(from));
+    moved.path = to;
+    moved.order = S().nextOrder++;
+    S().entries[PathKey(to)] = moved;
+    return 1;
+}
+
 int PlatMoveFile(const char *from, const char *to)
 {
     long fail;
@@ -1321,12 +1332,7 @@ int PlatMoveFile(const char *from, const char *to)
         S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
         return 0;
     }
-    Entry moved = *source;
-    S().entries.erase(PathKey(from));
-    moved.path = to;
-    moved.order = S().nextOrder++;
-    S().entries[PathKey(to)] = moved;
-    return 1;
+    return MoveEntry(source, from, to);
 }
 
 int PlatReplaceFile(const char *from, const char *to)
@@ -1348,12 +1354,7 @@ int PlatReplaceFile(const char *from, const char *to)
         S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
         return 0;
     }
-    Entry moved = *source;
-    S().entries.erase(PathKey(from));
-    moved.path = to;
-    moved.order = S().nextOrder++;
-    S().entries[PathKey(to)] = moved;
-    return 1;
+    return MoveEntry(source, from, to);
 }
 
 int PlatDeleteFile(const char *path)
