@@ -809,23 +809,25 @@ static int RowsAwaited = 0; // a scan's rows are not in the list yet
 // posted Refresh to this window: one question at a time. Storage is read
 // by the scan worker; the old records stay in the list until its block
 // replaces them in one step, and the files' details follow the rows.
-static void OnRefresh(HWND window, int fromUser)
+// 0 when no scan started (cancelled, or a question already open).
+static int OnRefresh(HWND window, int fromUser)
 {
     static int asking = 0;
     if (asking)
-        return;
+        return 0;
     asking = 1;
     int settled = ResolvePendingChanges(window);
     asking = 0;
     if (!settled) {
         SetStatusText(NULL, STATUS_REFRESH_CANCELLED);
-        return;
+        return 0;
     }
     // A Refresh the user asked for and a later one (after an Apply) that
     // replaces it before its rows came: the user still hears the count.
     RefreshFromUser = fromUser || (RowsAwaited && RefreshFromUser);
     RowsAwaited = 1;
     StartDetailsScan(window);
+    return 1;
 }
 
 int AdoptScannedRows(HWND window, CatalogueData *rows, char *status, size_t size)
@@ -932,17 +934,19 @@ static void OnSaveLog(HWND window)
     if (!GetSaveFileNameA(&dialog))
         return;
     path[sizeof path - 1] = '\0';
-    // The dialog asked about replacing the name it gave; a name completed
-    // here was never asked about, so it replaces nothing.
+    // The dialog asked about replacing the name it gave, if that existed
+    // when it closed; any other file, or one made since, is never replaced.
     char chosen[sizeof path];
     TextCopy(chosen, sizeof chosen, path);
     if (!CompleteLogPath(path, sizeof path)) {
         MessageBoxA(window, LOG_NAME_TOO_LONG, "Save Log...", MB_ICONWARNING | MB_OK);
         return;
     }
-    SendMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
+    int asked = strcmp(chosen, path) == 0 && PlatFileAttributes(path) != PLAT_NO_ATTRIBUTES;
+    // A Refresh cancelled at its question writes no report of older rows.
+    if (!OnRefresh(window, 0))
+        return;
     FinishDetails(window);
-    int asked = strcmp(chosen, path) == 0;
     if (!asked && PlatFileAttributes(path) != PLAT_NO_ATTRIBUTES) {
         SetStatusWithPath(STATUS_REPORT_EXISTS, NULL, path);
         return;
