@@ -11,8 +11,7 @@
 // between them.
 #pragma once
 
-#include "../platform/platform.h"
-#include "../platform/text.h"
+#include "../storage/storage.h"
 
 #include <stdint.h>
 
@@ -99,11 +98,6 @@ extern CatalogueData ItemCatalogue;
 // Record index of the catalogue, or null when index is not in use.
 AutostartItem *CatalogueItem(int32_t index);
 
-// Window that owns any user interface of the scan, shortcut resolution and
-// error boxes alike (the main window once it exists; null until then). A box
-// it owns keeps it disabled, so no command can start a scan inside a scan.
-extern void *CatalogueOwnerWindow;
-
 // Where the scan's failures go (subject: the file concerned; text: the
 // system's words): the window shows a box it owns, the console program a
 // line on standard error. Nothing is shown while it is null.
@@ -152,14 +146,17 @@ void ExpandAsLogon(const char *source, char *dest);
 // What the details pane and the report say of such an entry.
 #define APPROVAL_OFF_TEXT "(in Windows' startup settings)"
 
+// An approval value is a REG_BINARY of at least this many bytes.
+#define APPROVAL_SIZE 12
+
 // Nonzero when a well-formed approval value switches the item off (never
 // for a name that is not actionable: it would read another entry's).
 int ApprovalSaysDisabled(const AutostartItem *item);
 
-// Makes a "disabled" approval value of the item say enabled (bit 0 of the
-// first byte and the eight time bytes cleared, the rest kept); any other
-// value (none, enabled, malformed) is left alone. 0 done or nothing to do.
-int ClearDisabledApproval(const AutostartItem *item);
+// What the item's approval value says: no list or no value is on; a list
+// or value that is there but cannot be read says nothing either way.
+enum ApprovalState { ApprovalOn = 0, ApprovalOff = 1, ApprovalUnreadable = 2 };
+int ReadApprovalState(const AutostartItem *item);
 
 // The approval list that governs the item, with its hive; zero when none.
 int ApprovalList(const AutostartItem *item, PlatHive *hive, char *path);
@@ -168,14 +165,6 @@ int ApprovalList(const AutostartItem *item, PlatHive *hive, char *path);
 // when there is none or it cannot be read.
 int ReadApprovalValue(const AutostartItem *item, PlatHive *hive, char *path, uint32_t *type,
                       void **data, uint32_t *size);
-
-// An entry written anew (a rename, another hive or view) takes its approval
-// value along: moved names its new place and name. 0 done or nothing to do.
-int CarryApproval(const AutostartItem *old, const AutostartItem *moved);
-
-// Deletes a removed entry's approval value, unless another value or file of
-// that name is still governed by it. 0 done or nothing to do.
-int DropApproval(const AutostartItem *item);
 
 // ---- the places ----------------------------------------------------------
 
@@ -239,6 +228,12 @@ extern const char *const RunKeyNames[RUN_KEY_COUNT];
 // cannot be had.
 int ResolveLocationFolder(const AutostartLocation *row, char *path);
 
+// The scope's folder of disabled items into folder (TEXT_FIELD_SIZE), made
+// with Documents when missing; elevated, each only while the folder it goes
+// in is held (the user's with the user's rights). Zero when the path cannot
+// be had; a folder that could not be made is not an error here.
+int MakeDisabledFolder(int user, char *folder);
+
 // ---- the scan ------------------------------------------------------------
 
 // Frees the previous catalogue, counts, allocates and loads, details and all.
@@ -246,8 +241,7 @@ void ScanCatalogue(void);
 
 // The storage part of a scan into a new block of out (never ItemCatalogue):
 // names, commands, places and states, each record's file details left
-// pending. Touches no window; CatalogueOwnerWindow may own the shortcut
-// resolution's user interface.
+// pending. Touches no window: shortcuts are resolved without one.
 void ScanStorage(CatalogueData *out);
 
 // ScanStorage, given up between two places or two files of a folder once
@@ -311,8 +305,7 @@ int PathIsFull(const char *path);
 // resolved without searching the disk, tracking or rewriting the link, and
 // giving up after a second (a target on an unreachable share);
 // returns the COM status, negative on failure, with all three emptied first.
-int32_t ResolveShortcut(void *owner, const char *linkPath, char *target, char *comment,
-                        char *arguments);
+int32_t ResolveShortcut(const char *linkPath, char *target, char *comment, char *arguments);
 
 enum VersionString { VersionFileDescription = 0, VersionCompanyName = 1 };
 
@@ -391,7 +384,6 @@ int LogonListSplitsAtBlanks(const AutostartItem *item);
 int LogonItemIsWindowsOwn(const AutostartItem *item);
 
 // What Windows does with a list value's own program and the places.
-#define NOTE_WINDOWS_OWN "Windows' own: needed to log on"
 #define NOTE_USERINIT "started by Winlogon at every logon, before the desktop"
 #define NOTE_SHELL "the desktop shell Winlogon starts at every logon, unless the user has a Shell of their own"
 #define NOTE_SHELL_REPLACED "not started for this user: their own Shell takes precedence"

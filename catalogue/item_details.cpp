@@ -7,15 +7,14 @@
 #define NOT_AVAILABLE "n/a"
 #define RESOLVE_TIMEOUT_MS 1000u
 
-int32_t ResolveShortcut(void *owner, const char *linkPath, char *target, char *comment,
-                        char *arguments)
+int32_t ResolveShortcut(const char *linkPath, char *target, char *comment, char *arguments)
 {
     // Resolving a link whose target is gone must not search the disk for
     // seconds on every refresh, nor rewrite the .lnk file.
     // With SLR_NO_UI the high word is how long to try, in milliseconds.
     const uint32_t flags = PLAT_SLR_NO_UI | PLAT_SLR_NOUPDATE | PLAT_SLR_NOSEARCH
                            | PLAT_SLR_NOTRACK | (RESOLVE_TIMEOUT_MS << 16);
-    return PlatResolveShortcut(owner, linkPath, flags, target, comment, arguments);
+    return PlatResolveShortcut(NULL, linkPath, flags, target, comment, arguments);
 }
 
 // One string of a block read by ReadVersionBlock.

@@ -114,3 +114,16 @@ int ResolveLocationFolder(const AutostartLocation *row, char *path)
     }
     return 1;
 }
+
+// Documents and the folder of disabled items are the user's to redirect:
+// made only where held (held_places.cpp).
+int MakeDisabledFolder(int user, char *folder)
+{
+    const AutostartLocation *row = &AutostartLocations[LOCATION_COUNT - (user ? 2 : 1)];
+    char documents[TEXT_FIELD_SIZE];
+    if (!PlatShellFolder(row->csidl, documents) || !ResolveLocationFolder(row, folder))
+        return 0;
+    MakeFolderHeld(documents, user);
+    MakeFolderHeld(folder, user);
+    return 1;
+}

@@ -14,7 +14,8 @@
 // a row per program; a disabled program or value waits in the same value of
 // the sibling key whose name ends in "-" ("Winlogon-", "Installed
 // Components-\<id>", "RunOnceEx-\<section>\Depend").
-#include "../store/store.h"
+#include "catalogue.h"
+#include "../storage/list_tokens.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -106,39 +107,6 @@ static char *ReadText(PlatHive hive, const char *path, const char *name)
         memcpy(text, data, length);
     PlatFree(data);
     return text;
-}
-
-static int IsBlank(unsigned c)
-{
-    return c == ' ' || c == '\t';
-}
-
-static int IsSeparator(unsigned c, int blanks)
-{
-    return c == ',' || (blanks && IsBlank(c));
-}
-
-// The next program of a list of count units from *at: [*start, *end),
-// blanks trimmed; zero when none is left. The list is the code page's text
-// or the stored UTF-16, and the store splits the stored value by the same rule.
-template <typename Unit>
-static int NextListItem(const Unit *text, size_t count, size_t *at, size_t *start, size_t *end,
-                        int blanks)
-{
-    size_t i = *at;
-    while (i < count && (IsSeparator(text[i], blanks) || IsBlank(text[i])))
-        ++i;
-    if (i >= count)
-        return 0;
-    *start = i;
-    while (i < count && !IsSeparator(text[i], blanks))
-        ++i;
-    size_t last = i;
-    while (last > *start && IsBlank(text[last - 1]))
-        --last;
-    *end = last;
-    *at = i;
-    return 1;
 }
 
 static int NextListItem(const char *text, size_t *at, size_t *start, size_t *end, int blanks)
@@ -286,15 +254,15 @@ static void MarkInexactItem(AutostartItem *item, const LogonValuePlace *place, c
 {
     int blanks = place->list == BlankList;
     size_t length = strlen(text);
-    if (!blanks && ((start > 0 && IsBlank(text[start - 1])) || (end < length && IsBlank(text[end]))))
+    if (!blanks && ((start > 0 && ListUnitBlank(text[start - 1])) || (end < length && ListUnitBlank(text[end]))))
         AddPlaceNote(item, NOTE_LIST_BLANKS);
     if (!blanks) {
         // The separators before and after the item, blanks passed over.
         size_t before = start, after = end;
         int commasBefore = 0, commasAfter = 0;
-        while (before > 0 && (IsBlank(text[before - 1]) || IsComma(text, before - 1)))
+        while (before > 0 && (ListUnitBlank(text[before - 1]) || IsComma(text, before - 1)))
             commasBefore += IsComma(text, --before);
-        while (after < length && (IsBlank(text[after]) || IsComma(text, after)))
+        while (after < length && (ListUnitBlank(text[after]) || IsComma(text, after)))
             commasAfter += IsComma(text, after++);
         int first = before == 0, last = after == length;
         int ownEnd = place->kind == LogonUserinit && last && commasAfter == 1;

@@ -3,12 +3,10 @@
 // that fills at most N of them, so storage that grows between the passes
 // can never push the scan past its block.
 #include "catalogue.h"
-#include "../store/store.h"
 
 #include <string.h>
 
 CatalogueData ItemCatalogue = {NULL, 0, 0};
-void *CatalogueOwnerWindow = NULL;
 CatalogueErrorSink CatalogueErrors = NULL;
 void *CatalogueErrorContext = NULL;
 
@@ -425,7 +423,7 @@ static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t
         if (IsShellLink(name)) {
             // The link's comment lands in description; the target's own
             // FileDescription replaces it below unless its block cannot be read.
-            ResolveShortcut(CatalogueOwnerWindow, item->location, item->target,
+            ResolveShortcut(item->location, item->target,
                             item->description, item->parameters);
         } else {
             // Any other file is its own program (a .bat, .vbs, .url, .exe).

@@ -12,6 +12,7 @@
 // was. Whole values (a StubPath, the logon script, a Depend DLL) move as
 // Run values do.
 #include "store.h"
+#include "../storage/list_tokens.h"
 
 #include <string.h>
 
@@ -90,33 +91,16 @@ static int SameList(const StoredList *a, const StoredList *b)
            || (a->type == b->type && a->size == b->size && memcmp(a->data, b->data, a->size) == 0);
 }
 
-static int UnitBlank(uint16_t c)
-{
-    return c == ' ' || c == '\t';
-}
-
-static int UnitSeparator(uint16_t c, int blanks)
-{
-    return c == ',' || (blanks && UnitBlank(c));
-}
-
 // The next program from *at, blanks trimmed, as the catalogue splits it.
 static int NextToken(const StoredList *list, uint32_t *at, uint32_t *start, uint32_t *end,
                      int blanks)
 {
-    uint32_t i = *at;
-    while (i < list->count && (UnitSeparator(list->units[i], blanks) || UnitBlank(list->units[i])))
-        ++i;
-    if (i >= list->count)
+    size_t next = *at, from = 0, to = 0;
+    if (!NextListItem(list->units, list->count, &next, &from, &to, blanks))
         return 0;
-    *start = i;
-    while (i < list->count && !UnitSeparator(list->units[i], blanks))
-        ++i;
-    uint32_t last = i;
-    while (last > *start && UnitBlank(list->units[last - 1]))
-        --last;
-    *end = last;
-    *at = i;
+    *at = (uint32_t)next;
+    *start = (uint32_t)from;
+    *end = (uint32_t)to;
     return 1;
 }
 

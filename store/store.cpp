@@ -3,71 +3,6 @@
 
 #include <string.h>
 
-// The value's bytes as stored, or its text through the code page.
-static long QueryValue(PlatKey key, const char *name, int raw, uint32_t *type, void *data,
-                       uint32_t *size)
-{
-    return raw ? PlatRegReadRaw(key, name, type, data, size)
-               : PlatRegQueryValue(key, name, type, data, size);
-}
-
-int ReadWholeValue(PlatHive hive, const char *path, const char *name, int raw, uint32_t *type,
-                   void **data, uint32_t *size)
-{
-    *data = NULL;
-    PlatKey key = NULL;
-    if (PlatRegOpenRead(hive, path, &key) != PLAT_OK || !key)
-        return 0;
-    int ok = 0;
-    // The value may grow between asking its size and reading it: ask again.
-    for (int attempt = 0; attempt < 4 && !ok; ++attempt) {
-        uint32_t needed = 0;
-        if (QueryValue(key, name, raw, type, NULL, &needed) != PLAT_OK)
-            break;
-        void *buffer = PlatAllocZero(needed ? needed : 1);
-        if (!buffer)
-            break;
-        uint32_t got = needed;
-        long result = QueryValue(key, name, raw, type, needed ? buffer : NULL, &got);
-        if (result == PLAT_OK && got <= needed) {
-            *data = buffer;
-            *size = got;
-            ok = 1;
-        } else {
-            PlatFree(buffer);
-            if (result != PLAT_ERROR_MORE_DATA)
-                break;
-        }
-    }
-    PlatRegClose(key);
-    return ok;
-}
-
-int ValueMayExist(PlatHive hive, const char *path, const char *name)
-{
-    PlatKey key = NULL;
-    if (PlatRegOpenRead(hive, path, &key) != PLAT_OK || !key)
-        return 1;
-    uint32_t size = 0;
-    long result = PlatRegQueryValue(key, name, NULL, NULL, &size);
-    PlatRegClose(key);
-    return result != PLAT_ERROR_FILE_NOT_FOUND;
-}
-
-int KeyMayHoldValue(PlatHive hive, const char *path, const char *name)
-{
-    PlatKey key = NULL;
-    long opened = PlatRegOpenRead(hive, path, &key);
-    if (opened == PLAT_ERROR_FILE_NOT_FOUND)
-        return 0;
-    if (opened != PLAT_OK || !key)
-        return 1;
-    uint32_t size = 0;
-    long result = PlatRegQueryValue(key, name, NULL, NULL, &size);
-    PlatRegClose(key);
-    return result != PLAT_ERROR_FILE_NOT_FOUND;
-}
-
 // The other place of a registry value: its DisabledKey, or back without "-"
 // (a RunOnceEx entry keeps its section: "RunOnceEx\0001" and "RunOnceEx-\0001").
 static int OtherPlace(const AutostartItem *item, int32_t desired, char *path)
@@ -79,67 +14,15 @@ static int OtherPlace(const AutostartItem *item, int32_t desired, char *path)
     return SiblingLocation(item->location, path);
 }
 
-// The Windows error behind the last failing step of a store operation, so
-// the status can name the cause. Per thread: the scan worker's folder
-// holds set it too.
-static thread_local long StoreError = PLAT_OK;
-
+// Every failing step records its cause in the one space of causes.
 static long Failed(long code)
 {
-    StoreError = code;
-    return code;
-}
-
-long LastStoreError(void)
-{
-    return StoreError;
-}
-
-long SetStoreError(long code)
-{
-    return Failed(code);
-}
-
-const char *CauseText(long code)
-{
-    switch (code) {
-    case PLAT_ERROR_ACCESS_DENIED: return "administrator rights are needed";
-    case PLAT_ERROR_FILE_NOT_FOUND:
-    case PLAT_ERROR_PATH_NOT_FOUND:
-    case PLAT_ERROR_KEY_DELETED:
-        return "another program changed it since the list was read";
-    case PLAT_ERROR_ALREADY_EXISTS:
-    case 80: // ERROR_FILE_EXISTS
-        return "an entry of that name is already in the other place";
-    case CAUSE_WINDOWS_OWN: return NOTE_WINDOWS_OWN;
-    case CAUSE_LOGON_NEEDS_PROGRAM: return "the logon needs a program here";
-    case CAUSE_NOT_A_LIST: return "its value is not a list of programs";
-    case CAUSE_BACKUP_FAILED: return "the backup could not be written";
-    case CAUSE_BACKUP_FOLDER_IS_LINK: return "the backup folder is a link to another place";
-    case CAUSE_READ_ONLY: return "the file is read-only";
-    case CAUSE_PLACE_IS_LINK: return "a folder on its way is a link to another place";
-    case CAUSE_NO_USER_RIGHTS:
-        return "its folder lies outside the user's profile and the user's ordinary rights to work "
-               "there could not be taken";
-    case CAUSE_USER_DENIED: return "the user's ordinary rights do not reach its folder";
-    case CAUSE_PLACE_LINK_MISPLACED:
-        return "a folder on its way became a link to another place, and the file could not be "
-               "moved back from there";
-    case CAUSE_LOGON_NEEDS_USERINIT: return "the logon needs userinit.exe here";
-    case CAUSE_LIST_LACKS_OWN:
-        return "its list lacks Windows' own program, which it would take the place of";
-    case CAUSE_LIST_ITEM_REPEATED:
-        return "it is in its list more than once; change the value in the registry editor";
-    case CAUSE_LIST_IN_BOTH:
-        return "it could not be taken out of its list, nor taken back from the other: it is in both "
-               "now (the backup holds both as they were)";
-    default: return "Windows refused the change";
-    }
+    return SetStoreError(code);
 }
 
 int MoveRegistryValue(const AutostartItem *item, int32_t desired)
 {
-    StoreError = PLAT_OK;
+    SetStoreError(PLAT_OK);
     // A cut or changed name could name another value: never act on it.
     if (!ItemActionable(item))
         return MoveValueKeyFailed;
@@ -292,9 +175,9 @@ static void Report(StatusSink sink, void *context, const char *text)
 void ReportFolderIsLink(StatusSink sink, void *context, const char *folder)
 {
     char status[TEXT_FIELD_SIZE + 160];
-    if (StoreError == CAUSE_NO_USER_RIGHTS)
+    if (LastStoreError() == CAUSE_NO_USER_RIGHTS)
         TextFormat(status, sizeof status, STATUS_PLACE_NO_USER_RIGHTS, folder);
-    else if (StoreError == CAUSE_PLACE_IS_LINK)
+    else if (LastStoreError() == CAUSE_PLACE_IS_LINK)
         TextFormat(status, sizeof status, STATUS_PLACE_IS_LINK, folder);
     else
         TextFormat(status, sizeof status, STATUS_FOLDER_IS_LINK, folder);
@@ -308,7 +191,7 @@ static void ReportApplyFailure(StatusSink sink, void *context, const AutostartIt
     char status[TEXT_FIELD_SIZE + 128];
     TextFormat(status, sizeof status, STATUS_APPLY_FAILED_FORMAT, item->name,
                wanted ? "enabled" : "disabled",
-               item->cut ? "its name is too long to change it here" : CauseText(StoreError));
+               item->cut ? "its name is too long to change it here" : CauseText(LastStoreError()));
     Report(sink, context, status);
 }
 
@@ -366,7 +249,7 @@ int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *c
             item->enabled = wanted;
             continue;
         }
-        StoreError = PLAT_OK;
+        SetStoreError(PLAT_OK);
         int failed = item->cut ? 1
                      : item->logonPlace ? ChangeLogonItem(item, wanted)
                      : item->approvalDisabled && wanted ? ClearDisabledApproval(item)

@@ -14,11 +14,6 @@
 // Receives a status text for the main window's status bar.
 typedef void (*StatusSink)(void *context, const char *text);
 
-// The Windows error of the last failing step of a store operation, and
-// what it means to the user ("administrator rights are needed").
-long LastStoreError(void);
-const char *CauseText(long code);
-
 // An entry Apply could not move, and why ("ERROR: "Tool" was not disabled:
 // administrator rights are needed.").
 #define STATUS_APPLY_FAILED_FORMAT "ERROR: \"%s\" was not %s: %s."
@@ -77,6 +72,21 @@ int DeleteValueIfUnchanged(const AutostartItem *item, uint32_t type, const void 
 // changes stored.
 int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *context);
 
+// ---- Windows' own switch (approval_switch.cpp) ------------------------------
+
+// Makes a "disabled" approval value of the item say enabled (bit 0 of the
+// first byte and the eight time bytes cleared, the rest kept); any other
+// value (none, enabled, malformed) is left alone. 0 done or nothing to do.
+int ClearDisabledApproval(const AutostartItem *item);
+
+// An entry written anew (a rename, another hive or view) takes its approval
+// value along: moved names its new place and name. 0 done or nothing to do.
+int CarryApproval(const AutostartItem *old, const AutostartItem *moved);
+
+// Deletes a removed entry's approval value, unless another value or file of
+// that name is still governed by it. 0 done or nothing to do.
+int DropApproval(const AutostartItem *item);
+
 // ---- backups (backups.cpp) ----------------------------------------------
 
 // The folder backups go to, under the user's Documents: found in Explorer
@@ -112,28 +122,6 @@ int BackupFolder(char *path);
     "ERROR: Nothing was written to \"%s\": it lies outside the user's profile and the " \
     "user's ordinary rights could not be taken to work there; nothing was changed."
 void ReportFolderIsLink(StatusSink sink, void *context, const char *folder);
-
-// ---- the user's own places, elevated (user_places.cpp) ---------------------
-
-// Holds the folders of first and second (null: none; ofFiles nonzero: the
-// folders they are in) for the work about to be done in them, asUser nonzero
-// with the user's ordinary rights: for the user's Startup folder, Documents
-// and what is under it. Unelevated nothing is held (*place null). 1 to go
-// on; 0 refused, the cause in LastStoreError (CAUSE_PLACE_IS_LINK,
-// CAUSE_NO_USER_RIGHTS). ReleasePlace after the work, also when it failed.
-int HoldPlace(const char *first, const char *second, int ofFiles, int asUser, PlatPlace *place);
-void ReleasePlace(PlatPlace place);
-// A file call's error under a place held with the user's rights: access
-// denied there is the user's own rights, not a lack of administrator rights.
-long PlaceError(int asUser, PlatPlace place, long error);
-// After the work in a held place: 0 (cause CAUSE_PLACE_IS_LINK) when one of
-// its folders became a link meanwhile, so the work must be undone.
-int PlaceStillHeld(PlatPlace place);
-// The scope's folder of disabled items into folder (TEXT_FIELD_SIZE), made
-// with Documents when missing; elevated, each only while the folder it goes
-// in is held (the user's with the user's rights). Zero when the path cannot
-// be had; a folder that could not be made is not an error here.
-int MakeDisabledFolder(int user, char *folder);
 
 enum RemoveResult {
     RemoveDone = 0,
@@ -186,40 +174,7 @@ int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void
 int CleanUpDisabledShown(const int32_t *desired, const int32_t *hidden, int32_t count,
                          StatusSink sink, void *context);
 
-// Reads a value's type and all its bytes, however long (PlatFree them):
-// raw nonzero, the stored bytes (for copies); zero, its text through the
-// code page (for showing and editing). Zero when it is not there or cannot
-// be read whole; *data is then null.
-int ReadWholeValue(PlatHive hive, const char *path, const char *name, int raw, uint32_t *type,
-                   void **data, uint32_t *size);
-
-// Nonzero unless the key is known to hold no value of that name.
-int ValueMayExist(PlatHive hive, const char *path, const char *name);
-
-// The same, but a key that is not there holds nothing: nonzero when the
-// value is there or the key cannot be read.
-int KeyMayHoldValue(PlatHive hive, const char *path, const char *name);
-
 // ---- the rest of the logon (list_values.cpp) --------------------------------
-
-// Causes of a refused change of a logon place; above every Windows error.
-#define CAUSE_WINDOWS_OWN 0x20000001L
-#define CAUSE_LOGON_NEEDS_PROGRAM 0x20000002L
-#define CAUSE_NOT_A_LIST 0x20000003L
-#define CAUSE_BACKUP_FAILED 0x20000004L
-#define CAUSE_BACKUP_FOLDER_IS_LINK 0x20000005L
-#define CAUSE_READ_ONLY 0x20000006L
-#define CAUSE_PLACE_IS_LINK 0x20000007L
-#define CAUSE_NO_USER_RIGHTS 0x20000008L
-#define CAUSE_USER_DENIED 0x20000009L
-#define CAUSE_PLACE_LINK_MISPLACED 0x2000000AL
-#define CAUSE_LIST_IN_BOTH 0x2000000BL
-#define CAUSE_LOGON_NEEDS_USERINIT 0x2000000CL
-#define CAUSE_LIST_LACKS_OWN 0x2000000DL
-#define CAUSE_LIST_ITEM_REPEATED 0x2000000EL
-
-// Records the cause of a failing step, for the status; returns code.
-long SetStoreError(long code);
 
 // Disables or enables a row of a logon place: one program taken out of its
 // list value into the same value of the sibling "-" key or put back at the

@@ -91,7 +91,6 @@ int CreateMainWindow(void)
                                  AppInstance, NULL);
     if (!MainWindow)
         return 1;
-    CatalogueOwnerWindow = MainWindow;
     CatalogueErrors = ShowCatalogueError;
     UpdateWindow(MainWindow);
     ShowWindow(MainWindow, SW_SHOWNORMAL);

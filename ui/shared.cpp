@@ -18,12 +18,12 @@ void ShowLastError(HWND owner)
 // go to the window, which shows them on its own thread.
 void ShowCatalogueError(void *, const char *, const char *text)
 {
-    HWND owner = (HWND)CatalogueOwnerWindow;
+    HWND owner = MainWindow;
     if (owner && GetWindowThreadProcessId(owner, NULL) != GetCurrentThreadId()) {
         QueueScanError(text);
         return;
     }
-    MessageBoxA((HWND)CatalogueOwnerWindow, text, "Error", MB_OK | MB_ICONINFORMATION);
+    MessageBoxA(owner, text, "Error", MB_OK | MB_ICONINFORMATION);
 }
 
 int CenterWindow(HWND window)

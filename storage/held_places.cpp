@@ -1,4 +1,4 @@
-// user_places.cpp - elevated work in folders another program can redirect.
+// held_places.cpp - elevated work in folders another program can redirect.
 //
 // HKCU's User Shell Folders are the user's to point anywhere (at
 // C:\Windows\System32 too), and any folder the user owns can be made a
@@ -7,7 +7,7 @@
 // created, moved, copied or deleted only through held folders none of which
 // is a link, and with the user's ordinary rights; the all-users places, which
 // the user cannot redirect, are held against links alone.
-#include "store.h"
+#include "storage.h"
 
 #include <string.h>
 
@@ -112,7 +112,7 @@ int PlaceStillHeld(PlatPlace place)
 // Makes the folder when missing, only while its parent is held. A parent
 // made a link meanwhile (an empty one can be) gets an empty folder at most:
 // the work that follows holds the whole way again and is refused there.
-static void MakeFolderHeld(const char *path, int asUser)
+void MakeFolderHeld(const char *path, int asUser)
 {
     if (PlatFileAttributes(path) != PLAT_NO_ATTRIBUTES)
         return;
@@ -120,15 +120,4 @@ static void MakeFolderHeld(const char *path, int asUser)
     if (HoldPlace(path, NULL, 1, asUser, &place))
         PlatCreateFolder(path);
     ReleasePlace(place);
-}
-
-int MakeDisabledFolder(int user, char *folder)
-{
-    const AutostartLocation *row = &AutostartLocations[LOCATION_COUNT - (user ? 2 : 1)];
-    char documents[TEXT_FIELD_SIZE];
-    if (!PlatShellFolder(row->csidl, documents) || !ResolveLocationFolder(row, folder))
-        return 0;
-    MakeFolderHeld(documents, user);
-    MakeFolderHeld(folder, user);
-    return 1;
 }

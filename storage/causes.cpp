@@ -1,0 +1,56 @@
+// causes.cpp - the one space of causes (see storage.h): a Windows error
+// number or a cause of our own, and the words the status gives each.
+#include "storage.h"
+
+// The Windows error behind the last failing step of a store operation, so
+// the status can name the cause. Per thread: the scan worker's folder
+// holds set it too.
+static thread_local long StoreError = PLAT_OK;
+
+long LastStoreError(void)
+{
+    return StoreError;
+}
+
+long SetStoreError(long code)
+{
+    StoreError = code;
+    return code;
+}
+
+const char *CauseText(long code)
+{
+    switch (code) {
+    case PLAT_ERROR_ACCESS_DENIED: return "administrator rights are needed";
+    case PLAT_ERROR_FILE_NOT_FOUND:
+    case PLAT_ERROR_PATH_NOT_FOUND:
+    case PLAT_ERROR_KEY_DELETED:
+        return "another program changed it since the list was read";
+    case PLAT_ERROR_ALREADY_EXISTS:
+    case 80: // ERROR_FILE_EXISTS
+        return "an entry of that name is already in the other place";
+    case CAUSE_WINDOWS_OWN: return NOTE_WINDOWS_OWN;
+    case CAUSE_LOGON_NEEDS_PROGRAM: return "the logon needs a program here";
+    case CAUSE_NOT_A_LIST: return "its value is not a list of programs";
+    case CAUSE_BACKUP_FAILED: return "the backup could not be written";
+    case CAUSE_BACKUP_FOLDER_IS_LINK: return "the backup folder is a link to another place";
+    case CAUSE_READ_ONLY: return "the file is read-only";
+    case CAUSE_PLACE_IS_LINK: return "a folder on its way is a link to another place";
+    case CAUSE_NO_USER_RIGHTS:
+        return "its folder lies outside the user's profile and the user's ordinary rights to work "
+               "there could not be taken";
+    case CAUSE_USER_DENIED: return "the user's ordinary rights do not reach its folder";
+    case CAUSE_PLACE_LINK_MISPLACED:
+        return "a folder on its way became a link to another place, and the file could not be "
+               "moved back from there";
+    case CAUSE_LOGON_NEEDS_USERINIT: return "the logon needs userinit.exe here";
+    case CAUSE_LIST_LACKS_OWN:
+        return "its list lacks Windows' own program, which it would take the place of";
+    case CAUSE_LIST_ITEM_REPEATED:
+        return "it is in its list more than once; change the value in the registry editor";
+    case CAUSE_LIST_IN_BOTH:
+        return "it could not be taken out of its list, nor taken back from the other: it is in both "
+               "now (the backup holds both as they were)";
+    default: return "Windows refused the change";
+    }
+}

@@ -1,0 +1,80 @@
+// storage.h - the layer between the door to Windows (platform.h) and the
+// catalogue and store above it: what both the reading and the changing of
+// entries need, so that neither reaches into the other.
+//
+//   whole_values.cpp  a registry value read whole, however long it grows
+//   list_tokens.h     the one rule that splits a list value into programs
+//   causes.cpp        the one space of causes and the words for each
+//   held_places.cpp   folders held against links while work is done in them
+//
+// May include platform/ only.
+#pragma once
+
+#include "../platform/platform.h"
+#include "../platform/text.h"
+
+#include <stdint.h>
+
+// ---- whole values (whole_values.cpp) ----------------------------------------
+
+// Reads a value's type and all its bytes, however long (PlatFree them):
+// raw nonzero, the stored bytes (for copies); zero, its text through the
+// code page (for showing and editing). Zero when it is not there or cannot
+// be read whole; *data is then null.
+int ReadWholeValue(PlatHive hive, const char *path, const char *name, int raw, uint32_t *type,
+                   void **data, uint32_t *size);
+
+// Nonzero unless the key is known to hold no value of that name.
+int ValueMayExist(PlatHive hive, const char *path, const char *name);
+
+// The same, but a key that is not there holds nothing: nonzero when the
+// value is there or the key cannot be read.
+int KeyMayHoldValue(PlatHive hive, const char *path, const char *name);
+
+// ---- causes (causes.cpp) ----------------------------------------------------
+
+// A cause is a Windows error number (PLAT_OK: none) or one of these, which
+// lie above every Windows error.
+#define CAUSE_WINDOWS_OWN 0x20000001L
+#define CAUSE_LOGON_NEEDS_PROGRAM 0x20000002L
+#define CAUSE_NOT_A_LIST 0x20000003L
+#define CAUSE_BACKUP_FAILED 0x20000004L
+#define CAUSE_BACKUP_FOLDER_IS_LINK 0x20000005L
+#define CAUSE_READ_ONLY 0x20000006L
+#define CAUSE_PLACE_IS_LINK 0x20000007L
+#define CAUSE_NO_USER_RIGHTS 0x20000008L
+#define CAUSE_USER_DENIED 0x20000009L
+#define CAUSE_PLACE_LINK_MISPLACED 0x2000000AL
+#define CAUSE_LIST_IN_BOTH 0x2000000BL
+#define CAUSE_LOGON_NEEDS_USERINIT 0x2000000CL
+#define CAUSE_LIST_LACKS_OWN 0x2000000DL
+#define CAUSE_LIST_ITEM_REPEATED 0x2000000EL
+
+// What a row of a list Windows needs to log on is, and why it is never changed.
+#define NOTE_WINDOWS_OWN "Windows' own: needed to log on"
+
+// The cause of the last failing step of a store operation on this thread,
+// and what it means to the user ("administrator rights are needed").
+long LastStoreError(void);
+const char *CauseText(long code);
+// Records the cause of a failing step, for the status; returns code.
+long SetStoreError(long code);
+
+// ---- the user's own places, elevated (held_places.cpp) ----------------------
+
+// Holds the folders of first and second (null: none; ofFiles nonzero: the
+// folders they are in) for the work about to be done in them, asUser nonzero
+// with the user's ordinary rights: for the user's Startup folder, Documents
+// and what is under it. Unelevated nothing is held (*place null). 1 to go
+// on; 0 refused, the cause in LastStoreError (CAUSE_PLACE_IS_LINK,
+// CAUSE_NO_USER_RIGHTS). ReleasePlace after the work, also when it failed.
+int HoldPlace(const char *first, const char *second, int ofFiles, int asUser, PlatPlace *place);
+void ReleasePlace(PlatPlace place);
+// A file call's error under a place held with the user's rights: access
+// denied there is the user's own rights, not a lack of administrator rights.
+long PlaceError(int asUser, PlatPlace place, long error);
+// After the work in a held place: 0 (cause CAUSE_PLACE_IS_LINK) when one of
+// its folders became a link meanwhile, so the work must be undone.
+int PlaceStillHeld(PlatPlace place);
+// Makes the folder when missing, only while its parent is held.
+void MakeFolderHeld(const char *path, int asUser);

@@ -1,0 +1,105 @@
+// approval_switch.cpp - writing Windows' own switch for startup entries.
+//
+// The switch (an approval value under Explorer\StartupApproved, read by
+// catalogue/approval.cpp) goes with its entry: cleared when the entry is
+// enabled here, carried when the entry is written anew under another name
+// or place, deleted when the entry is removed, unless another value or
+// file of that name is still governed by it.
+#include "store.h"
+
+#include <string.h>
+
+int ClearDisabledApproval(const AutostartItem *item)
+{
+    PlatHive hive = PLAT_HKCU;
+    char path[TEXT_FIELD_SIZE];
+    int state = ReadApprovalState(item);
+    if (state == ApprovalOn)
+        return 0;
+    if (state == ApprovalUnreadable || !ApprovalList(item, &hive, path))
+        return 1;
+    // Only the "off" bit and the time it was switched off are cleared: the
+    // other bits of the first byte are Windows' own (02 and 06 are both on).
+    uint32_t type = PLAT_REG_NONE;
+    void *data = NULL;
+    uint32_t size = 0;
+    if (!ReadWholeValue(hive, path, item->name, 1, &type, &data, &size))
+        return 1;
+    unsigned char *bytes = (unsigned char *)data;
+    // Read a second time: it may have changed, or shrunk, since.
+    if (type != PLAT_REG_BINARY || size < APPROVAL_SIZE || (bytes[0] & 1) == 0) {
+        PlatFree(data);
+        return 0;
+    }
+    bytes[0] &= (unsigned char)~1u;
+    memset(bytes + 4, 0, 8);
+    PlatKey key = NULL;
+    long written = PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key);
+    if (written == PLAT_OK && key) {
+        written = PlatRegWriteRaw(key, item->name, type, bytes, size);
+        if (PlatRegClose(key) != PLAT_OK)
+            written = PLAT_ERROR_INVALID_HANDLE;
+    }
+    PlatFree(data);
+    return written == PLAT_OK ? 0 : 1;
+}
+
+// Nonzero while a value (or file) of the item's name is in the other place
+// its approval list governs (its key without or with "-", the other folder):
+// the approval value is then that entry's too.
+static int NameStillGoverned(const AutostartItem *item)
+{
+    if (item->kind != RegistryValue) {
+        // The same file name in the other folder of the scope.
+        int user = ScopeIsUser(item->scope);
+        int row = LOCATION_COUNT - (item->enabled ? (user ? 2 : 1) : (user ? 4 : 3));
+        char folder[TEXT_FIELD_SIZE], other[TEXT_FIELD_SIZE];
+        return !ResolveLocationFolder(&AutostartLocations[row], folder)
+               || !TextFormat(other, sizeof other, "%s\\%s", folder, item->name)
+               || PlatFileExists(other);
+    }
+    // One that cannot be read may hold it: then the approval value stays.
+    char other[TEXT_FIELD_SIZE];
+    return !SiblingLocation(item->location, other)
+           || KeyMayHoldValue(HiveOfItem(item), other, item->name);
+}
+
+int DropApproval(const AutostartItem *item)
+{
+    PlatHive hive = PLAT_HKCU;
+    char path[TEXT_FIELD_SIZE];
+    if (!ItemActionable(item) || !ApprovalList(item, &hive, path) || NameStillGoverned(item))
+        return 0;
+    if (!KeyMayHoldValue(hive, path, item->name))
+        return 0;
+    PlatKey key = NULL;
+    if (PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key) != PLAT_OK || !key)
+        return 1;
+    long deleted = PlatRegDeleteValue(key, item->name);
+    PlatRegClose(key);
+    return deleted == PLAT_OK || deleted == PLAT_ERROR_FILE_NOT_FOUND ? 0 : 1;
+}
+
+int CarryApproval(const AutostartItem *old, const AutostartItem *moved)
+{
+    PlatHive oldHive = PLAT_HKCU, newHive = PLAT_HKCU;
+    char oldPath[TEXT_FIELD_SIZE], newPath[TEXT_FIELD_SIZE];
+    uint32_t type = PLAT_REG_NONE, size = 0;
+    void *data = NULL;
+    if (!ReadApprovalValue(old, &oldHive, oldPath, &type, &data, &size))
+        return 0; // no approval value: nothing to carry
+    int failed = 0;
+    if (!ApprovalList(moved, &newHive, newPath)) {
+        failed = 0; // the new place is not governed: Windows starts it as listed
+    } else if (newHive != oldHive || strcmp(newPath, oldPath) != 0
+               || strcmp(moved->name, old->name) != 0) {
+        PlatKey key = NULL;
+        failed = PlatRegCreate(newHive, newPath, PLAT_KEY_WRITE, &key) != PLAT_OK || !key;
+        if (!failed) {
+            failed = PlatRegWriteRaw(key, moved->name, type, data, size) != PLAT_OK;
+            failed |= PlatRegClose(key) != PLAT_OK;
+        }
+    }
+    PlatFree(data);
+    return failed;
+}
