@@ -87,7 +87,7 @@ int CarryApproval(const AutostartItem *old, const AutostartItem *moved);
 // that name is still governed by it. 0 done or nothing to do.
 int DropApproval(const AutostartItem *item);
 
-// ---- backups (backups.cpp) ----------------------------------------------
+// ---- backups, Remove and CleanUp (reg_file.cpp, remove.cpp, cleanup.cpp) ---
 
 // The folder backups go to, under the user's Documents: found in Explorer
 // without showing hidden folders, and writable without administrator rights.
