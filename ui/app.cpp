@@ -4,7 +4,7 @@
 #include "ui.h"
 
 #include "../catalogue/catalogue.h"
-#include "../help/help.h"
+#include "help.h"
 
 #include <objbase.h>
 #include <string.h>

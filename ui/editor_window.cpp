@@ -6,7 +6,7 @@
 #include "ui.h"
 
 #include "../store/store.h"
-#include "../help/help.h"
+#include "help.h"
 
 #include <commdlg.h>
 #include <string.h>

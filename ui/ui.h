@@ -3,7 +3,8 @@
 // app.cpp starts the process, owns the shared drawing resources and the
 // message loop; shared.cpp holds small helpers every window uses;
 // skin_button.cpp turns push buttons into skinned image buttons;
-// main_window.cpp and editor_window.cpp are the two windows.
+// main_window.cpp (with main_layout.cpp and main_commands.cpp) and
+// editor_window.cpp are the two windows; help.cpp shows the help.
 #pragma once
 
 #include <windows.h>
@@ -156,7 +157,7 @@ int UseDpi(int dpi);
 // SetWindowPos of a rectangle given at 96 DPI.
 void MoveScaled(HWND control, int x, int y, int width, int height);
 
-// ---- main_window.cpp ----------------------------------------------------
+// ---- the main window: texts (main_window, main_layout, main_commands) --
 
 #define ABOUT_TEXT                                                                         \
     "Orvane Tool.\nver.1.2\n\n\nMade by Orvane Software.\n\n" ORVANE_WEB_SITE               \
@@ -232,13 +233,28 @@ void MoveScaled(HWND control, int x, int y, int width, int height);
 #define LOG_NAME_TOO_LONG                                                                  \
     "This file name leaves no room for the \".html\" ending. Please choose a shorter name."
 
+// Today's client area above the status bar: the layout's origin size.
+// Every length of the main window is at 96 DPI, scaled when it is placed.
+#define DRAWING_WIDTH 600
+#define DRAWING_HEIGHT 450
+#define FOOTER_HEIGHT 25
+
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// ---- main_layout.cpp ----------------------------------------------------
+
 int CreateMainControls(HWND window);
+// Places every control from the client size (WM_SIZE).
+void LayoutMainWindow(HWND window, int width, int height);
+// Today's window at the DPI: the smallest the user may make it.
+extern SIZE MinimumWindow;
 // Remembers the window's size and column widths for the next start.
 long SaveMainWindowLayout(HWND window);
 // The main window at a new DPI: fonts, pictures, icons, columns, minimum
 // size and layout; placed in suggested when given (WM_DPICHANGED).
 void RescaleMainWindow(HWND window, int dpi, const RECT *suggested);
+
+// ---- main_window.cpp ----------------------------------------------------
 
 // Replaces the status bar's text (the sink of the store operations).
 void SetStatusText(void *context, const char *text);
@@ -254,8 +270,12 @@ void PostRefresh(void);
 // shortened in the middle when it is long.
 void SetStatusWithPath(const char *format, const char *name, const char *path);
 
+// ---- main_commands.cpp --------------------------------------------------
+
 // Rows whose check box differs from storage.
 int32_t PendingChanges(void);
+// Says in the status how many changes wait for Apply, when that changed.
+void ShowPending(void);
 
 // Asks "Apply the N changes you made?" when there are any: Yes applies them,
 // No drops them; zero for Cancel (the caller then does nothing).
@@ -263,6 +283,14 @@ int ResolvePendingChanges(HWND window);
 
 // Edit of the selected row (Edit button, Enter and double-click).
 void OnEdit(HWND window);
+// The buttons, keys and menu choices that OnCommand hands over.
+void OnAdd(void);
+void OnApply(void);
+void OnCleanUp(HWND window);
+// 0 when no scan started (cancelled, or a question already open).
+int OnRefresh(HWND window, int fromUser);
+void OnHelpMenu(HWND window);
+void OnSaveLog(HWND window);
 
 // "Hide Windows' own entries" of the "?" menu, as remembered (on at first).
 #define STATUS_WINDOWS_HIDDEN "%d of Windows' own entries hidden"
@@ -300,7 +328,7 @@ void RetryScanResults(void);
 // Called on the worker's thread for a file that could not be read: the
 // window shows the text when it takes the results.
 void QueueScanError(const char *text);
-// In main_window.cpp: a scan's records arrive; 0 when the user cancelled
+// In main_commands.cpp: a scan's records arrive; 0 when the user cancelled
 // (pending changes asked about) and the block was not taken, else 1, or
 // ROWS_TAKEN_COUNTED when the status counts the entries (the first scan).
 // status: the status the Refresh set, or empty.

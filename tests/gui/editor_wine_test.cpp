@@ -1,7 +1,7 @@
 // editor_wine_test.cpp - the real Add/Edit window under Wine and Xvfb,
 // opened from the real main window of this process.
 #include "../../store/store.h"
-#include "../../help/help.h"
+#include "../../ui/help.h"
 #include "../integration/wine_places.h"
 #include "../support/store_helpers.h"
 #include "gui_support.h"

@@ -1,7 +1,7 @@
 // help_wine_test.cpp - extracting the embedded help and binding the HTML
 // Help control, in-process under Wine (this test program carries the same
 // resources as orvane.exe).
-#include "../../help/help.h"
+#include "../../ui/help.h"
 #include "../../ui/ui.h"
 #include "../integration/wine_places.h"
 

@@ -2,9 +2,9 @@
 #include "help.h"
 
 #include "../platform/text.h"
-#include "help_file.h"
+#include "../help/help_file.h"
 #include "../resources/resource.h"
-#include "../ui/ui.h"
+#include "ui.h"
 
 char HelpFileName[MAX_PATH] = "";
 HMODULE HtmlHelpModule = NULL;

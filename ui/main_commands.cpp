@@ -1,0 +1,457 @@
+// main_commands.cpp - what the main window's buttons, keys and "?" menu do:
+// Add, Edit, Apply, CleanUp, Refresh, Save Log and the menu's choices, each
+// turned into catalogue and store operations whose outcome the status says.
+#include "ui.h"
+
+#include "../store/store.h"
+#include "help.h"
+#include "../report/html_log.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+#include <string.h>
+
+#define SUPPORT_PAGE ORVANE_WEB_SITE "supportus.html"
+
+// ---- check boxes that differ from storage -------------------------------
+
+int32_t PendingChanges(void)
+{
+    int rows = ItemListWindow ? (int)SendMessageA(ItemListWindow, LVM_GETITEMCOUNT, 0, 0) : 0;
+    int32_t pending = 0;
+    for (int i = 0; i < rows; ++i) {
+        const AutostartItem *record = CatalogueItem(RecordOfRow(ItemListWindow, i));
+        if (!record)
+            continue;
+        pending += RowChecked(ItemListWindow, i) != record->enabled;
+    }
+    return pending;
+}
+
+// Says how many changes wait for Apply, when that number changed.
+static int32_t ShownPending = 0;
+int HideWindowsEntries = 1;
+void ShowPending(void)
+{
+    int32_t pending = PendingChanges();
+    if (pending == ShownPending)
+        return;
+    ShownPending = pending;
+    char status[96];
+    if (pending == 0)
+        TextCopy(status, sizeof status, STATUS_NONE_PENDING);
+    else
+        TextFormat(status, sizeof status, STATUS_CHANGES_PENDING, (int)pending,
+                   pending == 1 ? "change" : "changes");
+    SetStatusText(NULL, status);
+}
+
+void EditCatalogueItem(int32_t index)
+{
+    EditIndex = index;
+    const AutostartItem *item = CatalogueItem(index);
+    if (!item)
+        return;
+    if (item->kind == Shortcut) {
+        ShowShellProperties(item->location);
+        return;
+    }
+    if (item->kind == ScheduledTask) {
+        char status[TEXT_FIELD_SIZE + 96];
+        TextFormat(status, sizeof status, STATUS_TASK_NOT_EDITED, item->name);
+        SetStatusText(NULL, status);
+        return;
+    }
+    // A cut name is not the entry's: editing it could reach another one.
+    if (item->cut) {
+        SetStatusText(NULL, STATUS_ENTRY_CUT);
+        return;
+    }
+    if (item->inexact) {
+        ReportInexact(SetStatusText, NULL, item);
+        return;
+    }
+    // A logon place's row is a program of a shared value, not a Run value.
+    if (item->logonPlace) {
+        char status[TEXT_FIELD_SIZE + 96];
+        TextFormat(status, sizeof status, STATUS_LOGON_NOT_EDITED, item->name);
+        SetStatusText(NULL, status);
+        return;
+    }
+    EditMode = EditorEdit;
+    EditorHeaderBitmap = LoadArt(IDB_EDITOR_EDIT);
+    OpenEditor(EDITOR_EDIT_TITLE);
+}
+
+// ---- commands -----------------------------------------------------------
+
+void OnAdd(void)
+{
+    EditMode = EditorAdd;
+    EditorHeaderBitmap = LoadArt(IDB_EDITOR_ADD);
+    OpenEditor(EDITOR_ADD_TITLE);
+}
+
+void OnEdit(HWND window)
+{
+    int32_t row = SelectedRow(ItemListWindow);
+    if (row < 0) {
+        EditIndex = -1;
+        MessageBoxA(window, NO_SELECTION_TEXT, "Error", MB_ICONERROR);
+        return;
+    }
+    EditCatalogueItem(RecordOfRow(ItemListWindow, row));
+}
+
+// The desired state of every record: its row's check box (state image 2 or
+// 1) minus 1; a record without a row (hidden) keeps its stored state.
+static int32_t *ReadCheckBoxes(int32_t *count)
+{
+    *count = 0;
+    int rows = ItemListWindow ? (int)SendMessageA(ItemListWindow, LVM_GETITEMCOUNT, 0, 0) : 0;
+    int32_t records = ItemCatalogue.count;
+    int32_t *desired = (int32_t *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
+                                            sizeof(int32_t) * ((size_t)records + 1));
+    if (!desired)
+        return NULL;
+    for (int32_t r = 0; r < records; ++r)
+        desired[r] = ItemCatalogue.items[r].enabled;
+    for (int i = 0; i < rows; ++i) {
+        int32_t record = RecordOfRow(ItemListWindow, i);
+        if (record < 0 || record >= records)
+            continue;
+        desired[record] = RowChecked(ItemListWindow, i);
+    }
+    *count = records;
+    return desired;
+}
+
+// What Apply's failures said: the first one, and how many there were.
+struct ApplyReport {
+    char first[TEXT_FIELD_SIZE + 128];
+    int failures;
+};
+
+static void CollectFailure(void *context, const char *text)
+{
+    ApplyReport *report = (ApplyReport *)context;
+    if (report->failures++ == 0)
+        TextCopy(report->first, sizeof report->first, text);
+}
+
+// A file of the shared folder of disabled items is enabled for every user
+// only when the user says so; a No keeps it disabled.
+static void ConfirmEnablesForAllUsers(int32_t *desired, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i) {
+        const AutostartItem *item = CatalogueItem(i);
+        if (!item || !desired[i] || item->enabled || !ItemPlacedByAnyUser(item))
+            continue;
+        char question[TEXT_FIELD_SIZE + 256];
+        TextFormat(question, sizeof question, ENABLE_ANY_USER_QUESTION, item->name);
+        if (MessageBoxA(MainWindow, question, MAIN_WINDOW_TITLE,
+                        MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2)
+            != IDYES)
+            desired[i] = 0;
+    }
+}
+
+// Apply: every row's check box is stored; the status says how many changes
+// were stored and names the first that was not, with its cause.
+void OnApply(void)
+{
+    int32_t count = 0;
+    int32_t pending = PendingChanges();
+    int32_t *desired = ReadCheckBoxes(&count);
+    if (!desired) {
+        SetStatusText(NULL, STATUS_CHECKS_UNREAD);
+        return;
+    }
+    ConfirmEnablesForAllUsers(desired, count);
+    // One change is named: what was done to which entry.
+    int32_t only = -1;
+    for (int32_t i = 0; i < count && i < ItemCatalogue.count; ++i)
+        if ((desired[i] ? 1 : 0) != ItemCatalogue.items[i].enabled)
+            only = only == -1 ? i : -2;
+    char onlyName[TEXT_FIELD_SIZE] = "";
+    int32_t onlyWanted = only >= 0 && desired[only];
+    if (only >= 0)
+        TextCopy(onlyName, sizeof onlyName, ItemCatalogue.items[only].name);
+    ApplyReport report;
+    report.first[0] = '\0';
+    report.failures = 0;
+    int stored = ApplyChanges(desired, count, CollectFailure, &report);
+    HeapFree(GetProcessHeap(), 0, desired);
+    char status[2 * TEXT_FIELD_SIZE];
+    if (report.failures == 0 && stored == 1 && onlyName[0] && LastListBackup()[0]) {
+        SetStatusWithPath(onlyWanted ? STATUS_LIST_ENABLED : STATUS_LIST_DISABLED, onlyName,
+                          LastListBackup());
+        ShownPending = 0;
+        PostRefresh();
+        return;
+    }
+    if (report.failures == 0 && stored == 1 && onlyName[0])
+        TextFormat(status, sizeof status, onlyWanted ? STATUS_ENABLED_ONE : STATUS_DISABLED_ONE,
+                   onlyName);
+    else if (report.failures == 0)
+        TextFormat(status, sizeof status, STATUS_APPLIED, stored, stored == 1 ? "change" : "changes");
+    else
+        TextFormat(status, sizeof status, STATUS_APPLIED_SOME, stored, (int)pending,
+                   report.first, report.failures > 1 ? STATUS_MORE_FAILURES : "");
+    // Each list value changed was backed up on its own: name them.
+    int32_t backups = 0;
+    const char *first = ListBackupsMade(&backups);
+    if (backups) {
+        char shortPath[TEXT_FIELD_SIZE];
+        TextShortenMiddle(shortPath, sizeof shortPath, first, STATUS_PATH_ROOM);
+        char more[48] = "";
+        if (backups > 1)
+            TextFormat(more, sizeof more, STATUS_MORE_BACKUPS, (int)backups - 1);
+        size_t used = strlen(status);
+        TextFormat(status + used, sizeof status - used, STATUS_BACKUPS_NAMED,
+                   backups > 1 ? "s" : "", shortPath, more);
+    }
+    SetStatusText(NULL, status);
+    ShownPending = 0;
+    PostRefresh();
+}
+
+int ResolvePendingChanges(HWND window)
+{
+    int32_t pending = PendingChanges();
+    if (pending == 0)
+        return 1;
+    char question[96];
+    TextFormat(question, sizeof question, APPLY_PENDING_QUESTION, (int)pending,
+               pending == 1 ? "change" : "changes");
+    int answer = MessageBoxA(window, question, MAIN_WINDOW_TITLE,
+                             MB_ICONQUESTION | MB_YESNOCANCEL);
+    if (answer == IDCANCEL)
+        return 0;
+    if (answer == IDYES)
+        OnApply();
+    else
+        ShowStoredStates(ItemListWindow); // No: dropped, as the user said
+    ShownPending = 0;
+    return 1;
+}
+
+// CleanUp: pending check boxes are settled first (asked, never applied
+// unasked); then the question counts, from storage as it is after that,
+// what goes and from where, with No the default.
+void OnCleanUp(HWND window)
+{
+    if (!ResolvePendingChanges(window))
+        return;
+    // Which disabled entries are Windows' own (kept) is known only once
+    // every record's signature is read.
+    FinishDetails(window);
+    // The rows hidden as Windows' own: their keys are kept, and not counted.
+    int32_t count = ItemCatalogue.count;
+    int32_t *hidden = (int32_t *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
+                                           sizeof(int32_t) * ((size_t)count + 1));
+    if (!hidden) {
+        SetStatusText(NULL, STATUS_CHECKS_UNREAD);
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i)
+        hidden[i] = ItemHiddenAsWindows(&ItemCatalogue.items[i], HideWindowsEntries);
+    CleanUpCount what;
+    CountCleanUpShown(&what, hidden, count);
+    HeapFree(GetProcessHeap(), 0, hidden);
+    int32_t entries = what.user + what.machine;
+    if (entries + what.settings == 0) {
+        SetStatusText(NULL, STATUS_CLEANUP_NOTHING);
+        return;
+    }
+    char settings[64] = "";
+    if (what.settings)
+        TextFormat(settings, sizeof settings, STATUS_CLEANUP_SETTINGS, (int)what.settings,
+                   what.settings == 1 ? "setting" : "settings");
+    char question[512];
+    TextFormat(question, sizeof question, CLEANUP_QUESTION, (int)entries,
+               entries == 1 ? "entry" : "entries", (int)what.user, (int)what.machine, settings,
+               what.places);
+    if (MessageBoxA(window, question, MAIN_WINDOW_TITLE,
+                    MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2)
+        != IDYES)
+        return;
+    // The stored states: nothing pending is applied here.
+    // The second half marks the rows hidden as Windows' own: kept.
+    int32_t *stored = (int32_t *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
+                                           sizeof(int32_t) * (2 * (size_t)count + 1));
+    if (!stored) {
+        SetStatusText(NULL, STATUS_CHECKS_UNREAD);
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        stored[i] = ItemCatalogue.items[i].enabled;
+        stored[count + i] = ItemHiddenAsWindows(&ItemCatalogue.items[i], HideWindowsEntries);
+    }
+    CleanUpDisabledShown(stored, stored + count, count, SetStatusText, NULL);
+    HeapFree(GetProcessHeap(), 0, stored);
+    PostRefresh();
+}
+
+// The list is rebuilt without a selection: the pane shows no entry.
+static void ClearDetails(HWND window)
+{
+    static const int fields[] = {IDC_LOCATION, IDC_COMMAND,   IDC_DESCRIPTION,
+                                 IDC_COMPANY,  IDC_PUBLISHER, IDC_NOTES};
+    for (int id : fields)
+        SetDlgItemTextA(window, id, "");
+}
+
+static int RefreshFromUser = 0;
+static int RefreshCounted = 0;
+static int RowsAwaited = 0; // a scan's rows are not in the list yet
+
+// A box shown while asking runs its own message loop, which would hand a
+// posted Refresh to this window: one question at a time. Storage is read
+// by the scan worker; the old records stay in the list until its block
+// replaces them in one step, and the files' details follow the rows.
+// 0 when no scan started (cancelled, or a question already open).
+int OnRefresh(HWND window, int fromUser)
+{
+    static int asking = 0;
+    if (asking)
+        return 0;
+    asking = 1;
+    int settled = ResolvePendingChanges(window);
+    asking = 0;
+    if (!settled) {
+        SetStatusText(NULL, STATUS_REFRESH_CANCELLED);
+        return 0;
+    }
+    // A Refresh the user asked for and a later one (after an Apply) that
+    // replaces it before its rows came: the user still hears the count.
+    RefreshFromUser = fromUser || (RowsAwaited && RefreshFromUser);
+    RowsAwaited = 1;
+    StartDetailsScan(window);
+    return 1;
+}
+
+int AdoptScannedRows(HWND window, CatalogueData *rows, char *status, size_t size)
+{
+    status[0] = '\0';
+    // A box changed while storage was read: asked about as a Refresh asks.
+    if (PendingChanges() && !ResolvePendingChanges(window)) {
+        SetStatusText(NULL, STATUS_REFRESH_CANCELLED);
+        return 0;
+    }
+    RowsAwaited = 0;
+    RememberSelection(ItemListWindow);
+    ClearDetails(window);
+    AdoptCatalogue(rows);
+    if (ItemListWindow) {
+        FillListView(ItemListWindow);
+        RestoreSelection(ItemListWindow);
+    }
+    RepaintFooter(window);
+    ShownPending = 0;
+    if (!RefreshCounted) {
+        RefreshCounted = 1;
+        EntryCountText(status, size);
+        SetStatusText(NULL, status);
+        return ROWS_TAKEN_COUNTED;
+    } else if (RefreshFromUser) {
+        TextFormat(status, size, STATUS_REFRESHED, (int)ItemCatalogue.count,
+                   ItemCatalogue.count == 1 ? "entry" : "entries");
+        SetStatusText(NULL, status);
+    }
+    return 1;
+}
+
+static void ShowHiddenCount(long saved)
+{
+    char status[TEXT_FIELD_SIZE];
+    TextFormat(status, sizeof status, STATUS_WINDOWS_HIDDEN, (int)HiddenWindowsRows);
+    if (saved != PLAT_OK) {
+        char cause[TEXT_FIELD_SIZE];
+        TextFormat(cause, sizeof cause, STATUS_CHOICE_NOT_KEPT, CauseText(saved));
+        TextAppend(status, sizeof status, cause);
+    }
+    SetStatusText(NULL, status);
+}
+
+// The rows are rebuilt from the records, so waiting check boxes are
+// settled first, as before a Refresh.
+static void OnHideWindows(HWND window)
+{
+    if (!ResolvePendingChanges(window))
+        return;
+    HideWindowsEntries = !HideWindowsEntries;
+    long saved = SaveHideWindowsSetting(HideWindowsEntries);
+    // The count names every hidden row: the signatures are read first.
+    FinishDetails(window);
+    ClearDetails(window);
+    if (ItemListWindow)
+        FillListView(ItemListWindow);
+    ShownPending = 0;
+    ShowHiddenCount(saved);
+}
+
+void OnHelpMenu(HWND window)
+{
+    RECT button;
+    GetWindowRect(GetDlgItem(window, IDM_HELP_BUTTON), &button);
+    HMENU menu = LoadMenuA(AppInstance, MAKEINTRESOURCEA(IDR_HELP_MENU));
+    if (!menu)
+        return;
+    CheckMenuItem(menu, IDM_HIDE_WINDOWS,
+                  MF_BYCOMMAND | (HideWindowsEntries ? MF_CHECKED : MF_UNCHECKED));
+    SetForegroundWindow(window);
+    ++HoldScanRows;
+    UINT chosen = (UINT)TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD | TPM_RIGHTALIGN,
+                                       button.right, button.bottom, 0, window, NULL);
+    --HoldScanRows;
+    switch (chosen) {
+    case IDM_HELP: ShowHelp(window, NULL); break;
+    case IDM_HIDE_WINDOWS: OnHideWindows(window); break;
+    case IDM_WEBSITE: OpenForUser("open", ORVANE_WEB_SITE, "", ORVANE_WEB_SITE); break;
+    case IDM_SUPPORT: OpenForUser("open", SUPPORT_PAGE, "", SUPPORT_PAGE); break;
+    case IDM_ABOUT: MessageBoxA(window, ABOUT_TEXT, "About...", MB_ICONINFORMATION); break;
+    default: break;
+    }
+    DestroyMenu(menu);
+    PostMessageA(window, WM_NULL, 0, 0);
+    RetryScanResults();
+}
+
+void OnSaveLog(HWND window)
+{
+    char path[TEXT_FIELD_SIZE];
+    char documents[TEXT_FIELD_SIZE];
+    OPENFILENAMEA dialog;
+    PrepareFileDialog(&dialog, window, path, sizeof path, "HTML files\0*.htm;*.html\0",
+                      "Save Log...", OFN_EXPLORER | OFN_OVERWRITEPROMPT);
+    // Proposed: "Orvane Tool report 2026-12-07.html" in Documents.
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    TextFormat(path, sizeof path, LOG_NAME_FORMAT, today.wYear, today.wMonth, today.wDay);
+    if (PlatShellFolder(PLAT_CSIDL_PERSONAL, documents))
+        dialog.lpstrInitialDir = documents;
+    if (!GetSaveFileNameA(&dialog))
+        return;
+    path[sizeof path - 1] = '\0';
+    // The dialog asked about replacing the name it gave, if that existed
+    // when it closed; any other file, or one made since, is never replaced.
+    char chosen[sizeof path];
+    TextCopy(chosen, sizeof chosen, path);
+    if (!CompleteLogPath(path, sizeof path)) {
+        MessageBoxA(window, LOG_NAME_TOO_LONG, "Save Log...", MB_ICONWARNING | MB_OK);
+        return;
+    }
+    int asked = strcmp(chosen, path) == 0 && PlatFileAttributes(path) != PLAT_NO_ATTRIBUTES;
+    // A Refresh cancelled at its question writes no report of older rows.
+    if (!OnRefresh(window, 0))
+        return;
+    FinishDetails(window);
+    if (!asked && PlatFileAttributes(path) != PLAT_NO_ATTRIBUTES) {
+        SetStatusWithPath(STATUS_REPORT_EXISTS, NULL, path);
+        return;
+    }
+    int written = asked ? WriteHtmlLog(path) : WriteNewHtmlLog(path);
+    SetStatusWithPath(written ? STATUS_REPORT_SAVED : STATUS_REPORT_FAILED, NULL, path);
+}
+
