@@ -9,6 +9,8 @@
 // also switch an entry off in place (approval.cpp). The scan reads all
 // places in table order; the store operations (store.h) move entries
 // between them.
+//
+// May include platform/ and storage/ only.
 #pragma once
 
 #include "../storage/storage.h"

@@ -1,12 +1,16 @@
 // cli.h - orvanec, the console front end. It drives the same catalogue and
-// store as the window (ScanCatalogue, ApplyChanges, RemoveItemWithBackup,
-// CleanUpDisabled, WriteHtmlLog) and asks no question: what the window
-// would ask is an option (--yes), and without it nothing is changed.
+// store as the window (ScanCatalogue, ApplyChange, RemoveEntry,
+// CleanUpDisabledShown, WriteHtmlLog) through a front end of its own: each
+// outcome the store tells is printed in the window's words and counted by
+// its result and cause for the exit code, and every question is answered
+// by --yes: without it nothing is changed.
 //
 // Everything here but main.cpp is plain logic over platform.h, so it is
 // tested natively against the in-memory platform. Texts go out through
 // PlatWriteStream: results on standard output, failures on standard error,
 // one line each, naming the entry and the cause.
+//
+// May include every layer below the front ends (platform/ to store/, report/).
 #pragma once
 
 #include "../catalogue/catalogue.h"

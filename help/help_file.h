@@ -1,7 +1,8 @@
 // help_file.h - the extracted help file: written under a name no other
 // program can predict or hold, and held open against writing and deletion
 // from before it is shown until the program ends. Platform-independent (it
-// reaches files through platform.h), so it is tested natively.
+// reaches files through platform.h), so it is tested natively. May include
+// platform/ only.
 #pragma once
 
 #include "../platform/platform.h"

@@ -5,7 +5,9 @@
 // calls. The interface uses plain types (no windows.h), so the same logic
 // compiles natively and is tested there against the in-memory stand-in in
 // tests/support, while platform_win32.cpp implements it with the ANSI Win32
-// calls the program is specified against.
+// calls the program is built on.
+//
+// Includes nothing of the program's own.
 //
 // Result numbers are the Win32 error numbers, so the logic reads the same
 // codes on both sides. Every text output is a field of at most

@@ -1,4 +1,5 @@
-// html_log.h - the HTML report of the whole catalogue (Save Log).
+// html_log.h - the HTML report of the whole catalogue (Save Log), for both
+// front ends. May include platform/, storage/ and catalogue/ only.
 #pragma once
 
 #include <stddef.h>

@@ -51,6 +51,19 @@ const char *CauseText(long code)
     case CAUSE_LIST_IN_BOTH:
         return "it could not be taken out of its list, nor taken back from the other: it is in both "
                "now (the backup holds both as they were)";
+    case CAUSE_NAME_CUT: return "its name is too long to change it here";
+    case CAUSE_NAME_INEXACT: return "its name cannot be handled on this Windows";
+    case CAUSE_NAME_NOT_CARRIED: return "a line break in its name cannot be written to a backup";
+    case CAUSE_NAME_IN_KEY:
+        return "a name in its key cannot be handled on this Windows or written to a backup";
+    case CAUSE_TASK_UNCHANGED: return "the Task Scheduler did not change it";
+    case CAUSE_TASK_FILES:
+        return "it was read from the task files, not from the Task Scheduler; change it in Task "
+               "Scheduler";
+    case CAUSE_TASK_PATH_CUT: return "its path is too long to change it here";
+    case CAUSE_TASK_GONE: return "another program removed it since the list was read";
+    case CAUSE_ANY_USER:
+        return "it may have been placed by any user and would start for every user";
     default: return "Windows refused the change";
     }
 }

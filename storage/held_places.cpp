@@ -51,12 +51,12 @@ static int InProfile(const char *const *folders, int count)
     return 1;
 }
 
-int HoldPlace(const char *first, const char *second, int ofFiles, int asUser, PlatPlace *place)
+long HoldPlace(const char *first, const char *second, int ofFiles, int asUser, PlatPlace *place)
 {
     *place = NULL;
     // Unelevated, the program has only the user's rights to lend.
     if (!PlatIsElevated())
-        return 1;
+        return PLAT_OK;
     char folders[2][TEXT_FIELD_SIZE];
     const char *paths[2] = {folders[0], folders[1]};
     int count = 0;
@@ -66,10 +66,8 @@ int HoldPlace(const char *first, const char *second, int ofFiles, int asUser, Pl
             continue;
         int ok = ofFiles ? FolderOf(given[i], folders[count])
                          : TextCopy(folders[count], TEXT_FIELD_SIZE, given[i]);
-        if (!ok) {
-            SetStoreError(PLAT_ERROR_PATH_NOT_FOUND);
-            return 0;
-        }
+        if (!ok)
+            return SetStoreError(PLAT_ERROR_PATH_NOT_FOUND);
         ++count;
     }
     long held = PlatPlaceHold(paths, count, asUser, place);
@@ -80,11 +78,10 @@ int HoldPlace(const char *first, const char *second, int ofFiles, int asUser, Pl
     if (held == PLAT_ERROR_NO_TOKEN && InProfile(paths, count))
         held = PlatPlaceHold(paths, count, 0, place);
     if (held == PLAT_OK)
-        return 1;
-    SetStoreError(held == PLAT_ERROR_STOPPED_ON_SYMLINK ? CAUSE_PLACE_IS_LINK
-                  : held == PLAT_ERROR_NO_TOKEN          ? CAUSE_NO_USER_RIGHTS
-                                                         : held);
-    return 0;
+        return PLAT_OK;
+    return SetStoreError(held == PLAT_ERROR_STOPPED_ON_SYMLINK ? CAUSE_PLACE_IS_LINK
+                         : held == PLAT_ERROR_NO_TOKEN          ? CAUSE_NO_USER_RIGHTS
+                                                                : held);
 }
 
 void ReleasePlace(PlatPlace place)
@@ -117,7 +114,7 @@ void MakeFolderHeld(const char *path, int asUser)
     if (PlatFileAttributes(path) != PLAT_NO_ATTRIBUTES)
         return;
     PlatPlace place = NULL;
-    if (HoldPlace(path, NULL, 1, asUser, &place))
+    if (HoldPlace(path, NULL, 1, asUser, &place) == PLAT_OK)
         PlatCreateFolder(path);
     ReleasePlace(place);
 }

@@ -49,6 +49,15 @@ int KeyMayHoldValue(PlatHive hive, const char *path, const char *name);
 #define CAUSE_LOGON_NEEDS_USERINIT 0x2000000CL
 #define CAUSE_LIST_LACKS_OWN 0x2000000DL
 #define CAUSE_LIST_ITEM_REPEATED 0x2000000EL
+#define CAUSE_NAME_CUT 0x2000000FL         // the record holds a cut name
+#define CAUSE_NAME_INEXACT 0x20000010L     // the code page changed its name
+#define CAUSE_NAME_NOT_CARRIED 0x20000011L // a line break no .reg line carries
+#define CAUSE_NAME_IN_KEY 0x20000012L      // another name in its key is one of those
+#define CAUSE_TASK_UNCHANGED 0x20000013L   // the scheduler took the change and kept its state
+#define CAUSE_TASK_FILES 0x20000014L       // read from the task files: the scheduler has it not
+#define CAUSE_TASK_PATH_CUT 0x20000015L
+#define CAUSE_TASK_GONE 0x20000016L        // no such task any more
+#define CAUSE_ANY_USER 0x20000017L         // an enable for all users the user did not confirm
 
 // What a row of a list Windows needs to log on is, and why it is never changed.
 #define NOTE_WINDOWS_OWN "Windows' own: needed to log on"
@@ -65,10 +74,11 @@ long SetStoreError(long code);
 // Holds the folders of first and second (null: none; ofFiles nonzero: the
 // folders they are in) for the work about to be done in them, asUser nonzero
 // with the user's ordinary rights: for the user's Startup folder, Documents
-// and what is under it. Unelevated nothing is held (*place null). 1 to go
-// on; 0 refused, the cause in LastStoreError (CAUSE_PLACE_IS_LINK,
-// CAUSE_NO_USER_RIGHTS). ReleasePlace after the work, also when it failed.
-int HoldPlace(const char *first, const char *second, int ofFiles, int asUser, PlatPlace *place);
+// and what is under it. Unelevated nothing is held (*place null). PLAT_OK
+// to go on; else refused, the cause returned and in LastStoreError
+// (CAUSE_PLACE_IS_LINK, CAUSE_NO_USER_RIGHTS). ReleasePlace after the work,
+// also when it failed.
+long HoldPlace(const char *first, const char *second, int ofFiles, int asUser, PlatPlace *place);
 void ReleasePlace(PlatPlace place);
 // A file call's error under a place held with the user's rights: access
 // denied there is the user's own rights, not a lack of administrator rights.

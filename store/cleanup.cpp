@@ -11,26 +11,11 @@
 
 // ---- CleanUp ------------------------------------------------------------
 
-// One "-" key of one hive, and what became of it.
-struct DisabledKey {
-    PlatHive hive;
-    const char *parent; // the key that holds it
-    char name[24];      // "Run-"
-    int32_t values;     // entries it holds (in its sections, for "RunOnceEx-")
-    int32_t settings;   // section titles of "RunOnceEx-"
-    int32_t deleted;    // entries deleted
-    int32_t deletedSettings;
-    int32_t kept;       // entries backed up but not deleted
-    long cause;         // why the first of them was not
-    int keep;           // a name in it cannot be handled or carried: kept whole
-    int hidden;         // it holds an entry the window hides: kept whole
-};
-
 // One value CleanUp saved: deleted only while it still holds what the
 // backup holds (another program may write into a "-" key meanwhile).
 struct SavedValue {
     SavedValue *next;
-    DisabledKey *place;
+    CleanUpKey *place;
     int setting;
     uint32_t type, size, hash;
     char path[TEXT_FIELD_SIZE];
@@ -43,20 +28,20 @@ static uint32_t HashData(uint32_t type, const void *data, uint32_t size)
                     (const unsigned char *)data, size);
 }
 
-static void DisabledKeyPath(const DisabledKey *place, char *path)
+static void DisabledKeyPath(const CleanUpKey *place, char *path)
 {
     TextFormat(path, TEXT_FIELD_SIZE, "%s\\%s", place->parent, place->name);
 }
 
 // Nonzero for "RunOnceEx-", whose values are in section subkeys.
-static int HasSections(const DisabledKey *place)
+static int HasSections(const CleanUpKey *place)
 {
     return TextCompareNoCase(place->name, RUN_ONCE_EX "-") == 0;
 }
 
 // A record for one value of a "-" key, for its approval value; zero when
 // its name does not fit a record (it then has no approval value to find).
-static int ValueItem(const DisabledKey *place, const char *path, const char *name,
+static int ValueItem(const CleanUpKey *place, const char *path, const char *name,
                      AutostartItem *item)
 {
     memset(item, 0, sizeof *item);
@@ -68,7 +53,7 @@ static int ValueItem(const DisabledKey *place, const char *path, const char *nam
 }
 
 // Remembers a saved value for its deletion; zero when out of memory.
-static int Remember(SavedValue **saved, DisabledKey *place, const char *path, const char *name,
+static int Remember(SavedValue **saved, CleanUpKey *place, const char *path, const char *name,
                     int setting, uint32_t type, const void *data, uint32_t size)
 {
     size_t length = strlen(name);
@@ -91,7 +76,7 @@ static int Remember(SavedValue **saved, DisabledKey *place, const char *path, co
 // Nonzero when the key was read whole (or is not there). A value whose name
 // the code page changed or a .reg line cannot carry is not saved, and the
 // key is marked to be kept. A section's default value is its title.
-static int SaveKeyValues(RegWriter *writer, DisabledKey *place, const char *path, int section,
+static int SaveKeyValues(RegWriter *writer, CleanUpKey *place, const char *path, int section,
                          SavedValue **saved)
 {
     PlatKey key = NULL;
@@ -143,7 +128,7 @@ static int SaveKeyValues(RegWriter *writer, DisabledKey *place, const char *path
 
 // Saves the key's values, or for "RunOnceEx-" those of every section (its
 // own values and its "Depend" key are settings, not entries: they stay).
-static int SaveDisabledKey(RegWriter *writer, DisabledKey *place, SavedValue **saved)
+static int SaveDisabledKey(RegWriter *writer, CleanUpKey *place, SavedValue **saved)
 {
     char path[TEXT_FIELD_SIZE];
     DisabledKeyPath(place, path);
@@ -180,30 +165,30 @@ static void ForgetSaved(SavedValue *saved)
     }
 }
 
-// Writes one .reg file of every value in the "-" keys. 1 with the file (or
-// none when there was nothing to save) in backupFile, 0 when the backup
-// could not be made whole, BackupFolderIsLink when its folder is refused.
-static int SaveAllDisabled(DisabledKey *places, int count, char *backupFile, SavedValue **saved)
+// Writes one .reg file of every value in the "-" keys: a BackupResult,
+// BackupMade with the file (or none when there was nothing to save) in
+// backupFile.
+static int SaveAllDisabled(CleanUpKey *places, int count, char *backupFile, SavedValue **saved)
 {
     backupFile[0] = '\0';
     char path[TEXT_FIELD_SIZE];
     RegWriter writer;
-    int made = NewBackup("CleanUp", ".reg", BeginRegFile, &writer, path);
-    if (made != 1)
+    int made = NewBackup("CleanUp", ".reg", BeginRegFile, AbandonRegFile, &writer, path);
+    if (made != BackupMade)
         return made;
     int ok = 1;
     for (int i = 0; i < count && ok; ++i)
         ok = SaveDisabledKey(&writer, &places[i], saved);
     if (!EndRegFile(&writer, path) || !ok) {
         PlatDeleteFile(path);
-        return 0;
+        return BackupFailed;
     }
     if (writer.values == 0) {
         PlatDeleteFile(path);
-        return 1;
+        return BackupMade;
     }
     TextCopy(backupFile, TEXT_FIELD_SIZE, path);
-    return 1;
+    return BackupMade;
 }
 
 // Deletes the value when it still holds what was saved; the Windows error
@@ -258,7 +243,7 @@ static void DeleteIfEmpty(PlatHive hive, const char *parentPath, const char *nam
 }
 
 // The sections of "RunOnceEx-" left empty, then the key itself when empty.
-static void DeleteEmptyKeys(DisabledKey *place)
+static void DeleteEmptyKeys(CleanUpKey *place)
 {
     char path[TEXT_FIELD_SIZE];
     DisabledKeyPath(place, path);
@@ -284,23 +269,87 @@ static void DeleteEmptyKeys(DisabledKey *place)
     DeleteIfEmpty(place->hive, place->parent, place->name);
 }
 
+// Nonzero when the record lies in the key or one of its sections.
+static int KeyHoldsItem(const CleanUpKey *place, const AutostartItem *item)
+{
+    PlatHive hive = HiveOfItem(item);
+    char path[TEXT_FIELD_SIZE];
+    DisabledKeyPath(place, path);
+    size_t length = strlen(path);
+    // The policy key is one for both views.
+    int policy = strcmp(place->parent, POLICY_EXPLORER_KEY) == 0;
+    int sameHive = place->hive == hive || (policy && place->hive == PLAT_HKLM && hive == PLAT_HKLM32);
+    if (!sameHive || TextCompareNoCase(item->location, path) == 0)
+        return sameHive;
+    char prefix[TEXT_FIELD_SIZE + 1];
+    TextFormat(prefix, sizeof prefix, "%s\\", path);
+    return strlen(item->location) > length + 1 && strncmp(item->location, prefix, length + 1) == 0;
+}
+
+// Marks the places that hold a record hidden[i] marks: nobody sees those
+// rows, so nothing deletes them unseen.
+static void MarkHiddenPlaces(CleanUpKey *places, int placeCount, const int32_t *hidden,
+                             int32_t count)
+{
+    for (int32_t i = 0; hidden && i < count; ++i) {
+        const AutostartItem *item = CatalogueItem(i);
+        // CleanUp never deletes a logon place's row ("RunOnceEx-\<section>\Depend"
+        // included): it keeps no key whole.
+        if (!hidden[i] || !item || item->kind != RegistryValue || item->logonPlace
+            || !LocationDisabled(item->location))
+            continue;
+        for (int p = 0; p < placeCount; ++p)
+            if (KeyHoldsItem(&places[p], item))
+                places[p].hidden = 1;
+    }
+}
+
+// The catalogue's record of a value of the key, or one made for it in
+// made; null when neither can be had.
+static const AutostartItem *RecordOfValue(const CleanUpKey *place, const char *path,
+                                          const char *name, AutostartItem *made)
+{
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        const AutostartItem *item = &ItemCatalogue.items[i];
+        if (item->kind == RegistryValue && !item->logonPlace && KeyHoldsItem(place, item)
+            && TextCompareNoCase(item->location, path) == 0 && strcmp(item->name, name) == 0)
+            return item;
+    }
+    return ValueItem(place, path, name, made) ? made : NULL;
+}
+
+// One entry CleanUp was to delete and kept, told with its cause.
+static void TellKept(const FrontEnd *front, const AutostartItem *item, long cause)
+{
+    StoreOutcome outcome;
+    BeginOutcome(&outcome, item, ActionCleanUp);
+    outcome.result = ResultKept;
+    outcome.cause = cause;
+    TellOutcome(front, &outcome);
+}
+
 // Deletes, value by value, what the backup holds and still holds it, with
-// its approval value (in the backup too); then the keys left empty.
-static void DeleteSavedValues(DisabledKey *places, int count, const SavedValue *saved)
+// its approval value (in the backup too); then the keys left empty. An
+// entry not deleted and still there is told.
+static void DeleteSavedValues(CleanUpKey *places, int count, const SavedValue *saved,
+                              const FrontEnd *front)
 {
     for (const SavedValue *value = saved; value; value = value->next) {
-        DisabledKey *place = value->place;
+        CleanUpKey *place = value->place;
         if (place->keep || place->hidden)
             continue;
         long result = DeleteIfUnchanged(value);
+        AutostartItem made;
         if (result == PLAT_OK) {
             ++*(value->setting ? &place->deletedSettings : &place->deleted);
-            AutostartItem item;
-            if (ValueItem(place, value->path, value->name, &item))
-                DropApproval(&item);
+            if (ValueItem(place, value->path, value->name, &made))
+                DropApproval(&made);
         } else if (!value->setting) {
             if (place->kept++ == 0)
                 place->cause = result;
+            const AutostartItem *item = RecordOfValue(place, value->path, value->name, &made);
+            if (item && KeyMayHoldValue(place->hive, value->path, value->name))
+                TellKept(front, item, result);
         }
     }
     for (int i = 0; i < count; ++i)
@@ -308,14 +357,30 @@ static void DeleteSavedValues(DisabledKey *places, int count, const SavedValue *
             DeleteEmptyKeys(&places[i]);
 }
 
-static const char *Plural(int32_t n, const char *one, const char *many)
+// The entries of the keys kept whole for a name in them, each with its
+// cause: its own name, or another's in its key.
+static void TellKeptWhole(const CleanUpKey *places, int count, const FrontEnd *front)
 {
-    return n == 1 ? one : many;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        const AutostartItem *item = &ItemCatalogue.items[i];
+        if (item->kind != RegistryValue || item->logonPlace || !LocationDisabled(item->location))
+            continue;
+        for (int p = 0; p < count; ++p) {
+            if (!places[p].keep || places[p].hidden || !KeyHoldsItem(&places[p], item))
+                continue;
+            TellKept(front, item,
+                     item->cut                   ? CAUSE_NAME_CUT
+                     : item->inexact             ? CAUSE_NAME_INEXACT
+                     : !NameCarried(item->name) ? CAUSE_NAME_NOT_CARRIED
+                                                 : CAUSE_NAME_IN_KEY);
+            break;
+        }
+    }
 }
 
 // Each hive's five "-" keys, and its policy "Run-" (one for both views).
 #define CLEANUP_PLACES (3 * (RUN_KEY_COUNT + 1))
-static int CleanUpPlaces(DisabledKey *places)
+static int CleanUpPlaces(CleanUpKey *places)
 {
     PlatHive hives[3] = {PLAT_HKLM, PLAT_HKLM32, PLAT_HKCU};
     int hiveCount = 3;
@@ -328,7 +393,7 @@ static int CleanUpPlaces(DisabledKey *places)
         for (int k = 0; k <= RUN_KEY_COUNT; ++k) {
             if (k == RUN_KEY_COUNT && hives[h] == PLAT_HKLM32)
                 continue;
-            DisabledKey *place = &places[placeCount++];
+            CleanUpKey *place = &places[placeCount++];
             memset(place, 0, sizeof *place);
             place->hive = hives[h];
             place->parent = k < RUN_KEY_COUNT ? CURRENT_VERSION_KEY : POLICY_EXPLORER_KEY;
@@ -339,9 +404,6 @@ static int CleanUpPlaces(DisabledKey *places)
     return placeCount;
 }
 
-static void MarkHiddenPlaces(DisabledKey *places, int placeCount, const int32_t *hidden,
-                             int32_t count);
-
 void CountCleanUp(CleanUpCount *count)
 {
     CountCleanUpShown(count, NULL, 0);
@@ -350,12 +412,12 @@ void CountCleanUp(CleanUpCount *count)
 void CountCleanUpShown(CleanUpCount *count, const int32_t *hidden, int32_t records)
 {
     memset(count, 0, sizeof *count);
-    DisabledKey places[CLEANUP_PLACES];
+    CleanUpKey places[CLEANUP_PLACES];
     int placeCount = CleanUpPlaces(places);
     // A key that holds a hidden row is kept whole: none of it goes.
     MarkHiddenPlaces(places, placeCount, hidden, records);
     for (int i = 0; i < placeCount; ++i) {
-        DisabledKey *place = &places[i];
+        CleanUpKey *place = &places[i];
         SaveDisabledKey(NULL, place, NULL);
         if (place->hidden)
             ++count->hiddenPlaces;
@@ -374,138 +436,35 @@ void CountCleanUpShown(CleanUpCount *count, const int32_t *hidden, int32_t recor
         count->places[length - 2] = '\0';
 }
 
-// " 2 disabled entries of all users were kept: administrator rights are
-// needed." for the entries of the places whose deletion failed with cause.
-static void AppendKept(char *status, size_t size, const DisabledKey *places, int count)
+int CleanUpDisabled(const int32_t *desired, int32_t count, const FrontEnd *front)
 {
-    for (int i = 0; i < count; ++i) {
-        if (!places[i].kept)
-            continue;
-        // One sentence per cause, with the scope when all its entries share one.
-        int done = 0;
-        for (int j = 0; j < i && !done; ++j)
-            done = places[j].kept && places[j].cause == places[i].cause;
-        if (done)
-            continue;
-        int32_t kept = 0;
-        int user = 0, machine = 0;
-        for (int j = i; j < count; ++j) {
-            if (!places[j].kept || places[j].cause != places[i].cause)
-                continue;
-            kept += places[j].kept;
-            *(places[j].hive == PLAT_HKCU ? &user : &machine) = 1;
-        }
-        char text[256];
-        TextFormat(text, sizeof text, STATUS_CLEANUP_DENIED, (int)kept,
-                   Plural(kept, "entry", "entries"),
-                   user && machine ? "" : user ? " of this user" : " of all users",
-                   Plural(kept, "was", "were"), CauseText(places[i].cause));
-        TextAppend(status, size, status[0] ? " " : "");
-        TextAppend(status, size, text);
-    }
-}
-
-// Marks the places that hold a record hidden[i] marks: nobody sees those
-// rows, so nothing deletes them unseen.
-static void MarkHiddenPlaces(DisabledKey *places, int placeCount, const int32_t *hidden,
-                             int32_t count)
-{
-    for (int32_t i = 0; hidden && i < count; ++i) {
-        const AutostartItem *item = CatalogueItem(i);
-        // CleanUp never deletes a logon place's row ("RunOnceEx-\<section>\Depend"
-        // included): it keeps no key whole.
-        if (!hidden[i] || !item || item->kind != RegistryValue || item->logonPlace
-            || !LocationDisabled(item->location))
-            continue;
-        PlatHive hive = HiveOfItem(item);
-        for (int p = 0; p < placeCount; ++p) {
-            DisabledKey *place = &places[p];
-            char path[TEXT_FIELD_SIZE];
-            DisabledKeyPath(place, path);
-            size_t length = strlen(path);
-            // The policy key is one for both views.
-            int policy = strcmp(place->parent, POLICY_EXPLORER_KEY) == 0;
-            int sameHive = place->hive == hive
-                           || (policy && place->hive == PLAT_HKLM && hive == PLAT_HKLM32);
-            if (sameHive && TextCompareNoCase(item->location, path) != 0) {
-                char prefix[TEXT_FIELD_SIZE + 1];
-                TextFormat(prefix, sizeof prefix, "%s\\", path);
-                sameHive = strlen(item->location) > length + 1
-                           && strncmp(item->location, prefix, length + 1) == 0;
-            }
-            if (sameHive)
-                place->hidden = 1;
-        }
-    }
-}
-
-// One "Kept <key>" sentence per key kept whole (hidden 0) or kept because
-// it holds rows the list hides (hidden 1), after what status says already.
-static void AppendKeptKeys(char *status, size_t size, const DisabledKey *places, int placeCount,
-                           int hidden, const char *format)
-{
-    for (int i = 0; i < placeCount; ++i) {
-        int wanted = hidden ? !places[i].keep && places[i].hidden : places[i].keep;
-        if (!wanted)
-            continue;
-        char key[TEXT_FIELD_SIZE + 32];
-        char path[TEXT_FIELD_SIZE];
-        char kept[TEXT_FIELD_SIZE + 128];
-        DisabledKeyPath(&places[i], path);
-        RegistryKeyText(places[i].hive, path, 0, key, sizeof key);
-        TextFormat(kept, sizeof kept, format, key);
-        TextAppend(status, size, status[0] ? " " : "");
-        TextAppend(status, size, kept);
-    }
-}
-
-int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context)
-{
-    return CleanUpDisabledShown(desired, NULL, count, sink, context);
+    return CleanUpDisabledShown(desired, NULL, count, front);
 }
 
 int CleanUpDisabledShown(const int32_t *desired, const int32_t *hidden, int32_t count,
-                         StatusSink sink, void *context)
+                         const FrontEnd *front)
 {
-    ApplyChanges(desired, count, sink, context);
-    DisabledKey places[CLEANUP_PLACES];
+    ApplyChanges(desired, count, front);
+    CleanUpKey places[CLEANUP_PLACES];
     int placeCount = CleanUpPlaces(places);
     MarkHiddenPlaces(places, placeCount, hidden, count);
-    char backup[TEXT_FIELD_SIZE];
+    StoreOutcome summary;
+    BeginOutcome(&summary, NULL, ActionCleanUp);
     SavedValue *saved = NULL;
-    int made = SaveAllDisabled(places, placeCount, backup, &saved);
-    if (made != 1) {
+    int made = SaveAllDisabled(places, placeCount, summary.backup, &saved);
+    if (made != BackupMade) {
         ForgetSaved(saved);
-        if (sink && made == BackupFolderIsLink)
-            ReportFolderIsLink(sink, context, BACKUP_FOLDER);
-        else if (sink)
-            sink(context, STATUS_BACKUP_FAILED);
+        summary.result = made == BackupFolderIsLink ? ResultFolderIsLink : ResultBackupFailed;
+        summary.cause = LastStoreError();
+        summary.folder = BACKUP_FOLDER;
+        TellOutcome(front, &summary);
         return 1;
     }
-    DeleteSavedValues(places, placeCount, saved);
+    DeleteSavedValues(places, placeCount, saved, front);
     ForgetSaved(saved);
-
-    int32_t deleted = 0, settings = 0;
-    for (int i = 0; i < placeCount; ++i) {
-        deleted += places[i].deleted;
-        settings += places[i].deletedSettings;
-    }
-    char status[1024];
-    char extra[64] = "";
-    if (settings)
-        TextFormat(extra, sizeof extra, STATUS_CLEANUP_SETTINGS, (int)settings,
-                   Plural(settings, "setting", "settings"));
-    if (deleted + settings > 0)
-        TextFormat(status, sizeof status, STATUS_CLEANUP_DONE, (int)deleted,
-                   Plural(deleted, "entry", "entries"), extra, backup);
-    else if (backup[0])
-        TextFormat(status, sizeof status, STATUS_CLEANUP_NONE_DELETED, backup);
-    else
-        TextCopy(status, sizeof status, STATUS_CLEANUP_NOTHING);
-    AppendKept(status, sizeof status, places, placeCount);
-    AppendKeptKeys(status, sizeof status, places, placeCount, 0, STATUS_CLEANUP_KEPT);
-    AppendKeptKeys(status, sizeof status, places, placeCount, 1, STATUS_CLEANUP_KEPT_HIDDEN);
-    if (sink)
-        sink(context, status);
+    TellKeptWhole(places, placeCount, front);
+    summary.keys = places;
+    summary.keyCount = placeCount;
+    TellOutcome(front, &summary);
     return 0;
 }

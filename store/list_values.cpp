@@ -358,30 +358,7 @@ static long CheckWritable(PlatHive hive, const char *path)
     return result;
 }
 
-static char ChangeBackup[TEXT_FIELD_SIZE];
-// Every backup since ForgetListBackup: one Apply may change several lists.
-static char FirstBackup[TEXT_FIELD_SIZE];
-static int32_t BackupCount;
-
-const char *LastListBackup(void)
-{
-    return ChangeBackup;
-}
-
-const char *ListBackupsMade(int32_t *count)
-{
-    *count = BackupCount;
-    return FirstBackup;
-}
-
-void ForgetListBackup(void)
-{
-    ChangeBackup[0] = '\0';
-    FirstBackup[0] = '\0';
-    BackupCount = 0;
-}
-
-static int ChangeListItem(const AutostartItem *item, int32_t wanted)
+static int ChangeListItem(const AutostartItem *item, int32_t wanted, char *backupFile)
 {
     char other[TEXT_FIELD_SIZE];
     if (!SiblingLocation(item->location, other))
@@ -393,8 +370,6 @@ static int ChangeListItem(const AutostartItem *item, int32_t wanted)
     memset(&toAgain, 0, sizeof toAgain);
     Units joined = {NULL, 0, 0};
     int failed = 1;
-    int backedUp = 0;
-    char backupName[TEXT_FIELD_SIZE] = "";
     if (!BeginChange(item, &change) || !ReadList(change.hive, other, item->valueName, &to))
         goto done;
     {
@@ -429,12 +404,13 @@ static int ChangeListItem(const AutostartItem *item, int32_t wanted)
         BackupValue saves[2];
         SaveOf(&saves[0], change.hive, item->location, item->valueName, &change.from);
         SaveOf(&saves[1], change.hive, other, item->valueName, &to);
-        int saved = BackupValues("Changed", saves, 2, backupName);
-        if (saved != 1) {
+        // A backup written is named, whatever comes after it.
+        int saved = BackupValues("Changed", saves, 2, backupFile);
+        if (saved != BackupMade) {
+            backupFile[0] = '\0';
             BackupCause(saved);
             goto done;
         }
-        backedUp = 1;
         // Another program may have changed either value since they were read.
         if (!ReadList(change.hive, item->location, item->valueName, &again)
             || !ReadList(change.hive, other, item->valueName, &toAgain))
@@ -461,12 +437,6 @@ static int ChangeListItem(const AutostartItem *item, int32_t wanted)
         failed = 0;
     }
 done:
-    // A backup written is named, whatever came after it.
-    if (backedUp) {
-        TextCopy(ChangeBackup, sizeof ChangeBackup, backupName);
-        if (!BackupCount++)
-            TextCopy(FirstBackup, sizeof FirstBackup, backupName);
-    }
     EndChange(&change);
     FreeList(&to);
     FreeList(&again);
@@ -483,16 +453,16 @@ static void ValueRecord(const AutostartItem *item, AutostartItem *value)
     value->logonPlace = LogonNone;
 }
 
-int ChangeLogonItem(const AutostartItem *item, int32_t wanted)
+int ChangeLogonItem(const AutostartItem *item, int32_t wanted, char *backupFile)
 {
     SetStoreError(PLAT_OK);
-    ChangeBackup[0] = '\0';
+    backupFile[0] = '\0';
     if (item->windowsOwn)
         return SetStoreError(CAUSE_WINDOWS_OWN), 1;
     if (item->cut || item->inexact)
-        return 1;
+        return SetStoreError(item->cut ? CAUSE_NAME_CUT : CAUSE_NAME_INEXACT), 1;
     if (item->listItem[0])
-        return ChangeListItem(item, wanted);
+        return ChangeListItem(item, wanted, backupFile);
     AutostartItem value;
     ValueRecord(item, &value);
     int moved = MoveRegistryValue(&value, wanted);
@@ -527,7 +497,7 @@ static int RemoveListItem(const AutostartItem *item, char *backupFile)
         BackupValue save;
         SaveOf(&save, change.hive, item->location, item->valueName, &change.from);
         int saved = BackupValues("Removed", &save, 1, backupFile);
-        if (saved != 1) {
+        if (saved != BackupMade) {
             result = saved == BackupFolderIsLink ? RemoveFolderIsLink : RemoveBackupFailed;
             goto done;
         }

@@ -210,10 +210,10 @@ static int BackupHoldsAll(const char *path, const RegWriter *writer)
     if (!file)
         return 0;
     uint32_t count = size / 2;
-    int ok = count >= 1 && Unit(file, 0) == 0xFEFF;
+    unsigned char *name = (unsigned char *)PlatAllocZero(size + 2);
+    int ok = name && count >= 1 && Unit(file, 0) == 0xFEFF;
     uint32_t values = 0;
     uint32_t hash = HASH_START;
-    unsigned char *name = (unsigned char *)PlatAllocZero(size + 2);
     for (uint32_t i = 1, line = 0; ok && i < count; ++line) {
         uint32_t end = i;
         while (end < count && Unit(file, end) != '\n')
@@ -235,7 +235,7 @@ static int BackupHoldsAll(const char *path, const RegWriter *writer)
                 }
                 ++at;
             }
-            ok = name && at < end && Unit(file, at) == '=';
+            ok = at < end && Unit(file, at) == '=';
             hash = HashName(hash, name, length);
             ++values;
         }
@@ -253,11 +253,11 @@ int BackupFolder(char *path)
     char documents[TEXT_FIELD_SIZE];
     if (!PlatShellFolder(PLAT_CSIDL_PERSONAL, documents)
         || !TextFormat(path, TEXT_FIELD_SIZE, "%s\\%s", documents, BACKUP_FOLDER))
-        return 0;
+        return BackupFailed;
     // Documents is the user's to point anywhere: elevated, the folder is made
     // there only through held folders and with the user's ordinary rights.
     PlatPlace place = NULL;
-    if (!HoldPlace(documents, NULL, 0, 1, &place))
+    if (HoldPlace(documents, NULL, 0, 1, &place) != PLAT_OK)
         return BackupFolderIsLink;
     PlatCreateFolder(path);
     int held = PlaceStillHeld(place);
@@ -270,7 +270,7 @@ int BackupFolder(char *path)
         SetStoreError(PLAT_ERROR_STOPPED_ON_SYMLINK);
         return BackupFolderIsLink;
     }
-    return 1;
+    return BackupMade;
 }
 
 // Makes the backup file at path; nonzero when made. Zero with a file at
@@ -278,13 +278,13 @@ int BackupFolder(char *path)
 
 // Makes "<folder>\<what> 2026-12-07 130509<ending>", with " (2)" and on
 // while a name is taken, also when it is taken between looking and making:
-// nothing is ever written over. 1 with the name in path, 0 when no backup
-// could be made, or BackupFolderIsLink.
-int NewBackup(const char *what, const char *ending, MakeBackup make, void *context, char *path)
+// nothing is ever written over.
+int NewBackup(const char *what, const char *ending, MakeBackup make, AbandonBackup abandon,
+              void *context, char *path)
 {
     char folder[TEXT_FIELD_SIZE];
     int have = BackupFolder(folder);
-    if (have != 1)
+    if (have != BackupMade)
         return have;
     PlatTime now;
     PlatLocalTime(&now);
@@ -292,7 +292,7 @@ int NewBackup(const char *what, const char *ending, MakeBackup make, void *conte
     TextFormat(stamp, sizeof stamp, "%04d-%02d-%02d %02d%02d%02d", now.year, now.month, now.day,
                now.hour, now.minute, now.second);
     PlatPlace place = NULL;
-    if (!HoldPlace(folder, NULL, 0, 1, &place))
+    if (HoldPlace(folder, NULL, 0, 1, &place) != PLAT_OK)
         return BackupFolderIsLink;
     int made = 0;
     for (int copy = 1; copy < 100 && !made; ++copy) {
@@ -309,12 +309,14 @@ int NewBackup(const char *what, const char *ending, MakeBackup make, void *conte
     }
     // Written through a folder made a link meanwhile: not a backup of ours.
     if (made && !PlaceStillHeld(place)) {
+        if (abandon)
+            abandon(context);
         PlatDeleteFile(path);
         ReleasePlace(place);
         return BackupFolderIsLink;
     }
     ReleasePlace(place);
-    return made ? 1 : 0;
+    return made ? BackupMade : BackupFailed;
 }
 
 int BeginRegFile(const char *path, void *context)
@@ -330,6 +332,14 @@ int BeginRegFile(const char *path, void *context)
     Put(writer, byteOrderMark, 2);
     PutText(writer, REG_HEADER "\r\n");
     return 1;
+}
+
+void AbandonRegFile(void *context)
+{
+    RegWriter *writer = (RegWriter *)context;
+    if (writer->file)
+        PlatFileClose(writer->file);
+    writer->file = NULL;
 }
 
 // Nonzero only when every byte was written, the file closed cleanly and
@@ -353,11 +363,11 @@ int BackupValues(const char *what, const BackupValue *values, int count, char *b
     backupFile[0] = '\0';
     for (int i = 0; i < count; ++i)
         if (!NameCarried(values[i].name))
-            return 0;
+            return BackupFailed;
     char path[TEXT_FIELD_SIZE];
     RegWriter writer;
-    int made = NewBackup(what, ".reg", BeginRegFile, &writer, path);
-    if (made != 1)
+    int made = NewBackup(what, ".reg", BeginRegFile, AbandonRegFile, &writer, path);
+    if (made != BackupMade)
         return made;
     for (int i = 0; i < count; ++i) {
         PutKey(&writer, values[i].hive, values[i].path);
@@ -367,7 +377,7 @@ int BackupValues(const char *what, const BackupValue *values, int count, char *b
             PutValue(&writer, values[i].name, values[i].type, values[i].data, values[i].size);
     }
     if (!EndRegFile(&writer, path))
-        return 0;
+        return BackupFailed;
     TextCopy(backupFile, TEXT_FIELD_SIZE, path);
-    return 1;
+    return BackupMade;
 }

@@ -23,6 +23,8 @@ int NameCarried(const char *name);
 // A MakeBackup for NewBackup (context: the RegWriter): the new file with its
 // header. Then PutKey before the values of each key, and EndRegFile.
 int BeginRegFile(const char *path, void *context);
+// Its AbandonBackup: closes the file it began.
+void AbandonRegFile(void *context);
 void PutKey(RegWriter *writer, PlatHive hive, const char *path);
 void PutValue(RegWriter *writer, const char *name, uint32_t type, const void *data, uint32_t size);
 int PutApproval(RegWriter *writer, const AutostartItem *item);

@@ -27,7 +27,7 @@ static int SaveFileApproval(const AutostartItem *item, const char *copy)
     int saved = 0;
     PlatPlace place = NULL;
     if (NameCarried(item->name) && TextFormat(regPath, sizeof regPath, "%s.reg", copy)
-        && HoldPlace(copy, NULL, 1, 1, &place) && BeginRegFile(regPath, &writer)) {
+        && HoldPlace(copy, NULL, 1, 1, &place) == PLAT_OK && BeginRegFile(regPath, &writer)) {
         PutKey(&writer, hive, path);
         PutValue(&writer, item->name, type, data, size);
         saved = EndRegFile(&writer, regPath);
@@ -60,9 +60,9 @@ static int RemoveFileWithBackup(const AutostartItem *item, char *backupFile)
     char copy[TEXT_FIELD_SIZE];
     char ending[TEXT_FIELD_SIZE + 2];
     int made = TextFormat(ending, sizeof ending, " %s", item->name)
-                   ? NewBackup("Removed", ending, CopyRemovedFile, (void *)item->location, copy)
-                   : 0;
-    if (made != 1)
+                   ? NewBackup("Removed", ending, CopyRemovedFile, NULL, (void *)item->location, copy)
+                   : BackupFailed;
+    if (made != BackupMade)
         return made == BackupFolderIsLink ? RemoveFolderIsLink : RemoveBackupFailed;
     TextCopy(backupFile, TEXT_FIELD_SIZE, copy);
     int approval = SaveFileApproval(item, copy);
@@ -100,7 +100,7 @@ int RemoveItemWithBackup(const AutostartItem *item, char *backupFile)
         // neither copied nor deleted with administrator rights. Its folders
         // stay held over the backup and the delete.
         PlatPlace place = NULL;
-        if (!HoldPlace(item->location, NULL, 1, 0, &place))
+        if (HoldPlace(item->location, NULL, 1, 0, &place) != PLAT_OK)
             return LastStoreError() == CAUSE_PLACE_IS_LINK ? RemoveRefused : RemoveBackupFailed;
         int removed = RemoveFileWithBackup(item, backupFile);
         ReleasePlace(place);
@@ -117,14 +117,14 @@ int RemoveItemWithBackup(const AutostartItem *item, char *backupFile)
     if (!ReadWholeValue(hive, item->location, item->name, 1, &type, &data, &size))
         return RemoveBackupFailed;
     RegWriter writer;
-    int saved = NewBackup("Removed", ".reg", BeginRegFile, &writer, path);
-    if (saved == 1) {
+    int saved = NewBackup("Removed", ".reg", BeginRegFile, AbandonRegFile, &writer, path);
+    if (saved == BackupMade) {
         PutKey(&writer, hive, item->location);
         PutValue(&writer, item->name, type, data, size);
         PutApproval(&writer, item);
-        saved = EndRegFile(&writer, path);
+        saved = EndRegFile(&writer, path) ? BackupMade : BackupFailed;
     }
-    if (saved != 1) {
+    if (saved != BackupMade) {
         PlatFree(data);
         return saved == BackupFolderIsLink ? RemoveFolderIsLink : RemoveBackupFailed;
     }
@@ -149,7 +149,7 @@ int BackupReplaced(const AutostartItem *entry, char *backupFile)
     int hasValue = ReadWholeValue(hive, entry->location, entry->name, 1, &type, &data, &size);
     // A value that is there but cannot be read is never written over unsaved.
     if (!hasValue && KeyMayHoldValue(hive, entry->location, entry->name))
-        return 0;
+        return BackupFailed;
     PlatHive approvalHive = PLAT_HKCU;
     char approvalPath[TEXT_FIELD_SIZE];
     uint32_t approvalType = PLAT_REG_NONE, approvalSize = 0;
@@ -158,21 +158,22 @@ int BackupReplaced(const AutostartItem *entry, char *backupFile)
                                         &approval, &approvalSize);
     PlatFree(approval);
     if (!hasValue && !hasApproval)
-        return 3;
+        return BackupNothing;
     char path[TEXT_FIELD_SIZE];
     RegWriter writer;
-    int made = NameCarried(entry->name) ? NewBackup("Replaced", ".reg", BeginRegFile, &writer, path)
-                                        : 0;
-    if (made == 1) {
+    int made = NameCarried(entry->name)
+                   ? NewBackup("Replaced", ".reg", BeginRegFile, AbandonRegFile, &writer, path)
+                   : BackupFailed;
+    if (made == BackupMade) {
         if (hasValue) {
             PutKey(&writer, hive, entry->location);
             PutValue(&writer, entry->name, type, data, size);
         }
         PutApproval(&writer, entry);
-        made = EndRegFile(&writer, path);
+        made = EndRegFile(&writer, path) ? BackupMade : BackupFailed;
     }
     PlatFree(data);
-    if (made == 1)
+    if (made == BackupMade)
         TextCopy(backupFile, TEXT_FIELD_SIZE, path);
     return made;
 }

@@ -263,9 +263,9 @@ int SaveItemWithBackup(const char *name, const char *file, const char *parameter
     int replaced = 0;
     if (!IsTheOldValue(old, hive, name)) {
         replaced = BackupReplaced(&record, backupFile);
-        if (replaced == 0 || replaced == BackupFolderIsLink)
+        if (replaced == BackupFailed || replaced == BackupFolderIsLink)
             return SaveNotWritten;
-        replaced = replaced == 1;
+        replaced = replaced == BackupMade;
         if (replaced && DropApproval(&record) != 0)
             return SaveNotWritten;
     }

@@ -9,7 +9,7 @@
 // whether to start it with administrator rights.
 #include "store.h"
 
-int StartItemProgram(const AutostartItem *item, StartQuestion ask, void *context)
+int StartItemProgram(const AutostartItem *item, const FrontEnd *front)
 {
     // Windows' own logon programs (userinit.exe) would start a second logon.
     if (item->windowsOwn)
@@ -27,7 +27,7 @@ int StartItemProgram(const AutostartItem *item, StartQuestion ask, void *context
         return StartedByDesktop;
     char question[TEXT_FIELD_SIZE + 64];
     TextFormat(question, sizeof question, START_ELEVATED_QUESTION, item->name);
-    if (!ask || !ask(context, question))
+    if (!AskFrontEnd(front, question))
         return StartDeclined;
     return PlatStartProgram(program) ? StartedElevated : StartFailed;
 }

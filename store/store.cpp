@@ -90,7 +90,7 @@ int MoveShortcut(const AutostartItem *item, int32_t desired)
     // Elevated, both folders are held, the user's with the user's rights.
     int asUser = ScopeIsUser(item->scope);
     PlatPlace place = NULL;
-    if (!HoldPlace(item->location, destination, 1, asUser, &place))
+    if (HoldPlace(item->location, destination, 1, asUser, &place) != PLAT_OK)
         return 1;
     // MoveFileA never replaces a file of the same name.
     int moved = PlatMoveFile(item->location, destination);
@@ -121,7 +121,7 @@ int DeleteItem(const AutostartItem *item, int registry)
     if (!registry) {
         int asUser = ScopeIsUser(item->scope);
         PlatPlace place = NULL;
-        if (!HoldPlace(item->location, NULL, 1, asUser, &place))
+        if (HoldPlace(item->location, NULL, 1, asUser, &place) != PLAT_OK)
             return DeleteFileFailed;
         int deleted = PlatDeleteFile(item->location);
         long error = deleted ? (long)PLAT_OK : PlatLastError();
@@ -166,42 +166,6 @@ int DeleteValueIfUnchanged(const AutostartItem *item, uint32_t type, const void 
     return DeleteItem(item, 1);
 }
 
-static void Report(StatusSink sink, void *context, const char *text)
-{
-    if (sink)
-        sink(context, text);
-}
-
-void ReportFolderIsLink(StatusSink sink, void *context, const char *folder)
-{
-    char status[TEXT_FIELD_SIZE + 160];
-    if (LastStoreError() == CAUSE_NO_USER_RIGHTS)
-        TextFormat(status, sizeof status, STATUS_PLACE_NO_USER_RIGHTS, folder);
-    else if (LastStoreError() == CAUSE_PLACE_IS_LINK)
-        TextFormat(status, sizeof status, STATUS_PLACE_IS_LINK, folder);
-    else
-        TextFormat(status, sizeof status, STATUS_FOLDER_IS_LINK, folder);
-    Report(sink, context, status);
-}
-
-// "ERROR: "Tool" was not disabled: administrator rights are needed."
-static void ReportApplyFailure(StatusSink sink, void *context, const AutostartItem *item,
-                               int32_t wanted)
-{
-    char status[TEXT_FIELD_SIZE + 128];
-    TextFormat(status, sizeof status, STATUS_APPLY_FAILED_FORMAT, item->name,
-               wanted ? "enabled" : "disabled",
-               item->cut ? "its name is too long to change it here" : CauseText(LastStoreError()));
-    Report(sink, context, status);
-}
-
-void ReportInexact(StatusSink sink, void *context, const AutostartItem *item)
-{
-    char status[TEXT_FIELD_SIZE + 96];
-    TextFormat(status, sizeof status, STATUS_NAME_INEXACT, item->name);
-    Report(sink, context, status);
-}
-
 // Moves an item between its enabled and its disabled place; nonzero when a
 // step failed. Enabling also clears a "disabled" approval left behind for
 // it, or Windows would still not start what the list shows enabled.
@@ -226,41 +190,106 @@ static int MoveItem(const AutostartItem *item, int32_t wanted)
     return failed;
 }
 
-int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *context)
+// The user's Yes to enabling for every user an entry any user may have placed.
+static int ConfirmAnyUser(const AutostartItem *item, const FrontEnd *front)
+{
+    char question[TEXT_FIELD_SIZE + 256];
+    TextFormat(question, sizeof question, ENABLE_ANY_USER_QUESTION, item->name);
+    return AskFrontEnd(front, question);
+}
+
+// One change of one entry, its outcome told; the record takes the state
+// wanted unless the user declined.
+static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const FrontEnd *front)
+{
+    StoreOutcome outcome;
+    BeginOutcome(&outcome, item, wanted ? ActionEnable : ActionDisable);
+    if (wanted && ItemPlacedByAnyUser(item) && !ConfirmAnyUser(item, front)) {
+        outcome.result = ResultDeclined;
+        outcome.cause = CAUSE_ANY_USER;
+        TellOutcome(front, &outcome);
+        return outcome.result;
+    }
+    SetStoreError(PLAT_OK);
+    int failed = 1;
+    if (item->inexact)
+        SetStoreError(CAUSE_NAME_INEXACT);
+    else if (item->kind == ScheduledTask) // switched in the scheduler, in place
+        failed = SwitchTask(item, wanted);
+    else if (item->cut)
+        SetStoreError(CAUSE_NAME_CUT);
+    else if (item->logonPlace)
+        failed = ChangeLogonItem(item, wanted, outcome.backup);
+    else if (item->approvalDisabled && wanted) // off in Windows' settings: on in place
+        failed = ClearDisabledApproval(item);
+    else
+        failed = MoveItem(item, wanted);
+    if (failed == MoveFolderIsLink) {
+        outcome.result = ResultFolderIsLink;
+        outcome.folder = ScopeIsUser(item->scope) ? DISABLED_USER_FOLDER : DISABLED_ALL_FOLDER;
+    } else if (failed) {
+        outcome.result = ResultRefused;
+    }
+    if (failed)
+        outcome.cause = LastStoreError();
+    item->enabled = wanted;
+    TellOutcome(front, &outcome);
+    return outcome.result;
+}
+
+int ApplyChanges(const int32_t *desired, int32_t count, const FrontEnd *front)
 {
     if (count > ItemCatalogue.count)
         count = ItemCatalogue.count;
-    ForgetListBackup();
     int stored = 0;
     for (int32_t i = 0; i < count; ++i) {
         AutostartItem *item = &ItemCatalogue.items[i];
         int32_t wanted = desired[i] ? 1 : 0;
-        if (wanted == item->enabled)
-            continue;
-        // Switched off in Windows' startup settings: switched on in place.
-        if (item->inexact) {
-            ReportInexact(sink, context, item);
-            item->enabled = wanted;
-            continue;
-        }
-        // A task is switched in the scheduler, in place.
-        if (item->kind == ScheduledTask) {
-            stored += ApplyTaskChange(item, wanted, sink, context);
-            item->enabled = wanted;
-            continue;
-        }
-        SetStoreError(PLAT_OK);
-        int failed = item->cut ? 1
-                     : item->logonPlace ? ChangeLogonItem(item, wanted)
-                     : item->approvalDisabled && wanted ? ClearDisabledApproval(item)
-                                                        : MoveItem(item, wanted);
-        if (failed == MoveFolderIsLink)
-            ReportFolderIsLink(sink, context,
-                               ScopeIsUser(item->scope) ? DISABLED_USER_FOLDER : DISABLED_ALL_FOLDER);
-        else if (failed)
-            ReportApplyFailure(sink, context, item, wanted);
-        stored += !failed;
-        item->enabled = wanted;
+        if (wanted != item->enabled)
+            stored += SwitchEntry(item, wanted, front) == ResultDone;
     }
     return stored;
+}
+
+OutcomeResult ApplyChange(int32_t index, int32_t wanted, const FrontEnd *front)
+{
+    if (index < 0 || index >= ItemCatalogue.count)
+        return ResultRefused;
+    AutostartItem *item = &ItemCatalogue.items[index];
+    wanted = wanted ? 1 : 0;
+    if (wanted != item->enabled)
+        return SwitchEntry(item, wanted, front);
+    StoreOutcome outcome;
+    BeginOutcome(&outcome, item, wanted ? ActionEnable : ActionDisable);
+    outcome.result = ResultAlready;
+    TellOutcome(front, &outcome);
+    return outcome.result;
+}
+
+OutcomeResult RemoveEntry(const AutostartItem *item, const FrontEnd *front)
+{
+    StoreOutcome outcome;
+    BeginOutcome(&outcome, item, ActionRemove);
+    SetStoreError(PLAT_OK);
+    int removed = RemoveItemWithBackup(item, outcome.backup);
+    long cause = LastStoreError();
+    if (removed == RemoveRefused && item->inexact)
+        cause = CAUSE_NAME_INEXACT;
+    else if (removed == RemoveRefused && item->cut && cause == PLAT_OK)
+        cause = item->kind == ScheduledTask ? CAUSE_TASK_PATH_CUT : CAUSE_NAME_CUT;
+    else if (removed == RemoveNameNotCarried)
+        cause = CAUSE_NAME_NOT_CARRIED;
+    outcome.cause = removed == RemoveDone ? (long)PLAT_OK : cause;
+    switch (removed) {
+    case RemoveDone: outcome.result = ResultDone; break;
+    case RemoveDeleteFailed: outcome.result = ResultKept; break;
+    case RemoveFolderIsLink:
+        outcome.result = ResultFolderIsLink;
+        outcome.folder = BACKUP_FOLDER;
+        break;
+    case RemoveBackupFailed: outcome.result = ResultBackupFailed; break;
+    default: outcome.result = ResultRefused; break;
+    }
+    TellOutcome(front, &outcome);
+    return outcome.result;
 }

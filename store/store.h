@@ -6,26 +6,14 @@
 // The rule that keeps entries safe: a value is deleted from its old place
 // only after it has been written, whole and unchanged, in its new place; a
 // move never overwrites anything already there. None of these operations
-// rescans; the caller refreshes the catalogue afterwards.
+// rescans; the caller refreshes the catalogue afterwards. What each
+// operation did to each entry goes to its front end (outcome.h).
+//
+// May include platform/, storage/ and catalogue/ only.
 #pragma once
 
 #include "../catalogue/catalogue.h"
-
-// Receives a status text for the main window's status bar.
-typedef void (*StatusSink)(void *context, const char *text);
-
-// An entry Apply could not move, and why ("ERROR: "Tool" was not disabled:
-// administrator rights are needed.").
-#define STATUS_APPLY_FAILED_FORMAT "ERROR: \"%s\" was not %s: %s."
-// An entry backed up but not deleted: a format made with the cause first,
-// then given the entry's name and the backup's path.
-#define STATUS_REMOVE_FAILED "ERROR: \"%%s\" was not removed: %s. Its backup is kept: %%s"
-// An entry whose name the code page changed is never acted on (%s: its name as read).
-#define STATUS_NAME_INEXACT \
-    "ERROR: \"%s\": its name cannot be handled on this Windows; nothing was changed."
-
-// Sends STATUS_NAME_INEXACT for the item to sink.
-void ReportInexact(StatusSink sink, void *context, const AutostartItem *item);
+#include "outcome.h"
 
 // Result codes of MoveRegistryValue.
 enum {
@@ -67,10 +55,22 @@ int DeleteValueIfUnchanged(const AutostartItem *item, uint32_t type, const void 
 // Brings storage to the desired state of each catalogue index i below
 // count (1 enabled, 0 disabled): record i of ItemCatalogue belongs to
 // desired[i]. An entry switched off in Windows' startup settings is
-// switched on in place; every other change moves the entry. Every failure
-// sends sink a text naming the entry and the cause. Returns the number of
-// changes stored.
-int ApplyChanges(const int32_t *desired, int32_t count, StatusSink sink, void *context);
+// switched on in place; a task in the scheduler; every other change moves
+// the entry. An entry any user may have placed is enabled for every user
+// only when front's user says Yes (ENABLE_ANY_USER_QUESTION). Each change
+// tells front its outcome, and its record takes the state wanted (unless
+// declined). Returns the number of changes stored.
+#define ENABLE_ANY_USER_QUESTION                                                          \
+    "\"%s\" may have been placed by any user: its folder of disabled items is writable by " \
+    "every user. Move it into the Startup folder of all users, to start for everyone?"
+int ApplyChanges(const int32_t *desired, int32_t count, const FrontEnd *front);
+// The same for the one entry of catalogue index (ResultAlready when it is
+// as wanted); its OutcomeResult.
+OutcomeResult ApplyChange(int32_t index, int32_t wanted, const FrontEnd *front);
+
+// Remove of the entry (RemoveItemWithBackup), its outcome told to front;
+// its OutcomeResult.
+OutcomeResult RemoveEntry(const AutostartItem *item, const FrontEnd *front);
 
 // ---- Windows' own switch (approval_switch.cpp) ------------------------------
 
@@ -92,42 +92,25 @@ int DropApproval(const AutostartItem *item);
 // The folder backups go to, under the user's Documents: found in Explorer
 // without showing hidden folders, and writable without administrator rights.
 #define BACKUP_FOLDER "Orvane Tool Backups"
-#define STATUS_BACKUP_FAILED "ERROR: The backup could not be written; nothing was deleted."
-// CleanUp's outcome: what was deleted, what was kept and why.
-#define STATUS_CLEANUP_DONE "Deleted %d disabled %s%s; backup: %s."
-#define STATUS_CLEANUP_SETTINGS " and %d %s of RunOnceEx-"
-#define STATUS_CLEANUP_NOTHING "There were no disabled registry entries to delete."
-#define STATUS_CLEANUP_NONE_DELETED "Nothing was deleted; backup: %s."
-// Entries backed up but not deleted (%s: " of all users", " of this user" or
-// nothing), and the cause.
-#define STATUS_CLEANUP_DENIED "%d disabled %s%s %s kept: %s."
-#define STATUS_CLEANUP_KEPT \
-    "Kept %s: a name in it cannot be handled on this Windows or written to a backup."
-#define STATUS_NAME_NOT_CARRIED \
-    "ERROR: \"%s\" was kept: a line break in its name cannot be written to a backup."
 
-// Creates the backup folder when missing; 1 with its path, 0 when it
-// cannot be had, BackupFolderIsLink when this process is elevated and the
-// folder is a junction or a symbolic link (it is not written through).
-#define BackupFolderIsLink 2
+// What a backup came to.
+enum BackupResult {
+    BackupMade = PLAT_OK,
+    BackupFailed = 1,
+    // elevated, and the folder or one on its way is a junction or a
+    // symbolic link (never written through), or out of the user's reach
+    BackupFolderIsLink = 2,
+    BackupNothing = 3 // nothing there to save
+};
+
+// Creates the backup folder when missing; BackupMade with its path.
 int BackupFolder(char *path);
-
-#define STATUS_FOLDER_IS_LINK \
-    "ERROR: The folder \"%s\" is a link to another place; nothing was changed."
-// The same when a folder on the way (CAUSE_PLACE_IS_LINK) or the user's
-// rights (CAUSE_NO_USER_RIGHTS) refused the work, as LastStoreError says.
-#define STATUS_PLACE_IS_LINK \
-    "ERROR: A folder on the way to \"%s\" is a link to another place; nothing was changed."
-#define STATUS_PLACE_NO_USER_RIGHTS \
-    "ERROR: Nothing was written to \"%s\": it lies outside the user's profile and the " \
-    "user's ordinary rights could not be taken to work there; nothing was changed."
-void ReportFolderIsLink(StatusSink sink, void *context, const char *folder);
 
 enum RemoveResult {
     RemoveDone = 0,
     RemoveBackupFailed = 1,   // nothing deleted
     RemoveDeleteFailed = 2,   // backed up, but still there
-    RemoveRefused = 3,        // a cut or changed name: not acted on
+    RemoveRefused = 3,        // a cut or changed name, or a task the scheduler did not give: not acted on
     RemoveNameNotCarried = 4, // a line break in the name: no backup can hold it, kept
     RemoveFolderIsLink = 5    // elevated, and the backup folder is a link: nothing deleted
 };
@@ -138,8 +121,8 @@ int RemoveItemWithBackup(const AutostartItem *item, char *backupFile);
 
 // Saves what a save of entry (a record of the value as it will be stored)
 // would write over: the value of its name in its key and its approval value,
-// into one .reg file read back. 1 with its path in backupFile, 3 when there
-// is nothing to save, 0 when it cannot be saved, or BackupFolderIsLink.
+// into one .reg file read back: a BackupResult, BackupMade with its path in
+// backupFile.
 int BackupReplaced(const AutostartItem *entry, char *backupFile);
 
 // What CleanUp would delete now, read from storage: the entries of the
@@ -162,33 +145,27 @@ void CountCleanUpShown(CleanUpCount *count, const int32_t *hidden, int32_t recor
 // views of HKLM into one .reg file, and only when that file is whole
 // deletes, value by value, each value that still holds what the backup
 // holds, then the keys left empty ("RunOnceEx-"'s own values and its
-// "Depend" key stay). Disabled shortcuts stay. The status names the backup
-// and what was kept and why, or says that the backup failed and nothing
-// was deleted (then 1; else 0).
-int CleanUpDisabled(const int32_t *desired, int32_t count, StatusSink sink, void *context);
+// "Depend" key stay). Disabled shortcuts stay. Front is told each entry
+// kept (ActionCleanUp, ResultKept, its cause), then the summary (item
+// null: the backup and every key); 1 when the backup failed and nothing
+// was deleted, else 0.
+int CleanUpDisabled(const int32_t *desired, int32_t count, const FrontEnd *front);
 
 // The same, but a "-" key that holds a record hidden[i] marks (rows the
-// window does not show) is kept whole, the status naming it; hidden may be
+// window does not show) is kept whole, the summary naming it; hidden may be
 // null.
-#define STATUS_CLEANUP_KEPT_HIDDEN "Kept %s: it holds Windows' own entries, which are hidden."
 int CleanUpDisabledShown(const int32_t *desired, const int32_t *hidden, int32_t count,
-                         StatusSink sink, void *context);
+                         const FrontEnd *front);
 
 // ---- the rest of the logon (list_values.cpp) --------------------------------
 
 // Disables or enables a row of a logon place: one program taken out of its
 // list value into the same value of the sibling "-" key or put back at the
 // end of the list, or a whole value moved. Nonzero when refused or failed,
-// with the cause in LastStoreError.
-int ChangeLogonItem(const AutostartItem *item, int32_t wanted);
-// The backup of the list value the last ChangeLogonItem changed; empty when
-// it changed none (refused, failed, or a whole value moved).
-const char *LastListBackup(void);
-// The first list backup since ForgetListBackup, and in *count how many.
-const char *ListBackupsMade(int32_t *count);
-void ForgetListBackup(void); // ApplyChanges starts with none
-#define STATUS_LIST_DISABLED "Disabled \"%s\"; backup: %s"
-#define STATUS_LIST_ENABLED "Enabled \"%s\"; backup: %s"
+// with the cause in LastStoreError. backupFile (TEXT_FIELD_SIZE) names the
+// backup of the list values written, whatever came after it; empty when
+// none was (refused, or a whole value moved).
+int ChangeLogonItem(const AutostartItem *item, int32_t wanted, char *backupFile);
 
 // Remove of such a row (a RemoveResult): its program taken out of the list,
 // or its value deleted, after the backup.
@@ -197,9 +174,6 @@ int RemoveLogonItem(const AutostartItem *item, char *backupFile);
 // own program), so that the front ends need not ask first; PLAT_OK when
 // none.
 long RemoveRefusalCause(const AutostartItem *item);
-
-// A Remove refused before anything was saved (%s: the entry, the cause).
-#define STATUS_REMOVE_REFUSED "ERROR: \"%s\" was not removed: %s."
 
 // One value to save whole before a change.
 struct BackupValue {
@@ -213,53 +187,41 @@ struct BackupValue {
 };
 
 // Saves the values into one new .reg file ("<what> <date and time>.reg"),
-// read back whole. 1 with its path in backupFile, 0 when it could not be
-// made, BackupFolderIsLink.
+// read back whole: a BackupResult, BackupMade with its path in backupFile.
 int BackupValues(const char *what, const BackupValue *values, int count, char *backupFile);
 // Makes a new backup file "<what> <date time><ending>" in the backup
-// folder through make (never over a file); 1 with its path, 0 when it could
-// not be made, BackupFolderIsLink as BackupFolder.
+// folder through make (nonzero when made; never over a file): a
+// BackupResult, BackupMade with its path. A file made through a folder that
+// became a link meanwhile is deleted, after abandon (when given) closed
+// what make left open.
 typedef int (*MakeBackup)(const char *path, void *context);
-int NewBackup(const char *what, const char *ending, MakeBackup make, void *context, char *path);
+typedef void (*AbandonBackup)(void *context);
+int NewBackup(const char *what, const char *ending, MakeBackup make, AbandonBackup abandon,
+              void *context, char *path);
 
 // ---- scheduled tasks (task_store.cpp) ---------------------------------------
 
-#define STATUS_TASK_NOT_SWITCHED "ERROR: \"%s\" was not switched %s: %s."
-#define CAUSE_TASK_UNCHANGED "the Task Scheduler did not change it"
-#define CAUSE_TASK_FILES \
-    "it was read from the task files, not from the Task Scheduler; change it in Task Scheduler"
-#define STATUS_TASK_REMOVED "Removed \"%s\"; backup: %s; to restore it: %s"
-#define STATUS_TASK_NOT_REMOVED "ERROR: \"%s\" was not removed: %s."
-#define STATUS_TASK_NOT_REMOVED_KEPT "ERROR: \"%s\" was not removed: %s. Its backup is kept: %s"
 #define STATUS_TASK_NOT_EDITED \
     "\"%s\" is a scheduled task: tasks are changed in Task Scheduler."
 
-// Causes of a task change beyond the Windows error numbers.
-enum { TASK_UNCHANGED = -1, TASK_READ_ONLY = -2, TASK_PATH_CUT = -3, TASK_INEXACT = -4 };
-long LastTaskError(void);
-const char *TaskCauseText(long code);
-
 // Switches the task in place and reads its state back; 0 when it is now
-// as wanted, else 1 with LastTaskError saying why.
+// as wanted, else 1 with LastStoreError saying why (CAUSE_TASK_FILES,
+// CAUSE_TASK_PATH_CUT, CAUSE_NAME_INEXACT, CAUSE_TASK_UNCHANGED,
+// CAUSE_TASK_GONE or the scheduler's error).
 int SwitchTask(const AutostartItem *item, int32_t wanted);
-
-// SwitchTask, sending STATUS_TASK_NOT_SWITCHED on failure; 1 when stored.
-int ApplyTaskChange(const AutostartItem *item, int32_t wanted, StatusSink sink, void *context);
 
 // Deletes the task from the scheduler (never one read from the task files).
 int DeleteTask(const AutostartItem *item);
 
 // Saves the task's XML as "Removed <date time> <name>.xml" (UTF-16 with a
 // byte-order mark), reads it back, and only then deletes the task, if it
-// still holds what the backup holds (RemoveDeleteFailed otherwise).
+// still holds what the backup holds (RemoveDeleteFailed otherwise); the
+// cause in LastStoreError.
 int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile);
 
 // The command that registers the removed task again from its backup.
 void TaskRestoreCommand(const AutostartItem *item, const char *backupFile, char *text,
                         size_t size);
-
-// RemoveTaskWithBackup with its outcome sent to sink.
-int RemoveTaskReporting(const AutostartItem *item, StatusSink sink, void *context);
 
 // ---- Run (start_program.cpp) ----------------------------------------------
 
@@ -274,13 +236,10 @@ enum StartResult {
     StartNotFound = 5     // no such file, or a name the logon's search did not find
 };
 
-// Asks a Yes/No question (No the default); nonzero for Yes.
-typedef int (*StartQuestion)(void *context, const char *question);
-
 // Starts the program of the item's target: directly when this process is
 // not elevated; elevated, through the desktop shell, or, when that is not
-// possible, only after ask said Yes.
-int StartItemProgram(const AutostartItem *item, StartQuestion ask, void *context);
+// possible, only after front's user said Yes (START_ELEVATED_QUESTION).
+int StartItemProgram(const AutostartItem *item, const FrontEnd *front);
 
 enum OpenResult {
     OpenedAsUser = 0,     // not elevated: opened with this process's rights

@@ -12,87 +12,46 @@
 
 #include <string.h>
 
-static long TaskError = PLAT_OK;
-
-long LastTaskError(void)
+// The scheduler's error as a cause: a task not found is one another
+// program removed.
+static long TaskFailed(long code)
 {
-    return TaskError;
-}
-
-const char *TaskCauseText(long code)
-{
-    switch (code) {
-    case TASK_UNCHANGED: return CAUSE_TASK_UNCHANGED;
-    case TASK_READ_ONLY: return CAUSE_TASK_FILES;
-    case TASK_PATH_CUT: return "its path is too long to change it here";
-    case TASK_INEXACT: return "its name cannot be handled on this Windows";
-    case PLAT_ERROR_FILE_NOT_FOUND:
-    case PLAT_ERROR_PATH_NOT_FOUND:
-        return "another program removed it since the list was read";
-    default: return CauseText(code);
-    }
-}
-
-static void Report(StatusSink sink, void *context, const char *text)
-{
-    if (sink)
-        sink(context, text);
+    if (code == PLAT_ERROR_FILE_NOT_FOUND || code == PLAT_ERROR_PATH_NOT_FOUND)
+        code = CAUSE_TASK_GONE;
+    return SetStoreError(code);
 }
 
 // Why the row is not handed to the scheduler; PLAT_OK when it may be.
 static long Refusal(const AutostartItem *item)
 {
     if (item->readOnly)
-        return TASK_READ_ONLY;
+        return CAUSE_TASK_FILES;
     if (item->cut)
-        return TASK_PATH_CUT;
-    return ItemActionable(item) ? (long)PLAT_OK : (long)TASK_INEXACT;
+        return CAUSE_TASK_PATH_CUT;
+    return ItemActionable(item) ? (long)PLAT_OK : (long)CAUSE_NAME_INEXACT;
 }
 
 int SwitchTask(const AutostartItem *item, int32_t wanted)
 {
-    TaskError = Refusal(item);
-    if (TaskError != PLAT_OK)
+    if (SetStoreError(Refusal(item)) != PLAT_OK)
         return 1;
-    long result = PlatTaskSetEnabled(item->location, wanted);
-    if (result != PLAT_OK) {
-        TaskError = result;
+    if (TaskFailed(PlatTaskSetEnabled(item->location, wanted)) != PLAT_OK)
         return 1;
-    }
     int32_t state = !wanted;
-    result = PlatTaskRead(item->location, NULL, NULL, &state);
-    if (result != PLAT_OK) {
-        TaskError = result;
+    if (TaskFailed(PlatTaskRead(item->location, NULL, NULL, &state)) != PLAT_OK)
         return 1;
-    }
     if ((state != 0) != (wanted != 0)) {
-        TaskError = TASK_UNCHANGED;
+        SetStoreError(CAUSE_TASK_UNCHANGED);
         return 1;
     }
-    return 0;
-}
-
-int ApplyTaskChange(const AutostartItem *item, int32_t wanted, StatusSink sink, void *context)
-{
-    if (!SwitchTask(item, wanted))
-        return 1;
-    char status[TEXT_FIELD_SIZE + 128];
-    TextFormat(status, sizeof status, STATUS_TASK_NOT_SWITCHED, item->name, wanted ? "on" : "off",
-               TaskCauseText(TaskError));
-    Report(sink, context, status);
     return 0;
 }
 
 int DeleteTask(const AutostartItem *item)
 {
-    TaskError = Refusal(item);
-    if (TaskError != PLAT_OK)
+    if (SetStoreError(Refusal(item)) != PLAT_OK)
         return DeleteFileFailed;
-    long result = PlatTaskDelete(item->location);
-    if (result == PLAT_OK)
-        return DeleteDone;
-    TaskError = result;
-    return DeleteFileFailed;
+    return TaskFailed(PlatTaskDelete(item->location)) == PLAT_OK ? DeleteDone : DeleteFileFailed;
 }
 
 struct TaskBackup {
@@ -122,15 +81,15 @@ static int WriteTaskBackup(const char *path, void *context)
 int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile)
 {
     backupFile[0] = '\0';
-    TaskError = Refusal(item);
-    if (TaskError != PLAT_OK)
+    if (SetStoreError(Refusal(item)) != PLAT_OK)
         return RemoveRefused;
     char *xml = NULL;
     uint32_t size = 0;
     long read = PlatTaskRead(item->location, &xml, &size, NULL);
+    // Nothing to back up: the scheduler's refusal is the cause.
     if (read != PLAT_OK || !xml) {
-        TaskError = read;
-        return RemoveBackupFailed;
+        TaskFailed(read != PLAT_OK ? read : (long)PLAT_ERROR_OUTOFMEMORY);
+        return RemoveRefused;
     }
     TaskBackup backup = {NULL, 0};
     size = (uint32_t)TextLengthIn(xml, size);
@@ -143,10 +102,10 @@ int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile)
     char ending[TEXT_FIELD_SIZE + 8];
     char path[TEXT_FIELD_SIZE];
     int made = TextFormat(ending, sizeof ending, " %s.xml", item->name)
-                   ? NewBackup("Removed", ending, WriteTaskBackup, &backup, path)
-                   : 0;
+                   ? NewBackup("Removed", ending, WriteTaskBackup, NULL, &backup, path)
+                   : BackupFailed;
     PlatFree((void *)backup.bytes);
-    if (made != 1) {
+    if (made != BackupMade) {
         PlatFree(xml);
         return made == BackupFolderIsLink ? RemoveFolderIsLink : RemoveBackupFailed;
     }
@@ -161,7 +120,7 @@ int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile)
     PlatFree(now);
     PlatFree(xml);
     if (!same) {
-        TaskError = read != PLAT_OK ? read : (long)PLAT_ERROR_KEY_DELETED;
+        TaskFailed(read != PLAT_OK ? read : (long)PLAT_ERROR_KEY_DELETED);
         return RemoveDeleteFailed;
     }
     return DeleteTask(item) == DeleteDone ? RemoveDone : RemoveDeleteFailed;
@@ -172,31 +131,4 @@ void TaskRestoreCommand(const AutostartItem *item, const char *backupFile, char 
 {
     TextFormat(text, size, "schtasks /create /xml \"%s\" /tn \"%s\"", backupFile,
                item->location);
-}
-
-int RemoveTaskReporting(const AutostartItem *item, StatusSink sink, void *context)
-{
-    char backup[TEXT_FIELD_SIZE];
-    int result = RemoveTaskWithBackup(item, backup);
-    if (result == RemoveRefused && TaskError == TASK_INEXACT) {
-        ReportInexact(sink, context, item);
-        return result;
-    }
-    char status[3 * TEXT_FIELD_SIZE + 128];
-    char restore[2 * TEXT_FIELD_SIZE + 64];
-    TaskRestoreCommand(item, backup, restore, sizeof restore);
-    if (result == RemoveDone)
-        TextFormat(status, sizeof status, STATUS_TASK_REMOVED, item->name, backup, restore);
-    else if (result == RemoveDeleteFailed)
-        TextFormat(status, sizeof status, STATUS_TASK_NOT_REMOVED_KEPT, item->name,
-                   TaskCauseText(TaskError), backup);
-    else if (result == RemoveFolderIsLink)
-        TextFormat(status, sizeof status, STATUS_FOLDER_IS_LINK, BACKUP_FOLDER);
-    else if (result == RemoveBackupFailed && TaskError == PLAT_OK)
-        TextCopy(status, sizeof status, STATUS_BACKUP_FAILED);
-    else
-        TextFormat(status, sizeof status, STATUS_TASK_NOT_REMOVED, item->name,
-                   TaskCauseText(TaskError));
-    Report(sink, context, status);
-    return result;
 }

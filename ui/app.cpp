@@ -5,6 +5,7 @@
 
 #include "../catalogue/catalogue.h"
 #include "help.h"
+#include "../store/store.h"
 
 #include <objbase.h>
 #include <string.h>
@@ -79,6 +80,9 @@ int RegisterEditorClass(void)
 // A 600 x 450 client area (at 96 DPI) under a caption with the system menu
 // (Minimise, Maximise, Close) and a size border; the main window lays
 // itself out at its monitor's DPI.
+// The scan's errors, in boxes the main window owns.
+static const FrontEnd WindowFront = {NULL, NULL, ShowCatalogueError, NULL};
+
 int CreateMainWindow(void)
 {
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX
@@ -91,7 +95,7 @@ int CreateMainWindow(void)
                                  AppInstance, NULL);
     if (!MainWindow)
         return 1;
-    CatalogueErrors = ShowCatalogueError;
+    UseFrontEnd(&WindowFront);
     UpdateWindow(MainWindow);
     ShowWindow(MainWindow, SW_SHOWNORMAL);
     SetForegroundWindow(MainWindow);

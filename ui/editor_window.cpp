@@ -93,7 +93,9 @@ static void ReportSave(int result, const char *name, const char *extra)
 {
     const AutostartItem *old = EditMode == EditorEdit ? CatalogueItem(EditIndex) : NULL;
     if (result == SaveRefused && old && old->inexact) {
-        ReportInexact(SetStatusText, NULL, old);
+        char status[TEXT_FIELD_SIZE + 96];
+        TextFormat(status, sizeof status, STATUS_NAME_INEXACT, old->name);
+        SetStatusText(NULL, status);
         return;
     }
     if (result == SaveReplaced) {

@@ -593,7 +593,8 @@ static int AskYesNo(void *, const char *question)
 // Run starts the program with the rights the logon would give it.
 static void RunItem(const AutostartItem *item)
 {
-    int result = StartItemProgram(item, AskYesNo, NULL);
+    const FrontEnd front = {NULL, AskYesNo, ShowCatalogueError, NULL};
+    int result = StartItemProgram(item, &front);
     const char *format = result == StartedAsUser     ? STATUS_STARTED
                          : result == StartedElevated ? STATUS_STARTED_ELEVATED
                          : result == StartedByDesktop ? STATUS_HANDED_TO_DESKTOP
@@ -605,15 +606,24 @@ static void RunItem(const AutostartItem *item)
     SetStatusText(NULL, status);
 }
 
+static void ShowRemoveOutcome(void *, const StoreOutcome *outcome)
+{
+    char status[OUTCOME_TEXT_SIZE];
+    WordOutcome(outcome, STATUS_PATH_ROOM, status, sizeof status);
+    SetStatusText(NULL, status);
+}
+
 // Saved first, then deleted: the status bar names the backup, or says why
 // nothing was removed.
 static void RemoveItem(const AutostartItem *item)
 {
     // Refused whatever the answer would be: said at once, nothing asked.
     if (long refusal = RemoveRefusalCause(item)) {
-        char refused[TEXT_FIELD_SIZE + 128];
-        TextFormat(refused, sizeof refused, STATUS_REMOVE_REFUSED, item->name, CauseText(refusal));
-        SetStatusText(NULL, refused);
+        StoreOutcome refused;
+        BeginOutcome(&refused, item, ActionRemove);
+        refused.result = ResultRefused;
+        refused.cause = refusal;
+        ShowRemoveOutcome(NULL, &refused);
         return;
     }
     char question[TEXT_FIELD_SIZE + 128];
@@ -626,47 +636,9 @@ static void RemoveItem(const AutostartItem *item)
         SetStatusText(NULL, kept);
         return;
     }
-    if (item->kind == ScheduledTask) {
-        if (RemoveTaskReporting(item, SetStatusText, NULL) == RemoveDone)
-            PostRefresh();
-        return;
-    }
-    char backup[TEXT_FIELD_SIZE];
-    int result = RemoveItemWithBackup(item, backup);
-    if (result == RemoveRefused && item->inexact) {
-        ReportInexact(SetStatusText, NULL, item);
-        return;
-    }
-    if (result == RemoveRefused && (item->logonPlace || LastStoreError() == CAUSE_PLACE_IS_LINK)) {
-        char refused[TEXT_FIELD_SIZE + 128];
-        TextFormat(refused, sizeof refused, STATUS_REMOVE_REFUSED, item->name,
-                   CauseText(LastStoreError()));
-        SetStatusText(NULL, refused);
-        return;
-    }
-    if (result == RemoveNameNotCarried) {
-        char kept[TEXT_FIELD_SIZE + 96];
-        TextFormat(kept, sizeof kept, STATUS_NAME_NOT_CARRIED, item->name);
-        SetStatusText(NULL, kept);
-        return;
-    }
-    if (result == RemoveFolderIsLink) {
-        ReportFolderIsLink(SetStatusText, NULL, BACKUP_FOLDER);
-        return;
-    }
-    if (result == RemoveBackupFailed) {
-        SetStatusText(NULL, STATUS_BACKUP_FAILED);
-        return;
-    }
-    if (result != RemoveDone) {
-        char format[TEXT_FIELD_SIZE];
-        // The cause goes into the format; the path is shortened after it.
-        TextFormat(format, sizeof format, STATUS_REMOVE_FAILED, CauseText(LastStoreError()));
-        SetStatusWithPath(format, item->name, backup);
-        return;
-    }
-    SetStatusWithPath(STATUS_REMOVED, item->name, backup);
-    PostRefresh();
+    const FrontEnd front = {ShowRemoveOutcome, NULL, ShowCatalogueError, NULL};
+    if (RemoveEntry(item, &front) == ResultDone)
+        PostRefresh();
 }
 
 // The context menu's Disable and Enable set the check box, as clicking it

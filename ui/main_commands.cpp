@@ -68,7 +68,9 @@ void EditCatalogueItem(int32_t index)
         return;
     }
     if (item->inexact) {
-        ReportInexact(SetStatusText, NULL, item);
+        char status[TEXT_FIELD_SIZE + 96];
+        TextFormat(status, sizeof status, STATUS_NAME_INEXACT, item->name);
+        SetStatusText(NULL, status);
         return;
     }
     // A logon place's row is a program of a shared value, not a Run value.
@@ -126,34 +128,40 @@ static int32_t *ReadCheckBoxes(int32_t *count)
     return desired;
 }
 
-// What Apply's failures said: the first one, and how many there were.
+// What Apply's outcomes said: the first failure and how many there were,
+// the change done when it was the only one, and the backups written.
 struct ApplyReport {
-    char first[TEXT_FIELD_SIZE + 128];
+    char first[OUTCOME_TEXT_SIZE];
     int failures;
+    char done[OUTCOME_TEXT_SIZE];
+    char backup[TEXT_FIELD_SIZE];
+    int backups;
+    int changes; // asked for, and not declined
 };
 
-static void CollectFailure(void *context, const char *text)
+static void CollectOutcome(void *context, const StoreOutcome *outcome)
 {
     ApplyReport *report = (ApplyReport *)context;
-    if (report->failures++ == 0)
-        TextCopy(report->first, sizeof report->first, text);
+    // Each list value changed was backed up on its own, whatever came after.
+    if (outcome->backup[0] && report->backups++ == 0)
+        TextCopy(report->backup, sizeof report->backup, outcome->backup);
+    // A No to the question keeps the entry as it is: nothing to say.
+    if (outcome->result == ResultDeclined)
+        return;
+    ++report->changes;
+    if (outcome->result == ResultDone)
+        WordOutcome(outcome, STATUS_PATH_ROOM, report->done, sizeof report->done);
+    else if (report->failures++ == 0)
+        WordOutcome(outcome, STATUS_PATH_ROOM, report->first, sizeof report->first);
 }
 
 // A file of the shared folder of disabled items is enabled for every user
 // only when the user says so; a No keeps it disabled.
-static void ConfirmEnablesForAllUsers(int32_t *desired, int32_t count)
+static int AskForAllUsers(void *, const char *question)
 {
-    for (int32_t i = 0; i < count; ++i) {
-        const AutostartItem *item = CatalogueItem(i);
-        if (!item || !desired[i] || item->enabled || !ItemPlacedByAnyUser(item))
-            continue;
-        char question[TEXT_FIELD_SIZE + 256];
-        TextFormat(question, sizeof question, ENABLE_ANY_USER_QUESTION, item->name);
-        if (MessageBoxA(MainWindow, question, MAIN_WINDOW_TITLE,
-                        MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2)
-            != IDYES)
-            desired[i] = 0;
-    }
+    return MessageBoxA(MainWindow, question, MAIN_WINDOW_TITLE,
+                       MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2)
+           == IDYES;
 }
 
 // Apply: every row's check box is stored; the status says how many changes
@@ -167,49 +175,33 @@ void OnApply(void)
         SetStatusText(NULL, STATUS_CHECKS_UNREAD);
         return;
     }
-    ConfirmEnablesForAllUsers(desired, count);
-    // One change is named: what was done to which entry.
-    int32_t only = -1;
-    for (int32_t i = 0; i < count && i < ItemCatalogue.count; ++i)
-        if ((desired[i] ? 1 : 0) != ItemCatalogue.items[i].enabled)
-            only = only == -1 ? i : -2;
-    char onlyName[TEXT_FIELD_SIZE] = "";
-    int32_t onlyWanted = only >= 0 && desired[only];
-    if (only >= 0)
-        TextCopy(onlyName, sizeof onlyName, ItemCatalogue.items[only].name);
     ApplyReport report;
-    report.first[0] = '\0';
-    report.failures = 0;
-    int stored = ApplyChanges(desired, count, CollectFailure, &report);
+    memset(&report, 0, sizeof report);
+    const FrontEnd front = {CollectOutcome, AskForAllUsers, ShowCatalogueError, &report};
+    int stored = ApplyChanges(desired, count, &front);
     HeapFree(GetProcessHeap(), 0, desired);
-    char status[2 * TEXT_FIELD_SIZE];
-    if (report.failures == 0 && stored == 1 && onlyName[0] && LastListBackup()[0]) {
-        SetStatusWithPath(onlyWanted ? STATUS_LIST_ENABLED : STATUS_LIST_DISABLED, onlyName,
-                          LastListBackup());
+    char status[2 * OUTCOME_TEXT_SIZE];
+    // One change is named: what was done to which entry.
+    if (report.failures == 0 && stored == 1 && report.changes == 1) {
+        SetStatusText(NULL, report.done);
         ShownPending = 0;
         PostRefresh();
         return;
     }
-    if (report.failures == 0 && stored == 1 && onlyName[0])
-        TextFormat(status, sizeof status, onlyWanted ? STATUS_ENABLED_ONE : STATUS_DISABLED_ONE,
-                   onlyName);
-    else if (report.failures == 0)
+    if (report.failures == 0)
         TextFormat(status, sizeof status, STATUS_APPLIED, stored, stored == 1 ? "change" : "changes");
     else
         TextFormat(status, sizeof status, STATUS_APPLIED_SOME, stored, (int)pending,
                    report.first, report.failures > 1 ? STATUS_MORE_FAILURES : "");
-    // Each list value changed was backed up on its own: name them.
-    int32_t backups = 0;
-    const char *first = ListBackupsMade(&backups);
-    if (backups) {
+    if (report.backups) {
         char shortPath[TEXT_FIELD_SIZE];
-        TextShortenMiddle(shortPath, sizeof shortPath, first, STATUS_PATH_ROOM);
+        TextShortenMiddle(shortPath, sizeof shortPath, report.backup, STATUS_PATH_ROOM);
         char more[48] = "";
-        if (backups > 1)
-            TextFormat(more, sizeof more, STATUS_MORE_BACKUPS, (int)backups - 1);
+        if (report.backups > 1)
+            TextFormat(more, sizeof more, STATUS_MORE_BACKUPS, (int)report.backups - 1);
         size_t used = strlen(status);
         TextFormat(status + used, sizeof status - used, STATUS_BACKUPS_NAMED,
-                   backups > 1 ? "s" : "", shortPath, more);
+                   report.backups > 1 ? "s" : "", shortPath, more);
     }
     SetStatusText(NULL, status);
     ShownPending = 0;
@@ -234,6 +226,18 @@ int ResolvePendingChanges(HWND window)
         ShowStoredStates(ItemListWindow); // No: dropped, as the user said
     ShownPending = 0;
     return 1;
+}
+
+// CleanUp's summary, and any change it could not apply first, go to the
+// status; the summary counts the entries kept, so they are not named again.
+static void ShowCleanUpOutcome(void *, const StoreOutcome *outcome)
+{
+    if (outcome->item && (outcome->action == ActionCleanUp || !OutcomeFailed(outcome)
+                          || outcome->result == ResultDeclined))
+        return;
+    char status[OUTCOME_TEXT_SIZE];
+    WordOutcome(outcome, 0, status, sizeof status);
+    SetStatusText(NULL, status);
 }
 
 // CleanUp: pending check boxes are settled first (asked, never applied
@@ -288,7 +292,8 @@ void OnCleanUp(HWND window)
         stored[i] = ItemCatalogue.items[i].enabled;
         stored[count + i] = ItemHiddenAsWindows(&ItemCatalogue.items[i], HideWindowsEntries);
     }
-    CleanUpDisabledShown(stored, stored + count, count, SetStatusText, NULL);
+    const FrontEnd front = {ShowCleanUpOutcome, AskForAllUsers, ShowCatalogueError, NULL};
+    CleanUpDisabledShown(stored, stored + count, count, &front);
     HeapFree(GetProcessHeap(), 0, stored);
     PostRefresh();
 }

@@ -5,6 +5,9 @@
 // skin_button.cpp turns push buttons into skinned image buttons;
 // main_window.cpp (with main_layout.cpp and main_commands.cpp) and
 // editor_window.cpp are the two windows; help.cpp shows the help.
+//
+// May include every layer below the front ends (platform/ to store/,
+// report/, help/); nothing below includes this.
 #pragma once
 
 #include <windows.h>
@@ -167,9 +170,6 @@ void MoveScaled(HWND control, int x, int y, int width, int height);
     "backup of "                                                                           \
     "them is kept in Documents\\" BACKUP_FOLDER "."
 #define APPLY_PENDING_QUESTION "Apply the %d %s you made?"
-#define ENABLE_ANY_USER_QUESTION                                                          \
-    "\"%s\" may have been placed by any user: its folder of disabled items is writable by " \
-    "every user. Move it into the Startup folder of all users, to start for everyone?"
 #define REMOVE_QUESTION \
     "Remove \"%s\"?\n\nA backup of it is kept in Documents\\" BACKUP_FOLDER "."
 #define STATUS_CHANGES_PENDING "%d %s not applied yet: press Apply to store them."
@@ -177,8 +177,6 @@ void MoveScaled(HWND control, int x, int y, int width, int height);
 #define STATUS_APPLIED "Applied %d %s."
 #define STATUS_BACKUPS_NAMED " Backup%s: %s%s."
 #define STATUS_MORE_BACKUPS " and %d more"
-#define STATUS_DISABLED_ONE "Disabled \"%s\"."
-#define STATUS_ENABLED_ONE "Enabled \"%s\"."
 #define STATUS_APPLIED_SOME "Applied %d of %d changes. %s%s"
 #define STATUS_MORE_FAILURES " More changes failed: see the unchecked rows."
 #define STATUS_REFRESHED "Refreshed: %d %s."
@@ -186,7 +184,6 @@ void MoveScaled(HWND control, int x, int y, int width, int height);
 #define STATUS_REPORT_FAILED "ERROR: The report could not be written: %s"
 #define STATUS_REPORT_EXISTS \
     "ERROR: The report was not written: %s already exists (give its whole name to replace it)"
-#define STATUS_REMOVED "Removed \"%s\"; backup: %s"
 #define LOG_NAME_FORMAT "Orvane Tool report %04d-%02d-%02d.html"
 // Characters of a path in a status text; a longer one loses its middle.
 #define STATUS_PATH_ROOM 70

@@ -1,6 +1,6 @@
 // backups_wine_test.cpp - a CleanUp backup imported by the real registry
 // editor (regedit /s) brings every removed value back, type and bytes.
-#include "../../store/store.h"
+#include "../support/store_helpers.h"
 #include "wine_places.h"
 
 #include <gtest/gtest.h>
@@ -13,12 +13,6 @@
 namespace {
 
 const char *kRunOff = RUN_KEY "-";
-
-std::string LastStatus;
-void KeepStatus(void *, const char *text)
-{
-    LastStatus = text;
-}
 
 } // namespace
 
@@ -49,7 +43,8 @@ TEST(WineBackups, RegistryEditorImportsEveryRemovedValueWhole)
 
     ScanCatalogue();
     std::vector<int32_t> states(ItemCatalogue.count, 0);
-    ASSERT_EQ(0, CleanUpDisabled(states.data(), (int32_t)states.size(), KeepStatus, nullptr));
+    ASSERT_EQ(0, CleanUpDisabled(states.data(), (int32_t)states.size(), &StatusFront));
+    const std::string LastStatus = Statuses.back();
     const std::string saved = "Deleted 8 disabled entries; backup: ";
     ASSERT_EQ(saved, LastStatus.substr(0, saved.size())) << LastStatus;
     std::string file = LastStatus.substr(saved.size(), LastStatus.size() - saved.size() - 1);

@@ -159,7 +159,7 @@ void FlipEveryRegistryEntry()
         const AutostartItem &item = ItemCatalogue.items[i];
         desired.push_back(item.kind == RegistryValue ? !item.enabled : item.enabled);
     }
-    ApplyChanges(desired.data(), (int32_t)desired.size(), CollectStatus, NULL);
+    ApplyChanges(desired.data(), (int32_t)desired.size(), &StatusFront);
 }
 
 } // namespace

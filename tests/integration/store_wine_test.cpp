@@ -88,7 +88,7 @@ TEST_F(WineStore, CollisionInTheDisabledKeyKeepsBoth)
     ScanCatalogue();
     std::vector<int32_t> states = {0, 0};
     ASSERT_EQ(2, ItemCatalogue.count);
-    ApplyChanges(states.data(), 2, CollectStatus, nullptr);
+    ApplyChanges(states.data(), 2, &StatusFront);
     ExpectApplyFailures(1);
     EXPECT_EQ(Sz("C:\\new\\tool.exe"), ValueBytes(HKEY_CURRENT_USER, kRun, "Tool"));
     EXPECT_EQ(Sz("C:\\old\\tool.exe"), ValueBytes(HKEY_CURRENT_USER, kRunOff, "Tool"));
@@ -105,7 +105,7 @@ TEST_F(WineStore, DisableAndEnableAnAllUsersShortcut)
     ASSERT_FALSE(FileExists(disabled));
     std::vector<int32_t> states = {0};
     ASSERT_EQ(1, ItemCatalogue.count);
-    ApplyChanges(states.data(), 1, CollectStatus, nullptr);
+    ApplyChanges(states.data(), 1, &StatusFront);
     EXPECT_TRUE(Statuses.empty());
     EXPECT_TRUE(FileExists(disabled + "\\Orvane Agent.lnk"));
     EXPECT_FALSE(FileExists(startup + "\\Orvane Agent.lnk"));
@@ -126,7 +126,7 @@ TEST_F(WineStore, ShortcutCollisionInTheDisabledFolderKeepsBoth)
     ScanCatalogue();
     ASSERT_EQ(2, ItemCatalogue.count);
     std::vector<int32_t> states = {0, 0};
-    ApplyChanges(states.data(), 2, CollectStatus, nullptr);
+    ApplyChanges(states.data(), 2, &StatusFront);
     ExpectApplyFailures(1);
     ScanCatalogue();
     ASSERT_EQ(2, ItemCatalogue.count);
@@ -153,7 +153,7 @@ TEST_F(WineStore, CleanUpRemovesEveryDisabledKeyButNoShortcut)
         states.push_back(strcmp(ItemCatalogue.items[i].name, "Pending") == 0
                              ? 0
                              : ItemCatalogue.items[i].enabled);
-    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    CleanUpDisabled(states.data(), (int32_t)states.size(), &StatusFront);
 
     for (const char *name : RunKeyNames) {
         std::string off = std::string(CURRENT_VERSION_KEY "\\") + name + "-";

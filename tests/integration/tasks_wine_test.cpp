@@ -88,7 +88,7 @@ TEST_F(WineTasks, TaskFilesAreListedReadOnly)
 
     Toggle({"Agent"});
     ASSERT_EQ(1u, Statuses.size());
-    EXPECT_EQ("ERROR: \"Agent\" was not switched off: " CAUSE_TASK_FILES ".", Statuses[0]);
+    EXPECT_EQ(std::string("ERROR: \"Agent\" was not switched off: ") + CauseText(CAUSE_TASK_FILES) + ".", Statuses[0]);
     ScanCatalogue();
     char backup[MAX_PATH];
     EXPECT_EQ(RemoveRefused, RemoveItemWithBackup(&ItemCatalogue.items[IndexOf("Agent")], backup));

@@ -164,7 +164,7 @@ TEST(WineUnicode, EveryOperationActsOnTheRightEntryWithItsExactBytes)
     Toggle({"Emoji"});
     ScanCatalogue();
     std::vector<int32_t> states = Desired({});
-    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    CleanUpDisabled(states.data(), (int32_t)states.size(), &StatusFront);
     std::string cleanup = BackupOf(Statuses.back(), "Deleted 4 disabled entries; backup: ");
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRunOff));
     EXPECT_EQ(0u, RunRegedit(cleanup));

@@ -36,7 +36,7 @@ std::vector<int32_t> StoredStates()
 
 void ApplyStates(std::vector<int32_t> &states)
 {
-    ApplyChanges(states.data(), (int32_t)states.size(), nullptr, nullptr);
+    ApplyChanges(states.data(), (int32_t)states.size(), nullptr);
 }
 
 } // namespace
@@ -69,7 +69,7 @@ TEST_F(Wine64, BothMachineViewsAreListedAndKeptApart)
 
     ScanCatalogue();
     states = StoredStates();
-    CleanUpDisabled(states.data(), (int32_t)states.size(), nullptr, nullptr);
+    CleanUpDisabled(states.data(), (int32_t)states.size(), nullptr);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Microsoft\\Windows\\"
                                                "CurrentVersion\\Run-"));
 }

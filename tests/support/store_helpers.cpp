@@ -7,10 +7,27 @@
 
 std::vector<std::string> Statuses;
 
-void CollectStatus(void *, const char *text)
+std::vector<StoreOutcome> Outcomes;
+int StatusFrontAnswer = 1;
+
+static void CollectOutcome(void *, const StoreOutcome *outcome)
 {
+    Outcomes.push_back(*outcome);
+    if (outcome->result == ResultDone && outcome->action != ActionRemove && outcome->item)
+        return;
+    if (outcome->action == ActionCleanUp && outcome->item)
+        return;
+    char text[OUTCOME_TEXT_SIZE];
+    WordOutcome(outcome, 0, text, sizeof text);
     Statuses.push_back(text);
 }
+
+static int Answer(void *, const char *)
+{
+    return StatusFrontAnswer;
+}
+
+const FrontEnd StatusFront = {CollectOutcome, Answer, nullptr, nullptr};
 
 std::string Sz(const std::string &text)
 {
@@ -43,7 +60,7 @@ void Toggle(std::initializer_list<const char *> names)
 {
     ScanCatalogue();
     std::vector<int32_t> states = Desired(names);
-    ApplyChanges(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    ApplyChanges(states.data(), (int32_t)states.size(), &StatusFront);
 }
 
 std::string RegText(const std::string &file)

@@ -8,9 +8,16 @@
 #include <string>
 #include <vector>
 
-// Status texts received by CollectStatus since the last clear.
+// The texts the window's status would show for the outcomes told to
+// StatusFront since the last clear: every failure, a Remove, CleanUp's
+// summary (not a change done by Apply, nor CleanUp's entries one by one).
 extern std::vector<std::string> Statuses;
-void CollectStatus(void *context, const char *text);
+// Every outcome told to StatusFront (cleared with Statuses by the fixtures
+// that clear it, or by the test).
+extern std::vector<StoreOutcome> Outcomes;
+// Its questions are answered with StatusFrontAnswer (Yes unless set).
+extern int StatusFrontAnswer;
+extern const FrontEnd StatusFront;
 
 // A text and its terminating zero, as a REG_SZ value holds it.
 std::string Sz(const std::string &text);

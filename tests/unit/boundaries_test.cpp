@@ -134,7 +134,7 @@ TEST_F(Boundaries, ValueThatGrowsWhileItIsMoved)
     std::string grown = Sz(std::string(600, 'g'));
     MemResetCounts();
     MemSetHook(MEM_REG_QUERY_VALUE, 2, [&] { MemSetValue(PLAT_HKCU, RUN_KEY, "Tool", PLAT_REG_SZ, grown); });
-    ApplyChanges(desired.data(), (int32_t)desired.size(), CollectStatus, nullptr);
+    ApplyChanges(desired.data(), (int32_t)desired.size(), &StatusFront);
     EXPECT_TRUE(Statuses.empty());
     EXPECT_EQ(grown, Stored(PLAT_HKCU, RUN_KEY "-", "Tool"));
     EXPECT_EQ("<absent>", Stored(PLAT_HKCU, RUN_KEY, "Tool"));
@@ -150,7 +150,7 @@ TEST_F(Boundaries, CloseFailureAfterAMoveLeavesOneCopy)
     MemResetCounts();
     // Closes of a move: the source read, the collision check, the new place.
     MemFailCall(MEM_REG_CLOSE, 3);
-    ApplyChanges(desired.data(), (int32_t)desired.size(), CollectStatus, nullptr);
+    ApplyChanges(desired.data(), (int32_t)desired.size(), &StatusFront);
     EXPECT_EQ(1u, Statuses.size());
     EXPECT_EQ(Sz("C:\\t.exe"), Stored(PLAT_HKCU, RUN_KEY "-", "Tool"));
     EXPECT_EQ("<absent>", Stored(PLAT_HKCU, RUN_KEY, "Tool"));

@@ -55,7 +55,7 @@ TEST_F(CodePage, ChangedNamesAreListedAndRefusedExactOnesReachTheirOwnEntry)
                                     (int32_t)(Row("Client", false) - ItemCatalogue.items)));
     std::vector<int32_t> states = Desired({});
     states[Row("Client", false) - ItemCatalogue.items] = 0;
-    ApplyChanges(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    ApplyChanges(states.data(), (int32_t)states.size(), &StatusFront);
     EXPECT_EQ(std::vector<std::string>{"ERROR: \"Client\": its name cannot be handled on this "
                                        "Windows; nothing was changed."},
               Statuses);
@@ -114,7 +114,7 @@ TEST_F(CodePage, ListProgramsTheCodePageChangesAreListedNotActedOn)
         if (utf8)
             continue;
         Statuses.clear();
-        ApplyChanges(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+        ApplyChanges(states.data(), (int32_t)states.size(), &StatusFront);
         EXPECT_EQ(2u, Statuses.size());
         for (const std::string &status : Statuses)
             EXPECT_NE(std::string::npos, status.find("cannot be handled on this Windows")) << status;
@@ -134,7 +134,7 @@ TEST_F(CodePage, CleanUpKeepsKeysWithNamesItCannotCarry)
     char backup[TEXT_FIELD_SIZE];
     EXPECT_EQ(RemoveNameNotCarried, RemoveItemWithBackup(Row("Line\nBreak", true), backup));
     std::vector<int32_t> states = Desired({});
-    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    CleanUpDisabled(states.data(), (int32_t)states.size(), &StatusFront);
     EXPECT_TRUE(MemKeyExists(PLAT_HKCU, kRunOff));
     EXPECT_TRUE(MemKeyExists(PLAT_HKLM, kRunOff));
     EXPECT_FALSE(MemKeyExists(PLAT_HKLM32, kRunOff));

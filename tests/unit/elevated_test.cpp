@@ -41,15 +41,16 @@ TEST_F(Elevated, RunTakesTheDesktopShellAndAsksOnlyWithoutOne)
     MemAddFile("C:\\Tools\\agent.exe");
     MemSetString(PLAT_HKCU, RUN_KEY, "Agent", "C:\\Tools\\agent.exe -x");
     ScanCatalogue();
+    const FrontEnd asking = {nullptr, Ask, nullptr, nullptr};
     const AutostartItem *item = &ItemCatalogue.items[0];
-    EXPECT_EQ(StartedByDesktop, StartItemProgram(item, Ask, nullptr));
+    EXPECT_EQ(StartedByDesktop, StartItemProgram(item, &asking));
     MemSetDesktopShell(false);
     Answer = 0;
-    EXPECT_EQ(StartDeclined, StartItemProgram(item, Ask, nullptr));
+    EXPECT_EQ(StartDeclined, StartItemProgram(item, &asking));
     Answer = 1;
-    EXPECT_EQ(StartedElevated, StartItemProgram(item, Ask, nullptr));
+    EXPECT_EQ(StartedElevated, StartItemProgram(item, &asking));
     MemSetElevated(false);
-    EXPECT_EQ(StartedAsUser, StartItemProgram(item, Ask, nullptr));
+    EXPECT_EQ(StartedAsUser, StartItemProgram(item, &asking));
     EXPECT_EQ((std::vector<std::string>{"desktop C:\\Tools\\agent.exe", "direct C:\\Tools\\agent.exe",
                                         "direct C:\\Tools\\agent.exe"}),
               MemStarted());
@@ -130,6 +131,20 @@ TEST_F(Elevated, BackupsNeverFollowALinkNorOverwriteATakenName)
     ASSERT_EQ(RemoveDone, RemoveItemWithBackup(&ItemCatalogue.items[0], backup));
     EXPECT_STREQ(BACKUPS "\\Removed 2026-12-07 130509 (2).reg", backup);
     EXPECT_EQ("someone else's", MemFileBytes(BACKUPS "\\Removed 2026-12-07 130509.reg"));
+}
+
+// A folder made a link while a .reg backup is being made: the file begun
+// there is closed and deleted, and nothing is removed.
+TEST_F(Elevated, BackupFolderMadeALinkMidwayLeavesNoFileOpen)
+{
+    MemSetString(PLAT_HKCU, RUN_KEY, "Agent", "C:\\a.exe");
+    MemAddFolder(BACKUPS);
+    ScanCatalogue();
+    MemSetHook(MEM_FILE_CREATE, 1, [] { MemSetReparseTag(BACKUPS, kJunction); });
+    EXPECT_EQ(ResultFolderIsLink, RemoveEntry(&ItemCatalogue.items[0], &StatusFront));
+    EXPECT_EQ(0, MemOpenFiles());
+    EXPECT_TRUE(MemListFolder(BACKUPS).empty());
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, RUN_KEY, "Agent"));
 }
 
 // HKCU's shell folders and any folder the user owns are the user's to
@@ -218,7 +233,7 @@ TEST_F(Elevated, WithoutTheUsersRightsOnlyTheProfileIsWorkedIn)
 
     MemSetShellFolder(PLAT_CSIDL_PERSONAL, "C:\\Docs");
     Statuses.clear();
-    CleanUpDisabled(nullptr, 0, CollectStatus, nullptr);
+    CleanUpDisabled(nullptr, 0, &StatusFront);
     EXPECT_EQ(std::vector<std::string>{"ERROR: Nothing was written to \"" BACKUP_FOLDER "\": it "
                                        "lies outside the user's profile and the user's ordinary "
                                        "rights could not be taken to work there; nothing was "

@@ -220,12 +220,12 @@ TEST(LogonList, ASharedListChangesOnlyAsReadAndNeverEmpties)
     MemResetCounts();
     MemFailCall(MEM_REG_DELETE_VALUE, 0);
     Statuses.clear();
+    Outcomes.clear();
     Toggle({"Shell: C:\\x.exe"});
     ASSERT_EQ(1u, Statuses.size());
     EXPECT_NE(std::string::npos, Statuses[0].find("it is in both now")) << Statuses[0];
-    int32_t backups = 0;
-    EXPECT_NE(std::string::npos, std::string(ListBackupsMade(&backups)).find(".reg"));
-    EXPECT_EQ(1, backups);
+    ASSERT_EQ(1u, Outcomes.size());
+    EXPECT_NE(std::string::npos, std::string(Outcomes[0].backup).find(".reg"));
     MemClearFaults();
 
     // The user's own Shell goes whole, so that the machine's applies.
@@ -283,6 +283,7 @@ TEST(LogonList, AListWindowsNeedsIsNeverLeftWithoutItsOwnProgram)
     MemSetString(PLAT_HKLM, WINLOGON_KEY "-", "Shell", ", C:\\b.exe");
     MemSetString(PLAT_HKCU, LEGACY_WINDOWS_KEY, "Load", "C:\\evil.exe");
     Statuses.clear();
+    Outcomes.clear();
     Toggle({"Userinit: C:\\a.exe", "Shell: C:\\b.exe", "Load: C:\\evil.exe"});
     ASSERT_EQ(2u, Statuses.size());
     for (const std::string &status : Statuses)
@@ -290,7 +291,7 @@ TEST(LogonList, AListWindowsNeedsIsNeverLeftWithoutItsOwnProgram)
     EXPECT_FALSE(MemValueExists(PLAT_HKLM, WINLOGON_KEY, "Userinit"));
     EXPECT_FALSE(MemValueExists(PLAT_HKCU, LEGACY_WINDOWS_KEY, "Load"));
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, LEGACY_WINDOWS_KEY "-", "Load"));
-    EXPECT_NE(std::string::npos, RegText(MemFileBytes(LastListBackup())).find("\"Load\"=-\r\n"));
+    EXPECT_NE(std::string::npos, RegText(MemFileBytes(Outcomes.back().backup)).find("\"Load\"=-\r\n"));
 
     Toggle({"Userinit: C:\\WINDOWS\\system32\\userinit.exe"});
     Toggle({"Userinit: C:\\a.exe"});

@@ -149,7 +149,7 @@ TEST_F(ParseCommandTest, RelativeNamesAreNeverOpened)
         const AutostartItem *item = &ItemCatalogue.items[i];
         EXPECT_EQ(1, item->targetMissing) << item->name;
         EXPECT_STREQ("n/a", item->description) << item->name;
-        EXPECT_EQ(StartNotFound, StartItemProgram(item, nullptr, nullptr)) << item->name;
+        EXPECT_EQ(StartNotFound, StartItemProgram(item, nullptr)) << item->name;
     }
     EXPECT_EQ("tools\\agent.exe -x", std::string(ItemCatalogue.items[1].target));
     EXPECT_TRUE(MemStarted().empty());

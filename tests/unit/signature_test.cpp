@@ -212,8 +212,7 @@ TEST_F(Publisher, CleanUpKeepsTheKeyOfAHiddenEntry)
     for (int i = 0; i < ItemCatalogue.count; ++i)
         hidden.push_back(ItemHiddenAsWindows(&ItemCatalogue.items[i], 1));
     Statuses.clear();
-    CleanUpDisabledShown(states.data(), hidden.data(), (int32_t)states.size(), CollectStatus,
-                         nullptr);
+    CleanUpDisabledShown(states.data(), hidden.data(), (int32_t)states.size(), &StatusFront);
     EXPECT_TRUE(MemValueExists(PLAT_HKLM, runOff, "Windows"));
     EXPECT_TRUE(MemValueExists(PLAT_HKLM, runOff, "Beside"));
     EXPECT_FALSE(MemKeyExists(PLAT_HKCU, runOnceOff));

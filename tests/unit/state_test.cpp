@@ -69,7 +69,7 @@ TEST_F(State, RemoveAndCleanUpTakeTheApprovalValueAlong)
 
     ScanCatalogue();
     std::vector<int32_t> states = Desired({});
-    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    CleanUpDisabled(states.data(), (int32_t)states.size(), &StatusFront);
     EXPECT_EQ("<absent>", Stored(PLAT_HKCU, kApprovedRun, "Off"));
     EXPECT_EQ(kOff, Stored(PLAT_HKCU, kApprovedRun, "Twin")) << "Run\\Twin's own";
     text = RegText(MemFileBytes(MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER
@@ -119,7 +119,7 @@ TEST_F(State, CleanUpWithoutMachineRightsSaysWhatItKept)
     ScanCatalogue();
     MemDenyWrites(PLAT_HKLM, true);
     std::vector<int32_t> states = Desired({});
-    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    CleanUpDisabled(states.data(), (int32_t)states.size(), &StatusFront);
     ASSERT_EQ(1u, Statuses.size());
     EXPECT_EQ("Deleted 1 disabled entry; backup: " MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER
               "\\CleanUp 2026-12-07 130509.reg. 2 disabled entries of all users were kept: "
@@ -129,7 +129,7 @@ TEST_F(State, CleanUpWithoutMachineRightsSaysWhatItKept)
     MemSetString(PLAT_HKCU, kRunOff, "D", "C:\\d.exe");
     ScanCatalogue();
     std::vector<int32_t> flipped = Desired({"B", "D"});
-    EXPECT_EQ(1, ApplyChanges(flipped.data(), (int32_t)flipped.size(), nullptr, nullptr))
+    EXPECT_EQ(1, ApplyChanges(flipped.data(), (int32_t)flipped.size(), nullptr))
         << "one of two changes stored";
 }
 
@@ -216,7 +216,7 @@ TEST_F(State, EnablingInPlaceRereadsTheSwitch)
     MemSetHook(MEM_REG_QUERY_VALUE, 2, [&] {
         MemSetValue(PLAT_HKCU, kApprovedRun, "Sync", PLAT_REG_BINARY, shrunk);
     });
-    EXPECT_EQ(1, ApplyChanges(states.data(), (int32_t)states.size(), CollectStatus, nullptr));
+    EXPECT_EQ(1, ApplyChanges(states.data(), (int32_t)states.size(), &StatusFront));
     EXPECT_EQ(shrunk, Stored(PLAT_HKCU, kApprovedRun, "Sync"));
     EXPECT_EQ(blocks, MemLiveBlocks());
 }

@@ -99,7 +99,7 @@ TEST_F(Store, NothingToApplyTouchesNothing)
     ScanCatalogue();
     std::vector<int32_t> states = Desired({});
     MemResetCounts();
-    ApplyChanges(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    ApplyChanges(states.data(), (int32_t)states.size(), &StatusFront);
     EXPECT_EQ(0, MemStorageCallCount());
     EXPECT_TRUE(Statuses.empty());
 }
@@ -110,7 +110,7 @@ TEST_F(Store, FewerDesiredStatesThanRecordsChangeOnlyThose)
     MemSetString(PLAT_HKCU, kRun, "B", "C:\\b.exe");
     ScanCatalogue();
     int32_t states[1] = {!ItemCatalogue.items[0].enabled};
-    ApplyChanges(states, 1, CollectStatus, nullptr);
+    ApplyChanges(states, 1, &StatusFront);
     EXPECT_EQ(1u, MemValueNames(PLAT_HKCU, kRun).size());
     EXPECT_EQ(1u, MemValueNames(PLAT_HKCU, kRunOff).size());
 }
@@ -134,7 +134,7 @@ TEST_F(Store, CutNameFailsWithoutWritingAnything)
     ASSERT_EQ(259u, strlen(ItemCatalogue.items[0].name));
     EXPECT_EQ(MoveValueKeyFailed, MoveRegistryValue(&ItemCatalogue.items[0], 0));
     int32_t off = 0;
-    ApplyChanges(&off, 1, CollectStatus, nullptr);
+    ApplyChanges(&off, 1, &StatusFront);
     ExpectApplyFailures(1);
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, longName.c_str()));
     EXPECT_TRUE(MemValueNames(PLAT_HKCU, kRunOff).empty());
@@ -164,7 +164,7 @@ TEST_F(Store, NoOperationActsOnACutPrefix)
     }
     EXPECT_EQ(2, cut);
     std::vector<int32_t> off(3, 0);
-    ApplyChanges(off.data(), 3, CollectStatus, nullptr);
+    ApplyChanges(off.data(), 3, &StatusFront);
     EXPECT_EQ(2u, Statuses.size()) << "the two cut entries are refused";
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, (prefix + "xyz").c_str()));
     EXPECT_EQ(Sz("C:\\other.exe"), Bytes(PLAT_HKCU, kRunOff, prefix.c_str())) << "the whole name moved";
@@ -229,7 +229,7 @@ TEST_F(Store, EveryFailingCallOfAMoveKeepsTheValue)
             std::vector<int32_t> states = Desired({"Tool"});
             MemResetCounts();
             MemFailCall(op, occurrence);
-            ApplyChanges(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+            ApplyChanges(states.data(), (int32_t)states.size(), &StatusFront);
             std::string context = std::string(MemOpName(op)) + " #" + std::to_string(occurrence);
 
             bool inOld = MemValueExists(PLAT_HKCU, kRun, "Tool");
@@ -307,7 +307,7 @@ TEST_F(Store, ShortcutCollisionLeavesBothFiles)
     ScanCatalogue();
     ASSERT_EQ(2, ItemCatalogue.count);
     int32_t states[2] = {0, 0};
-    ApplyChanges(states, 2, CollectStatus, nullptr);
+    ApplyChanges(states, 2, &StatusFront);
     ExpectApplyFailures(1);
     EXPECT_TRUE(MemFileExists(MEM_STARTUP_FOLDER "\\Agent.lnk"));
     EXPECT_TRUE(MemFileExists((std::string(kDisabledUser) + "\\Agent.lnk").c_str()));
@@ -365,7 +365,7 @@ TEST_F(Store, CleanUpAppliesFirstThenDeletesEveryDisabledKey)
     MemAddLink((std::string(kDisabledUser) + "\\Off.lnk").c_str(), "C:\\off.exe", "", "");
     ScanCatalogue();
     std::vector<int32_t> states = Desired({"Pending1", "Pending2"});
-    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    CleanUpDisabled(states.data(), (int32_t)states.size(), &StatusFront);
 
     for (const char *name : RunKeyNames) {
         std::string off = std::string(CURRENT_VERSION_KEY "\\") + name + "-";
@@ -407,7 +407,7 @@ TEST_F(Store, CleanUpDeletesOnlyWhatItsBackupHolds)
         MemSetString(PLAT_HKCU, kRunOff, "Late", "C:\\late.exe");
         MemSetString(PLAT_HKCU, kRunOff, "B", "C:\\rewritten.exe");
     });
-    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    CleanUpDisabled(states.data(), (int32_t)states.size(), &StatusFront);
     EXPECT_EQ((std::vector<std::string>{"B", "Late"}), MemValueNames(PLAT_HKCU, kRunOff));
     EXPECT_FALSE(MemKeyExists(PLAT_HKLM, CURRENT_VERSION_KEY "\\" RUN_ONCE_EX "-\\0001"));
     EXPECT_TRUE(MemValueExists(PLAT_HKLM, CURRENT_VERSION_KEY "\\" RUN_ONCE_EX "-\\Depend", "X"));
@@ -425,7 +425,7 @@ TEST_F(Store, CleanUpSkipsAHiveItCannotOpen)
     ScanCatalogue();
     std::vector<int32_t> states = Desired({});
     MemDenyWrites(PLAT_HKLM, true);
-    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    CleanUpDisabled(states.data(), (int32_t)states.size(), &StatusFront);
     EXPECT_TRUE(MemValueExists(PLAT_HKLM, kRunOff, "A"));
     EXPECT_FALSE(MemKeyExists(PLAT_HKCU, kRunOff));
 }

@@ -196,7 +196,7 @@ TEST_F(Tasks, TaskFilesStandInForAListlessSchedulerReadOnly)
     EXPECT_EQ(NOTE_TASK_UNREADABLE "; " NOTE_TASK_FILES, Notes("Cut"));
     Toggle({"Agent"});
     ASSERT_EQ(1u, Statuses.size());
-    EXPECT_EQ("ERROR: \"Agent\" was not switched off: " CAUSE_TASK_FILES ".", Statuses[0]);
+    EXPECT_EQ(std::string("ERROR: \"Agent\" was not switched off: ") + CauseText(CAUSE_TASK_FILES) + ".", Statuses[0]);
     char backup[TEXT_FIELD_SIZE];
     ScanCatalogue();
     EXPECT_EQ(RemoveRefused, RemoveItemWithBackup(Row("Agent"), backup));
@@ -242,7 +242,7 @@ TEST_F(Tasks, InexactPathIsNeverActedOn)
     ASSERT_EQ(1, ItemCatalogue.count);
     EXPECT_EQ(1, ItemCatalogue.items[0].inexact);
     Toggle({"Up?"});
-    RemoveTaskReporting(&ItemCatalogue.items[0], CollectStatus, nullptr);
+    RemoveEntry(&ItemCatalogue.items[0], &StatusFront);
     ASSERT_EQ(2u, Statuses.size());
     EXPECT_EQ(Statuses[0], Statuses[1]);
     EXPECT_EQ("ERROR: \"Up?\": its name cannot be handled on this Windows; nothing was changed.",
@@ -281,10 +281,10 @@ TEST_F(Tasks, RemoveBacksUpTheXmlFirst)
     MemAddTask("\\Vendor\\Updater", kUpdater);
     ScanCatalogue();
     MemFailCall(MEM_FILE_WRITE, 0);
-    EXPECT_EQ(RemoveBackupFailed, RemoveTaskReporting(Row("Updater"), CollectStatus, nullptr));
+    EXPECT_EQ(ResultBackupFailed, RemoveEntry(Row("Updater"), &StatusFront));
     MemClearFaults();
     MemFailCall(MEM_FILE_LOAD, 0);
-    EXPECT_EQ(RemoveBackupFailed, RemoveTaskReporting(Row("Updater"), CollectStatus, nullptr));
+    EXPECT_EQ(ResultBackupFailed, RemoveEntry(Row("Updater"), &StatusFront));
     EXPECT_TRUE(MemTaskExists("\\Vendor\\Updater"));
     EXPECT_EQ(0, MemCallCount(MEM_TASK_DELETE));
     EXPECT_TRUE(MemListFolder(MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER).empty());
@@ -293,7 +293,7 @@ TEST_F(Tasks, RemoveBacksUpTheXmlFirst)
     const std::string file = MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER
                              "\\Removed 2026-12-07 130509 Updater.xml";
     MemSetHook(MEM_TASK_DELETE, 1, [&] { EXPECT_EQ(Utf16(kUpdater, true), MemFileBytes(file.c_str())); });
-    EXPECT_EQ(RemoveDone, RemoveTaskReporting(Row("Updater"), CollectStatus, nullptr));
+    EXPECT_EQ(ResultDone, RemoveEntry(Row("Updater"), &StatusFront));
     EXPECT_FALSE(MemTaskExists("\\Vendor\\Updater"));
     EXPECT_EQ("Removed \"Updater\"; backup: " + file + "; to restore it: schtasks /create /xml \""
                   + file + "\" /tn \"\\Vendor\\Updater\"",
@@ -309,14 +309,14 @@ TEST_F(Tasks, RemoveDeletesOnlyWhatTheBackupHolds)
     const std::string anew = Task(kLogon, Exec("C:\\Vendor\\up.exe", "/other"));
     MemSetHook(MEM_FILE_LOAD, MemCallCount(MEM_FILE_LOAD) + 1,
                [&] { MemAddTask("\\Vendor\\Updater", anew); });
-    EXPECT_EQ(RemoveDeleteFailed, RemoveTaskReporting(Row("Updater"), CollectStatus, nullptr));
+    EXPECT_EQ(ResultKept, RemoveEntry(Row("Updater"), &StatusFront));
     EXPECT_TRUE(MemTaskExists("\\Vendor\\Updater"));
     EXPECT_EQ(0, MemCallCount(MEM_TASK_DELETE));
     EXPECT_EQ(0u, Statuses.back().find("ERROR: \"Updater\" was not removed: another program "
                                        "changed it since the list was read. Its backup is kept: "));
 
     MemFailCall(MEM_TASK_READ, 0, PLAT_ERROR_ACCESS_DENIED);
-    RemoveTaskReporting(Row("Updater"), CollectStatus, nullptr);
+    RemoveEntry(Row("Updater"), &StatusFront);
     EXPECT_EQ("ERROR: \"Updater\" was not removed: administrator rights are needed.",
               Statuses.back());
     MemClearFaults();
@@ -334,7 +334,7 @@ TEST_F(Tasks, CleanUpLeavesTasks)
     MemAddTask("\\Vendor\\Updater", kUpdater, false);
     ScanCatalogue();
     std::vector<int32_t> states = Desired({});
-    CleanUpDisabled(states.data(), (int32_t)states.size(), CollectStatus, nullptr);
+    CleanUpDisabled(states.data(), (int32_t)states.size(), &StatusFront);
     EXPECT_TRUE(MemTaskExists("\\Vendor\\Updater"));
     EXPECT_EQ(0, MemCallCount(MEM_TASK_DELETE) + MemCallCount(MEM_TASK_SET_ENABLED));
 }

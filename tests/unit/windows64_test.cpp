@@ -85,7 +85,7 @@ TEST_F(Windows64, EachViewKeepsItsEntriesThroughEveryOperation)
     MemSetString(PLAT_HKCU, kRunOff, "OffUser", "C:\\off.exe");
     ScanCatalogue();
     std::vector<int32_t> desired = Desired({});
-    CleanUpDisabled(desired.data(), (int32_t)desired.size(), CollectStatus, nullptr);
+    CleanUpDisabled(desired.data(), (int32_t)desired.size(), &StatusFront);
     EXPECT_FALSE(MemKeyExists(PLAT_HKLM32, kRunOff));
     EXPECT_FALSE(MemKeyExists(PLAT_HKLM, kRunOff));
     EXPECT_FALSE(MemKeyExists(PLAT_HKCU, kRunOff));
@@ -247,7 +247,7 @@ TEST_F(Windows64, EveryFailingCallOfSwitchingOnIsReported)
             std::vector<int32_t> desired = Desired({"Off"});
             MemResetCounts();
             MemFailCall(op, occurrence);
-            ApplyChanges(desired.data(), (int32_t)desired.size(), CollectStatus, nullptr);
+            ApplyChanges(desired.data(), (int32_t)desired.size(), &StatusFront);
             std::string context = std::string(MemOpName(op)) + " #" + std::to_string(occurrence);
             bool switchedOn = Stored(PLAT_HKCU, kApprovedRun, "Off") == kSwitchedOn;
             EXPECT_EQ(Sz("C:\\x.exe"), Stored(PLAT_HKCU, kRun, "Off")) << context;

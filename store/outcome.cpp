@@ -1,0 +1,208 @@
+// outcome.cpp - the outcome channel and its words (see outcome.h).
+#include "store.h"
+
+#include <string.h>
+
+void UseFrontEnd(const FrontEnd *front)
+{
+    CatalogueErrors = front ? front->scanError : NULL;
+    CatalogueErrorContext = front ? front->context : NULL;
+}
+
+void BeginOutcome(StoreOutcome *outcome, const AutostartItem *item, OutcomeAction action)
+{
+    memset(outcome, 0, sizeof *outcome);
+    outcome->item = item;
+    outcome->action = action;
+    outcome->result = ResultDone;
+    outcome->cause = PLAT_OK;
+}
+
+void TellOutcome(const FrontEnd *front, const StoreOutcome *outcome)
+{
+    if (front && front->outcome)
+        front->outcome(front->context, outcome);
+}
+
+int AskFrontEnd(const FrontEnd *front, const char *question)
+{
+    return front && front->ask && front->ask(front->context, question);
+}
+
+int OutcomeFailed(const StoreOutcome *outcome)
+{
+    return outcome->result != ResultDone && outcome->result != ResultAlready;
+}
+
+static const char *Plural(int32_t n, const char *one, const char *many)
+{
+    return n == 1 ? one : many;
+}
+
+// The folder a link or the user's rights refused, as the cause says.
+static void WordFolderRefused(const StoreOutcome *outcome, char *text, size_t size)
+{
+    const char *folder = outcome->folder ? outcome->folder : "";
+    if (outcome->cause == CAUSE_NO_USER_RIGHTS)
+        TextFormat(text, size, STATUS_PLACE_NO_USER_RIGHTS, folder);
+    else if (outcome->cause == CAUSE_PLACE_IS_LINK)
+        TextFormat(text, size, STATUS_PLACE_IS_LINK, folder);
+    else
+        TextFormat(text, size, STATUS_FOLDER_IS_LINK, folder);
+}
+
+// " 2 disabled entries of all users were kept: administrator rights are
+// needed." for the keys whose deletions failed with one cause.
+static void AppendKept(char *status, size_t size, const CleanUpKey *keys, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i) {
+        if (!keys[i].kept)
+            continue;
+        // One sentence per cause, with the scope when all its entries share one.
+        int done = 0;
+        for (int32_t j = 0; j < i && !done; ++j)
+            done = keys[j].kept && keys[j].cause == keys[i].cause;
+        if (done)
+            continue;
+        int32_t kept = 0;
+        int user = 0, machine = 0;
+        for (int32_t j = i; j < count; ++j) {
+            if (!keys[j].kept || keys[j].cause != keys[i].cause)
+                continue;
+            kept += keys[j].kept;
+            *(keys[j].hive == PLAT_HKCU ? &user : &machine) = 1;
+        }
+        char text[256];
+        TextFormat(text, sizeof text, STATUS_CLEANUP_DENIED, (int)kept,
+                   Plural(kept, "entry", "entries"),
+                   user && machine ? "" : user ? " of this user" : " of all users",
+                   Plural(kept, "was", "were"), CauseText(keys[i].cause));
+        TextAppend(status, size, status[0] ? " " : "");
+        TextAppend(status, size, text);
+    }
+}
+
+// One "Kept <key>" sentence per key kept whole (hidden 0) or kept because
+// it holds rows the list hides (hidden 1), after what status says already.
+static void AppendKeptKeys(char *status, size_t size, const CleanUpKey *keys, int32_t count,
+                           int hidden, const char *format)
+{
+    for (int32_t i = 0; i < count; ++i) {
+        int wanted = hidden ? !keys[i].keep && keys[i].hidden : keys[i].keep;
+        if (!wanted)
+            continue;
+        char key[TEXT_FIELD_SIZE + 32];
+        char path[TEXT_FIELD_SIZE];
+        char kept[TEXT_FIELD_SIZE + 128];
+        TextFormat(path, sizeof path, "%s\\%s", keys[i].parent, keys[i].name);
+        RegistryKeyText(keys[i].hive, path, 0, key, sizeof key);
+        TextFormat(kept, sizeof kept, format, key);
+        TextAppend(status, size, status[0] ? " " : "");
+        TextAppend(status, size, kept);
+    }
+}
+
+// CleanUp's summary: what was deleted and where the backup is, then what
+// was kept and why.
+static void WordCleanUp(const StoreOutcome *outcome, char *text, size_t size)
+{
+    if (outcome->result == ResultBackupFailed) {
+        TextCopy(text, size, STATUS_BACKUP_FAILED);
+        return;
+    }
+    if (outcome->result == ResultFolderIsLink) {
+        WordFolderRefused(outcome, text, size);
+        return;
+    }
+    int32_t deleted = 0, settings = 0;
+    for (int32_t i = 0; i < outcome->keyCount; ++i) {
+        deleted += outcome->keys[i].deleted;
+        settings += outcome->keys[i].deletedSettings;
+    }
+    char extra[64] = "";
+    if (settings)
+        TextFormat(extra, sizeof extra, STATUS_CLEANUP_SETTINGS, (int)settings,
+                   Plural(settings, "setting", "settings"));
+    if (deleted + settings > 0)
+        TextFormat(text, size, STATUS_CLEANUP_DONE, (int)deleted,
+                   Plural(deleted, "entry", "entries"), extra, outcome->backup);
+    else if (outcome->backup[0])
+        TextFormat(text, size, STATUS_CLEANUP_NONE_DELETED, outcome->backup);
+    else
+        TextCopy(text, size, STATUS_CLEANUP_NOTHING);
+    AppendKept(text, size, outcome->keys, outcome->keyCount);
+    AppendKeptKeys(text, size, outcome->keys, outcome->keyCount, 0, STATUS_CLEANUP_KEPT);
+    AppendKeptKeys(text, size, outcome->keys, outcome->keyCount, 1, STATUS_CLEANUP_KEPT_HIDDEN);
+}
+
+static void WordSwitch(const StoreOutcome *outcome, const char *backup, char *text, size_t size)
+{
+    const AutostartItem *item = outcome->item;
+    int enable = outcome->action == ActionEnable;
+    if (outcome->result == ResultDone && backup[0])
+        TextFormat(text, size, enable ? STATUS_LIST_ENABLED : STATUS_LIST_DISABLED, item->name,
+                   backup);
+    else if (outcome->result == ResultDone)
+        TextFormat(text, size, enable ? STATUS_ENABLED_ONE : STATUS_DISABLED_ONE, item->name);
+    else if (outcome->result == ResultAlready)
+        TextFormat(text, size, STATUS_ALREADY, item->name, enable ? "enabled" : "disabled");
+    else if (item->kind == ScheduledTask)
+        TextFormat(text, size, STATUS_TASK_NOT_SWITCHED, item->name, enable ? "on" : "off",
+                   CauseText(outcome->cause));
+    else
+        TextFormat(text, size, STATUS_APPLY_FAILED_FORMAT, item->name,
+                   enable ? "enabled" : "disabled", CauseText(outcome->cause));
+}
+
+static void WordRemove(const StoreOutcome *outcome, const char *backup, char *text, size_t size)
+{
+    const AutostartItem *item = outcome->item;
+    if (outcome->result == ResultDone && item->kind == ScheduledTask) {
+        char restore[2 * TEXT_FIELD_SIZE + 64];
+        TaskRestoreCommand(item, outcome->backup, restore, sizeof restore);
+        TextFormat(text, size, STATUS_TASK_REMOVED, item->name, backup, restore);
+    } else if (outcome->result == ResultDone) {
+        TextFormat(text, size, STATUS_REMOVED, item->name, backup);
+    } else if (outcome->result == ResultBackupFailed) {
+        TextCopy(text, size, STATUS_BACKUP_FAILED);
+    } else if (outcome->result == ResultKept) {
+        TextFormat(text, size, STATUS_REMOVE_FAILED, item->name, CauseText(outcome->cause),
+                   backup);
+    } else if (outcome->cause == CAUSE_NAME_NOT_CARRIED) {
+        TextFormat(text, size, STATUS_NAME_NOT_CARRIED, item->name);
+    } else {
+        TextFormat(text, size, STATUS_REMOVE_REFUSED, item->name, CauseText(outcome->cause));
+    }
+}
+
+void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t size)
+{
+    text[0] = '\0';
+    const AutostartItem *item = outcome->item;
+    if (!item) {
+        WordCleanUp(outcome, text, size);
+        return;
+    }
+    if (outcome->result == ResultFolderIsLink) {
+        WordFolderRefused(outcome, text, size);
+        return;
+    }
+    if (outcome->cause == CAUSE_NAME_INEXACT) {
+        TextFormat(text, size, STATUS_NAME_INEXACT, item->name);
+        return;
+    }
+    // A task's backup is named whole: its restore command follows it.
+    char backup[TEXT_FIELD_SIZE];
+    if (pathRoom > 0 && item->kind != ScheduledTask)
+        TextShortenMiddle(backup, sizeof backup, outcome->backup, (size_t)pathRoom);
+    else
+        TextCopy(backup, sizeof backup, outcome->backup);
+    switch (outcome->action) {
+    case ActionEnable:
+    case ActionDisable: WordSwitch(outcome, backup, text, size); break;
+    case ActionRemove: WordRemove(outcome, backup, text, size); break;
+    case ActionCleanUp:
+        TextFormat(text, size, STATUS_CLEANUP_ENTRY_KEPT, item->name, CauseText(outcome->cause));
+        break;
+    }
+}

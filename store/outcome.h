@@ -1,0 +1,132 @@
+// outcome.h - what a store operation did, as data: the one channel from the
+// store to a front end.
+//
+// Every operation that changes storage tells its front end, entry by entry,
+// what it did (the entry, the action, the result, the cause, the backup
+// written), and asks it the questions only the user can answer. The window
+// shows an outcome in its status bar, the console program prints it and
+// counts it for its exit code; both word it through WordOutcome, so the same
+// outcome reads the same in both. Nothing here shows a window or reads a
+// keyboard: the front end's functions do.
+#pragma once
+
+#include "../catalogue/catalogue.h"
+
+enum OutcomeAction {
+    ActionEnable = 0,
+    ActionDisable = 1,
+    ActionRemove = 2,
+    ActionCleanUp = 3
+};
+
+enum OutcomeResult {
+    ResultDone = PLAT_OK,
+    ResultAlready = 1,      // it already was as wanted: nothing was done
+    ResultRefused = 2,      // not done, nothing changed: the cause says why
+    ResultKept = 3,         // backed up, but not deleted: the cause says why
+    ResultBackupFailed = 4, // the backup could not be made whole: nothing was deleted
+    ResultFolderIsLink = 5, // a folder on the way was refused (the cause): nothing changed
+    ResultDeclined = 6      // the user said No to the question: nothing was done
+};
+
+// One "-" key of one hive, and what CleanUp did with it.
+struct CleanUpKey {
+    PlatHive hive;
+    const char *parent; // the key that holds it
+    char name[24];      // "Run-"
+    int32_t values;     // entries it holds (in its sections, for "RunOnceEx-")
+    int32_t settings;   // section titles of "RunOnceEx-"
+    int32_t deleted;    // entries deleted
+    int32_t deletedSettings;
+    int32_t kept;       // entries backed up but not deleted
+    long cause;         // why the first of them was not
+    int keep;           // a name in it cannot be handled or carried: kept whole
+    int hidden;         // it holds an entry the window hides: kept whole
+};
+
+struct StoreOutcome {
+    // The entry as listed (the catalogue's record, or one made for a value
+    // CleanUp found); null for the summary of a CleanUp.
+    const AutostartItem *item;
+    OutcomeAction action;
+    OutcomeResult result;
+    long cause;                   // PLAT_OK, a Windows error or a CAUSE_
+    const char *folder;           // ResultFolderIsLink: the folder refused
+    char backup[TEXT_FIELD_SIZE]; // the backup written for it, or empty
+    // CleanUp's summary: every "-" key and what became of it.
+    const CleanUpKey *keys;
+    int32_t keyCount;
+};
+
+typedef void (*OutcomeSink)(void *context, const StoreOutcome *outcome);
+// Asks a Yes/No question, No the default; nonzero for Yes.
+typedef int (*FrontQuestion)(void *context, const char *question);
+
+// A front end: where outcomes go, who answers questions, where the scan's
+// errors go. Any of them may be null: outcomes are then dropped, every
+// question is answered No, and the scan's errors are not shown.
+struct FrontEnd {
+    OutcomeSink outcome;
+    FrontQuestion ask;
+    CatalogueErrorSink scanError;
+    void *context;
+};
+
+// The scan's errors go to this front end from now on (null: nowhere).
+void UseFrontEnd(const FrontEnd *front);
+
+// An outcome of the entry, not yet done, with no cause and no backup.
+void BeginOutcome(StoreOutcome *outcome, const AutostartItem *item, OutcomeAction action);
+void TellOutcome(const FrontEnd *front, const StoreOutcome *outcome);
+// Nonzero when the front end's user said Yes.
+int AskFrontEnd(const FrontEnd *front, const char *question);
+
+// Nonzero for an outcome that is a failure: not done and not already so.
+int OutcomeFailed(const StoreOutcome *outcome);
+
+// The outcome in the window's words. pathRoom: characters an entry's backup
+// path may take before it loses its middle (0: whole).
+#define OUTCOME_TEXT_SIZE (4 * TEXT_FIELD_SIZE + 512)
+void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t size);
+
+// ---- the words ----------------------------------------------------------------
+
+#define STATUS_ENABLED_ONE "Enabled \"%s\"."
+#define STATUS_DISABLED_ONE "Disabled \"%s\"."
+#define STATUS_LIST_DISABLED "Disabled \"%s\"; backup: %s"
+#define STATUS_LIST_ENABLED "Enabled \"%s\"; backup: %s"
+#define STATUS_ALREADY "\"%s\" is already %s; nothing was changed."
+// An entry Apply could not change, and why ("ERROR: "Tool" was not disabled:
+// administrator rights are needed.").
+#define STATUS_APPLY_FAILED_FORMAT "ERROR: \"%s\" was not %s: %s."
+#define STATUS_TASK_NOT_SWITCHED "ERROR: \"%s\" was not switched %s: %s."
+// An entry whose name the code page changed is never acted on.
+#define STATUS_NAME_INEXACT \
+    "ERROR: \"%s\": its name cannot be handled on this Windows; nothing was changed."
+#define STATUS_REMOVED "Removed \"%s\"; backup: %s"
+#define STATUS_TASK_REMOVED "Removed \"%s\"; backup: %s; to restore it: %s"
+#define STATUS_REMOVE_REFUSED "ERROR: \"%s\" was not removed: %s."
+#define STATUS_REMOVE_FAILED "ERROR: \"%s\" was not removed: %s. Its backup is kept: %s"
+#define STATUS_NAME_NOT_CARRIED \
+    "ERROR: \"%s\" was kept: a line break in its name cannot be written to a backup."
+#define STATUS_BACKUP_FAILED "ERROR: The backup could not be written; nothing was deleted."
+#define STATUS_FOLDER_IS_LINK \
+    "ERROR: The folder \"%s\" is a link to another place; nothing was changed."
+#define STATUS_PLACE_IS_LINK \
+    "ERROR: A folder on the way to \"%s\" is a link to another place; nothing was changed."
+#define STATUS_PLACE_NO_USER_RIGHTS \
+    "ERROR: Nothing was written to \"%s\": it lies outside the user's profile and the " \
+    "user's ordinary rights could not be taken to work there; nothing was changed."
+// CleanUp's summary: what was deleted, what was kept and why.
+#define STATUS_CLEANUP_DONE "Deleted %d disabled %s%s; backup: %s."
+#define STATUS_CLEANUP_SETTINGS " and %d %s of RunOnceEx-"
+#define STATUS_CLEANUP_NOTHING "There were no disabled registry entries to delete."
+#define STATUS_CLEANUP_NONE_DELETED "Nothing was deleted; backup: %s."
+// Entries backed up but not deleted (%s: " of all users", " of this user" or
+// nothing), and the cause.
+#define STATUS_CLEANUP_DENIED "%d disabled %s%s %s kept: %s."
+#define STATUS_CLEANUP_KEPT \
+    "Kept %s: a name in it cannot be handled on this Windows or written to a backup."
+#define STATUS_CLEANUP_KEPT_HIDDEN "Kept %s: it holds Windows' own entries, which are hidden."
+// One entry CleanUp was to delete and did not.
+#define STATUS_CLEANUP_ENTRY_KEPT "ERROR: \"%s\" was not deleted: %s."
