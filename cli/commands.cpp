@@ -19,6 +19,7 @@
 #define CLI_REPORT_SAVED "Saved the report of %d %s: %s"
 #define CLI_REPORT_FAILED "ERROR: The report \"%s\" could not be written whole."
 #define CLI_CLEANUP_KEPT "ERROR: \"%s\" (%s) was not deleted: %s."
+#define CLI_BACKUP_FAILED "ERROR: \"%s\": the backup could not be written; nothing was deleted."
 #define CLI_REPORT_EXISTS \
     "ERROR: \"%s\" already exists; nothing was written: add --yes to replace it."
 #define CLI_UNKNOWN_ID "ERROR: No entry has the id \"%s\"; nothing was changed (see orvanec list)."
@@ -46,16 +47,24 @@ static void TellOutcome(void *context, const StoreOutcome *outcome)
     Outcome *counts = (Outcome *)context;
     const AutostartItem *item = outcome->item;
     char line[OUTCOME_TEXT_SIZE + CLI_ID_SIZE];
+    int failed = OutcomeFailed(outcome);
     if (outcome->result == ResultDeclined) {
         TextFormat(line, sizeof line, CLI_ANY_USER_REFUSED, item->name);
     } else if (outcome->action == ActionCleanUp && item) {
         char id[CLI_ID_SIZE];
         CliItemId(item, NULL, id, sizeof id);
-        TextFormat(line, sizeof line, CLI_CLEANUP_KEPT, item->name, id, CauseText(outcome->cause));
+        TextFormat(line, sizeof line, CLI_CLEANUP_KEPT, item->name, id, OutcomeCauseText(outcome));
+    } else if (outcome->result == ResultBackupFailed && item) {
+        // One line per entry: each names its own.
+        TextFormat(line, sizeof line, CLI_BACKUP_FAILED, item->name);
     } else {
         WordOutcome(outcome, 0, line, sizeof line);
+        // A list change that failed after its backup names the backup.
+        if (failed && item && outcome->action != ActionRemove && outcome->backup[0]) {
+            size_t used = strlen(line);
+            TextFormat(line + used, sizeof line - used, " Backup: %s", outcome->backup);
+        }
     }
-    int failed = OutcomeFailed(outcome);
     if (failed)
         ++*(RightsMissing(item, outcome->cause) ? &counts->rights : &counts->failed);
     CliLine(failed ? PLAT_STDERR : PLAT_STDOUT, line);

@@ -305,7 +305,7 @@ static void MarkHiddenPlaces(CleanUpKey *places, int placeCount, const int32_t *
 }
 
 // The catalogue's record of a value of the key, or one made for it in
-// made; null when neither can be had.
+// made (its name cut, and said to be, when it does not fit).
 static const AutostartItem *RecordOfValue(const CleanUpKey *place, const char *path,
                                           const char *name, AutostartItem *made)
 {
@@ -315,7 +315,8 @@ static const AutostartItem *RecordOfValue(const CleanUpKey *place, const char *p
             && TextCompareNoCase(item->location, path) == 0 && strcmp(item->name, name) == 0)
             return item;
     }
-    return ValueItem(place, path, name, made) ? made : NULL;
+    made->cut = !ValueItem(place, path, name, made);
+    return made;
 }
 
 // One entry CleanUp was to delete and kept, told with its cause.
@@ -344,12 +345,12 @@ static void DeleteSavedValues(CleanUpKey *places, int count, const SavedValue *s
             ++*(value->setting ? &place->deletedSettings : &place->deleted);
             if (ValueItem(place, value->path, value->name, &made))
                 DropApproval(&made);
-        } else if (!value->setting) {
+        } else if (!value->setting && KeyMayHoldValue(place->hive, value->path, value->name)) {
+            // Kept, not gone: another program may have deleted it meanwhile
+            // (it is in the backup all the same).
             if (place->kept++ == 0)
                 place->cause = result;
-            const AutostartItem *item = RecordOfValue(place, value->path, value->name, &made);
-            if (item && KeyMayHoldValue(place->hive, value->path, value->name))
-                TellKept(front, item, result);
+            TellKept(front, RecordOfValue(place, value->path, value->name, &made), result);
         }
     }
     for (int i = 0; i < count; ++i)
@@ -368,9 +369,9 @@ static void TellKeptWhole(const CleanUpKey *places, int count, const FrontEnd *f
         for (int p = 0; p < count; ++p) {
             if (!places[p].keep || places[p].hidden || !KeyHoldsItem(&places[p], item))
                 continue;
+            // A long name is saved whole: only its own name's trouble is its cause.
             TellKept(front, item,
-                     item->cut                   ? CAUSE_NAME_CUT
-                     : item->inexact             ? CAUSE_NAME_INEXACT
+                     item->inexact               ? CAUSE_NAME_INEXACT
                      : !NameCarried(item->name) ? CAUSE_NAME_NOT_CARRIED
                                                  : CAUSE_NAME_IN_KEY);
             break;

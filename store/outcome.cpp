@@ -34,6 +34,21 @@ int OutcomeFailed(const StoreOutcome *outcome)
     return outcome->result != ResultDone && outcome->result != ResultAlready;
 }
 
+// Denied the user's own entry, or while elevated, the cause is not a want
+// of administrator rights.
+#define CAUSE_DENIED_TEXT "Windows denied access to it"
+static const char *CauseFor(long cause, int userScope)
+{
+    if (cause == PLAT_ERROR_ACCESS_DENIED && (userScope || PlatIsElevated()))
+        return CAUSE_DENIED_TEXT;
+    return CauseText(cause);
+}
+
+const char *OutcomeCauseText(const StoreOutcome *outcome)
+{
+    return CauseFor(outcome->cause, outcome->item && ScopeIsUser(outcome->item->scope));
+}
+
 static const char *Plural(int32_t n, const char *one, const char *many)
 {
     return n == 1 ? one : many;
@@ -76,7 +91,7 @@ static void AppendKept(char *status, size_t size, const CleanUpKey *keys, int32_
         TextFormat(text, sizeof text, STATUS_CLEANUP_DENIED, (int)kept,
                    Plural(kept, "entry", "entries"),
                    user && machine ? "" : user ? " of this user" : " of all users",
-                   Plural(kept, "was", "were"), CauseText(keys[i].cause));
+                   Plural(kept, "was", "were"), CauseFor(keys[i].cause, user && !machine));
         TextAppend(status, size, status[0] ? " " : "");
         TextAppend(status, size, text);
     }
@@ -148,10 +163,10 @@ static void WordSwitch(const StoreOutcome *outcome, const char *backup, char *te
         TextFormat(text, size, STATUS_ALREADY, item->name, enable ? "enabled" : "disabled");
     else if (item->kind == ScheduledTask)
         TextFormat(text, size, STATUS_TASK_NOT_SWITCHED, item->name, enable ? "on" : "off",
-                   CauseText(outcome->cause));
+                   OutcomeCauseText(outcome));
     else
         TextFormat(text, size, STATUS_APPLY_FAILED_FORMAT, item->name,
-                   enable ? "enabled" : "disabled", CauseText(outcome->cause));
+                   enable ? "enabled" : "disabled", OutcomeCauseText(outcome));
 }
 
 static void WordRemove(const StoreOutcome *outcome, const char *backup, char *text, size_t size)
@@ -166,12 +181,12 @@ static void WordRemove(const StoreOutcome *outcome, const char *backup, char *te
     } else if (outcome->result == ResultBackupFailed) {
         TextCopy(text, size, STATUS_BACKUP_FAILED);
     } else if (outcome->result == ResultKept) {
-        TextFormat(text, size, STATUS_REMOVE_FAILED, item->name, CauseText(outcome->cause),
+        TextFormat(text, size, STATUS_REMOVE_FAILED, item->name, OutcomeCauseText(outcome),
                    backup);
     } else if (outcome->cause == CAUSE_NAME_NOT_CARRIED) {
         TextFormat(text, size, STATUS_NAME_NOT_CARRIED, item->name);
     } else {
-        TextFormat(text, size, STATUS_REMOVE_REFUSED, item->name, CauseText(outcome->cause));
+        TextFormat(text, size, STATUS_REMOVE_REFUSED, item->name, OutcomeCauseText(outcome));
     }
 }
 
@@ -202,7 +217,7 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
     case ActionDisable: WordSwitch(outcome, backup, text, size); break;
     case ActionRemove: WordRemove(outcome, backup, text, size); break;
     case ActionCleanUp:
-        TextFormat(text, size, STATUS_CLEANUP_ENTRY_KEPT, item->name, CauseText(outcome->cause));
+        TextFormat(text, size, STATUS_CLEANUP_ENTRY_KEPT, item->name, OutcomeCauseText(outcome));
         break;
     }
 }

@@ -81,6 +81,10 @@ void TellOutcome(const FrontEnd *front, const StoreOutcome *outcome);
 // Nonzero when the front end's user said Yes.
 int AskFrontEnd(const FrontEnd *front, const char *question);
 
+// The words of the outcome's cause ("administrator rights are needed" only
+// where they would help: an entry of all users, not elevated).
+const char *OutcomeCauseText(const StoreOutcome *outcome);
+
 // Nonzero for an outcome that is a failure: not done and not already so.
 int OutcomeFailed(const StoreOutcome *outcome);
 

@@ -87,10 +87,12 @@ int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile)
     uint32_t size = 0;
     long read = PlatTaskRead(item->location, &xml, &size, NULL);
     // Nothing to back up: the scheduler's refusal is the cause.
-    if (read != PLAT_OK || !xml) {
-        TaskFailed(read != PLAT_OK ? read : (long)PLAT_ERROR_OUTOFMEMORY);
+    if (read != PLAT_OK) {
+        TaskFailed(read);
         return RemoveRefused;
     }
+    if (!xml)
+        return RemoveBackupFailed;
     TaskBackup backup = {NULL, 0};
     size = (uint32_t)TextLengthIn(xml, size);
     backup.bytes = TaskXmlToUtf16(xml, size, &backup.size);

@@ -109,7 +109,7 @@ TEST_F(Outcome, RefusedNamesTheCauseAndRightsExitThree)
 }
 
 // Backed up, then the delete refused: the backup is named, and the user's
-// own entry denied is a failure, not a question of rights.
+// own entry denied is a failure, not a question of rights, nor said to be.
 TEST_F(Outcome, KeptNamesItsCauseAndItsBackup)
 {
     Scenario s{[] {
@@ -122,7 +122,7 @@ TEST_F(Outcome, KeptNamesItsCauseAndItsBackup)
     EXPECT_EQ(PLAT_ERROR_ACCESS_DENIED, told.outcome.cause);
     const std::string backup = told.outcome.backup;
     EXPECT_NE(std::string::npos, backup.find(".reg")) << backup;
-    EXPECT_EQ("ERROR: \"A\" was not removed: administrator rights are needed. Its backup is kept: "
+    EXPECT_EQ("ERROR: \"A\" was not removed: Windows denied access to it. Its backup is kept: "
                   + backup,
               told.window);
     EXPECT_EQ(told.window + "\r\n", told.console);
@@ -130,6 +130,23 @@ TEST_F(Outcome, KeptNamesItsCauseAndItsBackup)
     // The window's status gives a long path its middle cut, never its end.
     EXPECT_EQ(".reg", told.shortened.substr(told.shortened.size() - 4));
     EXPECT_GT(told.window.size(), told.shortened.size());
+}
+
+// A No to enabling for every user a file any user may have placed keeps
+// it where it is, and is told as declined.
+TEST_F(Outcome, DeclinedKeepsTheEntry)
+{
+    const char *file = MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER "\\Any.lnk";
+    MemAddLink(file, "C:\\any.exe", "", "");
+    ScanCatalogue();
+    Outcomes.clear();
+    StatusFrontAnswer = 0;
+    EXPECT_EQ(ResultDeclined, ApplyChange(IndexOf("Any.lnk"), 1, &StatusFront));
+    StatusFrontAnswer = 1;
+    ASSERT_EQ(1u, Outcomes.size());
+    EXPECT_EQ(CAUSE_ANY_USER, Outcomes[0].cause);
+    EXPECT_TRUE(MemFileExists(file));
+    EXPECT_EQ(0, ItemCatalogue.items[IndexOf("Any.lnk")].enabled);
 }
 
 TEST_F(Outcome, BackupFailedDeletesNothing)
@@ -142,7 +159,9 @@ TEST_F(Outcome, BackupFailedDeletesNothing)
     Told told = RunBoth(s, "A");
     EXPECT_EQ(ResultBackupFailed, told.outcome.result);
     EXPECT_EQ(STATUS_BACKUP_FAILED, told.window);
-    EXPECT_EQ(told.window + "\r\n", told.console);
+    // The console changes several entries in one run: its line names each.
+    EXPECT_EQ("ERROR: \"A\": the backup could not be written; nothing was deleted.\r\n",
+              told.console);
     EXPECT_EQ(CliExitFailed, told.code);
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, "A"));
 }
@@ -203,4 +222,19 @@ TEST_F(Outcome, CleanUpKeptWholeNamesEachEntryAndItsCause)
                                           "written to a backup.\r\n"))
         << err;
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, RUN_KEY "-", "B"));
+}
+
+// A value CleanUp kept whose name no record holds whole is still told,
+// and the run is not a success.
+TEST_F(Outcome, CleanUpTellsAKeptValueWhateverItsName)
+{
+    std::string name(300, 'k');
+    MemSetString(PLAT_HKCU, RUN_KEY "-", name.c_str(), "C:\\k.exe");
+    MemFailCall(MEM_REG_DELETE_VALUE, 0, PLAT_ERROR_ACCESS_DENIED);
+    const char *args[] = {"orvanec", "cleanup", "--yes"};
+    EXPECT_EQ(CliExitFailed, CliRun(3, (char **)args));
+    EXPECT_NE(std::string::npos, MemStreamText(PLAT_STDERR).find("was not deleted: Windows denied "
+                                                                 "access to it.\r\n"))
+        << MemStreamText(PLAT_STDERR);
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, RUN_KEY "-", name.c_str()));
 }
