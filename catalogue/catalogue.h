@@ -137,10 +137,22 @@ const char *ItemTypeText(const AutostartItem *item);
 // under %windir%\Sysnative; every other path is copied (out: TEXT_FIELD_SIZE).
 void NativeFilePath(const char *path, char *out);
 
-// Expands a command's environment references as the 64-bit logon does:
-// %ProgramFiles% and %CommonProgramFiles% take the values of ProgramW6432
-// and CommonProgramW6432 where those exist. dest: TEXT_FIELD_SIZE.
+// ---- the logon's environment (logon_environment.cpp) --------------------
+
+// Expands a command's environment references as the next logon does: the
+// user's variables (HKCU\Environment) over the system's (Session Manager),
+// over this process's, with the 64-bit logon's %ProgramFiles% and
+// %CommonProgramFiles%. dest: TEXT_FIELD_SIZE.
 void ExpandAsLogon(const char *source, char *dest);
+// Nonzero when HKCU\Environment defines the variable (value: as stored).
+int UserSetsVariable(const char *name, char *value);
+// "%windir% is set by this user to C:\Users\me\w" for each variable of
+// the command the user sets for themselves; empty when none.
+void LogonOverrideNote(const char *command, char *note, size_t size);
+// Nonzero when every %NAME% of the command is a folder Windows sets for
+// every user alike (SystemRoot, windir, ProgramFiles, ...) that this user
+// does not set for themselves: only then does the logon expand it as here.
+int ReferencesOnlySystemFolders(const char *command);
 
 // ---- Windows' startup settings (approval.cpp) -----------------------------
 
@@ -283,6 +295,9 @@ struct TaskRows {
 // Every task with a logon or boot trigger, from the Task Scheduler, or from
 // the task files where the scheduler cannot list its tasks.
 void ReadTaskRows(TaskRows *rows);
+// Nonzero for a task of Windows' own folder (\Microsoft\Windows\), where
+// no ordinary program of the user may register one.
+int IsWindowsTask(const AutostartItem *item);
 
 // Copies the rows after *runningCount while it is below limit: the user's
 // own tasks first, then Windows' own (under \Microsoft\Windows\).

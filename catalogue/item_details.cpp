@@ -173,6 +173,11 @@ void ItemNotes(const AutostartItem *item, char *text, size_t size)
         AddNote(text, size, note);
     if (item->hidden)
         AddNote(text, size, NOTE_HIDDEN);
+    // The logon expands the command with the user's own variables.
+    char overrides[2 * TEXT_FIELD_SIZE + 64];
+    LogonOverrideNote(item->command, overrides, sizeof overrides);
+    if (overrides[0])
+        AddNote(text, size, overrides);
     if (ItemPlacedByAnyUser(item))
         AddNote(text, size, NOTE_ANY_USER);
     if (item->approvalDisabled)

@@ -28,9 +28,11 @@ void NativeFilePath(const char *path, char *out)
     TextCopy(out, TEXT_FIELD_SIZE, path);
     if (!PlatFilesRedirected())
         return;
-    char system[TEXT_FIELD_SIZE];
-    uint32_t needed = PlatExpandEnvironment("%windir%" SYSTEM_FOLDER, system, sizeof system);
-    if (needed == 0 || needed > sizeof system || system[0] == '%')
+    // The Windows folder from the system: the environment's %windir% is the
+    // user's to set.
+    char windowsFolder[PLAT_TEXT_SIZE], system[TEXT_FIELD_SIZE];
+    if (!PlatShellFolder(PLAT_CSIDL_WINDOWS, windowsFolder) || !windowsFolder[0]
+        || !TextFormat(system, sizeof system, "%s" SYSTEM_FOLDER, windowsFolder))
         return;
     size_t length = strlen(system);
     if (!StartsWithNoCase(path, system) || (path[length] != '\\' && path[length] != '\0'))
@@ -42,38 +44,4 @@ void NativeFilePath(const char *path, char *out)
     char native[TEXT_FIELD_SIZE];
     if (TextFormat(native, sizeof native, "%s" NATIVE_SYSTEM_FOLDER "%s", windows, path + length))
         TextCopy(out, TEXT_FIELD_SIZE, native);
-}
-
-// Nonzero when the environment variable is defined.
-static int Defined(const char *reference)
-{
-    char value[TEXT_FIELD_SIZE];
-    uint32_t needed = PlatExpandEnvironment(reference, value, sizeof value);
-    return needed > 0 && strcmp(value, reference) != 0;
-}
-
-// The logon's names are as long as the ones they replace, so the command
-// keeps its length and never outgrows its field.
-static void ReplaceReference(char *text, const char *name, const char *logonName)
-{
-    size_t length = strlen(name);
-    for (char *at = text; (at = strchr(at, '%')) != NULL; ++at) {
-        if (StartsWithNoCase(at, name)) {
-            memcpy(at, logonName, length);
-            at += length - 1;
-        }
-    }
-}
-
-void ExpandAsLogon(const char *source, char *dest)
-{
-    char logon[TEXT_FIELD_SIZE];
-    TextCopy(logon, sizeof logon, source);
-    if (strchr(logon, '%')) {
-        if (Defined("%ProgramW6432%"))
-            ReplaceReference(logon, "%ProgramFiles%", "%ProgramW6432%");
-        if (Defined("%CommonProgramW6432%"))
-            ReplaceReference(logon, "%CommonProgramFiles%", "%CommonProgramW6432%");
-    }
-    PlatExpandEnvironment(logon, dest, TEXT_FIELD_SIZE);
 }

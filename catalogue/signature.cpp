@@ -178,8 +178,8 @@ static int StartsTheTarget(const AutostartItem *item)
         ++n;
     TextFormat(first, sizeof first, "%.*s", (int)n, c);
     char program[TEXT_FIELD_SIZE];
-    uint32_t length = PlatExpandEnvironment(first, program, sizeof program);
-    if (!length || length > sizeof program || !strchr(program, '\\'))
+    ExpandAsLogon(first, program);
+    if (!strchr(program, '\\'))
         return 0;
     char target[TEXT_FIELD_SIZE];
     TextCopy(target, sizeof target, item->target);
@@ -190,9 +190,34 @@ static int StartsTheTarget(const AutostartItem *item)
     return TextCompareNoCase(program, target) == 0 && InWindowsFolders(item->target);
 }
 
+// Windows' programs that run what they are given, or what the user set up
+// for them (cmd.exe with nothing runs Command Processor\AutoRun): their
+// rows are never taken for Windows' own, whatever their arguments.
+static int RunsWhatItIsGiven(const char *target)
+{
+    static const char *const kHosts[] = {
+        "cmd.exe",     "wsl.exe",     "bash.exe",   "control.exe",  "powershell.exe",
+        "pwsh.exe",    "wscript.exe", "cscript.exe", "mshta.exe",   "rundll32.exe",
+        "regsvr32.exe", "conhost.exe"};
+    for (const char *host : kHosts)
+        if (TextCompareNoCase(FileNameOf(target), host) == 0)
+            return 1;
+    return 0;
+}
+
+// Only a place no ordinary program of the user can write may hold a row
+// that is hidden: not the user's keys or Startup folder, and not a task
+// outside Windows' own task folder.
+static int OnlyWindowsCanWrite(const AutostartItem *item)
+{
+    return item->kind == ScheduledTask ? IsWindowsTask(item) : !ScopeIsUser(item->scope);
+}
+
 int ItemHiddenAsWindows(const AutostartItem *item, int hideWindows)
 {
-    if (!hideWindows || !item->signedByWindows || item->moreActions)
+    if (!hideWindows || !item->signedByWindows || item->moreActions
+        || !OnlyWindowsCanWrite(item) || RunsWhatItIsGiven(item->target)
+        || !ReferencesOnlySystemFolders(item->command))
         return 0;
     // Anything given to run is shown: no list of Windows' programs that run
     // their arguments is ever complete, and what they run is not Windows'.

@@ -211,18 +211,20 @@ void ReadTaskRows(TaskRows *rows)
 {
     TaskCollector c = {NULL, 0, 0};
     if (!ReadFromScheduler(&c)) {
-        char expanded[TEXT_FIELD_SIZE];
-        char folder[TEXT_FIELD_SIZE];
-        ExpandAsLogon("%windir%\\System32\\Tasks", expanded);
-        NativeFilePath(expanded, folder);
-        if (expanded[0] != '%')
+        // The Windows folder from the system, never from %windir%, which the
+        // user may set to a folder of their own.
+        char windows[PLAT_TEXT_SIZE], tasks[TEXT_FIELD_SIZE], folder[TEXT_FIELD_SIZE];
+        if (PlatShellFolder(PLAT_CSIDL_WINDOWS, windows) && windows[0]
+            && TextFormat(tasks, sizeof tasks, "%s\\System32\\Tasks", windows)) {
+            NativeFilePath(tasks, folder);
             ReadTaskFolder(&c, folder, "", 0);
+        }
     }
     rows->items = c.items;
     rows->count = c.count;
 }
 
-static int IsWindowsTask(const AutostartItem *item)
+int IsWindowsTask(const AutostartItem *item)
 {
     char start[sizeof WINDOWS_TASKS];
     TextCopy(start, sizeof start, item->location);

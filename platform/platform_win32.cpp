@@ -475,7 +475,12 @@ int PlatSearchProgram(const char *name, char *found)
     // a folder of PATH that is relative or on the network (a search there
     // waits on the server).
     found[0] = '\0';
-    const char *folders = "%windir%;%windir%\\System32;%PATH%";
+    // The Windows folder from the system: %windir% is the user's to set.
+    char windows[MAX_PATH], folders[2 * MAX_PATH + 32];
+    UINT length = GetSystemWindowsDirectoryA(windows, sizeof windows);
+    if (!length || length >= sizeof windows
+        || !TextFormat(folders, sizeof folders, "%s;%s\\System32;%%PATH%%", windows, windows))
+        return 0;
     DWORD needed = ExpandEnvironmentStringsA(folders, NULL, 0);
     char *list = needed ? (char *)malloc(needed) : NULL;
     char *kept = needed ? (char *)malloc(needed + 1) : NULL;

@@ -25,11 +25,12 @@ protected:
     }
     void TearDown() override { ForgetSignatures(); }
 
-    // The first record of a scan of one Run value per path, in order.
+    // The first record of a scan of one Run value of all users per path,
+    // in order (the user's own are never hidden).
     const AutostartItem &ScanOf(const std::vector<const char *> &paths)
     {
         for (size_t i = 0; i < paths.size(); ++i)
-            MemSetString(PLAT_HKCU, RUN_KEY, ("e" + std::to_string(i)).c_str(), paths[i]);
+            MemSetString(PLAT_HKLM, RUN_KEY, ("e" + std::to_string(i)).c_str(), paths[i]);
         ScanCatalogue();
         return ItemCatalogue.items[0];
     }
@@ -84,6 +85,48 @@ TEST_F(Publisher, OnlyAVerifiedWindowsSignerWithAMicrosoftRootIsWindowsOwn)
     }
 }
 
+// The logon expands a command with the user's own variables: a user who
+// sets %windir% runs a ctfmon.exe of their own, which is shown and said.
+// Nor is a row hidden that the user's places hold, that a host runs, or
+// whose variables the user may define.
+TEST_F(Publisher, OnlyWhatNoOrdinaryProgramCouldPlantIsHidden)
+{
+    const char *ctfmon = "C:\\WINDOWS\\System32\\ctfmon.exe";
+    const char *cmd = "C:\\WINDOWS\\System32\\cmd.exe";
+    auto windowsFiles = [&] {
+        for (const char *file : {ctfmon, cmd}) {
+            MemAddFile(file, "MZ");
+            MemSetSignature(file, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+        }
+    };
+    windowsFiles();
+    const char *command = "%windir%\\System32\\ctfmon.exe";
+    EXPECT_EQ(1, ItemHiddenAsWindows(&ScanOf({command}), 1));
+    MemSetString(PLAT_HKCU, "Environment", "windir", "C:\\Users\\me\\w");
+    const AutostartItem &own = ScanOf({command});
+    EXPECT_STREQ("C:\\Users\\me\\w\\System32\\ctfmon.exe", own.target);
+    EXPECT_EQ(0, ItemHiddenAsWindows(&own, 1));
+    char notes[4 * TEXT_FIELD_SIZE];
+    ItemNotes(&own, notes, sizeof notes);
+    EXPECT_NE(std::string::npos,
+              std::string(notes).find("%windir% is set by this user to C:\\Users\\me\\w"))
+        << notes;
+
+    SetUp();
+    windowsFiles();
+    MemSetString(PLAT_HKLM, "System\\CurrentControlSet\\Control\\Session Manager\\Environment",
+                 "Tools", "C:\\WINDOWS\\System32");
+    const AutostartItem &viaTools = ScanOf({"%Tools%\\ctfmon.exe"});
+    EXPECT_STREQ(ctfmon, viaTools.target) << "the system's variables as the logon reads them";
+    EXPECT_EQ(0, ItemHiddenAsWindows(&viaTools, 1)) << "a variable the user may define";
+    EXPECT_EQ(0, ItemHiddenAsWindows(&ScanOf({cmd}), 1)) << "cmd.exe runs the user's AutoRun";
+    SetUp();
+    windowsFiles();
+    MemSetString(PLAT_HKCU, RUN_KEY, "Mine", ctfmon);
+    ScanCatalogue();
+    EXPECT_EQ(0, ItemHiddenAsWindows(&ItemCatalogue.items[IndexOf("Mine")], 1));
+}
+
 // Windows' own hosts run what their arguments name: such an entry is shown.
 TEST_F(Publisher, AWindowsHostGivenSomethingToRunIsNeverHidden)
 {
@@ -95,7 +138,7 @@ TEST_F(Publisher, AWindowsHostGivenSomethingToRunIsNeverHidden)
     SetUp();
     MemAddFile(host, "MZ");
     MemSetSignature(host, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
-    EXPECT_EQ(1, ItemHiddenAsWindows(&ScanOf({host}), 1)) << "the bare host is Windows' own";
+    EXPECT_EQ(0, ItemHiddenAsWindows(&ScanOf({host}), 1)) << "a host runs what it is set up to";
     // The target shown is Windows' own file named in the host's arguments.
     const char *dll = "C:\\Windows\\System32\\shell32.dll";
     const char *script = "C:\\Windows\\System32\\pubprn.vbs";

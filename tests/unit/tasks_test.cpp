@@ -136,16 +136,20 @@ protected:
 
 // One row per logon or boot task, Windows' own after the user's, details
 // in the notes, an unreadable definition listed and said.
-// A task runs every action: one of Windows' programs first hides nothing after it.
+// A task runs every action: one of Windows' programs first hides nothing
+// after it; only Windows' own task folder holds tasks that are hidden.
 TEST_F(Tasks, OnlyATaskRunningWindowsOwnProgramAloneIsHidden)
 {
     const char *program = "C:\\Windows\\System32\\notepad.exe";
     MemSetSignature(program, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
-    MemAddTask("\\Alone", Task(kLogon, Exec(program)));
-    MemAddTask("\\Then", Task(kLogon, Exec(program) + Exec("C:\\evil.exe")));
+    MemAddTask("\\Microsoft\\Windows\\Alone", Task(kLogon, Exec(program)));
+    MemAddTask("\\Microsoft\\Windows\\Then", Task(kLogon, Exec(program) + Exec("C:\\evil.exe")));
+    // Outside Windows' own folder any program of the user may register one.
+    MemAddTask("\\Mine", Task(kLogon, Exec(program)));
     ScanCatalogue();
     EXPECT_EQ(1, ItemHiddenAsWindows(Row("Alone"), 1));
     EXPECT_EQ(0, ItemHiddenAsWindows(Row("Then"), 1));
+    EXPECT_EQ(0, ItemHiddenAsWindows(Row("Mine"), 1));
 }
 
 TEST_F(Tasks, ScanListsLogonTasksWithTheirDetails)
@@ -180,6 +184,8 @@ TEST_F(Tasks, ScanListsLogonTasksWithTheirDetails)
 TEST_F(Tasks, TaskFilesStandInForAListlessSchedulerReadOnly)
 {
     MemFailCall(MEM_TASK_LIST, 0, 0x80004001);
+    // The folder is the system's: %windir% is the user's to set.
+    MemSetEnv("windir", "C:\\Users\\tester\\w");
     MemAddFile("C:\\WINDOWS\\System32\\Tasks\\Vendor\\Sub\\Agent", Utf16(kUpdater, true));
     MemAddFile("C:\\WINDOWS\\System32\\Tasks\\Cut", kUpdater.substr(0, 50));
     // Larger than any definition: listed, never loaded. A linked folder leads elsewhere.
