@@ -15,7 +15,11 @@ static const CommandName Commands[] = {
     {"list", CliList,
      "orvanec list [--format table|csv|json] [--place PLACE]... [--all-columns]\r\n"
      "  Every entry the window lists, in its order, each with its id. CSV and JSON\r\n"
-     "  hold every column, names and commands whole as stored.\r\n"},
+     "  hold every column, names and commands whole. The table shows a control or\r\n"
+     "  bidirectional character as an escape (\\x08, \\u202E). A CSV cell that\r\n"
+     "  starts with =, +, -, @, a tab or a carriage return begins with ' inside its\r\n"
+     "  quotes, so that a spreadsheet does not run it. JSON gives every text exactly\r\n"
+     "  as stored.\r\n"},
     {"disable", CliDisable,
      "orvanec disable ID...\r\n"
      "  Disables the entries as the window's Apply does: moved, never overwriting.\r\n"},

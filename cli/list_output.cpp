@@ -243,14 +243,17 @@ static void OutText(const char *text)
 }
 
 // RFC 4180: a field holding a comma, quote or line break is quoted, its
-// quotes doubled; every record ends in CRLF.
+// quotes doubled; every record ends in CRLF. A spreadsheet runs a cell that
+// starts with =, +, -, @, a tab or a carriage return as a formula: such a
+// cell is quoted with a ' before its text (JSON gives the text exactly).
 static void CsvField(const char *text)
 {
-    if (!strpbrk(text, ",\"\r\n")) {
+    int formula = text[0] && strchr("=+-@\t\r", text[0]);
+    if (!formula && !strpbrk(text, ",\"\r\n")) {
         OutText(text);
         return;
     }
-    Out("\"", 1);
+    Out(formula ? "\"'" : "\"", formula ? 2 : 1);
     for (const char *run = text; *run;) {
         size_t length = strcspn(run, "\"");
         Out(run, length);
@@ -361,14 +364,12 @@ static void Put(TableLine *line, const char *text, size_t length)
 }
 
 // A cell in width characters: cut with "~" at its end, padded with spaces
-// unless it is the row's last. Line breaks show as spaces.
+// unless it is the row's last.
 static void TableCell(TableLine *line, const char *text, size_t width, int last)
 {
     size_t length = Characters(text, strlen(text));
     size_t shown = length > width ? (width ? width - 1 : 0) : length;
-    size_t bytes = BytesOf(text, shown);
-    for (size_t i = 0; i < bytes; ++i)
-        Put(line, text[i] == '\r' || text[i] == '\n' || text[i] == '\t' ? " " : text + i, 1);
+    Put(line, text, BytesOf(text, shown));
     if (length > width && width)
         Put(line, "~", 1);
     if (!last)
@@ -383,18 +384,41 @@ static void EndLine(TableLine *line)
     line->used = 0;
 }
 
-static void WriteTable(const ListRow *rows, int32_t rowCount, int allColumns)
+// A cell as the eye gets it: a control or bidirectional character, which
+// could make a command pass for another on the console, as an escape. The
+// table's scratch field holds 4 bytes for each byte of its longest cell.
+struct Scratch {
+    char *text;
+    size_t size;
+};
+
+static const char *ShownCell(Scratch *scratch, const ListColumn *column, const ListRow *row)
+{
+    TextCopyVisible(scratch->text, scratch->size, CellText(column, row), 0);
+    return scratch->text;
+}
+
+static int WriteTable(const ListRow *rows, int32_t rowCount, int allColumns)
 {
     int shown[COLUMN_COUNT];
     size_t width[COLUMN_COUNT];
     int count = 0;
+    Scratch scratch = {NULL, 1};
+    for (int c = 0; c < COLUMN_COUNT; ++c)
+        for (int32_t r = 0; r < rowCount; ++r) {
+            size_t size = 4 * strlen(CellText(&Columns[c], &rows[r])) + 1;
+            scratch.size = size > scratch.size ? size : scratch.size;
+        }
+    scratch.text = (char *)PlatAllocZero(scratch.size);
+    if (!scratch.text)
+        return 0;
     for (int c = 0; c < COLUMN_COUNT; ++c) {
         if (!allColumns && !Columns[c].inTable)
             continue;
         shown[count] = c;
         width[count] = strlen(Columns[c].heading);
         for (int32_t r = 0; r < rowCount; ++r) {
-            const char *text = CellText(&Columns[c], &rows[r]);
+            const char *text = ShownCell(&scratch, &Columns[c], &rows[r]);
             size_t length = Characters(text, strlen(text));
             if (length > width[count])
                 width[count] = length;
@@ -424,17 +448,22 @@ static void WriteTable(const ListRow *rows, int32_t rowCount, int allColumns)
     for (int i = 0; i < count; ++i)
         line.size += 4 * width[i] + 3;
     line.text = (char *)PlatAllocZero(line.size);
-    if (!line.text)
-        return;
+    if (!line.text) {
+        PlatFree(scratch.text);
+        return 0;
+    }
     for (int i = 0; i < count; ++i)
         TableCell(&line, Columns[shown[i]].heading, width[i], i == count - 1);
     EndLine(&line);
     for (int32_t r = 0; r < rowCount; ++r) {
         for (int i = 0; i < count; ++i)
-            TableCell(&line, CellText(&Columns[shown[i]], &rows[r]), width[i], i == count - 1);
+            TableCell(&line, ShownCell(&scratch, &Columns[shown[i]], &rows[r]), width[i],
+                      i == count - 1);
         EndLine(&line);
     }
     PlatFree(line.text);
+    PlatFree(scratch.text);
+    return 1;
 }
 
 // ---- the list -------------------------------------------------------------------------
@@ -489,6 +518,7 @@ int CliWriteList(int32_t format, int allColumns, const char *const *places, int3
         else
             FreeRow(&rows[listed]);
     }
+    int written = 1;
     if (format == CliCsv) {
         CsvRow(NULL);
         for (int32_t r = 0; r < listed; ++r)
@@ -499,10 +529,10 @@ int CliWriteList(int32_t format, int allColumns, const char *const *places, int3
             JsonRow(&rows[r], r == 0);
         OutText(listed ? "\r\n]\r\n" : "]\r\n");
     } else {
-        WriteTable(rows, listed, allColumns);
+        written = WriteTable(rows, listed, allColumns);
     }
     for (int32_t r = 0; r < listed; ++r)
         FreeRow(&rows[r]);
     PlatFree(rows);
-    return 1;
+    return written;
 }

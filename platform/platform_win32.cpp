@@ -477,8 +477,8 @@ int PlatSearchProgram(const char *name, char *found)
     found[0] = '\0';
     // The Windows folder from the system: %windir% is the user's to set.
     char windows[MAX_PATH], folders[2 * MAX_PATH + 32];
-    UINT length = GetSystemWindowsDirectoryA(windows, sizeof windows);
-    if (!length || length >= sizeof windows
+    UINT windowsLength = GetSystemWindowsDirectoryA(windows, sizeof windows);
+    if (!windowsLength || windowsLength >= sizeof windows
         || !TextFormat(folders, sizeof folders, "%s;%s\\System32;%%PATH%%", windows, windows))
         return 0;
     DWORD needed = ExpandEnvironmentStringsA(folders, NULL, 0);

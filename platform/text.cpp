@@ -46,6 +46,88 @@ int TextCopyShown(char *dst, size_t dstSize, const char *src, int cut)
     return 0;
 }
 
+// Bytes of the character at text: under UTF-8 its lead byte and the
+// continuation bytes that follow (fewer when the text lost its end: whole
+// is then zero), else one byte.
+static size_t CharacterLength(const unsigned char *text, int utf8, int *whole)
+{
+    *whole = 1;
+    if (!utf8 || text[0] < 0xC0)
+        return 1;
+    size_t need = text[0] >= 0xF0 ? 4 : text[0] >= 0xE0 ? 3 : 2;
+    size_t length = 1;
+    while (length < need && (text[length] & 0xC0) == 0x80)
+        ++length;
+    *whole = length == need;
+    return length;
+}
+
+// The escape a character is shown as, in form; its length, or zero when it
+// is shown as it is. A control character moves the cursor or rings; a
+// bidirectional override or isolate reorders what follows it on screen.
+static size_t EscapeOf(const unsigned char *text, size_t length, int utf8, char form[8])
+{
+    if (length == 1 && (text[0] < 0x20 || text[0] == 0x7F)) {
+        TextFormat(form, 8, "\\x%02X", text[0]);
+        return 4;
+    }
+    int overrides = length == 3 && text[0] == 0xE2 && text[1] == 0x80 && text[2] >= 0xAA
+                   && text[2] <= 0xAE;
+    int isolate = length == 3 && text[0] == 0xE2 && text[1] == 0x81 && text[2] >= 0xA6
+                  && text[2] <= 0xA9;
+    if (utf8 && (overrides || isolate)) {
+        TextFormat(form, 8, "\\u%04X", 0x2000u | ((text[1] & 0x3Fu) << 6) | (text[2] & 0x3Fu));
+        return 6;
+    }
+    return 0;
+}
+
+int TextCopyVisible(char *dst, size_t dstSize, const char *src, int cut)
+{
+    if (!dst || dstSize == 0)
+        return 0;
+    const unsigned char *text = (const unsigned char *)(src ? src : "");
+    int utf8 = PlatCodePage() == 65001;
+    // What is shown: all of src when it fits and was not cut before; else
+    // the characters that fit before "..." (the cut text alone when even
+    // the mark has no room), less a last character whose end the field lost.
+    size_t room = dstSize >= 4 ? dstSize - 4 : dstSize - 1;
+    size_t used = 0, all = 0, kept = 0;
+    int fits = 1;
+    char form[8];
+    for (size_t at = 0; text[at];) {
+        int whole = 1;
+        size_t length = CharacterLength(text + at, utf8, &whole);
+        size_t escape = EscapeOf(text + at, length, utf8, form);
+        used += escape ? escape : length;
+        if (used > dstSize - 1) {
+            fits = 0;
+            break;
+        }
+        at += length;
+        all = at;
+        if (used <= room && (whole || text[at]))
+            kept = at;
+    }
+    int shownWhole = fits && !cut;
+    size_t end = shownWhole ? all : kept;
+    size_t out = 0;
+    for (size_t at = 0; at < end;) {
+        int whole = 1;
+        size_t length = CharacterLength(text + at, utf8, &whole);
+        size_t escape = EscapeOf(text + at, length, utf8, form);
+        memcpy(dst + out, escape ? form : (const char *)text + at, escape ? escape : length);
+        out += escape ? escape : length;
+        at += length;
+    }
+    if (!shownWhole && dstSize >= 4) {
+        memcpy(dst + out, "...", 3);
+        out += 3;
+    }
+    dst[out] = '\0';
+    return shownWhole;
+}
+
 int TextAppend(char *dst, size_t dstSize, const char *src)
 {
     if (!dst || dstSize == 0)

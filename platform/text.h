@@ -20,6 +20,15 @@ int TextCopy(char *dst, size_t dstSize, const char *src);
 // cut is always seen. Returns nonzero when src is shown whole.
 int TextCopyShown(char *dst, size_t dstSize, const char *src, int cut);
 
+// Copies src into dst for the eye, as TextCopyShown, with every character
+// that could make a text pass for another written as a visible escape: a
+// control character (below 0x20, 0x7F) as \xHH, and under UTF-8 a
+// bidirectional override or isolate (U+202A-U+202E, U+2066-U+2069) as
+// \uXXXX. "\" itself stays as it is. A cut never splits an escape or a
+// UTF-8 character. dst must not be src. Returns nonzero when src is shown
+// whole. Stored text is never passed through this: only its display copies.
+int TextCopyVisible(char *dst, size_t dstSize, const char *src, int cut);
+
 // Appends src to the text already in dst, cut and terminated as TextCopy.
 // Returns nonzero when all of src fitted.
 int TextAppend(char *dst, size_t dstSize, const char *src);

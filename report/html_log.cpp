@@ -2,11 +2,12 @@
 //
 // The report is a fixed head, a title line linking the product web site, a
 // header (when, which computer, how many entries per place), one block per
-// record and a fixed tail. The fixed fragments are byte-exact;
-// every field value is escaped (&, <, >, ") so that an entry named
-// "<script>" stays text in a browser. Output is gathered in a buffer and
-// written in large pieces; a failing write is passed over and writing goes
-// on, and the result says the report is not whole.
+// record and a fixed tail. The fixed fragments are byte-exact; every field
+// value shows its control and bidirectional characters as escapes (\x08,
+// \u202E), then is escaped (&, <, >, ") so that an entry named "<script>"
+// stays text in a browser. Output is gathered in a buffer and written in
+// large pieces; a failing write is passed over and writing goes on, and the
+// result says the report is not whole.
 #include "html_log.h"
 
 #include "../catalogue/catalogue.h"
@@ -64,24 +65,25 @@ void PutField(ReportWriter *writer, const char *field, size_t fieldSize)
     }
 }
 
-#define PUT_FIELD(writer, item, field) PutField((writer), (item)->field, sizeof (item)->field)
-
-// A field the record holds cut, escaped, with "..." for the rest.
+// A record field as the eye gets it: a control or bidirectional character
+// as an escape (so that a command cannot pass for another), "..." where the
+// record holds it cut, then HTML-escaped.
 void PutShown(ReportWriter *writer, const char *field, size_t fieldSize, int cut)
 {
-    if (!cut) {
-        PutField(writer, field, fieldSize);
-        return;
-    }
-    char shown[COMMAND_FIELD_SIZE + 4];
+    char whole[COMMAND_FIELD_SIZE + 1];
+    char shown[4 * sizeof whole];
     size_t length = TextLengthIn(field, fieldSize);
-    if (length > COMMAND_FIELD_SIZE - 1)
-        length = COMMAND_FIELD_SIZE - 1;
-    memcpy(shown, field, length);
-    shown[length] = '\0';
-    TextCopyShown(shown, length + 4, shown, 1);
+    if (length > sizeof whole - 1) {
+        length = sizeof whole - 1;
+        cut = 1;
+    }
+    memcpy(whole, field, length);
+    whole[length] = '\0';
+    TextCopyVisible(shown, sizeof shown, whole, cut);
     PutField(writer, shown, sizeof shown);
 }
+
+#define PUT_SHOWN(writer, item, field) PutShown((writer), (item)->field, sizeof (item)->field, 0)
 
 void PutRecord(ReportWriter *w, const AutostartItem *item)
 {
@@ -112,17 +114,17 @@ void PutRecord(ReportWriter *w, const AutostartItem *item)
         PutText(w, "<tr><td>Status:</td><td><b>disabled</b></td></tr>\n");
 
     PutText(w, "<tr><td>Description:</td><td>");
-    PUT_FIELD(w, item, description);
+    PUT_SHOWN(w, item, description);
     PutText(w, "</td></tr>\n<tr><td>Company:</td><td>");
-    PUT_FIELD(w, item, company);
+    PUT_SHOWN(w, item, company);
     PutText(w, "</td></tr>\n<tr><td>Publisher:</td><td>");
-    PUT_FIELD(w, item, publisher);
+    PUT_SHOWN(w, item, publisher);
     PutText(w, "</td></tr>");
     char notes[4 * TEXT_FIELD_SIZE];
     ItemNotes(item, notes, sizeof notes);
     if (notes[0]) {
         PutText(w, "\n<tr><td>Notes:</td><td>");
-        PutField(w, notes, sizeof notes);
+        PutShown(w, notes, sizeof notes, 0);
         PutText(w, "</td></tr>");
     }
     PutText(w, "</table><br><br>\n\n");

@@ -359,8 +359,10 @@ int OnListDisplayInfo(NMLVDISPINFOA *info)
     const AutostartItem *item = CatalogueItem(record);
     if (!item)
         return 0;
+    // Escapes for control and bidirectional characters: a name or path
+    // cannot pass for another.
     if ((cell->mask & LVIF_TEXT) && cell->pszText && cell->cchTextMax > 0)
-        TextCopyShown(cell->pszText, (size_t)cell->cchTextMax,
+        TextCopyVisible(cell->pszText, (size_t)cell->cchTextMax,
                       cell->iSubItem == 0   ? item->name
                       : cell->iSubItem == 1 ? ItemTypeText(item)
                                             : item->target,

@@ -145,6 +145,15 @@ static void OnPaint(HWND window)
     EndPaint(window, &paint);
 }
 
+// A details field with escapes for control and bidirectional characters:
+// what is shown cannot pass for another text. Room for every escape.
+static void SetDetail(HWND window, int control, const char *text, int cut)
+{
+    char shown[4 * COMMAND_FIELD_SIZE];
+    TextCopyVisible(shown, sizeof shown, text, cut);
+    SendDlgItemMessageA(window, control, WM_SETTEXT, 0, (LPARAM)shown);
+}
+
 static void ShowDetails(HWND window)
 {
     const AutostartItem *item =
@@ -154,20 +163,14 @@ static void ShowDetails(HWND window)
     const char *pending = item->detailsPending ? DETAILS_PENDING_TEXT : NULL;
     char location[TEXT_FIELD_SIZE + 64];
     char notes[4 * TEXT_FIELD_SIZE];
-    char command[COMMAND_FIELD_SIZE];
     ItemPlaceText(item, 0, location, sizeof location);
-    TextCopyShown(location, sizeof location, location, item->cut && item->kind != RegistryValue);
-    TextCopyShown(command, sizeof command, item->command, item->commandCut);
     ItemNotes(item, notes, sizeof notes);
-    SendDlgItemMessageA(window, IDC_LOCATION, WM_SETTEXT, 0, (LPARAM)location);
-    SendDlgItemMessageA(window, IDC_NOTES, WM_SETTEXT, 0, (LPARAM)notes);
-    SendDlgItemMessageA(window, IDC_COMMAND, WM_SETTEXT, 0, (LPARAM)command);
-    SendDlgItemMessageA(window, IDC_DESCRIPTION, WM_SETTEXT, 0,
-                        (LPARAM)(pending ? pending : item->description));
-    SendDlgItemMessageA(window, IDC_COMPANY, WM_SETTEXT, 0,
-                        (LPARAM)(pending ? pending : item->company));
-    SendDlgItemMessageA(window, IDC_PUBLISHER, WM_SETTEXT, 0,
-                        (LPARAM)(pending ? pending : item->publisher));
+    SetDetail(window, IDC_LOCATION, location, item->cut && item->kind != RegistryValue);
+    SetDetail(window, IDC_NOTES, notes, 0);
+    SetDetail(window, IDC_COMMAND, item->command, item->commandCut);
+    SetDetail(window, IDC_DESCRIPTION, pending ? pending : item->description, 0);
+    SetDetail(window, IDC_COMPANY, pending ? pending : item->company, 0);
+    SetDetail(window, IDC_PUBLISHER, pending ? pending : item->publisher, 0);
 }
 
 void ShowSelectedDetails(HWND window)

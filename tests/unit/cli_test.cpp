@@ -355,3 +355,40 @@ TEST_F(Console, LongNamesWholeAndTableCharactersIntact)
     EXPECT_NE(std::string::npos, table.out.find("C:\\\xC3\xA9.exe")) << table.out;
     MemSetCodePageUtf8(false);
 }
+
+// 24 backspaces would draw a system path over the program Windows runs: the
+// table shows them, and a right-to-left override, as escapes; CSV gives a
+// spreadsheet no cell to run; JSON and CSV keep the command's bytes exact.
+TEST_F(Console, TableShowsWhatCouldDeceiveCsvGuardsFormulasJsonIsExact)
+{
+    MemSetCodePageUtf8(true);
+    std::string evil = "C:\\Users\\Public\\evil.exe";
+    std::string command =
+        evil + std::string(24, '\b') + "C:\\Windows\\System32\\ctfmon\xE2\x80\xAE";
+    MemSetString(PLAT_HKCU, kRun, "ctfmon", command.c_str());
+    MemSetString(PLAT_HKCU, kRun, "=cmd", "-x");
+    Result table = Run({"list"});
+    ASSERT_EQ(CliExitDone, table.code) << table.err;
+    std::string escapes;
+    for (int i = 0; i < 24; ++i)
+        escapes += "\\x08";
+    EXPECT_NE(std::string::npos,
+              table.out.find(evil + escapes + "C:\\Windows\\System32\\ctfmon\\u202E"))
+        << table.out;
+    EXPECT_EQ(std::string::npos, table.out.find_first_of("\b\x7f")) << table.out;
+    EXPECT_EQ(std::string::npos, table.out.find("\xE2\x80\xAE")) << table.out;
+
+    Result csv = Run({"list", "-f", "csv"});
+    EXPECT_NE(std::string::npos, csv.out.find(",\"'=cmd\",USR,true,false,")) << csv.out;
+    EXPECT_NE(std::string::npos, csv.out.find(",\"'-x\",")) << csv.out;
+    EXPECT_NE(std::string::npos, csv.out.find("," + command + ",")) << "exact, not escaped";
+    std::string json = Run({"list", "-f", "json"}).out;
+    std::string exact;
+    for (int i = 0; i < 24; ++i)
+        exact += "\\u0008";
+    EXPECT_NE(std::string::npos,
+              json.find("\"command\": \"C:\\\\Users\\\\Public\\\\evil.exe" + exact
+                        + "C:\\\\Windows\\\\System32\\\\ctfmon\xE2\x80\xAE\""));
+    EXPECT_NE(std::string::npos, json.find("\"name\": \"=cmd\"")) << json;
+    MemSetCodePageUtf8(false);
+}

@@ -96,6 +96,29 @@ TEST_F(Report, CutTextsEndWithDotsWholeOnesDoNot)
     EXPECT_NE(std::string::npos, bytes.find("Name:</td><td>Updater...</td>"));
 }
 
+// Control and bidirectional characters show as escapes before the markup
+// is escaped; a command the record holds cut, every byte of it a control
+// character, is shown whole with its "...".
+TEST_F(Report, ControlAndBidirectionalCharactersShowAsEscapes)
+{
+    MemSetCodePageUtf8(true);
+    TextCopy(sample[0].command, sizeof sample[0].command, "C:\\evil.exe\b\b<x>\xE2\x80\xAE");
+    TextCopy(sample[0].description, sizeof sample[0].description, "\xE2\x81\xA6Tool\x1b[2J");
+    std::string held(sizeof sample[1].command - 1, '\r');
+    TextCopy(sample[1].command, sizeof sample[1].command, held.c_str());
+    sample[1].commandCut = 1;
+    WriteHtmlLog(kReport);
+    MemSetCodePageUtf8(false);
+    std::string bytes = MemFileBytes(kReport), escapes;
+    EXPECT_NE(std::string::npos,
+              bytes.find("<td>Command:</td><td>C:\\evil.exe\\x08\\x08&lt;x&gt;\\u202E</td>"));
+    EXPECT_NE(std::string::npos, bytes.find("<td>Description:</td><td>\\u2066Tool\\x1B[2J</td>"));
+    for (size_t i = 0; i < held.size(); ++i)
+        escapes += "\\x0D";
+    EXPECT_NE(std::string::npos, bytes.find("<td>Command:</td><td>" + escapes + "...</td>"));
+    EXPECT_EQ(std::string::npos, bytes.find_first_of("\b\r\x1b")) << bytes;
+}
+
 TEST_F(Report, ReplacesAnExistingFile)
 {
     MemAddFile(kReport, std::string(100000, 'x'));

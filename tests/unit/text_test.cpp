@@ -154,3 +154,42 @@ TEST(Text, CopyShownMarksEveryCutAndNoOther)
     EXPECT_STREQ("a...", out) << "a character the field cut goes too";
     MemSetCodePageUtf8(false);
 }
+
+// Control characters and, under UTF-8, the bidirectional overrides and
+// isolates show as escapes (their neighbours U+2029, U+202F, U+2065 and
+// U+206A do not); "\" stays; a cut falls between escapes and characters,
+// never inside one, within the field, always with "...".
+TEST(Text, CopyVisibleEscapesWhatCouldDeceiveAndCutsBetweenCharacters)
+{
+    Field field;
+    MemSetCodePageUtf8(true);
+    const char *text = "a\x08\x1f\x7f" "C:\\b\xE2\x80\xAA\xE2\x80\xAE\xE2\x81\xA6"
+                       "\xE2\x81\xA9\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA";
+    EXPECT_EQ(1, TextCopyVisible(field.bytes, TEXT_FIELD_SIZE, text, 0));
+    EXPECT_STREQ("a\\x08\\x1F\\x7FC:\\b\\u202A\\u202E\\u2066\\u2069"
+                 "\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA", field.bytes);
+    char out[12];
+    EXPECT_EQ(0, TextCopyVisible(out, sizeof out, "x\x01\x02\x7f", 0)) << "13 bytes in 11";
+    EXPECT_STREQ("x\\x01...", out) << "\\x02 would end at 9, after the mark's room";
+    EXPECT_EQ(1, TextCopyVisible(out, sizeof out, "\x01\x02" "abc", 0)) << "11 bytes fit";
+    EXPECT_STREQ("\\x01\\x02abc", out);
+    EXPECT_EQ(0, TextCopyVisible(out, sizeof out, "ab\xE2\x80\xAE" "cdef", 0));
+    EXPECT_STREQ("ab\\u202E...", out);
+    EXPECT_EQ(0, TextCopyVisible(out, sizeof out, "abcdef\xE4\xB8\xAD\x01", 0));
+    EXPECT_STREQ("abcdef...", out) << "never half a character";
+    EXPECT_EQ(0, TextCopyVisible(out, sizeof out, "a\x01\xe2\x82", 1));
+    EXPECT_STREQ("a\\x01...", out) << "a character the field cut goes too";
+    EXPECT_EQ(0, TextCopyVisible(out, 3, "\x01", 0));
+    EXPECT_STREQ("", out) << "no room for the escape: nothing of it";
+    MemSetCodePageUtf8(false);
+    TextCopyVisible(out, sizeof out, "\xE2\x80\xAE\x09", 0);
+    EXPECT_STREQ("\xE2\x80\xAE\\x09", out) << "not a bidirectional character in code page 1252";
+    std::string many(300, '\x08');
+    Field cut;
+    EXPECT_EQ(0, TextCopyVisible(cut.bytes, TEXT_FIELD_SIZE, many.c_str(), 0));
+    std::string escapes;
+    for (int i = 0; i < 64; ++i)
+        escapes += "\\x08";
+    EXPECT_EQ(escapes + "...", std::string(cut.bytes)) << "64 whole escapes in 256 bytes";
+    EXPECT_TRUE(cut.GuardIntact());
+}
