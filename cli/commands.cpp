@@ -67,7 +67,10 @@ static void TellOutcome(void *context, const StoreOutcome *outcome)
     }
     if (failed)
         ++*(RightsMissing(item, outcome->cause) ? &counts->rights : &counts->failed);
-    CliLine(failed ? PLAT_STDERR : PLAT_STDOUT, line);
+    // A name cannot break the line nor pass for another.
+    char shown[4 * sizeof line];
+    TextCopyVisible(shown, sizeof shown, line, 0);
+    CliLine(failed ? PLAT_STDERR : PLAT_STDOUT, shown);
 }
 
 // The window asks; here the answer is --yes.

@@ -628,8 +628,10 @@ static void RemoveItem(const AutostartItem *item)
         ShowRemoveOutcome(NULL, &refused);
         return;
     }
-    char question[TEXT_FIELD_SIZE + 128];
-    TextFormat(question, sizeof question, REMOVE_QUESTION, item->name);
+    char question[4 * TEXT_FIELD_SIZE + 128];
+    char name[4 * TEXT_FIELD_SIZE];
+    TextCopyVisible(name, sizeof name, item->name, 0);
+    TextFormat(question, sizeof question, REMOVE_QUESTION, name);
     if (MessageBoxA(MainWindow, question, MAIN_WINDOW_TITLE,
                     MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2)
         != IDYES) {

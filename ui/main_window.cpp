@@ -16,10 +16,13 @@
 
 // ---- shared with the list and the editor --------------------------------
 
+// Names in a status are shown with escapes: none can pass for another.
 void SetStatusText(void *context, const char *text)
 {
     (void)context;
-    SetWindowTextA(GetDlgItem(MainWindow, IDC_STATUS), text);
+    char shown[4 * OUTCOME_TEXT_SIZE];
+    TextCopyVisible(shown, sizeof shown, text, 0);
+    SetWindowTextA(GetDlgItem(MainWindow, IDC_STATUS), shown);
 }
 
 // A Refresh the program starts after a change (lParam 0) keeps the status

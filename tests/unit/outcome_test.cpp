@@ -218,9 +218,10 @@ TEST_F(Outcome, CleanUpKeptWholeNamesEachEntryAndItsCause)
                                           "in its key cannot be handled on this Windows or "
                                           "written to a backup.\r\n"))
         << err;
-    EXPECT_NE(std::string::npos, err.find("was not deleted: a line break in its name cannot be "
+    EXPECT_NE(std::string::npos, err.find("\"Two\\x0Alines\" (HKCU\\" RUN_KEY "-\\\\Two\\x0Alines) "
+                                          "was not deleted: a line break in its name cannot be "
                                           "written to a backup.\r\n"))
-        << err;
+        << err << " (a name cannot break the console's line)";
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, RUN_KEY "-", "B"));
 }
 
