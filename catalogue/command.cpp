@@ -198,7 +198,12 @@ void ParseCommand(AutostartItem *item)
             TextCopy(rest, sizeof rest, close + 1);
     }
     if (!quoted) {
-        const char *slash = copy[0] ? strchr(copy + 1, '/') : NULL;
+        // A path on the network begins with two slashes, and its own slashes
+        // name the server and share: a switch can only follow a blank.
+        const char *from = copy[0] ? copy + 1 : NULL;
+        if ((copy[0] == '/' || copy[0] == '\\') && (copy[1] == '/' || copy[1] == '\\'))
+            from = strchr(copy, ' ');
+        const char *slash = from ? strchr(from, '/') : NULL;
         if (slash && close && slash > open)
             slash = NULL; // inside an argument's quotes
         if (slash) {

@@ -149,10 +149,14 @@ static int WriteValue(PlatHive hive, const char *path, const char *name, int raw
 
 // The command composed from the two fields: the program quoted when there
 // are parameters, else alone, even with blanks. Room for both whole.
+// The program is quoted when parameters follow it, and when it holds a
+// blank: unquoted, Windows would try "C:\Program.exe" first.
 static void ComposeCommand(const char *file, const char *parameters, char *data, size_t size)
 {
     if (parameters[0])
         TextFormat(data, size, "\"%s\" %s", file, parameters);
+    else if (file[0] != '"' && strpbrk(file, " \t"))
+        TextFormat(data, size, "\"%s\"", file);
     else
         TextCopy(data, size, file);
 }

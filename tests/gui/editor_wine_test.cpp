@@ -210,7 +210,7 @@ TEST_F(Editor, AddForAllUsersWritesTheRunKeyAndTheRowAppears)
     Type(IDC_EDITOR_FILE, "C:\\Program Files\\Tool\\tool.exe");
     Click(IDC_OK);
     Pump();
-    EXPECT_EQ(Sz("C:\\Program Files\\Tool\\tool.exe"),
+    EXPECT_EQ(Sz("\"C:\\Program Files\\Tool\\tool.exe\""),
               ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Bare"));
 }
 

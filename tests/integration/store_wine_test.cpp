@@ -173,7 +173,7 @@ TEST_F(WineStore, AddWithAndWithoutParameters)
     EXPECT_EQ(Sz("\"C:\\Program Files\\Tool\\tool.exe\" -quiet"),
               ValueBytes(HKEY_LOCAL_MACHINE, kRun, "Tool"));
     SaveItem("Bare", "C:\\Program Files\\Tool\\tool.exe", "", 0, EditorAdd, -1);
-    EXPECT_EQ(Sz("C:\\Program Files\\Tool\\tool.exe"), ValueBytes(HKEY_CURRENT_USER, kRun, "Bare"));
+    EXPECT_EQ(Sz("\"C:\\Program Files\\Tool\\tool.exe\""), ValueBytes(HKEY_CURRENT_USER, kRun, "Bare"));
 }
 
 TEST_F(WineStore, EditsKeepDisabledPlaceRenameAndChangeHive)

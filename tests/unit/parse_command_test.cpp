@@ -177,6 +177,16 @@ TEST_F(ParseCommandTest, AppPathsTakeTheUsersRegistrationFirst)
 
 // A drive letter counts only with its root: "C:x.exe" is relative to that
 // drive's current folder.
+// A share spelled with forward slashes is a path on the network, its
+// slashes no switches.
+TEST_F(ParseCommandTest, ForwardSlashesNameAShare)
+{
+    Split got = Parse("//server/share/x.exe /s");
+    EXPECT_EQ("//server/share/x.exe", got.target);
+    EXPECT_EQ("/s", got.parameters);
+    EXPECT_TRUE(PlatIsNetworkPath(got.target.c_str()));
+}
+
 TEST_F(ParseCommandTest, FullPathsStartAtARootOrAShare)
 {
     for (const char *full : {"A:\\x", "Z:\\x", "a:/x", "z:\\x", "\\\\s\\x", "//s/x"})

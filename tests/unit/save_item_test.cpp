@@ -280,3 +280,15 @@ TEST_F(SaveTest, CaseOnlyRenameFailuresLeaveOneValue)
     EXPECT_EQ(std::vector<std::string>{"TOOL"}, MemValueNamesUtf8(PLAT_HKCU, kRun));
     EXPECT_EQ(Sz("C:\\t.exe"), Bytes(PLAT_HKCU, kRun, "TOOL"));
 }
+
+// A program path with a blank is quoted even without parameters: unquoted,
+// Windows tries "C:\Program.exe" first; what the fields show comes back.
+TEST_F(SaveTest, AProgramWithABlankIsQuoted)
+{
+    const char *program = "C:\\Program Files\\NoSuch\\nosuch.exe";
+    ASSERT_EQ(SaveDone, SaveItem("Blank", program, "", 0, EditorAdd, -1));
+    EXPECT_EQ(Sz(std::string("\"") + program + "\""), Bytes(PLAT_HKCU, RUN_KEY, "Blank"));
+    ScanCatalogue();
+    EXPECT_EQ(program, FieldsOf("Blank").file);
+    EXPECT_EQ("", FieldsOf("Blank").parameters);
+}

@@ -432,13 +432,13 @@ TEST_F(Store, CleanUpSkipsAHiveItCannotOpen)
 
 // ---- add and edit ----
 
-TEST_F(Store, AddQuotesThePathOnlyWithParameters)
+TEST_F(Store, AddQuotesThePathOnlyWithParametersOrABlank)
 {
     SaveItem("Tool", "C:\\Program Files\\Tool\\tool.exe", "-quiet", 1, EditorAdd, -1);
     EXPECT_EQ(Sz("\"C:\\Program Files\\Tool\\tool.exe\" -quiet"), Bytes(PLAT_HKLM, kRun, "Tool"));
-    SaveItem("Bare", "C:\\Program Files\\Tool\\tool.exe", "", 0, EditorAdd, -1);
+    SaveItem("Bare", "C:\\Tools\\tool.exe", "", 0, EditorAdd, -1);
     uint32_t type = 0;
-    EXPECT_EQ(Sz("C:\\Program Files\\Tool\\tool.exe"), Bytes(PLAT_HKCU, kRun, "Bare", &type));
+    EXPECT_EQ(Sz("C:\\Tools\\tool.exe"), Bytes(PLAT_HKCU, kRun, "Bare", &type));
     EXPECT_EQ((uint32_t)PLAT_REG_SZ, type);
 }
 
