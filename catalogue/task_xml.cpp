@@ -334,6 +334,8 @@ static void EndElement(Reader *r)
         task->highest = task->highest || strcmp(v, "HighestAvailable") == 0;
     else if (PathIs(r, "Principals/Principal/UserId") && !task->runAs[0])
         TextCopy(task->runAs, sizeof task->runAs, v);
+    else if (PathIs(r, "Principals/Principal/GroupId") && !task->runAsGroup[0])
+        TextCopy(task->runAsGroup, sizeof task->runAsGroup, v);
     else if (task->execActions == 1 && PathIs(r, "Actions/Exec/Command"))
         task->commandCut |= !TaskFieldCopy(task->program, sizeof task->program, v) || r->valueCut;
     else if (task->execActions == 1 && PathIs(r, "Actions/Exec/Arguments"))

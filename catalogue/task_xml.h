@@ -27,6 +27,7 @@ struct TaskDefinition {
     int32_t hidden;                        // Settings/Hidden
     int32_t highest;                       // Principal/RunLevel HighestAvailable
     char runAs[TEXT_FIELD_SIZE];           // Principal/UserId
+    char runAsGroup[TEXT_FIELD_SIZE];      // Principal/GroupId
 };
 
 // Input larger than this is not a task definition.

@@ -49,6 +49,31 @@ static void AddNote(char *notes, size_t size, const char *note)
     TextAppend(notes, size, note);
 }
 
+// "runs as SYSTEM", "runs as CONTOSO\svc", "runs as the user who logs on"
+// (a group of every user); zero when the definition names no one (the
+// scheduler then runs it as whoever registered it).
+static int TaskRunsAs(const TaskDefinition *task, char *text, size_t size)
+{
+    static const char *const kAccounts[][2] = {
+        {"S-1-5-18", "SYSTEM"},        {"SYSTEM", "SYSTEM"},
+        {"NT AUTHORITY\\SYSTEM", "SYSTEM"}, {"S-1-5-19", "LOCAL SERVICE"},
+        {"S-1-5-20", "NETWORK SERVICE"}};
+    static const char *const kEveryUser[] = {"S-1-5-32-545", "S-1-5-4", "S-1-5-11", "Users",
+                                             "BUILTIN\\Users"};
+    const char *account = task->runAs;
+    for (const auto &known : kAccounts)
+        if (TextCompareNoCase(account, known[0]) == 0)
+            account = known[1];
+    if (account[0])
+        return TextFormat(text, size, "runs as %s", account), 1;
+    if (!task->runAsGroup[0])
+        return 0;
+    for (const char *group : kEveryUser)
+        if (TextCompareNoCase(task->runAsGroup, group) == 0)
+            return TextCopy(text, size, "runs as the user who logs on"), 1;
+    return TextFormat(text, size, "runs as a member of %s", task->runAsGroup), 1;
+}
+
 // What the details say of a task beyond its command: what it may do first,
 // where it was read (source, or null), the author (any text the task's
 // maker chose) last, so a long author never pushes out the rights; a cut
@@ -65,6 +90,10 @@ static void DescribeTask(const TaskDefinition *task, int whole, const char *sour
         return;
     }
     AddNote(all, sizeof all, task->triggers);
+    // Whose rights it runs with, before anything the task's maker wrote.
+    char runsAs[TEXT_FIELD_SIZE + 16];
+    if (TaskRunsAs(task, runsAs, sizeof runsAs))
+        AddNote(all, sizeof all, runsAs);
     if (task->highest)
         AddNote(all, sizeof all, "runs with highest rights");
     // The first action is the row's command (or its COM handler).
@@ -80,6 +109,10 @@ static void DescribeTask(const TaskDefinition *task, int whole, const char *sour
     }
     if (task->hidden)
         AddNote(all, sizeof all, "hidden task");
+    if (task->workingDirectory[0]) {
+        TextFormat(note, sizeof note, "working folder %s", task->workingDirectory);
+        AddNote(all, sizeof all, note);
+    }
     if (source)
         AddNote(all, sizeof all, source);
     if (task->author[0]) {

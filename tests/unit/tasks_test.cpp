@@ -210,22 +210,30 @@ TEST_F(Tasks, TaskFilesStandInForAListlessSchedulerReadOnly)
                      + MemCallCount(MEM_TASK_DELETE));
 }
 
-// The rights and further actions come before the author (any text), which
+// Who it runs as, the rights and further actions come before the author (any text), which
 // is cut with "..."; a long command is whole up to its field, then marked
 // cut; a task not ours to read keeps the scheduler's state.
 TEST_F(Tasks, NotesPutWhatTheTaskMayDoFirst)
 {
     const std::string author(240, 'A');
     MemAddTask("\\Evil", "<Task><RegistrationInfo><Author>" + author + "</Author></RegistrationInfo>"
-                            "<Principals><Principal><RunLevel>HighestAvailable</RunLevel></Principal>"
+                            "<Principals><Principal><UserId>S-1-5-18</UserId>"
+                            "<RunLevel>HighestAvailable</RunLevel></Principal>"
                             "</Principals><Triggers>" + kLogon + "</Triggers><Actions>"
                             + Exec("C:\\Vendor\\up.exe", std::string(600, 'q'))
                             + Exec("C:\\evil.exe") + "</Actions></Task>");
     MemAddTask("\\Longer", Task(kLogon, Exec("C:\\" + std::string(2100, 'q'))));
     MemAddTask("\\Denied", kUpdater);
+    MemAddTask("\\Users", Task(kLogon,
+                                "<Exec><Command>C:\\u.exe</Command>"
+                                "<WorkingDirectory>C:\\w</WorkingDirectory></Exec>",
+                                "", "<Principals><Principal><GroupId>S-1-5-32-545</GroupId>"
+                                    "</Principal></Principals>"));
     MemFailCall(MEM_TASK_READ, 3, PLAT_ERROR_ACCESS_DENIED);
     ScanCatalogue();
-    const std::string first = "at logon of any user; runs with highest rights; 1 further action; author ";
+    // Whose rights come first: SYSTEM's said as plainly as the highest.
+    const std::string first =
+        "at logon of any user; runs as SYSTEM; runs with highest rights; 1 further action; author ";
     EXPECT_EQ(first + author.substr(0, TEXT_FIELD_SIZE - 4 - first.size()) + "...",
               Row("Evil")->taskNotes);
     EXPECT_EQ(600u, strlen(Row("Evil")->parameters));
@@ -233,6 +241,9 @@ TEST_F(Tasks, NotesPutWhatTheTaskMayDoFirst)
     EXPECT_EQ(1, Row("Longer")->commandCut);
     EXPECT_EQ(1, Row("Denied")->enabled);
     EXPECT_EQ(NOTE_TASK_UNREADABLE, Notes("Denied"));
+    EXPECT_EQ("at logon of any user; runs as the user who logs on; working folder C:\\w; "
+              "author Vendor; " NOTE_TARGET_MISSING,
+              Notes("Users"));
     MemFailCall(MEM_TASK_READ, 0, PLAT_ERROR_ACCESS_DENIED); // its state unknown too
     ScanCatalogue();
     EXPECT_EQ(1, Row("Denied")->enabled);
