@@ -342,7 +342,11 @@ static void EndElement(Reader *r)
         task->commandCut |= !TaskFieldCopy(task->arguments, sizeof task->arguments, v) || r->valueCut;
     else if (task->execActions == 1 && PathIs(r, "Actions/Exec/WorkingDirectory"))
         TextCopy(task->workingDirectory, sizeof task->workingDirectory, v);
-    else if (task->comHandlers == 1 && PathIs(r, "Actions/ComHandler/ClassId"))
+    else if (task->execActions > 1 && PathIs(r, "Actions/Exec/Command")) {
+        if (task->furtherPrograms[0])
+            TextAppend(task->furtherPrograms, sizeof task->furtherPrograms, ", ");
+        TextAppend(task->furtherPrograms, sizeof task->furtherPrograms, v);
+    } else if (task->comHandlers == 1 && PathIs(r, "Actions/ComHandler/ClassId"))
         TextCopy(task->classId, sizeof task->classId, v);
 }
 

@@ -28,6 +28,7 @@ struct TaskDefinition {
     int32_t highest;                       // Principal/RunLevel HighestAvailable
     char runAs[TEXT_FIELD_SIZE];           // Principal/UserId
     char runAsGroup[TEXT_FIELD_SIZE];      // Principal/GroupId
+    char furtherPrograms[TEXT_FIELD_SIZE]; // the other Exec actions' Commands, ", " between
 };
 
 // Input larger than this is not a task definition.

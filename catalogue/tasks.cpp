@@ -100,7 +100,10 @@ static void DescribeTask(const TaskDefinition *task, int whole, const char *sour
     int actions = task->execActions + task->comHandlers;
     int further = actions > 1 ? actions - 1 : 0;
     if (further) {
-        TextFormat(note, sizeof note, "%d further %s", further, further == 1 ? "action" : "actions");
+        // Each further program is named: it runs as surely as the first.
+        TextFormat(note, sizeof note, "%d further %s%s%s", further,
+                   further == 1 ? "action" : "actions", task->furtherPrograms[0] ? ": " : "",
+                   task->furtherPrograms);
         AddNote(all, sizeof all, note);
     }
     if (task->comHandlers) {

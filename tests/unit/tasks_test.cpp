@@ -232,8 +232,8 @@ TEST_F(Tasks, NotesPutWhatTheTaskMayDoFirst)
     MemFailCall(MEM_TASK_READ, 3, PLAT_ERROR_ACCESS_DENIED);
     ScanCatalogue();
     // Whose rights come first: SYSTEM's said as plainly as the highest.
-    const std::string first =
-        "at logon of any user; runs as SYSTEM; runs with highest rights; 1 further action; author ";
+    const std::string first = "at logon of any user; runs as SYSTEM; runs with highest rights; "
+                              "1 further action: C:\\evil.exe; author ";
     EXPECT_EQ(first + author.substr(0, TEXT_FIELD_SIZE - 4 - first.size()) + "...",
               Row("Evil")->taskNotes);
     EXPECT_EQ(600u, strlen(Row("Evil")->parameters));
