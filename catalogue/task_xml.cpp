@@ -336,6 +336,8 @@ static void EndElement(Reader *r)
         TextCopy(task->runAs, sizeof task->runAs, v);
     else if (PathIs(r, "Principals/Principal/GroupId") && !task->runAsGroup[0])
         TextCopy(task->runAsGroup, sizeof task->runAsGroup, v);
+    else if (PathIs(r, "Principals/Principal/LogonType"))
+        task->loggedOff |= strcmp(v, "Password") == 0 || strcmp(v, "S4U") == 0;
     else if (task->execActions == 1 && PathIs(r, "Actions/Exec/Command"))
         task->commandCut |= !TaskFieldCopy(task->program, sizeof task->program, v) || r->valueCut;
     else if (task->execActions == 1 && PathIs(r, "Actions/Exec/Arguments"))

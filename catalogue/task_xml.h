@@ -29,6 +29,8 @@ struct TaskDefinition {
     char runAs[TEXT_FIELD_SIZE];           // Principal/UserId
     char runAsGroup[TEXT_FIELD_SIZE];      // Principal/GroupId
     char furtherPrograms[TEXT_FIELD_SIZE]; // the other Exec actions' Commands, ", " between
+    int32_t loggedOff;                     // Principal/LogonType Password or S4U: it runs
+                                           // whether its user is logged on or not
 };
 
 // Input larger than this is not a task definition.

@@ -31,7 +31,7 @@ static const CommandName Commands[] = {
     {"remove", CliRemove,
      "orvanec remove ID... [--yes]\r\n"
      "  Backs each entry up, then deletes it; without --yes it only says what it\r\n"
-     "  would remove.\r\n"},
+     "  would remove, and exits with 2.\r\n"},
     {"report", CliReport,
      "orvanec report FILE [--yes]\r\n"
      "  Saves the window's HTML report of every entry to FILE. An existing FILE is\r\n"
@@ -39,7 +39,7 @@ static const CommandName Commands[] = {
     {"cleanup", CliCleanUp,
      "orvanec cleanup [--yes]\r\n"
      "  Backs up and deletes every disabled registry entry; without --yes it only\r\n"
-     "  says what it would delete.\r\n"},
+     "  says what it would delete, and exits with 2 unless there is nothing.\r\n"},
     {"help", CliHelp,
      "orvanec help [COMMAND]\r\n"
      "  This text, or the usage of one command.\r\n"},
@@ -73,7 +73,8 @@ static const char UsageTail[] =
     "  1  some entries failed (each named on standard error), or the list or\r\n"
     "     report lacks what could not be read\r\n"
     "  2  usage error: bad command or option, unknown id, an existing report file\r\n"
-    "     without --yes; nothing was changed\r\n"
+    "     without --yes, or remove or cleanup without --yes (a dry run); nothing\r\n"
+    "     was changed\r\n"
     "  3  administrator rights are needed for some entry of all users (nothing\r\n"
     "     else failed)\r\n";
 

@@ -23,7 +23,7 @@
 enum CliExit {
     CliExitDone = 0,    // everything done
     CliExitFailed = 1,  // some entries failed, each named on standard error
-    CliExitUsage = 2,   // bad command, option or id: nothing was changed
+    CliExitUsage = 2,   // bad command, option or id, or a dry run (no --yes): nothing changed
     CliExitRights = 3   // administrator rights needed for some entry, nothing else failed
 };
 

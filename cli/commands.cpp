@@ -1,7 +1,9 @@
 // commands.cpp - the console program's commands on the window's own core.
 // A command that changes storage first finds every id it was given: one
 // unknown id is a usage error and nothing is changed. What the window would
-// ask about (Remove, CleanUp) is done only with --yes.
+// ask about (Remove, CleanUp) is done only with --yes; without it the
+// command says what it would do and exits as a usage error, so that a
+// script never takes the dry run for the deed.
 #include "cli.h"
 
 #include "../report/html_log.h"
@@ -110,15 +112,17 @@ static int FindAll(const CliArguments *args, int32_t *indexes)
     return CliExitDone;
 }
 
-static void Remove(const AutostartItem *item, const char *id, const FrontEnd *front)
+// Nonzero when only said, not done (no --yes).
+static int Remove(const AutostartItem *item, const char *id, const FrontEnd *front)
 {
     if (((Outcome *)front->context)->yes) {
         RemoveEntry(item, front);
-        return;
+        return 0;
     }
     char line[CLI_ID_SIZE + TEXT_FIELD_SIZE + 96];
     TextFormat(line, sizeof line, CLI_WOULD_REMOVE, item->name, id);
     CliLine(PLAT_STDOUT, line);
+    return 1;
 }
 
 static int RunOnIds(const CliArguments *args, const FrontEnd *front)
@@ -127,6 +131,7 @@ static int RunOnIds(const CliArguments *args, const FrontEnd *front)
     if (!indexes)
         return CliExitFailed;
     int result = FindAll(args, indexes);
+    int dry = 0;
     for (int32_t i = 0; result == CliExitDone && i < args->operandCount; ++i) {
         // An id given twice is one entry, changed once.
         int seen = 0;
@@ -135,11 +140,13 @@ static int RunOnIds(const CliArguments *args, const FrontEnd *front)
         if (seen)
             continue;
         if (args->command == CliRemove)
-            Remove(&ItemCatalogue.items[indexes[i]], args->operands[i], front);
+            dry |= Remove(&ItemCatalogue.items[indexes[i]], args->operands[i], front);
         else
             ApplyChange(indexes[i], args->command == CliEnable, front);
     }
     PlatFree(indexes);
+    if (result == CliExitDone && dry)
+        result = CliExitUsage;
     return result == CliExitDone ? ExitCode((const Outcome *)front->context) : result;
 }
 
@@ -171,7 +178,7 @@ static int CleanUp(const FrontEnd *front)
                        (int)what.settings, what.settings == 1 ? "setting" : "settings");
         CliLine(PLAT_STDOUT, line);
         PlatFree(stored);
-        return CliExitDone;
+        return user + machine + what.settings ? CliExitUsage : CliExitDone;
     }
     CleanUpDisabledShown(stored, hidden, count, front);
     PlatFree(stored);

@@ -336,6 +336,12 @@ long PlatTaskList(char **paths, uint32_t *count, const uint8_t **exact);
 // null: not asked). PLAT_OK, or the error (no such task, access denied).
 long PlatTaskRead(const char *path, char **xml, uint32_t *size, int32_t *enabled);
 
+// The task's security descriptor (owner, group and access list: who may see,
+// run and change it) as SDDL text, *size bytes, terminated, in a block to
+// PlatFree. PLAT_OK, or the error (no such task, access denied, a scheduler
+// that does not give it).
+long PlatTaskSecurity(const char *path, char **sddl, uint32_t *size);
+
 // Switches the task on (nonzero) or off in place. PLAT_OK means only that
 // the scheduler took the call: read the state back to know it changed.
 long PlatTaskSetEnabled(const char *path, int32_t enabled);

@@ -290,6 +290,32 @@ long PlatTaskRead(const char *path, char **xml, uint32_t *size, int32_t *enabled
     return result;
 }
 
+long PlatTaskSecurity(const char *path, char **sddl, uint32_t *size)
+{
+    *sddl = NULL;
+    *size = 0;
+    ITaskService *service = NULL;
+    IRegisteredTask *task = NULL;
+    long result = OpenTask(path, &service, &task);
+    if (result != PLAT_OK)
+        return result;
+    // The system access list would need a privilege; registering takes
+    // owner, group and access list.
+    BSTR text = NULL;
+    LONG parts = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION
+                 | DACL_SECURITY_INFORMATION;
+    result = TaskResult(task->GetSecurityDescriptor(parts, &text));
+    if (result == PLAT_OK) {
+        *sddl = NarrowOf(text ? text : L"", CP_UTF8, size, NULL);
+        if (!*sddl)
+            result = PLAT_ERROR_OUTOFMEMORY;
+    }
+    SysFreeString(text);
+    task->Release();
+    service->Release();
+    return result;
+}
+
 long PlatTaskSetEnabled(const char *path, int32_t enabled)
 {
     ITaskService *service = NULL;

@@ -43,6 +43,9 @@ const char *CauseText(long code)
     case CAUSE_PLACE_LINK_MISPLACED:
         return "a folder on its way became a link to another place, and the file could not be "
                "moved back from there";
+    case CAUSE_LIST_UNREAD:
+        return "a step failed and its list could not be read back to tell where it is now (the "
+               "backup holds it as it was)";
     case CAUSE_LOGON_NEEDS_USERINIT: return "the logon needs userinit.exe here";
     case CAUSE_LIST_LACKS_OWN:
         return "its list lacks Windows' own program, which it would take the place of";

@@ -220,6 +220,39 @@ static long DeleteValue(PlatHive hive, const char *path, const char *name)
     return Restore(hive, path, name, &none);
 }
 
+// Whether the value holds the item now: 1, 0, or -1 when it cannot be read.
+// A failing step is judged by this, never by its result alone: a write
+// whose key then failed to close has written. The cause is kept.
+static int ItemNowIn(PlatHive hive, const char *path, const char *name, const Units *item,
+                     int blanks)
+{
+    long cause = LastStoreError();
+    StoredList now;
+    int result = -1;
+    if (ReadList(hive, path, name, &now)) {
+        Found found;
+        FindItem(&now, item, blanks, &found);
+        result = found.found;
+    }
+    FreeList(&now);
+    SetStoreError(cause);
+    return result;
+}
+
+// Nonzero when the value holds exactly what was written into it.
+static int HoldsWritten(PlatHive hive, const char *path, const char *name, uint32_t type,
+                        const Units *units)
+{
+    long cause = LastStoreError();
+    StoredList now;
+    uint32_t size = (units->count + 1) * 2;
+    int same = ReadList(hive, path, name, &now) && now.present && now.type == type
+               && now.size == size && memcmp(now.data, units->at, size) == 0;
+    FreeList(&now);
+    SetStoreError(cause);
+    return same;
+}
+
 static int BackupCause(int saved)
 {
     long cause = LastStoreError();
@@ -358,6 +391,27 @@ static long CheckWritable(PlatHive hive, const char *path)
     return result;
 }
 
+// After a failing step of a change: nonzero, with the cause, unless the
+// item has left its own list and is in the other, as wanted. Never in
+// neither by this program's doing: an arrival is taken back only while the
+// item is still in its own list.
+static int Settle(const ListChange *change, const AutostartItem *item, const char *other,
+                  long cause)
+{
+    int own = ItemNowIn(change->hive, item->location, item->valueName, &change->item,
+                        change->blanks);
+    int there = ItemNowIn(change->hive, other, item->valueName, &change->item, change->blanks);
+    if (own < 0 || there < 0)
+        cause = CAUSE_LIST_UNREAD;
+    else if (own && there)
+        cause = CAUSE_LIST_IN_BOTH;
+    else if (!own && !there)
+        cause = PLAT_ERROR_KEY_DELETED; // another program took it out of both
+    else if (!own)
+        return 0;
+    return SetStoreError(cause), 1;
+}
+
 static int ChangeListItem(const AutostartItem *item, int32_t wanted, char *backupFile)
 {
     char other[TEXT_FIELD_SIZE];
@@ -419,22 +473,23 @@ static int ChangeListItem(const AutostartItem *item, int32_t wanted, char *backu
             SetStoreError(PLAT_ERROR_KEY_DELETED);
             goto done;
         }
-        // The item arrives first; only then does it leave.
+        // The item arrives first; only then does it leave. After a failing
+        // step, what storage holds decides what is undone and what is said.
         uint32_t type = to.present ? to.type : change.from.type;
-        if (SetStoreError(WriteUnits(change.hive, other, item->valueName, type, &joined, 1))
-            != PLAT_OK)
-            goto done;
-        long left = emptied ? DeleteValue(change.hive, item->location, item->valueName)
-                            : WriteUnits(change.hive, item->location, item->valueName,
-                                         change.from.type, &change.rest,
-                                         change.from.terminated);
-        if (SetStoreError(left) != PLAT_OK) {
-            // Not put back: the program is now in both lists, and says so.
-            if (Restore(change.hive, other, item->valueName, &to) != PLAT_OK)
-                SetStoreError(CAUSE_LIST_IN_BOTH);
-            goto done;
+        long step = WriteUnits(change.hive, other, item->valueName, type, &joined, 1);
+        if (step == PLAT_OK || HoldsWritten(change.hive, other, item->valueName, type, &joined)) {
+            step = emptied ? DeleteValue(change.hive, item->location, item->valueName)
+                           : WriteUnits(change.hive, item->location, item->valueName,
+                                        change.from.type, &change.rest, change.from.terminated);
+            // Still in its own list: its arrival in the other is taken back,
+            // unless another program has changed the other meanwhile.
+            if (step != PLAT_OK
+                && ItemNowIn(change.hive, item->location, item->valueName, &change.item,
+                             change.blanks) == 1
+                && HoldsWritten(change.hive, other, item->valueName, type, &joined))
+                Restore(change.hive, other, item->valueName, &to);
         }
-        failed = 0;
+        failed = step != PLAT_OK && Settle(&change, item, other, step);
     }
 done:
     EndChange(&change);
@@ -466,11 +521,11 @@ int ChangeLogonItem(const AutostartItem *item, int32_t wanted, char *backupFile)
     AutostartItem value;
     ValueRecord(item, &value);
     int moved = MoveRegistryValue(&value, wanted);
-    // Only a value now present in its new place leaves the old one.
-    if ((moved == MoveValueDone || moved == MoveValueCloseFailed)
-        && DeleteItem(&value, 1) != DeleteDone)
+    // Only a value now present in its new place leaves the old one (a
+    // write whose key then failed to close has written).
+    if (moved != MoveValueDone && moved != MoveValueCloseFailed)
         return 1;
-    return moved != MoveValueDone;
+    return DeleteItem(&value, 1) != DeleteDone;
 }
 
 static int RemoveListItem(const AutostartItem *item, char *backupFile)
@@ -512,7 +567,12 @@ static int RemoveListItem(const AutostartItem *item, char *backupFile)
                                : WriteUnits(change.hive, item->location, item->valueName,
                                             change.from.type, &change.rest,
                                             change.from.terminated);
-        if (SetStoreError(written) == PLAT_OK)
+        // A failing step that took the item out anyway has removed it.
+        int still = written == PLAT_OK ? 0
+                                       : ItemNowIn(change.hive, item->location, item->valueName,
+                                                   &change.item, change.blanks);
+        SetStoreError(still < 0 ? (long)CAUSE_LIST_UNREAD : still ? written : (long)PLAT_OK);
+        if (still == 0)
             result = RemoveDone;
     }
 done:

@@ -173,9 +173,11 @@ static void WordRemove(const StoreOutcome *outcome, const char *backup, char *te
 {
     const AutostartItem *item = outcome->item;
     if (outcome->result == ResultDone && item->kind == ScheduledTask) {
-        char restore[2 * TEXT_FIELD_SIZE + 64];
-        TaskRestoreCommand(item, outcome->backup, restore, sizeof restore);
-        TextFormat(text, size, STATUS_TASK_REMOVED, item->name, backup, restore);
+        char restore[TASK_RESTORE_SIZE];
+        char security[TEXT_FIELD_SIZE] = "";
+        TaskRestoreCommand(item, outcome->backup, outcome->runAs, restore, sizeof restore);
+        TaskSecurityFile(outcome->backup, security);
+        TextFormat(text, size, STATUS_TASK_REMOVED, item->name, backup, restore, security);
     } else if (outcome->result == ResultDone) {
         TextFormat(text, size, STATUS_REMOVED, item->name, backup);
     } else if (outcome->result == ResultBackupFailed) {

@@ -53,6 +53,9 @@ struct StoreOutcome {
     long cause;                   // PLAT_OK, a Windows error or a CAUSE_
     const char *folder;           // ResultFolderIsLink: the folder refused
     char backup[TEXT_FIELD_SIZE]; // the backup written for it, or empty
+    // A removed task that runs whether its user is logged on or not: that
+    // user, whom its restore names.
+    char runAs[TEXT_FIELD_SIZE];
     // CleanUp's summary: every "-" key and what became of it.
     const CleanUpKey *keys;
     int32_t keyCount;
@@ -90,7 +93,7 @@ int OutcomeFailed(const StoreOutcome *outcome);
 
 // The outcome in the window's words. pathRoom: characters an entry's backup
 // path may take before it loses its middle (0: whole).
-#define OUTCOME_TEXT_SIZE (4 * TEXT_FIELD_SIZE + 512)
+#define OUTCOME_TEXT_SIZE (12 * TEXT_FIELD_SIZE + 512)
 void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t size);
 
 // ---- the words ----------------------------------------------------------------
@@ -108,7 +111,9 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
 #define STATUS_NAME_INEXACT \
     "ERROR: \"%s\": its name cannot be handled on this Windows; nothing was changed."
 #define STATUS_REMOVED "Removed \"%s\"; backup: %s"
-#define STATUS_TASK_REMOVED "Removed \"%s\"; backup: %s; to restore it: %s"
+#define STATUS_TASK_REMOVED \
+    "Removed \"%s\"; backup: %s; to restore it: %s (that gives it the default security " \
+    "descriptor; its own is saved in %s)"
 #define STATUS_REMOVE_REFUSED "ERROR: \"%s\" was not removed: %s."
 #define STATUS_REMOVE_FAILED "ERROR: \"%s\" was not removed: %s. Its backup is kept: %s"
 #define STATUS_NAME_NOT_CARRIED \

@@ -87,7 +87,7 @@ static int RemoveFileWithBackup(const AutostartItem *item, char *backupFile)
 int RemoveItemWithBackup(const AutostartItem *item, char *backupFile)
 {
     if (item->kind == ScheduledTask)
-        return RemoveTaskWithBackup(item, backupFile);
+        return RemoveTaskWithBackup(item, backupFile, NULL);
     backupFile[0] = '\0';
     if (item->logonPlace)
         return RemoveLogonItem(item, backupFile);

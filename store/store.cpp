@@ -175,11 +175,11 @@ static int MoveItem(const AutostartItem *item, int32_t wanted)
     int arrived = 0;
     if (item->kind == RegistryValue) {
         int moved = MoveRegistryValue(item, wanted);
-        failed = moved != MoveValueDone;
-        // Only a value now present in its new place leaves the old one.
+        // Only a value now present in its new place leaves the old one; a
+        // write whose key then failed to close has written: once the old
+        // one is gone, the move is done.
         arrived = moved == MoveValueDone || moved == MoveValueCloseFailed;
-        if (arrived && DeleteItem(item, 1) != DeleteDone)
-            failed = 1;
+        failed = !arrived || DeleteItem(item, 1) != DeleteDone;
     } else {
         int moved = MoveShortcut(item, wanted);
         arrived = moved == 0;
@@ -271,7 +271,9 @@ OutcomeResult RemoveEntry(const AutostartItem *item, const FrontEnd *front)
     StoreOutcome outcome;
     BeginOutcome(&outcome, item, ActionRemove);
     SetStoreError(PLAT_OK);
-    int removed = RemoveItemWithBackup(item, outcome.backup);
+    int removed = item->kind == ScheduledTask
+                      ? RemoveTaskWithBackup(item, outcome.backup, outcome.runAs)
+                      : RemoveItemWithBackup(item, outcome.backup);
     long cause = LastStoreError();
     if (removed == RemoveRefused && item->inexact)
         cause = CAUSE_NAME_INEXACT;

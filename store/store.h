@@ -214,14 +214,24 @@ int SwitchTask(const AutostartItem *item, int32_t wanted);
 int DeleteTask(const AutostartItem *item);
 
 // Saves the task's XML as "Removed <date time> <name>.xml" (UTF-16 with a
-// byte-order mark), reads it back, and only then deletes the task, if it
-// still holds what the backup holds (RemoveDeleteFailed otherwise); the
-// cause in LastStoreError.
-int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile);
+// byte-order mark) and its security descriptor beside it (TaskSecurityFile),
+// reads both back, and only then deletes the task, if it still holds what
+// the backup holds (RemoveDeleteFailed otherwise); refused, nothing saved,
+// when either cannot be read. The cause in LastStoreError. runAs
+// (TEXT_FIELD_SIZE, may be null) names the user of a task that runs whether
+// he is logged on or not, whom its restore must name; else it is empty.
+int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile, char *runAs);
 
-// The command that registers the removed task again from its backup.
-void TaskRestoreCommand(const AutostartItem *item, const char *backupFile, char *text,
-                        size_t size);
+// The file beside a task's backup that holds its security descriptor as
+// SDDL text: "... Updater.xml" gives "... Updater.sddl". Zero when none.
+int TaskSecurityFile(const char *backupFile, char *path);
+
+// The command that registers the removed task again from its backup, with
+// runAs (when not empty) and the password schtasks asks for; each of its
+// arguments is one whose "%" cmd.exe expands no variable in.
+#define TASK_RESTORE_SIZE (8 * TEXT_FIELD_SIZE)
+void TaskRestoreCommand(const AutostartItem *item, const char *backupFile, const char *runAs,
+                        char *text, size_t size);
 
 // ---- Run (start_program.cpp) ----------------------------------------------
 

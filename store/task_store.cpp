@@ -4,8 +4,10 @@
 // flag), never moved, and the state is read back: Wine's scheduler, for
 // one, accepts the change and keeps the old state. Remove saves the XML as
 // UTF-16 with a byte-order mark, the form `schtasks /create /xml` imports,
-// reads the file back, reads the task again and deletes it only when it is
-// still what the backup holds (the scheduler has no delete-if-unchanged).
+// and beside it the task's security descriptor (who may see, run and change
+// it), which the XML does not hold and that command does not take; reads
+// both back, reads the task again and deletes it only when it is still what
+// the backup holds (the scheduler has no delete-if-unchanged).
 #include "store.h"
 
 #include "../catalogue/task_xml.h"
@@ -54,73 +56,147 @@ int DeleteTask(const AutostartItem *item)
     return TaskFailed(PlatTaskDelete(item->location)) == PLAT_OK ? DeleteDone : DeleteFileFailed;
 }
 
+// A task as the scheduler gives it: its XML and its security descriptor.
+struct TaskWhole {
+    char *xml;
+    uint32_t size;
+    char *sddl;
+    uint32_t sddlSize;
+};
+
+static void FreeTaskWhole(TaskWhole *task)
+{
+    PlatFree(task->xml);
+    PlatFree(task->sddl);
+    memset(task, 0, sizeof *task);
+}
+
+// Both, or neither (PlatFree'd) and the scheduler's error.
+static long ReadTaskWhole(const char *path, TaskWhole *task)
+{
+    memset(task, 0, sizeof *task);
+    long read = PlatTaskRead(path, &task->xml, &task->size, NULL);
+    if (read == PLAT_OK && task->xml)
+        read = PlatTaskSecurity(path, &task->sddl, &task->sddlSize);
+    if (read == PLAT_OK && !task->sddl)
+        read = PLAT_ERROR_OUTOFMEMORY;
+    if (read != PLAT_OK) {
+        FreeTaskWhole(task);
+        return read;
+    }
+    task->size = (uint32_t)TextLengthIn(task->xml, task->size);
+    task->sddlSize = (uint32_t)TextLengthIn(task->sddl, task->sddlSize);
+    return PLAT_OK;
+}
+
+static int SameTask(const TaskWhole *a, const TaskWhole *b)
+{
+    return a->size == b->size && memcmp(a->xml, b->xml, a->size) == 0
+           && a->sddlSize == b->sddlSize && memcmp(a->sddl, b->sddl, a->sddlSize) == 0;
+}
+
+int TaskSecurityFile(const char *backupFile, char *path)
+{
+    size_t length = strlen(backupFile);
+    if (length < 4 || TextCompareNoCase(backupFile + length - 4, ".xml") != 0)
+        return 0;
+    return TextFormat(path, TEXT_FIELD_SIZE, "%.*s.sddl", (int)(length - 4), backupFile);
+}
+
 struct TaskBackup {
     const void *bytes;
     uint32_t size;
+    const TaskWhole *task;
+    char security[TEXT_FIELD_SIZE]; // the descriptor's file, once written
 };
 
 // Written whole, closed cleanly and read back the same; otherwise the file
-// is deleted, so no half backup stands for a whole one.
-static int WriteTaskBackup(const char *path, void *context)
+// is deleted, so no half backup stands for a whole one. Never over a file.
+static int WriteWhole(const char *path, const void *bytes, uint32_t size)
 {
-    const TaskBackup *backup = (const TaskBackup *)context;
     PlatFile file = PlatFileCreateNew(path);
     if (!file)
         return 0;
-    int written = PlatFileWrite(file, backup->bytes, backup->size);
+    int written = PlatFileWrite(file, bytes, size);
     written = PlatFileClose(file) && written;
-    uint32_t size = 0;
-    void *back = written ? PlatFileLoad(path, &size) : NULL;
-    int same = back && size == backup->size && memcmp(back, backup->bytes, size) == 0;
+    uint32_t readSize = 0;
+    void *back = written ? PlatFileLoad(path, &readSize) : NULL;
+    int same = back && readSize == size && memcmp(back, bytes, size) == 0;
     PlatFree(back);
     if (!same)
         PlatDeleteFile(path);
     return same;
 }
 
-int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile)
+// The XML, then its security descriptor beside it: both or neither.
+static int WriteTaskBackup(const char *path, void *context)
+{
+    TaskBackup *backup = (TaskBackup *)context;
+    char security[TEXT_FIELD_SIZE];
+    if (!TaskSecurityFile(path, security) || !WriteWhole(path, backup->bytes, backup->size))
+        return 0;
+    if (!WriteWhole(security, backup->task->sddl, backup->task->sddlSize)) {
+        PlatDeleteFile(path);
+        return 0;
+    }
+    TextCopy(backup->security, sizeof backup->security, security);
+    return 1;
+}
+
+// Written through a folder made a link meanwhile: the descriptor goes too.
+static void AbandonTaskBackup(void *context)
+{
+    TaskBackup *backup = (TaskBackup *)context;
+    if (backup->security[0])
+        PlatDeleteFile(backup->security);
+}
+
+// The user the restore must name: one whose task runs whether he is logged
+// on or not, which `schtasks /create /xml` registers only with his password.
+static void LoggedOffUser(const TaskWhole *task, char *runAs)
+{
+    TaskDefinition definition;
+    if (ParseTaskXml(task->xml, task->size, &definition) && definition.loggedOff)
+        TextCopy(runAs, TEXT_FIELD_SIZE, definition.runAs);
+}
+
+int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile, char *runAs)
 {
     backupFile[0] = '\0';
+    if (runAs)
+        runAs[0] = '\0';
     if (SetStoreError(Refusal(item)) != PLAT_OK)
         return RemoveRefused;
-    char *xml = NULL;
-    uint32_t size = 0;
-    long read = PlatTaskRead(item->location, &xml, &size, NULL);
-    // Nothing to back up: the scheduler's refusal is the cause.
-    if (read != PLAT_OK) {
-        TaskFailed(read);
+    // Nothing to back up whole: the scheduler's refusal is the cause.
+    TaskWhole task;
+    if (TaskFailed(ReadTaskWhole(item->location, &task)) != PLAT_OK)
         return RemoveRefused;
-    }
-    if (!xml)
-        return RemoveBackupFailed;
-    TaskBackup backup = {NULL, 0};
-    size = (uint32_t)TextLengthIn(xml, size);
-    backup.bytes = TaskXmlToUtf16(xml, size, &backup.size);
-    if (!backup.bytes) {
-        PlatFree(xml);
-        return RemoveBackupFailed;
-    }
-    // "Removed 2026-12-07 130509 Updater.xml"
+    TaskBackup backup;
+    memset(&backup, 0, sizeof backup);
+    backup.task = &task;
+    backup.bytes = TaskXmlToUtf16(task.xml, task.size, &backup.size);
+    // "Removed 2026-12-07 130509 Updater.xml" and "... Updater.sddl"
     char ending[TEXT_FIELD_SIZE + 8];
     char path[TEXT_FIELD_SIZE];
-    int made = TextFormat(ending, sizeof ending, " %s.xml", item->name)
-                   ? NewBackup("Removed", ending, WriteTaskBackup, NULL, &backup, path)
+    int made = backup.bytes && TextFormat(ending, sizeof ending, " %s.xml", item->name)
+                   ? NewBackup("Removed", ending, WriteTaskBackup, AbandonTaskBackup, &backup,
+                               path)
                    : BackupFailed;
     PlatFree((void *)backup.bytes);
     if (made != BackupMade) {
-        PlatFree(xml);
+        FreeTaskWhole(&task);
         return made == BackupFolderIsLink ? RemoveFolderIsLink : RemoveBackupFailed;
     }
     TextCopy(backupFile, TEXT_FIELD_SIZE, path);
-    // Another program may have registered it anew since it was read: only
-    // what the backup holds goes.
-    char *now = NULL;
-    uint32_t nowSize = 0;
-    read = PlatTaskRead(item->location, &now, &nowSize, NULL);
-    int same = read == PLAT_OK && now && TextLengthIn(now, nowSize) == size
-               && memcmp(now, xml, size) == 0;
-    PlatFree(now);
-    PlatFree(xml);
+    if (runAs)
+        LoggedOffUser(&task, runAs);
+    // Another program may have registered it anew, or changed who may run
+    // it, since it was read: only what the backup holds goes.
+    TaskWhole now;
+    long read = ReadTaskWhole(item->location, &now);
+    int same = read == PLAT_OK && SameTask(&now, &task);
+    FreeTaskWhole(&now);
+    FreeTaskWhole(&task);
     if (!same) {
         TaskFailed(read != PLAT_OK ? read : (long)PLAT_ERROR_KEY_DELETED);
         return RemoveDeleteFailed;
@@ -128,9 +204,42 @@ int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile)
     return DeleteTask(item) == DeleteDone ? RemoveDone : RemoveDeleteFailed;
 }
 
-void TaskRestoreCommand(const AutostartItem *item, const char *backupFile, char *text,
-                        size_t size)
+// An argument cmd.exe hands on as it is. cmd expands "%name%" even inside
+// quotes, and on its command line has no escape for "%": each "%" stands
+// outside the quotes after a caret, which cmd drops only after expanding,
+// so the name between two "%" ends in a caret, as no variable of Windows'
+// does.
+static void AppendArgument(char *text, size_t size, const char *argument)
 {
-    TextFormat(text, size, "schtasks /create /xml \"%s\" /tn \"%s\"", backupFile,
-               item->location);
+    int quoted = 0;
+    TextAppend(text, size, " ");
+    for (const char *at = argument; *at; ++at) {
+        char piece[3] = {*at, '\0', '\0'};
+        if (*at == '%')
+            TextCopy(piece, sizeof piece, "^%");
+        // A quote closes before a "%" and opens after it.
+        if ((*at == '%') == quoted) {
+            TextAppend(text, size, "\"");
+            quoted = !quoted;
+        }
+        TextAppend(text, size, piece);
+    }
+    if (quoted)
+        TextAppend(text, size, "\"");
+}
+
+void TaskRestoreCommand(const AutostartItem *item, const char *backupFile, const char *runAs,
+                        char *text, size_t size)
+{
+    TextCopy(text, size, "schtasks /create /xml");
+    AppendArgument(text, size, backupFile);
+    TextAppend(text, size, " /tn");
+    AppendArgument(text, size, item->location);
+    // The scheduler asks for the password of a user whose task runs while
+    // he is logged off; "*" makes schtasks ask for it.
+    if (runAs && runAs[0]) {
+        TextAppend(text, size, " /ru");
+        AppendArgument(text, size, runAs);
+        TextAppend(text, size, " /rp *");
+    }
 }

@@ -227,7 +227,7 @@ TEST(WineConsole, ListMatchesTheWindowAndCommandsKeepEveryByte)
 
     EXPECT_EQ(2u, Console("disable \"HKCU\\\\Nothing\\\\Here\" " + id).code);
     EXPECT_EQ(stored, WideBytes(HKEY_CURRENT_USER, RUN_KEY, kWide));
-    EXPECT_EQ(0u, Console("remove " + id).code);
+    EXPECT_EQ(2u, Console("remove " + id).code) << "a dry run is not the deed";
     EXPECT_EQ(stored, WideBytes(HKEY_CURRENT_USER, RUN_KEY, kWide));
 
     ConsoleRun removed = Console("remove " + id + " --yes");

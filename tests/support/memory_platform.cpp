@@ -93,6 +93,7 @@ struct MemTask {
     std::string xml;
     bool enabled;
     bool wideName = false; // path is UTF-8 characters, listed through the code page
+    std::string sddl = MEM_TASK_SDDL;
 };
 
 struct State {
@@ -601,7 +602,7 @@ const char *MemOpName(MemOp op)
         "FileLoad",       "FileHold",      "RegEnumKey",     "TaskList",
         "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream",
         "FileStamp",      "CheckSignature", "PlaceHold",     "PlaceCheck",
-        "StartThread",   "ComputerName", "ReplaceFile"};
+        "StartThread",   "ComputerName", "ReplaceFile",   "TaskSecurity"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -2089,6 +2090,13 @@ bool MemTaskEnabled(const char *path)
     return t && t->enabled;
 }
 
+void MemSetTaskSecurity(const char *path, const char *sddl)
+{
+    MemTask *t = FindTask(path);
+    if (t)
+        t->sddl = sddl;
+}
+
 void MemSetTaskSwitchIgnored(bool ignored)
 {
     S().taskSwitchIgnored = ignored;
@@ -2142,6 +2150,25 @@ long PlatTaskRead(const char *path, char **xml, uint32_t *size, int32_t *enabled
     }
     if (enabled)
         *enabled = t->enabled ? 1 : 0;
+    return PLAT_OK;
+}
+
+long PlatTaskSecurity(const char *path, char **sddl, uint32_t *size)
+{
+    long fail;
+    *sddl = nullptr;
+    *size = 0;
+    if (Enter(MEM_TASK_SECURITY, &fail))
+        return fail;
+    MemTask *t = FindTask(path);
+    if (!t)
+        return PLAT_ERROR_FILE_NOT_FOUND;
+    char *block = (char *)TaskBlock(t->sddl.size() + 1);
+    if (!block)
+        return PLAT_ERROR_OUTOFMEMORY;
+    memcpy(block, t->sddl.data(), t->sddl.size());
+    *sddl = block;
+    *size = (uint32_t)t->sddl.size();
     return PLAT_OK;
 }
 

@@ -64,6 +64,7 @@ enum MemOp {
     MEM_START_THREAD,
     MEM_COMPUTER_NAME,
     MEM_REPLACE_FILE,
+    MEM_TASK_SECURITY,
     MEM_OP_COUNT
 };
 
@@ -220,6 +221,10 @@ void MemAddTask(const char *path, const std::string &xml, bool enabled = true);
 void MemAddTaskUtf8(const char *utf8Path, const std::string &xml);
 bool MemTaskExists(const char *path);
 bool MemTaskEnabled(const char *path);
+// The task's security descriptor as PlatTaskSecurity gives it (every task
+// has MEM_TASK_SDDL until set).
+#define MEM_TASK_SDDL "O:BAG:SYD:(A;;FA;;;BA)(A;;FA;;;SY)(A;;FR;;;AU)"
+void MemSetTaskSecurity(const char *path, const char *sddl);
 // The scheduler takes PlatTaskSetEnabled and changes nothing (as Wine's).
 void MemSetTaskSwitchIgnored(bool ignored);
 

@@ -141,7 +141,7 @@ TEST_F(Boundaries, ValueThatGrowsWhileItIsMoved)
 }
 
 // Closing the new place fails after the value was written there: it has
-// moved, so it is taken from the old place and the failure still reported.
+// moved, so it is taken from the old place, and the move is done.
 TEST_F(Boundaries, CloseFailureAfterAMoveLeavesOneCopy)
 {
     MemSetString(PLAT_HKCU, RUN_KEY, "Tool", "C:\\t.exe");
@@ -151,7 +151,7 @@ TEST_F(Boundaries, CloseFailureAfterAMoveLeavesOneCopy)
     // Closes of a move: the source read, the collision check, the new place.
     MemFailCall(MEM_REG_CLOSE, 3);
     ApplyChanges(desired.data(), (int32_t)desired.size(), &StatusFront);
-    EXPECT_EQ(1u, Statuses.size());
+    EXPECT_TRUE(Statuses.empty()) << (Statuses.empty() ? "" : Statuses[0]);
     EXPECT_EQ(Sz("C:\\t.exe"), Stored(PLAT_HKCU, RUN_KEY "-", "Tool"));
     EXPECT_EQ("<absent>", Stored(PLAT_HKCU, RUN_KEY, "Tool"));
 }

@@ -192,16 +192,21 @@ TEST_F(Console, UnknownIdChangesNothingAndMachineWithoutRightsExitsThree)
         << "a failure that is not about rights outranks one that is";
 }
 
+// A dry run says what it would do and exits as a usage error, so that no
+// script takes it for the deed; a cleanup with nothing to delete is done.
 TEST_F(Console, RemoveAndCleanUpChangeNothingWithoutYes)
 {
+    EXPECT_EQ(CliExitDone, Run({"cleanup"}).code);
     MemSetString(PLAT_HKCU, kRun, "Agent", "C:\\agent.exe");
     MemSetString(PLAT_HKCU, kRunOff, "Old", "C:\\old.exe");
     std::string id = kUserRun + "\\\\Agent";
     int calls = MemCallCount(MEM_REG_DELETE_VALUE) + MemCallCount(MEM_FILE_CREATE);
     Result dry = Run({"remove", id.c_str()});
-    EXPECT_EQ(CliExitDone, dry.code);
-    EXPECT_NE(std::string::npos, dry.out.find("add --yes")) << dry.out;
-    EXPECT_NE(std::string::npos, Run({"cleanup"}).out.find("Would delete 1 disabled registry entry"));
+    EXPECT_EQ(CliExitUsage, dry.code);
+    EXPECT_NE(std::string::npos, dry.out.find("nothing was changed: add --yes")) << dry.out;
+    Result dryCleanUp = Run({"cleanup"});
+    EXPECT_EQ(CliExitUsage, dryCleanUp.code);
+    EXPECT_NE(std::string::npos, dryCleanUp.out.find("Would delete 1 disabled registry entry"));
     EXPECT_EQ(calls, MemCallCount(MEM_REG_DELETE_VALUE) + MemCallCount(MEM_FILE_CREATE));
 
     MemFailCall(MEM_FILE_WRITE, 0, PLAT_ERROR_ACCESS_DENIED);

@@ -237,6 +237,34 @@ TEST(LogonList, ASharedListChangesOnlyAsReadAndNeverEmpties)
     EXPECT_NE(std::string::npos, MemFileBytes(backup).find(std::string("m\0i\0n\0e\0", 8)));
 }
 
+// A write whose key then fails to close has written: the program taken out
+// of the live Userinit stays in Winlogon- and the change is done; nothing
+// is undone that storage shows made.
+TEST(LogonList, AFailedCloseAfterAWriteCountsAsWritten)
+{
+    MemReset();
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Userinit",
+                 "C:\\WINDOWS\\system32\\userinit.exe,C:\\a.exe");
+    ScanCatalogue();
+    std::vector<int32_t> states = Desired({"Userinit: C:\\a.exe"});
+    MemResetCounts();
+    // Winlogon- is written first, the live value second; the close after it fails.
+    MemSetHook(MEM_REG_SET_VALUE, 2,
+               [] { MemFailCall(MEM_REG_CLOSE, MemCallCount(MEM_REG_CLOSE) + 1); });
+    Statuses.clear();
+    Outcomes.clear();
+    ApplyChanges(states.data(), (int32_t)states.size(), &StatusFront);
+    EXPECT_TRUE(Statuses.empty()) << (Statuses.empty() ? "" : Statuses[0]);
+    ASSERT_EQ(1u, Outcomes.size());
+    EXPECT_EQ(ResultDone, Outcomes[0].result);
+    uint32_t type = 0;
+    std::string bytes;
+    ASSERT_TRUE(MemGetValue(PLAT_HKLM, WINLOGON_KEY, "Userinit", &type, &bytes));
+    EXPECT_EQ(Sz("C:\\WINDOWS\\system32\\userinit.exe"), bytes);
+    ASSERT_TRUE(MemGetValue(PLAT_HKLM, WINLOGON_KEY "-", "Userinit", &type, &bytes));
+    EXPECT_EQ(Sz(",C:\\a.exe"), bytes);
+}
+
 // Windows' own program is known by the Windows folder the system gives
 // (a program of the user may set %SystemRoot%), by its name alone where
 // that cannot be known, and Userinit never loses userinit.exe.

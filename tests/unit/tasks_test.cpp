@@ -313,8 +313,53 @@ TEST_F(Tasks, RemoveBacksUpTheXmlFirst)
     EXPECT_EQ(ResultDone, RemoveEntry(Row("Updater"), &StatusFront));
     EXPECT_FALSE(MemTaskExists("\\Vendor\\Updater"));
     EXPECT_EQ("Removed \"Updater\"; backup: " + file + "; to restore it: schtasks /create /xml \""
-                  + file + "\" /tn \"\\Vendor\\Updater\"",
+                  + file + "\" /tn \"\\Vendor\\Updater\" (that gives it the default security "
+                  "descriptor; its own is saved in " + file.substr(0, file.size() - 4) + ".sddl)",
               Statuses.back());
+}
+
+// A task run whether its user is logged on or not, "%" in its name: its
+// security descriptor is saved beside its XML, both or neither; the restore
+// names the user, asks his password, and puts each "%" outside the quotes
+// after a caret, where cmd.exe expands no variable; a descriptor that
+// cannot be read refuses the removal, one changed meanwhile keeps the task.
+TEST_F(Tasks, RemovedTaskHasARestoreThatWorks)
+{
+    const char *path = "\\Vendor\\100%windir%";
+    const std::string xml = Task(kLogon, Exec("C:\\Vendor\\up.exe"), "",
+                                 "<Principals><Principal id=\"Author\"><UserId>PC\\ana</UserId>"
+                                 "<LogonType>Password</LogonType></Principal></Principals>");
+    const std::string sddl = "O:S-1-5-21-7G:SYD:(A;;FA;;;S-1-5-21-7)";
+    MemAddTask(path, xml);
+    MemSetTaskSecurity(path, sddl.c_str());
+    ScanCatalogue();
+    const std::string folder = MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER;
+    MemFailCall(MEM_TASK_SECURITY, 0, PLAT_ERROR_ACCESS_DENIED);
+    EXPECT_EQ(ResultRefused, RemoveEntry(Row("100%windir%"), &StatusFront));
+    MemClearFaults();
+    MemFailCall(MEM_FILE_WRITE, 2); // the descriptor's
+    EXPECT_EQ(ResultBackupFailed, RemoveEntry(Row("100%windir%"), &StatusFront));
+    EXPECT_TRUE(MemListFolder(folder.c_str()).empty());
+    MemClearFaults();
+
+    EXPECT_EQ(ResultDone, RemoveEntry(Row("100%windir%"), &StatusFront));
+    EXPECT_FALSE(MemTaskExists(path));
+    const std::string file = folder + "\\Removed 2026-12-07 130509 100%windir%";
+    EXPECT_EQ(Utf16(xml, true), MemFileBytes((file + ".xml").c_str()));
+    EXPECT_EQ(sddl, MemFileBytes((file + ".sddl").c_str()));
+    const std::string quoted = "\"" MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER
+                               "\\Removed 2026-12-07 130509 100\"^%\"windir\"^%\".xml\"";
+    EXPECT_EQ("Removed \"100%windir%\"; backup: " + file + ".xml; to restore it: schtasks /create "
+                  "/xml " + quoted + " /tn \"\\Vendor\\100\"^%\"windir\"^% /ru \"PC\\ana\" /rp * "
+                  "(that gives it the default security descriptor; its own is saved in "
+                  + file + ".sddl)",
+              Statuses.back());
+
+    MemAddTask(path, xml);
+    MemSetHook(MEM_FILE_LOAD, MemCallCount(MEM_FILE_LOAD) + 2,
+               [&] { MemSetTaskSecurity(path, "D:(A;;FA;;;WD)"); });
+    EXPECT_EQ(ResultKept, RemoveEntry(Row("100%windir%"), &StatusFront));
+    EXPECT_TRUE(MemTaskExists(path));
 }
 
 // A task registered anew after its backup was read back is kept; a read
