@@ -54,6 +54,8 @@ struct AutostartItem {
     int32_t approvalDisabled;               // 1 when switched off in Windows' startup settings
     int32_t cut;                            // 1 when the name or .lnk path did not fit: listed,
                                             // never acted on (a cut name is another entry's)
+    int32_t locationCut;                    // 1 when a key's path did not fit location (cut
+                                            // is set too): the name is whole, the place not
     int32_t inexact;                        // 1 when the code page changed the name ('?', a
                                             // look-alike): listed as read, never acted on
     int32_t targetMissing;                  // 1 when the program file it names does not exist
@@ -86,6 +88,10 @@ int ItemActionable(const AutostartItem *item);
 // is the location's).
 int ItemNameCut(const AutostartItem *item);
 
+// Nonzero when the record's location lost its end: a file's or a task's
+// path, or a key's path longer than the field.
+int ItemLocationCut(const AutostartItem *item);
+
 // The records of the last scan. items holds capacity + 1 zero-filled records
 // of which the first count are in use; record i is row i of the item list.
 // Every scan replaces the block, so indexes and pointers do not survive it.
@@ -93,6 +99,7 @@ struct CatalogueData {
     AutostartItem *items;
     int32_t count;
     int32_t capacity;
+    int32_t changed; // storage kept growing while it was read: rows may be missing
 };
 
 extern CatalogueData ItemCatalogue;
@@ -205,6 +212,9 @@ struct AutostartLocation {
 // RunOnceEx holds its entries in section subkeys ("0001"); "Depend" is none.
 #define RUN_ONCE_EX "RunOnceEx"
 #define RUN_ONCE_EX_DEPEND "Depend"
+// A key path the scan opens: a place's own root and up to two key names
+// (an Active Setup component; a RunOnceEx section and its Depend key).
+#define KEY_PATH_SIZE (TEXT_FIELD_SIZE + 2 * PLAT_KEY_NAME_SIZE)
 #define DISABLED_USER_FOLDER "DisabledCUStartItems"
 #define DISABLED_ALL_FOLDER "DisabledAUStartItems"
 
@@ -277,8 +287,14 @@ int32_t CountItems(void);
 
 // Loads the entries of one row into records from *runningCount on, while
 // *runningCount is below limit. folder: the resolved folder of a folder row.
-void LoadLocation(AutostartItem *records, int32_t *runningCount, int32_t limit,
-                  const AutostartLocation *row, const char *folder);
+// Nonzero when the row held an entry beyond limit (storage grew).
+int LoadLocation(AutostartItem *records, int32_t *runningCount, int32_t limit,
+                 const AutostartLocation *row, const char *folder);
+
+// Told through CatalogueErrors (with an empty subject) when storage kept
+// growing between the counting and the loading pass of every attempt: the
+// rows that fitted are listed, the rest may be missing.
+#define SCAN_STORAGE_CHANGED "storage changed while it was read: Refresh again"
 
 // The target's folder, then (unless ScanStorage defers them) its version
 // strings and existence, never opening a file on the network.

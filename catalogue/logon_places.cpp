@@ -76,8 +76,10 @@ static void FillRow(AutostartItem *item, int32_t kind, PlatHive hive, const char
     TextCopy(item->scope, SCOPE_SIZE, hive == PLAT_HKCU ? SCOPE_USER : SCOPE_ALL);
     item->view = hive == PLAT_HKLM32 ? View32 : ViewNative;
     item->enabled = enabled;
-    item->cut = !TextCopy(item->location, TEXT_FIELD_SIZE, path)
-                || !TextCopy(item->valueName, TEXT_FIELD_SIZE, value);
+    // A key name may be 255 characters: a path longer than the field is
+    // listed cut, never acted on.
+    item->locationCut = !TextCopy(item->location, TEXT_FIELD_SIZE, path);
+    item->cut = item->locationCut || !TextCopy(item->valueName, TEXT_FIELD_SIZE, value);
 }
 
 static void AddPlaceNote(AutostartItem *item, const char *note)
@@ -347,7 +349,7 @@ static int CompareVersions(const char *a, const char *b)
 static void ActiveSetupNote(AutostartItem *item, PlatHive hive, const char *machinePath,
                             const char *id)
 {
-    char userPath[TEXT_FIELD_SIZE];
+    char userPath[KEY_PATH_SIZE];
     TextFormat(userPath, sizeof userPath, "%s\\%s",
                hive == PLAT_HKLM32 ? ACTIVE_SETUP_USER_KEY_32 : ACTIVE_SETUP_KEY, id);
     // Active Setup passes over a component whose IsInstalled is a zero DWORD.
@@ -388,9 +390,9 @@ static void VisitActiveSetup(Visit *visit, PlatHive hive, int32_t enabled)
     PlatKey key = NULL;
     if (PlatRegOpenRead(hive, root, &key) != PLAT_OK || !key)
         return;
-    char id[TEXT_FIELD_SIZE];
+    char id[PLAT_KEY_NAME_SIZE];
     for (uint32_t index = 0; PlatRegEnumKey(key, index, id, sizeof id) == PLAT_OK; ++index) {
-        char path[TEXT_FIELD_SIZE], machinePath[TEXT_FIELD_SIZE];
+        char path[KEY_PATH_SIZE], machinePath[KEY_PATH_SIZE];
         if (!TextFormat(path, sizeof path, "%s\\%s", root, id)
             || !TextFormat(machinePath, sizeof machinePath, "%s\\%s", ACTIVE_SETUP_KEY, id))
             continue;
@@ -400,7 +402,7 @@ static void VisitActiveSetup(Visit *visit, PlatHive hive, int32_t enabled)
             FillRow(item, LogonActiveSetup, hive, path, STUB_PATH_VALUE, enabled);
             item->commandCut = !TextCopy(item->command, COMMAND_FIELD_SIZE, stub);
             char *title = ReadText(hive, machinePath, "");
-            TextCopy(item->name, TEXT_FIELD_SIZE, title && title[0] ? title : id);
+            TextCopyShown(item->name, TEXT_FIELD_SIZE, title && title[0] ? title : id, 0);
             PlatFree(title);
             if (enabled)
                 ActiveSetupNote(item, hive, machinePath, id);
@@ -445,13 +447,13 @@ static void VisitDependKey(Visit *visit, PlatHive hive, const char *path, int32_
 // The Depend key of each section (RunOnceEx's own "Depend" is no section).
 static void VisitDepend(Visit *visit, PlatHive hive, int32_t enabled)
 {
-    char root[TEXT_FIELD_SIZE], path[TEXT_FIELD_SIZE];
+    char root[TEXT_FIELD_SIZE], path[KEY_PATH_SIZE];
     TextFormat(root, sizeof root, "%s\\%s%s", CURRENT_VERSION_KEY, RUN_ONCE_EX,
                enabled ? "" : "-");
     PlatKey key = NULL;
     if (PlatRegOpenRead(hive, root, &key) != PLAT_OK || !key)
         return;
-    char section[TEXT_FIELD_SIZE];
+    char section[PLAT_KEY_NAME_SIZE];
     for (uint32_t index = 0; PlatRegEnumKey(key, index, section, sizeof section) == PLAT_OK;
          ++index)
         if (TextCompareNoCase(section, RUN_ONCE_EX_DEPEND) != 0

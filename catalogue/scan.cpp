@@ -1,12 +1,14 @@
 // scan.cpp - rebuilds the catalogue from storage in two passes: a counting
 // pass that sizes one zero-filled block of N + 1 records, and a loading pass
 // that fills at most N of them, so storage that grows between the passes
-// can never push the scan past its block.
+// can never push the scan past its block. Any program may write a Run value
+// at any time: a load that meets more than was counted would drop the last
+// places' rows, so the scan starts again, and says so when it never settles.
 #include "catalogue.h"
 
 #include <string.h>
 
-CatalogueData ItemCatalogue = {NULL, 0, 0};
+CatalogueData ItemCatalogue = {NULL, 0, 0, 0};
 CatalogueErrorSink CatalogueErrors = NULL;
 void *CatalogueErrorContext = NULL;
 
@@ -86,7 +88,12 @@ int ItemActionable(const AutostartItem *item)
 
 int ItemNameCut(const AutostartItem *item)
 {
-    return item->cut && item->kind != Shortcut;
+    return item->cut && item->kind != Shortcut && !item->locationCut;
+}
+
+int ItemLocationCut(const AutostartItem *item)
+{
+    return item->locationCut || (item->cut && item->kind != RegistryValue);
 }
 
 AutostartItem *CatalogueItem(int32_t index)
@@ -135,13 +142,14 @@ static int32_t CountKeyValues(PlatHive hive, const char *path, int section)
 
 // The path of RunOnceEx's section at index (its values are the entries; its
 // "Depend" subkey is not a section): 1 a section, 0 none, -1 to pass over.
+// path: KEY_PATH_SIZE.
 static int SectionPath(PlatKey key, const char *root, uint32_t index, char *path)
 {
-    char section[TEXT_FIELD_SIZE];
+    char section[PLAT_KEY_NAME_SIZE];
     if (PlatRegEnumKey(key, index, section, sizeof section) != PLAT_OK)
         return 0;
     if (TextCompareNoCase(section, RUN_ONCE_EX_DEPEND) == 0
-        || !TextFormat(path, TEXT_FIELD_SIZE, "%s\\%s", root, section))
+        || !TextFormat(path, KEY_PATH_SIZE, "%s\\%s", root, section))
         return -1;
     return 1;
 }
@@ -156,7 +164,7 @@ static int32_t CountRegistryRow(const AutostartLocation *row)
     if (PlatRegOpenRead(HiveOfRow(row), path, &key) != PLAT_OK || !key)
         return 0;
     int32_t count = 0;
-    char section[TEXT_FIELD_SIZE];
+    char section[KEY_PATH_SIZE];
     for (uint32_t index = 0;; ++index) {
         int found = SectionPath(key, path, index, section);
         if (found == 0)
@@ -292,15 +300,34 @@ static void ReadLongCommand(PlatKey key, const char *name, AutostartItem *item)
     PlatFree(whole);
 }
 
-static void LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t limit,
-                          const AutostartLocation *row, const char *path)
+// Nonzero when the key holds an entry at index or after it.
+static int MoreValues(PlatKey key, uint32_t index, int section)
+{
+    char name[TEXT_FIELD_SIZE + 1];
+    for (;; ++index) {
+        name[0] = '\0';
+        if (!IsEntry(PlatRegEnumValue(key, index, name, sizeof name, NULL, NULL, NULL)))
+            return 0;
+        if (!IsSectionTitle(section, name))
+            return 1;
+    }
+}
+
+// Nonzero when the key held more entries than the block had room left for.
+static int LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t limit,
+                         const AutostartLocation *row, const char *path)
 {
     int section = RowHasSections(row);
     PlatKey key = NULL;
     if (PlatRegOpenRead(HiveOfRow(row), path, &key) != PLAT_OK || !key)
-        return;
+        return 0;
 
-    for (uint32_t index = 0; *runningCount < limit; ++index) {
+    int more = 0;
+    for (uint32_t index = 0;; ++index) {
+        if (*runningCount >= limit) {
+            more = MoreValues(key, index, section);
+            break;
+        }
         AutostartItem *item = &records[*runningCount];
         // One byte more than the field: a name that fills it was cut.
         char name[TEXT_FIELD_SIZE + 1];
@@ -322,13 +349,14 @@ static void LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t
         // Data without a terminator within the field is taken as cut there.
         item->commandCut = TextLengthIn(item->command, COMMAND_FIELD_SIZE) == COMMAND_FIELD_SIZE;
         item->command[COMMAND_FIELD_SIZE - 1] = '\0';
-        item->cut = strlen(name) >= TEXT_FIELD_SIZE;
+        // A section's path may not fit the field: listed cut, never acted on.
+        item->locationCut = !TextCopy(item->location, TEXT_FIELD_SIZE, path);
+        item->cut = item->locationCut || strlen(name) >= TEXT_FIELD_SIZE;
         item->inexact = !item->cut && !PlatRegNameExact(key, index, name);
         if (!item->cut && dataSize > COMMAND_FIELD_SIZE)
             ReadLongCommand(key, name, item);
 
         item->kind = RegistryValue;
-        TextCopy(item->location, TEXT_FIELD_SIZE, path);
         TextCopy(item->name, TEXT_FIELD_SIZE, name);
         TextCopy(item->scope, SCOPE_SIZE, row->scope);
         item->enabled = row->enabled;
@@ -340,29 +368,30 @@ static void LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t
         ++*runningCount;
     }
     PlatRegClose(key);
+    return more;
 }
 
-static void LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32_t limit,
-                            const AutostartLocation *row)
+static int LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32_t limit,
+                           const AutostartLocation *row)
 {
     char path[TEXT_FIELD_SIZE];
     RegistryKeyPath(row->keyPath, row->enabled, path);
-    if (!RowHasSections(row)) {
-        LoadKeyValues(records, runningCount, limit, row, path);
-        return;
-    }
+    if (!RowHasSections(row))
+        return LoadKeyValues(records, runningCount, limit, row, path);
     PlatKey key = NULL;
     if (PlatRegOpenRead(HiveOfRow(row), path, &key) != PLAT_OK || !key)
-        return;
-    char section[TEXT_FIELD_SIZE];
-    for (uint32_t index = 0; *runningCount < limit; ++index) {
+        return 0;
+    char section[KEY_PATH_SIZE];
+    int more = 0;
+    for (uint32_t index = 0; !more; ++index) {
         int found = SectionPath(key, path, index, section);
         if (found == 0)
             break;
         if (found > 0)
-            LoadKeyValues(records, runningCount, limit, row, section);
+            more = LoadKeyValues(records, runningCount, limit, row, section);
     }
     PlatRegClose(key);
+    return more;
 }
 
 static int IsShellLink(const char *name)
@@ -393,22 +422,27 @@ static int FolderOnTheWayIsLink(const char *folder)
     return held == PLAT_ERROR_STOPPED_ON_SYMLINK;
 }
 
-static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t limit,
-                          const AutostartLocation *row, const char *folder)
+static int LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t limit,
+                         const AutostartLocation *row, const char *folder)
 {
     char pattern[TEXT_FIELD_SIZE];
     char name[TEXT_FIELD_SIZE];
-    if (*runningCount >= limit || !FolderPattern(folder, pattern))
-        return;
+    if (!FolderPattern(folder, pattern))
+        return 0;
     PlatFind find = PlatFindFirst(pattern, name);
     if (!find)
-        return;
+        return 0;
     int linked = FolderOnTheWayIsLink(folder);
+    int more = 0;
     do {
         if (ScanStopped())
             break;
         if (!IsStartupFile(find, name))
             continue;
+        if (*runningCount >= limit) {
+            more = 1;
+            break;
+        }
         AutostartItem *item = &records[*runningCount];
         item->kind = Shortcut;
         if (linked)
@@ -432,17 +466,17 @@ static void LoadFolderRow(AutostartItem *records, int32_t *runningCount, int32_t
         ShortcutCommand(item);
         ReadTargetDetails(item);
         ++*runningCount;
-    } while (*runningCount < limit && PlatFindNext(find, name));
+    } while (PlatFindNext(find, name));
     PlatFindClose(find);
+    return more;
 }
 
-void LoadLocation(AutostartItem *records, int32_t *runningCount, int32_t limit,
-                  const AutostartLocation *row, const char *folder)
+int LoadLocation(AutostartItem *records, int32_t *runningCount, int32_t limit,
+                 const AutostartLocation *row, const char *folder)
 {
     if (row->kind == LocationRegistryKey)
-        LoadRegistryRow(records, runningCount, limit, row);
-    else
-        LoadFolderRow(records, runningCount, limit, row, folder);
+        return LoadRegistryRow(records, runningCount, limit, row);
+    return LoadFolderRow(records, runningCount, limit, row, folder);
 }
 
 void FreeCatalogueData(CatalogueData *data)
@@ -452,6 +486,7 @@ void FreeCatalogueData(CatalogueData *data)
     data->items = &EmptyCatalogueRecord;
     data->count = 0;
     data->capacity = 0;
+    data->changed = 0;
 }
 
 void AdoptCatalogue(CatalogueData *scanned)
@@ -461,34 +496,32 @@ void AdoptCatalogue(CatalogueData *scanned)
     scanned->items = &EmptyCatalogueRecord;
     scanned->count = 0;
     scanned->capacity = 0;
+    scanned->changed = 0;
 }
 
-static void LoadStorage(CatalogueData *out)
+// The counting pass and the loading pass into a new block of out: zero
+// when the load met more entries than were counted (storage grew between
+// the passes), and the rows after those that fitted are missing.
+static int LoadPasses(CatalogueData *out, const TaskRows *tasks)
 {
-    ReadPolicySwitches();
-    TaskRows tasks;
-    ReadTaskRows(&tasks);
     int32_t counted = CountItems();
 
     // When the block cannot be had, the catalogue stays empty: the list then
     // shows nothing rather than the program failing.
     const size_t most = ((size_t)-1) / sizeof(AutostartItem) - 1;
-    if (counted < 0 || (size_t)counted + (size_t)tasks.count > most) {
-        FreeTaskRows(&tasks);
-        return;
-    }
+    if (counted < 0 || (size_t)counted + (size_t)tasks->count > most)
+        return 1;
     // The places keep to their own count, so the tasks always have room.
-    int32_t capacity = counted + tasks.count;
+    int32_t capacity = counted + tasks->count;
     AutostartItem *records =
         (AutostartItem *)PlatAllocZero(((size_t)capacity + 1) * sizeof(AutostartItem));
-    if (!records) {
-        FreeTaskRows(&tasks);
-        return;
-    }
+    if (!records)
+        return 1;
     out->items = records;
     out->capacity = capacity;
 
     int32_t running = 0;
+    int more = 0;
     for (int i = 0; i < LOCATION_COUNT; ++i) {
         const AutostartLocation *row = &AutostartLocations[i];
         if (ScanStopped())
@@ -496,17 +529,41 @@ static void LoadStorage(CatalogueData *out)
         if (!LocationRowPresent(row))
             continue;
         if (row->kind == LocationRegistryKey) {
-            LoadLocation(records, &running, counted, row, NULL);
+            more |= LoadLocation(records, &running, counted, row, NULL);
             continue;
         }
         char folder[TEXT_FIELD_SIZE];
         if (ResolveLocationFolder(row, folder))
-            LoadLocation(records, &running, counted, row, folder);
+            more |= LoadLocation(records, &running, counted, row, folder);
     }
-    VisitLogonPlaces(records, &running, counted);
-    AppendTaskRows(&tasks, records, &running, capacity);
-    FreeTaskRows(&tasks);
+    int32_t before = running;
+    more |= VisitLogonPlaces(records, &running, counted) > running - before;
+    AppendTaskRows(tasks, records, &running, capacity);
     out->count = running;
+    return !more;
+}
+
+// A program writing while the scan reads rarely does so twice running.
+#define SCAN_ATTEMPTS 3
+
+static void LoadStorage(CatalogueData *out)
+{
+    ReadPolicySwitches();
+    TaskRows tasks;
+    ReadTaskRows(&tasks);
+    int whole = 0;
+    for (int attempt = 0; attempt < SCAN_ATTEMPTS && !whole && !ScanStopped(); ++attempt) {
+        if (attempt)
+            FreeCatalogueData(out);
+        whole = LoadPasses(out, &tasks);
+    }
+    FreeTaskRows(&tasks);
+    // The rows that fitted are kept, and the list said to lack some.
+    if (whole || ScanStopped())
+        return;
+    out->changed = 1;
+    if (CatalogueErrors)
+        CatalogueErrors(CatalogueErrorContext, "", SCAN_STORAGE_CHANGED);
 }
 
 int ScanStorageUntil(CatalogueData *out, int (*stopped)(void *context), void *context)
@@ -514,6 +571,7 @@ int ScanStorageUntil(CatalogueData *out, int (*stopped)(void *context), void *co
     out->items = &EmptyCatalogueRecord;
     out->count = 0;
     out->capacity = 0;
+    out->changed = 0;
     DeferDetails = 1;
     StopAsked = stopped;
     StopContext = context;

@@ -86,7 +86,10 @@ static int AnswerYes(void *context, const char *question)
 static void TellScanError(void *context, const char *subject, const char *text)
 {
     char line[2 * TEXT_FIELD_SIZE + 32];
-    TextFormat(line, sizeof line, "ERROR: \"%s\": %s", subject, text);
+    if (subject[0])
+        TextFormat(line, sizeof line, "ERROR: \"%s\": %s", subject, text);
+    else
+        TextFormat(line, sizeof line, "ERROR: %s", text);
     CliLine(PLAT_STDERR, line);
     ++((Outcome *)context)->scanErrors;
 }

@@ -30,14 +30,14 @@ int CliItemId(const AutostartItem *item, const char *wholeName, char *id, size_t
 char *CliWholeName(int32_t index)
 {
     const AutostartItem *item = CatalogueItem(index);
-    if (!item || item->kind != RegistryValue || item->logonPlace || !item->cut)
+    if (!item || item->kind != RegistryValue || item->logonPlace || !ItemNameCut(item))
         return NULL;
     // The records keep the key's order: the n-th cut name of the key with
     // that beginning is the n-th such value.
     int32_t earlier = 0;
     for (int32_t i = 0; i < index; ++i) {
         const AutostartItem *other = &ItemCatalogue.items[i];
-        earlier += other->kind == RegistryValue && other->cut && !other->logonPlace
+        earlier += other->kind == RegistryValue && ItemNameCut(other) && !other->logonPlace
                    && HiveOfItem(other) == HiveOfItem(item)
                    && strcmp(other->location, item->location) == 0
                    && strcmp(other->name, item->name) == 0;

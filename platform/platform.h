@@ -18,6 +18,9 @@
 #include <stdint.h>
 
 #define PLAT_TEXT_SIZE 260
+// A registry key's own name: at most 255 characters, each at most 3 bytes
+// of UTF-8, and a terminator.
+#define PLAT_KEY_NAME_SIZE (3 * 255 + 1)
 
 // Win32 error numbers the logic looks at.
 enum {

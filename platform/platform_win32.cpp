@@ -262,7 +262,7 @@ long PlatRegEnumKey(PlatKey key, uint32_t index, char *name, uint32_t nameSize)
 {
     if (!name || nameSize == 0)
         return ERROR_INVALID_PARAMETER;
-    char whole[256];
+    char whole[PLAT_KEY_NAME_SIZE];
     DWORD length = sizeof whole;
     LONG result = RegEnumKeyExA(ToHkey(key), index, whole, &length, NULL, NULL, NULL, NULL);
     whole[sizeof whole - 1] = '\0';

@@ -103,7 +103,7 @@ void PutRecord(ReportWriter *w, const AutostartItem *item)
     PutText(w, item->kind == ScheduledTask   ? "<tr><td>Task:</td><td>"
                : item->kind != RegistryValue ? "<tr><td>LinkPath:</td><td>"
                                              : "<tr><td>Reg_Path:</td><td>");
-    PutShown(w, place, sizeof place, item->cut && item->kind != RegistryValue);
+    PutShown(w, place, sizeof place, ItemLocationCut(item));
     PutText(w, "</td></tr>\n");
 
     if (item->enabled)
@@ -228,6 +228,8 @@ void PutHeader(ReportWriter *w)
     for (int i = 0; i < used; ++i)
         PutCount(w, places[i].label, places[i].entries, places[i].disabled);
     PutCount(w, "In all", ItemCatalogue.count, disabled);
+    if (ItemCatalogue.changed)
+        PutText(w, "<b>" SCAN_STORAGE_CHANGED "</b><br>\n");
     PutText(w, "</p>\n");
 }
 

@@ -354,6 +354,12 @@ int AdoptScannedRows(HWND window, CatalogueData *rows, char *status, size_t size
     }
     RepaintFooter(window);
     ShownPending = 0;
+    // A list that may lack rows says so until the next Refresh.
+    if (ItemCatalogue.changed) {
+        TextCopy(status, size, SCAN_STORAGE_CHANGED);
+        SetStatusText(NULL, status);
+        return 1;
+    }
     if (!RefreshCounted) {
         RefreshCounted = 1;
         EntryCountText(status, size);

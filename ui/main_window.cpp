@@ -168,7 +168,7 @@ static void ShowDetails(HWND window)
     char notes[4 * TEXT_FIELD_SIZE];
     ItemPlaceText(item, 0, location, sizeof location);
     ItemNotes(item, notes, sizeof notes);
-    SetDetail(window, IDC_LOCATION, location, item->cut && item->kind != RegistryValue);
+    SetDetail(window, IDC_LOCATION, location, ItemLocationCut(item));
     SetDetail(window, IDC_NOTES, notes, 0);
     SetDetail(window, IDC_COMMAND, item->command, item->commandCut);
     SetDetail(window, IDC_DESCRIPTION, pending ? pending : item->description, 0);

@@ -397,3 +397,62 @@ TEST_F(Console, TableShowsWhatCouldDeceiveCsvGuardsFormulasJsonIsExact)
     EXPECT_NE(std::string::npos, json.find("\"name\": \"=cmd\"")) << json;
     MemSetCodePageUtf8(false);
 }
+
+// A key name may be 255 characters: an Active Setup component, a RunOnceEx
+// section and its Depend key whose paths do not fit the record are listed,
+// marked cut, and never changed.
+TEST_F(Console, LongKeyNamesAreListedCutAndNeverChanged)
+{
+    const std::string component = ACTIVE_SETUP_KEY "\\" + std::string(255, 'i');
+    const std::string section = CURRENT_VERSION_KEY "\\RunOnceEx\\" + std::string(255, 's');
+    const std::string depend = section + "\\Depend";
+    MemSetString(PLAT_HKLM, component.c_str(), STUB_PATH_VALUE, "C:\\stub.exe");
+    MemSetString(PLAT_HKLM, section.c_str(), "Step", "||C:\\step.exe");
+    MemSetString(PLAT_HKLM, depend.c_str(), "1", "C:\\dep.dll");
+    Result list = Run({"list", "-f", "csv"});
+    EXPECT_EQ(CliExitDone, list.code) << list.err;
+    for (const char *command : {"C:\\stub.exe", "||C:\\step.exe", "C:\\dep.dll"})
+        EXPECT_NE(std::string::npos, list.out.find(command)) << command;
+    ASSERT_EQ(3, ItemCatalogue.count);
+    std::vector<std::string> ids;
+    for (int i = 0; i < ItemCatalogue.count; ++i) {
+        const AutostartItem *item = &ItemCatalogue.items[i];
+        EXPECT_TRUE(item->locationCut && ItemLocationCut(item)) << i;
+        EXPECT_FALSE(ItemActionable(item) || ItemNameCut(item)) << i;
+        char id[CLI_ID_SIZE];
+        CliItemId(item, NULL, id, sizeof id);
+        ids.push_back(id);
+    }
+    for (const std::string &id : ids) {
+        Result disable = Run({"disable", id.c_str()});
+        Result remove = Run({"remove", id.c_str(), "--yes"});
+        for (const Result &refused : {disable, remove}) {
+            EXPECT_EQ(CliExitFailed, refused.code) << id;
+            EXPECT_NE(std::string::npos, refused.err.find("too long")) << refused.err;
+        }
+    }
+    const std::string z(1, '\0');
+    EXPECT_EQ("1:C:\\stub.exe" + z, Bytes(PLAT_HKLM, component.c_str(), STUB_PATH_VALUE));
+    EXPECT_EQ("1:||C:\\step.exe" + z, Bytes(PLAT_HKLM, section.c_str(), "Step"));
+    EXPECT_EQ("1:C:\\dep.dll" + z, Bytes(PLAT_HKLM, depend.c_str(), "1"));
+}
+
+// A writer adding a Run value on every pass: the rows that fitted are
+// listed, the list says it may lack some, and list exits 1.
+TEST_F(Console, StorageChangingOnEveryPassIsSaidAndTheListFails)
+{
+    MemSetString(PLAT_HKCU, kRun, "One", "C:\\a.exe");
+    MemSetString(PLAT_HKCU, LEGACY_WINDOWS_KEY, "Load", "C:\\a.exe");
+    int written = 0;
+    MemSetHook(MEM_ALLOC, 0, [&written] {
+        MemSetString(PLAT_HKCU, kRun, ("New" + std::to_string(++written)).c_str(), "C:\\a.exe");
+    });
+    Result list = Run({"list"});
+    MemClearFaults();
+    EXPECT_EQ(CliExitFailed, list.code);
+    EXPECT_NE(std::string::npos,
+              list.err.find("ERROR: storage changed while it was read: Refresh again\r\n"))
+        << list.err;
+    EXPECT_EQ(1, ItemCatalogue.changed);
+    EXPECT_NE(std::string::npos, list.out.find("One"));
+}

@@ -346,20 +346,22 @@ TEST_F(Scan, OddValueTypesAreTakenAsText)
     EXPECT_STREQ("C:\\m.exe", Item(4).command);
 }
 
-TEST_F(Scan, StorageGrowingBetweenPassesIsNotLoaded)
+// A writer adds to the first place after it was counted and before it is
+// loaded: the scan goes again, and the last places' rows are still there.
+TEST_F(Scan, StorageGrowingBetweenPassesIsScannedAgainToTheLastRow)
 {
     MemSetString(PLAT_HKCU, kRun, "One", kAgent);
-    MemSetString(PLAT_HKCU, kRun, "Two", kAgent);
-    // The block is allocated between the passes.
+    MemSetString(PLAT_HKCU, LEGACY_WINDOWS_KEY, "Load", kAgent);
+    MemSetString(PLAT_HKLM, ACTIVE_SETUP_KEY "\\{id}", STUB_PATH_VALUE, kAgent);
+    MemSetString(PLAT_HKLM, CURRENT_VERSION_KEY "\\RunOnceEx\\0001\\Depend", "1", kAgent);
     MemSetHook(MEM_ALLOC, 1, [] {
+        MemSetString(PLAT_HKCU, kRun, "Two", kAgent);
         MemSetString(PLAT_HKCU, kRun, "Three", kAgent);
-        MemSetString(PLAT_HKLM, kRun, "Four", kAgent);
-        MemAddLink(MEM_STARTUP_FOLDER "\\Five.lnk", kAgent, "", "");
     });
     ScanCatalogue();
     ExpectSaneCatalogue("grown");
-    EXPECT_EQ(2, ItemCatalogue.capacity);
-    EXPECT_EQ("One,Two", Names());
+    EXPECT_EQ(std::string("One,Two,Three,Load: ") + kAgent + ",{id},1", Names());
+    EXPECT_EQ(0, ItemCatalogue.changed);
 }
 
 TEST_F(Scan, StorageShrinkingBetweenPassesLeavesZeroRecords)
