@@ -250,6 +250,9 @@ TEST_F(Publisher, CleanUpKeepsTheKeyOfAHiddenEntry)
     MemSetString(PLAT_HKLM, runOff, "Windows", kWindowsTool);
     MemSetString(PLAT_HKLM, runOff, "Beside", "C:\\beside.exe");
     MemSetString(PLAT_HKCU, runOnceOff, "Other", "C:\\other.exe");
+    // A hidden row of a longer key keeps only its own key.
+    MemSetString(PLAT_HKLM, POLICY_EXPLORER_KEY "\\Run-", "Policy", kWindowsTool);
+    MemSetString(PLAT_HKLM, runOnceOff, "Machine", "C:\\machine.exe");
     ScanCatalogue();
     std::vector<int32_t> states = Desired({}), hidden;
     for (int i = 0; i < ItemCatalogue.count; ++i)
@@ -259,6 +262,8 @@ TEST_F(Publisher, CleanUpKeepsTheKeyOfAHiddenEntry)
     EXPECT_TRUE(MemValueExists(PLAT_HKLM, runOff, "Windows"));
     EXPECT_TRUE(MemValueExists(PLAT_HKLM, runOff, "Beside"));
     EXPECT_FALSE(MemKeyExists(PLAT_HKCU, runOnceOff));
+    EXPECT_FALSE(MemKeyExists(PLAT_HKLM, runOnceOff));
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, POLICY_EXPLORER_KEY "\\Run-", "Policy"));
     ASSERT_EQ(1u, Statuses.size());
     EXPECT_NE(std::string::npos,
               Statuses[0].find("Kept HKLM\\" RUN_KEY "-: it holds Windows' own entries, which are hidden."))
