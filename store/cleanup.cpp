@@ -72,6 +72,16 @@ static int Remember(SavedValue **saved, CleanUpKey *place, const char *path, con
     return 1;
 }
 
+// 1 with the key open, -1 when it is not there (it holds nothing), 0 when
+// it cannot be read.
+static int OpenDisabledKey(const CleanUpKey *place, const char *path, PlatKey *key)
+{
+    long opened = PlatRegOpenRead(place->hive, path, key);
+    if (opened == PLAT_ERROR_FILE_NOT_FOUND)
+        return -1;
+    return opened == PLAT_OK && *key ? 1 : 0;
+}
+
 // Saves (writer null: only counts) every value of one "-" key or section.
 // Nonzero when the key was read whole (or is not there). A value whose name
 // the code page changed or a .reg line cannot carry is not saved, and the
@@ -80,11 +90,9 @@ static int SaveKeyValues(RegWriter *writer, CleanUpKey *place, const char *path,
                          SavedValue **saved)
 {
     PlatKey key = NULL;
-    long opened = PlatRegOpenRead(place->hive, path, &key);
-    if (opened == PLAT_ERROR_FILE_NOT_FOUND)
-        return 1;
-    if (opened != PLAT_OK || !key)
-        return 0;
+    int opened = OpenDisabledKey(place, path, &key);
+    if (opened <= 0)
+        return opened < 0;
     char *name = (char *)PlatAllocZero(WHOLE_NAME_SIZE);
     int ok = name != NULL;
     int headed = 0;
@@ -135,11 +143,9 @@ static int SaveDisabledKey(RegWriter *writer, CleanUpKey *place, SavedValue **sa
     if (!HasSections(place))
         return SaveKeyValues(writer, place, path, 0, saved);
     PlatKey key = NULL;
-    long opened = PlatRegOpenRead(place->hive, path, &key);
-    if (opened == PLAT_ERROR_FILE_NOT_FOUND)
-        return 1;
-    if (opened != PLAT_OK || !key)
-        return 0;
+    int opened = OpenDisabledKey(place, path, &key);
+    if (opened <= 0)
+        return opened < 0;
     int ok = 1;
     char section[TEXT_FIELD_SIZE], sectionPath[TEXT_FIELD_SIZE];
     for (uint32_t index = 0; ok; ++index) {
