@@ -230,6 +230,10 @@ int TaskSecurityFile(const char *backupFile, char *path);
 // runAs (when not empty) and the password schtasks asks for; each of its
 // arguments is one whose "%" cmd.exe expands no variable in.
 #define TASK_RESTORE_SIZE (8 * TEXT_FIELD_SIZE)
+// A name or path holding "%" gets no command line (cmd.exe would expand it).
+#define TASK_RESTORE_BY_IMPORT \
+    "import the backup in Task Scheduler (Action, Import Task), as a command line would " \
+    "expand the % in its name"
 void TaskRestoreCommand(const AutostartItem *item, const char *backupFile, const char *runAs,
                         char *text, size_t size);
 

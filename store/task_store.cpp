@@ -204,33 +204,23 @@ int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile, char *runA
     return DeleteTask(item) == DeleteDone ? RemoveDone : RemoveDeleteFailed;
 }
 
-// An argument cmd.exe hands on as it is. cmd expands "%name%" even inside
-// quotes, and on its command line has no escape for "%": each "%" stands
-// outside the quotes after a caret, which cmd drops only after expanding,
-// so the name between two "%" ends in a caret, as no variable of Windows'
-// does.
 static void AppendArgument(char *text, size_t size, const char *argument)
 {
-    int quoted = 0;
-    TextAppend(text, size, " ");
-    for (const char *at = argument; *at; ++at) {
-        char piece[3] = {*at, '\0', '\0'};
-        if (*at == '%')
-            TextCopy(piece, sizeof piece, "^%");
-        // A quote closes before a "%" and opens after it.
-        if ((*at == '%') == quoted) {
-            TextAppend(text, size, "\"");
-            quoted = !quoted;
-        }
-        TextAppend(text, size, piece);
-    }
-    if (quoted)
-        TextAppend(text, size, "\"");
+    TextAppend(text, size, " \"");
+    TextAppend(text, size, argument);
+    TextAppend(text, size, "\"");
 }
 
 void TaskRestoreCommand(const AutostartItem *item, const char *backupFile, const char *runAs,
                         char *text, size_t size)
 {
+    // cmd.exe expands %NAME% inside quotes too, and has no escape for it on
+    // its command line: any user may define a variable of that name. Such a
+    // task is restored by importing its file, never by a pasted command.
+    if (strchr(backupFile, '%') || strchr(item->location, '%')) {
+        TextCopy(text, size, TASK_RESTORE_BY_IMPORT);
+        return;
+    }
     TextCopy(text, size, "schtasks /create /xml");
     AppendArgument(text, size, backupFile);
     TextAppend(text, size, " /tn");

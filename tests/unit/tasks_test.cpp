@@ -347,12 +347,10 @@ TEST_F(Tasks, RemovedTaskHasARestoreThatWorks)
     const std::string file = folder + "\\Removed 2026-12-07 130509 100%windir%";
     EXPECT_EQ(Utf16(xml, true), MemFileBytes((file + ".xml").c_str()));
     EXPECT_EQ(sddl, MemFileBytes((file + ".sddl").c_str()));
-    const std::string quoted = "\"" MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER
-                               "\\Removed 2026-12-07 130509 100\"^%\"windir\"^%\".xml\"";
-    EXPECT_EQ("Removed \"100%windir%\"; backup: " + file + ".xml; to restore it: schtasks /create "
-                  "/xml " + quoted + " /tn \"\\Vendor\\100\"^%\"windir\"^% /ru \"PC\\ana\" /rp * "
-                  "(that gives it the default security descriptor; its own is saved in "
-                  + file + ".sddl)",
+    // No command line for a name any user could make cmd.exe expand.
+    EXPECT_EQ("Removed \"100%windir%\"; backup: " + file + ".xml; to restore it: "
+                  TASK_RESTORE_BY_IMPORT " (that gives it the default security descriptor; its "
+                  "own is saved in " + file + ".sddl)",
               Statuses.back());
 
     MemAddTask(path, xml);
