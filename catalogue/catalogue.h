@@ -295,6 +295,7 @@ int LoadLocation(AutostartItem *records, int32_t *runningCount, int32_t limit,
 // growing between the counting and the loading pass of every attempt: the
 // rows that fitted are listed, the rest may be missing.
 #define SCAN_STORAGE_CHANGED "storage changed while it was read: Refresh again"
+#define SCAN_NO_MEMORY "not enough memory to hold the list: nothing is listed"
 
 // The target's folder, then (unless ScanStorage defers them) its version
 // strings and existence, never opening a file on the network.

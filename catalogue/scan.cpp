@@ -506,17 +506,20 @@ static int LoadPasses(CatalogueData *out, const TaskRows *tasks)
 {
     int32_t counted = CountItems();
 
-    // When the block cannot be had, the catalogue stays empty: the list then
-    // shows nothing rather than the program failing.
+    // When the block cannot be had, the catalogue stays empty, and says so:
+    // enough entries in a place any program writes could bring that about.
     const size_t most = ((size_t)-1) / sizeof(AutostartItem) - 1;
-    if (counted < 0 || (size_t)counted + (size_t)tasks->count > most)
-        return 1;
     // The places keep to their own count, so the tasks always have room.
     int32_t capacity = counted + tasks->count;
     AutostartItem *records =
-        (AutostartItem *)PlatAllocZero(((size_t)capacity + 1) * sizeof(AutostartItem));
-    if (!records)
+        counted < 0 || (size_t)counted + (size_t)tasks->count > most
+            ? NULL
+            : (AutostartItem *)PlatAllocZero(((size_t)capacity + 1) * sizeof(AutostartItem));
+    if (!records) {
+        if (CatalogueErrors)
+            CatalogueErrors(CatalogueErrorContext, "", SCAN_NO_MEMORY);
         return 1;
+    }
     out->items = records;
     out->capacity = capacity;
 

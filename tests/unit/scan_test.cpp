@@ -406,7 +406,15 @@ TEST_F(Scan, AllocationFailureGivesAnEmptyCatalogue)
     ScanCatalogue();
     ASSERT_EQ(1, ItemCatalogue.count);
     MemFailCall(MEM_ALLOC, 0, PLAT_ERROR_OUTOFMEMORY);
+    std::string said;
+    CatalogueErrors = [](void *context, const char *, const char *text) {
+        *(std::string *)context = text;
+    };
+    CatalogueErrorContext = &said;
     ScanCatalogue();
+    CatalogueErrors = nullptr;
+    CatalogueErrorContext = nullptr;
+    EXPECT_EQ(SCAN_NO_MEMORY, said) << "an empty list is never silent";
     EXPECT_EQ(0, ItemCatalogue.count);
     ASSERT_NE(nullptr, ItemCatalogue.items);
     EXPECT_EQ(0, ItemCatalogue.items[0].kind);
