@@ -3,7 +3,9 @@
 // that fills at most N of them, so storage that grows between the passes
 // can never push the scan past its block. Any program may write a Run value
 // at any time: a load that meets more than was counted would drop the last
-// places' rows, so the scan starts again, and says so when it never settles.
+// places' rows, and one that deletes a value while its key is read shifts
+// the next one out of sight, so the scan starts again when a key changed
+// under it or held more than was counted, and says so when it never settles.
 #include "catalogue.h"
 
 #include <string.h>
@@ -313,7 +315,18 @@ static int MoreValues(PlatKey key, uint32_t index, int section)
     }
 }
 
-// Nonzero when the key held more entries than the block had room left for.
+// A key changed between two states: a value written or deleted while it was
+// enumerated shifts the indexes after it, and a row is read twice or never.
+static int KeyChanged(PlatKey key, const PlatKeyState *before)
+{
+    PlatKeyState after;
+    PlatRegKeyState(key, &after);
+    return after.written != before->written || after.values != before->values
+           || after.subkeys != before->subkeys;
+}
+
+// Nonzero when the key held more entries than the block had room left for,
+// or changed while it was read.
 static int LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t limit,
                          const AutostartLocation *row, const char *path)
 {
@@ -322,6 +335,8 @@ static int LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t 
     if (PlatRegOpenRead(HiveOfRow(row), path, &key) != PLAT_OK || !key)
         return 0;
 
+    PlatKeyState before;
+    PlatRegKeyState(key, &before);
     int more = 0;
     for (uint32_t index = 0;; ++index) {
         if (*runningCount >= limit) {
@@ -367,6 +382,7 @@ static int LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t 
         ReadTargetDetails(item);
         ++*runningCount;
     }
+    more |= KeyChanged(key, &before);
     PlatRegClose(key);
     return more;
 }
@@ -382,6 +398,8 @@ static int LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32_
     if (PlatRegOpenRead(HiveOfRow(row), path, &key) != PLAT_OK || !key)
         return 0;
     char section[KEY_PATH_SIZE];
+    PlatKeyState before;
+    PlatRegKeyState(key, &before);
     int more = 0;
     for (uint32_t index = 0; !more; ++index) {
         int found = SectionPath(key, path, index, section);
@@ -390,6 +408,7 @@ static int LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32_
         if (found > 0)
             more = LoadKeyValues(records, runningCount, limit, row, section);
     }
+    more |= KeyChanged(key, &before);
     PlatRegClose(key);
     return more;
 }
@@ -501,7 +520,7 @@ void AdoptCatalogue(CatalogueData *scanned)
 
 // The counting pass and the loading pass into a new block of out: zero
 // when the load met more entries than were counted (storage grew between
-// the passes), and the rows after those that fitted are missing.
+// the passes) or a key changed while it was read: rows may be missing.
 static int LoadPasses(CatalogueData *out, const TaskRows *tasks)
 {
     int32_t counted = CountItems();

@@ -137,6 +137,17 @@ long PlatRegDeleteSubkey(PlatHive hive, PlatKey key, const char *subkey);
 // terminated). PLAT_ERROR_NO_MORE_ITEMS past the last one.
 long PlatRegEnumKey(PlatKey key, uint32_t index, char *name, uint32_t nameSize);
 
+// What tells a key's contents apart from a moment before: its values and
+// subkeys counted, and when it was last written. A value written or deleted
+// while the key is enumerated changes it, so a reader knows its indexes
+// may have shifted. Zeroed on failure.
+struct PlatKeyState {
+    uint64_t written;
+    uint32_t values;
+    uint32_t subkeys;
+};
+long PlatRegKeyState(PlatKey key, PlatKeyState *state);
+
 long PlatRegClose(PlatKey key);
 
 // ---- Shell folders and files -------------------------------------------

@@ -270,6 +270,21 @@ long PlatRegEnumKey(PlatKey key, uint32_t index, char *name, uint32_t nameSize)
     return result;
 }
 
+long PlatRegKeyState(PlatKey key, PlatKeyState *state)
+{
+    memset(state, 0, sizeof *state);
+    DWORD values = 0, subkeys = 0;
+    FILETIME written = {0, 0};
+    LONG result = RegQueryInfoKeyA(ToHkey(key), NULL, NULL, NULL, &subkeys, NULL, NULL, &values,
+                                   NULL, NULL, NULL, &written);
+    if (result != ERROR_SUCCESS)
+        return result;
+    state->written = ((uint64_t)written.dwHighDateTime << 32) | written.dwLowDateTime;
+    state->values = values;
+    state->subkeys = subkeys;
+    return result;
+}
+
 long PlatRegClose(PlatKey key)
 {
     return RegCloseKey(ToHkey(key));

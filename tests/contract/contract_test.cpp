@@ -11,6 +11,8 @@
 
 #include "../../platform/platform.h"
 
+#include <chrono>
+#include <thread>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -320,6 +322,27 @@ TEST_F(Contract, DeleteValueThenItIsGone)
     std::string bytes;
     EXPECT_FALSE(ReadBack(PLAT_HKCU, path, "Tool", &type, &bytes));
     EXPECT_TRUE(ReadBack(PLAT_HKCU, path, "Other", &type, &bytes));
+}
+
+// A reader that enumerates a key learns from its state whether a value
+// came or went meanwhile, even when the count is the same again.
+TEST_F(Contract, KeyStateChangesWithEveryWrite)
+{
+    std::string path = KeyPath("Run");
+    SetBytes(PLAT_HKCU, path, "Tool", PLAT_REG_SZ, Sz("C:\\tool.exe"));
+    PlatKey key = CreateKey(PLAT_HKCU, path);
+    PlatKeyState before, after;
+    ASSERT_EQ(PLAT_OK, PlatRegKeyState(key, &before));
+    EXPECT_EQ(1u, before.values);
+    EXPECT_EQ(0u, before.subkeys);
+    // Past the clock's tick, as a writer elsewhere would be.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(PLAT_OK, PlatRegDeleteValue(key, "Tool"));
+    ASSERT_EQ(PLAT_OK, PlatRegSetValue(key, "Other", PLAT_REG_SZ, "x", 2));
+    ASSERT_EQ(PLAT_OK, PlatRegKeyState(key, &after));
+    EXPECT_EQ(1u, after.values);
+    EXPECT_NE(before.written, after.written);
+    PlatRegClose(key);
 }
 
 // On 64-bit Windows the machine's two views hold different keys, and every

@@ -32,6 +32,7 @@ struct Key {
     std::vector<Value> values;
     bool denied = false;
     std::string name; // the last part of its path, as first created
+    uint64_t written = 0; // bumped by each change of its values or subkeys
 };
 
 struct Version {
@@ -135,6 +136,7 @@ struct State {
     std::string computerName = "TESTPC";
     std::vector<std::string> searchFolders;
     uintptr_t nextHandle = 0x100;
+    uint64_t clock = 1; // the registry's write time: every change moves it on
     long nextOrder = 1;
     long lastError = 0;
 };
@@ -389,6 +391,13 @@ Key *FindKey(PlatHive hive, const std::string &path)
     return it == S().keys[hive].end() ? nullptr : &it->second;
 }
 
+// Moves the key's write time on, as every change of it does in Windows.
+void Touch(Key *key)
+{
+    if (key)
+        key->written = ++S().clock;
+}
+
 void CreateKeyChain(PlatHive hive, const std::string &path)
 {
     hive = Real(hive);
@@ -401,8 +410,12 @@ void CreateKeyChain(PlatHive hive, const std::string &path)
         part = path.substr(0, slash);
         if (!part.empty()) {
             Key &key = S().keys[hive][PathKey(part)];
-            if (key.name.empty())
+            if (key.name.empty()) {
                 key.name = LastComponent(part);
+                size_t up = part.rfind('\\');
+                if (up != std::string::npos)
+                    Touch(&S().keys[hive][PathKey(part.substr(0, up))]);
+            }
         }
         start = slash + 1;
     }
@@ -433,6 +446,7 @@ Value *FindValue(Key *key, const char *name)
 
 void StoreValue(Key *key, const std::u32string &name, uint32_t type, const std::string &raw)
 {
+    Touch(key);
     // Replacing keeps the stored name's case, as the registry does.
     if (Value *v = FindWide(key, name)) {
         v->type = type;
@@ -602,7 +616,7 @@ const char *MemOpName(MemOp op)
         "FileLoad",       "FileHold",      "RegEnumKey",     "TaskList",
         "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream",
         "FileStamp",      "CheckSignature", "PlaceHold",     "PlaceCheck",
-        "StartThread",   "ComputerName", "ReplaceFile",   "TaskSecurity"};
+        "StartThread",   "ComputerName", "ReplaceFile",   "TaskSecurity",  "RegKeyState"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -1111,6 +1125,7 @@ long PlatRegDeleteValue(PlatKey key, const char *name)
     if (!v)
         return PLAT_ERROR_FILE_NOT_FOUND;
     k->values.erase(k->values.begin() + (v - k->values.data()));
+    Touch(k);
     return PLAT_OK;
 }
 
@@ -1132,6 +1147,7 @@ long PlatRegDeleteSubkey(PlatHive hive, PlatKey key, const char *subkey)
     if (HasSubkeys(open->hive, path) || FindKey(open->hive, path)->denied)
         return PLAT_ERROR_ACCESS_DENIED;
     S().keys[Real(open->hive)].erase(PathKey(path));
+    Touch(k);
     return PLAT_OK;
 }
 
@@ -1157,6 +1173,25 @@ long PlatRegEnumKey(PlatKey key, uint32_t index, char *name, uint32_t nameSize)
         }
     }
     return PLAT_ERROR_NO_MORE_ITEMS;
+}
+
+long PlatRegKeyState(PlatKey key, PlatKeyState *state)
+{
+    memset(state, 0, sizeof *state);
+    long fail;
+    if (Enter(MEM_REG_KEY_STATE, &fail))
+        return fail;
+    Key *k = Resolve(key, &fail);
+    if (!k)
+        return fail;
+    OpenKey *open = Handle(key);
+    std::string prefix = PathKey(open->path) + "\\";
+    for (const auto &sub : S().keys[Real(open->hive)])
+        state->subkeys += sub.first.compare(0, prefix.size(), prefix) == 0
+                          && sub.first.find('\\', prefix.size()) == std::string::npos;
+    state->values = (uint32_t)k->values.size();
+    state->written = k->written;
+    return PLAT_OK;
 }
 
 long PlatRegClose(PlatKey key)

@@ -125,6 +125,27 @@ TEST_F(Boundaries, FolderThatGrowsOrShrinksBetweenThePasses)
     EXPECT_EQ(0, MemOpenSearches());
 }
 
+// A value deleted while its key is read shifts the next one to the index
+// just read: the scan notices the key changed and reads it again.
+TEST_F(Boundaries, ValueDeletedWhileItsKeyIsReadHidesNoOther)
+{
+    for (const char *name : {"A", "B", "C"})
+        MemSetString(PLAT_HKCU, RUN_KEY, name, "C:\\t.exe");
+    // The load checks each name it read; before B's check, A goes.
+    MemSetHook(MEM_REG_NAME_EXACT, 2, [] {
+        PlatKey key = NULL;
+        PlatRegCreate(PLAT_HKCU, RUN_KEY, PLAT_KEY_WRITE, &key);
+        PlatRegDeleteValue(key, "A");
+        PlatRegClose(key);
+    });
+    ScanCatalogue();
+    std::string names;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i)
+        names += std::string(ItemCatalogue.items[i].name) + (ItemCatalogue.items[i].inexact ? "?" : "") + " ";
+    EXPECT_EQ("B C ", names);
+    EXPECT_EQ(0, ItemCatalogue.changed);
+}
+
 // The value grows between the size query and the read of a move: the whole
 // grown value is what arrives, never a cut one.
 TEST_F(Boundaries, ValueThatGrowsWhileItIsMoved)
