@@ -68,6 +68,8 @@ struct AutostartItem {
     char placeNote[TEXT_FIELD_SIZE];        // logon places: what Windows does with this row
     int32_t readOnly;                       // 1 for a task read from the task files: never changed
     int32_t moreActions;                    // 1 for a task that runs more than its command
+    int32_t runsAsWindows;                  // 1 for a task run as a service account or a
+                                            // group: registered with an administrator's rights
     char taskNotes[TEXT_FIELD_SIZE];        // a task's triggers, author, rights, further actions
     // Who signed the target, as Windows verified it (signature.cpp).
     char publisher[TEXT_FIELD_SIZE];        // "Contoso Ltd (verified)", "not signed", ...

@@ -206,11 +206,13 @@ static int RunsWhatItIsGiven(const char *target)
 }
 
 // Only a place no ordinary program of the user can write may hold a row
-// that is hidden: not the user's keys or Startup folder, and not a task
-// outside Windows' own task folder.
+// that is hidden: not the user's keys or Startup folder, not a task outside
+// Windows' own task folder, nor one there that runs as a user account.
 static int OnlyWindowsCanWrite(const AutostartItem *item)
 {
-    return item->kind == ScheduledTask ? IsWindowsTask(item) : !ScopeIsUser(item->scope);
+    if (item->kind == ScheduledTask)
+        return IsWindowsTask(item) && item->runsAsWindows;
+    return !ScopeIsUser(item->scope);
 }
 
 int ItemHiddenAsWindows(const AutostartItem *item, int hideWindows)

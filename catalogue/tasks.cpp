@@ -49,19 +49,33 @@ static void AddNote(char *notes, size_t size, const char *note)
     TextAppend(notes, size, note);
 }
 
+static const char *const kServiceAccounts[][2] = {
+    {"S-1-5-18", "SYSTEM"},        {"SYSTEM", "SYSTEM"},
+    {"NT AUTHORITY\\SYSTEM", "SYSTEM"}, {"S-1-5-19", "LOCAL SERVICE"},
+    {"S-1-5-20", "NETWORK SERVICE"}};
+
+// Only an administrator registers a task that runs as a service account or
+// for a group of users; any user may register one that runs as themselves,
+// even in Windows' own task folder where a folder's rights allow it.
+static int RunsAsWindows(const TaskDefinition *task)
+{
+    if (!task->runAs[0])
+        return task->runAsGroup[0] != '\0';
+    for (const auto &known : kServiceAccounts)
+        if (TextCompareNoCase(task->runAs, known[0]) == 0)
+            return 1;
+    return 0;
+}
+
 // "runs as SYSTEM", "runs as CONTOSO\svc", "runs as the user who logs on"
 // (a group of every user); zero when the definition names no one (the
 // scheduler then runs it as whoever registered it).
 static int TaskRunsAs(const TaskDefinition *task, char *text, size_t size)
 {
-    static const char *const kAccounts[][2] = {
-        {"S-1-5-18", "SYSTEM"},        {"SYSTEM", "SYSTEM"},
-        {"NT AUTHORITY\\SYSTEM", "SYSTEM"}, {"S-1-5-19", "LOCAL SERVICE"},
-        {"S-1-5-20", "NETWORK SERVICE"}};
     static const char *const kEveryUser[] = {"S-1-5-32-545", "S-1-5-4", "S-1-5-11", "Users",
                                              "BUILTIN\\Users"};
     const char *account = task->runAs;
-    for (const auto &known : kAccounts)
+    for (const auto &known : kServiceAccounts)
         if (TextCompareNoCase(account, known[0]) == 0)
             account = known[1];
     if (account[0])
@@ -145,6 +159,7 @@ static int FillRow(AutostartItem *item, const char *path, const void *xml, size_
     if (!whole)
         return 1;
     item->moreActions = task.execActions + task.comHandlers > 1;
+    item->runsAsWindows = RunsAsWindows(&task);
     if (task.execActions) {
         // As the scheduler stores it, then read like a Run value's command.
         const char *quote = task.program[0] != '"' && strchr(task.program, ' ') ? "\"" : "";

@@ -142,14 +142,20 @@ TEST_F(Tasks, OnlyATaskRunningWindowsOwnProgramAloneIsHidden)
 {
     const char *program = "C:\\Windows\\System32\\notepad.exe";
     MemSetSignature(program, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
-    MemAddTask("\\Microsoft\\Windows\\Alone", Task(kLogon, Exec(program)));
-    MemAddTask("\\Microsoft\\Windows\\Then", Task(kLogon, Exec(program) + Exec("C:\\evil.exe")));
-    // Outside Windows' own folder any program of the user may register one.
-    MemAddTask("\\Mine", Task(kLogon, Exec(program)));
+    const std::string system = "<Principals><Principal><UserId>S-1-5-18</UserId></Principal></Principals>";
+    const std::string user = "<Principals><Principal><UserId>PC\\ana</UserId></Principal></Principals>";
+    MemAddTask("\\Microsoft\\Windows\\Alone", Task(kLogon, Exec(program), "", system));
+    MemAddTask("\\Microsoft\\Windows\\Then",
+               Task(kLogon, Exec(program) + Exec("C:\\evil.exe"), "", system));
+    // Outside Windows' own folder any program of the user may register one,
+    // and inside it one that runs as the user, or as whoever registered it.
+    MemAddTask("\\Mine", Task(kLogon, Exec(program), "", system));
+    MemAddTask("\\Microsoft\\Windows\\Ana", Task(kLogon, Exec(program), "", user));
+    MemAddTask("\\Microsoft\\Windows\\Anyone", Task(kLogon, Exec(program)));
     ScanCatalogue();
     EXPECT_EQ(1, ItemHiddenAsWindows(Row("Alone"), 1));
-    EXPECT_EQ(0, ItemHiddenAsWindows(Row("Then"), 1));
-    EXPECT_EQ(0, ItemHiddenAsWindows(Row("Mine"), 1));
+    for (const char *shown : {"Then", "Mine", "Ana", "Anyone"})
+        EXPECT_EQ(0, ItemHiddenAsWindows(Row(shown), 1)) << shown;
 }
 
 TEST_F(Tasks, ScanListsLogonTasksWithTheirDetails)
