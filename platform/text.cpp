@@ -62,24 +62,34 @@ static size_t CharacterLength(const unsigned char *text, int utf8, int *whole)
     return length;
 }
 
+// Nonzero for a character that moves, reorders or breaks what is shown
+// without being seen: a C1 control, the Arabic letter mark, the left-to-right
+// and right-to-left marks, the line and paragraph separators, and the
+// bidirectional embeddings, overrides and isolates.
+static int Unseen(uint32_t code)
+{
+    return (code >= 0x80 && code <= 0x9F) || code == 0x061C || code == 0x200E
+           || code == 0x200F || (code >= 0x2028 && code <= 0x202E)
+           || (code >= 0x2066 && code <= 0x2069);
+}
+
 // The escape a character is shown as, in form; its length, or zero when it
-// is shown as it is. A control character moves the cursor or rings; a
-// bidirectional override or isolate reorders what follows it on screen.
+// is shown as it is. A control character moves the cursor or rings.
 static size_t EscapeOf(const unsigned char *text, size_t length, int utf8, char form[8])
 {
     if (length == 1 && (text[0] < 0x20 || text[0] == 0x7F)) {
         TextFormat(form, 8, "\\x%02X", text[0]);
         return 4;
     }
-    int overrides = length == 3 && text[0] == 0xE2 && text[1] == 0x80 && text[2] >= 0xAA
-                   && text[2] <= 0xAE;
-    int isolate = length == 3 && text[0] == 0xE2 && text[1] == 0x81 && text[2] >= 0xA6
-                  && text[2] <= 0xA9;
-    if (utf8 && (overrides || isolate)) {
-        TextFormat(form, 8, "\\u%04X", 0x2000u | ((text[1] & 0x3Fu) << 6) | (text[2] & 0x3Fu));
-        return 6;
-    }
-    return 0;
+    uint32_t code = 0;
+    if (utf8 && length == 2 && (text[0] & 0xE0) == 0xC0)
+        code = ((text[0] & 0x1Fu) << 6) | (text[1] & 0x3Fu);
+    else if (utf8 && length == 3 && (text[0] & 0xF0) == 0xE0)
+        code = ((text[0] & 0x0Fu) << 12) | ((text[1] & 0x3Fu) << 6) | (text[2] & 0x3Fu);
+    if (!Unseen(code))
+        return 0;
+    TextFormat(form, 8, "\\u%04X", code);
+    return 6;
 }
 
 int TextCopyVisible(char *dst, size_t dstSize, const char *src, int cut)

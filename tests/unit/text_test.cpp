@@ -155,19 +155,24 @@ TEST(Text, CopyShownMarksEveryCutAndNoOther)
     MemSetCodePageUtf8(false);
 }
 
-// Control characters and, under UTF-8, the bidirectional overrides and
-// isolates show as escapes (their neighbours U+2029, U+202F, U+2065 and
-// U+206A do not); "\" stays; a cut falls between escapes and characters,
+// Control characters and, under UTF-8, the C1 controls, the directional
+// marks, overrides and isolates and the line and paragraph separators show
+// as escapes (their neighbours U+202F, U+2065, U+206A, U+200D, U+00A0 and
+// U+061D do not); "\" stays; a cut falls between escapes and characters,
 // never inside one, within the field, always with "...".
 TEST(Text, CopyVisibleEscapesWhatCouldDeceiveAndCutsBetweenCharacters)
 {
     Field field;
     MemSetCodePageUtf8(true);
     const char *text = "a\x08\x1f\x7f" "C:\\b\xE2\x80\xAA\xE2\x80\xAE\xE2\x81\xA6"
-                       "\xE2\x81\xA9\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA";
+                       "\xE2\x81\xA9\xE2\x80\xA9\xE2\x80\xA8\xE2\x80\x8E\xE2\x80\x8F"
+                       "\xD8\x9C\xC2\x85\xC2\x9F"
+                       "\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA\xE2\x80\x8D\xC2\xA0\xD8\x9D";
     EXPECT_EQ(1, TextCopyVisible(field.bytes, TEXT_FIELD_SIZE, text, 0));
-    EXPECT_STREQ("a\\x08\\x1F\\x7FC:\\b\\u202A\\u202E\\u2066\\u2069"
-                 "\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA", field.bytes);
+    EXPECT_STREQ("a\\x08\\x1F\\x7FC:\\b\\u202A\\u202E\\u2066\\u2069\\u2029\\u2028\\u200E"
+                 "\\u200F\\u061C\\u0085\\u009F"
+                 "\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA\xE2\x80\x8D\xC2\xA0\xD8\x9D",
+                 field.bytes);
     char out[12];
     EXPECT_EQ(0, TextCopyVisible(out, sizeof out, "x\x01\x02\x7f", 0)) << "13 bytes in 11";
     EXPECT_STREQ("x\\x01...", out) << "\\x02 would end at 9, after the mark's room";
