@@ -161,6 +161,28 @@ static void ComposeCommand(const char *file, const char *parameters, char *data,
         TextCopy(data, size, file);
 }
 
+int SaveProgramMissing(const char *file, const char *parameters, int32_t mode,
+                       int32_t editIndex)
+{
+    const AutostartItem *old = EditedItem(mode, editIndex);
+    char shownFile[TEXT_FIELD_SIZE], shownParameters[COMMAND_FIELD_SIZE];
+    if (old && (EditFields(old, shownFile, shownParameters) != FieldsEditable
+                || strcmp(file, shownFile) == 0))
+        return 0;
+    // Read back the way the list reads what is saved.
+    AutostartItem *probe = (AutostartItem *)PlatAllocZero(sizeof *probe);
+    if (!probe)
+        return 0;
+    char native[TEXT_FIELD_SIZE];
+    ComposeCommand(file, parameters, probe->command, sizeof probe->command);
+    ParseCommand(probe);
+    NativeFilePath(probe->target, native);
+    PlatFree(probe);
+    if (native[0] && PlatIsNetworkPath(native))
+        return 0;
+    return !PathIsFull(native) || !PlatFileExists(native);
+}
+
 // What an edit writes: the old value's bytes as stored (command kept), or
 // the command composed from the fields as text.
 struct NewValue {

@@ -293,6 +293,13 @@ int EditFields(const AutostartItem *item, char *file, char *parameters);
 // of that name that is not the edited entry itself.
 int SaveWouldReplace(const char *name, int allUsers, int32_t mode, int32_t editIndex);
 
+// Nonzero when the fields name a program that is not there, as the logon
+// would look for it (a bare name along the search path): Windows would
+// start nothing. Zero for an edit that keeps the stored program, and for a
+// network path, which is never opened from here.
+int SaveProgramMissing(const char *file, const char *parameters, int32_t mode,
+                       int32_t editIndex);
+
 enum SaveResult {
     SaveDone = 0,
     SaveNotWritten = 1,   // nothing written; the old entry is as it was

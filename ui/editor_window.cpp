@@ -179,6 +179,17 @@ static void OnOk(HWND window)
         SetFocus(GetDlgItem(window, IDC_EDITOR_FILE));
         return;
     }
+    // A program that is not there is saved only when the user says so: a
+    // mistyped path would start nothing and look like an entry that does.
+    if (SaveProgramMissing(file, parameters, EditMode, EditIndex)) {
+        char question[TEXT_FIELD_SIZE + 128];
+        TextFormat(question, sizeof question, PROGRAM_MISSING_QUESTION, file);
+        if (MessageBoxA(window, question, "Orvane", MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2)
+            != IDYES) {
+            SetFocus(GetDlgItem(window, IDC_EDITOR_FILE));
+            return;
+        }
+    }
     // Another entry of that name is replaced only when the user says so; No
     // keeps this window open with its fields.
     if (SaveWouldReplace(name, !user, EditMode, EditIndex)) {

@@ -394,6 +394,8 @@ void RunItemCommand(HWND list, UINT command, int32_t row);
 #define EDITOR_ADD_TITLE "Add Item"
 #define EDITOR_EDIT_TITLE "Edit Item"
 #define NAME_MISSING_TEXT "Please enter a name for the new Orvane item"
+#define PROGRAM_MISSING_QUESTION \
+    "The program \"%s\" was not found, so Windows would start nothing.\n\nSave the entry anyway?"
 #define REPLACE_QUESTION "An entry named \"%s\" already exists in %s.\n\nReplace it?"
 #define FILE_LABEL_TEXT "File to be executed:"
 #define KEPT_WHOLE_TOO_LONG "File to be executed: (kept as stored: too long to show)"

@@ -97,6 +97,18 @@ bool SameBitmap(HBITMAP a, HBITMAP b)
            && GetBitmapBits(b, bytes, bitsB.data()) == bytes && bitsA == bitsB;
 }
 
+// A program file that exists for one test: a missing one is asked about.
+struct FileThere {
+    std::string path;
+    explicit FileThere(const char *at) : path(at)
+    {
+        HANDLE file = CreateFileA(at, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+    }
+    ~FileThere() { DeleteFileA(path.c_str()); }
+};
+
 } // namespace
 
 TEST_F(Editor, AddOpensEmptyForTheUserWithTheAddHeader)
@@ -194,7 +206,20 @@ TEST_F(Editor, AddForAllUsersWritesTheRunKeyAndTheRowAppears)
     Type(IDC_EDITOR_FILE, "C:\\Program Files\\Tool\\tool.exe");
     Type(IDC_EDITOR_PARAMETERS, "-quiet");
     ChooseAllUsers();
+    // The program is not there: asked first, No the default and nothing saved.
+    Seen seen;
+    HANDLE watcher = WatchBox(IDNO, &seen);
     Click(IDC_OK);
+    Finish(watcher);
+    Pump();
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ("The program \"C:\\Program Files\\Tool\\tool.exe\" was not found, so Windows "
+              "would start nothing.\n\nSave the entry anyway?", seen.text);
+    EXPECT_EQ(Control(IDC_EDITOR_FILE), GetFocus());
+    EXPECT_EQ("<absent>", ValueBytes(HKEY_LOCAL_MACHINE, RUN_KEY, "Tool"));
+    watcher = WatchBox(IDYES, &seen);
+    Click(IDC_OK);
+    Finish(watcher);
     Pump();
     EXPECT_EQ(Sz("\"C:\\Program Files\\Tool\\tool.exe\" -quiet"),
               ValueBytes(HKEY_LOCAL_MACHINE, RUN_KEY, "Tool"));
@@ -208,7 +233,9 @@ TEST_F(Editor, AddForAllUsersWritesTheRunKeyAndTheRowAppears)
     Open(IDM_ADD);
     Type(IDC_EDITOR_NAME, "Bare");
     Type(IDC_EDITOR_FILE, "C:\\Program Files\\Tool\\tool.exe");
+    watcher = WatchBox(IDYES, &seen);
     Click(IDC_OK);
+    Finish(watcher);
     Pump();
     EXPECT_EQ(Sz("\"C:\\Program Files\\Tool\\tool.exe\""),
               ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Bare"));
@@ -409,6 +436,7 @@ TEST_F(Editor, TabEnterEscapeAndTheCloseBox)
     Open(IDM_ADD);
     Type(IDC_EDITOR_NAME, "Keyed");
     Type(IDC_EDITOR_FILE, "C:\\keyed.exe");
+    FileThere keyed("C:\\keyed.exe");
     press(VK_RETURN);
     EXPECT_EQ((HWND)NULL, EditorWindow);
     EXPECT_EQ(Sz("C:\\keyed.exe"), ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Keyed"))
@@ -455,6 +483,7 @@ TEST_F(Editor, ReplacingAnotherEntryIsAskedFirst)
     Open(IDM_ADD);
     Type(IDC_EDITOR_NAME, "TAKEN");
     Type(IDC_EDITOR_FILE, "C:\\new.exe");
+    FileThere program("C:\\new.exe");
     Seen seen;
     HANDLE watcher = WatchBox(IDNO, &seen);
     Click(IDC_OK);

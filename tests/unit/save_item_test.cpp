@@ -292,3 +292,22 @@ TEST_F(SaveTest, AProgramWithABlankIsQuoted)
     EXPECT_EQ(program, FieldsOf("Blank").file);
     EXPECT_EQ("", FieldsOf("Blank").parameters);
 }
+
+// A program that is not where the logon looks is asked about; an edit that
+// keeps the stored program, and a path on the network, are not.
+TEST_F(SaveTest, AMissingProgramIsFoundBeforeSaving)
+{
+    MemAddFile("C:\\Tools\\zz agent.exe");
+    MemSetString(PLAT_HKLM, CURRENT_VERSION_KEY "\\App Paths\\zzagent.exe", "",
+                 "\"C:\\Tools\\zz agent.exe\"");
+    EXPECT_EQ(1, SaveProgramMissing("C:\\Program Files\\NoSuch\\nosuch.exe", "", EditorAdd, -1));
+    EXPECT_EQ(1, SaveProgramMissing("nosuch.exe", "-q", EditorAdd, -1));
+    EXPECT_EQ(0, SaveProgramMissing("C:\\Tools\\zz agent.exe", "", EditorAdd, -1));
+    EXPECT_EQ(0, SaveProgramMissing("zzagent", "-q", EditorAdd, -1));
+    EXPECT_EQ(0, SaveProgramMissing("\\\\server\\share\\x.exe", "", EditorAdd, -1));
+    MemSetString(PLAT_HKCU, RUN_KEY, "Gone", "\"C:\\gone.exe\" -x");
+    ScanCatalogue();
+    int32_t gone = IndexOf("Gone");
+    EXPECT_EQ(0, SaveProgramMissing("C:\\gone.exe", "-y", EditorEdit, gone));
+    EXPECT_EQ(1, SaveProgramMissing("C:\\gone2.exe", "-x", EditorEdit, gone));
+}
