@@ -64,8 +64,11 @@ int MoveRegistryValue(const AutostartItem *item, int32_t desired)
     return result;
 }
 
-int MoveShortcut(const AutostartItem *item, int32_t desired)
+// As MoveShortcut; arrivedAt (TEXT_FIELD_SIZE) receives the file's new path
+// once it has moved, else stays empty.
+static int MoveShortcutTo(const AutostartItem *item, int32_t desired, char *arrivedAt)
 {
+    arrivedAt[0] = '\0';
     if (!ItemActionable(item))
         return 1;
     char folder[TEXT_FIELD_SIZE];
@@ -103,12 +106,20 @@ int MoveShortcut(const AutostartItem *item, int32_t desired)
                                                          : (long)CAUSE_PLACE_LINK_MISPLACED;
     }
     ReleasePlace(place);
-    if (moved)
+    if (moved) {
+        TextCopy(arrivedAt, TEXT_FIELD_SIZE, destination);
         return 0;
+    }
     Failed(error == CAUSE_PLACE_LINK_MISPLACED || PlatFileExists(item->location)
                ? error
                : (long)PLAT_ERROR_FILE_NOT_FOUND);
     return 1;
+}
+
+int MoveShortcut(const AutostartItem *item, int32_t desired)
+{
+    char arrivedAt[TEXT_FIELD_SIZE];
+    return MoveShortcutTo(item, desired, arrivedAt);
 }
 
 int DeleteItem(const AutostartItem *item, int registry)
@@ -169,19 +180,26 @@ int DeleteValueIfUnchanged(const AutostartItem *item, uint32_t type, const void 
 // Moves an item between its enabled and its disabled place; nonzero when a
 // step failed. Enabling also clears a "disabled" approval left behind for
 // it, or Windows would still not start what the list shows enabled.
-static int MoveItem(const AutostartItem *item, int32_t wanted)
+// movedTo (TEXT_FIELD_SIZE) receives the entry's new place once it lives
+// there alone, else stays empty.
+static int MoveItem(const AutostartItem *item, int32_t wanted, char *movedTo)
 {
     int failed = 0;
     int arrived = 0;
+    movedTo[0] = '\0';
     if (item->kind == RegistryValue) {
+        char destination[TEXT_FIELD_SIZE];
+        int known = OtherPlace(item, wanted, destination);
         int moved = MoveRegistryValue(item, wanted);
         // Only a value now present in its new place leaves the old one; a
         // write whose key then failed to close has written: once the old
         // one is gone, the move is done.
         arrived = moved == MoveValueDone || moved == MoveValueCloseFailed;
         failed = !arrived || DeleteItem(item, 1) != DeleteDone;
+        if (!failed && known)
+            TextCopy(movedTo, TEXT_FIELD_SIZE, destination);
     } else {
-        int moved = MoveShortcut(item, wanted);
+        int moved = MoveShortcutTo(item, wanted, movedTo);
         arrived = moved == 0;
         failed = moved == MoveFolderIsLink ? MoveFolderIsLink : !arrived;
     }
@@ -212,6 +230,7 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
     }
     SetStoreError(PLAT_OK);
     int failed = 1;
+    char movedTo[TEXT_FIELD_SIZE] = "";
     if (item->inexact)
         SetStoreError(CAUSE_NAME_INEXACT);
     else if (item->kind == ScheduledTask) // switched in the scheduler, in place
@@ -223,7 +242,13 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
     else if (item->approvalDisabled && wanted) // off in Windows' settings: on in place
         failed = ClearDisabledApproval(item);
     else
-        failed = MoveItem(item, wanted);
+        failed = MoveItem(item, wanted, movedTo);
+    // The record follows the entry, so a change made before the next list
+    // arrives acts on where it lives now.
+    if (movedTo[0])
+        TextCopy(item->location, sizeof item->location, movedTo);
+    if (!failed && wanted)
+        item->approvalDisabled = 0;
     if (failed == MoveFolderIsLink) {
         outcome.result = ResultFolderIsLink;
         outcome.folder = ScopeIsUser(item->scope) ? DISABLED_USER_FOLDER : DISABLED_ALL_FOLDER;

@@ -239,3 +239,22 @@ TEST_F(Outcome, CleanUpTellsAKeptValueWhateverItsName)
         << MemStreamText(PLAT_STDERR);
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, RUN_KEY "-", name.c_str()));
 }
+
+// Off and on again before the next scan: the record followed each move, so
+// both changes are made and neither is told as refused.
+TEST_F(Outcome, AChangeBeforeTheNextScanActsWhereTheEntryLivesNow)
+{
+    MemReset();
+    MemSetString(PLAT_HKCU, kRun, "A", "C:\\a.exe");
+    MemAddLink(MEM_STARTUP_FOLDER "\\B.lnk", "C:\\b.exe", "", "");
+    ScanCatalogue();
+    Outcomes.clear();
+    for (const char *name : {"A", "B.lnk"})
+        for (int wanted : {0, 1, 0})
+            EXPECT_EQ(ResultDone, ApplyChange(IndexOf(name), wanted, &StatusFront)) << name;
+    for (const StoreOutcome &told : Outcomes)
+        EXPECT_EQ(ResultDone, told.result);
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, RUN_KEY "-", "A"));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRun, "A"));
+    EXPECT_FALSE(MemFileExists(MEM_STARTUP_FOLDER "\\B.lnk"));
+}
