@@ -54,7 +54,8 @@ static const char UsageHead[] =
 static const char UsageTail[] =
     "\r\n"
     "Options may be written -x, --long or /x, in any case:\r\n"
-    "  -f, --format FORMAT  table (the default, cut to the console's width),\r\n"
+    "  -f, --format FORMAT  table (the default, cut to the console's width but\r\n"
+    "                       the id, last and whole),\r\n"
     "                       csv (RFC 4180) or json (UTF-8)\r\n"
     "  -p, --place PLACE    only entries whose place is PLACE or lies under it\r\n"
     "                       (HKCU, HKLM\\Software\\...\\Run, a Startup folder); repeatable\r\n"

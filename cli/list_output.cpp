@@ -222,6 +222,7 @@ static const ListColumn Columns[] = {
     {"notes", "Notes", ColumnText, 0, NotesOf, NULL},
 };
 #define COLUMN_COUNT (int)(sizeof Columns / sizeof Columns[0])
+#define ID_COLUMN 0
 
 static const char *CellText(const ListColumn *column, const ListRow *row)
 {
@@ -323,25 +324,53 @@ static void JsonRow(const ListRow *row, int first)
 
 // ---- the table ----------------------------------------------------------------------
 
-// Characters, not bytes: under UTF-8 a character's trailing bytes are 10xxxxxx.
-static size_t Characters(const char *text, size_t bytes)
+// A character's code under UTF-8 (its lead byte's bits only when cut).
+static uint32_t CodeOf(const unsigned char *text, size_t *length)
+{
+    uint32_t code = text[0];
+    size_t need = code >= 0xF0 ? 4 : code >= 0xE0 ? 3 : code >= 0xC0 ? 2 : 1;
+    code &= need == 4 ? 0x07u : need == 3 ? 0x0Fu : need == 2 ? 0x1Fu : 0xFFu;
+    size_t i = 1;
+    for (; i < need && (text[i] & 0xC0) == 0x80; ++i)
+        code = (code << 6) | (text[i] & 0x3Fu);
+    *length = i;
+    return code;
+}
+
+// East Asian wide and fullwidth characters take two cells of a console.
+static size_t CellsOfCode(uint32_t code)
+{
+    return (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF)
+                   || (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF)
+                   || (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60)
+                   || (code >= 0xFFE0 && code <= 0xFFE6) || (code >= 0x20000 && code <= 0x3FFFD)
+               ? 2
+               : 1;
+}
+
+// Console cells, not bytes: under UTF-8 a character is one cell, or two
+// when it is wide.
+static size_t Cells(const char *text)
 {
     if (PlatCodePage() != 65001)
-        return bytes;
+        return strlen(text);
     size_t count = 0;
-    for (size_t i = 0; i < bytes; ++i)
-        count += ((unsigned char)text[i] & 0xC0) != 0x80;
+    for (size_t i = 0, length = 0; text[i]; i += length)
+        count += CellsOfCode(CodeOf((const unsigned char *)text + i, &length));
     return count;
 }
 
-// Bytes of text's first count characters.
-static size_t BytesOf(const char *text, size_t count)
+// Bytes of text's first characters that fill at most cells cells.
+static size_t BytesOfCells(const char *text, size_t cells)
 {
-    size_t i = 0;
-    for (size_t seen = 0; text[i]; ++i) {
-        int lead = PlatCodePage() != 65001 || ((unsigned char)text[i] & 0xC0) != 0x80;
-        if (lead && seen++ == count)
+    if (PlatCodePage() != 65001)
+        return strlen(text) < cells ? strlen(text) : cells;
+    size_t i = 0, used = 0;
+    for (size_t length = 0; text[i]; i += length) {
+        size_t wide = CellsOfCode(CodeOf((const unsigned char *)text + i, &length));
+        if (used + wide > cells)
             break;
+        used += wide;
     }
     return i;
 }
@@ -363,18 +392,24 @@ static void Put(TableLine *line, const char *text, size_t length)
     }
 }
 
-// A cell in width characters: cut with "~" at its end, padded with spaces
-// unless it is the row's last.
+// A cell in width console cells: cut with "~" at its end, padded with
+// spaces unless it is the row's last, which is never cut.
 static void TableCell(TableLine *line, const char *text, size_t width, int last)
 {
-    size_t length = Characters(text, strlen(text));
-    size_t shown = length > width ? (width ? width - 1 : 0) : length;
-    Put(line, text, BytesOf(text, shown));
-    if (length > width && width)
+    size_t length = Cells(text);
+    if (last) {
+        Put(line, text, strlen(text));
+        return;
+    }
+    size_t bytes = length > width ? BytesOfCells(text, width ? width - 1 : 0) : strlen(text);
+    Put(line, text, bytes);
+    size_t used = length > width ? Cells(text) - Cells(text + bytes) : length;
+    if (length > width && width) {
         Put(line, "~", 1);
-    if (!last)
-        for (size_t i = (length > width ? width : length); i < width + 2; ++i)
-            Put(line, " ", 1);
+        ++used;
+    }
+    for (size_t i = used; i < width + 2; ++i)
+        Put(line, " ", 1);
 }
 
 static void EndLine(TableLine *line)
@@ -412,21 +447,23 @@ static int WriteTable(const ListRow *rows, int32_t rowCount, int allColumns)
     scratch.text = (char *)PlatAllocZero(scratch.size);
     if (!scratch.text)
         return 0;
-    for (int c = 0; c < COLUMN_COUNT; ++c) {
-        if (!allColumns && !Columns[c].inTable)
-            continue;
-        shown[count] = c;
-        width[count] = strlen(Columns[c].heading);
-        for (int32_t r = 0; r < rowCount; ++r) {
-            const char *text = ShownCell(&scratch, &Columns[c], &rows[r]);
-            size_t length = Characters(text, strlen(text));
-            if (length > width[count])
-                width[count] = length;
+    // The id goes last and whole: every command needs it, so it is the one
+    // cell never cut.
+    for (int pass = 0; pass < 2; ++pass)
+        for (int c = 0; c < COLUMN_COUNT; ++c) {
+            if ((!allColumns && !Columns[c].inTable) || (c == ID_COLUMN) != (pass == 1))
+                continue;
+            shown[count] = c;
+            width[count] = strlen(Columns[c].heading);
+            for (int32_t r = 0; r < rowCount; ++r) {
+                size_t length = Cells(ShownCell(&scratch, &Columns[c], &rows[r]));
+                if (length > width[count])
+                    width[count] = length;
+            }
+            ++count;
         }
-        ++count;
-    }
     // Cut to the console's width (one column left free, or the console
-    // wraps): the widest column gives way first, none below 4.
+    // wraps): the widest column but the id gives way first, none below 4.
     int console = PlatConsoleWidth();
     if (console > 0) {
         size_t room = (size_t)console - 1;
@@ -435,7 +472,7 @@ static int WriteTable(const ListRow *rows, int32_t rowCount, int allColumns)
             int widest = 0;
             for (int i = 0; i < count; ++i) {
                 total += width[i] + (i ? 2 : 0);
-                if (width[i] > width[widest])
+                if (i < count - 1 && width[i] > width[widest])
                     widest = i;
             }
             if (total <= room || width[widest] <= 4)

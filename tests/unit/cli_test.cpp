@@ -104,12 +104,16 @@ TEST_F(Console, ListGivesWholeValuesQuotedSafelyInEveryFormat)
     EXPECT_NE(std::string::npos, Run({"list", "/f", "CSV", "/p", "hkcu"}).out.find(
                                      ",\"Say \"\"hi\"\", then\tgo\",USR,false,"));
 
+    // At 60 columns the other cells give way; the id, last, stays whole.
     MemSetConsoleWidth(60);
     Result table = Run({"list"});
-    size_t start = 0;
-    for (size_t end; (end = table.out.find("\r\n", start)) != std::string::npos; start = end + 2)
-        EXPECT_LE(end - start, 59u) << table.out.substr(start, end - start);
     EXPECT_NE(std::string::npos, table.out.find("~")) << "cut, and seen to be";
+    EXPECT_NE(std::string::npos, table.out.find("  " + kUserRun + "\\\\Agent\r\n")) << table.out;
+    size_t start = 0;
+    for (size_t end; (end = table.out.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        std::string line = table.out.substr(start, end - start);
+        EXPECT_LE(line.rfind("  "), 59u - 4) << line;
+    }
 }
 
 TEST_F(Console, DisableThenEnableOfOneIdRoundTripsTheValue)
@@ -357,6 +361,12 @@ TEST_F(Console, LongNamesWholeAndTableCharactersIntact)
     MemSetString(PLAT_HKCU, kRun, "\xE4\xB8\xAD\xE6\x96\x87", "C:\\\xC3\xA9.exe");
     Result table = Run({"list"});
     EXPECT_NE(std::string::npos, table.out.find("\xE4\xB8\xAD\xE6\x96\x87  ")) << table.out;
+    // Wide characters take two console cells each: the next column lines up.
+    MemReset();
+    MemSetCodePageUtf8(true);
+    MemSetString(PLAT_HKCU, kRun, "\xE4\xB8\xAD\xE6\x96\x87", "C:\\a.exe");
+    MemSetString(PLAT_HKCU, kRun, "abcd", "C:\\a.exe");
+    EXPECT_NE(std::string::npos, Run({"list"}).out.find("\xE4\xB8\xAD\xE6\x96\x87  USR"));
     EXPECT_NE(std::string::npos, table.out.find("C:\\\xC3\xA9.exe")) << table.out;
     MemSetCodePageUtf8(false);
 }
