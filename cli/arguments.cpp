@@ -13,8 +13,11 @@ struct CommandName {
 
 static const CommandName Commands[] = {
     {"list", CliList,
-     "orvanec list [--format table|csv|json] [--place PLACE]... [--all-columns]\r\n"
-     "  Every entry the window lists, in its order, each with its id. CSV and JSON\r\n"
+     "orvanec list [ID...] [--format table|csv|tabs|json] [--place PLACE]...\r\n"
+     "             [--name PATTERN] [--hide-windows] [--all-columns]\r\n"
+     "  Every entry the window lists, in its order, each with its id; or only the\r\n"
+     "  entries of the ids given, of the places, whose name matches PATTERN (* and\r\n"
+     "  ?, any case), leaving out Windows' own with --hide-windows. CSV and JSON\r\n"
      "  hold every column, names and commands whole. The table shows a control or\r\n"
      "  bidirectional character as an escape (\\x08, \\u202E). A CSV cell that\r\n"
      "  starts with =, +, -, @, a tab or a carriage return begins with ' inside its\r\n"
@@ -55,10 +58,14 @@ static const char UsageTail[] =
     "\r\n"
     "Options may be written -x, --long or /x, in any case:\r\n"
     "  -f, --format FORMAT  table (the default, cut to the console's width but\r\n"
-    "                       the id, last and whole),\r\n"
-    "                       csv (RFC 4180) or json (UTF-8)\r\n"
+    "                       the id, last and whole), csv (RFC 4180), tabs\r\n"
+    "                       (tab-separated, escapes as in the table) or json\r\n"
+    "  -c, -ct              the same as --format csv, --format tabs\r\n"
     "  -p, --place PLACE    only entries whose place is PLACE or lies under it\r\n"
-    "                       (HKCU, HKLM\\Software\\...\\Run, a Startup folder); repeatable\r\n"
+    "                       (HKCU, HKLM\\Software\\...\\Run, a Startup folder);\r\n"
+    "                       repeatable\r\n"
+    "  -n, --name PATTERN   only entries whose name matches PATTERN\r\n"
+    "  -m, --hide-windows   leave out Windows' own entries\r\n"
     "  -a, --all-columns    every column in the table\r\n"
     "  -y, --yes            remove, clean up, enable a file any user placed, or\r\n"
     "                       replace an existing report\r\n"
@@ -103,19 +110,29 @@ static int32_t CommandOf(const char *word)
     return CliNoCommand;
 }
 
-enum OptionId { OptFormat, OptPlace, OptAllColumns, OptYes, OptHelp };
+enum OptionId {
+    OptFormat, OptPlace, OptAllColumns, OptYes, OptHelp, OptCsv, OptTabs, OptHideWindows, OptName
+};
 
 struct OptionName {
     char shortName;
     const char *longName;
     int32_t id;
     int32_t takesValue;
+    const char *alias; // a short name of more letters, as other tools spell it
 };
 
 static const OptionName Options[] = {
-    {'f', "format", OptFormat, 1},     {'p', "place", OptPlace, 1},
-    {'a', "all-columns", OptAllColumns, 0}, {'y', "yes", OptYes, 0},
-    {'h', "help", OptHelp, 0},         {'?', "?", OptHelp, 0},
+    {'f', "format", OptFormat, 1, NULL},
+    {'p', "place", OptPlace, 1, NULL},
+    {'a', "all-columns", OptAllColumns, 0, NULL},
+    {'y', "yes", OptYes, 0, NULL},
+    {'h', "help", OptHelp, 0, NULL},
+    {'?', "?", OptHelp, 0, NULL},
+    {'c', "csv", OptCsv, 0, NULL},
+    {'\0', "tabs", OptTabs, 0, "ct"},
+    {'m', "hide-windows", OptHideWindows, 0, NULL},
+    {'n', "name", OptName, 1, NULL},
 };
 #define OPTION_COUNT (int)(sizeof Options / sizeof Options[0])
 
@@ -140,7 +157,9 @@ static const OptionName *FindOption(const char *arg, const char **value)
         *value = body + length + 1;
     for (int i = 0; i < OPTION_COUNT; ++i) {
         const OptionName *option = &Options[i];
-        int isShort = length == 1 && (word[0] | 0x20) == (option->shortName | 0x20);
+        int isShort = (length == 1 && option->shortName
+                       && (word[0] | 0x20) == (option->shortName | 0x20))
+                      || (!isLong && option->alias && TextCompareNoCase(word, option->alias) == 0);
         // Windows' programs take /name as much as /n.
         int named = (isLong || arg[0] == '/') && TextCompareNoCase(word, option->longName) == 0;
         if (isShort || named)
@@ -164,8 +183,15 @@ static int TakeValue(CliArguments *args, int32_t id, const char *arg, const char
             args->format = CliCsv;
         else if (TextCompareNoCase(value, "json") == 0)
             args->format = CliJson;
+        else if (TextCompareNoCase(value, "tabs") == 0)
+            args->format = CliTabs;
         else
-            return Refuse(args, "ERROR: Unknown format \"%s\": use table, csv or json.", value);
+            return Refuse(args, "ERROR: Unknown format \"%s\": use table, csv, tabs or json.",
+                          value);
+        return CliExitDone;
+    }
+    if (id == OptName) {
+        args->namePattern = value;
         return CliExitDone;
     }
     if (args->placeCount >= CLI_MAX_PLACES)
@@ -208,6 +234,10 @@ int CliParse(int argc, char **argv, CliArguments *args)
                 args->allColumns = 1;
             } else if (option->id == OptYes) {
                 args->yes = 1;
+            } else if (option->id == OptCsv || option->id == OptTabs) {
+                args->format = option->id == OptCsv ? CliCsv : CliTabs;
+            } else if (option->id == OptHideWindows) {
+                args->hideWindows = 1;
             } else {
                 args->help = 1;
             }
@@ -237,11 +267,22 @@ int CliParse(int argc, char **argv, CliArguments *args)
         return CliExitDone;
     }
     int32_t command = args->command;
+    // Nothing at all asks what the program does: the usage answers.
+    if (argc <= 1) {
+        args->help = 1;
+        args->bare = 1;
+        return CliExitDone;
+    }
     if (command == CliNoCommand)
         return Refuse(args, "ERROR: No command given; orvanec /? lists them.%s", "");
     // Options that mean nothing to the command are refused, not ignored.
-    if (command != CliList && (args->placeCount || args->allColumns || args->format != CliTable))
-        return Refuse(args, "ERROR: Only list takes --format, --place and --all-columns.%s", "");
+    if (command != CliList
+        && (args->placeCount || args->allColumns || args->format != CliTable
+            || args->namePattern || args->hideWindows))
+        return Refuse(args,
+                      "ERROR: Only list takes --format, --place, --name, --hide-windows and "
+                      "--all-columns.%s",
+                      "");
     if (args->yes && command != CliRemove && command != CliCleanUp && command != CliEnable
         && command != CliReport)
         return Refuse(args, "ERROR: Only remove, cleanup, enable and report take --yes.%s", "");
@@ -252,7 +293,7 @@ int CliParse(int argc, char **argv, CliArguments *args)
     if (command == CliReport && args->operandCount != 1)
         return Refuse(args, "ERROR: report needs one FILE to write, not %s.",
                       args->operandCount ? "several" : "none");
-    if ((command == CliList || command == CliCleanUp) && args->operandCount)
+    if (command == CliCleanUp && args->operandCount)
         return Refuse(args, "ERROR: Unexpected argument \"%s\".", args->operands[0]);
     return CliExitDone;
 }

@@ -40,7 +40,7 @@ enum CliCommand {
     CliHelp
 };
 
-enum CliFormat { CliTable = 0, CliCsv = 1, CliJson = 2 };
+enum CliFormat { CliTable = 0, CliCsv = 1, CliJson = 2, CliTabs = 3 };
 
 #define CLI_MAX_PLACES 16
 
@@ -50,9 +50,12 @@ struct CliArguments {
     int32_t allColumns;       // every column in the table
     int32_t yes;              // remove and cleanup may change storage
     int32_t help;             // usage asked for (/?, --help, help)
+    int32_t bare;             // nothing given at all: the usage, as a usage error
     int32_t helpCommand;      // the command whose usage is asked for, or CliNoCommand
     const char *places[CLI_MAX_PLACES];
     int32_t placeCount;
+    const char *namePattern;  // list: only names matching it (* and ?), or null
+    int32_t hideWindows;      // list: leave out Windows' own entries
     const char **operands;    // ids or the report's file, in argv (PlatFree the array)
     int32_t operandCount;
     char error[TEXT_FIELD_SIZE + 96]; // why the line is not understood
@@ -100,9 +103,10 @@ int CliSiblingId(const AutostartItem *item, char *id, size_t size);
 // place reach it too, unless an entry is listed there itself.
 int32_t CliFindItem(const char *id);
 
-// Writes the catalogue's entries in the window's order in the format; the
-// places filter as --place does (nothing filtered when count is 0).
-int CliWriteList(int32_t format, int allColumns, const char *const *places, int32_t placeCount);
+// Writes the catalogue's entries in the window's order in the format of
+// args, those of its places (--place), name pattern and hide option only;
+// chosen (one byte per record) or null for all.
+int CliWriteList(const CliArguments *args, const uint8_t *chosen);
 
 // ---- the commands (commands.cpp) -----------------------------------------------
 

@@ -19,7 +19,8 @@
     "Would delete %d disabled registry %s (%d of the current user, %d of all users) " \
     "in %s, and %d %s of RunOnceEx-; nothing was changed: add --yes to delete them."
 #define CLI_REPORT_SAVED "Saved the report of %d %s: %s"
-#define CLI_REPORT_FAILED "ERROR: The report \"%s\" could not be written whole."
+#define CLI_REPORT_FAILED "ERROR: The report \"%s\" could not be written whole: %s"
+#define CLI_REPORT_TOO_LONG "ERROR: The report's file name \"%s\" is too long."
 #define CLI_CLEANUP_KEPT "ERROR: \"%s\" (%s) was not deleted: %s."
 #define CLI_BACKUP_FAILED "ERROR: \"%s\": the backup could not be written; nothing was deleted."
 #define CLI_REPORT_EXISTS \
@@ -153,6 +154,33 @@ static int RunOnIds(const CliArguments *args, const FrontEnd *front)
     return result == CliExitDone ? ExitCode((const Outcome *)front->context) : result;
 }
 
+// The list, of every entry or of the ids given.
+static int List(const CliArguments *args)
+{
+    uint8_t *chosen = NULL;
+    int32_t *indexes = NULL;
+    if (args->operandCount) {
+        chosen = (uint8_t *)PlatAllocZero((size_t)ItemCatalogue.count + 1);
+        indexes = (int32_t *)PlatAllocZero(sizeof(int32_t) * (size_t)args->operandCount);
+        if (!chosen || !indexes) {
+            PlatFree(chosen);
+            PlatFree(indexes);
+            return CliExitFailed;
+        }
+        int found = FindAll(args, indexes);
+        for (int32_t i = 0; found == CliExitDone && i < args->operandCount; ++i)
+            chosen[indexes[i]] = 1;
+        PlatFree(indexes);
+        if (found != CliExitDone) {
+            PlatFree(chosen);
+            return found;
+        }
+    }
+    int written = CliWriteList(args, chosen);
+    PlatFree(chosen);
+    return written ? CliExitDone : CliExitFailed;
+}
+
 static int CleanUp(const FrontEnd *front)
 {
     // The window's rule: a key holding a row hidden as Windows' own (under
@@ -188,17 +216,27 @@ static int CleanUp(const FrontEnd *front)
     return ExitCode(outcome);
 }
 
-static int Report(const char *path, int yes)
+static int Report(const char *given, int yes)
 {
-    char line[TEXT_FIELD_SIZE + 96];
+    char line[2 * TEXT_FIELD_SIZE + 96];
+    // FILE without an extension gets ".html", as the window's dialog gives it.
+    char path[TEXT_FIELD_SIZE];
+    if (!TextCopy(path, sizeof path, given) || !CompleteLogPath(path, sizeof path)) {
+        TextFormat(line, sizeof line, CLI_REPORT_TOO_LONG, given);
+        CliLine(PLAT_STDERR, line);
+        return CliExitUsage;
+    }
     // The window asks before replacing a file; here the question is --yes.
     if (!yes && (PlatFileExists(path) || PlatFileAttributes(path) != PLAT_NO_ATTRIBUTES)) {
         TextFormat(line, sizeof line, CLI_REPORT_EXISTS, path);
         CliLine(PLAT_STDERR, line);
         return CliExitUsage;
     }
-    if (!(yes ? WriteHtmlLog(path) : WriteNewHtmlLog(path))) {
-        TextFormat(line, sizeof line, CLI_REPORT_FAILED, path);
+    long failed = WriteReportFile(path, yes);
+    if (failed != PLAT_OK) {
+        char cause[TEXT_FIELD_SIZE];
+        PlatErrorText(failed, cause, sizeof cause);
+        TextFormat(line, sizeof line, CLI_REPORT_FAILED, path, cause);
         CliLine(PLAT_STDERR, line);
         return CliExitFailed;
     }
@@ -220,7 +258,7 @@ int CliRun(int argc, char **argv)
     if (args.help) {
         CliPrint(PLAT_STDOUT, CliUsage(args.helpCommand));
         CliFreeArguments(&args);
-        return CliExitDone;
+        return args.bare ? CliExitUsage : CliExitDone;
     }
     Outcome outcome = {0, 0, args.yes, 0};
     FrontEnd front = {TellOutcome, AnswerYes, TellScanError, &outcome};
@@ -228,9 +266,7 @@ int CliRun(int argc, char **argv)
     ScanCatalogue();
     switch (args.command) {
     case CliList:
-        result = CliWriteList(args.format, args.allColumns, args.places, args.placeCount)
-                     ? CliExitDone
-                     : CliExitFailed;
+        result = List(&args);
         break;
     case CliReport: result = Report(args.operands[0], args.yes); break;
     case CliCleanUp: result = CleanUp(&front); break;

@@ -307,6 +307,25 @@ static void CsvRow(const ListRow *row)
     Out("\r\n", 2);
 }
 
+// Tab-separated: one line per entry, a tab or line break inside a cell
+// shown as an escape, as the table shows it, so no cell can split a row.
+static void TabsRow(const ListRow *row)
+{
+    for (int c = 0; c < COLUMN_COUNT; ++c) {
+        if (c)
+            Out("\t", 1);
+        const char *text = row ? CellText(&Columns[c], row) : Columns[c].key;
+        size_t size = 4 * strlen(text) + 1;
+        char *shown = (char *)PlatAllocZero(size);
+        if (shown) {
+            TextCopyVisible(shown, size, text, 0);
+            OutText(shown);
+        }
+        PlatFree(shown);
+    }
+    Out("\r\n", 2);
+}
+
 static void JsonRow(const ListRow *row, int first)
 {
     OutText(first ? "\r\n  {" : ",\r\n  {");
@@ -541,7 +560,36 @@ static int Listed(const ListRow *row, const char *const *places, int32_t placeCo
     return 0;
 }
 
-int CliWriteList(int32_t format, int allColumns, const char *const *places, int32_t placeCount)
+// A name matches a pattern of * (any run) and ? (any one byte), without
+// regard to the case of ASCII letters.
+static int NameMatches(const char *name, const char *pattern)
+{
+    const char *star = NULL, *resume = NULL;
+    while (*name) {
+        char n = *name, p = *pattern;
+        if (n >= 'A' && n <= 'Z')
+            n = (char)(n + 32);
+        if (p >= 'A' && p <= 'Z')
+            p = (char)(p + 32);
+        if (p == '*') {
+            star = ++pattern;
+            resume = name;
+        } else if (p && (p == '?' || p == n)) {
+            ++pattern;
+            ++name;
+        } else if (star) {
+            pattern = star;
+            name = ++resume;
+        } else {
+            return 0;
+        }
+    }
+    while (*pattern == '*')
+        ++pattern;
+    return *pattern == '\0';
+}
+
+int CliWriteList(const CliArguments *args, const uint8_t *chosen)
 {
     int32_t count = ItemCatalogue.count;
     ListRow *rows = (ListRow *)PlatAllocZero(sizeof(ListRow) * ((size_t)count + 1));
@@ -549,24 +597,33 @@ int CliWriteList(int32_t format, int allColumns, const char *const *places, int3
         return 0;
     int32_t listed = 0;
     for (int32_t i = 0; i < count; ++i) {
+        const AutostartItem *item = &ItemCatalogue.items[i];
+        if ((chosen && !chosen[i]) || (args->hideWindows && ItemHiddenAsWindows(item, 1)))
+            continue;
         LoadRow(&rows[listed], i);
-        if (Listed(&rows[listed], places, placeCount))
+        if (Listed(&rows[listed], args->places, args->placeCount)
+            && (!args->namePattern || NameMatches(NameOf(&rows[listed]), args->namePattern)))
             ++listed;
         else
             FreeRow(&rows[listed]);
     }
+    int32_t format = args->format;
     int written = 1;
     if (format == CliCsv) {
         CsvRow(NULL);
         for (int32_t r = 0; r < listed; ++r)
             CsvRow(&rows[r]);
+    } else if (format == CliTabs) {
+        TabsRow(NULL);
+        for (int32_t r = 0; r < listed; ++r)
+            TabsRow(&rows[r]);
     } else if (format == CliJson) {
         OutText("[");
         for (int32_t r = 0; r < listed; ++r)
             JsonRow(&rows[r], r == 0);
         OutText(listed ? "\r\n]\r\n" : "]\r\n");
     } else {
-        written = WriteTable(rows, listed, allColumns);
+        written = WriteTable(rows, listed, args->allColumns);
     }
     for (int32_t r = 0; r < listed; ++r)
         FreeRow(&rows[r]);

@@ -19,15 +19,16 @@ namespace {
 
 struct ReportWriter {
     PlatFile file;
-    int failed;
+    long failed; // the first failing write's cause, or PLAT_OK
     size_t used;
     char buffer[8192];
 };
 
 void Flush(ReportWriter *writer)
 {
-    if (writer->used > 0 && !PlatFileWrite(writer->file, writer->buffer, (uint32_t)writer->used))
-        writer->failed = 1;
+    if (writer->used > 0 && !PlatFileWrite(writer->file, writer->buffer, (uint32_t)writer->used)
+        && !writer->failed)
+        writer->failed = PlatLastError() ? PlatLastError() : (long)PLAT_ERROR_WRITE_FAULT;
     writer->used = 0;
 }
 
@@ -277,7 +278,7 @@ static int WriteReport(ReportWriter *writer);
 // Written whole beside it first: a report that fails never costs the file
 // it was to replace. Without replace an existing file stays, whenever it
 // came (the move itself refuses it).
-static int WriteLog(const char *path, int replace)
+long WriteReportFile(const char *path, int replace)
 {
     char beside[TEXT_FIELD_SIZE + 16];
     ReportWriter writer;
@@ -285,21 +286,27 @@ static int WriteLog(const char *path, int replace)
     writer.used = 0;
     writer.failed = 0;
     if (!writer.file)
-        return 0;
-    if (WriteReport(&writer) && (replace ? PlatReplaceFile(beside, path) : PlatMoveFile(beside, path)))
-        return 1;
+        return PlatLastError() ? PlatLastError() : (long)PLAT_ERROR_INVALID_PARAMETER;
+    if (!WriteReport(&writer)) {
+        long cause = writer.failed ? writer.failed : PlatLastError();
+        PlatDeleteFile(beside);
+        return cause ? cause : (long)PLAT_ERROR_WRITE_FAULT;
+    }
+    if (replace ? PlatReplaceFile(beside, path) : PlatMoveFile(beside, path))
+        return PLAT_OK;
+    long cause = PlatLastError();
     PlatDeleteFile(beside);
-    return 0;
+    return cause ? cause : (long)PLAT_ERROR_WRITE_FAULT;
 }
 
 int WriteHtmlLog(const char *path)
 {
-    return WriteLog(path, 1);
+    return WriteReportFile(path, 1) == PLAT_OK;
 }
 
 int WriteNewHtmlLog(const char *path)
 {
-    return WriteLog(path, 0);
+    return WriteReportFile(path, 0) == PLAT_OK;
 }
 
 static int WriteReport(ReportWriter *writer)

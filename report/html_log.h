@@ -14,6 +14,9 @@
 int WriteHtmlLog(const char *path);
 // The same, where path must not exist: 0, nothing replaced, when it does.
 int WriteNewHtmlLog(const char *path);
+// Either of the two (replace nonzero: WriteHtmlLog); PLAT_OK, or the
+// system's cause of the first failing step.
+long WriteReportFile(const char *path, int replace);
 
 // Save Log's name rule: adds ".html" when path does not contain ".htm"
 // (case-sensitive, so "REPORT.HTM" becomes "REPORT.HTM.html"). Zero, with

@@ -68,12 +68,52 @@ TEST_F(Console, OptionsInEverySpellingAndUsageErrors)
     EXPECT_NE(std::string::npos, Run({"help", "remove"}).out.find("--yes"));
     for (auto bad : std::vector<std::vector<const char *>>{
              {"list", "--colour"}, {"frobnicate"}, {"disable"}, {"list", "--format", "xml"},
-             {"cleanup", "-f", "csv"}, {"report"}, {"list", "--yes"}, {}}) {
+             {"cleanup", "-f", "csv"}, {"report"}, {"list", "--yes"}, {"cleanup", "-m"}}) {
         Result r = Run(bad);
         EXPECT_EQ(CliExitUsage, r.code) << r.err;
         EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << "one line: " << r.err;
         EXPECT_EQ("", r.out);
     }
+    // Nothing at all gives the usage, of 80 columns, as a usage error.
+    Result bare = Run({});
+    EXPECT_EQ(CliExitUsage, bare.code);
+    EXPECT_EQ(help.out, bare.out);
+    size_t start = 0;
+    for (size_t end; (end = help.out.find("\r\n", start)) != std::string::npos; start = end + 2)
+        EXPECT_LE(end - start, 79u) << help.out.substr(start, end - start);
+}
+
+// The spellings administrators bring from other tools, one entry by its id
+// or its name, and a report named as the window names it or failing with
+// the system's cause.
+TEST_F(Console, ListFindsEntriesAndReportNamesItsFile)
+{
+    MemSetString(PLAT_HKCU, kRun, "Agent", "C:\\a.exe");
+    MemSetString(PLAT_HKCU, kRun, "Other", "C:\\o.exe");
+    const char *ctfmon = "C:\\WINDOWS\\System32\\ctfmon.exe";
+    MemSetSignature(ctfmon, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+    MemSetString(PLAT_HKLM, kRun, "ctfmon", ctfmon);
+    EXPECT_EQ(0u, Run({"list", "-c"}).out.find("id,name,type,"));
+    Result tabs = Run({"list", "-ct"});
+    EXPECT_EQ(0u, tabs.out.find("id\tname\ttype\t"));
+    EXPECT_NE(std::string::npos, tabs.out.find("\\\\Agent\tAgent\tUSR\ttrue\t")) << tabs.out;
+    std::string agent = kUserRun + "\\\\Agent";
+    for (auto line : std::vector<std::vector<const char *>>{
+             {"list", agent.c_str(), "-c"}, {"list", "--name", "AG*", "-c"}, {"list", "/n", "?gent", "-c"}}) {
+        Result one = Run(line);
+        EXPECT_NE(std::string::npos, one.out.find(",Agent,")) << line[2];
+        EXPECT_EQ(std::string::npos, one.out.find(",Other,")) << line[2];
+    }
+    EXPECT_EQ(CliExitUsage, Run({"list", "HKCU\\nothing\\\\x"}).code);
+    EXPECT_NE(std::string::npos, Run({"list", "-c"}).out.find(",ctfmon,"));
+    EXPECT_EQ(std::string::npos, Run({"list", "-c", "-m"}).out.find(",ctfmon,"));
+
+    MemAddFolder("C:\\Reports");
+    EXPECT_EQ(CliExitDone, Run({"report", "C:\\Reports\\r"}).code);
+    EXPECT_EQ(0u, MemFileBytes("C:\\Reports\\r.html").find("<html>"));
+    Result missing = Run({"report", "C:\\NoSuch\\r.html"});
+    EXPECT_EQ(CliExitFailed, missing.code);
+    EXPECT_NE(std::string::npos, missing.err.find("could not be written whole: Error 3.")) << missing.err;
 }
 
 TEST_F(Console, ListGivesWholeValuesQuotedSafelyInEveryFormat)
