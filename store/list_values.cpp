@@ -581,7 +581,7 @@ done:
     return result;
 }
 
-long RemoveRefusalCause(const AutostartItem *item)
+long ListRemoveRefusal(const AutostartItem *item)
 {
     if (!item->windowsOwn)
         return PLAT_OK;
@@ -606,7 +606,7 @@ int RemoveLogonItem(const AutostartItem *item, char *backupFile)
 {
     SetStoreError(PLAT_OK);
     backupFile[0] = '\0';
-    if (SetStoreError(RemoveRefusalCause(item)) != PLAT_OK)
+    if (SetStoreError(ListRemoveRefusal(item)) != PLAT_OK)
         return RemoveRefused;
     if (item->cut || item->inexact)
         return RemoveRefused;

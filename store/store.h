@@ -170,9 +170,15 @@ int ChangeLogonItem(const AutostartItem *item, int32_t wanted, char *backupFile)
 // Remove of such a row (a RemoveResult): its program taken out of the list,
 // or its value deleted, after the backup.
 int RemoveLogonItem(const AutostartItem *item, char *backupFile);
-// The cause a Remove of the row is refused for whatever it finds (Windows'
-// own program), so that the front ends need not ask first; PLAT_OK when
-// none.
+// The cause a Remove of a logon place's row is refused for whatever it
+// finds (Windows' own program); PLAT_OK when none.
+long ListRemoveRefusal(const AutostartItem *item);
+
+// What a row allows (refusals.cpp): the cause a switch (enable or disable)
+// or a Remove of the row is refused for whatever the user answers, so that
+// the front ends neither offer it nor ask first; PLAT_OK when it may be
+// tried.
+long SwitchRefusalCause(const AutostartItem *item);
 long RemoveRefusalCause(const AutostartItem *item);
 
 // One value to save whole before a change.

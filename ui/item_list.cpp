@@ -31,6 +31,36 @@ static void InsertColumn(HWND list, int column, const char *header, int width)
     SendMessageA(list, LVM_INSERTCOLUMNA, column, (LPARAM)&info);
 }
 
+// State images 3 and 4: the boxes of rows that cannot be switched, drawn
+// inactive, unchecked and checked, beside the list's own two.
+static void AddFixedBoxes(HWND list)
+{
+    HIMAGELIST boxes = (HIMAGELIST)SendMessageA(list, LVM_GETIMAGELIST, LVSIL_STATE, 0);
+    int cx = 0, cy = 0;
+    if (!boxes || !ImageList_GetIconSize(boxes, &cx, &cy) || ImageList_GetImageCount(boxes) != 3)
+        return;
+    HDC screen = GetDC(NULL);
+    HDC dc = CreateCompatibleDC(screen);
+    for (int checked = 0; checked < 2; ++checked) {
+        HBITMAP image = CreateCompatibleBitmap(screen, cx, cy);
+        HBITMAP mask = CreateBitmap(cx, cy, 1, 1, NULL);
+        HGDIOBJ old = SelectObject(dc, image);
+        RECT all = {0, 0, cx, cy};
+        FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
+        RECT box = {1, 1, cx - 1, cy - 1};
+        DrawFrameControl(dc, &box, DFC_BUTTON,
+                         DFCS_BUTTONCHECK | DFCS_INACTIVE | DFCS_FLAT | (checked ? DFCS_CHECKED : 0));
+        SelectObject(dc, mask);
+        PatBlt(dc, 0, 0, cx, cy, BLACKNESS);
+        SelectObject(dc, old);
+        ImageList_Add(boxes, image, mask);
+        DeleteObject(image);
+        DeleteObject(mask);
+    }
+    DeleteDC(dc);
+    ReleaseDC(NULL, screen);
+}
+
 void SetUpItemList(HWND list)
 {
     InsertColumn(list, 0, "Application", 150);
@@ -42,6 +72,7 @@ void SetUpItemList(HWND list)
     SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)SmallIconList);
     // Mask 0 replaces the whole extended style: check boxes and nothing else.
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES);
+    AddFixedBoxes(list);
     // The boxes are the records': the list asks for them with each row.
     SendMessageA(list, LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK, 0);
     ListViewClassProc = WindowProcFromLong(
@@ -370,8 +401,9 @@ int OnListDisplayInfo(NMLVDISPINFOA *info)
     if ((cell->mask & LVIF_IMAGE) && cell->iSubItem == 0)
         cell->iImage = RowIcon(record);
     if (cell->mask & LVIF_STATE) {
+        int fixed = SwitchRefusalCause(item) != PLAT_OK ? 2 : 0;
         cell->state = (cell->state & ~LVIS_STATEIMAGEMASK)
-                      | INDEXTOSTATEIMAGEMASK(RecordChecked[record] ? 2 : 1);
+                      | INDEXTOSTATEIMAGEMASK((RecordChecked[record] ? 2 : 1) + fixed);
         cell->stateMask |= LVIS_STATEIMAGEMASK;
     }
     return 1;
@@ -419,11 +451,27 @@ void ShowStoredStates(HWND list)
         InvalidateRect(list, NULL, FALSE);
 }
 
+// Why the row's box does not change, in the status; zero when it may.
+static int SayFixed(const AutostartItem *item)
+{
+    long cause = item ? SwitchRefusalCause(item) : (long)PLAT_OK;
+    if (cause == PLAT_OK)
+        return 0;
+    StoreOutcome refused;
+    BeginOutcome(&refused, item, item->enabled ? ActionDisable : ActionEnable);
+    refused.result = ResultRefused;
+    refused.cause = cause;
+    char status[OUTCOME_TEXT_SIZE];
+    WordOutcome(&refused, STATUS_PATH_ROOM, status, sizeof status);
+    SetStatusText(NULL, status);
+    return 1;
+}
+
 // Space and a click on the box toggle it: an owner-data list leaves its
-// state images to its owner.
+// state images to its owner. A row that cannot be switched keeps its box.
 static void ToggleRow(HWND list, int32_t row)
 {
-    if (row >= 0)
+    if (row >= 0 && !SayFixed(CatalogueItem(RecordOfRow(list, row))))
         SetCheck(list, row, !RowChecked(list, row));
 }
 
@@ -446,8 +494,11 @@ static LRESULT SetItemState(HWND list, WPARAM wParam, const LVITEMA *change)
     UINT image = (change->state & LVIS_STATEIMAGEMASK) >> 12;
     int32_t row = (int32_t)wParam;
     if (image == 1 || image == 2) {
-        for (int32_t r = row < 0 ? 0 : row; r < RowCount && (row < 0 || r == row); ++r)
-            SetCheck(list, r, image == 2);
+        for (int32_t r = row < 0 ? 0 : row; r < RowCount && (row < 0 || r == row); ++r) {
+            const AutostartItem *item = CatalogueItem(RecordOfRow(list, r));
+            if (item && SwitchRefusalCause(item) == PLAT_OK)
+                SetCheck(list, r, image == 2);
+        }
     }
     LVITEMA rest = *change;
     rest.stateMask &= ~LVIS_STATEIMAGEMASK;
@@ -649,6 +700,8 @@ static void RemoveItem(const AutostartItem *item)
 // would; the status says that Apply is what stores it.
 static void ToggleItem(HWND list, const AutostartItem *item, int32_t row)
 {
+    if (SayFixed(item))
+        return;
     SetCheck(list, row, !item->enabled);
     int32_t pending = PendingChanges();
     char status[TEXT_FIELD_SIZE + 96];
@@ -725,6 +778,25 @@ static POINT MenuPoint(HWND list, int32_t row, LPARAM lParam)
     return point;
 }
 
+// Only what the row allows is offered; the status says why the rest is not.
+static void GreyWhatTheRowRefuses(HMENU popup, const AutostartItem *item)
+{
+    long switchCause = SwitchRefusalCause(item);
+    long removeCause = RemoveRefusalCause(item);
+    if (switchCause != PLAT_OK)
+        EnableMenuItem(popup, IDM_TOGGLE, MF_BYCOMMAND | MF_GRAYED);
+    if (removeCause != PLAT_OK)
+        EnableMenuItem(popup, IDM_REMOVE, MF_BYCOMMAND | MF_GRAYED);
+    if (!ItemEditable(item))
+        EnableMenuItem(popup, IDM_EDIT_ITEM, MF_BYCOMMAND | MF_GRAYED);
+    long cause = switchCause != PLAT_OK ? switchCause : removeCause;
+    if (cause == PLAT_OK)
+        return;
+    char status[TEXT_FIELD_SIZE + 256];
+    TextFormat(status, sizeof status, STATUS_ROW_FIXED, item->name, CauseText(cause));
+    SetStatusText(NULL, status);
+}
+
 static void OnContextMenu(HWND list, LPARAM lParam)
 {
     int32_t row = SelectedRow(list);
@@ -735,6 +807,8 @@ static void OnContextMenu(HWND list, LPARAM lParam)
     const AutostartItem *item = CatalogueItem(RecordOfRow(list, row));
     if (item && !item->enabled)
         RenameToEnable(popup);
+    if (item)
+        GreyWhatTheRowRefuses(popup, item);
     SetForegroundWindow(list);
     POINT point = MenuPoint(list, row, lParam);
     // Details arriving while the menu is open may take rows out above this

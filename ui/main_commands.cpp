@@ -46,6 +46,11 @@ void ShowPending(void)
     SetStatusText(NULL, status);
 }
 
+int ItemEditable(const AutostartItem *item)
+{
+    return item->kind != ScheduledTask && !item->cut && !item->inexact && !item->logonPlace;
+}
+
 void EditCatalogueItem(int32_t index)
 {
     EditIndex = index;
@@ -73,10 +78,15 @@ void EditCatalogueItem(int32_t index)
         SetStatusText(NULL, status);
         return;
     }
-    // A logon place's row is a program of a shared value, not a Run value.
+    // A logon place's row is a program of a shared value, not a Run value;
+    // Windows' own program there is not changed at all.
     if (item->logonPlace) {
-        char status[TEXT_FIELD_SIZE + 96];
-        TextFormat(status, sizeof status, STATUS_LOGON_NOT_EDITED, item->name);
+        char status[TEXT_FIELD_SIZE + 256];
+        long cause = SwitchRefusalCause(item);
+        if (cause != PLAT_OK)
+            TextFormat(status, sizeof status, STATUS_ROW_FIXED, item->name, CauseText(cause));
+        else
+            TextFormat(status, sizeof status, STATUS_LOGON_NOT_EDITED, item->name);
         SetStatusText(NULL, status);
         return;
     }

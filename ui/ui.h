@@ -202,6 +202,7 @@ void MoveScaled(HWND control, int x, int y, int width, int height);
 #define STATUS_ENTRY_CUT "ERROR: This entry's name is too long to change it here."
 #define STATUS_LOGON_NOT_EDITED \
     "\"%s\" is not edited here: it can be disabled, enabled or removed."
+#define STATUS_ROW_FIXED "\"%s\" is not changed here: %s."
 
 #define STATUS_STARTED "Started \"%s\"."
 #define STATUS_STARTED_ELEVATED "Started \"%s\" with administrator rights."
@@ -259,6 +260,8 @@ void SetStatusText(void *context, const char *text);
 // Opens the editor for catalogue index (Edit button and context menu):
 // a shortcut's property sheet, or the Add/Edit window for a registry value.
 void EditCatalogueItem(int32_t index);
+// Nonzero when Edit opens an editor (or a shortcut's properties) for it.
+int ItemEditable(const struct AutostartItem *item);
 
 // Posts the Refresh command to the main window.
 void PostRefresh(void);

@@ -1,0 +1,37 @@
+// refusals.cpp - what a row allows, known before anything is asked or tried.
+//
+// Some rows cannot be changed whatever the user answers: a name cut at its
+// field, or changed by the code page, reaches another entry or none; a task
+// read from the task files is not the scheduler's to change; Windows' own
+// program of a list value keeps the logon working. The front ends ask here
+// first, so that they offer no check box, question or menu item whose Yes
+// would fail.
+#include "store.h"
+
+// Refusals every change shares, in the order the store meets them.
+static long CommonRefusal(const AutostartItem *item)
+{
+    if (item->inexact)
+        return CAUSE_NAME_INEXACT;
+    if (item->kind == ScheduledTask && item->readOnly)
+        return CAUSE_TASK_FILES;
+    if (item->cut)
+        return item->kind == ScheduledTask ? CAUSE_TASK_PATH_CUT : CAUSE_NAME_CUT;
+    return PLAT_OK;
+}
+
+long SwitchRefusalCause(const AutostartItem *item)
+{
+    long cause = CommonRefusal(item);
+    if (cause == PLAT_OK && item->windowsOwn)
+        cause = CAUSE_WINDOWS_OWN;
+    return cause;
+}
+
+long RemoveRefusalCause(const AutostartItem *item)
+{
+    long cause = CommonRefusal(item);
+    if (cause == PLAT_OK && item->logonPlace)
+        cause = ListRemoveRefusal(item);
+    return cause;
+}
