@@ -66,7 +66,10 @@ struct AutostartItem {
     char valueName[TEXT_FIELD_SIZE];        // logon places: the value the row comes from
     char listItem[TEXT_FIELD_SIZE];         // one program of a list value, as written there
     char placeNote[TEXT_FIELD_SIZE];        // logon places: what Windows does with this row
-    int32_t readOnly;                       // 1 for a task read from the task files: never changed
+    int32_t readOnly;                       // 1 for a task read from the task files (or hidden
+                                            // from the scheduler's listing): never changed
+    int32_t schedulerHidden;                // 1 for a task the scheduler leaves out of its own
+                                            // listing (hidden_tasks.cpp); readOnly too
     int32_t moreActions;                    // 1 for a task that runs more than its command
     int32_t runsAsWindows;                  // 1 for a task run as a service account or a
                                             // group: registered with an administrator's rights
@@ -94,6 +97,10 @@ int ItemNameCut(const AutostartItem *item);
 // path, or a key's path longer than the field.
 int ItemLocationCut(const AutostartItem *item);
 
+// What of the tasks a scan could not read or list, its words joined by
+// "; " (TASKS_NOT_LISTED and the others below); empty when nothing.
+#define TASKS_UNREAD_SIZE (2 * TEXT_FIELD_SIZE)
+
 // The records of the last scan. items holds capacity + 1 zero-filled records
 // of which the first count are in use; record i is row i of the item list.
 // Every scan replaces the block, so indexes and pointers do not survive it.
@@ -102,6 +109,7 @@ struct CatalogueData {
     int32_t count;
     int32_t capacity;
     int32_t changed; // storage kept growing while it was read: rows may be missing
+    char tasksUnread[TASKS_UNREAD_SIZE]; // tasks may be missing: said until the next scan
 };
 
 extern CatalogueData ItemCatalogue;
@@ -309,10 +317,17 @@ void ReadTargetDetails(AutostartItem *item);
 struct TaskRows {
     AutostartItem *items;
     int32_t count;
+    char unread[TASKS_UNREAD_SIZE]; // what could not be read (CatalogueData's tasksUnread)
 };
 
 // Every task with a logon or boot trigger, from the Task Scheduler, or from
-// the task files where the scheduler cannot list its tasks.
+// the task files where the scheduler has no listing (Wine's). Elevated, the
+// tasks that the scheduler's registry cache or its task files hold and its
+// listing leaves out are added (hidden_tasks.cpp). Whatever keeps tasks
+// from the list is told through CatalogueErrors, every scan, and kept in
+// rows->unread: a listing that failed or timed out (the task files are read
+// instead), a task folder that could not be read (its path the subject),
+// tasks past the most a list holds.
 void ReadTaskRows(TaskRows *rows);
 // Nonzero for a task of Windows' own folder (\Microsoft\Windows\), where
 // no ordinary program of the user may register one.
@@ -326,6 +341,22 @@ void FreeTaskRows(TaskRows *rows);
 
 #define TASK_TYPE "TASK"
 #define NOTE_TASK_FILES "read from the task files"
+#define NOTE_TASK_HIDDEN "hidden from the Task Scheduler's own listing"
+#define NOTE_TASK_CACHE_ONLY "only the scheduler's registry cache holds it: shown as it may start"
+#define NOTE_TASK_FILE_ONLY "nor does its registry cache hold it: it may not run"
+
+// What ReadTaskRows says when tasks may be missing (%s: the system's words).
+#define TASKS_NOT_LISTED \
+    "the Task Scheduler did not list its tasks (%s): read from the task files, some may be missing"
+#define TASK_FOLDER_UNREAD "task folder could not be read (%s): its tasks are not listed"
+#define TASK_FOLDER_TOO_DEEP "more than 8 folders deep"
+#define TASK_FOLDER_TOO_LONG "its path is too long"
+#define TASK_FILE_TOO_LONG "task file not read: its path is too long"
+#define TASKS_PAST_MOST "%ld tasks past the first %d were not read: the list holds no more"
+#define TASKS_NO_MEMORY "%ld tasks were not read: not enough memory"
+#define TASKS_COMPARED_IN_PART \
+    "the Task Scheduler's registry cache and task files were compared with its listing only " \
+    "in part (%s): tasks hidden from it may be missing"
 #define NOTE_TASK_UNREADABLE "definition could not be read"
 #define NOTE_TASK_STATE_UNKNOWN "its state could not be read either: shown as it may start"
 

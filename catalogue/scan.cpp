@@ -10,7 +10,7 @@
 
 #include <string.h>
 
-CatalogueData ItemCatalogue = {NULL, 0, 0, 0};
+CatalogueData ItemCatalogue = {NULL, 0, 0, 0, ""};
 CatalogueErrorSink CatalogueErrors = NULL;
 void *CatalogueErrorContext = NULL;
 
@@ -506,6 +506,7 @@ void FreeCatalogueData(CatalogueData *data)
     data->count = 0;
     data->capacity = 0;
     data->changed = 0;
+    data->tasksUnread[0] = '\0';
 }
 
 void AdoptCatalogue(CatalogueData *scanned)
@@ -516,6 +517,7 @@ void AdoptCatalogue(CatalogueData *scanned)
     scanned->count = 0;
     scanned->capacity = 0;
     scanned->changed = 0;
+    scanned->tasksUnread[0] = '\0';
 }
 
 // The counting pass and the loading pass into a new block of out: zero
@@ -579,6 +581,8 @@ static void LoadStorage(CatalogueData *out)
             FreeCatalogueData(out);
         whole = LoadPasses(out, &tasks);
     }
+    // Said when read (ReadTaskRows), kept for the status and the report.
+    TextCopy(out->tasksUnread, sizeof out->tasksUnread, tasks.unread);
     FreeTaskRows(&tasks);
     // The rows that fitted are kept, and the list said to lack some.
     if (whole || ScanStopped())
@@ -594,6 +598,7 @@ int ScanStorageUntil(CatalogueData *out, int (*stopped)(void *context), void *co
     out->count = 0;
     out->capacity = 0;
     out->changed = 0;
+    out->tasksUnread[0] = '\0';
     DeferDetails = 1;
     StopAsked = stopped;
     StopContext = context;

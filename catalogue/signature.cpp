@@ -207,11 +207,12 @@ static int RunsWhatItIsGiven(const char *target)
 
 // Only a place no ordinary program of the user can write may hold a row
 // that is hidden: not the user's keys or Startup folder, not a task outside
-// Windows' own task folder, nor one there that runs as a user account.
+// Windows' own task folder, nor one there that runs as a user account or is
+// hidden from the scheduler's own listing (never Windows' doing).
 static int OnlyWindowsCanWrite(const AutostartItem *item)
 {
     if (item->kind == ScheduledTask)
-        return IsWindowsTask(item) && item->runsAsWindows;
+        return IsWindowsTask(item) && item->runsAsWindows && !item->schedulerHidden;
     return !ScopeIsUser(item->scope);
 }
 

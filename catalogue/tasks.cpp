@@ -5,24 +5,18 @@
 // from its registration XML: from the scheduler where it lists its tasks,
 // otherwise from the task files under %windir%\System32\Tasks (Wine's
 // scheduler cannot list, and asking it for a broken task file there never
-// returns, so such rows are never handed back to it: read-only).
-#include "catalogue.h"
+// returns, so such rows are never handed back to it: read-only). A listing
+// that fails is no listing of nothing: it is said, every scan, as is a task
+// folder that cannot be read and every task past the most a list holds.
+#include "task_rows.h"
 #include "task_xml.h"
 
 #include <string.h>
 
-// Far more than any system registers; the scan stays bounded.
-#define TASK_MOST 4096
 #define TASK_FOLDER_DEPTH 8
 #define WINDOWS_TASKS "\\Microsoft\\Windows\\"
 
-struct TaskCollector {
-    AutostartItem *items;
-    int32_t count;
-    int32_t room;
-};
-
-static AutostartItem *NewRow(TaskCollector *c)
+AutostartItem *NewTaskRow(TaskCollector *c)
 {
     if (c->count >= TASK_MOST)
         return NULL;
@@ -139,11 +133,8 @@ static void DescribeTask(const TaskDefinition *task, int whole, const char *sour
     TextCopyShown(notes, TEXT_FIELD_SIZE, all, 0);
 }
 
-// One task's row from its XML; zero when it does not start at logon or
-// boot (a definition that cannot be read is listed, since it may).
-// source: where it was read, for the notes (null: the scheduler).
-static int FillRow(AutostartItem *item, const char *path, const void *xml, size_t size,
-                   const char *source)
+int FillTaskRow(AutostartItem *item, const char *path, const void *xml, size_t size,
+                const char *source)
 {
     TaskDefinition task;
     int whole = ParseTaskXml(xml, size, &task);
@@ -177,18 +168,38 @@ static int FillRow(AutostartItem *item, const char *path, const void *xml, size_
     return 1;
 }
 
-static int ReadFromScheduler(TaskCollector *c)
+void SayTasksUnread(TaskCollector *c, const char *subject, const char *text)
+{
+    if (CatalogueErrors)
+        CatalogueErrors(CatalogueErrorContext, subject, text);
+    char line[TASKS_UNREAD_SIZE];
+    if (subject[0])
+        TextFormat(line, sizeof line, "\"%s\": %s", subject, text);
+    else
+        TextCopy(line, sizeof line, text);
+    if (c->unread[0])
+        TextAppend(c->unread, sizeof c->unread, "; ");
+    TextAppend(c->unread, sizeof c->unread, line);
+}
+
+// The listing's result: PLAT_OK with the rows read, or why there is none.
+static long ReadFromScheduler(TaskCollector *c)
 {
     char *paths = NULL;
     const uint8_t *exact = NULL;
     uint32_t count = 0;
-    if (PlatTaskList(&paths, &count, &exact) != PLAT_OK || !paths)
-        return 0;
+    long listed = PlatTaskList(&paths, &count, &exact);
+    if (listed != PLAT_OK || !paths) {
+        PlatFree(paths);
+        return listed != PLAT_OK ? listed : (long)PLAT_ERROR_OUTOFMEMORY;
+    }
     const char *path = paths;
     for (uint32_t i = 0; i < count; ++i, path += strlen(path) + 1) {
-        AutostartItem *item = NewRow(c);
-        if (!item)
+        AutostartItem *item = NewTaskRow(c);
+        if (!item) {
+            c->leftOut += (long)(count - i);
             break;
+        }
         char *xml = NULL;
         uint32_t size = 0;
         int32_t enabled = 0;
@@ -198,7 +209,8 @@ static int ReadFromScheduler(TaskCollector *c)
         int unknown = !read && PlatTaskRead(path, NULL, NULL, &enabled) != PLAT_OK;
         if (unknown)
             enabled = 1;
-        if (FillRow(item, path, read ? xml : NULL, size, unknown ? NOTE_TASK_STATE_UNKNOWN : NULL)) {
+        if (FillTaskRow(item, path, read ? xml : NULL, size,
+                        unknown ? NOTE_TASK_STATE_UNKNOWN : NULL)) {
             item->enabled = enabled ? 1 : 0;
             // A name the code page cannot spell reaches no task, or another's.
             item->inexact = !item->cut && !exact[i];
@@ -206,39 +218,70 @@ static int ReadFromScheduler(TaskCollector *c)
         }
         PlatFree(xml);
     }
+    AddHiddenTasks(c, paths, count);
     PlatFree(paths);
-    return 1;
+    return PLAT_OK;
 }
 
 // fileSize: as the folder's listing gave it; a file larger than any task
 // definition is listed unread, never loaded.
 static void ReadTaskFile(TaskCollector *c, const char *file, const char *path, uint64_t fileSize)
 {
-    AutostartItem *item = NewRow(c);
-    if (!item)
+    AutostartItem *item = NewTaskRow(c);
+    if (!item) {
+        ++c->leftOut;
         return;
+    }
     uint32_t size = 0;
     void *xml = fileSize <= TASK_XML_MOST ? PlatFileLoad(file, &size) : NULL;
-    if (FillRow(item, path, xml, size, NOTE_TASK_FILES)) {
+    if (FillTaskRow(item, path, xml, size, NOTE_TASK_FILES)) {
         item->readOnly = 1;
         ++c->count;
     }
     PlatFree(xml);
 }
 
+static void SayFolderUnread(TaskCollector *c, const char *folder, const char *why)
+{
+    char text[TEXT_FIELD_SIZE + 64];
+    TextFormat(text, sizeof text, TASK_FOLDER_UNREAD, why);
+    SayTasksUnread(c, folder, text);
+}
+
+// Nothing to read there: no such folder, or nothing in it.
+static int NothingThere(long error)
+{
+    return error == PLAT_ERROR_FILE_NOT_FOUND || error == PLAT_ERROR_PATH_NOT_FOUND
+           || error == PLAT_ERROR_NO_MORE_FILES;
+}
+
 // The task files of one folder, then its subfolders, as the scheduler
 // lists a folder's tasks before its subfolders'. path: the scheduler's
-// name of the folder ("" for the root).
+// name of the folder ("" for the root). A folder that cannot be read, is
+// too deep or has a path too long is named, never passed over in silence.
 static void ReadTaskFolder(TaskCollector *c, const char *folder, const char *path, int depth)
 {
     char pattern[TEXT_FIELD_SIZE];
     char name[TEXT_FIELD_SIZE];
-    if (depth > TASK_FOLDER_DEPTH || !TextFormat(pattern, sizeof pattern, "%s\\*", folder))
+    if (depth > TASK_FOLDER_DEPTH) {
+        SayFolderUnread(c, folder, TASK_FOLDER_TOO_DEEP);
         return;
+    }
+    if (!TextFormat(pattern, sizeof pattern, "%s\\*", folder)) {
+        SayFolderUnread(c, folder, TASK_FOLDER_TOO_LONG);
+        return;
+    }
     for (int folders = 0; folders < 2; ++folders) {
         PlatFind find = PlatFindFirst(pattern, name);
-        if (!find)
+        if (!find) {
+            long error = PlatLastError();
+            if (!folders && !NothingThere(error)) {
+                char why[TEXT_FIELD_SIZE];
+                PlatErrorText(error, why, sizeof why);
+                SayFolderUnread(c, folder, why);
+            }
             return;
+        }
         do {
             int isFolder = (PlatFindAttributes(find) & PLAT_FILE_FOLDER) != 0;
             if (isFolder != folders || strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
@@ -246,8 +289,14 @@ static void ReadTaskFolder(TaskCollector *c, const char *folder, const char *pat
             char file[TEXT_FIELD_SIZE];
             char task[TEXT_FIELD_SIZE];
             if (!TextFormat(file, sizeof file, "%s\\%s", folder, name)
-                || !TextFormat(task, sizeof task, "%s\\%s", path, name))
+                || !TextFormat(task, sizeof task, "%s\\%s", path, name)) {
+                // Named as far as it fits: its tasks are not read.
+                if (folders)
+                    SayFolderUnread(c, file, TASK_FOLDER_TOO_LONG);
+                else
+                    SayTasksUnread(c, file, TASK_FILE_TOO_LONG);
                 continue;
+            }
             // A linked folder leads out of the task files, maybe into a loop.
             if (folders && !PlatFolderIsLink(file))
                 ReadTaskFolder(c, file, task, depth + 1);
@@ -258,21 +307,47 @@ static void ReadTaskFolder(TaskCollector *c, const char *folder, const char *pat
     }
 }
 
+// The Windows folder from the system, never from %windir%, which the user
+// may set to a folder of their own.
+int TaskFilesFolder(char *folder)
+{
+    char windows[PLAT_TEXT_SIZE], tasks[TEXT_FIELD_SIZE];
+    if (!PlatShellFolder(PLAT_CSIDL_WINDOWS, windows) || !windows[0]
+        || !TextFormat(tasks, sizeof tasks, "%s\\System32\\Tasks", windows))
+        return 0;
+    NativeFilePath(tasks, folder);
+    return 1;
+}
+
 void ReadTaskRows(TaskRows *rows)
 {
-    TaskCollector c = {NULL, 0, 0};
-    if (!ReadFromScheduler(&c)) {
-        // The Windows folder from the system, never from %windir%, which the
-        // user may set to a folder of their own.
-        char windows[PLAT_TEXT_SIZE], tasks[TEXT_FIELD_SIZE], folder[TEXT_FIELD_SIZE];
-        if (PlatShellFolder(PLAT_CSIDL_WINDOWS, windows) && windows[0]
-            && TextFormat(tasks, sizeof tasks, "%s\\System32\\Tasks", windows)) {
-            NativeFilePath(tasks, folder);
-            ReadTaskFolder(&c, folder, "", 0);
+    TaskCollector c;
+    memset(&c, 0, sizeof c);
+    long listed = ReadFromScheduler(&c);
+    if (listed != PLAT_OK) {
+        // A scheduler without a listing (Wine's) has only its task files to
+        // go by; any other scheduler's failed listing is said.
+        if (listed != PLAT_ERROR_CALL_NOT_IMPLEMENTED) {
+            char why[TEXT_FIELD_SIZE], text[TEXT_FIELD_SIZE + 96];
+            PlatErrorText(listed, why, sizeof why);
+            TextFormat(text, sizeof text, TASKS_NOT_LISTED, why);
+            SayTasksUnread(&c, "", text);
         }
+        char folder[TEXT_FIELD_SIZE];
+        if (TaskFilesFolder(folder))
+            ReadTaskFolder(&c, folder, "", 0);
+    }
+    if (c.leftOut) {
+        char text[128];
+        if (c.count >= TASK_MOST)
+            TextFormat(text, sizeof text, TASKS_PAST_MOST, c.leftOut, TASK_MOST);
+        else
+            TextFormat(text, sizeof text, TASKS_NO_MEMORY, c.leftOut);
+        SayTasksUnread(&c, "", text);
     }
     rows->items = c.items;
     rows->count = c.count;
+    TextCopy(rows->unread, sizeof rows->unread, c.unread);
 }
 
 int IsWindowsTask(const AutostartItem *item)
@@ -296,4 +371,5 @@ void FreeTaskRows(TaskRows *rows)
     PlatFree(rows->items);
     rows->items = NULL;
     rows->count = 0;
+    rows->unread[0] = '\0';
 }

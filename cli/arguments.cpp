@@ -22,7 +22,9 @@ static const CommandName Commands[] = {
      "  bidirectional character as an escape (\\x08, \\u202E). A CSV cell that\r\n"
      "  starts with =, +, -, @, a tab or a carriage return begins with ' inside its\r\n"
      "  quotes, so that a spreadsheet does not run it. JSON gives every text exactly\r\n"
-     "  as stored.\r\n"},
+     "  as stored. What could not be read is said on standard error and exits 1:\r\n"
+     "  a Task Scheduler that did not list its tasks, a task folder that could not\r\n"
+     "  be read, tasks past the first 4096.\r\n"},
     {"disable", CliDisable,
      "orvanec disable ID...\r\n"
      "  Disables the entries as the window's Apply does: moved, never overwriting.\r\n"},

@@ -91,7 +91,10 @@ static void TellScanError(void *context, const char *subject, const char *text)
         TextFormat(line, sizeof line, "ERROR: \"%s\": %s", subject, text);
     else
         TextFormat(line, sizeof line, "ERROR: %s", text);
-    CliLine(PLAT_STDERR, line);
+    // A folder's name cannot break the line nor pass for another.
+    char shown[4 * sizeof line];
+    TextCopyVisible(shown, sizeof shown, line, 0);
+    CliLine(PLAT_STDERR, shown);
     ++((Outcome *)context)->scanErrors;
 }
 

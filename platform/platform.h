@@ -30,8 +30,10 @@ enum {
     PLAT_ERROR_ACCESS_DENIED = 5,
     PLAT_ERROR_INVALID_HANDLE = 6,
     PLAT_ERROR_OUTOFMEMORY = 14,
+    PLAT_ERROR_NO_MORE_FILES = 18,
     PLAT_ERROR_WRITE_FAULT = 29,
     PLAT_ERROR_INVALID_PARAMETER = 87,
+    PLAT_ERROR_CALL_NOT_IMPLEMENTED = 120,
     PLAT_ERROR_ALREADY_EXISTS = 183,
     PLAT_ERROR_MORE_DATA = 234,
     PLAT_ERROR_NO_MORE_ITEMS = 259,
@@ -162,7 +164,9 @@ int PlatShellFolder(int csidl, char *path);
 int PlatCreateFolder(const char *path);
 
 // Starts a search for pattern ("C:\Dir\*.lnk"); the first match's file name
-// goes into name (PLAT_TEXT_SIZE). Null when nothing matches.
+// goes into name (PLAT_TEXT_SIZE). Null when nothing matches, or the folder
+// cannot be read: PlatLastError then says which (ERROR_FILE_NOT_FOUND or
+// ERROR_PATH_NOT_FOUND: nothing there; access denied, or any other: not read).
 PlatFind PlatFindFirst(const char *pattern, char *name);
 
 // The next match's name; zero when there is none.
@@ -341,9 +345,11 @@ int32_t PlatResolveShortcut(void *owner, const char *linkPath, uint32_t flags, c
 // terminated, one after another in a block to PlatFree, *count of them; a
 // folder that cannot be read is left out. (*exact)[i] (in the same block)
 // is zero when path i is not the task's name exactly (the code page has no
-// such character): that path reaches no task, or another one. PLAT_OK, or
-// the error of a scheduler that cannot list its tasks (its service does not
-// answer, the listing is not implemented): *paths null.
+// such character): that path reaches no task, or another one. PLAT_OK; or
+// PLAT_ERROR_CALL_NOT_IMPLEMENTED from a scheduler that has no listing (Wine's:
+// its task files are all there is to read); or the error of a listing that
+// failed or timed out (ERROR_TIMEOUT: its service did not answer in time).
+// *paths null but on PLAT_OK.
 long PlatTaskList(char **paths, uint32_t *count, const uint8_t **exact);
 
 // One task's registration XML as UTF-8 text (*size bytes, terminated, in a

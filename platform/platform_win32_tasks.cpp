@@ -4,8 +4,9 @@
 // and XML are wide text. Both stay in this file: paths leave it in the
 // process code page, as every other name does, and the XML as UTF-8, so no
 // character of the definition is lost. Wine's scheduler does not implement
-// the listing (get_Count), so PlatTaskList fails there and the caller reads
-// the task files instead, never asking the scheduler about them.
+// the listing (get_Count): PlatTaskList says so (ERROR_CALL_NOT_IMPLEMENTED,
+// never one of a listing that failed) and the caller reads the task files
+// instead, never asking the scheduler about them.
 #include "platform.h"
 
 #include <windows.h>
@@ -17,10 +18,14 @@
 // Deep enough for any vendor's folders; a loop of folders ends here.
 #define TASK_FOLDER_DEPTH 16
 
+// A call the scheduler does not implement (E_NOTIMPL) is told apart from
+// one that failed.
 static long TaskResult(HRESULT status)
 {
     if (SUCCEEDED(status))
         return PLAT_OK;
+    if (status == E_NOTIMPL)
+        return PLAT_ERROR_CALL_NOT_IMPLEMENTED;
     return HRESULT_FACILITY(status) == FACILITY_WIN32 ? (long)HRESULT_CODE(status) : (long)status;
 }
 
@@ -364,7 +369,8 @@ long PlatTaskDelete(const char *path)
 // The listing runs on its own thread: a scheduler service that does not
 // answer must not hold the Refresh. A late listing frees its own result;
 // once one has timed out, the scheduler is not waited for again in this
-// process (every Refresh would otherwise pay the wait).
+// process (every Refresh would otherwise pay the wait): each later listing
+// fails at once with the same error, which the caller says every time.
 #define TASK_LIST_WAIT_MS 4000
 static LONG SchedulerSilent = 0;
 

@@ -231,6 +231,12 @@ void PutHeader(ReportWriter *w)
     PutCount(w, "In all", ItemCatalogue.count, disabled);
     if (ItemCatalogue.changed)
         PutText(w, "<b>" SCAN_STORAGE_CHANGED "</b><br>\n");
+    // Tasks that may be missing, with the folder a name could make markup of.
+    if (ItemCatalogue.tasksUnread[0]) {
+        PutText(w, "<b>");
+        PutShown(w, ItemCatalogue.tasksUnread, sizeof ItemCatalogue.tasksUnread, 0);
+        PutText(w, "</b><br>\n");
+    }
     PutText(w, "</p>\n");
 }
 

@@ -63,6 +63,9 @@ const char *CauseText(long code)
     case CAUSE_TASK_FILES:
         return "it was read from the task files, not from the Task Scheduler; change it in Task "
                "Scheduler";
+    case CAUSE_TASK_HIDDEN:
+        return "the Task Scheduler hides it from its own listing (its registration was changed "
+               "outside it): it is not changed here";
     case CAUSE_TASK_PATH_CUT: return "its path is too long to change it here";
     case CAUSE_TASK_GONE: return "another program removed it since the list was read";
     case CAUSE_ANY_USER:

@@ -26,6 +26,8 @@ static long TaskFailed(long code)
 // Why the row is not handed to the scheduler; PLAT_OK when it may be.
 static long Refusal(const AutostartItem *item)
 {
+    if (item->schedulerHidden)
+        return CAUSE_TASK_HIDDEN;
     if (item->readOnly)
         return CAUSE_TASK_FILES;
     if (item->cut)

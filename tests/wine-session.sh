@@ -40,6 +40,15 @@ wineserver -p
 if [ ! -d "$WINEPREFIX/drive_c/windows" ]; then
     echo "Creating the Wine prefix $WINEPREFIX"
     wineboot -i >/dev/null 2>&1 </dev/null
+    # The server that made the prefix keeps its service database locked, so
+    # the Task Scheduler's service never starts under it and every listing
+    # fails (SCHED_E_SERVICE_NOT_RUNNING, or a timeout), which the program
+    # says. A server of its own, as any later session has, runs the service:
+    # Wine's scheduler then only lacks the listing.
+    wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+    wineserver -p
+    wine cmd /c exit >/dev/null 2>&1 </dev/null
 else
     # The first process of a server starts Wine's background services; start
     # them here, away from the test runner's output pipes, which they would

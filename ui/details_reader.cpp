@@ -39,7 +39,7 @@ static ScanTurns Turns;
 static Outbox Box;
 static int32_t ResultsTaken = 0; // the window's own: results [0, taken) applied
 // The status a Refresh set; the hidden count joins it once every record is read.
-static char RefreshedStatus[160];
+static char RefreshedStatus[SCAN_STATUS_SIZE];
 static int StatusIsCount = 0; // it is the first status: the entries counted
 
 static void LockBox(void)

@@ -364,9 +364,18 @@ int AdoptScannedRows(HWND window, CatalogueData *rows, char *status, size_t size
     }
     RepaintFooter(window);
     ShownPending = 0;
-    // A list that may lack rows says so until the next Refresh.
-    if (ItemCatalogue.changed) {
-        TextCopy(status, size, SCAN_STORAGE_CHANGED);
+    // A list that may lack rows says so until the next Refresh; one that
+    // lacks tasks, at the first scan and every Refresh the user asks for (a
+    // Refresh after a change keeps what the change said; the box says it).
+    const char *tasks = ItemCatalogue.tasksUnread;
+    if (ItemCatalogue.changed || (tasks[0] && (!RefreshCounted || RefreshFromUser))) {
+        RefreshCounted = 1;
+        char said[SCAN_STATUS_SIZE];
+        TextCopy(said, sizeof said, ItemCatalogue.changed ? SCAN_STORAGE_CHANGED : "");
+        if (said[0] && tasks[0])
+            TextAppend(said, sizeof said, "; ");
+        TextAppend(said, sizeof said, tasks);
+        TextCopyShown(status, size, said, 0);
         SetStatusText(NULL, status);
         return 1;
     }

@@ -15,15 +15,23 @@ void ShowLastError(HWND owner)
 
 // The scan's failures, in a box the main window owns: the box keeps it
 // disabled, so no command starts a scan inside the scan. The scan worker's
-// go to the window, which shows them on its own thread.
-void ShowCatalogueError(void *, const char *, const char *text)
+// go to the window, which shows them on its own thread. The file or folder
+// concerned is named before the system's words.
+void ShowCatalogueError(void *, const char *subject, const char *text)
 {
+    char line[2 * TEXT_FIELD_SIZE + 64];
+    if (subject[0])
+        TextFormat(line, sizeof line, "\"%s\": %s", subject, text);
+    else
+        TextCopy(line, sizeof line, text);
+    char shown[4 * sizeof line];
+    TextCopyVisible(shown, sizeof shown, line, 0);
     HWND owner = MainWindow;
     if (owner && GetWindowThreadProcessId(owner, NULL) != GetCurrentThreadId()) {
-        QueueScanError(text);
+        QueueScanError(shown);
         return;
     }
-    MessageBoxA(owner, text, "Error", MB_OK | MB_ICONINFORMATION);
+    MessageBoxA(owner, shown, "Error", MB_OK | MB_ICONINFORMATION);
 }
 
 int CenterWindow(HWND window)

@@ -331,8 +331,10 @@ void QueueScanError(const char *text);
 // In main_commands.cpp: a scan's records arrive; 0 when the user cancelled
 // (pending changes asked about) and the block was not taken, else 1, or
 // ROWS_TAKEN_COUNTED when the status counts the entries (the first scan).
-// status: the status the Refresh set, or empty.
+// status: the status the Refresh set, or empty (SCAN_STATUS_SIZE holds any:
+// what of the tasks could not be read, with a word before it).
 #define ROWS_TAKEN_COUNTED 2
+#define SCAN_STATUS_SIZE (2 * TEXT_FIELD_SIZE + 96)
 struct CatalogueData;
 int AdoptScannedRows(HWND window, CatalogueData *rows, char *status, size_t size);
 // A record's details arrived: its row's icon, hidden as Windows' own, the pane.

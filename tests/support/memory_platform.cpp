@@ -2088,10 +2088,22 @@ std::string TaskPath(const MemTask &t)
     return t.wideName ? ToA(FromUtf8(t.path)) : t.path;
 }
 
+bool SameFolded(const std::string &text, const std::string &folded)
+{
+    if (text.size() != folded.size())
+        return false;
+    for (size_t i = 0; i < text.size(); ++i)
+        if ((char)PlatUpperChar((unsigned char)text[i]) != folded[i])
+            return false;
+    return true;
+}
+
+// Found without a copy per task: thousands are registered in a test.
 MemTask *FindTask(const char *path)
 {
+    const std::string wanted = Folded(path);
     for (MemTask &t : S().tasks)
-        if (Folded(TaskPath(t)) == Folded(path))
+        if (t.wideName ? SameFolded(TaskPath(t), wanted) : SameFolded(t.path, wanted))
             return &t;
     return nullptr;
 }

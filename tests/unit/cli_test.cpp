@@ -506,3 +506,17 @@ TEST_F(Console, StorageChangingOnEveryPassIsSaidAndTheListFails)
     EXPECT_EQ(1, ItemCatalogue.changed);
     EXPECT_NE(std::string::npos, list.out.find("One"));
 }
+
+// Where the task files are all there is (a scheduler without a listing), a
+// task folder that cannot be read is named, and list exits 1.
+TEST_F(Console, UnreadableTaskFolderIsNamedAndTheListFails)
+{
+    MemFailCall(MEM_TASK_LIST, 0, PLAT_ERROR_CALL_NOT_IMPLEMENTED);
+    MemAddFile("C:\\WINDOWS\\System32\\Tasks\\Agent", "x");
+    MemFailCall(MEM_FIND_FIRST, 1, PLAT_ERROR_ACCESS_DENIED);
+    Result list = Run({"list"});
+    EXPECT_EQ(CliExitFailed, list.code);
+    EXPECT_EQ("ERROR: \"C:\\WINDOWS\\System32\\Tasks\": task folder could not be read (Error 5.): "
+              "its tasks are not listed\r\n",
+              list.err);
+}

@@ -2,6 +2,7 @@
 // XML, the rows of the scan, switching in place with read-back, and Remove
 // with the XML backup written and read back before anything is deleted.
 #include "../../catalogue/task_xml.h"
+#include "../../report/html_log.h"
 #include "../../store/store.h"
 #include "../support/memory_platform.h"
 #include "../support/store_helpers.h"
@@ -11,6 +12,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -189,7 +191,7 @@ TEST_F(Tasks, ScanListsLogonTasksWithTheirDetails)
 // deep, and those rows are never handed back to the scheduler.
 TEST_F(Tasks, TaskFilesStandInForAListlessSchedulerReadOnly)
 {
-    MemFailCall(MEM_TASK_LIST, 0, 0x80004001);
+    MemFailCall(MEM_TASK_LIST, 0, PLAT_ERROR_CALL_NOT_IMPLEMENTED);
     // The folder is the system's: %windir% is the user's to set.
     MemSetEnv("windir", "C:\\Users\\tester\\w");
     MemAddFile("C:\\WINDOWS\\System32\\Tasks\\Vendor\\Sub\\Agent", Utf16(kUpdater, true));
@@ -200,6 +202,7 @@ TEST_F(Tasks, TaskFilesStandInForAListlessSchedulerReadOnly)
     MemSetReparseTag("C:\\WINDOWS\\System32\\Tasks\\Linked", 0xA0000003);
     ScanCatalogue();
     ASSERT_EQ(3, ItemCatalogue.count);
+    EXPECT_STREQ("", ItemCatalogue.tasksUnread) << "a scheduler without a listing failed nothing";
     EXPECT_EQ(-1, IndexOf("Elsewhere"));
     EXPECT_EQ(NOTE_TASK_UNREADABLE "; " NOTE_TASK_FILES, Notes("Big"));
     EXPECT_EQ(2, MemCallCount(MEM_FILE_LOAD));
@@ -214,6 +217,77 @@ TEST_F(Tasks, TaskFilesStandInForAListlessSchedulerReadOnly)
     EXPECT_EQ(RemoveRefused, RemoveItemWithBackup(Row("Agent"), backup));
     EXPECT_EQ(0, MemCallCount(MEM_TASK_READ) + MemCallCount(MEM_TASK_SET_ENABLED)
                      + MemCallCount(MEM_TASK_DELETE));
+}
+
+// A listing that failed or timed out is no listing of nothing: the task
+// files stand in, and every scan says so, to the front end and the report.
+TEST_F(Tasks, FailedListingIsSaidEveryScan)
+{
+    MemAddFile("C:\\WINDOWS\\System32\\Tasks\\Agent", Utf16(kUpdater, true));
+    MemFailCall(MEM_TASK_LIST, 0, 1460); // ERROR_TIMEOUT
+    std::vector<std::string> told;
+    CatalogueErrors = [](void *context, const char *, const char *text) {
+        ((std::vector<std::string> *)context)->push_back(text);
+    };
+    CatalogueErrorContext = &told;
+    ScanCatalogue();
+    ScanCatalogue();
+    CatalogueErrors = nullptr;
+    CatalogueErrorContext = nullptr;
+    char said[TASKS_UNREAD_SIZE];
+    TextFormat(said, sizeof said, TASKS_NOT_LISTED, "Error 1460.");
+    EXPECT_EQ(std::vector<std::string>({said, said}), told);
+    EXPECT_STREQ(said, ItemCatalogue.tasksUnread);
+    EXPECT_GE(IndexOf("Agent"), 0);
+    WriteHtmlLog("C:\\report.html");
+    EXPECT_NE(std::string::npos, MemFileBytes("C:\\report.html").find(said));
+}
+
+// Past the most a list holds, the tasks left out are counted and said.
+TEST_F(Tasks, TasksPastTheMostAreCounted)
+{
+    for (int i = 0; i < 4096 + 2; ++i)
+        MemAddTask(("\\T" + std::to_string(i)).c_str(), kUpdater);
+    MemFailCall(MEM_TASK_READ, 0); // each listed unread, as it may start: quicker
+    ScanCatalogue();
+    EXPECT_EQ(4096, ItemCatalogue.count);
+    EXPECT_STREQ("2 tasks past the first 4096 were not read: the list holds no more",
+                 ItemCatalogue.tasksUnread);
+}
+
+// Elevated, a logon task that the scheduler's registry cache or its task
+// files hold and its listing does not (its SD value deleted) is listed
+// read-only, said hidden; unelevated the cache is not read.
+TEST_F(Tasks, TasksHiddenFromTheListingAreListedElevated)
+{
+    const std::string tree =
+        "Software\\Microsoft\\Windows NT\\CurrentVersion\\Schedule\\TaskCache\\Tree";
+    const std::string files = "C:\\WINDOWS\\System32\\Tasks";
+    for (const char *task : {"\\Listed", "\\Vendor\\Ghost", "\\CacheOnly", "\\Timer"})
+        MemSetString(PLAT_HKLM, (tree + task).c_str(), "Id", "{0}");
+    for (const char *task : {"\\Listed", "\\Vendor\\Ghost", "\\Orphan"})
+        MemAddFile((files + task).c_str(), Utf16(kUpdater, true));
+    MemAddFile((files + "\\Timer").c_str(), Task("<TimeTrigger/>", Exec("t.exe")));
+    MemAddTask("\\Listed", kUpdater);
+    ScanCatalogue();
+    EXPECT_EQ(1, ItemCatalogue.count);
+    MemSetElevated(true);
+    ScanCatalogue();
+    ASSERT_EQ(4, ItemCatalogue.count);
+    EXPECT_EQ(0, Row("Listed")->readOnly);
+    EXPECT_EQ(1, Row("Ghost")->readOnly);
+    EXPECT_STREQ("\\Vendor\\Ghost", Row("Ghost")->location);
+    EXPECT_EQ("at logon of any user; " NOTE_TASK_HIDDEN "; author Vendor", Notes("Ghost"));
+    EXPECT_EQ(NOTE_TASK_UNREADABLE "; " NOTE_TASK_HIDDEN "; " NOTE_TASK_CACHE_ONLY,
+              Notes("CacheOnly"));
+    EXPECT_EQ("at logon of any user; " NOTE_TASK_HIDDEN "; " NOTE_TASK_FILE_ONLY "; author Vendor",
+              Notes("Orphan"));
+    EXPECT_EQ(-1, IndexOf("Timer"));
+    Toggle({"Ghost"});
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_EQ(std::string("ERROR: \"Ghost\" was not switched off: ")
+                  + CauseText(CAUSE_TASK_HIDDEN) + ".",
+              Statuses[0]);
 }
 
 // Who it runs as, the rights and further actions come before the author (any text), which
