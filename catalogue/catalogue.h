@@ -346,8 +346,9 @@ void FreeTaskRows(TaskRows *rows);
 #define NOTE_TASK_FILE_ONLY "nor does its registry cache hold it: it may not run"
 
 // What ReadTaskRows says when tasks may be missing (%s: the system's words).
+#define TASKS_NOT_LISTED_LEAD "the Task Scheduler did not list its tasks"
 #define TASKS_NOT_LISTED \
-    "the Task Scheduler did not list its tasks (%s): read from the task files, some may be missing"
+    TASKS_NOT_LISTED_LEAD " (%s): read from the task files, some may be missing"
 #define TASK_FOLDER_UNREAD "task folder could not be read (%s): its tasks are not listed"
 #define TASK_FOLDER_TOO_DEEP "more than 8 folders deep"
 #define TASK_FOLDER_TOO_LONG "its path is too long"

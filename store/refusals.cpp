@@ -13,6 +13,8 @@ static long CommonRefusal(const AutostartItem *item)
 {
     if (item->inexact)
         return CAUSE_NAME_INEXACT;
+    if (item->kind == ScheduledTask && item->schedulerHidden)
+        return CAUSE_TASK_HIDDEN;
     if (item->kind == ScheduledTask && item->readOnly)
         return CAUSE_TASK_FILES;
     if (item->cut)

@@ -19,6 +19,10 @@ void ShowLastError(HWND owner)
 // concerned is named before the system's words.
 void ShowCatalogueError(void *, const char *subject, const char *text)
 {
+    // Said in the status bar at every Refresh: a box each time would stop
+    // every Apply while the scheduler is down.
+    if (!subject[0] && strncmp(text, TASKS_NOT_LISTED_LEAD, strlen(TASKS_NOT_LISTED_LEAD)) == 0)
+        return;
     char line[2 * TEXT_FIELD_SIZE + 64];
     if (subject[0])
         TextFormat(line, sizeof line, "\"%s\": %s", subject, text);
