@@ -397,6 +397,30 @@ TEST_F(MainWindowTest, FooterCountsOnlyTheRowsShown)
     SaveHideWindowsSetting(saved);
 }
 
+// A row that cannot be switched keeps its box, drawn greyed (state images 3
+// and 4), and Space says why; Delete says why at once, asking nothing.
+TEST_F(MainWindowTest, WindowsOwnRowKeepsAGreyedBoxAndSaysWhy)
+{
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, WINLOGON_KEY, "Userinit",
+                          "C:\\Windows\\system32\\userinit.exe,C:\\a.exe"));
+    Refresh();
+    int own = RowOf("Userinit: C:\\Windows\\system32\\userinit.exe" WINDOWS_OWN_MARK);
+    ASSERT_GE(own, 0);
+    EXPECT_EQ(4, CheckState(list, own));
+    EXPECT_EQ(2, CheckState(list, RowOf("Userinit: C:\\a.exe")));
+    SelectRow(list, own);
+    SendMessageA(list, WM_KEYDOWN, VK_SPACE, 0);
+    EXPECT_EQ(4, CheckState(list, own));
+    EXPECT_NE(std::string::npos, Status().find(NOTE_WINDOWS_OWN)) << Status();
+    SetStatusText(NULL, "");
+    Seen seen;
+    HANDLE watcher = WatchBox(IDYES, &seen);
+    SendMessageA(list, WM_KEYDOWN, VK_DELETE, 0);
+    Finish(watcher);
+    EXPECT_FALSE(seen.found) << seen.text;
+    EXPECT_NE(std::string::npos, Status().find(NOTE_WINDOWS_OWN)) << Status();
+}
+
 TEST_F(MainWindowTest, ApplyMovesAnUncheckedValueAndTheRowStaysUnchecked)
 {
     SeedThree();
