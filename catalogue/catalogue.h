@@ -143,9 +143,22 @@ void ItemPlaceText(const AutostartItem *item, int longHiveName, char *text, size
 // hive\path as the registry editor names it (see ItemPlaceText).
 void RegistryKeyText(PlatHive hive, const char *path, int longHiveName, char *text, size_t size);
 
-// The Type column's text: the scope, "ALL32" for the 32-bit view, with
-// " off" after it for an entry switched off in Windows' startup settings.
+// The Type column's text: the scope, "ALL32" for the 32-bit view, "TASK"
+// (the state is the State column's).
 const char *ItemTypeText(const AutostartItem *item);
+
+// ---- whether Windows starts it (item_state.cpp) -------------------------
+
+#define STATE_ON "on"
+#define STATE_OFF_HERE "off here"
+#define STATE_OFF_IN_SETTINGS "off in Windows' settings"
+#define STATE_OFF_BY_POLICY "off by policy"
+#define STATE_READ_ONLY "read-only"
+
+// The entry's state in the words of the State column: on, off here (moved
+// aside by this program), off in Windows' settings (its startup settings,
+// or a task switched off in the Task Scheduler), off by policy, read-only.
+const char *ItemStateText(const AutostartItem *item);
 
 // ---- files as the 64-bit system sees them (redirection.cpp) --------------
 

@@ -63,11 +63,7 @@ const char *ItemTypeText(const AutostartItem *item)
 {
     if (item->kind == ScheduledTask)
         return TASK_TYPE;
-    // Switched off in Windows' startup settings: seen in the list itself.
-    int off = item->approvalDisabled;
     if (item->kind == RegistryValue && HiveOfItem(item) == PLAT_HKLM32)
-        return off ? "ALL32 off" : "ALL32";
-    if (off)
-        return ScopeIsUser(item->scope) ? "USR off" : "ALL off";
+        return "ALL32";
     return item->scope;
 }

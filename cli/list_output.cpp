@@ -189,6 +189,10 @@ struct ListColumn {
 static const char *IdOf(const ListRow *r) { return r->wholeId ? r->wholeId : r->id; }
 static const char *NameOf(const ListRow *r) { return r->wholeName ? r->wholeName : r->item->name; }
 static const char *TypeOf(const ListRow *r) { return ItemTypeText(r->item); }
+static const char *StateOf(const ListRow *r) { return ItemStateText(r->item); }
+// A field the program could not learn is unknown: null in JSON, empty in
+// CSV and the table, never a word that could be a value.
+static const char *Known(const char *text) { return strcmp(text, "n/a") == 0 ? NULL : text; }
 static const char *PlaceOf(const ListRow *r) { return r->place; }
 static const char *CommandOf(const ListRow *r)
 {
@@ -196,9 +200,9 @@ static const char *CommandOf(const ListRow *r)
 }
 static const char *ProgramOf(const ListRow *r) { return r->item->target; }
 static const char *ParametersOf(const ListRow *r) { return r->item->parameters; }
-static const char *DescriptionOf(const ListRow *r) { return r->item->description; }
-static const char *CompanyOf(const ListRow *r) { return r->item->company; }
-static const char *PublisherOf(const ListRow *r) { return r->item->publisher; }
+static const char *DescriptionOf(const ListRow *r) { return Known(r->item->description); }
+static const char *CompanyOf(const ListRow *r) { return Known(r->item->company); }
+static const char *PublisherOf(const ListRow *r) { return Known(r->item->publisher); }
 static const char *NotesOf(const ListRow *r) { return r->notes; }
 static int EnabledOf(const ListRow *r) { return r->item->enabled != 0; }
 static int SwitchedOffOf(const ListRow *r) { return r->item->approvalDisabled != 0; }
@@ -209,7 +213,8 @@ static const ListColumn Columns[] = {
     {"id", "Id", ColumnText, 1, IdOf, NULL},
     {"name", "Name", ColumnText, 1, NameOf, NULL},
     {"type", "Type", ColumnText, 1, TypeOf, NULL},
-    {"enabled", "On", ColumnFlag, 1, NULL, EnabledOf},
+    {"state", "State", ColumnText, 1, StateOf, NULL},
+    {"enabled", "On", ColumnFlag, 0, NULL, EnabledOf},
     {"switched_off", "Off in settings", ColumnFlag, 0, NULL, SwitchedOffOf},
     {"place", "Place", ColumnText, 0, PlaceOf, NULL},
     {"command", "Command", ColumnText, 1, CommandOf, NULL},
@@ -224,11 +229,18 @@ static const ListColumn Columns[] = {
 #define COLUMN_COUNT (int)(sizeof Columns / sizeof Columns[0])
 #define ID_COLUMN 0
 
-static const char *CellText(const ListColumn *column, const ListRow *row)
+// Null for an unknown field.
+static const char *CellValue(const ListColumn *column, const ListRow *row)
 {
     if (column->kind == ColumnFlag)
         return column->flag(row) ? "true" : "false";
     return column->text(row);
+}
+
+static const char *CellText(const ListColumn *column, const ListRow *row)
+{
+    const char *text = CellValue(column, row);
+    return text ? text : "";
 }
 
 // ---- CSV and JSON -----------------------------------------------------------------
@@ -333,10 +345,11 @@ static void JsonRow(const ListRow *row, int first)
         OutText(c ? ", " : "");
         JsonString(Columns[c].key);
         OutText(": ");
-        if (Columns[c].kind == ColumnFlag)
-            OutText(Columns[c].flag(row) ? "true" : "false");
+        const char *text = CellValue(&Columns[c], row);
+        if (Columns[c].kind == ColumnFlag || !text)
+            OutText(text ? text : "null");
         else
-            JsonString(Columns[c].text(row));
+            JsonString(text);
     }
     OutText("}");
 }

@@ -96,7 +96,7 @@ TEST_F(Console, ListFindsEntriesAndReportNamesItsFile)
     EXPECT_EQ(0u, Run({"list", "-c"}).out.find("id,name,type,"));
     Result tabs = Run({"list", "-ct"});
     EXPECT_EQ(0u, tabs.out.find("id\tname\ttype\t"));
-    EXPECT_NE(std::string::npos, tabs.out.find("\\\\Agent\tAgent\tUSR\ttrue\t")) << tabs.out;
+    EXPECT_NE(std::string::npos, tabs.out.find("\\\\Agent\tAgent\tUSR\ton\ttrue\t")) << tabs.out;
     std::string agent = kUserRun + "\\\\Agent";
     for (auto line : std::vector<std::vector<const char *>>{
              {"list", agent.c_str(), "-c"}, {"list", "--name", "AG*", "-c"}, {"list", "/n", "?gent", "-c"}}) {
@@ -136,13 +136,13 @@ TEST_F(Console, ListGivesWholeValuesQuotedSafelyInEveryFormat)
 
     Result csv = Run({"list", "-f", "csv", "--place", kUserRun.c_str()});
     ASSERT_EQ(CliExitDone, csv.code);
-    EXPECT_EQ(0u, csv.out.find("id,name,type,enabled,switched_off,place,command,"));
-    EXPECT_NE(std::string::npos, csv.out.find(kUserRun + "\\\\Agent,Agent,USR,true,false,"));
+    EXPECT_EQ(0u, csv.out.find("id,name,type,state,enabled,switched_off,place,command,"));
+    EXPECT_NE(std::string::npos, csv.out.find(kUserRun + "\\\\Agent,Agent,USR,on,true,false,"));
     EXPECT_EQ(std::string::npos, csv.out.find("Say")) << "Run- is not under ...\\Run";
     EXPECT_EQ(csv.out, Run({"list", "-f", "csv", "--place", (kUserRun + "\\").c_str()}).out)
         << "a key named with a backslash after it";
     EXPECT_NE(std::string::npos, Run({"list", "/f", "CSV", "/p", "hkcu"}).out.find(
-                                     ",\"Say \"\"hi\"\", then\tgo\",USR,false,"));
+                                     ",\"Say \"\"hi\"\", then\tgo\",USR,off here,false,"));
 
     // At 60 columns the other cells give way; the id, last, stays whole.
     MemSetConsoleWidth(60);
@@ -434,7 +434,7 @@ TEST_F(Console, TableShowsWhatCouldDeceiveCsvGuardsFormulasJsonIsExact)
     EXPECT_EQ(std::string::npos, table.out.find("\xE2\x80\xAE")) << table.out;
 
     Result csv = Run({"list", "-f", "csv"});
-    EXPECT_NE(std::string::npos, csv.out.find(",\"'=cmd\",USR,true,false,")) << csv.out;
+    EXPECT_NE(std::string::npos, csv.out.find(",\"'=cmd\",USR,on,true,false,")) << csv.out;
     EXPECT_NE(std::string::npos, csv.out.find(",\"'-x\",")) << csv.out;
     EXPECT_NE(std::string::npos, csv.out.find("," + command + ",")) << "exact, not escaped";
     std::string json = Run({"list", "-f", "json"}).out;
@@ -519,4 +519,30 @@ TEST_F(Console, UnreadableTaskFolderIsNamedAndTheListFails)
     EXPECT_EQ("ERROR: \"C:\\WINDOWS\\System32\\Tasks\": task folder could not be read (Error 5.): "
               "its tasks are not listed\r\n",
               list.err);
+}
+
+// One word for what holds each entry off, in the table, CSV and JSON;
+// what could not be learnt is null in JSON and empty in CSV, never "n/a".
+TEST_F(Console, StateSaysWhatHoldsEachEntryOff)
+{
+    MemSetString(PLAT_HKCU, kRun, "On", "C:\\a.exe");
+    MemSetString(PLAT_HKCU, kRunOff, "Here", "C:\\a.exe");
+    MemSetString(PLAT_HKCU, kRun, "Settings", "C:\\a.exe");
+    MemSetValue(PLAT_HKCU, APPROVED_KEY "\\Run", "Settings", PLAT_REG_BINARY,
+                std::string("\x03\0\0\0\0\0\0\0\0\0\0\0", 12));
+    MemSetString(PLAT_HKLM, kRun, "Policy", "C:\\a.exe");
+    MemSetString(PLAT_HKLM, kRun, "Both", "C:\\a.exe");
+    MemSetValue(PLAT_HKLM, APPROVED_KEY "\\Run", "Both", PLAT_REG_BINARY,
+                std::string("\x03\0\0\0\0\0\0\0\0\0\0\0", 12));
+    MemSetValue(PLAT_HKCU, POLICY_EXPLORER_KEY, "DisableLocalMachineRun", PLAT_REG_DWORD,
+                std::string("\x01\0\0\0", 4));
+    std::string csv = Run({"list", "-c"}).out;
+    for (const char *row : {",On,USR,on,", ",Here,USR,off here,", ",Settings,USR,off in Windows' settings,",
+                            ",Policy,ALL,off by policy,", ",Both,ALL,off by policy,"})
+        EXPECT_NE(std::string::npos, csv.find(row)) << row << "\n" << csv;
+    EXPECT_NE(std::string::npos, csv.find(",,target not found\r\n")) << "no publisher: empty";
+    std::string json = Run({"list", "-f", "json"}).out;
+    EXPECT_NE(std::string::npos, json.find("\"publisher\": null")) << json;
+    EXPECT_EQ(std::string::npos, json.find("n/a"));
+    EXPECT_NE(std::string::npos, Run({"list"}).out.find("off in Windows' settings"));
 }

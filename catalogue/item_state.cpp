@@ -1,0 +1,22 @@
+// item_state.cpp - whether Windows starts an entry, in one word.
+//
+// Windows starts an entry at logon unless one of several switches says no:
+// this program moved it aside (a "-" key, a folder of disabled items, a
+// list value's copy), Windows' own startup settings hold a StartupApproved
+// value whose first byte is odd, a policy stops its whole key, or the Task
+// Scheduler's Enabled is false. Each is a different place to turn it back
+// on, so the list names which one holds it off.
+#include "catalogue.h"
+
+const char *ItemStateText(const AutostartItem *item)
+{
+    if (item->readOnly || item->schedulerHidden)
+        return STATE_READ_ONLY;
+    if (item->policyOff)
+        return STATE_OFF_BY_POLICY;
+    if (item->approvalDisabled)
+        return STATE_OFF_IN_SETTINGS;
+    if (!item->enabled)
+        return item->kind == ScheduledTask ? STATE_OFF_IN_SETTINGS : STATE_OFF_HERE;
+    return STATE_ON;
+}
