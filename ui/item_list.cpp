@@ -218,9 +218,20 @@ static void IndexRows(void)
 static int SortColumn = -1;
 static int SortDescending = 0;
 
-static const char *SortText(const AutostartItem *item)
+// The Type cell until the list has a State column of its own: the scope,
+// and "off" for an entry switched off in Windows' startup settings, which
+// the check box alone would show as this program's doing.
+static const char *TypeCellText(const AutostartItem *item, char *text, size_t size)
 {
-    return SortColumn == 0 ? item->name : SortColumn == 1 ? ItemTypeText(item) : item->target;
+    TextFormat(text, size, "%s%s", ItemTypeText(item), item->approvalDisabled ? " off" : "");
+    return text;
+}
+
+static const char *SortText(const AutostartItem *item, char *type, size_t size)
+{
+    return SortColumn == 0   ? item->name
+           : SortColumn == 1 ? TypeCellText(item, type, size)
+                             : item->target;
 }
 
 // Equal texts keep the scan's order.
@@ -228,7 +239,11 @@ static int CompareRows(const void *first, const void *second)
 {
     int32_t x = *(const int32_t *)first, y = *(const int32_t *)second;
     const AutostartItem *a = CatalogueItem(x), *b = CatalogueItem(y);
-    int order = SortColumn < 0 || !a || !b ? 0 : TextCompareNoCase(SortText(a), SortText(b));
+    char typeA[SCOPE_SIZE + 8], typeB[SCOPE_SIZE + 8];
+    int order = SortColumn < 0 || !a || !b
+                    ? 0
+                    : TextCompareNoCase(SortText(a, typeA, sizeof typeA),
+                                        SortText(b, typeB, sizeof typeB));
     if (order == 0)
         order = x < y ? -1 : x > y;
     return SortDescending ? -order : order;
@@ -392,10 +407,11 @@ int OnListDisplayInfo(NMLVDISPINFOA *info)
         return 0;
     // Escapes for control and bidirectional characters: a name or path
     // cannot pass for another.
+    char type[SCOPE_SIZE + 8];
     if ((cell->mask & LVIF_TEXT) && cell->pszText && cell->cchTextMax > 0)
         TextCopyVisible(cell->pszText, (size_t)cell->cchTextMax,
                       cell->iSubItem == 0   ? item->name
-                      : cell->iSubItem == 1 ? ItemTypeText(item)
+                      : cell->iSubItem == 1 ? TypeCellText(item, type, sizeof type)
                                             : item->target,
                       cell->iSubItem == 0 && ItemNameCut(item));
     if ((cell->mask & LVIF_IMAGE) && cell->iSubItem == 0)
