@@ -15,7 +15,7 @@ static long CommonRefusal(const AutostartItem *item)
         return CAUSE_NAME_INEXACT;
     if (item->kind == ScheduledTask && item->schedulerHidden)
         return CAUSE_TASK_HIDDEN;
-    if (item->kind == ScheduledTask && item->readOnly)
+    if (item->readOnly) // only a task is read-only
         return CAUSE_TASK_FILES;
     if (item->cut)
         return item->kind == ScheduledTask ? CAUSE_TASK_PATH_CUT : CAUSE_NAME_CUT;

@@ -404,9 +404,9 @@ TEST_F(Console, LongNamesWholeAndTableCharactersIntact)
     // Wide characters take two console cells each: the next column lines up.
     MemReset();
     MemSetCodePageUtf8(true);
-    MemSetString(PLAT_HKCU, kRun, "\xE4\xB8\xAD\xE6\x96\x87", "C:\\a.exe");
+    MemSetString(PLAT_HKCU, kRun, "\xE4\xB8\xAD\xF0\xA0\x80\x80", "C:\\a.exe");
     MemSetString(PLAT_HKCU, kRun, "abcd", "C:\\a.exe");
-    EXPECT_NE(std::string::npos, Run({"list"}).out.find("\xE4\xB8\xAD\xE6\x96\x87  USR"));
+    EXPECT_NE(std::string::npos, Run({"list"}).out.find("\xE4\xB8\xAD\xF0\xA0\x80\x80  USR"));
     EXPECT_NE(std::string::npos, table.out.find("C:\\\xC3\xA9.exe")) << table.out;
     MemSetCodePageUtf8(false);
 }

@@ -525,3 +525,33 @@ TEST_F(Store, EditWithAnIndexOutsideTheCatalogueDoesNothing)
     SaveItem("X", "C:\\x.exe", "", 0, EditorEdit, -1);
     EXPECT_EQ(0, MemStorageCallCount());
 }
+
+// What a row refuses is known before anything is asked: the first cause
+// the store would meet, a Windows' own logon program refused both ways.
+TEST(Refusals, EachRowSaysWhatItRefusesAndWhy)
+{
+    AutostartItem row;
+    memset(&row, 0, sizeof row);
+    row.kind = RegistryValue;
+    EXPECT_EQ(PLAT_OK, SwitchRefusalCause(&row));
+    EXPECT_EQ(PLAT_OK, RemoveRefusalCause(&row));
+    row.logonPlace = LogonUserinit;
+    row.windowsOwn = 1;
+    EXPECT_EQ(CAUSE_WINDOWS_OWN, SwitchRefusalCause(&row));
+    EXPECT_EQ(CAUSE_WINDOWS_OWN, RemoveRefusalCause(&row));
+    row.inexact = 1;
+    EXPECT_EQ(CAUSE_NAME_INEXACT, SwitchRefusalCause(&row));
+    EXPECT_EQ(CAUSE_NAME_INEXACT, RemoveRefusalCause(&row));
+    row.windowsOwn = 0;
+    EXPECT_EQ(CAUSE_NAME_INEXACT, RemoveRefusalCause(&row)) << "a logon row's own refusal is not all";
+    AutostartItem task;
+    memset(&task, 0, sizeof task);
+    task.kind = ScheduledTask;
+    task.cut = 1;
+    EXPECT_EQ(CAUSE_TASK_PATH_CUT, RemoveRefusalCause(&task));
+    task.readOnly = 1;
+    EXPECT_EQ(CAUSE_TASK_FILES, SwitchRefusalCause(&task));
+    row.inexact = 0;
+    row.cut = 1;
+    EXPECT_EQ(CAUSE_NAME_CUT, SwitchRefusalCause(&row));
+}
