@@ -46,6 +46,11 @@ const char *CauseText(long code)
     case CAUSE_LIST_UNREAD:
         return "a step failed and its list could not be read back to tell where it is now (the "
                "backup holds it as it was)";
+    case CAUSE_APPROVAL_UNREAD:
+        return "its switch in Windows' startup settings could not be read, and may still keep "
+               "it from starting";
+    case CAUSE_TASK_UNREAD:
+        return "the Task Scheduler took the change, but its state could not be read back to tell";
     case CAUSE_LOGON_NEEDS_USERINIT: return "the logon needs userinit.exe here";
     case CAUSE_LIST_LACKS_OWN:
         return "its list lacks Windows' own program, which it would take the place of";

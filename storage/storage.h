@@ -60,6 +60,8 @@ int KeyMayHoldValue(PlatHive hive, const char *path, const char *name);
 #define CAUSE_ANY_USER 0x20000017L         // an enable for all users the user did not confirm
 #define CAUSE_LIST_UNREAD 0x20000018L      // a step failed and its list could not be read back
 #define CAUSE_TASK_HIDDEN 0x20000019L      // the scheduler leaves it out of its own listing
+#define CAUSE_APPROVAL_UNREAD 0x2000001AL  // moved, but its startup switch could not be read
+#define CAUSE_TASK_UNREAD 0x2000001BL      // the scheduler took it; its state could not be read back
 
 // What a row of a list Windows needs to log on is, and why it is never changed.
 #define NOTE_WINDOWS_OWN "Windows' own: needed to log on"

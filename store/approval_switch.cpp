@@ -16,15 +16,17 @@ int ClearDisabledApproval(const AutostartItem *item)
     int state = ReadApprovalState(item);
     if (state == ApprovalOn)
         return 0;
+    // What it holds cannot be told: Windows may still keep the entry off.
     if (state == ApprovalUnreadable || !ApprovalList(item, &hive, path))
-        return 1;
+        return SetStoreError(CAUSE_APPROVAL_UNREAD), 1;
     // Only the "off" bit and the time it was switched off are cleared: the
     // other bits of the first byte are Windows' own (02 and 06 are both on).
     uint32_t type = PLAT_REG_NONE;
     void *data = NULL;
     uint32_t size = 0;
     if (!ReadWholeValue(hive, path, item->name, 1, &type, &data, &size))
-        return 1;
+        return KeyMayHoldValue(hive, path, item->name) ? (SetStoreError(CAUSE_APPROVAL_UNREAD), 1)
+                                                       : 0;
     unsigned char *bytes = (unsigned char *)data;
     // Read a second time: it may have changed, or shrunk, since.
     if (type != PLAT_REG_BINARY || size < APPROVAL_SIZE || (bytes[0] & 1) == 0) {
@@ -37,11 +39,12 @@ int ClearDisabledApproval(const AutostartItem *item)
     long written = PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key);
     if (written == PLAT_OK && key) {
         written = PlatRegWriteRaw(key, item->name, type, bytes, size);
-        if (PlatRegClose(key) != PLAT_OK)
-            written = PLAT_ERROR_INVALID_HANDLE;
+        PlatRegClose(key); // a write whose key then failed to close has written
+    } else if (written == PLAT_OK) {
+        written = PLAT_ERROR_INVALID_HANDLE;
     }
     PlatFree(data);
-    return written == PLAT_OK ? 0 : 1;
+    return written == PLAT_OK ? 0 : (SetStoreError(written), 1);
 }
 
 // Nonzero while a value (or file) of the item's name is in the other place
@@ -86,8 +89,11 @@ int CarryApproval(const AutostartItem *old, const AutostartItem *moved)
     char oldPath[TEXT_FIELD_SIZE], newPath[TEXT_FIELD_SIZE];
     uint32_t type = PLAT_REG_NONE, size = 0;
     void *data = NULL;
+    // No approval value: nothing to carry; one that cannot be read is never
+    // left behind unread.
     if (!ReadApprovalValue(old, &oldHive, oldPath, &type, &data, &size))
-        return 0; // no approval value: nothing to carry
+        return ItemActionable(old) && ApprovalList(old, &oldHive, oldPath)
+               && KeyMayHoldValue(oldHive, oldPath, old->name);
     int failed = 0;
     if (!ApprovalList(moved, &newHive, newPath)) {
         failed = 0; // the new place is not governed: Windows starts it as listed
@@ -97,7 +103,7 @@ int CarryApproval(const AutostartItem *old, const AutostartItem *moved)
         failed = PlatRegCreate(newHive, newPath, PLAT_KEY_WRITE, &key) != PLAT_OK || !key;
         if (!failed) {
             failed = PlatRegWriteRaw(key, moved->name, type, data, size) != PLAT_OK;
-            failed |= PlatRegClose(key) != PLAT_OK;
+            PlatRegClose(key); // a write whose key then failed to close has written
         }
     }
     PlatFree(data);

@@ -143,8 +143,8 @@ static int WriteValue(PlatHive hive, const char *path, const char *name, int raw
         return 0;
     long written = raw ? PlatRegWriteRaw(key, name, type, data, size)
                        : PlatRegSetValue(key, name, type, data, size);
-    long closed = PlatRegClose(key);
-    return written == PLAT_OK && closed == PLAT_OK;
+    PlatRegClose(key); // a write whose key then failed to close has written
+    return written == PLAT_OK;
 }
 
 // The command composed from the two fields: the program quoted when there
@@ -323,20 +323,25 @@ int SaveItemWithBackup(const char *name, const char *file, const char *parameter
         value.data = data;
         value.size = (uint32_t)strlen(data) + 1;
     }
+    // Windows' own switch follows the entry to its new name and list before
+    // the entry does (it never stands there without it), and leaves the old
+    // name once the old value is gone.
+    AutostartItem moved = *old;
+    TextCopy(moved.name, sizeof moved.name, name);
+    TextCopy(moved.scope, sizeof moved.scope, allUsers ? SCOPE_ALL : SCOPE_USER);
+    moved.view = hive == PLAT_HKLM32 ? View32 : ViewNative;
     int result = SaveDone;
     if (caseOnly) {
         result = RenameCase(old, name, &value, whole, type, size, backupFile);
+    } else if (!sameValue && CarryApproval(old, &moved) != 0) {
+        result = SaveNotWritten;
     } else if (!WriteNew(hive, path, name, &value)) {
         result = SaveNotWritten;
+        if (!sameValue)
+            DropApproval(&moved); // the switch carried for nothing
     } else if (!sameValue) {
-        // Windows' own switch follows the entry to its new name and list,
-        // and leaves the old name once the old value is gone.
-        AutostartItem moved = *old;
-        TextCopy(moved.name, sizeof moved.name, name);
-        TextCopy(moved.scope, sizeof moved.scope, allUsers ? SCOPE_ALL : SCOPE_USER);
-        moved.view = hive == PLAT_HKLM32 ? View32 : ViewNative;
-        // The old name keeps its switch when it could not be carried.
-        if (CarryApproval(old, &moved) != 0 || DeleteItem(old, 1) != DeleteDone)
+        // The old name keeps its switch while its value stays.
+        if (DeleteItem(old, 1) != DeleteDone)
             result = SaveOldKept;
         else
             DropApproval(old);

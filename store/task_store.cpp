@@ -41,9 +41,13 @@ int SwitchTask(const AutostartItem *item, int32_t wanted)
         return 1;
     if (TaskFailed(PlatTaskSetEnabled(item->location, wanted)) != PLAT_OK)
         return 1;
+    // Taken, but not read back: what it is now cannot be told.
     int32_t state = !wanted;
-    if (TaskFailed(PlatTaskRead(item->location, NULL, NULL, &state)) != PLAT_OK)
+    if (TaskFailed(PlatTaskRead(item->location, NULL, NULL, &state)) != PLAT_OK) {
+        if (LastStoreError() != CAUSE_TASK_GONE)
+            SetStoreError(CAUSE_TASK_UNREAD);
         return 1;
+    }
     if ((state != 0) != (wanted != 0)) {
         SetStoreError(CAUSE_TASK_UNCHANGED);
         return 1;

@@ -111,12 +111,15 @@ TEST_F(SaveTest, LeftoversOfARenameAreNamed)
     MemSetString(PLAT_HKCU, kRun, "Old", "C:\\o.exe");
     MemSetValue(PLAT_HKCU, approved, "Old", PLAT_REG_BINARY, std::string(12, '\x03'));
     ScanCatalogue();
+    // The switch goes first: when it cannot follow, nothing is written.
     MemFailCall(MEM_REG_SET_VALUE, 2);
-    EXPECT_EQ(SaveOldKept, SaveItem("New", "C:\\o.exe", "", 0, EditorEdit, IndexOf("Old")));
+    EXPECT_EQ(SaveNotWritten, SaveItem("New", "C:\\o.exe", "", 0, EditorEdit, IndexOf("Old")));
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRun, "Old"));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRun, "New"));
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, approved, "Old"));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, approved, "New"));
 
-    // Nor is it carried when its key does not close after the write.
+    // A write whose key then does not close has written: the rename is done.
     MemReset();
     MemSetString(PLAT_HKCU, kRun, "Old", "C:\\o.exe");
     MemSetValue(PLAT_HKCU, approved, "Old", PLAT_REG_BINARY, std::string(12, '\x03'));
@@ -124,8 +127,10 @@ TEST_F(SaveTest, LeftoversOfARenameAreNamed)
     MemResetCounts();
     MemSetHook(MEM_REG_SET_VALUE, 2,
                [] { MemFailCall(MEM_REG_CLOSE, MemCallCount(MEM_REG_CLOSE) + 1); });
-    EXPECT_EQ(SaveOldKept, SaveItem("New", "C:\\o.exe", "", 0, EditorEdit, IndexOf("Old")));
-    EXPECT_TRUE(MemValueExists(PLAT_HKCU, approved, "Old"));
+    EXPECT_EQ(SaveDone, SaveItem("New", "C:\\o.exe", "", 0, EditorEdit, IndexOf("Old")));
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, approved, "New"));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, approved, "Old"));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRun, "Old"));
 }
 
 TEST_F(SaveTest, EditsThatKeepTheCommandMoveTheValueWhole)
