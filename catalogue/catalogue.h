@@ -451,6 +451,8 @@ enum LogonPlaceKind {
 #define ACTIVE_SETUP_USER_KEY_32 "Software\\Wow6432Node\\Microsoft\\Active Setup\\Installed Components"
 #define STUB_PATH_VALUE "StubPath"
 #define WINDOWS_OWN_MARK " (Windows' own)"
+// A row marked as the place's own setting that the hide option still shows.
+#define NOTE_OWN_SHOWN "shown with Windows' own entries hidden: its program is not verified as signed by Windows"
 
 // Rows of every logon place, counted (records null) or loaded from
 // *runningCount on while it is below limit; the number of rows seen.

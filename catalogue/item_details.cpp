@@ -160,6 +160,9 @@ void ItemNotes(const AutostartItem *item, char *text, size_t size)
         AddNote(text, size, NOTE_POLICY_OFF);
     if (item->windowsOwn)
         AddNote(text, size, NOTE_WINDOWS_OWN);
+    // The mark is the place's own setting; the hide option asks more.
+    if (item->windowsOwn && !ItemHiddenAsWindows(item, 1))
+        AddNote(text, size, NOTE_OWN_SHOWN);
     if (item->placeNote[0])
         AddNote(text, size, item->placeNote);
     if (!item->logonPlace)

@@ -18,6 +18,7 @@
 #define CLI_WOULD_CLEAN_UP                                                              \
     "Would delete %d disabled registry %s (%d of the current user, %d of all users) " \
     "in %s, and %d %s of RunOnceEx-; nothing was changed: add --yes to delete them."
+#define CLI_WOULD_DELETE_ONE "Would delete \"%s\" (%s)"
 #define CLI_REPORT_SAVED "Saved the report of %d %s: %s"
 #define CLI_REPORT_FAILED "ERROR: The report \"%s\" could not be written whole: %s"
 #define CLI_REPORT_TOO_LONG "ERROR: The report's file name \"%s\" is too long."
@@ -184,6 +185,33 @@ static int List(const CliArguments *args)
     return written ? CliExitDone : CliExitFailed;
 }
 
+// Without --yes, each entry CleanUp would delete, on a line of its own,
+// and how many switched off in Windows' settings it keeps.
+static void SayWhatCleanUpDeletes(const int32_t *hidden, int32_t count)
+{
+    int32_t *marked = (int32_t *)PlatAllocZero(sizeof(int32_t) * ((size_t)count + 1));
+    if (!marked)
+        return;
+    int32_t kept = 0;
+    MarkCleanUpRecords(hidden, count, marked, &kept);
+    char id[2 * TEXT_FIELD_SIZE], line[4 * TEXT_FIELD_SIZE];
+    for (int32_t i = 0; i < count; ++i) {
+        const AutostartItem *item = &ItemCatalogue.items[i];
+        if (!marked[i])
+            continue;
+        if (!CliItemId(item, NULL, id, sizeof id))
+            TextCopy(id, sizeof id, item->location);
+        TextFormat(line, sizeof line, CLI_WOULD_DELETE_ONE, item->name, id);
+        CliLine(PLAT_STDOUT, line);
+    }
+    if (kept) {
+        TextFormat(line, sizeof line, STATUS_CLEANUP_KEEPS_SWITCHED, (int)kept,
+                   kept == 1 ? "entry" : "entries", kept == 1 ? "is" : "are");
+        CliLine(PLAT_STDOUT, line);
+    }
+    PlatFree(marked);
+}
+
 static int CleanUp(const FrontEnd *front)
 {
     // The window's rule: a key holding a row hidden as Windows' own (under
@@ -204,6 +232,8 @@ static int CleanUp(const FrontEnd *front)
     int user = what.user, machine = what.machine;
     Outcome *outcome = (Outcome *)front->context;
     if (user + machine + what.settings == 0 || !outcome->yes) {
+        if (!outcome->yes)
+            SayWhatCleanUpDeletes(hidden, count);
         char line[512];
         TextCopy(line, sizeof line, STATUS_CLEANUP_NOTHING);
         if (user + machine + what.settings)

@@ -113,6 +113,10 @@ void PutRecord(ReportWriter *w, const AutostartItem *item)
         PutText(w, "<tr><td>Status:</td><td><b>disabled</b> " APPROVAL_OFF_TEXT "</td></tr>\n");
     else
         PutText(w, "<tr><td>Status:</td><td><b>disabled</b></td></tr>\n");
+    // In the list's words: which switch holds it off.
+    PutText(w, "<tr><td>State:</td><td>");
+    PutText(w, ItemStateText(item));
+    PutText(w, "</td></tr>\n");
 
     PutText(w, "<tr><td>Description:</td><td>");
     PUT_SHOWN(w, item, description);

@@ -76,6 +76,12 @@
 #define IDM_TOGGLE          126
 #define IDM_REMOVE          127
 #define IDM_PROPERTIES      135
+/* Sort by: the list's columns in their order, then the scan's own order */
+#define IDM_SORT_NAME       140
+#define IDM_SORT_TYPE       141
+#define IDM_SORT_STATE      142
+#define IDM_SORT_PATH       143
+#define IDM_SORT_SCAN       144
 
 /* ---- Controls: main window ---- */
 #define IDC_ITEM_LIST       110

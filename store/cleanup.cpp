@@ -443,6 +443,31 @@ void CountCleanUpShown(CleanUpCount *count, const int32_t *hidden, int32_t recor
         count->places[length - 2] = '\0';
 }
 
+int32_t MarkCleanUpRecords(const int32_t *hidden, int32_t records, int32_t *marked,
+                           int32_t *switchedOff)
+{
+    CleanUpKey places[CLEANUP_PLACES];
+    int placeCount = CleanUpPlaces(places);
+    MarkHiddenPlaces(places, placeCount, hidden, records);
+    // Read as CleanUp will read them: a key kept whole deletes nothing.
+    for (int p = 0; p < placeCount; ++p)
+        SaveDisabledKey(NULL, &places[p], NULL);
+    int32_t count = 0;
+    *switchedOff = 0;
+    for (int32_t i = 0; i < records; ++i) {
+        const AutostartItem *item = CatalogueItem(i);
+        marked[i] = 0;
+        if (!item)
+            continue;
+        if (item->kind == RegistryValue && !item->logonPlace && LocationDisabled(item->location))
+            for (int p = 0; p < placeCount && !marked[i]; ++p)
+                marked[i] = !places[p].keep && !places[p].hidden && KeyHoldsItem(&places[p], item);
+        count += marked[i];
+        *switchedOff += !marked[i] && !(hidden && hidden[i]) && item->approvalDisabled;
+    }
+    return count;
+}
+
 int CleanUpDisabled(const int32_t *desired, int32_t count, const FrontEnd *front)
 {
     return CleanUpDisabledShown(desired, NULL, count, front);

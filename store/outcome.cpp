@@ -192,6 +192,20 @@ static void WordRemove(const StoreOutcome *outcome, const char *backup, char *te
     }
 }
 
+void BackupShown(const char *backup, int pathRoom, char *text, size_t size)
+{
+    const char *name = strrchr(backup, '\\');
+    if (pathRoom <= 0 || !name) {
+        TextCopy(text, size, backup);
+        return;
+    }
+    char folder[TEXT_FIELD_SIZE], shortFolder[TEXT_FIELD_SIZE];
+    TextCopy(folder, sizeof folder, backup);
+    folder[name - backup] = '\0';
+    TextShortenMiddle(shortFolder, sizeof shortFolder, folder, (size_t)pathRoom);
+    TextFormat(text, size, "%s in %s", name + 1, shortFolder);
+}
+
 void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t size)
 {
     text[0] = '\0';
@@ -209,11 +223,8 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
         return;
     }
     // A task's backup is named whole: its restore command follows it.
-    char backup[TEXT_FIELD_SIZE];
-    if (pathRoom > 0 && item->kind != ScheduledTask)
-        TextShortenMiddle(backup, sizeof backup, outcome->backup, (size_t)pathRoom);
-    else
-        TextCopy(backup, sizeof backup, outcome->backup);
+    char backup[2 * TEXT_FIELD_SIZE];
+    BackupShown(outcome->backup, item->kind == ScheduledTask ? 0 : pathRoom, backup, sizeof backup);
     switch (outcome->action) {
     case ActionEnable:
     case ActionDisable: WordSwitch(outcome, backup, text, size); break;

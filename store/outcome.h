@@ -91,8 +91,11 @@ const char *OutcomeCauseText(const StoreOutcome *outcome);
 // Nonzero for an outcome that is a failure: not done and not already so.
 int OutcomeFailed(const StoreOutcome *outcome);
 
-// The outcome in the window's words. pathRoom: characters an entry's backup
-// path may take before it loses its middle (0: whole).
+// A backup as a status names it: with pathRoom (characters the folder may
+// take before it loses its middle) the file's name first, "name.reg in
+// C:\...\Backups", so a line cut at its end keeps it; 0: the path whole.
+void BackupShown(const char *backup, int pathRoom, char *text, size_t size);
+// The outcome in the window's words; pathRoom as for BackupShown.
 #define OUTCOME_TEXT_SIZE (12 * TEXT_FIELD_SIZE + 512)
 void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t size);
 
@@ -129,6 +132,8 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
 // CleanUp's summary: what was deleted, what was kept and why.
 #define STATUS_CLEANUP_DONE "Deleted %d disabled %s%s; backup: %s."
 #define STATUS_CLEANUP_SETTINGS " and %d %s of RunOnceEx-"
+#define STATUS_CLEANUP_KEEPS_SWITCHED \
+    "%d %s switched off in Windows' settings %s kept: CleanUp deletes only what was disabled here."
 #define STATUS_CLEANUP_NOTHING "There were no disabled registry entries to delete."
 #define STATUS_CLEANUP_NONE_DELETED "Nothing was deleted; backup: %s."
 // Entries backed up but not deleted (%s: " of all users", " of this user" or

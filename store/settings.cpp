@@ -37,7 +37,7 @@ long SaveHideWindowsSetting(int hide)
 
 // The window's size and the list's column widths, as one binary value: read
 // whole or not at all, so a damaged value cannot give half a layout. A value
-// left by a version that kept no maximised state is whole without it.
+// left by an earlier version is whole without the fields added since.
 int ReadWindowLayoutSetting(WindowLayout *layout)
 {
     PlatKey key = NULL;
@@ -47,11 +47,18 @@ int ReadWindowLayoutSetting(WindowLayout *layout)
     WindowLayout read;
     long result = PlatRegQueryValue(key, WINDOW_LAYOUT_VALUE, &type, &read, &size);
     PlatRegClose(key);
-    const uint32_t before = (uint32_t)offsetof(WindowLayout, maximised);
-    if (result != PLAT_OK || type != PLAT_REG_BINARY || (size != sizeof read && size != before))
+    const uint32_t first = (uint32_t)offsetof(WindowLayout, maximised);
+    const uint32_t second = (uint32_t)offsetof(WindowLayout, stateColumn);
+    if (result != PLAT_OK || type != PLAT_REG_BINARY
+        || (size != sizeof read && size != first && size != second))
         return 0;
-    if (size == before)
+    if (size <= first)
         read.maximised = 0;
+    if (size <= second) {
+        read.stateColumn = 0;
+        read.sortColumn = -1;
+        read.sortDescending = 0;
+    }
     *layout = read;
     return 1;
 }

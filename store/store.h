@@ -139,6 +139,13 @@ struct CleanUpCount {
 void CountCleanUp(CleanUpCount *count);
 // The same for CleanUpDisabledShown's hidden rows (records: their count).
 void CountCleanUpShown(CleanUpCount *count, const int32_t *hidden, int32_t records);
+// Marks (marked[i] 1) the records CleanUp would delete now, with hidden as
+// for CleanUpDisabledShown, for its question to name them; their number.
+// Storage may hold values no record shows yet (written since the scan):
+// CountCleanUpShown counts those too. *switchedOff: the rows shown that
+// Windows' settings switched off, which CleanUp keeps.
+int32_t MarkCleanUpRecords(const int32_t *hidden, int32_t records, int32_t *marked,
+                           int32_t *switchedOff);
 
 // Applies the desired states first, then saves every value of the five
 // disabled keys ("Run-" ... "RunOnceEx-"'s sections) of HKCU and of both
@@ -342,15 +349,21 @@ int ReadHideWindowsSetting(void);
 long SaveHideWindowsSetting(int hide);
 
 // The main window's outer size and the list's column widths, as last left,
-// and whether it was maximised (its size then is the one it returns to).
+// whether it was maximised (its size then is the one it returns to) and the
+// order of the rows. Fields were added at the end over time; a width of 0
+// is not known.
 #define LAYOUT_COLUMNS 3
 struct WindowLayout {
     int32_t width;
     int32_t height;
-    int32_t columns[LAYOUT_COLUMNS];
+    int32_t columns[LAYOUT_COLUMNS]; // Application, Type, Path
     int32_t maximised;
+    int32_t stateColumn;    // the State column's width
+    int32_t sortColumn;     // by the list's column number; -1: the scan's order
+    int32_t sortDescending;
 };
-// 1 and *layout filled when a whole layout was stored (one stored before
-// the maximised state was kept reads as not maximised); 0 leaves it as it was.
+// 1 and *layout filled when a whole layout was stored (one stored by an
+// earlier version reads with the later fields unknown: not maximised, no
+// State width, the scan's order); 0 leaves it as it was.
 int ReadWindowLayoutSetting(WindowLayout *layout);
 long SaveWindowLayoutSetting(const WindowLayout *layout);

@@ -63,9 +63,11 @@ static void AddFixedBoxes(HWND list)
 
 void SetUpItemList(HWND list)
 {
-    InsertColumn(list, 0, "Application", 150);
-    InsertColumn(list, 1, "Type", 40);
-    InsertColumn(list, 2, "Path", 350);
+    // Widths at 96 DPI; State fits "off in Windows' settings".
+    InsertColumn(list, COLUMN_NAME, "Application", 130);
+    InsertColumn(list, COLUMN_TYPE, "Type", 40);
+    InsertColumn(list, COLUMN_STATE, "State", 130);
+    InsertColumn(list, COLUMN_PATH, "Path", 240);
     SendMessageA(list, WM_SETFONT, (WPARAM)UiFont, FALSE);
     ShowWindow(list, SW_SHOWNORMAL);
     ItemListWindow = list;
@@ -218,20 +220,12 @@ static void IndexRows(void)
 static int SortColumn = -1;
 static int SortDescending = 0;
 
-// The Type cell until the list has a State column of its own: the scope,
-// and "off" for an entry switched off in Windows' startup settings, which
-// the check box alone would show as this program's doing.
-static const char *TypeCellText(const AutostartItem *item, char *text, size_t size)
+static const char *CellText(const AutostartItem *item, int column)
 {
-    TextFormat(text, size, "%s%s", ItemTypeText(item), item->approvalDisabled ? " off" : "");
-    return text;
-}
-
-static const char *SortText(const AutostartItem *item, char *type, size_t size)
-{
-    return SortColumn == 0   ? item->name
-           : SortColumn == 1 ? TypeCellText(item, type, size)
-                             : item->target;
+    return column == COLUMN_NAME    ? item->name
+           : column == COLUMN_TYPE  ? ItemTypeText(item)
+           : column == COLUMN_STATE ? ItemStateText(item)
+                                    : item->target;
 }
 
 // Equal texts keep the scan's order.
@@ -239,11 +233,9 @@ static int CompareRows(const void *first, const void *second)
 {
     int32_t x = *(const int32_t *)first, y = *(const int32_t *)second;
     const AutostartItem *a = CatalogueItem(x), *b = CatalogueItem(y);
-    char typeA[SCOPE_SIZE + 8], typeB[SCOPE_SIZE + 8];
     int order = SortColumn < 0 || !a || !b
                     ? 0
-                    : TextCompareNoCase(SortText(a, typeA, sizeof typeA),
-                                        SortText(b, typeB, sizeof typeB));
+                    : TextCompareNoCase(CellText(a, SortColumn), CellText(b, SortColumn));
     if (order == 0)
         order = x < y ? -1 : x > y;
     return SortDescending ? -order : order;
@@ -324,24 +316,53 @@ void SortRows(HWND list)
         MoveRows(list, SortMove, NULL);
 }
 
-// Up, down, then back to the scan's own order.
-void SortRowsBy(HWND list, int column)
+// The header's arrow on the sorted column, none on the others.
+static void ShowSortArrow(HWND list)
 {
-    if (!list || column < 0 || column > 2)
-        return;
-    if (column != SortColumn) {
-        SortColumn = column;
-        SortDescending = 0;
-    } else if (!SortDescending) {
-        SortDescending = 1;
-    } else {
-        SortColumn = -1;
-        SortDescending = 0;
+    HWND header = (HWND)SendMessageA(list, LVM_GETHEADER, 0, 0);
+    for (int i = 0; header && i < LIST_COLUMNS; ++i) {
+        HDITEMA item;
+        memset(&item, 0, sizeof item);
+        item.mask = HDI_FORMAT;
+        if (!SendMessageA(header, HDM_GETITEMA, i, (LPARAM)&item))
+            continue;
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (i == SortColumn)
+            item.fmt |= SortDescending ? HDF_SORTDOWN : HDF_SORTUP;
+        SendMessageA(header, HDM_SETITEMA, i, (LPARAM)&item);
     }
+}
+
+void ListSortOrder(int32_t *column, int32_t *descending)
+{
+    *column = SortColumn;
+    *descending = SortDescending;
+}
+
+void SetListSortOrder(HWND list, int32_t column, int32_t descending)
+{
+    SortColumn = column >= 0 && column < LIST_COLUMNS ? column : -1;
+    SortDescending = SortColumn >= 0 && descending;
+    if (!list)
+        return;
     SortRows(list);
+    ShowSortArrow(list);
     int32_t row = SelectedRow(list);
     if (row >= 0)
         SendMessageA(list, LVM_ENSUREVISIBLE, row, FALSE);
+}
+
+// Up, down, then back to the scan's own order.
+void SortRowsBy(HWND list, int column)
+{
+    if (!list || column < 0 || column >= LIST_COLUMNS)
+        return;
+    if (column != SortColumn)
+        SetListSortOrder(list, column, 0);
+    else if (!SortDescending)
+        SetListSortOrder(list, column, 1);
+    else
+        SetListSortOrder(list, -1, 0);
 }
 
 int32_t RecordOfRow(HWND list, int32_t row)
@@ -407,13 +428,9 @@ int OnListDisplayInfo(NMLVDISPINFOA *info)
         return 0;
     // Escapes for control and bidirectional characters: a name or path
     // cannot pass for another.
-    char type[SCOPE_SIZE + 8];
     if ((cell->mask & LVIF_TEXT) && cell->pszText && cell->cchTextMax > 0)
-        TextCopyVisible(cell->pszText, (size_t)cell->cchTextMax,
-                      cell->iSubItem == 0   ? item->name
-                      : cell->iSubItem == 1 ? TypeCellText(item, type, sizeof type)
-                                            : item->target,
-                      cell->iSubItem == 0 && ItemNameCut(item));
+        TextCopyVisible(cell->pszText, (size_t)cell->cchTextMax, CellText(item, cell->iSubItem),
+                        cell->iSubItem == COLUMN_NAME && ItemNameCut(item));
     if ((cell->mask & LVIF_IMAGE) && cell->iSubItem == 0)
         cell->iImage = RowIcon(record);
     if (cell->mask & LVIF_STATE) {
@@ -543,6 +560,12 @@ void WantSelection(const char *name, const char *scope, int32_t kind)
     Wanted.location[0] = '\0';
 }
 
+void WantRecord(const AutostartItem *item)
+{
+    WantSelection(item->name, item->scope, item->kind);
+    TextCopy(Wanted.location, sizeof Wanted.location, item->location);
+}
+
 void RememberSelection(HWND list)
 {
     if (!list)
@@ -551,8 +574,7 @@ void RememberSelection(HWND list)
     const AutostartItem *item = CatalogueItem(RecordOfRow(list, SelectedRow(list)));
     if (Wanted.set || !item)
         return;
-    WantSelection(item->name, item->scope, item->kind);
-    TextCopy(Wanted.location, sizeof Wanted.location, item->location);
+    WantRecord(item);
 }
 
 static int32_t WantedRow(void)
@@ -578,8 +600,12 @@ void RestoreSelection(HWND list)
         SendMessageA(list, LVM_ENSUREVISIBLE, rows - 1, FALSE);
         SendMessageA(list, LVM_ENSUREVISIBLE, Wanted.top < rows ? Wanted.top : rows - 1, FALSE);
     }
-    // The record's row: hidden rows and the sort part the two.
+    // The record's row: hidden rows and the sort part the two. Without one
+    // (the first fill, an entry gone) the first row shown: a keyboard user
+    // always has a row to start from.
     int32_t row = Wanted.set ? RowOfRecord(list, WantedRow()) : -1;
+    if (row < 0 && SelectedRow(list) < 0)
+        row = Wanted.top < rows ? Wanted.top : rows - 1;
     Wanted.set = 0;
     Wanted.top = 0;
     if (row < 0 || row >= rows)
@@ -684,7 +710,7 @@ static void ShowRemoveOutcome(void *, const StoreOutcome *outcome)
 
 // Saved first, then deleted: the status bar names the backup, or says why
 // nothing was removed.
-static void RemoveItem(const AutostartItem *item)
+static void RemoveItem(const AutostartItem *item, int32_t row)
 {
     // Refused whatever the answer would be: said at once, nothing asked.
     if (long refusal = RemoveRefusalCause(item)) {
@@ -707,9 +733,16 @@ static void RemoveItem(const AutostartItem *item)
         SetStatusText(NULL, kept);
         return;
     }
+    // The row after it takes its place (the one before, at the end).
+    const AutostartItem *next = CatalogueItem(RecordOfRow(ItemListWindow, row + 1));
+    if (!next)
+        next = CatalogueItem(RecordOfRow(ItemListWindow, row - 1));
     const FrontEnd front = {ShowRemoveOutcome, NULL, ShowCatalogueError, NULL};
-    if (RemoveEntry(item, &front) == ResultDone)
-        PostRefresh();
+    if (RemoveEntry(item, &front) != ResultDone)
+        return;
+    if (next)
+        WantRecord(next);
+    PostRefresh();
 }
 
 // The context menu's Disable and Enable set the check box, as clicking it
@@ -745,8 +778,25 @@ static void ShowProperties(const AutostartItem *item, const char *target)
     SetStatusText(NULL, status);
 }
 
+// Sort by: a column sorts up, the sorted one again turns it round.
+static void SortByMenu(HWND list, UINT command)
+{
+    int32_t column = -1, descending = 0;
+    ListSortOrder(&column, &descending);
+    if (command == IDM_SORT_SCAN)
+        SetListSortOrder(list, -1, 0);
+    else
+        SetListSortOrder(list, (int32_t)(command - IDM_SORT_NAME),
+                         column == (int32_t)(command - IDM_SORT_NAME) && !descending);
+    TellVisibleRows();
+}
+
 void RunItemCommand(HWND list, UINT command, int32_t row)
 {
+    if (command >= IDM_SORT_NAME && command <= IDM_SORT_SCAN) {
+        SortByMenu(list, command);
+        return;
+    }
     const AutostartItem *item = CatalogueItem(RecordOfRow(list, row));
     if (!item)
         return;
@@ -759,7 +809,7 @@ void RunItemCommand(HWND list, UINT command, int32_t row)
     case IDM_EDIT_ITEM: EditCatalogueItem(RecordOfRow(list, row)); break;
     // The label follows the stored state; the box gets its opposite.
     case IDM_TOGGLE: ToggleItem(list, item, row); break;
-    case IDM_REMOVE: RemoveItem(item); break;
+    case IDM_REMOVE: RemoveItem(item, row); break;
     case IDM_PROPERTIES: ShowProperties(item, target); break;
     default: break;
     }
@@ -805,6 +855,11 @@ static void GreyWhatTheRowRefuses(HMENU popup, const AutostartItem *item)
         EnableMenuItem(popup, IDM_REMOVE, MF_BYCOMMAND | MF_GRAYED);
     if (!ItemEditable(item))
         EnableMenuItem(popup, IDM_EDIT_ITEM, MF_BYCOMMAND | MF_GRAYED);
+    // Nothing to start or to show in its folder; the Notes say why.
+    if (item->targetMissing) {
+        EnableMenuItem(popup, IDM_RUN, MF_BYCOMMAND | MF_GRAYED);
+        EnableMenuItem(popup, IDM_FIND_TARGET, MF_BYCOMMAND | MF_GRAYED);
+    }
     long cause = switchCause != PLAT_OK ? switchCause : removeCause;
     if (cause == PLAT_OK)
         return;
@@ -825,6 +880,10 @@ static void OnContextMenu(HWND list, LPARAM lParam)
         RenameToEnable(popup);
     if (item)
         GreyWhatTheRowRefuses(popup, item);
+    int32_t column = -1, descending = 0;
+    ListSortOrder(&column, &descending);
+    CheckMenuRadioItem(popup, IDM_SORT_NAME, IDM_SORT_SCAN,
+                       column < 0 ? IDM_SORT_SCAN : IDM_SORT_NAME + (UINT)column, MF_BYCOMMAND);
     SetForegroundWindow(list);
     POINT point = MenuPoint(list, row, lParam);
     // Details arriving while the menu is open may take rows out above this
@@ -882,6 +941,8 @@ LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         ToggleRow(window, row >= 0 ? row : SelectedRow(window));
         return 0;
     }
+    if (message == WM_CHAR && TypeAhead(window, wParam, (DWORD)GetMessageTime()))
+        return 0;
     if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK)
         ToggleRow(window, BoxClicked(window, lParam));
     // Enter reaches a list only when it asks for it.

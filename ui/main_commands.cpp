@@ -42,7 +42,7 @@ void ShowPending(void)
         TextCopy(status, sizeof status, STATUS_NONE_PENDING);
     else
         TextFormat(status, sizeof status, STATUS_CHANGES_PENDING, (int)pending,
-                   pending == 1 ? "change" : "changes");
+                   pending == 1 ? "change" : "changes", pending == 1 ? "it" : "them");
     SetStatusText(NULL, status);
 }
 
@@ -204,8 +204,8 @@ void OnApply(void)
         TextFormat(status, sizeof status, STATUS_APPLIED_SOME, stored, (int)pending,
                    report.first, report.failures > 1 ? STATUS_MORE_FAILURES : "");
     if (report.backups) {
-        char shortPath[TEXT_FIELD_SIZE];
-        TextShortenMiddle(shortPath, sizeof shortPath, report.backup, STATUS_PATH_ROOM);
+        char shortPath[2 * TEXT_FIELD_SIZE];
+        BackupShown(report.backup, STATUS_PATH_ROOM, shortPath, sizeof shortPath);
         char more[48] = "";
         if (report.backups > 1)
             TextFormat(more, sizeof more, STATUS_MORE_BACKUPS, (int)report.backups - 1);
@@ -250,6 +250,64 @@ static void ShowCleanUpOutcome(void *, const StoreOutcome *outcome)
     SetStatusText(NULL, status);
 }
 
+// The entries CleanUp deletes, a line each (the first few, then how many
+// more), and how many switched off in Windows' settings it keeps.
+static void NameCleanUpEntries(const int32_t *marked, int32_t count, int32_t entries,
+                               int32_t kept, char *text, size_t size)
+{
+    int32_t named = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const AutostartItem *item = &ItemCatalogue.items[i];
+        if (!marked[i] || named == CLEANUP_NAMES_SHOWN)
+            continue;
+        char visible[4 * TEXT_FIELD_SIZE], name[128], line[192];
+        TextCopyVisible(visible, sizeof visible, item->name, ItemNameCut(item));
+        TextShortenMiddle(name, sizeof name, visible, 60);
+        TextFormat(line, sizeof line, "    %s (%s)\n", name,
+                   ScopeIsUser(item->scope) ? "this user" : "all users");
+        TextAppend(text, size, line);
+        ++named;
+    }
+    char line[160];
+    // Values written since the scan are counted, not named.
+    if (entries > named) {
+        TextFormat(line, sizeof line, CLEANUP_MORE_ENTRIES, (int)(entries - named));
+        TextAppend(text, size, line);
+    }
+    TextAppend(text, size, "\n");
+    if (kept) {
+        TextFormat(line, sizeof line, STATUS_CLEANUP_KEEPS_SWITCHED, (int)kept,
+                   kept == 1 ? "entry" : "entries", kept == 1 ? "is" : "are");
+        TextAppend(text, size, line);
+        TextAppend(text, size, "\n\n");
+    }
+}
+
+// CleanUp's question; zero when the entries could not be listed.
+static int CleanUpQuestion(const CleanUpCount *what, const int32_t *hidden, int32_t count,
+                           char *question, size_t size)
+{
+    int32_t *marked = (int32_t *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
+                                           sizeof(int32_t) * ((size_t)count + 1));
+    if (!marked)
+        return 0;
+    int32_t kept = 0;
+    MarkCleanUpRecords(hidden, count, marked, &kept);
+    int32_t entries = what->user + what->machine;
+    char settings[64] = "";
+    if (what->settings)
+        TextFormat(settings, sizeof settings, STATUS_CLEANUP_SETTINGS, (int)what->settings,
+                   what->settings == 1 ? "setting" : "settings");
+    TextFormat(question, size, CLEANUP_QUESTION, (int)entries, entries == 1 ? "entry" : "entries",
+               (int)what->user, (int)what->machine, settings);
+    NameCleanUpEntries(marked, count, entries, kept, question, size);
+    char backup[128];
+    TextFormat(backup, sizeof backup, CLEANUP_BACKUP_KEPT, entries + what->settings == 1 ? "it" : "them");
+    TextAppend(question, size, backup);
+    HeapFree(GetProcessHeap(), 0, marked);
+    return 1;
+}
+
 // CleanUp: pending check boxes are settled first (asked, never applied
 // unasked); then the question counts, from storage as it is after that,
 // what goes and from where, with No the default.
@@ -272,20 +330,19 @@ void OnCleanUp(HWND window)
         hidden[i] = ItemHiddenAsWindows(&ItemCatalogue.items[i], HideWindowsEntries);
     CleanUpCount what;
     CountCleanUpShown(&what, hidden, count);
-    HeapFree(GetProcessHeap(), 0, hidden);
     int32_t entries = what.user + what.machine;
     if (entries + what.settings == 0) {
+        HeapFree(GetProcessHeap(), 0, hidden);
         SetStatusText(NULL, STATUS_CLEANUP_NOTHING);
         return;
     }
-    char settings[64] = "";
-    if (what.settings)
-        TextFormat(settings, sizeof settings, STATUS_CLEANUP_SETTINGS, (int)what.settings,
-                   what.settings == 1 ? "setting" : "settings");
-    char question[512];
-    TextFormat(question, sizeof question, CLEANUP_QUESTION, (int)entries,
-               entries == 1 ? "entry" : "entries", (int)what.user, (int)what.machine, settings,
-               what.places);
+    char question[CLEANUP_QUESTION_SIZE];
+    int asked = CleanUpQuestion(&what, hidden, count, question, sizeof question);
+    HeapFree(GetProcessHeap(), 0, hidden);
+    if (!asked) {
+        SetStatusText(NULL, STATUS_CHECKS_UNREAD);
+        return;
+    }
     if (MessageBoxA(window, question, MAIN_WINDOW_TITLE,
                     MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2)
         != IDYES)
@@ -392,10 +449,23 @@ int AdoptScannedRows(HWND window, CatalogueData *rows, char *status, size_t size
     return 1;
 }
 
+void HiddenCountText(char *text, size_t size)
+{
+    int verified = 0;
+    for (int32_t i = 0; i < ItemCatalogue.count && !verified; ++i)
+        verified = ItemCatalogue.items[i].signedByWindows;
+    if (!HideWindowsEntries)
+        TextCopy(text, size, STATUS_WINDOWS_SHOWN);
+    else if (HiddenWindowsRows || verified)
+        TextFormat(text, size, STATUS_WINDOWS_HIDDEN, (int)HiddenWindowsRows);
+    else
+        TextCopy(text, size, STATUS_NONE_VERIFIED);
+}
+
 static void ShowHiddenCount(long saved)
 {
     char status[TEXT_FIELD_SIZE];
-    TextFormat(status, sizeof status, STATUS_WINDOWS_HIDDEN, (int)HiddenWindowsRows);
+    HiddenCountText(status, sizeof status);
     if (saved != PLAT_OK) {
         char cause[TEXT_FIELD_SIZE];
         TextFormat(cause, sizeof cause, STATUS_CHOICE_NOT_KEPT, CauseText(saved));
@@ -414,9 +484,12 @@ static void OnHideWindows(HWND window)
     long saved = SaveHideWindowsSetting(HideWindowsEntries);
     // The count names every hidden row: the signatures are read first.
     FinishDetails(window);
+    RememberSelection(ItemListWindow);
     ClearDetails(window);
-    if (ItemListWindow)
+    if (ItemListWindow) {
         FillListView(ItemListWindow);
+        RestoreSelection(ItemListWindow);
+    }
     ShownPending = 0;
     ShowHiddenCount(saved);
 }

@@ -17,7 +17,9 @@
 // scroll bar says when there is more than the field shows.
 #define COMMAND_FIELD \
     (WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_READONLY | ES_MULTILINE)
-// Of a taller window, the command field takes up to three more lines.
+// The command field shows three lines; of a taller window it takes up to
+// three more. The rows below it start at the next row after it.
+#define COMMAND_Y 250
 #define COMMAND_GROWTH 48
 
 // The buttons above the list: first in reading order, so first for Tab.
@@ -30,11 +32,11 @@ static const ChildControl TopControls[] = {
 // After the list and the status bar, in reading order: the details (each
 // field after its label, so the label names it), then the command buttons.
 static const ChildControl MainControls[] = {
-    {IDC_STATIC_ANY, "BUTTON", "Details", 15, 248, 570, 122, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0},
-    {IDC_STATIC_ANY, "STATIC", "Location:", 24, 266, 70, 15, LABEL, 0},
-    {IDC_LOCATION, "EDIT", "", 90, 266, 470, 17, FIELD, 0},
-    {IDC_STATIC_ANY, "STATIC", "Command:", 24, 282, 70, 15, LABEL, 0},
-    {IDC_COMMAND, "EDIT", "", 90, 282, 470, 17, COMMAND_FIELD, 0},
+    {IDC_STATIC_ANY, "BUTTON", "Details", 15, 216, 570, 154, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0},
+    {IDC_STATIC_ANY, "STATIC", "Location:", 24, 234, 70, 15, LABEL, 0},
+    {IDC_LOCATION, "EDIT", "", 90, 234, 470, 17, FIELD, 0},
+    {IDC_STATIC_ANY, "STATIC", "Command:", 24, COMMAND_Y, 70, 15, LABEL, 0},
+    {IDC_COMMAND, "EDIT", "", 90, COMMAND_Y, 470, 49, COMMAND_FIELD, 0},
     {IDC_STATIC_ANY, "STATIC", "Description:", 24, 298, 70, 15, LABEL, 0},
     {IDC_DESCRIPTION, "EDIT", "", 90, 298, 470, 17, FIELD, 0},
     {IDC_STATIC_ANY, "STATIC", "Company:", 24, 314, 70, 15, LABEL, 0},
@@ -97,6 +99,12 @@ static void MoveControl(HWND control, int x, int y, int width, int height)
 // Places every control from the client size. The list takes the extra
 // height; the list and the details the extra width; the banner and footer
 // keep their height; the command buttons spread over the width.
+static void GrowColumn(int column, int change)
+{
+    int now = (int)SendMessageA(ItemListWindow, LVM_GETCOLUMNWIDTH, column, 0) + change;
+    SendMessageA(ItemListWindow, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(now > 40 ? now : 40, 0));
+}
+
 void LayoutMainWindow(HWND window, int width, int height)
 {
     HWND status = GetDlgItem(window, IDC_STATUS);
@@ -113,7 +121,7 @@ void LayoutMainWindow(HWND window, int width, int height)
         MoveControl(TopWindows[i], row.x + dx, row.y, row.width, row.height);
     }
     int command = dy / 3 < COMMAND_GROWTH ? dy / 3 : COMMAND_GROWTH;
-    MoveControl(ItemListWindow, 15, 95, 570 + dx, 148 + dy - command);
+    MoveControl(ItemListWindow, 15, 95, 570 + dx, 116 + dy - command);
     int button = 0;
     for (size_t i = 0; i < sizeof MainControls / sizeof MainControls[0]; ++i) {
         const ChildControl &row = MainControls[i];
@@ -121,15 +129,17 @@ void LayoutMainWindow(HWND window, int width, int height)
         int wide = !strcmp(row.className, "EDIT") || group;
         int grows = group || row.id == IDC_COMMAND;
         // Below the command field, the pane's rows move down with it.
-        int below = row.y > 282 ? command : 0;
+        int below = row.y > COMMAND_Y ? command : 0;
         int x = row.y >= 380 ? row.x + dx * button++ / 4 : row.x;
         MoveControl(MainWindows[i], x, row.y + dy - command + below,
                     row.width + (wide ? dx : 0), row.height + (grows ? command : 0));
     }
-    // The Path column follows the window; widths the user set are kept.
+    // The Name and Path columns share what the window gained or lost, a
+    // third and two thirds; widths the user set are kept otherwise.
     if (ItemListWindow && width != ColumnsWidth) {
-        int path = (int)SendMessageA(ItemListWindow, LVM_GETCOLUMNWIDTH, 2, 0) + width - ColumnsWidth;
-        SendMessageA(ItemListWindow, LVM_SETCOLUMNWIDTH, 2, MAKELPARAM(path > 40 ? path : 40, 0));
+        int change = width - ColumnsWidth, name = change / 3;
+        GrowColumn(COLUMN_NAME, name);
+        GrowColumn(COLUMN_PATH, change - name);
         ColumnsWidth = width;
     }
     InvalidateRect(window, NULL, TRUE);
@@ -166,6 +176,15 @@ static int Clamp(int value, int low, int high)
     return value < low ? low : value > high ? high : value;
 }
 
+// A column's width in the stored layout, which keeps the first three
+// columns' in the order they were first stored.
+static int32_t *StoredWidth(WindowLayout *layout, int column)
+{
+    return column == COLUMN_STATE  ? &layout->stateColumn
+           : column == COLUMN_PATH ? &layout->columns[2]
+                                   : &layout->columns[column];
+}
+
 // The size and column widths the user left, never smaller than today's
 // window nor larger than the screen allows.
 static void RestoreLayout(HWND window)
@@ -197,10 +216,12 @@ static void RestoreLayout(HWND window)
         ShowWindow(window, SW_HIDE);
         ShowWindow(window, SW_SHOWMAXIMIZED);
     }
-    for (int i = 0; i < LAYOUT_COLUMNS && ItemListWindow; ++i)
-        if (layout.columns[i] > 0 && layout.columns[i] <= 4000)
-            SendMessageA(ItemListWindow, LVM_SETCOLUMNWIDTH, i,
-                         MAKELPARAM(Scaled(layout.columns[i]), 0));
+    for (int i = 0; i < LIST_COLUMNS && ItemListWindow; ++i) {
+        int32_t stored = *StoredWidth(&layout, i);
+        if (stored > 0 && stored <= 4000)
+            SendMessageA(ItemListWindow, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(Scaled(stored), 0));
+    }
+    SetListSortOrder(ItemListWindow, layout.sortColumn, layout.sortDescending);
 }
 
 long SaveMainWindowLayout(HWND window)
@@ -217,11 +238,12 @@ long SaveMainWindowLayout(HWND window)
     // Minimised from maximised, it comes back maximised.
     layout.maximised = place.showCmd == SW_SHOWMAXIMIZED
                        || (place.showCmd == SW_SHOWMINIMIZED && (place.flags & WPF_RESTORETOMAXIMIZED));
-    for (int i = 0; i < LAYOUT_COLUMNS; ++i)
-        layout.columns[i] =
+    for (int i = 0; i < LIST_COLUMNS; ++i)
+        *StoredWidth(&layout, i) =
             ItemListWindow
                 ? Unscaled((int32_t)SendMessageA(ItemListWindow, LVM_GETCOLUMNWIDTH, i, 0))
                 : 0;
+    ListSortOrder(&layout.sortColumn, &layout.sortDescending);
     return SaveWindowLayoutSetting(&layout);
 }
 
@@ -238,7 +260,7 @@ int CreateMainControls(HWND window)
     // The window text is the list's name for screen readers.
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, LIST_NAME,
                                 ITEM_LIST_STYLE | WS_TABSTOP,
-                                Scaled(15), Scaled(95), Scaled(570), Scaled(148), window,
+                                Scaled(15), Scaled(95), Scaled(570), Scaled(116), window,
                                 (HMENU)(INT_PTR)IDC_ITEM_LIST,
                                 AppInstance, NULL);
     if (list)
@@ -248,8 +270,10 @@ int CreateMainControls(HWND window)
 
     HWND status = CreateStatusWindowA(WS_CHILD, MAIN_WINDOW_TITLE, window, IDC_STATUS);
     // In the window's font, so it follows the DPI with the rest.
-    if (status)
+    if (status) {
         SendMessageA(status, WM_SETFONT, (WPARAM)UiFont, FALSE);
+        SetUpStatusBar(status);
+    }
     if (status)
         FitStatusBar(window, status);
     else
@@ -273,7 +297,7 @@ void RescaleMainWindow(HWND window, int dpi, const RECT *suggested)
     UseDpi(dpi);
     if (LayoutDpi != dpi) {
         // Each column keeps its width as the user left it, at the new DPI.
-        for (int i = 0; i < LAYOUT_COLUMNS && ItemListWindow; ++i) {
+        for (int i = 0; i < LIST_COLUMNS && ItemListWindow; ++i) {
             int width = (int)SendMessageA(ItemListWindow, LVM_GETCOLUMNWIDTH, i, 0);
             SendMessageA(ItemListWindow, LVM_SETCOLUMNWIDTH, i,
                          MAKELPARAM(MulDiv(width, dpi, LayoutDpi), 0));

@@ -76,20 +76,33 @@ static void DrawBand(HDC dc, HBITMAP bitmap, int y, int height, int width)
     DeleteDC(memory);
 }
 
-// "24 entries; 3 disabled", counted as the first status counts them.
-// Counts the rows shown: entries hidden as Windows' own are not counted.
+// "25 entries: 2 off here, 2 off in Windows' settings": the rows shown
+// (entries hidden as Windows' own are not counted), each state but "on"
+// counted in the words of the State column.
 void EntryCountText(char *text, size_t size)
 {
+    static const char *const kStates[] = {STATE_OFF_HERE, STATE_OFF_IN_SETTINGS,
+                                          STATE_OFF_BY_POLICY, STATE_READ_ONLY};
     int32_t rows = ItemListWindow ? (int32_t)SendMessageA(ItemListWindow, LVM_GETITEMCOUNT, 0, 0)
                                   : ItemCatalogue.count;
-    int32_t disabled = 0;
+    int32_t counts[sizeof kStates / sizeof kStates[0]] = {0};
     for (int32_t i = 0; i < rows; ++i) {
         const AutostartItem *item =
             CatalogueItem(ItemListWindow ? RecordOfRow(ItemListWindow, i) : i);
-        disabled += item && !item->enabled;
+        const char *state = item ? ItemStateText(item) : STATE_ON;
+        for (size_t s = 0; s < sizeof kStates / sizeof kStates[0]; ++s)
+            counts[s] += strcmp(state, kStates[s]) == 0;
     }
-    TextFormat(text, size, STATUS_COUNTED, (int)rows, rows == 1 ? "entry" : "entries",
-               (int)disabled);
+    TextFormat(text, size, "%d %s", (int)rows, rows == 1 ? "entry" : "entries");
+    const char *separator = ": ";
+    for (size_t s = 0; s < sizeof kStates / sizeof kStates[0]; ++s) {
+        if (!counts[s])
+            continue;
+        char part[64];
+        TextFormat(part, sizeof part, "%s%d %s", separator, (int)counts[s], kStates[s]);
+        TextAppend(text, size, part);
+        separator = ", ";
+    }
 }
 
 // The footer band sits on the status bar, at least where today's window
@@ -120,10 +133,10 @@ void RepaintFooter(HWND window)
 // system code page, not the program's.
 static void DrawFooterText(HDC dc, RECT footer)
 {
-    char text[96];
-    wchar_t wide[96];
+    char text[160];
+    wchar_t wide[160];
     EntryCountText(text, sizeof text);
-    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 96);
+    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 160);
     if (length <= 1)
         return;
     footer.right -= Scaled(12);
@@ -210,6 +223,8 @@ static LRESULT OnNotify(HWND window, NMHDR *header)
     } else if (header->code == LVN_COLUMNCLICK && header->hwndFrom == ItemListWindow) {
         SortRowsBy(ItemListWindow, ((const NMLISTVIEW *)header)->iSubItem);
         TellVisibleRows();
+    } else if (header->code == LVN_ODFINDITEMA && header->hwndFrom == ItemListWindow) {
+        return OnListFindItem((const NMLVFINDITEMA *)header);
     } else if (header->code == LVN_ODCACHEHINT && header->hwndFrom == ItemListWindow) {
         // Scrolled (or sized): the rows now on screen are read next.
         TellVisibleRows();

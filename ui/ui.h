@@ -165,14 +165,18 @@ void MoveScaled(HWND control, int x, int y, int width, int height);
 #define ABOUT_TEXT                                                                         \
     "Orvane Tool.\nver.1.2\n\n\nMade by Orvane Software.\n\n" ORVANE_WEB_SITE               \
     "\nsupport@orvane.example\n"
-#define CLEANUP_QUESTION                                                                   \
-    "Delete the %d disabled registry %s (this user: %d, all users: %d)%s in %s?\n\nA "     \
-    "backup of "                                                                           \
-    "them is kept in Documents\\" BACKUP_FOLDER "."
+// CleanUp's question: the count, then the entries a line each, then what
+// it keeps and where the backup goes.
+#define CLEANUP_QUESTION \
+    "Delete the %d %s you disabled here (this user: %d, all users: %d)%s?\n\n"
+#define CLEANUP_NAMES_SHOWN 10
+#define CLEANUP_MORE_ENTRIES "    and %d more\n"
+#define CLEANUP_BACKUP_KEPT "A backup of %s is kept in Documents\\" BACKUP_FOLDER "."
+#define CLEANUP_QUESTION_SIZE 4096
 #define APPLY_PENDING_QUESTION "Apply the %d %s you made?"
 #define REMOVE_QUESTION \
     "Remove \"%s\"?\n\nA backup of it is kept in Documents\\" BACKUP_FOLDER "."
-#define STATUS_CHANGES_PENDING "%d %s not applied yet: press Apply to store them."
+#define STATUS_CHANGES_PENDING "%d %s not applied yet: press Apply to store %s."
 #define STATUS_NONE_PENDING "Every check box matches what is stored."
 #define STATUS_APPLIED "Applied %d %s."
 #define STATUS_BACKUPS_NAMED " Backup%s: %s%s."
@@ -188,7 +192,6 @@ void MoveScaled(HWND control, int x, int y, int width, int height);
 // Characters of a path in a status text; a longer one loses its middle.
 #define STATUS_PATH_ROOM 70
 #define LIST_NAME "Startup entries"
-#define STATUS_COUNTED "%d %s; %d disabled"
 #define STATUS_TOGGLE_PENDING "\"%s\" will be %s when you press Apply; %d %s pending"
 #define STATUS_NOT_REMOVED "Nothing removed: \"%s\" is kept."
 #define STATUS_REFRESH_CANCELLED "Not refreshed: the changes still wait for Apply."
@@ -294,12 +297,16 @@ void OnSaveLog(HWND window);
 
 // "Hide Windows' own entries" of the "?" menu, as remembered (on at first).
 #define STATUS_WINDOWS_HIDDEN "%d of Windows' own entries hidden"
+#define STATUS_WINDOWS_SHOWN "Windows' own entries shown"
+#define STATUS_NONE_VERIFIED "none could be verified as Windows' own"
 #define STATUS_CHOICE_NOT_KEPT " (not remembered: %s)"
 extern int HideWindowsEntries;
 // Redraws the footer's count (rows come and go as details arrive).
 void RepaintFooter(HWND window);
-// "N entries; M disabled" of the rows shown.
+// "N entries: M off here, ..." of the rows shown, by state.
 void EntryCountText(char *text, size_t size);
+// What the hide option does now: how many rows it hides, or why none.
+void HiddenCountText(char *text, size_t size);
 
 // ---- details_reader.cpp -------------------------------------------------
 
@@ -342,6 +349,12 @@ void ShowRecordDetails(HWND window, int32_t record);
 // The details pane of the selected row.
 void ShowSelectedDetails(HWND window);
 
+// ---- status_bar.cpp -----------------------------------------------------
+
+// The bar draws its own line, cut with "..." at its end, and gets a tooltip
+// with the whole text.
+void SetUpStatusBar(HWND bar);
+
 // ---- item_list.cpp ------------------------------------------------------
 
 extern HWND ItemListWindow;
@@ -355,6 +368,8 @@ extern int ListFilling;
     (WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS \
      | LVS_SHAREIMAGELISTS | LVS_OWNERDATA)
 
+// The list's columns, by subitem.
+enum ListColumn { COLUMN_NAME, COLUMN_TYPE, COLUMN_STATE, COLUMN_PATH, LIST_COLUMNS };
 // Columns, font, image list, check boxes and subclassing of a new list.
 void SetUpItemList(HWND list);
 // LVN_GETDISPINFOA: a cell's text, icon or check box from its record;
@@ -367,6 +382,18 @@ int FillListView(HWND list);
 // time back in the scan's own order (the first order); every fill keeps it.
 void SortRowsBy(HWND list, int column);
 void SortRows(HWND list);
+// The order chosen (column -1: the scan's own), to remember and to restore;
+// the header's arrow shows it.
+void ListSortOrder(int32_t *column, int32_t *descending);
+void SetListSortOrder(HWND list, int32_t column, int32_t descending);
+// Type-ahead: the first row from start on (wrapping) whose name begins
+// with prefix, ignoring case; -1 when none.
+int32_t FindRowByName(HWND list, const char *prefix, int32_t start);
+// LVN_ODFINDITEMA: the row the list asks for, or -1.
+LRESULT OnListFindItem(const NMLVFINDITEMA *find);
+// WM_CHAR on the list (time: the message's): nonzero when taken as typed
+// text, the row found selected and focused.
+int TypeAhead(HWND list, WPARAM character, DWORD time);
 // Rows FillListView left out as Windows' own entries.
 extern int32_t HiddenWindowsRows;
 // The catalogue index a row shows, or -1 when there is no such row.
@@ -391,6 +418,9 @@ int32_t SelectedRow(HWND list);
 void RememberSelection(HWND list);
 void RestoreSelection(HWND list);
 void WantSelection(const char *name, const char *scope, int32_t kind);
+// The row to select after the next fill: the record's own entry, wherever
+// it then lies.
+void WantRecord(const AutostartItem *item);
 // Runs a context-menu command on the item of a row.
 void RunItemCommand(HWND list, UINT command, int32_t row);
 

@@ -59,6 +59,7 @@ for kind, name, scope, command, location, description, company, publisher, enabl
     else:
         out += "<tr><td>Reg_Path:</td><td>HKEY_LOCAL_MACHINE\\%s</td></tr>\n" % esc(location)
     out += "<tr><td>Status:</td><td><b>%s</b></td></tr>\n" % ("enabled" if enabled else "disabled")
+    out += "<tr><td>State:</td><td>%s</td></tr>\n" % ("on" if enabled else "off here")
     out += ("<tr><td>Description:</td><td>%s</td></tr>\n<tr><td>Company:</td><td>%s</td></tr>\n"
             "<tr><td>Publisher:</td><td>%s</td></tr></table><br><br>\n\n"
             % (esc(description), esc(company), esc(publisher)))

@@ -133,6 +133,13 @@ void AnswerMenu(HWND menuWindow, Watch *watch)
     if (menu)
         GetMenuStringA(menu, 4, text, sizeof text, MF_BYPOSITION);
     watch->seen->item4 = text;
+    watch->seen->greyed.clear();
+    for (int position = 0; menu && position < GetMenuItemCount(menu); ++position)
+        if ((GetMenuState(menu, position, MF_BYPOSITION) & (MF_GRAYED | MF_SEPARATOR))
+            == MF_GRAYED) {
+            GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+            watch->seen->greyed += std::string(text) + ";";
+        }
     GetWindowRect(menuWindow, &watch->seen->where);
     if (watch->answer < 0) {
         PostMessageA(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);

@@ -30,6 +30,7 @@ struct Seen {
     std::string caption;
     std::string text;     // a message box's text
     std::string item4;    // a popup menu's item at position 4
+    std::string greyed;   // the texts of its greyed items, each ended by ";"
     RECT where = {0, 0, 0, 0}; // a popup menu's place on the screen
     HWND owner = NULL;
     HICON icon = NULL;

@@ -122,15 +122,16 @@ TEST_F(MainWindowTest, ControlsInTheirOrderPlacesAndStyles)
         {116, "Button", "&Refresh", 460, 20, 35, 35, iconOnly},
         {130, "Button", "&Save Log", 505, 20, 35, 35, iconOnly},
         {115, "Button", "&Help", 550, 20, 35, 35, iconOnly},
-        {110, "SysListView32", "Startup entries", 15, 95, 570, 148,
+        {110, "SysListView32", "Startup entries", 15, 95, 570, 116,
          WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL
              | LVS_SHOWSELALWAYS},
         {1009, "msctls_statusbar32", "Orvane Tool", -1, -1, -1, -1, WS_CHILD | WS_VISIBLE},
-        {1, "Button", "Details", 15, 248, 570, 122, WS_CHILD | WS_VISIBLE | BS_GROUPBOX},
-        {1, "Static", "Location:", 24, 266, 70, 15, WS_CHILD | WS_VISIBLE},
-        {131, "Edit", "", 90, 266, 470, 17, field},
-        {1, "Static", "Command:", 24, 282, 70, 15, WS_CHILD | WS_VISIBLE},
-        {117, "Edit", "", 90, 282, 470, 17, commandField},
+        {1, "Button", "Details", 15, 216, 570, 154, WS_CHILD | WS_VISIBLE | BS_GROUPBOX},
+        {1, "Static", "Location:", 24, 234, 70, 15, WS_CHILD | WS_VISIBLE},
+        {131, "Edit", "", 90, 234, 470, 17, field},
+        {1, "Static", "Command:", 24, 250, 70, 15, WS_CHILD | WS_VISIBLE},
+        // Three lines of the command at the first size.
+        {117, "Edit", "", 90, 250, 470, 49, commandField},
         {1, "Static", "Description:", 24, 298, 70, 15, WS_CHILD | WS_VISIBLE},
         {118, "Edit", "", 90, 298, 470, 17, field},
         {1, "Static", "Company:", 24, 314, 70, 15, WS_CHILD | WS_VISIBLE},
@@ -177,9 +178,9 @@ TEST_F(MainWindowTest, ControlsInTheirOrderPlacesAndStyles)
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.pszText = header;
     column.cchTextMax = sizeof header;
-    const char *headers[] = {"Application", "Type", "Path"};
-    const int widths[] = {150, 40, 350};
-    for (int i = 0; i < 3; ++i) {
+    const char *headers[] = {"Application", "Type", "State", "Path"};
+    const int widths[] = {130, 40, 130, 240};
+    for (int i = 0; i < LIST_COLUMNS; ++i) {
         ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, i, (LPARAM)&column));
         EXPECT_STREQ(headers[i], header);
         EXPECT_EQ(widths[i], column.cx);
@@ -213,12 +214,16 @@ TEST_F(MainWindowTest, RowsFollowTheCatalogueWithChecksTypesAndPaths)
     EXPECT_EQ(2, CheckState(list, 0));
     EXPECT_EQ(1, CheckState(list, 1));
     EXPECT_EQ(2, CheckState(list, 2));
-    EXPECT_EQ("USR", ItemText(list, 0, 1));
-    EXPECT_EQ("ALL", ItemText(list, 1, 1));
-    EXPECT_EQ("ALL", ItemText(list, 2, 1));
-    EXPECT_EQ(probe, ItemText(list, 0, 2));
-    EXPECT_EQ(probe, ItemText(list, 2, 2));
-    EXPECT_EQ(-1, SelectedRow(list)) << "no row is selected after a refresh";
+    EXPECT_EQ("USR", ItemText(list, 0, COLUMN_TYPE));
+    EXPECT_EQ("ALL", ItemText(list, 1, COLUMN_TYPE));
+    EXPECT_EQ("ALL", ItemText(list, 2, COLUMN_TYPE));
+    EXPECT_EQ("on", ItemText(list, 0, COLUMN_STATE));
+    EXPECT_EQ("off here", ItemText(list, 1, COLUMN_STATE));
+    EXPECT_EQ(probe, ItemText(list, 0, COLUMN_PATH));
+    EXPECT_EQ(probe, ItemText(list, 2, COLUMN_PATH));
+    // A keyboard user starts on a row: the first, selected and focused.
+    EXPECT_EQ(0, SelectedRow(list));
+    EXPECT_EQ(0, SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED));
 }
 
 // The list draws every row from its record: a click on a box toggles that
@@ -240,7 +245,7 @@ TEST_F(MainWindowTest, ClickedBoxesBelongToTheirRecordsThroughASort)
     SendMessageA(list, WM_LBUTTONUP, 0, box);
     EXPECT_EQ(1, CheckState(list, 2));
     EXPECT_EQ(2, CheckState(list, 0));
-    EXPECT_EQ("1 change not applied yet: press Apply to store them.", Status());
+    EXPECT_EQ("1 change not applied yet: press Apply to store it.", Status());
     NMLISTVIEW click = {};
     click.hdr.hwndFrom = list;
     click.hdr.code = LVN_COLUMNCLICK;
@@ -303,12 +308,14 @@ TEST_F(MainWindowTest, DetailsPaneForEachKindOfPlaceAndRefreshEmptiesIt)
 namespace {
 std::vector<std::wstring> FooterTexts;
 std::vector<RECT> FooterRects;
+std::vector<UINT> FooterFormats;
 typedef int(WINAPI *DrawTextWCall)(HDC, LPCWSTR, int, LPRECT, UINT);
 DrawTextWCall RealDrawTextW = NULL;
 int WINAPI RecordingDrawTextW(HDC dc, LPCWSTR text, int length, LPRECT rect, UINT format)
 {
     FooterTexts.push_back(length < 0 ? std::wstring(text) : std::wstring(text, (size_t)length));
     FooterRects.push_back(*rect);
+    FooterFormats.push_back(format);
     return RealDrawTextW(dc, text, length, rect, format);
 }
 } // namespace
@@ -323,14 +330,14 @@ TEST_F(MainWindowTest, FooterCountsTheEntriesAfterEveryRefresh)
     FooterTexts.clear();
     RedrawWindow(MainWindow, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
     EXPECT_NE(FooterTexts.end(),
-              std::find(FooterTexts.begin(), FooterTexts.end(), L"3 entries; 1 disabled"));
+              std::find(FooterTexts.begin(), FooterTexts.end(), L"3 entries: 1 off here"));
     RunItemCommand(list, IDM_TOGGLE, 0);
     FooterTexts.clear();
     FooterRects.clear();
     Command(IDM_APPLY);
     UpdateWindow(MainWindow);
     HookImport("user32.dll", "DrawTextW", (void *)RealDrawTextW);
-    auto found = std::find(FooterTexts.begin(), FooterTexts.end(), L"3 entries; 2 disabled");
+    auto found = std::find(FooterTexts.begin(), FooterTexts.end(), L"3 entries: 2 off here");
     ASSERT_NE(FooterTexts.end(), found) << "the count follows the Apply without a full repaint";
     RECT status, drawn = FooterRects[(size_t)(found - FooterTexts.begin())];
     GetWindowRect(GetDlgItem(MainWindow, IDC_STATUS), &status);
@@ -384,6 +391,7 @@ TEST_F(MainWindowTest, FooterCountsOnlyTheRowsShown)
     ASSERT_NE((DrawTextWCall)NULL, RealDrawTextW);
     FooterTexts.clear();
     Seen seen;
+    SelectRow(list, RowOf("Probe.lnk"));
     HANDLE watcher = WatchMenu(2, &seen); // "H&ide Windows' own entries"
     Command(IDM_HELP_BUTTON);
     Finish(watcher);
@@ -392,9 +400,134 @@ TEST_F(MainWindowTest, FooterCountsOnlyTheRowsShown)
     HookImport("user32.dll", "DrawTextW", (void *)RealDrawTextW);
     EXPECT_EQ(2, Rows());
     EXPECT_NE(FooterTexts.end(),
-              std::find(FooterTexts.begin(), FooterTexts.end(), L"2 entries; 0 disabled"));
+              std::find(FooterTexts.begin(), FooterTexts.end(), L"2 entries"));
+    EXPECT_EQ("1 of Windows' own entries hidden", Status());
+    EXPECT_EQ(RowOf("Probe.lnk"), SelectedRow(list)) << "the selection stays";
+    watcher = WatchMenu(2, &seen);
+    Command(IDM_HELP_BUTTON);
+    Finish(watcher);
+    EXPECT_EQ("Windows' own entries shown", Status());
+    EXPECT_EQ(RowOf("Probe.lnk"), SelectedRow(list));
+    // Nothing verified as Windows' own: the option says so, not "0 hidden".
+    Refresh();
+    watcher = WatchMenu(2, &seen);
+    Command(IDM_HELP_BUTTON);
+    Finish(watcher);
+    EXPECT_EQ("none could be verified as Windows' own", Status());
     HideWindowsEntries = saved;
     SaveHideWindowsSetting(saved);
+}
+
+// The keyboard's list: typed letters select the row whose name begins with
+// them, Sort by sorts with the header's arrow and the layout keeps it, and
+// after Remove the next row (the one before, at the end) is selected.
+TEST_F(MainWindowTest, TypingSortingAndRemovingKeepARowUnderTheKeyboard)
+{
+    SeedThree(); // User Tool, Later, Probe.lnk
+    auto type = [&](char c) {
+        PostMessageA(list, WM_CHAR, (WPARAM)c, 0);
+        Pump();
+    };
+    type('p');
+    EXPECT_EQ(RowOf("Probe.lnk"), SelectedRow(list));
+    type('R');
+    EXPECT_EQ(RowOf("Probe.lnk"), SelectedRow(list)) << "\"pr\" still matches";
+    Sleep(1100);
+    type('l');
+    EXPECT_EQ(RowOf("Later"), SelectedRow(list)) << "a pause starts a new search";
+    NMLVFINDITEMA find = {};
+    find.hdr.hwndFrom = list;
+    find.hdr.code = LVN_ODFINDITEMA;
+    find.lvfi.flags = LVFI_STRING | LVFI_PARTIAL;
+    find.lvfi.psz = "us";
+    EXPECT_EQ(RowOf("User Tool"), SendMessageA(MainWindow, WM_NOTIFY, IDC_ITEM_LIST, (LPARAM)&find));
+
+    HWND header = (HWND)SendMessageA(list, LVM_GETHEADER, 0, 0);
+    auto arrow = [&](int column) {
+        HDITEMA item = {};
+        item.mask = HDI_FORMAT;
+        SendMessageA(header, HDM_GETITEMA, column, (LPARAM)&item);
+        return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+    };
+    RunItemCommand(list, IDM_SORT_STATE, 0);
+    EXPECT_EQ("Later", ItemText(list, 0, COLUMN_NAME)) << "\"off here\" before \"on\"";
+    EXPECT_EQ(HDF_SORTUP, arrow(COLUMN_STATE));
+    RunItemCommand(list, IDM_SORT_STATE, 0);
+    EXPECT_EQ(HDF_SORTDOWN, arrow(COLUMN_STATE));
+    EXPECT_EQ(0, arrow(COLUMN_NAME));
+    ASSERT_EQ(PLAT_OK, SaveMainWindowLayout(MainWindow));
+    WindowLayout layout = {};
+    ASSERT_EQ(1, ReadWindowLayoutSetting(&layout));
+    EXPECT_EQ(COLUMN_STATE, layout.sortColumn);
+    EXPECT_EQ(1, layout.sortDescending);
+    RunItemCommand(list, IDM_SORT_SCAN, 0);
+    EXPECT_EQ(0, arrow(COLUMN_STATE));
+    EXPECT_EQ("User Tool", ItemText(list, 0, COLUMN_NAME));
+
+    Seen seen;
+    SelectRow(list, 1);
+    HANDLE watcher = WatchBox(IDYES, &seen);
+    RunItemCommand(list, IDM_REMOVE, 1);
+    Finish(watcher);
+    Pump();
+    ASSERT_EQ(2, Rows());
+    EXPECT_EQ(RowOf("Probe.lnk"), SelectedRow(list)) << "the next row";
+    watcher = WatchBox(IDYES, &seen);
+    RunItemCommand(list, IDM_REMOVE, 1);
+    Finish(watcher);
+    Pump();
+    EXPECT_EQ(RowOf("User Tool"), SelectedRow(list)) << "at the end, the row before";
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Orvane Tool", 0, KEY_SET_VALUE, &key) == 0) {
+        RegDeleteValueA(key, "MainWindowLayout");
+        RegCloseKey(key);
+    }
+}
+
+// A status longer than the bar ends in "..." where it is cut, and its
+// tooltip holds the whole sentence.
+TEST_F(MainWindowTest, ACutStatusEndsInDotsAndItsTooltipHoldsItAll)
+{
+    HWND bar = GetDlgItem(MainWindow, IDC_STATUS);
+    std::string text = "Removed \"Tool\"; backup: " + std::string(300, 'x') + ".reg";
+    RealDrawTextW = (DrawTextWCall)HookImport("user32.dll", "DrawTextW", (void *)RecordingDrawTextW);
+    ASSERT_NE((DrawTextWCall)NULL, RealDrawTextW);
+    FooterTexts.clear();
+    FooterFormats.clear();
+    SetStatusText(NULL, text.c_str());
+    RedrawWindow(bar, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
+    HookImport("user32.dll", "DrawTextW", (void *)RealDrawTextW);
+    std::wstring wide(text.begin(), text.end());
+    auto drawn = std::find(FooterTexts.begin(), FooterTexts.end(), wide);
+    ASSERT_NE(FooterTexts.end(), drawn) << "drawn whole, cut by the call";
+    EXPECT_TRUE(FooterFormats[(size_t)(drawn - FooterTexts.begin())] & DT_END_ELLIPSIS);
+    EXPECT_EQ(text, Status()) << "the window text stays whole for screen readers";
+
+    // The tooltip of the bar: found among the program's tooltip windows.
+    std::string tip;
+    for (HWND tips = NULL; tip.empty()
+                           && (tips = FindWindowExA(NULL, tips, TOOLTIPS_CLASSA, NULL)) != NULL;) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(tips, &process);
+        if (process != GetCurrentProcessId())
+            continue;
+        TOOLINFOA tool = {};
+        tool.cbSize = TTTOOLINFOA_V2_SIZE;
+        tool.hwnd = bar;
+        tool.uId = (UINT_PTR)bar;
+        if (!SendMessageA(tips, TTM_GETTOOLINFOA, 0, (LPARAM)&tool))
+            continue;
+        // The "A" call gives at most 80 characters: the whole through the wide.
+        TOOLINFOW wide = {};
+        wide.cbSize = TTTOOLINFOW_V2_SIZE;
+        wide.hwnd = bar;
+        wide.uId = (UINT_PTR)bar;
+        std::wstring buffer(1024, L'\0');
+        wide.lpszText = &buffer[0];
+        SendMessageW(tips, TTM_GETTEXTW, buffer.size(), (LPARAM)&wide);
+        tip = std::string(buffer.begin(), buffer.begin() + (ptrdiff_t)wcslen(buffer.c_str()));
+    }
+    EXPECT_EQ(text, tip);
 }
 
 // A row that cannot be switched keeps its box, drawn greyed (state images 3
@@ -419,6 +552,22 @@ TEST_F(MainWindowTest, WindowsOwnRowKeepsAGreyedBoxAndSaysWhy)
     Finish(watcher);
     EXPECT_FALSE(seen.found) << seen.text;
     EXPECT_NE(std::string::npos, Status().find(NOTE_WINDOWS_OWN)) << Status();
+    // The menu offers only what the row allows, and the status says why;
+    // a program that is not there cannot be run or found.
+    SetStatusText(NULL, "");
+    watcher = WatchMenu(-1, &seen);
+    SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, MAKELPARAM(-1, -1));
+    Finish(watcher);
+    Pump();
+    // (Wine has no userinit.exe: its program is missing too.)
+    EXPECT_EQ("&Run;&Find Target;&Edit;&Disable;Re&move;", seen.greyed);
+    EXPECT_NE(std::string::npos, Status().find("is not changed here")) << Status();
+    SelectRow(list, RowOf("Userinit: C:\\a.exe"));
+    watcher = WatchMenu(-1, &seen);
+    SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, MAKELPARAM(-1, -1));
+    Finish(watcher);
+    Pump();
+    EXPECT_EQ("&Run;&Find Target;&Edit;", seen.greyed);
 }
 
 TEST_F(MainWindowTest, ApplyMovesAnUncheckedValueAndTheRowStaysUnchecked)
@@ -449,7 +598,8 @@ TEST_F(MainWindowTest, ApplyOfListItemsNamesTheirBackups)
     RunItemCommand(list, IDM_TOGGLE, RowOf("Userinit: C:\\c.exe"));
     Command(IDM_APPLY);
     EXPECT_EQ(0u, Status().find("Applied 2 changes. Backups: ")) << Status();
-    EXPECT_NE(std::string::npos, Status().find(".reg and 1 more.")) << Status();
+    EXPECT_NE(std::string::npos, Status().find(".reg in ")) << Status();
+    EXPECT_NE(std::string::npos, Status().find(" and 1 more.")) << Status();
     EXPECT_STREQ(",C:\\a.exe,C:\\b.exe,C:\\c.exe",
                  ValueBytes(HKEY_LOCAL_MACHINE, WINLOGON_KEY "-", "Userinit").c_str());
 }
@@ -466,8 +616,9 @@ TEST_F(MainWindowTest, StartupSettingsSwitchAndTheThirtyTwoBitView)
     Refresh();
     ASSERT_EQ(2, Rows());
     EXPECT_EQ(1, CheckState(list, 0));
-    EXPECT_EQ("USR off", ItemText(list, 0, 1)) << "off in Windows' settings, seen in the list";
-    EXPECT_EQ("ALL32", ItemText(list, 1, 1));
+    EXPECT_EQ("USR", ItemText(list, 0, COLUMN_TYPE));
+    EXPECT_EQ("off in Windows' settings", ItemText(list, 0, COLUMN_STATE));
+    EXPECT_EQ("ALL32", ItemText(list, 1, COLUMN_TYPE));
     SelectRow(list, 1);
     EXPECT_EQ("HKLM\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
               Field(IDC_LOCATION));
@@ -598,8 +749,9 @@ TEST_F(MainWindowTest, RemoveAsksThenNamesTheEntryAndItsBackup)
     std::string status = Status();
     const std::string lead = "Removed \"User Tool\"; backup: ";
     EXPECT_EQ(lead, status.substr(0, lead.size())) << status;
-    EXPECT_EQ(".reg", status.substr(status.size() - 4)) << "the end of a path is kept";
-    EXPECT_LE(status.size(), lead.size() + STATUS_PATH_ROOM);
+    // The file's name first: a line cut at its end keeps it.
+    EXPECT_EQ(0u, status.find(lead + "Removed ")) << status;
+    EXPECT_NE(std::string::npos, status.find(".reg in ")) << status;
     std::string folder = ShellFolder(CSIDL_PERSONAL) + "\\" BACKUP_FOLDER "\\";
     WIN32_FIND_DATAA found;
     // Other tests may have left backups there: the one that holds the entry.
@@ -645,19 +797,21 @@ TEST_F(MainWindowTest, CleanUpSettlesPendingChangesThenAsksWithNoAsDefault)
     EXPECT_NE("<absent>", ValueBytes(HKEY_LOCAL_MACHINE, kRunOnceOff, "Later")) << "cancelled";
     EXPECT_EQ(1, CheckState(list, 0)) << "the pending change stays on screen";
 
+    // Written since the list was read: counted, not named.
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kRunOff, "Fresh", probe));
     Seen both[2];
     watcher = WatchBoxSequence({IDNO, IDYES}, both);
     Command(IDM_CLEANUP);
     Finish(watcher);
     Pump();
-    EXPECT_EQ("Delete the 1 disabled registry entry (this user: 0, all users: 1) in RunOnce-?"
-              "\n\nA backup "
-              "of them is kept in Documents\\" BACKUP_FOLDER ".",
+    EXPECT_EQ("Delete the 2 entries you disabled here (this user: 1, all users: 1)?\n\n"
+              "    Later (all users)\n    and 1 more\n\n"
+              "A backup of them is kept in Documents\\" BACKUP_FOLDER ".",
               both[1].text);
     EXPECT_NE("<absent>", ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "User Tool"))
         << "the pending change was dropped, not applied";
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRunOnceOff));
-    EXPECT_EQ(0u, Status().find("Deleted 1 disabled entry; backup: ")) << Status();
+    EXPECT_EQ(0u, Status().find("Deleted 2 disabled entries; backup: ")) << Status();
     ASSERT_EQ(2, Rows());
 }
 
@@ -1211,7 +1365,8 @@ TEST(ResizedMainWindow, KeepsItsLayoutAndIsRestoredAtTheNextStart)
     RECT outer, before, after;
     GetWindowRect(MainWindow, &outer);
     GetWindowRect(list, &before);
-    int path = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, 2, 0);
+    int path = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, COLUMN_PATH, 0);
+    int name = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, COLUMN_NAME, 0);
     MINMAXINFO limits = {};
     SendMessageA(MainWindow, WM_GETMINMAXINFO, 0, (LPARAM)&limits);
     EXPECT_EQ(outer.right - outer.left, limits.ptMinTrackSize.x);
@@ -1225,8 +1380,10 @@ TEST(ResizedMainWindow, KeepsItsLayoutAndIsRestoredAtTheNextStart)
     EXPECT_EQ(before.bottom - before.top + 150 - 48, after.bottom - after.top);
     RECT command;
     GetWindowRect(GetDlgItem(MainWindow, IDC_COMMAND), &command);
-    EXPECT_EQ(17 + 48, command.bottom - command.top);
-    EXPECT_EQ(path + 200, SendMessageA(list, LVM_GETCOLUMNWIDTH, 2, 0));
+    EXPECT_EQ(49 + 48, command.bottom - command.top);
+    // The Name and Path columns share the width gained.
+    EXPECT_EQ(name + 66, SendMessageA(list, LVM_GETCOLUMNWIDTH, COLUMN_NAME, 0));
+    EXPECT_EQ(path + 134, SendMessageA(list, LVM_GETCOLUMNWIDTH, COLUMN_PATH, 0));
 
     RECT client, status;
     GetClientRect(MainWindow, &client);
@@ -1274,7 +1431,7 @@ TEST(ResizedMainWindow, KeepsItsLayoutAndIsRestoredAtTheNextStart)
     // Left maximised: back maximised, over the size it returns to, and the
     // Path column as it was at that size.
     list = GetDlgItem(MainWindow, IDC_ITEM_LIST);
-    path = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, 2, 0);
+    path = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, COLUMN_PATH, 0);
     ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
     Pump();
     ASSERT_TRUE(IsZoomed(MainWindow));
@@ -1287,7 +1444,8 @@ TEST(ResizedMainWindow, KeepsItsLayoutAndIsRestoredAtTheNextStart)
     GetWindowRect(MainWindow, &outer);
     EXPECT_EQ(width, outer.right - outer.left);
     EXPECT_EQ(height, outer.bottom - outer.top);
-    EXPECT_EQ(path, SendMessageA(GetDlgItem(MainWindow, IDC_ITEM_LIST), LVM_GETCOLUMNWIDTH, 2, 0));
+    EXPECT_EQ(path, SendMessageA(GetDlgItem(MainWindow, IDC_ITEM_LIST), LVM_GETCOLUMNWIDTH,
+                                 COLUMN_PATH, 0));
 
     // The suites after this one start at today's size.
     HKEY key;

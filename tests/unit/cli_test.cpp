@@ -325,7 +325,17 @@ TEST_F(Console, CleanUpKeepsHiddenKeysAndNamesEachEntryKept)
     MemSetString(PLAT_HKLM, kRunOff, "Windows", tool);
     MemSetString(PLAT_HKCU, kRunOff, "A", "C:\\a.exe");
     MemSetString(PLAT_HKCU, kRunOff, "B", "C:\\b.exe");
-    EXPECT_NE(std::string::npos, Run({"cleanup"}).out.find("Would delete 2 disabled registry"));
+    // Switched off in Windows' settings: kept, and counted as kept.
+    MemSetString(PLAT_HKCU, RUN_KEY, "Settings", "C:\\s.exe");
+    MemSetValue(PLAT_HKCU, APPROVED_KEY "\\Run", "Settings", PLAT_REG_BINARY,
+                std::string("\x03\0\0\0\0\0\0\0\0\0\0\0", 12));
+    const std::string dry = Run({"cleanup"}).out;
+    EXPECT_NE(std::string::npos, dry.find("Would delete 2 disabled registry")) << dry;
+    EXPECT_NE(std::string::npos, dry.find("Would delete \"A\" (" + kUserRun + "-\\\\A)\r\n")) << dry;
+    EXPECT_NE(std::string::npos, dry.find("Would delete \"B\" (")) << dry;
+    EXPECT_EQ(std::string::npos, dry.find("\"Windows\"")) << "its key is kept whole";
+    EXPECT_NE(std::string::npos,
+              dry.find("1 entry switched off in Windows' settings is kept")) << dry;
     MemFailCall(MEM_REG_DELETE_VALUE, 0, PLAT_ERROR_OUTOFMEMORY);
     Result kept = Run({"cleanup", "--yes"});
     EXPECT_EQ(CliExitFailed, kept.code);

@@ -105,9 +105,16 @@ TEST(LogonList, NotesSayWhatWindowsDoesWithEachLogonPlace)
     MemSetString(PLAT_HKCU, LEGACY_WINDOWS_KEY, "Load", "C:\\a.exe C:\\b.exe");
     ScanCatalogue();
 
-    const std::string own = NOTE_WINDOWS_OWN "; ";
+    // Marked as the place's own setting, and shown: nothing verified it.
+    const std::string own = NOTE_WINDOWS_OWN "; " NOTE_OWN_SHOWN "; ";
     EXPECT_EQ(own + NOTE_USERINIT, NotesOf("Userinit: C:\\Windows\\system32\\userinit.exe"
                                            WINDOWS_OWN_MARK));
+    int userinit = IndexOfName("Userinit: C:\\Windows\\system32\\userinit.exe" WINDOWS_OWN_MARK);
+    ASSERT_GE(userinit, 0);
+    ItemCatalogue.items[userinit].signedByWindows = 1;
+    EXPECT_EQ(NOTE_WINDOWS_OWN "; " NOTE_USERINIT,
+              NotesOf("Userinit: C:\\Windows\\system32\\userinit.exe" WINDOWS_OWN_MARK))
+        << "verified: the mark and the hide option agree";
     EXPECT_EQ(NOTE_USERINIT "; " NOTE_LIST_BLANKS, NotesOf("Userinit: C:\\a.exe"))
         << "blanks around an item trimmed, and marked";
     EXPECT_EQ(NOTE_USERINIT, NotesOf("Userinit: C:\\evil\\userinit.exe"))
@@ -138,7 +145,7 @@ TEST(LogonList, NotesSayWhatWindowsDoesWithEachLogonPlace)
 // row's; Windows' own Userinit form and the "-" keys' pieces are not marked.
 TEST(LogonList, InexactListTextIsMarked)
 {
-    const std::string own = NOTE_WINDOWS_OWN "; ";
+    const std::string own = NOTE_WINDOWS_OWN "; " NOTE_OWN_SHOWN "; ";
     const std::string empty = "; " NOTE_LIST_EMPTY_ITEM, twice = "; " NOTE_LIST_REPEATED;
     struct Case {
         PlatHive hive;

@@ -189,7 +189,8 @@ TEST_F(Report, ThirtyTwoBitViewAndStartupSettingsAreNamed)
     EXPECT_NE(std::string::npos,
               bytes.find("<tr><td>Reg_Path:</td><td>HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\"
                          "Microsoft\\Windows\\CurrentVersion\\Run</td></tr>\n<tr><td>Status:</td>"
-                         "<td><b>disabled</b> (in Windows' startup settings)</td></tr>\n"));
+                         "<td><b>disabled</b> (in Windows' startup settings)</td></tr>\n"
+                         "<tr><td>State:</td><td>off in Windows' settings</td></tr>\n"));
     // The notes in a row of their own, escaped, the table closed after it.
     item.targetMissing = 1;
     WriteHtmlLog(kReport);

@@ -217,13 +217,23 @@ TEST_F(Publisher, HidingIsOnUntilTurnedOffAndRemembered)
 // The window's layout comes back whole; a value of another kind is ignored.
 TEST_F(Publisher, WindowLayoutIsKeptWholeOrNotAtAll)
 {
-    WindowLayout saved = {800, 600, {150, 40, 550}, 1}, read = {1, 2, {3, 4, 5}, 0};
+    WindowLayout saved = {800, 600, {150, 40, 550}, 1, 120, 2, 1};
+    WindowLayout read = {1, 2, {3, 4, 5}, 0, 6, 7, 0};
     EXPECT_EQ(0, ReadWindowLayoutSetting(&read));
     EXPECT_EQ(PLAT_OK, SaveWindowLayoutSetting(&saved));
     ASSERT_EQ(1, ReadWindowLayoutSetting(&read));
     EXPECT_EQ(600, read.height);
     EXPECT_EQ(550, read.columns[2]);
     EXPECT_EQ(1, read.maximised);
+    EXPECT_EQ(2, read.sortColumn);
+    EXPECT_EQ(1, read.sortDescending);
+    // One kept before the State column and the sort: those unknown.
+    MemSetValue(PLAT_HKCU, "Software\\Orvane Tool", "MainWindowLayout", PLAT_REG_BINARY,
+                std::string((const char *)&saved, offsetof(WindowLayout, stateColumn)));
+    ASSERT_EQ(1, ReadWindowLayoutSetting(&read));
+    EXPECT_EQ(1, read.maximised);
+    EXPECT_EQ(0, read.stateColumn);
+    EXPECT_EQ(-1, read.sortColumn);
     // A layout kept before the maximised state was: its size, not maximised.
     const size_t older = offsetof(WindowLayout, maximised);
     MemSetValue(PLAT_HKCU, "Software\\Orvane Tool", "MainWindowLayout", PLAT_REG_BINARY,
