@@ -149,6 +149,9 @@ const char *ItemTypeText(const AutostartItem *item);
 
 // ---- whether Windows starts it (item_state.cpp) -------------------------
 
+#define DEFAULT_VALUE_NAME "(Default)"
+// The name the user sees: DEFAULT_VALUE_NAME for a key's default value.
+const char *ItemShownName(const AutostartItem *item);
 #define STATE_ON "on"
 #define STATE_OFF_HERE "off here"
 #define STATE_OFF_IN_SETTINGS "off in Windows' settings"

@@ -20,3 +20,12 @@ const char *ItemStateText(const AutostartItem *item)
         return item->kind == ScheduledTask ? STATE_OFF_IN_SETTINGS : STATE_OFF_HERE;
     return STATE_ON;
 }
+
+// A key's default value has no name: the registry editor calls it
+// "(Default)", and so does every place that shows the entry to the user.
+// The record keeps the stored (empty) name for ids and changes.
+const char *ItemShownName(const AutostartItem *item)
+{
+    return item->kind == RegistryValue && !item->logonPlace && !item->name[0] ? DEFAULT_VALUE_NAME
+                                                                              : item->name;
+}

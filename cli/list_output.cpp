@@ -461,7 +461,12 @@ struct Scratch {
 
 static const char *ShownCell(Scratch *scratch, const ListColumn *column, const ListRow *row)
 {
-    TextCopyVisible(scratch->text, scratch->size, CellText(column, row), 0);
+    const char *text = CellText(column, row);
+    // The table names a key's default value as the registry editor does;
+    // CSV and JSON keep the stored name, empty.
+    if (column->text == NameOf && !text[0])
+        text = ItemShownName(row->item);
+    TextCopyVisible(scratch->text, scratch->size, text, 0);
     return scratch->text;
 }
 
@@ -470,7 +475,7 @@ static int WriteTable(const ListRow *rows, int32_t rowCount, int allColumns)
     int shown[COLUMN_COUNT];
     size_t width[COLUMN_COUNT];
     int count = 0;
-    Scratch scratch = {NULL, 1};
+    Scratch scratch = {NULL, sizeof DEFAULT_VALUE_NAME};
     for (int c = 0; c < COLUMN_COUNT; ++c)
         for (int32_t r = 0; r < rowCount; ++r) {
             size_t size = 4 * strlen(CellText(&Columns[c], &rows[r])) + 1;

@@ -90,9 +90,9 @@ void PutRecord(ReportWriter *w, const AutostartItem *item)
 {
     int nameCut = ItemNameCut(item);
     PutText(w, "<h3>");
-    PutShown(w, item->name, sizeof item->name, nameCut);
+    PutShown(w, ItemShownName(item), sizeof item->name, nameCut);
     PutText(w, "</h3><hr>\n<table border=\"0\"><tr><td width=\"100\">Name:</td><td>");
-    PutShown(w, item->name, sizeof item->name, nameCut);
+    PutShown(w, ItemShownName(item), sizeof item->name, nameCut);
     PutText(w, "</td></tr>\n<tr><td>Command:</td><td>");
     PutShown(w, item->command, sizeof item->command, item->commandCut);
     PutText(w, "</td></tr>\n");

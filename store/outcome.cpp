@@ -155,17 +155,17 @@ static void WordSwitch(const StoreOutcome *outcome, const char *backup, char *te
     const AutostartItem *item = outcome->item;
     int enable = outcome->action == ActionEnable;
     if (outcome->result == ResultDone && backup[0])
-        TextFormat(text, size, enable ? STATUS_LIST_ENABLED : STATUS_LIST_DISABLED, item->name,
+        TextFormat(text, size, enable ? STATUS_LIST_ENABLED : STATUS_LIST_DISABLED, ItemShownName(item),
                    backup);
     else if (outcome->result == ResultDone)
-        TextFormat(text, size, enable ? STATUS_ENABLED_ONE : STATUS_DISABLED_ONE, item->name);
+        TextFormat(text, size, enable ? STATUS_ENABLED_ONE : STATUS_DISABLED_ONE, ItemShownName(item));
     else if (outcome->result == ResultAlready)
-        TextFormat(text, size, STATUS_ALREADY, item->name, enable ? "enabled" : "disabled");
+        TextFormat(text, size, STATUS_ALREADY, ItemShownName(item), enable ? "enabled" : "disabled");
     else if (item->kind == ScheduledTask)
-        TextFormat(text, size, STATUS_TASK_NOT_SWITCHED, item->name, enable ? "on" : "off",
+        TextFormat(text, size, STATUS_TASK_NOT_SWITCHED, ItemShownName(item), enable ? "on" : "off",
                    OutcomeCauseText(outcome));
     else
-        TextFormat(text, size, STATUS_APPLY_FAILED_FORMAT, item->name,
+        TextFormat(text, size, STATUS_APPLY_FAILED_FORMAT, ItemShownName(item),
                    enable ? "enabled" : "disabled", OutcomeCauseText(outcome));
 }
 
@@ -177,18 +177,18 @@ static void WordRemove(const StoreOutcome *outcome, const char *backup, char *te
         char security[TEXT_FIELD_SIZE] = "";
         TaskRestoreCommand(item, outcome->backup, outcome->runAs, restore, sizeof restore);
         TaskSecurityFile(outcome->backup, security);
-        TextFormat(text, size, STATUS_TASK_REMOVED, item->name, backup, restore, security);
+        TextFormat(text, size, STATUS_TASK_REMOVED, ItemShownName(item), backup, restore, security);
     } else if (outcome->result == ResultDone) {
-        TextFormat(text, size, STATUS_REMOVED, item->name, backup);
+        TextFormat(text, size, STATUS_REMOVED, ItemShownName(item), backup);
     } else if (outcome->result == ResultBackupFailed) {
         TextCopy(text, size, STATUS_BACKUP_FAILED);
     } else if (outcome->result == ResultKept) {
-        TextFormat(text, size, STATUS_REMOVE_FAILED, item->name, OutcomeCauseText(outcome),
+        TextFormat(text, size, STATUS_REMOVE_FAILED, ItemShownName(item), OutcomeCauseText(outcome),
                    backup);
     } else if (outcome->cause == CAUSE_NAME_NOT_CARRIED) {
-        TextFormat(text, size, STATUS_NAME_NOT_CARRIED, item->name);
+        TextFormat(text, size, STATUS_NAME_NOT_CARRIED, ItemShownName(item));
     } else {
-        TextFormat(text, size, STATUS_REMOVE_REFUSED, item->name, OutcomeCauseText(outcome));
+        TextFormat(text, size, STATUS_REMOVE_REFUSED, ItemShownName(item), OutcomeCauseText(outcome));
     }
 }
 
@@ -219,7 +219,7 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
         return;
     }
     if (outcome->cause == CAUSE_NAME_INEXACT) {
-        TextFormat(text, size, STATUS_NAME_INEXACT, item->name);
+        TextFormat(text, size, STATUS_NAME_INEXACT, ItemShownName(item));
         return;
     }
     // A task's backup is named whole: its restore command follows it.
@@ -230,7 +230,7 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
     case ActionDisable: WordSwitch(outcome, backup, text, size); break;
     case ActionRemove: WordRemove(outcome, backup, text, size); break;
     case ActionCleanUp:
-        TextFormat(text, size, STATUS_CLEANUP_ENTRY_KEPT, item->name, OutcomeCauseText(outcome));
+        TextFormat(text, size, STATUS_CLEANUP_ENTRY_KEPT, ItemShownName(item), OutcomeCauseText(outcome));
         break;
     }
 }

@@ -34,10 +34,10 @@ static const ChildControl EditorControls[] = {
     {IDC_BROWSE, "BUTTON", "&Browse...", 340, 170, 25, 25, ICON_STYLE, IDI_BROWSE},
     {-1, "STATIC", "Parameters:", 15, 205, 350, 20, LABEL_STYLE, 0},
     {IDC_EDITOR_PARAMETERS, "EDIT", "", 15, 230, 350, 25, FIELD_STYLE, 0},
-    {-1, "STATIC", "Orvane Item for:", 15, 265, 350, 20, LABEL_STYLE, 0},
-    {IDC_EDITOR_USER, "BUTTON", "This &User only.", 15, 290, 100, 25, RADIO_STYLE | WS_GROUP, 0},
-    {IDC_EDITOR_ALL, "BUTTON", "&All Users.", 135, 290, 100, 25, RADIO_STYLE, 0},
-    {IDC_OK, "BUTTON", "&Ok", 150, 335, 100, 30, BUTTON_STYLE | WS_GROUP | BS_DEFPUSHBUTTON, IDI_APPLY},
+    {-1, "STATIC", "Start for:", 15, 265, 350, 20, LABEL_STYLE, 0},
+    {IDC_EDITOR_USER, "BUTTON", "Only &me", 15, 290, 100, 25, RADIO_STYLE | WS_GROUP, 0},
+    {IDC_EDITOR_ALL, "BUTTON", "&All users", 135, 290, 100, 25, RADIO_STYLE, 0},
+    {IDC_OK, "BUTTON", "&OK", 150, 335, 100, 30, BUTTON_STYLE | WS_GROUP | BS_DEFPUSHBUTTON, IDI_APPLY},
     {IDC_CANCEL, "BUTTON", "&Cancel", 265, 335, 100, 30, BUTTON_STYLE, IDI_EXIT},
 };
 
@@ -211,13 +211,26 @@ static void OnOk(HWND window)
     PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
+// Browse starts in the folder of the program named, when it exists, else
+// in Program Files, where programs are installed (found from the system).
 static void OnBrowse(HWND window)
 {
-    char path[TEXT_FIELD_SIZE];
+    char path[TEXT_FIELD_SIZE], folder[TEXT_FIELD_SIZE];
     OPENFILENAMEA dialog;
     PrepareFileDialog(&dialog, window, path, sizeof path,
-                      "Executable Files\0*.exe;*.com;*.bat\0All Files\0*.*\0", "Add Item...",
+                      "Programs\0*.exe;*.com;*.bat;*.cmd\0All files\0*.*\0", BROWSE_TITLE,
                       OFN_EXPLORER | OFN_FILEMUSTEXIST);
+    GetDlgItemTextA(window, IDC_EDITOR_FILE, folder, sizeof folder);
+    char *slash = strrchr(folder, '\\');
+    if (slash)
+        *slash = '\0';
+    // A network folder is not opened unasked: it may not answer.
+    uint32_t attributes =
+        slash && !PlatIsNetworkPath(folder) ? PlatFileAttributes(folder) : PLAT_NO_ATTRIBUTES;
+    if (attributes != PLAT_NO_ATTRIBUTES && (attributes & PLAT_FILE_FOLDER))
+        dialog.lpstrInitialDir = folder;
+    else if (PlatShellFolder(PLAT_CSIDL_PROGRAM_FILES, folder))
+        dialog.lpstrInitialDir = folder;
     if (GetOpenFileNameA(&dialog)) {
         path[sizeof path - 1] = '\0';
         SetDlgItemTextA(window, IDC_EDITOR_FILE, path);

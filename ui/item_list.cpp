@@ -222,7 +222,7 @@ static int SortDescending = 0;
 
 static const char *CellText(const AutostartItem *item, int column)
 {
-    return column == COLUMN_NAME    ? item->name
+    return column == COLUMN_NAME    ? ItemShownName(item)
            : column == COLUMN_TYPE  ? ItemTypeText(item)
            : column == COLUMN_STATE ? ItemStateText(item)
                                     : item->target;
@@ -697,7 +697,7 @@ static void RunItem(const AutostartItem *item)
                          : result == StartNotFound   ? STATUS_START_NOT_FOUND
                                                      : STATUS_START_FAILED;
     char status[TEXT_FIELD_SIZE + 96];
-    TextFormat(status, sizeof status, format, item->name);
+    TextFormat(status, sizeof status, format, ItemShownName(item));
     SetStatusText(NULL, status);
 }
 
@@ -723,13 +723,13 @@ static void RemoveItem(const AutostartItem *item, int32_t row)
     }
     char question[4 * TEXT_FIELD_SIZE + 128];
     char name[4 * TEXT_FIELD_SIZE];
-    TextCopyVisible(name, sizeof name, item->name, 0);
+    TextCopyVisible(name, sizeof name, ItemShownName(item), 0);
     TextFormat(question, sizeof question, REMOVE_QUESTION, name);
     if (MessageBoxA(MainWindow, question, MAIN_WINDOW_TITLE,
                     MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2)
         != IDYES) {
         char kept[TEXT_FIELD_SIZE + 64];
-        TextFormat(kept, sizeof kept, STATUS_NOT_REMOVED, item->name);
+        TextFormat(kept, sizeof kept, STATUS_NOT_REMOVED, ItemShownName(item));
         SetStatusText(NULL, kept);
         return;
     }
@@ -754,7 +754,7 @@ static void ToggleItem(HWND list, const AutostartItem *item, int32_t row)
     SetCheck(list, row, !item->enabled);
     int32_t pending = PendingChanges();
     char status[TEXT_FIELD_SIZE + 96];
-    TextFormat(status, sizeof status, STATUS_TOGGLE_PENDING, item->name,
+    TextFormat(status, sizeof status, STATUS_TOGGLE_PENDING, ItemShownName(item),
                item->enabled ? "disabled" : "enabled", (int)pending,
                pending == 1 ? "change" : "changes");
     SetStatusText(NULL, status);
@@ -774,7 +774,7 @@ static void ShowProperties(const AutostartItem *item, const char *target)
     for (size_t end = strlen(cause); end > 0 && strchr(" .\r\n", cause[end - 1]); --end)
         cause[end - 1] = '\0';
     char status[2 * TEXT_FIELD_SIZE + 64];
-    TextFormat(status, sizeof status, STATUS_PROPERTIES_FAILED, item->name, cause);
+    TextFormat(status, sizeof status, STATUS_PROPERTIES_FAILED, ItemShownName(item), cause);
     SetStatusText(NULL, status);
 }
 
@@ -864,7 +864,7 @@ static void GreyWhatTheRowRefuses(HMENU popup, const AutostartItem *item)
     if (cause == PLAT_OK)
         return;
     char status[TEXT_FIELD_SIZE + 256];
-    TextFormat(status, sizeof status, STATUS_ROW_FIXED, item->name, CauseText(cause));
+    TextFormat(status, sizeof status, STATUS_ROW_FIXED, ItemShownName(item), CauseText(cause));
     SetStatusText(NULL, status);
 }
 

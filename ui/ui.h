@@ -426,9 +426,10 @@ void RunItemCommand(HWND list, UINT command, int32_t row);
 
 // ---- editor_window.cpp --------------------------------------------------
 
-#define EDITOR_ADD_TITLE "Add Item"
-#define EDITOR_EDIT_TITLE "Edit Item"
-#define NAME_MISSING_TEXT "Please enter a name for the new Orvane item"
+#define EDITOR_ADD_TITLE "Add a startup entry"
+#define EDITOR_EDIT_TITLE "Edit a startup entry"
+#define BROWSE_TITLE "Choose the program to start"
+#define NAME_MISSING_TEXT "Enter a name for the entry: it is how the list shows it."
 #define PROGRAM_MISSING_QUESTION \
     "The program \"%s\" was not found, so Windows would start nothing.\n\nSave the entry anyway?"
 #define REPLACE_QUESTION "An entry named \"%s\" already exists in %s.\n\nReplace it?"
@@ -440,8 +441,7 @@ void RunItemCommand(HWND list, UINT command, int32_t row);
 #define KEPT_WHOLE_NOT_EXACT \
     "File to be executed: (kept as stored: characters this Windows cannot show)"
 #define FIELD_TOO_LONG_TEXT "This text is too long for its field (at most %d bytes); nothing was saved."
-#define FILE_MISSING_TEXT \
-    "Please enter the executable to run (including full path) for the new Orvane item"
+#define FILE_MISSING_TEXT "Enter the program to start, with its whole path."
 
 extern int32_t EditMode;
 extern int32_t EditIndex;

@@ -116,7 +116,7 @@ TEST_F(Editor, AddOpensEmptyForTheUserWithTheAddHeader)
     Open(IDM_ADD);
     char title[32];
     GetWindowTextA(EditorWindow, title, sizeof title);
-    EXPECT_STREQ("Add Item", title);
+    EXPECT_STREQ("Add a startup entry", title);
     EXPECT_EQ(EditorAdd, EditMode);
     HBITMAP addHeader = LoadBitmapA(AppInstance, MAKEINTRESOURCEA(IDB_EDITOR_ADD));
     EXPECT_TRUE(SameBitmap(addHeader, EditorHeaderBitmap)) << "header 115";
@@ -145,9 +145,9 @@ TEST_F(Editor, ThirteenControlsWithTheirTexts)
                 {IDC_EDITOR_FILE, "", 15, 170, 320, 25},
                 {IDC_BROWSE, "&Browse...", 340, 170, 25, 25},
                 {IDC_EDITOR_PARAMETERS, "", 15, 230, 350, 25},
-                {IDC_EDITOR_USER, "This &User only.", 15, 290, 100, 25},
-                {IDC_EDITOR_ALL, "&All Users.", 135, 290, 100, 25},
-                {IDC_OK, "&Ok", 150, 335, 100, 30},
+                {IDC_EDITOR_USER, "Only &me", 15, 290, 100, 25},
+                {IDC_EDITOR_ALL, "&All users", 135, 290, 100, 25},
+                {IDC_OK, "&OK", 150, 335, 100, 30},
                 {IDC_CANCEL, "&Cancel", 265, 335, 100, 30},
                 {IDC_EDITOR_HELP, "&Help", 330, 13, 35, 35}};
     for (const auto &row : rows) {
@@ -249,7 +249,7 @@ TEST_F(Editor, EditShowsTheRecordOfAnAllUsersEntry)
     EditRow(0);
     char title[32];
     GetWindowTextA(EditorWindow, title, sizeof title);
-    EXPECT_STREQ("Edit Item", title);
+    EXPECT_STREQ("Edit a startup entry", title);
     EXPECT_EQ(EditorEdit, EditMode);
     EXPECT_EQ(0, EditIndex);
     EXPECT_EQ("Agent", ControlText(Control(IDC_EDITOR_NAME)));
@@ -391,7 +391,7 @@ TEST_F(Editor, BrowsePutsTheChosenPathIntoTheFileField)
     Type(IDC_EDITOR_FILE, "typed");
     std::string probe = ProbePath();
     Seen seen;
-    HANDLE watcher = WatchFileDialog("Add Item...", probe, &seen);
+    HANDLE watcher = WatchFileDialog(BROWSE_TITLE, probe, &seen);
     Click(IDC_BROWSE);
     Finish(watcher);
     Pump();

@@ -173,6 +173,20 @@ TEST_F(Console, DisableThenEnableOfOneIdRoundTripsTheValue)
     EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRunOff, "Agent"));
 }
 
+// A key's default value is "(Default)" where a person reads it (the table,
+// the sentences), and stays empty where a script does (its id, JSON).
+TEST_F(Console, ADefaultValueIsNamedAsTheRegistryEditorNamesIt)
+{
+    MemSetString(PLAT_HKCU, kRun, "", "C:\\d.exe");
+    Result table = Run({"list"});
+    EXPECT_NE(std::string::npos, table.out.find("(Default)")) << table.out;
+    EXPECT_NE(std::string::npos, Run({"list", "--format", "json"}).out.find("\"name\": \"\""));
+    std::string id = kUserRun + "\\\\";
+    Result off = Run({"disable", id.c_str()});
+    EXPECT_EQ("Disabled \"(Default)\".\r\n", off.out) << off.err;
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRunOff, ""));
+}
+
 // A program taken out of a shared list names the backup of the whole value;
 // the next change, of a value moved whole, names none.
 TEST_F(Console, DisablingAListItemNamesItsBackup)
