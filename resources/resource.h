@@ -104,6 +104,6 @@
 #define IDC_EDITOR_PARAMETERS 122
 #define IDC_EDITOR_USER     123
 #define IDC_EDITOR_ALL      124
-#define IDC_EDITOR_FILE_LABEL 126   /* "File to be executed:", and why it is read-only */
+#define IDC_EDITOR_FILE_LABEL 126   /* "Program to start:", and why it is read-only */
 
 #endif

@@ -251,11 +251,11 @@ def main():
         face("face_normal", "#FFFFFF", "#EEF1F4", "#C3CCD5", scale, suffix)
         face("face_hot", "#F2F8FE", "#DCEBFA", "#5B9BD9", scale, suffix)
         face("face_pressed", "#C9DEF3", "#DDEBF8", "#2F6FAE", scale, suffix)
-        editor_header("editor_add", "Add Item", "A new program to start with Windows",
+        editor_header("editor_add", "Add an entry", "A new program to start with Windows",
                       lambda s: ["-stroke", "none", "-fill", ACCENT,
                                  "-draw", at(s, "rectangle 32,25 38,45"),
                                  "-draw", at(s, "rectangle 25,32 45,38")], scale, suffix)
-        editor_header("editor_edit", "Edit Item", "Change how this program starts",
+        editor_header("editor_edit", "Edit an entry", "Change how this program starts",
                       lambda s: ["-stroke", ACCENT, "-strokewidth", "%g" % (4 * s),
                                  "-draw", at(s, "line 27,43 43,27")], scale, suffix)
     for name, draw in GLYPHS.items():

@@ -433,13 +433,13 @@ void RunItemCommand(HWND list, UINT command, int32_t row);
 #define PROGRAM_MISSING_QUESTION \
     "The program \"%s\" was not found, so Windows would start nothing.\n\nSave the entry anyway?"
 #define REPLACE_QUESTION "An entry named \"%s\" already exists in %s.\n\nReplace it?"
-#define FILE_LABEL_TEXT "File to be executed:"
-#define KEPT_WHOLE_TOO_LONG "File to be executed: (kept as stored: too long to show)"
-#define KEPT_WHOLE_TEXT_BEFORE "File to be executed: (kept as stored: text before the program)"
-#define KEPT_WHOLE_NOT_TEXT "File to be executed: (kept as stored: not a text value)"
-#define KEPT_WHOLE_RUN_ONCE_EX "File to be executed: (kept as stored: a RunOnceEx step)"
+#define FILE_LABEL_TEXT "Program to start:"
+#define KEPT_WHOLE_TOO_LONG "Program to start: (kept as stored: too long to show)"
+#define KEPT_WHOLE_TEXT_BEFORE "Program to start: (kept as stored: text before the program)"
+#define KEPT_WHOLE_NOT_TEXT "Program to start: (kept as stored: not a text value)"
+#define KEPT_WHOLE_RUN_ONCE_EX "Program to start: (kept as stored: a RunOnceEx step)"
 #define KEPT_WHOLE_NOT_EXACT \
-    "File to be executed: (kept as stored: characters this Windows cannot show)"
+    "Program to start: (kept as stored: characters this Windows cannot show)"
 #define FIELD_TOO_LONG_TEXT "This text is too long for its field (at most %d bytes); nothing was saved."
 #define FILE_MISSING_TEXT "Enter the program to start, with its whole path."
 
