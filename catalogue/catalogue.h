@@ -157,6 +157,8 @@ const char *ItemShownName(const AutostartItem *item);
 #define STATE_OFF_IN_SETTINGS "off in Windows' settings"
 #define STATE_OFF_BY_POLICY "off by policy"
 #define STATE_READ_ONLY "read-only"
+#define STATE_READ_ONLY_OFF "read-only, off"
+#define STATE_OFF_IN_SCHEDULER "off in Task Scheduler"
 
 // The entry's state in the words of the State column: on, off here (moved
 // aside by this program), off in Windows' settings (its startup settings,

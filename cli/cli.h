@@ -77,6 +77,9 @@ void CliWrite(PlatStream stream, const char *text, size_t length);
 void CliPrint(PlatStream stream, const char *text);
 // One line: text and a line break.
 void CliLine(PlatStream stream, const char *text);
+// The same with control and bidirectional characters shown as escapes: for
+// a line that holds a name or a path.
+void CliLineShown(PlatStream stream, const char *text);
 
 // ---- ids and the list (list_output.cpp) ----------------------------------------
 

@@ -57,10 +57,11 @@ static void TellOutcome(void *context, const StoreOutcome *outcome)
     } else if (outcome->action == ActionCleanUp && item) {
         char id[CLI_ID_SIZE];
         CliItemId(item, NULL, id, sizeof id);
-        TextFormat(line, sizeof line, CLI_CLEANUP_KEPT, item->name, id, OutcomeCauseText(outcome));
+        TextFormat(line, sizeof line, CLI_CLEANUP_KEPT, ItemShownName(item), id,
+                   OutcomeCauseText(outcome));
     } else if (outcome->result == ResultBackupFailed && item) {
         // One line per entry: each names its own.
-        TextFormat(line, sizeof line, CLI_BACKUP_FAILED, item->name);
+        TextFormat(line, sizeof line, CLI_BACKUP_FAILED, ItemShownName(item));
     } else {
         WordOutcome(outcome, 0, line, sizeof line);
         // A list change that failed after its backup names the backup.
@@ -128,8 +129,8 @@ static int Remove(const AutostartItem *item, const char *id, const FrontEnd *fro
         return 0;
     }
     char line[CLI_ID_SIZE + TEXT_FIELD_SIZE + 96];
-    TextFormat(line, sizeof line, CLI_WOULD_REMOVE, item->name, id);
-    CliLine(PLAT_STDOUT, line);
+    TextFormat(line, sizeof line, CLI_WOULD_REMOVE, ItemShownName(item), id);
+    CliLineShown(PLAT_STDOUT, line);
     return 1;
 }
 
@@ -186,13 +187,13 @@ static int List(const CliArguments *args)
 }
 
 // Without --yes, each entry CleanUp would delete, on a line of its own,
-// and how many switched off in Windows' settings it keeps.
+// and what it keeps that is off.
 static void SayWhatCleanUpDeletes(const int32_t *hidden, int32_t count)
 {
     int32_t *marked = (int32_t *)PlatAllocZero(sizeof(int32_t) * ((size_t)count + 1));
     if (!marked)
         return;
-    int32_t kept = 0;
+    CleanUpKept kept;
     MarkCleanUpRecords(hidden, count, marked, &kept);
     char id[2 * TEXT_FIELD_SIZE], line[4 * TEXT_FIELD_SIZE];
     for (int32_t i = 0; i < count; ++i) {
@@ -201,14 +202,11 @@ static void SayWhatCleanUpDeletes(const int32_t *hidden, int32_t count)
             continue;
         if (!CliItemId(item, NULL, id, sizeof id))
             TextCopy(id, sizeof id, item->location);
-        TextFormat(line, sizeof line, CLI_WOULD_DELETE_ONE, item->name, id);
-        CliLine(PLAT_STDOUT, line);
+        TextFormat(line, sizeof line, CLI_WOULD_DELETE_ONE, ItemShownName(item), id);
+        CliLineShown(PLAT_STDOUT, line);
     }
-    if (kept) {
-        TextFormat(line, sizeof line, STATUS_CLEANUP_KEEPS_SWITCHED, (int)kept,
-                   kept == 1 ? "entry" : "entries", kept == 1 ? "is" : "are");
+    if (CleanUpKeptText(&kept, line, sizeof line))
         CliLine(PLAT_STDOUT, line);
-    }
     PlatFree(marked);
 }
 

@@ -592,7 +592,13 @@ static int NameMatches(const char *name, const char *pattern)
         if (p == '*') {
             star = ++pattern;
             resume = name;
-        } else if (p && (p == '?' || p == n)) {
+        } else if (p == '?') {
+            // One character, however many bytes it takes.
+            ++pattern;
+            ++name;
+            while (((unsigned char)*name & 0xC0) == 0x80)
+                ++name;
+        } else if (p && p == n) {
             ++pattern;
             ++name;
         } else if (star) {
@@ -620,7 +626,8 @@ int CliWriteList(const CliArguments *args, const uint8_t *chosen)
             continue;
         LoadRow(&rows[listed], i);
         if (Listed(&rows[listed], args->places, args->placeCount)
-            && (!args->namePattern || NameMatches(NameOf(&rows[listed]), args->namePattern)))
+            && (!args->namePattern || NameMatches(NameOf(&rows[listed]), args->namePattern)
+                || NameMatches(ItemShownName(rows[listed].item), args->namePattern)))
             ++listed;
         else
             FreeRow(&rows[listed]);

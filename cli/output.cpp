@@ -23,3 +23,15 @@ void CliLine(PlatStream stream, const char *text)
     // CRLF: what a Windows console and its text files end lines with.
     CliWrite(stream, "\r\n", 2);
 }
+
+void CliLineShown(PlatStream stream, const char *text)
+{
+    // A name cannot break the line nor pass for another.
+    size_t size = 4 * strlen(text) + 1;
+    char *shown = (char *)PlatAllocZero(size);
+    if (!shown)
+        return;
+    TextCopyVisible(shown, size, text, 0);
+    CliLine(stream, shown);
+    PlatFree(shown);
+}

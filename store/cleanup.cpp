@@ -444,7 +444,7 @@ void CountCleanUpShown(CleanUpCount *count, const int32_t *hidden, int32_t recor
 }
 
 int32_t MarkCleanUpRecords(const int32_t *hidden, int32_t records, int32_t *marked,
-                           int32_t *switchedOff)
+                           CleanUpKept *kept)
 {
     CleanUpKey places[CLEANUP_PLACES];
     int placeCount = CleanUpPlaces(places);
@@ -453,7 +453,7 @@ int32_t MarkCleanUpRecords(const int32_t *hidden, int32_t records, int32_t *mark
     for (int p = 0; p < placeCount; ++p)
         SaveDisabledKey(NULL, &places[p], NULL);
     int32_t count = 0;
-    *switchedOff = 0;
+    memset(kept, 0, sizeof *kept);
     for (int32_t i = 0; i < records; ++i) {
         const AutostartItem *item = CatalogueItem(i);
         marked[i] = 0;
@@ -463,9 +463,33 @@ int32_t MarkCleanUpRecords(const int32_t *hidden, int32_t records, int32_t *mark
             for (int p = 0; p < placeCount && !marked[i]; ++p)
                 marked[i] = !places[p].keep && !places[p].hidden && KeyHoldsItem(&places[p], item);
         count += marked[i];
-        *switchedOff += !marked[i] && !(hidden && hidden[i]) && item->approvalDisabled;
+        if (marked[i] || (hidden && hidden[i]))
+            continue;
+        const char *state = ItemStateText(item);
+        kept->switchedOff += strcmp(state, STATE_OFF_IN_SETTINGS) == 0
+                             || strcmp(state, STATE_OFF_IN_SCHEDULER) == 0;
+        kept->otherHere += strcmp(state, STATE_OFF_HERE) == 0;
     }
     return count;
+}
+
+int CleanUpKeptText(const CleanUpKept *kept, char *text, size_t size)
+{
+    text[0] = '\0';
+    char part[256];
+    if (kept->switchedOff) {
+        TextFormat(part, sizeof part, STATUS_CLEANUP_KEEPS_SWITCHED, (int)kept->switchedOff,
+                   kept->switchedOff == 1 ? "entry" : "entries",
+                   kept->switchedOff == 1 ? "is" : "are");
+        TextAppend(text, size, part);
+    }
+    if (kept->otherHere) {
+        TextFormat(part, sizeof part, STATUS_CLEANUP_KEEPS_OTHERS, text[0] ? " " : "",
+                   (int)kept->otherHere, kept->otherHere == 1 ? "entry" : "entries",
+                   kept->otherHere == 1 ? "is" : "are");
+        TextAppend(text, size, part);
+    }
+    return text[0] != '\0';
 }
 
 int CleanUpDisabled(const int32_t *desired, int32_t count, const FrontEnd *front)

@@ -133,7 +133,14 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
 #define STATUS_CLEANUP_DONE "Deleted %d disabled %s%s; backup: %s."
 #define STATUS_CLEANUP_SETTINGS " and %d %s of RunOnceEx-"
 #define STATUS_CLEANUP_KEEPS_SWITCHED \
-    "%d %s switched off in Windows' settings %s kept: CleanUp deletes only what was disabled here."
+    "%d %s switched off in Windows' settings or Task Scheduler %s kept: CleanUp deletes only " \
+    "what was disabled here."
+#define STATUS_CLEANUP_KEEPS_OTHERS \
+    "%s%d other %s disabled here %s kept: CleanUp deletes only registry entries of the Run " \
+    "keys, not shortcuts or logon programs."
+#define STATUS_CLEANUP_CHANGED \
+    "Nothing was deleted: what CleanUp would delete changed since the question. Press " \
+    "CleanUp again to see it."
 #define STATUS_CLEANUP_NOTHING "There were no disabled registry entries to delete."
 #define STATUS_CLEANUP_NONE_DELETED "Nothing was deleted; backup: %s."
 // Entries backed up but not deleted (%s: " of all users", " of this user" or

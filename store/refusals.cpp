@@ -6,7 +6,7 @@
 // program of a list value keeps the logon working. The front ends ask here
 // first, so that they offer no check box, question or menu item whose Yes
 // would fail.
-#include "store.h"
+#include "reg_file.h"
 
 // Refusals every change shares, in the order the store meets them.
 static long CommonRefusal(const AutostartItem *item)
@@ -35,5 +35,8 @@ long RemoveRefusalCause(const AutostartItem *item)
     long cause = CommonRefusal(item);
     if (cause == PLAT_OK && item->logonPlace)
         cause = ListRemoveRefusal(item);
+    // A value whose name a .reg line cannot carry has no backup: never removed.
+    if (cause == PLAT_OK && item->kind == RegistryValue && !NameCarried(item->name))
+        cause = CAUSE_NAME_NOT_CARRIED;
     return cause;
 }

@@ -142,10 +142,16 @@ void CountCleanUpShown(CleanUpCount *count, const int32_t *hidden, int32_t recor
 // Marks (marked[i] 1) the records CleanUp would delete now, with hidden as
 // for CleanUpDisabledShown, for its question to name them; their number.
 // Storage may hold values no record shows yet (written since the scan):
-// CountCleanUpShown counts those too. *switchedOff: the rows shown that
-// Windows' settings switched off, which CleanUp keeps.
+// CountCleanUpShown counts those too. kept: the rows shown that are off
+// and that CleanUp keeps.
+struct CleanUpKept {
+    int32_t switchedOff; // off in Windows' settings or in Task Scheduler
+    int32_t otherHere;   // off here, but not a Run key's entry (a shortcut, a logon program)
+};
 int32_t MarkCleanUpRecords(const int32_t *hidden, int32_t records, int32_t *marked,
-                           int32_t *switchedOff);
+                           CleanUpKept *kept);
+// What CleanUp keeps that is off, in one or two sentences; zero when nothing.
+int CleanUpKeptText(const CleanUpKept *kept, char *text, size_t size);
 
 // Applies the desired states first, then saves every value of the five
 // disabled keys ("Run-" ... "RunOnceEx-"'s sections) of HKCU and of both

@@ -936,6 +936,8 @@ LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         return 0;
     if (message == LVM_SETITEMSTATE)
         return SetItemState(window, wParam, (const LVITEMA *)lParam);
+    if (message == WM_KEYDOWN && wParam == VK_SPACE && TypingName((DWORD)GetMessageTime()))
+        return 0; // its WM_CHAR goes on to the name being typed
     if (message == WM_KEYDOWN && wParam == VK_SPACE) {
         int32_t row = (int32_t)SendMessageA(window, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
         ToggleRow(window, row >= 0 ? row : SelectedRow(window));

@@ -44,7 +44,7 @@ int32_t FindRowByName(HWND list, const char *prefix, int32_t start)
     for (int32_t i = 0; i < rows; ++i) {
         int32_t row = (start + i) % rows;
         const AutostartItem *item = CatalogueItem(RecordOfRow(list, row));
-        if (item && StartsWithNoCase(item->name, prefix))
+        if (item && StartsWithNoCase(ItemShownName(item), prefix))
             return row;
     }
     return -1;
@@ -60,7 +60,12 @@ LRESULT OnListFindItem(const NMLVFINDITEMA *find)
     if (row < 0 || (find->lvfi.flags & LVFI_PARTIAL))
         return row;
     const AutostartItem *item = CatalogueItem(RecordOfRow(find->hdr.hwndFrom, row));
-    return item && TextCompareNoCase(item->name, find->lvfi.psz) == 0 ? row : -1;
+    return item && TextCompareNoCase(ItemShownName(item), find->lvfi.psz) == 0 ? row : -1;
+}
+
+int TypingName(DWORD time)
+{
+    return Typed.length > 0 && time - Typed.last <= TYPE_AHEAD_PAUSE_MS;
 }
 
 // WM_CHAR on the list: nonzero when the character was taken as typed text.

@@ -253,7 +253,7 @@ static void ShowCleanUpOutcome(void *, const StoreOutcome *outcome)
 // The entries CleanUp deletes, a line each (the first few, then how many
 // more), and how many switched off in Windows' settings it keeps.
 static void NameCleanUpEntries(const int32_t *marked, int32_t count, int32_t entries,
-                               int32_t kept, char *text, size_t size)
+                               const CleanUpKept *kept, char *text, size_t size)
 {
     int32_t named = 0;
     for (int32_t i = 0; i < count; ++i) {
@@ -261,23 +261,21 @@ static void NameCleanUpEntries(const int32_t *marked, int32_t count, int32_t ent
         if (!marked[i] || named == CLEANUP_NAMES_SHOWN)
             continue;
         char visible[4 * TEXT_FIELD_SIZE], name[128], line[192];
-        TextCopyVisible(visible, sizeof visible, item->name, ItemNameCut(item));
+        TextCopyVisible(visible, sizeof visible, ItemShownName(item), ItemNameCut(item));
         TextShortenMiddle(name, sizeof name, visible, 60);
         TextFormat(line, sizeof line, "    %s (%s)\n", name,
                    ScopeIsUser(item->scope) ? "this user" : "all users");
         TextAppend(text, size, line);
         ++named;
     }
-    char line[160];
+    char line[512];
     // Values written since the scan are counted, not named.
     if (entries > named) {
         TextFormat(line, sizeof line, CLEANUP_MORE_ENTRIES, (int)(entries - named));
         TextAppend(text, size, line);
     }
     TextAppend(text, size, "\n");
-    if (kept) {
-        TextFormat(line, sizeof line, STATUS_CLEANUP_KEEPS_SWITCHED, (int)kept,
-                   kept == 1 ? "entry" : "entries", kept == 1 ? "is" : "are");
+    if (CleanUpKeptText(kept, line, sizeof line)) {
         TextAppend(text, size, line);
         TextAppend(text, size, "\n\n");
     }
@@ -291,7 +289,7 @@ static int CleanUpQuestion(const CleanUpCount *what, const int32_t *hidden, int3
                                            sizeof(int32_t) * ((size_t)count + 1));
     if (!marked)
         return 0;
-    int32_t kept = 0;
+    CleanUpKept kept;
     MarkCleanUpRecords(hidden, count, marked, &kept);
     int32_t entries = what->user + what->machine;
     char settings[64] = "";
@@ -300,7 +298,7 @@ static int CleanUpQuestion(const CleanUpCount *what, const int32_t *hidden, int3
                    what->settings == 1 ? "setting" : "settings");
     TextFormat(question, size, CLEANUP_QUESTION, (int)entries, entries == 1 ? "entry" : "entries",
                (int)what->user, (int)what->machine, settings);
-    NameCleanUpEntries(marked, count, entries, kept, question, size);
+    NameCleanUpEntries(marked, count, entries, &kept, question, size);
     char backup[128];
     TextFormat(backup, sizeof backup, CLEANUP_BACKUP_KEPT, entries + what->settings == 1 ? "it" : "them");
     TextAppend(question, size, backup);
@@ -311,6 +309,17 @@ static int CleanUpQuestion(const CleanUpCount *what, const int32_t *hidden, int3
 // CleanUp: pending check boxes are settled first (asked, never applied
 // unasked); then the question counts, from storage as it is after that,
 // what goes and from where, with No the default.
+// Nonzero when storage no longer holds what the question counted: other
+// entries, or in other keys.
+static int CleanUpChanged(const CleanUpCount *asked, const int32_t *hidden, int32_t count)
+{
+    CleanUpCount now;
+    CountCleanUpShown(&now, hidden, count);
+    return now.user != asked->user || now.machine != asked->machine
+           || now.settings != asked->settings || now.hiddenPlaces != asked->hiddenPlaces
+           || strcmp(now.places, asked->places) != 0;
+}
+
 void OnCleanUp(HWND window)
 {
     if (!ResolvePendingChanges(window))
@@ -318,49 +327,44 @@ void OnCleanUp(HWND window)
     // Which disabled entries are Windows' own (kept) is known only once
     // every record's signature is read.
     FinishDetails(window);
-    // The rows hidden as Windows' own: their keys are kept, and not counted.
+    // The stored states (nothing pending is applied here), then the rows
+    // hidden as Windows' own: their keys are kept, and not counted.
     int32_t count = ItemCatalogue.count;
-    int32_t *hidden = (int32_t *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
-                                           sizeof(int32_t) * ((size_t)count + 1));
-    if (!hidden) {
-        SetStatusText(NULL, STATUS_CHECKS_UNREAD);
-        return;
-    }
-    for (int32_t i = 0; i < count; ++i)
-        hidden[i] = ItemHiddenAsWindows(&ItemCatalogue.items[i], HideWindowsEntries);
-    CleanUpCount what;
-    CountCleanUpShown(&what, hidden, count);
-    int32_t entries = what.user + what.machine;
-    if (entries + what.settings == 0) {
-        HeapFree(GetProcessHeap(), 0, hidden);
-        SetStatusText(NULL, STATUS_CLEANUP_NOTHING);
-        return;
-    }
-    char question[CLEANUP_QUESTION_SIZE];
-    int asked = CleanUpQuestion(&what, hidden, count, question, sizeof question);
-    HeapFree(GetProcessHeap(), 0, hidden);
-    if (!asked) {
-        SetStatusText(NULL, STATUS_CHECKS_UNREAD);
-        return;
-    }
-    if (MessageBoxA(window, question, MAIN_WINDOW_TITLE,
-                    MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2)
-        != IDYES)
-        return;
-    // The stored states: nothing pending is applied here.
-    // The second half marks the rows hidden as Windows' own: kept.
     int32_t *stored = (int32_t *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
                                            sizeof(int32_t) * (2 * (size_t)count + 1));
     if (!stored) {
         SetStatusText(NULL, STATUS_CHECKS_UNREAD);
         return;
     }
+    int32_t *hidden = stored + count;
     for (int32_t i = 0; i < count; ++i) {
         stored[i] = ItemCatalogue.items[i].enabled;
-        stored[count + i] = ItemHiddenAsWindows(&ItemCatalogue.items[i], HideWindowsEntries);
+        hidden[i] = ItemHiddenAsWindows(&ItemCatalogue.items[i], HideWindowsEntries);
+    }
+    CleanUpCount what;
+    CountCleanUpShown(&what, hidden, count);
+    char question[CLEANUP_QUESTION_SIZE];
+    const char *status = NULL;
+    if (what.user + what.machine + what.settings == 0)
+        status = STATUS_CLEANUP_NOTHING;
+    else if (!CleanUpQuestion(&what, hidden, count, question, sizeof question))
+        status = STATUS_CHECKS_UNREAD;
+    else if (MessageBoxA(window, question, MAIN_WINDOW_TITLE,
+                         MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2)
+             != IDYES)
+        status = "";
+    // The question named what storage held then: a value another program
+    // wrote or deleted while it was open is not deleted unseen.
+    else if (CleanUpChanged(&what, hidden, count))
+        status = STATUS_CLEANUP_CHANGED;
+    if (status) {
+        if (status[0])
+            SetStatusText(NULL, status);
+        HeapFree(GetProcessHeap(), 0, stored);
+        return;
     }
     const FrontEnd front = {ShowCleanUpOutcome, AskForAllUsers, ShowCatalogueError, NULL};
-    CleanUpDisabledShown(stored, stored + count, count, &front);
+    CleanUpDisabledShown(stored, hidden, count, &front);
     HeapFree(GetProcessHeap(), 0, stored);
     PostRefresh();
 }

@@ -81,8 +81,9 @@ static void DrawBand(HDC dc, HBITMAP bitmap, int y, int height, int width)
 // counted in the words of the State column.
 void EntryCountText(char *text, size_t size)
 {
-    static const char *const kStates[] = {STATE_OFF_HERE, STATE_OFF_IN_SETTINGS,
-                                          STATE_OFF_BY_POLICY, STATE_READ_ONLY};
+    static const char *const kStates[] = {STATE_OFF_HERE,      STATE_OFF_IN_SETTINGS,
+                                          STATE_OFF_IN_SCHEDULER, STATE_OFF_BY_POLICY,
+                                          STATE_READ_ONLY,     STATE_READ_ONLY_OFF};
     int32_t rows = ItemListWindow ? (int32_t)SendMessageA(ItemListWindow, LVM_GETITEMCOUNT, 0, 0)
                                   : ItemCatalogue.count;
     int32_t counts[sizeof kStates / sizeof kStates[0]] = {0};

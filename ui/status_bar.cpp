@@ -62,7 +62,9 @@ void SetUpStatusBar(HWND bar)
 {
     StatusClassProc = WindowProcFromLong(
         SetWindowLongPtrA(bar, GWLP_WNDPROC, WindowProcAsLong(StatusProc)));
-    StatusTips = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL, WS_POPUP | TTS_ALWAYSTIP,
+    // TTS_NOPREFIX: an "&" in a name is shown, not taken for an access key.
+    StatusTips = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL,
+                                 WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                  GetParent(bar), NULL, AppInstance, NULL);
     if (!StatusTips)

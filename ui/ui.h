@@ -394,6 +394,9 @@ LRESULT OnListFindItem(const NMLVFINDITEMA *find);
 // WM_CHAR on the list (time: the message's): nonzero when taken as typed
 // text, the row found selected and focused.
 int TypeAhead(HWND list, WPARAM character, DWORD time);
+// Nonzero while a name is being typed: a space then belongs to the name,
+// not to the check box.
+int TypingName(DWORD time);
 // Rows FillListView left out as Windows' own entries.
 extern int32_t HiddenWindowsRows;
 // The catalogue index a row shows, or -1 when there is no such row.

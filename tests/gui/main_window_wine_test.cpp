@@ -435,6 +435,17 @@ TEST_F(MainWindowTest, TypingSortingAndRemovingKeepARowUnderTheKeyboard)
     Sleep(1100);
     type('l');
     EXPECT_EQ(RowOf("Later"), SelectedRow(list)) << "a pause starts a new search";
+    // A space in a name being typed is the name's, not the check box's.
+    Sleep(1100);
+    int box = CheckState(list, RowOf("User Tool"));
+    for (char c : std::string("user")) {
+        type(c);
+    }
+    PostMessageA(list, WM_KEYDOWN, VK_SPACE, 0);
+    Pump();
+    type('t');
+    EXPECT_EQ(RowOf("User Tool"), SelectedRow(list));
+    EXPECT_EQ(box, CheckState(list, RowOf("User Tool")));
     NMLVFINDITEMA find = {};
     find.hdr.hwndFrom = list;
     find.hdr.code = LVN_ODFINDITEMA;

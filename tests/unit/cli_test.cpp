@@ -343,17 +343,23 @@ TEST_F(Console, CleanUpKeepsHiddenKeysAndNamesEachEntryKept)
     MemSetString(PLAT_HKCU, RUN_KEY, "Settings", "C:\\s.exe");
     MemSetValue(PLAT_HKCU, APPROVED_KEY "\\Run", "Settings", PLAT_REG_BINARY,
                 std::string("\x03\0\0\0\0\0\0\0\0\0\0\0", 12));
+    // Disabled here, but not a Run key's: kept, and said to be.
+    MemAddLink(MEM_PERSONAL_FOLDER "\\" DISABLED_USER_FOLDER "\\Off.lnk", "C:\\o.exe", "", "");
+    MemSetString(PLAT_HKCU, kRunOff, "0Esc\x1b[2J", "C:\\e.exe");
     const std::string dry = Run({"cleanup"}).out;
-    EXPECT_NE(std::string::npos, dry.find("Would delete 2 disabled registry")) << dry;
+    EXPECT_NE(std::string::npos, dry.find("Would delete 3 disabled registry")) << dry;
+    EXPECT_EQ(std::string::npos, dry.find('\x1b')) << "a name cannot drive the console";
+    EXPECT_NE(std::string::npos, dry.find("1 other entry disabled here is kept")) << dry;
     EXPECT_NE(std::string::npos, dry.find("Would delete \"A\" (" + kUserRun + "-\\\\A)\r\n")) << dry;
     EXPECT_NE(std::string::npos, dry.find("Would delete \"B\" (")) << dry;
     EXPECT_EQ(std::string::npos, dry.find("\"Windows\"")) << "its key is kept whole";
     EXPECT_NE(std::string::npos,
-              dry.find("1 entry switched off in Windows' settings is kept")) << dry;
+              dry.find("1 entry switched off in Windows' settings or Task Scheduler is kept"))
+        << dry;
     MemFailCall(MEM_REG_DELETE_VALUE, 0, PLAT_ERROR_OUTOFMEMORY);
     Result kept = Run({"cleanup", "--yes"});
     EXPECT_EQ(CliExitFailed, kept.code);
-    EXPECT_EQ(2, std::count(kept.err.begin(), kept.err.end(), '\n')) << kept.err;
+    EXPECT_EQ(3, std::count(kept.err.begin(), kept.err.end(), '\n')) << kept.err;
     EXPECT_NE(std::string::npos, kept.err.find("\"B\" (" + kUserRun + "-\\\\B) was not deleted: "
                                                "Windows refused the change."))
         << kept.err;
@@ -560,9 +566,12 @@ TEST_F(Console, StateSaysWhatHoldsEachEntryOff)
                 std::string("\x03\0\0\0\0\0\0\0\0\0\0\0", 12));
     MemSetValue(PLAT_HKCU, POLICY_EXPLORER_KEY, "DisableLocalMachineRun", PLAT_REG_DWORD,
                 std::string("\x01\0\0\0", 4));
+    MemAddTask("\\Vendor\\Off", "<Task><Triggers><LogonTrigger/></Triggers><Actions><Exec>"
+                                    "<Command>C:\\a.exe</Command></Exec></Actions></Task>", false);
     std::string csv = Run({"list", "-c"}).out;
     for (const char *row : {",On,USR,on,", ",Here,USR,off here,", ",Settings,USR,off in Windows' settings,",
-                            ",Policy,ALL,off by policy,", ",Both,ALL,off by policy,"})
+                            ",Policy,ALL,off by policy,", ",Both,ALL,off by policy,",
+                            ",TASK,off in Task Scheduler,"})
         EXPECT_NE(std::string::npos, csv.find(row)) << row << "\n" << csv;
     EXPECT_NE(std::string::npos, csv.find(",,target not found\r\n")) << "no publisher: empty";
     std::string json = Run({"list", "-f", "json"}).out;
