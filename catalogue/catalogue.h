@@ -150,6 +150,7 @@ const char *ItemTypeText(const AutostartItem *item);
 // ---- whether Windows starts it (item_state.cpp) -------------------------
 
 #define DEFAULT_VALUE_NAME "(Default)"
+#define NOTE_DEFAULT_VALUE "the key's default value (its name is empty)"
 // The name the user sees: DEFAULT_VALUE_NAME for a key's default value.
 const char *ItemShownName(const AutostartItem *item);
 #define STATE_ON "on"

@@ -158,6 +158,9 @@ void ItemNotes(const AutostartItem *item, char *text, size_t size)
     text[0] = '\0';
     if (item->policyOff)
         AddNote(text, size, NOTE_POLICY_OFF);
+    // Told apart from a value that is named "(Default)".
+    if (item->kind == RegistryValue && !item->logonPlace && !item->name[0])
+        AddNote(text, size, NOTE_DEFAULT_VALUE);
     if (item->windowsOwn)
         AddNote(text, size, NOTE_WINDOWS_OWN);
     // The mark is the place's own setting; the hide option asks more.

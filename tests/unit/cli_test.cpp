@@ -178,8 +178,14 @@ TEST_F(Console, DisableThenEnableOfOneIdRoundTripsTheValue)
 TEST_F(Console, ADefaultValueIsNamedAsTheRegistryEditorNamesIt)
 {
     MemSetString(PLAT_HKCU, kRun, "", "C:\\d.exe");
+    MemSetString(PLAT_HKCU, kRun, "(Default)", "C:\\named.exe");
     Result table = Run({"list"});
     EXPECT_NE(std::string::npos, table.out.find("(Default)")) << table.out;
+    // Only the default value says so: a value named "(Default)" is another.
+    std::string csv = Run({"list", "-c"}).out;
+    size_t note = csv.find(NOTE_DEFAULT_VALUE);
+    EXPECT_NE(std::string::npos, note) << csv;
+    EXPECT_EQ(std::string::npos, csv.find(NOTE_DEFAULT_VALUE, note + 1)) << csv;
     EXPECT_NE(std::string::npos, Run({"list", "--format", "json"}).out.find("\"name\": \"\""));
     std::string id = kUserRun + "\\\\";
     Result off = Run({"disable", id.c_str()});
