@@ -109,3 +109,32 @@ int CarryApproval(const AutostartItem *old, const AutostartItem *moved)
     PlatFree(data);
     return failed;
 }
+
+int HoldApproval(const AutostartItem *item, HeldApproval *held)
+{
+    memset(held, 0, sizeof *held);
+    if (ReadApprovalValue(item, &held->hive, held->path, &held->type, &held->data, &held->size))
+        return 1;
+    held->data = NULL;
+    // None there is held too; one that could not be read is not.
+    PlatHive hive = PLAT_HKCU;
+    char path[TEXT_FIELD_SIZE];
+    return !ApprovalList(item, &hive, path) || !KeyMayHoldValue(hive, path, item->name);
+}
+
+void PutBackApproval(const AutostartItem *item, HeldApproval *held)
+{
+    PlatKey key = NULL;
+    if (held->data && PlatRegCreate(held->hive, held->path, PLAT_KEY_WRITE, &key) == PLAT_OK
+        && key) {
+        PlatRegWriteRaw(key, item->name, held->type, held->data, held->size);
+        PlatRegClose(key);
+    }
+    ForgetApproval(held);
+}
+
+void ForgetApproval(HeldApproval *held)
+{
+    PlatFree(held->data);
+    held->data = NULL;
+}

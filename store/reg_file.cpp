@@ -22,10 +22,19 @@ uint32_t HashName(uint32_t hash, const unsigned char *units, uint32_t size)
     return (hash ^ 0xFF) * 16777619u; // the end of one name
 }
 
+static uint32_t HashBytes(uint32_t hash, const unsigned char *bytes, uint32_t size)
+{
+    for (uint32_t i = 0; i < size; ++i)
+        hash = (hash ^ bytes[i]) * 16777619u;
+    return hash;
+}
+
 static void Put(RegWriter *writer, const void *bytes, uint32_t size)
 {
     if (!writer->failed && size && !PlatFileWrite(writer->file, bytes, size))
         writer->failed = 1;
+    writer->bytesHash = HashBytes(writer->bytesHash, (const unsigned char *)bytes, size);
+    writer->bytes += size;
 }
 
 // The program's own ASCII text, as UTF-16LE.
@@ -200,15 +209,20 @@ int PutApproval(RegWriter *writer, const AutostartItem *item)
 
 #define REG_HEADER "Windows Registry Editor Version 5.00"
 
-// Nonzero when the file at path is a .reg file whose value lines are
-// exactly the values and names the writer wrote: read from the disk, so a
-// fault of the writer or of the file system shows before anything is deleted.
+// Nonzero when the file at path holds exactly the bytes the writer wrote,
+// and is a .reg file whose value lines are the values and names it meant:
+// read from the disk, so a fault of the writer or of the file system, or
+// another program's change to the file, shows before anything is deleted.
 static int BackupHoldsAll(const char *path, const RegWriter *writer)
 {
     uint32_t size = 0;
     unsigned char *file = (unsigned char *)PlatFileLoad(path, &size);
     if (!file)
         return 0;
+    if (size != writer->bytes || HashBytes(HASH_START, file, size) != writer->bytesHash) {
+        PlatFree(file);
+        return 0;
+    }
     uint32_t count = size / 2;
     unsigned char *name = (unsigned char *)PlatAllocZero(size + 2);
     int ok = name && count >= 1 && Unit(file, 0) == 0xFEFF;
@@ -325,6 +339,8 @@ int BeginRegFile(const char *path, void *context)
     writer->failed = 0;
     writer->values = 0;
     writer->nameHash = HASH_START;
+    writer->bytes = 0;
+    writer->bytesHash = HASH_START;
     writer->file = PlatFileCreateNew(path);
     if (!writer->file)
         return 0;

@@ -9,6 +9,8 @@ struct RegWriter {
     int failed;
     uint32_t values;     // value lines written
     uint32_t nameHash;   // FNV-1a of the names written, in order
+    uint32_t bytes;      // every byte written, and their FNV-1a: the file
+    uint32_t bytesHash;  // read back must be exactly these
 };
 
 // The hash the read-back compares names by, from HASH_START; CleanUp also

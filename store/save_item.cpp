@@ -267,6 +267,17 @@ int SaveItem(const char *name, const char *file, const char *parameters, int all
     return SaveItemWithBackup(name, file, parameters, allUsers, mode, editIndex, backup);
 }
 
+static int ApprovalStays(const AutostartItem *item)
+{
+    PlatHive hive = PLAT_HKCU;
+    char path[TEXT_FIELD_SIZE];
+    return ApprovalList(item, &hive, path) && KeyMayHoldValue(hive, path, item->name);
+}
+
+static int WriteSaved(const AutostartItem *old, const char *name, const char *file,
+                      const char *parameters, const char *data, int allUsers, PlatHive hive,
+                      const char *path, char *backupFile);
+
 int SaveItemWithBackup(const char *name, const char *file, const char *parameters, int allUsers,
                        int32_t mode, int32_t editIndex, char *backupFile)
 {
@@ -287,17 +298,39 @@ int SaveItemWithBackup(const char *name, const char *file, const char *parameter
     AutostartItem record;
     NewRecord(old, name, allUsers, hive, path, &record);
     int replaced = 0;
+    HeldApproval held;
+    memset(&held, 0, sizeof held);
     if (!IsTheOldValue(old, hive, name)) {
         replaced = BackupReplaced(&record, backupFile);
         if (replaced == BackupFailed || replaced == BackupFolderIsLink)
             return SaveNotWritten;
         replaced = replaced == BackupMade;
-        if (replaced && DropApproval(&record) != 0)
+        // The replaced entry's switch comes back if nothing replaces it; a
+        // switch that stays (it could not be told whether another entry of
+        // the name needs it) would keep the new entry off: not written.
+        if (replaced && !HoldApproval(&record, &held))
             return SaveNotWritten;
+        if (replaced && (DropApproval(&record) != 0 || ApprovalStays(&record))) {
+            PutBackApproval(&record, &held);
+            return SaveNotWritten;
+        }
     }
+    int result = WriteSaved(old, name, file, parameters, data, allUsers, hive, path, backupFile);
+    if (result == SaveNotWritten && replaced)
+        PutBackApproval(&record, &held);
+    else
+        ForgetApproval(&held);
+    return result == SaveDone && replaced ? SaveReplaced : result;
+}
+
+// The value written, new or over the old one; a SaveResult.
+static int WriteSaved(const AutostartItem *old, const char *name, const char *file,
+                      const char *parameters, const char *data, int allUsers, PlatHive hive,
+                      const char *path, char *backupFile)
+{
     if (!old)
         return WriteValue(hive, path, name, 0, PLAT_REG_SZ, data, (uint32_t)strlen(data) + 1)
-                   ? (replaced ? SaveReplaced : SaveDone)
+                   ? SaveDone
                    : SaveNotWritten;
 
     char shownFile[TEXT_FIELD_SIZE], shownParameters[COMMAND_FIELD_SIZE];
@@ -347,5 +380,5 @@ int SaveItemWithBackup(const char *name, const char *file, const char *parameter
             DropApproval(old);
     }
     PlatFree(whole);
-    return result == SaveDone && replaced ? SaveReplaced : result;
+    return result;
 }

@@ -87,6 +87,21 @@ int CarryApproval(const AutostartItem *old, const AutostartItem *moved);
 // that name is still governed by it. 0 done or nothing to do.
 int DropApproval(const AutostartItem *item);
 
+// An entry's approval value held while something is written over it, to
+// be put back exactly when that write fails (PutBackApproval, which also
+// frees it; ForgetApproval frees it alone).
+struct HeldApproval {
+    PlatHive hive;
+    char path[TEXT_FIELD_SIZE];
+    uint32_t type;
+    void *data; // null: it had none
+    uint32_t size;
+};
+// Zero when it may have one that could not be read (nothing is then held).
+int HoldApproval(const AutostartItem *item, HeldApproval *held);
+void PutBackApproval(const AutostartItem *item, HeldApproval *held);
+void ForgetApproval(HeldApproval *held);
+
 // ---- backups, Remove and CleanUp (reg_file.cpp, remove.cpp, cleanup.cpp) ---
 
 // The folder backups go to, under the user's Documents: found in Explorer

@@ -160,6 +160,27 @@ TEST_F(Backups, AFileRewrittenAfterItsCopyIsKept)
     EXPECT_EQ("old", MemFileBytes(backup));
 }
 
+// A .reg backup changed on the disk before it is read back (a value's data
+// replaced, names intact) is no backup: nothing is deleted.
+TEST_F(Backups, ABackupChangedBeforeItIsReadBackDeletesNothing)
+{
+    MemSetString(PLAT_HKCU, RUN_KEY, "Agent", "C:\\a.exe");
+    ScanCatalogue();
+    MemSetHook(MEM_FILE_LOAD, MemCallCount(MEM_FILE_LOAD) + 1, [] {
+        for (const std::string &name : MemListFolder(BACKUPS)) {
+            std::string path = std::string(BACKUPS) + "\\" + name, bytes = MemFileBytes(path.c_str());
+            size_t at = bytes.find(std::string("a\0.\0e\0x\0e", 9));
+            if (at != std::string::npos) {
+                bytes[at] = 'X';
+                MemAddFile(path.c_str(), bytes);
+            }
+        }
+    });
+    char backup[TEXT_FIELD_SIZE];
+    EXPECT_EQ(RemoveBackupFailed, RemoveItemWithBackup(&ItemCatalogue.items[0], backup));
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, RUN_KEY, "Agent"));
+}
+
 // A hidden file's backup is seen in Explorer; a read-only file that cannot
 // be deleted says so, not that rights are missing.
 TEST_F(Backups, RemovedFilesCopyIsPlainAndReadOnlyIsTheCause)

@@ -587,6 +587,24 @@ std::vector<Sweep> Sweeps()
              return whole("Tool") | whole("New") << 1;
          },
          2, NoBackup},
+        {"rename over an entry switched off in Windows' settings, its switch kept till replaced",
+         [] {
+             RunValue();
+             MemSetString(PLAT_HKCU, kRun, "Other", "C:\\o.exe");
+             MemSetValue(PLAT_HKCU, kApproved.c_str(), "Other", PLAT_REG_BINARY, kOffSwitch);
+         },
+         [] { return Save("Other", nullptr, "Tool"); },
+         [] {
+             std::string now;
+             bool switched = MemGetValue(PLAT_HKCU, kApproved.c_str(), "Other", nullptr, &now);
+             int replaced = !switched && Holds(PLAT_HKCU, kRun, "Other", Sz("C:\\tool.exe -q"));
+             // Unless replaced, the other entry keeps its command and its switch.
+             if (!replaced && !(Holds(PLAT_HKCU, kRun, "Other", Sz("C:\\o.exe")) && switched
+                                && now == kOffSwitch))
+                 return 0;
+             return (RunAt(kRun, kRun) & 1) | replaced << 1;
+         },
+         2, [](const std::string &file) { return RegHolds(file, kUser + kRun, "Other", "C:\\o.exe"); }},
     };
 }
 
