@@ -244,8 +244,12 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
     else
         failed = MoveItem(item, wanted, movedTo);
     // The record follows the entry, so a change made before the next list
-    // arrives acts on where it lives now.
+    // arrives acts on where it lives now: a logon place's row between its
+    // key and the "-" key beside it.
     if (movedTo[0])
+        TextCopy(item->location, sizeof item->location, movedTo);
+    else if (!failed && item->logonPlace && LocationDisabled(item->location) == (wanted != 0)
+             && SiblingLocation(item->location, movedTo))
         TextCopy(item->location, sizeof item->location, movedTo);
     if (!failed && wanted)
         item->approvalDisabled = 0;
@@ -257,7 +261,8 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
     }
     if (failed)
         outcome.cause = LastStoreError();
-    item->enabled = wanted;
+    else
+        item->enabled = wanted;
     TellOutcome(front, &outcome);
     return outcome.result;
 }

@@ -182,7 +182,7 @@ void MoveScaled(HWND control, int x, int y, int width, int height);
 #define STATUS_BACKUPS_NAMED " Backup%s: %s%s."
 #define STATUS_MORE_BACKUPS " and %d more"
 #define STATUS_APPLIED_SOME "Applied %d of %d changes. %s%s"
-#define STATUS_MORE_FAILURES " More changes failed: see the unchecked rows."
+#define STATUS_MORE_FAILURES " More changes failed: their rows show them as they are."
 #define STATUS_REFRESHED "Refreshed: %d %s."
 #define STATUS_REPORT_SAVED "Report saved: %s"
 #define STATUS_REPORT_FAILED "ERROR: The report could not be written: %s"

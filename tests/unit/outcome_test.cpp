@@ -249,9 +249,12 @@ TEST_F(Outcome, AChangeBeforeTheNextScanActsWhereTheEntryLivesNow)
     MemReset();
     MemSetString(PLAT_HKCU, kRun, "A", "C:\\a.exe");
     MemAddLink(MEM_STARTUP_FOLDER "\\B.lnk", "C:\\b.exe", "", "");
+    // A logon place's rows: a whole value, and one program of a list.
+    MemSetString(PLAT_HKCU, ENVIRONMENT_KEY, LOGON_SCRIPT_VALUE, "C:\\s.cmd");
+    MemSetString(PLAT_HKCU, LEGACY_WINDOWS_KEY, "Load", "C:\\l.exe C:\\m.exe");
     ScanCatalogue();
     Outcomes.clear();
-    for (const char *name : {"A", "B.lnk"})
+    for (const char *name : {"A", "B.lnk", LOGON_SCRIPT_VALUE, "Load: C:\\m.exe"})
         for (int wanted : {0, 1, 0})
             EXPECT_EQ(ResultDone, ApplyChange(IndexOf(name), wanted, &StatusFront)) << name;
     for (const StoreOutcome &told : Outcomes)
