@@ -41,8 +41,7 @@ static size_t PutUtf8(uint32_t code, char *out)
     return 4;
 }
 
-// The document as terminated UTF-8 (PlatFree it); *length its bytes.
-static char *DecodeDocument(const unsigned char *bytes, size_t size, size_t *length)
+char *DecodeXmlDocument(const unsigned char *bytes, size_t size, size_t *length)
 {
     int bigEndian = -1; // -1: UTF-8
     size_t start = 0;
@@ -336,8 +335,10 @@ static void EndElement(Reader *r)
         TextCopy(task->runAs, sizeof task->runAs, v);
     else if (PathIs(r, "Principals/Principal/GroupId") && !task->runAsGroup[0])
         TextCopy(task->runAsGroup, sizeof task->runAsGroup, v);
-    else if (PathIs(r, "Principals/Principal/LogonType"))
+    else if (PathIs(r, "Principals/Principal/LogonType")) {
         task->loggedOff |= strcmp(v, "Password") == 0 || strcmp(v, "S4U") == 0;
+        task->noPassword |= strcmp(v, "S4U") == 0;
+    }
     else if (task->execActions == 1 && PathIs(r, "Actions/Exec/Command"))
         task->commandCut |= !TaskFieldCopy(task->program, sizeof task->program, v) || r->valueCut;
     else if (task->execActions == 1 && PathIs(r, "Actions/Exec/Arguments"))
@@ -481,7 +482,7 @@ int ParseTaskXml(const void *data, size_t size, TaskDefinition *task)
     if (!data || size == 0 || size > TASK_XML_MOST)
         return 0;
     size_t length = 0;
-    char *text = DecodeDocument((const unsigned char *)data, size, &length);
+    char *text = DecodeXmlDocument((const unsigned char *)data, size, &length);
     if (!text)
         return 0;
     Reader *r = (Reader *)PlatAllocZero(sizeof(Reader));

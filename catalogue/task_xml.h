@@ -29,6 +29,7 @@ struct TaskDefinition {
     char runAs[TEXT_FIELD_SIZE];           // Principal/UserId
     char runAsGroup[TEXT_FIELD_SIZE];      // Principal/GroupId
     char furtherPrograms[TEXT_FIELD_SIZE]; // the other Exec actions' Commands, ", " between
+    int32_t noPassword;                    // ... S4U: no password is stored for it
     int32_t loggedOff;                     // Principal/LogonType Password or S4U: it runs
                                            // whether its user is logged on or not
 };
@@ -47,6 +48,10 @@ int TaskStartsAtLogon(const TaskDefinition *task);
 
 // TextCopy that never ends inside a UTF-8 character; nonzero when whole.
 int TaskFieldCopy(char *field, size_t size, const char *text);
+
+// An XML document of any of those encodings as terminated UTF-8 (PlatFree
+// it; a zero in it ends it), *length its bytes; null without memory.
+char *DecodeXmlDocument(const unsigned char *bytes, size_t size, size_t *length);
 
 // UTF-8 text as UTF-16LE bytes after a byte-order mark, in a block to
 // PlatFree (*size bytes); null when it cannot be had.

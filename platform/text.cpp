@@ -65,20 +65,31 @@ static size_t CharacterLength(const unsigned char *text, int utf8, int *whole)
 // Nonzero for a character that moves, reorders or breaks what is shown
 // without being seen: a C1 control, the Arabic letter mark, the left-to-right
 // and right-to-left marks, the line and paragraph separators, and the
-// bidirectional embeddings, overrides and isolates.
+// bidirectional embeddings, overrides and isolates; or one that takes no
+// room at all, so "ctf<zero-width space>mon" passes for "ctfmon": the soft
+// hyphen, the Hangul and Mongolian fillers and vowel separator, the
+// zero-width space and word joiner, the invisible operators, the byte-order
+// mark, and the tag characters. The zero-width joiner and non-joiner stay:
+// emoji sequences and Persian words are written with them.
 static int Unseen(uint32_t code)
 {
-    return (code >= 0x80 && code <= 0x9F) || code == 0x061C || code == 0x200E
-           || code == 0x200F || (code >= 0x2028 && code <= 0x202E)
-           || (code >= 0x2066 && code <= 0x2069);
+    return (code >= 0x80 && code <= 0x9F) || code == 0x00AD || code == 0x061C
+           || code == 0x115F || code == 0x1160 || code == 0x180E
+           || code == 0x200B || code == 0x200E || code == 0x200F
+           || (code >= 0x2028 && code <= 0x202E)
+           || (code >= 0x2060 && code <= 0x2064) || (code >= 0x2066 && code <= 0x2069)
+           || code == 0x3164 || code == 0xFEFF || code == 0xFFA0
+           || (code >= 0xE0000 && code <= 0xE007F);
 }
+
+#define ESCAPE_SIZE 12
 
 // The escape a character is shown as, in form; its length, or zero when it
 // is shown as it is. A control character moves the cursor or rings.
-static size_t EscapeOf(const unsigned char *text, size_t length, int utf8, char form[8])
+static size_t EscapeOf(const unsigned char *text, size_t length, int utf8, char form[ESCAPE_SIZE])
 {
     if (length == 1 && (text[0] < 0x20 || text[0] == 0x7F)) {
-        TextFormat(form, 8, "\\x%02X", text[0]);
+        TextFormat(form, ESCAPE_SIZE, "\\x%02X", text[0]);
         return 4;
     }
     uint32_t code = 0;
@@ -86,9 +97,16 @@ static size_t EscapeOf(const unsigned char *text, size_t length, int utf8, char 
         code = ((text[0] & 0x1Fu) << 6) | (text[1] & 0x3Fu);
     else if (utf8 && length == 3 && (text[0] & 0xF0) == 0xE0)
         code = ((text[0] & 0x0Fu) << 12) | ((text[1] & 0x3Fu) << 6) | (text[2] & 0x3Fu);
+    else if (utf8 && length == 4 && (text[0] & 0xF8) == 0xF0)
+        code = ((text[0] & 0x07u) << 18) | ((text[1] & 0x3Fu) << 12) | ((text[2] & 0x3Fu) << 6)
+               | (text[3] & 0x3Fu);
     if (!Unseen(code))
         return 0;
-    TextFormat(form, 8, "\\u%04X", code);
+    if (code > 0xFFFF) {
+        TextFormat(form, ESCAPE_SIZE, "\\U%08X", code);
+        return 10;
+    }
+    TextFormat(form, ESCAPE_SIZE, "\\u%04X", code);
     return 6;
 }
 
@@ -104,7 +122,7 @@ int TextCopyVisible(char *dst, size_t dstSize, const char *src, int cut)
     size_t room = dstSize >= 4 ? dstSize - 4 : dstSize - 1;
     size_t used = 0, all = 0, kept = 0;
     int fits = 1;
-    char form[8];
+    char form[ESCAPE_SIZE];
     for (size_t at = 0; text[at];) {
         int whole = 1;
         size_t length = CharacterLength(text + at, utf8, &whole);

@@ -253,7 +253,9 @@ int DeleteTask(const AutostartItem *item);
 // the backup holds (RemoveDeleteFailed otherwise); refused, nothing saved,
 // when either cannot be read. The cause in LastStoreError. runAs
 // (TEXT_FIELD_SIZE, may be null) names the user of a task that runs whether
-// he is logged on or not, whom its restore must name; else it is empty.
+// he is logged on or not, whom its restore must name, after
+// RUN_AS_NO_PASSWORD when it stores no password (S4U); else it is empty.
+#define RUN_AS_NO_PASSWORD "*" // no account name holds one
 int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile, char *runAs);
 
 // The file beside a task's backup that holds its security descriptor as

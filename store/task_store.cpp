@@ -163,7 +163,8 @@ static void LoggedOffUser(const TaskWhole *task, char *runAs)
 {
     TaskDefinition definition;
     if (ParseTaskXml(task->xml, task->size, &definition) && definition.loggedOff)
-        TextCopy(runAs, TEXT_FIELD_SIZE, definition.runAs);
+        TextFormat(runAs, TEXT_FIELD_SIZE, "%s%s", definition.noPassword ? RUN_AS_NO_PASSWORD : "",
+                   definition.runAs);
 }
 
 int RemoveTaskWithBackup(const AutostartItem *item, char *backupFile, char *runAs)
@@ -223,7 +224,7 @@ void TaskRestoreCommand(const AutostartItem *item, const char *backupFile, const
     // cmd.exe expands %NAME% inside quotes too, and has no escape for it on
     // its command line: any user may define a variable of that name. Such a
     // task is restored by importing its file, never by a pasted command.
-    if (strchr(backupFile, '%') || strchr(item->location, '%')) {
+    if (strchr(backupFile, '%') || strchr(item->location, '%') || (runAs && strchr(runAs, '%'))) {
         TextCopy(text, size, TASK_RESTORE_BY_IMPORT);
         return;
     }
@@ -233,9 +234,11 @@ void TaskRestoreCommand(const AutostartItem *item, const char *backupFile, const
     AppendArgument(text, size, item->location);
     // The scheduler asks for the password of a user whose task runs while
     // he is logged off; "*" makes schtasks ask for it.
-    if (runAs && runAs[0]) {
+    // One that stores no password (S4U) is registered with none: /np.
+    int noPassword = runAs && strncmp(runAs, RUN_AS_NO_PASSWORD, 1) == 0;
+    if (runAs && runAs[noPassword]) {
         TextAppend(text, size, " /ru");
-        AppendArgument(text, size, runAs);
-        TextAppend(text, size, " /rp *");
+        AppendArgument(text, size, runAs + noPassword);
+        TextAppend(text, size, noPassword ? " /np" : " /rp *");
     }
 }

@@ -398,6 +398,30 @@ TEST_F(Tasks, RemoveBacksUpTheXmlFirst)
               Statuses.back());
 }
 
+// A task that stores no password (S4U) is restored with none; a user whose
+// name holds "%" gets no command line either.
+TEST_F(Tasks, RestoreNamesNoPasswordForS4uAndNoVariableInItsUser)
+{
+    const std::string folder = MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER "\\Removed 2026-12-07 130509 ";
+    for (const char *user : {"PC\\ana", "PC\\%USERNAME%"}) {
+        MemReset();
+        MemAddTask("\\Vendor\\S4u", Task(kLogon, Exec("C:\\up.exe"), "",
+                                           std::string("<Principals><Principal id=\"Author\"><UserId>")
+                                               + user + "</UserId><LogonType>S4U</LogonType>"
+                                               "</Principal></Principals>"));
+        ScanCatalogue();
+        Statuses.clear();
+        EXPECT_EQ(ResultDone, RemoveEntry(Row("S4u"), &StatusFront));
+        const std::string file = folder + "S4u.xml";
+        std::string restore = strchr(user, '%')
+                                  ? std::string(TASK_RESTORE_BY_IMPORT)
+                                  : "schtasks /create /xml \"" + file
+                                        + "\" /tn \"\\Vendor\\S4u\" /ru \"PC\\ana\" /np";
+        EXPECT_NE(std::string::npos, Statuses.back().find("to restore it: " + restore + " ("))
+            << Statuses.back();
+    }
+}
+
 // A task run whether its user is logged on or not, "%" in its name: its
 // security descriptor is saved beside its XML, both or neither; the restore
 // names the user, asks his password, and puts each "%" outside the quotes

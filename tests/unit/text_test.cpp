@@ -173,6 +173,10 @@ TEST(Text, CopyVisibleEscapesWhatCouldDeceiveAndCutsBetweenCharacters)
                  "\\u200F\\u061C\\u0085\\u009F"
                  "\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA\xE2\x80\x8D\xC2\xA0\xD8\x9D",
                  field.bytes);
+    // Characters that take no room: a name cannot pass for another with them.
+    EXPECT_EQ(1, TextCopyVisible(field.bytes, TEXT_FIELD_SIZE,
+                                 "ctf\xE2\x80\x8Bmon\xC2\xAD\xEF\xBB\xBF\xF3\xA0\x80\xA1\xE2\x81\xA0", 0));
+    EXPECT_STREQ("ctf\\u200Bmon\\u00AD\\uFEFF\\U000E0021\\u2060", field.bytes);
     char out[12];
     EXPECT_EQ(0, TextCopyVisible(out, sizeof out, "x\x01\x02\x7f", 0)) << "13 bytes in 11";
     EXPECT_STREQ("x\\x01...", out) << "\\x02 would end at 9, after the mark's room";
