@@ -445,12 +445,19 @@ enum LogonPlaceKind {
     LogonScript = 5,        // HKCU Environment UserInitMprLogonScript
     LogonDepend = 6,        // a value of a RunOnceEx Depend key
     LogonRemoteDesktop = 7, // rdpwd StartupPrograms, a comma list
-    LogonLegacy = 8         // HKCU ...\Windows NT\CurrentVersion\Windows Load and Run
+    LogonLegacy = 8,        // HKCU ...\Windows NT\CurrentVersion\Windows Load and Run
+    LogonPolicyShell = 9,   // Policies\System Shell (HKCU, HKLM): replaces Winlogon's Shell
+    LogonWinlogonOther = 10, // HKLM Winlogon Taskman, AppSetup, VmApplet, comma lists
+    LogonMachineScript = 11, // HKLM Environment UserInitMprLogonScript
+    LogonSafeModeShell = 12, // SafeBoot AlternateShell: Safe Mode with Command Prompt
+    LogonPolicyScript = 13   // a logon or startup script of Group Policy: read-only
 };
 
 #define WINLOGON_KEY "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"
 #define LEGACY_WINDOWS_KEY "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"
 #define ENVIRONMENT_KEY "Environment"
+#define POLICY_SYSTEM_KEY CURRENT_VERSION_KEY "\\Policies\\System"
+#define SAFE_BOOT_KEY "System\\CurrentControlSet\\Control\\SafeBoot"
 #define LOGON_SCRIPT_VALUE "UserInitMprLogonScript"
 #define RDPWD_KEY "System\\CurrentControlSet\\Control\\Terminal Server\\Wds\\rdpwd"
 #define ACTIVE_SETUP_KEY "Software\\Microsoft\\Active Setup\\Installed Components"
@@ -463,6 +470,9 @@ enum LogonPlaceKind {
 // Rows of every logon place, counted (records null) or loaded from
 // *runningCount on while it is below limit; the number of rows seen.
 int32_t VisitLogonPlaces(AutostartItem *records, int32_t *runningCount, int32_t limit);
+
+// The value's text, however long, terminated (PlatFree it); null when absent.
+char *ReadValueText(PlatHive hive, const char *path, const char *name);
 
 // Nonzero when a list value of the place splits at blanks as well as commas.
 int LogonListSplitsAtBlanks(const AutostartItem *item);
@@ -488,6 +498,33 @@ int LogonItemIsWindowsOwn(const AutostartItem *item);
 #define NOTE_LIST_EMPTY_ITEM "an empty item beside it in the list (a comma too many)"
 #define NOTE_LIST_REPEATED "named more than once in the list: Windows starts it each time"
 #define NOTE_LEGACY "read at logon for old programs (the Load and Run of Windows 3.1's win.ini)"
+#define NOTE_SHELL_BY_POLICY "not started: the Shell a policy sets (Policies\\System) takes precedence"
+#define NOTE_POLICY_SHELL "the desktop shell a policy sets: started at logon instead of Winlogon's Shell; Group Policy may write it back"
+#define NOTE_TASKMAN "the task list program Windows starts in place of Task Manager; Windows sets none"
+#define NOTE_APP_SETUP "started by Userinit at every logon; Windows sets none"
+#define NOTE_VM_APPLET "started at logon when the paging file must be set up"
+#define NOTE_MACHINE_SCRIPT "the logon runs this script for every user"
+#define NOTE_SAFE_MODE_SHELL "only in Safe Mode with Command Prompt: the shell started there instead of the desktop"
+
+// ---- Group Policy's logon and startup scripts (policy_scripts.cpp) -----------
+
+#define GROUP_POLICY_SCRIPTS_KEY CURRENT_VERSION_KEY "\\Group Policy\\Scripts"
+// Under the system folder: the local policy's scripts of users and of the machine.
+#define LOCAL_POLICY_USER_SCRIPTS "GroupPolicy\\User\\Scripts"
+#define LOCAL_POLICY_MACHINE_SCRIPTS "GroupPolicy\\Machine\\Scripts"
+// A scripts.ini larger than this is no script list; it is noted, not read.
+#define POLICY_INI_MOST (1024u * 1024u)
+#define NOTE_GROUP_POLICY "managed by Group Policy"
+#define NOTE_POLICY_LOGON_SCRIPT NOTE_GROUP_POLICY ": runs at this user's logon"
+#define NOTE_POLICY_STARTUP_SCRIPT NOTE_GROUP_POLICY ": runs at the computer's startup, before anyone logs on"
+#define NOTE_POLICY_NAMED "policy \"%s\""
+#define NOTE_POLICY_FILE_TOO_LARGE NOTE_GROUP_POLICY "; not read: larger than 1 MB, its scripts are not listed"
+#define NOTE_POLICY_FILE_UNREAD NOTE_GROUP_POLICY "; could not be read (%s): its scripts are not listed"
+
+// Rows of Group Policy's logon scripts of the user and startup scripts of
+// the machine, from the registry and the local policy's ini files; counted
+// (records null) or loaded as VisitLogonPlaces does. Every row is readOnly.
+int32_t VisitPolicyScripts(AutostartItem *records, int32_t *runningCount, int32_t limit);
 
 // Fills the place's details of a registry row: target, folder, version
 // strings, a missing target (scan.cpp).

@@ -4,11 +4,17 @@
 // Winlogon starts every program of HKLM's Winlogon Userinit (Windows' own
 // value is "C:\Windows\system32\userinit.exe,") and the desktop shell of its
 // Shell ("explorer.exe"), unless the user's own Winlogon key has a Shell,
-// which then replaces it. Active Setup runs a component's StubPath
+// which then replaces it; a Shell that policy sets (Policies\System, HKCU or
+// HKLM) replaces both. Winlogon's Taskman and AppSetup name programs of
+// their own (Windows sets none), its VmApplet the program that sets up a
+// missing paging file ("SystemPropertiesPerformance.exe /pagefile"), and
+// SafeBoot's AlternateShell ("cmd.exe") is the shell of Safe Mode with
+// Command Prompt. Active Setup runs a component's StubPath
 // (HKLM\...\Installed Components\<id>, either view) once for each user whose
 // copy of the component (HKCU) is missing or has a lower Version. The logon
-// runs the user's Environment UserInitMprLogonScript. A RunOnceEx pass first
-// loads the DLLs named by the Depend key of a section. A remote-desktop logon starts
+// runs the Environment UserInitMprLogonScript of the user and of the
+// machine. A RunOnceEx pass first loads the DLLs named by the Depend key of
+// a section. A remote-desktop logon starts
 // rdpwd's StartupPrograms (Windows' own "rdpclip"). Load and Run of the
 // user's legacy Windows key are still read for old programs. A list value is
 // a row per program; a disabled program or value waits in the same value of
@@ -28,7 +34,8 @@ struct LogonValuePlace {
     const char *keyPath;   // the enabled key
     const char *valueName;
     int list;              // WholeValue, CommaList, BlankList (commas and blanks)
-    const char *own;       // Windows' own program of the list, or null
+    const char *own;       // Windows' own program of the list (with its arguments
+                           // after a blank), or null
     const char *note;
 };
 
@@ -37,10 +44,22 @@ static const LogonValuePlace ValuePlaces[] = {
     {LogonShell, PLAT_HKLM, WINLOGON_KEY, "Shell", CommaList, "explorer.exe", NOTE_SHELL},
     {LogonUserShell, PLAT_HKCU, WINLOGON_KEY, "Shell", CommaList, "explorer.exe",
      NOTE_USER_SHELL},
+    {LogonPolicyShell, PLAT_HKCU, POLICY_SYSTEM_KEY, "Shell", CommaList, "explorer.exe",
+     NOTE_POLICY_SHELL},
+    {LogonPolicyShell, PLAT_HKLM, POLICY_SYSTEM_KEY, "Shell", CommaList, "explorer.exe",
+     NOTE_POLICY_SHELL},
+    {LogonWinlogonOther, PLAT_HKLM, WINLOGON_KEY, "Taskman", CommaList, NULL, NOTE_TASKMAN},
+    {LogonWinlogonOther, PLAT_HKLM, WINLOGON_KEY, "AppSetup", CommaList, NULL, NOTE_APP_SETUP},
+    {LogonWinlogonOther, PLAT_HKLM, WINLOGON_KEY, "VmApplet", CommaList,
+     "SystemPropertiesPerformance.exe /pagefile", NOTE_VM_APPLET},
     {LogonScript, PLAT_HKCU, ENVIRONMENT_KEY, LOGON_SCRIPT_VALUE, WholeValue, NULL,
      NOTE_LOGON_SCRIPT},
+    {LogonMachineScript, PLAT_HKLM, ENVIRONMENT_KEY, LOGON_SCRIPT_VALUE, WholeValue, NULL,
+     NOTE_MACHINE_SCRIPT},
     {LogonRemoteDesktop, PLAT_HKLM, RDPWD_KEY, "StartupPrograms", CommaList, "rdpclip.exe",
      NOTE_REMOTE_DESKTOP},
+    {LogonSafeModeShell, PLAT_HKLM, SAFE_BOOT_KEY, "AlternateShell", CommaList, "cmd.exe",
+     NOTE_SAFE_MODE_SHELL},
     {LogonLegacy, PLAT_HKCU, LEGACY_WINDOWS_KEY, "Load", BlankList, NULL, NOTE_LEGACY},
     {LogonLegacy, PLAT_HKCU, LEGACY_WINDOWS_KEY, "Run", BlankList, NULL, NOTE_LEGACY},
 };
@@ -96,8 +115,7 @@ static void LoadRow(Visit *visit, AutostartItem *item)
     ++*visit->running;
 }
 
-// The value's text, however long, terminated (PlatFree it); null when absent.
-static char *ReadText(PlatHive hive, const char *path, const char *name)
+char *ReadValueText(PlatHive hive, const char *path, const char *name)
 {
     uint32_t type = PLAT_REG_NONE, size = 0;
     void *data = NULL;
@@ -166,23 +184,45 @@ static void ExpandFolder(const char *text, const char *windows, char *folder)
 // the Windows folder or a system folder, taken from the system, never from
 // the environment; a program of that name elsewhere is not. Where the
 // Windows folder cannot be known, every program of that name is taken for
-// Windows' own: never switched off rather than the logon broken.
+// Windows' own: never switched off rather than the logon broken. An own
+// program with arguments (VmApplet's) is that program with exactly those.
 static int IsWindowsOwn(const char *program, const char *own)
 {
+    char ownFile[64];
+    TextCopy(ownFile, sizeof ownFile, own);
+    char *ownArguments = strchr(ownFile, ' ');
+    if (ownArguments)
+        *ownArguments++ = '\0';
     char text[TEXT_FIELD_SIZE];
-    const char *from = program[0] == '"' ? program + 1 : program;
-    TextCopy(text, sizeof text, from);
-    size_t length = strlen(text);
-    if (program[0] == '"' && length && text[length - 1] == '"')
-        text[--length] = '\0';
+    const char *rest = "";
+    if (program[0] == '"') {
+        TextCopy(text, sizeof text, program + 1);
+        char *quote = strchr(text, '"');
+        if (quote) {
+            rest = program + 1 + (quote - text) + 1;
+            *quote = '\0';
+        }
+    } else {
+        TextCopy(text, sizeof text, program);
+        // Only where the own program has arguments does a blank end it.
+        char *blank = ownArguments ? strchr(text, ' ') : NULL;
+        if (blank) {
+            rest = program + (blank - text);
+            *blank = '\0';
+        }
+    }
+    while (ListUnitBlank((unsigned char)*rest))
+        ++rest;
+    if (TextCompareNoCase(rest, ownArguments ? ownArguments : "") != 0)
+        return 0;
     char *slash = strrchr(text, '\\');
     const char *file = slash ? slash + 1 : text;
-    char bare[32];
-    TextCopy(bare, sizeof bare, own);
+    char bare[64];
+    TextCopy(bare, sizeof bare, ownFile);
     char *dot = strrchr(bare, '.');
     if (dot)
         *dot = '\0';
-    if (TextCompareNoCase(file, own) != 0 && TextCompareNoCase(file, bare) != 0)
+    if (TextCompareNoCase(file, ownFile) != 0 && TextCompareNoCase(file, bare) != 0)
         return 0;
     char windows[PLAT_TEXT_SIZE];
     if (!slash || !PlatShellFolder(PLAT_CSIDL_WINDOWS, windows) || !windows[0])
@@ -193,10 +233,13 @@ static int IsWindowsOwn(const char *program, const char *own)
     return IsWindowsFolder(windows, folder);
 }
 
+// The row's place: one kind may hold several values, and a hive each.
 static const LogonValuePlace *PlaceOf(const AutostartItem *item)
 {
+    int user = ScopeIsUser(item->scope);
     for (size_t i = 0; i < VALUE_PLACE_COUNT; ++i)
-        if (ValuePlaces[i].kind == item->logonPlace)
+        if (ValuePlaces[i].kind == item->logonPlace && (ValuePlaces[i].hive == PLAT_HKCU) == user
+            && TextCompareNoCase(ValuePlaces[i].valueName, item->valueName) == 0)
             return &ValuePlaces[i];
     return NULL;
 }
@@ -207,15 +250,18 @@ int LogonItemIsWindowsOwn(const AutostartItem *item)
     return place && place->own && item->listItem[0] && IsWindowsOwn(item->listItem, place->own);
 }
 
-// Nonzero when the user's own Shell names a program: HKLM's is then not theirs.
-static int UserShellSet(void)
+// Nonzero when the Shell names a program: the ones it takes precedence
+// over are then not started.
+static int ShellSet(PlatHive hive, const char *key)
 {
-    char *text = ReadText(PLAT_HKCU, WINLOGON_KEY, "Shell");
+    char *text = ReadValueText(hive, key, "Shell");
     size_t at = 0, start = 0, end = 0;
     int set = text && NextListItem(text, &at, &start, &end, 0);
     PlatFree(text);
     return set;
 }
+
+enum { UserShell = 1, PolicyShell = 2 };
 
 // A list longer than this is not searched for repeats (real ones hold a few).
 #define REPEAT_CHECK_ITEMS 64
@@ -277,14 +323,17 @@ static void MarkInexactItem(AutostartItem *item, const LogonValuePlace *place, c
 }
 
 static void VisitValue(Visit *visit, const LogonValuePlace *place, int32_t enabled,
-                       int userShell)
+                       int shells)
 {
     char path[TEXT_FIELD_SIZE];
     TextFormat(path, sizeof path, "%s%s", place->keyPath, enabled ? "" : "-");
-    char *text = ReadText(place->hive, path, place->valueName);
+    char *text = ReadValueText(place->hive, path, place->valueName);
     if (!text)
         return;
-    const char *note = place->kind == LogonShell && userShell ? NOTE_SHELL_REPLACED : place->note;
+    const char *note = place->kind == LogonShell && (shells & UserShell) ? NOTE_SHELL_REPLACED
+                                                                          : place->note;
+    if ((place->kind == LogonShell || place->kind == LogonUserShell) && (shells & PolicyShell))
+        note = NOTE_SHELL_BY_POLICY;
     int blanks = place->list == BlankList;
     size_t at = 0, start = 0, end = 0, stored = 0;
     int whole = place->list == WholeValue;
@@ -369,8 +418,8 @@ static void ActiveSetupNote(AutostartItem *item, PlatHive hive, const char *mach
         return;
     }
     PlatRegClose(key);
-    char *mine = ReadText(PLAT_HKCU, userPath, "Version");
-    char *wanted = ReadText(hive, machinePath, "Version");
+    char *mine = ReadValueText(PLAT_HKCU, userPath, "Version");
+    char *wanted = ReadValueText(hive, machinePath, "Version");
     if (wanted && wanted[0] && CompareVersions(mine ? mine : "", wanted) < 0)
         TextCopy(item->placeNote, TEXT_FIELD_SIZE, NOTE_ACTIVE_SETUP_PENDING);
     else if (mine && mine[0])
@@ -396,12 +445,12 @@ static void VisitActiveSetup(Visit *visit, PlatHive hive, int32_t enabled)
         if (!TextFormat(path, sizeof path, "%s\\%s", root, id)
             || !TextFormat(machinePath, sizeof machinePath, "%s\\%s", ACTIVE_SETUP_KEY, id))
             continue;
-        char *stub = ReadText(hive, path, STUB_PATH_VALUE);
+        char *stub = ReadValueText(hive, path, STUB_PATH_VALUE);
         AutostartItem *item = stub ? NextRow(visit) : NULL;
         if (item) {
             FillRow(item, LogonActiveSetup, hive, path, STUB_PATH_VALUE, enabled);
             item->commandCut = !TextCopy(item->command, COMMAND_FIELD_SIZE, stub);
-            char *title = ReadText(hive, machinePath, "");
+            char *title = ReadValueText(hive, machinePath, "");
             TextCopyShown(item->name, TEXT_FIELD_SIZE, title && title[0] ? title : id, 0);
             PlatFree(title);
             if (enabled)
@@ -434,7 +483,7 @@ static void VisitDependKey(Visit *visit, PlatHive hive, const char *path, int32_
         item->cut |= strlen(name) >= TEXT_FIELD_SIZE;
         item->inexact = !item->cut && !PlatRegNameExact(key, index, name);
         TextCopy(item->name, TEXT_FIELD_SIZE, name);
-        char *dll = ReadText(hive, path, name);
+        char *dll = ReadValueText(hive, path, name);
         item->commandCut = !TextCopy(item->command, COMMAND_FIELD_SIZE, dll);
         PlatFree(dll);
         if (enabled)
@@ -465,10 +514,13 @@ static void VisitDepend(Visit *visit, PlatHive hive, int32_t enabled)
 int32_t VisitLogonPlaces(AutostartItem *records, int32_t *runningCount, int32_t limit)
 {
     Visit visit = {records, runningCount, limit, 0};
-    int userShell = UserShellSet();
+    int shells = (ShellSet(PLAT_HKCU, WINLOGON_KEY) ? UserShell : 0)
+                 | (ShellSet(PLAT_HKCU, POLICY_SYSTEM_KEY) || ShellSet(PLAT_HKLM, POLICY_SYSTEM_KEY)
+                        ? PolicyShell
+                        : 0);
     for (size_t i = 0; i < VALUE_PLACE_COUNT; ++i)
         for (int32_t enabled = 1; enabled >= 0; --enabled)
-            VisitValue(&visit, &ValuePlaces[i], enabled, userShell);
+            VisitValue(&visit, &ValuePlaces[i], enabled, shells);
     const PlatHive machine[2] = {PLAT_HKLM, PLAT_HKLM32};
     int views = PlatHasTwoViews() ? 2 : 1;
     for (int v = 0; v < views; ++v)
@@ -478,5 +530,5 @@ int32_t VisitLogonPlaces(AutostartItem *records, int32_t *runningCount, int32_t 
     for (int h = 0; h < 1 + views; ++h)
         for (int32_t enabled = 1; enabled >= 0; --enabled)
             VisitDepend(&visit, runOnceEx[h], enabled);
-    return visit.seen;
+    return visit.seen + VisitPolicyScripts(records, runningCount, limit);
 }

@@ -51,11 +51,15 @@ void ItemPlaceText(const AutostartItem *item, int longHiveName, char *text, size
         TextCopy(text, size, item->location);
     else
         RegistryKeyText(HiveOfItem(item), item->location, longHiveName, text, size);
-    // A logon place's row is one value of its key, or one program of it.
+    // A logon place's row is one value of its key, or one program of it;
+    // in a file (Group Policy's scripts.ini), one key of it.
     if (item->kind == RegistryValue && item->logonPlace) {
         TextAppend(text, size, ", value \"");
         TextAppend(text, size, item->valueName);
         TextAppend(text, size, "\"");
+    } else if (item->logonPlace && item->valueName[0]) {
+        TextAppend(text, size, ", ");
+        TextAppend(text, size, item->valueName);
     }
 }
 

@@ -41,7 +41,8 @@ static size_t PutUtf8(uint32_t code, char *out)
     return 4;
 }
 
-char *DecodeXmlDocument(const unsigned char *bytes, size_t size, size_t *length)
+// The document as terminated UTF-8 (PlatFree it); *length its bytes.
+static char *DecodeDocument(const unsigned char *bytes, size_t size, size_t *length)
 {
     int bigEndian = -1; // -1: UTF-8
     size_t start = 0;
@@ -83,6 +84,11 @@ char *DecodeXmlDocument(const unsigned char *bytes, size_t size, size_t *length)
     // A zero inside the text ends it, as it ends every field.
     *length = strnlen(text, out);
     return text;
+}
+
+char *DecodeTextDocument(const void *bytes, size_t size, size_t *length)
+{
+    return DecodeDocument((const unsigned char *)bytes, size, length);
 }
 
 struct Trigger {
@@ -482,7 +488,7 @@ int ParseTaskXml(const void *data, size_t size, TaskDefinition *task)
     if (!data || size == 0 || size > TASK_XML_MOST)
         return 0;
     size_t length = 0;
-    char *text = DecodeXmlDocument((const unsigned char *)data, size, &length);
+    char *text = DecodeDocument((const unsigned char *)data, size, &length);
     if (!text)
         return 0;
     Reader *r = (Reader *)PlatAllocZero(sizeof(Reader));

@@ -49,9 +49,10 @@ int TaskStartsAtLogon(const TaskDefinition *task);
 // TextCopy that never ends inside a UTF-8 character; nonzero when whole.
 int TaskFieldCopy(char *field, size_t size, const char *text);
 
-// An XML document of any of those encodings as terminated UTF-8 (PlatFree
-// it; a zero in it ends it), *length its bytes; null without memory.
-char *DecodeXmlDocument(const unsigned char *bytes, size_t size, size_t *length);
+// Text of size bytes in UTF-16LE/BE or UTF-8 (with or without a byte-order
+// mark) as terminated UTF-8, in a block to PlatFree, *length its bytes to
+// the first zero; null when the block cannot be had.
+char *DecodeTextDocument(const void *bytes, size_t size, size_t *length);
 
 // UTF-8 text as UTF-16LE bytes after a byte-order mark, in a block to
 // PlatFree (*size bytes); null when it cannot be had.

@@ -13,6 +13,9 @@
 
 int CliItemId(const AutostartItem *item, const char *wholeName, char *id, size_t size)
 {
+    // A file's rows of a logon place (scripts.ini) are its keys.
+    if (item->kind != RegistryValue && item->logonPlace && item->valueName[0])
+        return TextFormat(id, size, "%s\\\\%s", item->location, item->valueName);
     if (item->kind != RegistryValue)
         return TextCopy(id, size, item->location);
     char key[TEXT_FIELD_SIZE + 32];
@@ -158,6 +161,9 @@ static void LoadRow(ListRow *row, int32_t index)
     if (item->kind == RegistryValue) {
         ItemPlaceText(item, 0, row->place, sizeof row->place);
         RegistryKeyText(HiveOfItem(item), item->location, 0, row->key, sizeof row->key);
+    } else if (item->logonPlace) { // a file's key, and the file as its key
+        ItemPlaceText(item, 0, row->place, sizeof row->place);
+        TextCopy(row->key, sizeof row->key, item->location);
     } else {
         TargetFolderOf(item->location, row->place);
         TextCopy(row->key, sizeof row->key, row->place);

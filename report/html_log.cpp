@@ -102,8 +102,9 @@ void PutRecord(ReportWriter *w, const AutostartItem *item)
     char place[TEXT_FIELD_SIZE + 32];
     ItemPlaceText(item, 1, place, sizeof place);
     PutText(w, item->kind == ScheduledTask   ? "<tr><td>Task:</td><td>"
-               : item->kind != RegistryValue ? "<tr><td>LinkPath:</td><td>"
-                                             : "<tr><td>Reg_Path:</td><td>");
+               : item->kind == RegistryValue ? "<tr><td>Reg_Path:</td><td>"
+               : item->logonPlace            ? "<tr><td>File:</td><td>"
+                                             : "<tr><td>LinkPath:</td><td>");
     PutShown(w, place, sizeof place, ItemLocationCut(item));
     PutText(w, "</td></tr>\n");
 
@@ -145,7 +146,8 @@ void PlaceLabel(const AutostartItem *item, char *text, size_t size)
     static const char *const logonNames[] = {
         "",           "Winlogon Userinit",  "Winlogon Shell", "Winlogon Shell",
         "Active Setup", "Logon script",     "RunOnceEx Depend", "Remote desktop StartupPrograms",
-        "Load and Run of win.ini"};
+        "Load and Run of win.ini", "Policy Shell", "Winlogon Taskman, AppSetup, VmApplet",
+        "Logon script", "Safe Mode AlternateShell", "Group Policy scripts"};
     const char *whose = ScopeIsUser(item->scope) ? "this user"
                         : item->view == View32   ? "all users, 32-bit"
                                                  : "all users";
@@ -153,12 +155,13 @@ void PlaceLabel(const AutostartItem *item, char *text, size_t size)
         TextCopy(text, size, "Scheduled tasks");
         return;
     }
-    if (item->kind == Shortcut) {
-        TextFormat(text, size, "Startup folder (%s)", whose);
-        return;
-    }
+    // Before the files: a script of Group Policy may be kept in an ini file.
     if (item->logonPlace > 0 && item->logonPlace < (int32_t)(sizeof logonNames / sizeof *logonNames)) {
         TextFormat(text, size, "%s (%s)", logonNames[item->logonPlace], whose);
+        return;
+    }
+    if (item->kind == Shortcut) {
+        TextFormat(text, size, "Startup folder (%s)", whose);
         return;
     }
     char key[TEXT_FIELD_SIZE];

@@ -73,6 +73,9 @@ const char *CauseText(long code)
                "outside it): it is not changed here";
     case CAUSE_TASK_PATH_CUT: return "its path is too long to change it here";
     case CAUSE_TASK_GONE: return "another program removed it since the list was read";
+    case CAUSE_GROUP_POLICY:
+        return "it is managed by Group Policy: change it in the Group Policy editor or by the "
+               "domain's policy";
     case CAUSE_ANY_USER:
         return "it may have been placed by any user and would start for every user";
     default: return "Windows refused the change";

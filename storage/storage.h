@@ -62,6 +62,7 @@ int KeyMayHoldValue(PlatHive hive, const char *path, const char *name);
 #define CAUSE_TASK_HIDDEN 0x20000019L      // the scheduler leaves it out of its own listing
 #define CAUSE_APPROVAL_UNREAD 0x2000001AL  // moved, but its startup switch could not be read
 #define CAUSE_TASK_UNREAD 0x2000001BL      // the scheduler took it; its state could not be read back
+#define CAUSE_GROUP_POLICY 0x2000001CL     // a script Group Policy keeps: changed only there
 
 // What a row of a list Windows needs to log on is, and why it is never changed.
 #define NOTE_WINDOWS_OWN "Windows' own: needed to log on"

@@ -318,11 +318,16 @@ static int BeginChange(const AutostartItem *item, ListChange *change)
 }
 
 // Nonzero for a list Windows needs its own program in: Userinit and the
-// machine's Shell to log on, rdpwd's StartupPrograms for rdpclip.
+// machine's Shell to log on, a policy's Shell as the one it takes the place
+// of, rdpwd's StartupPrograms for rdpclip, VmApplet to set up the paging
+// file, Safe Mode's AlternateShell for its command prompt.
 static int WindowsNeedsList(const AutostartItem *item)
 {
     return item->logonPlace == LogonUserinit || item->logonPlace == LogonShell
-           || item->logonPlace == LogonRemoteDesktop;
+           || item->logonPlace == LogonPolicyShell || item->logonPlace == LogonRemoteDesktop
+           || item->logonPlace == LogonSafeModeShell
+           || (item->logonPlace == LogonWinlogonOther
+               && TextCompareNoCase(item->valueName, "VmApplet") == 0);
 }
 
 // Nonzero when the change may leave the list without a program: a list in
@@ -512,6 +517,8 @@ int ChangeLogonItem(const AutostartItem *item, int32_t wanted, char *backupFile)
 {
     SetStoreError(PLAT_OK);
     backupFile[0] = '\0';
+    if (item->readOnly)
+        return SetStoreError(CAUSE_GROUP_POLICY), 1;
     if (item->windowsOwn)
         return SetStoreError(CAUSE_WINDOWS_OWN), 1;
     if (item->cut || item->inexact)
@@ -583,6 +590,8 @@ done:
 
 long ListRemoveRefusal(const AutostartItem *item)
 {
+    if (item->readOnly) // a script of Group Policy: the policy would write it back
+        return CAUSE_GROUP_POLICY;
     if (!item->windowsOwn)
         return PLAT_OK;
     if (item->logonPlace != LogonUserShell)

@@ -2,8 +2,9 @@
 //
 // Some rows cannot be changed whatever the user answers: a name cut at its
 // field, or changed by the code page, reaches another entry or none; a task
-// read from the task files is not the scheduler's to change; Windows' own
-// program of a list value keeps the logon working. The front ends ask here
+// read from the task files is not the scheduler's to change, nor a script
+// Group Policy keeps (it writes its own back); Windows' own program of a
+// list value keeps the logon working. The front ends ask here
 // first, so that they offer no check box, question or menu item whose Yes
 // would fail.
 #include "reg_file.h"
@@ -15,8 +16,8 @@ static long CommonRefusal(const AutostartItem *item)
         return CAUSE_NAME_INEXACT;
     if (item->kind == ScheduledTask && item->schedulerHidden)
         return CAUSE_TASK_HIDDEN;
-    if (item->readOnly) // only a task is read-only
-        return CAUSE_TASK_FILES;
+    if (item->readOnly) // a task, or a script of Group Policy
+        return item->logonPlace == LogonPolicyScript ? CAUSE_GROUP_POLICY : CAUSE_TASK_FILES;
     if (item->cut)
         return item->kind == ScheduledTask ? CAUSE_TASK_PATH_CUT : CAUSE_NAME_CUT;
     return PLAT_OK;

@@ -57,7 +57,8 @@ void EditCatalogueItem(int32_t index)
     const AutostartItem *item = CatalogueItem(index);
     if (!item)
         return;
-    if (item->kind == Shortcut) {
+    // A script of Group Policy kept in an ini file is a logon place's row.
+    if (item->kind == Shortcut && !item->logonPlace) {
         ShowShellProperties(item->location);
         return;
     }

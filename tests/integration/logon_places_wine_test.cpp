@@ -11,6 +11,7 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -147,4 +148,42 @@ TEST_F(WineLogonPlaces, EachProgramListedOnceAndAListItemRoundTrips)
     EXPECT_EQ(Sz(kUserinit), ValueBytes(HKEY_LOCAL_MACHINE, WINLOGON_KEY, "Userinit", NULL, native));
     EXPECT_EQ("<absent>", ValueBytes(HKEY_LOCAL_MACHINE, WINLOGON_KEY "-", "Userinit", NULL, native))
         << "the program is not left in both";
+}
+
+// The places beside Winlogon's Userinit and Shell, from the real registry,
+// and the local policy's scripts.ini from the system folder Windows gives.
+TEST_F(WineLogonPlaces, PolicyShellWinlogonsOtherProgramsAndPolicyScriptsAreRead)
+{
+    const REGSAM native = KEY_WOW64_64KEY;
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, POLICY_SYSTEM_KEY, "Shell", "C:\\Tools\\kiosk.exe"));
+    SetString(HKEY_LOCAL_MACHINE, WINLOGON_KEY, "AppSetup", "C:\\Tools\\setup.cmd", native);
+    SetString(HKEY_LOCAL_MACHINE, WINLOGON_KEY, "VmApplet",
+              "SystemPropertiesPerformance.exe /pagefile", native);
+    SetString(HKEY_LOCAL_MACHINE, SAFE_BOOT_KEY, "AlternateShell", "cmd.exe");
+    SetString(HKEY_CURRENT_USER, GROUP_POLICY_SCRIPTS_KEY "\\Logon\\0\\0", "Script",
+              "C:\\Tools\\gp.cmd");
+    SetString(HKEY_LOCAL_MACHINE, GROUP_POLICY_SCRIPTS_KEY "\\Startup\\0\\0", "Script",
+              "C:\\Tools\\boot.cmd", native);
+    const std::string scripts = ShellFolder(CSIDL_SYSTEM) + "\\" LOCAL_POLICY_USER_SCRIPTS;
+    int made = SHCreateDirectoryExA(NULL, scripts.c_str(), NULL);
+    ASSERT_TRUE(made == ERROR_SUCCESS || made == ERROR_ALREADY_EXISTS) << made;
+    const char ini[] = "[Logon]\r\n0CmdLine=C:\\Tools\\ini.cmd\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (const char *c = ini; *c; ++c)
+        bytes += std::string(1, *c) + '\0';
+    std::ofstream((scripts + "\\scripts.ini").c_str(), std::ios::binary) << bytes;
+    ScanCatalogue();
+    const std::string winlogon = " @ HKLM\\" WINLOGON_KEY ", value ";
+    EXPECT_EQ("USR Shell: C:\\Tools\\kiosk.exe @ HKCU\\" POLICY_SYSTEM_KEY ", value \"Shell\"\n"
+              "ALL AppSetup: C:\\Tools\\setup.cmd" + winlogon + "\"AppSetup\"\n"
+              "ALL VmApplet: SystemPropertiesPerformance.exe /pagefile" WINDOWS_OWN_MARK + winlogon
+                  + "\"VmApplet\"\n"
+              "ALL AlternateShell: cmd.exe" WINDOWS_OWN_MARK " @ HKLM\\" SAFE_BOOT_KEY
+              ", value \"AlternateShell\"\n"
+              "USR Logon script: C:\\Tools\\gp.cmd @ HKCU\\" GROUP_POLICY_SCRIPTS_KEY
+              "\\Logon\\0\\0, value \"Script\"\n"
+              "USR Logon script: C:\\Tools\\ini.cmd @ " + scripts + "\\scripts.ini, [Logon] 0CmdLine\n"
+              "ALL Startup script: C:\\Tools\\boot.cmd @ HKLM\\" GROUP_POLICY_SCRIPTS_KEY
+              "\\Startup\\0\\0, value \"Script\"\n",
+              Rows());
 }

@@ -116,6 +116,19 @@ void EmptyAllPlaces()
     DeleteTree(HKEY_CURRENT_USER, 0, ENVIRONMENT_KEY "-");
     DeleteValue(HKEY_LOCAL_MACHINE, RDPWD_KEY, "StartupPrograms");
     DeleteTree(HKEY_LOCAL_MACHINE, 0, RDPWD_KEY "-");
+    for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        DeleteValue(hive, POLICY_SYSTEM_KEY, "Shell");
+        DeleteTree(hive, KEY_WOW64_64KEY, POLICY_SYSTEM_KEY "-");
+        DeleteTree(hive, KEY_WOW64_64KEY, GROUP_POLICY_SCRIPTS_KEY);
+    }
+    for (const char *name : {"Taskman", "AppSetup", "VmApplet"})
+        DeleteValue(HKEY_LOCAL_MACHINE, WINLOGON_KEY, name);
+    DeleteValue(HKEY_LOCAL_MACHINE, ENVIRONMENT_KEY, LOGON_SCRIPT_VALUE);
+    DeleteTree(HKEY_LOCAL_MACHINE, 0, ENVIRONMENT_KEY "-");
+    DeleteValue(HKEY_LOCAL_MACHINE, SAFE_BOOT_KEY, "AlternateShell");
+    DeleteTree(HKEY_LOCAL_MACHINE, 0, SAFE_BOOT_KEY "-");
+    for (const char *scripts : {LOCAL_POLICY_USER_SCRIPTS, LOCAL_POLICY_MACHINE_SCRIPTS})
+        EmptyFolderOfFiles(ShellFolder(CSIDL_SYSTEM) + "\\" + scripts);
     DeleteValue(HKEY_CURRENT_USER, LEGACY_WINDOWS_KEY, "Load");
     DeleteValue(HKEY_CURRENT_USER, LEGACY_WINDOWS_KEY, "Run");
     DeleteTree(HKEY_CURRENT_USER, 0, LEGACY_WINDOWS_KEY "-");

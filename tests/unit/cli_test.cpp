@@ -585,3 +585,21 @@ TEST_F(Console, StateSaysWhatHoldsEachEntryOff)
     EXPECT_EQ(std::string::npos, json.find("n/a"));
     EXPECT_NE(std::string::npos, Run({"list"}).out.find("off in Windows' settings"));
 }
+
+// Group Policy's scripts of one ini file have ids of their own, are listed
+// under the file as their place, and are refused as the window refuses them.
+TEST_F(Console, PolicyScriptsOfAnIniFileHaveIdsAndAreRefused)
+{
+    MemSetShellFolder(PLAT_CSIDL_SYSTEM, "C:\\Windows\\system32");
+    const std::string ini = "C:\\Windows\\system32\\" LOCAL_POLICY_USER_SCRIPTS "\\scripts.ini";
+    MemAddFile(ini.c_str(), "[Logon]\r\n0CmdLine=C:\\a.cmd\r\n1CmdLine=C:\\b.cmd\r\n");
+    Result listed = Run({"list", "-f", "csv", "-p", "C:\\Windows\\system32\\GroupPolicy"});
+    EXPECT_NE(std::string::npos,
+              listed.out.find("\r\n" + ini + "\\\\[Logon] 0CmdLine,Logon script: C:\\a.cmd,USR,"
+                              STATE_READ_ONLY ","))
+        << listed.out;
+    EXPECT_NE(std::string::npos, listed.out.find("\r\n" + ini + "\\\\[Logon] 1CmdLine,")) << listed.out;
+    Result off = Run({"disable", (ini + "\\\\[Logon] 1CmdLine").c_str()});
+    EXPECT_EQ(CliExitFailed, off.code);
+    EXPECT_NE(std::string::npos, off.err.find("managed by Group Policy")) << off.err;
+}

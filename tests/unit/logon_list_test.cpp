@@ -1,5 +1,6 @@
 // logon_list_test.cpp - what Windows does with each key, as the details
 // and the report say it (the places themselves are tested under Wine).
+#include "../../report/html_log.h"
 #include "../../store/store.h"
 #include "../support/store_helpers.h"
 #include "../support/memory_platform.h"
@@ -405,4 +406,138 @@ TEST(LogonList, FilesOfTheSharedDisabledFolderMayBeAnyUsers)
     EXPECT_EQ(NOTE_ANY_USER, NotesOf("shared.bat"));
     EXPECT_EQ("", NotesOf("own.bat"));
     EXPECT_EQ("", NotesOf("started.bat"));
+}
+
+// A Shell a policy sets takes the place of Winlogon's (said on both of its
+// rows) and keeps a program as Shell does; Winlogon's other programs and
+// Safe Mode's shell keep Windows' own, arguments and all.
+TEST(LogonList, PolicyShellAndWinlogonsOtherProgramsKeepTheRulesOfTheirLists)
+{
+    MemReset();
+    for (const char *file : {"C:\\mine.exe", "C:\\kiosk.exe", "C:\\a.exe", "C:\\t.exe", "C:\\m.cmd",
+                             "C:\\WINDOWS\\explorer.exe", "C:\\WINDOWS\\system32\\cmd.exe",
+                             "C:\\WINDOWS\\system32\\SystemPropertiesPerformance.exe"})
+        MemAddFile(file);
+    MemAddSearchFolder("C:\\WINDOWS");
+    MemAddSearchFolder("C:\\WINDOWS\\system32");
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Shell", "explorer.exe");
+    MemSetString(PLAT_HKCU, WINLOGON_KEY, "Shell", "C:\\mine.exe");
+    MemSetString(PLAT_HKCU, POLICY_SYSTEM_KEY, "Shell", "C:\\kiosk.exe");
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "VmApplet",
+                 "SystemPropertiesPerformance.exe /pagefile,C:\\a.exe,"
+                 "C:\\WINDOWS\\system32\\SystemPropertiesPerformance.exe /x");
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Taskman", "C:\\t.exe");
+    MemSetString(PLAT_HKLM, ENVIRONMENT_KEY, LOGON_SCRIPT_VALUE, "C:\\m.cmd");
+    MemSetString(PLAT_HKLM, SAFE_BOOT_KEY, "AlternateShell", "cmd.exe");
+    ScanCatalogue();
+    const std::string own = NOTE_WINDOWS_OWN "; " NOTE_OWN_SHOWN "; ";
+    EXPECT_EQ(own + NOTE_SHELL_BY_POLICY, NotesOf("Shell: explorer.exe" WINDOWS_OWN_MARK));
+    EXPECT_EQ(NOTE_SHELL_BY_POLICY, NotesOf("Shell: C:\\mine.exe"));
+    EXPECT_EQ(NOTE_POLICY_SHELL, NotesOf("Shell: C:\\kiosk.exe"));
+    EXPECT_STREQ(SCOPE_USER, ItemTypeText(&ItemCatalogue.items[IndexOf("Shell: C:\\kiosk.exe")]));
+    EXPECT_EQ(own + NOTE_VM_APPLET,
+              NotesOf("VmApplet: SystemPropertiesPerformance.exe /pagefile" WINDOWS_OWN_MARK));
+    EXPECT_EQ(NOTE_VM_APPLET,
+              NotesOf("VmApplet: C:\\WINDOWS\\system32\\SystemPropertiesPerformance.exe /x"))
+        << "Windows' own program with other arguments is not Windows' own";
+    EXPECT_EQ(NOTE_TASKMAN, NotesOf("Taskman: C:\\t.exe"));
+    EXPECT_EQ(NOTE_MACHINE_SCRIPT, NotesOf(LOGON_SCRIPT_VALUE));
+    EXPECT_EQ(own + NOTE_SAFE_MODE_SHELL, NotesOf("AlternateShell: cmd.exe" WINDOWS_OWN_MARK));
+
+    Statuses.clear();
+    Toggle({"Shell: C:\\kiosk.exe"});
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_NE(std::string::npos, Statuses[0].find("the logon needs a program here")) << Statuses[0];
+    Statuses.clear();
+    Toggle({"VmApplet: C:\\a.exe", "Taskman: C:\\t.exe"});
+    EXPECT_TRUE(Statuses.empty()) << Statuses[0];
+    EXPECT_FALSE(MemValueExists(PLAT_HKLM, WINLOGON_KEY, "Taskman")) << "Windows sets none";
+    uint32_t type = 0;
+    std::string bytes;
+    ASSERT_TRUE(MemGetValue(PLAT_HKLM, WINLOGON_KEY "-", "VmApplet", &type, &bytes));
+    EXPECT_EQ(Sz(",C:\\a.exe"), bytes);
+    ScanCatalogue();
+    char backup[TEXT_FIELD_SIZE];
+    EXPECT_EQ(RemoveRefused,
+              RemoveItemWithBackup(&ItemCatalogue.items[IndexOf(
+                                       "AlternateShell: cmd.exe" WINDOWS_OWN_MARK)],
+                                   backup));
+    EXPECT_EQ(CAUSE_WINDOWS_OWN, LastStoreError());
+}
+
+// Group Policy's scripts: the policy client's record and the local policy's
+// ini files (Logon of the user, Startup of the machine), a file too large or
+// unreadable said on a row of its own; none of them ever changed here.
+TEST(LogonList, GroupPolicyScriptsAreListedAndNeverChanged)
+{
+    MemReset();
+    MemSetShellFolder(PLAT_CSIDL_SYSTEM, "C:\\WINDOWS\\system32");
+    const std::string logon = GROUP_POLICY_SCRIPTS_KEY "\\Logon\\0";
+    MemSetString(PLAT_HKCU, logon.c_str(), "FileSysPath", "C:\\WINDOWS\\System32\\GroupPolicy\\User");
+    MemSetString(PLAT_HKCU, logon.c_str(), "DisplayName", "Local Group Policy");
+    MemSetString(PLAT_HKCU, (logon + "\\0").c_str(), "Script", "logon.cmd");
+    MemSetString(PLAT_HKCU, (logon + "\\0").c_str(), "Parameters", "/q");
+    MemSetString(PLAT_HKLM, GROUP_POLICY_SCRIPTS_KEY "\\Startup\\0\\0", "Script", "C:\\s\\boot.cmd");
+    const std::string user = "C:\\WINDOWS\\system32\\" LOCAL_POLICY_USER_SCRIPTS "\\";
+    const std::string machine = "C:\\WINDOWS\\system32\\" LOCAL_POLICY_MACHINE_SCRIPTS "\\";
+    for (const std::string &file : std::vector<std::string>{"C:\\s\\boot.cmd", "C:\\s\\a.cmd", "C:\\s\\ps.ps1",
+                             "C:\\WINDOWS\\system32\\GroupPolicy\\User\\Scripts\\Logon\\logon.cmd",
+                             user + "Logon\\b.ps1"})
+        MemAddFile(file.c_str());
+    const std::string bom = "\xFF\xFE";
+    MemAddFile((user + "scripts.ini").c_str(),
+               bom + MemUtf16("[Logon]\r\n0CmdLine=C:\\s\\a.cmd\r\n1Parameters= -x\r\n"
+                              " 1cmdline = b.ps1\r\n[Logoff]\r\n2CmdLine=C:\\s\\off.cmd\r\n",
+                              false));
+    // At the limit it is read; one byte past, noted.
+    std::string full = bom + MemUtf16("[Startup]\r\n0CmdLine=C:\\s\\ps.ps1\r\n", false);
+    full += MemUtf16(std::string((POLICY_INI_MOST - full.size()) / 2, ' ').c_str(), false);
+    MemAddFile((machine + "psscripts.ini").c_str(), full);
+    MemAddFile((machine + "scripts.ini").c_str(), full + " ");
+    ScanCatalogue();
+
+    EXPECT_EQ(NOTE_POLICY_LOGON_SCRIPT "; policy \"Local Group Policy\"",
+              NotesOf("Logon script: logon.cmd"));
+    const AutostartItem *script = &ItemCatalogue.items[IndexOf("Logon script: logon.cmd")];
+    EXPECT_STREQ("C:\\WINDOWS\\System32\\GroupPolicy\\User\\Scripts\\Logon\\logon.cmd /q",
+                 script->command);
+    EXPECT_STREQ(STATE_READ_ONLY, ItemStateText(script));
+    EXPECT_EQ(NOTE_POLICY_STARTUP_SCRIPT, NotesOf("Startup script: C:\\s\\boot.cmd"));
+    EXPECT_EQ(NOTE_POLICY_LOGON_SCRIPT, NotesOf("Logon script: C:\\s\\a.cmd"));
+    const AutostartItem *ini = &ItemCatalogue.items[IndexOf("Logon script: b.ps1")];
+    EXPECT_STREQ((user + "Logon\\b.ps1 -x").c_str(), ini->command);
+    char place[2 * TEXT_FIELD_SIZE];
+    ItemPlaceText(ini, 0, place, sizeof place);
+    EXPECT_EQ(user + "scripts.ini, [Logon] 1CmdLine", place);
+    EXPECT_EQ("<no such entry>", NotesOf("Logon script: C:\\s\\off.cmd")) << "Logoff runs nothing at logon";
+    EXPECT_EQ(NOTE_POLICY_STARTUP_SCRIPT, NotesOf("Startup script: C:\\s\\ps.ps1"));
+    EXPECT_EQ(NOTE_POLICY_FILE_TOO_LARGE, NotesOf("scripts.ini"));
+    EXPECT_EQ(6, ItemCatalogue.count);
+
+    for (const AutostartItem *row : {script, ini}) {
+        EXPECT_EQ(CAUSE_GROUP_POLICY, SwitchRefusalCause(row));
+        EXPECT_EQ(CAUSE_GROUP_POLICY, RemoveRefusalCause(row));
+    }
+    Statuses.clear();
+    Toggle({"Logon script: logon.cmd", "Logon script: b.ps1"});
+    ASSERT_EQ(2u, Statuses.size());
+    for (const std::string &status : Statuses)
+        EXPECT_NE(std::string::npos, status.find("managed by Group Policy")) << status;
+    char backup[TEXT_FIELD_SIZE];
+    EXPECT_EQ(RemoveRefused,
+              RemoveItemWithBackup(&ItemCatalogue.items[IndexOf("Logon script: logon.cmd")], backup));
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, (logon + "\\0").c_str(), "Script"));
+    EXPECT_TRUE(MemListFolder(MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER).empty());
+
+    WriteHtmlLog("C:\\report.html");
+    std::string report = MemFileBytes("C:\\report.html");
+    EXPECT_NE(std::string::npos, report.find("Group Policy scripts (this user): 3 entries"));
+    EXPECT_NE(std::string::npos, report.find("File:</td><td>" + user + "scripts.ini, [Logon] 0CmdLine"));
+
+    // A file another program holds open is said unread, for both passes.
+    PlatFile open = PlatFileCreate((user + "scripts.ini").c_str());
+    ScanCatalogue();
+    PlatFileClose(open);
+    EXPECT_EQ(0u, NotesOf("scripts.ini").find(NOTE_GROUP_POLICY "; could not be read ("))
+        << NotesOf("scripts.ini");
 }
