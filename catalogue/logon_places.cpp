@@ -78,6 +78,14 @@ struct Visit {
     int32_t seen;
 };
 
+// A key that changed while it was enumerated may have had a row skipped:
+// one more is counted than was read, so the scan reads everything again.
+static void NoteChanged(Visit *visit, PlatKey key, const PlatKeyState *before)
+{
+    if (KeyStateChanged(key, before))
+        ++visit->seen;
+}
+
 // The record to fill next, or null when counting or full.
 static AutostartItem *NextRow(Visit *visit)
 {
@@ -439,6 +447,8 @@ static void VisitActiveSetup(Visit *visit, PlatHive hive, int32_t enabled)
     PlatKey key = NULL;
     if (PlatRegOpenRead(hive, root, &key) != PLAT_OK || !key)
         return;
+    PlatKeyState before;
+    PlatRegKeyState(key, &before);
     char id[PLAT_KEY_NAME_SIZE];
     for (uint32_t index = 0; PlatRegEnumKey(key, index, id, sizeof id) == PLAT_OK; ++index) {
         char path[KEY_PATH_SIZE], machinePath[KEY_PATH_SIZE];
@@ -459,6 +469,7 @@ static void VisitActiveSetup(Visit *visit, PlatHive hive, int32_t enabled)
         }
         PlatFree(stub);
     }
+    NoteChanged(visit, key, &before);
     PlatRegClose(key);
 }
 
@@ -472,6 +483,8 @@ static void VisitDependKey(Visit *visit, PlatHive hive, const char *path, int32_
     PlatKey key = NULL;
     if (PlatRegOpenRead(hive, path, &key) != PLAT_OK || !key)
         return;
+    PlatKeyState before;
+    PlatRegKeyState(key, &before);
     // One byte more than the field: a name that fills it was cut.
     char name[TEXT_FIELD_SIZE + 1];
     for (uint32_t index = 0;
@@ -490,6 +503,7 @@ static void VisitDependKey(Visit *visit, PlatHive hive, const char *path, int32_
             TextCopy(item->placeNote, TEXT_FIELD_SIZE, NOTE_DEPEND);
         LoadRow(visit, item);
     }
+    NoteChanged(visit, key, &before);
     PlatRegClose(key);
 }
 
@@ -502,12 +516,15 @@ static void VisitDepend(Visit *visit, PlatHive hive, int32_t enabled)
     PlatKey key = NULL;
     if (PlatRegOpenRead(hive, root, &key) != PLAT_OK || !key)
         return;
+    PlatKeyState before;
+    PlatRegKeyState(key, &before);
     char section[PLAT_KEY_NAME_SIZE];
     for (uint32_t index = 0; PlatRegEnumKey(key, index, section, sizeof section) == PLAT_OK;
          ++index)
         if (TextCompareNoCase(section, RUN_ONCE_EX_DEPEND) != 0
             && TextFormat(path, sizeof path, "%s\\%s\\%s", root, section, RUN_ONCE_EX_DEPEND))
             VisitDependKey(visit, hive, path, enabled);
+    NoteChanged(visit, key, &before);
     PlatRegClose(key);
 }
 

@@ -315,16 +315,6 @@ static int MoreValues(PlatKey key, uint32_t index, int section)
     }
 }
 
-// A key changed between two states: a value written or deleted while it was
-// enumerated shifts the indexes after it, and a row is read twice or never.
-static int KeyChanged(PlatKey key, const PlatKeyState *before)
-{
-    PlatKeyState after;
-    PlatRegKeyState(key, &after);
-    return after.written != before->written || after.values != before->values
-           || after.subkeys != before->subkeys;
-}
-
 // Nonzero when the key held more entries than the block had room left for,
 // or changed while it was read.
 static int LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t limit,
@@ -382,7 +372,7 @@ static int LoadKeyValues(AutostartItem *records, int32_t *runningCount, int32_t 
         ReadTargetDetails(item);
         ++*runningCount;
     }
-    more |= KeyChanged(key, &before);
+    more |= KeyStateChanged(key, &before);
     PlatRegClose(key);
     return more;
 }
@@ -408,7 +398,7 @@ static int LoadRegistryRow(AutostartItem *records, int32_t *runningCount, int32_
         if (found > 0)
             more = LoadKeyValues(records, runningCount, limit, row, section);
     }
-    more |= KeyChanged(key, &before);
+    more |= KeyStateChanged(key, &before);
     PlatRegClose(key);
     return more;
 }

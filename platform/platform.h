@@ -161,6 +161,11 @@ long PlatRegClose(PlatKey key);
 // when missing. Nonzero on success.
 int PlatShellFolder(int csidl, char *path);
 
+// An indirect string ("@{Package_1.0_x64__id?ms-resource://Package/Resources/Name}",
+// "@file.dll,-12") resolved as the shell resolves it, into text (size
+// bytes); zero when it cannot be (text then empty).
+int PlatIndirectString(const char *source, char *text, size_t size);
+
 // Creates one folder (its parent must exist). Nonzero when it was created;
 // zero also when it exists already.
 int PlatCreateFolder(const char *path);

@@ -16,6 +16,7 @@
 #include <objidl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <shlwapi.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -300,6 +301,23 @@ int PlatShellFolder(int csidl, char *path)
     if (!ok)
         path[0] = '\0';
     return ok ? 1 : 0;
+}
+
+int PlatIndirectString(const char *source, char *text, size_t size)
+{
+    if (size)
+        text[0] = '\0';
+    WCHAR wide[PLAT_TEXT_SIZE], resolved[PLAT_TEXT_SIZE];
+    if (!size || !MultiByteToWideChar(CP_ACP, 0, source, -1, wide, PLAT_TEXT_SIZE)
+        || SHLoadIndirectString(wide, resolved, PLAT_TEXT_SIZE, NULL) != S_OK)
+        return 0;
+    resolved[PLAT_TEXT_SIZE - 1] = L'\0';
+    int length = WideCharToMultiByte(CP_ACP, 0, resolved, -1, text, (int)size, NULL, NULL);
+    if (length <= 0) {
+        text[0] = '\0';
+        return 0;
+    }
+    return 1;
 }
 
 int PlatCreateFolder(const char *path)

@@ -31,6 +31,11 @@ int ValueMayExist(PlatHive hive, const char *path, const char *name);
 // value is there or the key cannot be read.
 int KeyMayHoldValue(PlatHive hive, const char *path, const char *name);
 
+// Nonzero when the key's state (values, subkeys, last write) differs from
+// before: a value or subkey written or deleted while it was enumerated
+// shifts the indexes after it, and an entry is read twice or never.
+int KeyStateChanged(PlatKey key, const PlatKeyState *before);
+
 // ---- causes (causes.cpp) ----------------------------------------------------
 
 // A cause is a Windows error number (PLAT_OK: none) or one of these, which

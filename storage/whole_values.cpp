@@ -69,3 +69,11 @@ int KeyMayHoldValue(PlatHive hive, const char *path, const char *name)
     PlatRegClose(key);
     return result != PLAT_ERROR_FILE_NOT_FOUND;
 }
+
+int KeyStateChanged(PlatKey key, const PlatKeyState *before)
+{
+    PlatKeyState after;
+    PlatRegKeyState(key, &after);
+    return after.written != before->written || after.values != before->values
+           || after.subkeys != before->subkeys;
+}

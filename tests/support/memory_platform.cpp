@@ -103,6 +103,7 @@ struct State {
     std::map<std::string, Key> keys[PLAT_HIVE_COUNT];
     std::map<std::string, Entry> entries;
     std::map<int, std::string> shellFolders;
+    std::map<std::string, std::string> indirect;
     std::map<std::string, std::string> env;
     std::map<uintptr_t, OpenKey> openKeys;
     std::map<uintptr_t, Search> searches;
@@ -616,7 +617,7 @@ const char *MemOpName(MemOp op)
         "FileLoad",       "FileHold",      "RegEnumKey",     "TaskList",
         "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream",
         "FileStamp",      "CheckSignature", "PlaceHold",     "PlaceCheck",
-        "StartThread",   "ComputerName", "ReplaceFile",   "TaskSecurity",  "RegKeyState"};
+        "StartThread",   "ComputerName", "ReplaceFile",   "TaskSecurity",  "RegKeyState", "IndirectString"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -650,6 +651,20 @@ void MemCreateKey(PlatHive hive, const char *path)
 bool MemKeyExists(PlatHive hive, const char *path)
 {
     return FindKey(hive, path) != nullptr;
+}
+
+void MemDeleteKey(PlatHive hive, const char *path)
+{
+    hive = Real(hive);
+    std::string key = PathKey(path), below = key + "\\";
+    auto &keys = S().keys[hive];
+    for (auto it = keys.begin(); it != keys.end();)
+        it = it->first == key || it->first.compare(0, below.size(), below) == 0 ? keys.erase(it)
+                                                                               : std::next(it);
+    std::string parent = path;
+    size_t up = parent.rfind('\\');
+    if (up != std::string::npos)
+        Touch(FindKey(hive, parent.substr(0, up).c_str()));
 }
 
 void MemSetValue(PlatHive hive, const char *path, const char *name, uint32_t type,
@@ -1219,6 +1234,28 @@ int PlatShellFolder(int csidl, char *path)
     MakeFolders(it->second);
     TextCopy(path, PLAT_TEXT_SIZE, it->second.c_str());
     return 1;
+}
+
+int PlatIndirectString(const char *source, char *text, size_t size)
+{
+    long fail;
+    if (size)
+        text[0] = '\0';
+    if (Enter(MEM_INDIRECT_STRING, &fail) || !size)
+        return 0;
+    auto it = S().indirect.find(source);
+    if (it == S().indirect.end())
+        return 0;
+    TextCopy(text, size, it->second.c_str());
+    return 1;
+}
+
+void MemSetIndirectString(const char *source, const char *text)
+{
+    if (text)
+        S().indirect[source] = text;
+    else
+        S().indirect.erase(source);
 }
 
 int PlatCreateFolder(const char *path)

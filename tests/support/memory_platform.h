@@ -66,10 +66,15 @@ enum MemOp {
     MEM_REPLACE_FILE,
     MEM_TASK_SECURITY,
     MEM_REG_KEY_STATE,
+    MEM_INDIRECT_STRING,
     MEM_OP_COUNT
 };
 
 const char *MemOpName(MemOp op);
+
+// What PlatIndirectString gives for source (null text: nothing, as for an
+// unknown resource).
+void MemSetIndirectString(const char *source, const char *text);
 
 // Default shell folders after MemReset.
 #define MEM_STARTUP_FOLDER "C:\\Users\\tester\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"
@@ -87,6 +92,9 @@ void MemReset();
 // ---- Registry ----
 void MemCreateKey(PlatHive hive, const char *path);
 bool MemKeyExists(PlatHive hive, const char *path);
+// Deletes the key and everything below it, as another program would; its
+// parent's state changes as Windows changes it.
+void MemDeleteKey(PlatHive hive, const char *path);
 void MemSetValue(PlatHive hive, const char *path, const char *name, uint32_t type,
                  const std::string &bytes);
 // A REG_SZ (or other string type) value: the text and its terminator.

@@ -273,6 +273,37 @@ TEST(LogonList, AFailedCloseAfterAWriteCountsAsWritten)
     EXPECT_EQ(Sz(",C:\\a.exe"), bytes);
 }
 
+// A component or RunOnceEx section deleted while its key is enumerated, at
+// each point of the scan in turn: every other is listed, or the list says
+// storage changed while it was read.
+TEST(LogonList, AKeyDeletedWhileItsSubkeysAreReadHidesNoOther)
+{
+    for (std::string root : {ACTIVE_SETUP_KEY, CURRENT_VERSION_KEY "\\RunOnceEx"}) {
+        bool setup = root == ACTIVE_SETUP_KEY;
+        int missed = 0;
+        for (int occurrence = 1; occurrence <= 12; ++occurrence) {
+            MemReset();
+            for (const char *id : {"{a}", "{b}", "{c}"})
+                if (setup)
+                    MemSetString(PLAT_HKLM, (root + "\\" + id).c_str(), STUB_PATH_VALUE, "C:\\a.exe");
+                else
+                    MemSetString(PLAT_HKLM, (root + "\\" + id + "\\" RUN_ONCE_EX_DEPEND).c_str(), id,
+                                 "C:\\a.dll");
+            MemResetCounts();
+            MemSetHook(MEM_REG_ENUM_KEY, occurrence,
+                       [&] { MemDeleteKey(PLAT_HKLM, (root + "\\{a}").c_str()); });
+            ScanCatalogue();
+            for (const char *id : {"{b}", "{c}"}) {
+                int seen = 0;
+                for (int32_t i = 0; i < ItemCatalogue.count; ++i)
+                    seen += strcmp(ItemCatalogue.items[i].name, id) == 0;
+                missed += seen != 1 && !ItemCatalogue.changed;
+            }
+        }
+        EXPECT_EQ(0, missed) << root;
+    }
+}
+
 // Windows' own program is known by the Windows folder the system gives
 // (a program of the user may set %SystemRoot%), by its name alone where
 // that cannot be known, and Userinit never loses userinit.exe.
