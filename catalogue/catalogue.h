@@ -22,7 +22,9 @@
 // A registry value, a file of a Startup folder (a shortcut or any other
 // file: Explorer starts every file there), or a scheduled task that starts
 // at logon or boot (switched in place, never moved).
-enum ItemKind { RegistryValue = 0, Shortcut = 1, ScheduledTask = 2 };
+// A packaged app's startup task (packaged_apps.cpp) is switched in place
+// too, by the State value Windows keeps for it.
+enum ItemKind { RegistryValue = 0, Shortcut = 1, ScheduledTask = 2, PackagedApp = 3 };
 
 // Which view of HKLM\Software a machine entry was found in.
 enum RegistryView { ViewNative = 0, View32 = 1 };
@@ -81,6 +83,8 @@ struct AutostartItem {
                                             // files: description, company, publisher, missing
     int32_t commandCut;                     // 1 when the stored command did not fit: shown
                                             // with "...", never written back from the record
+    int32_t appState;                       // a packaged app's State (0-4), or APP_STATE_NONE,
+                                            // APP_STATE_UNREAD
 };
 
 // Nonzero when the item's name reaches that entry and no other: neither cut
@@ -359,6 +363,38 @@ void AppendTaskRows(const TaskRows *rows, AutostartItem *records, int32_t *runni
 void FreeTaskRows(TaskRows *rows);
 
 #define TASK_TYPE "TASK"
+
+// ---- packaged apps (packaged_apps.cpp) -------------------------------------
+
+// The startup tasks of the user's packaged apps, read before the catalogue's
+// block is sized, as the tasks are: a row each (a package whose manifest
+// cannot be read is a row that says so); what keeps apps from the list is
+// told through CatalogueErrors and kept in rows->unread.
+void ReadAppRows(TaskRows *rows);
+
+#define APP_TYPE "APP"
+#define APP_REPOSITORY_KEY \
+    "Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\CurrentVersion\\AppModel\\Repository\\Packages"
+#define APP_STATE_KEY \
+    "Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\CurrentVersion\\AppModel\\SystemAppData"
+#define APP_STATE_VALUE "State"
+#define APPX_POLICY_KEY "Software\\Policies\\Microsoft\\Windows\\Appx"
+#define APP_STATE_NONE (-1)
+#define APP_STATE_UNREAD (-2)
+#define NOTE_APP_PACKAGE "package %s %s, published by %s"
+#define NOTE_APP_POLICY_OFF "a policy keeps packaged apps of its kind from starting at logon"
+#define NOTE_APP_STATE_UNKNOWN "its state %u is none Windows writes: shown as read, not changed"
+#define NOTE_APP_STATE_UNREAD "its state could not be read: shown as its manifest says, not changed"
+#define NOTE_APP_MANIFEST_UNREAD "its manifest could not be read (%s): its startup tasks are not known"
+#define NOTE_APP_NAME_UNKNOWN "its name is not a package's full name"
+#define NOTE_APP_FOLDER_UNKNOWN "its folder could not be found"
+#define NOTE_APP_PATH_TOO_LONG "its folder's path is too long"
+#define NOTE_APP_LINK "its folder or manifest is a link"
+#define NOTE_APP_MANIFEST_TOO_LARGE "larger than 4 MB"
+#define NOTE_APP_MANIFEST_MISSING "not there"
+#define NOTE_APP_MANIFEST_BAD "not a whole manifest"
+#define APPS_NOT_LISTED "the packaged apps could not be listed (%s): some may be missing"
+#define APPS_TASKS_PAST_MOST "%ld startup tasks past the first %d were not read"
 #define NOTE_TASK_FILES "read from the task files"
 #define NOTE_TASK_HIDDEN "hidden from the Task Scheduler's own listing"
 #define NOTE_TASK_CACHE_ONLY "only the scheduler's registry cache holds it: shown as it may start"

@@ -188,7 +188,7 @@ void ItemNotes(const AutostartItem *item, char *text, size_t size)
         AddNote(text, size, NOTE_ANY_USER);
     if (item->approvalDisabled)
         AddNote(text, size, "switched off in Windows' startup settings (Task Manager or Settings)");
-    if (item->kind == ScheduledTask && item->taskNotes[0])
+    if ((item->kind == ScheduledTask || item->kind == PackagedApp) && item->taskNotes[0])
         AddNote(text, size, item->taskNotes);
     if (item->targetMissing)
         AddNote(text, size, NOTE_TARGET_MISSING);

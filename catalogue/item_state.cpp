@@ -10,16 +10,19 @@
 
 const char *ItemStateText(const AutostartItem *item)
 {
+    if (item->policyOff)
+        return STATE_OFF_BY_POLICY;
     // Read-only says too whether it starts: the user cannot switch it here.
     if (item->readOnly || item->schedulerHidden)
         return item->enabled ? STATE_READ_ONLY : STATE_READ_ONLY_OFF;
-    if (item->policyOff)
-        return STATE_OFF_BY_POLICY;
     if (item->approvalDisabled)
         return STATE_OFF_IN_SETTINGS;
     // A task is switched in place, in the scheduler, by whoever switched it.
+    // A packaged app is switched where Windows' settings switch it.
     if (!item->enabled)
-        return item->kind == ScheduledTask ? STATE_OFF_IN_SCHEDULER : STATE_OFF_HERE;
+        return item->kind == ScheduledTask ? STATE_OFF_IN_SCHEDULER
+               : item->kind == PackagedApp ? STATE_OFF_IN_SETTINGS
+                                           : STATE_OFF_HERE;
     return STATE_ON;
 }
 

@@ -47,7 +47,10 @@ void RegistryKeyText(PlatHive hive, const char *path, int longHiveName, char *te
 
 void ItemPlaceText(const AutostartItem *item, int longHiveName, char *text, size_t size)
 {
-    if (item->kind != RegistryValue)
+    // A packaged app's place is the user's key of its state.
+    if (item->kind == PackagedApp)
+        RegistryKeyText(PLAT_HKCU, item->location, longHiveName, text, size);
+    else if (item->kind != RegistryValue)
         TextCopy(text, size, item->location);
     else
         RegistryKeyText(HiveOfItem(item), item->location, longHiveName, text, size);
@@ -67,6 +70,8 @@ const char *ItemTypeText(const AutostartItem *item)
 {
     if (item->kind == ScheduledTask)
         return TASK_TYPE;
+    if (item->kind == PackagedApp)
+        return APP_TYPE;
     if (item->kind == RegistryValue && HiveOfItem(item) == PLAT_HKLM32)
         return "ALL32";
     return item->scope;

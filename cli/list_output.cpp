@@ -16,6 +16,12 @@ int CliItemId(const AutostartItem *item, const char *wholeName, char *id, size_t
     // A file's rows of a logon place (scripts.ini) are its keys.
     if (item->kind != RegistryValue && item->logonPlace && item->valueName[0])
         return TextFormat(id, size, "%s\\\\%s", item->location, item->valueName);
+    // A packaged app's task: the key of its state.
+    if (item->kind == PackagedApp) {
+        char key[TEXT_FIELD_SIZE + 32];
+        RegistryKeyText(PLAT_HKCU, item->location, 0, key, sizeof key);
+        return TextCopy(id, size, key);
+    }
     if (item->kind != RegistryValue)
         return TextCopy(id, size, item->location);
     char key[TEXT_FIELD_SIZE + 32];

@@ -102,7 +102,8 @@ void PutRecord(ReportWriter *w, const AutostartItem *item)
     char place[TEXT_FIELD_SIZE + 32];
     ItemPlaceText(item, 1, place, sizeof place);
     PutText(w, item->kind == ScheduledTask   ? "<tr><td>Task:</td><td>"
-               : item->kind == RegistryValue ? "<tr><td>Reg_Path:</td><td>"
+               : item->kind == RegistryValue || item->kind == PackagedApp
+                   ? "<tr><td>Reg_Path:</td><td>"
                : item->logonPlace            ? "<tr><td>File:</td><td>"
                                              : "<tr><td>LinkPath:</td><td>");
     PutShown(w, place, sizeof place, ItemLocationCut(item));
@@ -153,6 +154,10 @@ void PlaceLabel(const AutostartItem *item, char *text, size_t size)
                                                  : "all users";
     if (item->kind == ScheduledTask) {
         TextCopy(text, size, "Scheduled tasks");
+        return;
+    }
+    if (item->kind == PackagedApp) {
+        TextCopy(text, size, "Packaged apps (this user)");
         return;
     }
     // Before the files: a script of Group Policy may be kept in an ini file.

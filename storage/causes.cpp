@@ -76,6 +76,10 @@ const char *CauseText(long code)
     case CAUSE_GROUP_POLICY:
         return "it is managed by Group Policy: change it in the Group Policy editor or by the "
                "domain's policy";
+    case CAUSE_APP_POLICY: return "its state is set by policy";
+    case CAUSE_APP_UNINSTALL: return "uninstall the app to remove it";
+    case CAUSE_APP_STATE_UNREAD: return "its state could not be read, or read back as written";
+    case CAUSE_APP_UNREAD: return "its package's manifest could not be read";
     case CAUSE_ANY_USER:
         return "it may have been placed by any user and would start for every user";
     default: return "Windows refused the change";

@@ -68,6 +68,10 @@ int KeyStateChanged(PlatKey key, const PlatKeyState *before);
 #define CAUSE_APPROVAL_UNREAD 0x2000001AL  // moved, but its startup switch could not be read
 #define CAUSE_TASK_UNREAD 0x2000001BL      // the scheduler took it; its state could not be read back
 #define CAUSE_GROUP_POLICY 0x2000001CL     // a script Group Policy keeps: changed only there
+#define CAUSE_APP_POLICY 0x20000030L       // a packaged app's state a policy set
+#define CAUSE_APP_UNINSTALL 0x20000031L    // a packaged app is removed by uninstalling it
+#define CAUSE_APP_STATE_UNREAD 0x20000032L // its state could not be read (back)
+#define CAUSE_APP_UNREAD 0x20000033L       // its manifest could not be read: no task to change
 
 // What a row of a list Windows needs to log on is, and why it is never changed.
 #define NOTE_WINDOWS_OWN "Windows' own: needed to log on"

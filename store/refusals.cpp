@@ -14,6 +14,11 @@ static long CommonRefusal(const AutostartItem *item)
 {
     if (item->inexact)
         return CAUSE_NAME_INEXACT;
+    // A policy's State, one that cannot be read, or no task known at all.
+    if (item->kind == PackagedApp && item->readOnly)
+        return item->appState == APP_STATE_UNREAD && !item->valueName[0] ? CAUSE_APP_UNREAD
+               : item->appState == 3 || item->appState == 4            ? CAUSE_APP_POLICY
+                                                                        : CAUSE_APP_STATE_UNREAD;
     if (item->kind == ScheduledTask && item->schedulerHidden)
         return CAUSE_TASK_HIDDEN;
     if (item->readOnly) // a task, or a script of Group Policy
@@ -34,6 +39,8 @@ long SwitchRefusalCause(const AutostartItem *item)
 long RemoveRefusalCause(const AutostartItem *item)
 {
     long cause = CommonRefusal(item);
+    if (cause == PLAT_OK && item->kind == PackagedApp)
+        cause = CAUSE_APP_UNINSTALL;
     if (cause == PLAT_OK && item->logonPlace)
         cause = ListRemoveRefusal(item);
     // A value whose name a .reg line cannot carry has no backup: never removed.

@@ -235,6 +235,8 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
         SetStoreError(CAUSE_NAME_INEXACT);
     else if (item->kind == ScheduledTask) // switched in the scheduler, in place
         failed = SwitchTask(item, wanted);
+    else if (item->kind == PackagedApp) // switched by its State, in place
+        failed = SwitchPackagedApp(item, wanted, outcome.backup);
     else if (item->cut)
         SetStoreError(CAUSE_NAME_CUT);
     else if (item->logonPlace)
@@ -301,7 +303,10 @@ OutcomeResult RemoveEntry(const AutostartItem *item, const FrontEnd *front)
     StoreOutcome outcome;
     BeginOutcome(&outcome, item, ActionRemove);
     SetStoreError(PLAT_OK);
-    int removed = item->kind == ScheduledTask
+    // A packaged app is never removed here: its package holds its task.
+    int removed = item->kind == PackagedApp
+                      ? (SetStoreError(RemoveRefusalCause(item)), RemoveRefused)
+                  : item->kind == ScheduledTask
                       ? RemoveTaskWithBackup(item, outcome.backup, outcome.runAs)
                       : RemoveItemWithBackup(item, outcome.backup);
     long cause = LastStoreError();

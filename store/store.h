@@ -235,8 +235,16 @@ int NewBackup(const char *what, const char *ending, MakeBackup make, AbandonBack
 
 // ---- scheduled tasks (task_store.cpp) ---------------------------------------
 
+#define STATUS_APP_NOT_EDITED \
+    "\"%s\" is a packaged app's startup task: its app declares it; switch it on or off here."
 #define STATUS_TASK_NOT_EDITED \
     "\"%s\" is a scheduled task: tasks are changed in Task Scheduler."
+
+// Switches a packaged app's startup task in place (app_switch.cpp): its
+// State saved to a .reg backup (backupFile, TEXT_FIELD_SIZE), then set to 2
+// (on) or 1 (off) and read back. 0 when it now is as wanted, else 1 with
+// LastStoreError saying why (a policy's State, one unreadable).
+int SwitchPackagedApp(const AutostartItem *item, int32_t wanted, char *backupFile);
 
 // Switches the task in place and reads its state back; 0 when it is now
 // as wanted, else 1 with LastStoreError saying why (CAUSE_TASK_FILES,

@@ -855,7 +855,10 @@ static void GreyWhatTheRowRefuses(HMENU popup, const AutostartItem *item)
         EnableMenuItem(popup, IDM_REMOVE, MF_BYCOMMAND | MF_GRAYED);
     if (!ItemEditable(item))
         EnableMenuItem(popup, IDM_EDIT_ITEM, MF_BYCOMMAND | MF_GRAYED);
-    // Nothing to start or to show in its folder; the Notes say why.
+    // Nothing to start or to show in its folder; the Notes say why. A
+    // packaged app's program starts only through its package.
+    if (item->kind == PackagedApp)
+        EnableMenuItem(popup, IDM_RUN, MF_BYCOMMAND | MF_GRAYED);
     if (item->targetMissing) {
         EnableMenuItem(popup, IDM_RUN, MF_BYCOMMAND | MF_GRAYED);
         EnableMenuItem(popup, IDM_FIND_TARGET, MF_BYCOMMAND | MF_GRAYED);

@@ -48,7 +48,8 @@ void ShowPending(void)
 
 int ItemEditable(const AutostartItem *item)
 {
-    return item->kind != ScheduledTask && !item->cut && !item->inexact && !item->logonPlace;
+    return item->kind != ScheduledTask && item->kind != PackagedApp && !item->cut && !item->inexact
+           && !item->logonPlace;
 }
 
 void EditCatalogueItem(int32_t index)
@@ -62,9 +63,11 @@ void EditCatalogueItem(int32_t index)
         ShowShellProperties(item->location);
         return;
     }
-    if (item->kind == ScheduledTask) {
+    if (item->kind == ScheduledTask || item->kind == PackagedApp) {
         char status[TEXT_FIELD_SIZE + 96];
-        TextFormat(status, sizeof status, STATUS_TASK_NOT_EDITED, item->name);
+        TextFormat(status, sizeof status,
+                   item->kind == PackagedApp ? STATUS_APP_NOT_EDITED : STATUS_TASK_NOT_EDITED,
+                   ItemShownName(item));
         SetStatusText(NULL, status);
         return;
     }
@@ -191,6 +194,9 @@ void OnApply(void)
     const FrontEnd front = {CollectOutcome, AskForAllUsers, ShowCatalogueError, &report};
     int stored = ApplyChanges(desired, count, &front);
     HeapFree(GetProcessHeap(), 0, desired);
+    // A change that failed is not waiting any more: its box shows the entry
+    // as it is, and the Refresh after this asks nothing about it.
+    ShowStoredStates(ItemListWindow);
     char status[2 * OUTCOME_TEXT_SIZE];
     // One change is named: what was done to which entry.
     if (report.failures == 0 && stored == 1 && report.changes == 1) {

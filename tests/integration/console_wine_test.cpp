@@ -243,4 +243,50 @@ TEST(WineConsole, ListMatchesTheWindowAndCommandsKeepEveryByte)
     EmptyAllPlaces();
 }
 
+// A packaged app planted as Windows keeps it (the repository key, its folder
+// with a manifest, no State yet): listed as APP, switched off in place with
+// a backup the registry editor restores (no State again), refused removal.
+TEST(WineConsole, APackagedAppsStartupTaskIsListedAndSwitchedInPlace)
+{
+    const std::string full = "Orvane.Probe_1.0.0.0_x64__abcdefghjkmnp";
+    const std::string repository = std::string(APP_REPOSITORY_KEY) + "\\" + full;
+    const std::string state = std::string(APP_STATE_KEY) + "\\Orvane.Probe_abcdefghjkmnp\\Probe";
+    std::string probe = ProbePath();
+    std::string folder = probe.substr(0, probe.rfind('\\'));
+    std::string manifest = folder + "\\AppxManifest.xml";
+    std::string xml = "<Package><Identity Name=\"Orvane.Probe\" Publisher=\"CN=Orvane\" "
+                      "Version=\"1.0.0.0\"/><Applications><Application Id=\"App\" Executable=\""
+                      + probe.substr(folder.size() + 1) + "\"><Extensions><desktop:Extension "
+                      "Category=\"windows.startupTask\"><desktop:StartupTask TaskId=\"Probe\" "
+                      "Enabled=\"true\" DisplayName=\"Orvane Probe App\"/></desktop:Extension>"
+                      "</Extensions></Application></Applications></Package>";
+    HANDLE file = CreateFileA(manifest.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, xml.data(), (DWORD)xml.size(), &written, NULL);
+    CloseHandle(file);
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, repository.c_str(), "PackageRootFolder", folder));
+
+    ConsoleRun list = Console("list -c");
+    EXPECT_NE(std::string::npos, list.out.find("Orvane Probe App,APP,on,")) << list.out;
+    std::string id = "HKCU\\" + state;
+    ConsoleRun off = Console("disable \"" + id + "\"");
+    EXPECT_EQ(0u, off.code) << off.out;
+    DWORD type = 0;
+    EXPECT_EQ(std::string("\x01\0\0\0", 4), ValueBytes(HKEY_CURRENT_USER, state.c_str(), "State", &type));
+    EXPECT_EQ((DWORD)REG_DWORD, type);
+    EXPECT_NE(std::string::npos, Console("list -c").out.find("Orvane Probe App,APP,off in Windows' settings,"));
+    size_t lead = off.out.find("; backup: ");
+    ASSERT_NE(std::string::npos, lead) << off.out;
+    std::string backup = off.out.substr(lead + 10);
+    backup = backup.substr(0, backup.find_first_of("\r\n"));
+    EXPECT_EQ(0u, RunRegedit(backup));
+    EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, state.c_str(), "State")) << "as it was: none";
+    EXPECT_NE(0u, Console("remove \"" + id + "\" --yes").code);
+
+    RegDeleteKeyA(HKEY_CURRENT_USER, repository.c_str());
+    DeleteFileA(manifest.c_str());
+    DeleteFileA(backup.c_str());
+}
+
 } // namespace

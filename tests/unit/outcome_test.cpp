@@ -352,7 +352,7 @@ Said Switch(const char *row, int wanted)
     EXPECT_TRUE(told.result == ResultDone || told.cause != PLAT_OK) << "a failure without a cause";
     // A step failed and where it is now could not be read back: said so.
     bool unread = told.cause == CAUSE_LIST_UNREAD || told.cause == CAUSE_APPROVAL_UNREAD
-                  || told.cause == CAUSE_TASK_UNREAD;
+                  || told.cause == CAUSE_TASK_UNREAD || told.cause == CAUSE_APP_STATE_UNREAD;
     return {told.result == ResultDone ? kDone : unread ? kUnknown : kNotDone, told.backup};
 }
 
@@ -526,6 +526,28 @@ std::vector<Sweep> Sweeps()
          [](const std::string &file) {
              return RegHolds(file, kMachine + kStub, STUB_PATH_VALUE, "C:\\stub.exe /r");
          }},
+        {"disable a packaged app's startup task",
+         [] {
+             MemSetString(PLAT_HKCU, APP_REPOSITORY_KEY "\\Contoso.Tray_1.0.0.0_x64__8w",
+                          "PackageRootFolder", "C:\\Apps\\Tray");
+             MemAddFile("C:\\Apps\\Tray\\AppxManifest.xml",
+                        "<Package><Applications><Application Executable=\"tray.exe\">"
+                        "<Extensions><Extension Category=\"windows.startupTask\">"
+                        "<StartupTask TaskId=\"Tray\" Enabled=\"true\"/></Extension>"
+                        "</Extensions></Application></Applications></Package>");
+             uint32_t on = 2;
+             MemSetValue(PLAT_HKCU, APP_STATE_KEY "\\Contoso.Tray_8w\\Tray", APP_STATE_VALUE,
+                         PLAT_REG_DWORD, std::string((const char *)&on, 4));
+         },
+         [] { return Switch("Tray", 0); },
+         [] {
+             std::string bytes;
+             MemGetValue(PLAT_HKCU, APP_STATE_KEY "\\Contoso.Tray_8w\\Tray", APP_STATE_VALUE,
+                         nullptr, &bytes);
+             return (bytes == std::string("\x02\0\0\0", 4)) | (bytes == std::string("\x01\0\0\0", 4)) << 1;
+         },
+         2, [](const std::string &file) { return RegText(MemFileBytes(file.c_str())).find(
+                                                    "\"State\"=dword:00000002") != std::string::npos; }},
         {"disable a task", [] { MemAddTask("\\Vendor\\Updater", kTaskXml); },
          [] { return Switch("Updater", 0); }, [] { return TaskAt(true); }, 2, NoBackup},
         {"enable a task", [] { MemAddTask("\\Vendor\\Updater", kTaskXml, false); },
