@@ -3,6 +3,7 @@
 #include "fuzz_entries.h"
 
 #include "../../catalogue/catalogue.h"
+#include "../../catalogue/app_manifest.h"
 #include "../../catalogue/task_xml.h"
 #include "../../report/html_log.h"
 #include "../support/memory_platform.h"
@@ -132,5 +133,22 @@ int FuzzTaskXml(const uint8_t *data, size_t size)
     if (bytes && (utf16 < 2 || utf16 > 2 * size + 2))
         abort();
     PlatFree(bytes);
+    return 0;
+}
+
+int FuzzAppManifest(const uint8_t *data, size_t size)
+{
+    AppManifest m;
+    ParseAppManifest(data, size, &m);
+    Require(m.taskCount >= 0 && m.taskCount <= APP_TASKS_MOST && m.tasksLeftOut >= 0);
+    Require(TextLengthIn(m.name, sizeof m.name) < sizeof m.name);
+    Require(TextLengthIn(m.publisher, sizeof m.publisher) < sizeof m.publisher);
+    Require(TextLengthIn(m.version, sizeof m.version) < sizeof m.version);
+    for (int32_t i = 0; i < m.taskCount; ++i) {
+        const AppStartupTask &task = m.tasks[i];
+        Require(TextLengthIn(task.taskId, sizeof task.taskId) < sizeof task.taskId);
+        Require(TextLengthIn(task.displayName, sizeof task.displayName) < sizeof task.displayName);
+        Require(TextLengthIn(task.executable, sizeof task.executable) < sizeof task.executable);
+    }
     return 0;
 }

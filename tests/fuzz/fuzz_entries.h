@@ -14,3 +14,7 @@ int FuzzHtmlLog(const uint8_t *data, size_t size);
 
 // ParseTaskXml on the input as it is: every field terminated within itself.
 int FuzzTaskXml(const uint8_t *data, size_t size);
+
+// ParseAppManifest on the input as it is: every field terminated within
+// itself, never more tasks than it holds.
+int FuzzAppManifest(const uint8_t *data, size_t size);

@@ -42,6 +42,14 @@ TEST(FuzzReplay, TaskXmlInputs)
         EXPECT_EQ(0, FuzzTaskXml((const uint8_t *)input.data(), input.size()));
 }
 
+TEST(FuzzReplay, AppManifestInputs)
+{
+    std::vector<std::string> inputs = Inputs("app_manifest");
+    ASSERT_FALSE(inputs.empty());
+    for (const std::string &input : inputs)
+        EXPECT_EQ(0, FuzzAppManifest((const uint8_t *)input.data(), input.size()));
+}
+
 TEST(FuzzReplay, HtmlLogInputs)
 {
     std::vector<std::string> inputs = Inputs("html_log");
