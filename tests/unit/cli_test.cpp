@@ -144,15 +144,18 @@ TEST_F(Console, ListGivesWholeValuesQuotedSafelyInEveryFormat)
     EXPECT_NE(std::string::npos, Run({"list", "/f", "CSV", "/p", "hkcu"}).out.find(
                                      ",\"Say \"\"hi\"\", then\tgo\",USR,off here,false,"));
 
-    // At 60 columns the other cells give way; the id, last, stays whole.
-    MemSetConsoleWidth(60);
-    Result table = Run({"list"});
-    EXPECT_NE(std::string::npos, table.out.find("~")) << "cut, and seen to be";
-    EXPECT_NE(std::string::npos, table.out.find("  " + kUserRun + "\\\\Agent\r\n")) << table.out;
-    size_t start = 0;
-    for (size_t end; (end = table.out.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        std::string line = table.out.substr(start, end - start);
-        EXPECT_LE(line.rfind("  "), 59u - 4) << line;
+    // At 60, 80 and 200 columns the other cells give way (the command is
+    // longer than any); the id, last, stays whole.
+    for (int width : {60, 80, 200}) {
+        MemSetConsoleWidth(width);
+        Result table = Run({"list"});
+        EXPECT_NE(std::string::npos, table.out.find("~")) << "cut, and seen to be";
+        EXPECT_NE(std::string::npos, table.out.find("  " + kUserRun + "\\\\Agent\r\n")) << table.out;
+        size_t start = 0;
+        for (size_t end; (end = table.out.find("\r\n", start)) != std::string::npos; start = end + 2) {
+            std::string line = table.out.substr(start, end - start);
+            EXPECT_LE(line.rfind("  "), (size_t)width - 1 - 4) << line;
+        }
     }
 }
 
