@@ -541,6 +541,49 @@ TEST_F(MainWindowTest, ACutStatusEndsInDotsAndItsTooltipHoldsItAll)
     EXPECT_EQ(text, tip);
 }
 
+// A packaged app planted as Windows keeps it: a row of Type APP, switched
+// off in place by Apply with a backup named, Run greyed and Delete refused.
+TEST_F(MainWindowTest, APackagedAppIsARowSwitchedInPlace)
+{
+    const std::string full = "Orvane.Window_1.0.0.0_x64__abcdefghjkmnp";
+    const std::string repository = std::string(APP_REPOSITORY_KEY) + "\\" + full;
+    const std::string state = std::string(APP_STATE_KEY) + "\\Orvane.Window_abcdefghjkmnp\\Win";
+    std::string folder = probe.substr(0, probe.rfind('\\'));
+    std::string manifest = folder + "\\AppxManifest.xml";
+    std::string xml = "<Package><Applications><Application Executable=\""
+                      + probe.substr(folder.size() + 1) + "\"><Extensions><Extension "
+                      "Category=\"windows.startupTask\"><StartupTask TaskId=\"Win\" "
+                      "Enabled=\"true\" DisplayName=\"Orvane Window App\"/></Extension>"
+                      "</Extensions></Application></Applications></Package>";
+    HANDLE file = CreateFileA(manifest.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, xml.data(), (DWORD)xml.size(), &written, NULL);
+    CloseHandle(file);
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, repository.c_str(), "PackageRootFolder", folder));
+    Refresh();
+    int row = RowOf("Orvane Window App");
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(APP_TYPE, ItemText(list, row, COLUMN_TYPE));
+    EXPECT_EQ(STATE_ON, ItemText(list, row, COLUMN_STATE));
+    RunItemCommand(list, IDM_TOGGLE, row);
+    Command(IDM_APPLY);
+    EXPECT_EQ(0u, Status().find("Disabled \"Orvane Window App\"; backup: ")) << Status();
+    EXPECT_EQ(std::string("\x01\0\0\0", 4), ValueBytes(HKEY_CURRENT_USER, state.c_str(), "State"));
+    row = RowOf("Orvane Window App");
+    EXPECT_EQ(STATE_OFF_IN_SETTINGS, ItemText(list, row, COLUMN_STATE));
+    Seen seen;
+    SelectRow(list, row);
+    HANDLE watcher = WatchBox(IDYES, &seen);
+    SendMessageA(list, WM_KEYDOWN, VK_DELETE, 0);
+    Finish(watcher);
+    EXPECT_FALSE(seen.found) << "refused at once, asking nothing";
+    EXPECT_NE(std::string::npos, Status().find("uninstall the app to remove it")) << Status();
+    RegDeleteKeyA(HKEY_CURRENT_USER, repository.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, state.c_str());
+    DeleteFileA(manifest.c_str());
+}
+
 // A row that cannot be switched keeps its box, drawn greyed (state images 3
 // and 4), and Space says why; Delete says why at once, asking nothing.
 TEST_F(MainWindowTest, WindowsOwnRowKeepsAGreyedBoxAndSaysWhy)
