@@ -312,6 +312,9 @@ int PlatIndirectString(const char *source, char *text, size_t size)
         || SHLoadIndirectString(wide, resolved, PLAT_TEXT_SIZE, NULL) != S_OK)
         return 0;
     resolved[PLAT_TEXT_SIZE - 1] = L'\0';
+    // Some versions hand back what they cannot resolve as it was given.
+    if (resolved[0] == L'@' || lstrcmpW(resolved, wide) == 0)
+        return 0;
     int length = WideCharToMultiByte(CP_ACP, 0, resolved, -1, text, (int)size, NULL, NULL);
     if (length <= 0) {
         text[0] = '\0';

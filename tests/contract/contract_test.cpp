@@ -818,3 +818,15 @@ TEST_F(Contract, ComputerNameIsGivenCutToSize)
     EXPECT_EQ(std::string(name).substr(0, 2), std::string(small));
     EXPECT_EQ(kPoison, small[3]) << "written past the size";
 }
+
+// A name a package's resources do not hold is nothing, never the reference
+// itself shown as a name.
+TEST_F(Contract, AnIndirectStringNoPackageHoldsGivesNothing)
+{
+    char text[64];
+    memset(text, kPoison, sizeof text);
+    EXPECT_EQ(0, PlatIndirectString("@{NoSuch.Package_1.0.0.0_x64__abcdefghjkmnp?ms-resource://"
+                                     "NoSuch.Package/Resources/Name}",
+                                     text, sizeof text));
+    EXPECT_STREQ("", text);
+}
