@@ -24,9 +24,11 @@ struct ManifestReader {
     int rootClosed;
     int applicationDepth;      // the Application being read (0: none)
     char applicationExe[TEXT_FIELD_SIZE];
+    int applicationExeCut;
     int applicationFullTrust;
     int extensionDepth;        // the startup-task Extension being read (0: none)
     char extensionExe[TEXT_FIELD_SIZE];
+    int extensionExeCut;
     int taskOpen;              // the StartupTask being read has a task of its own
     char value[TEXT_FIELD_SIZE]; // text of the element being read
     int valueCut;
@@ -117,12 +119,18 @@ static void Attribute(ManifestReader *r, const char *element, const char *attrib
             TextCopy(m->version, sizeof m->version, value);
     } else if (strcmp(element, "Application") == 0 && r->applicationDepth == r->depth) {
         if (strcmp(attribute, "Executable") == 0)
-            TextCopy(r->applicationExe, sizeof r->applicationExe, value);
-        else if (strcmp(attribute, "EntryPoint") == 0)
-            r->applicationFullTrust = strcmp(value, "Windows.FullTrustApplication") == 0;
+            r->applicationExeCut =
+                !TextCopy(r->applicationExe, sizeof r->applicationExe, value) || !valueWhole;
+        // A desktop program, however the manifest says so.
+        else if ((strcmp(attribute, "EntryPoint") == 0
+                  && strcmp(value, "Windows.FullTrustApplication") == 0)
+                 || (strcmp(attribute, "TrustLevel") == 0 && strcmp(value, "mediumIL") == 0)
+                 || (strcmp(attribute, "RuntimeBehavior") == 0
+                     && (strcmp(value, "packagedClassicApp") == 0 || strcmp(value, "win32App") == 0)))
+            r->applicationFullTrust = 1;
     } else if (strcmp(element, "Extension") == 0 && r->extensionDepth == r->depth) {
         if (strcmp(attribute, "Executable") == 0)
-            TextCopy(r->extensionExe, sizeof r->extensionExe, value);
+            r->extensionExeCut = !TextCopy(r->extensionExe, sizeof r->extensionExe, value) || !valueWhole;
     } else if (strcmp(element, "StartupTask") == 0 && r->extensionDepth && r->taskOpen) {
         StartupTask(r, attribute, value, valueWhole);
     }
@@ -139,8 +147,10 @@ static void OpenStartupTask(ManifestReader *r, const char *prefix)
     }
     AppStartupTask *task = &m->tasks[m->taskCount++];
     memset(task, 0, sizeof *task);
-    const char *exe = r->extensionExe[0] ? r->extensionExe : r->applicationExe;
-    task->cut = !TextCopy(task->executable, sizeof task->executable, exe);
+    int own = r->extensionExe[0] != '\0';
+    const char *exe = own ? r->extensionExe : r->applicationExe;
+    task->programCut = !TextCopy(task->executable, sizeof task->executable, exe)
+                       || (own ? r->extensionExeCut : r->applicationExeCut);
     task->fullTrust = strcmp(prefix, "desktop") == 0 || r->applicationFullTrust;
 }
 
@@ -162,6 +172,7 @@ static int ReadStartTag(ManifestReader *r, int *empty)
     if (strcmp(local, "Application") == 0 && !r->applicationDepth) {
         r->applicationDepth = r->depth;
         r->applicationExe[0] = '\0';
+        r->applicationExeCut = 0;
         r->applicationFullTrust = 0;
     }
     // A startup task is opened before its attributes fill it.
@@ -217,6 +228,7 @@ static int ReadStartTag(ManifestReader *r, int *empty)
         if (pass == 0 && strcmp(category, "windows.startupTask") == 0) {
             r->extensionDepth = r->depth;
             r->extensionExe[0] = '\0';
+            r->extensionExeCut = 0;
         }
     }
     return 1;

@@ -26,7 +26,8 @@ struct AppStartupTask {
     char executable[TEXT_FIELD_SIZE];  // relative to the package's folder
     int32_t enabled;                   // the manifest's Enabled (false when absent)
     int32_t fullTrust;                 // a full-trust program (its policy is EnableFullTrustStartupTasks)
-    int32_t cut;                       // a field did not fit: listed, never switched
+    int32_t cut;                       // its id did not fit: listed, never switched
+    int32_t programCut;                // its program's path did not fit: shown cut
 };
 
 struct AppManifest {

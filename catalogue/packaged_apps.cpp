@@ -37,6 +37,12 @@ static void AddNote(char *notes, size_t size, const char *note)
 // zero when the full name is not of that form.
 static int FamilyName(const char *fullName, char *family, size_t size)
 {
+    // A package's names hold letters, digits, '.', '-' and '~' between its
+    // '_': nothing that could make a path or an indirect string of it.
+    for (const char *c = fullName; *c; ++c)
+        if (!((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9')
+              || *c == '.' || *c == '-' || *c == '~' || *c == '_'))
+            return 0;
     const char *first = strchr(fullName, '_');
     const char *last = strrchr(fullName, '_');
     if (!first || first == fullName || !last[1])
@@ -124,11 +130,15 @@ static void ApplyState(AutostartItem *item, const AppStartupTask *task, const ch
     if (read == 1 && state == 3)
         item->policyOff = 1;
     item->readOnly = read == -1 || state > 2;
+    // Switched or not, the policy keeps it off: not the user's to change.
     if (!PolicyAllows(task->fullTrust)) {
         item->policyOff = 1;
+        item->readOnly = 1;
         item->enabled = 0;
         AddNote(item->taskNotes, sizeof item->taskNotes, NOTE_APP_POLICY_OFF);
     }
+    if (read == 1 && (state == 3 || state == 4))
+        AddNote(item->taskNotes, sizeof item->taskNotes, NOTE_APP_STATE_POLICY);
     if (read == 1 && state > 4) {
         char note[96];
         TextFormat(note, sizeof note, NOTE_APP_STATE_UNKNOWN, (unsigned)state);
@@ -145,11 +155,20 @@ static void FillTask(AutostartItem *item, const AppManifest *m, const AppStartup
     TextCopy(item->scope, sizeof item->scope, SCOPE_USER);
     DisplayName(m, task, fullName, item->name, sizeof item->name);
     TextCopy(item->valueName, sizeof item->valueName, task->taskId);
-    item->cut = task->cut
-                || !TextFormat(item->location, sizeof item->location, "%s\\%s\\%s",
-                               APP_STATE_KEY, family, task->taskId);
+    // The state is read even where its path is longer than the record
+    // keeps: the row shows what Windows does, and is not switched (cut).
+    char statePath[KEY_PATH_SIZE];
+    int pathWhole = TextFormat(statePath, sizeof statePath, "%s\\%s\\%s", APP_STATE_KEY, family,
+                               task->taskId);
+    item->cut = task->cut || !pathWhole
+                || !TextCopy(item->location, sizeof item->location, statePath);
+    item->locationCut = item->cut;
     char program[TEXT_FIELD_SIZE];
-    TextFormat(program, sizeof program, "%s\\%s", root, task->executable);
+    int programWhole = task->executable[0]
+                       && TextFormat(program, sizeof program, "%s\\%s", root, task->executable)
+                       && !task->programCut;
+    if (!task->executable[0])
+        TextCopy(program, sizeof program, root);
     for (char *c = program; *c; ++c)
         if (*c == '/')
             *c = '\\';
@@ -158,10 +177,22 @@ static void FillTask(AutostartItem *item, const AppManifest *m, const AppStartup
     char note[3 * TEXT_FIELD_SIZE];
     TextFormat(note, sizeof note, NOTE_APP_PACKAGE, m->name, m->version, m->publisher);
     AddNote(item->taskNotes, sizeof item->taskNotes, note);
-    if (!item->cut)
-        ApplyState(item, task, item->location);
-    else
+    if (!task->taskId[0]) {
+        // No id, no state of its own: never written to the family's key.
         item->readOnly = 1;
+        item->appState = APP_STATE_UNREAD;
+        item->enabled = task->enabled;
+        AddNote(item->taskNotes, sizeof item->taskNotes, NOTE_APP_NO_TASK_ID);
+    } else if (pathWhole) {
+        ApplyState(item, task, statePath);
+    }
+    if (!programWhole) {
+        // A path that is not whole is not looked for: never "not found".
+        item->commandCut = 1;
+        AddNote(item->taskNotes, sizeof item->taskNotes,
+                task->executable[0] ? NOTE_APP_PROGRAM_CUT : NOTE_APP_NO_PROGRAM);
+        return;
+    }
     ReadTargetDetails(item);
 }
 
@@ -209,6 +240,12 @@ static void ReadPackage(TaskCollector *c, const char *fullName)
         NoteUnread(c, fullName, root, NOTE_APP_PATH_TOO_LONG);
         return;
     }
+    // The network is never touched while the list is read: a server that
+    // does not answer would hold it for a minute a call.
+    if (PlatIsNetworkPath(root)) {
+        NoteUnread(c, fullName, root, NOTE_APP_ON_NETWORK);
+        return;
+    }
     // A link may lead anywhere: its manifest is not the package's.
     if (PlatFolderIsLink(root) || PlatFolderIsLink(manifestPath)) {
         NoteUnread(c, fullName, root, NOTE_APP_LINK);
@@ -246,18 +283,21 @@ static void ReadPackage(TaskCollector *c, const char *fullName)
     PlatFree(m);
 }
 
-void ReadAppRows(TaskRows *rows)
+// One reading of the packages; nonzero when the repository key changed
+// while it was read (a package added or removed: one may have been missed).
+static int ReadPackages(TaskCollector *c)
 {
-    TaskCollector c;
-    memset(&c, 0, sizeof c);
     PlatKey key = NULL;
     long opened = PlatRegOpenRead(PLAT_HKCU, APP_REPOSITORY_KEY, &key);
     if (opened != PLAT_OK && opened != PLAT_ERROR_FILE_NOT_FOUND) {
         char why[TEXT_FIELD_SIZE], text[TEXT_FIELD_SIZE + 96];
         PlatErrorText(opened, why, sizeof why);
         TextFormat(text, sizeof text, APPS_NOT_LISTED, why);
-        SayTasksUnread(&c, "", text);
+        SayTasksUnread(c, "", text);
     }
+    PlatKeyState before;
+    if (key)
+        PlatRegKeyState(key, &before);
     char name[TEXT_FIELD_SIZE];
     for (uint32_t index = 0; opened == PLAT_OK && key; ++index) {
         long result = PlatRegEnumKey(key, index, name, sizeof name);
@@ -267,13 +307,34 @@ void ReadAppRows(TaskRows *rows)
             char why[TEXT_FIELD_SIZE], text[TEXT_FIELD_SIZE + 96];
             PlatErrorText(result == PLAT_OK ? (long)PLAT_ERROR_MORE_DATA : result, why, sizeof why);
             TextFormat(text, sizeof text, APPS_NOT_LISTED, why);
-            SayTasksUnread(&c, "", text);
+            SayTasksUnread(c, "", text);
             break;
         }
-        ReadPackage(&c, name);
+        ReadPackage(c, name);
     }
-    if (key)
+    int changed = 0;
+    if (key) {
+        changed = KeyStateChanged(key, &before);
         PlatRegClose(key);
+    }
+    return changed;
+}
+
+// The Store updates apps in the background: a package key replaced while
+// the list is read moves the others' indexes. Read again until it holds
+// still, else say so.
+void ReadAppRows(TaskRows *rows)
+{
+    TaskCollector c;
+    memset(&c, 0, sizeof c);
+    int changed = 1;
+    for (int attempt = 0; attempt < 3 && changed; ++attempt) {
+        PlatFree(c.items);
+        memset(&c, 0, sizeof c);
+        changed = ReadPackages(&c);
+    }
+    if (changed)
+        SayTasksUnread(&c, "", SCAN_STORAGE_CHANGED);
     if (c.leftOut) {
         char text[128];
         TextFormat(text, sizeof text, TASKS_NO_MEMORY, c.leftOut);

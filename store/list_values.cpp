@@ -323,8 +323,9 @@ static int BeginChange(const AutostartItem *item, ListChange *change)
 // file, Safe Mode's AlternateShell for its command prompt.
 static int WindowsNeedsList(const AutostartItem *item)
 {
+    // A policy's Shell goes whole, as the user's own does: Winlogon's then applies.
     return item->logonPlace == LogonUserinit || item->logonPlace == LogonShell
-           || item->logonPlace == LogonPolicyShell || item->logonPlace == LogonRemoteDesktop
+           || item->logonPlace == LogonRemoteDesktop
            || item->logonPlace == LogonSafeModeShell
            || (item->logonPlace == LogonWinlogonOther
                && TextCompareNoCase(item->valueName, "VmApplet") == 0);

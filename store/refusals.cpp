@@ -17,8 +17,9 @@ static long CommonRefusal(const AutostartItem *item)
     // A policy's State, one that cannot be read, or no task known at all.
     if (item->kind == PackagedApp && item->readOnly)
         return item->appState == APP_STATE_UNREAD && !item->valueName[0] ? CAUSE_APP_UNREAD
-               : item->appState == 3 || item->appState == 4            ? CAUSE_APP_POLICY
-                                                                        : CAUSE_APP_STATE_UNREAD;
+               : item->policyOff || item->appState == 3 || item->appState == 4
+                   ? CAUSE_APP_POLICY
+                   : CAUSE_APP_STATE_UNREAD;
     if (item->kind == ScheduledTask && item->schedulerHidden)
         return CAUSE_TASK_HIDDEN;
     if (item->readOnly) // a task, or a script of Group Policy

@@ -475,10 +475,11 @@ TEST(LogonList, PolicyShellAndWinlogonsOtherProgramsKeepTheRulesOfTheirLists)
     EXPECT_EQ(NOTE_MACHINE_SCRIPT, NotesOf(LOGON_SCRIPT_VALUE));
     EXPECT_EQ(own + NOTE_SAFE_MODE_SHELL, NotesOf("AlternateShell: cmd.exe" WINDOWS_OWN_MARK));
 
+    // A policy's Shell goes whole: Winlogon's then applies.
     Statuses.clear();
     Toggle({"Shell: C:\\kiosk.exe"});
-    ASSERT_EQ(1u, Statuses.size());
-    EXPECT_NE(std::string::npos, Statuses[0].find("the logon needs a program here")) << Statuses[0];
+    EXPECT_TRUE(Statuses.empty()) << Statuses[0];
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, POLICY_SYSTEM_KEY, "Shell"));
     Statuses.clear();
     Toggle({"VmApplet: C:\\a.exe", "Taskman: C:\\t.exe"});
     EXPECT_TRUE(Statuses.empty()) << Statuses[0];

@@ -189,3 +189,61 @@ TEST(PackagedApps, TheSwitchIsSavedWrittenAndReadBack)
     ASSERT_GE(index, 0) << "a package whose tasks cannot be known is a row";
     EXPECT_EQ(CAUSE_APP_UNREAD, SwitchRefusalCause(&ItemCatalogue.items[index]));
 }
+
+// What an ordinary program of the user can make of its packages: a task id
+// too long for the record (shown as Windows runs it, not switched), no task
+// id (never written to the family's key), a folder on the network (never
+// touched), a desktop app known by its trust level under an Appx policy,
+// and a package replaced while the list is read (nothing skipped unsaid).
+TEST(PackagedApps, WhatAUsersPackageCanHoldIsShownAsWindowsRunsItAndSaid)
+{
+    MemReset();
+    std::string id(200, 'T');
+    Plant(Manifest("<desktop:Extension Category=\"windows.startupTask\"><desktop:StartupTask "
+                   "TaskId=\"" + id + "\" Enabled=\"false\" DisplayName=\"Long\"/></desktop:Extension>"
+                   "<desktop:Extension Category=\"windows.startupTask\"><desktop:StartupTask "
+                   "Enabled=\"true\" DisplayName=\"No Id\"/></desktop:Extension>"));
+    uint32_t on = 2;
+    MemSetValue(PLAT_HKCU, (std::string(APP_STATE_KEY) + "\\Contoso.Tray_8wekyb3d8bbwe\\" + id).c_str(),
+                APP_STATE_VALUE, PLAT_REG_DWORD, std::string((const char *)&on, 4));
+    ScanCatalogue();
+    const AutostartItem *longId = &ItemCatalogue.items[IndexOf("Long")];
+    EXPECT_EQ(1, longId->enabled) << "State 2 is read though its path is longer than the record";
+    EXPECT_EQ(CAUSE_NAME_CUT, SwitchRefusalCause(longId));
+    EXPECT_NE(PLAT_OK, SwitchRefusalCause(&ItemCatalogue.items[IndexOf("No Id")]));
+    EXPECT_EQ(ResultRefused, ApplyChange(IndexOf("No Id"), 0, &StatusFront));
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, (std::string(APP_STATE_KEY) + "\\Contoso.Tray_8wekyb3d8bbwe").c_str(),
+                                APP_STATE_VALUE));
+
+    MemReset();
+    MemSetString(PLAT_HKCU, (std::string(APP_REPOSITORY_KEY) + "\\" + kFull).c_str(),
+                 "PackageRootFolder", "\\\\server\\share\\Tray");
+    ScanCatalogue();
+    EXPECT_GE(IndexOf(kFull), 0) << "a row that says why its tasks are not known";
+    EXPECT_EQ(0, MemNetworkTouches());
+
+    MemReset();
+    Plant("<Package><Applications><Application Executable=\"t.exe\" uap10:TrustLevel=\"mediumIL\">"
+          "<Extensions><uap5:Extension Category=\"windows.startupTask\"><uap5:StartupTask "
+          "TaskId=\"Tray\" Enabled=\"true\" DisplayName=\"Contoso Tray\"/></uap5:Extension>"
+          "</Extensions></Application></Applications></Package>");
+    MemSetValue(PLAT_HKLM, APPX_POLICY_KEY, "EnableFullTrustStartupTasks", PLAT_REG_DWORD,
+                std::string(4, '\0'));
+    ScanCatalogue();
+    EXPECT_STREQ(STATE_OFF_BY_POLICY, ItemStateText(Row()));
+    EXPECT_EQ(CAUSE_APP_POLICY, SwitchRefusalCause(Row())) << "switched or not, it stays off";
+
+    // Another package before it, removed while the packages are read.
+    int missed = 0;
+    for (int occurrence = 1; occurrence <= 8; ++occurrence) {
+        MemReset();
+        Plant(Manifest(kTrayTask));
+        const std::string first = std::string(APP_REPOSITORY_KEY) + "\\Aaa.App_1.0.0.0_x64__8wekyb3d8bbwe";
+        MemSetString(PLAT_HKCU, first.c_str(), "PackageRootFolder", "C:\\Aaa");
+        MemResetCounts();
+        MemSetHook(MEM_REG_ENUM_KEY, occurrence, [&] { MemDeleteKey(PLAT_HKCU, first.c_str()); });
+        ScanCatalogue();
+        missed += !Row() && !strstr(ItemCatalogue.tasksUnread, SCAN_STORAGE_CHANGED);
+    }
+    EXPECT_EQ(0, missed);
+}
