@@ -89,6 +89,23 @@ TEST(PackagedApps, TheManifestGivesEachStartupTaskAndItsProgram)
     EXPECT_STREQ("ms-resource:HelperName", m.tasks[1].displayName);
     EXPECT_EQ(0, m.tasks[1].enabled);
 
+    // Only the package's own Identity, the Application's own attributes, a
+    // publisher named in plain words (else the Identity's).
+    xml = "<Package><Identity Name=\"Real\" Publisher=\"CN=Real\" Version=\"2.0\"/>"
+          "<Properties><PublisherDisplayName>ms-resource:Pub</PublisherDisplayName></Properties>"
+          "<Dependencies><Identity Name=\"Other\" Version=\"9\"/></Dependencies>"
+          "<Applications><Application Executable=\"a.exe\"><VisualElements Executable=\"b.exe\"/>"
+          "<Extensions><Extension Category=\"windows.startupTask\"><StartupTask TaskId=\"T\"/>"
+          "</Extension></Extensions></Application></Applications></Package>";
+    ASSERT_EQ(1, ParseAppManifest(xml.data(), xml.size(), &m));
+    EXPECT_STREQ("Real", m.name);
+    EXPECT_STREQ("2.0", m.version);
+    EXPECT_STREQ("CN=Real", m.publisher);
+    ASSERT_EQ(1, m.taskCount);
+    EXPECT_STREQ("a.exe", m.tasks[0].executable);
+    EXPECT_EQ(0, m.tasks[0].enabled) << "Enabled absent: off";
+    EXPECT_EQ(0, m.tasks[0].fullTrust);
+
     std::string many;
     for (int i = 0; i <= APP_TASKS_MOST; ++i)
         many += kTrayTask;
