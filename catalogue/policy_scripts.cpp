@@ -83,6 +83,15 @@ static void FillScript(ScriptVisit *visit, AutostartItem *item, const char *when
 
 // ---- the policy client's record in the registry ----------------------------
 
+// Group Policy writes these keys anew at every refresh: one changed while
+// it was enumerated may have had a script skipped, so one more is counted
+// than was read and the scan reads everything again.
+static void NoteScriptsChanged(ScriptVisit *visit, PlatKey key, const PlatKeyState *before)
+{
+    if (KeyStateChanged(key, before))
+        ++visit->seen;
+}
+
 static void VisitPolicyKey(ScriptVisit *visit, PlatHive hive, const char *policyPath,
                            const char *when)
 {
@@ -94,6 +103,8 @@ static void VisitPolicyKey(ScriptVisit *visit, PlatHive hive, const char *policy
     char scripts[TEXT_FIELD_SIZE] = "";
     if (folder && folder[0] && !TextFormat(scripts, sizeof scripts, "%s\\Scripts", folder))
         scripts[0] = '\0';
+    PlatKeyState before;
+    PlatRegKeyState(key, &before);
     char name[PLAT_KEY_NAME_SIZE], path[KEY_PATH_SIZE];
     for (uint32_t index = 0; PlatRegEnumKey(key, index, name, sizeof name) == PLAT_OK; ++index) {
         if (!TextFormat(path, sizeof path, "%s\\%s", policyPath, name))
@@ -110,6 +121,7 @@ static void VisitPolicyKey(ScriptVisit *visit, PlatHive hive, const char *policy
     }
     PlatFree(folder);
     PlatFree(policy);
+    NoteScriptsChanged(visit, key, &before);
     PlatRegClose(key);
 }
 
@@ -120,10 +132,13 @@ static void VisitScriptKeys(ScriptVisit *visit, PlatHive hive, const char *when)
     PlatKey key = NULL;
     if (PlatRegOpenRead(hive, root, &key) != PLAT_OK || !key)
         return;
+    PlatKeyState before;
+    PlatRegKeyState(key, &before);
     char policy[PLAT_KEY_NAME_SIZE];
     for (uint32_t index = 0; PlatRegEnumKey(key, index, policy, sizeof policy) == PLAT_OK; ++index)
         if (TextFormat(path, sizeof path, "%s\\%s", root, policy))
             VisitPolicyKey(visit, hive, path, when);
+    NoteScriptsChanged(visit, key, &before);
     PlatRegClose(key);
 }
 

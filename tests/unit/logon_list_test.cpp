@@ -273,18 +273,23 @@ TEST(LogonList, AFailedCloseAfterAWriteCountsAsWritten)
     EXPECT_EQ(Sz(",C:\\a.exe"), bytes);
 }
 
-// A component or RunOnceEx section deleted while its key is enumerated, at
-// each point of the scan in turn: every other is listed, or the list says
-// storage changed while it was read.
+// A component, RunOnceEx section or Group Policy script deleted while its
+// key is enumerated, at each point of the scan in turn: every other is
+// listed, or the list says storage changed while it was read.
 TEST(LogonList, AKeyDeletedWhileItsSubkeysAreReadHidesNoOther)
 {
-    for (std::string root : {ACTIVE_SETUP_KEY, CURRENT_VERSION_KEY "\\RunOnceEx"}) {
+    for (std::string root : {ACTIVE_SETUP_KEY, CURRENT_VERSION_KEY "\\RunOnceEx",
+                             GROUP_POLICY_SCRIPTS_KEY "\\Startup\\0"}) {
         bool setup = root == ACTIVE_SETUP_KEY;
+        bool script = root.find("Group Policy") != std::string::npos;
         int missed = 0;
         for (int occurrence = 1; occurrence <= 12; ++occurrence) {
             MemReset();
             for (const char *id : {"{a}", "{b}", "{c}"})
-                if (setup)
+                if (script)
+                    MemSetString(PLAT_HKLM, (root + "\\" + id).c_str(), "Script",
+                                 (std::string("C:\\") + id + ".cmd").c_str());
+                else if (setup)
                     MemSetString(PLAT_HKLM, (root + "\\" + id).c_str(), STUB_PATH_VALUE, "C:\\a.exe");
                 else
                     MemSetString(PLAT_HKLM, (root + "\\" + id + "\\" RUN_ONCE_EX_DEPEND).c_str(), id,
@@ -294,9 +299,10 @@ TEST(LogonList, AKeyDeletedWhileItsSubkeysAreReadHidesNoOther)
                        [&] { MemDeleteKey(PLAT_HKLM, (root + "\\{a}").c_str()); });
             ScanCatalogue();
             for (const char *id : {"{b}", "{c}"}) {
+                std::string name = script ? std::string("Startup script: C:\\") + id + ".cmd" : id;
                 int seen = 0;
                 for (int32_t i = 0; i < ItemCatalogue.count; ++i)
-                    seen += strcmp(ItemCatalogue.items[i].name, id) == 0;
+                    seen += name == ItemCatalogue.items[i].name;
                 missed += seen != 1 && !ItemCatalogue.changed;
             }
         }
