@@ -106,6 +106,20 @@ TEST(PackagedApps, TheManifestGivesEachStartupTaskAndItsProgram)
     EXPECT_EQ(0, m.tasks[0].enabled) << "Enabled absent: off";
     EXPECT_EQ(0, m.tasks[0].fullTrust);
 
+    // Well-formed in every way XML allows; broken in every way it does not.
+    const char *good[] = {
+        "<?xml version='1.0'?><!-- c --><Package a = 'x' ><![CDATA[<x>]]></Package >\r\n",
+        "<Package><Identity Name=\"A&amp;B&lt;\" Version=\"1\"/></Package>"};
+    for (const char *text : good)
+        EXPECT_EQ(1, ParseAppManifest(text, strlen(text), &m)) << text;
+    EXPECT_STREQ("A&B<", ParseAppManifest(good[1], strlen(good[1]), &m) ? m.name : "");
+    const char *bad[] = {"<Package>", "<Package a=\"x></Package>", "<Package a=x></Package>",
+                         "<Package></Other>", "x<Package></Package>", "<Package></Package><P/>",
+                         "<Package><!-- open </Package>", "<Package><?pi </Package>",
+                         "<Package><![CDATA[ </Package>", "<Package a></Package>"};
+    for (const char *text : bad)
+        EXPECT_EQ(0, ParseAppManifest(text, strlen(text), &m)) << text;
+
     std::string many;
     for (int i = 0; i <= APP_TASKS_MOST; ++i)
         many += kTrayTask;
