@@ -251,7 +251,12 @@ static void ReadPackage(TaskCollector *c, const char *fullName)
         NoteUnread(c, fullName, root, NOTE_APP_LINK);
         return;
     }
-    if (!PlatFileStamp(manifestPath, &size, &written) || size > APP_MANIFEST_MOST) {
+    int stamped = PlatFileStamp(manifestPath, &size, &written);
+    // A bundle ("_~_" as its resource id) holds packages, each listed on its
+    // own; without a manifest of its own it declares no task.
+    if (!stamped && strstr(fullName, "_~_") && !PlatFileExists(manifestPath))
+        return;
+    if (!stamped || size > APP_MANIFEST_MOST) {
         NoteUnread(c, fullName, root,
                    size > APP_MANIFEST_MOST ? NOTE_APP_MANIFEST_TOO_LARGE : NOTE_APP_MANIFEST_MISSING);
         return;

@@ -249,8 +249,12 @@ TEST(PackagedApps, WhatAUsersPackageCanHoldIsShownAsWindowsRunsItAndSaid)
     MemReset();
     MemSetString(PLAT_HKCU, (std::string(APP_REPOSITORY_KEY) + "\\" + kFull).c_str(),
                  "PackageRootFolder", "\\\\server\\share\\Tray");
+    const char *bundle = "Contoso.Tray_1.2.3.0_neutral_~_8wekyb3d8bbwe";
+    MemSetString(PLAT_HKCU, (std::string(APP_REPOSITORY_KEY) + "\\" + bundle).c_str(),
+                 "PackageRootFolder", "C:\\Bundle");
     ScanCatalogue();
     EXPECT_GE(IndexOf(kFull), 0) << "a row that says why its tasks are not known";
+    EXPECT_LT(IndexOf(bundle), 0) << "a bundle without a manifest declares no task";
     EXPECT_EQ(0, MemNetworkTouches());
 
     MemReset();
