@@ -242,6 +242,9 @@ TEST(PackagedApps, WhatAUsersPackageCanHoldIsShownAsWindowsRunsItAndSaid)
     EXPECT_EQ(1, longId->enabled) << "State 2 is read though its path is longer than the record";
     EXPECT_EQ(CAUSE_NAME_CUT, SwitchRefusalCause(longId));
     EXPECT_NE(PLAT_OK, SwitchRefusalCause(&ItemCatalogue.items[IndexOf("No Id")]));
+    char notes[4 * TEXT_FIELD_SIZE];
+    ItemNotes(&ItemCatalogue.items[IndexOf("No Id")], notes, sizeof notes);
+    EXPECT_NE(nullptr, strstr(notes, NOTE_APP_NO_TASK_ID)) << notes;
     EXPECT_EQ(ResultRefused, ApplyChange(IndexOf("No Id"), 0, &StatusFront));
     EXPECT_FALSE(MemValueExists(PLAT_HKCU, (std::string(APP_STATE_KEY) + "\\Contoso.Tray_8wekyb3d8bbwe").c_str(),
                                 APP_STATE_VALUE));
@@ -267,6 +270,28 @@ TEST(PackagedApps, WhatAUsersPackageCanHoldIsShownAsWindowsRunsItAndSaid)
     ScanCatalogue();
     EXPECT_STREQ(STATE_OFF_BY_POLICY, ItemStateText(Row()));
     EXPECT_EQ(CAUSE_APP_POLICY, SwitchRefusalCause(Row())) << "switched or not, it stays off";
+
+    // A program path longer than a field is shown cut, never "not found";
+    // a manifest past 4 MB is a row that says so; a listing that fails is said.
+    MemReset();
+    Plant(Manifest("<desktop:Extension Category=\"windows.startupTask\" Executable=\""
+                   + std::string(300, 'p') + ".exe\"><desktop:StartupTask TaskId=\"Tray\" "
+                   "Enabled=\"true\" DisplayName=\"Contoso Tray\"/></desktop:Extension>"));
+    ScanCatalogue();
+    ASSERT_NE(nullptr, Row());
+    EXPECT_EQ(1, Row()->commandCut);
+    EXPECT_EQ(0, Row()->targetMissing);
+    MemReset();
+    Plant(Manifest(kTrayTask) + std::string(APP_MANIFEST_MOST, ' '));
+    ScanCatalogue();
+    ASSERT_GE(IndexOf(kFull), 0);
+    ItemNotes(&ItemCatalogue.items[IndexOf(kFull)], notes, sizeof notes);
+    EXPECT_NE(nullptr, strstr(notes, NOTE_APP_MANIFEST_TOO_LARGE)) << notes;
+    MemFailCall(MEM_REG_ENUM_KEY, 0);
+    ScanCatalogue();
+    MemClearFaults();
+    EXPECT_NE(nullptr, strstr(ItemCatalogue.tasksUnread, "the packaged apps could not be listed"))
+        << ItemCatalogue.tasksUnread;
 
     // Another package before it, removed while the packages are read.
     int missed = 0;
