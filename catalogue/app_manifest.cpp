@@ -35,8 +35,9 @@ struct ManifestReader {
     AppManifest *manifest;
 };
 
-// An attribute's value or an element's text, entities replaced; nonzero
-// when it fitted.
+// An attribute's value or an element's text, entities replaced: 1 when it
+// fitted, 0 when cut, -1 when it holds a reference that is no character
+// this reader takes.
 static int DecodeText(const char *from, size_t count, char *out, size_t size)
 {
     static const struct { const char *name; char c; } named[] = {
@@ -46,13 +47,41 @@ static int DecodeText(const char *from, size_t count, char *out, size_t size)
     for (size_t i = 0; i < count;) {
         char c = from[i++];
         if (c == '&') {
+            // A character reference is that character; an entity XML does not
+            // define cannot be read as anything: the text is no text.
+            int known = 0;
             for (const auto &entity : named) {
                 size_t n = strlen(entity.name);
                 if (count - i >= n && memcmp(from + i, entity.name, n) == 0) {
                     c = entity.c;
                     i += n;
+                    known = 1;
                     break;
                 }
+            }
+            if (!known && i < count && from[i] == '#') {
+                int hex = i + 1 < count && (from[i + 1] == 'x' || from[i + 1] == 'X');
+                size_t at = i + 1 + (size_t)hex;
+                uint32_t code = 0;
+                size_t digits = 0;
+                for (; at < count && digits < 7; ++at, ++digits) {
+                    char d = from[at];
+                    int v = d >= '0' && d <= '9'                  ? d - '0'
+                            : hex && (d | 0x20) >= 'a' && (d | 0x20) <= 'f' ? (d | 0x20) - 'a' + 10
+                                                                  : -1;
+                    if (v < 0)
+                        break;
+                    code = code * (hex ? 16 : 10) + (uint32_t)v;
+                }
+                if (digits && at < count && from[at] == ';' && code >= 0x20 && code <= 0x7E) {
+                    c = (char)code;
+                    i = at + 1;
+                    known = 1;
+                }
+            }
+            if (!known) {
+                out[0] = '\0';
+                return -1;
             }
         }
         if (used + 1 >= size) {
@@ -220,6 +249,8 @@ static int ReadStartTag(ManifestReader *r, int *empty)
             int whole = DecodeText(r->text + r->at + 1, (size_t)(close - r->text) - r->at - 1,
                                    value, sizeof value);
             r->at = (size_t)(close - r->text) + 1;
+            if (whole < 0)
+                return 0;
             if (pass == 0 && strcmp(name, "Category") == 0)
                 TextCopy(category, sizeof category, value);
             else if (pass == 1)

@@ -148,6 +148,19 @@ static void ApplyState(AutostartItem *item, const AppStartupTask *task, const ch
     }
 }
 
+// A task id Windows keeps a state for names one key: no path in it. A
+// program outside its package's folder is not the package's.
+static int UsableTaskId(const char *id)
+{
+    return id[0] && !strpbrk(id, "\\/:*?\"<>|");
+}
+
+static int InsidePackage(const char *executable)
+{
+    return executable[0] != '\\' && executable[0] != '/' && !strchr(executable, ':')
+           && !strstr(executable, "..");
+}
+
 static void FillTask(AutostartItem *item, const AppManifest *m, const AppStartupTask *task,
                      const char *fullName, const char *family, const char *root)
 {
@@ -177,12 +190,16 @@ static void FillTask(AutostartItem *item, const AppManifest *m, const AppStartup
     char note[3 * TEXT_FIELD_SIZE];
     TextFormat(note, sizeof note, NOTE_APP_PACKAGE, m->name, m->version, m->publisher);
     AddNote(item->taskNotes, sizeof item->taskNotes, note);
-    if (!task->taskId[0]) {
+    if (!UsableTaskId(task->taskId) || !InsidePackage(task->executable)) {
         // No id, no state of its own: never written to the family's key.
         item->readOnly = 1;
         item->appState = APP_STATE_UNREAD;
         item->enabled = task->enabled;
-        AddNote(item->taskNotes, sizeof item->taskNotes, NOTE_APP_NO_TASK_ID);
+        AddNote(item->taskNotes, sizeof item->taskNotes,
+                InsidePackage(task->executable) ? NOTE_APP_NO_TASK_ID : NOTE_APP_OUTSIDE);
+        // Not the package's program: no signer is read for it.
+        if (!InsidePackage(task->executable))
+            return;
     } else if (pathWhole) {
         ApplyState(item, task, statePath);
     }

@@ -113,10 +113,14 @@ TEST(PackagedApps, TheManifestGivesEachStartupTaskAndItsProgram)
     for (const char *text : good)
         EXPECT_EQ(1, ParseAppManifest(text, strlen(text), &m)) << text;
     EXPECT_STREQ("A&B<", ParseAppManifest(good[1], strlen(good[1]), &m) ? m.name : "");
+    const char *numeric = "<Package><Identity Name=\"&#84;&#x72;ay\"/></Package>";
+    ASSERT_EQ(1, ParseAppManifest(numeric, strlen(numeric), &m));
+    EXPECT_STREQ("Tray", m.name) << "the key Windows reads, not the reference";
     const char *bad[] = {"<Package>", "<Package a=\"x></Package>", "<Package a=x></Package>",
                          "<Package></Other>", "x<Package></Package>", "<Package></Package><P/>",
                          "<Package><!-- open </Package>", "<Package><?pi </Package>",
-                         "<Package><![CDATA[ </Package>", "<Package a></Package>"};
+                         "<Package><![CDATA[ </Package>", "<Package a></Package>",
+                         "<Package a=\"&foo;\"></Package>", "<Package a=\"&#0;\"></Package>"};
     for (const char *text : bad)
         EXPECT_EQ(0, ParseAppManifest(text, strlen(text), &m)) << text;
 
@@ -242,6 +246,19 @@ TEST(PackagedApps, WhatAUsersPackageCanHoldIsShownAsWindowsRunsItAndSaid)
     EXPECT_EQ(1, longId->enabled) << "State 2 is read though its path is longer than the record";
     EXPECT_EQ(CAUSE_NAME_CUT, SwitchRefusalCause(longId));
     EXPECT_NE(PLAT_OK, SwitchRefusalCause(&ItemCatalogue.items[IndexOf("No Id")]));
+    // A task id that is a path, a program outside its package: not switched.
+    MemReset();
+    Plant(Manifest("<desktop:Extension Category=\"windows.startupTask\"><desktop:StartupTask "
+                   "TaskId=\"a\\b\" Enabled=\"true\" DisplayName=\"Path Id\"/></desktop:Extension>"
+                   "<desktop:Extension Category=\"windows.startupTask\" Executable=\"..\\..\\x.exe\">"
+                   "<desktop:StartupTask TaskId=\"Out\" Enabled=\"true\" DisplayName=\"Out\"/>"
+                   "</desktop:Extension>"));
+    ScanCatalogue();
+    EXPECT_NE(PLAT_OK, SwitchRefusalCause(&ItemCatalogue.items[IndexOf("Path Id")]));
+    EXPECT_NE(PLAT_OK, SwitchRefusalCause(&ItemCatalogue.items[IndexOf("Out")]));
+    Plant(Manifest(kTrayTask + "<desktop:Extension Category=\"windows.startupTask\"><desktop:StartupTask "
+                   "Enabled=\"true\" DisplayName=\"No Id\"/></desktop:Extension>"));
+    ScanCatalogue();
     char notes[4 * TEXT_FIELD_SIZE];
     ItemNotes(&ItemCatalogue.items[IndexOf("No Id")], notes, sizeof notes);
     EXPECT_NE(nullptr, strstr(notes, NOTE_APP_NO_TASK_ID)) << notes;
