@@ -151,6 +151,35 @@ void RegistryKeyText(PlatHive hive, const char *path, int longHiveName, char *te
 // (the state is the State column's).
 const char *ItemTypeText(const AutostartItem *item);
 
+// ---- stable ids (entry_id.cpp) ---------------------------------------------
+
+#define ITEM_ID_SIZE (3 * TEXT_FIELD_SIZE + 64)
+
+// The entry's stable id: for a value its key as the registry editor names
+// it (HKCU\..., HKLM\Software\WOW6432Node\... for the 32-bit view), "\\"
+// and the value name (no key path holds an empty component, so the first
+// "\\" ends the key), for a row of a logon place "\\" and its value, then
+// "\\" and the program of a list value; for a file its path. wholeName:
+// the stored name when the record's is cut. Zero when it does not fit.
+int ItemId(const AutostartItem *item, const char *wholeName, char *id, size_t size);
+
+// The stored name of catalogue record index when the record's is cut
+// (PlatFree it); null when it is not cut or no longer there.
+char *ItemWholeName(int32_t index);
+
+// The id of a record by its stored name read whole (PlatFree it); null on
+// failure.
+char *ItemWholeId(const AutostartItem *item, const char *wholeName);
+
+// The id the entry has after an enable or disable moves it (the other
+// place's); zero when there is none.
+int ItemSiblingId(const AutostartItem *item, char *id, size_t size);
+
+// The catalogue index the id names, comparing as the registry does (by
+// character, without regard to case); -1 when none. Ids of an entry's other
+// place reach it too, unless an entry is listed there itself.
+int32_t FindItemById(const char *id);
+
 // ---- whether Windows starts it (item_state.cpp) -------------------------
 
 #define DEFAULT_VALUE_NAME "(Default)"

@@ -81,30 +81,7 @@ void CliLine(PlatStream stream, const char *text);
 // a line that holds a name or a path.
 void CliLineShown(PlatStream stream, const char *text);
 
-// ---- ids and the list (list_output.cpp) ----------------------------------------
-
-#define CLI_ID_SIZE (3 * TEXT_FIELD_SIZE + 64)
-
-// The entry's stable id: for a value its key as the registry editor names
-// it (HKCU\..., HKLM\Software\WOW6432Node\... for the 32-bit view), "\\"
-// and the value name (no key path holds an empty component, so the first
-// "\\" ends the key), for a row of a logon place "\\" and its value, then
-// "\\" and the program of a list value; for a file its path. wholeName:
-// the stored name when the record's is cut. Zero when it does not fit.
-int CliItemId(const AutostartItem *item, const char *wholeName, char *id, size_t size);
-
-// The stored name of catalogue record index when the record's is cut
-// (PlatFree it); null when it is not cut or no longer there.
-char *CliWholeName(int32_t index);
-
-// The id the entry has after an enable or disable moves it (the other
-// place's); zero when there is none.
-int CliSiblingId(const AutostartItem *item, char *id, size_t size);
-
-// The catalogue index the id names, comparing as the registry does (by
-// character, without regard to case); -1 when none. Ids of an entry's other
-// place reach it too, unless an entry is listed there itself.
-int32_t CliFindItem(const char *id);
+// ---- the list (list_output.cpp) ----------------------------------------
 
 // Writes the catalogue's entries in the window's order in the format of
 // args, those of its places (--place), name pattern and hide option only;

@@ -50,13 +50,13 @@ static void TellOutcome(void *context, const StoreOutcome *outcome)
 {
     Outcome *counts = (Outcome *)context;
     const AutostartItem *item = outcome->item;
-    char line[OUTCOME_TEXT_SIZE + CLI_ID_SIZE];
+    char line[OUTCOME_TEXT_SIZE + ITEM_ID_SIZE];
     int failed = OutcomeFailed(outcome);
     if (outcome->result == ResultDeclined) {
         TextFormat(line, sizeof line, CLI_ANY_USER_REFUSED, item->name);
     } else if (outcome->action == ActionCleanUp && item) {
-        char id[CLI_ID_SIZE];
-        CliItemId(item, NULL, id, sizeof id);
+        char id[ITEM_ID_SIZE];
+        ItemId(item, NULL, id, sizeof id);
         TextFormat(line, sizeof line, CLI_CLEANUP_KEPT, ItemShownName(item), id,
                    OutcomeCauseText(outcome));
     } else if (outcome->result == ResultBackupFailed && item) {
@@ -110,9 +110,9 @@ static int ExitCode(const Outcome *outcome)
 static int FindAll(const CliArguments *args, int32_t *indexes)
 {
     for (int32_t i = 0; i < args->operandCount; ++i) {
-        indexes[i] = CliFindItem(args->operands[i]);
+        indexes[i] = FindItemById(args->operands[i]);
         if (indexes[i] < 0) {
-            char line[CLI_ID_SIZE + 96];
+            char line[ITEM_ID_SIZE + 96];
             TextFormat(line, sizeof line, CLI_UNKNOWN_ID, args->operands[i]);
             CliLine(PLAT_STDERR, line);
             return CliExitUsage;
@@ -128,7 +128,7 @@ static int Remove(const AutostartItem *item, const char *id, const FrontEnd *fro
         RemoveEntry(item, front);
         return 0;
     }
-    char line[CLI_ID_SIZE + TEXT_FIELD_SIZE + 96];
+    char line[ITEM_ID_SIZE + TEXT_FIELD_SIZE + 96];
     TextFormat(line, sizeof line, CLI_WOULD_REMOVE, ItemShownName(item), id);
     CliLineShown(PLAT_STDOUT, line);
     return 1;
@@ -200,7 +200,7 @@ static void SayWhatCleanUpDeletes(const int32_t *hidden, int32_t count)
         const AutostartItem *item = &ItemCatalogue.items[i];
         if (!marked[i])
             continue;
-        if (!CliItemId(item, NULL, id, sizeof id))
+        if (!ItemId(item, NULL, id, sizeof id))
             TextCopy(id, sizeof id, item->location);
         TextFormat(line, sizeof line, CLI_WOULD_DELETE_ONE, ItemShownName(item), id);
         CliLineShown(PLAT_STDOUT, line);

@@ -9,124 +9,12 @@
 
 #include <string.h>
 
-// ---- ids ----------------------------------------------------------------------
-
-int CliItemId(const AutostartItem *item, const char *wholeName, char *id, size_t size)
-{
-    // A file's rows of a logon place (scripts.ini) are its keys.
-    if (item->kind != RegistryValue && item->logonPlace && item->valueName[0])
-        return TextFormat(id, size, "%s\\\\%s", item->location, item->valueName);
-    // A packaged app's task: the key of its state.
-    if (item->kind == PackagedApp) {
-        char key[TEXT_FIELD_SIZE + 32];
-        RegistryKeyText(PLAT_HKCU, item->location, 0, key, sizeof key);
-        return TextCopy(id, size, key);
-    }
-    if (item->kind != RegistryValue)
-        return TextCopy(id, size, item->location);
-    char key[TEXT_FIELD_SIZE + 32];
-    RegistryKeyText(HiveOfItem(item), item->location, 0, key, sizeof key);
-    // A row of a logon place: its value, and for one program of a list
-    // value the program as the value holds it, not the row's name (which
-    // carries marks and may be cut).
-    if (item->logonPlace && item->listItem[0])
-        return TextFormat(id, size, "%s\\\\%s\\\\%s", key, item->valueName, item->listItem);
-    if (item->logonPlace)
-        return TextFormat(id, size, "%s\\\\%s", key, item->valueName);
-    return TextFormat(id, size, "%s\\\\%s", key, wholeName ? wholeName : item->name);
-}
-
-char *CliWholeName(int32_t index)
-{
-    const AutostartItem *item = CatalogueItem(index);
-    if (!item || item->kind != RegistryValue || item->logonPlace || !ItemNameCut(item))
-        return NULL;
-    // The records keep the key's order: the n-th cut name of the key with
-    // that beginning is the n-th such value.
-    int32_t earlier = 0;
-    for (int32_t i = 0; i < index; ++i) {
-        const AutostartItem *other = &ItemCatalogue.items[i];
-        earlier += other->kind == RegistryValue && ItemNameCut(other) && !other->logonPlace
-                   && HiveOfItem(other) == HiveOfItem(item)
-                   && strcmp(other->location, item->location) == 0
-                   && strcmp(other->name, item->name) == 0;
-    }
-    PlatKey key = NULL;
-    if (PlatRegOpenRead(HiveOfItem(item), item->location, &key) != PLAT_OK || !key)
-        return NULL;
-    // A name is at most 16383 characters, each at most 3 bytes of UTF-8.
-    const uint32_t room = 3 * 16384 + 1;
-    char *name = (char *)PlatAllocZero(room);
-    size_t start = strlen(item->name);
-    int found = 0;
-    for (uint32_t i = 0; name && !found; ++i) {
-        if (PlatRegEnumValue(key, i, name, room, NULL, NULL, NULL) != PLAT_OK)
-            break;
-        found = strlen(name) > start && strncmp(name, item->name, start) == 0 && earlier-- == 0;
-    }
-    PlatRegClose(key);
-    if (!found) {
-        PlatFree(name);
-        return NULL;
-    }
-    return name;
-}
-
-// The id of a record whose name is read whole (PlatFree it); null on failure.
-static char *WholeId(const AutostartItem *item, const char *wholeName)
-{
-    size_t size = strlen(wholeName) + TEXT_FIELD_SIZE + 40;
-    char *id = (char *)PlatAllocZero(size);
-    if (id && !CliItemId(item, wholeName, id, size)) {
-        PlatFree(id);
-        id = NULL;
-    }
-    return id;
-}
-
-int CliSiblingId(const AutostartItem *item, char *id, size_t size)
-{
-    AutostartItem other = *item;
-    if (item->kind == RegistryValue)
-        return SiblingLocation(item->location, other.location) && CliItemId(&other, NULL, id, size);
-    // A file moves between its Startup folder and its folder of disabled items.
-    int user = ScopeIsUser(item->scope);
-    char enabled[TEXT_FIELD_SIZE], disabled[TEXT_FIELD_SIZE];
-    if (!PlatShellFolder(user ? PLAT_CSIDL_STARTUP : PLAT_CSIDL_COMMON_STARTUP, enabled)
-        || !ResolveLocationFolder(&AutostartLocations[LOCATION_COUNT - (user ? 2 : 1)], disabled))
-        return 0;
-    char folder[TEXT_FIELD_SIZE];
-    TargetFolderOf(item->location, folder);
-    const char *to = PlatNamesEqual(folder, enabled) ? disabled : enabled;
-    return TextFormat(id, size, "%s\\%s", to, item->name);
-}
-
-int32_t CliFindItem(const char *id)
-{
-    char text[CLI_ID_SIZE];
-    int32_t sibling = -1;
-    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
-        const AutostartItem *item = &ItemCatalogue.items[i];
-        char *whole = CliWholeName(i);
-        char *wholeId = whole ? WholeId(item, whole) : NULL;
-        int same = wholeId ? PlatNamesEqual(wholeId, id)
-                           : CliItemId(item, NULL, text, sizeof text) && PlatNamesEqual(text, id);
-        PlatFree(wholeId);
-        PlatFree(whole);
-        if (same)
-            return i;
-        if (sibling < 0 && CliSiblingId(item, text, sizeof text) && PlatNamesEqual(text, id))
-            sibling = i;
-    }
-    return sibling;
-}
-
 // ---- one row --------------------------------------------------------------------
 
 // What the columns read of one entry: the record, and the texts read whole.
 struct ListRow {
     const AutostartItem *item;
-    char id[CLI_ID_SIZE];
+    char id[ITEM_ID_SIZE];
     char *wholeName;      // the stored name when the record's is cut, or null
     char *wholeId;        // the id by that name, or null
     char *wholeCommand;   // the stored command when longer than the record's, or null
@@ -160,9 +48,9 @@ static void LoadRow(ListRow *row, int32_t index)
 {
     const AutostartItem *item = &ItemCatalogue.items[index];
     row->item = item;
-    CliItemId(item, NULL, row->id, sizeof row->id);
-    row->wholeName = CliWholeName(index);
-    row->wholeId = row->wholeName ? WholeId(item, row->wholeName) : NULL;
+    ItemId(item, NULL, row->id, sizeof row->id);
+    row->wholeName = ItemWholeName(index);
+    row->wholeId = row->wholeName ? ItemWholeId(item, row->wholeName) : NULL;
     row->wholeCommand = ReadWholeCommand(item);
     if (item->kind == RegistryValue) {
         ItemPlaceText(item, 0, row->place, sizeof row->place);

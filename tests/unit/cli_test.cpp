@@ -508,8 +508,8 @@ TEST_F(Console, LongKeyNamesAreListedCutAndNeverChanged)
         const AutostartItem *item = &ItemCatalogue.items[i];
         EXPECT_TRUE(item->locationCut && ItemLocationCut(item)) << i;
         EXPECT_FALSE(ItemActionable(item) || ItemNameCut(item)) << i;
-        char id[CLI_ID_SIZE];
-        CliItemId(item, NULL, id, sizeof id);
+        char id[ITEM_ID_SIZE];
+        ItemId(item, NULL, id, sizeof id);
         ids.push_back(id);
     }
     for (const std::string &id : ids) {
