@@ -175,6 +175,11 @@ char *ItemWholeId(const AutostartItem *item, const char *wholeName);
 // place's); zero when there is none.
 int ItemSiblingId(const AutostartItem *item, char *id, size_t size);
 
+// The id of the place the entry starts from: an entry moved aside here
+// keeps it while disabled, so that a switch is no new entry. Zero when it
+// does not fit.
+int ItemHomeId(const AutostartItem *item, char *id, size_t size);
+
 // The catalogue index the id names, comparing as the registry does (by
 // character, without regard to case); -1 when none. Ids of an entry's other
 // place reach it too, unless an entry is listed there itself.

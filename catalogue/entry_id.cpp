@@ -118,3 +118,33 @@ int32_t FindItemById(const char *id)
     return sibling;
 }
 
+
+// A file of a folder of disabled items: its folder's name says so.
+static int InDisabledFolder(const AutostartItem *item)
+{
+    char folder[TEXT_FIELD_SIZE];
+    TargetFolderOf(item->location, folder);
+    const char *last = strrchr(folder, '\\');
+    last = last ? last + 1 : folder;
+    return PlatNamesEqual(last, DISABLED_USER_FOLDER) || PlatNamesEqual(last, DISABLED_ALL_FOLDER);
+}
+
+int ItemHomeId(const AutostartItem *item, char *id, size_t size)
+{
+    // Moved aside here, an entry keeps the id of the place it starts from.
+    if (item->kind == RegistryValue && !item->locationCut && LocationDisabled(item->location)
+        && ItemSiblingId(item, id, size))
+        return 1;
+    // A logon place's row moved aside lies in its key's "-" sibling.
+    size_t length = strlen(item->location);
+    if (item->kind == RegistryValue && item->logonPlace && !item->locationCut && length > 1
+        && item->location[length - 1] == '-') {
+        AutostartItem live = *item;
+        live.location[length - 1] = '\0';
+        return ItemId(&live, NULL, id, size);
+    }
+    if (item->kind == Shortcut && !item->logonPlace && !item->cut && InDisabledFolder(item)
+        && ItemSiblingId(item, id, size))
+        return 1;
+    return ItemId(item, NULL, id, size);
+}

@@ -80,6 +80,7 @@ const char *CauseText(long code)
     case CAUSE_APP_UNINSTALL: return "uninstall the app to remove it";
     case CAUSE_APP_STATE_UNREAD: return "its state could not be read, or read back as written";
     case CAUSE_APP_UNREAD: return "its package's manifest could not be read";
+    case CAUSE_REMEMBERED_FOREIGN: return "it is not a whole list of entries written by this program";
     case CAUSE_ANY_USER:
         return "it may have been placed by any user and would start for every user";
     default: return "Windows refused the change";

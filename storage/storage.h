@@ -72,6 +72,7 @@ int KeyStateChanged(PlatKey key, const PlatKeyState *before);
 #define CAUSE_APP_UNINSTALL 0x20000031L    // a packaged app is removed by uninstalling it
 #define CAUSE_APP_STATE_UNREAD 0x20000032L // its state could not be read (back)
 #define CAUSE_APP_UNREAD 0x20000033L       // its manifest could not be read: no task to change
+#define CAUSE_REMEMBERED_FOREIGN 0x20000034L // a file that is no whole list of remembered entries
 
 // What a row of a list Windows needs to log on is, and why it is never changed.
 #define NOTE_WINDOWS_OWN "Windows' own: needed to log on"

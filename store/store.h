@@ -14,6 +14,7 @@
 
 #include "../catalogue/catalogue.h"
 #include "outcome.h"
+#include "remembered.h"
 
 // Result codes of MoveRegistryValue.
 enum {

@@ -81,6 +81,7 @@ void MemSetIndirectString(const char *source, const char *text);
 #define MEM_COMMON_STARTUP_FOLDER "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"
 #define MEM_PROFILE_FOLDER "C:\\Users\\tester"
 #define MEM_PERSONAL_FOLDER "C:\\Users\\tester\\Documents"
+#define MEM_LOCAL_APPDATA_FOLDER "C:\\Users\\tester\\AppData\\Local"
 #define MEM_COMMON_DOCUMENTS_FOLDER "C:\\Users\\Public\\Documents"
 
 // Forgets all storage, faults, hooks and counts. Afterwards drive C:, the

@@ -1,0 +1,521 @@
+// remembered.cpp - the list of entries the user has seen and accepted.
+//
+// The file is UTF-8 text, one line per record, fields split by tabs, a
+// backslash, tab, line feed or carriage return inside a field written as
+// \\, \t, \n, \r (names and commands may hold any of them):
+//   Orvane Tool remembered entries 1
+//   accepted <TAB> 2026-12-08 14:02:05
+//   entry <TAB> id <TAB> name <TAB> place <TAB> state <TAB> kind <TAB> program <TAB> signer <TAB> command
+//   end <TAB> count
+// The closing count makes a file cut short, or joined from two, no list.
+// Local application data is the user's, never shared, and writable
+// without administrator rights; elevated, it is written with the user's
+// rights through held folders, as the backups are.
+#include "remembered.h"
+
+#include "store.h"
+
+#include <stdio.h>
+#include <string.h>
+
+// ---- the file ------------------------------------------------------------------
+
+int RememberedPath(char *path)
+{
+    char local[TEXT_FIELD_SIZE], folder[TEXT_FIELD_SIZE];
+    if (!PlatShellFolder(PLAT_CSIDL_LOCAL_APPDATA, local)
+        || !TextFormat(folder, sizeof folder, "%s\\%s", local, REMEMBERED_FOLDER)
+        || !TextFormat(path, TEXT_FIELD_SIZE, "%s\\%s", folder, REMEMBERED_FILE))
+        return 0;
+    MakeFolderHeld(folder, 1);
+    return 1;
+}
+
+void FreeRemembered(RememberedList *list)
+{
+    PlatFree(list->entries);
+    memset(list, 0, sizeof *list);
+}
+
+// Room for count entries, keeping those there; zero when none can be had.
+static int Reserve(RememberedList *list, int32_t count)
+{
+    if (count <= list->capacity)
+        return 1;
+    if (count > REMEMBERED_MOST)
+        return 0;
+    int32_t capacity = count < 64 ? 64 : count + count / 2;
+    if (capacity > REMEMBERED_MOST)
+        capacity = REMEMBERED_MOST;
+    RememberedEntry *entries =
+        (RememberedEntry *)PlatAllocZero((size_t)capacity * sizeof(RememberedEntry));
+    if (!entries)
+        return 0;
+    if (list->count)
+        memcpy(entries, list->entries, (size_t)list->count * sizeof(RememberedEntry));
+    PlatFree(list->entries);
+    list->entries = entries;
+    list->capacity = capacity;
+    return 1;
+}
+
+// Appends the field escaped, then a tab or (last) a line feed.
+static char *PutField(char *out, const char *text, int last)
+{
+    for (; *text; ++text) {
+        char c = *text;
+        const char *escape = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n"
+                             : c == '\r' ? "\\r" : NULL;
+        if (escape) {
+            *out++ = escape[0];
+            *out++ = escape[1];
+        } else {
+            *out++ = c;
+        }
+    }
+    *out++ = last ? '\n' : '\t';
+    return out;
+}
+
+// The whole file's text (PlatFree it); *length its bytes.
+static char *ListText(const RememberedList *list, uint32_t *length)
+{
+    size_t room = 256 + (size_t)list->count * (2 * sizeof(RememberedEntry) + 32);
+    char *text = (char *)PlatAllocZero(room);
+    if (!text)
+        return NULL;
+    const PlatTime *t = &list->accepted;
+    char *out = text;
+    out += strlen(strcpy(out, REMEMBERED_HEADER "\n"));
+    TextFormat(out, 64, "accepted\t%04d-%02d-%02d %02d:%02d:%02d\n", t->year, t->month, t->day,
+               t->hour, t->minute, t->second);
+    out += strlen(out);
+    for (int32_t i = 0; i < list->count; ++i) {
+        const RememberedEntry *e = &list->entries[i];
+        char kind[8];
+        TextFormat(kind, sizeof kind, "%c%s", e->kind ? e->kind : 'v', e->elevatedOnly ? "e" : "");
+        out = PutField(out, "entry", 0);
+        out = PutField(out, e->id, 0);
+        out = PutField(out, e->name, 0);
+        out = PutField(out, e->place, 0);
+        out = PutField(out, e->state, 0);
+        out = PutField(out, kind, 0);
+        out = PutField(out, e->program, 0);
+        out = PutField(out, e->signer, 0);
+        out = PutField(out, e->command, 1);
+    }
+    TextFormat(out, 32, "end\t%ld\n", (long)list->count);
+    out += strlen(out);
+    *length = (uint32_t)(out - text);
+    return text;
+}
+
+long WriteRemembered(const char *path, const RememberedList *list)
+{
+    char own[TEXT_FIELD_SIZE], temp[TEXT_FIELD_SIZE];
+    if (!path && !RememberedPath(own))
+        return PLAT_ERROR_PATH_NOT_FOUND;
+    path = path ? path : own;
+    unsigned char random[4] = {0, 0, 0, 0};
+    PlatRandom(random, sizeof random);
+    if (!TextFormat(temp, sizeof temp, "%s.new-%02x%02x%02x%02x", path, random[0], random[1],
+                    random[2], random[3]))
+        return PLAT_ERROR_PATH_NOT_FOUND;
+    uint32_t length = 0;
+    char *text = ListText(list, &length);
+    if (!text)
+        return PLAT_ERROR_OUTOFMEMORY;
+    PlatPlace place = NULL;
+    long cause = HoldPlace(path, NULL, 1, 1, &place);
+    if (cause == PLAT_OK) {
+        PlatFile file = PlatFileCreateNew(temp);
+        if (!file) {
+            cause = PlaceError(1, place, PlatLastError());
+        } else {
+            int written = PlatFileWrite(file, text, length);
+            long error = written ? (long)PLAT_OK : PlatLastError();
+            if (!PlatFileClose(file) && written)
+                error = PlatLastError();
+            // Only a whole new file replaces the old one, in one step.
+            if (error == PLAT_OK && !PlatReplaceFile(temp, path))
+                error = PlatLastError();
+            if (error == PLAT_OK && !PlaceStillHeld(place))
+                error = LastStoreError();
+            if (error != PLAT_OK)
+                PlatDeleteFile(temp);
+            cause = error == PLAT_OK ? (long)PLAT_OK : PlaceError(1, place, error);
+        }
+    }
+    ReleasePlace(place);
+    PlatFree(text);
+    return cause;
+}
+
+// ---- reading -----------------------------------------------------------------
+
+// The next line of text from *at, cut at its line feed (and a carriage
+// return before it); null at the end.
+static char *NextLine(char **at)
+{
+    char *line = *at;
+    if (!*line)
+        return NULL;
+    char *end = strchr(line, '\n');
+    if (end) {
+        *at = end + 1;
+        *end = '\0';
+    } else {
+        *at = line + strlen(line);
+    }
+    size_t length = strlen(line);
+    if (length && line[length - 1] == '\r')
+        line[length - 1] = '\0';
+    return line;
+}
+
+// Copies the field at *at unescaped into field (size bytes); zero when it
+// does not fit or holds an escape of ours it should not.
+static int TakeField(const char **at, char *field, size_t size, int last)
+{
+    const char *in = *at;
+    size_t used = 0;
+    while (*in && *in != '\t') {
+        char c = *in++;
+        if (c == '\\') {
+            c = *in == '\\' ? '\\' : *in == 't' ? '\t' : *in == 'n' ? '\n' : *in == 'r' ? '\r' : 0;
+            if (!c)
+                return 0;
+            ++in;
+        }
+        if (used + 1 >= size)
+            return 0;
+        field[used++] = c;
+    }
+    field[used] = '\0';
+    if (last ? *in != '\0' : *in != '\t')
+        return 0;
+    *at = last ? in : in + 1;
+    return 1;
+}
+
+static int TakeEntry(const char *line, RememberedEntry *e)
+{
+    char tag[8], kind[8];
+    const char *at = line;
+    return TakeField(&at, tag, sizeof tag, 0) && strcmp(tag, "entry") == 0
+           && TakeField(&at, e->id, sizeof e->id, 0) && e->id[0]
+           && TakeField(&at, e->name, sizeof e->name, 0)
+           && TakeField(&at, e->place, sizeof e->place, 0)
+           && TakeField(&at, e->state, sizeof e->state, 0) && TakeField(&at, kind, sizeof kind, 0)
+           && strchr("vlfta", kind[0]) && kind[0] && (kind[1] == '\0' || strcmp(kind + 1, "e") == 0)
+           && (e->kind = kind[0], e->elevatedOnly = kind[1] == 'e', 1)
+           && TakeField(&at, e->program, sizeof e->program, 0)
+           && TakeField(&at, e->signer, sizeof e->signer, 0)
+           && TakeField(&at, e->command, sizeof e->command, 1);
+}
+
+// Nonzero when text is a whole list, read into list.
+static int ParseList(char *text, RememberedList *list)
+{
+    char *at = text;
+    char *line = NextLine(&at);
+    if (!line || strcmp(line, REMEMBERED_HEADER) != 0)
+        return 0;
+    line = NextLine(&at);
+    PlatTime *t = &list->accepted;
+    char extra = 0;
+    if (!line
+        || sscanf(line, "accepted\t%4d-%2d-%2d %2d:%2d:%2d%c", &t->year, &t->month, &t->day,
+                  &t->hour, &t->minute, &t->second, &extra) != 6)
+        return 0;
+    while ((line = NextLine(&at)) != NULL) {
+        long count = -1;
+        if (strncmp(line, "end\t", 4) == 0)
+            return sscanf(line + 4, "%ld%c", &count, &extra) == 1 && count == list->count
+                   && *at == '\0';
+        if (!Reserve(list, list->count + 1) || !TakeEntry(line, &list->entries[list->count]))
+            return 0;
+        ++list->count;
+    }
+    return 0; // no end: cut short
+}
+
+// Renames a file that is no list of ours aside, so nothing is lost and it
+// is never read again; zero when it stays where it is.
+static int SetAside(const char *path, char *setAside)
+{
+    PlatTime now;
+    PlatLocalTime(&now);
+    char aside[TEXT_FIELD_SIZE];
+    size_t stem = strlen(path) > 4 ? strlen(path) - 4 : 0; // without ".txt"
+    if (!TextFormat(aside, sizeof aside, "%.*s (set aside %04d-%02d-%02d %02d%02d%02d).txt",
+                    (int)stem, path, now.year, now.month, now.day, now.hour, now.minute,
+                    now.second))
+        return 0;
+    PlatPlace place = NULL;
+    int moved = HoldPlace(path, NULL, 1, 1, &place) == PLAT_OK && PlatMoveFile(path, aside);
+    ReleasePlace(place);
+    if (moved && setAside)
+        TextCopy(setAside, TEXT_FIELD_SIZE, aside);
+    return moved;
+}
+
+int ReadRemembered(const char *path, int own, RememberedList *list, char *setAside, long *cause)
+{
+    memset(list, 0, sizeof *list);
+    *cause = PLAT_OK;
+    if (setAside)
+        setAside[0] = '\0';
+    char ownPath[TEXT_FIELD_SIZE];
+    if (!path && !RememberedPath(ownPath))
+        return *cause = PLAT_ERROR_PATH_NOT_FOUND, RememberedFailed;
+    path = path ? path : ownPath;
+    uint64_t size = 0, written = 0;
+    if (!PlatFileExists(path))
+        return own ? RememberedNone : (*cause = PLAT_ERROR_FILE_NOT_FOUND, RememberedFailed);
+    int whole = 0;
+    if (PlatFileStamp(path, &size, &written) && size <= REMEMBERED_FILE_MOST) {
+        uint32_t length = 0;
+        char *bytes = (char *)PlatFileLoad(path, &length);
+        if (!bytes)
+            return *cause = PlatLastError(), RememberedFailed;
+        char *text = (char *)PlatAllocZero((size_t)length + 1);
+        if (!text) {
+            PlatFree(bytes);
+            return *cause = PLAT_ERROR_OUTOFMEMORY, RememberedFailed;
+        }
+        memcpy(text, bytes, length);
+        PlatFree(bytes);
+        // A zero byte inside is no text of ours: strlen stops short of length.
+        whole = strlen(text) == length && ParseList(text, list);
+        PlatFree(text);
+    }
+    if (whole)
+        return RememberedDone;
+    FreeRemembered(list);
+    if (!own)
+        return *cause = CAUSE_REMEMBERED_FOREIGN, RememberedFailed;
+    if (!SetAside(path, setAside))
+        return *cause = PlatLastError(), RememberedFailed;
+    return RememberedSetAside;
+}
+
+// ---- comparing -----------------------------------------------------------------
+
+static char KindOf(const AutostartItem *item)
+{
+    if (item->kind == ScheduledTask)
+        return 't';
+    if (item->kind == PackagedApp)
+        return 'a';
+    if (item->logonPlace)
+        return 'l';
+    return item->kind == Shortcut ? 'f' : 'v';
+}
+
+// The entry of the record as it is now; before: the entry it had, whose
+// signer stands while the record's is not read yet.
+static void RememberItem(const AutostartItem *item, const char *id, const RememberedEntry *before,
+                         RememberedEntry *e)
+{
+    memset(e, 0, sizeof *e);
+    TextCopy(e->id, sizeof e->id, id);
+    TextCopy(e->name, sizeof e->name, ItemShownName(item));
+    ItemPlaceText(item, 0, e->place, sizeof e->place);
+    TextCopy(e->state, sizeof e->state, ItemStateText(item));
+    e->kind = KindOf(item);
+    e->elevatedOnly = item->schedulerHidden != 0;
+    TextCopy(e->program, sizeof e->program, item->target);
+    if (!item->detailsPending)
+        TextCopy(e->signer, sizeof e->signer, item->publisher);
+    else if (before && strcmp(before->program, item->target) == 0)
+        TextCopy(e->signer, sizeof e->signer, before->signer);
+    TextCopy(e->command, sizeof e->command, item->command);
+}
+
+static int32_t FindEntry(const RememberedList *list, const char *id)
+{
+    for (int32_t j = 0; j < list->count; ++j)
+        if (PlatNamesEqual(list->entries[j].id, id))
+            return j;
+    return -1;
+}
+
+// Nonzero when a scan like this one may have missed the entry.
+static int MayBeMissed(const CatalogueData *data, const RememberedEntry *e)
+{
+    return data->changed || (e->elevatedOnly && !PlatIsElevated())
+           || (data->tasksUnread[0] && (e->kind == 't' || e->kind == 'a'));
+}
+
+static int Differs(const AutostartItem *item, const RememberedEntry *was)
+{
+    return strcmp(item->command, was->command) != 0 || strcmp(item->target, was->program) != 0
+           || (!item->detailsPending && was->signer[0] && strcmp(item->publisher, was->signer) != 0);
+}
+
+void FreeMarks(RememberedMarks *marks)
+{
+    PlatFree(marks->marks);
+    PlatFree(marks->was);
+    PlatFree(marks->gone);
+    memset(marks, 0, sizeof *marks);
+}
+
+void CompareRemembered(const CatalogueData *data, const RememberedList *list,
+                       RememberedMarks *marks)
+{
+    memset(marks, 0, sizeof *marks);
+    int32_t records = data->count;
+    marks->marks = (uint8_t *)PlatAllocZero((size_t)records + 1);
+    marks->was = (int32_t *)PlatAllocZero(((size_t)records + 1) * sizeof(int32_t));
+    marks->gone = (uint8_t *)PlatAllocZero((size_t)list->count + 1);
+    if (!marks->marks || !marks->was || !marks->gone) {
+        FreeMarks(marks);
+        return;
+    }
+    marks->records = records;
+    uint8_t *seen = (uint8_t *)PlatAllocZero((size_t)list->count + 1);
+    for (int32_t i = 0; i < records; ++i) {
+        const AutostartItem *item = &data->items[i];
+        char id[ITEM_ID_SIZE];
+        int32_t j = ItemHomeId(item, id, sizeof id) ? FindEntry(list, id) : -1;
+        marks->was[i] = j;
+        if (j < 0) {
+            marks->marks[i] = MarkNew;
+            ++marks->newCount;
+            continue;
+        }
+        if (seen)
+            seen[j] = 1;
+        if (Differs(item, &list->entries[j])) {
+            marks->marks[i] = MarkChanged;
+            ++marks->changedCount;
+        }
+    }
+    for (int32_t j = 0; seen && j < list->count; ++j) {
+        if (seen[j])
+            continue;
+        if (MayBeMissed(data, &list->entries[j])) {
+            ++marks->goneUnsure;
+        } else {
+            marks->gone[j] = 1;
+            ++marks->goneCount;
+        }
+    }
+    PlatFree(seen);
+}
+
+// Appends "what was "text"" to a change's words.
+static void AddChange(char *text, size_t size, const char *what, const char *was)
+{
+    char part[COMMAND_FIELD_SIZE + 64];
+    TextFormat(part, sizeof part, "%s%s was \"%s\"", text[0] ? "; " : "", what, was);
+    TextAppend(text, size, part);
+}
+
+void ChangeText(const AutostartItem *item, const RememberedEntry *was, char *text, size_t size)
+{
+    text[0] = '\0';
+    if (strcmp(item->command, was->command) != 0)
+        AddChange(text, size, "command", was->command);
+    if (strcmp(item->target, was->program) != 0)
+        AddChange(text, size, "program", was->program);
+    if (!item->detailsPending && was->signer[0] && strcmp(item->publisher, was->signer) != 0)
+        AddChange(text, size, "signer", was->signer);
+}
+
+// ---- accepting -------------------------------------------------------------------
+
+int AcceptAll(RememberedList *list, const CatalogueData *data)
+{
+    RememberedList next;
+    memset(&next, 0, sizeof next);
+    if (!Reserve(&next, data->count + list->count))
+        return 0;
+    uint8_t *matched = (uint8_t *)PlatAllocZero((size_t)list->count + 1);
+    if (!matched) {
+        FreeRemembered(&next);
+        return 0;
+    }
+    for (int32_t i = 0; i < data->count; ++i) {
+        char id[ITEM_ID_SIZE];
+        if (!ItemHomeId(&data->items[i], id, sizeof id) || FindEntry(&next, id) >= 0)
+            continue;
+        int32_t j = FindEntry(list, id);
+        if (j >= 0)
+            matched[j] = 1;
+        RememberItem(&data->items[i], id, j >= 0 ? &list->entries[j] : NULL,
+                     &next.entries[next.count++]);
+    }
+    // What this scan may have missed stays remembered.
+    for (int32_t j = 0; j < list->count; ++j)
+        if (!matched[j] && MayBeMissed(data, &list->entries[j]))
+            next.entries[next.count++] = list->entries[j];
+    PlatFree(matched);
+    PlatLocalTime(&next.accepted);
+    FreeRemembered(list);
+    *list = next;
+    return 1;
+}
+
+static void DropEntry(RememberedList *list, int32_t j)
+{
+    memmove(&list->entries[j], &list->entries[j + 1],
+            (size_t)(list->count - j - 1) * sizeof(RememberedEntry));
+    --list->count;
+}
+
+int32_t AcceptIds(RememberedList *list, const CatalogueData *data, const char *const *ids,
+                  int32_t count)
+{
+    int32_t accepted = 0;
+    for (int32_t k = 0; k < count; ++k) {
+        int32_t j = FindEntry(list, ids[k]);
+        int32_t found = -1;
+        char id[ITEM_ID_SIZE];
+        for (int32_t i = 0; i < data->count && found < 0; ++i)
+            if (ItemHomeId(&data->items[i], id, sizeof id) && PlatNamesEqual(id, ids[k]))
+                found = i;
+        if (found < 0) {
+            if (j >= 0) {
+                DropEntry(list, j);
+                ++accepted;
+            }
+            continue;
+        }
+        if (j < 0) {
+            if (!Reserve(list, list->count + 1))
+                continue;
+            j = list->count++;
+            memset(&list->entries[j], 0, sizeof list->entries[j]);
+        }
+        RememberedEntry before = list->entries[j];
+        RememberItem(&data->items[found], id, &before, &list->entries[j]);
+        ++accepted;
+    }
+    return accepted;
+}
+
+void AcceptCleanedUp(RememberedList *list, const CatalogueData *data)
+{
+    for (int32_t j = list->count - 1; j >= 0; --j) {
+        const RememberedEntry *e = &list->entries[j];
+        if (e->kind != 'v' || strcmp(e->state, STATE_OFF_HERE) != 0)
+            continue;
+        int listed = 0;
+        char id[ITEM_ID_SIZE];
+        for (int32_t i = 0; i < data->count && !listed; ++i)
+            listed = ItemHomeId(&data->items[i], id, sizeof id) && PlatNamesEqual(id, e->id);
+        if (!listed)
+            DropEntry(list, j);
+    }
+}
+
+void RememberedTimeText(const PlatTime *time, char *text, size_t size)
+{
+    static const char *const months[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    int month = time->month >= 1 && time->month <= 12 ? time->month - 1 : 0;
+    TextFormat(text, size, "%d %s %02d:%02d", time->day, months[month], time->hour, time->minute);
+}
