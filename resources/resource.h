@@ -81,7 +81,11 @@
 #define IDM_SORT_TYPE       141
 #define IDM_SORT_STATE      142
 #define IDM_SORT_PATH       143
-#define IDM_SORT_SCAN       144
+#define IDM_SORT_CHANGE     144
+#define IDM_SORT_SCAN       145
+#define IDM_ACCEPT          146
+#define IDM_ACCEPT_ALL      147
+#define IDM_SHOW_GONE       148
 
 /* ---- Controls: main window ---- */
 #define IDC_ITEM_LIST       110

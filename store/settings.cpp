@@ -49,9 +49,12 @@ int ReadWindowLayoutSetting(WindowLayout *layout)
     PlatRegClose(key);
     const uint32_t first = (uint32_t)offsetof(WindowLayout, maximised);
     const uint32_t second = (uint32_t)offsetof(WindowLayout, stateColumn);
+    const uint32_t third = (uint32_t)offsetof(WindowLayout, changeColumn);
     if (result != PLAT_OK || type != PLAT_REG_BINARY
-        || (size != sizeof read && size != first && size != second))
+        || (size != sizeof read && size != first && size != second && size != third))
         return 0;
+    if (size <= third)
+        read.changeColumn = 0;
     if (size <= first)
         read.maximised = 0;
     if (size <= second) {

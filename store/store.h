@@ -393,9 +393,10 @@ struct WindowLayout {
     int32_t stateColumn;    // the State column's width
     int32_t sortColumn;     // by the list's column number; -1: the scan's order
     int32_t sortDescending;
+    int32_t changeColumn;   // the Change column's width
 };
 // 1 and *layout filled when a whole layout was stored (one stored by an
 // earlier version reads with the later fields unknown: not maximised, no
-// State width, the scan's order); 0 leaves it as it was.
+// State or Change width, the scan's order); 0 leaves it as it was.
 int ReadWindowLayoutSetting(WindowLayout *layout);
 long SaveWindowLayoutSetting(const WindowLayout *layout);

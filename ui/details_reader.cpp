@@ -201,23 +201,32 @@ void StopDetailsScan(void)
     BeginScanTurn(&Turns); // whatever is still posted is stale
 }
 
+// The rows hidden and the marks, after the count the rows' coming said.
 static void ShowHiddenTotal(void)
 {
-    if (!RefreshedStatus[0] || !HiddenWindowsRows)
+    char marks[160];
+    MarksStatusText(marks, sizeof marks);
+    if (!RefreshedStatus[0] || (!HiddenWindowsRows && !marks[0]))
         return;
     char now[sizeof RefreshedStatus];
     GetWindowTextA(GetDlgItem(MainWindow, IDC_STATUS), now, sizeof now);
     // Anything said since (a check box, a command) is not overwritten.
     if (strcmp(now, RefreshedStatus) != 0)
         return;
-    char status[sizeof RefreshedStatus + 96], hidden[96];
+    char status[sizeof RefreshedStatus + 256], hidden[192];
     // The first count said how many rows there were before any was hidden.
     if (StatusIsCount)
         EntryCountText(status, sizeof status);
     else
         TextCopy(status, sizeof status, RefreshedStatus);
-    TextFormat(hidden, sizeof hidden, " " STATUS_WINDOWS_HIDDEN ".", (int)HiddenWindowsRows);
-    TextAppend(status, sizeof status, hidden);
+    if (HiddenWindowsRows) {
+        TextFormat(hidden, sizeof hidden, " " STATUS_WINDOWS_HIDDEN ".", (int)HiddenWindowsRows);
+        TextAppend(status, sizeof status, hidden);
+    }
+    if (marks[0]) {
+        TextFormat(hidden, sizeof hidden, " %s.", marks);
+        TextAppend(status, sizeof status, hidden);
+    }
     SetStatusText(NULL, status);
 }
 
@@ -290,6 +299,7 @@ static void TakeResults(HWND window, int force)
         }
         TextCopy(RefreshedStatus, sizeof RefreshedStatus, status);
         StatusIsCount = taken == ROWS_TAKEN_COUNTED;
+        MarkScannedRows();
         TellVisibleRows();
     }
     LockBox();
@@ -302,7 +312,13 @@ static void TakeResults(HWND window, int force)
         ApplyResult(window, &Box.results[ResultsTaken]);
     if (done) {
         ReadPendingHere(window);
-        ShowHiddenTotal();
+        char said[2 * TEXT_FIELD_SIZE];
+        if (SettleMarks(said, sizeof said))
+            SetStatusText(NULL, said);
+        else
+            ShowHiddenTotal();
+        if (ItemListWindow)
+            InvalidateRect(ItemListWindow, NULL, FALSE);
         RepaintFooter(window);
     }
     taking = 0;

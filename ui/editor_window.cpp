@@ -204,6 +204,8 @@ static void OnOk(HWND window)
     char extra[TEXT_FIELD_SIZE];
     int result = SaveItemWithBackup(name, file, parameters, !user, EditMode, EditIndex, extra);
     ReportSave(result, name, extra);
+    if (result != SaveNotWritten && result != SaveRefused && result != SaveCaseNotStored)
+        NoteSavedEntry(name, !user, EditMode, EditIndex);
     WantSelection(name, user ? SCOPE_USER : SCOPE_ALL, RegistryValue);
     // In this order: the main window rebuilds its list before this window
     // closes and enables it again.

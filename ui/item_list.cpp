@@ -67,7 +67,8 @@ void SetUpItemList(HWND list)
     InsertColumn(list, COLUMN_NAME, "Application", 130);
     InsertColumn(list, COLUMN_TYPE, "Type", 40);
     InsertColumn(list, COLUMN_STATE, "State", 130);
-    InsertColumn(list, COLUMN_PATH, "Path", 240);
+    InsertColumn(list, COLUMN_PATH, "Path", 180);
+    InsertColumn(list, COLUMN_CHANGE, "Change", 60);
     SendMessageA(list, WM_SETFONT, (WPARAM)UiFont, FALSE);
     ShowWindow(list, SW_SHOWNORMAL);
     ItemListWindow = list;
@@ -222,10 +223,18 @@ static int SortDescending = 0;
 
 static const char *CellText(const AutostartItem *item, int column)
 {
-    return column == COLUMN_NAME    ? ItemShownName(item)
-           : column == COLUMN_TYPE  ? ItemTypeText(item)
-           : column == COLUMN_STATE ? ItemStateText(item)
-                                    : item->target;
+    return column == COLUMN_NAME     ? ItemShownName(item)
+           : column == COLUMN_TYPE   ? ItemTypeText(item)
+           : column == COLUMN_STATE  ? ItemStateText(item)
+           : column == COLUMN_CHANGE ? RecordMarkText((int32_t)(item - ItemCatalogue.items))
+                                     : item->target;
+}
+
+// The Change column sorts the marked rows first: new, changed, the rest.
+static int MarkRank(const AutostartItem *item)
+{
+    const char *mark = CellText(item, COLUMN_CHANGE);
+    return strcmp(mark, MARK_NEW) == 0 ? 0 : strcmp(mark, MARK_CHANGED) == 0 ? 1 : 2;
 }
 
 // Equal texts keep the scan's order.
@@ -233,8 +242,9 @@ static int CompareRows(const void *first, const void *second)
 {
     int32_t x = *(const int32_t *)first, y = *(const int32_t *)second;
     const AutostartItem *a = CatalogueItem(x), *b = CatalogueItem(y);
-    int order = SortColumn < 0 || !a || !b
-                    ? 0
+    int order = SortColumn < 0 || !a || !b ? 0
+                : SortColumn == COLUMN_CHANGE
+                    ? MarkRank(a) - MarkRank(b)
                     : TextCompareNoCase(CellText(a, SortColumn), CellText(b, SortColumn));
     if (order == 0)
         order = x < y ? -1 : x > y;
@@ -703,6 +713,8 @@ static void RunItem(const AutostartItem *item)
 
 static void ShowRemoveOutcome(void *, const StoreOutcome *outcome)
 {
+    if (outcome->result == ResultDone)
+        NoteOwnChange(outcome->item);
     char status[OUTCOME_TEXT_SIZE];
     WordOutcome(outcome, STATUS_PATH_ROOM, status, sizeof status);
     SetStatusText(NULL, status);
@@ -797,6 +809,13 @@ void RunItemCommand(HWND list, UINT command, int32_t row)
         SortByMenu(list, command);
         return;
     }
+    if (command == IDM_ACCEPT_ALL || command == IDM_SHOW_GONE) {
+        if (command == IDM_ACCEPT_ALL)
+            OnAcceptAll();
+        else
+            OnShowGone(MainWindow);
+        return;
+    }
     const AutostartItem *item = CatalogueItem(RecordOfRow(list, row));
     if (!item)
         return;
@@ -811,6 +830,7 @@ void RunItemCommand(HWND list, UINT command, int32_t row)
     case IDM_TOGGLE: ToggleItem(list, item, row); break;
     case IDM_REMOVE: RemoveItem(item, row); break;
     case IDM_PROPERTIES: ShowProperties(item, target); break;
+    case IDM_ACCEPT: OnAcceptRecord(RecordOfRow(list, row)); break;
     default: break;
     }
 }

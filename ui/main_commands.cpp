@@ -162,6 +162,8 @@ static void CollectOutcome(void *context, const StoreOutcome *outcome)
     // A No to the question keeps the entry as it is: nothing to say.
     if (outcome->result == ResultDeclined)
         return;
+    if (outcome->result == ResultDone)
+        NoteOwnChange(outcome->item);
     ++report->changes;
     if (outcome->result == ResultDone)
         WordOutcome(outcome, STATUS_PATH_ROOM, report->done, sizeof report->done);
@@ -249,6 +251,8 @@ int ResolvePendingChanges(HWND window)
 // status; the summary counts the entries kept, so they are not named again.
 static void ShowCleanUpOutcome(void *, const StoreOutcome *outcome)
 {
+    if (outcome->item && outcome->result == ResultDone)
+        NoteOwnChange(outcome->item);
     if (outcome->item && (outcome->action == ActionCleanUp || !OutcomeFailed(outcome)
                           || outcome->result == ResultDeclined))
         return;
@@ -371,6 +375,7 @@ void OnCleanUp(HWND window)
         return;
     }
     const FrontEnd front = {ShowCleanUpOutcome, AskForAllUsers, ShowCatalogueError, NULL};
+    NoteOwnCleanUp();
     CleanUpDisabledShown(stored, hidden, count, &front);
     HeapFree(GetProcessHeap(), 0, stored);
     PostRefresh();

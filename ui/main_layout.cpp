@@ -180,9 +180,10 @@ static int Clamp(int value, int low, int high)
 // columns' in the order they were first stored.
 static int32_t *StoredWidth(WindowLayout *layout, int column)
 {
-    return column == COLUMN_STATE  ? &layout->stateColumn
-           : column == COLUMN_PATH ? &layout->columns[2]
-                                   : &layout->columns[column];
+    return column == COLUMN_STATE    ? &layout->stateColumn
+           : column == COLUMN_PATH   ? &layout->columns[2]
+           : column == COLUMN_CHANGE ? &layout->changeColumn
+                                     : &layout->columns[column];
 }
 
 // The size and column widths the user left, never smaller than today's

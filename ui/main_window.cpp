@@ -182,6 +182,14 @@ static void ShowDetails(HWND window)
     char notes[4 * TEXT_FIELD_SIZE];
     ItemPlaceText(item, 0, location, sizeof location);
     ItemNotes(item, notes, sizeof notes);
+    char mark[2 * COMMAND_FIELD_SIZE + 64];
+    RecordMarkNote((int32_t)(item - ItemCatalogue.items), mark, sizeof mark);
+    if (mark[0]) {
+        // The mark first: it is why the row stands out.
+        char rest[sizeof notes];
+        TextCopy(rest, sizeof rest, notes);
+        TextFormat(notes, sizeof notes, "%s%s%s", mark, rest[0] ? "; " : "", rest);
+    }
     SetDetail(window, IDC_LOCATION, location, ItemLocationCut(item));
     SetDetail(window, IDC_NOTES, notes, 0);
     SetDetail(window, IDC_COMMAND, item->command, item->commandCut);

@@ -369,7 +369,7 @@ extern int ListFilling;
      | LVS_SHAREIMAGELISTS | LVS_OWNERDATA)
 
 // The list's columns, by subitem.
-enum ListColumn { COLUMN_NAME, COLUMN_TYPE, COLUMN_STATE, COLUMN_PATH, LIST_COLUMNS };
+enum ListColumn { COLUMN_NAME, COLUMN_TYPE, COLUMN_STATE, COLUMN_PATH, COLUMN_CHANGE, LIST_COLUMNS };
 // Columns, font, image list, check boxes and subclassing of a new list.
 void SetUpItemList(HWND list);
 // LVN_GETDISPINFOA: a cell's text, icon or check box from its record;
@@ -426,6 +426,49 @@ void WantSelection(const char *name, const char *scope, int32_t kind);
 void WantRecord(const AutostartItem *item);
 // Runs a context-menu command on the item of a row.
 void RunItemCommand(HWND list, UINT command, int32_t row);
+
+// ---- seen_marks.cpp -----------------------------------------------------
+
+// A scan's rows came: they are marked by the list of entries seen (command
+// and program; the signers once read).
+void MarkScannedRows(void);
+// Every file's details are read: marks again with the signers; the first
+// run's list, this program's own changes and signers not known before are
+// written. Nonzero with said (a status) when the list could not be read,
+// was set aside or could not be written.
+int SettleMarks(char *said, size_t size);
+// The Change column's text of a record: MARK_NEW, MARK_CHANGED or "".
+const char *RecordMarkText(int32_t record);
+// "2 new, 1 changed, 1 gone since 8 Dec 14:02" of the rows shown; empty
+// when nothing is marked.
+void MarksStatusText(char *text, size_t size);
+// What the details' notes say of a marked record: since when, what it was.
+void RecordMarkNote(int32_t record, char *text, size_t size);
+// This program changed the entry (Apply, Remove, Add, Edit): accepted at
+// the next settling as it then is. A CleanUp: its deleted entries forgotten.
+void NoteOwnChange(const AutostartItem *item);
+void NoteOwnCleanUp(void);
+void NoteSavedEntry(const char *name, int allUsers, int32_t mode, int32_t editIndex);
+void OnAcceptRecord(int32_t record);
+void OnAcceptAll(void);
+// The entries gone since the list was accepted, one per line (text:
+// GONE_TEXT_SIZE), and the box that shows them.
+#define GONE_TEXT_SIZE (64 * 1024)
+void GoneText(char *text, size_t size);
+void OnShowGone(HWND window);
+
+#define NOTE_MARKED "%s since %s%s%s"
+#define STATUS_NOTHING_TO_ACCEPT "\"%s\" is not marked: there is nothing to accept."
+#define STATUS_ACCEPTED_ONE "\"%s\" is accepted as it is now."
+#define STATUS_ACCEPTED_ALL "Every entry is accepted as it is now (%s)."
+#define STATUS_ACCEPT_NO_MEMORY "Not enough memory to accept the entries; nothing was changed."
+#define GONE_NONE "No entry is gone since %s."
+#define GONE_LEAD "%d entr%s gone since %s:"
+#define GONE_LINE "\"%s\" (%s): %s"
+#define GONE_NAMED_MOST 40
+#define GONE_MORE "\n... and %d more (orvanec diff lists them all)."
+#define GONE_UNSURE \
+    "\n%d more could not be looked for (the list may be incomplete): they are not said gone."
 
 // ---- editor_window.cpp --------------------------------------------------
 

@@ -2,6 +2,7 @@
 #include "wine_places.h"
 
 #include "../../catalogue/catalogue.h"
+#include "../../store/remembered.h"
 
 #include <objbase.h>
 #include <objidl.h>
@@ -136,6 +137,8 @@ void EmptyAllPlaces()
     EmptyFolderOfFiles(ShellFolder(CSIDL_COMMON_STARTUP));
     EmptyFolderOfFiles(ShellFolder(CSIDL_PERSONAL) + "\\" DISABLED_USER_FOLDER);
     EmptyFolderOfFiles(ShellFolder(CSIDL_COMMON_DOCUMENTS) + "\\" DISABLED_ALL_FOLDER);
+    // Nor is anything marked new: the next scan is a first run.
+    EmptyFolderOfFiles(ShellFolder(CSIDL_LOCAL_APPDATA) + "\\" REMEMBERED_FOLDER);
 }
 
 bool SetString(HKEY hive, const char *path, const char *name, const std::string &text,
