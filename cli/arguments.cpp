@@ -13,18 +13,23 @@ struct CommandName {
 
 static const CommandName Commands[] = {
     {"list", CliList,
-     "orvanec list [ID...] [--format table|csv|tabs|json] [--place PLACE]...\r\n"
-     "             [--name PATTERN] [--hide-windows] [--all-columns]\r\n"
+     "orvanec list [ID...] [--format table|csv|tabs|json|jsonl] [--place PLACE]...\r\n"
+     "             [--name PATTERN] [--hide-windows] [--all-columns] [--bom]\r\n"
      "  Every entry the window lists, in its order, each with its id; or only the\r\n"
      "  entries of the ids given, of the places, whose name matches PATTERN (* and\r\n"
      "  ?, any case), leaving out Windows' own with --hide-windows. CSV and JSON\r\n"
      "  hold every column, names and commands whole. The table shows a control or\r\n"
      "  bidirectional character as an escape (\\x08, \\u202E). A CSV cell that\r\n"
      "  starts with =, +, -, @, a tab or a carriage return begins with ' inside its\r\n"
-     "  quotes, so that a spreadsheet does not run it. JSON gives every text exactly\r\n"
-     "  as stored. What could not be read is said on standard error and exits 1:\r\n"
-     "  a Task Scheduler that did not list its tasks, a task folder that could not\r\n"
-     "  be read, tasks past the first 4096.\r\n"},
+     "  quotes, so that a spreadsheet does not run it; with --bom CSV begins with\r\n"
+     "  the UTF-8 byte-order mark a spreadsheet looks for (not on a console). JSON\r\n"
+     "  gives every text exactly as stored, a character beyond ASCII as \\uXXXX\r\n"
+     "  (\\u00e9; past \\uffff a pair, \\ud83d\\ude00). JSON lines (jsonl) gives one\r\n"
+     "  object to a line, ended by a line feed, each with the computer, user and\r\n"
+     "  local time (2026-12-08T14:02:05+01:00) of the listing, for log collectors.\r\n"
+     "  What could not be read is said on standard error and exits 1: a Task\r\n"
+     "  Scheduler that did not list its tasks, a task folder that could not be\r\n"
+     "  read, tasks past the first 4096.\r\n"},
     {"disable", CliDisable,
      "orvanec disable ID...\r\n"
      "  Disables the entries as the window's Apply does: moved, never overwriting.\r\n"},
@@ -61,7 +66,8 @@ static const char UsageTail[] =
     "Options may be written -x, --long or /x, in any case:\r\n"
     "  -f, --format FORMAT  table (the default, cut to the console's width but\r\n"
     "                       the id, last and whole), csv (RFC 4180), tabs\r\n"
-    "                       (tab-separated, escapes as in the table) or json\r\n"
+    "                       (tab-separated, escapes as in the table), json or\r\n"
+    "                       jsonl (JSON lines: an object to a line)\r\n"
     "  -c, -ct              the same as --format csv, --format tabs\r\n"
     "  -p, --place PLACE    only entries whose place is PLACE or lies under it\r\n"
     "                       (HKCU, HKLM\\Software\\...\\Run, a Startup folder,\r\n"
@@ -70,6 +76,8 @@ static const char UsageTail[] =
     "  -n, --name PATTERN   only entries whose name matches PATTERN\r\n"
     "  -m, --hide-windows   leave out Windows' own entries\r\n"
     "  -a, --all-columns    every column in the table\r\n"
+    "      --bom            CSV begins with the UTF-8 byte-order mark (for a\r\n"
+    "                       spreadsheet; not on a console)\r\n"
     "  -y, --yes            remove, clean up, enable a file any user placed, or\r\n"
     "                       replace an existing report\r\n"
     "  -?, -h, --help       this text\r\n"
@@ -114,7 +122,8 @@ static int32_t CommandOf(const char *word)
 }
 
 enum OptionId {
-    OptFormat, OptPlace, OptAllColumns, OptYes, OptHelp, OptCsv, OptTabs, OptHideWindows, OptName
+    OptFormat, OptPlace, OptAllColumns, OptYes, OptHelp, OptCsv, OptTabs, OptHideWindows, OptName,
+    OptBom
 };
 
 struct OptionName {
@@ -136,6 +145,7 @@ static const OptionName Options[] = {
     {'\0', "tabs", OptTabs, 0, "ct"},
     {'m', "hide-windows", OptHideWindows, 0, NULL},
     {'n', "name", OptName, 1, NULL},
+    {'\0', "bom", OptBom, 0, NULL},
 };
 #define OPTION_COUNT (int)(sizeof Options / sizeof Options[0])
 
@@ -188,8 +198,11 @@ static int TakeValue(CliArguments *args, int32_t id, const char *arg, const char
             args->format = CliJson;
         else if (TextCompareNoCase(value, "tabs") == 0)
             args->format = CliTabs;
+        else if (TextCompareNoCase(value, "jsonl") == 0)
+            args->format = CliJsonLines;
         else
-            return Refuse(args, "ERROR: Unknown format \"%s\": use table, csv, tabs or json.",
+            return Refuse(args,
+                          "ERROR: Unknown format \"%s\": use table, csv, tabs, json or jsonl.",
                           value);
         return CliExitDone;
     }
@@ -241,6 +254,8 @@ int CliParse(int argc, char **argv, CliArguments *args)
                 args->format = option->id == OptCsv ? CliCsv : CliTabs;
             } else if (option->id == OptHideWindows) {
                 args->hideWindows = 1;
+            } else if (option->id == OptBom) {
+                args->bom = 1;
             } else {
                 args->help = 1;
             }
@@ -281,10 +296,17 @@ int CliParse(int argc, char **argv, CliArguments *args)
     // Options that mean nothing to the command are refused, not ignored.
     if (command != CliList
         && (args->placeCount || args->allColumns || args->format != CliTable
-            || args->namePattern || args->hideWindows))
+            || args->namePattern || args->hideWindows || args->bom))
         return Refuse(args,
-                      "ERROR: Only list takes --format, --place, --name, --hide-windows and "
-                      "--all-columns.%s",
+                      "ERROR: Only list takes --format, --place, --name, --hide-windows, "
+                      "--all-columns and --bom.%s",
+                      "");
+    // The mark is for a spreadsheet reading CSV; in JSON it is no value a
+    // parser takes, in the table and tabs a stray character.
+    if (args->bom && args->format != CliCsv)
+        return Refuse(args,
+                      "ERROR: --bom goes only with --format csv (or -c): it marks CSV as UTF-8 "
+                      "for a spreadsheet.%s",
                       "");
     if (args->yes && command != CliRemove && command != CliCleanUp && command != CliEnable
         && command != CliReport)

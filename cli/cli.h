@@ -40,7 +40,7 @@ enum CliCommand {
     CliHelp
 };
 
-enum CliFormat { CliTable = 0, CliCsv = 1, CliJson = 2, CliTabs = 3 };
+enum CliFormat { CliTable = 0, CliCsv = 1, CliJson = 2, CliTabs = 3, CliJsonLines = 4 };
 
 #define CLI_MAX_PLACES 16
 
@@ -56,6 +56,7 @@ struct CliArguments {
     int32_t placeCount;
     const char *namePattern;  // list: only names matching it (* and ?), or null
     int32_t hideWindows;      // list: leave out Windows' own entries
+    int32_t bom;              // list as CSV: the UTF-8 byte-order mark first, but on a console
     const char **operands;    // ids or the report's file, in argv (PlatFree the array)
     int32_t operandCount;
     char error[TEXT_FIELD_SIZE + 96]; // why the line is not understood

@@ -1,8 +1,8 @@
 // list_output.cpp - the entries as a script reads them: stable ids, and
-// one table of columns written as a console table, CSV (RFC 4180) or JSON
-// (RFC 8259). The records cut every field at 259 characters; names and
-// commands are read again whole from storage, so a script never gets the
-// window's cut.
+// one table of columns written as a console table, CSV (RFC 4180), JSON
+// (RFC 8259) or JSON lines (an object to a line, for log collectors). The
+// records cut every field at 259 characters; names and commands are read
+// again whole from storage, so a script never gets the window's cut.
 #include "cli.h"
 
 #include "../store/store.h"
@@ -179,34 +179,118 @@ static void CsvField(const char *text)
     Out("\"", 1);
 }
 
-// RFC 8259: quote, backslash and every control character escaped; the
-// rest passes as it is (UTF-8 once written).
-static void JsonString(const char *text)
+// JSON gathered in a buffer and written when it fills: every byte of it
+// is ASCII, so a cut between two writes splits no character.
+struct JsonOut {
+    size_t used;
+    int failed; // a text could not be read as characters: the list is not whole
+    char text[1024];
+};
+
+static void JsonFlush(JsonOut *out)
 {
-    Out("\"", 1);
-    const char *run = text;
-    while (*run) {
-        const char *plain = run;
-        while (*run && (unsigned char)*run >= 0x20 && *run != '"' && *run != '\\')
-            ++run;
-        Out(plain, (size_t)(run - plain));
-        if (!*run)
-            break;
-        unsigned char c = (unsigned char)*run++;
-        char escape[8];
-        if (c == '"' || c == '\\')
-            TextFormat(escape, sizeof escape, "\\%c", c);
-        else if (c == '\n')
-            TextCopy(escape, sizeof escape, "\\n");
-        else if (c == '\r')
-            TextCopy(escape, sizeof escape, "\\r");
-        else if (c == '\t')
-            TextCopy(escape, sizeof escape, "\\t");
-        else
-            TextFormat(escape, sizeof escape, "\\u%04x", c);
-        OutText(escape);
+    Out(out->text, out->used);
+    out->used = 0;
+}
+
+static void JsonPut(JsonOut *out, const char *text, size_t length)
+{
+    while (length) {
+        if (out->used == sizeof out->text)
+            JsonFlush(out);
+        size_t room = sizeof out->text - out->used;
+        size_t part = length < room ? length : room;
+        memcpy(out->text + out->used, text, part);
+        out->used += part;
+        text += part;
+        length -= part;
     }
-    Out("\"", 1);
+}
+
+static void JsonPutText(JsonOut *out, const char *text)
+{
+    JsonPut(out, text, strlen(text));
+}
+
+// One character of UTF-8 and in *length the bytes it takes; U+FFFD for a
+// byte that begins none, or for a sequence broken off (an overlong form, a
+// surrogate, past U+10FFFF, cut short), *length then the bytes up to the
+// break. The terminator is never a continuation byte, so nothing past it
+// is read.
+static uint32_t DecodeUtf8(const unsigned char *text, size_t *length)
+{
+    unsigned char lead = text[0];
+    *length = 1;
+    size_t need = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                  : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    if (lead < 0x80)
+        return lead;
+    if (!need)
+        return 0xFFFD;
+    // The second byte's range rules out the overlong forms, surrogates and
+    // codes past U+10FFFF.
+    unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    uint32_t code = lead & (need == 2 ? 0x1Fu : need == 3 ? 0x0Fu : 0x07u);
+    for (size_t i = 1; i < need; ++i, low = 0x80, high = 0xBF) {
+        if (text[i] < low || text[i] > high)
+            return 0xFFFD;
+        code = (code << 6) | (text[i] & 0x3Fu);
+        *length = i + 1;
+    }
+    return code;
+}
+
+// RFC 8259: quote, backslash and every control character escaped; and
+// every character beyond ASCII as \uXXXX (a pair of surrogates past the
+// first 65536), so that whatever code page a shell reads the output
+// through, every name comes through exactly.
+static void JsonCode(JsonOut *out, uint32_t code)
+{
+    char escape[16];
+    if (code == '"' || code == '\\')
+        TextFormat(escape, sizeof escape, "\\%c", (int)code);
+    else if (code == '\n')
+        TextCopy(escape, sizeof escape, "\\n");
+    else if (code == '\r')
+        TextCopy(escape, sizeof escape, "\\r");
+    else if (code == '\t')
+        TextCopy(escape, sizeof escape, "\\t");
+    else if (code >= 0x20 && code < 0x80) {
+        char plain = (char)code;
+        JsonPut(out, &plain, 1);
+        return;
+    } else if (code > 0xFFFF)
+        TextFormat(escape, sizeof escape, "\\u%04x\\u%04x", 0xD800 + ((code - 0x10000) >> 10),
+                   0xDC00 + (code & 0x3FF));
+    else
+        TextFormat(escape, sizeof escape, "\\u%04x", code);
+    JsonPutText(out, escape);
+}
+
+static void JsonString(JsonOut *out, const char *text)
+{
+    JsonPut(out, "\"", 1);
+    if (PlatCodePage() == 65001) {
+        for (size_t i = 0, length = 0; text[i]; i += length)
+            JsonCode(out, DecodeUtf8((const unsigned char *)text + i, &length));
+    } else if (text[0]) {
+        // Another code page's bytes are not UTF-8 (and a double-byte code
+        // page's second byte may be a backslash): the system reads them as
+        // characters. Each byte is at most one UTF-16 unit.
+        size_t room = 2 * strlen(text);
+        unsigned char *wide = room <= 0xFFFFFFFFu ? (unsigned char *)PlatAllocZero(room) : NULL;
+        uint32_t bytes = wide ? PlatTextToUtf16(text, wide, (uint32_t)room) : 0;
+        for (uint32_t i = 0; i + 1 < bytes; i += 2)
+            JsonCode(out, wide[i] | (uint32_t)wide[i + 1] << 8);
+        if (!bytes) { // still valid JSON: ASCII as it is, the rest unknown
+            out->failed = 1;
+            for (const char *c = text; *c; ++c)
+                JsonCode(out, (unsigned char)*c < 0x80 ? (unsigned char)*c : 0xFFFD);
+        }
+        PlatFree(wide);
+    }
+    JsonPut(out, "\"", 1);
 }
 
 static void CsvRow(const ListRow *row)
@@ -238,20 +322,67 @@ static void TabsRow(const ListRow *row)
     Out("\r\n", 2);
 }
 
-static void JsonRow(const ListRow *row, int first)
+// What a log collector files each line of JSON lines under: the computer,
+// the user and the time of the listing (ISO 8601, local, with its offset
+// from UTC when known), the same on every line of one listing. A name that
+// could not be had is null.
+struct Origin {
+    char computer[TEXT_FIELD_SIZE];
+    char user[TEXT_FIELD_SIZE];
+    char time[40];
+    int hasComputer, hasUser;
+};
+
+static void ReadOrigin(Origin *origin)
 {
-    OutText(first ? "\r\n  {" : ",\r\n  {");
+    origin->hasComputer = PlatComputerName(origin->computer, sizeof origin->computer);
+    origin->hasUser = PlatUserName(origin->user, sizeof origin->user);
+    PlatTime now;
+    int32_t ahead = 0;
+    int offset = PlatLocalTimeOffset(&now, &ahead);
+    TextFormat(origin->time, sizeof origin->time, "%04d-%02d-%02dT%02d:%02d:%02d", now.year,
+               now.month, now.day, now.hour, now.minute, now.second);
+    if (offset) {
+        int32_t minutes = ahead < 0 ? -ahead : ahead;
+        size_t used = strlen(origin->time);
+        TextFormat(origin->time + used, sizeof origin->time - used, "%c%02d:%02d",
+                   ahead < 0 ? '-' : '+', (int)(minutes / 60), (int)(minutes % 60));
+    }
+}
+
+// A member of text, or null when it is not known.
+static void JsonMember(JsonOut *out, const char *key, const char *text)
+{
+    JsonPutText(out, ", ");
+    JsonString(out, key);
+    JsonPutText(out, ": ");
+    if (text)
+        JsonString(out, text);
+    else
+        JsonPutText(out, "null");
+}
+
+// One entry's object: its members in the columns' order, then those of its
+// origin when given (JSON lines).
+static void JsonObject(JsonOut *out, const ListRow *row, const Origin *origin)
+{
+    JsonPut(out, "{", 1);
     for (int c = 0; c < COLUMN_COUNT; ++c) {
-        OutText(c ? ", " : "");
-        JsonString(Columns[c].key);
-        OutText(": ");
+        JsonPutText(out, c ? ", " : "");
+        JsonString(out, Columns[c].key);
+        JsonPutText(out, ": ");
         const char *text = CellValue(&Columns[c], row);
         if (Columns[c].kind == ColumnFlag || !text)
-            OutText(text ? text : "null");
+            JsonPutText(out, text ? text : "null");
         else
-            JsonString(text);
+            JsonString(out, text);
     }
-    OutText("}");
+    if (origin) {
+        JsonMember(out, "computer", origin->hasComputer ? origin->computer : NULL);
+        JsonMember(out, "user", origin->hasUser ? origin->user : NULL);
+        JsonMember(out, "time", origin->time);
+    }
+    JsonPut(out, "}", 1);
 }
 
 // ---- the table ----------------------------------------------------------------------
@@ -535,6 +666,8 @@ int CliWriteList(const CliArguments *args, const uint8_t *chosen)
     int32_t format = args->format;
     int written = 1;
     if (format == CliCsv) {
+        if (args->bom)
+            PlatWriteByteOrderMark(PLAT_STDOUT);
         CsvRow(NULL);
         for (int32_t r = 0; r < listed; ++r)
             CsvRow(&rows[r]);
@@ -542,11 +675,30 @@ int CliWriteList(const CliArguments *args, const uint8_t *chosen)
         TabsRow(NULL);
         for (int32_t r = 0; r < listed; ++r)
             TabsRow(&rows[r]);
-    } else if (format == CliJson) {
-        OutText("[");
-        for (int32_t r = 0; r < listed; ++r)
-            JsonRow(&rows[r], r == 0);
-        OutText(listed ? "\r\n]\r\n" : "]\r\n");
+    } else if (format == CliJson || format == CliJsonLines) {
+        JsonOut *out = (JsonOut *)PlatAllocZero(sizeof(JsonOut));
+        Origin *origin = (Origin *)PlatAllocZero(sizeof(Origin));
+        if (out && origin && format == CliJsonLines) {
+            // One object to a line, ended by a line feed only, as JSON
+            // lines has it; nothing around them.
+            ReadOrigin(origin);
+            for (int32_t r = 0; r < listed; ++r) {
+                JsonObject(out, &rows[r], origin);
+                JsonPut(out, "\n", 1);
+            }
+        } else if (out && origin) {
+            JsonPutText(out, "[");
+            for (int32_t r = 0; r < listed; ++r) {
+                JsonPutText(out, r ? ",\r\n  " : "\r\n  ");
+                JsonObject(out, &rows[r], NULL);
+            }
+            JsonPutText(out, listed ? "\r\n]\r\n" : "]\r\n");
+        }
+        if (out)
+            JsonFlush(out);
+        written = out && origin && !out->failed;
+        PlatFree(out);
+        PlatFree(origin);
     } else {
         written = WriteTable(rows, listed, args->allColumns);
     }

@@ -221,9 +221,21 @@ struct PlatTime {
 };
 void PlatLocalTime(PlatTime *now);
 
+// The same, and how far local time is ahead of UTC at that instant in
+// minutes (daylight saving included; negative west of Greenwich), both
+// read at once so that a clock change between two calls cannot mismatch
+// them. Nonzero with *minutesAhead set; zero when the offset is unknown
+// (now is still the local time).
+int PlatLocalTimeOffset(PlatTime *now, int32_t *minutesAhead);
+
 // The computer's name as the network knows it (what the report is about);
 // nonzero with the name, cut to size, else zero with it empty.
 int PlatComputerName(char *name, size_t size);
+
+// The name of the user this process runs as (the logon name, without the
+// domain), as text of the process code page; nonzero with the name, cut to
+// size, else zero with it empty.
+int PlatUserName(char *name, size_t size);
 
 // Creates a file for writing, replacing and emptying an existing one; other
 // processes may read it meanwhile. Null on failure.
@@ -491,6 +503,12 @@ enum PlatStream { PLAT_STDOUT = 0, PLAT_STDERR = 1 };
 // whatever the console's code page; to a file or pipe as UTF-8 without a
 // byte-order mark. Nonzero when all was written.
 int PlatWriteStream(PlatStream stream, const char *text, size_t length);
+
+// Writes the UTF-8 byte-order mark (EF BB BF, whatever the code page) when
+// the stream goes to a file or pipe, for a reader that takes text without
+// one for its own code page (a spreadsheet); a console gets nothing, it
+// shows characters, not bytes. Nonzero when written or nothing was due.
+int PlatWriteByteOrderMark(PlatStream stream);
 
 // Columns of the console standard output writes to; 0 when it goes to a
 // file or pipe (nothing is cut there).

@@ -474,6 +474,51 @@ int PlatComputerName(char *name, size_t size)
     return size > 0;
 }
 
+int PlatLocalTimeOffset(PlatTime *now, int32_t *minutesAhead)
+{
+    // One reading of the clock, made local by the zone's rules for that
+    // moment: the difference is the offset exactly.
+    SYSTEMTIME utc, local;
+    GetSystemTime(&utc);
+    FILETIME utcFile, localFile;
+    int known = SystemTimeToTzSpecificLocalTime(NULL, &utc, &local)
+                && SystemTimeToFileTime(&utc, &utcFile) && SystemTimeToFileTime(&local, &localFile);
+    if (!known)
+        GetLocalTime(&local);
+    now->year = local.wYear;
+    now->month = local.wMonth;
+    now->day = local.wDay;
+    now->hour = local.wHour;
+    now->minute = local.wMinute;
+    now->second = local.wSecond;
+    if (!known)
+        return 0;
+    ULARGE_INTEGER a, b;
+    a.LowPart = localFile.dwLowDateTime;
+    a.HighPart = localFile.dwHighDateTime;
+    b.LowPart = utcFile.dwLowDateTime;
+    b.HighPart = utcFile.dwHighDateTime;
+    // FILETIME counts 100 ns: 600 000 000 to a minute.
+    *minutesAhead = (int32_t)(((int64_t)a.QuadPart - (int64_t)b.QuadPart) / 600000000);
+    return 1;
+}
+
+int PlatUserName(char *name, size_t size)
+{
+    // The wide call: the "A" one counts its room in characters, not the
+    // bytes a UTF-8 name takes. 256 characters and a terminator at most.
+    WCHAR wide[257];
+    DWORD length = sizeof wide / sizeof wide[0];
+    char text[4 * 257];
+    if (size)
+        name[0] = '\0';
+    if (!GetUserNameW(wide, &length) || !wide[0]
+        || WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, NULL, NULL) <= 0)
+        return 0;
+    TextCopy(name, size, text);
+    return size > 0;
+}
+
 int PlatIsNetworkPath(const char *path)
 {
     int network = 0;

@@ -74,6 +74,17 @@ int PlatWriteStream(PlatStream stream, const char *text, size_t length)
     return done;
 }
 
+int PlatWriteByteOrderMark(PlatStream stream)
+{
+    HANDLE handle = StreamHandle(stream);
+    DWORD mode = 0;
+    if (handle == NULL || handle == INVALID_HANDLE_VALUE)
+        return 0;
+    // The bytes themselves: under another code page PlatWriteStream would
+    // take them for three characters of it.
+    return GetConsoleMode(handle, &mode) || WriteAll(handle, "\xEF\xBB\xBF", 3);
+}
+
 int PlatConsoleWidth(void)
 {
     CONSOLE_SCREEN_BUFFER_INFO info;

@@ -808,15 +808,38 @@ TEST_F(Contract, AThreadRunsItsWorkAfterTheLockAndIsJoined)
     PlatFreeLock(work.lock);
 }
 
-TEST_F(Contract, ComputerNameIsGivenCutToSize)
+TEST_F(Contract, ComputerAndUserNamesAreGivenCutToSize)
 {
-    char name[64], small[4];
-    memset(small, kPoison, sizeof small);
-    ASSERT_NE(0, PlatComputerName(name, sizeof name));
-    EXPECT_NE('\0', name[0]);
-    EXPECT_NE(0, PlatComputerName(small, 3));
-    EXPECT_EQ(std::string(name).substr(0, 2), std::string(small));
-    EXPECT_EQ(kPoison, small[3]) << "written past the size";
+    for (int (*read)(char *, size_t) : {PlatComputerName, PlatUserName}) {
+        char name[300], small[4];
+        memset(small, kPoison, sizeof small);
+        ASSERT_NE(0, read(name, sizeof name));
+        EXPECT_NE('\0', name[0]);
+        EXPECT_NE(0, read(small, 3));
+        EXPECT_EQ(std::string(name).substr(0, 2), std::string(small));
+        EXPECT_EQ(kPoison, small[3]) << "written past the size";
+    }
+}
+
+// The time read with its offset lies between two readings of the local
+// time, and the offset is one a time zone has.
+TEST_F(Contract, LocalTimeComesWithItsOffsetFromUtc)
+{
+    PlatTime before, at, after;
+    int32_t ahead = 0x7FFFFFFF;
+    PlatLocalTime(&before);
+    int known = PlatLocalTimeOffset(&at, &ahead);
+    PlatLocalTime(&after);
+    auto seconds = [](const PlatTime &t) {
+        return ((((t.year * 13LL + t.month) * 32 + t.day) * 24 + t.hour) * 60 + t.minute) * 60
+               + t.second;
+    };
+    EXPECT_LE(seconds(before), seconds(at));
+    EXPECT_LE(seconds(at), seconds(after));
+    ASSERT_NE(0, known);
+    EXPECT_LE(-12 * 60, ahead);
+    EXPECT_GE(14 * 60, ahead);
+    EXPECT_EQ(0, ahead % 15) << ahead;
 }
 
 // A name a package's resources do not hold is nothing, never the reference

@@ -1,6 +1,6 @@
 // console_wine_test.cpp - the console program, run as a script runs it (its
 // output on a pipe) over a seeded prefix: list in JSON and CSV gives the
-// window's entries field by field, whole and in exact UTF-8, and the
+// window's entries field by field, whole and exact (JSON in escapes), and the
 // commands that change storage keep every byte or change nothing.
 #include "../../catalogue/catalogue.h"
 #include "wine_places.h"
@@ -9,6 +9,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -215,6 +216,16 @@ TEST(WineConsole, ListMatchesTheWindowAndCommandsKeepEveryByte)
     }
     ASSERT_FALSE(wideId.empty()) << json.out;
     EXPECT_EQ(1, switchedOff) << "switched off where Windows reads it";
+
+    // JSON lines give the name in escapes, ASCII whatever code page reads
+    // them; CSV with --bom begins with the UTF-8 byte-order mark.
+    ConsoleRun lines = Console("list --format jsonl");
+    EXPECT_EQ(0u, lines.code);
+    EXPECT_EQ(4, std::count(lines.out.begin(), lines.out.end(), '\n')) << lines.out;
+    EXPECT_NE(std::string::npos,
+              lines.out.find("\"name\": \"Orvane \\u4e2d\\u6587 \\u0416\\u00e9 \\ud83d\\ude00\", "))
+        << lines.out;
+    EXPECT_EQ(0u, Console("list -c --bom").out.find("\xEF\xBB\xBF" "id,name,"));
 
     // The id goes to the command line as a script would quote it.
     std::string id = "\"" + wideId + "\"";

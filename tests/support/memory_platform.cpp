@@ -135,6 +135,8 @@ struct State {
     uint32_t lastResolveFlags = 0;
     PlatTime now = {2026, 12, 7, 13, 5, 9};
     std::string computerName = "TESTPC";
+    std::string userName = "tester";
+    int32_t utcOffset = 0; // minutes ahead of UTC; MEM_UNKNOWN_OFFSET: not known
     std::vector<std::string> searchFolders;
     uintptr_t nextHandle = 0x100;
     uint64_t clock = 1; // the registry's write time: every change moves it on
@@ -1475,6 +1477,35 @@ void PlatLocalTime(PlatTime *now)
     *now = S().now;
 }
 
+void MemSetUserName(const char *name)
+{
+    S().userName = name;
+}
+
+void MemSetUtcOffset(int32_t minutesAhead)
+{
+    S().utcOffset = minutesAhead;
+}
+
+int PlatUserName(char *name, size_t size)
+{
+    if (size)
+        name[0] = '\0';
+    if (S().userName.empty())
+        return 0;
+    TextCopy(name, size, S().userName.c_str());
+    return size > 0;
+}
+
+int PlatLocalTimeOffset(PlatTime *now, int32_t *minutesAhead)
+{
+    *now = S().now;
+    if (S().utcOffset == MEM_UNKNOWN_OFFSET)
+        return 0;
+    *minutesAhead = S().utcOffset;
+    return 1;
+}
+
 int PlatCopyFile(const char *from, const char *to)
 {
     long fail;
@@ -2088,6 +2119,13 @@ int PlatWriteStream(PlatStream stream, const char *text, size_t length)
             out.append("\xEF\xBF\xBD");
         i += whole ? size : 1;
     }
+    return 1;
+}
+
+int PlatWriteByteOrderMark(PlatStream stream)
+{
+    if (S().consoleWidth == 0)
+        S().streams[stream == PLAT_STDERR].append("\xEF\xBB\xBF");
     return 1;
 }
 

@@ -219,6 +219,12 @@ uint32_t MemLastResolveFlags();
 void MemSetTime(const PlatTime &now);
 // The name PlatComputerName gives ("TESTPC" after a reset).
 void MemSetComputerName(const char *name);
+// The name PlatUserName gives ("tester" after a reset; empty: none), and
+// the offset from UTC PlatLocalTimeOffset gives with the time (0 after a
+// reset; MEM_UNKNOWN_OFFSET: it says the offset is unknown).
+void MemSetUserName(const char *name);
+#define MEM_UNKNOWN_OFFSET 0x7FFFFFFF
+void MemSetUtcOffset(int32_t minutesAhead);
 
 // ---- Task Scheduler ----
 // Registers a task under its full path ("\\Vendor\\Updater") with its XML,
@@ -261,6 +267,7 @@ int MemLiveBlocks();
 // The error codes whose text PlatErrorText gave ("Error N."), in order.
 const std::vector<long> &MemShownErrors();
 // What PlatWriteStream wrote to each stream since the reset (bytes as
-// given), and the console width PlatConsoleWidth says (0: not a console).
+// given; PlatWriteByteOrderMark's three bytes where not a console), and
+// the console width PlatConsoleWidth says (0: not a console).
 std::string MemStreamText(PlatStream stream);
 void MemSetConsoleWidth(int columns);

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
+#include <string.h>
 #include <vector>
 
 namespace {
@@ -39,6 +41,52 @@ protected:
         return r;
     }
 };
+
+// One flat JSON object of strings (kept quoted, escapes as written),
+// booleans and nulls; empty when it is not one, or holds a byte that is
+// not ASCII.
+std::map<std::string, std::string> JsonObject(const std::string &s)
+{
+    std::map<std::string, std::string> members, none;
+    size_t at = 0;
+    auto take = [&](const std::string &word) {
+        bool found = s.compare(at, word.size(), word) == 0;
+        at += found ? word.size() : 0;
+        return found;
+    };
+    auto text = [&](std::string *out) {
+        size_t start = at;
+        if (!take("\""))
+            return false;
+        for (; at < s.size() && s[at] != '"'; ++at) {
+            unsigned char c = (unsigned char)s[at];
+            if (c < 0x20 || c >= 0x80)
+                return false;
+            if (c == '\\' && !(s[++at] && strchr("\"\\nrtu", s[at])))
+                return false;
+            for (int i = 1; c == '\\' && s[at] == 'u' && i <= 4; ++i)
+                if (!isxdigit((unsigned char)s[at + i]))
+                    return false;
+        }
+        *out = s.substr(start, at + 1 - start);
+        return take("\"");
+    };
+    if (!take("{"))
+        return none;
+    do {
+        std::string key, value;
+        if (!text(&key) || !take(": "))
+            return none;
+        key = key.substr(1, key.size() - 2);
+        for (const char *word : {"true", "false", "null"})
+            if (value.empty() && take(word))
+                value = word;
+        if ((value.empty() && !text(&value)) || members.count(key))
+            return none;
+        members[key] = value;
+    } while (take(", "));
+    return take("}") && at == s.size() ? members : none;
+}
 
 std::string Bytes(PlatHive hive, const char *path, const char *name)
 {
@@ -452,7 +500,8 @@ TEST_F(Console, LongNamesWholeAndTableCharactersIntact)
 
 // 24 backspaces would draw a system path over the program Windows runs: the
 // table shows them, and a right-to-left override, as escapes; CSV gives a
-// spreadsheet no cell to run; JSON and CSV keep the command's bytes exact.
+// spreadsheet no cell to run; CSV keeps the command's bytes exact, JSON its
+// characters, each beyond ASCII as an escape.
 TEST_F(Console, TableShowsWhatCouldDeceiveCsvGuardsFormulasJsonIsExact)
 {
     MemSetCodePageUtf8(true);
@@ -482,9 +531,102 @@ TEST_F(Console, TableShowsWhatCouldDeceiveCsvGuardsFormulasJsonIsExact)
         exact += "\\u0008";
     EXPECT_NE(std::string::npos,
               json.find("\"command\": \"C:\\\\Users\\\\Public\\\\evil.exe" + exact
-                        + "C:\\\\Windows\\\\System32\\\\ctfmon\xE2\x80\xAE\""));
+                        + "C:\\\\Windows\\\\System32\\\\ctfmon\\u202e\""));
     EXPECT_NE(std::string::npos, json.find("\"name\": \"=cmd\"")) << json;
     MemSetCodePageUtf8(false);
+}
+
+// JSON lines: one object to a line, ended by a line feed alone, each the
+// entry's members as JSON has them and where and when it was listed.
+TEST_F(Console, JsonLinesGiveOneObjectPerLineWithItsOrigin)
+{
+    MemSetString(PLAT_HKCU, kRun, "Agent", "C:\\a.exe");
+    MemSetString(PLAT_HKCU, kRunOff, "Say \"hi\"\r\n", "C:\\say.exe");
+    MemSetComputerName("PC-1");
+    MemSetUserName("J\xF6rg");
+    MemSetUtcOffset(-330);
+    Result lines = Run({"list", "--format", "jsonl"});
+    ASSERT_EQ(CliExitDone, lines.code) << lines.err;
+    EXPECT_EQ(std::string::npos, lines.out.find('\r')) << lines.out;
+    std::string json = Run({"list", "-f", "json"}).out;
+    std::vector<std::map<std::string, std::string>> objects;
+    for (size_t start = 0, end; start < lines.out.size(); start = end + 1) {
+        end = lines.out.find('\n', start);
+        ASSERT_NE(std::string::npos, end) << "every line ends with a line feed";
+        std::string line = lines.out.substr(start, end - start);
+        objects.push_back(JsonObject(line));
+        std::string own = line.substr(0, line.find(", \"computer\": ")) + "}";
+        EXPECT_NE(std::string::npos, json.find("  " + own)) << line << "\n" << json;
+    }
+    ASSERT_EQ(2u, objects.size()) << lines.out;
+    for (auto &object : objects) {
+        EXPECT_EQ(18u, object.size()) << "the 15 columns, computer, user and time";
+        EXPECT_EQ("\"PC-1\"", object["computer"]);
+        EXPECT_EQ("\"J\\u00f6rg\"", object["user"]);
+        EXPECT_EQ("\"2026-12-07T13:05:09-05:30\"", object["time"]);
+    }
+    EXPECT_EQ("\"Say \\\"hi\\\"\\r\\n\"", objects[0]["name"] == "\"Agent\"" ? objects[1]["name"]
+                                                                           : objects[0]["name"]);
+
+    MemSetUserName("");
+    MemSetUtcOffset(MEM_UNKNOWN_OFFSET);
+    MemSetTime(PlatTime{2027, 1, 2, 3, 4, 5});
+    std::string unknown = Run({"list", "-f", "jsonl", "-n", "Agent"}).out;
+    EXPECT_NE(std::string::npos,
+              unknown.find(", \"user\": null, \"time\": \"2027-01-02T03:04:05\"}\n"))
+        << unknown;
+    MemSetUtcOffset(345);
+    EXPECT_NE(std::string::npos,
+              Run({"list", "-f", "jsonl"}).out.find("\"2027-01-02T03:04:05+05:45\"}\n"));
+    EXPECT_EQ("", Run({"list", "-f", "jsonl", "-n", "none"}).out) << "no lines, no array";
+}
+
+// Every character beyond ASCII is an escape, decoded from UTF-8 (past
+// U+FFFF a pair); a byte that begins no character, or a sequence broken
+// off or cut short at the end, is U+FFFD, and nothing past the end is
+// read. DEL is ASCII. Under another code page its characters are escaped.
+TEST_F(Console, JsonEscapesEveryCharacterBeyondAscii)
+{
+    MemSetCodePageUtf8(true);
+    std::string name = "A\x7F\xC3\xA9\xDF\xBF\xE0\xA0\x80\xE2\x82\xAC\xEF\xBF\xBF"
+                       "\xF0\x90\x80\x80\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF"
+                       "\xFF\x80\xC0\xAF\xED\xA0\x80\xE2\x82Z\xF4\x90\x80\x80\xE2\x82";
+    MemAddFile((std::string(MEM_STARTUP_FOLDER "\\") + name).c_str());
+    Result json = Run({"list", "-f", "json"});
+    ASSERT_EQ(CliExitDone, json.code) << json.err;
+    const std::string want =
+        "A\x7F\\u00e9\\u07ff\\u0800\\u20ac\\uffff\\ud800\\udc00\\ud83d\\ude00\\udbff\\udfff"
+        "\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffdZ"
+        "\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\"";
+    EXPECT_NE(std::string::npos, json.out.find("\"name\": \"" + want)) << json.out;
+    for (char c : json.out)
+        ASSERT_LT((unsigned char)c, 0x80) << json.out;
+
+    MemReset();
+    MemSetString(PLAT_HKCU, kRun, "Caf\xE9\x80", "C:\\a.exe");
+    EXPECT_NE(std::string::npos,
+              Run({"list", "-f", "jsonl"}).out.find("\"name\": \"Caf\\u00e9\\u0080\""));
+}
+
+// --bom marks CSV as UTF-8 where it becomes bytes (a file, a pipe), never on
+// a console; with any other format it is a usage error.
+TEST_F(Console, BomStartsCsvOutsideAConsoleAndGoesWithCsvOnly)
+{
+    MemSetString(PLAT_HKCU, kRun, "Agent", "C:\\a.exe");
+    std::string plain = Run({"list", "-c"}).out;
+    Result marked = Run({"list", "--bom", "--format", "csv"});
+    EXPECT_EQ(CliExitDone, marked.code) << marked.err;
+    EXPECT_EQ("\xEF\xBB\xBF" + plain, marked.out);
+    MemSetConsoleWidth(120);
+    EXPECT_EQ(Run({"list", "-c"}).out, Run({"list", "-c", "/BOM"}).out);
+    for (auto refused : std::vector<std::vector<const char *>>{
+             {"list", "--bom"}, {"list", "-f", "json", "--bom"}, {"list", "--bom", "-f", "jsonl"},
+             {"list", "-ct", "--bom"}, {"report", "C:\\r.html", "--bom"}}) {
+        Result r = Run(refused);
+        EXPECT_EQ(CliExitUsage, r.code) << refused[1];
+        EXPECT_EQ("", r.out);
+        EXPECT_NE(std::string::npos, r.err.find("--bom")) << r.err;
+    }
 }
 
 // A key name may be 255 characters: an Active Setup component, a RunOnceEx
