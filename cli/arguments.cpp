@@ -50,6 +50,19 @@ static const CommandName Commands[] = {
      "orvanec cleanup [--yes]\r\n"
      "  Backs up and deletes every disabled registry entry; without --yes it only\r\n"
      "  says what it would delete, and exits with 2 unless there is nothing.\r\n"},
+    {"diff", CliDiff,
+     "orvanec diff [--baseline FILE] [--format table|csv|json|jsonl]\r\n"
+     "  The entries new, changed (command, program or signer) or gone since they\r\n"
+     "  were last accepted (in the window or by accept), or since the snapshot\r\n"
+     "  FILE; exits with 4 when there are any, 0 when none. The first run takes\r\n"
+     "  every entry as seen. What this program changes is accepted as it is made.\r\n"},
+    {"accept", CliAccept,
+     "orvanec accept ID...|--all\r\n"
+     "  Takes the entries (a gone one's id forgets it) as seen, as they are now.\r\n"},
+    {"snapshot", CliSnapshot,
+     "orvanec snapshot FILE\r\n"
+     "  Writes every entry as it is now to FILE, a baseline that diff --baseline\r\n"
+     "  compares another machine or another day with.\r\n"},
     {"help", CliHelp,
      "orvanec help [COMMAND]\r\n"
      "  This text, or the usage of one command.\r\n"},
@@ -78,6 +91,8 @@ static const char UsageTail[] =
     "  -a, --all-columns    every column in the table\r\n"
     "      --bom            CSV begins with the UTF-8 byte-order mark (for a\r\n"
     "                       spreadsheet; not on a console)\r\n"
+    "  -b, --baseline FILE  diff: compare with a snapshot, not the entries seen\r\n"
+    "      --all            accept: every entry\r\n"
     "  -y, --yes            remove, clean up, enable a file any user placed, or\r\n"
     "                       replace an existing report\r\n"
     "  -?, -h, --help       this text\r\n"
@@ -95,7 +110,8 @@ static const char UsageTail[] =
     "     without --yes, or remove or cleanup without --yes (a dry run); nothing\r\n"
     "     was changed\r\n"
     "  3  administrator rights are needed for some entry of all users (nothing\r\n"
-    "     else failed)\r\n";
+    "     else failed)\r\n"
+    "  4  diff: entries are new, changed or gone\r\n";
 
 const char *CliUsage(int32_t command)
 {
@@ -123,7 +139,7 @@ static int32_t CommandOf(const char *word)
 
 enum OptionId {
     OptFormat, OptPlace, OptAllColumns, OptYes, OptHelp, OptCsv, OptTabs, OptHideWindows, OptName,
-    OptBom
+    OptBom, OptBaseline, OptAll
 };
 
 struct OptionName {
@@ -146,6 +162,8 @@ static const OptionName Options[] = {
     {'m', "hide-windows", OptHideWindows, 0, NULL},
     {'n', "name", OptName, 1, NULL},
     {'\0', "bom", OptBom, 0, NULL},
+    {'b', "baseline", OptBaseline, 1, NULL},
+    {'\0', "all", OptAll, 0, NULL},
 };
 #define OPTION_COUNT (int)(sizeof Options / sizeof Options[0])
 
@@ -210,6 +228,10 @@ static int TakeValue(CliArguments *args, int32_t id, const char *arg, const char
         args->namePattern = value;
         return CliExitDone;
     }
+    if (id == OptBaseline) {
+        args->baseline = value;
+        return CliExitDone;
+    }
     if (args->placeCount >= CLI_MAX_PLACES)
         return Refuse(args, "ERROR: Too many places: %s is the limit.", "16");
     (void)arg;
@@ -256,6 +278,8 @@ int CliParse(int argc, char **argv, CliArguments *args)
                 args->hideWindows = 1;
             } else if (option->id == OptBom) {
                 args->bom = 1;
+            } else if (option->id == OptAll) {
+                args->all = 1;
             } else {
                 args->help = 1;
             }
@@ -294,7 +318,20 @@ int CliParse(int argc, char **argv, CliArguments *args)
     if (command == CliNoCommand)
         return Refuse(args, "ERROR: No command given; orvanec /? lists them.%s", "");
     // Options that mean nothing to the command are refused, not ignored.
-    if (command != CliList
+    if (command == CliDiff && (args->placeCount || args->allColumns || args->namePattern
+                               || args->hideWindows || args->bom || args->operandCount))
+        return Refuse(args, "ERROR: diff takes only --baseline and --format.%s", "");
+    if (args->baseline && command != CliDiff)
+        return Refuse(args, "ERROR: Only diff takes --baseline.%s", "");
+    if (args->all && command != CliAccept)
+        return Refuse(args, "ERROR: Only accept takes --all.%s", "");
+    if (command == CliAccept && (args->all ? args->operandCount != 0 : args->operandCount == 0))
+        return Refuse(args, "ERROR: accept needs the ids of entries, or --all%s.",
+                      args->all ? ", not both" : "");
+    if (command == CliSnapshot && args->operandCount != 1)
+        return Refuse(args, "ERROR: snapshot needs one FILE to write, not %s.",
+                      args->operandCount ? "several" : "none");
+    if (command != CliList && command != CliDiff
         && (args->placeCount || args->allColumns || args->format != CliTable
             || args->namePattern || args->hideWindows || args->bom))
         return Refuse(args,

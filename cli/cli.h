@@ -24,7 +24,8 @@ enum CliExit {
     CliExitDone = 0,    // everything done
     CliExitFailed = 1,  // some entries failed, each named on standard error
     CliExitUsage = 2,   // bad command, option or id, or a dry run (no --yes): nothing changed
-    CliExitRights = 3   // administrator rights needed for some entry, nothing else failed
+    CliExitRights = 3,  // administrator rights needed for some entry, nothing else failed
+    CliExitDiffers = 4  // diff: entries are new, changed or gone
 };
 
 // ---- the command line (arguments.cpp) ----------------------------------------
@@ -37,7 +38,10 @@ enum CliCommand {
     CliRemove,
     CliReport,
     CliCleanUp,
-    CliHelp
+    CliHelp,
+    CliDiff,
+    CliAccept,
+    CliSnapshot
 };
 
 enum CliFormat { CliTable = 0, CliCsv = 1, CliJson = 2, CliTabs = 3, CliJsonLines = 4 };
@@ -57,6 +61,8 @@ struct CliArguments {
     const char *namePattern;  // list: only names matching it (* and ?), or null
     int32_t hideWindows;      // list: leave out Windows' own entries
     int32_t bom;              // list as CSV: the UTF-8 byte-order mark first, but on a console
+    const char *baseline;     // diff: the list written by snapshot to compare with, or null
+    int32_t all;              // accept: every entry
     const char **operands;    // ids or the report's file, in argv (PlatFree the array)
     int32_t operandCount;
     char error[TEXT_FIELD_SIZE + 96]; // why the line is not understood
@@ -88,6 +94,27 @@ void CliLineShown(PlatStream stream, const char *text);
 // args, those of its places (--place), name pattern and hide option only;
 // chosen (one byte per record) or null for all.
 int CliWriteList(const CliArguments *args, const uint8_t *chosen);
+
+// Records of another command than list, of the texts under keys (the CSV
+// heading, the JSON members): CSV and JSON as list writes them, the table
+// a line of the texts each. One set of records at a time; zero from the
+// end when a text could not be read as characters.
+void CliRecordsBegin(int32_t format, const char *const *keys, int columns);
+void CliRecord(const char *const *texts);
+int CliRecordsEnd(void);
+
+// ---- what changed since the last look (diff.cpp) --------------------------------
+
+// diff: the entries new, changed and gone since the user's list of entries
+// seen (or the baseline), CliExitDiffers when there are any.
+int CliRunDiff(const CliArguments *args);
+// accept: the entries of the ids given (or every one) taken as seen.
+int CliRunAccept(const CliArguments *args);
+// snapshot: the list as it is now into FILE, a baseline for diff.
+int CliRunSnapshot(const CliArguments *args);
+// What a command changed, accepted as made (ids collected from its outcomes).
+void CliNoteChange(const AutostartItem *item);
+void CliAcceptOwnChanges(int cleanedUp);
 
 // ---- the commands (commands.cpp) -----------------------------------------------
 

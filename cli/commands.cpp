@@ -72,6 +72,8 @@ static void TellOutcome(void *context, const StoreOutcome *outcome)
     }
     if (failed)
         ++*(RightsMissing(item, outcome->cause) ? &counts->rights : &counts->failed);
+    else if (outcome->result == ResultDone && outcome->action != ActionCleanUp)
+        CliNoteChange(item);
     // A name cannot break the line nor pass for another.
     char shown[4 * sizeof line];
     TextCopyVisible(shown, sizeof shown, line, 0);
@@ -301,13 +303,18 @@ int CliRun(int argc, char **argv)
         break;
     case CliReport: result = Report(args.operands[0], args.yes); break;
     case CliCleanUp: result = CleanUp(&front); break;
+    case CliDiff: result = CliRunDiff(&args); break;
+    case CliAccept: result = CliRunAccept(&args); break;
+    case CliSnapshot: result = CliRunSnapshot(&args); break;
     default: result = RunOnIds(&args, &front); break;
     }
     // A list or report that lacks what the reader could not read is not whole.
-    if ((args.command == CliList || args.command == CliReport) && outcome.scanErrors
-        && result == CliExitDone)
+    if ((args.command == CliList || args.command == CliReport || args.command == CliDiff)
+        && outcome.scanErrors && result == CliExitDone)
         result = CliExitFailed;
     UseFrontEnd(NULL);
+    // What was changed here is no news at the next diff.
+    CliAcceptOwnChanges(args.command == CliCleanUp && args.yes);
     CliFreeArguments(&args);
     return result;
 }

@@ -707,3 +707,71 @@ int CliWriteList(const CliArguments *args, const uint8_t *chosen)
     PlatFree(rows);
     return written;
 }
+
+// ---- records of other commands ------------------------------------------------------
+
+static JsonOut RecordsJson;
+static const char *const *RecordKeys;
+static int RecordColumns;
+static int32_t RecordFormat;
+static int32_t RecordCount;
+
+void CliRecordsBegin(int32_t format, const char *const *keys, int columns)
+{
+    RecordFormat = format;
+    RecordKeys = keys;
+    RecordColumns = columns;
+    RecordCount = 0;
+    memset(&RecordsJson, 0, sizeof RecordsJson);
+    if (format == CliCsv) {
+        for (int c = 0; c < columns; ++c) {
+            OutText(c ? "," : "");
+            CsvField(keys[c]);
+        }
+        Out("\r\n", 2);
+    } else if (format == CliJson) {
+        JsonPutText(&RecordsJson, "[");
+    }
+}
+
+void CliRecord(const char *const *texts)
+{
+    int32_t format = RecordFormat;
+    if (format == CliCsv) {
+        for (int c = 0; c < RecordColumns; ++c) {
+            OutText(c ? "," : "");
+            CsvField(texts[c]);
+        }
+        Out("\r\n", 2);
+    } else if (format == CliJson || format == CliJsonLines) {
+        JsonPutText(&RecordsJson, format == CliJson && RecordCount ? ",\n  {" : format == CliJson ? "\n  {" : "{");
+        for (int c = 0; c < RecordColumns; ++c) {
+            JsonPutText(&RecordsJson, c ? ", " : "");
+            JsonString(&RecordsJson, RecordKeys[c]);
+            JsonPutText(&RecordsJson, ": ");
+            JsonString(&RecordsJson, texts[c]);
+        }
+        JsonPutText(&RecordsJson, format == CliJson ? "}" : "}\n");
+    } else {
+        // The table and tabs: a line of the texts, control characters shown.
+        char line[4 * COMMAND_FIELD_SIZE];
+        line[0] = '\0';
+        for (int c = 0; c < RecordColumns; ++c) {
+            if (!texts[c][0])
+                continue;
+            if (line[0])
+                TextAppend(line, sizeof line, format == CliTabs ? "\t" : "  ");
+            TextAppend(line, sizeof line, texts[c]);
+        }
+        CliLineShown(PLAT_STDOUT, line);
+    }
+    ++RecordCount;
+}
+
+int CliRecordsEnd(void)
+{
+    if (RecordFormat == CliJson)
+        JsonPutText(&RecordsJson, RecordCount ? "\n]\n" : "]\n");
+    JsonFlush(&RecordsJson);
+    return !RecordsJson.failed;
+}

@@ -201,32 +201,41 @@ void StopDetailsScan(void)
     BeginScanTurn(&Turns); // whatever is still posted is stale
 }
 
-// The rows hidden and the marks, after the count the rows' coming said.
 static void ShowHiddenTotal(void)
 {
-    char marks[160];
-    MarksStatusText(marks, sizeof marks);
-    if (!RefreshedStatus[0] || (!HiddenWindowsRows && !marks[0]))
+    if (!RefreshedStatus[0] || !HiddenWindowsRows)
         return;
     char now[sizeof RefreshedStatus];
     GetWindowTextA(GetDlgItem(MainWindow, IDC_STATUS), now, sizeof now);
     // Anything said since (a check box, a command) is not overwritten.
     if (strcmp(now, RefreshedStatus) != 0)
         return;
-    char status[sizeof RefreshedStatus + 256], hidden[192];
+    char status[sizeof RefreshedStatus + 96], hidden[96];
     // The first count said how many rows there were before any was hidden.
     if (StatusIsCount)
         EntryCountText(status, sizeof status);
     else
         TextCopy(status, sizeof status, RefreshedStatus);
-    if (HiddenWindowsRows) {
-        TextFormat(hidden, sizeof hidden, " " STATUS_WINDOWS_HIDDEN ".", (int)HiddenWindowsRows);
-        TextAppend(status, sizeof status, hidden);
-    }
-    if (marks[0]) {
-        TextFormat(hidden, sizeof hidden, " %s.", marks);
-        TextAppend(status, sizeof status, hidden);
-    }
+    TextFormat(hidden, sizeof hidden, " " STATUS_WINDOWS_HIDDEN ".", (int)HiddenWindowsRows);
+    TextAppend(status, sizeof status, hidden);
+    SetStatusText(NULL, status);
+}
+
+// What is marked since the last look, after whatever the status says (the
+// count, or what the change before this scan did).
+static void ShowMarksTotal(void)
+{
+    char marks[160];
+    MarksStatusText(marks, sizeof marks);
+    if (!marks[0])
+        return;
+    char status[sizeof RefreshedStatus + 256];
+    GetWindowTextA(GetDlgItem(MainWindow, IDC_STATUS), status, sizeof RefreshedStatus);
+    if (strstr(status, marks))
+        return;
+    TextAppend(status, sizeof status, status[0] ? " " : "");
+    TextAppend(status, sizeof status, marks);
+    TextAppend(status, sizeof status, ".");
     SetStatusText(NULL, status);
 }
 
@@ -317,6 +326,7 @@ static void TakeResults(HWND window, int force)
             SetStatusText(NULL, said);
         else
             ShowHiddenTotal();
+        ShowMarksTotal();
         if (ItemListWindow)
             InvalidateRect(ItemListWindow, NULL, FALSE);
         RepaintFooter(window);

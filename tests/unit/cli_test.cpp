@@ -748,3 +748,46 @@ TEST_F(Console, PolicyScriptsOfAnIniFileHaveIdsAndAreRefused)
     EXPECT_EQ(CliExitFailed, off.code);
     EXPECT_NE(std::string::npos, off.err.find("managed by Group Policy")) << off.err;
 }
+
+namespace {
+
+// diff against the entries seen: 0 when nothing changed, 4 with a row per
+// difference; accept and this program's own changes clear them; a snapshot
+// is a baseline.
+TEST_F(Console, DiffSaysWhatChangedAndExitsFourUntilAccepted)
+{
+    MemSetString(PLAT_HKCU, kRun, "Kept", "C:\\kept.exe");
+    MemSetString(PLAT_HKCU, kRun, "Edited", "C:\\edited.exe");
+    MemSetString(PLAT_HKCU, kRun, "Dropped", "C:\\dropped.exe");
+    Result r = Run({"diff"});
+    EXPECT_EQ(CliExitDone, r.code) << "the first run takes what it finds as seen";
+    EXPECT_NE(std::string::npos, r.err.find("the 3 listed now are taken as seen"));
+    EXPECT_EQ(CliExitDone, Run({"snapshot", "C:\\base.txt"}).code);
+
+    MemSetString(PLAT_HKCU, kRun, "Edited", "C:\\edited.exe /new");
+    MemSetString(PLAT_HKCU, kRun, "Added", "C:\\added.exe");
+    EXPECT_EQ(CliExitDone, Run({"remove", "--yes", (kUserRun + "\\\\Dropped").c_str()}).code);
+    r = Run({"diff", "-c"});
+    EXPECT_EQ(CliExitDiffers, r.code);
+    EXPECT_EQ("change,id,name,place,command,was\r\n"
+              "changed," + kUserRun + "\\\\Edited,Edited," + kUserRun + ",C:\\edited.exe /new,"
+              "\"command was \"\"C:\\edited.exe\"\"\"\r\n"
+              "new," + kUserRun + "\\\\Added,Added," + kUserRun + ",C:\\added.exe,\r\n",
+              r.out) << "a removal made here is no news";
+    r = Run({"diff", "--baseline", "C:\\base.txt", "--format", "json"});
+    EXPECT_EQ(CliExitDiffers, r.code);
+    EXPECT_NE(std::string::npos, r.out.find("\"change\": \"gone\", \"id\": \"" "HKCU"));
+    EXPECT_EQ(CliExitUsage, Run({"accept", "HKCU\\Nowhere\\\\x"}).code);
+    EXPECT_EQ(CliExitDone, Run({"accept", (kUserRun + "\\\\Added").c_str()}).code);
+    r = Run({"diff"});
+    EXPECT_EQ(CliExitDiffers, r.code);
+    EXPECT_EQ(0u, r.out.find("changed  ")) << r.out;
+    EXPECT_EQ(std::string::npos, r.out.find("\nnew  "));
+    EXPECT_EQ(CliExitDone, Run({"accept", "--all"}).code);
+    EXPECT_EQ(CliExitDone, Run({"diff"}).code);
+    EXPECT_EQ(CliExitFailed, Run({"diff", "--baseline", "C:\\missing.txt"}).code);
+    EXPECT_EQ(CliExitUsage, Run({"accept", "--all", "x"}).code);
+    EXPECT_EQ(CliExitUsage, Run({"diff", "--all"}).code);
+}
+
+} // namespace
