@@ -11,6 +11,7 @@
 #include "html_log.h"
 
 #include "../catalogue/catalogue.h"
+#include "../store/remembered.h"
 #include "../resources/product.h"
 
 #include <string.h>
@@ -86,7 +87,9 @@ void PutShown(ReportWriter *writer, const char *field, size_t fieldSize, int cut
 
 #define PUT_SHOWN(writer, item, field) PutShown((writer), (item)->field, sizeof (item)->field, 0)
 
-void PutRecord(ReportWriter *w, const AutostartItem *item)
+// change: what is new or changed about it since the user last looked, or
+// empty.
+void PutRecord(ReportWriter *w, const AutostartItem *item, const char *change)
 {
     int nameCut = ItemNameCut(item);
     PutText(w, "<h3>");
@@ -127,6 +130,11 @@ void PutRecord(ReportWriter *w, const AutostartItem *item)
     PutText(w, "</td></tr>\n<tr><td>Publisher:</td><td>");
     PUT_SHOWN(w, item, publisher);
     PutText(w, "</td></tr>");
+    if (change[0]) {
+        PutText(w, "\n<tr><td>Change:</td><td><b>");
+        PutShown(w, change, strlen(change) + 1, 0);
+        PutText(w, "</b></td></tr>");
+    }
     char notes[4 * TEXT_FIELD_SIZE];
     ItemNotes(item, notes, sizeof notes);
     if (notes[0]) {
@@ -327,6 +335,30 @@ int WriteNewHtmlLog(const char *path)
     return WriteReportFile(path, 0) == PLAT_OK;
 }
 
+// The entries gone since the user last looked, named after the rest.
+static void PutGone(ReportWriter *w, const RememberedList *seen, const RememberedMarks *marks,
+                    const char *since)
+{
+    if (!marks->gone || !marks->goneCount)
+        return;
+    char head[96];
+    TextFormat(head, sizeof head, "<h3>Gone since %s</h3><hr>\n<table border=\"0\">\n", since);
+    PutText(w, head);
+    for (int32_t j = 0; j < seen->count; ++j) {
+        if (!marks->gone[j])
+            continue;
+        const RememberedEntry *e = &seen->entries[j];
+        PutText(w, "<tr><td>");
+        PutShown(w, e->name, sizeof e->name, 0);
+        PutText(w, "</td><td>");
+        PutShown(w, e->place, sizeof e->place, 0);
+        PutText(w, "</td><td>");
+        PutShown(w, e->command, sizeof e->command, 0);
+        PutText(w, "</td></tr>\n");
+    }
+    PutText(w, "</table><br><br>\n\n");
+}
+
 static int WriteReport(ReportWriter *writer)
 {
     PutText(writer, "<html>\n<head>\n<meta http-equiv=\"Content-Type\" "
@@ -341,8 +373,30 @@ static int WriteReport(ReportWriter *writer)
     PutText(writer, ORVANE_WEB_SITE);
     PutText(writer, "</a><br>");
     PutHeader(writer);
-    for (int32_t i = 0; i < ItemCatalogue.count; ++i)
-        PutRecord(writer, &ItemCatalogue.items[i]);
+    // Marked by the user's list of entries seen, when there is one to read.
+    RememberedList seen;
+    RememberedMarks marks;
+    long cause = PLAT_OK;
+    memset(&marks, 0, sizeof marks);
+    if (ReadRemembered(NULL, 0, &seen, NULL, &cause) == RememberedDone)
+        CompareRemembered(&ItemCatalogue, &seen, &marks);
+    char since[32] = "", change[2 * COMMAND_FIELD_SIZE + 64];
+    RememberedTimeText(&seen.accepted, since, sizeof since);
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        change[0] = '\0';
+        int mark = marks.marks ? (int)marks.marks[i] : (int)MarkSame;
+        if (mark != MarkSame) {
+            char was[2 * COMMAND_FIELD_SIZE] = "";
+            if (marks.was[i] >= 0)
+                ChangeText(&ItemCatalogue.items[i], &seen.entries[marks.was[i]], was, sizeof was);
+            TextFormat(change, sizeof change, "%s since %s%s%s", mark == MarkNew ? MARK_NEW : MARK_CHANGED,
+                       since, was[0] ? ": " : "", was);
+        }
+        PutRecord(writer, &ItemCatalogue.items[i], change);
+    }
+    PutGone(writer, &seen, &marks, since);
+    FreeMarks(&marks);
+    FreeRemembered(&seen);
     PutText(writer, "</font></body>\n</html>");
     Flush(writer);
     return PlatFileClose(writer->file) && !writer->failed;

@@ -1,5 +1,6 @@
 // html_log.h - the HTML report of the whole catalogue (Save Log), for both
-// front ends. May include platform/, storage/ and catalogue/ only.
+// front ends. May include every layer below the front ends (the entries
+// seen: store/remembered.h).
 #pragma once
 
 #include <stddef.h>

@@ -3,6 +3,7 @@
 // window's entries field by field, whole and exact (JSON in escapes), and the
 // commands that change storage keep every byte or change nothing.
 #include "../../catalogue/catalogue.h"
+#include "../../store/remembered.h"
 #include "wine_places.h"
 
 #include <gtest/gtest.h>
@@ -298,6 +299,38 @@ TEST(WineConsole, APackagedAppsStartupTaskIsListedAndSwitchedInPlace)
     RegDeleteKeyA(HKEY_CURRENT_USER, repository.c_str());
     DeleteFileA(manifest.c_str());
     DeleteFileA(backup.c_str());
+}
+
+} // namespace
+
+namespace {
+
+// The window's list of entries seen, on a real profile: the console's first
+// diff takes what is there, then names what a program added or rewrote,
+// and accept clears it; the wide name comes back exact through the file.
+TEST(WineConsole, DiffAndAcceptNameWhatChangedSinceTheLastLook)
+{
+    EmptyAllPlaces();
+    std::string probe = ProbePath();
+    ASSERT_TRUE(SetWide(HKEY_CURRENT_USER, RUN_KEY, kWide, REG_SZ, Utf16(L"C:\\w.exe")));
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Updater", probe));
+    EXPECT_EQ(0u, Console("diff").code);
+    EXPECT_TRUE(FileExists(ShellFolder(CSIDL_LOCAL_APPDATA) + "\\" REMEMBERED_FOLDER "\\"
+                           REMEMBERED_FILE));
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Updater", probe + " /again"));
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Newcomer", probe));
+    ConsoleRun diff = Console("diff --format json");
+    EXPECT_EQ(4u, diff.code);
+    Json parser = {diff.out, 0, true};
+    std::vector<Fields> rows = parser.Document();
+    ASSERT_TRUE(parser.ok) << diff.out;
+    ASSERT_EQ(2u, rows.size()) << diff.out;
+    EXPECT_EQ("changed", rows[0]["change"]);
+    EXPECT_EQ("Updater", rows[0]["name"]);
+    EXPECT_EQ("new", rows[1]["change"]);
+    EXPECT_EQ(0u, Console("accept --all").code);
+    EXPECT_EQ(0u, Console("diff").code) << "the wide name was remembered exactly";
+    EmptyAllPlaces();
 }
 
 } // namespace

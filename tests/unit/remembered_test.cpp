@@ -2,6 +2,7 @@
 // changed and gone, and that no failure of its file loses the list.
 #include "../support/memory_platform.h"
 #include "../support/store_helpers.h"
+#include "../../report/html_log.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +111,11 @@ TEST_F(Remembered, MarksWhatWasAddedChangedRenamedResignedAndGone)
         if (c.marks.gone[j])
             gone += std::string(c.list.entries[j].name) + ";";
     EXPECT_EQ("Dropped;Renamed;", gone);
+    // The report marks the same rows and names what is gone.
+    ASSERT_TRUE(WriteHtmlLog("C:\\report.html"));
+    const std::string report = MemFileBytes("C:\\report.html");
+    EXPECT_NE(std::string::npos, report.find("<td>Change:</td><td><b>changed since "));
+    EXPECT_NE(std::string::npos, report.find("</td><td>C:\\Tools\\dropped.exe</td></tr>"));
     char words[2 * COMMAND_FIELD_SIZE];
     ChangeText(&ItemCatalogue.items[IndexOf("Edited")], &c.list.entries[c.marks.was[IndexOf("Edited")]],
                words, sizeof words);
