@@ -219,6 +219,12 @@ struct PlatTime {
     int year, month, day, hour, minute, second;
 };
 void PlatLocalTime(PlatTime *now);
+// Now as a FILETIME (100-nanosecond units since 1601, UTC), the form Windows
+// stores times in the registry.
+uint64_t PlatFileTimeNow(void);
+// A FILETIME as the local date and time; zero (local untouched) when it is
+// no time Windows can convert.
+int PlatFileTimeToLocal(uint64_t fileTime, PlatTime *local);
 
 // The computer's name as the network knows it (what the report is about);
 // nonzero with the name, cut to size, else zero with it empty.
