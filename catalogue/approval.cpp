@@ -81,3 +81,20 @@ int ReadApprovalValue(const AutostartItem *item, PlatHive *hive, char *path, uin
     return ItemActionable(item) && ApprovalList(item, hive, path)
            && ReadWholeValue(*hive, path, item->name, 1, type, data, size);
 }
+
+uint64_t ApprovalOffSince(const AutostartItem *item)
+{
+    PlatHive hive = PLAT_HKCU;
+    char path[TEXT_FIELD_SIZE];
+    uint32_t type = PLAT_REG_NONE, size = 0;
+    void *data = NULL;
+    if (!ReadApprovalValue(item, &hive, path, &type, &data, &size))
+        return 0;
+    const unsigned char *bytes = (const unsigned char *)data;
+    uint64_t since = 0;
+    if (type == PLAT_REG_BINARY && size >= APPROVAL_SIZE && (bytes[0] & 1) != 0)
+        for (int i = 11; i >= 4; --i) // little-endian, as Windows stores a FILETIME
+            since = (since << 8) | bytes[i];
+    PlatFree(data);
+    return since;
+}

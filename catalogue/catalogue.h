@@ -85,6 +85,13 @@ struct AutostartItem {
                                             // with "...", never written back from the record
     int32_t appState;                       // a packaged app's State (0-4), or APP_STATE_NONE,
                                             // APP_STATE_UNREAD
+    // A program that wrote its Run value (or its Startup file) back after it
+    // was disabled here: one row, the live entry, its copy disabled here
+    // folded in (FoldCameBack).
+    int32_t cameBack;                       // 1 when a copy waits in the disabled place
+    char cameBackCommand[COMMAND_FIELD_SIZE]; // that copy's command, as listed
+    uint64_t offSince;                      // its switch's time of switching off (FILETIME),
+                                            // 0 when the switch is not off or holds none
 };
 
 // Nonzero when the item's name reaches that entry and no other: neither cut
@@ -253,6 +260,33 @@ int ApprovalList(const AutostartItem *item, PlatHive *hive, char *path);
 // when there is none or it cannot be read.
 int ReadApprovalValue(const AutostartItem *item, PlatHive *hive, char *path, uint32_t *type,
                       void **data, uint32_t *size);
+
+// The time an approval value says its entry was switched off (FILETIME), 0
+// when it does not say the entry is off or holds no time.
+uint64_t ApprovalOffSince(const AutostartItem *item);
+
+// ---- came back (came_back.cpp) ---------------------------------------------
+
+// Folds each entry disabled here whose program wrote it back into its live
+// place (the same name in Run and "Run-" of one hive and view, or in the
+// Startup folder and the folder of disabled items of one scope) into the
+// live entry's record (cameBack, cameBackCommand, offSince); the disabled
+// copy's record leaves the block. The new count.
+int32_t FoldCameBack(AutostartItem *records, int32_t count);
+
+// The record of a came-back row's disabled copy, made from its live record
+// (the other place, the copy's command); zero when it cannot be named.
+int CameBackCopy(const AutostartItem *item, AutostartItem *copy);
+
+// What the details say of a came-back row (its date as "8 Dec 14:02").
+#define NOTE_CAME_BACK_OFF \
+    "came back after it was disabled here on %s; Windows' switch keeps it off; the copy " \
+    "disabled here: %s"
+#define NOTE_CAME_BACK_OFF_UNDATED \
+    "came back after it was disabled here; Windows' switch keeps it off; the copy disabled " \
+    "here: %s"
+#define NOTE_CAME_BACK_ON \
+    "came back after it was disabled here; Windows starts it again; the copy disabled here: %s"
 
 // ---- the places ----------------------------------------------------------
 

@@ -153,6 +153,31 @@ int ItemPlacedByAnyUser(const AutostartItem *item)
            && !item->approvalDisabled;
 }
 
+// "8 Dec 14:02", in English whatever the system's language, as the
+// report and the console print it too.
+static int ShortDate(uint64_t fileTime, char *text, size_t size)
+{
+    static const char *const months[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    PlatTime local;
+    return fileTime && PlatFileTimeToLocal(fileTime, &local) && local.month >= 1
+           && local.month <= 12
+           && TextFormat(text, size, "%d %s %02d:%02d", local.day, months[local.month - 1],
+                         local.hour, local.minute);
+}
+
+static void AddCameBackNote(const AutostartItem *item, char *text, size_t size)
+{
+    char date[32], note[COMMAND_FIELD_SIZE + 160];
+    if (!item->approvalDisabled)
+        TextFormat(note, sizeof note, NOTE_CAME_BACK_ON, item->cameBackCommand);
+    else if (ShortDate(item->offSince, date, sizeof date))
+        TextFormat(note, sizeof note, NOTE_CAME_BACK_OFF, date, item->cameBackCommand);
+    else
+        TextFormat(note, sizeof note, NOTE_CAME_BACK_OFF_UNDATED, item->cameBackCommand);
+    AddNote(text, size, note);
+}
+
 void ItemNotes(const AutostartItem *item, char *text, size_t size)
 {
     text[0] = '\0';
@@ -186,6 +211,8 @@ void ItemNotes(const AutostartItem *item, char *text, size_t size)
         AddNote(text, size, overrides);
     if (ItemPlacedByAnyUser(item))
         AddNote(text, size, NOTE_ANY_USER);
+    if (item->cameBack)
+        AddCameBackNote(item, text, size);
     if (item->approvalDisabled)
         AddNote(text, size, "switched off in Windows' startup settings (Task Manager or Settings)");
     if ((item->kind == ScheduledTask || item->kind == PackagedApp) && item->taskNotes[0])

@@ -550,6 +550,8 @@ static int LoadPasses(CatalogueData *out, const TaskRows *tasks, const TaskRows 
         if (ResolveLocationFolder(row, folder))
             more |= LoadLocation(records, &running, counted, row, folder);
     }
+    // Before the logon places, which hold no Run or Startup entries.
+    running = FoldCameBack(records, running);
     int32_t before = running;
     more |= VisitLogonPlaces(records, &running, counted) > running - before;
     AppendTaskRows(tasks, records, &running, capacity);

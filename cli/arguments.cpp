@@ -32,12 +32,16 @@ static const CommandName Commands[] = {
      "  read, tasks past the first 4096.\r\n"},
     {"disable", CliDisable,
      "orvanec disable ID...\r\n"
-     "  Disables the entries as the window's Apply does: moved, never overwriting.\r\n"},
+     "  Disables the entries as the window's Apply does: moved, never overwriting;\r\n"
+     "  a Run value or Startup file is also switched off in Windows' settings, so a\r\n"
+     "  program that writes it back stays off.\r\n"},
     {"enable", CliEnable,
      "orvanec enable ID... [--yes]\r\n"
      "  Enables the entries, also those switched off in Windows' startup settings.\r\n"
      "  A file that any user may have placed (the shared folder of disabled items)\r\n"
-     "  is enabled for every user only with --yes.\r\n"},
+     "  is enabled for every user only with --yes. An entry that came back after it\r\n"
+     "  was disabled here keeps the copy written back; with --yes, the copy disabled\r\n"
+     "  here. The other copy is saved to a backup first.\r\n"},
     {"remove", CliRemove,
      "orvanec remove ID... [--yes]\r\n"
      "  Backs each entry up, then deletes it; without --yes it only says what it\r\n"

@@ -220,6 +220,12 @@ struct PlatTime {
     int year, month, day, hour, minute, second;
 };
 void PlatLocalTime(PlatTime *now);
+// Now as a FILETIME (100-nanosecond units since 1601, UTC), the form Windows
+// stores times in the registry.
+uint64_t PlatFileTimeNow(void);
+// A FILETIME as the local date and time; zero (local untouched) when it is
+// no time Windows can convert.
+int PlatFileTimeToLocal(uint64_t fileTime, PlatTime *local);
 
 // The same, and how far local time is ahead of UTC at that instant in
 // minutes (daylight saving included; negative west of Greenwich), both

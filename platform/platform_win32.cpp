@@ -461,6 +461,29 @@ void PlatLocalTime(PlatTime *now)
     now->second = time.wSecond;
 }
 
+uint64_t PlatFileTimeNow(void)
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return ((uint64_t)now.dwHighDateTime << 32) | now.dwLowDateTime;
+}
+
+int PlatFileTimeToLocal(uint64_t fileTime, PlatTime *local)
+{
+    FILETIME utc = {(DWORD)fileTime, (DWORD)(fileTime >> 32)};
+    SYSTEMTIME system, time;
+    // Through the time zone rules of that date, not today's offset.
+    if (!FileTimeToSystemTime(&utc, &system) || !SystemTimeToTzSpecificLocalTime(NULL, &system, &time))
+        return 0;
+    local->year = time.wYear;
+    local->month = time.wMonth;
+    local->day = time.wDay;
+    local->hour = time.wHour;
+    local->minute = time.wMinute;
+    local->second = time.wSecond;
+    return 1;
+}
+
 int PlatComputerName(char *name, size_t size)
 {
     // Room for every character of the longest name in UTF-8.

@@ -53,9 +53,11 @@ int ClearDisabledApproval(const AutostartItem *item)
 static int NameStillGoverned(const AutostartItem *item)
 {
     if (item->kind != RegistryValue) {
-        // The same file name in the other folder of the scope.
+        // The same file name in the other folder of the scope; a file of
+        // the Startup folder switched off in Windows' settings is still in it.
         int user = ScopeIsUser(item->scope);
-        int row = LOCATION_COUNT - (item->enabled ? (user ? 2 : 1) : (user ? 4 : 3));
+        int live = item->enabled || item->approvalDisabled;
+        int row = LOCATION_COUNT - (live ? (user ? 2 : 1) : (user ? 4 : 3));
         char folder[TEXT_FIELD_SIZE], other[TEXT_FIELD_SIZE];
         return !ResolveLocationFolder(&AutostartLocations[row], folder)
                || !TextFormat(other, sizeof other, "%s\\%s", folder, item->name)
@@ -137,4 +139,43 @@ void ForgetApproval(HeldApproval *held)
 {
     PlatFree(held->data);
     held->data = NULL;
+}
+
+int SetApprovalOff(const AutostartItem *item, const HeldApproval *held)
+{
+    PlatHive hive = PLAT_HKCU;
+    char path[TEXT_FIELD_SIZE];
+    if (!ApprovalList(item, &hive, path))
+        return 0;
+    // As Task Manager writes it: 03 00 00 00 and the FILETIME of now; an
+    // existing value keeps the other bits of its first byte and its rest.
+    unsigned char fresh[APPROVAL_SIZE] = {0x03, 0, 0, 0};
+    unsigned char *bytes = fresh;
+    uint32_t size = APPROVAL_SIZE;
+    int kept = held->data && held->type == PLAT_REG_BINARY && held->size >= APPROVAL_SIZE;
+    if (kept) {
+        bytes = (unsigned char *)PlatAllocZero(held->size);
+        if (!bytes)
+            return SetStoreError(PLAT_ERROR_OUTOFMEMORY), 1;
+        memcpy(bytes, held->data, held->size);
+        size = held->size;
+        bytes[0] |= 1;
+    }
+    uint64_t now = PlatFileTimeNow();
+    for (int i = 0; i < 8; ++i)
+        bytes[4 + i] = (unsigned char)(now >> (8 * i));
+    PlatKey key = NULL;
+    long written = PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key);
+    if (written == PLAT_OK && key) {
+        written = PlatRegWriteRaw(key, item->name, PLAT_REG_BINARY, bytes, size);
+        PlatRegClose(key); // a write whose key then failed to close has written
+    } else if (written == PLAT_OK) {
+        written = PLAT_ERROR_INVALID_HANDLE;
+    }
+    if (kept)
+        PlatFree(bytes);
+    if (written != PLAT_OK)
+        return SetStoreError(written), 1;
+    // Read back: only a switch that now says off is told as set.
+    return ReadApprovalState(item) == ApprovalOff ? 0 : (SetStoreError(CAUSE_APPROVAL_UNREAD), 1);
 }

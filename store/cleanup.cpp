@@ -463,6 +463,16 @@ int32_t MarkCleanUpRecords(const int32_t *hidden, int32_t records, int32_t *mark
             for (int p = 0; p < placeCount && !marked[i]; ++p)
                 marked[i] = !places[p].keep && !places[p].hidden && KeyHoldsItem(&places[p], item);
         count += marked[i];
+        // The copy of a came-back row has no record of its own: said here.
+        if (item->cameBack && item->kind == RegistryValue && !(hidden && hidden[i])) {
+            AutostartItem *copy = (AutostartItem *)PlatAllocZero(sizeof *copy);
+            int deleted = 0;
+            if (copy && CameBackCopy(item, copy))
+                for (int p = 0; p < placeCount && !deleted; ++p)
+                    deleted = !places[p].keep && !places[p].hidden && KeyHoldsItem(&places[p], copy);
+            kept->cameBackCopies += deleted;
+            PlatFree(copy);
+        }
         if (marked[i] || (hidden && hidden[i]))
             continue;
         const char *state = ItemStateText(item);
@@ -487,6 +497,13 @@ int CleanUpKeptText(const CleanUpKept *kept, char *text, size_t size)
         TextFormat(part, sizeof part, STATUS_CLEANUP_KEEPS_OTHERS, text[0] ? " " : "",
                    (int)kept->otherHere, kept->otherHere == 1 ? "entry" : "entries",
                    kept->otherHere == 1 ? "is" : "are");
+        TextAppend(text, size, part);
+    }
+    if (kept->cameBackCopies) {
+        int one = kept->cameBackCopies == 1;
+        TextFormat(part, sizeof part, STATUS_CLEANUP_CAME_BACK, text[0] ? " " : "",
+                   (int)kept->cameBackCopies, one ? "entry" : "entries", one ? "it was" : "they were",
+                   one ? "has" : "have", one ? "one" : "ones", one ? "stays" : "stay");
         TextAppend(text, size, part);
     }
     return text[0] != '\0';

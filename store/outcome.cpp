@@ -154,7 +154,15 @@ static void WordSwitch(const StoreOutcome *outcome, const char *backup, char *te
 {
     const AutostartItem *item = outcome->item;
     int enable = outcome->action == ActionEnable;
-    if (outcome->result == ResultDone && backup[0])
+    const char *cameBack = outcome->cameBack == CameBackKeptLive   ? STATUS_CAME_BACK_KEPT_LIVE
+                           : outcome->cameBack == CameBackRestored ? STATUS_CAME_BACK_RESTORED
+                           : outcome->cameBack == CameBackLiveSaved ? STATUS_CAME_BACK_LIVE_SAVED
+                                                                   : NULL;
+    if (outcome->result == ResultSwitchNotSet)
+        TextFormat(text, size, STATUS_SWITCH_NOT_SET, ItemShownName(item), OutcomeCauseText(outcome));
+    else if (outcome->result == ResultDone && cameBack)
+        TextFormat(text, size, cameBack, ItemShownName(item), backup);
+    else if (outcome->result == ResultDone && backup[0])
         TextFormat(text, size, enable ? STATUS_LIST_ENABLED : STATUS_LIST_DISABLED, ItemShownName(item),
                    backup);
     else if (outcome->result == ResultDone)

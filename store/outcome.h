@@ -26,7 +26,18 @@ enum OutcomeResult {
     ResultKept = 3,         // backed up, but not deleted: the cause says why
     ResultBackupFailed = 4, // the backup could not be made whole: nothing was deleted
     ResultFolderIsLink = 5, // a folder on the way was refused (the cause): nothing changed
-    ResultDeclined = 6      // the user said No to the question: nothing was done
+    ResultDeclined = 6,     // the user said No to the question: nothing was done
+    // disabled here (moved aside), but Windows' switch was not set (the
+    // cause): a program that writes its entry back starts again
+    ResultSwitchNotSet = 7
+};
+
+// What a change of a came-back row did with its two copies.
+enum CameBackDone {
+    CameBackNone = 0,
+    CameBackKeptLive = 1,    // enabled: the copy written back kept, the one disabled here saved
+    CameBackRestored = 2,    // enabled: the copy disabled here put back, the other saved
+    CameBackLiveSaved = 3    // disabled: the copy written back saved and deleted, the other kept
 };
 
 // One "-" key of one hive, and what CleanUp did with it.
@@ -56,6 +67,7 @@ struct StoreOutcome {
     // A removed task that runs whether its user is logged on or not: that
     // user, whom its restore names.
     char runAs[TEXT_FIELD_SIZE];
+    int32_t cameBack; // CameBackDone
     // CleanUp's summary: every "-" key and what became of it.
     const CleanUpKey *keys;
     int32_t keyCount;
@@ -105,6 +117,16 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
 #define STATUS_DISABLED_ONE "Disabled \"%s\"."
 #define STATUS_LIST_DISABLED "Disabled \"%s\"; backup: %s"
 #define STATUS_LIST_ENABLED "Enabled \"%s\"; backup: %s"
+#define STATUS_SWITCH_NOT_SET \
+    "ERROR: \"%s\" was disabled here, but Windows' switch for it was not set: %s. If it " \
+    "writes itself back, it starts again."
+#define STATUS_CAME_BACK_KEPT_LIVE \
+    "Enabled \"%s\" as it was written back; the copy disabled here is deleted, saved in %s"
+#define STATUS_CAME_BACK_RESTORED \
+    "Enabled \"%s\" as it was disabled here; the copy written back is deleted, saved in %s"
+#define STATUS_CAME_BACK_LIVE_SAVED \
+    "Disabled \"%s\": the copy written back is deleted, saved in %s; the copy disabled here " \
+    "is kept, and Windows' switch keeps it off"
 #define STATUS_ALREADY "\"%s\" is already %s; nothing was changed."
 // An entry Apply could not change, and why ("ERROR: "Tool" was not disabled:
 // administrator rights are needed.").
@@ -138,6 +160,9 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
 #define STATUS_CLEANUP_KEEPS_OTHERS \
     "%s%d other %s disabled here %s kept: CleanUp deletes only registry entries of the Run " \
     "keys, not shortcuts or logon programs."
+#define STATUS_CLEANUP_CAME_BACK \
+    "%s%d %s that came back after %s disabled here %s a copy disabled here: CleanUp deletes " \
+    "that copy too (the backup holds it); the %s written back %s listed."
 #define STATUS_CLEANUP_CHANGED \
     "Nothing was deleted: what CleanUp would delete changed since the question. Press " \
     "CleanUp again to see it."

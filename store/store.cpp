@@ -1,5 +1,5 @@
 // store.cpp - the store operations (see store.h).
-#include "store.h"
+#include "reg_file.h"
 
 #include <string.h>
 
@@ -208,6 +208,207 @@ static int MoveItem(const AutostartItem *item, int32_t wanted, char *movedTo)
     return failed;
 }
 
+// ---- Windows' switch with a disable, and came-back rows --------------------
+
+// Nonzero when Windows' switch governs the item's place (Run, the Startup
+// folders): a disable there switches it off too.
+static int SwitchGoverns(const AutostartItem *item)
+{
+    PlatHive hive = PLAT_HKCU;
+    char path[TEXT_FIELD_SIZE];
+    return (item->kind == RegistryValue || item->kind == Shortcut) && ItemActionable(item)
+           && ApprovalList(item, &hive, path);
+}
+
+// Saves the item's approval value as it is (or its absence) into a new
+// backup; 0 with held filled, else 1 with the cause (nothing is held).
+static int BackupApproval(const AutostartItem *item, HeldApproval *held, char *backupFile)
+{
+    if (!HoldApproval(item, held))
+        return SetStoreError(CAUSE_APPROVAL_UNREAD), 1;
+    BackupValue old = {held->hive, held->path, item->name, held->type, held->data, held->size,
+                       held->data == NULL};
+    int made = NameCarried(item->name) ? BackupValues("Disabled", &old, 1, backupFile)
+                                        : (SetStoreError(CAUSE_NAME_NOT_CARRIED), BackupFailed);
+    if (made == BackupMade)
+        return 0;
+    ForgetApproval(held);
+    backupFile[0] = '\0';
+    if (made != BackupFailed || LastStoreError() != CAUSE_NAME_NOT_CARRIED)
+        SetStoreError(made == BackupFolderIsLink ? CAUSE_PLACE_IS_LINK : CAUSE_BACKUP_FAILED);
+    return 1;
+}
+
+// A disable in a place Windows' switch governs: the switch's old value is
+// backed up, the entry moved aside, and only then the switch set off, so a
+// program that writes its entry back is still not started. A failed move
+// leaves the switch alone; a switch not set leaves the move done, said.
+static int DisableWithSwitch(const AutostartItem *item, char *movedTo, StoreOutcome *outcome)
+{
+    HeldApproval held;
+    if (BackupApproval(item, &held, outcome->backup)) {
+        if (LastStoreError() == CAUSE_PLACE_IS_LINK) {
+            outcome->result = ResultFolderIsLink;
+            outcome->folder = BACKUP_FOLDER;
+        }
+        return 1;
+    }
+    int failed = MoveItem(item, 0, movedTo);
+    if (failed) {
+        // The switch is left as it was: its saved copy backs up nothing.
+        long cause = LastStoreError();
+        PlatDeleteFile(outcome->backup);
+        outcome->backup[0] = '\0';
+        SetStoreError(cause);
+    } else if (SetApprovalOff(item, &held) != 0) {
+        outcome->result = ResultSwitchNotSet;
+        outcome->cause = LastStoreError();
+    }
+    ForgetApproval(&held);
+    return failed;
+}
+
+// Disable of a came-back row (on: Windows' switch is not off): its copy
+// disabled here holds the name in the disabled place, so the copy written
+// back cannot move there. It is saved and deleted (Remove's backup holds
+// it and the switch as it was), the copy disabled here kept, and the switch
+// set off.
+static int DisableCameBack(AutostartItem *item, char *movedTo, StoreOutcome *outcome)
+{
+    AutostartItem *copy = (AutostartItem *)PlatAllocZero(sizeof *copy);
+    int named = copy && CameBackCopy(item, copy);
+    if (named)
+        TextCopy(movedTo, TEXT_FIELD_SIZE, copy->location);
+    PlatFree(copy);
+    HeldApproval held;
+    if (!named)
+        return SetStoreError(PLAT_ERROR_PATH_NOT_FOUND), 1;
+    if (!HoldApproval(item, &held))
+        return movedTo[0] = '\0', SetStoreError(CAUSE_APPROVAL_UNREAD), 1;
+    int removed = RemoveItemWithBackup(item, outcome->backup);
+    if (removed != RemoveDone) {
+        ForgetApproval(&held);
+        if (removed == RemoveFolderIsLink)
+            SetStoreError(CAUSE_PLACE_IS_LINK);
+        else if (removed == RemoveBackupFailed && LastStoreError() == PLAT_OK)
+            SetStoreError(CAUSE_BACKUP_FAILED);
+        else if (removed == RemoveNameNotCarried)
+            SetStoreError(CAUSE_NAME_NOT_CARRIED);
+        movedTo[0] = '\0';
+        return 1;
+    }
+    // The row is the copy disabled here from now on.
+    outcome->cameBack = CameBackLiveSaved;
+    item->cameBack = 0;
+    TextCopy(item->command, sizeof item->command, item->cameBackCommand);
+    if (SetApprovalOff(item, &held) != 0) {
+        outcome->result = ResultSwitchNotSet;
+        outcome->cause = LastStoreError();
+    }
+    ForgetApproval(&held);
+    return 0;
+}
+
+// Nonzero while the item's value or file may still be in its place.
+static int StillThere(const AutostartItem *item)
+{
+    return item->kind == RegistryValue ? ValueMayExist(HiveOfItem(item), item->location, item->name)
+                                       : PlatFileExists(item->location);
+}
+
+// Puts a deleted live copy back after the copy disabled here could not take
+// its place: the value as read, or the file from its backup copy.
+static void PutBackLive(const AutostartItem *item, uint32_t type, const void *data,
+                        uint32_t size, const char *backupFile)
+{
+    if (item->kind != RegistryValue) {
+        PlatCopyFile(backupFile, item->location);
+        return;
+    }
+    PlatKey key = NULL;
+    if (PlatRegCreate(HiveOfItem(item), item->location, PLAT_KEY_WRITE, &key) == PLAT_OK && key) {
+        PlatRegWriteRaw(key, item->name, type, data, size);
+        PlatRegClose(key);
+    }
+}
+
+// Enable of a came-back row (off: Windows' switch keeps the copy written
+// back off). The user chooses the copy to keep; the other is saved in a
+// backup before it is deleted, and only then is the switch cleared.
+static int EnableCameBack(AutostartItem *item, const FrontEnd *front, char *movedTo,
+                          StoreOutcome *outcome)
+{
+    AutostartItem *copy = (AutostartItem *)PlatAllocZero(sizeof *copy);
+    if (!copy || !CameBackCopy(item, copy)) {
+        PlatFree(copy);
+        return SetStoreError(copy ? (long)PLAT_ERROR_PATH_NOT_FOUND : (long)PLAT_ERROR_OUTOFMEMORY), 1;
+    }
+    char question[2 * COMMAND_FIELD_SIZE + TEXT_FIELD_SIZE + 256];
+    TextFormat(question, sizeof question, CAME_BACK_QUESTION, ItemShownName(item), item->command,
+               item->cameBackCommand);
+    int restore = AskFrontEnd(front, question);
+    int failed = 0;
+    if (!restore) {
+        // The switch is cleared first, then the copy disabled here saved
+        // and deleted; a copy that stays puts the switch back as it was.
+        HeldApproval held;
+        failed = !HoldApproval(item, &held) ? (SetStoreError(CAUSE_APPROVAL_UNREAD), 1)
+                                            : ClearDisabledApproval(item);
+        if (!failed) {
+            int removed = RemoveItemWithBackup(copy, outcome->backup);
+            failed = removed != RemoveDone;
+            if (removed == RemoveFolderIsLink)
+                SetStoreError(CAUSE_PLACE_IS_LINK);
+            else if (failed && LastStoreError() == PLAT_OK)
+                SetStoreError(CAUSE_BACKUP_FAILED);
+        }
+        if (failed) {
+            long cause = LastStoreError();
+            PutBackApproval(item, &held);
+            SetStoreError(cause);
+        } else {
+            ForgetApproval(&held);
+        }
+        outcome->cameBack = CameBackKeptLive;
+    } else {
+        // The live copy is saved and deleted, then the copy disabled here
+        // moved into its place, which clears the switch; a move that fails
+        // puts the live copy back.
+        uint32_t type = PLAT_REG_NONE, size = 0;
+        void *data = NULL;
+        int read = item->kind != RegistryValue
+                   || ReadWholeValue(HiveOfItem(item), item->location, item->name, 1, &type, &data,
+                                     &size);
+        int removed = read ? RemoveItemWithBackup(item, outcome->backup) : RemoveBackupFailed;
+        failed = removed != RemoveDone;
+        if (removed == RemoveFolderIsLink)
+            SetStoreError(CAUSE_PLACE_IS_LINK);
+        else if (failed && LastStoreError() == PLAT_OK)
+            SetStoreError(CAUSE_BACKUP_FAILED);
+        if (!failed) {
+            char arrivedAt[TEXT_FIELD_SIZE];
+            failed = MoveItem(copy, 1, arrivedAt);
+            // Still in the disabled place: the entries go back as they were.
+            if (failed && !arrivedAt[0] && StillThere(copy)) {
+                long cause = LastStoreError();
+                PutBackLive(item, type, data, size, outcome->backup);
+                SetStoreError(cause);
+            } else if (!failed) {
+                TextCopy(item->command, sizeof item->command, copy->command);
+            }
+            TextCopy(movedTo, TEXT_FIELD_SIZE, arrivedAt);
+        }
+        PlatFree(data);
+        outcome->cameBack = CameBackRestored;
+    }
+    if (!failed)
+        item->cameBack = 0;
+    else
+        outcome->cameBack = CameBackNone;
+    PlatFree(copy);
+    return failed;
+}
+
 // The user's Yes to enabling for every user an entry any user may have placed.
 static int ConfirmAnyUser(const AutostartItem *item, const FrontEnd *front)
 {
@@ -241,8 +442,14 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
         SetStoreError(CAUSE_NAME_CUT);
     else if (item->logonPlace)
         failed = ChangeLogonItem(item, wanted, outcome.backup);
+    else if (item->cameBack && wanted) // a copy here and one written back: one is kept
+        failed = EnableCameBack(item, front, movedTo, &outcome);
+    else if (item->cameBack)
+        failed = DisableCameBack(item, movedTo, &outcome);
     else if (item->approvalDisabled && wanted) // off in Windows' settings: on in place
         failed = ClearDisabledApproval(item);
+    else if (!wanted && SwitchGoverns(item))
+        failed = DisableWithSwitch(item, movedTo, &outcome);
     else
         failed = MoveItem(item, wanted, movedTo);
     // The record follows the entry, so a change made before the next list
@@ -258,7 +465,7 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
     if (failed == MoveFolderIsLink) {
         outcome.result = ResultFolderIsLink;
         outcome.folder = ScopeIsUser(item->scope) ? DISABLED_USER_FOLDER : DISABLED_ALL_FOLDER;
-    } else if (failed) {
+    } else if (failed && outcome.result == ResultDone) { // not said more closely already
         outcome.result = ResultRefused;
     }
     if (failed)
@@ -277,8 +484,11 @@ int ApplyChanges(const int32_t *desired, int32_t count, const FrontEnd *front)
     for (int32_t i = 0; i < count; ++i) {
         AutostartItem *item = &ItemCatalogue.items[i];
         int32_t wanted = desired[i] ? 1 : 0;
-        if (wanted != item->enabled)
-            stored += SwitchEntry(item, wanted, front) == ResultDone;
+        if (wanted == item->enabled)
+            continue;
+        OutcomeResult result = SwitchEntry(item, wanted, front);
+        // Moved aside even when Windows' switch was not set.
+        stored += result == ResultDone || result == ResultSwitchNotSet;
     }
     return stored;
 }

@@ -57,10 +57,21 @@ int DeleteValueIfUnchanged(const AutostartItem *item, uint32_t type, const void 
 // count (1 enabled, 0 disabled): record i of ItemCatalogue belongs to
 // desired[i]. An entry switched off in Windows' startup settings is
 // switched on in place; a task in the scheduler; every other change moves
-// the entry. An entry any user may have placed is enabled for every user
+// the entry. A disable in a place Windows' switch governs (Run, the Startup
+// folders) also sets that switch off, its old value saved to a backup first
+// (ResultSwitchNotSet when the move was done and the switch not set). A
+// row that came back (cameBack) keeps one copy: an enable asks which
+// (CAME_BACK_QUESTION), a disable deletes the copy written back; the other
+// is saved to a backup first. An entry any user may have placed is enabled for every user
 // only when front's user says Yes (ENABLE_ANY_USER_QUESTION). Each change
 // tells front its outcome, and its record takes the state wanted (unless
 // declined). Returns the number of changes stored.
+// Enable of a came-back row: which copy to keep (No keeps the one written
+// back, which the program itself wrote last).
+#define CAME_BACK_QUESTION                                                                  \
+    "\"%s\" wrote itself back after it was disabled here.\n\nWritten back: %s\nDisabled " \
+    "here: %s\n\nPut the copy disabled here back in its place? No keeps the copy written "  \
+    "back. The other copy is saved to a backup first."
 #define ENABLE_ANY_USER_QUESTION                                                          \
     "\"%s\" may have been placed by any user: its folder of disabled items is writable by " \
     "every user. Move it into the Startup folder of all users, to start for everyone?"
@@ -102,6 +113,14 @@ struct HeldApproval {
 int HoldApproval(const AutostartItem *item, HeldApproval *held);
 void PutBackApproval(const AutostartItem *item, HeldApproval *held);
 void ForgetApproval(HeldApproval *held);
+
+// Switches the item's approval value off as Task Manager does (the first
+// byte's bit 0 set, its other bits and any further bytes of held kept; 03
+// 00 00 00 when there was none or it was malformed), with the FILETIME of
+// now, and reads it back. 0 when it now says off; nothing to do (0) when no
+// list governs the item. Windows then keeps a program off that writes its
+// entry back.
+int SetApprovalOff(const AutostartItem *item, const HeldApproval *held);
 
 // ---- backups, Remove and CleanUp (reg_file.cpp, remove.cpp, cleanup.cpp) ---
 
@@ -163,6 +182,9 @@ void CountCleanUpShown(CleanUpCount *count, const int32_t *hidden, int32_t recor
 struct CleanUpKept {
     int32_t switchedOff; // off in Windows' settings or in Task Scheduler
     int32_t otherHere;   // off here, but not a Run key's entry (a shortcut, a logon program)
+    // rows that came back whose copy disabled here CleanUp deletes (saved
+    // in its backup) though the row stays
+    int32_t cameBackCopies;
 };
 int32_t MarkCleanUpRecords(const int32_t *hidden, int32_t records, int32_t *marked,
                            CleanUpKept *kept);

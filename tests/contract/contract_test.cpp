@@ -853,3 +853,21 @@ TEST_F(Contract, AnIndirectStringNoPackageHoldsGivesNothing)
                                      text, sizeof text));
     EXPECT_STREQ("", text);
 }
+
+// The switch of a startup entry holds when it was switched off as a
+// FILETIME: now, shown as local time, is the clock's local time.
+TEST_F(Contract, FileTimeOfNowReadsAsTheLocalTime)
+{
+    PlatTime before, shown, after;
+    PlatLocalTime(&before);
+    uint64_t now = PlatFileTimeNow();
+    PlatLocalTime(&after);
+    memset(&shown, kPoison, sizeof shown);
+    ASSERT_NE(0, PlatFileTimeToLocal(now, &shown));
+    auto minutes = [](const PlatTime &t) {
+        return ((t.year * 13L + t.month) * 32L + t.day) * 1440L + t.hour * 60L + t.minute;
+    };
+    EXPECT_LE(minutes(before), minutes(shown));
+    EXPECT_LE(minutes(shown), minutes(after));
+    EXPECT_EQ(0, PlatFileTimeToLocal(0x8000000000000000ull, &shown)) << "past what Windows converts";
+}

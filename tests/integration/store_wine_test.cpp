@@ -81,17 +81,19 @@ TEST_F(WineStore, ExpandableAndLongValuesSurviveByteForByte)
     EXPECT_EQ((DWORD)REG_DWORD, type);
 }
 
+// (In Run, a namesake in both places is one row that came back.)
 TEST_F(WineStore, CollisionInTheDisabledKeyKeepsBoth)
 {
-    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kRun, "Tool", "C:\\new\\tool.exe"));
-    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kRunOff, "Tool", "C:\\old\\tool.exe"));
+    const std::string onceOff = std::string(kRunOnce) + "-";
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kRunOnce, "Tool", "C:\\new\\tool.exe"));
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, onceOff.c_str(), "Tool", "C:\\old\\tool.exe"));
     ScanCatalogue();
     std::vector<int32_t> states = {0, 0};
     ASSERT_EQ(2, ItemCatalogue.count);
     ApplyChanges(states.data(), 2, &StatusFront);
     ExpectApplyFailures(1);
-    EXPECT_EQ(Sz("C:\\new\\tool.exe"), ValueBytes(HKEY_CURRENT_USER, kRun, "Tool"));
-    EXPECT_EQ(Sz("C:\\old\\tool.exe"), ValueBytes(HKEY_CURRENT_USER, kRunOff, "Tool"));
+    EXPECT_EQ(Sz("C:\\new\\tool.exe"), ValueBytes(HKEY_CURRENT_USER, kRunOnce, "Tool"));
+    EXPECT_EQ(Sz("C:\\old\\tool.exe"), ValueBytes(HKEY_CURRENT_USER, onceOff.c_str(), "Tool"));
 }
 
 TEST_F(WineStore, DisableAndEnableAnAllUsersShortcut)
@@ -121,17 +123,19 @@ TEST_F(WineStore, ShortcutCollisionInTheDisabledFolderKeepsBoth)
     std::string startup = ShellFolder(CSIDL_STARTUP);
     std::string disabled = ShellFolder(CSIDL_PERSONAL) + "\\" DISABLED_USER_FOLDER;
     CreateDirectoryA(disabled.c_str(), NULL);
-    ASSERT_TRUE(MakeShortcut(startup + "\\Same.lnk", ProbePath(), "-new", ""));
     ASSERT_TRUE(MakeShortcut(disabled + "\\Same.lnk", ProbePath(), "-old", ""));
     ScanCatalogue();
-    ASSERT_EQ(2, ItemCatalogue.count);
-    std::vector<int32_t> states = {0, 0};
-    ApplyChanges(states.data(), 2, &StatusFront);
+    ASSERT_EQ(1, ItemCatalogue.count);
+    // Written back after the list was read: the enable moves nothing.
+    ASSERT_TRUE(MakeShortcut(startup + "\\Same.lnk", ProbePath(), "-new", ""));
+    std::vector<int32_t> states = {1};
+    ApplyChanges(states.data(), 1, &StatusFront);
     ExpectApplyFailures(1);
+    // Listed together, the two are one row that came back.
     ScanCatalogue();
-    ASSERT_EQ(2, ItemCatalogue.count);
+    ASSERT_EQ(1, ItemCatalogue.count);
     EXPECT_STREQ("-new", ItemCatalogue.items[0].parameters);
-    EXPECT_STREQ("-old", ItemCatalogue.items[1].parameters);
+    EXPECT_NE(nullptr, strstr(ItemCatalogue.items[0].cameBackCommand, "-old"));
 }
 
 TEST_F(WineStore, CleanUpRemovesEveryDisabledKeyButNoShortcut)

@@ -1506,6 +1506,52 @@ int PlatLocalTimeOffset(PlatTime *now, int32_t *minutesAhead)
     return 1;
 }
 
+// The stand-in's local time is UTC: a FILETIME is the days since 1601 and
+// the time of day, the days counted through the civil calendar.
+static const uint64_t kTicksPerSecond = 10000000u;
+static const int64_t kDays1601To1970 = 134774;
+
+static int64_t DaysFromCivil(int64_t y, int m, int d)
+{
+    y -= m <= 2;
+    int64_t era = (y >= 0 ? y : y - 399) / 400;
+    int64_t yoe = y - era * 400;
+    int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+uint64_t PlatFileTimeNow(void)
+{
+    const PlatTime &t = S().now;
+    int64_t days = DaysFromCivil(t.year, t.month, t.day) + kDays1601To1970;
+    return ((uint64_t)days * 86400u + (uint64_t)(t.hour * 3600 + t.minute * 60 + t.second))
+           * kTicksPerSecond;
+}
+
+int PlatFileTimeToLocal(uint64_t fileTime, PlatTime *local)
+{
+    // FileTimeToSystemTime refuses times past the year 30827 (high bit set).
+    if (fileTime >> 63)
+        return 0;
+    uint64_t seconds = fileTime / kTicksPerSecond;
+    int64_t z = (int64_t)(seconds / 86400u) - kDays1601To1970 + 719468;
+    int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    int64_t doe = z - era * 146097;
+    int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    int64_t mp = (5 * doy + 2) / 153;
+    int month = (int)(mp < 10 ? mp + 3 : mp - 9);
+    local->year = (int)(yoe + era * 400 + (month <= 2));
+    local->month = month;
+    local->day = (int)(doy - (153 * mp + 2) / 5 + 1);
+    uint64_t second = seconds % 86400u;
+    local->hour = (int)(second / 3600);
+    local->minute = (int)(second / 60 % 60);
+    local->second = (int)(second % 60);
+    return 1;
+}
+
 int PlatCopyFile(const char *from, const char *to)
 {
     long fail;

@@ -215,7 +215,8 @@ void MemAddSearchFolder(const char *folder);
 // The flags of the last shortcut resolution.
 uint32_t MemLastResolveFlags();
 
-// The local time PlatLocalTime gives (2026-12-07 13:05:09 after a reset).
+// The local time PlatLocalTime gives (2026-12-07 13:05:09 after a reset);
+// PlatFileTimeNow gives the same time, the stand-in's local time being UTC.
 void MemSetTime(const PlatTime &now);
 // The name PlatComputerName gives ("TESTPC" after a reset).
 void MemSetComputerName(const char *name);

@@ -27,7 +27,8 @@ std::string Sz(const std::string &text);
 std::string RegText(const std::string &file);
 
 // Nonzero for ApplyChanges' text of an entry that was not moved: it names
-// the entry and the cause ("ERROR: "Tool" was not disabled: ...").
+// the entry and the cause ("ERROR: "Tool" was not disabled: ..."); or of
+// one moved aside whose switch in Windows' settings was not set.
 bool IsApplyFailure(const std::string &status);
 // Exactly count such texts in Statuses.
 void ExpectApplyFailures(size_t count);

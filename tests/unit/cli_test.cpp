@@ -3,6 +3,7 @@
 // the exit codes when something is refused or fails.
 #include "../../cli/cli.h"
 #include "../../catalogue/catalogue.h"
+#include "../../store/store.h"
 #include "../support/memory_platform.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,9 @@ namespace {
 const char *const kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char *const kRunOff = "Software\\Microsoft\\Windows\\CurrentVersion\\Run-";
 const std::string kUserRun = std::string("HKCU\\") + kRun;
+// A disable of a Run value saves its switch in Windows' settings first.
+const std::string kSwitchBackup =
+    MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER "\\Disabled 2026-12-07 130509.reg";
 
 struct Result {
     int code;
@@ -214,7 +218,7 @@ TEST_F(Console, DisableThenEnableOfOneIdRoundTripsTheValue)
     std::string id = kUserRun + "\\\\agent";
     Result off = Run({"disable", id.c_str()});
     EXPECT_EQ(CliExitDone, off.code) << off.err;
-    EXPECT_EQ("Disabled \"Agent\".\r\n", off.out);
+    EXPECT_EQ("Disabled \"Agent\"; backup: " + kSwitchBackup + "\r\n", off.out);
     EXPECT_EQ(before, Bytes(PLAT_HKCU, kRunOff, "Agent"));
     EXPECT_EQ("\"Agent\" is already disabled; nothing was changed.\r\n",
               Run({"disable", id.c_str()}).out);
@@ -240,7 +244,7 @@ TEST_F(Console, ADefaultValueIsNamedAsTheRegistryEditorNamesIt)
     EXPECT_NE(std::string::npos, Run({"list", "--format", "json"}).out.find("\"name\": \"\""));
     std::string id = kUserRun + "\\\\";
     Result off = Run({"disable", id.c_str()});
-    EXPECT_EQ("Disabled \"(Default)\".\r\n", off.out) << off.err;
+    EXPECT_EQ("Disabled \"(Default)\"; backup: " + kSwitchBackup + "\r\n", off.out) << off.err;
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRunOff, ""));
 }
 
@@ -261,7 +265,8 @@ TEST_F(Console, DisablingAListItemNamesItsBackup)
     std::string backup = off.out.substr(done.size(), end - done.size());
     EXPECT_NE(std::string::npos, MemFileBytes(backup.c_str()).find(std::string("b\0.\0e\0x\0e\0", 10)))
         << backup;
-    EXPECT_EQ("Disabled \"Agent\".\r\n", off.out.substr(end + 2));
+    EXPECT_EQ("Disabled \"Agent\"; backup: " + kSwitchBackup + "\r\n", off.out.substr(end + 2))
+        << "its switch's backup";
     Result listed = Run({"list", "-f", "csv", "-p", (std::string("HKCU\\") + legacy).c_str()});
     std::string stays = std::string("HKCU\\") + legacy + "\\\\Load\\\\C:\\a.exe";
     EXPECT_NE(std::string::npos, listed.out.find("\r\n" + stays + ",Load: C:\\a.exe,"))
@@ -299,7 +304,8 @@ TEST_F(Console, UnknownIdChangesNothingAndMachineWithoutRightsExitsThree)
     EXPECT_EQ(CliExitRights, denied.code) << denied.err;
     EXPECT_EQ("ERROR: \"Theirs\" was not disabled: administrator rights are needed.\r\n",
               denied.err);
-    EXPECT_EQ("Disabled \"Mine\".\r\n", denied.out) << "the others are still done";
+    EXPECT_EQ("Disabled \"Mine\"; backup: " + kSwitchBackup + "\r\n", denied.out)
+        << "the others are still done";
     EXPECT_TRUE(MemValueExists(PLAT_HKLM, kRun, "Theirs"));
 
     MemFailCall(MEM_REG_SET_VALUE, 0, PLAT_ERROR_OUTOFMEMORY);

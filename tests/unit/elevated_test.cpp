@@ -116,6 +116,13 @@ TEST_F(Elevated, BackupsNeverFollowALinkNorOverwriteATakenName)
     char backup[TEXT_FIELD_SIZE];
     EXPECT_EQ(RemoveFolderIsLink, RemoveItemWithBackup(&ItemCatalogue.items[0], backup));
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, RUN_KEY, "Agent"));
+    // A disable saves the switch first: not through a link either.
+    Toggle({"Link.lnk"});
+    EXPECT_EQ(std::vector<std::string>{"ERROR: A folder on the way to \"" BACKUP_FOLDER
+                                       "\" is a link to another place; nothing was changed."},
+              Statuses);
+    MemSetReparseTag(BACKUPS, 0);
+    Statuses.clear();
     Toggle({"Link.lnk"});
     EXPECT_EQ(std::vector<std::string>{"ERROR: The folder \"" DISABLED_USER_FOLDER
                                        "\" is a link to another place; nothing was changed."},
@@ -125,6 +132,7 @@ TEST_F(Elevated, BackupsNeverFollowALinkNorOverwriteATakenName)
     // A cloud placeholder is an ordinary folder; a name taken between
     // looking and creating is never written over.
     MemSetReparseTag(BACKUPS, kCloud);
+    MemResetCounts(); // the disable above saved its switch
     MemSetHook(MEM_FILE_CREATE, 1, [] {
         MemAddFile(BACKUPS "\\Removed 2026-12-07 130509.reg", "someone else's");
     });
@@ -277,6 +285,7 @@ TEST_F(Elevated, ALinkMadeWhileHeldUndoesTheWork)
 
     MemSetString(PLAT_HKCU, RUN_KEY, "Agent", "C:\\a.exe");
     ScanCatalogue();
+    MemResetCounts(); // the disables above made backups of their switches
     MemSetHook(MEM_FILE_CREATE, 1, [] { MemSetReparseTag(BACKUPS, kJunction); });
     char backup[TEXT_FIELD_SIZE];
     ASSERT_LE(0, IndexOf("Agent"));

@@ -87,7 +87,10 @@ TEST_F(Outcome, DoneSaysWhatWasDoneAndExitsZero)
     Told told = RunBoth(s, "A");
     EXPECT_EQ(ResultDone, told.outcome.result);
     EXPECT_EQ(ActionDisable, told.outcome.action);
-    EXPECT_EQ("Disabled \"A\".", told.window);
+    // Its switch in Windows' settings was saved before it was set off.
+    EXPECT_EQ(0u, told.window.rfind("Disabled \"A\"; backup: " MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER
+                                    "\\Disabled 2026-12-07 130509.reg", 0))
+        << told.window;
     EXPECT_EQ(told.window + "\r\n", told.console);
     EXPECT_EQ(CliExitDone, told.code);
 }
@@ -353,7 +356,9 @@ Said Switch(const char *row, int wanted)
     // A step failed and where it is now could not be read back: said so.
     bool unread = told.cause == CAUSE_LIST_UNREAD || told.cause == CAUSE_APPROVAL_UNREAD
                   || told.cause == CAUSE_TASK_UNREAD || told.cause == CAUSE_APP_STATE_UNREAD;
-    return {told.result == ResultDone ? kDone : unread ? kUnknown : kNotDone, told.backup};
+    // Moved aside, its switch not set: where done puts it, said with a cause.
+    bool moved = told.result == ResultDone || told.result == ResultSwitchNotSet;
+    return {moved ? kDone : unread ? kUnknown : kNotDone, told.backup};
 }
 
 Said Remove(const char *row)

@@ -220,3 +220,219 @@ TEST_F(State, EnablingInPlaceRereadsTheSwitch)
     EXPECT_EQ(shrunk, Stored(PLAT_HKCU, kApprovedRun, "Sync"));
     EXPECT_EQ(blocks, MemLiveBlocks());
 }
+
+namespace {
+
+// The FILETIME of the stand-in's clock (2026-12-07 13:05:09), as stored.
+const std::string kNowTime("\x80\xf0\x1a\x96\x4b\x86\xdd\x01", 8);
+// Switched off on 8 Dec 2026 14:02 (the stand-in's local time is UTC).
+const std::string kOffOn8Dec =
+    std::string("\x03\x00\x00\x00", 4) + std::string("\x00\xfc\xa1\xb1\x1c\x87\xdd\x01", 8);
+
+std::string Notes(const char *name)
+{
+    char notes[4 * COMMAND_FIELD_SIZE];
+    ItemNotes(&ItemCatalogue.items[IndexOf(name)], notes, sizeof notes);
+    return notes;
+}
+
+int RowsNamed(const char *name)
+{
+    int rows = 0;
+    for (int i = 0; i < ItemCatalogue.count; ++i)
+        rows += strcmp(ItemCatalogue.items[i].name, name) == 0;
+    return rows;
+}
+
+} // namespace
+
+// A disable also switches Windows' switch off, so a program that writes its
+// value back stays off; the switch as it was is saved first.
+TEST_F(State, ADisableSetsWindowsSwitchAfterSavingIt)
+{
+    MemSetString(PLAT_HKCU, kRun, "Sync", "C:\\sync.exe");
+    MemSetString(PLAT_HKCU, kRun, "Fresh", "C:\\fresh.exe");
+    MemSetString(PLAT_HKCU, CURRENT_VERSION_KEY "\\RunOnce", "Once", "C:\\once.exe");
+    const std::string onWithBit2("\x06\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x44", 13);
+    MemSetValue(PLAT_HKCU, kApprovedRun, "Sync", PLAT_REG_BINARY, onWithBit2);
+    ScanCatalogue();
+    Outcomes.clear();
+    EXPECT_EQ(3, ApplyChanges(Desired({"Sync", "Fresh", "Once"}).data(), ItemCatalogue.count,
+                              &StatusFront));
+    EXPECT_EQ(std::string("\x07\x00\x00\x00", 4) + kNowTime + "\x44",
+              Stored(PLAT_HKCU, kApprovedRun, "Sync"))
+        << "the other bits and bytes kept";
+    EXPECT_EQ(std::string("\x03\x00\x00\x00", 4) + kNowTime, Stored(PLAT_HKCU, kApprovedRun, "Fresh"));
+    EXPECT_EQ("<absent>", Stored(PLAT_HKCU, kApprovedRun, "Once")) << "RunOnce has no switch";
+    EXPECT_EQ(Sz("C:\\sync.exe"), Stored(PLAT_HKCU, kRunOff, "Sync"));
+    ASSERT_EQ(3u, Outcomes.size());
+    std::string saved = RegText(MemFileBytes(Outcomes[0].backup));
+    EXPECT_NE(std::string::npos, saved.find("\"Sync\"=hex:06,00,00,00,00,00,00,00,00,00,00,00,44"))
+        << saved;
+    EXPECT_NE(std::string::npos, RegText(MemFileBytes(Outcomes[1].backup)).find("\"Fresh\"=-"));
+    EXPECT_STREQ("", Outcomes[2].backup);
+
+    // Written back by its program: one row, kept off by the switch.
+    MemSetString(PLAT_HKCU, kRun, "Sync", "C:\\sync.exe /new");
+    ScanCatalogue();
+    EXPECT_EQ(1, RowsNamed("Sync"));
+    EXPECT_STREQ(STATE_OFF_IN_SETTINGS, ItemStateText(&ItemCatalogue.items[IndexOf("Sync")]));
+    // Enabling clears it as before.
+    EXPECT_EQ(ResultDone, ApplyChange(IndexOf("Fresh"), 1, &StatusFront));
+    EXPECT_EQ(std::string(12, '\0').replace(0, 1, "\x02"), Stored(PLAT_HKCU, kApprovedRun, "Fresh"));
+}
+
+// A switch that cannot be written is said, the move kept; a backup that
+// cannot be written leaves everything as it was.
+TEST_F(State, ADisableWhoseSwitchOrBackupFailsSaysSo)
+{
+    MemSetString(PLAT_HKCU, kRun, "Sync", "C:\\sync.exe");
+    ScanCatalogue();
+    MemResetCounts();
+    MemFailCall(MEM_REG_SET_VALUE, 2); // the move's write passes, the switch's fails
+    EXPECT_EQ(ResultSwitchNotSet, ApplyChange(IndexOf("Sync"), 0, &StatusFront));
+    EXPECT_EQ(Sz("C:\\sync.exe"), Stored(PLAT_HKCU, kRunOff, "Sync"));
+    EXPECT_EQ("<absent>", Stored(PLAT_HKCU, kApprovedRun, "Sync"));
+    ASSERT_EQ(1u, Statuses.size());
+    EXPECT_NE(std::string::npos, Statuses[0].find("was disabled here, but Windows' switch"))
+        << Statuses[0];
+
+    MemReset();
+    Statuses.clear();
+    MemSetString(PLAT_HKCU, kRun, "Sync", "C:\\sync.exe");
+    MemSetValue(PLAT_HKCU, kApprovedRun, "Sync", PLAT_REG_BINARY, std::string(12, '\x02'));
+    ScanCatalogue();
+    MemFailCall(MEM_FILE_CREATE, 0);
+    EXPECT_EQ(ResultRefused, ApplyChange(IndexOf("Sync"), 0, &StatusFront));
+    EXPECT_EQ(Sz("C:\\sync.exe"), Stored(PLAT_HKCU, kRun, "Sync"));
+    EXPECT_EQ("<absent>", Stored(PLAT_HKCU, kRunOff, "Sync"));
+    EXPECT_EQ(std::string(12, '\x02'), Stored(PLAT_HKCU, kApprovedRun, "Sync"));
+    EXPECT_EQ(1u, Statuses.size());
+}
+
+// A value written back into Run while its copy waits in Run-: one row that
+// names both; its enable asks which copy to keep and saves the other.
+TEST_F(State, AValueWrittenBackIsOneRowWhoseEnableKeepsTheChosenCopy)
+{
+    for (int answer : {0, 1}) {
+        MemReset();
+        Statuses.clear();
+        MemSetString(PLAT_HKCU, kRunOff, "Sync", "C:\\old.exe");
+        MemSetString(PLAT_HKCU, kRun, "Sync", "C:\\new.exe");
+        MemSetValue(PLAT_HKCU, kApprovedRun, "Sync", PLAT_REG_BINARY, kOffOn8Dec);
+        ScanCatalogue();
+        ASSERT_EQ(1, RowsNamed("Sync"));
+        const AutostartItem &row = ItemCatalogue.items[IndexOf("Sync")];
+        EXPECT_STREQ(kRun, row.location);
+        EXPECT_STREQ(STATE_OFF_IN_SETTINGS, ItemStateText(&row));
+        EXPECT_NE(std::string::npos,
+                  Notes("Sync").find("came back after it was disabled here on 8 Dec 14:02; "
+                                     "Windows' switch keeps it off; the copy disabled here: "
+                                     "C:\\old.exe"))
+            << Notes("Sync");
+        int32_t marked[8] = {0};
+        CleanUpKept kept;
+        MarkCleanUpRecords(nullptr, ItemCatalogue.count, marked, &kept);
+        EXPECT_EQ(1, kept.cameBackCopies) << "CleanUp says it deletes the copy";
+        char said[512];
+        ASSERT_NE(0, CleanUpKeptText(&kept, said, sizeof said));
+        EXPECT_NE(nullptr, strstr(said, "1 entry that came back after it was disabled here has a copy"))
+            << said;
+
+        StatusFrontAnswer = answer;
+        Outcomes.clear();
+        EXPECT_EQ(ResultDone, ApplyChange(IndexOf("Sync"), 1, &StatusFront));
+        StatusFrontAnswer = 1;
+        const char *keptCommand = answer ? "C:\\old.exe" : "C:\\new.exe";
+        const char *savedCommand = answer ? "C:\\new.exe" : "C:\\old.exe";
+        EXPECT_EQ(Sz(keptCommand), Stored(PLAT_HKCU, kRun, "Sync")) << answer;
+        EXPECT_EQ("<absent>", Stored(PLAT_HKCU, kRunOff, "Sync"));
+        EXPECT_EQ(0, Stored(PLAT_HKCU, kApprovedRun, "Sync")[0] & 1) << "the switch is on";
+        ASSERT_EQ(1u, Outcomes.size());
+        EXPECT_EQ(answer ? CameBackRestored : CameBackKeptLive, Outcomes[0].cameBack);
+        EXPECT_NE(std::string::npos,
+                  RegText(MemFileBytes(Outcomes[0].backup)).find(savedCommand + 3))
+            << RegText(MemFileBytes(Outcomes[0].backup));
+        ScanCatalogue();
+        EXPECT_EQ(1, ItemCatalogue.items[IndexOf("Sync")].enabled);
+    }
+    // Either copy's backup failing leaves both copies and the switch as they were.
+    for (int answer : {0, 1}) {
+        MemReset();
+        MemSetString(PLAT_HKCU, kRunOff, "Sync", "C:\\old.exe");
+        MemSetString(PLAT_HKCU, kRun, "Sync", "C:\\new.exe");
+        MemSetValue(PLAT_HKCU, kApprovedRun, "Sync", PLAT_REG_BINARY, kOffOn8Dec);
+        ScanCatalogue();
+        MemFailCall(MEM_FILE_CREATE, 0);
+        StatusFrontAnswer = answer;
+        EXPECT_EQ(ResultRefused, ApplyChange(IndexOf("Sync"), 1, &StatusFront)) << answer;
+        StatusFrontAnswer = 1;
+        EXPECT_EQ(Sz("C:\\old.exe"), Stored(PLAT_HKCU, kRunOff, "Sync"));
+        EXPECT_EQ(Sz("C:\\new.exe"), Stored(PLAT_HKCU, kRun, "Sync"));
+        EXPECT_EQ(kOffOn8Dec, Stored(PLAT_HKCU, kApprovedRun, "Sync")) << answer;
+    }
+}
+
+// Disable of a row that came back while its switch is on: the copy written
+// back is saved and deleted, the copy disabled here kept, the switch set;
+// a failing backup changes nothing.
+TEST_F(State, DisablingARowThatCameBackKeepsTheCopyDisabledHere)
+{
+    MemSetString(PLAT_HKCU, kRunOff, "Sync", "C:\\old.exe");
+    MemSetString(PLAT_HKCU, kRun, "Sync", "C:\\new.exe");
+    ScanCatalogue();
+    ASSERT_EQ(1, RowsNamed("Sync"));
+    EXPECT_NE(std::string::npos, Notes("Sync").find("Windows starts it again"));
+    MemFailCall(MEM_FILE_CREATE, 0);
+    EXPECT_EQ(ResultRefused, ApplyChange(IndexOf("Sync"), 0, &StatusFront));
+    EXPECT_EQ(Sz("C:\\new.exe"), Stored(PLAT_HKCU, kRun, "Sync"));
+    EXPECT_EQ("<absent>", Stored(PLAT_HKCU, kApprovedRun, "Sync"));
+    MemClearFaults();
+    Outcomes.clear();
+    EXPECT_EQ(ResultDone, ApplyChange(IndexOf("Sync"), 0, &StatusFront));
+    EXPECT_EQ("<absent>", Stored(PLAT_HKCU, kRun, "Sync"));
+    EXPECT_EQ(Sz("C:\\old.exe"), Stored(PLAT_HKCU, kRunOff, "Sync"));
+    EXPECT_EQ(std::string("\x03\x00\x00\x00", 4) + kNowTime, Stored(PLAT_HKCU, kApprovedRun, "Sync"));
+    ASSERT_EQ(1u, Outcomes.size());
+    EXPECT_NE(std::string::npos, RegText(MemFileBytes(Outcomes[0].backup)).find("new.exe"));
+    char text[OUTCOME_TEXT_SIZE];
+    WordOutcome(&Outcomes[0], 0, text, sizeof text);
+    EXPECT_NE(nullptr, strstr(text, "the copy disabled here is kept")) << text;
+}
+
+// A Startup file written back while its copy waits among the disabled items:
+// one row; Yes puts the copy disabled here back and saves the other, and a
+// move that fails puts the file written back back in its place.
+TEST_F(State, AStartupFileWrittenBackIsOneRowAndYesRestoresTheCopyDisabledHere)
+{
+    const std::string waiting = MEM_PERSONAL_FOLDER "\\" DISABLED_USER_FOLDER "\\Agent.lnk";
+    const char *live = MEM_STARTUP_FOLDER "\\Agent.lnk";
+    for (bool moveFails : {true, false}) {
+        MemReset();
+        MemAddLink(waiting.c_str(), "C:\\old.exe", "", "");
+        MemAddLink(live, "C:\\new.exe", "", "");
+        MemSetValue(PLAT_HKCU, APPROVED_KEY "\\StartupFolder", "Agent.lnk", PLAT_REG_BINARY,
+                    kOffOn8Dec);
+        ScanCatalogue();
+        ASSERT_EQ(1, RowsNamed("Agent.lnk"));
+        EXPECT_NE(std::string::npos, Notes("Agent.lnk").find("on 8 Dec 14:02; Windows' switch keeps "
+                                                             "it off; the copy disabled here: C:\\old.exe"))
+            << Notes("Agent.lnk");
+        if (moveFails)
+            MemFailCall(MEM_MOVE_FILE, 0);
+        Outcomes.clear();
+        EXPECT_EQ(moveFails ? ResultRefused : ResultDone,
+                  ApplyChange(IndexOf("Agent.lnk"), 1, &StatusFront));
+        MemClearFaults();
+        ScanCatalogue();
+        ASSERT_EQ(1, RowsNamed("Agent.lnk"));
+        const AutostartItem &row = ItemCatalogue.items[IndexOf("Agent.lnk")];
+        EXPECT_STREQ(moveFails ? "C:\\new.exe" : "C:\\old.exe", row.target);
+        EXPECT_EQ(moveFails ? 1 : 0, row.cameBack);
+        EXPECT_EQ(moveFails ? 0 : 1, row.enabled);
+        ASSERT_EQ(1u, Outcomes.size());
+        char target[TEXT_FIELD_SIZE], comment[TEXT_FIELD_SIZE], arguments[TEXT_FIELD_SIZE];
+        ResolveShortcut(Outcomes[0].backup, target, comment, arguments);
+        EXPECT_STREQ("C:\\new.exe", target) << "the copy written back is saved";
+    }
+}
