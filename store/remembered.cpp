@@ -333,6 +333,37 @@ static void RememberItem(const AutostartItem *item, const char *id, const Rememb
     TextCopy(e->command, sizeof e->command, item->command);
 }
 
+// Each record's id in the list (PlatFree it): its home id, but its own
+// id when it was moved aside here and another record is listed at home
+// under its name (a value written back beside its disabled copy): both are
+// entries. An id that does not fit is empty: the record is never matched.
+typedef char RecordId[ITEM_ID_SIZE];
+static RecordId *RecordIds(const CatalogueData *data)
+{
+    int32_t n = data->count;
+    RecordId *ids = (RecordId *)PlatAllocZero(((size_t)n + 1) * 2 * sizeof(RecordId));
+    if (!ids)
+        return NULL;
+    RecordId *own = ids + n + 1;
+    for (int32_t i = 0; i < n; ++i) {
+        if (!ItemId(&data->items[i], NULL, own[i], sizeof own[i]))
+            own[i][0] = '\0';
+        if (!ItemHomeId(&data->items[i], ids[i], sizeof ids[i]))
+            ids[i][0] = '\0';
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        if (!ids[i][0] || strcmp(ids[i], own[i]) == 0)
+            continue;
+        for (int32_t k = 0; k < n; ++k) {
+            if (k != i && PlatNamesEqual(own[k], ids[i])) {
+                TextCopy(ids[i], sizeof ids[i], own[i]);
+                break;
+            }
+        }
+    }
+    return ids;
+}
+
 static int32_t FindEntry(const RememberedList *list, const char *id)
 {
     for (int32_t j = 0; j < list->count; ++j)
@@ -375,25 +406,30 @@ void CompareRemembered(const CatalogueData *data, const RememberedList *list,
         return;
     }
     marks->records = records;
+    RecordId *ids = RecordIds(data);
     uint8_t *seen = (uint8_t *)PlatAllocZero((size_t)list->count + 1);
+    if (!ids || !seen) {
+        PlatFree(ids);
+        PlatFree(seen);
+        FreeMarks(marks);
+        return;
+    }
     for (int32_t i = 0; i < records; ++i) {
         const AutostartItem *item = &data->items[i];
-        char id[ITEM_ID_SIZE];
-        int32_t j = ItemHomeId(item, id, sizeof id) ? FindEntry(list, id) : -1;
+        int32_t j = ids[i][0] ? FindEntry(list, ids[i]) : -1;
         marks->was[i] = j;
         if (j < 0) {
             marks->marks[i] = MarkNew;
             ++marks->newCount;
             continue;
         }
-        if (seen)
-            seen[j] = 1;
+        seen[j] = 1;
         if (Differs(item, &list->entries[j])) {
             marks->marks[i] = MarkChanged;
             ++marks->changedCount;
         }
     }
-    for (int32_t j = 0; seen && j < list->count; ++j) {
+    for (int32_t j = 0; j < list->count; ++j) {
         if (seen[j])
             continue;
         if (MayBeMissed(data, &list->entries[j])) {
@@ -404,6 +440,7 @@ void CompareRemembered(const CatalogueData *data, const RememberedList *list,
         }
     }
     PlatFree(seen);
+    PlatFree(ids);
 }
 
 // Appends "what was "text"" to a change's words.
@@ -434,20 +471,23 @@ int AcceptAll(RememberedList *list, const CatalogueData *data)
     if (!Reserve(&next, data->count + list->count))
         return 0;
     uint8_t *matched = (uint8_t *)PlatAllocZero((size_t)list->count + 1);
-    if (!matched) {
+    RecordId *ids = RecordIds(data);
+    if (!matched || !ids) {
+        PlatFree(matched);
+        PlatFree(ids);
         FreeRemembered(&next);
         return 0;
     }
     for (int32_t i = 0; i < data->count; ++i) {
-        char id[ITEM_ID_SIZE];
-        if (!ItemHomeId(&data->items[i], id, sizeof id) || FindEntry(&next, id) >= 0)
+        if (!ids[i][0] || FindEntry(&next, ids[i]) >= 0)
             continue;
-        int32_t j = FindEntry(list, id);
+        int32_t j = FindEntry(list, ids[i]);
         if (j >= 0)
             matched[j] = 1;
-        RememberItem(&data->items[i], id, j >= 0 ? &list->entries[j] : NULL,
+        RememberItem(&data->items[i], ids[i], j >= 0 ? &list->entries[j] : NULL,
                      &next.entries[next.count++]);
     }
+    PlatFree(ids);
     // What this scan may have missed stays remembered.
     for (int32_t j = 0; j < list->count; ++j)
         if (!matched[j] && MayBeMissed(data, &list->entries[j]))
@@ -470,12 +510,14 @@ int32_t AcceptIds(RememberedList *list, const CatalogueData *data, const char *c
                   int32_t count)
 {
     int32_t accepted = 0;
+    RecordId *keys = RecordIds(data);
+    if (!keys)
+        return 0;
     for (int32_t k = 0; k < count; ++k) {
         int32_t j = FindEntry(list, ids[k]);
         int32_t found = -1;
-        char id[ITEM_ID_SIZE];
         for (int32_t i = 0; i < data->count && found < 0; ++i)
-            if (ItemHomeId(&data->items[i], id, sizeof id) && PlatNamesEqual(id, ids[k]))
+            if (keys[i][0] && PlatNamesEqual(keys[i], ids[k]))
                 found = i;
         if (found < 0) {
             if (j >= 0) {
@@ -491,25 +533,27 @@ int32_t AcceptIds(RememberedList *list, const CatalogueData *data, const char *c
             memset(&list->entries[j], 0, sizeof list->entries[j]);
         }
         RememberedEntry before = list->entries[j];
-        RememberItem(&data->items[found], id, &before, &list->entries[j]);
+        RememberItem(&data->items[found], keys[found], &before, &list->entries[j]);
         ++accepted;
     }
+    PlatFree(keys);
     return accepted;
 }
 
 void AcceptCleanedUp(RememberedList *list, const CatalogueData *data)
 {
-    for (int32_t j = list->count - 1; j >= 0; --j) {
+    RecordId *keys = RecordIds(data);
+    for (int32_t j = list->count - 1; keys && j >= 0; --j) {
         const RememberedEntry *e = &list->entries[j];
         if (e->kind != 'v' || strcmp(e->state, STATE_OFF_HERE) != 0)
             continue;
         int listed = 0;
-        char id[ITEM_ID_SIZE];
         for (int32_t i = 0; i < data->count && !listed; ++i)
-            listed = ItemHomeId(&data->items[i], id, sizeof id) && PlatNamesEqual(id, e->id);
+            listed = keys[i][0] && PlatNamesEqual(keys[i], e->id);
         if (!listed)
             DropEntry(list, j);
     }
+    PlatFree(keys);
 }
 
 void RememberedTimeText(const PlatTime *time, char *text, size_t size)

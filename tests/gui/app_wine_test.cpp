@@ -254,12 +254,14 @@ TEST_F(Resources, MenusHaveTheirTextsAndIds)
     std::vector<std::pair<UINT, std::string>> expectedItem = {
         {123, "&Run"},     {124, "&Find Target"}, {0, ""},
         {125, "&Edit"},    {126, "&Disable"},     {127, "Re&move"},
-        {135, "&Properties"}, {0, ""}, {0, "&Sort by"}};
+        {135, "&Properties"}, {0, ""},
+        {146, "A&ccept"},  {147, "Accept a&ll"},  {148, "Show what is &gone"},
+        {0, ""}, {0, "&Sort by"}};
     EXPECT_EQ(expectedItem, MenuItems(GetSubMenu(item, 0)));
     std::vector<std::pair<UINT, std::string>> expectedSort = {
         {140, "&Application"}, {141, "&Type"}, {142, "&State"}, {143, "&Path"},
-        {144, "Order &found"}};
-    EXPECT_EQ(expectedSort, MenuItems(GetSubMenu(GetSubMenu(item, 0), 8)));
+        {144, "&Change (marked first)"}, {145, "Order &found"}};
+    EXPECT_EQ(expectedSort, MenuItems(GetSubMenu(GetSubMenu(item, 0), 12)));
     DestroyMenu(item);
 }
 

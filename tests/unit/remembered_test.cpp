@@ -157,6 +157,19 @@ TEST_F(Remembered, AnEntryTheScanMayHaveMissedIsNotGone)
     Free(&c);
 }
 
+// A name in a key and in its "-" sibling is two entries, each remembered.
+TEST_F(Remembered, ANameInBothPlacesIsTwoEntriesNeitherMarked)
+{
+    MemSetString(PLAT_HKCU, CURRENT_VERSION_KEY "\\RunOnce", "Twice", "C:\\live.exe");
+    MemSetString(PLAT_HKCU, CURRENT_VERSION_KEY "\\RunOnce-", "Twice", "C:\\aside.exe");
+    AcceptNow();
+    Compared c;
+    Compare(&c);
+    EXPECT_EQ(7, c.list.count);
+    EXPECT_EQ(0, c.marks.newCount + c.marks.changedCount + c.marks.goneCount);
+    Free(&c);
+}
+
 TEST_F(Remembered, NoFailingFileCallLosesOrHalvesTheList)
 {
     AcceptNow();
