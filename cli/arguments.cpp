@@ -64,9 +64,10 @@ static const CommandName Commands[] = {
      "orvanec accept ID...|--all\r\n"
      "  Takes the entries (a gone one's id forgets it) as seen, as they are now.\r\n"},
     {"snapshot", CliSnapshot,
-     "orvanec snapshot FILE\r\n"
+     "orvanec snapshot FILE [--yes]\r\n"
      "  Writes every entry as it is now to FILE, a baseline that diff --baseline\r\n"
-     "  compares another machine or another day with.\r\n"},
+     "  compares another machine or another day with. An existing FILE is\r\n"
+     "  replaced only with --yes.\r\n"},
     {"help", CliHelp,
      "orvanec help [COMMAND]\r\n"
      "  This text, or the usage of one command.\r\n"},
@@ -350,8 +351,9 @@ int CliParse(int argc, char **argv, CliArguments *args)
                       "for a spreadsheet.%s",
                       "");
     if (args->yes && command != CliRemove && command != CliCleanUp && command != CliEnable
-        && command != CliReport)
-        return Refuse(args, "ERROR: Only remove, cleanup, enable and report take --yes.%s", "");
+        && command != CliReport && command != CliSnapshot)
+        return Refuse(args, "ERROR: Only remove, cleanup, enable, report and snapshot take --yes.%s",
+                      "");
     int wantsIds = command == CliDisable || command == CliEnable || command == CliRemove;
     if (wantsIds && args->operandCount == 0)
         return Refuse(args, "ERROR: %s needs the id of at least one entry (see orvanec list).",

@@ -13,10 +13,13 @@
     "changes from now on."
 #define CLI_REMEMBERED_UNREAD "ERROR: The list of entries seen could not be read: %s."
 #define CLI_REMEMBERED_SET_ASIDE \
-    "The list of entries seen was not a whole list: it was set aside as \"%s\"."
+    "The list of entries seen was not a whole list: it was set aside as \"%s\"; every " \
+    "entry is new until accepted."
 #define CLI_BASELINE_UNREAD "ERROR: The baseline \"%s\" could not be read: %s."
 #define CLI_REMEMBERED_NOT_WRITTEN "ERROR: The list of entries seen could not be saved: %s."
 #define CLI_SNAPSHOT_SAVED "Saved %d %s as a baseline: %s"
+#define CLI_SNAPSHOT_EXISTS \
+    "ERROR: \"%s\" already exists; nothing was written: add --yes to replace it."
 #define CLI_SNAPSHOT_FAILED "ERROR: The baseline \"%s\" could not be written: %s."
 #define CLI_ACCEPTED "Accepted %d %s as %s now."
 #define CLI_NOT_REMEMBERED \
@@ -49,19 +52,22 @@ static int HaveSeen(RememberedList *seen)
     }
     if (read == RememberedDone)
         return 1;
+    // Set aside: an empty list from now, every entry new until accepted.
     if (read == RememberedSetAside) {
         TextFormat(line, sizeof line, CLI_REMEMBERED_SET_ASIDE, aside);
         CliLineShown(PLAT_STDERR, line);
-    }
-    if (!AcceptAll(seen, &ItemCatalogue))
+    } else if (!AcceptAll(seen, &ItemCatalogue)) {
         return 0;
+    }
     long saved = WriteRemembered(NULL, seen);
     if (saved != PLAT_OK) {
         SayCause(CLI_REMEMBERED_NOT_WRITTEN, NULL, saved);
         return 0;
     }
-    TextFormat(line, sizeof line, CLI_FIRST_LOOK, (int)ItemCatalogue.count);
-    CliLine(PLAT_STDERR, line);
+    if (read == RememberedNone) {
+        TextFormat(line, sizeof line, CLI_FIRST_LOOK, (int)ItemCatalogue.count);
+        CliLine(PLAT_STDERR, line);
+    }
     return 1;
 }
 
@@ -127,7 +133,12 @@ int CliRunAccept(const CliArguments *args)
     }
     int32_t accepted = 0;
     if (args->all) {
-        accepted = AcceptAll(&seen, &ItemCatalogue) ? ItemCatalogue.count : 0;
+        // Counted as diff would list them: what is marked, and what is gone.
+        RememberedMarks marks;
+        CompareRemembered(&ItemCatalogue, &seen, &marks);
+        int32_t marked = marks.newCount + marks.changedCount + marks.goneCount;
+        FreeMarks(&marks);
+        accepted = AcceptAll(&seen, &ItemCatalogue) ? marked : 0;
     } else {
         // Every id is checked first: one that names nothing accepts nothing.
         for (int32_t k = 0; k < args->operandCount; ++k) {
@@ -167,6 +178,14 @@ int CliRunAccept(const CliArguments *args)
 
 int CliRunSnapshot(const CliArguments *args)
 {
+    // As report: an existing file is replaced only with --yes.
+    const char *file = args->operands[0];
+    if (!args->yes && (PlatFileExists(file) || PlatFileAttributes(file) != PLAT_NO_ATTRIBUTES)) {
+        char line[TEXT_FIELD_SIZE + 96];
+        TextFormat(line, sizeof line, CLI_SNAPSHOT_EXISTS, file);
+        CliLineShown(PLAT_STDERR, line);
+        return CliExitUsage;
+    }
     RememberedList now;
     memset(&now, 0, sizeof now);
     if (!AcceptAll(&now, &ItemCatalogue))

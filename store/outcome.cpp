@@ -156,9 +156,12 @@ static void WordSwitch(const StoreOutcome *outcome, const char *backup, char *te
     int enable = outcome->action == ActionEnable;
     const char *cameBack = outcome->cameBack == CameBackKeptLive   ? STATUS_CAME_BACK_KEPT_LIVE
                            : outcome->cameBack == CameBackRestored ? STATUS_CAME_BACK_RESTORED
-                           : outcome->cameBack == CameBackLiveSaved ? STATUS_CAME_BACK_LIVE_SAVED
-                                                                   : NULL;
-    if (outcome->result == ResultSwitchNotSet)
+                           : outcome->cameBack == CameBackSwitchedOff ? STATUS_CAME_BACK_SWITCHED_OFF
+                                                                     : NULL;
+    if (outcome->cameBack == CameBackLiveInBackup)
+        TextFormat(text, size, STATUS_CAME_BACK_LIVE_IN_BACKUP, ItemShownName(item),
+                   OutcomeCauseText(outcome), backup);
+    else if (outcome->result == ResultSwitchNotSet)
         TextFormat(text, size, STATUS_SWITCH_NOT_SET, ItemShownName(item), OutcomeCauseText(outcome));
     else if (outcome->result == ResultDone && cameBack)
         TextFormat(text, size, cameBack, ItemShownName(item), backup);

@@ -37,7 +37,8 @@ enum CameBackDone {
     CameBackNone = 0,
     CameBackKeptLive = 1,    // enabled: the copy written back kept, the one disabled here saved
     CameBackRestored = 2,    // enabled: the copy disabled here put back, the other saved
-    CameBackLiveSaved = 3    // disabled: the copy written back saved and deleted, the other kept
+    CameBackSwitchedOff = 3,  // disabled: both copies kept, Windows' switch set off
+    CameBackLiveInBackup = 4  // not enabled, and the copy written back is only in the backup
 };
 
 // One "-" key of one hive, and what CleanUp did with it.
@@ -124,9 +125,12 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
     "Enabled \"%s\" as it was written back; the copy disabled here is deleted, saved in %s"
 #define STATUS_CAME_BACK_RESTORED \
     "Enabled \"%s\" as it was disabled here; the copy written back is deleted, saved in %s"
-#define STATUS_CAME_BACK_LIVE_SAVED \
-    "Disabled \"%s\": the copy written back is deleted, saved in %s; the copy disabled here " \
-    "is kept, and Windows' switch keeps it off"
+#define STATUS_CAME_BACK_SWITCHED_OFF \
+    "Disabled \"%s\": Windows' switch keeps both copies off (the switch was saved in %s); " \
+    "Enable asks which to keep"
+#define STATUS_CAME_BACK_LIVE_IN_BACKUP \
+    "ERROR: \"%s\" was not enabled: %s. The copy written back was deleted and could not be " \
+    "put back: it is saved in %s"
 #define STATUS_ALREADY "\"%s\" is already %s; nothing was changed."
 // An entry Apply could not change, and why ("ERROR: "Tool" was not disabled:
 // administrator rights are needed.").

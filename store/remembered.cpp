@@ -214,7 +214,8 @@ static int TakeEntry(const char *line, RememberedEntry *e)
            && TakeField(&at, e->command, sizeof e->command, 1);
 }
 
-// Nonzero when text is a whole list, read into list.
+// 1 when text is a whole list, read into list; 0 when it is not; -1 when
+// there was no memory to read it.
 static int ParseList(char *text, RememberedList *list)
 {
     char *at = text;
@@ -233,7 +234,11 @@ static int ParseList(char *text, RememberedList *list)
         if (strncmp(line, "end\t", 4) == 0)
             return sscanf(line + 4, "%ld%c", &count, &extra) == 1 && count == list->count
                    && *at == '\0';
-        if (!Reserve(list, list->count + 1) || !TakeEntry(line, &list->entries[list->count]))
+        if (list->count >= REMEMBERED_MOST)
+            return 0;
+        if (!Reserve(list, list->count + 1))
+            return -1;
+        if (!TakeEntry(line, &list->entries[list->count]))
             return 0;
         ++list->count;
     }
@@ -271,10 +276,19 @@ int ReadRemembered(const char *path, int own, RememberedList *list, char *setAsi
         return *cause = PLAT_ERROR_PATH_NOT_FOUND, RememberedFailed;
     path = path ? path : ownPath;
     uint64_t size = 0, written = 0;
-    if (!PlatFileExists(path))
-        return own ? RememberedNone : (*cause = PLAT_ERROR_FILE_NOT_FOUND, RememberedFailed);
+    // None there only when Windows says so: a call that failed is no first run.
+    if (!PlatFileExists(path)) {
+        int missing = PlatFileAttributes(path) == PLAT_NO_ATTRIBUTES;
+        long error = PlatLastError();
+        if (missing && (error == PLAT_ERROR_FILE_NOT_FOUND || error == PLAT_ERROR_PATH_NOT_FOUND))
+            return own ? RememberedNone : (*cause = error, RememberedFailed);
+        *cause = missing && error != PLAT_OK ? error : (long)PLAT_ERROR_ACCESS_DENIED;
+        return RememberedFailed;
+    }
+    if (!PlatFileStamp(path, &size, &written))
+        return *cause = PlatLastError(), RememberedFailed;
     int whole = 0;
-    if (PlatFileStamp(path, &size, &written) && size <= REMEMBERED_FILE_MOST) {
+    if (size <= REMEMBERED_FILE_MOST) {
         uint32_t length = 0;
         char *bytes = (char *)PlatFileLoad(path, &length);
         if (!bytes)
@@ -287,16 +301,21 @@ int ReadRemembered(const char *path, int own, RememberedList *list, char *setAsi
         memcpy(text, bytes, length);
         PlatFree(bytes);
         // A zero byte inside is no text of ours: strlen stops short of length.
-        whole = strlen(text) == length && ParseList(text, list);
+        whole = strlen(text) == length ? ParseList(text, list) : 0;
         PlatFree(text);
     }
-    if (whole)
+    if (whole > 0)
         return RememberedDone;
     FreeRemembered(list);
+    if (whole < 0)
+        return *cause = PLAT_ERROR_OUTOFMEMORY, RememberedFailed;
     if (!own)
         return *cause = CAUSE_REMEMBERED_FOREIGN, RememberedFailed;
     if (!SetAside(path, setAside))
         return *cause = PlatLastError(), RememberedFailed;
+    // Nothing of it is trusted: an empty list, from now, marks every entry
+    // new until the user accepts them (the caller writes it).
+    PlatLocalTime(&list->accepted);
     return RememberedSetAside;
 }
 
@@ -333,6 +352,77 @@ static void RememberItem(const AutostartItem *item, const char *id, const Rememb
     TextCopy(e->command, sizeof e->command, item->command);
 }
 
+// ---- finding ids ------------------------------------------------------------------
+
+// Ids compared as the registry compares names, found through a hash of
+// their ASCII letters folded (other bytes left out, so that two spellings
+// the comparison takes as one always meet in one bucket): a list of
+// thousands is compared with thousands of records without comparing each
+// with each.
+struct IdIndex {
+    int32_t *head; // per bucket: the first index, or -1
+    int32_t *next; // per index: the next of its bucket, or -1
+    uint32_t mask;
+    const char *base;
+    size_t stride;
+};
+
+static uint32_t IdHash(const char *id)
+{
+    uint32_t hash = 2166136261u;
+    for (const unsigned char *c = (const unsigned char *)id; *c; ++c)
+        if (*c < 0x80)
+            hash = (hash ^ (uint32_t)(*c >= 'a' && *c <= 'z' ? *c - 32 : *c)) * 16777619u;
+    return hash;
+}
+
+static const char *IdAt(const IdIndex *index, int32_t i)
+{
+    return index->base + (size_t)i * index->stride;
+}
+
+// Zero when there is no memory for it.
+static int BuildIndex(IdIndex *index, const char *base, size_t stride, int32_t count)
+{
+    uint32_t buckets = 64;
+    while (buckets < 2u * (uint32_t)count)
+        buckets *= 2;
+    index->head = (int32_t *)PlatAllocZero(buckets * sizeof(int32_t));
+    index->next = (int32_t *)PlatAllocZero(((size_t)count + 1) * sizeof(int32_t));
+    index->mask = buckets - 1;
+    index->base = base;
+    index->stride = stride;
+    if (!index->head || !index->next) {
+        PlatFree(index->head);
+        PlatFree(index->next);
+        return 0;
+    }
+    for (uint32_t b = 0; b < buckets; ++b)
+        index->head[b] = -1;
+    // From the last down: each bucket then lists its indexes in order.
+    for (int32_t i = count - 1; i >= 0; --i) {
+        uint32_t b = IdHash(IdAt(index, i)) & index->mask;
+        index->next[i] = index->head[b];
+        index->head[b] = i;
+    }
+    return 1;
+}
+
+static void FreeIndex(IdIndex *index)
+{
+    PlatFree(index->head);
+    PlatFree(index->next);
+}
+
+// The first index whose id is id's, or -1.
+static int32_t FindIndexed(const IdIndex *index, const char *id)
+{
+    for (int32_t i = index->head[IdHash(id) & index->mask]; i >= 0; i = index->next[i])
+        if (id[0] && PlatNamesEqual(IdAt(index, i), id))
+            return i;
+    return -1;
+}
+
 // Each record's id in the list (PlatFree it): its home id, but its own
 // id when it was moved aside here and another record is listed at home
 // under its name (a value written back beside its disabled copy): both are
@@ -351,16 +441,15 @@ static RecordId *RecordIds(const CatalogueData *data)
         if (!ItemHomeId(&data->items[i], ids[i], sizeof ids[i]))
             ids[i][0] = '\0';
     }
-    for (int32_t i = 0; i < n; ++i) {
-        if (!ids[i][0] || strcmp(ids[i], own[i]) == 0)
-            continue;
-        for (int32_t k = 0; k < n; ++k) {
-            if (k != i && PlatNamesEqual(own[k], ids[i])) {
-                TextCopy(ids[i], sizeof ids[i], own[i]);
-                break;
-            }
-        }
+    IdIndex index;
+    if (!BuildIndex(&index, own[0], sizeof own[0], n)) {
+        PlatFree(ids);
+        return NULL;
     }
+    for (int32_t i = 0; i < n; ++i)
+        if (ids[i][0] && strcmp(ids[i], own[i]) != 0 && FindIndexed(&index, ids[i]) >= 0)
+            TextCopy(ids[i], sizeof ids[i], own[i]);
+    FreeIndex(&index);
     return ids;
 }
 
@@ -379,10 +468,19 @@ static int MayBeMissed(const CatalogueData *data, const RememberedEntry *e)
            || (data->tasksUnread[0] && (e->kind == 't' || e->kind == 'a'));
 }
 
+// Nonzero when the entry was off when accepted and Windows starts it now
+// (switched back on elsewhere, or written back by its program).
+static int TurnedOn(const AutostartItem *item, const RememberedEntry *was)
+{
+    return was->state[0] && strcmp(was->state, STATE_ON) != 0
+           && strcmp(ItemStateText(item), STATE_ON) == 0;
+}
+
 static int Differs(const AutostartItem *item, const RememberedEntry *was)
 {
     return strcmp(item->command, was->command) != 0 || strcmp(item->target, was->program) != 0
-           || (!item->detailsPending && was->signer[0] && strcmp(item->publisher, was->signer) != 0);
+           || (!item->detailsPending && was->signer[0] && strcmp(item->publisher, was->signer) != 0)
+           || TurnedOn(item, was);
 }
 
 void FreeMarks(RememberedMarks *marks)
@@ -414,9 +512,27 @@ void CompareRemembered(const CatalogueData *data, const RememberedList *list,
         FreeMarks(marks);
         return;
     }
+    IdIndex index;
+    if (!BuildIndex(&index, list->entries ? list->entries[0].id : "", sizeof(RememberedEntry),
+                    list->count)) {
+        PlatFree(ids);
+        PlatFree(seen);
+        FreeMarks(marks);
+        return;
+    }
+    IdIndex listed;
+    if (!BuildIndex(&listed, ids[0], sizeof ids[0], records)) {
+        FreeIndex(&index);
+        PlatFree(ids);
+        PlatFree(seen);
+        FreeMarks(marks);
+        return;
+    }
     for (int32_t i = 0; i < records; ++i) {
         const AutostartItem *item = &data->items[i];
-        int32_t j = ids[i][0] ? FindEntry(list, ids[i]) : -1;
+        // A record whose id an earlier one has (names cut alike) is never
+        // taken for the entry remembered by it.
+        int32_t j = FindIndexed(&listed, ids[i]) == i ? FindIndexed(&index, ids[i]) : -1;
         marks->was[i] = j;
         if (j < 0) {
             marks->marks[i] = MarkNew;
@@ -439,6 +555,8 @@ void CompareRemembered(const CatalogueData *data, const RememberedList *list,
             ++marks->goneCount;
         }
     }
+    FreeIndex(&listed);
+    FreeIndex(&index);
     PlatFree(seen);
     PlatFree(ids);
 }
@@ -460,6 +578,8 @@ void ChangeText(const AutostartItem *item, const RememberedEntry *was, char *tex
         AddChange(text, size, "program", was->program);
     if (!item->detailsPending && was->signer[0] && strcmp(item->publisher, was->signer) != 0)
         AddChange(text, size, "signer", was->signer);
+    if (TurnedOn(item, was))
+        AddChange(text, size, "state", was->state);
 }
 
 // ---- accepting -------------------------------------------------------------------
@@ -478,15 +598,31 @@ int AcceptAll(RememberedList *list, const CatalogueData *data)
         FreeRemembered(&next);
         return 0;
     }
+    IdIndex known, listed;
+    int indexed = BuildIndex(&known, list->entries ? list->entries[0].id : "",
+                             sizeof(RememberedEntry), list->count);
+    if (indexed && !BuildIndex(&listed, ids[0], sizeof ids[0], data->count)) {
+        FreeIndex(&known);
+        indexed = 0;
+    }
+    if (!indexed) {
+        PlatFree(matched);
+        PlatFree(ids);
+        FreeRemembered(&next);
+        return 0;
+    }
     for (int32_t i = 0; i < data->count; ++i) {
-        if (!ids[i][0] || FindEntry(&next, ids[i]) >= 0)
+        // One entry for each id: the first record that has it.
+        if (!ids[i][0] || FindIndexed(&listed, ids[i]) != i)
             continue;
-        int32_t j = FindEntry(list, ids[i]);
+        int32_t j = FindIndexed(&known, ids[i]);
         if (j >= 0)
             matched[j] = 1;
         RememberItem(&data->items[i], ids[i], j >= 0 ? &list->entries[j] : NULL,
                      &next.entries[next.count++]);
     }
+    FreeIndex(&known);
+    FreeIndex(&listed);
     PlatFree(ids);
     // What this scan may have missed stays remembered.
     for (int32_t j = 0; j < list->count; ++j)
@@ -511,14 +647,14 @@ int32_t AcceptIds(RememberedList *list, const CatalogueData *data, const char *c
 {
     int32_t accepted = 0;
     RecordId *keys = RecordIds(data);
-    if (!keys)
+    IdIndex listed;
+    if (!keys || !BuildIndex(&listed, keys[0], sizeof keys[0], data->count)) {
+        PlatFree(keys);
         return 0;
+    }
     for (int32_t k = 0; k < count; ++k) {
         int32_t j = FindEntry(list, ids[k]);
-        int32_t found = -1;
-        for (int32_t i = 0; i < data->count && found < 0; ++i)
-            if (keys[i][0] && PlatNamesEqual(keys[i], ids[k]))
-                found = i;
+        int32_t found = FindIndexed(&listed, ids[k]);
         if (found < 0) {
             if (j >= 0) {
                 DropEntry(list, j);
@@ -536,6 +672,7 @@ int32_t AcceptIds(RememberedList *list, const CatalogueData *data, const char *c
         RememberItem(&data->items[found], keys[found], &before, &list->entries[j]);
         ++accepted;
     }
+    FreeIndex(&listed);
     PlatFree(keys);
     return accepted;
 }
@@ -543,16 +680,18 @@ int32_t AcceptIds(RememberedList *list, const CatalogueData *data, const char *c
 void AcceptCleanedUp(RememberedList *list, const CatalogueData *data)
 {
     RecordId *keys = RecordIds(data);
-    for (int32_t j = list->count - 1; keys && j >= 0; --j) {
+    IdIndex listed;
+    if (!keys || !BuildIndex(&listed, keys[0], sizeof keys[0], data->count)) {
+        PlatFree(keys);
+        return;
+    }
+    for (int32_t j = list->count - 1; j >= 0; --j) {
         const RememberedEntry *e = &list->entries[j];
-        if (e->kind != 'v' || strcmp(e->state, STATE_OFF_HERE) != 0)
-            continue;
-        int listed = 0;
-        for (int32_t i = 0; i < data->count && !listed; ++i)
-            listed = keys[i][0] && PlatNamesEqual(keys[i], e->id);
-        if (!listed)
+        if (e->kind == 'v' && strcmp(e->state, STATE_OFF_HERE) == 0
+            && FindIndexed(&listed, e->id) < 0)
             DropEntry(list, j);
     }
+    FreeIndex(&listed);
     PlatFree(keys);
 }
 

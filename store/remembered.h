@@ -55,8 +55,11 @@ int RememberedPath(char *path);
 
 // Reads the list at path (null: the user's). A file that is not a whole
 // list is renamed aside when own (the user's list) and its new name put in
-// setAside (TEXT_FIELD_SIZE, may be null); cause: the system's error of a
-// failed read. The list is empty but for a RememberedDone.
+// setAside (TEXT_FIELD_SIZE, may be null); the list is then empty, dated
+// now, for the caller to write: every entry is new until accepted. A call
+// that fails is RememberedFailed (cause: the system's error), never taken
+// for none or for a list that is not whole. The list is empty but for a
+// RememberedDone.
 int ReadRemembered(const char *path, int own, RememberedList *list, char *setAside, long *cause);
 
 // Writes the list whole to path (null: the user's) under a new name and
@@ -119,6 +122,6 @@ void RememberedTimeText(const PlatTime *time, char *text, size_t size);
     "The list of entries seen before could not be read (%s): nothing is marked new or changed."
 #define STATUS_REMEMBERED_SET_ASIDE \
     "The list of entries seen before was not a whole list: it was set aside as \"%s\", and " \
-    "the entries listed now are taken as seen."
+    "every entry is new until you accept it."
 #define STATUS_REMEMBERED_NOT_WRITTEN \
     "The list of entries seen could not be saved (%s): the marks are as they were."

@@ -268,45 +268,25 @@ static int DisableWithSwitch(const AutostartItem *item, char *movedTo, StoreOutc
     return failed;
 }
 
-// Disable of a came-back row (on: Windows' switch is not off): its copy
-// disabled here holds the name in the disabled place, so the copy written
-// back cannot move there. It is saved and deleted (Remove's backup holds
-// it and the switch as it was), the copy disabled here kept, and the switch
-// set off.
-static int DisableCameBack(AutostartItem *item, char *movedTo, StoreOutcome *outcome)
+// Disable of a came-back row (on: Windows' switch is not off). Both copies
+// stay, for the one written back may be the newer (an updater's new path):
+// Windows' switch is set off in place, its old value saved first, so that
+// neither starts; Enable then asks which copy to keep.
+static int DisableCameBack(AutostartItem *item, StoreOutcome *outcome)
 {
-    AutostartItem *copy = (AutostartItem *)PlatAllocZero(sizeof *copy);
-    int named = copy && CameBackCopy(item, copy);
-    if (named)
-        TextCopy(movedTo, TEXT_FIELD_SIZE, copy->location);
-    PlatFree(copy);
     HeldApproval held;
-    if (!named)
-        return SetStoreError(PLAT_ERROR_PATH_NOT_FOUND), 1;
-    if (!HoldApproval(item, &held))
-        return movedTo[0] = '\0', SetStoreError(CAUSE_APPROVAL_UNREAD), 1;
-    int removed = RemoveItemWithBackup(item, outcome->backup);
-    if (removed != RemoveDone) {
-        ForgetApproval(&held);
-        if (removed == RemoveFolderIsLink)
-            SetStoreError(CAUSE_PLACE_IS_LINK);
-        else if (removed == RemoveBackupFailed && LastStoreError() == PLAT_OK)
-            SetStoreError(CAUSE_BACKUP_FAILED);
-        else if (removed == RemoveNameNotCarried)
-            SetStoreError(CAUSE_NAME_NOT_CARRIED);
-        movedTo[0] = '\0';
+    if (BackupApproval(item, &held, outcome->backup)) {
+        if (LastStoreError() == CAUSE_PLACE_IS_LINK) {
+            outcome->result = ResultFolderIsLink;
+            outcome->folder = BACKUP_FOLDER;
+        }
         return 1;
     }
-    // The row is the copy disabled here from now on.
-    outcome->cameBack = CameBackLiveSaved;
-    item->cameBack = 0;
-    TextCopy(item->command, sizeof item->command, item->cameBackCommand);
-    if (SetApprovalOff(item, &held) != 0) {
-        outcome->result = ResultSwitchNotSet;
-        outcome->cause = LastStoreError();
-    }
+    int failed = SetApprovalOff(item, &held) != 0;
     ForgetApproval(&held);
-    return 0;
+    if (!failed)
+        outcome->cameBack = CameBackSwitchedOff;
+    return failed;
 }
 
 // Nonzero while the item's value or file may still be in its place.
@@ -317,19 +297,23 @@ static int StillThere(const AutostartItem *item)
 }
 
 // Puts a deleted live copy back after the copy disabled here could not take
-// its place: the value as read, or the file from its backup copy.
-static void PutBackLive(const AutostartItem *item, uint32_t type, const void *data,
-                        uint32_t size, const char *backupFile)
+// its place: the value as read, or the file from its backup copy; never
+// over what another program wrote there meanwhile. Nonzero when put back.
+static int PutBackLive(const AutostartItem *item, uint32_t type, const void *data,
+                       uint32_t size, const char *backupFile)
 {
-    if (item->kind != RegistryValue) {
-        PlatCopyFile(backupFile, item->location);
-        return;
-    }
+    if (item->kind != RegistryValue)
+        return PlatCopyFile(backupFile, item->location);
+    PlatHive hive = HiveOfItem(item);
+    if (KeyMayHoldValue(hive, item->location, item->name))
+        return 0;
     PlatKey key = NULL;
-    if (PlatRegCreate(HiveOfItem(item), item->location, PLAT_KEY_WRITE, &key) == PLAT_OK && key) {
-        PlatRegWriteRaw(key, item->name, type, data, size);
+    int written = 0;
+    if (PlatRegCreate(hive, item->location, PLAT_KEY_WRITE, &key) == PLAT_OK && key) {
+        written = PlatRegWriteRaw(key, item->name, type, data, size) == PLAT_OK;
         PlatRegClose(key);
     }
+    return written;
 }
 
 // Enable of a came-back row (off: Windows' switch keeps the copy written
@@ -388,22 +372,26 @@ static int EnableCameBack(AutostartItem *item, const FrontEnd *front, char *move
         if (!failed) {
             char arrivedAt[TEXT_FIELD_SIZE];
             failed = MoveItem(copy, 1, arrivedAt);
-            // Still in the disabled place: the entries go back as they were.
-            if (failed && !arrivedAt[0] && StillThere(copy)) {
+            // Still in the disabled place: the entries go back as they were;
+            // a live copy that cannot go back is said to be in the backup.
+            if (failed) {
                 long cause = LastStoreError();
-                PutBackLive(item, type, data, size, outcome->backup);
+                if (arrivedAt[0] || !StillThere(copy)
+                    || !PutBackLive(item, type, data, size, outcome->backup))
+                    outcome->cameBack = CameBackLiveInBackup;
                 SetStoreError(cause);
-            } else if (!failed) {
+            } else {
                 TextCopy(item->command, sizeof item->command, copy->command);
             }
             TextCopy(movedTo, TEXT_FIELD_SIZE, arrivedAt);
         }
         PlatFree(data);
-        outcome->cameBack = CameBackRestored;
+        if (!failed)
+            outcome->cameBack = CameBackRestored;
     }
     if (!failed)
         item->cameBack = 0;
-    else
+    else if (outcome->cameBack != CameBackLiveInBackup)
         outcome->cameBack = CameBackNone;
     PlatFree(copy);
     return failed;
@@ -445,7 +433,7 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
     else if (item->cameBack && wanted) // a copy here and one written back: one is kept
         failed = EnableCameBack(item, front, movedTo, &outcome);
     else if (item->cameBack)
-        failed = DisableCameBack(item, movedTo, &outcome);
+        failed = DisableCameBack(item, &outcome);
     else if (item->approvalDisabled && wanted) // off in Windows' settings: on in place
         failed = ClearDisabledApproval(item);
     else if (!wanted && SwitchGoverns(item))

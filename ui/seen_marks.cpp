@@ -63,7 +63,15 @@ void MarkScannedRows(void)
 {
     FreeMarks(&Marks);
     FreeRemembered(&Seen);
-    SeenState = ReadRemembered(NULL, 1, &Seen, SeenAside, &SeenCause);
+    char aside[TEXT_FIELD_SIZE];
+    SeenState = ReadRemembered(NULL, 1, &Seen, aside, &SeenCause);
+    // Set aside: an empty list from now, so that every entry is new until
+    // accepted; the next settling says why.
+    if (SeenState == RememberedSetAside) {
+        TextCopy(SeenAside, sizeof SeenAside, aside);
+        SeenCause = WriteRemembered(NULL, &Seen);
+        SeenState = SeenCause == PLAT_OK ? RememberedDone : RememberedFailed;
+    }
     if (SeenState == RememberedDone)
         CompareRemembered(&ItemCatalogue, &Seen, &Marks);
 }
@@ -96,10 +104,12 @@ int SettleMarks(char *said, size_t size)
         TextFormat(said, size, STATUS_REMEMBERED_UNREAD, cause);
         return 1;
     }
+    if (SeenAside[0]) {
+        TextFormat(said, size, STATUS_REMEMBERED_SET_ASIDE, SeenAside);
+        SeenAside[0] = '\0';
+    }
     if (SeenState != RememberedDone) {
-        // The first run, or a list set aside: what is listed now is seen.
-        if (SeenState == RememberedSetAside)
-            TextFormat(said, size, STATUS_REMEMBERED_SET_ASIDE, SeenAside);
+        // The first run: what is listed now is seen.
         write = AcceptAll(&Seen, &ItemCatalogue);
         SeenState = RememberedDone;
     } else {
@@ -213,6 +223,8 @@ void OnAcceptRecord(int32_t record)
 {
     const AutostartItem *item = CatalogueItem(record);
     char id[ITEM_ID_SIZE];
+    // Read again first: another instance or the console may have written it.
+    MarkScannedRows();
     if (!item || !SeenUsable() || !ItemHomeId(item, id, sizeof id))
         return;
     if (!RecordMarkText(record)[0]) {
@@ -230,6 +242,7 @@ void OnAcceptRecord(int32_t record)
 
 void OnAcceptAll(void)
 {
+    MarkScannedRows();
     if (!SeenUsable())
         return;
     char since[32], done[96];

@@ -1356,8 +1356,10 @@ void MemSetReadOnly(const char *path)
 uint32_t PlatFileAttributes(const char *path)
 {
     const Entry *e = FindEntry(path);
-    if (!e)
+    if (!e) {
+        S().lastError = PLAT_ERROR_FILE_NOT_FOUND; // as GetFileAttributes sets it
         return PLAT_NO_ATTRIBUTES;
+    }
     return (e->folder ? PLAT_FILE_FOLDER : 0) | (e->hidden ? PLAT_FILE_HIDDEN : 0)
            | (e->readOnly ? PLAT_FILE_READONLY : 0);
 }

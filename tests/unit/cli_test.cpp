@@ -792,6 +792,15 @@ TEST_F(Console, DiffSaysWhatChangedAndExitsFourUntilAccepted)
     EXPECT_EQ(CliExitDone, Run({"accept", "--all"}).code);
     EXPECT_EQ(CliExitDone, Run({"diff"}).code);
     EXPECT_EQ(CliExitFailed, Run({"diff", "--baseline", "C:\\missing.txt"}).code);
+    EXPECT_EQ(CliExitUsage, Run({"snapshot", "C:\\base.txt"}).code) << "never over a file";
+    EXPECT_EQ(CliExitDone, Run({"snapshot", "C:\\base.txt", "--yes"}).code);
+    // A list damaged (by anyone) is trusted for nothing: every entry is new.
+    const std::string seen = MEM_LOCAL_APPDATA_FOLDER "\\" REMEMBERED_FOLDER "\\" REMEMBERED_FILE;
+    MemAddFile(seen.c_str(), MemFileBytes(seen.c_str()) + "x");
+    r = Run({"diff"});
+    EXPECT_EQ(CliExitDiffers, r.code);
+    EXPECT_NE(std::string::npos, r.err.find("set aside"));
+    EXPECT_EQ(3u, (size_t)std::count(r.out.begin(), r.out.end(), '\n'));
     EXPECT_EQ(CliExitUsage, Run({"accept", "--all", "x"}).code);
     EXPECT_EQ(CliExitUsage, Run({"diff", "--all"}).code);
 }

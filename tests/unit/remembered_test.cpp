@@ -157,16 +157,38 @@ TEST_F(Remembered, AnEntryTheScanMayHaveMissedIsNotGone)
     Free(&c);
 }
 
-// A name in a key and in its "-" sibling is two entries, each remembered.
-TEST_F(Remembered, ANameInBothPlacesIsTwoEntriesNeitherMarked)
+// A name in a key and in its "-" sibling is two entries, each remembered;
+// names cut alike never share one; an entry turned on elsewhere is changed.
+TEST_F(Remembered, NoTwoRecordsShareAnEntryAndOneTurnedOnIsChanged)
 {
     MemSetString(PLAT_HKCU, CURRENT_VERSION_KEY "\\RunOnce", "Twice", "C:\\live.exe");
     MemSetString(PLAT_HKCU, CURRENT_VERSION_KEY "\\RunOnce-", "Twice", "C:\\aside.exe");
+    // Two names alike in all a record holds share an id: the second is never
+    // taken for the first, and stays new.
+    std::string longName(TEXT_FIELD_SIZE + 20, 'n');
+    MemSetString(PLAT_HKCU, kRun, (longName + "1").c_str(), "C:\\one.exe");
+    MemSetString(PLAT_HKCU, kRun, (longName + "2").c_str(), "C:\\one.exe");
     AcceptNow();
     Compared c;
     Compare(&c);
-    EXPECT_EQ(7, c.list.count);
-    EXPECT_EQ(0, c.marks.newCount + c.marks.changedCount + c.marks.goneCount);
+    EXPECT_EQ(8, c.list.count);
+    EXPECT_EQ(1, c.marks.newCount);
+    EXPECT_EQ(0, c.marks.changedCount + c.marks.goneCount);
+    Free(&c);
+
+    // Switched off when accepted, and started again by another hand.
+    Toggle({"Same"});
+    AcceptNow();
+    MemDeleteKey(PLAT_HKCU, RUN_KEY "-");
+    MemDeleteKey(PLAT_HKCU, APPROVED_KEY "\\Run"); // Windows' switch cleared too
+    Seed("Same", "C:\\Tools\\same.exe");
+    Compare(&c);
+    ASSERT_NE(-1, MarkOf(c, "Same"));
+    EXPECT_EQ(MarkChanged, MarkOf(c, "Same"));
+    char words[COMMAND_FIELD_SIZE];
+    ChangeText(&ItemCatalogue.items[IndexOf("Same")], &c.list.entries[c.marks.was[IndexOf("Same")]],
+               words, sizeof words);
+    EXPECT_STREQ("state was \"off here\"", words);
     Free(&c);
 }
 
@@ -190,14 +212,31 @@ TEST_F(Remembered, NoFailingFileCallLosesOrHalvesTheList)
         EXPECT_EQ(1u, MemListFolder(kFolder.c_str()).size()); // no new file left behind
         Free(&c);
     }
-    // A read that fails keeps the file as it is and trusts nothing.
-    MemFailCall(MEM_FILE_LOAD, 0);
-    Compared c;
-    Compare(&c);
-    MemClearFaults();
-    EXPECT_EQ(RememberedFailed, c.read);
-    EXPECT_EQ(before, MemFileBytes(kFile.c_str()));
-    Free(&c);
+    // A read that fails keeps the file as it is and trusts nothing: it is
+    // neither a first run nor a list to set aside.
+    RememberedList list;
+    long cause = 0;
+    MemResetCounts();
+    ASSERT_EQ(RememberedDone, ReadRemembered(NULL, 1, &list, NULL, &cause));
+    FreeRemembered(&list);
+    const MemOp reads[] = {MEM_FILE_EXISTS, MEM_FILE_STAMP, MEM_FILE_LOAD, MEM_ALLOC};
+    int calls[4];
+    for (int k = 0; k < 4; ++k)
+        calls[k] = MemCallCount(reads[k]);
+    EXPECT_LE(3, calls[3]) << "the list's entries are held in a block of their own";
+    for (int k = 0; k < 4; ++k) {
+        MemOp op = reads[k];
+        for (int call = 1; call <= calls[k]; ++call) {
+            SCOPED_TRACE(std::string(MemOpName(op)) + " " + std::to_string(call));
+            MemResetCounts();
+            MemFailCall(op, call);
+            EXPECT_EQ(RememberedFailed, ReadRemembered(NULL, 1, &list, NULL, &cause));
+            MemClearFaults();
+            FreeRemembered(&list);
+            EXPECT_EQ(before, MemFileBytes(kFile.c_str()));
+            EXPECT_EQ(1u, MemListFolder(kFolder.c_str()).size());
+        }
+    }
 }
 
 TEST_F(Remembered, AFileCutShortOrForeignIsSetAsideNeverTrusted)

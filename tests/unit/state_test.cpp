@@ -376,7 +376,7 @@ TEST_F(State, AValueWrittenBackIsOneRowWhoseEnableKeepsTheChosenCopy)
 // Disable of a row that came back while its switch is on: the copy written
 // back is saved and deleted, the copy disabled here kept, the switch set;
 // a failing backup changes nothing.
-TEST_F(State, DisablingARowThatCameBackKeepsTheCopyDisabledHere)
+TEST_F(State, DisablingARowThatCameBackKeepsBothCopiesSwitchedOff)
 {
     MemSetString(PLAT_HKCU, kRunOff, "Sync", "C:\\old.exe");
     MemSetString(PLAT_HKCU, kRun, "Sync", "C:\\new.exe");
@@ -385,19 +385,49 @@ TEST_F(State, DisablingARowThatCameBackKeepsTheCopyDisabledHere)
     EXPECT_NE(std::string::npos, Notes("Sync").find("Windows starts it again"));
     MemFailCall(MEM_FILE_CREATE, 0);
     EXPECT_EQ(ResultRefused, ApplyChange(IndexOf("Sync"), 0, &StatusFront));
-    EXPECT_EQ(Sz("C:\\new.exe"), Stored(PLAT_HKCU, kRun, "Sync"));
     EXPECT_EQ("<absent>", Stored(PLAT_HKCU, kApprovedRun, "Sync"));
     MemClearFaults();
     Outcomes.clear();
     EXPECT_EQ(ResultDone, ApplyChange(IndexOf("Sync"), 0, &StatusFront));
-    EXPECT_EQ("<absent>", Stored(PLAT_HKCU, kRun, "Sync"));
+    EXPECT_EQ(Sz("C:\\new.exe"), Stored(PLAT_HKCU, kRun, "Sync")) << "the newer copy is kept";
     EXPECT_EQ(Sz("C:\\old.exe"), Stored(PLAT_HKCU, kRunOff, "Sync"));
     EXPECT_EQ(std::string("\x03\x00\x00\x00", 4) + kNowTime, Stored(PLAT_HKCU, kApprovedRun, "Sync"));
+    ASSERT_EQ(1u, Outcomes.size());
+    char text[OUTCOME_TEXT_SIZE];
+    WordOutcome(&Outcomes[0], 0, text, sizeof text);
+    EXPECT_NE(nullptr, strstr(text, "Windows' switch keeps both copies off")) << text;
+    ScanCatalogue();
+    EXPECT_EQ(STATE_OFF_IN_SETTINGS, std::string(ItemStateText(&ItemCatalogue.items[IndexOf("Sync")])));
+}
+
+// Yes to restoring the copy disabled here, while another program writes the
+// live value again between its removal and the move: what it wrote stays,
+// and the status says where the deleted copy is.
+TEST_F(State, ARestoreRacingAWriterNeverWritesOverItsValue)
+{
+    MemSetString(PLAT_HKCU, kRunOff, "Sync", "C:\\old.exe");
+    MemSetString(PLAT_HKCU, kRun, "Sync", "C:\\new.exe");
+    MemSetValue(PLAT_HKCU, kApprovedRun, "Sync", PLAT_REG_BINARY, kOffOn8Dec);
+    ScanCatalogue();
+    StatusFrontAnswer = 1;
+    bool deleted = false, written = false;
+    MemSetHook(MEM_REG_DELETE_VALUE, 0, [&] { deleted = true; });
+    MemSetHook(MEM_REG_CREATE, 0, [&] {
+        if (deleted && !written) { // after the live copy went, before the move
+            written = true;
+            MemSetString(PLAT_HKCU, kRun, "Sync", "C:\\newest.exe");
+        }
+    });
+    Outcomes.clear();
+    EXPECT_NE(ResultDone, ApplyChange(IndexOf("Sync"), 1, &StatusFront));
+    MemClearFaults();
+    EXPECT_EQ(Sz("C:\\newest.exe"), Stored(PLAT_HKCU, kRun, "Sync"));
+    EXPECT_EQ(Sz("C:\\old.exe"), Stored(PLAT_HKCU, kRunOff, "Sync"));
     ASSERT_EQ(1u, Outcomes.size());
     EXPECT_NE(std::string::npos, RegText(MemFileBytes(Outcomes[0].backup)).find("new.exe"));
     char text[OUTCOME_TEXT_SIZE];
     WordOutcome(&Outcomes[0], 0, text, sizeof text);
-    EXPECT_NE(nullptr, strstr(text, "the copy disabled here is kept")) << text;
+    EXPECT_NE(nullptr, strstr(text, "it is saved in")) << text;
 }
 
 // A Startup file written back while its copy waits among the disabled items:
