@@ -126,15 +126,14 @@ TEST(WineUnicode, EveryOperationActsOnTheRightEntryWithItsExactBytes)
     EXPECT_STREQ(u8"C:\\\u0106off.exe", ItemAt(u8"\u0106lient", kRun)->cameBackCommand);
     EXPECT_STREQ(u8"C:\\\u65e5off.exe", ItemAt(u8"\u65e5\u672c", kRun)->cameBackCommand);
 
-    // Disabling Ćlient saves and deletes the copy written back; its namesake
-    // in Run- stays, byte for byte. Then it is written back once more.
+    // Disabling Ćlient keeps both copies, byte for byte, and switches its
+    // exact name off in Windows' settings (the namesake Client's untouched).
     Toggle({u8"\u0106lient"});
     EXPECT_TRUE(Statuses.empty()) << Statuses[0];
-    KeyContent runLess = run;
-    runLess.erase(L"\u0106lient");
-    EXPECT_EQ(runLess, Content(kRun));
+    EXPECT_EQ(run, Content(kRun));
     EXPECT_EQ(off, Content(kRunOff));
-    Seed(kRun, run);
+    EXPECT_EQ('\x03', WideBytes(HKEY_CURRENT_USER, APPROVED_KEY "\\Run", L"\u0106lient")[0]);
+    EXPECT_EQ("<absent>", ValueBytes(HKEY_CURRENT_USER, APPROVED_KEY "\\Run", "Client"));
     Statuses.clear();
 
     // Remove takes exactly the named one, from Run- and from the folder.
