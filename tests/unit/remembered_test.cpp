@@ -40,6 +40,7 @@ void Free(Compared *c)
 {
     FreeMarks(&c->marks);
     FreeRemembered(&c->list);
+    EXPECT_GE(1, MemLiveBlocks()) << "the catalogue aside, nothing is left allocated";
 }
 
 int MarkOf(const Compared &c, const char *name)
