@@ -233,7 +233,10 @@ static void ShowMarksTotal(void)
     GetWindowTextA(GetDlgItem(MainWindow, IDC_STATUS), status, sizeof RefreshedStatus);
     if (strstr(status, marks))
         return;
-    TextAppend(status, sizeof status, status[0] ? " " : "");
+    // After a sentence a sentence; after the count its clause.
+    size_t length = strlen(status);
+    TextAppend(status, sizeof status,
+               !length ? "" : status[length - 1] == '.' ? " " : "; ");
     TextAppend(status, sizeof status, marks);
     TextAppend(status, sizeof status, ".");
     SetStatusText(NULL, status);
