@@ -6,6 +6,7 @@
 #include "../../catalogue/app_manifest.h"
 #include "../../catalogue/task_xml.h"
 #include "../../report/html_log.h"
+#include "../../store/reg_reader.h"
 #include "../support/memory_platform.h"
 
 #include <stdlib.h>
@@ -150,5 +151,23 @@ int FuzzAppManifest(const uint8_t *data, size_t size)
         Require(TextLengthIn(task.displayName, sizeof task.displayName) < sizeof task.displayName);
         Require(TextLengthIn(task.executable, sizeof task.executable) < sizeof task.executable);
     }
+    return 0;
+}
+
+int FuzzRegReader(const uint8_t *data, size_t size)
+{
+    RegFileContent content;
+    uint32_t line = 0;
+    int result = ReadRegText(data, (uint32_t)size, &content, &line);
+    Require(result == RegReadDone ? line == 0 : content.count == 0 && !content.values);
+    for (int32_t i = 0; i < content.count; ++i) {
+        const RegFileValue &v = content.values[i];
+        Require(v.name && strlen(v.name) <= 3 * size);
+        Require(TextLengthIn(v.path, sizeof v.path) < sizeof v.path && v.path[0]);
+        Require(v.deleted ? v.size == 0 : v.type <= 11 && v.size <= size);
+        // Every byte of the value is within the block the reader made.
+        Require(v.size == 0 || (v.data >= content.arena && v.data + v.size <= content.arena + 4 * size + 64));
+    }
+    FreeRegContent(&content);
     return 0;
 }

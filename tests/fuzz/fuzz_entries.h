@@ -18,3 +18,7 @@ int FuzzTaskXml(const uint8_t *data, size_t size);
 // ParseAppManifest on the input as it is: every field terminated within
 // itself, never more tasks than it holds.
 int FuzzAppManifest(const uint8_t *data, size_t size);
+
+// ReadRegText on the input as it is: every value within its file, names
+// terminated, never more values than the file has lines.
+int FuzzRegReader(const uint8_t *data, size_t size);

@@ -50,6 +50,14 @@ TEST(FuzzReplay, AppManifestInputs)
         EXPECT_EQ(0, FuzzAppManifest((const uint8_t *)input.data(), input.size()));
 }
 
+TEST(FuzzReplay, RegReaderInputs)
+{
+    std::vector<std::string> inputs = Inputs("reg_reader");
+    EXPECT_FALSE(inputs.empty());
+    for (const std::string &input : inputs)
+        EXPECT_EQ(0, FuzzRegReader((const uint8_t *)input.data(), input.size()));
+}
+
 TEST(FuzzReplay, HtmlLogInputs)
 {
     std::vector<std::string> inputs = Inputs("html_log");
