@@ -239,6 +239,10 @@ TEST_F(Editor, AddForAllUsersWritesTheRunKeyAndTheRowAppears)
     Pump();
     EXPECT_EQ(Sz("\"C:\\Program Files\\Tool\\tool.exe\""),
               ValueBytes(HKEY_CURRENT_USER, RUN_KEY, "Bare"));
+    // Added here, after the first list was seen: seen as it is made.
+    ASSERT_EQ(2, Rows());
+    for (int row = 0; row < Rows(); ++row)
+        EXPECT_EQ("", ItemText(list, row, COLUMN_CHANGE)) << ItemText(list, row, 0);
 }
 
 TEST_F(Editor, EditShowsTheRecordOfAnAllUsersEntry)
