@@ -400,6 +400,29 @@ TEST_F(State, DisablingARowThatCameBackKeepsBothCopiesSwitchedOff)
     EXPECT_EQ(STATE_OFF_IN_SETTINGS, std::string(ItemStateText(&ItemCatalogue.items[IndexOf("Sync")])));
 }
 
+// Yes to restoring the copy disabled here, whose move then fails: the copy
+// written back goes back into its empty place, and nothing is lost.
+TEST_F(State, ARestoreWhoseMoveFailsPutsTheCopyWrittenBackBack)
+{
+    MemSetString(PLAT_HKCU, kRunOff, "Sync", "C:\\old.exe");
+    MemSetString(PLAT_HKCU, kRun, "Sync", "C:\\new.exe");
+    MemSetValue(PLAT_HKCU, kApprovedRun, "Sync", PLAT_REG_BINARY, kOffOn8Dec);
+    ScanCatalogue();
+    StatusFrontAnswer = 1;
+    bool armed = false;
+    MemSetHook(MEM_REG_DELETE_VALUE, 0, [&] {
+        if (!armed) { // the next write, the move's, fails
+            armed = true;
+            MemFailCall(MEM_REG_SET_VALUE, MemCallCount(MEM_REG_SET_VALUE) + 1);
+        }
+    });
+    EXPECT_NE(ResultDone, ApplyChange(IndexOf("Sync"), 1, &StatusFront));
+    MemClearFaults();
+    EXPECT_TRUE(armed);
+    EXPECT_EQ(Sz("C:\\new.exe"), Stored(PLAT_HKCU, kRun, "Sync"));
+    EXPECT_EQ(Sz("C:\\old.exe"), Stored(PLAT_HKCU, kRunOff, "Sync"));
+}
+
 // Yes to restoring the copy disabled here, while another program writes the
 // live value again between its removal and the move: what it wrote stays,
 // and the status says where the deleted copy is.
