@@ -22,6 +22,9 @@
     "ERROR: \"%s\" already exists; nothing was written: add --yes to replace it."
 #define CLI_SNAPSHOT_FAILED "ERROR: The baseline \"%s\" could not be written: %s."
 #define CLI_ACCEPTED "Accepted %d %s as %s now."
+#define CLI_ACCEPT_ALL_FAILED \
+    "ERROR: The entries could not be accepted: more than the list of entries seen holds, " \
+    "or not enough memory; nothing was changed."
 #define CLI_NOT_REMEMBERED \
     "ERROR: No entry listed or seen before has the id \"%s\"; nothing was accepted."
 #define CLI_INCOMPLETE \
@@ -96,7 +99,7 @@ int CliRunDiff(const CliArguments *args)
     char id[ITEM_ID_SIZE], place[TEXT_FIELD_SIZE + 32], was[2 * COMMAND_FIELD_SIZE];
     for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
         const AutostartItem *item = &ItemCatalogue.items[i];
-        if (marks.marks[i] == MarkSame || !ItemHomeId(item, id, sizeof id))
+        if (marks.marks[i] == MarkSame || !ItemRememberedId(&ItemCatalogue, item, id, sizeof id))
             continue;
         ItemPlaceText(item, 0, place, sizeof place);
         was[0] = '\0';
@@ -138,7 +141,12 @@ int CliRunAccept(const CliArguments *args)
         CompareRemembered(&ItemCatalogue, &seen, &marks);
         int32_t marked = marks.newCount + marks.changedCount + marks.goneCount;
         FreeMarks(&marks);
-        accepted = AcceptAll(&seen, &ItemCatalogue) ? marked : 0;
+        if (!AcceptAll(&seen, &ItemCatalogue)) {
+            CliLine(PLAT_STDERR, CLI_ACCEPT_ALL_FAILED);
+            FreeRemembered(&seen);
+            return CliExitFailed;
+        }
+        accepted = marked;
     } else {
         // Every id is checked first: one that names nothing accepts nothing.
         for (int32_t k = 0; k < args->operandCount; ++k) {
@@ -158,7 +166,8 @@ int CliRunAccept(const CliArguments *args)
         for (int32_t k = 0; k < args->operandCount; ++k) {
             int32_t index = FindItemById(args->operands[k]);
             const char *one[1] = {args->operands[k]};
-            if (index >= 0 && ItemHomeId(&ItemCatalogue.items[index], home, sizeof home))
+            if (index >= 0
+                && ItemRememberedId(&ItemCatalogue, &ItemCatalogue.items[index], home, sizeof home))
                 one[0] = home;
             accepted += AcceptIds(&seen, &ItemCatalogue, one, 1);
         }
@@ -212,7 +221,7 @@ static int32_t OwnChangeCount = 0;
 void CliNoteChange(const AutostartItem *item)
 {
     if (item && OwnChangeCount < OWN_CHANGES_MOST
-        && ItemHomeId(item, OwnChanges[OwnChangeCount], ITEM_ID_SIZE))
+        && ItemRememberedId(&ItemCatalogue, item, OwnChanges[OwnChangeCount], ITEM_ID_SIZE))
         ++OwnChangeCount;
 }
 
@@ -224,9 +233,9 @@ void CliAcceptOwnChanges(int cleanedUp)
         return;
     RememberedList seen;
     long cause = PLAT_OK;
-    // A list that cannot be read is not written over; none yet is made by
-    // the next diff from what is there then.
-    if (ReadRemembered(NULL, 1, &seen, NULL, &cause) != RememberedDone) {
+    // A list that cannot be read, or is not whole, is left as it is for
+    // the next diff to say so; none yet is made by it from what is there.
+    if (ReadRemembered(NULL, 0, &seen, NULL, &cause) != RememberedDone) {
         FreeRemembered(&seen);
         return;
     }

@@ -38,7 +38,8 @@ enum CameBackDone {
     CameBackKeptLive = 1,    // enabled: the copy written back kept, the one disabled here saved
     CameBackRestored = 2,    // enabled: the copy disabled here put back, the other saved
     CameBackSwitchedOff = 3,  // disabled: both copies kept, Windows' switch set off
-    CameBackLiveInBackup = 4  // not enabled, and the copy written back is only in the backup
+    CameBackLiveInBackup = 4, // not enabled, and the copy written back is only in the backup
+    CameBackRestoredCopyLeft = 5 // enabled as disabled here, but that copy could not be deleted
 };
 
 // One "-" key of one hive, and what CleanUp did with it.
@@ -128,6 +129,9 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
 #define STATUS_CAME_BACK_SWITCHED_OFF \
     "Disabled \"%s\": Windows' switch keeps both copies off (the switch was saved in %s); " \
     "Enable asks which to keep"
+#define STATUS_CAME_BACK_COPY_LEFT \
+    "ERROR: \"%s\" was enabled as it was disabled here, but its copy there could not be " \
+    "deleted: %s. The copy written back is saved in %s"
 #define STATUS_CAME_BACK_LIVE_IN_BACKUP \
     "ERROR: \"%s\" was not enabled: %s. The copy written back was deleted and could not be " \
     "put back: it is saved in %s"

@@ -9,7 +9,6 @@
 
 #define HEADER "Windows Registry Editor Version 5.00"
 #define WOW64_SOFTWARE "Software\\WOW6432Node\\"
-#define REG_QWORD_TYPE 11u
 
 struct Cursor {
     const unsigned char *units; // after the byte-order mark
@@ -41,23 +40,23 @@ static int Take(Cursor *c, const char *text)
     return 1;
 }
 
-// The end of a line (CRLF, or LF alone), or of the file.
+// The end of a line (CRLF, as the writer ends every line), or of the file.
 static int TakeLineEnd(Cursor *c)
 {
     if (c->at >= c->count)
         return 1;
-    if (Take(c, "\r\n") || Take(c, "\n")) {
+    if (Take(c, "\r\n")) {
         ++c->line;
         return 1;
     }
     return 0;
 }
 
+// The writer's digits are lowercase.
 static int HexDigit(unsigned unit)
 {
     return unit >= '0' && unit <= '9'   ? (int)(unit - '0')
            : unit >= 'a' && unit <= 'f' ? (int)(unit - 'a' + 10)
-           : unit >= 'A' && unit <= 'F' ? (int)(unit - 'A' + 10)
                                          : -1;
 }
 
@@ -126,7 +125,8 @@ static int TakeQuoted(Cursor *c, unsigned *units, uint32_t *n)
     *n = 0;
     for (;;) {
         unsigned unit = Peek(c);
-        if (unit == 0xFFFFFFFFu || unit == '\r' || unit == '\n')
+        // A zero would cut the text short: the writer puts such text in hex.
+        if (unit == 0xFFFFFFFFu || unit == '\r' || unit == '\n' || unit == 0)
             return 0;
         ++c->at;
         if (unit == '"')
@@ -147,7 +147,7 @@ static int TakeKey(Cursor *c, unsigned *units, RegFileValue *key)
     uint32_t n = 0;
     for (;;) {
         unsigned unit = Peek(c);
-        if (unit == 0xFFFFFFFFu || unit == '\r' || unit == '\n' || unit == '[')
+        if (unit == 0xFFFFFFFFu || unit == '\r' || unit == '\n' || unit == '[' || unit == 0)
             return 0;
         ++c->at;
         if (unit == ']')
@@ -204,11 +204,11 @@ static int TakeHexBytes(Cursor *c, unsigned char *data, uint32_t *size)
         ++c->at;
         if (Peek(c) == '\\') {
             ++c->at;
-            if (!Take(c, "\r\n") && !Take(c, "\n"))
+            if (!Take(c, "\r\n"))
                 return 0;
             ++c->line;
-            while (Peek(c) == ' ')
-                ++c->at;
+            if (!Take(c, "  "))
+                return 0;
         }
     }
 }
@@ -253,22 +253,18 @@ static int TakeData(Cursor *c, unsigned *units, RegFileValue *value)
             return 0;
         size = 4;
         value->type = PLAT_REG_DWORD;
-    } else if (Take(c, "qword:")) {
-        if (room < 8 || !TakeNumber(c, 16, data))
-            return 0;
-        size = 8;
-        value->type = REG_QWORD_TYPE;
     } else {
         if (Take(c, "hex:")) {
             value->type = PLAT_REG_BINARY;
         } else if (Take(c, "hex(")) {
-            int type = HexDigit(Peek(c));
-            if (type < 0 || type > 0xb || (Peek(c) >= 'A' && Peek(c) <= 'F'))
+            // Any type, as the writer writes it: one to eight digits.
+            uint32_t type = 0;
+            int digits = 0;
+            for (; digits < 8 && HexDigit(Peek(c)) >= 0; ++digits, ++c->at)
+                type = type * 16 + (uint32_t)HexDigit(Peek(c));
+            if (!digits || (digits > 1 && type < 16u) || !Take(c, "):"))
                 return 0;
-            ++c->at;
-            if (!Take(c, "):"))
-                return 0;
-            value->type = (uint32_t)type;
+            value->type = type;
         } else {
             return 0;
         }

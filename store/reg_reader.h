@@ -5,11 +5,11 @@
 // The file is UTF-16LE after a byte-order mark, its first line "Windows
 // Registry Editor Version 5.00", then keys ("[HKEY_CURRENT_USER\...]") and
 // their values: "name" or @ for the default value, "=", then a quoted
-// string (\\ and \" escaped), dword:xxxxxxxx, qword:xxxxxxxxxxxxxxxx,
-// hex: or hex(0) to hex(b): bytes as pairs of digits split by commas and
-// wrapped after a backslash, or - for a value to delete. Anything else,
-// anywhere, makes the whole file unread: a backup is restored whole or not
-// at all.
+// string (\\ and \" escaped, no zero), dword:xxxxxxxx, hex: or hex(N): of
+// any type (hex(b) a QWORD): bytes as pairs of lowercase digits split by
+// commas, wrapped after a backslash, CRLF and two blanks, or - for a value
+// to delete; every line ends in CRLF. Anything else, anywhere, makes the
+// whole file unread: a backup is restored whole or not at all.
 #pragma once
 
 #include "../storage/storage.h"

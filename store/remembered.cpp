@@ -253,12 +253,23 @@ static int SetAside(const char *path, char *setAside)
     PlatLocalTime(&now);
     char aside[TEXT_FIELD_SIZE];
     size_t stem = strlen(path) > 4 ? strlen(path) - 4 : 0; // without ".txt"
-    if (!TextFormat(aside, sizeof aside, "%.*s (set aside %04d-%02d-%02d %02d%02d%02d).txt",
-                    (int)stem, path, now.year, now.month, now.day, now.hour, now.minute,
-                    now.second))
-        return 0;
     PlatPlace place = NULL;
-    int moved = HoldPlace(path, NULL, 1, 1, &place) == PLAT_OK && PlatMoveFile(path, aside);
+    int moved = 0;
+    if (HoldPlace(path, NULL, 1, 1, &place) == PLAT_OK) {
+        // Never over an earlier one set aside in the same second.
+        for (int copy = 1; copy < 100 && !moved; ++copy) {
+            char suffix[8] = "";
+            if (copy > 1)
+                TextFormat(suffix, sizeof suffix, " (%d)", copy);
+            if (!TextFormat(aside, sizeof aside, "%.*s (set aside %04d-%02d-%02d %02d%02d%02d)%s.txt",
+                            (int)stem, path, now.year, now.month, now.day, now.hour, now.minute,
+                            now.second, suffix))
+                break;
+            moved = PlatMoveFile(path, aside);
+            if (!moved && !PlatFileExists(aside))
+                break;
+        }
+    }
     ReleasePlace(place);
     if (moved && setAside)
         TextCopy(setAside, TEXT_FIELD_SIZE, aside);
@@ -453,6 +464,21 @@ static RecordId *RecordIds(const CatalogueData *data)
     return ids;
 }
 
+int ItemRememberedId(const CatalogueData *data, const AutostartItem *item, char *id, size_t size)
+{
+    char own[ITEM_ID_SIZE], other[ITEM_ID_SIZE];
+    if (!ItemHomeId(item, id, size))
+        return 0;
+    if (!ItemId(item, NULL, own, sizeof own) || strcmp(own, id) == 0)
+        return 1;
+    // Moved aside, with another record listed at home under its name.
+    for (int32_t k = 0; k < data->count; ++k)
+        if (&data->items[k] != item && ItemId(&data->items[k], NULL, other, sizeof other)
+            && PlatNamesEqual(other, id))
+            return TextCopy(id, size, own);
+    return 1;
+}
+
 static int32_t FindEntry(const RememberedList *list, const char *id)
 {
     for (int32_t j = 0; j < list->count; ++j)
@@ -588,7 +614,9 @@ int AcceptAll(RememberedList *list, const CatalogueData *data)
 {
     RememberedList next;
     memset(&next, 0, sizeof next);
-    if (!Reserve(&next, data->count + list->count))
+    // No more than the list holds: a catalogue past it cannot be accepted.
+    int32_t want = data->count + list->count;
+    if (data->count > REMEMBERED_MOST || !Reserve(&next, want < REMEMBERED_MOST ? want : REMEMBERED_MOST))
         return 0;
     uint8_t *matched = (uint8_t *)PlatAllocZero((size_t)list->count + 1);
     RecordId *ids = RecordIds(data);
@@ -624,8 +652,8 @@ int AcceptAll(RememberedList *list, const CatalogueData *data)
     FreeIndex(&known);
     FreeIndex(&listed);
     PlatFree(ids);
-    // What this scan may have missed stays remembered.
-    for (int32_t j = 0; j < list->count; ++j)
+    // What this scan may have missed stays remembered, while there is room.
+    for (int32_t j = 0; j < list->count && next.count < next.capacity; ++j)
         if (!matched[j] && MayBeMissed(data, &list->entries[j]))
             next.entries[next.count++] = list->entries[j];
     PlatFree(matched);

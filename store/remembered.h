@@ -90,6 +90,12 @@ void CompareRemembered(const CatalogueData *data, const RememberedList *list,
                        RememberedMarks *marks);
 void FreeMarks(RememberedMarks *marks);
 
+// The id the list keeps the record under (id: ITEM_ID_SIZE): its home id,
+// but its own when it was moved aside and another record is listed at home
+// under its name, so that accepting one never accepts the other. Zero when
+// it does not fit.
+int ItemRememberedId(const CatalogueData *data, const AutostartItem *item, char *id, size_t size);
+
 // What differs between the record and the entry remembered, in words
 // ("command was "..."; signer was ..."); empty when nothing.
 void ChangeText(const AutostartItem *item, const RememberedEntry *was, char *text, size_t size);

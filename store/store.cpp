@@ -182,7 +182,10 @@ int DeleteValueIfUnchanged(const AutostartItem *item, uint32_t type, const void 
 // it, or Windows would still not start what the list shows enabled.
 // movedTo (TEXT_FIELD_SIZE) receives the entry's new place once it lives
 // there alone, else stays empty.
-static int MoveItem(const AutostartItem *item, int32_t wanted, char *movedTo)
+// The same, *arrivedOut nonzero once the entry is in its new place (its
+// old copy may still be there when the move then failed).
+static int MoveItemArrived(const AutostartItem *item, int32_t wanted, char *movedTo,
+                           int *arrivedOut)
 {
     int failed = 0;
     int arrived = 0;
@@ -205,7 +208,14 @@ static int MoveItem(const AutostartItem *item, int32_t wanted, char *movedTo)
     }
     if (arrived && wanted && ClearDisabledApproval(item) != 0)
         failed = 1;
+    *arrivedOut = arrived;
     return failed;
+}
+
+static int MoveItem(const AutostartItem *item, int32_t wanted, char *movedTo)
+{
+    int arrived = 0;
+    return MoveItemArrived(item, wanted, movedTo, &arrived);
 }
 
 // ---- Windows' switch with a disable, and came-back rows --------------------
@@ -371,13 +381,17 @@ static int EnableCameBack(AutostartItem *item, const FrontEnd *front, char *move
             SetStoreError(CAUSE_BACKUP_FAILED);
         if (!failed) {
             char arrivedAt[TEXT_FIELD_SIZE];
-            failed = MoveItem(copy, 1, arrivedAt);
-            // Still in the disabled place: the entries go back as they were;
-            // a live copy that cannot go back is said to be in the backup.
+            int arrived = 0;
+            failed = MoveItemArrived(copy, 1, arrivedAt, &arrived);
+            // Not arrived and still in the disabled place: the entries go
+            // back as they were; a live copy that cannot go back is said to
+            // be in the backup. Arrived, it is enabled, its old copy left.
             if (failed) {
                 long cause = LastStoreError();
-                if (arrivedAt[0] || !StillThere(copy)
-                    || !PutBackLive(item, type, data, size, outcome->backup))
+                if (arrived)
+                    outcome->cameBack = CameBackRestoredCopyLeft;
+                else if (arrivedAt[0] || !StillThere(copy)
+                         || !PutBackLive(item, type, data, size, outcome->backup))
                     outcome->cameBack = CameBackLiveInBackup;
                 SetStoreError(cause);
             } else {
@@ -391,7 +405,8 @@ static int EnableCameBack(AutostartItem *item, const FrontEnd *front, char *move
     }
     if (!failed)
         item->cameBack = 0;
-    else if (outcome->cameBack != CameBackLiveInBackup)
+    else if (outcome->cameBack != CameBackLiveInBackup
+             && outcome->cameBack != CameBackRestoredCopyLeft)
         outcome->cameBack = CameBackNone;
     PlatFree(copy);
     return failed;

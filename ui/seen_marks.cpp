@@ -14,6 +14,9 @@ static RememberedList Seen;
 static RememberedMarks Marks;
 static int SeenState = -1; // a RememberedRead, -1 before the first scan
 static char SeenAside[TEXT_FIELD_SIZE];
+// A list set aside whose empty successor could not be written: a missing
+// list is then no first run (that would take every entry as seen).
+static int SeenLost = 0;
 static long SeenCause = PLAT_OK;
 
 // Home ids of entries this program changed since the last settling.
@@ -31,7 +34,7 @@ static void NoteId(const char *id)
 void NoteOwnChange(const AutostartItem *item)
 {
     char id[ITEM_ID_SIZE];
-    if (item && ItemHomeId(item, id, sizeof id))
+    if (item && ItemRememberedId(&ItemCatalogue, item, id, sizeof id))
         NoteId(id);
 }
 
@@ -71,6 +74,12 @@ void MarkScannedRows(void)
         TextCopy(SeenAside, sizeof SeenAside, aside);
         SeenCause = WriteRemembered(NULL, &Seen);
         SeenState = SeenCause == PLAT_OK ? RememberedDone : RememberedFailed;
+        SeenLost = SeenState == RememberedFailed;
+    } else if (SeenState == RememberedNone && SeenLost) {
+        SeenState = RememberedFailed;
+        SeenCause = CAUSE_REMEMBERED_FOREIGN;
+    } else if (SeenState == RememberedDone) {
+        SeenLost = 0;
     }
     if (SeenState == RememberedDone)
         CompareRemembered(&ItemCatalogue, &Seen, &Marks);
@@ -225,7 +234,7 @@ void OnAcceptRecord(int32_t record)
     char id[ITEM_ID_SIZE];
     // Read again first: another instance or the console may have written it.
     MarkScannedRows();
-    if (!item || !SeenUsable() || !ItemHomeId(item, id, sizeof id))
+    if (!item || !SeenUsable() || !ItemRememberedId(&ItemCatalogue, item, id, sizeof id))
         return;
     if (!RecordMarkText(record)[0]) {
         char status[TEXT_FIELD_SIZE + 64];

@@ -801,6 +801,30 @@ TEST_F(Console, DiffSaysWhatChangedAndExitsFourUntilAccepted)
     EXPECT_EQ(CliExitDiffers, r.code);
     EXPECT_NE(std::string::npos, r.err.find("set aside"));
     EXPECT_EQ(3u, (size_t)std::count(r.out.begin(), r.out.end(), '\n'));
+    // A command's own change never sets a damaged list aside unsaid, nor
+    // takes it for none: the next diff says so and lists every entry new.
+    EXPECT_EQ(CliExitDone, Run({"accept", "--all"}).code);
+    MemAddFile(seen.c_str(), MemFileBytes(seen.c_str()) + "x");
+    EXPECT_EQ(CliExitDone, Run({"disable", (kUserRun + "\\\\Kept").c_str()}).code);
+    r = Run({"diff"});
+    EXPECT_EQ(CliExitDiffers, r.code);
+    EXPECT_NE(std::string::npos, r.err.find("set aside")) << r.err;
+}
+
+// A value written back beside its copy disabled here, where Windows' switch
+// does not reach (RunOnce): two rows, two entries; a change to the one never
+// accepts the other.
+TEST_F(Console, AChangeToOneOfTwoNamesakesNeverAcceptsTheOther)
+{
+    const std::string once = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    MemSetString(PLAT_HKCU, (once + "-").c_str(), "X", "C:\\x.exe");
+    EXPECT_EQ(CliExitDone, Run({"diff"}).code);
+    MemSetString(PLAT_HKCU, once.c_str(), "X", "C:\\evil.exe");
+    EXPECT_EQ(CliExitDiffers, Run({"diff"}).code);
+    EXPECT_EQ(CliExitDone, Run({"remove", "--yes", ("HKCU\\" + once + "-\\\\X").c_str()}).code);
+    Result r = Run({"diff"});
+    EXPECT_EQ(CliExitDiffers, r.code) << "the program written back is still marked";
+    EXPECT_NE(std::string::npos, r.out.find("C:\\evil.exe")) << r.out;
     EXPECT_EQ(CliExitUsage, Run({"accept", "--all", "x"}).code);
     EXPECT_EQ(CliExitUsage, Run({"diff", "--all"}).code);
 }

@@ -75,7 +75,7 @@ TEST_F(RegReader, EveryValueTheWriterWritesComesBackExactly)
         {PLAT_HKCU, RUN_KEY, "Empty", PLAT_REG_BINARY, "", false},
         {PLAT_HKLM32, RUN_KEY, "Gone", PLAT_REG_NONE, "", true},
     };
-    for (uint32_t type = 0; type <= 0xb; ++type)
+    for (uint32_t type : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 0x20000u, 0xFFFFFFFFu})
         values.push_back({PLAT_HKLM, RUN_KEY "-", "Type " + std::to_string(type), type,
                           std::string("\x00\x01\xfe\xff", 4) + std::to_string(type), false});
     values[5].name = "Line break?"; // a line break no .reg line carries is never written
@@ -114,8 +114,13 @@ TEST_F(RegReader, WhatTheWriterDoesNotWriteIsRefusedWhole)
     } cases[] = {
         {"\"A\"=dword:0000000g\r\n", RegReadMalformed, 4},
         {"\"A\"=dword:000001\r\n", RegReadMalformed, 4},
-        {"\"A\"=hex(c):00\r\n", RegReadMalformed, 4},
         {"\"A\"=hex(A):00\r\n", RegReadMalformed, 4},
+        {"\"A\"=hex(07):00\r\n", RegReadMalformed, 4},
+        {"\"A\"=hex(100000000):00\r\n", RegReadMalformed, 4},
+        {"\"A\"=hex:0A\r\n", RegReadMalformed, 4},
+        {"\"A\"=qword:0807060504030201\r\n", RegReadMalformed, 4},
+        {"\"A\"=\"x\"\n", RegReadMalformed, 4},
+        {"\"A\"=hex:01,\\\r\n    02\r\n", RegReadMalformed, 5},
         {"\"A\"=hex:00,1\r\n", RegReadMalformed, 4},
         {"\"A\"=hex:00,\\\r\n", RegReadMalformed, 5},
         {"\"A\"=\"open\r\n", RegReadMalformed, 4},
@@ -124,7 +129,8 @@ TEST_F(RegReader, WhatTheWriterDoesNotWriteIsRefusedWhole)
         {"A=\"x\"\r\n", RegReadMalformed, 4},
         {"[HKEY_USERS\\S-1-5-18\\Run]\r\n", RegReadMalformed, 4},
         {"[HKEY_CURRENT_USER\\]\r\n", RegReadMalformed, 4},
-        {"\"A\"=qword:0807060504030201\r\n\"B\"=hex:\r\n\"C\"=hex:01,\\\r\n    02\r\n", RegReadDone, 0},
+        {"\"A\"=hex(b):01,02,03,04,05,06,07,08\r\n\"B\"=hex:\r\n\"C\"=hex:01,\\\r\n  02\r\n",
+         RegReadDone, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.lines);
@@ -152,6 +158,10 @@ TEST_F(RegReader, WhatTheWriterDoesNotWriteIsRefusedWhole)
                                      &content, &line));
     std::string large = head + std::string(REG_READ_MOST, ' ');
     EXPECT_EQ(RegReadTooLarge, Read(large, &content, &line));
+    // A zero inside a name or key would cut it short: refused.
+    for (const std::string &zero : {Utf16("\"Evil") + std::string(2, '\0') + Utf16("Updater\"=-\r\n"),
+                                    Utf16("[HKEY_CURRENT_USER\\Run") + std::string(2, '\0') + Utf16("x]\r\n")})
+        EXPECT_EQ(RegReadMalformed, Read(head + zero, &content, &line));
     // A name with a lone surrogate is read, and said not to be exact.
     std::string lone = head + Utf16("\"") + std::string("\x00\xD8", 2) + Utf16("\"=-\r\n");
     ASSERT_EQ(RegReadDone, Read(lone, &content, &line));

@@ -423,6 +423,27 @@ TEST_F(State, ARestoreWhoseMoveFailsPutsTheCopyWrittenBackBack)
     EXPECT_EQ(Sz("C:\\old.exe"), Stored(PLAT_HKCU, kRunOff, "Sync"));
 }
 
+// Yes to restoring the copy disabled here: it arrives, but its old copy
+// cannot be deleted. It is enabled, and said to be, with the copy left.
+TEST_F(State, ARestoreThatArrivesButLeavesItsCopySaysSo)
+{
+    MemSetString(PLAT_HKCU, kRunOff, "Sync", "C:\\old.exe");
+    MemSetString(PLAT_HKCU, kRun, "Sync", "C:\\new.exe");
+    MemSetValue(PLAT_HKCU, kApprovedRun, "Sync", PLAT_REG_BINARY, kOffOn8Dec);
+    ScanCatalogue();
+    StatusFrontAnswer = 1;
+    MemResetCounts();
+    MemFailCall(MEM_REG_DELETE_VALUE, 2); // the copy's, after the live one's
+    Outcomes.clear();
+    EXPECT_NE(ResultDone, ApplyChange(IndexOf("Sync"), 1, &StatusFront));
+    MemClearFaults();
+    EXPECT_EQ(Sz("C:\\old.exe"), Stored(PLAT_HKCU, kRun, "Sync"));
+    ASSERT_EQ(1u, Outcomes.size());
+    char text[OUTCOME_TEXT_SIZE];
+    WordOutcome(&Outcomes[0], 0, text, sizeof text);
+    EXPECT_NE(nullptr, strstr(text, "was enabled as it was disabled here, but its copy there")) << text;
+}
+
 // Yes to restoring the copy disabled here, while another program writes the
 // live value again between its removal and the move: what it wrote stays,
 // and the status says where the deleted copy is.
