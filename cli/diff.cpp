@@ -214,22 +214,16 @@ int CliRunSnapshot(const CliArguments *args)
 
 // ---- this program's own changes ------------------------------------------------
 
-#define OWN_CHANGES_MOST 256
-static char OwnChanges[OWN_CHANGES_MOST][ITEM_ID_SIZE];
-static int32_t OwnChangeCount = 0;
+static OwnChanges Changed;
 
 void CliNoteChange(const AutostartItem *item)
 {
-    if (item && OwnChangeCount < OWN_CHANGES_MOST
-        && ItemRememberedId(&ItemCatalogue, item, OwnChanges[OwnChangeCount], ITEM_ID_SIZE))
-        ++OwnChangeCount;
+    NoteChangedItem(&Changed, &ItemCatalogue, item);
 }
 
 void CliAcceptOwnChanges(int cleanedUp)
 {
-    int32_t count = OwnChangeCount;
-    OwnChangeCount = 0;
-    if (!count && !cleanedUp)
+    if (!Changed.count && !cleanedUp)
         return;
     RememberedList seen;
     long cause = PLAT_OK;
@@ -237,13 +231,11 @@ void CliAcceptOwnChanges(int cleanedUp)
     // the next diff to say so; none yet is made by it from what is there.
     if (ReadRemembered(NULL, 0, &seen, NULL, &cause) != RememberedDone) {
         FreeRemembered(&seen);
+        Changed.count = 0;
         return;
     }
     ScanCatalogue();
-    const char *ids[OWN_CHANGES_MOST];
-    for (int32_t k = 0; k < count; ++k)
-        ids[k] = OwnChanges[k];
-    AcceptIds(&seen, &ItemCatalogue, ids, count);
+    AcceptOwnChanges(&seen, &ItemCatalogue, &Changed);
     if (cleanedUp)
         AcceptCleanedUp(&seen, &ItemCatalogue);
     long saved = WriteRemembered(NULL, &seen);

@@ -9,6 +9,22 @@
 
 #include <string.h>
 
+// Writes an approval value; PLAT_OK or the cause. A write whose key then
+// failed to close has written.
+static long WriteApprovalBytes(PlatHive hive, const char *path, const char *name, uint32_t type,
+                               const unsigned char *bytes, uint32_t size)
+{
+    PlatKey key = NULL;
+    long written = PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key);
+    if (written == PLAT_OK && key) {
+        written = PlatRegWriteRaw(key, name, type, bytes, size);
+        PlatRegClose(key);
+    } else if (written == PLAT_OK) {
+        written = PLAT_ERROR_INVALID_HANDLE;
+    }
+    return written;
+}
+
 int ClearDisabledApproval(const AutostartItem *item)
 {
     PlatHive hive = PLAT_HKCU;
@@ -35,14 +51,7 @@ int ClearDisabledApproval(const AutostartItem *item)
     }
     bytes[0] &= (unsigned char)~1u;
     memset(bytes + 4, 0, 8);
-    PlatKey key = NULL;
-    long written = PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key);
-    if (written == PLAT_OK && key) {
-        written = PlatRegWriteRaw(key, item->name, type, bytes, size);
-        PlatRegClose(key); // a write whose key then failed to close has written
-    } else if (written == PLAT_OK) {
-        written = PLAT_ERROR_INVALID_HANDLE;
-    }
+    long written = WriteApprovalBytes(hive, path, item->name, type, bytes, size);
     PlatFree(data);
     return written == PLAT_OK ? 0 : (SetStoreError(written), 1);
 }
@@ -164,14 +173,7 @@ int SetApprovalOff(const AutostartItem *item, const HeldApproval *held)
     uint64_t now = PlatFileTimeNow();
     for (int i = 0; i < 8; ++i)
         bytes[4 + i] = (unsigned char)(now >> (8 * i));
-    PlatKey key = NULL;
-    long written = PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key);
-    if (written == PLAT_OK && key) {
-        written = PlatRegWriteRaw(key, item->name, PLAT_REG_BINARY, bytes, size);
-        PlatRegClose(key); // a write whose key then failed to close has written
-    } else if (written == PLAT_OK) {
-        written = PLAT_ERROR_INVALID_HANDLE;
-    }
+    long written = WriteApprovalBytes(hive, path, item->name, PLAT_REG_BINARY, bytes, size);
     if (kept)
         PlatFree(bytes);
     if (written != PLAT_OK)

@@ -705,6 +705,23 @@ int32_t AcceptIds(RememberedList *list, const CatalogueData *data, const char *c
     return accepted;
 }
 
+void NoteChangedItem(OwnChanges *changes, const CatalogueData *data, const AutostartItem *item)
+{
+    if (item && changes->count < OWN_CHANGES_MOST
+        && ItemRememberedId(data, item, changes->ids[changes->count], ITEM_ID_SIZE))
+        ++changes->count;
+}
+
+int32_t AcceptOwnChanges(RememberedList *list, const CatalogueData *data, OwnChanges *changes)
+{
+    const char *ids[OWN_CHANGES_MOST];
+    for (int32_t k = 0; k < changes->count; ++k)
+        ids[k] = changes->ids[k];
+    int32_t accepted = AcceptIds(list, data, ids, changes->count);
+    changes->count = 0;
+    return accepted;
+}
+
 void AcceptCleanedUp(RememberedList *list, const CatalogueData *data)
 {
     RecordId *keys = RecordIds(data);

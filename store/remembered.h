@@ -112,6 +112,18 @@ int AcceptAll(RememberedList *list, const CatalogueData *data);
 int32_t AcceptIds(RememberedList *list, const CatalogueData *data, const char *const *ids,
                   int32_t count);
 
+// The entries this program changed since they were last accepted, by the
+// id the list keeps them under (noted before the change: the record moves).
+#define OWN_CHANGES_MOST 256
+struct OwnChanges {
+    char ids[OWN_CHANGES_MOST][ITEM_ID_SIZE];
+    int32_t count;
+};
+void NoteChangedItem(OwnChanges *changes, const CatalogueData *data, const AutostartItem *item);
+// Accepts them as they now are (AcceptIds) and forgets the notes; the
+// number accepted.
+int32_t AcceptOwnChanges(RememberedList *list, const CatalogueData *data, OwnChanges *changes);
+
 // Forgets the remembered entries disabled here in a Run key that are no
 // longer listed: those CleanUp deleted.
 void AcceptCleanedUp(RememberedList *list, const CatalogueData *data);

@@ -249,6 +249,19 @@ static int BackupApproval(const AutostartItem *item, HeldApproval *held, char *b
     return 1;
 }
 
+// BackupApproval into the outcome's backup; a backup folder that is a link
+// is the outcome's refusal. Nonzero when nothing was saved.
+static int BackupApprovalFor(const AutostartItem *item, HeldApproval *held, StoreOutcome *outcome)
+{
+    if (!BackupApproval(item, held, outcome->backup))
+        return 0;
+    if (LastStoreError() == CAUSE_PLACE_IS_LINK) {
+        outcome->result = ResultFolderIsLink;
+        outcome->folder = BACKUP_FOLDER;
+    }
+    return 1;
+}
+
 // A disable in a place Windows' switch governs: the switch's old value is
 // backed up, the entry moved aside, and only then the switch set off, so a
 // program that writes its entry back is still not started. A failed move
@@ -256,13 +269,8 @@ static int BackupApproval(const AutostartItem *item, HeldApproval *held, char *b
 static int DisableWithSwitch(const AutostartItem *item, char *movedTo, StoreOutcome *outcome)
 {
     HeldApproval held;
-    if (BackupApproval(item, &held, outcome->backup)) {
-        if (LastStoreError() == CAUSE_PLACE_IS_LINK) {
-            outcome->result = ResultFolderIsLink;
-            outcome->folder = BACKUP_FOLDER;
-        }
+    if (BackupApprovalFor(item, &held, outcome))
         return 1;
-    }
     int failed = MoveItem(item, 0, movedTo);
     if (failed) {
         // The switch is left as it was: its saved copy backs up nothing.
@@ -285,13 +293,8 @@ static int DisableWithSwitch(const AutostartItem *item, char *movedTo, StoreOutc
 static int DisableCameBack(AutostartItem *item, StoreOutcome *outcome)
 {
     HeldApproval held;
-    if (BackupApproval(item, &held, outcome->backup)) {
-        if (LastStoreError() == CAUSE_PLACE_IS_LINK) {
-            outcome->result = ResultFolderIsLink;
-            outcome->folder = BACKUP_FOLDER;
-        }
+    if (BackupApprovalFor(item, &held, outcome))
         return 1;
-    }
     int failed = SetApprovalOff(item, &held) != 0;
     ForgetApproval(&held);
     if (!failed)

@@ -19,23 +19,13 @@ static char SeenAside[TEXT_FIELD_SIZE];
 static int SeenLost = 0;
 static long SeenCause = PLAT_OK;
 
-// Home ids of entries this program changed since the last settling.
-#define OWN_CHANGES_MOST 256
-static char OwnChanges[OWN_CHANGES_MOST][ITEM_ID_SIZE];
-static int32_t OwnChangeCount = 0;
+// Entries this program changed since the last settling.
+static OwnChanges Changed;
 static int OwnCleanUp = 0;
-
-static void NoteId(const char *id)
-{
-    if (OwnChangeCount < OWN_CHANGES_MOST)
-        TextCopy(OwnChanges[OwnChangeCount++], ITEM_ID_SIZE, id);
-}
 
 void NoteOwnChange(const AutostartItem *item)
 {
-    char id[ITEM_ID_SIZE];
-    if (item && ItemRememberedId(&ItemCatalogue, item, id, sizeof id))
-        NoteId(id);
+    NoteChangedItem(&Changed, &ItemCatalogue, item);
 }
 
 void NoteOwnCleanUp(void)
@@ -122,11 +112,8 @@ int SettleMarks(char *said, size_t size)
         write = AcceptAll(&Seen, &ItemCatalogue);
         SeenState = RememberedDone;
     } else {
-        if (OwnChangeCount) {
-            const char *ids[OWN_CHANGES_MOST];
-            for (int32_t k = 0; k < OwnChangeCount; ++k)
-                ids[k] = OwnChanges[k];
-            AcceptIds(&Seen, &ItemCatalogue, ids, OwnChangeCount);
+        if (Changed.count) {
+            AcceptOwnChanges(&Seen, &ItemCatalogue, &Changed);
             write = 1;
         }
         if (OwnCleanUp) {
@@ -137,7 +124,7 @@ int SettleMarks(char *said, size_t size)
         CompareRemembered(&ItemCatalogue, &Seen, &Marks);
         write |= LearnSigners();
     }
-    OwnChangeCount = 0;
+    Changed.count = 0;
     OwnCleanUp = 0;
     if (write) {
         long saved = WriteRemembered(NULL, &Seen);
