@@ -46,7 +46,10 @@ int32_t FoldCameBack(AutostartItem *records, int32_t count)
     for (int32_t i = 0; i < count; ++i) {
         AutostartItem *copy = &records[i];
         int folded = 0;
-        if (Foldable(copy) && InDisabledPlace(copy)) {
+        // A file of the shared folder of disabled items may have been put
+        // there by any user, and a hidden one hides: nothing this program
+        // disabled, each stays a row of its own with what its notes say.
+        if (Foldable(copy) && InDisabledPlace(copy) && !ItemPlacedByAnyUser(copy) && !copy->hidden) {
             for (int32_t j = 0; j < count && !folded; ++j) {
                 AutostartItem *live = &records[j];
                 if (j == i || !Foldable(live) || InDisabledPlace(live) || !SameEntry(live, copy))

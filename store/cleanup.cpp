@@ -301,12 +301,22 @@ static void MarkHiddenPlaces(CleanUpKey *places, int placeCount, const int32_t *
         const AutostartItem *item = CatalogueItem(i);
         // CleanUp never deletes a logon place's row ("RunOnceEx-\<section>\Depend"
         // included): it keeps no key whole.
-        if (!hidden[i] || !item || item->kind != RegistryValue || item->logonPlace
-            || !LocationDisabled(item->location))
+        if (!hidden[i] || !item || item->kind != RegistryValue || item->logonPlace)
             continue;
+        // A hidden row that came back holds its copy in the "-" key.
+        AutostartItem *copy = NULL;
+        if (!LocationDisabled(item->location)) {
+            copy = item->cameBack ? (AutostartItem *)PlatAllocZero(sizeof *copy) : NULL;
+            if (!copy || !CameBackCopy(item, copy)) {
+                PlatFree(copy);
+                continue;
+            }
+            item = copy;
+        }
         for (int p = 0; p < placeCount; ++p)
             if (KeyHoldsItem(&places[p], item))
                 places[p].hidden = 1;
+        PlatFree(copy);
     }
 }
 

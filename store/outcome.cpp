@@ -158,7 +158,10 @@ static void WordSwitch(const StoreOutcome *outcome, const char *backup, char *te
                            : outcome->cameBack == CameBackRestored ? STATUS_CAME_BACK_RESTORED
                            : outcome->cameBack == CameBackSwitchedOff ? STATUS_CAME_BACK_SWITCHED_OFF
                                                                      : NULL;
-    if (outcome->cameBack == CameBackRestoredCopyLeft)
+    if (outcome->cameBack == CameBackCopyInBackup)
+        TextFormat(text, size, STATUS_CAME_BACK_COPY_IN_BACKUP, ItemShownName(item),
+                   OutcomeCauseText(outcome), backup);
+    else if (outcome->cameBack == CameBackRestoredCopyLeft)
         TextFormat(text, size, STATUS_CAME_BACK_COPY_LEFT, ItemShownName(item),
                    OutcomeCauseText(outcome), backup);
     else if (outcome->cameBack == CameBackLiveInBackup)

@@ -39,7 +39,8 @@ enum CameBackDone {
     CameBackRestored = 2,    // enabled: the copy disabled here put back, the other saved
     CameBackSwitchedOff = 3,  // disabled: both copies kept, Windows' switch set off
     CameBackLiveInBackup = 4, // not enabled, and the copy written back is only in the backup
-    CameBackRestoredCopyLeft = 5 // enabled as disabled here, but that copy could not be deleted
+    CameBackRestoredCopyLeft = 5, // enabled as disabled here, but that copy could not be deleted
+    CameBackCopyInBackup = 6      // not enabled (switch still off); the copy disabled here is backed up
 };
 
 // One "-" key of one hive, and what CleanUp did with it.
@@ -129,6 +130,9 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
 #define STATUS_CAME_BACK_SWITCHED_OFF \
     "Disabled \"%s\": Windows' switch keeps both copies off (the switch was saved in %s); " \
     "Enable asks which to keep"
+#define STATUS_CAME_BACK_COPY_IN_BACKUP \
+    "ERROR: \"%s\" was not enabled: %s; Windows' switch still keeps it off. Its copy " \
+    "disabled here was deleted and is saved in %s"
 #define STATUS_CAME_BACK_COPY_LEFT \
     "ERROR: \"%s\" was enabled as it was disabled here, but its copy there could not be " \
     "deleted: %s. The copy written back is saved in %s"

@@ -268,6 +268,16 @@ static int BackupApprovalFor(const AutostartItem *item, HeldApproval *held, Stor
 // leaves the switch alone; a switch not set leaves the move done, said.
 static int DisableWithSwitch(const AutostartItem *item, char *movedTo, StoreOutcome *outcome)
 {
+    // A name no .reg line carries cannot have its switch saved: the entry is
+    // still moved aside, as ever, and the switch said not set.
+    if (!NameCarried(item->name)) {
+        int failed = MoveItem(item, 0, movedTo);
+        if (!failed) {
+            outcome->result = ResultSwitchNotSet;
+            outcome->cause = CAUSE_NAME_NOT_CARRIED;
+        }
+        return failed;
+    }
     HeldApproval held;
     if (BackupApprovalFor(item, &held, outcome))
         return 1;
@@ -297,8 +307,12 @@ static int DisableCameBack(AutostartItem *item, StoreOutcome *outcome)
         return 1;
     int failed = SetApprovalOff(item, &held) != 0;
     ForgetApproval(&held);
-    if (!failed)
+    if (!failed) {
+        // The record says what now holds it off, until the next list.
         outcome->cameBack = CameBackSwitchedOff;
+        item->approvalDisabled = 1;
+        item->offSince = PlatFileTimeNow();
+    }
     return failed;
 }
 
@@ -346,27 +360,21 @@ static int EnableCameBack(AutostartItem *item, const FrontEnd *front, char *move
     int restore = AskFrontEnd(front, question);
     int failed = 0;
     if (!restore) {
-        // The switch is cleared first, then the copy disabled here saved
-        // and deleted; a copy that stays puts the switch back as it was.
-        HeldApproval held;
-        failed = !HoldApproval(item, &held) ? (SetStoreError(CAUSE_APPROVAL_UNREAD), 1)
-                                            : ClearDisabledApproval(item);
-        if (!failed) {
-            int removed = RemoveItemWithBackup(copy, outcome->backup);
-            failed = removed != RemoveDone;
-            if (removed == RemoveFolderIsLink)
-                SetStoreError(CAUSE_PLACE_IS_LINK);
-            else if (failed && LastStoreError() == PLAT_OK)
-                SetStoreError(CAUSE_BACKUP_FAILED);
-        }
-        if (failed) {
-            long cause = LastStoreError();
-            PutBackApproval(item, &held);
-            SetStoreError(cause);
+        // The copy disabled here is saved, with the switch as it is (off,
+        // and since when), and deleted; only then is the switch cleared. A
+        // switch that stays off leaves the entry off, its copy in the backup.
+        int removed = RemoveItemWithBackup(copy, outcome->backup);
+        failed = removed != RemoveDone;
+        if (removed == RemoveFolderIsLink)
+            SetStoreError(CAUSE_PLACE_IS_LINK);
+        else if (failed && LastStoreError() == PLAT_OK)
+            SetStoreError(CAUSE_BACKUP_FAILED);
+        if (!failed && ClearDisabledApproval(item) != 0) {
+            failed = 1;
+            outcome->cameBack = CameBackCopyInBackup;
         } else {
-            ForgetApproval(&held);
+            outcome->cameBack = CameBackKeptLive;
         }
-        outcome->cameBack = CameBackKeptLive;
     } else {
         // The live copy is saved and deleted, then the copy disabled here
         // moved into its place, which clears the switch; a move that fails
@@ -409,7 +417,8 @@ static int EnableCameBack(AutostartItem *item, const FrontEnd *front, char *move
     if (!failed)
         item->cameBack = 0;
     else if (outcome->cameBack != CameBackLiveInBackup
-             && outcome->cameBack != CameBackRestoredCopyLeft)
+             && outcome->cameBack != CameBackRestoredCopyLeft
+             && outcome->cameBack != CameBackCopyInBackup)
         outcome->cameBack = CameBackNone;
     PlatFree(copy);
     return failed;

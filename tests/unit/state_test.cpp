@@ -396,8 +396,45 @@ TEST_F(State, DisablingARowThatCameBackKeepsBothCopiesSwitchedOff)
     char text[OUTCOME_TEXT_SIZE];
     WordOutcome(&Outcomes[0], 0, text, sizeof text);
     EXPECT_NE(nullptr, strstr(text, "Windows' switch keeps both copies off")) << text;
+    // The record says so at once, not only after the next list.
+    EXPECT_EQ(STATE_OFF_IN_SETTINGS, std::string(ItemStateText(&ItemCatalogue.items[IndexOf("Sync")])));
     ScanCatalogue();
     EXPECT_EQ(STATE_OFF_IN_SETTINGS, std::string(ItemStateText(&ItemCatalogue.items[IndexOf("Sync")])));
+}
+
+// What the third review found: the backup of a No keeps the switch as it
+// was; a file any user may have placed is never folded into a row of all
+// users; a hidden row's copy keeps its key whole in CleanUp; a name with a
+// line break is still disabled, its switch said not set.
+TEST_F(State, CameBackRowsKeepTheirSwitchTheirRightsAndTheirHiding)
+{
+    MemSetString(PLAT_HKCU, kRunOff, "Sync", "C:\\old.exe");
+    MemSetString(PLAT_HKCU, kRun, "Sync", "C:\\new.exe");
+    MemSetValue(PLAT_HKCU, kApprovedRun, "Sync", PLAT_REG_BINARY, kOffOn8Dec);
+    ScanCatalogue();
+    std::vector<int32_t> hidden((size_t)ItemCatalogue.count, 0);
+    hidden[(size_t)IndexOf("Sync")] = 1;
+    CleanUpCount count;
+    CountCleanUpShown(&count, hidden.data(), ItemCatalogue.count);
+    EXPECT_EQ(0, count.user);
+    EXPECT_EQ(1, count.hiddenPlaces);
+    StatusFrontAnswer = 0;
+    Outcomes.clear();
+    EXPECT_EQ(ResultDone, ApplyChange(IndexOf("Sync"), 1, &StatusFront));
+    ASSERT_EQ(1u, Outcomes.size());
+    EXPECT_NE(std::string::npos, RegText(MemFileBytes(Outcomes[0].backup)).find("hex:03,00,00,00"));
+
+    const std::string shared = MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER "\\Agent.lnk";
+    MemAddLink(shared.c_str(), "C:\\planted.exe", "", "");
+    MemAddLink(MEM_COMMON_STARTUP_FOLDER "\\Agent.lnk", "C:\\agent.exe", "", "");
+    ScanCatalogue();
+    EXPECT_EQ(2, RowsNamed("Agent.lnk"));
+
+    MemSetString(PLAT_HKCU, kRun, "Two\nLines", "C:\\two.exe");
+    ScanCatalogue();
+    Outcomes.clear();
+    EXPECT_EQ(ResultSwitchNotSet, ApplyChange(IndexOf("Two\nLines"), 0, &StatusFront));
+    EXPECT_EQ(Sz("C:\\two.exe"), Stored(PLAT_HKCU, kRunOff, "Two\nLines"));
 }
 
 // Yes to restoring the copy disabled here, whose move then fails: the copy
