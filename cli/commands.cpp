@@ -294,7 +294,7 @@ int CliRun(int argc, char **argv)
         return args.bare ? CliExitUsage : CliExitDone;
     }
     Outcome outcome = {0, 0, args.yes, 0};
-    FrontEnd front = {TellOutcome, AnswerYes, TellScanError, &outcome};
+    FrontEnd front = {TellOutcome, AnswerYes, TellScanError, &outcome, FRONT_CONSOLE};
     UseFrontEnd(&front);
     ScanCatalogue();
     switch (args.command) {

@@ -252,6 +252,17 @@ PlatFile PlatFileCreate(const char *path);
 // may read it meanwhile. Null on failure, with the last error set.
 PlatFile PlatFileCreateNew(const char *path);
 
+// Opens a file to read it and append to it, creating it when missing (a
+// link is followed: hold its folder first), and holds it so that no other
+// process can write, replace or delete it meanwhile (read sharing only; a
+// second opener fails with a sharing violation, 32). PlatFileRead reads it
+// from its start; PlatFileWrite always writes at its end. Null on failure,
+// with the last error set.
+PlatFile PlatFileAppend(const char *path);
+
+// Waits this many milliseconds.
+void PlatSleep(uint32_t milliseconds);
+
 // The system's last error number (after a failed call of this layer).
 long PlatLastError(void);
 

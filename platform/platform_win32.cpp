@@ -637,6 +637,20 @@ PlatFile PlatFileCreateNew(const char *path)
     return file == INVALID_HANDLE_VALUE ? NULL : (PlatFile)file;
 }
 
+PlatFile PlatFileAppend(const char *path)
+{
+    // Reading and appending only: every write lands at the end, whatever
+    // the file pointer says.
+    HANDLE file = CreateFileA(path, GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ, NULL,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    return file == INVALID_HANDLE_VALUE ? NULL : (PlatFile)file;
+}
+
+void PlatSleep(uint32_t milliseconds)
+{
+    Sleep(milliseconds);
+}
+
 long PlatLastError(void)
 {
     return (long)GetLastError();

@@ -81,6 +81,19 @@ const char *CauseText(long code)
     case CAUSE_APP_STATE_UNREAD: return "its state could not be read, or read back as written";
     case CAUSE_APP_UNREAD: return "its package's manifest could not be read";
     case CAUSE_REMEMBERED_FOREIGN: return "it is not a whole list of entries written by this program";
+    case CAUSE_JOURNAL_FOREIGN: return "the history file is not one written by this program";
+    case CAUSE_BACKUP_CHANGED:
+        return "its backup file changed since it was written, so it is restored only "
+               "without administrator rights, into your own places";
+    case CAUSE_BACKUP_UNKNOWN:
+        return "the history does not know this backup, so it is restored only without "
+               "administrator rights, into your own places";
+    case CAUSE_PLACE_NOT_LISTED: return "its backup names a place this program does not list";
+    case CAUSE_NOT_UNDOABLE: return "no backup was made for it";
+    case CAUSE_ENTRY_GONE: return "the entry is not listed any more";
+    case CAUSE_BACKUP_UNREAD: return "its backup is not a whole backup written by this program";
+    case CAUSE_NOT_USER_PLACE:
+        return "its backup names a place of all users, and it is not checked against a change";
     case CAUSE_ANY_USER:
         return "it may have been placed by any user and would start for every user";
     default: return "Windows refused the change";

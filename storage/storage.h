@@ -6,6 +6,8 @@
 //   list_tokens.h     the one rule that splits a list value into programs
 //   causes.cpp        the one space of causes and the words for each
 //   held_places.cpp   folders held against links while work is done in them
+//   sha256.cpp        the hash the history keeps of each backup
+//   text_fields.cpp   the fields of this program's own text files
 //
 // May include platform/ only.
 #pragma once
@@ -73,6 +75,14 @@ int KeyStateChanged(PlatKey key, const PlatKeyState *before);
 #define CAUSE_APP_STATE_UNREAD 0x20000032L // its state could not be read (back)
 #define CAUSE_APP_UNREAD 0x20000033L       // its manifest could not be read: no task to change
 #define CAUSE_REMEMBERED_FOREIGN 0x20000034L // a file that is no whole list of remembered entries
+#define CAUSE_JOURNAL_FOREIGN 0x20000035L  // the history file is not one of ours
+#define CAUSE_BACKUP_CHANGED 0x20000036L   // a backup no longer holds what the history saw
+#define CAUSE_BACKUP_UNKNOWN 0x20000037L   // a backup the history does not know, elevated
+#define CAUSE_PLACE_NOT_LISTED 0x20000038L // a backup names a place this program does not list
+#define CAUSE_NOT_UNDOABLE 0x20000039L     // no backup was made for the change
+#define CAUSE_ENTRY_GONE 0x2000003AL       // the entry is not listed any more
+#define CAUSE_BACKUP_UNREAD 0x2000003BL    // not a whole backup of this program's
+#define CAUSE_NOT_USER_PLACE 0x2000003CL   // a backup not recorded names a place not the user's
 
 // What a row of a list Windows needs to log on is, and why it is never changed.
 #define NOTE_WINDOWS_OWN "Windows' own: needed to log on"
@@ -103,3 +113,33 @@ long PlaceError(int asUser, PlatPlace place, long error);
 int PlaceStillHeld(PlatPlace place);
 // Makes the folder when missing, only while its parent is held.
 void MakeFolderHeld(const char *path, int asUser);
+
+// ---- SHA-256 (sha256.cpp) ---------------------------------------------------
+
+struct Sha256 {
+    uint32_t h[8];
+    uint64_t length;
+    unsigned char buffer[64];
+    uint32_t used;
+};
+void Sha256Begin(Sha256 *s);
+void Sha256Add(Sha256 *s, const void *data, size_t size);
+// The digest as 64 lowercase hex digits and a zero (hex: 65 bytes).
+void Sha256End(Sha256 *s, char *hex);
+
+// ---- fields of our own text files (text_fields.cpp) -------------------------
+
+// This program's lists (the remembered entries, the history) are UTF-8
+// lines of fields split by tabs; a backslash, tab, line feed or carriage
+// return inside a field is written \\, \t, \n, \r, as names and commands
+// may hold any of them.
+// Appends the field escaped to out, then a tab or (last) a line feed; the
+// end of what was written. out needs room for twice the text and one.
+char *PutTextField(char *out, const char *text, int last);
+// Copies the field at *at unescaped into field (size bytes) and steps past
+// it; zero when it does not fit, holds an escape of ours it should not, or
+// does not end as it should (a tab, or the text's end when last).
+int TakeTextField(const char **at, char *field, size_t size, int last);
+// The next line of text from *at, cut at its line feed (and a carriage
+// return before it); null at the end.
+char *NextTextLine(char **at);

@@ -223,10 +223,38 @@ void BackupShown(const char *backup, int pathRoom, char *text, size_t size)
     TextFormat(text, size, "%s in %s", name + 1, shortFolder);
 }
 
+static void WordUndo(const StoreOutcome *outcome, int pathRoom, char *text, size_t size)
+{
+    char backup[2 * TEXT_FIELD_SIZE];
+    BackupShown(outcome->backup, pathRoom, backup, sizeof backup);
+    int n = outcome->undone;
+    const char *words = outcome->undoneWords;
+    if (outcome->result == ResultDone && n > 0 && backup[0])
+        TextFormat(text, size, STATUS_UNDONE_BACKUP, n, words, backup);
+    else if (outcome->result == ResultDone && n > 0)
+        TextFormat(text, size, STATUS_UNDONE, n, words);
+    else if (outcome->result == ResultDone && backup[0])
+        TextFormat(text, size, STATUS_UNDONE_UNRECORDED_BACKUP, words, backup);
+    else if (outcome->result == ResultDone)
+        TextFormat(text, size, STATUS_UNDONE_UNRECORDED, words);
+    else if (outcome->result == ResultDeclined && n > 0)
+        TextFormat(text, size, STATUS_UNDO_DECLINED, n);
+    else if (outcome->result == ResultDeclined)
+        TextFormat(text, size, STATUS_UNDO_UNRECORDED_DECLINED, words);
+    else if (n > 0)
+        TextFormat(text, size, STATUS_UNDO_REFUSED, n, words, OutcomeCauseText(outcome));
+    else
+        TextFormat(text, size, STATUS_UNDO_UNRECORDED_REFUSED, words, OutcomeCauseText(outcome));
+}
+
 void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t size)
 {
     text[0] = '\0';
     const AutostartItem *item = outcome->item;
+    if (outcome->action == ActionUndo) {
+        WordUndo(outcome, pathRoom, text, size);
+        return;
+    }
     if (!item) {
         WordCleanUp(outcome, text, size);
         return;
@@ -249,5 +277,6 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
     case ActionCleanUp:
         TextFormat(text, size, STATUS_CLEANUP_ENTRY_KEPT, ItemShownName(item), OutcomeCauseText(outcome));
         break;
+    case ActionUndo: break; // worded above
     }
 }

@@ -16,7 +16,8 @@ enum OutcomeAction {
     ActionEnable = 0,
     ActionDisable = 1,
     ActionRemove = 2,
-    ActionCleanUp = 3
+    ActionCleanUp = 3,
+    ActionUndo = 4 // a change of the history undone (undo.cpp)
 };
 
 enum OutcomeResult {
@@ -58,6 +59,8 @@ struct CleanUpKey {
     int hidden;         // it holds an entry the window hides: kept whole
 };
 
+#define OUTCOME_WORDS_SIZE (2 * TEXT_FIELD_SIZE + 128)
+
 struct StoreOutcome {
     // The entry as listed (the catalogue's record, or one made for a value
     // CleanUp found); null for the summary of a CleanUp.
@@ -74,6 +77,10 @@ struct StoreOutcome {
     // CleanUp's summary: every "-" key and what became of it.
     const CleanUpKey *keys;
     int32_t keyCount;
+    // ActionUndo: the change undone (its number, 0 for a backup the history
+    // does not know) and its words.
+    int32_t undone;
+    char undoneWords[OUTCOME_WORDS_SIZE];
 };
 
 typedef void (*OutcomeSink)(void *context, const StoreOutcome *outcome);
@@ -81,14 +88,20 @@ typedef void (*OutcomeSink)(void *context, const StoreOutcome *outcome);
 typedef int (*FrontQuestion)(void *context, const char *question);
 
 // A front end: where outcomes go, who answers questions, where the scan's
-// errors go. Any of them may be null: outcomes are then dropped, every
-// question is answered No, and the scan's errors are not shown.
+// errors go, and its name in the history of changes. Any of them may be
+// null: outcomes are then dropped, every question is answered No, the
+// scan's errors are not shown, and its changes are not written to the
+// history (journal.h).
 struct FrontEnd {
     OutcomeSink outcome;
     FrontQuestion ask;
     CatalogueErrorSink scanError;
     void *context;
+    const char *name; // FRONT_WINDOW, FRONT_CONSOLE
 };
+#define FRONT_WINDOW "window"
+#define FRONT_CONSOLE "console"
+
 
 // The scan's errors go to this front end from now on (null: nowhere).
 void UseFrontEnd(const FrontEnd *front);
@@ -188,3 +201,13 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
 #define STATUS_CLEANUP_KEPT_HIDDEN "Kept %s: it holds Windows' own entries, which are hidden."
 // One entry CleanUp was to delete and did not.
 #define STATUS_CLEANUP_ENTRY_KEPT "ERROR: \"%s\" was not deleted: %s."
+// An undo of the history (%d the change's number, %s its words).
+#define STATUS_UNDONE "Undid change %d: %s."
+#define STATUS_UNDONE_BACKUP "Undid change %d: %s. What it replaced is saved in %s"
+#define STATUS_UNDONE_UNRECORDED "Restored the backup %s."
+#define STATUS_UNDONE_UNRECORDED_BACKUP \
+    "Restored the backup %s. What it replaced is saved in %s"
+#define STATUS_UNDO_REFUSED "ERROR: Change %d was not undone (%s): %s."
+#define STATUS_UNDO_UNRECORDED_REFUSED "ERROR: The backup %s was not restored: %s."
+#define STATUS_UNDO_DECLINED "Change %d was not undone; nothing was changed."
+#define STATUS_UNDO_UNRECORDED_DECLINED "The backup %s was not restored; nothing was changed."

@@ -59,24 +59,6 @@ static int Reserve(RememberedList *list, int32_t count)
     return 1;
 }
 
-// Appends the field escaped, then a tab or (last) a line feed.
-static char *PutField(char *out, const char *text, int last)
-{
-    for (; *text; ++text) {
-        char c = *text;
-        const char *escape = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n"
-                             : c == '\r' ? "\\r" : NULL;
-        if (escape) {
-            *out++ = escape[0];
-            *out++ = escape[1];
-        } else {
-            *out++ = c;
-        }
-    }
-    *out++ = last ? '\n' : '\t';
-    return out;
-}
-
 // The whole file's text (PlatFree it); *length its bytes.
 static char *ListText(const RememberedList *list, uint32_t *length)
 {
@@ -94,15 +76,15 @@ static char *ListText(const RememberedList *list, uint32_t *length)
         const RememberedEntry *e = &list->entries[i];
         char kind[8];
         TextFormat(kind, sizeof kind, "%c%s", e->kind ? e->kind : 'v', e->elevatedOnly ? "e" : "");
-        out = PutField(out, "entry", 0);
-        out = PutField(out, e->id, 0);
-        out = PutField(out, e->name, 0);
-        out = PutField(out, e->place, 0);
-        out = PutField(out, e->state, 0);
-        out = PutField(out, kind, 0);
-        out = PutField(out, e->program, 0);
-        out = PutField(out, e->signer, 0);
-        out = PutField(out, e->command, 1);
+        out = PutTextField(out, "entry", 0);
+        out = PutTextField(out, e->id, 0);
+        out = PutTextField(out, e->name, 0);
+        out = PutTextField(out, e->place, 0);
+        out = PutTextField(out, e->state, 0);
+        out = PutTextField(out, kind, 0);
+        out = PutTextField(out, e->program, 0);
+        out = PutTextField(out, e->signer, 0);
+        out = PutTextField(out, e->command, 1);
     }
     TextFormat(out, 32, "end\t%ld\n", (long)list->count);
     out += strlen(out);
@@ -153,65 +135,20 @@ long WriteRemembered(const char *path, const RememberedList *list)
 
 // ---- reading -----------------------------------------------------------------
 
-// The next line of text from *at, cut at its line feed (and a carriage
-// return before it); null at the end.
-static char *NextLine(char **at)
-{
-    char *line = *at;
-    if (!*line)
-        return NULL;
-    char *end = strchr(line, '\n');
-    if (end) {
-        *at = end + 1;
-        *end = '\0';
-    } else {
-        *at = line + strlen(line);
-    }
-    size_t length = strlen(line);
-    if (length && line[length - 1] == '\r')
-        line[length - 1] = '\0';
-    return line;
-}
-
-// Copies the field at *at unescaped into field (size bytes); zero when it
-// does not fit or holds an escape of ours it should not.
-static int TakeField(const char **at, char *field, size_t size, int last)
-{
-    const char *in = *at;
-    size_t used = 0;
-    while (*in && *in != '\t') {
-        char c = *in++;
-        if (c == '\\') {
-            c = *in == '\\' ? '\\' : *in == 't' ? '\t' : *in == 'n' ? '\n' : *in == 'r' ? '\r' : 0;
-            if (!c)
-                return 0;
-            ++in;
-        }
-        if (used + 1 >= size)
-            return 0;
-        field[used++] = c;
-    }
-    field[used] = '\0';
-    if (last ? *in != '\0' : *in != '\t')
-        return 0;
-    *at = last ? in : in + 1;
-    return 1;
-}
-
 static int TakeEntry(const char *line, RememberedEntry *e)
 {
     char tag[8], kind[8];
     const char *at = line;
-    return TakeField(&at, tag, sizeof tag, 0) && strcmp(tag, "entry") == 0
-           && TakeField(&at, e->id, sizeof e->id, 0) && e->id[0]
-           && TakeField(&at, e->name, sizeof e->name, 0)
-           && TakeField(&at, e->place, sizeof e->place, 0)
-           && TakeField(&at, e->state, sizeof e->state, 0) && TakeField(&at, kind, sizeof kind, 0)
+    return TakeTextField(&at, tag, sizeof tag, 0) && strcmp(tag, "entry") == 0
+           && TakeTextField(&at, e->id, sizeof e->id, 0) && e->id[0]
+           && TakeTextField(&at, e->name, sizeof e->name, 0)
+           && TakeTextField(&at, e->place, sizeof e->place, 0)
+           && TakeTextField(&at, e->state, sizeof e->state, 0) && TakeTextField(&at, kind, sizeof kind, 0)
            && strchr("vlfta", kind[0]) && kind[0] && (kind[1] == '\0' || strcmp(kind + 1, "e") == 0)
            && (e->kind = kind[0], e->elevatedOnly = kind[1] == 'e', 1)
-           && TakeField(&at, e->program, sizeof e->program, 0)
-           && TakeField(&at, e->signer, sizeof e->signer, 0)
-           && TakeField(&at, e->command, sizeof e->command, 1);
+           && TakeTextField(&at, e->program, sizeof e->program, 0)
+           && TakeTextField(&at, e->signer, sizeof e->signer, 0)
+           && TakeTextField(&at, e->command, sizeof e->command, 1);
 }
 
 // 1 when text is a whole list, read into list; 0 when it is not; -1 when
@@ -219,17 +156,17 @@ static int TakeEntry(const char *line, RememberedEntry *e)
 static int ParseList(char *text, RememberedList *list)
 {
     char *at = text;
-    char *line = NextLine(&at);
+    char *line = NextTextLine(&at);
     if (!line || strcmp(line, REMEMBERED_HEADER) != 0)
         return 0;
-    line = NextLine(&at);
+    line = NextTextLine(&at);
     PlatTime *t = &list->accepted;
     char extra = 0;
     if (!line
         || sscanf(line, "accepted\t%4d-%2d-%2d %2d:%2d:%2d%c", &t->year, &t->month, &t->day,
                   &t->hour, &t->minute, &t->second, &extra) != 6)
         return 0;
-    while ((line = NextLine(&at)) != NULL) {
+    while ((line = NextTextLine(&at)) != NULL) {
         long count = -1;
         if (strncmp(line, "end\t", 4) == 0)
             return sscanf(line + 4, "%ld%c", &count, &extra) == 1 && count == list->count

@@ -81,7 +81,7 @@ int RegisterEditorClass(void)
 // (Minimise, Maximise, Close) and a size border; the main window lays
 // itself out at its monitor's DPI.
 // The scan's errors, in boxes the main window owns.
-static const FrontEnd WindowFront = {NULL, NULL, ShowCatalogueError, NULL};
+static const FrontEnd WindowFront = {NULL, NULL, ShowCatalogueError, NULL, FRONT_WINDOW};
 
 int CreateMainWindow(void)
 {

@@ -698,7 +698,7 @@ static int AskYesNo(void *, const char *question)
 // Run starts the program with the rights the logon would give it.
 static void RunItem(const AutostartItem *item)
 {
-    const FrontEnd front = {NULL, AskYesNo, ShowCatalogueError, NULL};
+    const FrontEnd front = {NULL, AskYesNo, ShowCatalogueError, NULL, FRONT_WINDOW};
     int result = StartItemProgram(item, &front);
     const char *format = result == StartedAsUser     ? STATUS_STARTED
                          : result == StartedElevated ? STATUS_STARTED_ELEVATED
@@ -749,7 +749,7 @@ static void RemoveItem(const AutostartItem *item, int32_t row)
     const AutostartItem *next = CatalogueItem(RecordOfRow(ItemListWindow, row + 1));
     if (!next)
         next = CatalogueItem(RecordOfRow(ItemListWindow, row - 1));
-    const FrontEnd front = {ShowRemoveOutcome, NULL, ShowCatalogueError, NULL};
+    const FrontEnd front = {ShowRemoveOutcome, NULL, ShowCatalogueError, NULL, FRONT_WINDOW};
     if (RemoveEntry(item, &front) != ResultDone)
         return;
     if (next)

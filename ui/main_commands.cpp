@@ -193,7 +193,7 @@ void OnApply(void)
     }
     ApplyReport report;
     memset(&report, 0, sizeof report);
-    const FrontEnd front = {CollectOutcome, AskForAllUsers, ShowCatalogueError, &report};
+    const FrontEnd front = {CollectOutcome, AskForAllUsers, ShowCatalogueError, &report, FRONT_WINDOW};
     int stored = ApplyChanges(desired, count, &front);
     HeapFree(GetProcessHeap(), 0, desired);
     // A change that failed is not waiting any more: its box shows the entry
@@ -374,7 +374,7 @@ void OnCleanUp(HWND window)
         HeapFree(GetProcessHeap(), 0, stored);
         return;
     }
-    const FrontEnd front = {ShowCleanUpOutcome, AskForAllUsers, ShowCatalogueError, NULL};
+    const FrontEnd front = {ShowCleanUpOutcome, AskForAllUsers, ShowCatalogueError, NULL, FRONT_WINDOW};
     NoteOwnCleanUp();
     CleanUpDisabledShown(stored, hidden, count, &front);
     HeapFree(GetProcessHeap(), 0, stored);

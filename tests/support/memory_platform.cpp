@@ -98,6 +98,7 @@ struct MemTask {
 };
 
 struct State {
+    uint32_t slept = 0; // PlatSleep's milliseconds, never waited
     std::vector<MemTask> tasks;
     bool taskSwitchIgnored = false;
     std::map<std::string, Key> keys[PLAT_HIVE_COUNT];
@@ -619,7 +620,8 @@ const char *MemOpName(MemOp op)
         "FileLoad",       "FileHold",      "RegEnumKey",     "TaskList",
         "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream",
         "FileStamp",      "CheckSignature", "PlaceHold",     "PlaceCheck",
-        "StartThread",   "ComputerName", "ReplaceFile",   "TaskSecurity",  "RegKeyState", "IndirectString"};
+        "StartThread",   "ComputerName", "ReplaceFile",   "TaskSecurity",  "RegKeyState", "IndirectString",
+        "FileAppend"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -1731,6 +1733,39 @@ PlatFile PlatFileCreateNew(const char *path)
     return (PlatFile)id;
 }
 
+PlatFile PlatFileAppend(const char *path)
+{
+    long fail;
+    if (Enter(MEM_FILE_APPEND, &fail) || UserDenied(path))
+        return nullptr;
+    Entry *e = FindEntry(path);
+    if (e && e->folder) {
+        S().lastError = PLAT_ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    for (const auto &open : S().files)
+        if (PathKey(open.second) == PathKey(path)) {
+            S().lastError = 32; // held by another writer
+            return nullptr;
+        }
+    if (!e && !FolderExists(Parent(path))) {
+        S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
+        return nullptr;
+    }
+    if (!e)
+        e = &NewEntry(path, false);
+    // One handle reads from the start and writes at the end.
+    uintptr_t id = S().nextHandle++;
+    S().files[id] = e->path;
+    S().held[id] = {e->path, 0};
+    return (PlatFile)id;
+}
+
+void PlatSleep(uint32_t milliseconds)
+{
+    S().slept += milliseconds;
+}
+
 long PlatLastError(void)
 {
     return S().lastError;
@@ -1956,9 +1991,10 @@ int PlatFileClose(PlatFile file)
 {
     long fail;
     bool failed = Enter(MEM_FILE_CLOSE, &fail);
-    if (S().held.erase((uintptr_t)file))
-        return failed ? 0 : 1;
-    if (!S().files.erase((uintptr_t)file))
+    // An appending handle is both held and written.
+    bool wasHeld = S().held.erase((uintptr_t)file) != 0;
+    bool wasWritten = S().files.erase((uintptr_t)file) != 0;
+    if (!wasHeld && !wasWritten)
         return 0;
     return failed ? 0 : 1;
 }

@@ -27,7 +27,7 @@ static int Answer(void *, const char *)
     return StatusFrontAnswer;
 }
 
-const FrontEnd StatusFront = {CollectOutcome, Answer, nullptr, nullptr};
+const FrontEnd StatusFront = {CollectOutcome, Answer, nullptr, nullptr, nullptr};
 
 std::string Sz(const std::string &text)
 {

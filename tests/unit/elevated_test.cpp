@@ -41,7 +41,7 @@ TEST_F(Elevated, RunTakesTheDesktopShellAndAsksOnlyWithoutOne)
     MemAddFile("C:\\Tools\\agent.exe");
     MemSetString(PLAT_HKCU, RUN_KEY, "Agent", "C:\\Tools\\agent.exe -x");
     ScanCatalogue();
-    const FrontEnd asking = {nullptr, Ask, nullptr, nullptr};
+    const FrontEnd asking = {nullptr, Ask, nullptr, nullptr, nullptr};
     const AutostartItem *item = &ItemCatalogue.items[0];
     EXPECT_EQ(StartedByDesktop, StartItemProgram(item, &asking));
     MemSetDesktopShell(false);
