@@ -321,6 +321,16 @@ struct AutostartLocation {
 
 extern const AutostartLocation AutostartLocations[LOCATION_COUNT];
 
+// Nonzero when the key of hive (as the program opens it: the 32-bit view
+// as PLAT_HKLM32 with its path below Software) is one of the places this
+// program lists: a Run-family key or its "-" key with a RunOnceEx section
+// (and its Depend key), a logon place's key or its "-" key with an Active
+// Setup component, Windows' startup switches, a packaged app's task state.
+int KeyIsListedPlace(PlatHive hive, const char *path);
+// The same for the logon places (logon_places.cpp): family is the key
+// without its "-", rest what follows it ("\component" or "").
+int LogonPlaceKeyListed(PlatHive hive, const char *family, const char *rest);
+
 PlatHive HiveOfRow(const AutostartLocation *row);
 
 // Nonzero when a registry location is a disabled place: its Run-family key

@@ -127,3 +127,54 @@ int MakeDisabledFolder(int user, char *folder)
     MakeFolderHeld(folder, user);
     return 1;
 }
+
+// The parts below a family key a place may have: "\section" and
+// "\section\Depend" of RunOnceEx, "\component" of Active Setup.
+static int PartsBelow(const char *rest, int most)
+{
+    int parts = 0;
+    for (const char *p = rest; *p; ++p) {
+        if (*p != '\\')
+            continue;
+        if (p[1] == '\0' || p[1] == '\\')
+            return -1; // an empty component names no key
+        ++parts;
+    }
+    return parts <= most ? parts : -1;
+}
+
+int KeyIsListedPlace(PlatHive hive, const char *path)
+{
+    char family[KEY_PATH_SIZE];
+    size_t end = FamilyKeyEnd(path);
+    if (end == 0 || end >= sizeof family)
+        return 0;
+    memcpy(family, path, end);
+    family[end] = '\0';
+    if (family[end - 1] == '-')
+        family[end - 1] = '\0';
+    const char *rest = path + end;
+    for (const AutostartLocation &row : AutostartLocations) {
+        if (row.kind != LocationRegistryKey || HiveOfRow(&row) != hive
+            || TextCompareNoCase(row.keyPath, family) != 0)
+            continue;
+        int parts = PartsBelow(rest, RowHasSections(&row) ? 2 : 0);
+        if (parts == 0 || (parts == 1) || (parts == 2 && TextCompareNoCase(strrchr(rest, '\\') + 1, RUN_ONCE_EX_DEPEND) == 0))
+            return 1;
+    }
+    static const char *const switches[] = {APPROVED_KEY "\\Run", APPROVED_KEY "\\Run32",
+                                           APPROVED_KEY "\\StartupFolder"};
+    for (const char *key : switches)
+        if (hive != PLAT_HKLM32 && TextCompareNoCase(path, key) == 0)
+            return 1;
+    // A packaged app's task: SystemAppData\<family>\<task id>.
+    size_t apps = strlen(APP_STATE_KEY);
+    if (hive == PLAT_HKCU && strlen(path) > apps + 1 && path[apps] == '\\') {
+        char head[sizeof APP_STATE_KEY];
+        memcpy(head, path, apps);
+        head[apps] = '\0';
+        if (TextCompareNoCase(head, APP_STATE_KEY) == 0 && PartsBelow(path + apps, 2) == 2)
+            return 1;
+    }
+    return LogonPlaceKeyListed(hive, family, rest);
+}

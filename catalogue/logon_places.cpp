@@ -549,3 +549,16 @@ int32_t VisitLogonPlaces(AutostartItem *records, int32_t *runningCount, int32_t 
             VisitDepend(&visit, runOnceEx[h], enabled);
     return visit.seen + VisitPolicyScripts(records, runningCount, limit);
 }
+
+int LogonPlaceKeyListed(PlatHive hive, const char *family, const char *rest)
+{
+    if (!rest[0])
+        for (const LogonValuePlace &place : ValuePlaces)
+            if (place.hive == hive && TextCompareNoCase(place.keyPath, family) == 0)
+                return 1;
+    // An Active Setup component, of either view.
+    int component = rest[0] == '\\' && rest[1] && !strchr(rest + 1, '\\');
+    return component && hive != PLAT_HKCU
+           && (TextCompareNoCase(family, ACTIVE_SETUP_KEY) == 0
+               || TextCompareNoCase(family, ACTIVE_SETUP_USER_KEY_32) == 0);
+}

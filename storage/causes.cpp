@@ -92,6 +92,10 @@ const char *CauseText(long code)
     case CAUSE_NOT_UNDOABLE: return "no backup was made for it";
     case CAUSE_ENTRY_GONE: return "the entry is not listed any more";
     case CAUSE_BACKUP_UNREAD: return "its backup is not a whole backup written by this program";
+    case CAUSE_TASK_BY_HAND:
+        return "a removed task comes back through the restore command its Remove named";
+    case CAUSE_BACKUP_NO_PLACE:
+        return "a copy the history does not know does not say where it was: put it back by hand";
     case CAUSE_NOT_USER_PLACE:
         return "its backup names a place of all users, and it is not checked against a change";
     case CAUSE_ANY_USER:

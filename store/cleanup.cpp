@@ -6,6 +6,7 @@
 // in its name) or whose name the code page changed is never deleted, and
 // its key is kept whole.
 #include "reg_file.h"
+#include "journal.h"
 
 #include <string.h>
 
@@ -548,6 +549,22 @@ int CleanUpDisabledShown(const int32_t *desired, const int32_t *hidden, int32_t 
     TellKeptWhole(places, placeCount, front);
     summary.keys = places;
     summary.keyCount = placeCount;
+    int32_t deleted = 0;
+    for (int i = 0; i < placeCount; ++i)
+        deleted += places[i].deleted;
+    int journaled = deleted && front && front->name;
+    JournalRecord *noted = journaled ? (JournalRecord *)PlatAllocZero(sizeof *noted) : NULL;
+    if (journaled && !noted)
+        summary.journalCause = PLAT_ERROR_OUTOFMEMORY;
+    if (noted) {
+        // The backup holds every value of the "-" keys: restored whole, it
+        // gives back what was deleted (and what stayed, as it is).
+        JournalBegin(noted, JournalCleanUp, NULL);
+        noted->undoBy = UndoByReg;
+        noted->entries = deleted;
+        summary.journalCause = JournalChangeDone(noted, NULL, summary.backup, front ? front->name : NULL);
+        PlatFree(noted);
+    }
     TellOutcome(front, &summary);
     return 0;
 }

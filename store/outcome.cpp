@@ -237,6 +237,8 @@ static void WordUndo(const StoreOutcome *outcome, int pathRoom, char *text, size
         TextFormat(text, size, STATUS_UNDONE_UNRECORDED_BACKUP, words, backup);
     else if (outcome->result == ResultDone)
         TextFormat(text, size, STATUS_UNDONE_UNRECORDED, words);
+    else if (outcome->result == ResultAlready)
+        TextFormat(text, size, STATUS_UNDO_ALREADY, n, words);
     else if (outcome->result == ResultDeclined && n > 0)
         TextFormat(text, size, STATUS_UNDO_DECLINED, n);
     else if (outcome->result == ResultDeclined)
@@ -247,14 +249,25 @@ static void WordUndo(const StoreOutcome *outcome, int pathRoom, char *text, size
         TextFormat(text, size, STATUS_UNDO_UNRECORDED_REFUSED, words, OutcomeCauseText(outcome));
 }
 
+static void WordChange(const StoreOutcome *outcome, int pathRoom, char *text, size_t size);
+
 void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t size)
 {
     text[0] = '\0';
-    const AutostartItem *item = outcome->item;
-    if (outcome->action == ActionUndo) {
+    if (outcome->action == ActionUndo)
         WordUndo(outcome, pathRoom, text, size);
-        return;
+    else
+        WordChange(outcome, pathRoom, text, size);
+    if (outcome->journalCause != PLAT_OK) {
+        char clause[TEXT_FIELD_SIZE];
+        TextFormat(clause, sizeof clause, STATUS_NOT_JOURNALED, CauseText(outcome->journalCause));
+        TextAppend(text, size, clause);
     }
+}
+
+static void WordChange(const StoreOutcome *outcome, int pathRoom, char *text, size_t size)
+{
+    const AutostartItem *item = outcome->item;
     if (!item) {
         WordCleanUp(outcome, text, size);
         return;

@@ -81,6 +81,9 @@ struct StoreOutcome {
     // does not know) and its words.
     int32_t undone;
     char undoneWords[OUTCOME_WORDS_SIZE];
+    // Done, but not written to the history (journal.h): why; PLAT_OK when
+    // it was, or nothing was to be.
+    long journalCause;
 };
 
 typedef void (*OutcomeSink)(void *context, const StoreOutcome *outcome);
@@ -201,6 +204,8 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
 #define STATUS_CLEANUP_KEPT_HIDDEN "Kept %s: it holds Windows' own entries, which are hidden."
 // One entry CleanUp was to delete and did not.
 #define STATUS_CLEANUP_ENTRY_KEPT "ERROR: \"%s\" was not deleted: %s."
+// A change made but not written to the history (after the outcome's words).
+#define STATUS_NOT_JOURNALED " It was not written to the history: %s."
 // An undo of the history (%d the change's number, %s its words).
 #define STATUS_UNDONE "Undid change %d: %s."
 #define STATUS_UNDONE_BACKUP "Undid change %d: %s. What it replaced is saved in %s"
@@ -209,5 +214,6 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
     "Restored the backup %s. What it replaced is saved in %s"
 #define STATUS_UNDO_REFUSED "ERROR: Change %d was not undone (%s): %s."
 #define STATUS_UNDO_UNRECORDED_REFUSED "ERROR: The backup %s was not restored: %s."
+#define STATUS_UNDO_ALREADY "Change %d needed no undo: %s is already as it was before it."
 #define STATUS_UNDO_DECLINED "Change %d was not undone; nothing was changed."
 #define STATUS_UNDO_UNRECORDED_DECLINED "The backup %s was not restored; nothing was changed."

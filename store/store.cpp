@@ -1,5 +1,6 @@
 // store.cpp - the store operations (see store.h).
 #include "reg_file.h"
+#include "journal.h"
 
 #include <string.h>
 
@@ -444,6 +445,11 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
         TellOutcome(front, &outcome);
         return outcome.result;
     }
+    // Only a front end with a name keeps a history.
+    int journaled = front && front->name;
+    JournalRecord *noted = journaled ? (JournalRecord *)PlatAllocZero(sizeof *noted) : NULL;
+    if (noted)
+        JournalBegin(noted, wanted ? JournalEnable : JournalDisable, item);
     SetStoreError(PLAT_OK);
     int failed = 1;
     char movedTo[TEXT_FIELD_SIZE] = "";
@@ -487,6 +493,17 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
         outcome.cause = LastStoreError();
     else
         item->enabled = wanted;
+    if (!failed && noted) {
+        // A list value's row and a packaged app's State come back exactly
+        // from the backup of the values as they were; others by switching.
+        noted->undoBy = outcome.backup[0] && (item->logonPlace || item->kind == PackagedApp)
+                            ? UndoByReg
+                            : UndoBySwitch;
+        outcome.journalCause = JournalChangeDone(noted, item, outcome.backup, front ? front->name : NULL);
+    } else if (!failed && journaled) {
+        outcome.journalCause = PLAT_ERROR_OUTOFMEMORY;
+    }
+    PlatFree(noted);
     TellOutcome(front, &outcome);
     return outcome.result;
 }
@@ -527,6 +544,15 @@ OutcomeResult RemoveEntry(const AutostartItem *item, const FrontEnd *front)
 {
     StoreOutcome outcome;
     BeginOutcome(&outcome, item, ActionRemove);
+    // Only a front end with a name keeps a history.
+    int journaled = front && front->name;
+    JournalRecord *noted = journaled ? (JournalRecord *)PlatAllocZero(sizeof *noted) : NULL;
+    if (noted) {
+        JournalBegin(noted, JournalRemove, item);
+        noted->undoBy = item->kind == Shortcut        ? UndoByPutFile
+                        : item->kind == ScheduledTask ? UndoByPutTask
+                                                      : UndoByReg;
+    }
     SetStoreError(PLAT_OK);
     // A packaged app is never removed here: its package holds its task.
     int removed = item->kind == PackagedApp
@@ -552,6 +578,14 @@ OutcomeResult RemoveEntry(const AutostartItem *item, const FrontEnd *front)
     case RemoveBackupFailed: outcome.result = ResultBackupFailed; break;
     default: outcome.result = ResultRefused; break;
     }
+    if (outcome.result == ResultDone && noted) {
+        // Its id stays the one it had: an undo puts it back there.
+        ItemId(item, NULL, noted->id, sizeof noted->id);
+        outcome.journalCause = JournalChangeDone(noted, NULL, outcome.backup, front ? front->name : NULL);
+    } else if (outcome.result == ResultDone && journaled) {
+        outcome.journalCause = PLAT_ERROR_OUTOFMEMORY;
+    }
+    PlatFree(noted);
     TellOutcome(front, &outcome);
     return outcome.result;
 }

@@ -1,23 +1,483 @@
 // undo.cpp - undoing a change of the history (see undo.h).
+//
+// A backup is read once into memory, hashed and parsed from those same
+// bytes, so a file rewritten between the check and the read cannot slip
+// through. What an undo is about to write over is saved first, and the
+// undo's own record names that backup: undoing the undo restores it.
 #include "undo.h"
 
+#include "reg_reader.h"
 #include "store.h"
+
+#include <string.h>
+
+int UndoKeyAllowed(PlatHive hive, const char *path, int userOnly)
+{
+    if (userOnly && hive != PLAT_HKCU)
+        return 0;
+    return KeyIsListedPlace(hive, path);
+}
+
+// The backup's bytes (PlatFree them) and whether they are those the record
+// saw (size and SHA-256); null when it cannot be read.
+static unsigned char *LoadBackup(const JournalRecord *r, uint32_t *size, int *same)
+{
+    unsigned char *bytes = (unsigned char *)PlatFileLoad(r->backup, size);
+    *same = 0;
+    if (!bytes)
+        return NULL;
+    Sha256 s;
+    char hash[JOURNAL_HASH_SIZE];
+    Sha256Begin(&s);
+    Sha256Add(&s, bytes, *size);
+    Sha256End(&s, hash);
+    *same = r->op != JournalUnrecorded && r->backupHash[0] && r->backupSize == *size
+            && strcmp(hash, r->backupHash) == 0;
+    return bytes;
+}
+
+// An undo's outcome, before it is done.
+static void BeginUndo(StoreOutcome *o, const JournalList *list, const JournalRecord *r)
+{
+    BeginOutcome(o, NULL, ActionUndo);
+    o->undone = r->number;
+    if (r->op == JournalUnrecorded) {
+        const char *file = strrchr(r->backup, '\\');
+        TextCopyVisible(o->undoneWords, sizeof o->undoneWords, file ? file + 1 : r->backup, 0);
+    } else {
+        JournalWords(list, r, o->undoneWords, sizeof o->undoneWords);
+    }
+}
+
+static OutcomeResult Refuse(StoreOutcome *o, long cause, const FrontEnd *front)
+{
+    o->result = ResultRefused;
+    o->cause = cause;
+    TellOutcome(front, o);
+    return o->result;
+}
+
+static int AskChanged(const JournalRecord *r, const StoreOutcome *o, const FrontEnd *front)
+{
+    char question[JOURNAL_WORDS_SIZE + TEXT_FIELD_SIZE + 256];
+    char name[TEXT_FIELD_SIZE];
+    TextCopyVisible(name, sizeof name, r->name[0] || r->kind != RegistryValue ? r->name : DEFAULT_VALUE_NAME, 0);
+    if (r->op == JournalUnrecorded)
+        TextFormat(question, sizeof question, UNDO_UNRECORDED_QUESTION, o->undoneWords);
+    else
+        TextFormat(question, sizeof question, UNDO_CHANGED_QUESTION, name, (int)r->number,
+                   o->undoneWords);
+    return AskFrontEnd(front, question);
+}
+
+// The undo's own record, written for front; its failure is said with the outcome.
+static void NoteUndo(JournalRecord *u, const JournalRecord *r, const AutostartItem *after,
+                     StoreOutcome *o, const FrontEnd *front)
+{
+    u->undoes = r->number;
+    if (!u->name[0])
+        TextCopy(u->name, sizeof u->name, r->name);
+    if (!u->scope[0])
+        TextCopy(u->scope, sizeof u->scope, r->scope);
+    o->journalCause = JournalChangeDone(u, after, o->backup, front ? front->name : NULL);
+}
+
+// ---- a switch ----------------------------------------------------------------------
+
+struct Captured {
+    const FrontEnd *outer;
+    StoreOutcome outcome;
+    int told;
+};
+
+static void CaptureOutcome(void *context, const StoreOutcome *outcome)
+{
+    Captured *c = (Captured *)context;
+    c->outcome = *outcome;
+    c->told = 1;
+}
+
+static int ForwardQuestion(void *context, const char *question)
+{
+    return AskFrontEnd(((Captured *)context)->outer, question);
+}
+
+static OutcomeResult UndoSwitch(const JournalRecord *r, StoreOutcome *o, const FrontEnd *front)
+{
+    int32_t index = r->id[0] ? FindItemById(r->id) : -1;
+    if (index < 0)
+        return Refuse(o, CAUSE_ENTRY_GONE, front);
+    AutostartItem *item = &ItemCatalogue.items[index];
+    int changed = item->enabled != r->stateAfter || strcmp(item->command, r->commandAfter) != 0;
+    if (changed && !AskChanged(r, o, front)) {
+        o->result = ResultDeclined;
+        TellOutcome(front, o);
+        return o->result;
+    }
+    JournalRecord *u = (JournalRecord *)PlatAllocZero(sizeof *u);
+    if (!u)
+        return Refuse(o, PLAT_ERROR_OUTOFMEMORY, front);
+    JournalBegin(u, JournalUndo, item);
+    u->undoBy = UndoBySwitch;
+    // The switch tells its outcome here, not to the front end: the front
+    // end hears of the undo.
+    Captured c;
+    memset(&c, 0, sizeof c);
+    c.outer = front;
+    const FrontEnd inner = {CaptureOutcome, ForwardQuestion, front ? front->scanError : NULL, &c, NULL};
+    OutcomeResult result = ApplyChange(index, r->stateBefore, &inner);
+    o->result = result == ResultSwitchNotSet ? ResultDone : result;
+    o->cause = c.told ? c.outcome.cause : (long)PLAT_OK;
+    TextCopy(o->backup, sizeof o->backup, c.told ? c.outcome.backup : "");
+    if (result == ResultDone || result == ResultSwitchNotSet)
+        NoteUndo(u, r, item, o, front);
+    PlatFree(u);
+    TellOutcome(front, o);
+    return o->result;
+}
+
+// ---- a .reg backup -------------------------------------------------------------------
+
+// What the values hold now, as a backup of them will save it (data: PlatFree each).
+struct NowValue {
+    uint32_t type;
+    void *data;
+    uint32_t size;
+    int absent;
+};
+
+static void FreeNow(NowValue *now, int32_t count)
+{
+    for (int32_t i = 0; now && i < count; ++i)
+        PlatFree(now[i].data);
+    PlatFree(now);
+}
+
+// Reads every value the backup names as it is now; null when one cannot be
+// read (nothing would then be written over unsaved).
+static NowValue *ReadNow(const RegFileContent *content)
+{
+    NowValue *now = (NowValue *)PlatAllocZero((size_t)(content->count ? content->count : 1) * sizeof *now);
+    for (int32_t i = 0; now && i < content->count; ++i) {
+        const RegFileValue *v = &content->values[i];
+        if (ReadWholeValue(v->hive, v->path, v->name, 1, &now[i].type, &now[i].data, &now[i].size))
+            continue;
+        if (KeyMayHoldValue(v->hive, v->path, v->name)) {
+            FreeNow(now, content->count);
+            return NULL;
+        }
+        now[i].absent = 1;
+    }
+    return now;
+}
+
+// Writes one value as the backup holds it; PLAT_OK or the cause.
+static long WriteValue(PlatHive hive, const char *path, const char *name, int deleted,
+                       uint32_t type, const void *data, uint32_t size)
+{
+    PlatKey key = NULL;
+    if (deleted) {
+        if (!KeyMayHoldValue(hive, path, name))
+            return PLAT_OK;
+        long opened = PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key);
+        if (opened != PLAT_OK)
+            return opened;
+        long error = PlatRegDeleteValue(key, name);
+        PlatRegClose(key);
+        return error == PLAT_ERROR_FILE_NOT_FOUND ? (long)PLAT_OK : error;
+    }
+    long opened = PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key);
+    if (opened != PLAT_OK)
+        return opened;
+    long error = PlatRegWriteRaw(key, name, type, data, size);
+    PlatRegClose(key);
+    if (error != PLAT_OK)
+        return error;
+    // Read back: a value another program rewrote meanwhile is not ours.
+    uint32_t gotType = 0, gotSize = 0;
+    void *got = NULL;
+    int same = ReadWholeValue(hive, path, name, 1, &gotType, &got, &gotSize) && gotType == type
+               && gotSize == size && (size == 0 || memcmp(got, data, size) == 0);
+    PlatFree(got);
+    return same ? (long)PLAT_OK : (long)PLAT_ERROR_WRITE_FAULT;
+}
+
+// Saves what the values hold now into a new backup (backupFile); BackupMade or why not.
+static int SaveNow(const RegFileContent *content, const NowValue *now, char *backupFile)
+{
+    BackupValue *values = (BackupValue *)PlatAllocZero((size_t)(content->count ? content->count : 1) * sizeof *values);
+    if (!values)
+        return BackupFailed;
+    for (int32_t i = 0; i < content->count; ++i) {
+        const RegFileValue *v = &content->values[i];
+        values[i].hive = v->hive;
+        values[i].path = v->path;
+        values[i].name = v->name;
+        values[i].type = now[i].type;
+        values[i].data = now[i].data;
+        values[i].size = now[i].size;
+        values[i].absent = now[i].absent;
+    }
+    int made = BackupValues("Before undo", values, content->count, backupFile);
+    PlatFree(values);
+    return made;
+}
+
+// Checks the backup's values may be written by this undo: PLAT_OK or the cause.
+static long CheckPlaces(const RegFileContent *content, int trusted)
+{
+    for (int32_t i = 0; i < content->count; ++i) {
+        const RegFileValue *v = &content->values[i];
+        if (!v->nameExact)
+            return CAUSE_NAME_INEXACT;
+        if (!UndoKeyAllowed(v->hive, v->path, !trusted))
+            return trusted ? CAUSE_PLACE_NOT_LISTED : CAUSE_NOT_USER_PLACE;
+    }
+    return PLAT_OK;
+}
+
+// Writes every value; on a failure those written are put back as they were.
+static long WriteAll(const RegFileContent *content, const NowValue *now)
+{
+    int32_t i = 0;
+    long cause = PLAT_OK;
+    for (; i < content->count && cause == PLAT_OK; ++i) {
+        const RegFileValue *v = &content->values[i];
+        cause = WriteValue(v->hive, v->path, v->name, v->deleted, v->type, v->data, v->size);
+    }
+    if (cause != PLAT_OK)
+        for (int32_t j = 0; j < i; ++j) {
+            const RegFileValue *v = &content->values[j];
+            WriteValue(v->hive, v->path, v->name, now[j].absent, now[j].type, now[j].data,
+                       now[j].size);
+        }
+    return cause;
+}
+
+static OutcomeResult UndoReg(const JournalRecord *r, StoreOutcome *o, const FrontEnd *front)
+{
+    uint32_t size = 0;
+    int trusted = 0;
+    unsigned char *bytes = LoadBackup(r, &size, &trusted);
+    if (!bytes)
+        return Refuse(o, PlatLastError() != PLAT_OK ? PlatLastError() : (long)CAUSE_BACKUP_UNREAD, front);
+    // A backup any program of the user could have written lends no rights.
+    if (!trusted && PlatIsElevated()) {
+        PlatFree(bytes);
+        return Refuse(o, r->op == JournalUnrecorded ? CAUSE_BACKUP_UNKNOWN : CAUSE_BACKUP_CHANGED,
+                      front);
+    }
+    RegFileContent content;
+    uint32_t line = 0;
+    int read = ReadRegText(bytes, size, &content, &line) == RegReadDone;
+    PlatFree(bytes);
+    if (!read)
+        return Refuse(o, CAUSE_BACKUP_UNREAD, front);
+    long cause = content.count ? CheckPlaces(&content, trusted) : (long)CAUSE_BACKUP_UNREAD;
+    NowValue *now = cause == PLAT_OK ? ReadNow(&content) : NULL;
+    if (cause == PLAT_OK && !now)
+        cause = CAUSE_BACKUP_FAILED;
+    if (cause != PLAT_OK) {
+        FreeRegContent(&content);
+        return Refuse(o, cause, front);
+    }
+    // Changed since the change, or (a backup the history does not know)
+    // anything to write over: asked first.
+    char state[JOURNAL_HASH_SIZE] = "";
+    int changed = r->op == JournalUnrecorded || !r->afterHash[0]
+                  || !RegStateHash(&content, state) || strcmp(state, r->afterHash) != 0;
+    if (changed) {
+        if (!AskChanged(r, o, front)) {
+            FreeNow(now, content.count);
+            FreeRegContent(&content);
+            o->result = ResultDeclined;
+            TellOutcome(front, o);
+            return o->result;
+        }
+    }
+    int made = SaveNow(&content, now, o->backup);
+    if (made != BackupMade) {
+        FreeNow(now, content.count);
+        FreeRegContent(&content);
+        o->result = made == BackupFolderIsLink ? ResultFolderIsLink : ResultBackupFailed;
+        o->folder = BACKUP_FOLDER;
+        o->cause = LastStoreError() != PLAT_OK ? LastStoreError() : (long)CAUSE_BACKUP_FAILED;
+        TellOutcome(front, o);
+        return o->result;
+    }
+    cause = WriteAll(&content, now);
+    FreeNow(now, content.count);
+    FreeRegContent(&content);
+    if (cause != PLAT_OK)
+        return Refuse(o, cause, front);
+    JournalRecord *u = (JournalRecord *)PlatAllocZero(sizeof *u);
+    if (u) {
+        JournalBegin(u, JournalUndo, NULL);
+        u->undoBy = UndoByReg;
+        u->kind = r->kind;
+        u->view = r->view;
+        u->logonPlace = r->logonPlace;
+        TextCopy(u->placeBefore, sizeof u->placeBefore, r->placeAfter);
+        TextCopy(u->placeAfter, sizeof u->placeAfter, r->placeBefore);
+        TextCopy(u->commandBefore, sizeof u->commandBefore, r->commandAfter);
+        TextCopy(u->commandAfter, sizeof u->commandAfter, r->commandBefore);
+        u->stateBefore = r->stateAfter;
+        u->stateAfter = r->stateBefore;
+        TextCopy(u->id, sizeof u->id, r->id);
+        TextCopy(u->name, sizeof u->name, r->name);
+        TextCopy(u->scope, sizeof u->scope, r->scope);
+        NoteUndo(u, r, NULL, o, front);
+        PlatFree(u);
+    }
+    o->result = ResultDone;
+    TellOutcome(front, o);
+    return o->result;
+}
+
+// ---- a removed Startup file ----------------------------------------------------------
+
+// Nonzero when path lies directly in one of the Startup folders or folders
+// of disabled items this program lists (userOnly: the user's own).
+static int FileInListedFolder(const char *path, int userOnly)
+{
+    const char *slash = strrchr(path, '\\');
+    if (!slash || !slash[1])
+        return 0;
+    char folder[TEXT_FIELD_SIZE];
+    TextCopy(folder, sizeof folder, path);
+    folder[slash - path] = '\0';
+    for (const AutostartLocation &row : AutostartLocations) {
+        char listed[TEXT_FIELD_SIZE];
+        if (row.kind != LocationFolder || (userOnly && !ScopeIsUser(row.scope))
+            || !ResolveLocationFolder(&row, listed))
+            continue;
+        if (PlatNamesEqual(listed, folder))
+            return 1;
+    }
+    return 0;
+}
+
+static OutcomeResult UndoPutFile(const JournalRecord *r, StoreOutcome *o, const FrontEnd *front)
+{
+    uint32_t size = 0;
+    int trusted = 0;
+    unsigned char *bytes = LoadBackup(r, &size, &trusted);
+    if (!bytes)
+        return Refuse(o, CAUSE_BACKUP_UNREAD, front);
+    PlatFree(bytes);
+    if (!trusted && PlatIsElevated())
+        return Refuse(o, CAUSE_BACKUP_CHANGED, front);
+    if (!FileInListedFolder(r->placeBefore, !trusted))
+        return Refuse(o, trusted ? CAUSE_PLACE_NOT_LISTED : CAUSE_NOT_USER_PLACE, front);
+    int there = PlatFileExists(r->placeBefore);
+    if (there && !AskChanged(r, o, front)) {
+        o->result = ResultDeclined;
+        TellOutcome(front, o);
+        return o->result;
+    }
+    AutostartItem *now = (AutostartItem *)PlatAllocZero(sizeof *now);
+    if (!now)
+        return Refuse(o, PLAT_ERROR_OUTOFMEMORY, front);
+    now->kind = Shortcut;
+    now->enabled = 1;
+    TextCopy(now->scope, sizeof now->scope, r->scope);
+    TextCopy(now->location, sizeof now->location, r->placeBefore);
+    TextCopy(now->name, sizeof now->name, strrchr(r->placeBefore, '\\') + 1);
+    // What lies there now is saved and taken away first, as a Remove does.
+    if (there) {
+        int removed = RemoveItemWithBackup(now, o->backup);
+        if (removed != RemoveDone) {
+            PlatFree(now);
+            o->result = removed == RemoveFolderIsLink ? ResultFolderIsLink : ResultBackupFailed;
+            o->folder = BACKUP_FOLDER;
+            o->cause = LastStoreError() != PLAT_OK ? LastStoreError() : (long)CAUSE_BACKUP_FAILED;
+            TellOutcome(front, o);
+            return o->result;
+        }
+    }
+    PlatPlace place = NULL;
+    long cause = HoldPlace(r->placeBefore, r->backup, 1, ScopeIsUser(r->scope), &place);
+    if (cause == PLAT_OK && !PlatCopyFile(r->backup, r->placeBefore))
+        cause = PlaceError(ScopeIsUser(r->scope), place, PlatLastError());
+    if (cause == PLAT_OK && !PlaceStillHeld(place)) {
+        cause = LastStoreError();
+        PlatDeleteFile(r->placeBefore);
+    }
+    ReleasePlace(place);
+    if (cause != PLAT_OK) {
+        PlatFree(now);
+        return Refuse(o, cause, front);
+    }
+    JournalRecord *u = (JournalRecord *)PlatAllocZero(sizeof *u);
+    if (u) {
+        JournalBegin(u, JournalUndo, NULL);
+        u->undoBy = UndoByDeleteFile;
+        u->kind = Shortcut;
+        TextCopy(u->placeAfter, sizeof u->placeAfter, r->placeBefore);
+        u->stateAfter = 1;
+        TextCopy(u->name, sizeof u->name, now->name);
+        TextCopy(u->id, sizeof u->id, r->placeBefore);
+        NoteUndo(u, r, NULL, o, front);
+        PlatFree(u);
+    }
+    PlatFree(now);
+    o->result = ResultDone;
+    TellOutcome(front, o);
+    return o->result;
+}
+
+// The undo of a file put back: saved and deleted, as a Remove.
+static OutcomeResult UndoDeleteFile(const JournalRecord *r, StoreOutcome *o, const FrontEnd *front)
+{
+    if (!FileInListedFolder(r->placeAfter, 0) || !PlatFileExists(r->placeAfter))
+        return Refuse(o, CAUSE_ENTRY_GONE, front);
+    AutostartItem *now = (AutostartItem *)PlatAllocZero(sizeof *now);
+    if (!now)
+        return Refuse(o, PLAT_ERROR_OUTOFMEMORY, front);
+    now->kind = Shortcut;
+    now->enabled = 1;
+    TextCopy(now->scope, sizeof now->scope, r->scope);
+    TextCopy(now->location, sizeof now->location, r->placeAfter);
+    TextCopy(now->name, sizeof now->name, strrchr(r->placeAfter, '\\') + 1);
+    int removed = RemoveItemWithBackup(now, o->backup);
+    if (removed != RemoveDone) {
+        PlatFree(now);
+        return Refuse(o, LastStoreError() != PLAT_OK ? LastStoreError() : (long)CAUSE_BACKUP_FAILED,
+                      front);
+    }
+    JournalRecord *u = (JournalRecord *)PlatAllocZero(sizeof *u);
+    if (u) {
+        JournalBegin(u, JournalUndo, now);
+        u->undoBy = UndoByPutFile;
+        NoteUndo(u, r, NULL, o, front);
+        PlatFree(u);
+    }
+    PlatFree(now);
+    o->result = ResultDone;
+    TellOutcome(front, o);
+    return o->result;
+}
 
 OutcomeResult UndoRecord(const JournalList *list, const JournalRecord *record,
                          const FrontEnd *front)
 {
-    (void)list;
-    StoreOutcome outcome;
-    BeginOutcome(&outcome, NULL, ActionUndo);
-    outcome.undone = record->number;
-    outcome.result = ResultRefused;
-    outcome.cause = PLAT_ERROR_CALL_NOT_IMPLEMENTED;
-    TellOutcome(front, &outcome);
-    return outcome.result;
-}
-
-int UndoKeyAllowed(PlatHive hive, const char *path, int userOnly)
-{
-    (void)hive, (void)path, (void)userOnly;
-    return 0;
+    StoreOutcome *o = (StoreOutcome *)PlatAllocZero(sizeof *o);
+    if (!o)
+        return ResultRefused;
+    BeginUndo(o, list, record);
+    SetStoreError(PLAT_OK);
+    OutcomeResult result;
+    switch (record->undoBy) {
+    case UndoBySwitch: result = UndoSwitch(record, o, front); break;
+    case UndoByReg: result = UndoReg(record, o, front); break;
+    case UndoByPutFile: result = UndoPutFile(record, o, front); break;
+    case UndoByDeleteFile: result = UndoDeleteFile(record, o, front); break;
+    case UndoByPutTask: result = Refuse(o, CAUSE_TASK_BY_HAND, front); break;
+    default:
+        result = Refuse(o, record->op == JournalUnrecorded ? CAUSE_BACKUP_NO_PLACE : CAUSE_NOT_UNDOABLE,
+                        front);
+        break;
+    }
+    PlatFree(o);
+    return result;
 }
