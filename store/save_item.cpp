@@ -6,6 +6,8 @@
 // rundll32.exe "C:\x.dll",Start or a REG_EXPAND_SZ survives a rename. Only a
 // changed command is composed anew from the two fields.
 #include "store.h"
+#include "journal.h"
+#include "reg_file.h"
 
 #include <string.h>
 
@@ -380,5 +382,118 @@ static int WriteSaved(const AutostartItem *old, const char *name, const char *fi
             DropApproval(old);
     }
     PlatFree(whole);
+    return result;
+}
+
+// ---- the history's copy of what a save changes ------------------------------
+
+// One value a save may change, as it is now (data: PlatFree it).
+struct BeforeValue {
+    PlatHive hive;
+    char path[TEXT_FIELD_SIZE];
+    char name[TEXT_FIELD_SIZE];
+    uint32_t type;
+    void *data;
+    uint32_t size;
+};
+
+// Adds the value as it is now, once; zero when it is there but cannot be read.
+static int AddBefore(BeforeValue *values, int *count, PlatHive hive, const char *path,
+                     const char *name)
+{
+    for (int i = 0; i < *count; ++i)
+        if (values[i].hive == hive && PlatNamesEqual(values[i].path, path)
+            && PlatNamesEqual(values[i].name, name))
+            return 1;
+    BeforeValue *v = &values[*count];
+    memset(v, 0, sizeof *v);
+    v->hive = hive;
+    TextCopy(v->path, sizeof v->path, path);
+    TextCopy(v->name, sizeof v->name, name);
+    if (!ReadWholeValue(hive, path, name, 1, &v->type, &v->data, &v->size)
+        && KeyMayHoldValue(hive, path, name))
+        return 0;
+    ++*count;
+    return 1;
+}
+
+// The entry's value and its switch in Windows' settings, as they are now.
+static int AddEntryBefore(BeforeValue *values, int *count, const AutostartItem *item)
+{
+    PlatHive listHive = PLAT_HKCU;
+    char list[TEXT_FIELD_SIZE];
+    return AddBefore(values, count, HiveOfItem(item), item->location, item->name)
+           && (!ApprovalList(item, &listHive, list)
+               || AddBefore(values, count, listHive, list, item->name));
+}
+
+// Saves every value the save may change (the old entry, the name it takes,
+// both their switches) as they are, into a backup an undo restores; PLAT_OK
+// with its path, or the cause.
+static long SaveBefore(const AutostartItem *old, const AutostartItem *record, char *backup)
+{
+    backup[0] = '\0';
+    if (!NameCarried(record->name) || (old && !NameCarried(old->name)))
+        return CAUSE_NAME_NOT_CARRIED;
+    BeforeValue values[4];
+    int count = 0;
+    int read = (!old || AddEntryBefore(values, &count, old)) && AddEntryBefore(values, &count, record);
+    long cause = read ? (long)PLAT_OK : (long)CAUSE_BACKUP_FAILED;
+    if (read) {
+        BackupValue saved[4];
+        for (int i = 0; i < count; ++i) {
+            BackupValue one = {values[i].hive, values[i].path, values[i].name, values[i].type,
+                               values[i].data, values[i].size, values[i].data == NULL};
+            saved[i] = one;
+        }
+        int made = BackupValues("Saved", saved, count, backup);
+        cause = made == BackupMade ? (long)PLAT_OK
+                : made == BackupFolderIsLink ? (long)CAUSE_PLACE_IS_LINK
+                                             : (long)CAUSE_BACKUP_FAILED;
+    }
+    for (int i = 0; i < count; ++i)
+        PlatFree(values[i].data);
+    return cause;
+}
+
+int SaveEntry(const char *name, const char *file, const char *parameters, int allUsers,
+              int32_t mode, int32_t editIndex, char *backupFile, const FrontEnd *front,
+              long *journalCause)
+{
+    *journalCause = PLAT_OK;
+    const AutostartItem *old = EditedItem(mode, editIndex);
+    if (!front || !front->name || (mode == EditorEdit && !old) || (old && !ItemActionable(old)))
+        return SaveItemWithBackup(name, file, parameters, allUsers, mode, editIndex, backupFile);
+    PlatHive hive;
+    const char *path;
+    SaveDestination(allUsers, old, &hive, &path);
+    AutostartItem *record = (AutostartItem *)PlatAllocZero(sizeof *record);
+    JournalRecord *noted = (JournalRecord *)PlatAllocZero(sizeof *noted);
+    char before[TEXT_FIELD_SIZE] = "";
+    long saved = PLAT_ERROR_OUTOFMEMORY;
+    if (record && noted) {
+        NewRecord(old, name, allUsers, hive, path, record);
+        JournalBegin(noted, old ? JournalEdit : JournalAdd, old);
+        noted->undoBy = UndoByReg;
+        saved = SaveBefore(old, record, before);
+    }
+    int result = SaveItemWithBackup(name, file, parameters, allUsers, mode, editIndex, backupFile);
+    int stored = result == SaveDone || result == SaveReplaced || result == SaveCaseRenamed
+                 || result == SaveCaseParkedKept || result == SaveOldKept;
+    if (!stored && before[0])
+        PlatDeleteFile(before); // nothing changed: nothing to undo
+    if (stored && saved == PLAT_OK) {
+        // The entry as it is now, read back.
+        uint32_t type = 0, size = 0;
+        void *text = NULL;
+        if (ReadWholeValue(hive, path, name, 0, &type, &text, &size))
+            TextCopy(record->command, sizeof record->command, (const char *)text);
+        PlatFree(text);
+        *journalCause = JournalChangeDone(noted, record, before, front->name);
+    } else if (stored) {
+        *journalCause = saved;
+    }
+    PlatFree(noted);
+    PlatFree(record);
     return result;
 }

@@ -391,6 +391,13 @@ int SaveItem(const char *name, const char *file, const char *parameters, int all
 // else is empty.
 int SaveItemWithBackup(const char *name, const char *file, const char *parameters, int allUsers,
                        int32_t mode, int32_t editIndex, char *backupFile);
+// The same, written to the history for front (when it has a name): every
+// value the save may change (the old entry, the name it takes, both their
+// switches) is saved first into a backup that an undo restores. A change
+// stored but not written to the history says why in *journalCause.
+int SaveEntry(const char *name, const char *file, const char *parameters, int allUsers,
+              int32_t mode, int32_t editIndex, char *backupFile, const FrontEnd *front,
+              long *journalCause);
 // The key a save would write into ("HKCU\...\Run"), for the question.
 void SaveReplacePlace(int allUsers, int32_t mode, int32_t editIndex, char *place);
 

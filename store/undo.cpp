@@ -82,6 +82,43 @@ static void NoteUndo(JournalRecord *u, const JournalRecord *r, const AutostartIt
     o->journalCause = JournalChangeDone(u, after, o->backup, front ? front->name : NULL);
 }
 
+// Reads the record's .reg backup into content (FreeRegContent it), from the
+// bytes hashed: PLAT_OK with *trusted nonzero when they are those the record
+// saw, else the cause.
+static long ReadBackup(const JournalRecord *r, RegFileContent *content, int *trusted)
+{
+    uint32_t size = 0;
+    unsigned char *bytes = LoadBackup(r, &size, trusted);
+    if (!bytes)
+        return PlatLastError() != PLAT_OK ? PlatLastError() : (long)CAUSE_BACKUP_UNREAD;
+    uint32_t line = 0;
+    int read = ReadRegText(bytes, size, content, &line) == RegReadDone;
+    PlatFree(bytes);
+    return read ? (long)PLAT_OK : (long)CAUSE_BACKUP_UNREAD;
+}
+
+static long WriteValue(PlatHive hive, const char *path, const char *name, int deleted,
+                       uint32_t type, const void *data, uint32_t size);
+
+// After a disable is undone by enabling, Windows' switch is put back as the
+// disable's backup saved it (or taken away when there was none), so it is
+// exactly as before; only a backup the history saw, only into the switches.
+static void RestoreSwitch(const JournalRecord *r)
+{
+    RegFileContent content;
+    int trusted = 0;
+    if (ReadBackup(r, &content, &trusted) != PLAT_OK)
+        return;
+    size_t lists = strlen(APPROVED_KEY);
+    for (int32_t i = 0; trusted && i < content.count; ++i) {
+        const RegFileValue *v = &content.values[i];
+        if (v->nameExact && strncmp(v->path, APPROVED_KEY "\\", lists + 1) == 0
+            && UndoKeyAllowed(v->hive, v->path, 0))
+            WriteValue(v->hive, v->path, v->name, v->deleted, v->type, v->data, v->size);
+    }
+    FreeRegContent(&content);
+}
+
 // ---- a switch ----------------------------------------------------------------------
 
 struct Captured {
@@ -129,6 +166,8 @@ static OutcomeResult UndoSwitch(const JournalRecord *r, StoreOutcome *o, const F
     o->result = result == ResultSwitchNotSet ? ResultDone : result;
     o->cause = c.told ? c.outcome.cause : (long)PLAT_OK;
     TextCopy(o->backup, sizeof o->backup, c.told ? c.outcome.backup : "");
+    if (result == ResultDone && r->op == JournalDisable && r->backup[0])
+        RestoreSwitch(r);
     if (result == ResultDone || result == ResultSwitchNotSet)
         NoteUndo(u, r, item, o, front);
     PlatFree(u);
@@ -256,23 +295,17 @@ static long WriteAll(const RegFileContent *content, const NowValue *now)
 
 static OutcomeResult UndoReg(const JournalRecord *r, StoreOutcome *o, const FrontEnd *front)
 {
-    uint32_t size = 0;
+    RegFileContent content;
     int trusted = 0;
-    unsigned char *bytes = LoadBackup(r, &size, &trusted);
-    if (!bytes)
-        return Refuse(o, PlatLastError() != PLAT_OK ? PlatLastError() : (long)CAUSE_BACKUP_UNREAD, front);
+    long read = ReadBackup(r, &content, &trusted);
+    if (read != PLAT_OK)
+        return Refuse(o, read, front);
     // A backup any program of the user could have written lends no rights.
     if (!trusted && PlatIsElevated()) {
-        PlatFree(bytes);
+        FreeRegContent(&content);
         return Refuse(o, r->op == JournalUnrecorded ? CAUSE_BACKUP_UNKNOWN : CAUSE_BACKUP_CHANGED,
                       front);
     }
-    RegFileContent content;
-    uint32_t line = 0;
-    int read = ReadRegText(bytes, size, &content, &line) == RegReadDone;
-    PlatFree(bytes);
-    if (!read)
-        return Refuse(o, CAUSE_BACKUP_UNREAD, front);
     long cause = content.count ? CheckPlaces(&content, trusted) : (long)CAUSE_BACKUP_UNREAD;
     NowValue *now = cause == PLAT_OK ? ReadNow(&content) : NULL;
     if (cause == PLAT_OK && !now)

@@ -89,7 +89,17 @@ static void FillFromRecord(HWND window)
 }
 
 // The status bar says what the save did, naming the entry.
-static void ReportSave(int result, const char *name, const char *extra)
+// A save stored but not written to the history says why after its words.
+static void AppendNotJournaled(char *status, size_t size, long journalCause)
+{
+    if (journalCause == PLAT_OK)
+        return;
+    char clause[TEXT_FIELD_SIZE];
+    TextFormat(clause, sizeof clause, STATUS_NOT_JOURNALED, CauseText(journalCause));
+    TextAppend(status, size, clause);
+}
+
+static void ReportSave(int result, const char *name, const char *extra, long journalCause)
 {
     const AutostartItem *old = EditMode == EditorEdit ? CatalogueItem(EditIndex) : NULL;
     if (result == SaveRefused && old && old->inexact) {
@@ -105,6 +115,7 @@ static void ReportSave(int result, const char *name, const char *extra)
     char status[2 * TEXT_FIELD_SIZE + 160];
     if (result == SaveCaseParkedKept) {
         TextFormat(status, sizeof status, STATUS_CASE_PARKED_KEPT, name, extra);
+        AppendNotJournaled(status, sizeof status, journalCause);
         SetStatusText(NULL, status);
         return;
     }
@@ -115,6 +126,7 @@ static void ReportSave(int result, const char *name, const char *extra)
                          : result == SaveCaseNotStored ? STATUS_CASE_NOT_STORED
                                                        : STATUS_NOT_SAVED;
     TextFormat(status, sizeof status, format, name);
+    AppendNotJournaled(status, sizeof status, journalCause);
     SetStatusText(NULL, status);
 }
 
@@ -202,8 +214,11 @@ static void OnOk(HWND window)
             return;
     }
     char extra[TEXT_FIELD_SIZE];
-    int result = SaveItemWithBackup(name, file, parameters, !user, EditMode, EditIndex, extra);
-    ReportSave(result, name, extra);
+    const FrontEnd front = {NULL, NULL, NULL, NULL, FRONT_WINDOW};
+    long journalCause = PLAT_OK;
+    int result = SaveEntry(name, file, parameters, !user, EditMode, EditIndex, extra, &front,
+                           &journalCause);
+    ReportSave(result, name, extra, journalCause);
     if (result != SaveNotWritten && result != SaveRefused && result != SaveCaseNotStored)
         NoteSavedEntry(name, !user, EditMode, EditIndex);
     WantSelection(name, user ? SCOPE_USER : SCOPE_ALL, RegistryValue);
