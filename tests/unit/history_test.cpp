@@ -88,7 +88,9 @@ protected:
         MemReset();
         Outcomes.clear();
         StatusFrontAnswer = 1;
+        blocks = MemLiveBlocks(); // the catalogue of an earlier test
     }
+    int blocks = 0;
     void TearDown() override { StatusFrontAnswer = 1; }
 };
 
@@ -149,7 +151,7 @@ TEST_F(History, RecordsComeBackWholeAndOneCutShortIsLeftOutAndSaid)
     EXPECT_EQ(CAUSE_JOURNAL_FOREIGN, ReadJournal(nullptr, &list));
     EXPECT_EQ(CAUSE_JOURNAL_FOREIGN, AppendJournal(nullptr, &third));
     EXPECT_EQ("Notes\nchange\t1\n", MemFileBytes(kJournal.c_str()));
-    EXPECT_EQ(0, MemLiveBlocks());
+    EXPECT_EQ(blocks, MemLiveBlocks());
 }
 
 TEST_F(History, EveryFailingCallOfAnAppendLeavesTheHistoryWholeAndSaysSo)
@@ -175,7 +177,7 @@ TEST_F(History, EveryFailingCallOfAnAppendLeavesTheHistoryWholeAndSaysSo)
             // A record written whole is no failure, whatever closing the file says.
             EXPECT_TRUE(cause == PLAT_OK || op != MEM_FILE_CLOSE) << context;
             FreeJournal(&list);
-            EXPECT_EQ(0, MemLiveBlocks()) << context;
+            EXPECT_EQ(blocks, MemLiveBlocks()) << context;
         }
 }
 
