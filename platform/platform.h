@@ -407,6 +407,13 @@ long PlatTaskSetEnabled(const char *path, int32_t enabled);
 // Deletes the task's registration.
 long PlatTaskDelete(const char *path);
 
+// Registers a new task at path from its registration XML (UTF-8 text),
+// never over a task that is there (ERROR_ALREADY_EXISTS then), as the
+// principal its XML names, with the scheduler's default security
+// descriptor. PLAT_OK, or the error (a principal that needs a password
+// the XML cannot hold fails).
+long PlatTaskRegister(const char *path, const char *xml);
+
 // ---- Version information ------------------------------------------------
 
 // Size of the file's version resource; 0 when it has none, when the file

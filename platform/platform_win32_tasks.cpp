@@ -366,6 +366,37 @@ long PlatTaskDelete(const char *path)
     return TaskResult(status);
 }
 
+long PlatTaskRegister(const char *path, const char *xml)
+{
+    ITaskService *service = NULL;
+    ITaskFolder *root = NULL;
+    long result = RootFolder(&service, &root);
+    if (result != PLAT_OK)
+        return result;
+    BSTR widePath = WideOf(path);
+    // The XML is UTF-8 whatever the code page: converted as such.
+    int count = MultiByteToWideChar(CP_UTF8, 0, xml, -1, NULL, 0);
+    BSTR wideXml = count > 0 ? SysAllocStringLen(NULL, (UINT)(count - 1)) : NULL;
+    if (wideXml)
+        MultiByteToWideChar(CP_UTF8, 0, xml, -1, wideXml, count);
+    VARIANT empty;
+    VariantInit(&empty);
+    IRegisteredTask *task = NULL;
+    // TASK_CREATE alone: an existing task is never replaced. No user and
+    // no logon type given: the principal of the XML stands.
+    HRESULT status = widePath && wideXml
+                         ? root->RegisterTask(widePath, wideXml, TASK_CREATE, empty, empty,
+                                              TASK_LOGON_NONE, empty, &task)
+                         : E_OUTOFMEMORY;
+    if (task)
+        task->Release();
+    SysFreeString(widePath);
+    SysFreeString(wideXml);
+    root->Release();
+    service->Release();
+    return TaskResult(status);
+}
+
 // The listing runs on its own thread: a scheduler service that does not
 // answer must not hold the Refresh. A late listing frees its own result;
 // once one has timed out, the scheduler is not waited for again in this

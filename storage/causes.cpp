@@ -92,8 +92,12 @@ const char *CauseText(long code)
     case CAUSE_NOT_UNDOABLE: return "no backup was made for it";
     case CAUSE_ENTRY_GONE: return "the entry is not listed any more";
     case CAUSE_BACKUP_UNREAD: return "its backup is not a whole backup written by this program";
-    case CAUSE_TASK_BY_HAND:
-        return "a removed task comes back through the restore command its Remove named";
+    case CAUSE_TASK_EXISTS:
+        return "a task of that name is registered now: remove it first, and its backup "
+               "keeps it";
+    case CAUSE_TASK_NOT_KEPT:
+        return "the Task Scheduler did not keep the task as its backup holds it (it was "
+               "taken away again): restore it with the command its Remove named";
     case CAUSE_BACKUP_NO_PLACE:
         return "a copy the history does not know does not say where it was: put it back by hand";
     case CAUSE_NOT_USER_PLACE:

@@ -83,8 +83,9 @@ int KeyStateChanged(PlatKey key, const PlatKeyState *before);
 #define CAUSE_ENTRY_GONE 0x2000003AL       // the entry is not listed any more
 #define CAUSE_BACKUP_UNREAD 0x2000003BL    // not a whole backup of this program's
 #define CAUSE_NOT_USER_PLACE 0x2000003CL   // a backup not recorded names a place not the user's
-#define CAUSE_TASK_BY_HAND 0x2000003DL     // a removed task comes back through its restore command
 #define CAUSE_BACKUP_NO_PLACE 0x2000003EL  // a copy not recorded does not say where it was
+#define CAUSE_TASK_EXISTS 0x2000003FL      // a task of that path is registered now
+#define CAUSE_TASK_NOT_KEPT 0x20000040L    // the scheduler did not keep the task as saved
 
 // What a row of a list Windows needs to log on is, and why it is never changed.
 #define NOTE_WINDOWS_OWN "Windows' own: needed to log on"

@@ -306,7 +306,7 @@ static int ParseRecord(const char *line, JournalRecord *r)
              && TakeNumber(&at, &number, 0) && number > 0 && number <= 0x7FFFFFFF
              && TakeHex(&at, &r->time) && TakeTextField(&at, r->front, sizeof r->front, 0)
              && TakeOp(&at, &r->op) && TakeInt(&at, &undoBy) && undoBy >= UndoByNothing
-             && undoBy <= UndoByDeleteFile && TakeInt(&at, &r->undoes)
+             && undoBy <= UndoByRemoveTask && TakeInt(&at, &r->undoes)
              && TakeInt(&at, &r->kind) && TakeTextField(&at, r->scope, sizeof r->scope, 0)
              && TakeInt(&at, &r->view) && TakeInt(&at, &r->logonPlace)
              && TakeTextField(&at, r->id, sizeof r->id, 0)

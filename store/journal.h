@@ -46,7 +46,8 @@ enum JournalUndoBy {
     UndoByReg = 2,       // the backup .reg, which holds every value as it was before
     UndoByPutFile = 3,   // the backup file copied back to placeBefore
     UndoByPutTask = 4,   // the backup XML registered again as placeBefore
-    UndoByDeleteFile = 5 // the file at placeAfter saved to a backup, then deleted
+    UndoByDeleteFile = 5, // the file at placeAfter saved to a backup, then deleted
+    UndoByRemoveTask = 6  // the task (id) removed with its backup, as a Remove
 };
 
 struct JournalRecord {

@@ -7,6 +7,7 @@
 #include "undo.h"
 
 #include "reg_reader.h"
+#include "../catalogue/task_xml.h"
 #include "store.h"
 
 #include <string.h>
@@ -491,6 +492,101 @@ static OutcomeResult UndoDeleteFile(const JournalRecord *r, StoreOutcome *o, con
     return o->result;
 }
 
+// ---- a removed task -------------------------------------------------------------------
+
+// Nonzero when the scheduler holds what the backup's definition says starts.
+static int TaskKept(const TaskDefinition *saved, const char *path)
+{
+    char *xml = NULL;
+    uint32_t size = 0;
+    if (PlatTaskRead(path, &xml, &size, NULL) != PLAT_OK)
+        return 0;
+    TaskDefinition *now = (TaskDefinition *)PlatAllocZero(sizeof *now);
+    int kept = now && ParseTaskXml(xml, size, now) && strcmp(now->program, saved->program) == 0
+               && strcmp(now->arguments, saved->arguments) == 0
+               && now->execActions == saved->execActions
+               && now->logonTriggers == saved->logonTriggers
+               && now->bootTriggers == saved->bootTriggers
+               && strcmp(now->runAs, saved->runAs) == 0;
+    PlatFree(now);
+    PlatFree(xml);
+    return kept;
+}
+
+// Registers the task again from its backup, only while the backup is the
+// one the history saw (a task is no place of the user's own), never over
+// a task of that path, and read back: one the scheduler did not keep as
+// saved is taken away again.
+static OutcomeResult UndoPutTask(const JournalRecord *r, StoreOutcome *o, const FrontEnd *front)
+{
+    uint32_t size = 0;
+    int trusted = 0;
+    unsigned char *bytes = LoadBackup(r, &size, &trusted);
+    if (!bytes)
+        return Refuse(o, CAUSE_BACKUP_UNREAD, front);
+    TaskDefinition *saved = (TaskDefinition *)PlatAllocZero(sizeof *saved);
+    size_t length = 0;
+    char *xml = trusted && saved && ParseTaskXml(bytes, size, saved)
+                    ? DecodeTextDocument(bytes, size, &length)
+                    : NULL;
+    PlatFree(bytes);
+    long cause = !trusted ? (long)CAUSE_BACKUP_CHANGED : !xml ? (long)CAUSE_BACKUP_UNREAD : (long)PLAT_OK;
+    if (cause == PLAT_OK && PlatTaskRead(r->placeBefore, NULL, NULL, NULL) == PLAT_OK)
+        cause = CAUSE_TASK_EXISTS;
+    if (cause == PLAT_OK)
+        cause = PlatTaskRegister(r->placeBefore, xml);
+    if (cause == PLAT_OK && !TaskKept(saved, r->placeBefore)) {
+        PlatTaskDelete(r->placeBefore);
+        cause = CAUSE_TASK_NOT_KEPT;
+    }
+    PlatFree(xml);
+    PlatFree(saved);
+    if (cause != PLAT_OK)
+        return Refuse(o, cause, front);
+    JournalRecord *u = (JournalRecord *)PlatAllocZero(sizeof *u);
+    if (u) {
+        JournalBegin(u, JournalUndo, NULL);
+        u->undoBy = UndoByRemoveTask;
+        u->kind = ScheduledTask;
+        TextCopy(u->placeAfter, sizeof u->placeAfter, r->placeBefore);
+        TextCopy(u->id, sizeof u->id, r->id);
+        TextCopy(u->commandAfter, sizeof u->commandAfter, r->commandBefore);
+        u->stateAfter = r->stateBefore;
+        NoteUndo(u, r, NULL, o, front);
+        PlatFree(u);
+    }
+    o->result = ResultDone;
+    TellOutcome(front, o);
+    return o->result;
+}
+
+// The undo of a task put back: removed again with its backup.
+static OutcomeResult UndoRemoveTask(const JournalRecord *r, StoreOutcome *o, const FrontEnd *front)
+{
+    int32_t index = r->id[0] ? FindItemById(r->id) : -1;
+    if (index < 0)
+        return Refuse(o, CAUSE_ENTRY_GONE, front);
+    const AutostartItem *item = &ItemCatalogue.items[index];
+    Captured c;
+    memset(&c, 0, sizeof c);
+    c.outer = front;
+    const FrontEnd inner = {CaptureOutcome, ForwardQuestion, front ? front->scanError : NULL, &c, NULL};
+    JournalRecord *u = (JournalRecord *)PlatAllocZero(sizeof *u);
+    if (!u)
+        return Refuse(o, PLAT_ERROR_OUTOFMEMORY, front);
+    JournalBegin(u, JournalUndo, item);
+    u->undoBy = UndoByPutTask;
+    OutcomeResult result = RemoveEntry(item, &inner);
+    o->result = result;
+    o->cause = c.told ? c.outcome.cause : (long)PLAT_OK;
+    TextCopy(o->backup, sizeof o->backup, c.told ? c.outcome.backup : "");
+    if (result == ResultDone)
+        NoteUndo(u, r, NULL, o, front);
+    PlatFree(u);
+    TellOutcome(front, o);
+    return o->result;
+}
+
 OutcomeResult UndoRecord(const JournalList *list, const JournalRecord *record,
                          const FrontEnd *front)
 {
@@ -498,6 +594,19 @@ OutcomeResult UndoRecord(const JournalList *list, const JournalRecord *record,
     if (!o)
         return ResultRefused;
     BeginUndo(o, list, record);
+    // The entry as the undo brings it back, so that a front end notes it
+    // as its own change (null for a CleanUp's many, or an Add undone).
+    AutostartItem *back = (AutostartItem *)PlatAllocZero(sizeof *back);
+    if (back && record->placeBefore[0] && record->op != JournalCleanUp && !record->logonPlace
+        && record->op != JournalUnrecorded) {
+        back->kind = record->kind;
+        TextCopy(back->scope, sizeof back->scope, record->scope);
+        back->view = record->view;
+        TextCopy(back->name, sizeof back->name, record->name);
+        TextCopy(back->location, sizeof back->location, record->placeBefore);
+        back->enabled = record->stateBefore == 1;
+        o->item = back;
+    }
     SetStoreError(PLAT_OK);
     OutcomeResult result;
     switch (record->undoBy) {
@@ -505,12 +614,14 @@ OutcomeResult UndoRecord(const JournalList *list, const JournalRecord *record,
     case UndoByReg: result = UndoReg(record, o, front); break;
     case UndoByPutFile: result = UndoPutFile(record, o, front); break;
     case UndoByDeleteFile: result = UndoDeleteFile(record, o, front); break;
-    case UndoByPutTask: result = Refuse(o, CAUSE_TASK_BY_HAND, front); break;
+    case UndoByPutTask: result = UndoPutTask(record, o, front); break;
+    case UndoByRemoveTask: result = UndoRemoveTask(record, o, front); break;
     default:
         result = Refuse(o, record->op == JournalUnrecorded ? CAUSE_BACKUP_NO_PLACE : CAUSE_NOT_UNDOABLE,
                         front);
         break;
     }
     PlatFree(o);
+    PlatFree(back);
     return result;
 }

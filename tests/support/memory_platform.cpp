@@ -101,6 +101,7 @@ struct State {
     uint32_t slept = 0; // PlatSleep's milliseconds, never waited
     std::vector<MemTask> tasks;
     bool taskSwitchIgnored = false;
+    bool taskRegisterStrips = false;
     std::map<std::string, Key> keys[PLAT_HIVE_COUNT];
     std::map<std::string, Entry> entries;
     std::map<int, std::string> shellFolders;
@@ -621,7 +622,7 @@ const char *MemOpName(MemOp op)
         "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream",
         "FileStamp",      "CheckSignature", "PlaceHold",     "PlaceCheck",
         "StartThread",   "ComputerName", "ReplaceFile",   "TaskSecurity",  "RegKeyState", "IndirectString",
-        "FileAppend"};
+        "FileAppend", "TaskRegister"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -2405,6 +2406,41 @@ long PlatTaskDelete(const char *path)
         }
     }
     return PLAT_ERROR_FILE_NOT_FOUND;
+}
+
+long PlatTaskRegister(const char *path, const char *xml)
+{
+    long fail;
+    if (Enter(MEM_TASK_REGISTER, &fail))
+        return fail;
+    if (FindTask(path))
+        return PLAT_ERROR_ALREADY_EXISTS;
+    std::string kept = xml;
+    if (S().taskRegisterStrips) {
+        for (const char *element : {"Triggers", "Principals", "Actions"}) {
+            size_t open = kept.find(std::string("<") + element);
+            size_t close = kept.find(std::string("</") + element + ">");
+            if (open != std::string::npos && close != std::string::npos)
+                kept.erase(open, close + strlen(element) + 3 - open);
+        }
+    }
+    MemTask task;
+    task.path = path;
+    task.xml = kept;
+    task.enabled = true;
+    S().tasks.push_back(task);
+    return PLAT_OK;
+}
+
+std::string MemTaskXml(const char *path)
+{
+    MemTask *t = FindTask(path);
+    return t ? t->xml : std::string();
+}
+
+void MemSetTaskRegisterStrips(bool strips)
+{
+    S().taskRegisterStrips = strips;
 }
 
 // ---- threads ----

@@ -68,6 +68,7 @@ enum MemOp {
     MEM_REG_KEY_STATE,
     MEM_INDIRECT_STRING,
     MEM_FILE_APPEND,
+    MEM_TASK_REGISTER,
     MEM_OP_COUNT
 };
 
@@ -238,6 +239,11 @@ void MemAddTask(const char *path, const std::string &xml, bool enabled = true);
 // through the code page as the scheduler's wide names are.
 void MemAddTaskUtf8(const char *utf8Path, const std::string &xml);
 bool MemTaskExists(const char *path);
+// The task's XML as the scheduler holds it ("" when there is none).
+std::string MemTaskXml(const char *path);
+// Registering keeps only the settings, dropping triggers, principal and
+// actions, as Wine 8.0's scheduler does.
+void MemSetTaskRegisterStrips(bool strips);
 bool MemTaskEnabled(const char *path);
 // The task's security descriptor as PlatTaskSecurity gives it (every task
 // has MEM_TASK_SDDL until set).

@@ -321,3 +321,26 @@ TEST_F(History, ABackupThatChangedOrNamesAnotherPlaceLendsNoRights)
     EXPECT_EQ(CAUSE_PLACE_NOT_LISTED, Outcomes.back().cause);
     EXPECT_FALSE(MemValueExists(PLAT_HKCU, "Software\\Classes\\exefile\\shell\\open\\command", ""));
 }
+
+TEST_F(History, ARemovedTaskComesBackThroughTheSchedulerAsSavedOrNotAtAll)
+{
+    const char *path = "\\Vendor\\Updater";
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Task version=\"1.4\" "
+        "xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><Triggers><LogonTrigger>"
+        "<Enabled>true</Enabled></LogonTrigger></Triggers><Settings /><Actions Context=\"Author\">"
+        "<Exec><Command>C:\\Vendor\\up.exe</Command><Arguments>/s</Arguments></Exec></Actions></Task>";
+    MemAddTask(path, xml);
+    ScanCatalogue();
+    ASSERT_EQ(ResultDone, RemoveEntry(&ItemCatalogue.items[IndexOf("Updater")], &Window));
+    ASSERT_EQ(ResultDone, UndoLast());
+    EXPECT_EQ(xml, MemTaskXml(path));
+    // Not over a task that is there: undoing the undo removes it first, with its backup.
+    ASSERT_EQ(ResultDone, UndoLast());
+    EXPECT_FALSE(MemTaskExists(path));
+    // A scheduler that drops the triggers and actions keeps nothing half made.
+    MemSetTaskRegisterStrips(true);
+    EXPECT_EQ(ResultRefused, UndoLast());
+    EXPECT_EQ(CAUSE_TASK_NOT_KEPT, Outcomes.back().cause);
+    EXPECT_FALSE(MemTaskExists(path));
+}
