@@ -86,6 +86,8 @@
 #define IDM_ACCEPT          146
 #define IDM_ACCEPT_ALL      147
 #define IDM_SHOW_GONE       148
+/* in the "?" menu, the context menu and Ctrl+H */
+#define IDM_HISTORY         149
 
 /* ---- Controls: main window ---- */
 #define IDC_ITEM_LIST       110
@@ -109,5 +111,10 @@
 #define IDC_EDITOR_USER     123
 #define IDC_EDITOR_ALL      124
 #define IDC_EDITOR_FILE_LABEL 126   /* "Program to start:", and why it is read-only */
+
+/* ---- Controls: History window (Close is IDC_CANCEL, so Escape closes) ---- */
+#define IDC_HISTORY_LIST    150
+#define IDC_HISTORY_STATUS  151
+#define IDC_HISTORY_UNDO    152
 
 #endif

@@ -77,6 +77,11 @@ int RegisterEditorClass(void)
     return RegisterWindowClass(EDITOR_CLASS_NAME, EditorWndProc);
 }
 
+int RegisterHistoryClass(void)
+{
+    return RegisterWindowClass(HISTORY_CLASS_NAME, HistoryWndProc);
+}
+
 // A 600 x 450 client area (at 96 DPI) under a caption with the system menu
 // (Minimise, Maximise, Close) and a size border; the main window lays
 // itself out at its monitor's DPI.
@@ -117,6 +122,9 @@ int TranslateDialogKeys(MSG *message)
     // The Add/Edit window works as a dialog: Tab and Shift+Tab move between
     // its fields, Enter is Ok (IDOK), Escape Cancel (IDCANCEL).
     if (EditorWindow && IsDialogMessageA(EditorWindow, message))
+        return 1;
+    // The History window alike: Escape closes it, Enter does nothing.
+    if (HistoryWindow && IsDialogMessageA(HistoryWindow, message))
         return 1;
     // The main window too, while it is usable: F1, F5, Ctrl+S anywhere in
     // it, Tab between its controls, Alt and a button's underlined letter.
@@ -176,6 +184,7 @@ int RunOrvane(HINSTANCE instance)
     FreeSharedResources();
     FreeButtonIcons();
     UnregisterClassA(MAIN_CLASS_NAME, AppInstance);
+    UnregisterClassA(HISTORY_CLASS_NAME, AppInstance);
     DeleteHelpFile();
     return 0;
 }

@@ -94,9 +94,9 @@ static void Replace(HBITMAP *slot, int id)
     *slot = fresh;
 }
 
-// One DPI at a time for both windows: the Add/Edit window is modal, so the
-// one the user can move decides; the main window takes its own back when
-// the Add/Edit window closes (RescaleMainWindow).
+// One DPI at a time for every window: the Add/Edit and History windows are
+// modal, so the one the user can move decides; the main window takes its
+// own back when such a window closes (RescaleMainWindow).
 int UseDpi(int dpi)
 {
     if (dpi <= 0)
@@ -124,6 +124,8 @@ int UseDpi(int dpi)
             EnumChildWindows(MainWindow, TakeNewFont, (LPARAM)&swap);
         if (EditorWindow)
             EnumChildWindows(EditorWindow, TakeNewFont, (LPARAM)&swap);
+        if (HistoryWindow)
+            EnumChildWindows(HistoryWindow, TakeNewFont, (LPARAM)&swap);
         DeleteObject(swap.from);
     }
     return 1;

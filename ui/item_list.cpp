@@ -809,11 +809,13 @@ void RunItemCommand(HWND list, UINT command, int32_t row)
         SortByMenu(list, command);
         return;
     }
-    if (command == IDM_ACCEPT_ALL || command == IDM_SHOW_GONE) {
+    if (command == IDM_ACCEPT_ALL || command == IDM_SHOW_GONE || command == IDM_HISTORY) {
         if (command == IDM_ACCEPT_ALL)
             OnAcceptAll();
-        else
+        else if (command == IDM_SHOW_GONE)
             OnShowGone(MainWindow);
+        else
+            OpenHistory(MainWindow);
         return;
     }
     const AutostartItem *item = CatalogueItem(RecordOfRow(list, row));

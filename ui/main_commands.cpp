@@ -527,6 +527,7 @@ void OnHelpMenu(HWND window)
     switch (chosen) {
     case IDM_HELP: ShowHelp(window, NULL); break;
     case IDM_HIDE_WINDOWS: OnHideWindows(window); break;
+    case IDM_HISTORY: OpenHistory(window); break;
     case IDM_WEBSITE: OpenForUser("open", ORVANE_WEB_SITE, "", ORVANE_WEB_SITE); break;
     case IDM_SUPPORT: OpenForUser("open", SUPPORT_PAGE, "", SUPPORT_PAGE); break;
     case IDM_ABOUT: MessageBoxA(window, ABOUT_TEXT, "About...", MB_ICONINFORMATION); break;

@@ -258,6 +258,7 @@ static void OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
             ShowHelp(window, NULL);
         break;
     case IDM_SAVE_LOG: OnSaveLog(window); break;
+    case IDM_HISTORY: OpenHistory(window); break;
     default: break;
     }
 }

@@ -3,8 +3,9 @@
 // app.cpp starts the process, owns the shared drawing resources and the
 // message loop; shared.cpp holds small helpers every window uses;
 // skin_button.cpp turns push buttons into skinned image buttons;
-// main_window.cpp (with main_layout.cpp and main_commands.cpp) and
-// editor_window.cpp are the two windows; help.cpp shows the help.
+// main_window.cpp (with main_layout.cpp and main_commands.cpp),
+// editor_window.cpp and history_window.cpp are the windows; help.cpp shows
+// the help.
 //
 // May include every layer below the front ends (platform/ to store/,
 // report/, help/); nothing below includes this.
@@ -23,6 +24,7 @@
 
 #define MAIN_CLASS_NAME "OrvaneWndClass"
 #define EDITOR_CLASS_NAME "OrvaneAddEditWndClass"
+#define HISTORY_CLASS_NAME "OrvaneHistoryWndClass"
 #define MAIN_WINDOW_TITLE "Orvane Tool"
 
 // The face bitmaps, brush and font every skinned button draws with, and
@@ -48,6 +50,7 @@ int CreateSharedResources(void);
 int FreeSharedResources(void);
 int RegisterMainClass(void);
 int RegisterEditorClass(void);
+int RegisterHistoryClass(void);
 int CreateMainWindow(void);
 
 // The whole life of the process, from the single-instance check to the
@@ -55,8 +58,8 @@ int CreateMainWindow(void);
 // registered, 2 no main window, 3 another instance runs).
 int RunOrvane(HINSTANCE instance);
 
-// The message loop's keys: the Add/Edit window's (Tab, Enter, Escape), and
-// the main window's accelerators, Tab order and access keys; nonzero when
+// The message loop's keys: the Add/Edit and History windows' (Tab, Enter,
+// Escape, access keys), and the main window's accelerators, Tab order and access keys; nonzero when
 // the message was one of them and is handled.
 int TranslateDialogKeys(MSG *message);
 extern HACCEL MainKeys;
@@ -155,7 +158,7 @@ HBITMAP LoadArt(int id);
 // AdjustWindowRectEx at dpi where Windows can, else at the desktop's.
 BOOL AdjustRectForDpi(RECT *rect, DWORD style, DWORD extended, int dpi);
 // Remakes UiFont, the bands and the button faces at dpi and gives every
-// control of both windows the new font; nonzero when anything changed.
+// control of every window the new font; nonzero when anything changed.
 int UseDpi(int dpi);
 // SetWindowPos of a rectangle given at 96 DPI.
 void MoveScaled(HWND control, int x, int y, int width, int height);
@@ -497,3 +500,22 @@ extern HBITMAP EditorHeaderBitmap;
 void OpenEditor(const char *title);
 int CreateEditorControls(HWND window);
 LRESULT CALLBACK EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// ---- history_window.cpp -------------------------------------------------
+
+#define HISTORY_TITLE "History"
+// The list's name for screen readers.
+#define HISTORY_LIST_NAME "Changes made"
+#define HISTORY_TORN "%d damaged record%s of the history %s left out."
+#define HISTORY_OLDER "%d older change%s not shown."
+#define HISTORY_UNREADABLE "ERROR: The history could not be read: %s."
+#define HISTORY_EMPTY "No change is recorded yet."
+#define HISTORY_NO_MEMORY "ERROR: Not enough memory to list the history."
+
+extern HWND HistoryWindow;
+
+// Opens the History window (the menus' History... and Ctrl+H): waiting
+// check boxes are settled first, as before CleanUp; the main window is
+// disabled while it is open, as for the Add/Edit window.
+void OpenHistory(HWND window);
+LRESULT CALLBACK HistoryWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

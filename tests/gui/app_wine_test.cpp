@@ -241,7 +241,8 @@ TEST_F(Resources, MenusHaveTheirTextsAndIds)
     GetMenuStringA(help, 0, caption, sizeof caption, MF_BYPOSITION);
     EXPECT_STREQ("Help", caption);
     std::vector<std::pair<UINT, std::string>> expectedHelp = {
-        {118, "&Help\tF1"}, {0, ""}, {136, "H&ide Windows' own entries"}, {0, ""},
+        {118, "&Help\tF1"}, {0, ""}, {136, "H&ide Windows' own entries"},
+        {149, "His&tory...\tCtrl+H"}, {0, ""},
         {119, "Product &Website"}, {120, "&Support Us"}, {0, ""}, {121, "&About"}};
     EXPECT_EQ(expectedHelp, MenuItems(GetSubMenu(help, 0)));
     EXPECT_EQ((UINT)MF_CHECKED,
@@ -256,12 +257,12 @@ TEST_F(Resources, MenusHaveTheirTextsAndIds)
         {125, "&Edit"},    {126, "&Disable"},     {127, "Re&move"},
         {135, "&Properties"}, {0, ""},
         {146, "A&ccept"},  {147, "Accept a&ll"},  {148, "Show what is &gone"},
-        {0, ""}, {0, "&Sort by"}};
+        {149, "&History...\tCtrl+H"}, {0, ""}, {0, "&Sort by"}};
     EXPECT_EQ(expectedItem, MenuItems(GetSubMenu(item, 0)));
     std::vector<std::pair<UINT, std::string>> expectedSort = {
         {140, "&Application"}, {141, "&Type"}, {142, "&State"}, {143, "&Path"},
         {144, "&Change (marked first)"}, {145, "Order &found"}};
-    EXPECT_EQ(expectedSort, MenuItems(GetSubMenu(GetSubMenu(item, 0), 12)));
+    EXPECT_EQ(expectedSort, MenuItems(GetSubMenu(GetSubMenu(item, 0), 13)));
     DestroyMenu(item);
 }
 
