@@ -7,6 +7,7 @@
 #include "../../catalogue/task_xml.h"
 #include "../../report/html_log.h"
 #include "../../store/reg_reader.h"
+#include "../../store/journal.h"
 #include "../support/memory_platform.h"
 
 #include <stdlib.h>
@@ -169,5 +170,30 @@ int FuzzRegReader(const uint8_t *data, size_t size)
         Require(v.size == 0 || (v.data >= content.arena && v.data + v.size <= content.arena + 4 * size + 64));
     }
     FreeRegContent(&content);
+    return 0;
+}
+
+int FuzzJournal(const uint8_t *data, size_t size)
+{
+    Prepare();
+    const char *path = MEM_LOCAL_APPDATA_FOLDER "\\History.txt";
+    MemAddFile(path, std::string((const char *)data, size));
+    JournalList list;
+    long cause = ReadJournal(path, &list);
+    Require(cause == PLAT_OK || (list.count == 0 && !list.records));
+    size_t lines = 1;
+    for (size_t i = 0; i < size; ++i)
+        lines += data[i] == '\n';
+    Require((size_t)list.count <= lines && list.torn >= 0 && list.older >= 0);
+    for (int32_t i = 0; i < list.count; ++i) {
+        const JournalRecord &r = list.records[i];
+        Require(r.number > 0 && r.number <= list.lastNumber);
+        Require(TextLengthIn(r.name, sizeof r.name) < sizeof r.name);
+        Require(TextLengthIn(r.commandAfter, sizeof r.commandAfter) < sizeof r.commandAfter);
+        Require(TextLengthIn(r.backupHash, sizeof r.backupHash) < sizeof r.backupHash);
+        char words[JOURNAL_WORDS_SIZE];
+        JournalWords(&list, &r, words, sizeof words);
+    }
+    FreeJournal(&list);
     return 0;
 }

@@ -22,3 +22,7 @@ int FuzzAppManifest(const uint8_t *data, size_t size);
 // ReadRegText on the input as it is: every value within its file, names
 // terminated, never more values than the file has lines.
 int FuzzRegReader(const uint8_t *data, size_t size);
+
+// ReadJournal on the input as a history file: every record's fields
+// terminated within themselves, no more records than the input has lines.
+int FuzzJournal(const uint8_t *data, size_t size);

@@ -58,6 +58,14 @@ TEST(FuzzReplay, RegReaderInputs)
         EXPECT_EQ(0, FuzzRegReader((const uint8_t *)input.data(), input.size()));
 }
 
+TEST(FuzzReplay, JournalInputs)
+{
+    std::vector<std::string> inputs = Inputs("journal");
+    ASSERT_FALSE(inputs.empty());
+    for (const std::string &input : inputs)
+        EXPECT_EQ(0, FuzzJournal((const uint8_t *)input.data(), input.size()));
+}
+
 TEST(FuzzReplay, HtmlLogInputs)
 {
     std::vector<std::string> inputs = Inputs("html_log");

@@ -344,3 +344,38 @@ TEST_F(History, ARemovedTaskComesBackThroughTheSchedulerAsSavedOrNotAtAll)
     EXPECT_EQ(CAUSE_TASK_NOT_KEPT, Outcomes.back().cause);
     EXPECT_FALSE(MemTaskExists(path));
 }
+
+TEST_F(History, ABackupTheHistoryDoesNotKnowIsListedAndRestoredOnlyUnelevatedIntoTheUsersPlaces)
+{
+    const std::string raw = MemUtf16("old.exe"); // as the registry stores it
+    BackupValue user = {PLAT_HKCU, kRun, "Old", PLAT_REG_SZ, raw.data(), (uint32_t)raw.size(), 0};
+    BackupValue machine = {PLAT_HKLM, kRun, "Old", PLAT_REG_SZ, raw.data(), (uint32_t)raw.size(), 0};
+    char userFile[TEXT_FIELD_SIZE], machineFile[TEXT_FIELD_SIZE];
+    ASSERT_EQ(BackupMade, BackupValues("Removed", &user, 1, userFile));
+    ASSERT_EQ(BackupMade, BackupValues("Removed", &machine, 1, machineFile));
+    JournalRecord known = Record("Known", "");
+    TextCopy(known.backup, sizeof known.backup, machineFile);
+    ASSERT_EQ(PLAT_OK, AppendJournal(nullptr, &known));
+    JournalList list = Journal();
+    // Only the file no record names is added, as not recorded.
+    ASSERT_EQ(1, AddUnrecordedBackups(&list));
+    ASSERT_EQ(2, list.count);
+    const JournalRecord *file = &list.records[1];
+    EXPECT_EQ(JournalUnrecorded, file->op);
+    EXPECT_STREQ(userFile, file->backup);
+    char words[JOURNAL_WORDS_SIZE];
+    JournalWords(&list, file, words, sizeof words);
+    EXPECT_EQ(0, strncmp(words, "Backup of ", 10)) << words;
+    EXPECT_NE(nullptr, strstr(words, ", not recorded: Removed ")) << words;
+
+    MemSetElevated(true);
+    EXPECT_EQ(ResultRefused, UndoRecord(&list, file, &Window));
+    EXPECT_EQ(CAUSE_BACKUP_UNKNOWN, Outcomes.back().cause);
+    MemSetElevated(false);
+    StatusFrontAnswer = 0; // it is always asked about
+    EXPECT_EQ(ResultDeclined, UndoRecord(&list, file, &Window));
+    StatusFrontAnswer = 1;
+    EXPECT_EQ(ResultDone, UndoRecord(&list, file, &Window));
+    EXPECT_EQ(Sz("old.exe"), Bytes(PLAT_HKCU, kRun, "Old"));
+    FreeJournal(&list);
+}
