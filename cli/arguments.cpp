@@ -3,6 +3,7 @@
 // them) and the usage texts that "orvanec /?" and "help COMMAND" print.
 #include "cli.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 struct CommandName {
@@ -68,6 +69,20 @@ static const CommandName Commands[] = {
      "  Writes every entry as it is now to FILE, a baseline that diff --baseline\r\n"
      "  compares another machine or another day with. An existing FILE is\r\n"
      "  replaced only with --yes.\r\n"},
+    {"history", CliHistory,
+     "orvanec history [--format table|csv|json]\r\n"
+     "  Every change this program made, newest first: its number, local time, the\r\n"
+     "  front end (window or console), what was done to which entry, and its\r\n"
+     "  backup; and every file of the backups folder the history does not know,\r\n"
+     "  numbered \"-\". CSV and JSON hold every field, the backups' SHA-256\r\n"
+     "  included. Damaged records are left out, said on standard error, and exit 1.\r\n"},
+    {"undo", CliUndo,
+     "orvanec undo N|FILE [--yes]\r\n"
+     "  Undoes change N of history, or restores the backup FILE the history does\r\n"
+     "  not know (its path, or its name in the backups folder). What it replaces is\r\n"
+     "  saved to a backup first. Where the window would ask (the entry changed\r\n"
+     "  since, or its place holds another; a backup not recorded), it goes on only\r\n"
+     "  with --yes: without it, it says why, changes nothing and exits with 2.\r\n"},
     {"help", CliHelp,
      "orvanec help [COMMAND]\r\n"
      "  This text, or the usage of one command.\r\n"},
@@ -98,8 +113,9 @@ static const char UsageTail[] =
     "                       spreadsheet; not on a console)\r\n"
     "  -b, --baseline FILE  diff: compare with a snapshot, not the entries seen\r\n"
     "      --all            accept: every entry\r\n"
-    "  -y, --yes            remove, clean up, enable a file any user placed, or\r\n"
-    "                       replace an existing report\r\n"
+    "  -y, --yes            remove, clean up, enable a file any user placed,\r\n"
+    "                       replace an existing report, or undo where the\r\n"
+    "                       window would ask\r\n"
     "  -?, -h, --help       this text\r\n"
     "\r\n"
     "ID is the id column of list: a key as the registry editor names it, \"\\\\\" and\r\n"
@@ -111,9 +127,9 @@ static const char UsageTail[] =
     "  0  everything done\r\n"
     "  1  some entries failed (each named on standard error), or the list or\r\n"
     "     report lacks what could not be read\r\n"
-    "  2  usage error: bad command or option, unknown id, an existing report file\r\n"
-    "     without --yes, or remove or cleanup without --yes (a dry run); nothing\r\n"
-    "     was changed\r\n"
+    "  2  usage error: bad command or option, unknown id or change, an existing\r\n"
+    "     report file without --yes, or remove, cleanup or an undo that asks\r\n"
+    "     without --yes (a dry run); nothing was changed\r\n"
     "  3  administrator rights are needed for some entry of all users (nothing\r\n"
     "     else failed)\r\n"
     "  4  diff: entries are new, changed or gone\r\n";
@@ -244,6 +260,30 @@ static int TakeValue(CliArguments *args, int32_t id, const char *arg, const char
     return CliExitDone;
 }
 
+// undo's one operand: digits are a change's number; a name with an
+// extension or a path is a backup FILE; anything else is neither.
+static int TakeChange(CliArguments *args)
+{
+    if (args->operandCount != 1)
+        return Refuse(args, "ERROR: undo needs one change's number (see orvanec history) or "
+                            "backup FILE, not %s.",
+                      args->operandCount ? "several" : "none");
+    const char *given = args->operands[0];
+    if (strspn(given, "0123456789") == strlen(given)) {
+        // Past the largest number a record holds, or 0: no change.
+        size_t digits = strlen(given) - strspn(given, "0");
+        if (digits == 0 || digits > 9)
+            return Refuse(args, "ERROR: There is no change %s (see orvanec history).", given);
+        args->change = (int32_t)strtol(given, NULL, 10);
+        return CliExitDone;
+    }
+    if (!strpbrk(given, ".\\/:"))
+        return Refuse(args, "ERROR: \"%s\" is no change's number (see orvanec history) nor a "
+                            "backup file.",
+                      given);
+    return CliExitDone;
+}
+
 int CliParse(int argc, char **argv, CliArguments *args)
 {
     memset(args, 0, sizeof *args);
@@ -336,7 +376,13 @@ int CliParse(int argc, char **argv, CliArguments *args)
     if (command == CliSnapshot && args->operandCount != 1)
         return Refuse(args, "ERROR: snapshot needs one FILE to write, not %s.",
                       args->operandCount ? "several" : "none");
-    if (command != CliList && command != CliDiff
+    if (command == CliHistory
+        && (args->placeCount || args->allColumns || args->namePattern || args->hideWindows
+            || args->bom || args->format == CliTabs || args->format == CliJsonLines))
+        return Refuse(args, "ERROR: history takes only --format table, csv or json.%s", "");
+    if (command == CliHistory && args->operandCount)
+        return Refuse(args, "ERROR: Unexpected argument \"%s\".", args->operands[0]);
+    if (command != CliList && command != CliDiff && command != CliHistory
         && (args->placeCount || args->allColumns || args->format != CliTable
             || args->namePattern || args->hideWindows || args->bom))
         return Refuse(args,
@@ -351,9 +397,12 @@ int CliParse(int argc, char **argv, CliArguments *args)
                       "for a spreadsheet.%s",
                       "");
     if (args->yes && command != CliRemove && command != CliCleanUp && command != CliEnable
-        && command != CliReport && command != CliSnapshot)
-        return Refuse(args, "ERROR: Only remove, cleanup, enable, report and snapshot take --yes.%s",
+        && command != CliReport && command != CliSnapshot && command != CliUndo)
+        return Refuse(args,
+                      "ERROR: Only remove, cleanup, enable, report, snapshot and undo take --yes.%s",
                       "");
+    if (command == CliUndo)
+        return TakeChange(args);
     int wantsIds = command == CliDisable || command == CliEnable || command == CliRemove;
     if (wantsIds && args->operandCount == 0)
         return Refuse(args, "ERROR: %s needs the id of at least one entry (see orvanec list).",

@@ -1,6 +1,6 @@
 // cli.h - orvanec, the console front end. It drives the same catalogue and
 // store as the window (ScanCatalogue, ApplyChange, RemoveEntry,
-// CleanUpDisabledShown, WriteHtmlLog) through a front end of its own: each
+// CleanUpDisabledShown, UndoRecord, WriteHtmlLog) through a front end of its own: each
 // outcome the store tells is printed in the window's words and counted by
 // its result and cause for the exit code, and every question is answered
 // by --yes: without it nothing is changed.
@@ -17,6 +17,9 @@
 
 #include <stddef.h>
 #include <stdint.h>
+
+struct JournalList;
+struct JournalRecord;
 
 // ---- exit codes ------------------------------------------------------------
 
@@ -41,7 +44,9 @@ enum CliCommand {
     CliHelp,
     CliDiff,
     CliAccept,
-    CliSnapshot
+    CliSnapshot,
+    CliHistory,
+    CliUndo
 };
 
 enum CliFormat { CliTable = 0, CliCsv = 1, CliJson = 2, CliTabs = 3, CliJsonLines = 4 };
@@ -63,6 +68,7 @@ struct CliArguments {
     int32_t bom;              // list as CSV: the UTF-8 byte-order mark first, but on a console
     const char *baseline;     // diff: the list written by snapshot to compare with, or null
     int32_t all;              // accept: every entry
+    int32_t change;           // undo: the change's number, or 0 for a backup FILE (operands[0])
     const char **operands;    // ids or the report's file, in argv (PlatFree the array)
     int32_t operandCount;
     char error[TEXT_FIELD_SIZE + 96]; // why the line is not understood
@@ -97,11 +103,20 @@ int CliWriteList(const CliArguments *args, const uint8_t *chosen);
 
 // Records of another command than list, of the texts under keys (the CSV
 // heading, the JSON members): CSV and JSON as list writes them, the table
-// a line of the texts each. One set of records at a time; zero from the
-// end when a text could not be read as characters.
+// a line of the texts each; a null text is not known (null in JSON, empty
+// elsewhere). One set of records at a time; zero from the end when a text
+// could not be read as characters.
 void CliRecordsBegin(int32_t format, const char *const *keys, int columns);
 void CliRecord(const char *const *texts);
 int CliRecordsEnd(void);
+
+// A table in console cells as list's: each cell's text (never null) from
+// cell, a control or bidirectional character shown as an escape, cut with
+// "~" to the console's width but the last column, which stays whole. Zero
+// when memory ran out.
+typedef const char *(*CliCellText)(const void *context, int32_t row, int column);
+int CliWriteTable(const char *const *headings, int columns, int32_t rows, CliCellText cell,
+                  const void *context);
 
 // ---- what changed since the last look (diff.cpp) --------------------------------
 
@@ -115,6 +130,15 @@ int CliRunSnapshot(const CliArguments *args);
 // What a command changed, accepted as made (ids collected from its outcomes).
 void CliNoteChange(const AutostartItem *item);
 void CliAcceptOwnChanges(int cleanedUp);
+
+// ---- the history of changes (history.cpp) ----------------------------------------
+
+// history: every change recorded, and every backup not recorded, newest first.
+int CliRunHistory(const CliArguments *args);
+// undo: the record of the change args->change, or of the backup file
+// operands[0] the history does not know, with list read for it (FreeJournal
+// it either way); null, said on standard error, with the exit code in *exit.
+const JournalRecord *CliFindUndone(const CliArguments *args, JournalList *list, int *exit);
 
 // ---- the commands (commands.cpp) -----------------------------------------------
 

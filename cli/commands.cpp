@@ -8,6 +8,7 @@
 
 #include "../report/html_log.h"
 #include "../store/store.h"
+#include "../store/undo.h"
 
 #include <string.h>
 
@@ -34,6 +35,8 @@ struct Outcome {
     int rights;
     int yes;        // --yes: the answer to every question
     int scanErrors; // what the scan could not read
+    int asked;      // undo: a question answered No for want of --yes
+    const JournalRecord *undoing; // undo: the change undone
 };
 
 // Administrator rights are what is missing only for an entry of all users
@@ -44,6 +47,14 @@ static int RightsMissing(const AutostartItem *item, long cause)
            && !PlatIsElevated();
 }
 
+// The same of an undo, by the change's entry: a backup the history does not
+// know is restored only into the user's own places, so rights never help it.
+static int UndoRightsMissing(const JournalRecord *record, long cause)
+{
+    return record && record->op != JournalUnrecorded && cause == PLAT_ERROR_ACCESS_DENIED
+           && !ScopeIsUser(record->scope) && !PlatIsElevated();
+}
+
 // A store outcome: a failure goes to standard error and counts, as one
 // that needs administrator rights or as another; anything else is a result.
 static void TellOutcome(void *context, const StoreOutcome *outcome)
@@ -52,7 +63,11 @@ static void TellOutcome(void *context, const StoreOutcome *outcome)
     const AutostartItem *item = outcome->item;
     char line[OUTCOME_TEXT_SIZE + ITEM_ID_SIZE];
     int failed = OutcomeFailed(outcome);
-    if (outcome->result == ResultDeclined) {
+    if (outcome->action == ActionUndo) {
+        // Declined for want of --yes is a dry run, said as one: not a failure.
+        WordOutcome(outcome, 0, line, sizeof line);
+        failed = failed && outcome->result != ResultDeclined;
+    } else if (outcome->result == ResultDeclined) {
         TextFormat(line, sizeof line, CLI_ANY_USER_REFUSED, item->name);
     } else if (outcome->action == ActionCleanUp && item) {
         char id[ITEM_ID_SIZE];
@@ -71,8 +86,12 @@ static void TellOutcome(void *context, const StoreOutcome *outcome)
         }
     }
     if (failed)
-        ++*(RightsMissing(item, outcome->cause) ? &counts->rights : &counts->failed);
-    else if (outcome->result == ResultDone && outcome->action != ActionCleanUp)
+        ++*(RightsMissing(item, outcome->cause)
+                    || (outcome->action == ActionUndo
+                        && UndoRightsMissing(counts->undoing, outcome->cause))
+                ? &counts->rights
+                : &counts->failed);
+    else if (outcome->result == ResultDone && outcome->action != ActionCleanUp && item)
         CliNoteChange(item);
     // A name cannot break the line nor pass for another.
     char shown[4 * sizeof line];
@@ -80,11 +99,24 @@ static void TellOutcome(void *context, const StoreOutcome *outcome)
     CliLine(failed ? PLAT_STDERR : PLAT_STDOUT, shown);
 }
 
-// The window asks; here the answer is --yes.
+// The window asks; here the answer is --yes. Without it an undo says what
+// it would have asked (its first paragraph), as a dry run.
 static int AnswerYes(void *context, const char *question)
 {
-    (void)question;
-    return ((Outcome *)context)->yes;
+    Outcome *counts = (Outcome *)context;
+    if (counts->yes || !counts->undoing)
+        return counts->yes;
+    ++counts->asked;
+    char gist[OUTCOME_TEXT_SIZE];
+    TextCopy(gist, sizeof gist, question);
+    char *rest = strstr(gist, "\n\n");
+    if (rest)
+        *rest = '\0';
+    for (char *c = gist; *c; ++c)
+        *c = *c == '\n' || *c == '\r' ? ' ' : *c;
+    TextAppend(gist, sizeof gist, " Add --yes to go on.");
+    CliLineShown(PLAT_STDOUT, gist);
+    return 0;
 }
 
 // The scan's failures, one line each on standard error, counted.
@@ -249,6 +281,24 @@ static int CleanUp(const FrontEnd *front)
     return ExitCode(outcome);
 }
 
+// The change (or backup) of the history undone; without --yes, where the
+// window would ask, nothing is changed and the exit is a dry run's.
+static int Undo(const CliArguments *args, const FrontEnd *front)
+{
+    Outcome *outcome = (Outcome *)front->context;
+    JournalList list;
+    int result = CliExitDone;
+    const JournalRecord *record = CliFindUndone(args, &list, &result);
+    if (record) {
+        outcome->undoing = record;
+        UndoRecord(&list, record, front);
+        result = outcome->asked ? CliExitUsage : ExitCode(outcome);
+        outcome->undoing = NULL;
+    }
+    FreeJournal(&list);
+    return result;
+}
+
 static int Report(const char *given, int yes)
 {
     char line[2 * TEXT_FIELD_SIZE + 96];
@@ -293,7 +343,7 @@ int CliRun(int argc, char **argv)
         CliFreeArguments(&args);
         return args.bare ? CliExitUsage : CliExitDone;
     }
-    Outcome outcome = {0, 0, args.yes, 0};
+    Outcome outcome = {0, 0, args.yes, 0, 0, NULL};
     FrontEnd front = {TellOutcome, AnswerYes, TellScanError, &outcome, FRONT_CONSOLE};
     UseFrontEnd(&front);
     ScanCatalogue();
@@ -306,6 +356,8 @@ int CliRun(int argc, char **argv)
     case CliDiff: result = CliRunDiff(&args); break;
     case CliAccept: result = CliRunAccept(&args); break;
     case CliSnapshot: result = CliRunSnapshot(&args); break;
+    case CliHistory: result = CliRunHistory(&args); break;
+    case CliUndo: result = Undo(&args, &front); break;
     default: result = RunOnIds(&args, &front); break;
     }
     // A list or report that lacks what the reader could not read is not whole.

@@ -482,65 +482,47 @@ static void EndLine(TableLine *line)
     line->used = 0;
 }
 
-// A cell as the eye gets it: a control or bidirectional character, which
-// could make a command pass for another on the console, as an escape. The
-// table's scratch field holds 4 bytes for each byte of its longest cell.
-struct Scratch {
-    char *text;
-    size_t size;
-};
-
-static const char *ShownCell(Scratch *scratch, const ListColumn *column, const ListRow *row)
+// A table of any command: the cells' texts by a function, shown as the eye
+// gets them (a control or bidirectional character, which could make a
+// command pass for another on the console, as an escape), the last column
+// never cut. The scratch field holds 4 bytes for each byte of the longest
+// cell.
+int CliWriteTable(const char *const *headings, int columns, int32_t rowCount, CliCellText cell,
+                  const void *context)
 {
-    const char *text = CellText(column, row);
-    // The table names a key's default value as the registry editor does;
-    // CSV and JSON keep the stored name, empty.
-    if (column->text == NameOf && !text[0])
-        text = ItemShownName(row->item);
-    TextCopyVisible(scratch->text, scratch->size, text, 0);
-    return scratch->text;
-}
-
-static int WriteTable(const ListRow *rows, int32_t rowCount, int allColumns)
-{
-    int shown[COLUMN_COUNT];
-    size_t width[COLUMN_COUNT];
-    int count = 0;
-    Scratch scratch = {NULL, sizeof DEFAULT_VALUE_NAME};
-    for (int c = 0; c < COLUMN_COUNT; ++c)
+    size_t *width = (size_t *)PlatAllocZero(sizeof(size_t) * ((size_t)columns + 1));
+    size_t scratchSize = 1;
+    for (int c = 0; c < columns; ++c)
         for (int32_t r = 0; r < rowCount; ++r) {
-            size_t size = 4 * strlen(CellText(&Columns[c], &rows[r])) + 1;
-            scratch.size = size > scratch.size ? size : scratch.size;
+            size_t size = 4 * strlen(cell(context, r, c)) + 1;
+            scratchSize = size > scratchSize ? size : scratchSize;
         }
-    scratch.text = (char *)PlatAllocZero(scratch.size);
-    if (!scratch.text)
+    char *scratch = (char *)PlatAllocZero(scratchSize);
+    if (!width || !scratch) {
+        PlatFree(width);
+        PlatFree(scratch);
         return 0;
-    // The id goes last and whole: every command needs it, so it is the one
-    // cell never cut.
-    for (int pass = 0; pass < 2; ++pass)
-        for (int c = 0; c < COLUMN_COUNT; ++c) {
-            if ((!allColumns && !Columns[c].inTable) || (c == ID_COLUMN) != (pass == 1))
-                continue;
-            shown[count] = c;
-            width[count] = strlen(Columns[c].heading);
-            for (int32_t r = 0; r < rowCount; ++r) {
-                size_t length = Cells(ShownCell(&scratch, &Columns[c], &rows[r]));
-                if (length > width[count])
-                    width[count] = length;
-            }
-            ++count;
+    }
+    for (int c = 0; c < columns; ++c) {
+        width[c] = strlen(headings[c]);
+        for (int32_t r = 0; r < rowCount; ++r) {
+            TextCopyVisible(scratch, scratchSize, cell(context, r, c), 0);
+            size_t length = Cells(scratch);
+            if (length > width[c])
+                width[c] = length;
         }
+    }
     // Cut to the console's width (one column left free, or the console
-    // wraps): the widest column but the id gives way first, none below 4.
+    // wraps): the widest column but the last gives way first, none below 4.
     int console = PlatConsoleWidth();
     if (console > 0) {
         size_t room = (size_t)console - 1;
         for (;;) {
             size_t total = 0;
             int widest = 0;
-            for (int i = 0; i < count; ++i) {
+            for (int i = 0; i < columns; ++i) {
                 total += width[i] + (i ? 2 : 0);
-                if (i < count - 1 && width[i] > width[widest])
+                if (i < columns - 1 && width[i] > width[widest])
                     widest = i;
             }
             if (total <= room || width[widest] <= 4)
@@ -550,25 +532,60 @@ static int WriteTable(const ListRow *rows, int32_t rowCount, int allColumns)
     }
     // Room for the widest line: a character is at most 4 bytes.
     TableLine line = {NULL, 0, 3};
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < columns; ++i)
         line.size += 4 * width[i] + 3;
     line.text = (char *)PlatAllocZero(line.size);
-    if (!line.text) {
-        PlatFree(scratch.text);
-        return 0;
-    }
-    for (int i = 0; i < count; ++i)
-        TableCell(&line, Columns[shown[i]].heading, width[i], i == count - 1);
-    EndLine(&line);
-    for (int32_t r = 0; r < rowCount; ++r) {
-        for (int i = 0; i < count; ++i)
-            TableCell(&line, ShownCell(&scratch, &Columns[shown[i]], &rows[r]), width[i],
-                      i == count - 1);
+    if (line.text) {
+        for (int i = 0; i < columns; ++i)
+            TableCell(&line, headings[i], width[i], i == columns - 1);
         EndLine(&line);
+        for (int32_t r = 0; r < rowCount; ++r) {
+            for (int i = 0; i < columns; ++i) {
+                TextCopyVisible(scratch, scratchSize, cell(context, r, i), 0);
+                TableCell(&line, scratch, width[i], i == columns - 1);
+            }
+            EndLine(&line);
+        }
     }
+    int written = line.text != NULL;
     PlatFree(line.text);
-    PlatFree(scratch.text);
-    return 1;
+    PlatFree(scratch);
+    PlatFree(width);
+    return written;
+}
+
+// The list's table: its columns shown, in the order of the table.
+struct ListTable {
+    const ListRow *rows;
+    int shown[COLUMN_COUNT];
+};
+
+static const char *ListCell(const void *context, int32_t row, int column)
+{
+    const ListTable *table = (const ListTable *)context;
+    const ListColumn *shown = &Columns[table->shown[column]];
+    const char *text = CellText(shown, &table->rows[row]);
+    // The table names a key's default value as the registry editor does;
+    // CSV and JSON keep the stored name, empty.
+    return shown->text == NameOf && !text[0] ? ItemShownName(table->rows[row].item) : text;
+}
+
+static int WriteTable(const ListRow *rows, int32_t rowCount, int allColumns)
+{
+    ListTable table;
+    table.rows = rows;
+    const char *headings[COLUMN_COUNT];
+    int count = 0;
+    // The id goes last and whole: every command needs it, so it is the one
+    // cell never cut.
+    for (int pass = 0; pass < 2; ++pass)
+        for (int c = 0; c < COLUMN_COUNT; ++c) {
+            if ((!allColumns && !Columns[c].inTable) || (c == ID_COLUMN) != (pass == 1))
+                continue;
+            headings[count] = Columns[c].heading;
+            table.shown[count++] = c;
+        }
+    return CliWriteTable(headings, count, rowCount, ListCell, &table);
 }
 
 // ---- the list -------------------------------------------------------------------------
@@ -740,7 +757,7 @@ void CliRecord(const char *const *texts)
     if (format == CliCsv) {
         for (int c = 0; c < RecordColumns; ++c) {
             OutText(c ? "," : "");
-            CsvField(texts[c]);
+            CsvField(texts[c] ? texts[c] : "");
         }
         Out("\r\n", 2);
     } else if (format == CliJson || format == CliJsonLines) {
@@ -749,7 +766,10 @@ void CliRecord(const char *const *texts)
             JsonPutText(&RecordsJson, c ? ", " : "");
             JsonString(&RecordsJson, RecordKeys[c]);
             JsonPutText(&RecordsJson, ": ");
-            JsonString(&RecordsJson, texts[c]);
+            if (texts[c])
+                JsonString(&RecordsJson, texts[c]);
+            else
+                JsonPutText(&RecordsJson, "null");
         }
         JsonPutText(&RecordsJson, format == CliJson ? "}" : "}\n");
     } else {
@@ -757,7 +777,7 @@ void CliRecord(const char *const *texts)
         char line[4 * COMMAND_FIELD_SIZE];
         line[0] = '\0';
         for (int c = 0; c < RecordColumns; ++c) {
-            if (!texts[c][0])
+            if (!texts[c] || !texts[c][0])
                 continue;
             if (line[0])
                 TextAppend(line, sizeof line, format == CliTabs ? "\t" : "  ");

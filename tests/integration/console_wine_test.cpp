@@ -3,6 +3,7 @@
 // window's entries field by field, whole and exact (JSON in escapes), and the
 // commands that change storage keep every byte or change nothing.
 #include "../../catalogue/catalogue.h"
+#include "../../store/journal.h"
 #include "../../store/remembered.h"
 #include "wine_places.h"
 
@@ -118,6 +119,7 @@ struct Json {
                 Blank();
                 if (s.compare(at, 4, "true") == 0) { row[key] = "true"; at += 4; }
                 else if (s.compare(at, 5, "false") == 0) { row[key] = "false"; at += 5; }
+                else if (s.compare(at, 4, "null") == 0) { row[key] = "null"; at += 4; }
                 else row[key] = String();
             }
             rows.push_back(row);
@@ -332,6 +334,52 @@ TEST(WineConsole, DiffAndAcceptNameWhatChangedSinceTheLastLook)
     EXPECT_EQ("new", changes["Newcomer"]);
     EXPECT_EQ(0u, Console("accept --all").code);
     EXPECT_EQ(0u, Console("diff").code) << "the wide name was remembered exactly";
+    EmptyAllPlaces();
+}
+
+// A removal undone as a script undoes it: history numbers it, undo puts the
+// value back with its type and bytes, a second undo only asks (and without
+// --yes changes nothing), and the history in JSON holds the undo first.
+TEST(WineConsole, HistoryNumbersARemovalAndUndoPutsItBackExactly)
+{
+    EmptyAllPlaces();
+    DeleteFileA((ShellFolder(CSIDL_LOCAL_APPDATA) + "\\" REMEMBERED_FOLDER "\\" JOURNAL_FILE)
+                    .c_str());
+    ASSERT_TRUE(SetWide(HKEY_CURRENT_USER, RUN_KEY, L"OrvaneUndo", REG_EXPAND_SZ,
+                        Utf16(L"%SystemRoot%\\orvane.exe /tray")));
+    std::string stored = WideBytes(HKEY_CURRENT_USER, RUN_KEY, L"OrvaneUndo");
+    std::string id = "\"HKCU\\" RUN_KEY "\\\\OrvaneUndo\"";
+    ASSERT_EQ(0u, Console("remove " + id + " --yes").code);
+    ASSERT_EQ("<absent>", WideBytes(HKEY_CURRENT_USER, RUN_KEY, L"OrvaneUndo"));
+
+    ConsoleRun history = Console("history");
+    EXPECT_EQ(0u, history.code);
+    std::string newest = history.out.substr(history.out.find("\r\n") + 2);
+    EXPECT_EQ(0u, newest.find("1 ")) << history.out;
+    EXPECT_LT(newest.find("Removed \"OrvaneUndo\" (HKCU Run)"), newest.find("\r\n"));
+
+    ConsoleRun undo = Console("undo 1");
+    EXPECT_EQ(0u, undo.code) << undo.out;
+    DWORD type = 0;
+    EXPECT_EQ(stored, WideBytes(HKEY_CURRENT_USER, RUN_KEY, L"OrvaneUndo", &type));
+    EXPECT_EQ((DWORD)REG_EXPAND_SZ, type);
+    ConsoleRun again = Console("undo 1");
+    EXPECT_EQ(2u, again.code) << again.out;
+    EXPECT_NE(std::string::npos, again.out.find("Add --yes to go on.")) << again.out;
+    EXPECT_EQ(stored, WideBytes(HKEY_CURRENT_USER, RUN_KEY, L"OrvaneUndo"));
+
+    ConsoleRun json = Console("history --format json");
+    EXPECT_EQ(0u, json.code);
+    Json parser = {json.out, 0, true};
+    std::vector<Fields> rows = parser.Document();
+    ASSERT_TRUE(parser.ok) << json.out;
+    ASSERT_LE(2u, rows.size()) << json.out;
+    EXPECT_EQ("2", rows[0]["number"]);
+    EXPECT_EQ("undo", rows[0]["op"]);
+    EXPECT_EQ("1", rows[0]["undoes"]);
+    EXPECT_EQ("console", rows[0]["front"]);
+    EXPECT_EQ("remove", rows[1]["op"]);
+    EXPECT_EQ(64u, rows[1]["backup_hash"].size()) << json.out;
     EmptyAllPlaces();
 }
 

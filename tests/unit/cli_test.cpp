@@ -3,6 +3,7 @@
 // the exit codes when something is refused or fails.
 #include "../../cli/cli.h"
 #include "../../catalogue/catalogue.h"
+#include "../../store/journal.h"
 #include "../../store/store.h"
 #include "../support/memory_platform.h"
 
@@ -830,3 +831,93 @@ TEST_F(Console, AChangeToOneOfTwoNamesakesNeverAcceptsTheOther)
 }
 
 } // namespace
+
+// undo takes one change's number or a backup's file name; history only
+// the formats it writes. Each refusal is one line, before anything is read.
+TEST_F(Console, HistoryAndUndoArgumentsAreRefusedUnlessWhole)
+{
+    CliArguments a;
+    const char *undo[] = {"orvanec", "undo", "0012", "-y"};
+    ASSERT_EQ(CliExitDone, CliParse(4, (char **)undo, &a)) << a.error;
+    EXPECT_EQ(12, a.change);
+    EXPECT_EQ(1, a.yes);
+    CliFreeArguments(&a);
+    const char *file[] = {"orvanec", "undo", "Removed Tool 2026-12-07 130509.reg"};
+    ASSERT_EQ(CliExitDone, CliParse(3, (char **)file, &a)) << a.error;
+    EXPECT_EQ(0, a.change);
+    CliFreeArguments(&a);
+    for (auto bad : std::vector<std::vector<const char *>>{
+             {"undo"}, {"undo", "twelve"}, {"undo", "0"}, {"undo", "99999999999"}, {"undo", ""},
+             {"undo", "1", "2"}, {"undo", "1", "-f", "json"}, {"history", "--format", "tabs"},
+             {"history", "-ct"}, {"history", "-f", "jsonl"}, {"history", "3"},
+             {"history", "--yes"}}) {
+        Result r = Run(bad);
+        EXPECT_EQ(CliExitUsage, r.code) << bad[0] << " " << (bad.size() > 1 ? bad[1] : "");
+        EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << "one line: " << r.err;
+    }
+}
+
+// The changes newest first, a backup not recorded between them by its
+// time; a damaged record is left out, said, and fails the history; a file
+// not ours is said and lists nothing; an undo names only what is there.
+TEST_F(Console, HistoryIsNewestFirstAndSaysWhatItLeftOut)
+{
+    JournalRecord r;
+    memset(&r, 0, sizeof r);
+    r.op = JournalDisable;
+    r.stateBefore = 1;
+    r.stateAfter = 0;
+    TextCopy(r.scope, sizeof r.scope, SCOPE_USER);
+    TextCopy(r.name, sizeof r.name, "Tool");
+    TextCopy(r.id, sizeof r.id, (kUserRun + "-\\\\Tool").c_str());
+    TextCopy(r.front, sizeof r.front, FRONT_WINDOW);
+    MemSetTime({2026, 12, 8, 10, 0, 0});
+    ASSERT_EQ(PLAT_OK, AppendJournal(NULL, &r));
+    const std::string folder = MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER;
+    MemAddFile((folder + "\\Hand made.reg").c_str(), "REGEDIT4\r\n");
+    MemSetTime({2026, 12, 8, 11, 0, 0});
+    MemSetWriteTime((folder + "\\Hand made.reg").c_str(), PlatFileTimeNow());
+    MemSetTime({2026, 12, 8, 12, 0, 0});
+    r.op = JournalRemove;
+    TextCopy(r.backup, sizeof r.backup, (folder + "\\Removed Tool.reg").c_str());
+    MemAddFile(r.backup, "REGEDIT4\r\n");
+    TextCopy(r.backupHash, sizeof r.backupHash, std::string(64, 'a').c_str());
+    r.backupSize = 10;
+    ASSERT_EQ(PLAT_OK, AppendJournal(NULL, &r));
+
+    Result csv = Run({"history", "-c"});
+    EXPECT_EQ(CliExitDone, csv.code) << csv.err;
+    EXPECT_EQ(0u, csv.out.find("number,time,time_utc,front,op,words,")) << csv.out;
+    size_t two = csv.out.find("\r\n2,2026-12-08 12:00:00,2026-12-08T12:00:00Z,window,remove,");
+    size_t loose = csv.out.find("\r\n,2026-12-08 11:00:00,");
+    size_t one = csv.out.find("\r\n1,2026-12-08 10:00:00,");
+    EXPECT_TRUE(two < loose && loose < one && one != std::string::npos) << csv.out;
+    EXPECT_NE(std::string::npos, csv.out.find(",10," + std::string(64, 'a') + ",")) << csv.out;
+    Result json = Run({"history", "--format", "json"});
+    EXPECT_NE(std::string::npos, json.out.find("{\"number\": null, ")) << json.out;
+    Result table = Run({"history"});
+    EXPECT_EQ(0u, table.out.find("No.")) << table.out;
+    EXPECT_NE(std::string::npos, table.out.find("Hand made.reg\r\n1 ")) << table.out;
+
+    char journal[TEXT_FIELD_SIZE];
+    ASSERT_TRUE(JournalPath(journal));
+    MemAddFile(journal, MemFileBytes(journal) + "change\t3\tbroken\n");
+    Result torn = Run({"history", "-c"});
+    EXPECT_EQ(CliExitFailed, torn.code);
+    EXPECT_EQ("1 damaged record of the history was left out.\r\n", torn.err);
+    EXPECT_EQ(csv.out, torn.out) << "the whole records still listed";
+
+    Result none = Run({"undo", "3"});
+    EXPECT_EQ(CliExitUsage, none.code);
+    EXPECT_NE(std::string::npos, none.err.find("There is no change 3")) << none.err;
+    Result known = Run({"undo", "removed tool.reg"});
+    EXPECT_EQ(CliExitUsage, known.code);
+    EXPECT_NE(std::string::npos, known.err.find("is that of change 2: undo 2")) << known.err;
+    EXPECT_EQ(CliExitUsage, Run({"undo", "C:\\elsewhere\\Hand made.reg"}).code);
+
+    MemAddFile(journal, "not a history\n");
+    Result foreign = Run({"history"});
+    EXPECT_EQ(CliExitFailed, foreign.code);
+    EXPECT_EQ("", foreign.out);
+    EXPECT_NE(std::string::npos, foreign.err.find("could not be read: the history file is not"));
+}
