@@ -508,6 +508,36 @@ long HashBackupFile(const char *path, uint64_t *size, char *hash)
     return PLAT_OK;
 }
 
+#define WRITTEN_NOTES 8
+static struct {
+    char path[TEXT_FIELD_SIZE];
+    uint64_t size;
+    char hash[JOURNAL_HASH_SIZE];
+} Written[WRITTEN_NOTES];
+static int WrittenNext = 0;
+
+void NoteWrittenBackup(const char *path, uint64_t size, const char *hash)
+{
+    TextCopy(Written[WrittenNext].path, sizeof Written[WrittenNext].path, path);
+    Written[WrittenNext].size = size;
+    TextCopy(Written[WrittenNext].hash, sizeof Written[WrittenNext].hash, hash);
+    WrittenNext = (WrittenNext + 1) % WRITTEN_NOTES;
+}
+
+int WrittenBackupHash(const char *path, uint64_t *size, char *hash)
+{
+    // Newest first: a name is made again once its file is gone.
+    for (int k = 1; k <= WRITTEN_NOTES; ++k) {
+        int i = (WrittenNext - k + WRITTEN_NOTES) % WRITTEN_NOTES;
+        if (Written[i].path[0] && strcmp(Written[i].path, path) == 0) {
+            *size = Written[i].size;
+            TextCopy(hash, JOURNAL_HASH_SIZE, Written[i].hash);
+            return 1;
+        }
+    }
+    return 0;
+}
+
 // The SHA-256 of what the values a backup names hold now (each: its key,
 // name, whether it is there, its type and bytes): JOURNAL_HASH_SIZE.
 // Zero when one cannot be read.
@@ -646,7 +676,9 @@ long JournalChangeDone(JournalRecord *record, const AutostartItem *after, const 
     }
     if (backup && backup[0]) {
         TextCopy(record->backup, sizeof record->backup, backup);
-        if (HashBackupFile(backup, &record->backupSize, record->backupHash) != PLAT_OK)
+        // What was written, not what the file may hold by now; a copy of a
+        // file is hashed as its source is, which a Remove found the same.
+        if (!WrittenBackupHash(backup, &record->backupSize, record->backupHash))
             record->backupHash[0] = '\0';
         if (record->undoBy == UndoByReg && !BackupStateHash(backup, record->afterHash))
             record->afterHash[0] = '\0';

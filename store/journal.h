@@ -124,6 +124,14 @@ const char *JournalOpWord(int32_t op);
 // The file's size and SHA-256 (JOURNAL_HASH_SIZE): PLAT_OK or the cause.
 long HashBackupFile(const char *path, uint64_t *size, char *hash);
 
+// The backup writers note the size and SHA-256 of the bytes they wrote, so
+// that the history records those, never what the file holds a moment later
+// (any program of the user may rewrite it in between). The notes of the
+// last few backups are kept; store operations run on one thread.
+void NoteWrittenBackup(const char *path, uint64_t size, const char *hash);
+// Zero when no backup of that path was noted.
+int WrittenBackupHash(const char *path, uint64_t *size, char *hash);
+
 // The SHA-256 of what the values the .reg backup names hold now (each: its
 // key, name, whether it is there, its type and bytes); zero when the
 // backup or one of its values cannot be read.

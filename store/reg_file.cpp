@@ -9,6 +9,7 @@
 // closed, read back and found to hold every value. remove.cpp and
 // cleanup.cpp write through reg_file.h.
 #include "reg_file.h"
+#include "journal.h"
 
 #include <string.h>
 
@@ -34,6 +35,7 @@ static void Put(RegWriter *writer, const void *bytes, uint32_t size)
     if (!writer->failed && size && !PlatFileWrite(writer->file, bytes, size))
         writer->failed = 1;
     writer->bytesHash = HashBytes(writer->bytesHash, (const unsigned char *)bytes, size);
+    Sha256Add(&writer->sha, bytes, size);
     writer->bytes += size;
 }
 
@@ -341,6 +343,7 @@ int BeginRegFile(const char *path, void *context)
     writer->nameHash = HASH_START;
     writer->bytes = 0;
     writer->bytesHash = HASH_START;
+    Sha256Begin(&writer->sha);
     writer->file = PlatFileCreateNew(path);
     if (!writer->file)
         return 0;
@@ -369,6 +372,9 @@ int EndRegFile(RegWriter *writer, const char *path)
         PlatDeleteFile(path);
         return 0;
     }
+    char hash[JOURNAL_HASH_SIZE];
+    Sha256End(&writer->sha, hash);
+    NoteWrittenBackup(path, writer->bytes, hash);
     return 1;
 }
 

@@ -11,6 +11,7 @@ struct RegWriter {
     uint32_t nameHash;   // FNV-1a of the names written, in order
     uint32_t bytes;      // every byte written, and their FNV-1a: the file
     uint32_t bytesHash;  // read back must be exactly these
+    Sha256 sha;          // ... and their SHA-256, which the history keeps
 };
 
 // The hash the read-back compares names by, from HASH_START; CleanUp also

@@ -7,6 +7,7 @@
 // its backup was written, closed, read back and found to hold every value; a
 // value the format cannot carry (a line break in its name) is never deleted.
 #include "reg_file.h"
+#include "journal.h"
 
 #include <string.h>
 
@@ -77,6 +78,12 @@ static int RemoveFileWithBackup(const AutostartItem *item, char *backupFile)
         SetStoreError(PLAT_ERROR_KEY_DELETED);
         return RemoveDeleteFailed;
     }
+    // The history keeps the hash of the file as it was in its place (the
+    // shared Startup folder no user may write), not of the copy.
+    uint64_t size = 0;
+    char hash[JOURNAL_HASH_SIZE];
+    if (HashBackupFile(item->location, &size, hash) == PLAT_OK)
+        NoteWrittenBackup(copy, size, hash);
     if (DeleteItem(item, 0) != DeleteDone)
         return RemoveDeleteFailed;
     if (approval == 2)

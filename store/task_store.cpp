@@ -9,6 +9,7 @@
 // both back, reads the task again and deletes it only when it is still what
 // the backup holds (the scheduler has no delete-if-unchanged).
 #include "store.h"
+#include "journal.h"
 
 #include "../catalogue/task_xml.h"
 
@@ -129,9 +130,17 @@ static int WriteWhole(const char *path, const void *bytes, uint32_t size)
     void *back = written ? PlatFileLoad(path, &readSize) : NULL;
     int same = back && readSize == size && memcmp(back, bytes, size) == 0;
     PlatFree(back);
-    if (!same)
+    if (!same) {
         PlatDeleteFile(path);
-    return same;
+        return 0;
+    }
+    Sha256 s;
+    char hash[JOURNAL_HASH_SIZE];
+    Sha256Begin(&s);
+    Sha256Add(&s, bytes, size);
+    Sha256End(&s, hash);
+    NoteWrittenBackup(path, size, hash);
+    return 1;
 }
 
 // The XML, then its security descriptor beside it: both or neither.

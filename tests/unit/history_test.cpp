@@ -306,6 +306,26 @@ TEST_F(History, ABackupThatChangedOrNamesAnotherPlaceLendsNoRights)
     EXPECT_EQ(CAUSE_NOT_USER_PLACE, Outcomes.back().cause);
     EXPECT_FALSE(MemValueExists(PLAT_HKLM, kRun, "Tool"));
 
+    // Rewritten the moment after it was written, before the history noted
+    // it: the history keeps what was written, so it is still refused.
+    MemSetElevated(true);
+    MemSetString(PLAT_HKLM, kRun, "Other", "other.exe");
+    ScanCatalogue();
+    MemSetHook(MEM_REG_DELETE_VALUE, 0, [] {
+        std::string folder = std::string(MEM_PERSONAL_FOLDER) + "\\" BACKUP_FOLDER;
+        std::string other = MemUtf16("other.exe", false), evil = MemUtf16("evil!.exe", false);
+        for (const std::string &name : MemListFolder(folder.c_str())) {
+            std::string path = folder + "\\" + name, bytes = MemFileBytes(path.c_str());
+            if (bytes.find(other) != std::string::npos)
+                MemAddFile(path.c_str(), bytes.replace(bytes.find(other), other.size(), evil));
+        }
+    });
+    ASSERT_EQ(ResultDone, RemoveEntry(&ItemCatalogue.items[IndexOf("Other")], &Window));
+    MemClearFaults();
+    EXPECT_EQ(ResultRefused, UndoLast());
+    EXPECT_EQ(CAUSE_BACKUP_CHANGED, Outcomes.back().cause);
+    MemSetElevated(false);
+
     // A backup the history saw, naming a key this program does not list, is
     // never written there, even by a record that matches it.
     BackupValue classes = {PLAT_HKCU, "Software\\Classes\\exefile\\shell\\open\\command", "", PLAT_REG_SZ,
