@@ -124,8 +124,8 @@ static const char *StateWord(int32_t state)
 
 static const char *UndoByWord(int32_t undoBy)
 {
-    static const char *const words[] = {"nothing", "switch",   "reg",
-                                        "put-file", "put-task", "delete-file"};
+    static const char *const words[] = {"nothing",  "switch",      "reg",        "put-file",
+                                        "put-task", "delete-file", "remove-task"};
     return undoBy >= 0 && undoBy < (int32_t)(sizeof words / sizeof words[0]) ? words[undoBy] : "?";
 }
 
@@ -141,7 +141,8 @@ static const char *const HistoryKeys[] = {
     "words",          "undo_by",       "undoes",         "kind",         "scope",
     "view",           "logon_place",   "id",             "name",         "place_before",
     "place_after",    "state_before",  "state_after",    "command_before", "command_after",
-    "backup",         "backup_size",   "backup_hash",    "after_hash",   "entries"};
+    "backup",         "backup_size",   "backup_hash",    "after_hash",   "security_hash",
+    "entries"};
 #define HISTORY_FIELDS (int)(sizeof HistoryKeys / sizeof HistoryKeys[0])
 
 // The texts of one record, the record's own fields pointed at.
@@ -175,7 +176,7 @@ static void LoadHistoryRow(HistoryRow *row, const JournalList *list, const Journ
         r->id,                      r->name,           r->placeBefore,   r->placeAfter,
         StateWord(r->stateBefore),  StateWord(r->stateAfter), r->commandBefore, r->commandAfter,
         r->backup,                  row->backupSize,   r->backupHash,    r->afterHash,
-        row->entries};
+        r->securityHash,            row->entries};
     memcpy(row->texts, texts, sizeof texts);
 }
 

@@ -32,6 +32,7 @@ enum {
     PLAT_ERROR_OUTOFMEMORY = 14,
     PLAT_ERROR_NO_MORE_FILES = 18,
     PLAT_ERROR_WRITE_FAULT = 29,
+    PLAT_ERROR_READ_FAULT = 30,
     PLAT_ERROR_INVALID_PARAMETER = 87,
     PLAT_ERROR_CALL_NOT_IMPLEMENTED = 120,
     PLAT_ERROR_ALREADY_EXISTS = 183,
@@ -409,10 +410,10 @@ long PlatTaskDelete(const char *path);
 
 // Registers a new task at path from its registration XML (UTF-8 text),
 // never over a task that is there (ERROR_ALREADY_EXISTS then), as the
-// principal its XML names, with the scheduler's default security
-// descriptor. PLAT_OK, or the error (a principal that needs a password
-// the XML cannot hold fails).
-long PlatTaskRegister(const char *path, const char *xml);
+// principal its XML names, with the security descriptor sddl (SDDL text;
+// null: the scheduler's default). PLAT_OK, or the error (a principal that
+// needs a password the XML cannot hold fails).
+long PlatTaskRegister(const char *path, const char *xml, const char *sddl);
 
 // ---- Version information ------------------------------------------------
 

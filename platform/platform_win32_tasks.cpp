@@ -366,7 +366,7 @@ long PlatTaskDelete(const char *path)
     return TaskResult(status);
 }
 
-long PlatTaskRegister(const char *path, const char *xml)
+long PlatTaskRegister(const char *path, const char *xml, const char *sddl)
 {
     ITaskService *service = NULL;
     ITaskFolder *root = NULL;
@@ -379,15 +379,21 @@ long PlatTaskRegister(const char *path, const char *xml)
     BSTR wideXml = count > 0 ? SysAllocStringLen(NULL, (UINT)(count - 1)) : NULL;
     if (wideXml)
         MultiByteToWideChar(CP_UTF8, 0, xml, -1, wideXml, count);
-    VARIANT empty;
+    VARIANT empty, security;
     VariantInit(&empty);
+    VariantInit(&security);
+    if (sddl) {
+        security.vt = VT_BSTR;
+        security.bstrVal = WideOf(sddl);
+    }
     IRegisteredTask *task = NULL;
     // TASK_CREATE alone: an existing task is never replaced. No user and
     // no logon type given: the principal of the XML stands.
-    HRESULT status = widePath && wideXml
+    HRESULT status = widePath && wideXml && (!sddl || security.bstrVal)
                          ? root->RegisterTask(widePath, wideXml, TASK_CREATE, empty, empty,
-                                              TASK_LOGON_NONE, empty, &task)
+                                              TASK_LOGON_NONE, security, &task)
                          : E_OUTOFMEMORY;
+    VariantClear(&security);
     if (task)
         task->Release();
     SysFreeString(widePath);

@@ -92,6 +92,13 @@ const char *CauseText(long code)
     case CAUSE_NOT_UNDOABLE: return "no backup was made for it";
     case CAUSE_ENTRY_GONE: return "the entry is not listed any more";
     case CAUSE_BACKUP_UNREAD: return "its backup is not a whole backup written by this program";
+    case CAUSE_BACKUP_NOT_VOUCHED:
+        return "this program did not write that backup with administrator rights, so it is "
+               "not restored with them into a place of all users";
+    case CAUSE_CHANGED_WHILE_ASKED:
+        return "it changed while the question was open: undo it again to see it";
+    case CAUSE_JOURNAL_FULL:
+        return "the history file is full (64 MB): rename it, and a new one is begun";
     case CAUSE_TASK_EXISTS:
         return "a task of that name is registered now: remove it first, and its backup "
                "keeps it";

@@ -86,6 +86,9 @@ int KeyStateChanged(PlatKey key, const PlatKeyState *before);
 #define CAUSE_BACKUP_NO_PLACE 0x2000003EL  // a copy not recorded does not say where it was
 #define CAUSE_TASK_EXISTS 0x2000003FL      // a task of that path is registered now
 #define CAUSE_TASK_NOT_KEPT 0x20000040L    // the scheduler did not keep the task as saved
+#define CAUSE_JOURNAL_FULL 0x20000041L     // the history file reached its bound
+#define CAUSE_BACKUP_NOT_VOUCHED 0x20000042L // elevated, a backup this program did not vouch for
+#define CAUSE_CHANGED_WHILE_ASKED 0x20000043L // storage changed while the question was open
 
 // What a row of a list Windows needs to log on is, and why it is never changed.
 #define NOTE_WINDOWS_OWN "Windows' own: needed to log on"

@@ -7,7 +7,8 @@
 //   change <TAB> number <TAB> time <TAB> front <TAB> op <TAB> undoBy <TAB> undoes <TAB> kind
 //     <TAB> scope <TAB> view <TAB> logonPlace <TAB> id <TAB> name <TAB> placeBefore <TAB>
 //     placeAfter <TAB> stateBefore <TAB> stateAfter <TAB> commandBefore <TAB> commandAfter
-//     <TAB> backup <TAB> backupSize <TAB> backupHash <TAB> afterHash <TAB> entries <TAB> check
+//     <TAB> backup <TAB> backupSize <TAB> backupHash <TAB> afterHash <TAB> securityHash
+//     <TAB> entries <TAB> check
 // time is a FILETIME in 16 hex digits; check is the FNV-1a hash of the
 // line's bytes before its last tab, in 8 hex digits, so a line cut short or
 // overwritten in part is known. Records are only ever appended, whole, in
@@ -81,7 +82,8 @@ static char *RecordLine(const JournalRecord *r, uint32_t *length)
                             r->name,           r->placeBefore,   r->placeAfter,
                             before,            after,            r->commandBefore,
                             r->commandAfter,   r->backup,        size,
-                            r->backupHash,     r->afterHash,     entries};
+                            r->backupHash,     r->afterHash,     r->securityHash,
+                            entries};
     char *out = text;
     for (size_t i = 0; i < sizeof fields / sizeof fields[0]; ++i)
         out = PutTextField(out, fields[i], 0);
@@ -94,7 +96,7 @@ static char *RecordLine(const JournalRecord *r, uint32_t *length)
 
 // Reads what the held file holds (PlatFree it); null past the bound or
 // without memory (*cause says which).
-static char *ReadHeld(PlatFile file, uint32_t *length, long *cause)
+static char *ReadHeld(PlatFile file, const char *path, uint32_t *length, long *cause)
 {
     uint32_t room = 64 * 1024, used = 0;
     char *text = (char *)PlatAllocZero(room + 1);
@@ -106,7 +108,7 @@ static char *ReadHeld(PlatFile file, uint32_t *length, long *cause)
         if (used == room) {
             if (room >= JOURNAL_FILE_MOST) {
                 PlatFree(text);
-                *cause = CAUSE_JOURNAL_FOREIGN;
+                *cause = CAUSE_JOURNAL_FULL;
                 return NULL;
             }
             char *bigger = (char *)PlatAllocZero((size_t)room * 2 + 1);
@@ -117,17 +119,57 @@ static char *ReadHeld(PlatFile file, uint32_t *length, long *cause)
             room *= 2;
         }
     }
-    if (!text)
+    // A read that fails ends like the file's end: its size tells them
+    // apart, so a history read in part is never taken for the whole.
+    uint64_t size = 0, written = 0;
+    if (text && PlatFileStamp(path, &size, &written) && size != used) {
+        PlatFree(text);
+        text = NULL;
+        *cause = PLAT_ERROR_READ_FAULT;
+    } else if (!text) {
         *cause = PLAT_ERROR_OUTOFMEMORY;
+    }
     *length = used;
     return text;
 }
 
 static int ParseRecord(const char *line, JournalRecord *r);
 
+// The longest line a record can take: every field escaped, with its tabs.
+#define RECORD_LINE_MOST (2 * sizeof(JournalRecord) + 512)
+
+// Copies the next line of [*at, end) into line (RECORD_LINE_MOST bytes),
+// split by length at its line feed (a carriage return before it dropped),
+// never at a zero byte, and steps past it; the text itself is not changed,
+// so two passes see the same lines. Zero at the end. *damaged is nonzero
+// for a line that holds a zero byte (a write torn on disk, a byte changed)
+// or is longer than any record: no record, and one that hides none after it.
+static int NextRecordLine(const char **at, const char *end, char *line, int *damaged)
+{
+    const char *start = *at;
+    if (start >= end)
+        return 0;
+    const char *feed = (const char *)memchr(start, '\n', (size_t)(end - start));
+    const char *stop = feed ? feed : end;
+    *at = feed ? feed + 1 : end;
+    if (stop > start && stop[-1] == '\r')
+        --stop;
+    size_t length = (size_t)(stop - start);
+    const char *zero = (const char *)memchr(start, '\0', length);
+    *damaged = length >= RECORD_LINE_MOST || zero != NULL;
+    // A damaged line keeps what comes before its first zero, for its number.
+    if (zero)
+        length = (size_t)(zero - start);
+    if (length >= RECORD_LINE_MOST)
+        length = RECORD_LINE_MOST - 1;
+    memcpy(line, start, length);
+    line[length] = '\0';
+    return 1;
+}
+
 // The highest number of the file's whole records; -1 when the text is no
 // journal of ours.
-static int32_t LastNumber(char *text, uint32_t length)
+static int32_t LastNumber(const char *text, uint32_t length)
 {
     if (length == 0)
         return 0;
@@ -136,28 +178,43 @@ static int32_t LastNumber(char *text, uint32_t length)
         || (text[header] != '\n' && text[header] != '\r'))
         return -1;
     int32_t last = 0;
-    // Records are written in order: the last whole one holds the highest.
+    // The highest of the whole file: a number is never given twice.
     JournalRecord *r = (JournalRecord *)PlatAllocZero(sizeof *r);
-    if (!r)
-        return -1;
-    char *at = text + header;
-    for (char *line; (line = NextTextLine(&at)) != NULL;)
-        if (ParseRecord(line, r) && r->number > last)
+    char *line = (char *)PlatAllocZero(RECORD_LINE_MOST + 1);
+    const char *at = text + header;
+    int damaged = 0;
+    while (r && line && NextRecordLine(&at, text + length, line, &damaged)) {
+        int whole = !damaged && ParseRecord(line, r);
+        if (whole && r->number > last)
             last = r->number;
+        // A damaged record's number is never given again either, so an
+        // undo that names it names no other.
+        if (!whole && strncmp(line, "change\t", 7) == 0) {
+            long long n = 0;
+            for (const char *d = line + 7; *d >= '0' && *d <= '9' && n < 0x7FFFFFFF; ++d)
+                n = n * 10 + (*d - '0');
+            if (n > last && n < 0x7FFFFFFF)
+                last = (int32_t)n;
+        }
+    }
+    int read = r && line;
     PlatFree(r);
-    return last;
+    PlatFree(line);
+    return read ? last : -2;
 }
 
-static long AppendHeld(PlatFile file, JournalRecord *record)
+static long AppendHeld(PlatFile file, const char *path, JournalRecord *record)
 {
     uint32_t length = 0;
     long cause = PLAT_OK;
-    char *text = ReadHeld(file, &length, &cause);
+    char *text = ReadHeld(file, path, &length, &cause);
     if (!text)
         return cause;
     int endsWhole = length == 0 || text[length - 1] == '\n';
     int32_t last = LastNumber(text, length);
     PlatFree(text);
+    if (last == -2)
+        return PLAT_ERROR_OUTOFMEMORY;
     if (last < 0)
         return CAUSE_JOURNAL_FOREIGN;
     record->number = last + 1;
@@ -211,7 +268,7 @@ long AppendJournal(const char *path, JournalRecord *record)
     } else {
         // A record written whole is in the file, whatever closing it says;
         // its check tells a reader whether it is.
-        cause = AppendHeld(file, record);
+        cause = AppendHeld(file, path, record);
         PlatFileClose(file);
         if (cause == PLAT_OK && !PlaceStillHeld(place))
             cause = LastStoreError();
@@ -319,7 +376,9 @@ static int ParseRecord(const char *line, JournalRecord *r)
              && TakeTextField(&at, r->backup, sizeof r->backup, 0) && TakeNumber(&at, &size, 0)
              && size >= 0 && TakeTextField(&at, r->backupHash, sizeof r->backupHash, 0)
              && HashField(r->backupHash) && TakeTextField(&at, r->afterHash, sizeof r->afterHash, 0)
-             && HashField(r->afterHash) && TakeInt(&at, &r->entries) && at == lastTab + 1;
+             && HashField(r->afterHash)
+             && TakeTextField(&at, r->securityHash, sizeof r->securityHash, 0)
+             && HashField(r->securityHash) && TakeInt(&at, &r->entries) && at == lastTab + 1;
     r->number = (int32_t)number;
     r->undoBy = undoBy;
     r->backupSize = (uint64_t)size;
@@ -348,7 +407,7 @@ long ReadJournal(const char *path, JournalList *list)
     }
     uint32_t length = 0;
     long cause = PLAT_OK;
-    char *text = ReadHeld(file, &length, &cause);
+    char *text = ReadHeld(file, path, &length, &cause);
     PlatFileClose(file);
     if (!text)
         return cause;
@@ -359,19 +418,23 @@ long ReadJournal(const char *path, JournalList *list)
         return CAUSE_JOURNAL_FOREIGN;
     }
     JournalRecord *r = (JournalRecord *)PlatAllocZero(sizeof *r);
-    if (!r) {
+    char *line = (char *)PlatAllocZero(RECORD_LINE_MOST + 1);
+    if (!r || !line) {
+        PlatFree(r);
+        PlatFree(line);
         PlatFree(text);
         return PLAT_ERROR_OUTOFMEMORY;
     }
     // First the whole records are counted, then the newest are kept. A
     // line that is no whole record (cut short, overwritten) is left out.
     int32_t whole = 0;
-    char *start = length ? text + header : text;
-    char *at = start;
-    for (char *line; (line = NextTextLine(&at)) != NULL;) {
-        if (!line[0])
+    const char *start = length ? text + header : text;
+    const char *at = start;
+    int damaged = 0;
+    while (NextRecordLine(&at, text + length, line, &damaged)) {
+        if (!line[0] && !damaged)
             continue;
-        if (ParseRecord(line, r)) {
+        if (!damaged && ParseRecord(line, r)) {
             ++whole;
             if (r->number > list->lastNumber)
                 list->lastNumber = r->number;
@@ -383,15 +446,15 @@ long ReadJournal(const char *path, JournalList *list)
     list->older = whole - keep;
     list->records = keep ? (JournalRecord *)PlatAllocZero((size_t)keep * sizeof *list->records) : NULL;
     long result = keep && !list->records ? (long)PLAT_ERROR_OUTOFMEMORY : (long)PLAT_OK;
-    // The first pass cut each line at its end: the lines follow each other.
     int32_t seen = 0;
-    for (at = start; result == PLAT_OK && at < text + length; at += strlen(at) + 1) {
-        if (!at[0] || !ParseRecord(at, r))
+    for (at = start; result == PLAT_OK && NextRecordLine(&at, text + length, line, &damaged);) {
+        if (damaged || !line[0] || !ParseRecord(line, r))
             continue;
         if (++seen > list->older && list->count < keep)
             list->records[list->count++] = *r;
     }
     PlatFree(r);
+    PlatFree(line);
     PlatFree(text);
     if (result != PLAT_OK)
         FreeJournal(list);
@@ -538,6 +601,27 @@ int WrittenBackupHash(const char *path, uint64_t *size, char *hash)
     return 0;
 }
 
+void VouchBackup(const char *hash)
+{
+    PlatKey key = NULL;
+    if (!hash[0] || !PlatIsElevated() || PlatRegCreate(PLAT_HKLM, VOUCHED_KEY, PLAT_KEY_WRITE, &key) != PLAT_OK)
+        return;
+    uint32_t one = 1;
+    PlatRegWriteRaw(key, hash, PLAT_REG_DWORD, &one, sizeof one);
+    PlatRegClose(key);
+}
+
+int BackupVouched(const char *hash)
+{
+    PlatKey key = NULL;
+    if (!hash[0] || PlatRegOpenRead(PLAT_HKLM, VOUCHED_KEY, &key) != PLAT_OK)
+        return 0;
+    uint32_t type = 0, value = 0, size = sizeof value;
+    long read = PlatRegReadRaw(key, hash, &type, &value, &size);
+    PlatRegClose(key);
+    return read == PLAT_OK && type == PLAT_REG_DWORD && value == 1;
+}
+
 // The SHA-256 of what the values a backup names hold now (each: its key,
 // name, whether it is there, its type and bytes): JOURNAL_HASH_SIZE.
 // Zero when one cannot be read.
@@ -682,6 +766,13 @@ long JournalChangeDone(JournalRecord *record, const AutostartItem *after, const 
             record->backupHash[0] = '\0';
         if (record->undoBy == UndoByReg && !BackupStateHash(backup, record->afterHash))
             record->afterHash[0] = '\0';
+        char security[TEXT_FIELD_SIZE];
+        uint64_t size = 0;
+        if (record->undoBy == UndoByPutTask && TaskSecurityFile(backup, security)
+            && !WrittenBackupHash(security, &size, record->securityHash))
+            record->securityHash[0] = '\0';
+        VouchBackup(record->backupHash);
+        VouchBackup(record->securityHash);
     }
     return AppendJournal(NULL, record);
 }

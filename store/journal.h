@@ -75,6 +75,9 @@ struct JournalRecord {
     // UndoByReg: the SHA-256 of what the values the backup names held
     // right after the change, so an undo knows when they changed since.
     char afterHash[JOURNAL_HASH_SIZE];
+    // A removed task: the SHA-256 of the security descriptor saved beside
+    // its XML, which an undo gives it back only while it is unchanged.
+    char securityHash[JOURNAL_HASH_SIZE];
     int32_t entries; // the entries it changed (a CleanUp's count)
 };
 
@@ -131,6 +134,15 @@ long HashBackupFile(const char *path, uint64_t *size, char *hash);
 void NoteWrittenBackup(const char *path, uint64_t size, const char *hash);
 // Zero when no backup of that path was noted.
 int WrittenBackupHash(const char *path, uint64_t *size, char *hash);
+
+// The history and the backups lie where any program of the user writes: a
+// record and a backup could be forged together. Elevated, the program
+// vouches for each backup it writes by its SHA-256 under this key of the
+// machine, which only administrators may write; an elevated undo restores
+// into a machine's place only a backup vouched for.
+#define VOUCHED_KEY "Software\\Orvane Tool\\Backups"
+void VouchBackup(const char *hash);
+int BackupVouched(const char *hash);
 
 // The SHA-256 of what the values the .reg backup names hold now (each: its
 // key, name, whether it is there, its type and bytes); zero when the

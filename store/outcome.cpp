@@ -239,6 +239,11 @@ static void WordUndo(const StoreOutcome *outcome, int pathRoom, char *text, size
         TextFormat(text, size, STATUS_UNDONE_UNRECORDED, words);
     else if (outcome->result == ResultAlready)
         TextFormat(text, size, STATUS_UNDO_ALREADY, n, words);
+    else if (outcome->result == ResultSwitchNotSet)
+        TextFormat(text, size, STATUS_UNDONE_SWITCH_NOT_SET, n, words, OutcomeCauseText(outcome));
+    else if (n > 0 && backup[0] && outcome->result != ResultDeclined)
+        TextFormat(text, size, STATUS_UNDO_REFUSED_BACKUP, n, words, OutcomeCauseText(outcome),
+                   backup);
     else if (outcome->result == ResultDeclined && n > 0)
         TextFormat(text, size, STATUS_UNDO_DECLINED, n);
     else if (outcome->result == ResultDeclined)

@@ -213,6 +213,11 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
 #define STATUS_UNDONE_UNRECORDED_BACKUP \
     "Restored the backup %s. What it replaced is saved in %s"
 #define STATUS_UNDO_REFUSED "ERROR: Change %d was not undone (%s): %s."
+#define STATUS_UNDO_REFUSED_BACKUP \
+    "ERROR: Change %d was not undone (%s): %s. What it had taken away is saved in %s"
+#define STATUS_UNDONE_SWITCH_NOT_SET \
+    "ERROR: Undid change %d: %s, but Windows' switch for it was not set: %s. If it writes " \
+    "itself back, it starts again."
 #define STATUS_UNDO_UNRECORDED_REFUSED "ERROR: The backup %s was not restored: %s."
 #define STATUS_UNDO_ALREADY "Change %d needed no undo: %s is already as it was before it."
 #define STATUS_UNDO_DECLINED "Change %d was not undone; nothing was changed."

@@ -427,10 +427,8 @@ static int AddEntryBefore(BeforeValue *values, int *count, const AutostartItem *
                || AddBefore(values, count, listHive, list, item->name));
 }
 
-// Saves every value the save may change (the old entry, the name it takes,
-// both their switches) as they are, into a backup an undo restores; PLAT_OK
-// with its path, or the cause.
-static long SaveBefore(const AutostartItem *old, const AutostartItem *record, char *backup)
+long BackupEntryValues(const char *what, const AutostartItem *old, const AutostartItem *record,
+                       char *backup)
 {
     backup[0] = '\0';
     if (!NameCarried(record->name) || (old && !NameCarried(old->name)))
@@ -446,7 +444,7 @@ static long SaveBefore(const AutostartItem *old, const AutostartItem *record, ch
                                values[i].data, values[i].size, values[i].data == NULL};
             saved[i] = one;
         }
-        int made = BackupValues("Saved", saved, count, backup);
+        int made = BackupValues(what, saved, count, backup);
         cause = made == BackupMade ? (long)PLAT_OK
                 : made == BackupFolderIsLink ? (long)CAUSE_PLACE_IS_LINK
                                              : (long)CAUSE_BACKUP_FAILED;
@@ -475,7 +473,7 @@ int SaveEntry(const char *name, const char *file, const char *parameters, int al
         NewRecord(old, name, allUsers, hive, path, record);
         JournalBegin(noted, old ? JournalEdit : JournalAdd, old);
         noted->undoBy = UndoByReg;
-        saved = SaveBefore(old, record, before);
+        saved = BackupEntryValues("Saved", old, record, before);
     }
     int result = SaveItemWithBackup(name, file, parameters, allUsers, mode, editIndex, backupFile);
     int stored = result == SaveDone || result == SaveReplaced || result == SaveCaseRenamed

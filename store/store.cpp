@@ -450,6 +450,21 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
     JournalRecord *noted = journaled ? (JournalRecord *)PlatAllocZero(sizeof *noted) : NULL;
     if (noted)
         JournalBegin(noted, wanted ? JournalEnable : JournalDisable, item);
+    // An enable of a Run-family value is undone exactly from a backup of
+    // the value, the place it goes to and its switch, all as they were.
+    char enabled[TEXT_FIELD_SIZE] = "";
+    AutostartItem *goesTo = noted && wanted && item->kind == RegistryValue && !item->logonPlace
+                                && !item->cameBack && ItemActionable(item)
+                                ? (AutostartItem *)PlatAllocZero(sizeof *goesTo)
+                                : NULL;
+    if (goesTo) {
+        *goesTo = *item;
+        if (LocationDisabled(item->location))
+            SiblingLocation(item->location, goesTo->location);
+        if (BackupEntryValues("Enabled", item, goesTo, enabled) != PLAT_OK)
+            enabled[0] = '\0';
+        PlatFree(goesTo);
+    }
     SetStoreError(PLAT_OK);
     int failed = 1;
     char movedTo[TEXT_FIELD_SIZE] = "";
@@ -496,13 +511,16 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
     if (!failed && noted) {
         // A list value's row and a packaged app's State come back exactly
         // from the backup of the values as they were; others by switching.
-        noted->undoBy = outcome.backup[0] && (item->logonPlace || item->kind == PackagedApp)
+        noted->undoBy = enabled[0] || (outcome.backup[0] && (item->logonPlace || item->kind == PackagedApp))
                             ? UndoByReg
                             : UndoBySwitch;
-        outcome.journalCause = JournalChangeDone(noted, item, outcome.backup, front ? front->name : NULL);
+        outcome.journalCause = JournalChangeDone(noted, item, enabled[0] ? enabled : outcome.backup,
+                                                 front ? front->name : NULL);
     } else if (!failed && journaled) {
         outcome.journalCause = PLAT_ERROR_OUTOFMEMORY;
     }
+    if (failed && enabled[0])
+        PlatDeleteFile(enabled); // nothing changed: nothing to undo
     PlatFree(noted);
     TellOutcome(front, &outcome);
     return outcome.result;

@@ -398,6 +398,13 @@ int SaveItemWithBackup(const char *name, const char *file, const char *parameter
 int SaveEntry(const char *name, const char *file, const char *parameters, int allUsers,
               int32_t mode, int32_t editIndex, char *backupFile, const FrontEnd *front,
               long *journalCause);
+// Saves the values of two records of registry entries (first may be null:
+// an entry and the place it goes to), each with its switch in Windows'
+// settings, as they are now (absent ones as "name"=-), into one backup an
+// undo restores ("<what> <date time>.reg"): PLAT_OK with its path, or the
+// cause.
+long BackupEntryValues(const char *what, const AutostartItem *first, const AutostartItem *second,
+                       char *backup);
 // The key a save would write into ("HKCU\...\Run"), for the question.
 void SaveReplacePlace(int allUsers, int32_t mode, int32_t editIndex, char *place);
 

@@ -164,7 +164,7 @@ static OutcomeResult UndoSwitch(const JournalRecord *r, StoreOutcome *o, const F
     c.outer = front;
     const FrontEnd inner = {CaptureOutcome, ForwardQuestion, front ? front->scanError : NULL, &c, NULL};
     OutcomeResult result = ApplyChange(index, r->stateBefore, &inner);
-    o->result = result == ResultSwitchNotSet ? ResultDone : result;
+    o->result = result;
     o->cause = c.told ? c.outcome.cause : (long)PLAT_OK;
     TextCopy(o->backup, sizeof o->backup, c.told ? c.outcome.backup : "");
     if (result == ResultDone && r->op == JournalDisable && r->backup[0])
@@ -263,6 +263,16 @@ static int SaveNow(const RegFileContent *content, const NowValue *now, char *bac
     return made;
 }
 
+// Nonzero when the backup writes only into the user's own keys, or the
+// record's backup is one this program vouched for (VouchBackup).
+static int VouchedFor(const JournalRecord *r, const RegFileContent *content)
+{
+    for (int32_t i = 0; i < content->count; ++i)
+        if (content->values[i].hive != PLAT_HKCU)
+            return r->op != JournalUnrecorded && BackupVouched(r->backupHash);
+    return 1;
+}
+
 // Checks the backup's values may be written by this undo: PLAT_OK or the cause.
 static long CheckPlaces(const RegFileContent *content, int trusted)
 {
@@ -308,9 +318,11 @@ static OutcomeResult UndoReg(const JournalRecord *r, StoreOutcome *o, const Fron
                       front);
     }
     long cause = content.count ? CheckPlaces(&content, trusted) : (long)CAUSE_BACKUP_UNREAD;
-    NowValue *now = cause == PLAT_OK ? ReadNow(&content) : NULL;
-    if (cause == PLAT_OK && !now)
-        cause = CAUSE_BACKUP_FAILED;
+    // Elevated, into a machine place: only a backup this program vouched
+    // for where only administrators write, never one a program of the
+    // user wrote together with a record of its own.
+    if (cause == PLAT_OK && PlatIsElevated() && !VouchedFor(r, &content))
+        cause = CAUSE_BACKUP_NOT_VOUCHED;
     if (cause != PLAT_OK) {
         FreeRegContent(&content);
         return Refuse(o, cause, front);
@@ -318,16 +330,27 @@ static OutcomeResult UndoReg(const JournalRecord *r, StoreOutcome *o, const Fron
     // Changed since the change, or (a backup the history does not know)
     // anything to write over: asked first.
     char state[JOURNAL_HASH_SIZE] = "";
-    int changed = r->op == JournalUnrecorded || !r->afterHash[0]
-                  || !RegStateHash(&content, state) || strcmp(state, r->afterHash) != 0;
-    if (changed) {
-        if (!AskChanged(r, o, front)) {
-            FreeNow(now, content.count);
-            FreeRegContent(&content);
-            o->result = ResultDeclined;
-            TellOutcome(front, o);
-            return o->result;
-        }
+    int hashed = RegStateHash(&content, state);
+    int changed = r->op == JournalUnrecorded || !r->afterHash[0] || !hashed
+                  || strcmp(state, r->afterHash) != 0;
+    if (changed && !AskChanged(r, o, front)) {
+        FreeRegContent(&content);
+        o->result = ResultDeclined;
+        TellOutcome(front, o);
+        return o->result;
+    }
+    // What is there now is read after the answer, and must be what the
+    // question was about: a value written while it was open is never
+    // written over unsaved.
+    char again[JOURNAL_HASH_SIZE] = "";
+    if (changed && (!hashed || !RegStateHash(&content, again) || strcmp(again, state) != 0))
+        cause = CAUSE_CHANGED_WHILE_ASKED;
+    NowValue *now = cause == PLAT_OK ? ReadNow(&content) : NULL;
+    if (cause == PLAT_OK && !now)
+        cause = CAUSE_BACKUP_FAILED;
+    if (cause != PLAT_OK) {
+        FreeRegContent(&content);
+        return Refuse(o, cause, front);
     }
     int made = SaveNow(&content, now, o->backup);
     if (made != BackupMade) {
@@ -391,6 +414,42 @@ static int FileInListedFolder(const char *path, int userOnly)
     return 0;
 }
 
+// A shortcut's record made from where it lies.
+static void FileRecord(AutostartItem *file, const char *scope, const char *path)
+{
+    memset(file, 0, sizeof *file);
+    file->kind = Shortcut;
+    file->enabled = 1;
+    TextCopy(file->scope, sizeof file->scope, scope);
+    TextCopy(file->location, sizeof file->location, path);
+    TextCopy(file->name, sizeof file->name, strrchr(path, '\\') + 1);
+}
+
+// Writes the bytes that were hashed (never the file again by its path,
+// which may have been rewritten since) as a new file at path, in its held
+// folder: PLAT_OK or the cause.
+static long PutBytes(const char *path, const unsigned char *bytes, uint32_t size, int asUser)
+{
+    PlatPlace place = NULL;
+    long cause = HoldPlace(path, NULL, 1, asUser, &place);
+    PlatFile file = cause == PLAT_OK ? PlatFileCreateNew(path) : NULL;
+    if (cause == PLAT_OK && !file)
+        cause = PlaceError(asUser, place, PlatLastError());
+    if (file) {
+        int written = PlatFileWrite(file, bytes, size);
+        long error = written ? (long)PLAT_OK : PlatLastError();
+        if (!PlatFileClose(file) && error == PLAT_OK)
+            error = PlatLastError();
+        if (error == PLAT_OK && !PlaceStillHeld(place))
+            error = LastStoreError();
+        if (error != PLAT_OK)
+            PlatDeleteFile(path);
+        cause = error == PLAT_OK ? (long)PLAT_OK : PlaceError(asUser, place, error);
+    }
+    ReleasePlace(place);
+    return cause;
+}
+
 static OutcomeResult UndoPutFile(const JournalRecord *r, StoreOutcome *o, const FrontEnd *front)
 {
     uint32_t size = 0;
@@ -398,48 +457,52 @@ static OutcomeResult UndoPutFile(const JournalRecord *r, StoreOutcome *o, const 
     unsigned char *bytes = LoadBackup(r, &size, &trusted);
     if (!bytes)
         return Refuse(o, CAUSE_BACKUP_UNREAD, front);
-    PlatFree(bytes);
-    if (!trusted && PlatIsElevated())
-        return Refuse(o, CAUSE_BACKUP_CHANGED, front);
-    if (!FileInListedFolder(r->placeBefore, !trusted))
-        return Refuse(o, trusted ? CAUSE_PLACE_NOT_LISTED : CAUSE_NOT_USER_PLACE, front);
-    int there = PlatFileExists(r->placeBefore);
-    if (there && !AskChanged(r, o, front)) {
+    int user = ScopeIsUser(r->scope);
+    long cause = !trusted && PlatIsElevated() ? (long)CAUSE_BACKUP_CHANGED
+                 : !FileInListedFolder(r->placeBefore, !trusted)
+                     ? (trusted ? (long)CAUSE_PLACE_NOT_LISTED : (long)CAUSE_NOT_USER_PLACE)
+                 : !user && PlatIsElevated() && !BackupVouched(r->backupHash)
+                     ? (long)CAUSE_BACKUP_NOT_VOUCHED
+                     : (long)PLAT_OK;
+    AutostartItem *there = cause == PLAT_OK ? (AutostartItem *)PlatAllocZero(sizeof *there) : NULL;
+    if (cause == PLAT_OK && !there)
+        cause = PLAT_ERROR_OUTOFMEMORY;
+    if (cause != PLAT_OK) {
+        PlatFree(bytes);
+        return Refuse(o, cause, front);
+    }
+    FileRecord(there, r->scope, r->placeBefore);
+    int occupied = PlatFileExists(r->placeBefore);
+    if (occupied && !AskChanged(r, o, front)) {
+        PlatFree(bytes);
+        PlatFree(there);
         o->result = ResultDeclined;
         TellOutcome(front, o);
         return o->result;
     }
-    AutostartItem *now = (AutostartItem *)PlatAllocZero(sizeof *now);
-    if (!now)
-        return Refuse(o, PLAT_ERROR_OUTOFMEMORY, front);
-    now->kind = Shortcut;
-    now->enabled = 1;
-    TextCopy(now->scope, sizeof now->scope, r->scope);
-    TextCopy(now->location, sizeof now->location, r->placeBefore);
-    TextCopy(now->name, sizeof now->name, strrchr(r->placeBefore, '\\') + 1);
-    // What lies there now is saved and taken away first, as a Remove does.
-    if (there) {
-        int removed = RemoveItemWithBackup(now, o->backup);
-        if (removed != RemoveDone) {
-            PlatFree(now);
-            o->result = removed == RemoveFolderIsLink ? ResultFolderIsLink : ResultBackupFailed;
-            o->folder = BACKUP_FOLDER;
-            o->cause = LastStoreError() != PLAT_OK ? LastStoreError() : (long)CAUSE_BACKUP_FAILED;
-            TellOutcome(front, o);
-            return o->result;
-        }
+    // What lies there now is saved and taken away first, as a Remove does;
+    // put back from its backup when the copy cannot take its place.
+    int removed = occupied ? RemoveItemWithBackup(there, o->backup) : RemoveDone;
+    if (removed != RemoveDone) {
+        PlatFree(bytes);
+        PlatFree(there);
+        o->result = removed == RemoveFolderIsLink ? ResultFolderIsLink : ResultBackupFailed;
+        o->folder = BACKUP_FOLDER;
+        o->cause = LastStoreError() != PLAT_OK ? LastStoreError() : (long)CAUSE_BACKUP_FAILED;
+        TellOutcome(front, o);
+        return o->result;
     }
-    PlatPlace place = NULL;
-    long cause = HoldPlace(r->placeBefore, r->backup, 1, ScopeIsUser(r->scope), &place);
-    if (cause == PLAT_OK && !PlatCopyFile(r->backup, r->placeBefore))
-        cause = PlaceError(ScopeIsUser(r->scope), place, PlatLastError());
-    if (cause == PLAT_OK && !PlaceStillHeld(place)) {
-        cause = LastStoreError();
-        PlatDeleteFile(r->placeBefore);
-    }
-    ReleasePlace(place);
+    cause = PutBytes(r->placeBefore, bytes, size, user);
+    char putBack[JOURNAL_HASH_SIZE];
+    Sha256 sha;
+    Sha256Begin(&sha);
+    Sha256Add(&sha, bytes, size);
+    Sha256End(&sha, putBack);
+    PlatFree(bytes);
     if (cause != PLAT_OK) {
-        PlatFree(now);
+        if (occupied && PlatCopyFile(o->backup, r->placeBefore))
+            o->backup[0] = '\0'; // back as it was
+        PlatFree(there);
         return Refuse(o, cause, front);
     }
     JournalRecord *u = (JournalRecord *)PlatAllocZero(sizeof *u);
@@ -449,12 +512,15 @@ static OutcomeResult UndoPutFile(const JournalRecord *r, StoreOutcome *o, const 
         u->kind = Shortcut;
         TextCopy(u->placeAfter, sizeof u->placeAfter, r->placeBefore);
         u->stateAfter = 1;
-        TextCopy(u->name, sizeof u->name, now->name);
+        TextCopy(u->name, sizeof u->name, there->name);
         TextCopy(u->id, sizeof u->id, r->placeBefore);
+        // What was put back, so that undoing this undo knows a file that
+        // another program wrote there since.
+        TextCopy(u->afterHash, sizeof u->afterHash, putBack);
         NoteUndo(u, r, NULL, o, front);
         PlatFree(u);
     }
-    PlatFree(now);
+    PlatFree(there);
     o->result = ResultDone;
     TellOutcome(front, o);
     return o->result;
@@ -465,14 +531,20 @@ static OutcomeResult UndoDeleteFile(const JournalRecord *r, StoreOutcome *o, con
 {
     if (!FileInListedFolder(r->placeAfter, 0) || !PlatFileExists(r->placeAfter))
         return Refuse(o, CAUSE_ENTRY_GONE, front);
-    AutostartItem *now = (AutostartItem *)PlatAllocZero(sizeof *now);
-    if (!now)
+    uint64_t size = 0;
+    char hash[JOURNAL_HASH_SIZE] = "";
+    int same = r->afterHash[0] && HashBackupFile(r->placeAfter, &size, hash) == PLAT_OK
+               && strcmp(hash, r->afterHash) == 0;
+    if (!same && !AskChanged(r, o, front)) {
+        o->result = ResultDeclined;
+        TellOutcome(front, o);
+        return o->result;
+    }
+    AutostartItem *file = (AutostartItem *)PlatAllocZero(sizeof *file);
+    if (!file)
         return Refuse(o, PLAT_ERROR_OUTOFMEMORY, front);
-    now->kind = Shortcut;
-    now->enabled = 1;
-    TextCopy(now->scope, sizeof now->scope, r->scope);
-    TextCopy(now->location, sizeof now->location, r->placeAfter);
-    TextCopy(now->name, sizeof now->name, strrchr(r->placeAfter, '\\') + 1);
+    FileRecord(file, r->scope, r->placeAfter);
+    AutostartItem *now = file;
     int removed = RemoveItemWithBackup(now, o->backup);
     if (removed != RemoveDone) {
         PlatFree(now);
@@ -513,6 +585,34 @@ static int TaskKept(const TaskDefinition *saved, const char *path)
     return kept;
 }
 
+// The security descriptor saved beside a task's XML, as terminated text
+// (PlatFree it), while it holds the bytes the history saw; else null with
+// the cause.
+static char *LoadSecurity(const JournalRecord *r, long *cause)
+{
+    char path[TEXT_FIELD_SIZE];
+    uint32_t size = 0;
+    unsigned char *bytes = TaskSecurityFile(r->backup, path)
+                               ? (unsigned char *)PlatFileLoad(path, &size)
+                               : NULL;
+    if (!bytes) {
+        *cause = CAUSE_BACKUP_UNREAD;
+        return NULL;
+    }
+    Sha256 s;
+    char hash[JOURNAL_HASH_SIZE];
+    Sha256Begin(&s);
+    Sha256Add(&s, bytes, size);
+    Sha256End(&s, hash);
+    int same = strcmp(hash, r->securityHash) == 0;
+    size_t length = 0;
+    char *text = same ? DecodeTextDocument(bytes, size, &length) : NULL;
+    PlatFree(bytes);
+    if (!text)
+        *cause = same ? (long)PLAT_ERROR_OUTOFMEMORY : (long)CAUSE_BACKUP_CHANGED;
+    return text;
+}
+
 // Registers the task again from its backup, only while the backup is the
 // one the history saw (a task is no place of the user's own), never over
 // a task of that path, and read back: one the scheduler did not keep as
@@ -530,16 +630,24 @@ static OutcomeResult UndoPutTask(const JournalRecord *r, StoreOutcome *o, const 
                     ? DecodeTextDocument(bytes, size, &length)
                     : NULL;
     PlatFree(bytes);
-    long cause = !trusted ? (long)CAUSE_BACKUP_CHANGED : !xml ? (long)CAUSE_BACKUP_UNREAD : (long)PLAT_OK;
+    // A task runs as the principal its XML names: elevated, only a backup
+    // this program vouched for is registered.
+    long cause = !trusted ? (long)CAUSE_BACKUP_CHANGED
+                 : !xml   ? (long)CAUSE_BACKUP_UNREAD
+                 : PlatIsElevated() && !BackupVouched(r->backupHash) ? (long)CAUSE_BACKUP_NOT_VOUCHED
+                                                                     : (long)PLAT_OK;
+    // Its own security descriptor, only as the history saw it written.
+    char *sddl = cause == PLAT_OK && r->securityHash[0] ? LoadSecurity(r, &cause) : NULL;
     if (cause == PLAT_OK && PlatTaskRead(r->placeBefore, NULL, NULL, NULL) == PLAT_OK)
         cause = CAUSE_TASK_EXISTS;
     if (cause == PLAT_OK)
-        cause = PlatTaskRegister(r->placeBefore, xml);
+        cause = PlatTaskRegister(r->placeBefore, xml, sddl);
     if (cause == PLAT_OK && !TaskKept(saved, r->placeBefore)) {
         PlatTaskDelete(r->placeBefore);
         cause = CAUSE_TASK_NOT_KEPT;
     }
     PlatFree(xml);
+    PlatFree(sddl);
     PlatFree(saved);
     if (cause != PLAT_OK)
         return Refuse(o, cause, front);

@@ -2408,7 +2408,7 @@ long PlatTaskDelete(const char *path)
     return PLAT_ERROR_FILE_NOT_FOUND;
 }
 
-long PlatTaskRegister(const char *path, const char *xml)
+long PlatTaskRegister(const char *path, const char *xml, const char *sddl)
 {
     long fail;
     if (Enter(MEM_TASK_REGISTER, &fail))
@@ -2428,6 +2428,7 @@ long PlatTaskRegister(const char *path, const char *xml)
     task.path = path;
     task.xml = kept;
     task.enabled = true;
+    task.sddl = sddl ? sddl : MEM_TASK_DEFAULT_SDDL;
     S().tasks.push_back(task);
     return PLAT_OK;
 }

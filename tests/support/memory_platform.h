@@ -244,6 +244,8 @@ std::string MemTaskXml(const char *path);
 // Registering keeps only the settings, dropping triggers, principal and
 // actions, as Wine 8.0's scheduler does.
 void MemSetTaskRegisterStrips(bool strips);
+// The security descriptor of a task registered without one.
+#define MEM_TASK_DEFAULT_SDDL "O:BAG:SYD:(A;;FA;;;BA)"
 bool MemTaskEnabled(const char *path);
 // The task's security descriptor as PlatTaskSecurity gives it (every task
 // has MEM_TASK_SDDL until set).

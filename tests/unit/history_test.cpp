@@ -146,6 +146,22 @@ TEST_F(History, RecordsComeBackWholeAndOneCutShortIsLeftOutAndSaid)
     EXPECT_EQ(2, list.torn);
     FreeJournal(&list);
 
+    // A zero byte inside a record (a write torn on disk) damages that one
+    // alone; the next is numbered past every number the file holds.
+    JournalRecord fourth = Record("Fourth", "w.exe");
+    ASSERT_EQ(PLAT_OK, AppendJournal(nullptr, &fourth));
+    whole = MemFileBytes(kJournal.c_str());
+    whole[whole.find("Fourth") - 3] = '\0';
+    whole[whole.find("Tab")] = '\0';
+    MemAddFile(kJournal.c_str(), whole);
+    JournalRecord fifth = Record("Fifth", "v.exe");
+    ASSERT_EQ(PLAT_OK, AppendJournal(nullptr, &fifth));
+    list = Journal();
+    ASSERT_EQ(1, list.count);
+    EXPECT_STREQ("Fifth", list.records[0].name);
+    EXPECT_EQ(5, list.records[0].number);
+    FreeJournal(&list);
+
     // A file that is not ours is neither read nor written to.
     MemAddFile(kJournal.c_str(), "Notes\nchange\t1\n");
     EXPECT_EQ(CAUSE_JOURNAL_FOREIGN, ReadJournal(nullptr, &list));
@@ -201,6 +217,16 @@ TEST_F(History, EachChangeThenItsUndoGivesStorageBack)
         {"disable without a switch",
          [] { MemSetString(PLAT_HKCU, kRun, "Tool", "t.exe"); },
          [] { ASSERT_EQ(ResultDone, ApplyChange(IndexOf("Tool"), 0, &Window)); }},
+        {"enable from its place aside",
+         [] { MemSetString(PLAT_HKCU, kRunOff, "Tool", "t.exe"); },
+         [] { ASSERT_EQ(ResultDone, ApplyChange(IndexOf("Tool"), 1, &Window)); }},
+        {"enable of one off in Windows' settings",
+         [] {
+             MemSetString(PLAT_HKCU, kRun, "Tool", "t.exe");
+             MemSetValue(PLAT_HKCU, kSwitches, "Tool", PLAT_REG_BINARY,
+                         std::string("\x03\0\0\0\x11\x22\x33\x44\x55\x66\x77\x08", 12));
+         },
+         [] { ASSERT_EQ(ResultDone, ApplyChange(IndexOf("Tool"), 1, &Window)); }},
         {"remove of a value",
          [] {
              MemSetValue(PLAT_HKLM, kRun, "Tool", PLAT_REG_BINARY, std::string("\x01\0\xff", 3));
@@ -274,7 +300,20 @@ TEST_F(History, AnUndoOverAnEntryWrittenSinceAsksAndSavesItFirst)
     EXPECT_EQ(Sz("old.exe"), Bytes(PLAT_HKCU, kRun, "Tool"));
     // What the undo wrote over is in the backup it names, read back the way
     // an undo reads it.
-    const StoreOutcome &undo = Outcomes.back();
+    StoreOutcome undo = Outcomes.back();
+    // A value written while the question is open is never written over.
+    ASSERT_EQ(ResultDone, UndoLast());
+    const FrontEnd racing = {Keep, [](void *, const char *) {
+                                 MemSetString(PLAT_HKCU, kRun, "Tool", "newest.exe");
+                                 return 1;
+                             }, nullptr, nullptr, FRONT_WINDOW};
+    MemSetString(PLAT_HKCU, kRun, "Tool", "newer.exe");
+    ScanCatalogue();
+    JournalList list = Journal();
+    EXPECT_EQ(ResultRefused, UndoRecord(&list, &list.records[0], &racing));
+    EXPECT_EQ(CAUSE_CHANGED_WHILE_ASKED, Outcomes.back().cause);
+    EXPECT_EQ(Sz("newest.exe"), Bytes(PLAT_HKCU, kRun, "Tool"));
+    FreeJournal(&list);
     ASSERT_TRUE(undo.backup[0]);
     EXPECT_NE(std::string::npos, RegText(MemFileBytes(undo.backup)).find("newer.exe"));
     char words[OUTCOME_TEXT_SIZE];
@@ -340,6 +379,49 @@ TEST_F(History, ABackupThatChangedOrNamesAnotherPlaceLendsNoRights)
     EXPECT_EQ(ResultRefused, UndoLast());
     EXPECT_EQ(CAUSE_PLACE_NOT_LISTED, Outcomes.back().cause);
     EXPECT_FALSE(MemValueExists(PLAT_HKCU, "Software\\Classes\\exefile\\shell\\open\\command", ""));
+
+    // A record forged together with its backup (the history lies where any
+    // program of the user writes) names the machine's Run key: elevated, it
+    // is not restored, for this program never vouched for that backup...
+    MemSetElevated(true);
+    const std::string planted = MemUtf16("C:\\Users\\tester\\evil.exe");
+    BackupValue run = {PLAT_HKLM, kRun, "Contoso", PLAT_REG_SZ, planted.data(), (uint32_t)planted.size(), 0};
+    ASSERT_EQ(BackupMade, BackupValues("Removed", &run, 1, path));
+    TextCopy(r.backup, sizeof r.backup, path);
+    ASSERT_EQ(PLAT_OK, HashBackupFile(path, &r.backupSize, r.backupHash));
+    ASSERT_EQ(PLAT_OK, AppendJournal(nullptr, &r));
+    EXPECT_EQ(ResultRefused, UndoLast());
+    EXPECT_EQ(CAUSE_BACKUP_NOT_VOUCHED, Outcomes.back().cause);
+    EXPECT_FALSE(MemValueExists(PLAT_HKLM, kRun, "Contoso"));
+    // ... while one of its own is.
+    MemSetString(PLAT_HKLM, kRun, "Agent", "agent.exe");
+    ScanCatalogue();
+    ASSERT_EQ(ResultDone, RemoveEntry(&ItemCatalogue.items[IndexOf("Agent")], &Window));
+    EXPECT_EQ(ResultDone, UndoLast());
+    EXPECT_EQ(Sz("agent.exe"), Bytes(PLAT_HKLM, kRun, "Agent"));
+}
+
+TEST_F(History, AStartupFileComesBackAsSavedAndIsTakenAgainOnlyAsPutBack)
+{
+    const std::string link = std::string(MEM_STARTUP_FOLDER) + "\\Agent.lnk";
+    MemAddLink(link.c_str(), "C:\\agent.exe", "-a", "");
+    const std::string bytes = MemFileBytes(link.c_str());
+    ScanCatalogue();
+    ASSERT_EQ(ResultDone, RemoveEntry(&ItemCatalogue.items[IndexOf("Agent.lnk")], &Window));
+    // The copy is rewritten after the undo has read and checked it: what
+    // was checked is what is put back.
+    JournalList list = Journal();
+    std::string copy = list.records[0].backup;
+    FreeJournal(&list);
+    MemSetHook(MEM_PLACE_HOLD, 0, [copy] { MemAddFile(copy.c_str(), "EVIL PAYLOAD"); });
+    ASSERT_EQ(ResultDone, UndoLast());
+    MemClearFaults();
+    EXPECT_EQ(bytes, MemFileBytes(link.c_str()));
+    // Another program writes its own file there since: undoing the undo asks.
+    MemAddFile(link.c_str(), "another program's");
+    StatusFrontAnswer = 0;
+    EXPECT_EQ(ResultDeclined, UndoLast());
+    EXPECT_EQ("another program's", MemFileBytes(link.c_str()));
 }
 
 TEST_F(History, ARemovedTaskComesBackThroughTheSchedulerAsSavedOrNotAtAll)
@@ -355,6 +437,12 @@ TEST_F(History, ARemovedTaskComesBackThroughTheSchedulerAsSavedOrNotAtAll)
     ASSERT_EQ(ResultDone, RemoveEntry(&ItemCatalogue.items[IndexOf("Updater")], &Window));
     ASSERT_EQ(ResultDone, UndoLast());
     EXPECT_EQ(xml, MemTaskXml(path));
+    // With its own security descriptor, not the scheduler's default.
+    char *sddl = nullptr;
+    uint32_t length = 0;
+    ASSERT_EQ(PLAT_OK, PlatTaskSecurity(path, &sddl, &length));
+    EXPECT_STREQ(MEM_TASK_SDDL, sddl);
+    PlatFree(sddl);
     // Not over a task that is there: undoing the undo removes it first, with its backup.
     ASSERT_EQ(ResultDone, UndoLast());
     EXPECT_FALSE(MemTaskExists(path));
