@@ -20,8 +20,10 @@ const std::string kJournal =
     std::string(MEM_LOCAL_APPDATA_FOLDER) + "\\" REMEMBERED_FOLDER "\\" JOURNAL_FILE;
 const std::string kDisabledUser = std::string(MEM_PERSONAL_FOLDER) + "\\" DISABLED_USER_FOLDER;
 
+int Asked = 0;
 int Answer(void *, const char *)
 {
+    ++Asked;
     return StatusFrontAnswer;
 }
 void Keep(void *, const StoreOutcome *outcome)
@@ -173,7 +175,7 @@ TEST_F(History, RecordsComeBackWholeAndOneCutShortIsLeftOutAndSaid)
 TEST_F(History, EveryFailingCallOfAnAppendLeavesTheHistoryWholeAndSaysSo)
 {
     const MemOp ops[] = {MEM_FILE_APPEND, MEM_FILE_WRITE, MEM_FILE_CLOSE, MEM_ALLOC,
-                         MEM_SHELL_FOLDER, MEM_PLACE_HOLD};
+                         MEM_SHELL_FOLDER, MEM_PLACE_HOLD, MEM_PLACE_CHECK};
     for (MemOp op : ops)
         for (int occurrence = 1; occurrence <= 2; ++occurrence) {
             MemReset();
@@ -286,6 +288,18 @@ TEST_F(History, EachChangeThenItsUndoGivesStorageBack)
 
 TEST_F(History, AnUndoOverAnEntryWrittenSinceAsksAndSavesItFirst)
 {
+    // A disabled entry whose command another program rewrote since: the
+    // switch back is asked about.
+    MemSetString(PLAT_HKCU, kRun, "Moved", "moved.exe");
+    ScanCatalogue();
+    ASSERT_EQ(ResultDone, ApplyChange(IndexOf("Moved"), 0, &Window));
+    MemSetString(PLAT_HKCU, kRunOff, "Moved", "rewritten.exe");
+    StatusFrontAnswer = 0;
+    EXPECT_EQ(ResultDeclined, UndoLast());
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRun, "Moved"));
+    StatusFrontAnswer = 1;
+    MemReset();
+
     MemSetString(PLAT_HKCU, kRun, "Tool", "old.exe");
     ScanCatalogue();
     ASSERT_EQ(ResultDone, RemoveEntry(&ItemCatalogue.items[IndexOf("Tool")], &Window));
@@ -414,7 +428,9 @@ TEST_F(History, AStartupFileComesBackAsSavedAndIsTakenAgainOnlyAsPutBack)
     std::string copy = list.records[0].backup;
     FreeJournal(&list);
     MemSetHook(MEM_PLACE_HOLD, 0, [copy] { MemAddFile(copy.c_str(), "EVIL PAYLOAD"); });
+    Asked = 0;
     ASSERT_EQ(ResultDone, UndoLast());
+    EXPECT_EQ(0, Asked) << "nothing was there to ask about";
     MemClearFaults();
     EXPECT_EQ(bytes, MemFileBytes(link.c_str()));
     // Another program writes its own file there since: undoing the undo asks.
