@@ -503,3 +503,17 @@ TEST_F(History, ABackupTheHistoryDoesNotKnowIsListedAndRestoredOnlyUnelevatedInt
     EXPECT_EQ(Sz("old.exe"), Bytes(PLAT_HKCU, kRun, "Old"));
     FreeJournal(&list);
 }
+
+TEST(HistoryPlaces, AnUndoWritesOnlyIntoThePlacesThisProgramLists)
+{
+    EXPECT_TRUE(KeyIsListedPlace(PLAT_HKCU, RUN_KEY "-"));
+    EXPECT_TRUE(KeyIsListedPlace(PLAT_HKLM32, CURRENT_VERSION_KEY "\\RunOnceEx-\\0001\\Depend"));
+    EXPECT_TRUE(KeyIsListedPlace(PLAT_HKLM, ACTIVE_SETUP_KEY "-\\{0A1B}"));
+    EXPECT_TRUE(KeyIsListedPlace(PLAT_HKCU, APP_STATE_KEY "\\Contoso_1a2b\\Updater"));
+    EXPECT_TRUE(KeyIsListedPlace(PLAT_HKLM, WINLOGON_KEY "-"));
+    EXPECT_FALSE(KeyIsListedPlace(PLAT_HKLM, CURRENT_VERSION_KEY "\\RunOnceEx\\0001\\Other"));
+    EXPECT_FALSE(KeyIsListedPlace(PLAT_HKCU, RUN_KEY "\\Below"));
+    EXPECT_FALSE(KeyIsListedPlace(PLAT_HKCU, APP_STATE_KEY "\\Contoso_1a2b"));
+    EXPECT_FALSE(KeyIsListedPlace(PLAT_HKCU, SAFE_BOOT_KEY));
+    EXPECT_FALSE(KeyIsListedPlace(PLAT_HKCU, "Software\\Classes\\exefile\\shell\\open\\command"));
+}
