@@ -476,6 +476,8 @@ TEST_F(History, AStartupFileComesBackAsSavedAndIsTakenAgainOnlyAsPutBack)
     MemClearFaults();
     EXPECT_EQ("a third", MemFileBytes(link.c_str()));
     EXPECT_NE(std::string::npos, Said.back().find("saved in ")) << Said.back();
+    EXPECT_EQ(blocks, MemLiveBlocks());
+    EXPECT_FALSE(MemFolderHeld(MEM_STARTUP_FOLDER));
 }
 
 TEST_F(History, ARemovedTaskComesBackThroughTheSchedulerAsSavedOrNotAtAll)
@@ -511,6 +513,7 @@ TEST_F(History, ARemovedTaskComesBackThroughTheSchedulerAsSavedOrNotAtAll)
     EXPECT_EQ(ResultRefused, UndoLast());
     EXPECT_EQ(CAUSE_TASK_NOT_KEPT, Outcomes.back().cause);
     EXPECT_FALSE(MemTaskExists(path));
+    EXPECT_EQ(blocks, MemLiveBlocks());
 }
 
 TEST_F(History, ABackupTheHistoryDoesNotKnowIsListedAndRestoredOnlyUnelevatedIntoTheUsersPlaces)
