@@ -245,10 +245,7 @@ static long AppendHeld(PlatFile file, const char *path, JournalRecord *record)
     }
     if (error == PLAT_OK && PlatIsElevated()) {
         char hash[JOURNAL_HASH_SIZE];
-        Sha256 s;
-        Sha256Begin(&s);
-        Sha256Add(&s, line, lineLength);
-        Sha256End(&s, hash);
+        Sha256Of(line, lineLength, hash);
         VouchBackup(hash);
     }
     PlatFree(block);
@@ -643,10 +640,7 @@ int RecordVouched(const JournalRecord *record)
     if (!line)
         return 0;
     char hash[JOURNAL_HASH_SIZE];
-    Sha256 s;
-    Sha256Begin(&s);
-    Sha256Add(&s, line, length);
-    Sha256End(&s, hash);
+    Sha256Of(line, length, hash);
     PlatFree(line);
     return BackupVouched(hash);
 }

@@ -27,11 +27,8 @@ static unsigned char *LoadBackup(const JournalRecord *r, uint32_t *size, int *sa
     *same = 0;
     if (!bytes)
         return NULL;
-    Sha256 s;
     char hash[JOURNAL_HASH_SIZE];
-    Sha256Begin(&s);
-    Sha256Add(&s, bytes, *size);
-    Sha256End(&s, hash);
+    Sha256Of(bytes, *size, hash);
     *same = r->op != JournalUnrecorded && r->backupHash[0] && r->backupSize == *size
             && strcmp(hash, r->backupHash) == 0;
     return bytes;
@@ -520,10 +517,7 @@ static OutcomeResult UndoPutFile(const JournalRecord *r, StoreOutcome *o, const 
     }
     cause = PutBytes(r->placeBefore, bytes, size, user);
     char putBack[JOURNAL_HASH_SIZE];
-    Sha256 sha;
-    Sha256Begin(&sha);
-    Sha256Add(&sha, bytes, size);
-    Sha256End(&sha, putBack);
+    Sha256Of(bytes, size, putBack);
     PlatFree(bytes);
     if (cause != PLAT_OK) {
         // Back as it was; its backup is named all the same.
@@ -631,11 +625,8 @@ static char *LoadSecurity(const JournalRecord *r, long *cause)
         *cause = CAUSE_BACKUP_UNREAD;
         return NULL;
     }
-    Sha256 s;
     char hash[JOURNAL_HASH_SIZE];
-    Sha256Begin(&s);
-    Sha256Add(&s, bytes, size);
-    Sha256End(&s, hash);
+    Sha256Of(bytes, size, hash);
     int same = strcmp(hash, r->securityHash) == 0;
     size_t length = 0;
     char *text = same ? DecodeTextDocument(bytes, size, &length) : NULL;
