@@ -333,13 +333,7 @@ static void OnDpiChanged(HWND window, int dpi, const RECT *suggested)
 static LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam)
 {
     static HWND focused = NULL;
-    if (LOWORD(wParam) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        focused = IsChild(window, focus) ? focus : NULL;
-        return DefWindowProcA(window, WM_ACTIVATE, wParam, lParam);
-    }
-    SetFocus(focused && IsChild(window, focused) ? focused : GetDlgItem(window, IDC_EDITOR_NAME));
-    return 0;
+    return ActivateKeepingFocus(window, wParam, lParam, &focused, IDC_EDITOR_NAME);
 }
 
 LRESULT CALLBACK EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

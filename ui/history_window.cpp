@@ -379,15 +379,7 @@ static void OnDpiChanged(HWND window, int dpi, const RECT *suggested)
 static LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam)
 {
     static HWND focused = NULL;
-    if (LOWORD(wParam) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        focused = IsChild(window, focus) ? focus : NULL;
-        return DefWindowProcA(window, WM_ACTIVATE, wParam, lParam);
-    }
-    SetFocus(focused && IsChild(window, focused) && IsWindowEnabled(focused)
-                 ? focused
-                 : GetDlgItem(window, IDC_HISTORY_LIST));
-    return 0;
+    return ActivateKeepingFocus(window, wParam, lParam, &focused, IDC_HISTORY_LIST);
 }
 
 static void OnCommand(HWND window, WPARAM wParam)

@@ -155,3 +155,17 @@ HWND CreateChildControl(HWND parent, const ChildControl *row)
     ShowWindow(control, SW_SHOWNORMAL);
     return control;
 }
+
+LRESULT ActivateKeepingFocus(HWND window, WPARAM wParam, LPARAM lParam, HWND *focused,
+                             int firstId)
+{
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        *focused = IsChild(window, focus) ? focus : NULL;
+        return DefWindowProcA(window, WM_ACTIVATE, wParam, lParam);
+    }
+    SetFocus(*focused && IsChild(window, *focused) && IsWindowEnabled(*focused)
+                 ? *focused
+                 : GetDlgItem(window, firstId));
+    return 0;
+}

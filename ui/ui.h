@@ -73,6 +73,11 @@ void ShowCatalogueError(void *context, const char *subject, const char *text);
 
 // Centres the window on the screen, 5 pixels below the exact centre.
 int CenterWindow(HWND window);
+// WM_ACTIVATE of a window over the main one: leaving, the control that has
+// the keys is kept in *focused; back (from a box or a file dialog), the
+// keys go to it again, or to the control firstId.
+LRESULT ActivateKeepingFocus(HWND window, WPARAM wParam, LPARAM lParam, HWND *focused,
+                             int firstId);
 
 // Draws the whole bitmap stretched into the rectangle.
 void StretchBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height, DWORD rop);
