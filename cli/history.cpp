@@ -44,42 +44,6 @@ static int ReadHistory(JournalList *list)
     return 1;
 }
 
-// The records newest first: the recorded ones by number, the backups not
-// recorded between them by their time. A clock set back never reorders the
-// numbers. PlatFree the array.
-static int32_t *NewestFirst(const JournalList *list)
-{
-    int32_t *order = (int32_t *)PlatAllocZero(sizeof(int32_t) * ((size_t)list->count + 1));
-    if (!order)
-        return NULL;
-    int32_t recorded = 0;
-    while (recorded < list->count && list->records[recorded].op != JournalUnrecorded)
-        ++recorded;
-    // The backups not recorded, newest first (a handful: insertion).
-    int32_t loose = list->count - recorded;
-    int32_t *backups = order + recorded;
-    for (int32_t i = 0; i < loose; ++i) {
-        int32_t j = i;
-        for (; j > 0 && list->records[backups[j - 1]].time < list->records[recorded + i].time; --j)
-            backups[j] = backups[j - 1];
-        backups[j] = recorded + i;
-    }
-    // Merged with the recorded ones, read from their newest end.
-    int32_t *merged = (int32_t *)PlatAllocZero(sizeof(int32_t) * ((size_t)list->count + 1));
-    if (!merged) {
-        PlatFree(order);
-        return NULL;
-    }
-    int32_t r = recorded - 1, b = 0, n = 0;
-    while (r >= 0 || b < loose) {
-        int takeBackup = b < loose
-                         && (r < 0 || list->records[backups[b]].time > list->records[r].time);
-        merged[n++] = takeBackup ? backups[b++] : r--;
-    }
-    PlatFree(order);
-    return merged;
-}
-
 // ---- one record's fields ----------------------------------------------------------------
 
 static void Decimal(uint64_t value, char *text, size_t size)
@@ -202,7 +166,7 @@ int CliRunHistory(const CliArguments *args)
     JournalList list;
     if (!ReadHistory(&list))
         return CliExitFailed;
-    int32_t *order = NewestFirst(&list);
+    int32_t *order = JournalNewestFirst(&list);
     HistoryRow *rows = (HistoryRow *)PlatAllocZero(sizeof(HistoryRow) * ((size_t)list.count + 1));
     int whole = order && rows;
     for (int32_t i = 0; whole && i < list.count; ++i)

@@ -110,6 +110,12 @@ long AppendJournal(const char *path, JournalRecord *record);
 // number.
 int32_t AddUnrecordedBackups(JournalList *list);
 
+// The indexes of list's records newest first (list->count of them, in a
+// block to PlatFree; null without memory): the recorded ones by number, the
+// backups not recorded between them by their time, so a clock set back
+// never reorders the numbers.
+int32_t *JournalNewestFirst(const JournalList *list);
+
 // The record of number in list; null when none.
 const JournalRecord *FindJournalRecord(const JournalList *list, int32_t number);
 

@@ -60,19 +60,10 @@ static void DropHistory(void)
 // a backup of the same time.
 static int OrderRows(void)
 {
-    int32_t count = History.count;
-    HistoryRows = (int32_t *)PlatAllocZero(sizeof(int32_t) * ((size_t)count + 1));
+    HistoryRows = JournalNewestFirst(&History);
     if (!HistoryRows)
         return 0;
-    int32_t recorded = 0;
-    while (recorded < count && History.records[recorded].op != JournalUnrecorded)
-        ++recorded;
-    int32_t a = recorded - 1, b = count - 1;
-    while (a >= 0 || b >= recorded) {
-        int takeRecord = b < recorded
-                         || (a >= 0 && History.records[a].time >= History.records[b].time);
-        HistoryRows[HistoryRowCount++] = takeRecord ? a-- : b--;
-    }
+    HistoryRowCount = History.count;
     return 1;
 }
 
