@@ -22,6 +22,8 @@ static long CommonRefusal(const AutostartItem *item)
                    : CAUSE_APP_STATE_UNREAD;
     if (item->kind == ScheduledTask && item->schedulerHidden)
         return CAUSE_TASK_HIDDEN;
+    if (item->kind == Service)
+        return CAUSE_SERVICE;
     if (item->readOnly) // a task, or a script of Group Policy
         return item->logonPlace == LogonPolicyScript ? CAUSE_GROUP_POLICY : CAUSE_TASK_FILES;
     if (item->cut)

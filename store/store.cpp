@@ -128,7 +128,7 @@ int DeleteItem(const AutostartItem *item, int registry)
     // A task's location is a scheduler path, never a file to delete.
     if (item->kind == ScheduledTask)
         return DeleteTask(item);
-    if (!ItemActionable(item))
+    if (!ItemActionable(item) || item->kind == Service)
         return registry ? DeleteKeyFailed : DeleteFileFailed;
     if (!registry) {
         int asUser = ScopeIsUser(item->scope);
@@ -474,6 +474,8 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
         failed = SwitchTask(item, wanted);
     else if (item->kind == PackagedApp) // switched by its State, in place
         failed = SwitchPackagedApp(item, wanted, outcome.backup);
+    else if (item->kind == Service) // its location is the SCM's key: no value to move
+        SetStoreError(SwitchRefusalCause(item));
     else if (item->cut)
         SetStoreError(CAUSE_NAME_CUT);
     else if (item->logonPlace)
@@ -573,7 +575,7 @@ OutcomeResult RemoveEntry(const AutostartItem *item, const FrontEnd *front)
     }
     SetStoreError(PLAT_OK);
     // A packaged app is never removed here: its package holds its task.
-    int removed = item->kind == PackagedApp
+    int removed = item->kind == PackagedApp || item->kind == Service
                       ? (SetStoreError(RemoveRefusalCause(item)), RemoveRefused)
                   : item->kind == ScheduledTask
                       ? RemoveTaskWithBackup(item, outcome.backup, outcome.runAs)

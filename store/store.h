@@ -262,6 +262,8 @@ int NewBackup(const char *what, const char *ending, MakeBackup make, AbandonBack
     "\"%s\" is a packaged app's startup task: its app declares it; switch it on or off here."
 #define STATUS_TASK_NOT_EDITED \
     "\"%s\" is a scheduled task: tasks are changed in Task Scheduler."
+#define STATUS_SERVICE_NOT_EDITED \
+    "\"%s\" is a service: services are changed in Services (services.msc)."
 
 // Switches a packaged app's startup task in place (app_switch.cpp): its
 // State saved to a .reg backup (backupFile, TEXT_FIELD_SIZE), then set to 2
