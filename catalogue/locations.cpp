@@ -158,8 +158,10 @@ int KeyIsListedPlace(PlatHive hive, const char *path)
         if (row.kind != LocationRegistryKey || HiveOfRow(&row) != hive
             || TextCompareNoCase(row.keyPath, family) != 0)
             continue;
+        // The key itself, a section of it, or a section's Depend key.
         int parts = PartsBelow(rest, RowHasSections(&row) ? 2 : 0);
-        if (parts == 0 || (parts == 1) || (parts == 2 && TextCompareNoCase(strrchr(rest, '\\') + 1, RUN_ONCE_EX_DEPEND) == 0))
+        if (parts == 0 || parts == 1
+            || (parts == 2 && TextCompareNoCase(strrchr(rest, '\\') + 1, RUN_ONCE_EX_DEPEND) == 0))
             return 1;
     }
     static const char *const switches[] = {APPROVED_KEY "\\Run", APPROVED_KEY "\\Run32",

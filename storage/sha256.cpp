@@ -88,3 +88,11 @@ void Sha256End(Sha256 *s, char *hex)
     }
     hex[64] = '\0';
 }
+
+void Sha256Of(const void *data, size_t size, char *hex)
+{
+    Sha256 s;
+    Sha256Begin(&s);
+    Sha256Add(&s, data, size);
+    Sha256End(&s, hex);
+}

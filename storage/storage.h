@@ -133,6 +133,8 @@ void Sha256Begin(Sha256 *s);
 void Sha256Add(Sha256 *s, const void *data, size_t size);
 // The digest as 64 lowercase hex digits and a zero (hex: 65 bytes).
 void Sha256End(Sha256 *s, char *hex);
+// The digest of one block.
+void Sha256Of(const void *data, size_t size, char *hex);
 
 // ---- fields of our own text files (text_fields.cpp) -------------------------
 

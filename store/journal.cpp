@@ -52,6 +52,9 @@ static uint32_t LineCheck(const char *line, size_t length)
     return h;
 }
 
+static void VouchBackup(const char *hash);
+static int BackupVouched(const char *hash);
+
 // ---- writing -----------------------------------------------------------------
 
 // The record's line, its check and line feed included (PlatFree it).
@@ -217,6 +220,9 @@ static long AppendHeld(PlatFile file, const char *path, JournalRecord *record)
         return PLAT_ERROR_OUTOFMEMORY;
     if (last < 0)
         return CAUSE_JOURNAL_FOREIGN;
+    // The numbers end here: the history is full rather than wrapped.
+    if (last >= 0x7FFFFFFE)
+        return CAUSE_JOURNAL_FULL;
     record->number = last + 1;
     record->time = PlatFileTimeNow();
     uint32_t lineLength = 0;
@@ -236,6 +242,11 @@ static long AppendHeld(PlatFile file, const char *path, JournalRecord *record)
         memcpy(block + lead, line, lineLength);
         if (!PlatFileWrite(file, block, (uint32_t)(lead + lineLength)))
             error = PlatLastError();
+    }
+    if (error == PLAT_OK && PlatIsElevated()) {
+        char hash[JOURNAL_HASH_SIZE];
+        Sha256Of(line, lineLength, hash);
+        VouchBackup(hash);
     }
     PlatFree(block);
     PlatFree(line);
@@ -601,7 +612,7 @@ int WrittenBackupHash(const char *path, uint64_t *size, char *hash)
     return 0;
 }
 
-void VouchBackup(const char *hash)
+static void VouchBackup(const char *hash)
 {
     PlatKey key = NULL;
     if (!hash[0] || !PlatIsElevated() || PlatRegCreate(PLAT_HKLM, VOUCHED_KEY, PLAT_KEY_WRITE, &key) != PLAT_OK)
@@ -611,7 +622,7 @@ void VouchBackup(const char *hash)
     PlatRegClose(key);
 }
 
-int BackupVouched(const char *hash)
+static int BackupVouched(const char *hash)
 {
     PlatKey key = NULL;
     if (!hash[0] || PlatRegOpenRead(PLAT_HKLM, VOUCHED_KEY, &key) != PLAT_OK)
@@ -620,6 +631,18 @@ int BackupVouched(const char *hash)
     long read = PlatRegReadRaw(key, hash, &type, &value, &size);
     PlatRegClose(key);
     return read == PLAT_OK && type == PLAT_REG_DWORD && value == 1;
+}
+
+int RecordVouched(const JournalRecord *record)
+{
+    uint32_t length = 0;
+    char *line = record->op == JournalUnrecorded ? NULL : RecordLine(record, &length);
+    if (!line)
+        return 0;
+    char hash[JOURNAL_HASH_SIZE];
+    Sha256Of(line, length, hash);
+    PlatFree(line);
+    return BackupVouched(hash);
 }
 
 // The SHA-256 of what the values a backup names hold now (each: its key,
@@ -771,8 +794,6 @@ long JournalChangeDone(JournalRecord *record, const AutostartItem *after, const 
         if (record->undoBy == UndoByPutTask && TaskSecurityFile(backup, security)
             && !WrittenBackupHash(security, &size, record->securityHash))
             record->securityHash[0] = '\0';
-        VouchBackup(record->backupHash);
-        VouchBackup(record->securityHash);
     }
     return AppendJournal(NULL, record);
 }

@@ -136,13 +136,15 @@ void NoteWrittenBackup(const char *path, uint64_t size, const char *hash);
 int WrittenBackupHash(const char *path, uint64_t *size, char *hash);
 
 // The history and the backups lie where any program of the user writes: a
-// record and a backup could be forged together. Elevated, the program
-// vouches for each backup it writes by its SHA-256 under this key of the
-// machine, which only administrators may write; an elevated undo restores
-// into a machine's place only a backup vouched for.
-#define VOUCHED_KEY "Software\\Orvane Tool\\Backups"
-void VouchBackup(const char *hash);
-int BackupVouched(const char *hash);
+// record and its backup could be forged together, naming any entry, place
+// and hash. Elevated, the program vouches for each record it writes by the
+// SHA-256 of its line (which holds its backups' hashes, its places and its
+// entry) under this key of the machine, which only administrators may
+// write; an elevated undo acts beyond the user's own places only for a
+// record vouched for.
+#define VOUCHED_KEY "Software\\Orvane Tool\\Vouched"
+// Nonzero when this program, elevated, wrote the record as it reads now.
+int RecordVouched(const JournalRecord *record);
 
 // The SHA-256 of what the values the .reg backup names hold now (each: its
 // key, name, whether it is there, its type and bytes); zero when the

@@ -233,13 +233,14 @@ static int SwitchGoverns(const AutostartItem *item)
 
 // Saves the item's approval value as it is (or its absence) into a new
 // backup; 0 with held filled, else 1 with the cause (nothing is held).
-static int BackupApproval(const AutostartItem *item, HeldApproval *held, char *backupFile)
+static int BackupApproval(const AutostartItem *item, HeldApproval *held, char *backupFile,
+                          const char *what = "Disabled")
 {
     if (!HoldApproval(item, held))
         return SetStoreError(CAUSE_APPROVAL_UNREAD), 1;
     BackupValue old = {held->hive, held->path, item->name, held->type, held->data, held->size,
                        held->data == NULL};
-    int made = NameCarried(item->name) ? BackupValues("Disabled", &old, 1, backupFile)
+    int made = NameCarried(item->name) ? BackupValues(what, &old, 1, backupFile)
                                         : (SetStoreError(CAUSE_NAME_NOT_CARRIED), BackupFailed);
     if (made == BackupMade)
         return 0;
@@ -464,6 +465,15 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
         if (BackupEntryValues("Enabled", item, goesTo, enabled) != PLAT_OK)
             enabled[0] = '\0';
         PlatFree(goesTo);
+    } else if (noted && wanted && item->kind == Shortcut && item->approvalDisabled
+               && !item->cameBack && ItemActionable(item)) {
+        // A Startup file switched on in place: its switch alone changes.
+        HeldApproval held;
+        if (BackupApproval(item, &held, enabled, "Enabled") == 0)
+            ForgetApproval(&held);
+        else
+            enabled[0] = '\0';
+        SetStoreError(PLAT_OK);
     }
     SetStoreError(PLAT_OK);
     int failed = 1;

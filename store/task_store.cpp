@@ -134,11 +134,8 @@ static int WriteWhole(const char *path, const void *bytes, uint32_t size)
         PlatDeleteFile(path);
         return 0;
     }
-    Sha256 s;
     char hash[JOURNAL_HASH_SIZE];
-    Sha256Begin(&s);
-    Sha256Add(&s, bytes, size);
-    Sha256End(&s, hash);
+    Sha256Of(bytes, size, hash);
     NoteWrittenBackup(path, size, hash);
     return 1;
 }

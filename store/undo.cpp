@@ -27,11 +27,8 @@ static unsigned char *LoadBackup(const JournalRecord *r, uint32_t *size, int *sa
     *same = 0;
     if (!bytes)
         return NULL;
-    Sha256 s;
     char hash[JOURNAL_HASH_SIZE];
-    Sha256Begin(&s);
-    Sha256Add(&s, bytes, *size);
-    Sha256End(&s, hash);
+    Sha256Of(bytes, *size, hash);
     *same = r->op != JournalUnrecorded && r->backupHash[0] && r->backupSize == *size
             && strcmp(hash, r->backupHash) == 0;
     return bytes;
@@ -56,6 +53,14 @@ static OutcomeResult Refuse(StoreOutcome *o, long cause, const FrontEnd *front)
     o->cause = cause;
     TellOutcome(front, o);
     return o->result;
+}
+
+// Elevated, an undo that acts beyond the user's own places needs a record
+// this program vouched for: PLAT_OK, or CAUSE_BACKUP_NOT_VOUCHED.
+static long ElevatedNeedsVouch(const JournalRecord *r, int userOwn)
+{
+    return !PlatIsElevated() || userOwn || RecordVouched(r) ? (long)PLAT_OK
+                                                           : (long)CAUSE_BACKUP_NOT_VOUCHED;
 }
 
 static int AskChanged(const JournalRecord *r, const StoreOutcome *o, const FrontEnd *front)
@@ -104,20 +109,25 @@ static long WriteValue(PlatHive hive, const char *path, const char *name, int de
 // After a disable is undone by enabling, Windows' switch is put back as the
 // disable's backup saved it (or taken away when there was none), so it is
 // exactly as before; only a backup the history saw, only into the switches.
-static void RestoreSwitch(const JournalRecord *r)
+// PLAT_OK, or why the switch was not put back.
+static long RestoreSwitch(const JournalRecord *r)
 {
     RegFileContent content;
     int trusted = 0;
-    if (ReadBackup(r, &content, &trusted) != PLAT_OK)
-        return;
+    long cause = ReadBackup(r, &content, &trusted);
+    if (cause != PLAT_OK)
+        return cause;
+    if (!trusted)
+        cause = CAUSE_BACKUP_CHANGED;
     size_t lists = strlen(APPROVED_KEY);
-    for (int32_t i = 0; trusted && i < content.count; ++i) {
+    for (int32_t i = 0; cause == PLAT_OK && i < content.count; ++i) {
         const RegFileValue *v = &content.values[i];
         if (v->nameExact && strncmp(v->path, APPROVED_KEY "\\", lists + 1) == 0
             && UndoKeyAllowed(v->hive, v->path, 0))
-            WriteValue(v->hive, v->path, v->name, v->deleted, v->type, v->data, v->size);
+            cause = WriteValue(v->hive, v->path, v->name, v->deleted, v->type, v->data, v->size);
     }
     FreeRegContent(&content);
+    return cause;
 }
 
 // ---- a switch ----------------------------------------------------------------------
@@ -146,6 +156,9 @@ static OutcomeResult UndoSwitch(const JournalRecord *r, StoreOutcome *o, const F
     if (index < 0)
         return Refuse(o, CAUSE_ENTRY_GONE, front);
     AutostartItem *item = &ItemCatalogue.items[index];
+    long vouch = ElevatedNeedsVouch(r, ScopeIsUser(item->scope) && item->kind != ScheduledTask);
+    if (vouch != PLAT_OK)
+        return Refuse(o, vouch, front);
     int changed = item->enabled != r->stateAfter || strcmp(item->command, r->commandAfter) != 0;
     if (changed && !AskChanged(r, o, front)) {
         o->result = ResultDeclined;
@@ -167,8 +180,13 @@ static OutcomeResult UndoSwitch(const JournalRecord *r, StoreOutcome *o, const F
     o->result = result;
     o->cause = c.told ? c.outcome.cause : (long)PLAT_OK;
     TextCopy(o->backup, sizeof o->backup, c.told ? c.outcome.backup : "");
-    if (result == ResultDone && r->op == JournalDisable && r->backup[0])
-        RestoreSwitch(r);
+    long restored = result == ResultDone && r->op == JournalDisable && r->backup[0]
+                        ? RestoreSwitch(r)
+                        : (long)PLAT_OK;
+    if (restored != PLAT_OK) {
+        o->result = ResultSwitchNotSet;
+        o->cause = restored;
+    }
     if (result == ResultDone || result == ResultSwitchNotSet)
         NoteUndo(u, r, item, o, front);
     PlatFree(u);
@@ -264,14 +282,15 @@ static int SaveNow(const RegFileContent *content, const NowValue *now, char *bac
 }
 
 // Nonzero when the backup writes only into the user's own keys, or the
-// record's backup is one this program vouched for (VouchBackup).
+// record is one this program vouched for (RecordVouched).
 static int VouchedFor(const JournalRecord *r, const RegFileContent *content)
 {
     for (int32_t i = 0; i < content->count; ++i)
         if (content->values[i].hive != PLAT_HKCU)
-            return r->op != JournalUnrecorded && BackupVouched(r->backupHash);
+            return RecordVouched(r);
     return 1;
 }
+
 
 // Checks the backup's values may be written by this undo: PLAT_OK or the cause.
 static long CheckPlaces(const RegFileContent *content, int trusted)
@@ -461,9 +480,7 @@ static OutcomeResult UndoPutFile(const JournalRecord *r, StoreOutcome *o, const 
     long cause = !trusted && PlatIsElevated() ? (long)CAUSE_BACKUP_CHANGED
                  : !FileInListedFolder(r->placeBefore, !trusted)
                      ? (trusted ? (long)CAUSE_PLACE_NOT_LISTED : (long)CAUSE_NOT_USER_PLACE)
-                 : !user && PlatIsElevated() && !BackupVouched(r->backupHash)
-                     ? (long)CAUSE_BACKUP_NOT_VOUCHED
-                     : (long)PLAT_OK;
+                     : ElevatedNeedsVouch(r, FileInListedFolder(r->placeBefore, 1));
     AutostartItem *there = cause == PLAT_OK ? (AutostartItem *)PlatAllocZero(sizeof *there) : NULL;
     if (cause == PLAT_OK && !there)
         cause = PLAT_ERROR_OUTOFMEMORY;
@@ -480,11 +497,17 @@ static OutcomeResult UndoPutFile(const JournalRecord *r, StoreOutcome *o, const 
         TellOutcome(front, o);
         return o->result;
     }
-    // What lies there now is saved and taken away first, as a Remove does;
-    // put back from its backup when the copy cannot take its place.
-    int removed = occupied ? RemoveItemWithBackup(there, o->backup) : RemoveDone;
+    // What lies there now is saved and taken away first, as a Remove does,
+    // its bytes kept to be put back when the copy cannot take its place
+    // (never its backup by path, which any program of the user may rewrite).
+    uint32_t thereSize = 0;
+    unsigned char *thereBytes = occupied ? (unsigned char *)PlatFileLoad(r->placeBefore, &thereSize) : NULL;
+    int removed = occupied && !thereBytes ? RemoveBackupFailed
+                  : occupied              ? RemoveItemWithBackup(there, o->backup)
+                                          : RemoveDone;
     if (removed != RemoveDone) {
         PlatFree(bytes);
+        PlatFree(thereBytes);
         PlatFree(there);
         o->result = removed == RemoveFolderIsLink ? ResultFolderIsLink : ResultBackupFailed;
         o->folder = BACKUP_FOLDER;
@@ -494,17 +517,17 @@ static OutcomeResult UndoPutFile(const JournalRecord *r, StoreOutcome *o, const 
     }
     cause = PutBytes(r->placeBefore, bytes, size, user);
     char putBack[JOURNAL_HASH_SIZE];
-    Sha256 sha;
-    Sha256Begin(&sha);
-    Sha256Add(&sha, bytes, size);
-    Sha256End(&sha, putBack);
+    Sha256Of(bytes, size, putBack);
     PlatFree(bytes);
     if (cause != PLAT_OK) {
-        if (occupied && PlatCopyFile(o->backup, r->placeBefore))
-            o->backup[0] = '\0'; // back as it was
+        // Back as it was; its backup is named all the same.
+        if (occupied)
+            PutBytes(r->placeBefore, thereBytes, thereSize, user);
+        PlatFree(thereBytes);
         PlatFree(there);
         return Refuse(o, cause, front);
     }
+    PlatFree(thereBytes);
     JournalRecord *u = (JournalRecord *)PlatAllocZero(sizeof *u);
     if (u) {
         JournalBegin(u, JournalUndo, NULL);
@@ -531,6 +554,9 @@ static OutcomeResult UndoDeleteFile(const JournalRecord *r, StoreOutcome *o, con
 {
     if (!FileInListedFolder(r->placeAfter, 0) || !PlatFileExists(r->placeAfter))
         return Refuse(o, CAUSE_ENTRY_GONE, front);
+    long vouch = ElevatedNeedsVouch(r, FileInListedFolder(r->placeAfter, 1));
+    if (vouch != PLAT_OK)
+        return Refuse(o, vouch, front);
     uint64_t size = 0;
     char hash[JOURNAL_HASH_SIZE] = "";
     int same = r->afterHash[0] && HashBackupFile(r->placeAfter, &size, hash) == PLAT_OK
@@ -599,11 +625,8 @@ static char *LoadSecurity(const JournalRecord *r, long *cause)
         *cause = CAUSE_BACKUP_UNREAD;
         return NULL;
     }
-    Sha256 s;
     char hash[JOURNAL_HASH_SIZE];
-    Sha256Begin(&s);
-    Sha256Add(&s, bytes, size);
-    Sha256End(&s, hash);
+    Sha256Of(bytes, size, hash);
     int same = strcmp(hash, r->securityHash) == 0;
     size_t length = 0;
     char *text = same ? DecodeTextDocument(bytes, size, &length) : NULL;
@@ -634,8 +657,7 @@ static OutcomeResult UndoPutTask(const JournalRecord *r, StoreOutcome *o, const 
     // this program vouched for is registered.
     long cause = !trusted ? (long)CAUSE_BACKUP_CHANGED
                  : !xml   ? (long)CAUSE_BACKUP_UNREAD
-                 : PlatIsElevated() && !BackupVouched(r->backupHash) ? (long)CAUSE_BACKUP_NOT_VOUCHED
-                                                                     : (long)PLAT_OK;
+                          : ElevatedNeedsVouch(r, 0);
     // Its own security descriptor, only as the history saw it written.
     char *sddl = cause == PLAT_OK && r->securityHash[0] ? LoadSecurity(r, &cause) : NULL;
     if (cause == PLAT_OK && PlatTaskRead(r->placeBefore, NULL, NULL, NULL) == PLAT_OK)
@@ -675,6 +697,15 @@ static OutcomeResult UndoRemoveTask(const JournalRecord *r, StoreOutcome *o, con
     if (index < 0)
         return Refuse(o, CAUSE_ENTRY_GONE, front);
     const AutostartItem *item = &ItemCatalogue.items[index];
+    long vouch = ElevatedNeedsVouch(r, 0);
+    if (vouch != PLAT_OK)
+        return Refuse(o, vouch, front);
+    // Another program's task of that path since: asked first.
+    if (strcmp(item->command, r->commandAfter) != 0 && !AskChanged(r, o, front)) {
+        o->result = ResultDeclined;
+        TellOutcome(front, o);
+        return o->result;
+    }
     Captured c;
     memset(&c, 0, sizeof c);
     c.outer = front;

@@ -26,9 +26,14 @@ int Answer(void *, const char *)
     ++Asked;
     return StatusFrontAnswer;
 }
+// Each outcome and its words, worded as it is told (its entry lives no longer).
+std::vector<std::string> Said;
 void Keep(void *, const StoreOutcome *outcome)
 {
     Outcomes.push_back(*outcome);
+    char words[OUTCOME_TEXT_SIZE];
+    WordOutcome(outcome, 0, words, sizeof words);
+    Said.push_back(words);
 }
 const FrontEnd Window = {Keep, Answer, nullptr, nullptr, FRONT_WINDOW};
 
@@ -229,6 +234,13 @@ TEST_F(History, EachChangeThenItsUndoGivesStorageBack)
                          std::string("\x03\0\0\0\x11\x22\x33\x44\x55\x66\x77\x08", 12));
          },
          [] { ASSERT_EQ(ResultDone, ApplyChange(IndexOf("Tool"), 1, &Window)); }},
+        {"enable of a Startup file off in Windows' settings",
+         [] {
+             MemAddLink(MEM_STARTUP_FOLDER "\\Agent.lnk", "C:\\agent.exe", "", "");
+             MemSetValue(PLAT_HKCU, APPROVED_KEY "\\StartupFolder", "Agent.lnk", PLAT_REG_BINARY,
+                         std::string("\x03\0\0\0\x11\x22\x33\x44\x55\x66\x77\x08", 12));
+         },
+         [] { ASSERT_EQ(ResultDone, ApplyChange(IndexOf("Agent.lnk"), 1, &Window)); }},
         {"remove of a value",
          [] {
              MemSetValue(PLAT_HKLM, kRun, "Tool", PLAT_REG_BINARY, std::string("\x01\0\xff", 3));
@@ -315,6 +327,7 @@ TEST_F(History, AnUndoOverAnEntryWrittenSinceAsksAndSavesItFirst)
     // What the undo wrote over is in the backup it names, read back the way
     // an undo reads it.
     StoreOutcome undo = Outcomes.back();
+    std::string undoWords = Said.back();
     // A value written while the question is open is never written over.
     ASSERT_EQ(ResultDone, UndoLast());
     const FrontEnd racing = {Keep, [](void *, const char *) {
@@ -330,10 +343,8 @@ TEST_F(History, AnUndoOverAnEntryWrittenSinceAsksAndSavesItFirst)
     FreeJournal(&list);
     ASSERT_TRUE(undo.backup[0]);
     EXPECT_NE(std::string::npos, RegText(MemFileBytes(undo.backup)).find("newer.exe"));
-    char words[OUTCOME_TEXT_SIZE];
-    WordOutcome(&undo, 0, words, sizeof words);
-    EXPECT_NE(std::string::npos, std::string(words).find("Undid change 1: Removed \"Tool\" (HKCU Run)"))
-        << words;
+    EXPECT_NE(std::string::npos, undoWords.find("Undid change 1: Removed \"Tool\" (HKCU Run)"))
+        << undoWords;
 }
 
 TEST_F(History, ABackupThatChangedOrNamesAnotherPlaceLendsNoRights)
@@ -396,17 +407,32 @@ TEST_F(History, ABackupThatChangedOrNamesAnotherPlaceLendsNoRights)
 
     // A record forged together with its backup (the history lies where any
     // program of the user writes) names the machine's Run key: elevated, it
-    // is not restored, for this program never vouched for that backup...
-    MemSetElevated(true);
+    // is not restored, for this program never vouched for that record...
     const std::string planted = MemUtf16("C:\\Users\\tester\\evil.exe");
     BackupValue run = {PLAT_HKLM, kRun, "Contoso", PLAT_REG_SZ, planted.data(), (uint32_t)planted.size(), 0};
     ASSERT_EQ(BackupMade, BackupValues("Removed", &run, 1, path));
     TextCopy(r.backup, sizeof r.backup, path);
     ASSERT_EQ(PLAT_OK, HashBackupFile(path, &r.backupSize, r.backupHash));
-    ASSERT_EQ(PLAT_OK, AppendJournal(nullptr, &r));
+    ASSERT_EQ(PLAT_OK, AppendJournal(nullptr, &r)); // as that program would, unelevated
+    MemSetElevated(true);
     EXPECT_EQ(ResultRefused, UndoLast());
     EXPECT_EQ(CAUSE_BACKUP_NOT_VOUCHED, Outcomes.back().cause);
     EXPECT_FALSE(MemValueExists(PLAT_HKLM, kRun, "Contoso"));
+    // Nor does a forged record switch a machine entry, whatever its words.
+    MemSetString(PLAT_HKLM, kRun, "Defender", "defender.exe");
+    ScanCatalogue();
+    JournalRecord forged = Record("Defender", "");
+    ItemId(&ItemCatalogue.items[IndexOf("Defender")], nullptr, forged.id, sizeof forged.id);
+    forged.undoBy = UndoBySwitch;
+    forged.stateBefore = 0;
+    forged.stateAfter = 1;
+    TextCopy(forged.commandAfter, sizeof forged.commandAfter, "defender.exe");
+    MemSetElevated(false);
+    ASSERT_EQ(PLAT_OK, AppendJournal(nullptr, &forged));
+    MemSetElevated(true);
+    EXPECT_EQ(ResultRefused, UndoLast());
+    EXPECT_EQ(CAUSE_BACKUP_NOT_VOUCHED, Outcomes.back().cause);
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, kRun, "Defender"));
     // ... while one of its own is.
     MemSetString(PLAT_HKLM, kRun, "Agent", "agent.exe");
     ScanCatalogue();
@@ -438,6 +464,20 @@ TEST_F(History, AStartupFileComesBackAsSavedAndIsTakenAgainOnlyAsPutBack)
     StatusFrontAnswer = 0;
     EXPECT_EQ(ResultDeclined, UndoLast());
     EXPECT_EQ("another program's", MemFileBytes(link.c_str()));
+    // Put back over a file that came since, the copy failing after that
+    // file was taken away: it is back, and its backup named.
+    StatusFrontAnswer = 1;
+    ASSERT_EQ(ResultDone, UndoLast());
+    MemAddFile(link.c_str(), "a third");
+    MemSetHook(MEM_DELETE_FILE, 0, [] {
+        MemFailCall(MEM_FILE_CREATE, MemCallCount(MEM_FILE_CREATE) + 1);
+    });
+    EXPECT_EQ(ResultRefused, UndoLast());
+    MemClearFaults();
+    EXPECT_EQ("a third", MemFileBytes(link.c_str()));
+    EXPECT_NE(std::string::npos, Said.back().find("saved in ")) << Said.back();
+    EXPECT_EQ(blocks, MemLiveBlocks());
+    EXPECT_FALSE(MemFolderHeld(MEM_STARTUP_FOLDER));
 }
 
 TEST_F(History, ARemovedTaskComesBackThroughTheSchedulerAsSavedOrNotAtAll)
@@ -459,7 +499,13 @@ TEST_F(History, ARemovedTaskComesBackThroughTheSchedulerAsSavedOrNotAtAll)
     ASSERT_EQ(PLAT_OK, PlatTaskSecurity(path, &sddl, &length));
     EXPECT_STREQ(MEM_TASK_SDDL, sddl);
     PlatFree(sddl);
-    // Not over a task that is there: undoing the undo removes it first, with its backup.
+    // Another program's task of that path since: undoing the undo asks.
+    PlatTaskDelete(path);
+    MemAddTask(path, xml.substr(0, xml.find("up.exe")) + "other.exe" + xml.substr(xml.find("up.exe") + 6));
+    StatusFrontAnswer = 0;
+    EXPECT_EQ(ResultDeclined, UndoLast());
+    EXPECT_TRUE(MemTaskExists(path));
+    StatusFrontAnswer = 1;
     ASSERT_EQ(ResultDone, UndoLast());
     EXPECT_FALSE(MemTaskExists(path));
     // A scheduler that drops the triggers and actions keeps nothing half made.
@@ -467,6 +513,7 @@ TEST_F(History, ARemovedTaskComesBackThroughTheSchedulerAsSavedOrNotAtAll)
     EXPECT_EQ(ResultRefused, UndoLast());
     EXPECT_EQ(CAUSE_TASK_NOT_KEPT, Outcomes.back().cause);
     EXPECT_FALSE(MemTaskExists(path));
+    EXPECT_EQ(blocks, MemLiveBlocks());
 }
 
 TEST_F(History, ABackupTheHistoryDoesNotKnowIsListedAndRestoredOnlyUnelevatedIntoTheUsersPlaces)
@@ -502,4 +549,18 @@ TEST_F(History, ABackupTheHistoryDoesNotKnowIsListedAndRestoredOnlyUnelevatedInt
     EXPECT_EQ(ResultDone, UndoRecord(&list, file, &Window));
     EXPECT_EQ(Sz("old.exe"), Bytes(PLAT_HKCU, kRun, "Old"));
     FreeJournal(&list);
+}
+
+TEST(HistoryPlaces, AnUndoWritesOnlyIntoThePlacesThisProgramLists)
+{
+    EXPECT_TRUE(KeyIsListedPlace(PLAT_HKCU, RUN_KEY "-"));
+    EXPECT_TRUE(KeyIsListedPlace(PLAT_HKLM32, CURRENT_VERSION_KEY "\\RunOnceEx-\\0001\\Depend"));
+    EXPECT_TRUE(KeyIsListedPlace(PLAT_HKLM, ACTIVE_SETUP_KEY "-\\{0A1B}"));
+    EXPECT_TRUE(KeyIsListedPlace(PLAT_HKCU, APP_STATE_KEY "\\Contoso_1a2b\\Updater"));
+    EXPECT_TRUE(KeyIsListedPlace(PLAT_HKLM, WINLOGON_KEY "-"));
+    EXPECT_FALSE(KeyIsListedPlace(PLAT_HKLM, CURRENT_VERSION_KEY "\\RunOnceEx\\0001\\Other"));
+    EXPECT_FALSE(KeyIsListedPlace(PLAT_HKCU, RUN_KEY "\\Below"));
+    EXPECT_FALSE(KeyIsListedPlace(PLAT_HKCU, APP_STATE_KEY "\\Contoso_1a2b"));
+    EXPECT_FALSE(KeyIsListedPlace(PLAT_HKCU, SAFE_BOOT_KEY));
+    EXPECT_FALSE(KeyIsListedPlace(PLAT_HKCU, "Software\\Classes\\exefile\\shell\\open\\command"));
 }
