@@ -24,7 +24,7 @@
 // at logon or boot (switched in place, never moved).
 // A packaged app's startup task (packaged_apps.cpp) is switched in place
 // too, by the State value Windows keeps for it. A service the SCM starts
-// by itself (services.cpp) is listed, not changed.
+// by itself (services.cpp) is switched between automatic and Manual.
 enum ItemKind { RegistryValue = 0, Shortcut = 1, ScheduledTask = 2, PackagedApp = 3, Service = 4 };
 
 // Which view of HKLM\Software a machine entry was found in.
@@ -95,6 +95,7 @@ struct AutostartItem {
                                             // 0 when the switch is not off or holds none
     char serviceHost[TEXT_FIELD_SIZE];      // a service svchost.exe runs: that program (the
                                             // target is its service DLL); else empty
+    int32_t serviceRunning;                 // a service that ran when listed
 };
 
 // Nonzero when the item's name reaches that entry and no other: neither cut
@@ -463,6 +464,12 @@ void ReadServiceRows(TaskRows *rows);
 // What a console's --place that is this word selects: every service row.
 #define SERVICES_PLACE "services"
 #define SERVICE_HOST "svchost.exe"
+// The services switched off here (set to Manual), each a DWORD value of
+// its name holding the start type it had: a machine place only
+// administrators write, as only they change a service. A Manual service
+// found there is listed, off.
+#define SERVICES_OFF_KEY "Software\\Orvane Tool\\Services"
+#define NOTE_SERVICE_OFF_HERE "switched off here: Manual (started only when a program asks); On gives back automatic"
 #define NOTE_SERVICE_DISPLAY "display name \"%s\""
 #define NOTE_SERVICE_DESCRIPTION "description \"%s\""
 #define NOTE_SERVICE_ACCOUNT "runs as %s"

@@ -9,7 +9,9 @@
 // CreateProcess, so an unquoted path with blanks is read as a Run value's
 // command is, expanded with the system's variables; svchost.exe loads the
 // service's Parameters\ServiceDll, which is then the program that runs.
-// Rows are read-only here. A listing that fails is said, every scan.
+// A service switched off here is Manual, which the SCM never starts by
+// itself: it stays a row, off, while SERVICES_OFF_KEY keeps its old start
+// type. A listing that fails is said, every scan.
 #include "task_rows.h"
 
 #include <string.h>
@@ -65,6 +67,8 @@ static void DescribeService(AutostartItem *item, const PlatServiceStatus *status
 {
     char all[4 * TEXT_FIELD_SIZE] = "";
     char shown[TEXT_FIELD_SIZE], note[TEXT_FIELD_SIZE + 64];
+    if (!item->enabled)
+        AddNote(all, sizeof all, NOTE_SERVICE_OFF_HERE);
     AddNote(all, sizeof all,
             config->delayed > 0    ? NOTE_SERVICE_DELAYED
             : config->delayed == 0 ? NOTE_SERVICE_AUTOMATIC
@@ -100,16 +104,34 @@ static void DescribeService(AutostartItem *item, const PlatServiceStatus *status
     TextCopyShown(item->taskNotes, TEXT_FIELD_SIZE, all, 0);
 }
 
-// The row of an automatic service: zero for any other start type.
+// Nonzero when the service was switched off here from automatic: its value
+// under SERVICES_OFF_KEY holds that start type (nothing else writes there).
+static int SwitchedOffHere(const char *name)
+{
+    uint32_t type = PLAT_REG_NONE, size = 0, old = 0;
+    void *data = NULL;
+    int found = ReadWholeValue(PLAT_HKLM, SERVICES_OFF_KEY, name, 1, &type, &data, &size)
+                && type == PLAT_REG_DWORD && size == 4;
+    if (found)
+        memcpy(&old, data, 4);
+    PlatFree(data);
+    return found && old == PLAT_SERVICE_AUTO_START;
+}
+
+// The row of an automatic service, or of a Manual one switched off here:
+// zero for any other.
 static int FillServiceRow(AutostartItem *item, const PlatServiceStatus *status,
                           const PlatServiceConfig *config)
 {
-    if (config->startType != PLAT_SERVICE_AUTO_START
-        || !(config->type & (PLAT_SERVICE_OWN_PROCESS | PLAT_SERVICE_SHARE_PROCESS)))
+    if (!(config->type & (PLAT_SERVICE_OWN_PROCESS | PLAT_SERVICE_SHARE_PROCESS)))
+        return 0;
+    int off = config->startType == PLAT_SERVICE_DEMAND_START && status->exact
+              && SwitchedOffHere(status->name);
+    if (config->startType != PLAT_SERVICE_AUTO_START && !off)
         return 0;
     item->kind = Service;
-    item->readOnly = 1;
-    item->enabled = 1;
+    item->enabled = !off;
+    item->serviceRunning = status->state != PLAT_SERVICE_STOPPED;
     TextCopy(item->scope, SCOPE_SIZE, SCOPE_ALL);
     item->cut = !TextCopy(item->name, TEXT_FIELD_SIZE, status->name);
     item->inexact = !item->cut && !status->exact;

@@ -105,7 +105,7 @@ static const char UsageTail[] =
     "  -p, --place PLACE    only entries whose place is PLACE or lies under it\r\n"
     "                       (HKCU, HKLM\\Software\\...\\Run, a Startup folder,\r\n"
     "                       Group Policy's scripts.ini; services: the automatic\r\n"
-    "                       services);\r\n"
+    "                       services and those switched off here);\r\n"
     "                       repeatable\r\n"
     "  -n, --name PATTERN   only entries whose name matches PATTERN\r\n"
     "  -m, --hide-windows   leave out Windows' own entries\r\n"

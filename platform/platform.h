@@ -473,6 +473,15 @@ struct PlatServiceConfig {
 // is zeroed first.
 long PlatServiceQuery(const char *name, PlatServiceConfig *config);
 
+// Sets the start type of the service named name through ChangeServiceConfig
+// (opened with SERVICE_CHANGE_CONFIG and SERVICE_QUERY_CONFIG, nothing
+// more), every other setting left as it is, and reads it back through
+// QueryServiceConfig. PLAT_OK when the SCM now holds startType; the error of
+// a call that failed; PLAT_ERROR_WRITE_FAULT when it took the change and
+// holds another. The SCM writes its registry image itself: the service
+// key's Start follows, its DelayedAutostart is left alone.
+long PlatServiceSetStart(const char *name, uint32_t startType);
+
 // ---- Version information ------------------------------------------------
 
 // Size of the file's version resource; 0 when it has none, when the file

@@ -7,7 +7,8 @@
 // QueryServiceConfig2). Its names and paths are wide text: they leave this
 // file in the process code page, as every other name does, a name the code
 // page cannot spell marked as such. The SCM is opened with no more rights
-// than each call needs: to enumerate, or to connect and query one service.
+// than each call needs: to enumerate, or to connect and query one service,
+// or to change its configuration and read it back.
 #include "platform.h"
 #include "text.h"
 
@@ -146,15 +147,23 @@ static BYTE *QueryConfig2(SC_HANDLE service, DWORD level, long *error)
     return block;
 }
 
+// The name in wide text, to PlatFree; null when it cannot be converted.
+static WCHAR *WideName(const char *name)
+{
+    int units = MultiByteToWideChar(CP_ACP, 0, name, -1, NULL, 0);
+    WCHAR *wide = units > 0 ? (WCHAR *)PlatAllocZero((size_t)units * sizeof(WCHAR)) : NULL;
+    if (wide)
+        MultiByteToWideChar(CP_ACP, 0, name, -1, wide, units);
+    return wide;
+}
+
 long PlatServiceQuery(const char *name, PlatServiceConfig *config)
 {
     memset(config, 0, sizeof *config);
     config->delayed = -1;
-    int units = MultiByteToWideChar(CP_ACP, 0, name, -1, NULL, 0);
-    WCHAR *wideName = units > 0 ? (WCHAR *)PlatAllocZero((size_t)units * sizeof(WCHAR)) : NULL;
+    WCHAR *wideName = WideName(name);
     if (!wideName)
         return PLAT_ERROR_INVALID_PARAMETER;
-    MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, units);
     SC_HANDLE manager = OpenSCManagerW(NULL, NULL, SC_MANAGER_CONNECT);
     SC_HANDLE service = manager ? OpenServiceW(manager, wideName, SERVICE_QUERY_CONFIG) : NULL;
     long result = service ? (long)PLAT_OK : (long)GetLastError();
@@ -194,6 +203,53 @@ long PlatServiceQuery(const char *name, PlatServiceConfig *config)
         result = PLAT_ERROR_READ_FAULT;
     }
     PlatFree(query);
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    return result;
+}
+
+// The start type the SCM holds for service, read with QueryServiceConfig;
+// PLAT_OK or the error.
+static long StartTypeOf(SC_HANDLE service, DWORD *startType)
+{
+    DWORD needed = 0;
+    if (QueryServiceConfigW(service, NULL, 0, &needed)
+        || GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return (long)GetLastError();
+    QUERY_SERVICE_CONFIGW *query = (QUERY_SERVICE_CONFIGW *)PlatAllocZero(needed);
+    if (!query)
+        return PLAT_ERROR_OUTOFMEMORY;
+    long result = QueryServiceConfigW(service, query, needed, &needed) ? (long)PLAT_OK
+                                                                       : (long)GetLastError();
+    *startType = query->dwStartType;
+    PlatFree(query);
+    return result;
+}
+
+long PlatServiceSetStart(const char *name, uint32_t startType)
+{
+    WCHAR *wideName = WideName(name);
+    if (!wideName)
+        return PLAT_ERROR_INVALID_PARAMETER;
+    SC_HANDLE manager = OpenSCManagerW(NULL, NULL, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceW(manager, wideName,
+                                               SERVICE_CHANGE_CONFIG | SERVICE_QUERY_CONFIG)
+                                : NULL;
+    long result = service ? (long)PLAT_OK : (long)GetLastError();
+    PlatFree(wideName);
+    // Only the start type: SERVICE_NO_CHANGE and nulls keep every other
+    // setting, the account's password among them.
+    if (result == PLAT_OK
+        && !ChangeServiceConfigW(service, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, NULL,
+                                 NULL, NULL, NULL, NULL, NULL, NULL))
+        result = (long)GetLastError();
+    DWORD now = SERVICE_NO_CHANGE;
+    if (result == PLAT_OK)
+        result = StartTypeOf(service, &now);
+    if (result == PLAT_OK && now != startType)
+        result = PLAT_ERROR_WRITE_FAULT;
     if (service)
         CloseServiceHandle(service);
     if (manager)

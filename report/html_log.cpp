@@ -170,7 +170,7 @@ void PlaceLabel(const AutostartItem *item, char *text, size_t size)
         return;
     }
     if (item->kind == Service) {
-        TextCopy(text, size, "Services (automatic)");
+        TextCopy(text, size, "Services (automatic, or switched off here)");
         return;
     }
     // Before the files: a script of Group Policy may be kept in an ini file.

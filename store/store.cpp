@@ -484,8 +484,8 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
         failed = SwitchTask(item, wanted);
     else if (item->kind == PackagedApp) // switched by its State, in place
         failed = SwitchPackagedApp(item, wanted, outcome.backup);
-    else if (item->kind == Service) // its location is the SCM's key: no value to move
-        SetStoreError(SwitchRefusalCause(item));
+    else if (item->kind == Service) // through the SCM, in place
+        failed = SwitchService(item, wanted, outcome.backup);
     else if (item->cut)
         SetStoreError(CAUSE_NAME_CUT);
     else if (item->logonPlace)
@@ -522,7 +522,8 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
         item->enabled = wanted;
     if (!failed && noted) {
         // A list value's row and a packaged app's State come back exactly
-        // from the backup of the values as they were; others by switching.
+        // from the backup of the values as they were; others by switching:
+        // a service too, for the SCM reads its key's values only at boot.
         noted->undoBy = enabled[0] || (outcome.backup[0] && (item->logonPlace || item->kind == PackagedApp))
                             ? UndoByReg
                             : UndoBySwitch;

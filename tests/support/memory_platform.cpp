@@ -100,6 +100,7 @@ struct MemTask {
 struct State {
     uint32_t slept = 0; // PlatSleep's milliseconds, never waited
     std::vector<MemService> services;
+    bool serviceChangeIgnored = false;
     std::vector<MemTask> tasks;
     bool taskSwitchIgnored = false;
     bool taskRegisterStrips = false;
@@ -623,7 +624,7 @@ const char *MemOpName(MemOp op)
         "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream",
         "FileStamp",      "CheckSignature", "PlaceHold",     "PlaceCheck",
         "StartThread",   "ComputerName", "ReplaceFile",   "TaskSecurity",  "RegKeyState", "IndirectString",
-        "FileAppend", "TaskRegister", "ServiceList", "ServiceQuery"};
+        "FileAppend", "TaskRegister", "ServiceList", "ServiceQuery", "ServiceSetStart"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -2567,6 +2568,38 @@ long PlatServiceQuery(const char *name, PlatServiceConfig *config)
                 &config->binaryPathCut);
         CopyCut(config->account, sizeof config->account, s.account);
         CopyCut(config->description, sizeof config->description, s.description);
+        return PLAT_OK;
+    }
+    return PLAT_ERROR_SERVICE_DOES_NOT_EXIST;
+}
+
+int MemServiceStart(const char *name)
+{
+    for (const MemService &s : S().services)
+        if (Folded(ServiceName(s).c_str()) == Folded(name))
+            return (int)s.startType;
+    return -1;
+}
+
+void MemSetServiceChangeIgnored(bool ignored)
+{
+    S().serviceChangeIgnored = ignored;
+}
+
+long PlatServiceSetStart(const char *name, uint32_t startType)
+{
+    long fail;
+    if (Enter(MEM_SERVICE_SET_START, &fail))
+        return fail;
+    for (MemService &s : S().services) {
+        if (Folded(ServiceName(s).c_str()) != Folded(name))
+            continue;
+        if (S().serviceChangeIgnored)
+            return PLAT_ERROR_WRITE_FAULT;
+        s.startType = startType;
+        std::string start((const char *)&startType, 4);
+        MemSetValue(PLAT_HKLM, ("System\\CurrentControlSet\\Services\\" + s.name).c_str(),
+                    "Start", PLAT_REG_DWORD, start);
         return PLAT_OK;
     }
     return PLAT_ERROR_SERVICE_DOES_NOT_EXIST;

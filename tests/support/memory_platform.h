@@ -71,6 +71,7 @@ enum MemOp {
     MEM_TASK_REGISTER,
     MEM_SERVICE_LIST,
     MEM_SERVICE_QUERY,
+    MEM_SERVICE_SET_START,
     MEM_OP_COUNT
 };
 
@@ -274,8 +275,13 @@ struct MemService {
 };
 // Adds (or replaces, by name) a service; listed in the order added. A
 // driver is added with type 1 or 2: the listing leaves it out, as the SCM's
-// SERVICE_WIN32 does. MEM_SERVICE_LIST and MEM_SERVICE_QUERY fail as set.
+// SERVICE_WIN32 does. MEM_SERVICE_LIST, _QUERY and _SET_START fail as set;
+// a start type set is written to the service key's Start, as the SCM does.
 void MemAddService(const MemService &service);
+// The service's start type as the SCM holds it; -1 when there is none.
+int MemServiceStart(const char *name);
+// PlatServiceSetStart takes the change and keeps the old start type.
+void MemSetServiceChangeIgnored(bool ignored);
 
 // ---- Environment ----
 void MemSetEnv(const char *name, const char *value);

@@ -1,9 +1,12 @@
 // services_test.cpp - the automatic services as rows: which services are
 // listed, their program as the SCM starts it (svchost's service DLL), what
-// the details say, Windows' own hidden, a failed listing said, and rows
-// that nothing changes.
+// the details say, Windows' own hidden, a failed listing said, and the
+// switch between automatic and Manual.
 #include "../../cli/cli.h"
+#include "../../store/journal.h"
+#include "../../store/reg_reader.h"
 #include "../../store/store.h"
+#include "../../store/undo.h"
 #include "../support/memory_platform.h"
 #include "../support/store_helpers.h"
 
@@ -113,7 +116,7 @@ TEST_F(Services, AutomaticServicesAreRowsWithTheProgramTheScmStarts)
         EXPECT_STREQ(c.target, item->target) << c.name;
         EXPECT_STREQ(c.parameters, item->parameters) << c.name;
         EXPECT_STREQ(SERVICE_TYPE, ItemTypeText(item));
-        EXPECT_STREQ(STATE_READ_ONLY, ItemStateText(item));
+        EXPECT_STREQ(STATE_ON, ItemStateText(item));
     }
     EXPECT_STREQ(kHost, Row("Netsvc")->serviceHost);
     char id[ITEM_ID_SIZE];
@@ -202,21 +205,25 @@ TEST_F(Services, FailedListingAndUnreadSettingsAreSaid)
     EXPECT_GE(IndexOf("Agent"), 0);
 }
 
-// Nothing changes a service here: a switch and a Remove are refused before
-// any storage is touched, and say why.
-TEST_F(Services, RowsAreNeverChanged)
+// Unelevated, a switch is refused before anything is saved, said as
+// wanting administrator rights; a Remove is refused whatever the rights.
+TEST_F(Services, RefusedUnelevatedAndNeverRemoved)
 {
     MemAddService(Svc("Agent", kVendor));
     MemSetString(PLAT_HKLM, SERVICES_KEY "\\Agent", "Agent", "keep");
+    MemResetCounts();
     Toggle({"Agent"});
     ASSERT_EQ(1u, Statuses.size());
-    EXPECT_NE(std::string::npos, Statuses[0].find(CauseText(CAUSE_SERVICE))) << Statuses[0];
+    EXPECT_NE(std::string::npos, Statuses[0].find("administrator rights are needed")) << Statuses[0];
+    EXPECT_EQ(PLAT_SERVICE_AUTO_START, MemServiceStart("Agent"));
     ScanCatalogue();
     EXPECT_EQ(CAUSE_SERVICE, RemoveRefusalCause(Row("Agent")));
+    MemSetElevated(true);
     EXPECT_NE(ResultDone, RemoveEntry(Row("Agent"), &StatusFront));
     EXPECT_TRUE(MemValueExists(PLAT_HKLM, SERVICES_KEY "\\Agent", "Agent"));
     EXPECT_EQ(0, MemCallCount(MEM_REG_SET_VALUE) + MemCallCount(MEM_REG_DELETE_VALUE)
-                     + MemCallCount(MEM_REG_CREATE));
+                     + MemCallCount(MEM_REG_CREATE) + MemCallCount(MEM_FILE_CREATE)
+                     + MemCallCount(MEM_SERVICE_SET_START));
 }
 
 // The console's --place services selects the services and nothing else.
@@ -229,7 +236,213 @@ TEST_F(Services, ConsolePlaceServicesSelectsThem)
     EXPECT_EQ(0, CliRun((int)args.size(), (char **)args.data()));
     std::string out = MemStreamText(PLAT_STDOUT).substr(before);
     EXPECT_NE(std::string::npos,
-              out.find("HKLM\\System\\CurrentControlSet\\Services\\Agent,Agent,SVC,read-only"))
+              out.find("HKLM\\System\\CurrentControlSet\\Services\\Agent,Agent,SVC,on"))
         << out;
     EXPECT_EQ(std::string::npos, out.find("Tool")) << out;
+}
+
+namespace {
+
+std::vector<std::string> Words;
+void KeepWords(void *, const StoreOutcome *outcome)
+{
+    Outcomes.push_back(*outcome);
+    char words[OUTCOME_TEXT_SIZE];
+    WordOutcome(outcome, 0, words, sizeof words);
+    Words.push_back(words);
+}
+const FrontEnd Console = {KeepWords, nullptr, nullptr, nullptr, FRONT_CONSOLE};
+
+std::string KeyOf(const char *name)
+{
+    return std::string(SERVICES_KEY "\\") + name;
+}
+
+void DeleteValue(PlatHive hive, const char *path, const char *name)
+{
+    PlatKey key = NULL;
+    if (PlatRegCreate(hive, path, PLAT_KEY_WRITE, &key) == PLAT_OK) {
+        PlatRegDeleteValue(key, name);
+        PlatRegClose(key);
+    }
+}
+
+std::string Bytes(PlatHive hive, const char *path, const char *name)
+{
+    uint32_t type = 0;
+    std::string bytes;
+    MemGetValue(hive, path, name, &type, &bytes);
+    return bytes;
+}
+
+std::string Dword(uint32_t value)
+{
+    return std::string((const char *)&value, 4);
+}
+
+// The service's Start and DelayedAutostart as stored ("-" when not there).
+std::string StartValues(const char *name)
+{
+    std::string all;
+    for (const char *value : {"Start", "DelayedAutostart"}) {
+        uint32_t type = 0;
+        std::string bytes;
+        all += MemGetValue(PLAT_HKLM, KeyOf(name).c_str(), value, &type, &bytes)
+                   ? std::to_string(type) + ":" + bytes
+                   : "-";
+        all += "|";
+    }
+    return all;
+}
+
+// Writes what the .reg backup holds, as an import of it would.
+void ImportBackup(const std::string &file, const char *name)
+{
+    std::string bytes = MemFileBytes(file.c_str());
+    RegFileContent content;
+    uint32_t line = 0;
+    ASSERT_EQ(RegReadDone, ReadRegText((const unsigned char *)bytes.data(), (uint32_t)bytes.size(),
+                                       &content, &line));
+    for (int32_t i = 0; i < content.count; ++i) {
+        const RegFileValue &v = content.values[i];
+        EXPECT_EQ(KeyOf(name), v.path);
+        if (v.deleted)
+            DeleteValue(v.hive, v.path, v.name);
+        else
+            MemSetValue(v.hive, v.path, v.name, v.type, std::string((const char *)v.data, v.size));
+    }
+    FreeRegContent(&content);
+}
+
+// Scans, then switches the row (failing calls of op after the scan).
+OutcomeResult Switch(const char *name, int32_t wanted, MemOp failing = MEM_OP_COUNT)
+{
+    ScanCatalogue();
+    Outcomes.clear();
+    Words.clear();
+    if (failing != MEM_OP_COUNT)
+        MemFailCall(failing, 0, PLAT_ERROR_ACCESS_DENIED);
+    OutcomeResult result = ApplyChange(IndexOf(name), wanted, &Console);
+    MemClearFaults();
+    EXPECT_EQ(1u, Words.size());
+    return result;
+}
+
+} // namespace
+
+// Off is Manual with the old values saved first (one not there saved as
+// deleted); the row stays, off here, until on gives back automatic, with
+// the delay its key kept. A running
+// service is not stopped, and the words say so.
+TEST_F(Services, SwitchOffIsManualAndOnGivesBackTheStartType)
+{
+    MemSetElevated(true);
+    const struct {
+        const char *name;
+        int delayed;
+        bool running;
+    } cases[] = {{"Auto", 0, false}, {"Delayed", 1, false}, {"Running", 0, true}};
+    for (const auto &c : cases) {
+        MemService s = Svc(c.name, kVendor);
+        s.delayed = c.delayed;
+        s.state = c.running ? PLAT_SERVICE_RUNNING : PLAT_SERVICE_STOPPED;
+        MemAddService(s);
+        MemSetValue(PLAT_HKLM, KeyOf(c.name).c_str(), "Start", PLAT_REG_DWORD, Dword(2));
+        if (c.delayed)
+            MemSetValue(PLAT_HKLM, KeyOf(c.name).c_str(), "DelayedAutostart", PLAT_REG_DWORD,
+                        Dword(1));
+        std::string before = StartValues(c.name);
+
+        ASSERT_EQ(ResultDone, Switch(c.name, 0)) << c.name << Words[0];
+        EXPECT_EQ(PLAT_SERVICE_DEMAND_START, MemServiceStart(c.name)) << c.name;
+        EXPECT_EQ(Dword(2), Bytes(PLAT_HKLM, SERVICES_OFF_KEY, c.name)) << c.name;
+        // The backup, imported, gives Start and DelayedAutostart back exactly.
+        ASSERT_NE(before, StartValues(c.name));
+        ImportBackup(Outcomes[0].backup, c.name);
+        EXPECT_EQ(before, StartValues(c.name)) << c.name;
+        EXPECT_EQ(c.running, Words[0].find("runs until the next restart") != std::string::npos)
+            << Words[0];
+        ScanCatalogue();
+        ASSERT_GE(IndexOf(c.name), 0) << c.name;
+        EXPECT_STREQ(STATE_OFF_HERE, ItemStateText(Row(c.name))) << c.name;
+        EXPECT_EQ(0u, Notes(c.name).find(NOTE_SERVICE_OFF_HERE)) << c.name;
+
+        ASSERT_EQ(ResultDone, Switch(c.name, 1)) << c.name << Words[0];
+        EXPECT_EQ(PLAT_SERVICE_AUTO_START, MemServiceStart(c.name)) << c.name;
+        EXPECT_EQ(before, StartValues(c.name)) << c.name;
+        EXPECT_FALSE(MemValueExists(PLAT_HKLM, SERVICES_OFF_KEY, c.name)) << c.name;
+    }
+    // Made Manual elsewhere, a service is no row: only those switched off here.
+    MemAddService(Svc("Auto", kVendor, PLAT_SERVICE_DEMAND_START));
+    ScanCatalogue();
+    EXPECT_LT(IndexOf("Auto"), 0);
+}
+
+// A failing call leaves the service as it was, says so and keeps nothing;
+// Windows' own service and one changed since the list are never touched.
+TEST_F(Services, AFailedSwitchLeavesTheServiceAsItWas)
+{
+    MemSetElevated(true);
+    MemAddService(Svc("Agent", kVendor));
+    const MemOp failing[] = {MEM_SERVICE_QUERY, MEM_SERVICE_SET_START, MEM_FILE_CREATE,
+                             MEM_REG_SET_VALUE};
+    for (MemOp op : failing) {
+        ASSERT_EQ(ResultRefused, Switch("Agent", 0, op)) << MemOpName(op);
+        EXPECT_NE(std::string::npos, Words[0].find("was not disabled")) << Words[0];
+        EXPECT_EQ(PLAT_SERVICE_AUTO_START, MemServiceStart("Agent")) << MemOpName(op);
+        EXPECT_FALSE(MemValueExists(PLAT_HKLM, SERVICES_OFF_KEY, "Agent")) << MemOpName(op);
+        EXPECT_EQ("", std::string(Outcomes[0].backup)) << MemOpName(op);
+    }
+    EXPECT_TRUE(MemListFolder((std::string(MEM_PERSONAL_FOLDER) + "\\" BACKUP_FOLDER).c_str())
+                    .empty());
+    // The SCM takes the call and keeps Automatic: not said done.
+    MemSetServiceChangeIgnored(true);
+    EXPECT_EQ(ResultRefused, Switch("Agent", 0));
+    MemSetServiceChangeIgnored(false);
+    ScanCatalogue();
+    // Changed in Services since the list.
+    MemAddService(Svc("Agent", kVendor, PLAT_SERVICE_DISABLED));
+    EXPECT_EQ(ResultRefused, ApplyChange(IndexOf("Agent"), 0, &Console));
+    EXPECT_EQ(CAUSE_SERVICE_CHANGED, Outcomes.back().cause);
+    EXPECT_EQ(PLAT_SERVICE_DISABLED, MemServiceStart("Agent"));
+
+    MemSetSignature(kDll, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
+    AddHosted("Netsvc");
+    ScanCatalogue();
+    EXPECT_EQ(CAUSE_WINDOWS_OWN, SwitchRefusalCause(Row("Netsvc")));
+    EXPECT_EQ(ResultRefused, Switch("Netsvc", 0));
+    EXPECT_EQ(PLAT_SERVICE_AUTO_START, MemServiceStart("Netsvc"));
+}
+
+// The history's undo of a switch off gives the start type back, through
+// the SCM; the console's disable and enable act the same.
+TEST_F(Services, TheHistoryUndoesASwitchOff)
+{
+    MemSetElevated(true);
+    MemAddService(Svc("Agent", kVendor));
+    ASSERT_EQ(ResultDone, Switch("Agent", 0));
+    ScanCatalogue();
+    JournalList list;
+    ASSERT_EQ(PLAT_OK, ReadJournal(nullptr, &list));
+    ASSERT_EQ(1, list.count);
+    EXPECT_EQ(JournalDisable, list.records[0].op);
+    EXPECT_EQ(ResultDone, UndoRecord(&list, &list.records[0], &Console)) << Words.back();
+    FreeJournal(&list);
+    EXPECT_EQ(PLAT_SERVICE_AUTO_START, MemServiceStart("Agent"));
+    EXPECT_FALSE(MemValueExists(PLAT_HKLM, SERVICES_OFF_KEY, "Agent"));
+
+    std::vector<const char *> off = {"orvanec", "disable", "HKLM\\System\\CurrentControlSet\\Services\\Agent"};
+    EXPECT_EQ(0, CliRun((int)off.size(), (char **)off.data()));
+    EXPECT_EQ(PLAT_SERVICE_DEMAND_START, MemServiceStart("Agent"));
+    // CleanUp leaves a service switched off here as it is.
+    ScanCatalogue();
+    std::vector<int32_t> states = Desired({});
+    CleanUpDisabled(states.data(), (int32_t)states.size(), nullptr);
+    EXPECT_EQ(PLAT_SERVICE_DEMAND_START, MemServiceStart("Agent"));
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, SERVICES_OFF_KEY, "Agent"));
+    std::vector<const char *> on = {"orvanec", "enable", off[2]};
+    EXPECT_EQ(0, CliRun((int)on.size(), (char **)on.data()));
+    EXPECT_EQ(PLAT_SERVICE_AUTO_START, MemServiceStart("Agent"));
+    MemSetElevated(false);
+    EXPECT_EQ(CliExitRights, CliRun((int)off.size(), (char **)off.data()));
 }
