@@ -23,8 +23,9 @@
 // file: Explorer starts every file there), or a scheduled task that starts
 // at logon or boot (switched in place, never moved).
 // A packaged app's startup task (packaged_apps.cpp) is switched in place
-// too, by the State value Windows keeps for it.
-enum ItemKind { RegistryValue = 0, Shortcut = 1, ScheduledTask = 2, PackagedApp = 3 };
+// too, by the State value Windows keeps for it. A service the SCM starts
+// by itself (services.cpp) is switched between automatic and Manual.
+enum ItemKind { RegistryValue = 0, Shortcut = 1, ScheduledTask = 2, PackagedApp = 3, Service = 4 };
 
 // Which view of HKLM\Software a machine entry was found in.
 enum RegistryView { ViewNative = 0, View32 = 1 };
@@ -92,6 +93,9 @@ struct AutostartItem {
     char cameBackCommand[COMMAND_FIELD_SIZE]; // that copy's command, as listed
     uint64_t offSince;                      // its switch's time of switching off (FILETIME),
                                             // 0 when the switch is not off or holds none
+    char serviceHost[TEXT_FIELD_SIZE];      // a service svchost.exe runs: that program (the
+                                            // target is its service DLL); else empty
+    int32_t serviceRunning;                 // a service that ran when listed
 };
 
 // Nonzero when the item's name reaches that entry and no other: neither cut
@@ -225,6 +229,9 @@ void NativeFilePath(const char *path, char *out);
 // over this process's, with the 64-bit logon's %ProgramFiles% and
 // %CommonProgramFiles%. dest: TEXT_FIELD_SIZE.
 void ExpandAsLogon(const char *source, char *dest);
+// The same as the SCM expands a service's command and svchost its service
+// DLL: the system's variables over this process's, never a user's.
+void ExpandAsSystem(const char *source, char *dest);
 // Nonzero when HKCU\Environment defines the variable (value: as stored).
 int UserSetsVariable(const char *name, char *value);
 // "%windir% is set by this user to C:\Users\me\w" for each variable of
@@ -442,6 +449,44 @@ void FreeTaskRows(TaskRows *rows);
 
 #define TASK_TYPE "TASK"
 
+// ---- services (services.cpp) -------------------------------------------------
+
+// Every Win32 service whose start type is automatic (delayed or not), read
+// before the catalogue's block is sized, as the tasks are: a row each, its
+// program the ImagePath as the SCM starts it (ParseServiceCommand), for a
+// service of svchost.exe its ServiceDll. A listing that fails, and services
+// whose configuration cannot be read, are told through CatalogueErrors and
+// kept in rows->unread. Every row is readOnly.
+void ReadServiceRows(TaskRows *rows);
+
+#define SERVICE_TYPE "SVC"
+#define SERVICES_KEY "System\\CurrentControlSet\\Services"
+// What a console's --place that is this word selects: every service row.
+#define SERVICES_PLACE "services"
+#define SERVICE_HOST "svchost.exe"
+// The services switched off here (set to Manual), each a DWORD value of
+// its name holding the start type it had: a machine place only
+// administrators write, as only they change a service. A Manual service
+// found there is listed, off.
+#define SERVICES_OFF_KEY "Software\\Orvane Tool\\Services"
+#define NOTE_SERVICE_OFF_HERE "switched off here: Manual (started only when a program asks); On gives back automatic"
+#define NOTE_SERVICE_DISPLAY "display name \"%s\""
+#define NOTE_SERVICE_DESCRIPTION "description \"%s\""
+#define NOTE_SERVICE_ACCOUNT "runs as %s"
+#define NOTE_SERVICE_RUNNING "runs now (process %u)"
+#define NOTE_SERVICE_RUNNING_SHARED "runs now"
+#define NOTE_SERVICE_STOPPED "not running now"
+#define NOTE_SERVICE_AUTOMATIC "started by Windows at boot, before anyone logs on"
+#define NOTE_SERVICE_DELAYED "started by Windows shortly after boot (automatic, delayed)"
+#define NOTE_SERVICE_DELAY_UNKNOWN "started by Windows at boot or shortly after (whether delayed could not be read)"
+#define NOTE_SERVICE_HOSTED "its DLL, loaded by %s"
+#define NOTE_SERVICE_NO_DLL "svchost.exe runs it, but its ServiceDll could not be read: its program is not known"
+#define NOTE_SERVICE_PATH_CUT "its ImagePath is too long to show whole"
+#define NOTE_SERVICE_WINDOWS_OWN "(Windows' own): its program is signed by Windows and lies in the Windows folders"
+#define SERVICES_NOT_LISTED "the Service Control Manager did not list its services (%s): services are missing"
+#define SERVICES_UNREAD "%ld services' settings could not be read (%s): automatic ones among them are missing"
+#define SERVICES_NO_MEMORY "%ld services were not read: not enough memory"
+
 // ---- packaged apps (packaged_apps.cpp) -------------------------------------
 
 // The startup tasks of the user's packaged apps, read before the catalogue's
@@ -502,6 +547,10 @@ void ReadAppRows(TaskRows *rows);
 
 // Splits a registry item's command into target and parameters.
 void ParseCommand(AutostartItem *item);
+// The same for a service's ImagePath, as the SCM starts it: expanded with
+// the system's variables (ExpandAsSystem), a bare name found without App
+// Paths, an unquoted path with blanks read as CreateProcess reads it.
+void ParseServiceCommand(AutostartItem *item);
 
 // Nonzero for a full path ("C:\x", "\\server\x", either slash): only such a
 // path is ever given to a file call, never a name relative to this

@@ -4,6 +4,17 @@
 
 #include <string.h>
 
+// Who starts the command decides how it is read: the logon expands it with
+// the user's variables and finds a bare name through App Paths as the shell
+// does; the SCM expands a service's with the system's own and starts it
+// with CreateProcess, which knows no App Paths.
+struct CommandRules {
+    void (*expand)(const char *source, char *dest);
+    int appPaths;
+};
+static const CommandRules LogonRules = {ExpandAsLogon, 1};
+static const CommandRules ServiceRules = {ExpandAsSystem, 0};
+
 // Nonzero when the last path component has no "." in it.
 static int HasNoExtension(const char *path)
 {
@@ -62,13 +73,14 @@ static int AppPathOf(const char *name, char *program)
 // already expanded: the text itself, or with ".exe" added when it has no
 // extension; a bare name is looked up as the logon and the shell look it
 // up. Nonzero with its path.
-static int ProgramOfCandidate(const char *expanded, char *program)
+static int ProgramOfCandidate(const char *expanded, char *program, const CommandRules *rules)
 {
     char native[TEXT_FIELD_SIZE];
     if (!expanded[0])
         return 0;
     if (!strchr(expanded, '\\') && !strchr(expanded, ':'))
-        return PlatSearchProgram(expanded, program) || AppPathOf(expanded, program);
+        return PlatSearchProgram(expanded, program)
+               || (rules->appPaths && AppPathOf(expanded, program));
     // A relative name would be found beside this program or in its current
     // folder, where the logon never looks.
     if (!PathIsFull(expanded))
@@ -89,7 +101,8 @@ static int ProgramOfCandidate(const char *expanded, char *program)
 // source expanded as the logon expands it, each %NAME% on its own, with
 // where each character came from: its index in source, or -1 inside a
 // variable's value. Cut at the field. Returns the expanded length.
-static size_t ExpandMapped(const char *source, char *expanded, int *from)
+static size_t ExpandMapped(const char *source, char *expanded, int *from,
+                           const CommandRules *rules)
 {
     size_t out = 0;
     for (size_t at = 0; source[at] && out < TEXT_FIELD_SIZE - 1;) {
@@ -99,7 +112,7 @@ static size_t ExpandMapped(const char *source, char *expanded, int *from)
         if (length > 2 && length < sizeof token) {
             memcpy(token, source + at, length);
             token[length] = '\0';
-            ExpandAsLogon(token, value);
+            rules->expand(token, value);
             if (strcmp(value, token) != 0) {
                 for (size_t k = 0; value[k] && out < TEXT_FIELD_SIZE - 1; ++k) {
                     from[out] = -1;
@@ -127,12 +140,12 @@ static size_t ExpandMapped(const char *source, char *expanded, int *from)
 // rest of that value and the stored text after it. Zero when no prefix
 // names a file.
 static int FindProgramPrefix(AutostartItem *item, const char *command, const char *source,
-                             char *rest)
+                             char *rest, const CommandRules *rules)
 {
     char expanded[TEXT_FIELD_SIZE];
     int from[TEXT_FIELD_SIZE];
     char candidate[TEXT_FIELD_SIZE];
-    size_t length = ExpandMapped(source, expanded, from);
+    size_t length = ExpandMapped(source, expanded, from, rules);
     size_t sourceLength = strlen(source);
     for (size_t end = 1; end <= length; ++end) {
         if (end < length && expanded[end] != ' ')
@@ -141,7 +154,7 @@ static int FindProgramPrefix(AutostartItem *item, const char *command, const cha
             continue;
         memcpy(candidate, expanded, end);
         candidate[end] = '\0';
-        if (!ProgramOfCandidate(candidate, item->target))
+        if (!ProgramOfCandidate(candidate, item->target, rules))
             continue;
         if (end == length || from[end] >= 0) {
             TextCopy(rest, COMMAND_FIELD_SIZE,
@@ -176,7 +189,7 @@ static int FindProgramPrefix(AutostartItem *item, const char *command, const cha
 // %windir% in the target never shifts them. Within the unquoted target, the
 // program Windows would really start wins when a blank-delimited prefix of
 // its expansion names an existing file (FindProgramPrefix).
-void ParseCommand(AutostartItem *item)
+static void ParseWith(AutostartItem *item, const CommandRules *rules)
 {
     // The whole command and its parts; only the program is cut at its field.
     char copy[COMMAND_FIELD_SIZE];
@@ -192,7 +205,7 @@ void ParseCommand(AutostartItem *item)
         memcpy(source, open + 1, length);
         source[length] = '\0';
         char expanded[TEXT_FIELD_SIZE];
-        ExpandAsLogon(source, expanded);
+        rules->expand(source, expanded);
         quoted = open == copy + strspn(copy, " ") ? 1 : PathIsFull(expanded) ? 2 : 0;
         if (quoted)
             TextCopy(rest, sizeof rest, close + 1);
@@ -220,14 +233,24 @@ void ParseCommand(AutostartItem *item)
         }
     }
     // An expansion longer than the field is cut at 259 characters.
-    if (quoted || !FindProgramPrefix(item, copy, source, rest)) {
-        ExpandAsLogon(source, item->target);
+    if (quoted || !FindProgramPrefix(item, copy, source, rest, rules)) {
+        rules->expand(source, item->target);
         char found[TEXT_FIELD_SIZE];
         if (quoted == 1 && !strchr(item->target, '\\') && !strchr(item->target, ':')
-            && ProgramOfCandidate(item->target, found))
+            && ProgramOfCandidate(item->target, found, rules))
             TextCopy(item->target, TEXT_FIELD_SIZE, found);
     }
     TextCopy(item->parameters, COMMAND_FIELD_SIZE, rest[0] == ' ' ? rest + 1 : rest);
+}
+
+void ParseCommand(AutostartItem *item)
+{
+    ParseWith(item, &LogonRules);
+}
+
+void ParseServiceCommand(AutostartItem *item)
+{
+    ParseWith(item, &ServiceRules);
 }
 
 void TargetFolderOf(const char *target, char *targetFolder)

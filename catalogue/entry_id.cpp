@@ -14,9 +14,11 @@ int ItemId(const AutostartItem *item, const char *wholeName, char *id, size_t si
     if (item->kind != RegistryValue && item->logonPlace && item->valueName[0])
         return TextFormat(id, size, "%s\\\\%s", item->location, item->valueName);
     // A packaged app's task: the key of its state.
-    if (item->kind == PackagedApp) {
+    // A service: the SCM's key of it.
+    if (item->kind == PackagedApp || item->kind == Service) {
         char key[TEXT_FIELD_SIZE + 32];
-        RegistryKeyText(PLAT_HKCU, item->location, 0, key, sizeof key);
+        RegistryKeyText(item->kind == Service ? PLAT_HKLM : PLAT_HKCU, item->location, 0, key,
+                        sizeof key);
         return TextCopy(id, size, key);
     }
     if (item->kind != RegistryValue)

@@ -215,7 +215,10 @@ void ItemNotes(const AutostartItem *item, char *text, size_t size)
         AddCameBackNote(item, text, size);
     if (item->approvalDisabled)
         AddNote(text, size, "switched off in Windows' startup settings (Task Manager or Settings)");
-    if ((item->kind == ScheduledTask || item->kind == PackagedApp) && item->taskNotes[0])
+    if (item->kind == Service && ItemHiddenAsWindows(item, 1))
+        AddNote(text, size, NOTE_SERVICE_WINDOWS_OWN);
+    if ((item->kind == ScheduledTask || item->kind == PackagedApp || item->kind == Service)
+        && item->taskNotes[0])
         AddNote(text, size, item->taskNotes);
     if (item->targetMissing)
         AddNote(text, size, NOTE_TARGET_MISSING);

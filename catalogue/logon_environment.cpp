@@ -116,6 +116,13 @@ void ExpandAsLogon(const char *source, char *dest)
     Expand(source, LevelUser, dest);
 }
 
+// The SCM and the service processes it starts run in the system's own
+// environment: no user's variables reach what they expand.
+void ExpandAsSystem(const char *source, char *dest)
+{
+    Expand(source, LevelSystem, dest);
+}
+
 // The next %NAME% of text at or after *at: nonzero with its name, *at at
 // its closing %. As in Expand, a closing % opens the next reference unless
 // the name was defined: the caller steps past it then.

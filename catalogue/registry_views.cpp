@@ -50,6 +50,8 @@ void ItemPlaceText(const AutostartItem *item, int longHiveName, char *text, size
     // A packaged app's place is the user's key of its state.
     if (item->kind == PackagedApp)
         RegistryKeyText(PLAT_HKCU, item->location, longHiveName, text, size);
+    else if (item->kind == Service) // the SCM's key of the service
+        RegistryKeyText(PLAT_HKLM, item->location, longHiveName, text, size);
     else if (item->kind != RegistryValue)
         TextCopy(text, size, item->location);
     else
@@ -72,6 +74,8 @@ const char *ItemTypeText(const AutostartItem *item)
         return TASK_TYPE;
     if (item->kind == PackagedApp)
         return APP_TYPE;
+    if (item->kind == Service)
+        return SERVICE_TYPE;
     if (item->kind == RegistryValue && HiveOfItem(item) == PLAT_HKLM32)
         return "ALL32";
     return item->scope;

@@ -513,7 +513,8 @@ void AdoptCatalogue(CatalogueData *scanned)
 // The counting pass and the loading pass into a new block of out: zero
 // when the load met more entries than were counted (storage grew between
 // the passes) or a key changed while it was read: rows may be missing.
-static int LoadPasses(CatalogueData *out, const TaskRows *tasks, const TaskRows *apps)
+static int LoadPasses(CatalogueData *out, const TaskRows *tasks, const TaskRows *apps,
+                      const TaskRows *services)
 {
     int32_t counted = CountItems();
 
@@ -521,9 +522,12 @@ static int LoadPasses(CatalogueData *out, const TaskRows *tasks, const TaskRows 
     // enough entries in a place any program writes could bring that about.
     const size_t most = ((size_t)-1) / sizeof(AutostartItem) - 1;
     // The places keep to their own count, so the tasks always have room.
-    int32_t capacity = counted + tasks->count + apps->count;
+    int32_t capacity = counted + tasks->count + apps->count + services->count;
     AutostartItem *records =
-        counted < 0 || (size_t)counted + (size_t)tasks->count + (size_t)apps->count > most
+        counted < 0
+                || (size_t)counted + (size_t)tasks->count + (size_t)apps->count
+                           + (size_t)services->count
+                       > most
             ? NULL
             : (AutostartItem *)PlatAllocZero(((size_t)capacity + 1) * sizeof(AutostartItem));
     if (!records) {
@@ -557,6 +561,8 @@ static int LoadPasses(CatalogueData *out, const TaskRows *tasks, const TaskRows 
     AppendTaskRows(tasks, records, &running, capacity);
     for (int32_t i = 0; i < apps->count && running < capacity; ++i)
         records[running++] = apps->items[i];
+    for (int32_t i = 0; i < services->count && running < capacity; ++i)
+        records[running++] = services->items[i];
     out->count = running;
     return !more;
 }
@@ -567,22 +573,27 @@ static int LoadPasses(CatalogueData *out, const TaskRows *tasks, const TaskRows 
 static void LoadStorage(CatalogueData *out)
 {
     ReadPolicySwitches();
-    TaskRows tasks, apps;
+    TaskRows tasks, apps, services;
     ReadTaskRows(&tasks);
     ReadAppRows(&apps);
+    ReadServiceRows(&services);
     int whole = 0;
     for (int attempt = 0; attempt < SCAN_ATTEMPTS && !whole && !ScanStopped(); ++attempt) {
         if (attempt)
             FreeCatalogueData(out);
-        whole = LoadPasses(out, &tasks, &apps);
+        whole = LoadPasses(out, &tasks, &apps, &services);
     }
     // Said when read (ReadTaskRows), kept for the status and the report.
     TextCopy(out->tasksUnread, sizeof out->tasksUnread, tasks.unread);
     if (apps.unread[0] && out->tasksUnread[0])
         TextAppend(out->tasksUnread, sizeof out->tasksUnread, "; ");
     TextAppend(out->tasksUnread, sizeof out->tasksUnread, apps.unread);
+    if (services.unread[0] && out->tasksUnread[0])
+        TextAppend(out->tasksUnread, sizeof out->tasksUnread, "; ");
+    TextAppend(out->tasksUnread, sizeof out->tasksUnread, services.unread);
     FreeTaskRows(&tasks);
     FreeTaskRows(&apps);
+    FreeTaskRows(&services);
     // The rows that fitted are kept, and the list said to lack some.
     if (whole || ScanStopped())
         return;

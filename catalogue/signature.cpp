@@ -216,8 +216,29 @@ static int OnlyWindowsCanWrite(const AutostartItem *item)
     return !ScopeIsUser(item->scope);
 }
 
+// A service is Windows' own when what runs (its program, or the DLL
+// svchost.exe loads for it) is verified as Windows' and lies in the Windows
+// folders, started as it is: its own program given nothing to run, or
+// svchost.exe of the Windows folders, which takes only the name of its
+// group. Only an administrator installs a service, so no user could have
+// put one there; a program that runs what it is given is never Windows'.
+static int ServiceIsWindows(const AutostartItem *item)
+{
+    if (RunsWhatItIsGiven(item->target) || !InWindowsFolders(item->target))
+        return 0;
+    if (item->serviceHost[0])
+        return TextCompareNoCase(FileNameOf(item->serviceHost), "svchost.exe") == 0
+               && InWindowsFolders(item->serviceHost);
+    for (const char *c = item->parameters; *c; ++c)
+        if (*c != ' ' && *c != '\t')
+            return 0;
+    return 1;
+}
+
 int ItemHiddenAsWindows(const AutostartItem *item, int hideWindows)
 {
+    if (hideWindows && item->kind == Service)
+        return item->signedByWindows && !item->inexact && ServiceIsWindows(item);
     if (!hideWindows || !item->signedByWindows || item->moreActions
         || !OnlyWindowsCanWrite(item) || RunsWhatItIsGiven(item->target)
         || !ReferencesOnlySystemFolders(item->command))

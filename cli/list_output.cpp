@@ -55,6 +55,9 @@ static void LoadRow(ListRow *row, int32_t index)
     if (item->kind == RegistryValue) {
         ItemPlaceText(item, 0, row->place, sizeof row->place);
         RegistryKeyText(HiveOfItem(item), item->location, 0, row->key, sizeof row->key);
+    } else if (item->kind == Service) { // its key, under the SCM's Services key
+        ItemPlaceText(item, 0, row->place, sizeof row->place);
+        RegistryKeyText(PLAT_HKLM, SERVICES_KEY, 0, row->key, sizeof row->key);
     } else if (item->logonPlace) { // a file's key, and the file as its key
         ItemPlaceText(item, 0, row->place, sizeof row->place);
         TextCopy(row->key, sizeof row->key, item->location);
@@ -612,6 +615,9 @@ static int Listed(const ListRow *row, const char *const *places, int32_t placeCo
     if (placeCount == 0)
         return 1;
     for (int32_t i = 0; i < placeCount; ++i) {
+        // "services" names no key or folder (neither is ever relative).
+        if (row->item->kind == Service && TextCompareNoCase(places[i], SERVICES_PLACE) == 0)
+            return 1;
         size_t length = strlen(places[i]);
         while (length > 0 && places[i][length - 1] == '\\')
             --length;

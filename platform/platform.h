@@ -40,7 +40,8 @@ enum {
     PLAT_ERROR_NO_MORE_ITEMS = 259,
     PLAT_ERROR_STOPPED_ON_SYMLINK = 681,
     PLAT_ERROR_NO_TOKEN = 1008,
-    PLAT_ERROR_KEY_DELETED = 1018
+    PLAT_ERROR_KEY_DELETED = 1018,
+    PLAT_ERROR_SERVICE_DOES_NOT_EXIST = 1060
 };
 
 // COM status of a shortcut resolution that could not load the link.
@@ -414,6 +415,72 @@ long PlatTaskDelete(const char *path);
 // null: the scheduler's default). PLAT_OK, or the error (a principal that
 // needs a password the XML cannot hold fails).
 long PlatTaskRegister(const char *path, const char *xml, const char *sddl);
+
+// ---- Services (platform_win32_services.cpp) --------------------------------
+
+// A service's name is a registry key's (at most 256 characters), its display
+// name at most 256 characters: each at most 3 bytes of UTF-8, and a
+// terminator. A binary path holds what an ImagePath holds (a command line);
+// a longer one is cut, and said to be.
+#define PLAT_SERVICE_NAME_SIZE (3 * 256 + 1)
+#define PLAT_SERVICE_PATH_SIZE 2048
+
+// The SCM's numbers: service types (drivers are 1 and 2, never listed),
+// start types and current states.
+enum {
+    PLAT_SERVICE_OWN_PROCESS = 0x10,
+    PLAT_SERVICE_SHARE_PROCESS = 0x20,
+    PLAT_SERVICE_BOOT_START = 0,
+    PLAT_SERVICE_SYSTEM_START = 1,
+    PLAT_SERVICE_AUTO_START = 2,
+    PLAT_SERVICE_DEMAND_START = 3,
+    PLAT_SERVICE_DISABLED = 4,
+    PLAT_SERVICE_STOPPED = 1,
+    PLAT_SERVICE_RUNNING = 4
+};
+
+// One service as the SCM lists it.
+struct PlatServiceStatus {
+    char name[PLAT_SERVICE_NAME_SIZE];
+    char displayName[PLAT_SERVICE_NAME_SIZE];
+    uint32_t type;       // PLAT_SERVICE_OWN_PROCESS, _SHARE_PROCESS (with further bits)
+    uint32_t state;      // SERVICE_STOPPED (1) to SERVICE_PAUSED (7)
+    uint32_t processId;  // 0 when it runs in no process
+    int32_t exact;       // 0 when the code page changed the name ('?'): it reaches
+                         // no service, or another one
+};
+
+// Every Win32 service (own or shared process; drivers are left out), in a
+// block of *count records to PlatFree (null when none). The SCM is opened
+// only to enumerate. PLAT_OK, or the error of a listing that failed (access
+// denied, the SCM not answering); *services null then.
+long PlatServiceList(PlatServiceStatus **services, uint32_t *count);
+
+// A service's configuration, as QueryServiceConfig and QueryServiceConfig2
+// give it; texts cut at their fields (binaryPathCut says so).
+struct PlatServiceConfig {
+    uint32_t type;
+    uint32_t startType;            // PLAT_SERVICE_AUTO_START and the others
+    int32_t delayed;               // 1 automatic (delayed), 0 not, -1 could not be read
+    int32_t binaryPathCut;
+    char binaryPath[PLAT_SERVICE_PATH_SIZE]; // the ImagePath as the SCM gives it, unexpanded
+    char account[PLAT_TEXT_SIZE];            // "LocalSystem", "NT AUTHORITY\LocalService", ...
+    char description[PLAT_TEXT_SIZE];        // empty when it has none or it cannot be read
+};
+
+// Reads the configuration of the service named name (opened only to query
+// it). PLAT_OK, or the error (no such service, access denied); the record
+// is zeroed first.
+long PlatServiceQuery(const char *name, PlatServiceConfig *config);
+
+// Sets the start type of the service named name through ChangeServiceConfig
+// (opened with SERVICE_CHANGE_CONFIG and SERVICE_QUERY_CONFIG, nothing
+// more), every other setting left as it is, and reads it back through
+// QueryServiceConfig. PLAT_OK when the SCM now holds startType; the error of
+// a call that failed; PLAT_ERROR_WRITE_FAULT when it took the change and
+// holds another. The SCM writes its registry image itself: the service
+// key's Start follows, its DelayedAutostart is left alone.
+long PlatServiceSetStart(const char *name, uint32_t startType);
 
 // ---- Version information ------------------------------------------------
 

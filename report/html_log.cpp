@@ -106,6 +106,7 @@ void PutRecord(ReportWriter *w, const AutostartItem *item, const char *change)
     ItemPlaceText(item, 1, place, sizeof place);
     PutText(w, item->kind == ScheduledTask   ? "<tr><td>Task:</td><td>"
                : item->kind == RegistryValue || item->kind == PackagedApp
+                       || item->kind == Service
                    ? "<tr><td>Reg_Path:</td><td>"
                : item->logonPlace            ? "<tr><td>File:</td><td>"
                                              : "<tr><td>LinkPath:</td><td>");
@@ -166,6 +167,10 @@ void PlaceLabel(const AutostartItem *item, char *text, size_t size)
     }
     if (item->kind == PackagedApp) {
         TextCopy(text, size, "Packaged apps (this user)");
+        return;
+    }
+    if (item->kind == Service) {
+        TextCopy(text, size, "Services (automatic, or switched off here)");
         return;
     }
     // Before the files: a script of Group Policy may be kept in an ini file.

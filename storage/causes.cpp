@@ -109,6 +109,10 @@ const char *CauseText(long code)
         return "a copy the history does not know does not say where it was: put it back by hand";
     case CAUSE_NOT_USER_PLACE:
         return "its backup names a place of all users, and it is not checked against a change";
+    case CAUSE_SERVICE:
+        return "it is a service: uninstall its program to remove it";
+    case CAUSE_SERVICE_CHANGED:
+        return "its start type changed since it was listed: Refresh";
     case CAUSE_ANY_USER:
         return "it may have been placed by any user and would start for every user";
     default: return "Windows refused the change";

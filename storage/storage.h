@@ -89,6 +89,8 @@ int KeyStateChanged(PlatKey key, const PlatKeyState *before);
 #define CAUSE_JOURNAL_FULL 0x20000041L     // the history file reached its bound
 #define CAUSE_BACKUP_NOT_VOUCHED 0x20000042L // elevated, a backup this program did not vouch for
 #define CAUSE_CHANGED_WHILE_ASKED 0x20000043L // storage changed while the question was open
+#define CAUSE_SERVICE 0x20000044L          // a service: switched here, never removed or edited
+#define CAUSE_SERVICE_CHANGED 0x20000045L  // its start type is not what the list showed
 
 // What a row of a list Windows needs to log on is, and why it is never changed.
 #define NOTE_WINDOWS_OWN "Windows' own: needed to log on"

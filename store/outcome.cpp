@@ -171,6 +171,9 @@ static void WordSwitch(const StoreOutcome *outcome, const char *backup, char *te
         TextFormat(text, size, STATUS_SWITCH_NOT_SET, ItemShownName(item), OutcomeCauseText(outcome));
     else if (outcome->result == ResultDone && cameBack)
         TextFormat(text, size, cameBack, ItemShownName(item), backup);
+    else if (outcome->result == ResultDone && !enable && item->kind == Service
+             && item->serviceRunning)
+        TextFormat(text, size, STATUS_SERVICE_OFF_RUNS, ItemShownName(item), backup);
     else if (outcome->result == ResultDone && backup[0])
         TextFormat(text, size, enable ? STATUS_LIST_ENABLED : STATUS_LIST_DISABLED, ItemShownName(item),
                    backup);

@@ -136,6 +136,9 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
 #define STATUS_DISABLED_ONE "Disabled \"%s\"."
 #define STATUS_LIST_DISABLED "Disabled \"%s\"; backup: %s"
 #define STATUS_LIST_ENABLED "Enabled \"%s\"; backup: %s"
+// A running service switched off (Manual) is not stopped.
+#define STATUS_SERVICE_OFF_RUNS \
+    "Disabled \"%s\" (Manual now): it runs until the next restart; backup: %s"
 #define STATUS_SWITCH_NOT_SET \
     "ERROR: \"%s\" was disabled here, but Windows' switch for it was not set: %s. If it " \
     "writes itself back, it starts again."
@@ -187,7 +190,7 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
     "what was disabled here."
 #define STATUS_CLEANUP_KEEPS_OTHERS \
     "%s%d other %s disabled here %s kept: CleanUp deletes only registry entries of the Run " \
-    "keys, not shortcuts or logon programs."
+    "keys, not shortcuts, logon programs or services."
 #define STATUS_CLEANUP_CAME_BACK \
     "%s%d %s that came back after %s disabled here %s a copy disabled here: CleanUp deletes " \
     "that copy too (the backup holds it); the %s written back %s listed."

@@ -4,9 +4,9 @@
 // field, or changed by the code page, reaches another entry or none; a task
 // read from the task files is not the scheduler's to change, nor a script
 // Group Policy keeps (it writes its own back); Windows' own program of a
-// list value keeps the logon working. The front ends ask here
-// first, so that they offer no check box, question or menu item whose Yes
-// would fail.
+// list value keeps the logon working, and Windows' own service the system.
+// The front ends ask here first, so that they offer no check box, question
+// or menu item whose Yes would fail.
 #include "reg_file.h"
 
 // Refusals every change shares, in the order the store meets them.
@@ -32,7 +32,9 @@ static long CommonRefusal(const AutostartItem *item)
 long SwitchRefusalCause(const AutostartItem *item)
 {
     long cause = CommonRefusal(item);
-    if (cause == PLAT_OK && item->windowsOwn)
+    // Windows' own service is never changed, shown or hidden.
+    if (cause == PLAT_OK
+        && (item->windowsOwn || (item->kind == Service && ItemHiddenAsWindows(item, 1))))
         cause = CAUSE_WINDOWS_OWN;
     return cause;
 }
@@ -40,6 +42,9 @@ long SwitchRefusalCause(const AutostartItem *item)
 long RemoveRefusalCause(const AutostartItem *item)
 {
     long cause = CommonRefusal(item);
+    // A service is removed by uninstalling its program, which knows its files.
+    if (cause == PLAT_OK && item->kind == Service)
+        cause = CAUSE_SERVICE;
     if (cause == PLAT_OK && item->kind == PackagedApp)
         cause = CAUSE_APP_UNINSTALL;
     if (cause == PLAT_OK && item->logonPlace)

@@ -275,6 +275,8 @@ static char KindOf(const AutostartItem *item)
         return 't';
     if (item->kind == PackagedApp)
         return 'a';
+    if (item->kind == Service)
+        return 's';
     if (item->logonPlace)
         return 'l';
     return item->kind == Shortcut ? 'f' : 'v';
@@ -428,7 +430,7 @@ static int32_t FindEntry(const RememberedList *list, const char *id)
 static int MayBeMissed(const CatalogueData *data, const RememberedEntry *e)
 {
     return data->changed || (e->elevatedOnly && !PlatIsElevated())
-           || (data->tasksUnread[0] && (e->kind == 't' || e->kind == 'a'));
+           || (data->tasksUnread[0] && (e->kind == 't' || e->kind == 'a' || e->kind == 's'));
 }
 
 // Nonzero when the entry was off when accepted and Windows starts it now

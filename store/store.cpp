@@ -128,7 +128,7 @@ int DeleteItem(const AutostartItem *item, int registry)
     // A task's location is a scheduler path, never a file to delete.
     if (item->kind == ScheduledTask)
         return DeleteTask(item);
-    if (!ItemActionable(item))
+    if (!ItemActionable(item) || item->kind == Service)
         return registry ? DeleteKeyFailed : DeleteFileFailed;
     if (!registry) {
         int asUser = ScopeIsUser(item->scope);
@@ -484,6 +484,8 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
         failed = SwitchTask(item, wanted);
     else if (item->kind == PackagedApp) // switched by its State, in place
         failed = SwitchPackagedApp(item, wanted, outcome.backup);
+    else if (item->kind == Service) // through the SCM, in place
+        failed = SwitchService(item, wanted, outcome.backup);
     else if (item->cut)
         SetStoreError(CAUSE_NAME_CUT);
     else if (item->logonPlace)
@@ -520,7 +522,8 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
         item->enabled = wanted;
     if (!failed && noted) {
         // A list value's row and a packaged app's State come back exactly
-        // from the backup of the values as they were; others by switching.
+        // from the backup of the values as they were; others by switching:
+        // a service too, for the SCM reads its key's values only at boot.
         noted->undoBy = enabled[0] || (outcome.backup[0] && (item->logonPlace || item->kind == PackagedApp))
                             ? UndoByReg
                             : UndoBySwitch;
@@ -583,7 +586,7 @@ OutcomeResult RemoveEntry(const AutostartItem *item, const FrontEnd *front)
     }
     SetStoreError(PLAT_OK);
     // A packaged app is never removed here: its package holds its task.
-    int removed = item->kind == PackagedApp
+    int removed = item->kind == PackagedApp || item->kind == Service
                       ? (SetStoreError(RemoveRefusalCause(item)), RemoveRefused)
                   : item->kind == ScheduledTask
                       ? RemoveTaskWithBackup(item, outcome.backup, outcome.runAs)

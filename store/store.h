@@ -262,6 +262,20 @@ int NewBackup(const char *what, const char *ending, MakeBackup make, AbandonBack
     "\"%s\" is a packaged app's startup task: its app declares it; switch it on or off here."
 #define STATUS_TASK_NOT_EDITED \
     "\"%s\" is a scheduled task: tasks are changed in Task Scheduler."
+#define STATUS_SERVICE_NOT_EDITED \
+    "\"%s\" is a service: switch it on or off here; its settings are changed in Services " \
+    "(services.msc)."
+
+// Switches a service of another maker (service_switch.cpp): off is Manual
+// (SERVICE_DEMAND_START), on gives back the start type saved when it was
+// switched off here. Start and DelayedAutostart of its key are saved first
+// to a .reg backup (backupFile, TEXT_FIELD_SIZE), then changed through the
+// SCM and read back; a running service is not stopped. Refused before
+// anything is saved unelevated (PLAT_ERROR_ACCESS_DENIED), for Windows' own
+// (CAUSE_WINDOWS_OWN) and for a start type changed since the list
+// (CAUSE_SERVICE_CHANGED). 0 when it now is as wanted, else 1 with
+// LastStoreError saying why; a service left as it was keeps no backup.
+int SwitchService(const AutostartItem *item, int32_t wanted, char *backupFile);
 
 // Switches a packaged app's startup task in place (app_switch.cpp): its
 // State saved to a .reg backup (backupFile, TEXT_FIELD_SIZE), then set to 2

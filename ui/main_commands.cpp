@@ -48,8 +48,8 @@ void ShowPending(void)
 
 int ItemEditable(const AutostartItem *item)
 {
-    return item->kind != ScheduledTask && item->kind != PackagedApp && !item->cut && !item->inexact
-           && !item->logonPlace;
+    return item->kind != ScheduledTask && item->kind != PackagedApp && item->kind != Service
+           && !item->cut && !item->inexact && !item->logonPlace;
 }
 
 void EditCatalogueItem(int32_t index)
@@ -63,10 +63,12 @@ void EditCatalogueItem(int32_t index)
         ShowShellProperties(item->location);
         return;
     }
-    if (item->kind == ScheduledTask || item->kind == PackagedApp) {
+    if (item->kind == ScheduledTask || item->kind == PackagedApp || item->kind == Service) {
         char status[TEXT_FIELD_SIZE + 96];
         TextFormat(status, sizeof status,
-                   item->kind == PackagedApp ? STATUS_APP_NOT_EDITED : STATUS_TASK_NOT_EDITED,
+                   item->kind == PackagedApp ? STATUS_APP_NOT_EDITED
+                   : item->kind == Service   ? STATUS_SERVICE_NOT_EDITED
+                                             : STATUS_TASK_NOT_EDITED,
                    ItemShownName(item));
         SetStatusText(NULL, status);
         return;

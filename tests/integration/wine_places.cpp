@@ -271,3 +271,39 @@ std::string WideBytes(HKEY hive, const char *path, const wchar_t *name, DWORD *t
     RegCloseKey(key);
     return bytes;
 }
+
+// Runs orvanec.exe beside this program with stdout on a pipe.
+ConsoleRun Console(const std::string &arguments)
+{
+    std::string exe = ProbePath();
+    exe = exe.substr(0, exe.rfind('\\') + 1) + "orvanec.exe";
+    std::string line = "\"" + exe + "\" " + arguments;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
+    HANDLE read, write;
+    ConsoleRun run = {99, ""};
+    if (!CreatePipe(&read, &write, &inherit, 0))
+        return run;
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdOutput = write;
+    start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process;
+    BOOL started = CreateProcessA(NULL, &line[0], NULL, NULL, TRUE, 0, NULL, NULL, &start,
+                                  &process);
+    CloseHandle(write);
+    char buffer[4096];
+    DWORD got;
+    while (started && ReadFile(read, buffer, sizeof buffer, &got, NULL) && got)
+        run.out.append(buffer, got);
+    CloseHandle(read);
+    if (started) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &run.code);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    return run;
+}

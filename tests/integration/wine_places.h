@@ -44,3 +44,11 @@ DWORD RunRegedit(const std::string &file);
 bool SetWide(HKEY hive, const char *path, const wchar_t *name, DWORD type,
              const std::string &bytes);
 std::string WideBytes(HKEY hive, const char *path, const wchar_t *name, DWORD *type = NULL);
+
+// What orvanec.exe beside this program exited with and wrote to stdout.
+struct ConsoleRun {
+    DWORD code;
+    std::string out;
+};
+// Runs orvanec.exe with the arguments, its stdout on a pipe.
+ConsoleRun Console(const std::string &arguments);

@@ -99,6 +99,8 @@ struct MemTask {
 
 struct State {
     uint32_t slept = 0; // PlatSleep's milliseconds, never waited
+    std::vector<MemService> services;
+    bool serviceChangeIgnored = false;
     std::vector<MemTask> tasks;
     bool taskSwitchIgnored = false;
     bool taskRegisterStrips = false;
@@ -622,7 +624,7 @@ const char *MemOpName(MemOp op)
         "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream",
         "FileStamp",      "CheckSignature", "PlaceHold",     "PlaceCheck",
         "StartThread",   "ComputerName", "ReplaceFile",   "TaskSecurity",  "RegKeyState", "IndirectString",
-        "FileAppend", "TaskRegister"};
+        "FileAppend", "TaskRegister", "ServiceList", "ServiceQuery", "ServiceSetStart"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -2484,4 +2486,121 @@ void PlatLeaveLock(PlatLock lock)
 void PlatFreeLock(PlatLock lock)
 {
     delete (std::mutex *)lock;
+}
+
+// ---- Services ----
+
+void MemAddService(const MemService &service)
+{
+    for (MemService &s : S().services)
+        if (Folded(s.name.c_str()) == Folded(service.name.c_str())) {
+            s = service;
+            return;
+        }
+    S().services.push_back(service);
+}
+
+namespace {
+
+std::string ServiceName(const MemService &s)
+{
+    return s.wideName ? ToA(FromUtf8(s.name)) : s.name;
+}
+
+// Cut as the Win32 side cuts: at the field, terminated.
+void CopyCut(char *field, size_t size, const std::string &text, int32_t *cut = nullptr)
+{
+    size_t length = text.size() < size ? text.size() : size - 1;
+    memcpy(field, text.data(), length);
+    field[length] = '\0';
+    if (cut)
+        *cut = text.size() >= size;
+}
+
+} // namespace
+
+long PlatServiceList(PlatServiceStatus **services, uint32_t *count)
+{
+    long fail;
+    *services = nullptr;
+    *count = 0;
+    if (Enter(MEM_SERVICE_LIST, &fail))
+        return fail;
+    std::vector<const MemService *> listed;
+    for (const MemService &s : S().services)
+        if (s.type & (PLAT_SERVICE_OWN_PROCESS | PLAT_SERVICE_SHARE_PROCESS))
+            listed.push_back(&s);
+    if (listed.empty())
+        return PLAT_OK;
+    PlatServiceStatus *out = (PlatServiceStatus *)TaskBlock(listed.size() * sizeof *out);
+    if (!out)
+        return PLAT_ERROR_OUTOFMEMORY;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        const MemService &s = *listed[i];
+        std::string given = ServiceName(s);
+        int32_t cut = 0;
+        CopyCut(out[i].name, sizeof out[i].name, given, &cut);
+        out[i].exact = !cut && (!s.wideName || FromA(given) == FromUtf8(s.name));
+        CopyCut(out[i].displayName, sizeof out[i].displayName, s.displayName);
+        out[i].type = s.type;
+        out[i].state = s.state;
+        out[i].processId = s.processId;
+    }
+    *services = out;
+    *count = (uint32_t)listed.size();
+    return PLAT_OK;
+}
+
+long PlatServiceQuery(const char *name, PlatServiceConfig *config)
+{
+    long fail;
+    memset(config, 0, sizeof *config);
+    config->delayed = -1;
+    if (Enter(MEM_SERVICE_QUERY, &fail))
+        return fail;
+    for (const MemService &s : S().services) {
+        if (Folded(ServiceName(s).c_str()) != Folded(name))
+            continue;
+        config->type = s.type;
+        config->startType = s.startType;
+        config->delayed = s.delayed;
+        CopyCut(config->binaryPath, sizeof config->binaryPath, s.binaryPath,
+                &config->binaryPathCut);
+        CopyCut(config->account, sizeof config->account, s.account);
+        CopyCut(config->description, sizeof config->description, s.description);
+        return PLAT_OK;
+    }
+    return PLAT_ERROR_SERVICE_DOES_NOT_EXIST;
+}
+
+int MemServiceStart(const char *name)
+{
+    for (const MemService &s : S().services)
+        if (Folded(ServiceName(s).c_str()) == Folded(name))
+            return (int)s.startType;
+    return -1;
+}
+
+void MemSetServiceChangeIgnored(bool ignored)
+{
+    S().serviceChangeIgnored = ignored;
+}
+
+long PlatServiceSetStart(const char *name, uint32_t startType)
+{
+    long fail;
+    if (Enter(MEM_SERVICE_SET_START, &fail))
+        return fail;
+    for (MemService &s : S().services) {
+        if (Folded(ServiceName(s).c_str()) != Folded(name))
+            continue;
+        if (S().serviceChangeIgnored)
+            return PLAT_ERROR_WRITE_FAULT;
+        s.startType = startType;
+        std::string start((const char *)&startType, 4);
+        MemSetValue(PLAT_HKLM, ("System\\CurrentControlSet\\Services\\" + s.name).c_str(),
+                    "Start", PLAT_REG_DWORD, start);
+        return PLAT_OK;
+    }
+    return PLAT_ERROR_SERVICE_DOES_NOT_EXIST;
 }

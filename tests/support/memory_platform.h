@@ -69,6 +69,9 @@ enum MemOp {
     MEM_INDIRECT_STRING,
     MEM_FILE_APPEND,
     MEM_TASK_REGISTER,
+    MEM_SERVICE_LIST,
+    MEM_SERVICE_QUERY,
+    MEM_SERVICE_SET_START,
     MEM_OP_COUNT
 };
 
@@ -253,6 +256,32 @@ bool MemTaskEnabled(const char *path);
 void MemSetTaskSecurity(const char *path, const char *sddl);
 // The scheduler takes PlatTaskSetEnabled and changes nothing (as Wine's).
 void MemSetTaskSwitchIgnored(bool ignored);
+
+// ---- Services ----
+// A service as the SCM knows it; the defaults are an automatic service of
+// its own process, stopped, run as LocalSystem.
+struct MemService {
+    std::string name;
+    std::string displayName;
+    std::string binaryPath;
+    uint32_t type = PLAT_SERVICE_OWN_PROCESS;
+    uint32_t startType = PLAT_SERVICE_AUTO_START;
+    int32_t delayed = 0;          // -1: the SCM cannot say
+    uint32_t state = PLAT_SERVICE_STOPPED;
+    uint32_t processId = 0;
+    std::string account = "LocalSystem";
+    std::string description;
+    bool wideName = false;        // name is UTF-8 characters, listed through the code page
+};
+// Adds (or replaces, by name) a service; listed in the order added. A
+// driver is added with type 1 or 2: the listing leaves it out, as the SCM's
+// SERVICE_WIN32 does. MEM_SERVICE_LIST, _QUERY and _SET_START fail as set;
+// a start type set is written to the service key's Start, as the SCM does.
+void MemAddService(const MemService &service);
+// The service's start type as the SCM holds it; -1 when there is none.
+int MemServiceStart(const char *name);
+// PlatServiceSetStart takes the change and keeps the old start type.
+void MemSetServiceChangeIgnored(bool ignored);
 
 // ---- Environment ----
 void MemSetEnv(const char *name, const char *value);
