@@ -87,9 +87,11 @@ void EntryCountText(char *text, size_t size)
     int32_t rows = ItemListWindow ? (int32_t)SendMessageA(ItemListWindow, LVM_GETITEMCOUNT, 0, 0)
                                   : ItemCatalogue.count;
     int32_t counts[sizeof kStates / sizeof kStates[0]] = {0};
+    int32_t services = 0;
     for (int32_t i = 0; i < rows; ++i) {
         const AutostartItem *item =
             CatalogueItem(ItemListWindow ? RecordOfRow(ItemListWindow, i) : i);
+        services += item && item->kind == Service;
         const char *state = item ? ItemStateText(item) : STATE_ON;
         for (size_t s = 0; s < sizeof kStates / sizeof kStates[0]; ++s)
             counts[s] += strcmp(state, kStates[s]) == 0;
@@ -103,6 +105,11 @@ void EntryCountText(char *text, size_t size)
         TextFormat(part, sizeof part, "%s%d %s", separator, (int)counts[s], kStates[s]);
         TextAppend(text, size, part);
         separator = ", ";
+    }
+    if (services) {
+        char part[64];
+        TextFormat(part, sizeof part, "; %d %s", (int)services, services == 1 ? "service" : "services");
+        TextAppend(text, size, part);
     }
 }
 

@@ -311,7 +311,8 @@ void OnSaveLog(HWND window);
 extern int HideWindowsEntries;
 // Redraws the footer's count (rows come and go as details arrive).
 void RepaintFooter(HWND window);
-// "N entries: M off here, ..." of the rows shown, by state.
+// "N entries: M off here, ...; K services" of the rows shown, by state,
+// services counted apart (they start at boot, not at logon).
 void EntryCountText(char *text, size_t size);
 // What the hide option does now: how many rows it hides, or why none.
 void HiddenCountText(char *text, size_t size);

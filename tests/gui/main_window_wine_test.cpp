@@ -382,6 +382,23 @@ TEST_F(MainWindowTest, FooterCountsTheEntriesAfterEveryRefresh)
     MapWindowPoints(NULL, MainWindow, (POINT *)&status, 2);
     EXPECT_EQ(status.top - 25, drawn.top);
     EXPECT_EQ(status.top, drawn.bottom);
+
+    // A service of another maker is an entry, counted apart too.
+    SC_HANDLE manager = OpenSCManagerW(NULL, NULL, SC_MANAGER_ALL_ACCESS);
+    const std::string path = ProbePath();
+    std::wstring probe(path.begin(), path.end());
+    SC_HANDLE service = CreateServiceW(manager, L"OrvaneFooterProbe", L"OrvaneFooterProbe",
+                                       SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                       SERVICE_AUTO_START, SERVICE_ERROR_IGNORE, probe.c_str(),
+                                       NULL, NULL, NULL, NULL, NULL);
+    ASSERT_TRUE(service) << GetLastError();
+    Refresh();
+    DeleteService(service);
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    char text[256];
+    EntryCountText(text, sizeof text);
+    EXPECT_STREQ("4 entries: 2 off here; 1 service", text);
 }
 
 // A command longer than one line is there whole: the field wraps it, the
