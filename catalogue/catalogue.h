@@ -125,6 +125,7 @@ struct CatalogueData {
     int32_t capacity;
     int32_t changed; // storage kept growing while it was read: rows may be missing
     char tasksUnread[TASKS_UNREAD_SIZE]; // tasks may be missing: said until the next scan
+    int32_t otherPlaces; // the other places were read (ListOtherPlaces was on)
 };
 
 extern CatalogueData ItemCatalogue;
@@ -619,7 +620,14 @@ enum LogonPlaceKind {
     LogonWinlogonOther = 10, // HKLM Winlogon Taskman, AppSetup, VmApplet, comma lists
     LogonMachineScript = 11, // HKLM Environment UserInitMprLogonScript
     LogonSafeModeShell = 12, // SafeBoot AlternateShell: Safe Mode with Command Prompt
-    LogonPolicyScript = 13   // a logon or startup script of Group Policy: read-only
+    LogonPolicyScript = 13,  // a logon or startup script of Group Policy: read-only
+    // The other places (other_places.cpp): read-only, read only when asked.
+    LogonImageDebugger = 14, // Image File Execution Options <exe> Debugger
+    LogonSilentExit = 15,    // SilentProcessExit <exe> MonitorProcess (GlobalFlag 0x200)
+    LogonAppInit = 16,       // Windows AppInit_DLLs, a list
+    LogonAppCert = 17,       // Session Manager\AppCertDLLs, a value each
+    LogonBootExecute = 18,   // Session Manager BootExecute, a multi-string
+    LogonLsaPackage = 19     // Lsa Authentication, Security and Notification Packages
 };
 
 #define WINLOGON_KEY "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"
@@ -729,3 +737,54 @@ int ItemHiddenAsWindows(const AutostartItem *item, int hideWindows);
 
 // Forgets every result kept (the process's cache).
 void ForgetSignatures(void);
+
+// ---- the other places (other_places.cpp) -------------------------------------
+
+// Nonzero when a scan reads the other places Windows starts a program from
+// by itself (none by default: the window's remembered option, the
+// console's --all-places). Set before a scan starts, read by it.
+extern int ListOtherPlaces;
+
+// The rows of the other places, read once a scan before the catalogue's
+// block is sized, as the services are; nothing when ListOtherPlaces is
+// off. A value or key that is there but cannot be read is told through
+// CatalogueErrors and kept in rows->unread. Every row is readOnly.
+void ReadOtherPlaceRows(TaskRows *rows);
+
+// Nonzero for a row of the other places.
+int ItemIsOtherPlace(const AutostartItem *item);
+
+// The Type column's text of such a row.
+const char *OtherPlaceType(const AutostartItem *item);
+
+#define DEBUGGER_TYPE "IFEO"
+#define SILENT_EXIT_TYPE "EXIT"
+#define DLL_TYPE "DLL"
+#define BOOT_TYPE "BOOT"
+#define LSA_TYPE "LSA"
+// What a console's --place that is this word selects: every such row.
+#define OTHER_PLACES "other"
+
+#define IFEO_KEY "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options"
+#define SILENT_EXIT_KEY "Software\\Microsoft\\Windows NT\\CurrentVersion\\SilentProcessExit"
+#define SESSION_MANAGER_KEY "System\\CurrentControlSet\\Control\\Session Manager"
+#define APP_CERT_KEY SESSION_MANAGER_KEY "\\AppCertDLLs"
+#define LSA_KEY "System\\CurrentControlSet\\Control\\Lsa"
+// The IFEO GlobalFlag bit FLG_MONITOR_SILENT_PROCESS_EXIT, and the
+// ReportingMode bit LAUNCH_MONITORPROCESS.
+#define MONITOR_SILENT_EXIT_FLAG 0x200u
+#define LAUNCH_MONITOR_PROCESS 0x1u
+
+#define NOTE_DEBUGGER "Windows starts this instead of %s whenever that program is started, its command line added after it"
+#define NOTE_SILENT_EXIT "started by Windows Error Reporting whenever %s exits (ends itself or is ended by another program)"
+#define NOTE_SILENT_EXIT_OFF "not started now: its ReportingMode lacks 1 (launch the monitor program)"
+#define NOTE_APP_INIT "loaded into every process that loads user32.dll (LoadAppInit_DLLs is 1); while Secure Boot is on, Windows 8 and later load none"
+#define NOTE_APP_INIT_OFF "not loaded now: LoadAppInit_DLLs is not 1"
+#define NOTE_APP_CERT "loaded into every process that starts a program (CreateProcess)"
+#define NOTE_BOOT_EXECUTE "a native program the Session Manager runs at every boot, before Windows starts"
+#define NOTE_LSA_AUTHENTICATION "loaded into lsass.exe at boot as an authentication package: it takes part in every logon"
+#define NOTE_LSA_SECURITY "loaded into lsass.exe at boot as a security package: it takes part in every logon"
+#define NOTE_LSA_NOTIFICATION "loaded into lsass.exe at boot as a password filter: it is handed every password set or changed"
+#define NOTE_OTHER_WINDOWS_OWN "(Windows' own): its file is signed by Windows and lies in the Windows folders"
+#define OTHER_PLACE_UNREAD "could not be read (%s): what it starts is not listed"
+#define OTHER_PLACES_NO_MEMORY "%ld rows of the other places were not read: not enough memory"

@@ -217,6 +217,8 @@ void ItemNotes(const AutostartItem *item, char *text, size_t size)
         AddNote(text, size, "switched off in Windows' startup settings (Task Manager or Settings)");
     if (item->kind == Service && ItemHiddenAsWindows(item, 1))
         AddNote(text, size, NOTE_SERVICE_WINDOWS_OWN);
+    if (ItemIsOtherPlace(item) && ItemHiddenAsWindows(item, 1))
+        AddNote(text, size, NOTE_OTHER_WINDOWS_OWN);
     if ((item->kind == ScheduledTask || item->kind == PackagedApp || item->kind == Service)
         && item->taskNotes[0])
         AddNote(text, size, item->taskNotes);

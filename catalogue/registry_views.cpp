@@ -76,6 +76,8 @@ const char *ItemTypeText(const AutostartItem *item)
         return APP_TYPE;
     if (item->kind == Service)
         return SERVICE_TYPE;
+    if (ItemIsOtherPlace(item))
+        return OtherPlaceType(item);
     if (item->kind == RegistryValue && HiveOfItem(item) == PLAT_HKLM32)
         return "ALL32";
     return item->scope;

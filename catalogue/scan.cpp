@@ -10,7 +10,7 @@
 
 #include <string.h>
 
-CatalogueData ItemCatalogue = {NULL, 0, 0, 0, ""};
+CatalogueData ItemCatalogue = {NULL, 0, 0, 0, "", 0};
 CatalogueErrorSink CatalogueErrors = NULL;
 void *CatalogueErrorContext = NULL;
 
@@ -514,7 +514,7 @@ void AdoptCatalogue(CatalogueData *scanned)
 // when the load met more entries than were counted (storage grew between
 // the passes) or a key changed while it was read: rows may be missing.
 static int LoadPasses(CatalogueData *out, const TaskRows *tasks, const TaskRows *apps,
-                      const TaskRows *services)
+                      const TaskRows *services, const TaskRows *others)
 {
     int32_t counted = CountItems();
 
@@ -522,11 +522,11 @@ static int LoadPasses(CatalogueData *out, const TaskRows *tasks, const TaskRows 
     // enough entries in a place any program writes could bring that about.
     const size_t most = ((size_t)-1) / sizeof(AutostartItem) - 1;
     // The places keep to their own count, so the tasks always have room.
-    int32_t capacity = counted + tasks->count + apps->count + services->count;
+    int32_t capacity = counted + tasks->count + apps->count + services->count + others->count;
     AutostartItem *records =
         counted < 0
                 || (size_t)counted + (size_t)tasks->count + (size_t)apps->count
-                           + (size_t)services->count
+                           + (size_t)services->count + (size_t)others->count
                        > most
             ? NULL
             : (AutostartItem *)PlatAllocZero(((size_t)capacity + 1) * sizeof(AutostartItem));
@@ -563,6 +563,8 @@ static int LoadPasses(CatalogueData *out, const TaskRows *tasks, const TaskRows 
         records[running++] = apps->items[i];
     for (int32_t i = 0; i < services->count && running < capacity; ++i)
         records[running++] = services->items[i];
+    for (int32_t i = 0; i < others->count && running < capacity; ++i)
+        records[running++] = others->items[i];
     out->count = running;
     return !more;
 }
@@ -573,15 +575,17 @@ static int LoadPasses(CatalogueData *out, const TaskRows *tasks, const TaskRows 
 static void LoadStorage(CatalogueData *out)
 {
     ReadPolicySwitches();
-    TaskRows tasks, apps, services;
+    TaskRows tasks, apps, services, others;
     ReadTaskRows(&tasks);
     ReadAppRows(&apps);
     ReadServiceRows(&services);
+    out->otherPlaces = ListOtherPlaces;
+    ReadOtherPlaceRows(&others);
     int whole = 0;
     for (int attempt = 0; attempt < SCAN_ATTEMPTS && !whole && !ScanStopped(); ++attempt) {
         if (attempt)
             FreeCatalogueData(out);
-        whole = LoadPasses(out, &tasks, &apps, &services);
+        whole = LoadPasses(out, &tasks, &apps, &services, &others);
     }
     // Said when read (ReadTaskRows), kept for the status and the report.
     TextCopy(out->tasksUnread, sizeof out->tasksUnread, tasks.unread);
@@ -591,9 +595,13 @@ static void LoadStorage(CatalogueData *out)
     if (services.unread[0] && out->tasksUnread[0])
         TextAppend(out->tasksUnread, sizeof out->tasksUnread, "; ");
     TextAppend(out->tasksUnread, sizeof out->tasksUnread, services.unread);
+    if (others.unread[0] && out->tasksUnread[0])
+        TextAppend(out->tasksUnread, sizeof out->tasksUnread, "; ");
+    TextAppend(out->tasksUnread, sizeof out->tasksUnread, others.unread);
     FreeTaskRows(&tasks);
     FreeTaskRows(&apps);
     FreeTaskRows(&services);
+    FreeTaskRows(&others);
     // The rows that fitted are kept, and the list said to lack some.
     if (whole || ScanStopped())
         return;

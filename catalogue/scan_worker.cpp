@@ -74,7 +74,7 @@ static void RunWorker(void *context)
     CatalogueData scanned;
     if (!ScanStorageUntil(&scanned, WorkerStopped, worker))
         return;
-    CatalogueData own = {NULL, scanned.count, scanned.count, 0, ""};
+    CatalogueData own = {NULL, scanned.count, scanned.count, 0, "", scanned.otherPlaces};
     own.items = (AutostartItem *)PlatAllocZero(((size_t)scanned.count + 1) * sizeof(AutostartItem));
     if (own.items) {
         memcpy(own.items, scanned.items, (size_t)scanned.count * sizeof(AutostartItem));

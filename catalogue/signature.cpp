@@ -235,8 +235,21 @@ static int ServiceIsWindows(const AutostartItem *item)
     return 1;
 }
 
+// A row of the other places is Windows' own when the file Windows runs or
+// loads there is verified as Windows' and lies in the Windows folders (only
+// an administrator writes those keys). Never a debugger or an exit monitor:
+// each is given another program's command line, and Windows sets neither.
+static int OtherPlaceIsWindows(const AutostartItem *item)
+{
+    return item->logonPlace != LogonImageDebugger && item->logonPlace != LogonSilentExit
+           && !RunsWhatItIsGiven(item->target) && InWindowsFolders(item->target);
+}
+
 int ItemHiddenAsWindows(const AutostartItem *item, int hideWindows)
 {
+    if (ItemIsOtherPlace(item))
+        return hideWindows && item->signedByWindows && !item->inexact
+               && OtherPlaceIsWindows(item);
     if (hideWindows && item->kind == Service)
         return item->signedByWindows && !item->inexact && ServiceIsWindows(item);
     if (!hideWindows || !item->signedByWindows || item->moreActions

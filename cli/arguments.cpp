@@ -15,10 +15,14 @@ struct CommandName {
 static const CommandName Commands[] = {
     {"list", CliList,
      "orvanec list [ID...] [--format table|csv|tabs|json|jsonl] [--place PLACE]...\r\n"
-     "             [--name PATTERN] [--hide-windows] [--all-columns] [--bom]\r\n"
+     "             [--name PATTERN] [--hide-windows] [--all-places] [--all-columns]\r\n"
+     "             [--bom]\r\n"
      "  Every entry the window lists, in its order, each with its id; or only the\r\n"
      "  entries of the ids given, of the places, whose name matches PATTERN (* and\r\n"
-     "  ?, any case), leaving out Windows' own with --hide-windows. CSV and JSON\r\n"
+     "  ?, any case), leaving out Windows' own with --hide-windows. With\r\n"
+     "  --all-places, also the other places Windows starts a program from by\r\n"
+     "  itself, read-only: Image File Execution Options (IFEO, EXIT), AppInit_DLLs\r\n"
+     "  and AppCertDLLs (DLL), BootExecute (BOOT), LSA packages (LSA). CSV and JSON\r\n"
      "  hold every column, names and commands whole. The table shows a control or\r\n"
      "  bidirectional character as an escape (\\x08, \\u202E). A CSV cell that\r\n"
      "  starts with =, +, -, @, a tab or a carriage return begins with ' inside its\r\n"
@@ -49,7 +53,8 @@ static const CommandName Commands[] = {
      "  would remove, and exits with 2.\r\n"},
     {"report", CliReport,
      "orvanec report FILE [--yes]\r\n"
-     "  Saves the window's HTML report of every entry to FILE. An existing FILE is\r\n"
+     "  Saves the window's HTML report of every entry to FILE, the other places\r\n"
+     "  (list --all-places) included. An existing FILE is\r\n"
      "  replaced only with --yes, and only once the new report is written whole.\r\n"},
     {"cleanup", CliCleanUp,
      "orvanec cleanup [--yes]\r\n"
@@ -105,10 +110,12 @@ static const char UsageTail[] =
     "  -p, --place PLACE    only entries whose place is PLACE or lies under it\r\n"
     "                       (HKCU, HKLM\\Software\\...\\Run, a Startup folder,\r\n"
     "                       Group Policy's scripts.ini; services: the automatic\r\n"
-    "                       services and those switched off here);\r\n"
+    "                       services and those switched off here; other: the\r\n"
+    "                       other places, with --all-places);\r\n"
     "                       repeatable\r\n"
     "  -n, --name PATTERN   only entries whose name matches PATTERN\r\n"
     "  -m, --hide-windows   leave out Windows' own entries\r\n"
+    "      --all-places     list: also the other places that start programs\r\n"
     "  -a, --all-columns    every column in the table\r\n"
     "      --bom            CSV begins with the UTF-8 byte-order mark (for a\r\n"
     "                       spreadsheet; not on a console)\r\n"
@@ -161,7 +168,7 @@ static int32_t CommandOf(const char *word)
 
 enum OptionId {
     OptFormat, OptPlace, OptAllColumns, OptYes, OptHelp, OptCsv, OptTabs, OptHideWindows, OptName,
-    OptBom, OptBaseline, OptAll
+    OptBom, OptBaseline, OptAll, OptAllPlaces
 };
 
 struct OptionName {
@@ -186,6 +193,7 @@ static const OptionName Options[] = {
     {'\0', "bom", OptBom, 0, NULL},
     {'b', "baseline", OptBaseline, 1, NULL},
     {'\0', "all", OptAll, 0, NULL},
+    {'\0', "all-places", OptAllPlaces, 0, NULL},
 };
 #define OPTION_COUNT (int)(sizeof Options / sizeof Options[0])
 
@@ -326,6 +334,8 @@ int CliParse(int argc, char **argv, CliArguments *args)
                 args->bom = 1;
             } else if (option->id == OptAll) {
                 args->all = 1;
+            } else if (option->id == OptAllPlaces) {
+                args->allPlaces = 1;
             } else {
                 args->help = 1;
             }
@@ -371,6 +381,8 @@ int CliParse(int argc, char **argv, CliArguments *args)
         return Refuse(args, "ERROR: Only diff takes --baseline.%s", "");
     if (args->all && command != CliAccept)
         return Refuse(args, "ERROR: Only accept takes --all.%s", "");
+    if (args->allPlaces && command != CliList)
+        return Refuse(args, "ERROR: Only list takes --all-places.%s", "");
     if (command == CliAccept && (args->all ? args->operandCount != 0 : args->operandCount == 0))
         return Refuse(args, "ERROR: accept needs the ids of entries, or --all%s.",
                       args->all ? ", not both" : "");

@@ -65,6 +65,7 @@ struct CliArguments {
     int32_t placeCount;
     const char *namePattern;  // list: only names matching it (* and ?), or null
     int32_t hideWindows;      // list: leave out Windows' own entries
+    int32_t allPlaces;        // list: the other places too (ListOtherPlaces)
     int32_t bom;              // list as CSV: the UTF-8 byte-order mark first, but on a console
     const char *baseline;     // diff: the list written by snapshot to compare with, or null
     int32_t all;              // accept: every entry

@@ -346,6 +346,10 @@ int CliRun(int argc, char **argv)
     Outcome outcome = {0, 0, args.yes, 0, 0, NULL};
     FrontEnd front = {TellOutcome, AnswerYes, TellScanError, &outcome, FRONT_CONSOLE};
     UseFrontEnd(&front);
+    // The other places are read for list --all-places and the report; and
+    // for a change by id, which they then refuse with their cause.
+    ListOtherPlaces = args.allPlaces || args.command == CliReport || args.command == CliDisable
+                      || args.command == CliEnable || args.command == CliRemove;
     ScanCatalogue();
     switch (args.command) {
     case CliList:
@@ -367,6 +371,7 @@ int CliRun(int argc, char **argv)
     UseFrontEnd(NULL);
     // What was changed here is no news at the next diff.
     CliAcceptOwnChanges(args.command == CliCleanUp && args.yes);
+    ListOtherPlaces = 0;
     CliFreeArguments(&args);
     return result;
 }

@@ -618,6 +618,8 @@ static int Listed(const ListRow *row, const char *const *places, int32_t placeCo
         // "services" names no key or folder (neither is ever relative).
         if (row->item->kind == Service && TextCompareNoCase(places[i], SERVICES_PLACE) == 0)
             return 1;
+        if (ItemIsOtherPlace(row->item) && TextCompareNoCase(places[i], OTHER_PLACES) == 0)
+            return 1;
         size_t length = strlen(places[i]);
         while (length > 0 && places[i][length - 1] == '\\')
             --length;

@@ -157,7 +157,9 @@ void PlaceLabel(const AutostartItem *item, char *text, size_t size)
         "",           "Winlogon Userinit",  "Winlogon Shell", "Winlogon Shell",
         "Active Setup", "Logon script",     "RunOnceEx Depend", "Remote desktop StartupPrograms",
         "Load and Run of win.ini", "Policy Shell", "Winlogon Taskman, AppSetup, VmApplet",
-        "Logon script", "Safe Mode AlternateShell", "Group Policy scripts"};
+        "Logon script", "Safe Mode AlternateShell", "Group Policy scripts",
+        "Image File Execution Options Debugger", "Silent process exit monitor", "AppInit_DLLs",
+        "AppCertDLLs", "BootExecute", "LSA packages"};
     const char *whose = ScopeIsUser(item->scope) ? "this user"
                         : item->view == View32   ? "all users, 32-bit"
                                                  : "all users";

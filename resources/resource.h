@@ -68,6 +68,7 @@
 #define IDM_SUPPORT         120
 #define IDM_ABOUT           121
 #define IDM_HIDE_WINDOWS    136
+#define IDM_OTHER_PLACES    137
 
 /* ---- Commands: item context menu ---- */
 #define IDM_RUN             123

@@ -73,6 +73,9 @@ const char *CauseText(long code)
                "outside it): it is not changed here";
     case CAUSE_TASK_PATH_CUT: return "its path is too long to change it here";
     case CAUSE_TASK_GONE: return "another program removed it since the list was read";
+    case CAUSE_OTHER_PLACE:
+        return "this place is listed to be seen, not changed here: change it in the registry "
+               "editor, or uninstall the program that set it";
     case CAUSE_GROUP_POLICY:
         return "it is managed by Group Policy: change it in the Group Policy editor or by the "
                "domain's policy";

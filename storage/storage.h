@@ -91,6 +91,7 @@ int KeyStateChanged(PlatKey key, const PlatKeyState *before);
 #define CAUSE_CHANGED_WHILE_ASKED 0x20000043L // storage changed while the question was open
 #define CAUSE_SERVICE 0x20000044L          // a service: switched here, never removed or edited
 #define CAUSE_SERVICE_CHANGED 0x20000045L  // its start type is not what the list showed
+#define CAUSE_OTHER_PLACE 0x20000046L      // a row of the other places: listed, never changed
 
 // What a row of a list Windows needs to log on is, and why it is never changed.
 #define NOTE_WINDOWS_OWN "Windows' own: needed to log on"

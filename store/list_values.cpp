@@ -518,8 +518,8 @@ int ChangeLogonItem(const AutostartItem *item, int32_t wanted, char *backupFile)
 {
     SetStoreError(PLAT_OK);
     backupFile[0] = '\0';
-    if (item->readOnly)
-        return SetStoreError(CAUSE_GROUP_POLICY), 1;
+    if (item->readOnly) // a script of Group Policy, a row of the other places
+        return SetStoreError(ReadOnlyCause(item)), 1;
     if (item->windowsOwn)
         return SetStoreError(CAUSE_WINDOWS_OWN), 1;
     if (item->cut || item->inexact)
@@ -592,7 +592,7 @@ done:
 long ListRemoveRefusal(const AutostartItem *item)
 {
     if (item->readOnly) // a script of Group Policy: the policy would write it back
-        return CAUSE_GROUP_POLICY;
+        return ReadOnlyCause(item);
     if (!item->windowsOwn)
         return PLAT_OK;
     if (item->logonPlace != LogonUserShell)

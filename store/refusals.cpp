@@ -9,6 +9,13 @@
 // or menu item whose Yes would fail.
 #include "reg_file.h"
 
+long ReadOnlyCause(const AutostartItem *item)
+{
+    return ItemIsOtherPlace(item)                  ? CAUSE_OTHER_PLACE
+           : item->logonPlace == LogonPolicyScript ? CAUSE_GROUP_POLICY
+                                                   : CAUSE_TASK_FILES;
+}
+
 // Refusals every change shares, in the order the store meets them.
 static long CommonRefusal(const AutostartItem *item)
 {
@@ -22,8 +29,8 @@ static long CommonRefusal(const AutostartItem *item)
                    : CAUSE_APP_STATE_UNREAD;
     if (item->kind == ScheduledTask && item->schedulerHidden)
         return CAUSE_TASK_HIDDEN;
-    if (item->readOnly) // a task, or a script of Group Policy
-        return item->logonPlace == LogonPolicyScript ? CAUSE_GROUP_POLICY : CAUSE_TASK_FILES;
+    if (item->readOnly) // a task, a script of Group Policy, a row of the other places
+        return ReadOnlyCause(item);
     if (item->cut)
         return item->kind == ScheduledTask ? CAUSE_TASK_PATH_CUT : CAUSE_NAME_CUT;
     return PLAT_OK;

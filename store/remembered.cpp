@@ -144,7 +144,7 @@ static int TakeEntry(const char *line, RememberedEntry *e)
            && TakeTextField(&at, e->name, sizeof e->name, 0)
            && TakeTextField(&at, e->place, sizeof e->place, 0)
            && TakeTextField(&at, e->state, sizeof e->state, 0) && TakeTextField(&at, kind, sizeof kind, 0)
-           && strchr("vlfta", kind[0]) && kind[0] && (kind[1] == '\0' || strcmp(kind + 1, "e") == 0)
+           && strchr("vlftaso", kind[0]) && kind[0] && (kind[1] == '\0' || strcmp(kind + 1, "e") == 0)
            && (e->kind = kind[0], e->elevatedOnly = kind[1] == 'e', 1)
            && TakeTextField(&at, e->program, sizeof e->program, 0)
            && TakeTextField(&at, e->signer, sizeof e->signer, 0)
@@ -277,6 +277,8 @@ static char KindOf(const AutostartItem *item)
         return 'a';
     if (item->kind == Service)
         return 's';
+    if (ItemIsOtherPlace(item))
+        return 'o';
     if (item->logonPlace)
         return 'l';
     return item->kind == Shortcut ? 'f' : 'v';
@@ -430,7 +432,8 @@ static int32_t FindEntry(const RememberedList *list, const char *id)
 static int MayBeMissed(const CatalogueData *data, const RememberedEntry *e)
 {
     return data->changed || (e->elevatedOnly && !PlatIsElevated())
-           || (data->tasksUnread[0] && (e->kind == 't' || e->kind == 'a' || e->kind == 's'));
+           || (data->tasksUnread[0] && (e->kind == 't' || e->kind == 'a' || e->kind == 's'))
+           || (e->kind == 'o' && (!data->otherPlaces || data->tasksUnread[0]));
 }
 
 // Nonzero when the entry was off when accepted and Windows starts it now

@@ -22,7 +22,8 @@
 #define REMEMBERED_FILE_MOST (64u * 1024u * 1024u)
 
 // One entry as it was accepted. kind: 'v' a value, 'f' a file, 't' a
-// task, 'a' a packaged app. signer is empty when it was not yet known.
+// task, 'a' a packaged app, 'l' a logon place's row, 's' a service, 'o' a
+// row of the other places (missed by a scan that does not read them). signer is empty when it was not yet known.
 struct RememberedEntry {
     char id[ITEM_ID_SIZE]; // ItemHomeId: the same while it is switched here
     char name[TEXT_FIELD_SIZE];

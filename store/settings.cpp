@@ -8,31 +8,53 @@
 #define SETTINGS_KEY "Software\\Orvane Tool"
 #define HIDE_WINDOWS_VALUE "HideWindowsEntries"
 #define WINDOW_LAYOUT_VALUE "MainWindowLayout"
+#define OTHER_PLACES_VALUE "ShowOtherPlaces"
 
-int ReadHideWindowsSetting(void)
+// A remembered on/off choice: fallback unless a whole DWORD says otherwise.
+static int ReadChoice(const char *name, int fallback)
 {
     PlatKey key = NULL;
     if (PlatRegOpenRead(PLAT_HKCU, SETTINGS_KEY, &key) != PLAT_OK)
-        return 1;
-    uint32_t type = 0, value = 1, size = sizeof value;
-    long result = PlatRegQueryValue(key, HIDE_WINDOWS_VALUE, &type, &value, &size);
+        return fallback;
+    uint32_t type = 0, value = 0, size = sizeof value;
+    long result = PlatRegQueryValue(key, name, &type, &value, &size);
     PlatRegClose(key);
     // Anything but a whole DWORD is not our choice: the default stands.
     if (result != PLAT_OK || type != PLAT_REG_DWORD || size != sizeof value)
-        return 1;
+        return fallback;
     return value != 0;
 }
 
-long SaveHideWindowsSetting(int hide)
+static long SaveChoice(const char *name, int on)
 {
     PlatKey key = NULL;
     long result = PlatRegCreate(PLAT_HKCU, SETTINGS_KEY, PLAT_KEY_WRITE, &key);
     if (result != PLAT_OK)
         return result;
-    uint32_t value = hide ? 1 : 0;
-    result = PlatRegSetValue(key, HIDE_WINDOWS_VALUE, PLAT_REG_DWORD, &value, sizeof value);
+    uint32_t value = on ? 1 : 0;
+    result = PlatRegSetValue(key, name, PLAT_REG_DWORD, &value, sizeof value);
     PlatRegClose(key);
     return result;
+}
+
+int ReadHideWindowsSetting(void)
+{
+    return ReadChoice(HIDE_WINDOWS_VALUE, 1);
+}
+
+long SaveHideWindowsSetting(int hide)
+{
+    return SaveChoice(HIDE_WINDOWS_VALUE, hide);
+}
+
+int ReadOtherPlacesSetting(void)
+{
+    return ReadChoice(OTHER_PLACES_VALUE, 0);
+}
+
+long SaveOtherPlacesSetting(int show)
+{
+    return SaveChoice(OTHER_PLACES_VALUE, show);
 }
 
 // The window's size and the list's column widths, as one binary value: read

@@ -11,8 +11,10 @@
 
 int StartItemProgram(const AutostartItem *item, const FrontEnd *front)
 {
-    // Windows' own logon programs (userinit.exe) would start a second logon.
-    if (item->windowsOwn)
+    // Windows' own logon programs (userinit.exe) would start a second logon;
+    // a row of the other places is a DLL, a program run before Windows
+    // starts, or one that waits for another program's command line.
+    if (item->windowsOwn || ItemIsOtherPlace(item))
         return StartFailed;
     char program[TEXT_FIELD_SIZE];
     NativeFilePath(item->target, program);

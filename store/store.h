@@ -231,6 +231,9 @@ long ListRemoveRefusal(const AutostartItem *item);
 // tried.
 long SwitchRefusalCause(const AutostartItem *item);
 long RemoveRefusalCause(const AutostartItem *item);
+// Why a readOnly row is never changed: a task read from the task files, a
+// script Group Policy keeps, a row of the other places.
+long ReadOnlyCause(const AutostartItem *item);
 
 // One value to save whole before a change.
 struct BackupValue {
@@ -429,6 +432,10 @@ void SaveReplacePlace(int allUsers, int32_t mode, int32_t editIndex, char *place
 int ReadHideWindowsSetting(void);
 // Remembers the choice; PLAT_OK, or the Windows error.
 long SaveHideWindowsSetting(int hide);
+// "Show other places that start programs": off (0) unless the user turned
+// it on; remembered as the hide choice is.
+int ReadOtherPlacesSetting(void);
+long SaveOtherPlacesSetting(int show);
 
 // The main window's outer size and the list's column widths, as last left,
 // whether it was maximised (its size then is the one it returns to) and the

@@ -879,8 +879,8 @@ static void GreyWhatTheRowRefuses(HMENU popup, const AutostartItem *item)
         EnableMenuItem(popup, IDM_EDIT_ITEM, MF_BYCOMMAND | MF_GRAYED);
     // Nothing to start or to show in its folder; the Notes say why. A
     // packaged app's program starts only through its package, a service's
-    // only through the SCM.
-    if (item->kind == PackagedApp || item->kind == Service)
+    // only through the SCM, the other places' only as Windows starts them.
+    if (item->kind == PackagedApp || item->kind == Service || ItemIsOtherPlace(item))
         EnableMenuItem(popup, IDM_RUN, MF_BYCOMMAND | MF_GRAYED);
     if (item->targetMissing) {
         EnableMenuItem(popup, IDM_RUN, MF_BYCOMMAND | MF_GRAYED);

@@ -512,6 +512,25 @@ static void OnHideWindows(HWND window)
     ShowHiddenCount(saved);
 }
 
+// Only a scan reads the other places: the list is read again. Waiting
+// check boxes are settled first, as before a Refresh.
+static void OnOtherPlaces(HWND window)
+{
+    if (!ResolvePendingChanges(window))
+        return;
+    ListOtherPlaces = !ListOtherPlaces;
+    long saved = SaveOtherPlacesSetting(ListOtherPlaces);
+    if (saved != PLAT_OK) {
+        char status[TEXT_FIELD_SIZE], cause[TEXT_FIELD_SIZE];
+        TextFormat(cause, sizeof cause, STATUS_CHOICE_NOT_KEPT, CauseText(saved));
+        TextFormat(status, sizeof status, "%s%s",
+                   ListOtherPlaces ? STATUS_OTHER_PLACES_SHOWN : STATUS_OTHER_PLACES_LEFT, cause);
+        SetStatusText(NULL, status);
+    }
+    // The count of the new list says the rest, unless the choice was not kept.
+    OnRefresh(window, saved == PLAT_OK);
+}
+
 void OnHelpMenu(HWND window)
 {
     RECT button;
@@ -521,6 +540,8 @@ void OnHelpMenu(HWND window)
         return;
     CheckMenuItem(menu, IDM_HIDE_WINDOWS,
                   MF_BYCOMMAND | (HideWindowsEntries ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(menu, IDM_OTHER_PLACES,
+                  MF_BYCOMMAND | (ListOtherPlaces ? MF_CHECKED : MF_UNCHECKED));
     SetForegroundWindow(window);
     ++HoldScanRows;
     UINT chosen = (UINT)TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD | TPM_RIGHTALIGN,
@@ -529,6 +550,7 @@ void OnHelpMenu(HWND window)
     switch (chosen) {
     case IDM_HELP: ShowHelp(window, NULL); break;
     case IDM_HIDE_WINDOWS: OnHideWindows(window); break;
+    case IDM_OTHER_PLACES: OnOtherPlaces(window); break;
     case IDM_HISTORY: OpenHistory(window); break;
     case IDM_WEBSITE: OpenForUser("open", ORVANE_WEB_SITE, "", ORVANE_WEB_SITE); break;
     case IDM_SUPPORT: OpenForUser("open", SUPPORT_PAGE, "", SUPPORT_PAGE); break;

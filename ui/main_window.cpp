@@ -284,6 +284,7 @@ static void OnCreate(HWND window)
 {
     CenterWindow(window);
     HideWindowsEntries = ReadHideWindowsSetting();
+    ListOtherPlaces = ReadOtherPlacesSetting();
     // The controls do not exist yet: the first scan runs from the loop.
     PostMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
 }

@@ -308,6 +308,8 @@ void OnSaveLog(HWND window);
 #define STATUS_WINDOWS_SHOWN "Windows' own entries shown"
 #define STATUS_NONE_VERIFIED "none could be verified as Windows' own"
 #define STATUS_CHOICE_NOT_KEPT " (not remembered: %s)"
+#define STATUS_OTHER_PLACES_SHOWN "The other places that start programs are listed"
+#define STATUS_OTHER_PLACES_LEFT "The other places that start programs are left out"
 extern int HideWindowsEntries;
 // Redraws the footer's count (rows come and go as details arrive).
 void RepaintFooter(HWND window);

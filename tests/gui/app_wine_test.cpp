@@ -242,12 +242,15 @@ TEST_F(Resources, MenusHaveTheirTextsAndIds)
     EXPECT_STREQ("Help", caption);
     std::vector<std::pair<UINT, std::string>> expectedHelp = {
         {118, "&Help\tF1"}, {0, ""}, {136, "H&ide Windows' own entries"},
+        {137, "Show &other places that start programs"},
         {149, "His&tory...\tCtrl+H"}, {0, ""},
         {119, "Product &Website"}, {120, "&Support Us"}, {0, ""}, {121, "&About"}};
     EXPECT_EQ(expectedHelp, MenuItems(GetSubMenu(help, 0)));
     EXPECT_EQ((UINT)MF_CHECKED,
               GetMenuState(GetSubMenu(help, 0), IDM_HIDE_WINDOWS, MF_BYCOMMAND) & MF_CHECKED)
         << "hiding is on by default";
+    EXPECT_EQ(0u, GetMenuState(GetSubMenu(help, 0), IDM_OTHER_PLACES, MF_BYCOMMAND) & MF_CHECKED)
+        << "the other places are off by default";
     DestroyMenu(help);
 
     HMENU item = LoadMenuA(module, MAKEINTRESOURCEA(IDR_ITEM_MENU));

@@ -198,7 +198,7 @@ TEST(ScanTurns, VisibleRowsAreReadFirst)
     for (AutostartItem &item : items)
         item.detailsPending = 1;
     items[3].detailsPending = 0;
-    CatalogueData catalogue = {items, 6, 6, 0, ""};
+    CatalogueData catalogue = {items, 6, 6, 0, "", 0};
     int32_t cursor = 0;
     const int32_t visible[] = {3, 4, -1, 9};
     EXPECT_EQ(4, NextDetailsRecord(&catalogue, visible, 4, &cursor));
