@@ -470,6 +470,15 @@ void ReadServiceRows(TaskRows *rows);
 // administrators write, as only they change a service. A Manual service
 // found there is listed, off.
 #define SERVICES_OFF_KEY "Software\\Orvane Tool\\Services"
+// A value there (REG_BINARY): the old start type (4 bytes) and the SHA-256
+// (hex) of the ImagePath the SCM gave when the service was switched off, so
+// that another program's service, installed later under the same name, is
+// never taken for the one switched off here.
+#define SERVICE_OFF_SIZE (4 + 64)
+void ServiceOffRecord(uint32_t start, const char *binaryPath, uint8_t *record);
+// Nonzero with *start when the service's value is there and was written for
+// this ImagePath.
+int ReadServiceOff(const char *name, const char *binaryPath, uint32_t *start);
 #define NOTE_SERVICE_OFF_HERE "switched off here: Manual (started only when a program asks); On gives back automatic"
 #define NOTE_SERVICE_DISPLAY "display name \"%s\""
 #define NOTE_SERVICE_DESCRIPTION "description \"%s\""
@@ -711,6 +720,9 @@ void ReadTargetDetails(AutostartItem *item);
 void TargetFolderOf(const char *target, char *targetFolder);
 // Nonzero when folder is windows (the Windows folder), its System32 or SysWOW64.
 int IsWindowsFolder(const char *windows, const char *folder);
+// Nonzero when the target's folder is one IsWindowsFolder names (only
+// administrators write there).
+int InWindowsFolders(const char *target);
 
 // ---- verified publishers (signature.cpp) ---------------------------------
 

@@ -22,7 +22,7 @@
 // with what was defined before it, so no definition reaches itself).
 enum { LevelProcess = 0, LevelSystem = 1, LevelUser = 2 };
 
-static void Expand(const char *source, int level, char *dest);
+static void Expand(const char *source, int level, char *dest, int machine = 0);
 
 // A text variable of the key, as stored (REG_SZ or REG_EXPAND_SZ).
 static int StoredVariable(PlatHive hive, const char *path, const char *name, char *value)
@@ -39,10 +39,27 @@ static int StoredVariable(PlatHive hive, const char *path, const char *name, cha
     return text;
 }
 
-// This process's value, with the 64-bit logon's names for the program
-// folders (a 32-bit process is given the x86 ones).
-static int ProcessVariable(const char *name, char *value)
+// Variables of this process that are the machine's, whoever runs it: the
+// SCM's own environment has these, never a user's profile or own variables.
+static int MachineVariable(const char *name)
 {
+    static const char *const kMachine[] = {
+        "SystemRoot", "windir", "SystemDrive", "ProgramFiles", "ProgramFiles(x86)",
+        "ProgramW6432", "CommonProgramFiles", "CommonProgramFiles(x86)", "CommonProgramW6432",
+        "ProgramData", "ALLUSERSPROFILE", "PUBLIC", "COMPUTERNAME"};
+    for (const char *machine : kMachine)
+        if (TextCompareNoCase(name, machine) == 0)
+            return 1;
+    return 0;
+}
+
+// This process's value, with the 64-bit logon's names for the program
+// folders (a 32-bit process is given the x86 ones); with machine, only a
+// variable that is the machine's.
+static int ProcessVariable(const char *name, char *value, int machine)
+{
+    if (machine && !MachineVariable(name))
+        return 0;
     static const char *const kLogonNames[][2] = {
         {"ProgramFiles", "%ProgramW6432%"}, {"CommonProgramFiles", "%CommonProgramW6432%"}};
     char reference[TEXT_FIELD_SIZE];
@@ -66,28 +83,28 @@ int UserSetsVariable(const char *name, char *value)
 }
 
 // The variable's value at the level; zero when it is defined nowhere.
-static int Lookup(const char *name, int level, char *value)
+static int Lookup(const char *name, int level, char *value, int machine)
 {
     char stored[TEXT_FIELD_SIZE];
     if (level >= LevelUser && UserSetsVariable(name, stored)) {
         char own[TEXT_FIELD_SIZE], system[TEXT_FIELD_SIZE];
         Expand(stored, LevelSystem, own);
         // The user's Path goes after the system's, not in its place.
-        if (TextCompareNoCase(name, "Path") == 0 && Lookup(name, LevelSystem, system))
+        if (TextCompareNoCase(name, "Path") == 0 && Lookup(name, LevelSystem, system, 0))
             return TextFormat(value, TEXT_FIELD_SIZE, "%s;%s", system, own), 1;
         return TextCopy(value, TEXT_FIELD_SIZE, own), 1;
     }
     if (level >= LevelSystem
         && StoredVariable(PLAT_HKLM, SYSTEM_ENVIRONMENT_KEY, name, stored)) {
-        Expand(stored, LevelProcess, value);
+        Expand(stored, LevelProcess, value, machine);
         return 1;
     }
-    return ProcessVariable(name, value);
+    return ProcessVariable(name, value, machine);
 }
 
 // Each %NAME% replaced by its value at the level; an unknown name stays as
 // written, and its closing % may open the next, as Windows expands.
-static void Expand(const char *source, int level, char *dest)
+static void Expand(const char *source, int level, char *dest, int machine)
 {
     char out[TEXT_FIELD_SIZE] = "";
     for (const char *p = source; *p;) {
@@ -95,7 +112,7 @@ static void Expand(const char *source, int level, char *dest)
         char name[TEXT_FIELD_SIZE], value[TEXT_FIELD_SIZE];
         if (close && close > p + 1 && (size_t)(close - p) < sizeof name) {
             TextFormat(name, sizeof name, "%.*s", (int)(close - p - 1), p + 1);
-            if (Lookup(name, level, value)) {
+            if (Lookup(name, level, value, machine)) {
                 TextAppend(out, sizeof out, value);
                 p = close + 1;
                 continue;
@@ -117,10 +134,12 @@ void ExpandAsLogon(const char *source, char *dest)
 }
 
 // The SCM and the service processes it starts run in the system's own
-// environment: no user's variables reach what they expand.
+// environment: no user's variables reach what they expand, nor this
+// process's own (its profile, its temp folder); an unknown one stays as
+// written, as the SCM leaves it.
 void ExpandAsSystem(const char *source, char *dest)
 {
-    Expand(source, LevelSystem, dest);
+    Expand(source, LevelSystem, dest, 1);
 }
 
 // The next %NAME% of text at or after *at: nonzero with its name, *at at
@@ -146,7 +165,7 @@ void LogonOverrideNote(const char *command, char *note, size_t size)
     note[0] = '\0';
     char name[TEXT_FIELD_SIZE], stored[TEXT_FIELD_SIZE], value[TEXT_FIELD_SIZE];
     for (size_t at = 0; NextReference(command, &at, name, sizeof name);) {
-        if (!Lookup(name, LevelUser, value))
+        if (!Lookup(name, LevelUser, value, 0))
             continue;
         ++at;
         if (!UserSetsVariable(name, stored))
@@ -172,7 +191,7 @@ int ReferencesOnlySystemFolders(const char *command)
     char name[TEXT_FIELD_SIZE], stored[TEXT_FIELD_SIZE], value[TEXT_FIELD_SIZE];
     for (size_t at = 0; NextReference(command, &at, name, sizeof name);) {
         // A name defined nowhere yet is the user's to define.
-        if (!Lookup(name, LevelUser, value))
+        if (!Lookup(name, LevelUser, value, 0))
             return 0;
         ++at;
         int system = 0;

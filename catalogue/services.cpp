@@ -59,9 +59,10 @@ static int UseServiceDll(AutostartItem *item, const char *name)
     return 0;
 }
 
-// What the details say: how Windows starts it, the host of a DLL, the
-// display name, the account, whether it runs, the description last (any
-// text its maker chose).
+// What the details say: how Windows starts it, the account, whether it
+// runs, then what may be long (a path cut, the host of a DLL), the texts
+// its maker chose last (display name, description), so that none of them
+// pushes a fact out of the field.
 static void DescribeService(AutostartItem *item, const PlatServiceStatus *status,
                             const PlatServiceConfig *config, int dllUnread)
 {
@@ -73,19 +74,6 @@ static void DescribeService(AutostartItem *item, const PlatServiceStatus *status
             config->delayed > 0    ? NOTE_SERVICE_DELAYED
             : config->delayed == 0 ? NOTE_SERVICE_AUTOMATIC
                                    : NOTE_SERVICE_DELAY_UNKNOWN);
-    if (item->serviceHost[0]) {
-        TextFormat(note, sizeof note, NOTE_SERVICE_HOSTED, item->serviceHost);
-        AddNote(all, sizeof all, note);
-    }
-    if (dllUnread)
-        AddNote(all, sizeof all, NOTE_SERVICE_NO_DLL);
-    if (config->binaryPathCut)
-        AddNote(all, sizeof all, NOTE_SERVICE_PATH_CUT);
-    ShownText(status->displayName, shown, sizeof shown);
-    if (shown[0] && strcmp(shown, item->name) != 0) {
-        TextFormat(note, sizeof note, NOTE_SERVICE_DISPLAY, shown);
-        AddNote(all, sizeof all, note);
-    }
     if (config->account[0]) {
         TextFormat(note, sizeof note, NOTE_SERVICE_ACCOUNT, config->account);
         AddNote(all, sizeof all, note);
@@ -96,6 +84,19 @@ static void DescribeService(AutostartItem *item, const PlatServiceStatus *status
         AddNote(all, sizeof all, NOTE_SERVICE_RUNNING_SHARED);
     else if (TextFormat(note, sizeof note, NOTE_SERVICE_RUNNING, (unsigned)status->processId))
         AddNote(all, sizeof all, note);
+    if (dllUnread)
+        AddNote(all, sizeof all, NOTE_SERVICE_NO_DLL);
+    if (config->binaryPathCut)
+        AddNote(all, sizeof all, NOTE_SERVICE_PATH_CUT);
+    if (item->serviceHost[0]) {
+        TextFormat(note, sizeof note, NOTE_SERVICE_HOSTED, item->serviceHost);
+        AddNote(all, sizeof all, note);
+    }
+    ShownText(status->displayName, shown, sizeof shown);
+    if (shown[0] && strcmp(shown, item->name) != 0) {
+        TextFormat(note, sizeof note, NOTE_SERVICE_DISPLAY, shown);
+        AddNote(all, sizeof all, note);
+    }
     ShownText(config->description, shown, sizeof shown);
     if (shown[0]) {
         TextFormat(note, sizeof note, NOTE_SERVICE_DESCRIPTION, shown);
@@ -104,18 +105,36 @@ static void DescribeService(AutostartItem *item, const PlatServiceStatus *status
     TextCopyShown(item->taskNotes, TEXT_FIELD_SIZE, all, 0);
 }
 
+void ServiceOffRecord(uint32_t start, const char *binaryPath, uint8_t *record)
+{
+    char hash[65];
+    Sha256Of(binaryPath, strlen(binaryPath), hash);
+    memcpy(record, &start, 4);
+    memcpy(record + 4, hash, 64);
+}
+
+int ReadServiceOff(const char *name, const char *binaryPath, uint32_t *start)
+{
+    uint32_t type = PLAT_REG_NONE, size = 0;
+    void *data = NULL;
+    uint8_t expected[SERVICE_OFF_SIZE];
+    int found = ReadWholeValue(PLAT_HKLM, SERVICES_OFF_KEY, name, 1, &type, &data, &size)
+                && type == PLAT_REG_BINARY && size == SERVICE_OFF_SIZE;
+    if (found) {
+        memcpy(start, data, 4);
+        ServiceOffRecord(*start, binaryPath, expected);
+        found = memcmp(expected, data, SERVICE_OFF_SIZE) == 0;
+    }
+    PlatFree(data);
+    return found;
+}
+
 // Nonzero when the service was switched off here from automatic: its value
 // under SERVICES_OFF_KEY holds that start type (nothing else writes there).
-static int SwitchedOffHere(const char *name)
+static int SwitchedOffHere(const char *name, const char *binaryPath)
 {
-    uint32_t type = PLAT_REG_NONE, size = 0, old = 0;
-    void *data = NULL;
-    int found = ReadWholeValue(PLAT_HKLM, SERVICES_OFF_KEY, name, 1, &type, &data, &size)
-                && type == PLAT_REG_DWORD && size == 4;
-    if (found)
-        memcpy(&old, data, 4);
-    PlatFree(data);
-    return found && old == PLAT_SERVICE_AUTO_START;
+    uint32_t old = 0;
+    return ReadServiceOff(name, binaryPath, &old) && old == PLAT_SERVICE_AUTO_START;
 }
 
 // The row of an automatic service, or of a Manual one switched off here:
@@ -126,7 +145,7 @@ static int FillServiceRow(AutostartItem *item, const PlatServiceStatus *status,
     if (!(config->type & (PLAT_SERVICE_OWN_PROCESS | PLAT_SERVICE_SHARE_PROCESS)))
         return 0;
     int off = config->startType == PLAT_SERVICE_DEMAND_START && status->exact
-              && SwitchedOffHere(status->name);
+              && SwitchedOffHere(status->name, config->binaryPath);
     if (config->startType != PLAT_SERVICE_AUTO_START && !off)
         return 0;
     item->kind = Service;
@@ -142,8 +161,10 @@ static int FillServiceRow(AutostartItem *item, const PlatServiceStatus *status,
     item->commandCut = !TextCopy(item->command, COMMAND_FIELD_SIZE, config->binaryPath)
                        || config->binaryPathCut;
     ParseServiceCommand(item);
+    // Only Windows' own host loads the ServiceDll: a file of that name
+    // elsewhere is itself the program that runs.
     int dllUnread = TextCompareNoCase(FileNameOf(item->target), SERVICE_HOST) == 0
-                    && !UseServiceDll(item, status->name);
+                    && InWindowsFolders(item->target) && !UseServiceDll(item, status->name);
     DescribeService(item, status, config, dllUnread);
     ReadTargetDetails(item);
     return 1;
@@ -168,8 +189,10 @@ void ReadServiceRows(TaskRows *rows)
         count ? (PlatServiceConfig *)PlatAllocZero(sizeof *config) : NULL;
     for (uint32_t i = 0; i < count && config; ++i) {
         long queried = PlatServiceQuery(services[i].name, config);
-        // A service deleted since the listing is no longer there to start.
-        if (queried == PLAT_ERROR_SERVICE_DOES_NOT_EXIST)
+        // A service deleted since the listing is no longer there to start;
+        // one whose name the code page changed was not found by that name,
+        // and is said as unread.
+        if (queried == PLAT_ERROR_SERVICE_DOES_NOT_EXIST && services[i].exact)
             continue;
         if (queried != PLAT_OK) {
             if (!unread++)

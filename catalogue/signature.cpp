@@ -149,7 +149,7 @@ int IsWindowsFolder(const char *windows, const char *folder)
     return 0;
 }
 
-static int InWindowsFolders(const char *target)
+int InWindowsFolders(const char *target)
 {
     char windows[PLAT_TEXT_SIZE];
     if (!PlatShellFolder(PLAT_CSIDL_WINDOWS, windows) || !windows[0])
@@ -224,7 +224,8 @@ static int OnlyWindowsCanWrite(const AutostartItem *item)
 // put one there; a program that runs what it is given is never Windows'.
 static int ServiceIsWindows(const AutostartItem *item)
 {
-    if (RunsWhatItIsGiven(item->target) || !InWindowsFolders(item->target))
+    // What a cut path held past the cut is not known: it may be arguments.
+    if (item->commandCut || RunsWhatItIsGiven(item->target) || !InWindowsFolders(item->target))
         return 0;
     if (item->serviceHost[0])
         return TextCompareNoCase(FileNameOf(item->serviceHost), "svchost.exe") == 0

@@ -50,26 +50,22 @@ static long BackupStart(const char *name, char *backupFile)
     return cause;
 }
 
-// The start type saved when the service was switched off here; zero when
-// there is none a switch off here could have written.
-static int SavedStart(const char *name, uint32_t *start)
+// The start type saved when this service (its ImagePath as it is now) was
+// switched off here; zero when there is none a switch off here could have
+// written.
+static int SavedStart(const char *name, const char *binaryPath, uint32_t *start)
 {
-    uint32_t type = PLAT_REG_NONE, size = 0;
-    void *data = NULL;
-    int found = ReadWholeValue(PLAT_HKLM, SERVICES_OFF_KEY, name, 1, &type, &data, &size)
-                && type == PLAT_REG_DWORD && size == 4;
-    if (found)
-        memcpy(start, data, 4);
-    PlatFree(data);
-    return found && *start == PLAT_SERVICE_AUTO_START;
+    return ReadServiceOff(name, binaryPath, start) && *start == PLAT_SERVICE_AUTO_START;
 }
 
-static long WriteSavedStart(const char *name, uint32_t start)
+static long WriteSavedStart(const char *name, uint32_t start, const char *binaryPath)
 {
+    uint8_t record[SERVICE_OFF_SIZE];
+    ServiceOffRecord(start, binaryPath, record);
     PlatKey key = NULL;
     long result = PlatRegCreate(PLAT_HKLM, SERVICES_OFF_KEY, PLAT_KEY_WRITE, &key);
     if (result == PLAT_OK && key)
-        result = PlatRegSetValue(key, name, PLAT_REG_DWORD, &start, sizeof start);
+        result = PlatRegSetValue(key, name, PLAT_REG_BINARY, record, sizeof record);
     if (key)
         PlatRegClose(key);
     return result;
@@ -99,14 +95,17 @@ static int WindowsOwnNow(const AutostartItem *item)
     return own;
 }
 
-// The start type the SCM holds now: PLAT_OK or the error.
-static long StartNow(const char *name, uint32_t *start)
+// The start type the SCM holds now, and its ImagePath when path is given:
+// PLAT_OK or the error.
+static long StartNow(const char *name, uint32_t *start, char *path = NULL)
 {
     PlatServiceConfig *config = (PlatServiceConfig *)PlatAllocZero(sizeof *config);
     if (!config)
         return PLAT_ERROR_OUTOFMEMORY;
     long read = PlatServiceQuery(name, config);
     *start = config->startType;
+    if (path)
+        TextCopy(path, PLAT_SERVICE_PATH_SIZE, config->binaryPath);
     PlatFree(config);
     return read;
 }
@@ -122,16 +121,18 @@ int SwitchService(const AutostartItem *item, int32_t wanted, char *backupFile)
         cause = PLAT_ERROR_ACCESS_DENIED;
     uint32_t from = wanted ? PLAT_SERVICE_DEMAND_START : PLAT_SERVICE_AUTO_START;
     uint32_t to = PLAT_SERVICE_DEMAND_START, now = 0;
+    char path[PLAT_SERVICE_PATH_SIZE] = "";
     if (cause == PLAT_OK)
-        cause = StartNow(item->name, &now);
-    // Changed since the list (by Services, or an installer): not ours to undo.
-    if (cause == PLAT_OK && (now != from || (wanted && !SavedStart(item->name, &to))))
+        cause = StartNow(item->name, &now, path);
+    // Changed since the list (by Services, or an installer; or another
+    // service of that name since it was switched off): not ours to undo.
+    if (cause == PLAT_OK && (now != from || (wanted && !SavedStart(item->name, path, &to))))
         cause = CAUSE_SERVICE_CHANGED;
     if (cause == PLAT_OK)
         cause = BackupStart(item->name, backupFile);
     // Kept before the change, so a service made Manual is never lost to the list.
     if (cause == PLAT_OK && !wanted)
-        cause = WriteSavedStart(item->name, from);
+        cause = WriteSavedStart(item->name, from, path);
     if (cause != PLAT_OK) {
         if (backupFile[0])
             PlatDeleteFile(backupFile);

@@ -181,6 +181,7 @@ static OutcomeResult UndoSwitch(const JournalRecord *r, StoreOutcome *o, const F
     o->cause = c.told ? c.outcome.cause : (long)PLAT_OK;
     TextCopy(o->backup, sizeof o->backup, c.told ? c.outcome.backup : "");
     long restored = result == ResultDone && r->op == JournalDisable && r->backup[0]
+                            && item->kind != Service
                         ? RestoreSwitch(r)
                         : (long)PLAT_OK;
     if (restored != PLAT_OK) {

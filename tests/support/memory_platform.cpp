@@ -2559,7 +2559,9 @@ long PlatServiceQuery(const char *name, PlatServiceConfig *config)
     if (Enter(MEM_SERVICE_QUERY, &fail))
         return fail;
     for (const MemService &s : S().services) {
-        if (Folded(ServiceName(s).c_str()) != Folded(name))
+        // Win32 widens the name given: one the code page changed reaches none.
+        if (Folded(ServiceName(s).c_str()) != Folded(name)
+            || (s.wideName && FromA(name) != FromUtf8(s.name)))
             continue;
         config->type = s.type;
         config->startType = s.startType;

@@ -101,15 +101,25 @@ TEST_F(Services, AutomaticServicesAreRowsWithTheProgramTheScmStarts)
     MemService lost = Svc("Lost", "%SystemRoot%\\System32\\svchost.exe -k lost");
     lost.type = PLAT_SERVICE_SHARE_PROCESS;
     MemAddService(lost);
+    MemSetEnv("USERPROFILE", "C:\\Users\\tester");
+    MemAddFile("C:\\Users\\tester\\agent.exe");
+    MemAddService(Svc("Profile", "%USERPROFILE%\\agent.exe"));
+    MemAddFile("C:\\ProgramData\\x\\svchost.exe");
+    MemService fake = Svc("Fake", "C:\\ProgramData\\x\\svchost.exe -k netsvcs");
+    fake.displayName = std::string(250, 'D');
+    MemAddService(fake);
+    MemSetString(PLAT_HKLM, SERVICES_KEY "\\Fake\\Parameters", "ServiceDll", kDll);
     ScanCatalogue();
 
-    ASSERT_EQ(6, ItemCatalogue.count);
+    ASSERT_EQ(8, ItemCatalogue.count);
     const RowCase rows[] = {{"Quoted", kVendor, "--service"},
                             {"Unquoted", kVendor, "--service"},
                             {"Trap", "C:\\Apps.exe", "Trap\\t.exe -x"},
                             {"Delayed", kVendor, ""},
                             {"Netsvc", kDll, "-k netsvcs -p"},
-                            {"Lost", kHost, "-k lost"}};
+                            {"Lost", kHost, "-k lost"},
+                            {"Profile", "%USERPROFILE%\\agent.exe", ""},
+                            {"Fake", "C:\\ProgramData\\x\\svchost.exe", "-k netsvcs"}};
     for (const RowCase &c : rows) {
         const AutostartItem *item = Row(c.name);
         ASSERT_TRUE(item) << c.name;
@@ -127,6 +137,7 @@ TEST_F(Services, AutomaticServicesAreRowsWithTheProgramTheScmStarts)
     EXPECT_EQ(0u, Notes("Delayed").find(NOTE_SERVICE_DELAYED));
     EXPECT_NE(std::string::npos, Notes("Netsvc").find("its DLL, loaded by C:\\WINDOWS"));
     EXPECT_NE(std::string::npos, Notes("Lost").find(NOTE_SERVICE_NO_DLL));
+    EXPECT_NE(std::string::npos, Notes("Fake").find(NOTE_SERVICE_STOPPED)) << Notes("Fake");
     EXPECT_TRUE(told.empty());
 }
 
@@ -145,8 +156,8 @@ TEST_F(Services, DetailsResolveIndirectNamesAndSayWhetherItRuns)
     MemSetIndirectString("@C:\\Vendor\\res.dll,-101", "Vendor Agent");
     MemSetIndirectString("@C:\\Vendor\\res.dll,-102", "Keeps it up to date");
     ScanCatalogue();
-    EXPECT_EQ(NOTE_SERVICE_DELAY_UNKNOWN "; display name \"Vendor Agent\"; runs as NT "
-              "AUTHORITY\\LocalService; runs now (process 4242); description \"Keeps it up to date\"",
+    EXPECT_EQ(NOTE_SERVICE_DELAY_UNKNOWN "; runs as NT AUTHORITY\\LocalService; runs now "
+              "(process 4242); display name \"Vendor Agent\"; description \"Keeps it up to date\"",
               Notes("Agent"));
 }
 
@@ -163,6 +174,7 @@ TEST_F(Services, OnlyWindowsSignedProgramsInTheWindowsFoldersAreHidden)
     MemSetSignature(own, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
     MemAddService(Svc("Spooler", own));
     MemAddService(Svc("Given", std::string(own) + " --load C:\\x.dll"));
+    MemAddService(Svc("Padded", std::string(own) + std::string(2100, ' ') + "/c C:\\x.exe"));
     MemSetSignature(kVendor, PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
     MemAddService(Svc("Outside", kVendor));
     ScanCatalogue();
@@ -170,8 +182,9 @@ TEST_F(Services, OnlyWindowsSignedProgramsInTheWindowsFoldersAreHidden)
     EXPECT_EQ(1, ItemHiddenAsWindows(Row("Spooler"), 1));
     EXPECT_EQ(0, ItemHiddenAsWindows(Row("Spooler"), 0));
     EXPECT_NE(std::string::npos, Notes("Spooler").find(NOTE_SERVICE_WINDOWS_OWN));
-    for (const char *shown : {"Shell", "Given", "Outside"}) {
+    for (const char *shown : {"Shell", "Given", "Outside", "Padded"}) {
         EXPECT_EQ(0, ItemHiddenAsWindows(Row(shown), 1)) << shown;
+        EXPECT_NE(CAUSE_WINDOWS_OWN, SwitchRefusalCause(Row(shown))) << shown;
         EXPECT_EQ(std::string::npos, Notes(shown).find(NOTE_SERVICE_WINDOWS_OWN)) << shown;
     }
     MemSetSignature(kDll, PLAT_TRUST_VERIFIED, "Contoso", false);
@@ -203,6 +216,16 @@ TEST_F(Services, FailedListingAndUnreadSettingsAreSaid)
     EXPECT_EQ(std::vector<std::string>({said}), told);
     EXPECT_EQ(1, ItemCatalogue.count);
     EXPECT_GE(IndexOf("Agent"), 0);
+    // A name the code page changed finds no service by that name: said, not skipped.
+    MemService wide = Svc("\xE4\xBB\xA3\xE7\x90\x86", kVendor);
+    wide.wideName = true;
+    MemAddService(wide);
+    MemSetCodePageUtf8(false);
+    told.clear();
+    ScanCatalogue();
+    MemSetCodePageUtf8(true);
+    ASSERT_EQ(1u, told.size());
+    EXPECT_EQ(0u, told[0].find(std::string(said).substr(0, 10))) << told[0];
 }
 
 // Unelevated, a switch is refused before anything is saved, said as
@@ -355,7 +378,7 @@ TEST_F(Services, SwitchOffIsManualAndOnGivesBackTheStartType)
 
         ASSERT_EQ(ResultDone, Switch(c.name, 0)) << c.name << Words[0];
         EXPECT_EQ(PLAT_SERVICE_DEMAND_START, MemServiceStart(c.name)) << c.name;
-        EXPECT_EQ(Dword(2), Bytes(PLAT_HKLM, SERVICES_OFF_KEY, c.name)) << c.name;
+        EXPECT_EQ(Dword(2), Bytes(PLAT_HKLM, SERVICES_OFF_KEY, c.name).substr(0, 4)) << c.name;
         // The backup, imported, gives Start and DelayedAutostart back exactly.
         ASSERT_NE(before, StartValues(c.name));
         ImportBackup(Outcomes[0].backup, c.name);
@@ -374,6 +397,13 @@ TEST_F(Services, SwitchOffIsManualAndOnGivesBackTheStartType)
     }
     // Made Manual elsewhere, a service is no row: only those switched off here.
     MemAddService(Svc("Auto", kVendor, PLAT_SERVICE_DEMAND_START));
+    ScanCatalogue();
+    EXPECT_LT(IndexOf("Auto"), 0);
+    // Nor another program's service installed later under the name of one
+    // switched off here: never listed as off here, never made automatic.
+    MemAddService(Svc("Auto", kVendor));
+    ASSERT_EQ(ResultDone, Switch("Auto", 0));
+    MemAddService(Svc("Auto", "C:\\Other\\new.exe", PLAT_SERVICE_DEMAND_START));
     ScanCatalogue();
     EXPECT_LT(IndexOf("Auto"), 0);
 }
@@ -426,6 +456,8 @@ TEST_F(Services, TheHistoryUndoesASwitchOff)
     ASSERT_EQ(PLAT_OK, ReadJournal(nullptr, &list));
     ASSERT_EQ(1, list.count);
     EXPECT_EQ(JournalDisable, list.records[0].op);
+    // The backup is not needed to give a service its start type back.
+    MemAddFile(list.records[0].backup, "junk");
     EXPECT_EQ(ResultDone, UndoRecord(&list, &list.records[0], &Console)) << Words.back();
     FreeJournal(&list);
     EXPECT_EQ(PLAT_SERVICE_AUTO_START, MemServiceStart("Agent"));
