@@ -262,6 +262,11 @@ TEST_F(Services, ConsolePlaceServicesSelectsThem)
               out.find("HKLM\\System\\CurrentControlSet\\Services\\Agent,Agent,SVC,on"))
         << out;
     EXPECT_EQ(std::string::npos, out.find("Tool")) << out;
+    // The report counts them as a place of their own.
+    std::vector<const char *> report = {"orvanec", "report", "C:\\services.html"};
+    EXPECT_EQ(0, CliRun((int)report.size(), (char **)report.data()));
+    EXPECT_NE(std::string::npos, MemFileBytes("C:\\services.html")
+                                     .find("Services (automatic, or switched off here): 1 entry"));
 }
 
 namespace {
