@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 
@@ -112,6 +113,14 @@ TEST(ServicesWine, ConsoleSwitchesAServiceToManualAndBack)
     if (PlatIsElevated()) {
         EXPECT_EQ(0u, off.code) << off.out;
         EXPECT_EQ((DWORD)SERVICE_DEMAND_START, afterOff);
+        // Start and DelayedAutostart were saved first, and the outcome names the file.
+        size_t saved = off.out.find("Switched ");
+        EXPECT_NE(std::string::npos, saved) << off.out;
+        if (saved != std::string::npos) {
+            std::string file = off.out.substr(saved, off.out.find(".reg", saved) + 4 - saved);
+            std::string path = ShellFolder(CSIDL_PERSONAL) + "\\" BACKUP_FOLDER "\\" + file;
+            EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str())) << path;
+        }
         EXPECT_EQ(0u, on.code) << on.out;
     } else {
         EXPECT_EQ(3u, off.code) << off.out;
