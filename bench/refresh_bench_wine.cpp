@@ -12,7 +12,9 @@
 // added as task files (Wine's scheduler cannot list them); the floor pays
 // for the scheduler's failing listing and for reading each file once.
 // Run with tools/bench.sh; it changes the autostart places and the task
-// files of the prefix it runs in, so give it a scratch one.
+// files of the prefix it runs in, so give it a scratch one. "window" times
+// the real window's Refresh; "console" the console program's commands on
+// one entry against its whole list.
 #include "../catalogue/catalogue.h"
 #include "../tests/gui/gui_support.h"
 #include "../tests/integration/wine_places.h"
@@ -485,6 +487,73 @@ void WindowBench(int runs, const std::vector<int> &sizes, const std::string &pro
     RemoveBenchTasks();
 }
 
+// The console program beside this one run as a user runs it, its output
+// thrown away: the seconds until it exits.
+double RunConsole(const std::string &arguments)
+{
+    char self[MAX_PATH];
+    GetModuleFileNameA(NULL, self, sizeof self);
+    std::string program = self;
+    program = program.substr(0, program.rfind('\\') + 1) + "orvanec.exe";
+    std::string line = "\"" + program + "\" " + arguments;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
+    HANDLE nothing = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 &inherit, OPEN_EXISTING, 0, NULL);
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = nothing;
+    start.hStdOutput = nothing;
+    start.hStdError = nothing;
+    PROCESS_INFORMATION process = {};
+    std::vector<char> text(line.begin(), line.end());
+    text.push_back('\0');
+    double began = Now();
+    if (!CreateProcessA(program.c_str(), text.data(), NULL, NULL, TRUE, 0, NULL, NULL, &start,
+                        &process)) {
+        printf("warning: %s could not be started\n", program.c_str());
+        CloseHandle(nothing);
+        return 0.0;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    double took = Now() - began;
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    if (code != 0)
+        printf("warning: orvanec %s exited %lu\n", arguments.c_str(), (unsigned long)code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    CloseHandle(nothing);
+    return took;
+}
+
+// "orvanec disable ID" and "enable ID" of one Run value against a whole
+// "orvanec list" of the same N entries, median of runs, each a process of
+// its own (no cache of one run helps the next). The list of entries seen
+// exists, so each change is accepted into it as a user's would be.
+void ConsoleBench(int runs, const std::vector<int> &sizes, const std::string &probe)
+{
+    SeedTasks(0, probe);
+    printf("%-6s %10s %12s %12s %12s %12s\n", "N", "list ms", "disable ms", "enable ms",
+           "disable/list", "enable/list");
+    for (int count : sizes) {
+        Seed(count, probe);
+        RunConsole("diff");
+        const std::string id = "\"HKCU\\" RUN_KEY "\\\\Bench 00000\"";
+        std::vector<double> list, disable, enable;
+        for (int run = 0; run < runs; ++run) {
+            list.push_back(RunConsole("list"));
+            disable.push_back(RunConsole("disable " + id));
+            enable.push_back(RunConsole("enable " + id));
+        }
+        double l = Median(list) * 1000.0, d = Median(disable) * 1000.0;
+        double e = Median(enable) * 1000.0;
+        printf("%-6d %10.1f %12.1f %12.1f %12.2f %12.2f\n", count, l, d, e, d / l, e / l);
+        fflush(stdout);
+    }
+    EmptyAllPlaces();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -496,6 +565,14 @@ int main(int argc, char **argv)
         if (argc > 3)
             sizes = {atoi(argv[3])};
         WindowBench(argc > 2 ? atoi(argv[2]) : 3, sizes, ProbePath());
+        return 0;
+    }
+    // "console RUNS [N]": the console program on one entry against its list.
+    if (argc > 1 && strcmp(argv[1], "console") == 0) {
+        std::vector<int> sizes = {1000};
+        if (argc > 3)
+            sizes = {atoi(argv[3])};
+        ConsoleBench(argc > 2 ? atoi(argv[2]) : 3, sizes, ProbePath());
         return 0;
     }
     int runs = argc > 1 ? atoi(argv[1]) : 5;

@@ -391,6 +391,12 @@ void ScanStorage(CatalogueData *out);
 // stopped(context) says so: then out is left empty and the result is 0.
 int ScanStorageUntil(CatalogueData *out, int (*stopped)(void *context), void *context);
 
+// ScanStorage of only what these ids (FindItemById's) may name, when each
+// names a value of a Run-family key other than RunOnceEx: that key's rows,
+// live and "-" alike, so an id finds the record and its namesakes exactly
+// as in a whole scan. Any other id, or none, reads every place.
+void ScanStorageForIds(CatalogueData *out, const char *const *ids, int32_t count);
+
 // Reads a pending record's file details (version strings, publisher, target
 // found); nothing for a record already read.
 void ReadItemDetails(AutostartItem *item);

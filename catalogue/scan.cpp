@@ -14,6 +14,16 @@ CatalogueData ItemCatalogue = {NULL, 0, 0, 0, "", 0};
 CatalogueErrorSink CatalogueErrors = NULL;
 void *CatalogueErrorContext = NULL;
 
+// Set while ScanStorageForIds runs: the rows of the table to read (null:
+// every row), and whether the places outside the table are read too.
+static const uint8_t *RowsWanted = NULL;
+static int OthersWanted = 1;
+
+static int RowWanted(int i)
+{
+    return LocationRowPresent(&AutostartLocations[i]) && (!RowsWanted || RowsWanted[i]);
+}
+
 // Policies that stop Windows starting a whole key (DWORD 1 under
 // Policies\Explorer of either hive), read once per scan.
 static int PolicySwitches = 0;
@@ -219,12 +229,12 @@ int32_t CountItems(void)
     int32_t total = 0;
     for (int i = 0; i < LOCATION_COUNT; ++i) {
         const AutostartLocation *row = &AutostartLocations[i];
-        if (!LocationRowPresent(row))
+        if (!RowWanted(i))
             continue;
         total += row->kind == LocationRegistryKey ? CountRegistryRow(row) : CountFolderRow(row);
     }
     int32_t none = 0;
-    return total + VisitLogonPlaces(NULL, &none, 0);
+    return total + (OthersWanted ? VisitLogonPlaces(NULL, &none, 0) : 0);
 }
 
 // An entry that Windows' startup settings switch off is listed as disabled
@@ -248,6 +258,7 @@ static int ScanStopped(void)
 {
     return StopAsked && StopAsked(StopContext);
 }
+
 
 void ReadTargetDetails(AutostartItem *item)
 {
@@ -544,7 +555,7 @@ static int LoadPasses(CatalogueData *out, const TaskRows *tasks, const TaskRows 
         const AutostartLocation *row = &AutostartLocations[i];
         if (ScanStopped())
             break;
-        if (!LocationRowPresent(row))
+        if (!RowWanted(i))
             continue;
         if (row->kind == LocationRegistryKey) {
             more |= LoadLocation(records, &running, counted, row, NULL);
@@ -557,7 +568,8 @@ static int LoadPasses(CatalogueData *out, const TaskRows *tasks, const TaskRows 
     // Before the logon places, which hold no Run or Startup entries.
     running = FoldCameBack(records, running);
     int32_t before = running;
-    more |= VisitLogonPlaces(records, &running, counted) > running - before;
+    if (OthersWanted)
+        more |= VisitLogonPlaces(records, &running, counted) > running - before;
     AppendTaskRows(tasks, records, &running, capacity);
     for (int32_t i = 0; i < apps->count && running < capacity; ++i)
         records[running++] = apps->items[i];
@@ -575,12 +587,15 @@ static int LoadPasses(CatalogueData *out, const TaskRows *tasks, const TaskRows 
 static void LoadStorage(CatalogueData *out)
 {
     ReadPolicySwitches();
-    TaskRows tasks, apps, services, others;
-    ReadTaskRows(&tasks);
-    ReadAppRows(&apps);
-    ReadServiceRows(&services);
-    out->otherPlaces = ListOtherPlaces;
-    ReadOtherPlaceRows(&others);
+    TaskRows tasks = {NULL, 0, ""}, apps = {NULL, 0, ""}, services = {NULL, 0, ""},
+             others = {NULL, 0, ""};
+    out->otherPlaces = OthersWanted && ListOtherPlaces;
+    if (OthersWanted) {
+        ReadTaskRows(&tasks);
+        ReadAppRows(&apps);
+        ReadServiceRows(&services);
+        ReadOtherPlaceRows(&others);
+    }
     int whole = 0;
     for (int attempt = 0; attempt < SCAN_ATTEMPTS && !whole && !ScanStopped(); ++attempt) {
         if (attempt)
@@ -634,6 +649,78 @@ int ScanStorageUntil(CatalogueData *out, int (*stopped)(void *context), void *co
 void ScanStorage(CatalogueData *out)
 {
     ScanStorageUntil(out, NULL, NULL);
+}
+
+// ---- the places some ids name --------------------------------------------------
+
+// 1 when id begins with prefix (ASCII), compared as ids are compared; 0 when
+// it does not; -1 when its beginning is not plain ASCII: a letter of another
+// script may compare equal to one of the prefix, so nothing is ruled out.
+static int IdBegins(const char *id, const char *prefix)
+{
+    char head[ITEM_ID_SIZE];
+    size_t length = strlen(prefix);
+    if (length >= sizeof head)
+        return -1;
+    for (size_t i = 0; i < length; ++i) {
+        if (!id[i])
+            return 0;
+        if ((unsigned char)id[i] >= 0x80)
+            return -1;
+        head[i] = id[i];
+    }
+    head[length] = '\0';
+    return PlatNamesEqual(head, prefix) ? 1 : 0;
+}
+
+// Marks the rows of id's Run-family key, its live and its "-" key alike (a
+// moved-aside copy is found by its home id, and folded into a namesake
+// that came back); zero when id may name anything else: a file, a task, a
+// RunOnceEx section (whose Depend keys are logon places), any other key.
+static int MarkIdRows(const char *id, uint8_t *wanted)
+{
+    for (int i = 0; i < LOCATION_COUNT; ++i) {
+        const AutostartLocation *row = &AutostartLocations[i];
+        if (row->kind != LocationRegistryKey)
+            continue;
+        char live[TEXT_FIELD_SIZE + 40], aside[TEXT_FIELD_SIZE + 40], path[TEXT_FIELD_SIZE];
+        RegistryKeyText(HiveOfRow(row), row->keyPath, 0, live, sizeof live);
+        RegistryKeyPath(row->keyPath, 0, path);
+        RegistryKeyText(HiveOfRow(row), path, 0, aside, sizeof aside);
+        TextAppend(live, sizeof live, "\\");
+        TextAppend(aside, sizeof aside, "\\");
+        int begins = IdBegins(id, live), besides = IdBegins(id, aside);
+        if (begins < 0 || besides < 0)
+            return 0;
+        if (!begins && !besides)
+            continue;
+        if (RowHasSections(row))
+            return 0;
+        for (int j = 0; j < LOCATION_COUNT; ++j) {
+            const AutostartLocation *other = &AutostartLocations[j];
+            wanted[j] |= other->kind == LocationRegistryKey
+                         && HiveOfRow(other) == HiveOfRow(row)
+                         && strcmp(other->keyPath, row->keyPath) == 0;
+        }
+        return 1;
+    }
+    return 0;
+}
+
+void ScanStorageForIds(CatalogueData *out, const char *const *ids, int32_t count)
+{
+    uint8_t wanted[LOCATION_COUNT];
+    memset(wanted, 0, sizeof wanted);
+    int narrowed = count > 0;
+    for (int32_t k = 0; narrowed && k < count; ++k)
+        narrowed = MarkIdRows(ids[k], wanted);
+    if (narrowed) {
+        RowsWanted = wanted;
+        OthersWanted = 0;
+    }
+    ScanStorage(out);
+    RowsWanted = NULL;
+    OthersWanted = 1;
 }
 
 void ScanCatalogue(void)

@@ -9,9 +9,13 @@
 #include <atomic>
 
 #define SCAN_VISIBLE_MOST 128
+// The details are read on one thread per processor, never more than this:
+// past it the disk, not the processors, sets the pace.
+#define SCAN_THREADS_MOST 8
 
-// Where the worker's results go. Called on the worker's thread: the
-// receiver hands them on to its own (the window posts them to itself).
+// Where the worker's results go. Called on the worker's threads, one call
+// at a time: the receiver hands them on to its own (the window posts them
+// to itself).
 struct ScanWorkerSink {
     void *context;
     // The scan's records, before any of their details: the receiver takes
@@ -20,19 +24,25 @@ struct ScanWorkerSink {
     // One record read: read is the worker's own copy of it (valid for the
     // call only), details what the receiver's records take from it.
     void (*details)(void *context, const AutostartItem *read, ItemDetails *details);
-    // Every record of the scan is read; not called for a stopped scan.
+    // Every record of the scan is read (on every thread); not called for a
+    // stopped scan.
     void (*done)(void *context, int32_t scan);
 };
 
-// One worker at a time: the window's thread starts and stops it.
+// One worker at a time: the window's thread starts and stops it. Its
+// thread reads storage, then reads details with helpers of its own and
+// joins them before it ends.
 struct ScanWorker {
     PlatThread thread;
-    PlatLock lock; // guards visible and visibleCount
+    PlatLock lock; // guards visible, visibleCount, cursor and own's pending marks
     int32_t visible[SCAN_VISIBLE_MOST];
     int32_t visibleCount;
     std::atomic<int32_t> stop;
     int32_t scan;
     ScanWorkerSink sink;
+    PlatLock delivery;   // one result handed to the sink at a time
+    CatalogueData *own;  // the records whose details are read: pending until taken
+    int32_t cursor;      // where the next record not on screen is looked for
 };
 
 // Stops any worker still running, then starts scan number scan: 1 when it

@@ -8,6 +8,7 @@
 // file replaced or changed since is checked again.
 #include "catalogue.h"
 
+#include <mutex>
 #include <string.h>
 
 #define NOT_AVAILABLE "n/a"
@@ -50,8 +51,8 @@ void PublisherText(const PlatSignature *signature, char *text)
 // A fixed table by the path's case-folded hash, searched a few slots on;
 // when those are taken the home slot is given to the newcomer (it is only
 // checked again later). No allocation: a Refresh never fails for the cache.
-// No lock either: only the thread that reads details touches it, and the
-// window's scan worker is joined before the next one starts.
+// The scan worker reads details on several threads: a slot is read and
+// written only under SlotsLock, never while a file is checked.
 #define SIGNATURE_SLOTS 4096
 #define SIGNATURE_PROBES 8
 
@@ -65,9 +66,11 @@ struct SignatureSlot {
 };
 
 static SignatureSlot Slots[SIGNATURE_SLOTS];
+static std::mutex SlotsLock;
 
 void ForgetSignatures(void)
 {
+    std::lock_guard<std::mutex> held(SlotsLock);
     memset(Slots, 0, sizeof Slots);
 }
 
@@ -104,12 +107,15 @@ void ReadPublisher(AutostartItem *item, const char *native)
         return;
     }
     uint32_t hash = PathHash(native);
-    SignatureSlot *slot = SlotOf(native, hash);
-    if (slot->hash == hash && slot->size == size && slot->writeTime == writeTime
-        && PlatNamesEqual(slot->path, native)) {
-        TextCopy(item->publisher, TEXT_FIELD_SIZE, slot->publisher);
-        item->signedByWindows = slot->signedByWindows;
-        return;
+    {
+        std::lock_guard<std::mutex> held(SlotsLock);
+        SignatureSlot *slot = SlotOf(native, hash);
+        if (slot->hash == hash && slot->size == size && slot->writeTime == writeTime
+            && PlatNamesEqual(slot->path, native)) {
+            TextCopy(item->publisher, TEXT_FIELD_SIZE, slot->publisher);
+            item->signedByWindows = slot->signedByWindows;
+            return;
+        }
     }
     PlatSignature signature;
     int checked = PlatCheckSignature(native, &signature);
@@ -118,6 +124,9 @@ void ReadPublisher(AutostartItem *item, const char *native)
     // A check that could not be made is tried again at the next Refresh.
     if (!checked)
         return;
+    // Found again: another thread may have taken the slot meanwhile.
+    std::lock_guard<std::mutex> held(SlotsLock);
+    SignatureSlot *slot = SlotOf(native, hash);
     slot->hash = hash;
     TextCopy(slot->path, sizeof slot->path, native);
     slot->size = size;

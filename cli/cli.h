@@ -130,7 +130,7 @@ int CliRunAccept(const CliArguments *args);
 int CliRunSnapshot(const CliArguments *args);
 // What a command changed, accepted as made (ids collected from its outcomes).
 void CliNoteChange(const AutostartItem *item);
-void CliAcceptOwnChanges(int cleanedUp);
+void CliAcceptOwnChanges(const CliArguments *args, int cleanedUp);
 
 // ---- the history of changes (history.cpp) ----------------------------------------
 
@@ -142,6 +142,12 @@ int CliRunHistory(const CliArguments *args);
 const JournalRecord *CliFindUndone(const CliArguments *args, JournalList *list, int *exit);
 
 // ---- the commands (commands.cpp) -----------------------------------------------
+
+// Reads the catalogue for the command: for disable, enable and remove only
+// the places their ids may name (ScanStorageForIds), every record's file
+// details left for the caller to read where needed (nonzero); for any
+// other command the whole scan (zero).
+int CliScan(const CliArguments *args);
 
 // Runs the command line; returns the exit code.
 int CliRun(int argc, char **argv);

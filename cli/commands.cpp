@@ -329,6 +329,24 @@ static int Report(const char *given, int yes)
     return CliExitDone;
 }
 
+// The commands that name entries by id and change them.
+static int OnIds(int32_t command)
+{
+    return command == CliDisable || command == CliEnable || command == CliRemove;
+}
+
+int CliScan(const CliArguments *args)
+{
+    if (!OnIds(args->command)) {
+        ScanCatalogue();
+        return 0;
+    }
+    CatalogueData scanned;
+    ScanStorageForIds(&scanned, args->operands, args->operandCount);
+    AdoptCatalogue(&scanned);
+    return 1;
+}
+
 int CliRun(int argc, char **argv)
 {
     CliArguments args;
@@ -350,7 +368,14 @@ int CliRun(int argc, char **argv)
     // for a change by id, which they then refuse with their cause.
     ListOtherPlaces = args.allPlaces || args.command == CliReport || args.command == CliDisable
                       || args.command == CliEnable || args.command == CliRemove;
-    ScanCatalogue();
+    // The entries named are read whole: the store's refusals ask for their
+    // signer (Windows' own service), the list of entries seen keeps it.
+    int named = CliScan(&args);
+    for (int32_t i = 0; named && i < args.operandCount; ++i) {
+        AutostartItem *item = CatalogueItem(FindItemById(args.operands[i]));
+        if (item)
+            ReadItemDetails(item);
+    }
     switch (args.command) {
     case CliList:
         result = List(&args);
@@ -370,7 +395,7 @@ int CliRun(int argc, char **argv)
         result = CliExitFailed;
     UseFrontEnd(NULL);
     // What was changed here is no news at the next diff.
-    CliAcceptOwnChanges(args.command == CliCleanUp && args.yes);
+    CliAcceptOwnChanges(&args, args.command == CliCleanUp && args.yes);
     ListOtherPlaces = 0;
     CliFreeArguments(&args);
     return result;

@@ -221,7 +221,7 @@ void CliNoteChange(const AutostartItem *item)
     NoteChangedItem(&Changed, &ItemCatalogue, item);
 }
 
-void CliAcceptOwnChanges(int cleanedUp)
+void CliAcceptOwnChanges(const CliArguments *args, int cleanedUp)
 {
     if (!Changed.count && !cleanedUp)
         return;
@@ -234,7 +234,9 @@ void CliAcceptOwnChanges(int cleanedUp)
         Changed.count = 0;
         return;
     }
-    ScanCatalogue();
+    // Read as the command read: the entries changed are read whole.
+    if (CliScan(args))
+        ReadChangedDetails(&ItemCatalogue, &Changed);
     AcceptOwnChanges(&seen, &ItemCatalogue, &Changed);
     if (cleanedUp)
         AcceptCleanedUp(&seen, &ItemCatalogue);

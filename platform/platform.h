@@ -586,6 +586,9 @@ void PlatEnterLock(PlatLock lock);
 void PlatLeaveLock(PlatLock lock);
 void PlatFreeLock(PlatLock lock);
 
+// The processors this process may run on, at least 1.
+int PlatProcessorCount(void);
+
 // ---- Standard output and error ---------------------------------------------
 
 enum PlatStream { PLAT_STDOUT = 0, PLAT_STDERR = 1 };

@@ -70,3 +70,10 @@ void PlatFreeLock(PlatLock lock)
     DeleteCriticalSection((CRITICAL_SECTION *)lock);
     HeapFree(GetProcessHeap(), 0, lock);
 }
+
+int PlatProcessorCount(void)
+{
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors > 0 ? (int)info.dwNumberOfProcessors : 1;
+}

@@ -664,6 +664,23 @@ int32_t AcceptOwnChanges(RememberedList *list, const CatalogueData *data, OwnCha
     return accepted;
 }
 
+void ReadChangedDetails(CatalogueData *data, const OwnChanges *changes)
+{
+    RecordId *keys = RecordIds(data);
+    IdIndex listed;
+    if (!keys || !BuildIndex(&listed, keys[0], sizeof keys[0], data->count)) {
+        PlatFree(keys);
+        return;
+    }
+    for (int32_t k = 0; k < changes->count; ++k) {
+        int32_t found = FindIndexed(&listed, changes->ids[k]);
+        if (found >= 0)
+            ReadItemDetails(&data->items[found]);
+    }
+    FreeIndex(&listed);
+    PlatFree(keys);
+}
+
 void AcceptCleanedUp(RememberedList *list, const CatalogueData *data)
 {
     RecordId *keys = RecordIds(data);

@@ -125,6 +125,10 @@ void NoteChangedItem(OwnChanges *changes, const CatalogueData *data, const Autos
 // number accepted.
 int32_t AcceptOwnChanges(RememberedList *list, const CatalogueData *data, OwnChanges *changes);
 
+// Reads the file details of the records the notes name, for a scan that
+// left the others' unread: each is then accepted with its signer as now.
+void ReadChangedDetails(CatalogueData *data, const OwnChanges *changes);
+
 // Forgets the remembered entries disabled here in a Run key that are no
 // longer listed: those CleanUp deleted.
 void AcceptCleanedUp(RememberedList *list, const CatalogueData *data);

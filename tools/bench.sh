@@ -22,3 +22,6 @@ tests/wine-session.sh tests/wine-run.sh build/win64/bin/orvane_bench_refresh.exe
 echo
 echo "== The window's Refresh under Wine: rows, details, longest answer, median of 3"
 tests/wine-session.sh tests/wine-run.sh build/win64/bin/orvane_bench_refresh.exe window 3
+echo
+echo "== The console program on one entry against its whole list under Wine, median of 3"
+tests/wine-session.sh tests/wine-run.sh build/win64/bin/orvane_bench_refresh.exe console 3

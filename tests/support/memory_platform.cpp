@@ -126,6 +126,7 @@ struct State {
     bool elevated = false;
     std::string networkDrives;
     int networkTouches = 0;
+    int processors = 1; // one details thread unless a test asks for more
     bool desktopShell = true;
     bool shellOpens = true;
     std::vector<std::string> started;
@@ -145,13 +146,29 @@ struct State {
     uintptr_t nextHandle = 0x100;
     uint64_t clock = 1; // the registry's write time: every change moves it on
     long nextOrder = 1;
-    long lastError = 0;
 };
 
 State &S()
 {
     static State state;
     return state;
+}
+
+// The scan's details are read on several threads at once: what every call
+// counts and what a block's allocation notes are taken under this lock (a
+// hook runs outside it, so one may wait for another thread); storage is
+// only read while they run. The last error is each thread's own, as on
+// Windows.
+std::mutex &CallLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+long &LastError()
+{
+    static thread_local long error = 0;
+    return error;
 }
 
 } // namespace
@@ -366,17 +383,22 @@ bool IsOp(const Fault &f, MemOp op, int n)
 bool Enter(MemOp op, long *failCode)
 {
     State &s = S();
-    int n = ++s.counts[op];
     std::vector<std::function<void()>> due;
-    for (const Hook &h : s.hooks)
-        if (h.op == op && (h.occurrence == 0 || h.occurrence == n))
-            due.push_back(h.run);
+    int n = 0;
+    {
+        std::lock_guard<std::mutex> held(CallLock());
+        n = ++s.counts[op];
+        for (const Hook &h : s.hooks)
+            if (h.op == op && (h.occurrence == 0 || h.occurrence == n))
+                due.push_back(h.run);
+    }
     for (auto &run : due)
         run();
+    std::lock_guard<std::mutex> held(CallLock());
     for (const Fault &f : s.faults) {
         if (IsOp(f, op, n)) {
             *failCode = f.code;
-            s.lastError = f.code;
+            LastError() = f.code;
             return true;
         }
     }
@@ -501,7 +523,7 @@ bool UserDenied(const std::string &path)
     std::string key = PathKey(path);
     for (const std::string &folder : S().userDenied)
         if (key == folder || key.compare(0, folder.size() + 1, folder + "\\") == 0) {
-            S().lastError = PLAT_ERROR_ACCESS_DENIED;
+            LastError() = PLAT_ERROR_ACCESS_DENIED;
             return true;
         }
     return false;
@@ -635,6 +657,7 @@ void MemReset()
     blocks.swap(S().blocks);
     S() = State();
     S().blocks.swap(blocks);
+    LastError() = 0;
     MemCreateKey(PLAT_HKCU, "Software\\Microsoft\\Windows\\CurrentVersion");
     MemCreateKey(PLAT_HKLM, "Software\\Microsoft\\Windows\\CurrentVersion");
     MemCreateKey(PLAT_HKLM32, "Software\\Microsoft\\Windows\\CurrentVersion");
@@ -1236,7 +1259,7 @@ int PlatShellFolder(int csidl, char *path)
         return 0;
     auto it = S().shellFolders.find(csidl);
     if (it == S().shellFolders.end()) {
-        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        LastError() = PLAT_ERROR_FILE_NOT_FOUND;
         return 0;
     }
     MakeFolders(it->second);
@@ -1272,11 +1295,11 @@ int PlatCreateFolder(const char *path)
     if (Enter(MEM_CREATE_FOLDER, &fail) || UserDenied(path))
         return 0;
     if (FindEntry(path)) {
-        S().lastError = PLAT_ERROR_ALREADY_EXISTS;
+        LastError() = PLAT_ERROR_ALREADY_EXISTS;
         return 0;
     }
     if (!FolderExists(Parent(path))) {
-        S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
+        LastError() = PLAT_ERROR_PATH_NOT_FOUND;
         return 0;
     }
     NewEntry(path, true);
@@ -1307,7 +1330,7 @@ PlatFind PlatFindFirst(const char *pattern, char *name)
             search.sizes.push_back(e->bytes.size());
         }
     if (search.names.empty()) {
-        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        LastError() = PLAT_ERROR_FILE_NOT_FOUND;
         return nullptr;
     }
     TextCopy(name, PLAT_TEXT_SIZE, search.names[0].c_str());
@@ -1362,7 +1385,7 @@ uint32_t PlatFileAttributes(const char *path)
 {
     const Entry *e = FindEntry(path);
     if (!e) {
-        S().lastError = PLAT_ERROR_FILE_NOT_FOUND; // as GetFileAttributes sets it
+        LastError() = PLAT_ERROR_FILE_NOT_FOUND; // as GetFileAttributes sets it
         return PLAT_NO_ATTRIBUTES;
     }
     return (e->folder ? PLAT_FILE_FOLDER : 0) | (e->hidden ? PLAT_FILE_HIDDEN : 0)
@@ -1400,19 +1423,19 @@ int PlatMoveFile(const char *from, const char *to)
         return 0;
     Entry *source = FindEntry(from);
     if (!source) {
-        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        LastError() = PLAT_ERROR_FILE_NOT_FOUND;
         return 0;
     }
     if (MemFolderHeld(from)) {
-        S().lastError = 32; // ERROR_SHARING_VIOLATION: held without delete sharing
+        LastError() = 32; // ERROR_SHARING_VIOLATION: held without delete sharing
         return 0;
     }
     if (FindEntry(to)) {
-        S().lastError = PLAT_ERROR_ALREADY_EXISTS;
+        LastError() = PLAT_ERROR_ALREADY_EXISTS;
         return 0;
     }
     if (!FolderExists(Parent(to))) {
-        S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
+        LastError() = PLAT_ERROR_PATH_NOT_FOUND;
         return 0;
     }
     return MoveEntry(source, from, to);
@@ -1425,16 +1448,16 @@ int PlatReplaceFile(const char *from, const char *to)
         return 0;
     Entry *target = FindEntry(to);
     if (target && (target->folder || Held(to))) {
-        S().lastError = target->folder ? PLAT_ERROR_ACCESS_DENIED : 32;
+        LastError() = target->folder ? PLAT_ERROR_ACCESS_DENIED : 32;
         return 0;
     }
     Entry *source = FindEntry(from);
     if (!source || source->folder) {
-        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        LastError() = PLAT_ERROR_FILE_NOT_FOUND;
         return 0;
     }
     if (!FolderExists(Parent(to))) {
-        S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
+        LastError() = PLAT_ERROR_PATH_NOT_FOUND;
         return 0;
     }
     return MoveEntry(source, from, to);
@@ -1446,12 +1469,12 @@ int PlatDeleteFile(const char *path)
     if (Enter(MEM_DELETE_FILE, &fail) || UserDenied(path))
         return 0;
     if (Held(path)) {
-        S().lastError = 32;
+        LastError() = 32;
         return 0;
     }
     Entry *e = FindEntry(path);
     if (!e || e->folder || e->readOnly) {
-        S().lastError = e ? PLAT_ERROR_ACCESS_DENIED : PLAT_ERROR_FILE_NOT_FOUND;
+        LastError() = e ? PLAT_ERROR_ACCESS_DENIED : PLAT_ERROR_FILE_NOT_FOUND;
         return 0;
     }
     S().entries.erase(PathKey(path));
@@ -1566,7 +1589,7 @@ int PlatCopyFile(const char *from, const char *to)
         return 0;
     Entry *source = FindEntry(from);
     if (!source || source->folder || FindEntry(to) || !FolderExists(Parent(to))) {
-        S().lastError = !source ? PLAT_ERROR_FILE_NOT_FOUND : PLAT_ERROR_ALREADY_EXISTS;
+        LastError() = !source ? PLAT_ERROR_FILE_NOT_FOUND : PLAT_ERROR_ALREADY_EXISTS;
         return 0;
     }
     Entry copy = *source;
@@ -1599,8 +1622,10 @@ namespace {
 // A file call that would wait on the network under Windows.
 void NoteTouch(const char *path)
 {
-    if (path && PlatIsNetworkPath(path))
+    if (path && PlatIsNetworkPath(path)) {
+        std::lock_guard<std::mutex> held(CallLock());
         ++S().networkTouches;
+    }
 }
 
 } // namespace
@@ -1623,7 +1648,7 @@ int PlatFileStamp(const char *path, uint64_t *size, uint64_t *writeTime)
         return 0;
     Entry *e = FindEntry(path);
     if (!e || e->folder) {
-        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        LastError() = PLAT_ERROR_FILE_NOT_FOUND;
         return 0;
     }
     *size = e->bytes.size();
@@ -1676,7 +1701,7 @@ int PlatSearchProgram(const char *name, char *found)
         if (MemFileExists(path.c_str()))
             return TextCopy(found, PLAT_TEXT_SIZE, path.c_str());
     }
-    S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+    LastError() = PLAT_ERROR_FILE_NOT_FOUND;
     return 0;
 }
 
@@ -1697,15 +1722,15 @@ PlatFile PlatFileCreate(const char *path)
         return nullptr;
     Entry *e = FindEntry(path);
     if (Held(path)) {
-        S().lastError = 32; // a sharing violation
+        LastError() = 32; // a sharing violation
         return nullptr;
     }
     if (e && e->folder) {
-        S().lastError = PLAT_ERROR_ACCESS_DENIED;
+        LastError() = PLAT_ERROR_ACCESS_DENIED;
         return nullptr;
     }
     if (!FolderExists(Parent(path))) {
-        S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
+        LastError() = PLAT_ERROR_PATH_NOT_FOUND;
         return nullptr;
     }
     if (!e)
@@ -1723,11 +1748,11 @@ PlatFile PlatFileCreateNew(const char *path)
     if (Enter(MEM_FILE_CREATE, &fail) || UserDenied(path))
         return nullptr;
     if (FindEntry(path)) {
-        S().lastError = 80; // ERROR_FILE_EXISTS, as CREATE_NEW gives
+        LastError() = 80; // ERROR_FILE_EXISTS, as CREATE_NEW gives
         return nullptr;
     }
     if (!FolderExists(Parent(path))) {
-        S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
+        LastError() = PLAT_ERROR_PATH_NOT_FOUND;
         return nullptr;
     }
     NewEntry(path, false);
@@ -1743,16 +1768,16 @@ PlatFile PlatFileAppend(const char *path)
         return nullptr;
     Entry *e = FindEntry(path);
     if (e && e->folder) {
-        S().lastError = PLAT_ERROR_ACCESS_DENIED;
+        LastError() = PLAT_ERROR_ACCESS_DENIED;
         return nullptr;
     }
     for (const auto &open : S().files)
         if (PathKey(open.second) == PathKey(path)) {
-            S().lastError = 32; // held by another writer
+            LastError() = 32; // held by another writer
             return nullptr;
         }
     if (!e && !FolderExists(Parent(path))) {
-        S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
+        LastError() = PLAT_ERROR_PATH_NOT_FOUND;
         return nullptr;
     }
     if (!e)
@@ -1771,7 +1796,7 @@ void PlatSleep(uint32_t milliseconds)
 
 long PlatLastError(void)
 {
-    return S().lastError;
+    return LastError();
 }
 
 PlatFile PlatFileHold(const char *path)
@@ -1781,12 +1806,12 @@ PlatFile PlatFileHold(const char *path)
         return nullptr;
     Entry *e = FindEntry(path);
     if (!e || e->folder) {
-        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        LastError() = PLAT_ERROR_FILE_NOT_FOUND;
         return nullptr;
     }
     for (const auto &open : S().files)
         if (PathKey(open.second) == PathKey(path)) {
-            S().lastError = 32; // open for writing elsewhere
+            LastError() = 32; // open for writing elsewhere
             return nullptr;
         }
     uintptr_t id = S().nextHandle++;
@@ -1845,12 +1870,12 @@ long PlatPlaceHold(const char *const *folders, int count, int asUser, PlatPlace 
     if (Enter(MEM_PLACE_HOLD, &fail))
         return fail;
     if (asUser && !S().lowerToken)
-        return S().lastError = PLAT_ERROR_NO_TOKEN;
+        return LastError() = PLAT_ERROR_NO_TOKEN;
     std::vector<std::string> chain;
     for (int i = 0; i < count; ++i) {
         std::string path = folders[i];
         if (path.size() < 3 || path[1] != ':' || path[2] != '\\')
-            return S().lastError = PLAT_ERROR_INVALID_PARAMETER;
+            return LastError() = PLAT_ERROR_INVALID_PARAMETER;
         // Every folder below the root, each looked at itself.
         for (size_t at = 3; at <= path.size(); ++at) {
             if (at < path.size() && path[at] != '\\')
@@ -1858,9 +1883,9 @@ long PlatPlaceHold(const char *const *folders, int count, int asUser, PlatPlace 
             std::string folder = path.substr(0, at);
             Entry *e = FindEntry(folder);
             if (!e || !e->folder)
-                return S().lastError = PLAT_ERROR_PATH_NOT_FOUND;
+                return LastError() = PLAT_ERROR_PATH_NOT_FOUND;
             if (e->reparseTag & 0x20000000)
-                return S().lastError = PLAT_ERROR_STOPPED_ON_SYMLINK;
+                return LastError() = PLAT_ERROR_STOPPED_ON_SYMLINK;
             chain.push_back(PathKey(folder));
         }
     }
@@ -1887,7 +1912,7 @@ long PlatPlaceCheck(PlatPlace place)
     for (const std::string &folder : it->second.first) {
         Entry *e = FindEntry(folder);
         if (e && (e->reparseTag & 0x20000000))
-            return S().lastError = PLAT_ERROR_STOPPED_ON_SYMLINK;
+            return LastError() = PLAT_ERROR_STOPPED_ON_SYMLINK;
     }
     return PLAT_OK;
 }
@@ -1983,7 +2008,7 @@ int PlatFileWrite(PlatFile file, const void *data, uint32_t size)
     auto it = S().files.find((uintptr_t)file);
     Entry *e = it == S().files.end() ? nullptr : FindEntry(it->second);
     if (!e) {
-        S().lastError = PLAT_ERROR_INVALID_HANDLE;
+        LastError() = PLAT_ERROR_INVALID_HANDLE;
         return 0;
     }
     e->bytes.append((const char *)data, size);
@@ -2010,7 +2035,7 @@ void *PlatFileLoad(const char *path, uint32_t *size)
         return nullptr;
     Entry *e = FindEntry(path);
     if (!e || e->folder) {
-        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        LastError() = PLAT_ERROR_FILE_NOT_FOUND;
         return nullptr;
     }
     std::string bytes = e->bytes;
@@ -2068,7 +2093,7 @@ uint32_t PlatVersionSize(const char *path)
         return 0;
     Entry *e = path && path[0] ? FindEntry(path) : nullptr;
     if (!e || !e->hasVersion) {
-        S().lastError = PLAT_ERROR_FILE_NOT_FOUND;
+        LastError() = PLAT_ERROR_FILE_NOT_FOUND;
         return 0;
     }
     return (uint32_t)VersionBlock(e->version).size();
@@ -2082,12 +2107,12 @@ int PlatVersionRead(const char *path, uint32_t size, void *block)
         return 0;
     Entry *e = FindEntry(path);
     if (!e || !e->hasVersion || e->version.readFails) {
-        S().lastError = PLAT_ERROR_ACCESS_DENIED;
+        LastError() = PLAT_ERROR_ACCESS_DENIED;
         return 0;
     }
     std::string bytes = VersionBlock(e->version);
     if (bytes.size() > size) {
-        S().lastError = PLAT_ERROR_MORE_DATA;
+        LastError() = PLAT_ERROR_MORE_DATA;
         return 0;
     }
     memcpy(block, bytes.data(), bytes.size());
@@ -2162,6 +2187,7 @@ void *PlatAllocZero(size_t size)
     if (Enter(MEM_ALLOC, &fail))
         return nullptr;
     void *block = calloc(1, size ? size : 1);
+    std::lock_guard<std::mutex> held(CallLock());
     if (block)
         S().blocks[block] = size;
     return block;
@@ -2172,6 +2198,7 @@ void PlatFree(void *block)
     if (!block)
         return;
     // Freeing a block twice, or one that is not ours, is a fault of the logic.
+    std::lock_guard<std::mutex> held(CallLock());
     if (!S().blocks.erase(block))
         abort();
     free(block);
@@ -2181,7 +2208,9 @@ void PlatErrorText(long code, char *text, size_t size)
 {
     long fail;
     Enter(MEM_ERROR_TEXT, &fail);
+    std::unique_lock<std::mutex> held(CallLock());
     S().shownErrors.push_back(code);
+    held.unlock();
     TextFormat(text, size, "Error %ld.", code);
 }
 
@@ -2486,6 +2515,16 @@ void PlatLeaveLock(PlatLock lock)
 void PlatFreeLock(PlatLock lock)
 {
     delete (std::mutex *)lock;
+}
+
+int PlatProcessorCount(void)
+{
+    return S().processors;
+}
+
+void MemSetProcessorCount(int count)
+{
+    S().processors = count;
 }
 
 // ---- Services ----

@@ -310,3 +310,5 @@ const std::vector<long> &MemShownErrors();
 // the console width PlatConsoleWidth says (0: not a console).
 std::string MemStreamText(PlatStream stream);
 void MemSetConsoleWidth(int columns);
+// What PlatProcessorCount says (1 after a reset).
+void MemSetProcessorCount(int count);

@@ -830,6 +830,34 @@ TEST_F(Console, AChangeToOneOfTwoNamesakesNeverAcceptsTheOther)
     EXPECT_EQ(CliExitUsage, Run({"diff", "--all"}).code);
 }
 
+// disable, enable and remove read the keys of their ids alone and the files
+// of the entries named alone, yet accept the change with its signer as it
+// is now: the next diff has no news of it.
+TEST_F(Console, ACommandOnIdsReadsOnlyWhatItsEntriesNeed)
+{
+    const char *agent = "C:\\Tools\\agent.exe";
+    for (int i = 0; i < 20; ++i)
+        MemSetString(PLAT_HKCU, kRun, ("Other" + std::to_string(i)).c_str(), "C:\\other.exe");
+    MemAddLink(MEM_STARTUP_FOLDER "\\Link.lnk", "C:\\other.exe", "", "");
+    MemSetString(PLAT_HKCU, kRun, "Agent", agent);
+    MemSetSignature(agent, PLAT_TRUST_VERIFIED, "Contoso Ltd");
+    EXPECT_EQ(CliExitDone, Run({"diff"}).code);
+    MemSetSignature(agent, PLAT_TRUST_VERIFIED, "Fabrikam Inc");
+    MemSetWriteTime(agent, 42);
+    MemResetCounts();
+    Result r = Run({"disable", (kUserRun + "\\\\Agent").c_str()});
+    EXPECT_EQ(CliExitDone, r.code) << r.err;
+    EXPECT_EQ(0, MemCallCount(MEM_FIND_FIRST) + MemCallCount(MEM_TASK_LIST)
+                     + MemCallCount(MEM_SERVICE_LIST)) << "no folder, task or service read";
+    EXPECT_GE(2, MemCallCount(MEM_VERSION_SIZE)) << "the entry's own file, before and after";
+    r = Run({"diff"});
+    EXPECT_EQ(CliExitDone, r.code) << r.out;
+    r = Run({"enable", (kUserRun + "\\\\Agent").c_str(), (kUserRun + "\\\\Nobody").c_str()});
+    EXPECT_EQ(CliExitUsage, r.code);
+    EXPECT_NE(std::string::npos, r.err.find("No entry has the id")) << r.err;
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRunOff, "Agent")) << "nothing changed";
+}
+
 } // namespace
 
 // undo takes one change's number or a backup's file name; history only

@@ -547,3 +547,61 @@ TEST_F(Scan, EveryFailingPlatformCallLeavesASaneCatalogue)
         }
     }
 }
+
+namespace {
+
+// The entry an id finds in the catalogue, by its own id; "" for none.
+std::string Found(const char *id)
+{
+    char own[ITEM_ID_SIZE] = "";
+    const AutostartItem *item = CatalogueItem(FindItemById(id));
+    if (item)
+        ItemId(item, NULL, own, sizeof own);
+    return item ? std::string(own) + (item->cameBack ? " (came back)" : "") : "";
+}
+
+} // namespace
+
+// Reading only the places some ids may name finds what the whole scan
+// finds for each: the entry, its moved-aside copy by its home id, namesakes
+// live and aside, a copy folded into the entry that came back, both views,
+// files, logon places, and nothing for an id of no entry.
+TEST_F(Scan, AnIdFindsTheSameEntryWhenOnlyItsPlacesAreRead)
+{
+    MemSetTwoViews(true);
+    SeedEveryPlace();
+    MemSetString(PLAT_HKCU, kRunOnce, "Twin", kAgent);
+    MemSetString(PLAT_HKCU, kRunOnceDisabled, "Twin", "C:\\other.exe");
+    MemSetString(PLAT_HKCU, kRun, "Back", kAgent);
+    MemSetString(PLAT_HKCU, RUN_KEY "-", "Back", kAgent);
+    MemSetString(PLAT_HKCU, RUN_KEY "-", "Aside", kAgent);
+    MemSetString(PLAT_HKLM, WINLOGON_KEY, "Shell", "explorer.exe, C:\\shell.exe");
+    ScanCatalogue();
+    std::vector<std::string> ids = {"HKCU\\" RUN_KEY "\\\\Nobody", "HKCU\\Software\\x\\\\y",
+                                    "C:\\nowhere.lnk", "hkcu\\" RUN_KEY "\\\\ASIDE"};
+    char id[ITEM_ID_SIZE];
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        if (ItemId(&Item(i), NULL, id, sizeof id))
+            ids.push_back(id);
+        if (ItemSiblingId(&Item(i), id, sizeof id))
+            ids.push_back(id);
+    }
+    std::vector<std::string> whole;
+    for (const std::string &each : ids)
+        whole.push_back(Found(each.c_str()));
+    ASSERT_EQ("HKCU\\" RUN_KEY "-\\\\Aside", whole[3]);
+    for (size_t k = 0; k < ids.size(); ++k) {
+        const char *one = ids[k].c_str();
+        CatalogueData data;
+        ScanStorageForIds(&data, &one, 1);
+        AdoptCatalogue(&data);
+        EXPECT_EQ(whole[k], Found(one)) << one;
+    }
+    // Only the user's RunOnce and RunOnce- were read for a namesake there.
+    std::string twin = "HKCU\\" + std::string(kRunOnceDisabled) + "\\\\Twin";
+    const char *one = twin.c_str();
+    CatalogueData data;
+    ScanStorageForIds(&data, &one, 1);
+    AdoptCatalogue(&data);
+    EXPECT_EQ("row19,Twin,row20,Twin", Names());
+}

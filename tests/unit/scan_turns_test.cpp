@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -239,4 +241,90 @@ TEST_F(ScanTurnsTest, AScanRunsHereWithoutAThreadAndAWaitGetsEveryRecord)
     FreeScanWorker(&worker);
     for (CatalogueData &rows : got.rows)
         FreeCatalogueData(&rows);
+}
+
+namespace {
+
+// Each result with the thread it came on.
+struct Threaded {
+    std::mutex lock;
+    std::vector<std::pair<std::thread::id, int32_t>> details;
+    int done = 0;
+};
+
+void NoRows(void *, int32_t, CatalogueData *) {}
+
+void TakeThreaded(void *context, const AutostartItem *, ItemDetails *details)
+{
+    Threaded *got = (Threaded *)context;
+    std::lock_guard<std::mutex> hold(got->lock);
+    EXPECT_EQ(0, got->done) << "a result after the end";
+    got->details.push_back({std::this_thread::get_id(), details->index});
+}
+
+void CountDone(void *context, int32_t)
+{
+    Threaded *got = (Threaded *)context;
+    std::lock_guard<std::mutex> hold(got->lock);
+    ++got->done;
+}
+
+} // namespace
+
+// On four threads, each record's details come once, the rows on screen
+// among the first taken, the end once after them all; stopped with every
+// thread inside a file read, each is joined and nothing comes after.
+TEST_F(ScanTurnsTest, DetailsOnEveryProcessorComeOnceRowsOnScreenFirst)
+{
+    const int records = 40, threads = 4;
+    for (int i = 0; i < records; ++i)
+        MemSetString(PLAT_HKCU, RUN_KEY, ("E" + std::to_string(100 + i)).c_str(),
+                     i % 2 ? kAgent : kOther);
+    MemSetProcessorCount(threads);
+    // Each thread waits in its first file read until all four are in one:
+    // the first record each took are the four taken first.
+    std::atomic<int> arrived(0);
+    MemSetHook(MEM_VERSION_SIZE, 0, [&] {
+        if (++arrived <= threads)
+            Eventually([&] { return arrived.load() >= threads; });
+    });
+    static ScanWorker worker;
+    Threaded got;
+    ScanWorkerSink sink = {&got, NoRows, TakeThreaded, CountDone};
+    const int32_t onScreen[] = {33, 7};
+    SetScanWorkerVisible(&worker, onScreen, 2);
+    ScanTurns turns = {0};
+    ASSERT_EQ(1, StartScanWorker(&worker, BeginScanTurn(&turns), &sink));
+    WaitScanWorker(&worker);
+    EXPECT_EQ(1, got.done);
+    std::vector<int32_t> indexes, first;
+    std::vector<std::thread::id> seen;
+    for (const auto &result : got.details) {
+        indexes.push_back(result.second);
+        if (std::find(seen.begin(), seen.end(), result.first) == seen.end()) {
+            seen.push_back(result.first);
+            first.push_back(result.second);
+        }
+    }
+    std::sort(indexes.begin(), indexes.end());
+    std::sort(first.begin(), first.end());
+    for (int i = 0; i < records; ++i)
+        ASSERT_EQ(i, indexes.at((size_t)i)) << "each record once";
+    EXPECT_EQ((std::vector<int32_t>{0, 1, 7, 33}), first);
+
+    Threaded stopped;
+    sink.context = &stopped;
+    arrived = 0;
+    MemClearFaults();
+    MemSetHook(MEM_VERSION_SIZE, 0, [&] {
+        ++arrived;
+        Eventually([&] { return ScanWorkerStopped(&worker) != 0; });
+    });
+    ASSERT_EQ(1, StartScanWorker(&worker, BeginScanTurn(&turns), &sink));
+    ASSERT_TRUE(Eventually([&] { return arrived.load() == threads; }));
+    StopScanWorker(&worker);
+    EXPECT_EQ(0, ScanWorkerRunning(&worker));
+    EXPECT_EQ((size_t)threads, stopped.details.size()) << "the records in hand, no more";
+    EXPECT_EQ(0, stopped.done);
+    FreeScanWorker(&worker);
 }
