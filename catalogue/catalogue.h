@@ -764,7 +764,7 @@ void ForgetSignatures(void);
 extern int ListOtherPlaces;
 
 // The rows of the other places, read once a scan before the catalogue's
-// block is sized, as the services are; nothing when ListOtherPlaces is
+// block is sized, as the services are; the scan reads them only while ListOtherPlaces is
 // off. A value or key that is there but cannot be read is told through
 // CatalogueErrors and kept in rows->unread. Every row is readOnly.
 void ReadOtherPlaceRows(TaskRows *rows);

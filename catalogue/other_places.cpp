@@ -250,7 +250,9 @@ static void VisitImageOptions(TaskCollector *c, PlatHive hive)
     if (!key)
         return;
     char exe[PLAT_KEY_NAME_SIZE], path[KEY_PATH_SIZE], note[TEXT_FIELD_SIZE];
-    for (uint32_t index = 0; PlatRegEnumKey(key, index, exe, sizeof exe) == PLAT_OK; ++index) {
+    long listed = PLAT_OK;
+    for (uint32_t index = 0; (listed = PlatRegEnumKey(key, index, exe, sizeof exe)) == PLAT_OK;
+         ++index) {
         if (!TextFormat(path, sizeof path, "%s\\%s", IFEO_KEY, exe))
             continue;
         uint32_t type = PLAT_REG_NONE, size = 0;
@@ -268,6 +270,9 @@ static void VisitImageOptions(TaskCollector *c, PlatHive hive)
         if (ReadNumber(c, hive, path, "GlobalFlag") & MONITOR_SILENT_EXIT_FLAG)
             VisitSilentExit(c, hive, exe);
     }
+    // A listing cut short leaves programs unlisted: said.
+    if (listed != PLAT_ERROR_NO_MORE_ITEMS)
+        SayUnread(c, hive, IFEO_KEY, NULL, listed);
     PlatRegClose(key);
 }
 
@@ -277,12 +282,17 @@ static void VisitAppInit(TaskCollector *c, PlatHive hive)
 {
     uint32_t type = PLAT_REG_NONE, size = 0;
     char *list = NULL;
-    if (ReadValue(c, hive, LEGACY_WINDOWS_KEY, "AppInit_DLLs", &type, &list, &size) <= 0
-        || SameInNativeView(hive, LEGACY_WINDOWS_KEY, "AppInit_DLLs", list, size)) {
+    if (ReadValue(c, hive, LEGACY_WINDOWS_KEY, "AppInit_DLLs", &type, &list, &size) <= 0) {
         PlatFree(list);
         return;
     }
     int loaded = ReadNumber(c, hive, LEGACY_WINDOWS_KEY, "LoadAppInit_DLLs") == 1;
+    // Listed once only where both views load the same list alike.
+    if (SameInNativeView(hive, LEGACY_WINDOWS_KEY, "AppInit_DLLs", list, size)
+        && loaded == (ReadNumber(c, PLAT_HKLM, LEGACY_WINDOWS_KEY, "LoadAppInit_DLLs") == 1)) {
+        PlatFree(list);
+        return;
+    }
     size_t at = 0, start = 0, end = 0, length = strlen(list);
     while (NextListItem(list, length, &at, &start, &end, 1)) {
         AutostartItem *item = NewRow(c, LogonAppInit, hive, LEGACY_WINDOWS_KEY, "AppInit_DLLs");
@@ -308,11 +318,19 @@ static void VisitAppCert(TaskCollector *c)
     char name[TEXT_FIELD_SIZE + 1];
     for (uint32_t index = 0;; ++index) {
         long result = PlatRegEnumValue(key, index, name, sizeof name, NULL, NULL, NULL);
-        if (result != PLAT_OK && result != PLAT_ERROR_MORE_DATA)
+        if (result != PLAT_OK && result != PLAT_ERROR_MORE_DATA) {
+            if (result != PLAT_ERROR_NO_MORE_ITEMS)
+                SayUnread(c, PLAT_HKLM, APP_CERT_KEY, NULL, result);
             break;
+        }
         uint32_t type = PLAT_REG_NONE, size = 0;
         char *dll = NULL;
-        if (ReadValue(c, PLAT_HKLM, APP_CERT_KEY, name, &type, &dll, &size) > 0 && dll[0]) {
+        int read = ReadValue(c, PLAT_HKLM, APP_CERT_KEY, name, &type, &dll, &size);
+        // Listed, yet not found by the name the listing gave (cut, or
+        // changed by the code page): a DLL Windows loads, unread.
+        if (read == 0)
+            SayUnread(c, PLAT_HKLM, APP_CERT_KEY, name, PLAT_ERROR_FILE_NOT_FOUND);
+        if (read > 0 && dll[0]) {
             AutostartItem *item = NewRow(c, LogonAppCert, PLAT_HKLM, APP_CERT_KEY, name);
             if (item) {
                 item->cut |= strlen(name) >= TEXT_FIELD_SIZE;
@@ -372,6 +390,12 @@ static int IsOwnBootEntry(const char *entry)
     return *at == '\0';
 }
 
+static int IsBootKeyword(const char *word)
+{
+    return TextCompareNoCase(word, "autocheck") == 0 || TextCompareNoCase(word, "async") == 0
+           || TextCompareNoCase(word, "debug") == 0;
+}
+
 static void VisitBootExecute(TaskCollector *c)
 {
     uint32_t type = PLAT_REG_NONE, size = 0, at = 0;
@@ -390,12 +414,13 @@ static void VisitBootExecute(TaskCollector *c)
         item->cut |= cut;
         TextCopy(item->listItem, TEXT_FIELD_SIZE, entry);
         TextFormat(item->name, TEXT_FIELD_SIZE, "BootExecute: %s", entry);
-        // "autocheck" only marks the program after it as one to go on without.
+        // "autocheck", "async" and "debug", in any order, only tell the
+        // Session Manager how to run the program after them.
         const char *word = entry;
         size_t length = strcspn(word, " \t");
         TextFormat(program, sizeof program, "%.*s", (int)length, word);
-        const char *next = word + length + strspn(word + length, " \t");
-        if (TextCompareNoCase(program, "autocheck") == 0 && *next) {
+        for (const char *next = word + length + strspn(word + length, " \t");
+             *next && IsBootKeyword(program); next = word + length + strspn(word + length, " \t")) {
             word = next;
             length = strcspn(word, " \t");
             TextFormat(program, sizeof program, "%.*s", (int)length, word);
@@ -457,7 +482,7 @@ void ReadOtherPlaceRows(TaskRows *rows)
 {
     TaskCollector c;
     memset(&c, 0, sizeof c);
-    if (ListOtherPlaces) {
+    {
         const PlatHive views[2] = {PLAT_HKLM, PLAT_HKLM32};
         int count = PlatHasTwoViews() ? 2 : 1;
         for (int v = 0; v < count; ++v)

@@ -594,7 +594,8 @@ static void LoadStorage(CatalogueData *out)
         ReadTaskRows(&tasks);
         ReadAppRows(&apps);
         ReadServiceRows(&services);
-        ReadOtherPlaceRows(&others);
+        if (out->otherPlaces)
+            ReadOtherPlaceRows(&others);
     }
     int whole = 0;
     for (int attempt = 0; attempt < SCAN_ATTEMPTS && !whole && !ScanStopped(); ++attempt) {

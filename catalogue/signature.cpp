@@ -251,8 +251,13 @@ static int ServiceIsWindows(const AutostartItem *item)
 // each is given another program's command line, and Windows sets neither.
 static int OtherPlaceIsWindows(const AutostartItem *item)
 {
-    return item->logonPlace != LogonImageDebugger && item->logonPlace != LogonSilentExit
-           && !RunsWhatItIsGiven(item->target) && InWindowsFolders(item->target);
+    // A bare name in AppInit_DLLs or AppCertDLLs is searched for from each
+    // program's own folder first: the file found may be anyone's.
+    int bare = (item->logonPlace == LogonAppInit || item->logonPlace == LogonAppCert)
+               && !strchr(item->command, '\\');
+    return item->logonPlace != LogonImageDebugger && item->logonPlace != LogonSilentExit && !bare
+           && !item->cut && !item->commandCut && !RunsWhatItIsGiven(item->target)
+           && InWindowsFolders(item->target);
 }
 
 int ItemHiddenAsWindows(const AutostartItem *item, int hideWindows)

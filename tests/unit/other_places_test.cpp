@@ -77,7 +77,8 @@ protected:
         MemSetString(PLAT_HKLM, LEGACY_WINDOWS_KEY, "AppInit_DLLs", "C:\\Tools\\a.dll, hook  last");
         MemSetString(PLAT_HKLM, APP_CERT_KEY, "Vendor", "C:\\Tools\\cert.dll");
         SetMulti(SESSION_MANAGER_KEY, "BootExecute",
-                 {"autocheck  AUTOCHK *", "", "autocheck vendorchk /x *", "\\??\\C:\\Tools\\n.exe"});
+                 {"autocheck  AUTOCHK *", "", "autocheck vendorchk /x *", "\\??\\C:\\Tools\\n.exe",
+                  "async debug \\??\\C:\\Tools\\b.exe -z"});
         SetMulti(LSA_KEY, "Security Packages", {"\"\"", "kerberos", "msv1_0.dll"});
         SetMulti(LSA_KEY, "Notification Packages", {"scecli", "  filter "});
         MemSetString(PLAT_HKLM, RUN_KEY, "Tool", "C:\\Tools\\tool.exe");
@@ -106,11 +107,13 @@ TEST_F(OtherPlaces, EachPlaceIsListedWithTheFileWindowsRunsOrLoads)
         {"AppCertDLLs: Vendor", "DLL", STATE_READ_ONLY, "C:\\Tools\\cert.dll", ""},
         {"BootExecute: autocheck vendorchk /x *", "BOOT", STATE_READ_ONLY, chk.c_str(), "/x *"},
         {"BootExecute: \\??\\C:\\Tools\\n.exe", "BOOT", STATE_READ_ONLY, "C:\\Tools\\n.exe", ""},
+        {"BootExecute: async debug \\??\\C:\\Tools\\b.exe -z", "BOOT", STATE_READ_ONLY,
+         "C:\\Tools\\b.exe", "-z"},
         {"Notification Packages: filter", "LSA", STATE_READ_ONLY, filter.c_str(), ""},
     };
     // The Run value, and the rows above: nothing of quiet.exe, autochk or
     // Windows' own packages.
-    ASSERT_EQ(10, ItemCatalogue.count);
+    ASSERT_EQ(11, ItemCatalogue.count);
     for (const Expected &e : rows) {
         const AutostartItem *item = Row(e.name);
         ASSERT_TRUE(item) << e.name;
@@ -148,8 +151,17 @@ TEST_F(OtherPlaces, TheThirtyTwoBitViewIsListedOnceWhereItIsShared)
     MemSetString(PLAT_HKLM, Ifeo("a.exe").c_str(), "Debugger", "C:\\Tools\\dbg.exe");
     MemSetString(PLAT_HKLM32, Ifeo("a.exe").c_str(), "Debugger", "C:\\Tools\\dbg.exe");
     MemSetString(PLAT_HKLM32, Ifeo("b.exe").c_str(), "Debugger", "C:\\Tools\\dbg32.exe");
+    // The same list that only 32-bit processes load is a row of its own.
+    MemSetString(PLAT_HKLM, LEGACY_WINDOWS_KEY, "AppInit_DLLs", "C:\\Tools\\a.dll");
+    MemSetString(PLAT_HKLM32, LEGACY_WINDOWS_KEY, "AppInit_DLLs", "C:\\Tools\\a.dll");
+    SetDword(PLAT_HKLM32, LEGACY_WINDOWS_KEY, "LoadAppInit_DLLs", 1);
     ScanCatalogue();
-    ASSERT_EQ(2, ItemCatalogue.count);
+    ASSERT_EQ(4, ItemCatalogue.count);
+    int loaded = 0;
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i)
+        loaded += ItemCatalogue.items[i].logonPlace == LogonAppInit && ItemCatalogue.items[i].enabled
+                  && ItemCatalogue.items[i].view == View32;
+    EXPECT_EQ(1, loaded);
     const AutostartItem *b = Row("Debugger of b.exe");
     ASSERT_TRUE(b);
     char place[2 * TEXT_FIELD_SIZE];
@@ -167,12 +179,16 @@ TEST_F(OtherPlaces, WindowsSignedFilesAreHiddenButNeverADebugger)
     MemSetSignature(taskmgr.c_str(), PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
     MemSetSignature("C:\\Tools\\pkg.dll", PLAT_TRUST_VERIFIED, WINDOWS_SIGNER, true);
     SetMulti(LSA_KEY, "Authentication Packages", {"ownpkg", "C:\\Tools\\pkg.dll"});
+    // A bare name loaded into every process is searched for from each
+    // program's folder first: whatever System32 holds, never hidden.
+    MemSetString(PLAT_HKLM, LEGACY_WINDOWS_KEY, "AppInit_DLLs", "ownpkg");
     MemSetString(PLAT_HKLM, Ifeo("sethc.exe").c_str(), "Debugger", taskmgr.c_str());
     ScanCatalogue();
     EXPECT_EQ(1, ItemHiddenAsWindows(Row("Authentication Packages: ownpkg"), 1));
     EXPECT_EQ(0, ItemHiddenAsWindows(Row("Authentication Packages: ownpkg"), 0));
     EXPECT_EQ(0, ItemHiddenAsWindows(Row("Authentication Packages: C:\\Tools\\pkg.dll"), 1));
     EXPECT_EQ(0, ItemHiddenAsWindows(Row("Debugger of sethc.exe"), 1));
+    EXPECT_EQ(0, ItemHiddenAsWindows(Row("AppInit_DLLs: ownpkg"), 1));
 }
 
 // Listed to be seen: a switch, a Remove and an edit are refused with the
@@ -215,6 +231,19 @@ TEST_F(OtherPlaces, AnUnreadKeyIsSaid)
               told[0]);
     EXPECT_NE(std::string(ItemCatalogue.tasksUnread).find("Notification Packages"),
               std::string::npos);
+    // A listing of programs or DLLs cut short is said too.
+    MemSetString(PLAT_HKLM, Ifeo("a.exe").c_str(), "Debugger", "C:\\Tools\\dbg.exe");
+    MemSetString(PLAT_HKLM, APP_CERT_KEY, "Vendor", "C:\\Tools\\cert.dll");
+    told.clear();
+    MemFailCall(MEM_REG_ENUM_KEY, 0, PLAT_ERROR_ACCESS_DENIED);
+    MemFailCall(MEM_REG_ENUM_VALUE, 0, PLAT_ERROR_ACCESS_DENIED);
+    ScanCatalogue();
+    MemClearFaults();
+    std::string all;
+    for (const std::string &t : told)
+        all += t + "\n";
+    EXPECT_NE(std::string::npos, all.find("Image File Execution Options:")) << all;
+    EXPECT_NE(std::string::npos, all.find("AppCertDLLs:")) << all;
 }
 
 // The console lists them with --all-places only, --place other selects
@@ -252,7 +281,7 @@ TEST_F(OtherPlaces, ConsoleListsThemWithAllPlacesAndTheListKeepsThem)
     RememberedMarks marks;
     CompareRemembered(&ItemCatalogue, &list, &marks);
     EXPECT_EQ(0, marks.goneCount);
-    EXPECT_EQ(9, marks.goneUnsure);
+    EXPECT_EQ(10, marks.goneUnsure);
     FreeMarks(&marks);
     FreeRemembered(&list);
 }
