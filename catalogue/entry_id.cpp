@@ -88,7 +88,10 @@ int ItemSiblingId(const AutostartItem *item, char *id, size_t size)
     AutostartItem other = *item;
     if (item->kind == RegistryValue)
         return SiblingLocation(item->location, other.location) && ItemId(&other, NULL, id, size);
-    // A file moves between its Startup folder and its folder of disabled items.
+    // A file moves between its Startup folder and its folder of disabled
+    // items; nothing else (a task, a service, a packaged app) has a sibling.
+    if (item->kind != Shortcut || item->logonPlace)
+        return 0;
     int user = ScopeIsUser(item->scope);
     char enabled[TEXT_FIELD_SIZE], disabled[TEXT_FIELD_SIZE];
     if (!PlatShellFolder(user ? PLAT_CSIDL_STARTUP : PLAT_CSIDL_COMMON_STARTUP, enabled)

@@ -262,6 +262,10 @@ TEST_F(Services, ConsolePlaceServicesSelectsThem)
               out.find("HKLM\\System\\CurrentControlSet\\Services\\Agent,Agent,SVC,on"))
         << out;
     EXPECT_EQ(std::string::npos, out.find("Tool")) << out;
+    // A service is no file: the Startup folder's id of its name is not it.
+    char startup[PLAT_TEXT_SIZE];
+    ASSERT_TRUE(PlatShellFolder(PLAT_CSIDL_STARTUP, startup));
+    EXPECT_LT(FindItemById((std::string(startup) + "\\Agent").c_str()), 0);
     // The report counts them as a place of their own.
     std::vector<const char *> report = {"orvanec", "report", "C:\\services.html"};
     EXPECT_EQ(0, CliRun((int)report.size(), (char **)report.data()));
