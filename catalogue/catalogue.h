@@ -482,9 +482,13 @@ void ReadServiceRows(TaskRows *rows);
 // never taken for the one switched off here.
 #define SERVICE_OFF_SIZE (4 + 64)
 void ServiceOffRecord(uint32_t start, const char *binaryPath, uint8_t *record);
-// Nonzero with *start when the service's value is there and was written for
-// this ImagePath.
+// With *start: SERVICE_OFF_SAME when the service's value is there and was
+// written for this ImagePath, SERVICE_OFF_OTHER when for another one (its
+// maker's update, or another program's service of the name), else 0.
+#define SERVICE_OFF_SAME 1
+#define SERVICE_OFF_OTHER 2
 int ReadServiceOff(const char *name, const char *binaryPath, uint32_t *start);
+#define NOTE_SERVICE_OFF_OTHER_PATH "its program has changed since it was switched off here: switch it on in Services"
 #define NOTE_SERVICE_OFF_HERE "switched off here: Manual (started only when a program asks); On gives back automatic"
 #define NOTE_SERVICE_DISPLAY "display name \"%s\""
 #define NOTE_SERVICE_DESCRIPTION "description \"%s\""

@@ -58,7 +58,12 @@ static int MachineVariable(const char *name)
 // variable that is the machine's.
 static int ProcessVariable(const char *name, char *value, int machine)
 {
-    if (machine && !MachineVariable(name))
+    // The Windows folder is asked of the system; any other is this
+    // process's, unless the user's own value overrides it here too.
+    char own[TEXT_FIELD_SIZE];
+    if (machine && (TextCompareNoCase(name, "SystemRoot") == 0 || TextCompareNoCase(name, "windir") == 0))
+        return PlatShellFolder(PLAT_CSIDL_WINDOWS, value) && value[0];
+    if (machine && (!MachineVariable(name) || UserSetsVariable(name, own)))
         return 0;
     static const char *const kLogonNames[][2] = {
         {"ProgramFiles", "%ProgramW6432%"}, {"CommonProgramFiles", "%CommonProgramW6432%"}};

@@ -5,7 +5,8 @@
 // machine keys name, each for every user:
 // - Image File Execution Options\<exe> Debugger: CreateProcess starts the
 //   debugger's command instead of <exe>, the program's command line added
-//   after it; GlobalFlag with FLG_MONITOR_SILENT_PROCESS_EXIT (0x200) has
+//   after it (with UseFilter, a subkey's Debugger for the whole path its
+//   FilterFullPath names); GlobalFlag with FLG_MONITOR_SILENT_PROCESS_EXIT (0x200) has
 //   Windows Error Reporting start SilentProcessExit\<exe> MonitorProcess
 //   when <exe> exits, if its ReportingMode has LAUNCH_MONITORPROCESS (1).
 //   Both keys have a 32-bit view on 64-bit Windows; a row the 32-bit view
@@ -244,30 +245,67 @@ static void VisitSilentExit(TaskCollector *c, PlatHive hive, const char *exe)
     PlatFree(monitor);
 }
 
+// A Debugger row of the key at path (the program's own, or a filter's).
+static void DebuggerRow(TaskCollector *c, PlatHive hive, const char *path, const char *program)
+{
+    char note[TEXT_FIELD_SIZE];
+    uint32_t type = PLAT_REG_NONE, size = 0;
+    char *debugger = NULL;
+    if (ReadValue(c, hive, path, "Debugger", &type, &debugger, &size) > 0 && debugger[0]
+        && !SameInNativeView(hive, path, "Debugger", debugger, size)) {
+        AutostartItem *item = NewRow(c, LogonImageDebugger, hive, path, "Debugger");
+        if (item) {
+            TextFormat(item->name, TEXT_FIELD_SIZE, "Debugger of %s", program);
+            TextFormat(note, sizeof note, NOTE_DEBUGGER, program);
+            CommandRow(c, item, debugger, note);
+        }
+    }
+    PlatFree(debugger);
+}
+
+// With UseFilter set, each subkey whose FilterFullPath names a program's
+// whole path holds that program's own Debugger and GlobalFlag: *flags
+// gathers the GlobalFlags.
+static void VisitFilters(TaskCollector *c, PlatHive hive, const char *path, uint32_t *flags)
+{
+    PlatKey key = OpenKey(c, hive, path);
+    if (!key)
+        return;
+    char filter[PLAT_KEY_NAME_SIZE], sub[KEY_PATH_SIZE];
+    long listed = PLAT_OK;
+    for (uint32_t index = 0; (listed = PlatRegEnumKey(key, index, filter, sizeof filter)) == PLAT_OK;
+         ++index) {
+        if (!TextFormat(sub, sizeof sub, "%s\\%s", path, filter))
+            continue;
+        uint32_t type = PLAT_REG_NONE, size = 0;
+        char *full = NULL;
+        if (ReadValue(c, hive, sub, "FilterFullPath", &type, &full, &size) > 0 && full[0]) {
+            DebuggerRow(c, hive, sub, full);
+            *flags |= ReadNumber(c, hive, sub, "GlobalFlag");
+        }
+        PlatFree(full);
+    }
+    if (listed != PLAT_ERROR_NO_MORE_ITEMS)
+        SayUnread(c, hive, path, NULL, listed);
+    PlatRegClose(key);
+}
+
 static void VisitImageOptions(TaskCollector *c, PlatHive hive)
 {
     PlatKey key = OpenKey(c, hive, IFEO_KEY);
     if (!key)
         return;
-    char exe[PLAT_KEY_NAME_SIZE], path[KEY_PATH_SIZE], note[TEXT_FIELD_SIZE];
+    char exe[PLAT_KEY_NAME_SIZE], path[KEY_PATH_SIZE];
     long listed = PLAT_OK;
     for (uint32_t index = 0; (listed = PlatRegEnumKey(key, index, exe, sizeof exe)) == PLAT_OK;
          ++index) {
         if (!TextFormat(path, sizeof path, "%s\\%s", IFEO_KEY, exe))
             continue;
-        uint32_t type = PLAT_REG_NONE, size = 0;
-        char *debugger = NULL;
-        if (ReadValue(c, hive, path, "Debugger", &type, &debugger, &size) > 0 && debugger[0]
-            && !SameInNativeView(hive, path, "Debugger", debugger, size)) {
-            AutostartItem *item = NewRow(c, LogonImageDebugger, hive, path, "Debugger");
-            if (item) {
-                TextFormat(item->name, TEXT_FIELD_SIZE, "Debugger of %s", exe);
-                TextFormat(note, sizeof note, NOTE_DEBUGGER, exe);
-                CommandRow(c, item, debugger, note);
-            }
-        }
-        PlatFree(debugger);
-        if (ReadNumber(c, hive, path, "GlobalFlag") & MONITOR_SILENT_EXIT_FLAG)
+        DebuggerRow(c, hive, path, exe);
+        uint32_t flags = ReadNumber(c, hive, path, "GlobalFlag");
+        if (ReadNumber(c, hive, path, "UseFilter"))
+            VisitFilters(c, hive, path, &flags);
+        if (flags & MONITOR_SILENT_EXIT_FLAG)
             VisitSilentExit(c, hive, exe);
     }
     // A listing cut short leaves programs unlisted: said.

@@ -64,12 +64,12 @@ static int UseServiceDll(AutostartItem *item, const char *name)
 // its maker chose last (display name, description), so that none of them
 // pushes a fact out of the field.
 static void DescribeService(AutostartItem *item, const PlatServiceStatus *status,
-                            const PlatServiceConfig *config, int dllUnread)
+                            const PlatServiceConfig *config, int dllUnread, int otherPath)
 {
     char all[4 * TEXT_FIELD_SIZE] = "";
     char shown[TEXT_FIELD_SIZE], note[TEXT_FIELD_SIZE + 64];
     if (!item->enabled)
-        AddNote(all, sizeof all, NOTE_SERVICE_OFF_HERE);
+        AddNote(all, sizeof all, otherPath ? NOTE_SERVICE_OFF_OTHER_PATH : NOTE_SERVICE_OFF_HERE);
     AddNote(all, sizeof all,
             config->delayed > 0    ? NOTE_SERVICE_DELAYED
             : config->delayed == 0 ? NOTE_SERVICE_AUTOMATIC
@@ -123,18 +123,20 @@ int ReadServiceOff(const char *name, const char *binaryPath, uint32_t *start)
     if (found) {
         memcpy(start, data, 4);
         ServiceOffRecord(*start, binaryPath, expected);
-        found = memcmp(expected, data, SERVICE_OFF_SIZE) == 0;
+        found = memcmp(expected, data, SERVICE_OFF_SIZE) == 0 ? SERVICE_OFF_SAME : SERVICE_OFF_OTHER;
     }
     PlatFree(data);
     return found;
 }
 
-// Nonzero when the service was switched off here from automatic: its value
-// under SERVICES_OFF_KEY holds that start type (nothing else writes there).
+// Nonzero (SERVICE_OFF_SAME or _OTHER) when the service was switched off
+// here from automatic: its value under SERVICES_OFF_KEY holds that start
+// type (nothing else writes there).
 static int SwitchedOffHere(const char *name, const char *binaryPath)
 {
     uint32_t old = 0;
-    return ReadServiceOff(name, binaryPath, &old) && old == PLAT_SERVICE_AUTO_START;
+    int found = ReadServiceOff(name, binaryPath, &old);
+    return old == PLAT_SERVICE_AUTO_START ? found : 0;
 }
 
 // The row of an automatic service, or of a Manual one switched off here:
@@ -144,8 +146,11 @@ static int FillServiceRow(AutostartItem *item, const PlatServiceStatus *status,
 {
     if (!(config->type & (PLAT_SERVICE_OWN_PROCESS | PLAT_SERVICE_SHARE_PROCESS)))
         return 0;
+    // Listed off even when its program changed since (an update): never
+    // lost to the list, though On is then refused.
     int off = config->startType == PLAT_SERVICE_DEMAND_START && status->exact
-              && SwitchedOffHere(status->name, config->binaryPath);
+                  ? SwitchedOffHere(status->name, config->binaryPath)
+                  : 0;
     if (config->startType != PLAT_SERVICE_AUTO_START && !off)
         return 0;
     item->kind = Service;
@@ -165,7 +170,7 @@ static int FillServiceRow(AutostartItem *item, const PlatServiceStatus *status,
     // elsewhere is itself the program that runs.
     int dllUnread = TextCompareNoCase(FileNameOf(item->target), SERVICE_HOST) == 0
                     && InWindowsFolders(item->target) && !UseServiceDll(item, status->name);
-    DescribeService(item, status, config, dllUnread);
+    DescribeService(item, status, config, dllUnread, off == SERVICE_OFF_OTHER);
     ReadTargetDetails(item);
     return 1;
 }

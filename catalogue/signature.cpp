@@ -8,7 +8,7 @@
 // file replaced or changed since is checked again.
 #include "catalogue.h"
 
-#include <mutex>
+#include <atomic>
 #include <string.h>
 
 #define NOT_AVAILABLE "n/a"
@@ -52,7 +52,7 @@ void PublisherText(const PlatSignature *signature, char *text)
 // when those are taken the home slot is given to the newcomer (it is only
 // checked again later). No allocation: a Refresh never fails for the cache.
 // The scan worker reads details on several threads: a slot is read and
-// written only under SlotsLock, never while a file is checked.
+// written only while held (HoldSlots), never while a file is checked.
 #define SIGNATURE_SLOTS 4096
 #define SIGNATURE_PROBES 8
 
@@ -66,12 +66,26 @@ struct SignatureSlot {
 };
 
 static SignatureSlot Slots[SIGNATURE_SLOTS];
-static std::mutex SlotsLock;
+// Held for a slot's copy only: a flag spun on (yielding) needs neither an
+// allocation nor the library's exceptions.
+static std::atomic_flag SlotsBusy = ATOMIC_FLAG_INIT;
+
+static void HoldSlots(void)
+{
+    while (SlotsBusy.test_and_set(std::memory_order_acquire))
+        PlatSleep(0);
+}
+
+static void ReleaseSlots(void)
+{
+    SlotsBusy.clear(std::memory_order_release);
+}
 
 void ForgetSignatures(void)
 {
-    std::lock_guard<std::mutex> held(SlotsLock);
+    HoldSlots();
     memset(Slots, 0, sizeof Slots);
+    ReleaseSlots();
 }
 
 // Never 0, so 0 can mark a free slot.
@@ -107,16 +121,17 @@ void ReadPublisher(AutostartItem *item, const char *native)
         return;
     }
     uint32_t hash = PathHash(native);
-    {
-        std::lock_guard<std::mutex> held(SlotsLock);
-        SignatureSlot *slot = SlotOf(native, hash);
-        if (slot->hash == hash && slot->size == size && slot->writeTime == writeTime
-            && PlatNamesEqual(slot->path, native)) {
-            TextCopy(item->publisher, TEXT_FIELD_SIZE, slot->publisher);
-            item->signedByWindows = slot->signedByWindows;
-            return;
-        }
+    HoldSlots();
+    SignatureSlot *slot = SlotOf(native, hash);
+    int known = slot->hash == hash && slot->size == size && slot->writeTime == writeTime
+                && PlatNamesEqual(slot->path, native);
+    if (known) {
+        TextCopy(item->publisher, TEXT_FIELD_SIZE, slot->publisher);
+        item->signedByWindows = slot->signedByWindows;
     }
+    ReleaseSlots();
+    if (known)
+        return;
     PlatSignature signature;
     int checked = PlatCheckSignature(native, &signature);
     PublisherText(&signature, item->publisher);
@@ -125,14 +140,15 @@ void ReadPublisher(AutostartItem *item, const char *native)
     if (!checked)
         return;
     // Found again: another thread may have taken the slot meanwhile.
-    std::lock_guard<std::mutex> held(SlotsLock);
-    SignatureSlot *slot = SlotOf(native, hash);
+    HoldSlots();
+    slot = SlotOf(native, hash);
     slot->hash = hash;
     TextCopy(slot->path, sizeof slot->path, native);
     slot->size = size;
     slot->writeTime = writeTime;
     TextCopy(slot->publisher, sizeof slot->publisher, item->publisher);
     slot->signedByWindows = item->signedByWindows;
+    ReleaseSlots();
 }
 
 static const char *FileNameOf(const char *path)

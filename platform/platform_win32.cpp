@@ -18,6 +18,8 @@
 #include <shobjidl.h>
 #include <shlwapi.h>
 #include <stdlib.h>
+
+#include <atomic>
 #include <string.h>
 
 // The longest value name the registry allows, and its terminator.
@@ -54,14 +56,15 @@ int PlatFilesRedirected(void)
 #ifdef _WIN64
     return 0;
 #else
-    static int known = -1;
-    if (known < 0) {
+    // Asked from every detail thread: each may find it, all alike.
+    static std::atomic<int> known(-1);
+    if (known.load() < 0) {
         IsWow64ProcessFunction isWow64 =
             (IsWow64ProcessFunction)(void *)SystemEntry("kernel32.dll", "IsWow64Process");
         BOOL wow64 = FALSE;
-        known = isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64 ? 1 : 0;
+        known.store(isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64 ? 1 : 0);
     }
-    return known;
+    return known.load();
 #endif
 }
 

@@ -55,7 +55,8 @@ static long BackupStart(const char *name, char *backupFile)
 // written.
 static int SavedStart(const char *name, const char *binaryPath, uint32_t *start)
 {
-    return ReadServiceOff(name, binaryPath, start) && *start == PLAT_SERVICE_AUTO_START;
+    return ReadServiceOff(name, binaryPath, start) == SERVICE_OFF_SAME
+           && *start == PLAT_SERVICE_AUTO_START;
 }
 
 static long WriteSavedStart(const char *name, uint32_t start, const char *binaryPath)

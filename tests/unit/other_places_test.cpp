@@ -69,6 +69,11 @@ protected:
         MemSetString(PLAT_HKLM, Ifeo("sethc.exe").c_str(), "Debugger",
                      "\"C:\\Tools\\dbg.exe\" -attach --quiet");
         SetDword(PLAT_HKLM, Ifeo("quiet.exe"), "GlobalFlag", 0x100);
+        SetDword(PLAT_HKLM, Ifeo("notepad.exe"), "UseFilter", 1);
+        MemSetString(PLAT_HKLM, (Ifeo("notepad.exe") + "\\f1").c_str(), "FilterFullPath",
+                     "C:\\Apps\\notepad.exe");
+        MemSetString(PLAT_HKLM, (Ifeo("notepad.exe") + "\\f1").c_str(), "Debugger",
+                     "C:\\Tools\\e.exe");
         MemSetString(PLAT_HKLM, SILENT_EXIT_KEY "\\quiet.exe", "MonitorProcess", "C:\\Tools\\w.exe");
         MemSetString(PLAT_HKLM, Ifeo("mon.exe").c_str(), "GlobalFlag", "0x200");
         MemSetString(PLAT_HKLM, SILENT_EXIT_KEY "\\mon.exe", "MonitorProcess",
@@ -100,6 +105,7 @@ TEST_F(OtherPlaces, EachPlaceIsListedWithTheFileWindowsRunsOrLoads)
     const std::string chk = sys + "vendorchk.exe", filter = sys + "filter.dll";
     const Expected rows[] = {
         {"Debugger of sethc.exe", "IFEO", STATE_READ_ONLY, "C:\\Tools\\dbg.exe", "-attach --quiet"},
+        {"Debugger of C:\\Apps\\notepad.exe", "IFEO", STATE_READ_ONLY, "C:\\Tools\\e.exe", ""},
         {"On exit of mon.exe", "EXIT", STATE_READ_ONLY_OFF, "C:\\Tools\\w.exe", "%e"},
         {"AppInit_DLLs: C:\\Tools\\a.dll", "DLL", STATE_READ_ONLY_OFF, "C:\\Tools\\a.dll", ""},
         {"AppInit_DLLs: hook", "DLL", STATE_READ_ONLY_OFF, hook.c_str(), ""},
@@ -113,7 +119,7 @@ TEST_F(OtherPlaces, EachPlaceIsListedWithTheFileWindowsRunsOrLoads)
     };
     // The Run value, and the rows above: nothing of quiet.exe, autochk or
     // Windows' own packages.
-    ASSERT_EQ(11, ItemCatalogue.count);
+    ASSERT_EQ(12, ItemCatalogue.count);
     for (const Expected &e : rows) {
         const AutostartItem *item = Row(e.name);
         ASSERT_TRUE(item) << e.name;
@@ -281,7 +287,7 @@ TEST_F(OtherPlaces, ConsoleListsThemWithAllPlacesAndTheListKeepsThem)
     RememberedMarks marks;
     CompareRemembered(&ItemCatalogue, &list, &marks);
     EXPECT_EQ(0, marks.goneCount);
-    EXPECT_EQ(10, marks.goneUnsure);
+    EXPECT_EQ(11, marks.goneUnsure);
     FreeMarks(&marks);
     FreeRemembered(&list);
 }

@@ -104,6 +104,11 @@ TEST_F(Services, AutomaticServicesAreRowsWithTheProgramTheScmStarts)
     MemSetEnv("USERPROFILE", "C:\\Users\\tester");
     MemAddFile("C:\\Users\\tester\\agent.exe");
     MemAddService(Svc("Profile", "%USERPROFILE%\\agent.exe"));
+    // A machine's variable the user overrides is the user's in this process.
+    MemSetEnv("ProgramData", "C:\\Users\\tester\\pd");
+    MemSetString(PLAT_HKCU, "Environment", "ProgramData", "C:\\Users\\tester\\pd");
+    MemAddFile("C:\\Users\\tester\\pd\\a.exe");
+    MemAddService(Svc("Data", "%ProgramData%\\a.exe"));
     MemAddFile("C:\\ProgramData\\x\\svchost.exe");
     MemService fake = Svc("Fake", "C:\\ProgramData\\x\\svchost.exe -k netsvcs");
     fake.displayName = std::string(250, 'D');
@@ -111,7 +116,7 @@ TEST_F(Services, AutomaticServicesAreRowsWithTheProgramTheScmStarts)
     MemSetString(PLAT_HKLM, SERVICES_KEY "\\Fake\\Parameters", "ServiceDll", kDll);
     ScanCatalogue();
 
-    ASSERT_EQ(8, ItemCatalogue.count);
+    ASSERT_EQ(9, ItemCatalogue.count);
     const RowCase rows[] = {{"Quoted", kVendor, "--service"},
                             {"Unquoted", kVendor, "--service"},
                             {"Trap", "C:\\Apps.exe", "Trap\\t.exe -x"},
@@ -119,6 +124,7 @@ TEST_F(Services, AutomaticServicesAreRowsWithTheProgramTheScmStarts)
                             {"Netsvc", kDll, "-k netsvcs -p"},
                             {"Lost", kHost, "-k lost"},
                             {"Profile", "%USERPROFILE%\\agent.exe", ""},
+                            {"Data", "%ProgramData%\\a.exe", ""},
                             {"Fake", "C:\\ProgramData\\x\\svchost.exe", "-k netsvcs"}};
     for (const RowCase &c : rows) {
         const AutostartItem *item = Row(c.name);
@@ -408,13 +414,15 @@ TEST_F(Services, SwitchOffIsManualAndOnGivesBackTheStartType)
     MemAddService(Svc("Auto", kVendor, PLAT_SERVICE_DEMAND_START));
     ScanCatalogue();
     EXPECT_LT(IndexOf("Auto"), 0);
-    // Nor another program's service installed later under the name of one
-    // switched off here: never listed as off here, never made automatic.
+    // One whose program changed since it was switched off here (an update,
+    // or another program's service of the name) stays listed, off, and is
+    // never made automatic here.
     MemAddService(Svc("Auto", kVendor));
     ASSERT_EQ(ResultDone, Switch("Auto", 0));
     MemAddService(Svc("Auto", "C:\\Other\\new.exe", PLAT_SERVICE_DEMAND_START));
-    ScanCatalogue();
-    EXPECT_LT(IndexOf("Auto"), 0);
+    EXPECT_EQ(ResultRefused, Switch("Auto", 1));
+    EXPECT_EQ(PLAT_SERVICE_DEMAND_START, MemServiceStart("Auto"));
+    EXPECT_EQ(0u, Notes("Auto").find(NOTE_SERVICE_OFF_OTHER_PATH)) << Notes("Auto");
 }
 
 // A failing call leaves the service as it was, says so and keeps nothing;
