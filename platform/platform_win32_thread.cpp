@@ -1,4 +1,4 @@
-// platform_win32_thread.cpp - the scan's own thread. A thread that calls
+// platform_win32_thread.cpp - the scan's own threads. A thread that calls
 // the shell (IShellLink, SHGetFileInfo) must first enter a COM apartment,
 // a single-threaded one as the shell's objects expect, and leave it before
 // it ends.
@@ -16,6 +16,9 @@ static DWORD WINAPI ThreadMain(void *argument)
 {
     ThreadStart start = *(ThreadStart *)argument;
     HeapFree(GetProcessHeap(), 0, argument);
+    // The scan's threads fill every core: below the window's, so that the
+    // window still answers at once while they read.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     HRESULT com = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
     start.run(start.context);
     if (SUCCEEDED(com))
