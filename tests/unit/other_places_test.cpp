@@ -289,5 +289,12 @@ TEST_F(OtherPlaces, ConsoleListsThemWithAllPlacesAndTheListKeepsThem)
     EXPECT_EQ(0, marks.goneCount);
     EXPECT_EQ(11, marks.goneUnsure);
     FreeMarks(&marks);
+    // A service no longer automatic, from a listing that failed nowhere, is gone.
+    agent.startType = PLAT_SERVICE_DEMAND_START;
+    MemAddService(agent);
+    ScanCatalogue();
+    CompareRemembered(&ItemCatalogue, &list, &marks);
+    EXPECT_EQ(1, marks.goneCount);
+    FreeMarks(&marks);
     FreeRemembered(&list);
 }
