@@ -263,55 +263,56 @@ static void DebuggerRow(TaskCollector *c, PlatHive hive, const char *path, const
     PlatFree(debugger);
 }
 
-// With UseFilter set, each subkey whose FilterFullPath names a program's
-// whole path holds that program's own Debugger and GlobalFlag: *flags
-// gathers the GlobalFlags.
-static void VisitFilters(TaskCollector *c, PlatHive hive, const char *path, uint32_t *flags)
+// Each subkey of the key at path, visited with its own path and name; a
+// listing cut short leaves programs unlisted, and is said.
+typedef void (*SubkeyVisit)(TaskCollector *c, PlatHive hive, const char *sub, const char *name,
+                            void *context);
+static void EachSubkey(TaskCollector *c, PlatHive hive, const char *path, SubkeyVisit visit,
+                       void *context)
 {
     PlatKey key = OpenKey(c, hive, path);
     if (!key)
         return;
-    char filter[PLAT_KEY_NAME_SIZE], sub[KEY_PATH_SIZE];
+    char name[PLAT_KEY_NAME_SIZE], sub[KEY_PATH_SIZE];
     long listed = PLAT_OK;
-    for (uint32_t index = 0; (listed = PlatRegEnumKey(key, index, filter, sizeof filter)) == PLAT_OK;
+    for (uint32_t index = 0; (listed = PlatRegEnumKey(key, index, name, sizeof name)) == PLAT_OK;
          ++index) {
-        if (!TextFormat(sub, sizeof sub, "%s\\%s", path, filter))
-            continue;
-        uint32_t type = PLAT_REG_NONE, size = 0;
-        char *full = NULL;
-        if (ReadValue(c, hive, sub, "FilterFullPath", &type, &full, &size) > 0 && full[0]) {
-            DebuggerRow(c, hive, sub, full);
-            *flags |= ReadNumber(c, hive, sub, "GlobalFlag");
-        }
-        PlatFree(full);
+        if (TextFormat(sub, sizeof sub, "%s\\%s", path, name))
+            visit(c, hive, sub, name, context);
     }
     if (listed != PLAT_ERROR_NO_MORE_ITEMS)
         SayUnread(c, hive, path, NULL, listed);
     PlatRegClose(key);
 }
 
+// With UseFilter set, each subkey whose FilterFullPath names a program's
+// whole path holds that program's own Debugger and GlobalFlag: *flags
+// gathers the GlobalFlags.
+static void VisitFilter(TaskCollector *c, PlatHive hive, const char *sub, const char *, void *flags)
+{
+    uint32_t type = PLAT_REG_NONE, size = 0;
+    char *full = NULL;
+    if (ReadValue(c, hive, sub, "FilterFullPath", &type, &full, &size) > 0 && full[0]) {
+        DebuggerRow(c, hive, sub, full);
+        *(uint32_t *)flags |= ReadNumber(c, hive, sub, "GlobalFlag");
+    }
+    PlatFree(full);
+}
+
+static void VisitProgramOptions(TaskCollector *c, PlatHive hive, const char *path, const char *exe,
+                                void *)
+{
+    DebuggerRow(c, hive, path, exe);
+    uint32_t flags = ReadNumber(c, hive, path, "GlobalFlag");
+    if (ReadNumber(c, hive, path, "UseFilter"))
+        EachSubkey(c, hive, path, VisitFilter, &flags);
+    if (flags & MONITOR_SILENT_EXIT_FLAG)
+        VisitSilentExit(c, hive, exe);
+}
+
 static void VisitImageOptions(TaskCollector *c, PlatHive hive)
 {
-    PlatKey key = OpenKey(c, hive, IFEO_KEY);
-    if (!key)
-        return;
-    char exe[PLAT_KEY_NAME_SIZE], path[KEY_PATH_SIZE];
-    long listed = PLAT_OK;
-    for (uint32_t index = 0; (listed = PlatRegEnumKey(key, index, exe, sizeof exe)) == PLAT_OK;
-         ++index) {
-        if (!TextFormat(path, sizeof path, "%s\\%s", IFEO_KEY, exe))
-            continue;
-        DebuggerRow(c, hive, path, exe);
-        uint32_t flags = ReadNumber(c, hive, path, "GlobalFlag");
-        if (ReadNumber(c, hive, path, "UseFilter"))
-            VisitFilters(c, hive, path, &flags);
-        if (flags & MONITOR_SILENT_EXIT_FLAG)
-            VisitSilentExit(c, hive, exe);
-    }
-    // A listing cut short leaves programs unlisted: said.
-    if (listed != PLAT_ERROR_NO_MORE_ITEMS)
-        SayUnread(c, hive, IFEO_KEY, NULL, listed);
-    PlatRegClose(key);
+    EachSubkey(c, hive, IFEO_KEY, VisitProgramOptions, NULL);
 }
 
 // ---- the DLLs loaded into every process --------------------------------------------
