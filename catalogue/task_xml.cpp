@@ -91,6 +91,11 @@ char *DecodeTextDocument(const void *bytes, size_t size, size_t *length)
     return DecodeDocument((const unsigned char *)bytes, size, length);
 }
 
+size_t TaskPutUtf8(uint32_t code, char *out)
+{
+    return PutUtf8(code, out);
+}
+
 struct Trigger {
     int logon;              // 1 logon, 0 boot
     int enabled;

@@ -54,6 +54,10 @@ int TaskFieldCopy(char *field, size_t size, const char *text);
 // the first zero; null when the block cannot be had.
 char *DecodeTextDocument(const void *bytes, size_t size, size_t *length);
 
+// The UTF-8 bytes of one character into out (room for 4), U+FFFD for a
+// surrogate or a code past U+10FFFF; their count.
+size_t TaskPutUtf8(uint32_t code, char *out);
+
 // UTF-8 text as UTF-16LE bytes after a byte-order mark, in a block to
 // PlatFree (*size bytes); null when it cannot be had.
 void *TaskXmlToUtf16(const char *text, size_t length, uint32_t *size);
