@@ -30,6 +30,8 @@ struct TaskDefinition {
     char runAsGroup[TEXT_FIELD_SIZE];      // Principal/GroupId
     char furtherPrograms[TEXT_FIELD_SIZE]; // the other Exec actions' Commands, ", " between
     int32_t noPassword;                    // ... S4U: no password is stored for it
+    char description[4 * TEXT_FIELD_SIZE]; // RegistrationInfo/Description
+    char logonDelay[32];                   // the first LogonTrigger's Delay ("PT1M")
     int32_t loggedOff;                     // Principal/LogonType Password or S4U: it runs
                                            // whether its user is logged on or not
 };
