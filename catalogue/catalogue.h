@@ -96,6 +96,10 @@ struct AutostartItem {
     char serviceHost[TEXT_FIELD_SIZE];      // a service svchost.exe runs: that program (the
                                             // target is its service DLL); else empty
     int32_t serviceRunning;                 // a service that ran when listed
+    // A Run value or Startup file disabled here that a logon task of ours
+    // starts later (start_later.cpp): one row, on, the task folded in.
+    int32_t startLater;                     // its delay in seconds, 0 when none
+    char laterTask[TEXT_FIELD_SIZE];        // that task's path in the scheduler
 };
 
 // Nonzero when the item's name reaches that entry and no other: neither cut
@@ -810,3 +814,42 @@ const char *OtherPlaceType(const AutostartItem *item);
 #define NOTE_OTHER_WINDOWS_OWN "(Windows' own): its file is signed by Windows and lies in the Windows folders"
 #define OTHER_PLACE_UNREAD "could not be read (%s): what it starts is not listed"
 #define OTHER_PLACES_NO_MEMORY "%ld rows of the other places were not read: not enough memory"
+
+// ---- start later (start_later.cpp) ----------------------------------------
+
+// The scheduler's folder of the logon tasks that start an entry later, and
+// how such a task says it is ours and whose it is.
+#define START_LATER_FOLDER "\\Orvane Tool\\Start later\\"
+#define START_LATER_AUTHOR "Orvane Tool"
+#define START_LATER_DESCRIPTION "Starts this entry later at logon: "
+
+// Nonzero for a delay a task here is given: 30, 60, 120, 300 or 600 s.
+int StartLaterDelayValid(int32_t seconds);
+// "starts 30 s after logon", "starts 2 min after logon"; "starts at logon" for 0.
+void StartLaterWords(int32_t seconds, char *text, size_t size);
+// Nonzero for a Run value (either hive) or a file of a Startup folder.
+int StartLaterFits(const AutostartItem *item);
+// The program and arguments (COMMAND_FIELD_SIZE each) the logon would
+// start for the entry: its command split as the logon splits it, both
+// expanded the logon's way. Zero when they do not fit.
+int StartLaterAction(const AutostartItem *item, char *program, char *arguments);
+// The task's name for the entry, made fit for a task path ("\\/:*?\"<>|"
+// and controls become "_"), and its path with suffix n (2, 3, ...; 1: none).
+int StartLaterTaskPath(const AutostartItem *item, int n, char *path);
+// The task's registration XML (UTF-8 text, declared UTF-16, which is what
+// the scheduler is handed) for the entry of id: every field escaped. user:
+// the account a user entry's trigger and principal name; null for an
+// entry of all users (any user, the Users group). Zero when it does not fit
+// or a field holds a character XML cannot carry.
+#define START_LATER_XML_SIZE (4 * COMMAND_FIELD_SIZE + 4 * ITEM_ID_SIZE + 2048)
+int StartLaterXml(const char *id, int32_t seconds, const char *program, const char *arguments,
+                  const char *user, char *xml, size_t size);
+// Nonzero when the task XML is one of ours for id, as written: its one
+// logon trigger with the delay, its one action the program and arguments;
+// *seconds its delay.
+int StartLaterTaskMatches(const char *xml, size_t size, const char *id, const char *program,
+                          const char *arguments, int32_t *seconds);
+// Folds each task of ours whose entry is listed (disabled, by the id its
+// description names) into that entry's row, which shows on with its delay;
+// a task whose entry is gone stays a task row. The records' new count.
+int32_t FoldStartLater(AutostartItem *records, int32_t count);

@@ -213,6 +213,11 @@ void ItemNotes(const AutostartItem *item, char *text, size_t size)
         AddNote(text, size, NOTE_ANY_USER);
     if (item->cameBack)
         AddCameBackNote(item, text, size);
+    if (item->startLater) {
+        char later[64];
+        StartLaterWords(item->startLater, later, sizeof later);
+        AddNote(text, size, later);
+    }
     if (item->approvalDisabled)
         AddNote(text, size, "switched off in Windows' startup settings (Task Manager or Settings)");
     if (item->kind == Service && ItemHiddenAsWindows(item, 1))

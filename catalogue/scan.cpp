@@ -571,6 +571,8 @@ static int LoadPasses(CatalogueData *out, const TaskRows *tasks, const TaskRows 
     if (OthersWanted)
         more |= VisitLogonPlaces(records, &running, counted) > running - before;
     AppendTaskRows(tasks, records, &running, capacity);
+    // A task of ours that starts an entry later is that entry's row.
+    running = FoldStartLater(records, running);
     for (int32_t i = 0; i < apps->count && running < capacity; ++i)
         records[running++] = apps->items[i];
     for (int32_t i = 0; i < services->count && running < capacity; ++i)

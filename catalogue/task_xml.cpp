@@ -91,6 +91,11 @@ char *DecodeTextDocument(const void *bytes, size_t size, size_t *length)
     return DecodeDocument((const unsigned char *)bytes, size, length);
 }
 
+size_t TaskPutUtf8(uint32_t code, char *out)
+{
+    return PutUtf8(code, out);
+}
+
 struct Trigger {
     int logon;              // 1 logon, 0 boot
     int enabled;
@@ -322,8 +327,11 @@ static void EndElement(Reader *r)
     if (r->inTrigger) {
         if (PathIs(r, "Triggers/LogonTrigger/UserId"))
             TextCopy(r->trigger.userId, sizeof r->trigger.userId, v);
-        else if (PathIs(r, "Triggers/LogonTrigger/Delay") || PathIs(r, "Triggers/BootTrigger/Delay"))
+        else if (PathIs(r, "Triggers/LogonTrigger/Delay") || PathIs(r, "Triggers/BootTrigger/Delay")) {
             TextCopy(r->trigger.delay, sizeof r->trigger.delay, v);
+            if (PathIs(r, "Triggers/LogonTrigger/Delay") && !task->logonDelay[0])
+                TextCopy(task->logonDelay, sizeof task->logonDelay, v);
+        }
         else if (PathIs(r, "Triggers/LogonTrigger/Enabled")
                  || PathIs(r, "Triggers/BootTrigger/Enabled"))
             r->trigger.enabled = IsTrue(v);
@@ -331,6 +339,8 @@ static void EndElement(Reader *r)
     }
     if (PathIs(r, "RegistrationInfo/Author"))
         TextCopy(task->author, sizeof task->author, v);
+    else if (PathIs(r, "RegistrationInfo/Description"))
+        TaskFieldCopy(task->description, sizeof task->description, v);
     else if (PathIs(r, "Settings/Enabled"))
         task->enabled = IsTrue(v);
     else if (PathIs(r, "Settings/Hidden"))

@@ -30,6 +30,8 @@ struct TaskDefinition {
     char runAsGroup[TEXT_FIELD_SIZE];      // Principal/GroupId
     char furtherPrograms[TEXT_FIELD_SIZE]; // the other Exec actions' Commands, ", " between
     int32_t noPassword;                    // ... S4U: no password is stored for it
+    char description[4 * TEXT_FIELD_SIZE]; // RegistrationInfo/Description
+    char logonDelay[32];                   // the first LogonTrigger's Delay ("PT1M")
     int32_t loggedOff;                     // Principal/LogonType Password or S4U: it runs
                                            // whether its user is logged on or not
 };
@@ -53,6 +55,10 @@ int TaskFieldCopy(char *field, size_t size, const char *text);
 // mark) as terminated UTF-8, in a block to PlatFree, *length its bytes to
 // the first zero; null when the block cannot be had.
 char *DecodeTextDocument(const void *bytes, size_t size, size_t *length);
+
+// The UTF-8 bytes of one character into out (room for 4), U+FFFD for a
+// surrogate or a code past U+10FFFF; their count.
+size_t TaskPutUtf8(uint32_t code, char *out);
 
 // UTF-8 text as UTF-16LE bytes after a byte-order mark, in a block to
 // PlatFree (*size bytes); null when it cannot be had.

@@ -47,6 +47,13 @@ static const CommandName Commands[] = {
      "  is enabled for every user only with --yes. An entry that came back after it\r\n"
      "  was disabled here keeps the copy written back; with --yes, the copy disabled\r\n"
      "  here. The other copy is saved to a backup first.\r\n"},
+    {"delay", CliDelay,
+     "orvanec delay ID SECONDS\r\n"
+     "  Starts a Run value or Startup file SECONDS (30, 60, 120, 300 or 600) after\r\n"
+     "  logon: a logon task under \\Orvane Tool\\Start later starts it, and the\r\n"
+     "  entry is disabled as disable does it, once the task is registered and read\r\n"
+     "  back. 0 starts it at logon again and deletes its task. Where the Task\r\n"
+     "  Scheduler does not give the task back as written, nothing is changed.\r\n"},
     {"remove", CliRemove,
      "orvanec remove ID... [--yes]\r\n"
      "  Backs each entry up, then deletes it; without --yes it only says what it\r\n"
@@ -269,6 +276,25 @@ static int TakeValue(CliArguments *args, int32_t id, const char *arg, const char
     return CliExitDone;
 }
 
+// delay's two operands: an id and one of the delays.
+static int TakeDelay(CliArguments *args)
+{
+    if (args->operandCount != 2)
+        return Refuse(args, "ERROR: delay needs the id of one entry and SECONDS, not %s.",
+                      args->operandCount < 2 ? "less" : "more");
+    const char *given = args->operands[1];
+    static const char *const kChoices[] = {"0", "30", "60", "120", "300", "600"};
+    for (const char *choice : kChoices) {
+        if (strcmp(given, choice) == 0) {
+            args->delay = (int32_t)strtol(given, NULL, 10);
+            return CliExitDone;
+        }
+    }
+    return Refuse(args,
+                  "ERROR: SECONDS is 30, 60, 120, 300 or 600 (or 0: start at logon), not \"%s\".",
+                  given);
+}
+
 // undo's one operand: digits are a change's number; a name with an
 // extension or a path is a backup FILE; anything else is neither.
 static int TakeChange(CliArguments *args)
@@ -416,6 +442,8 @@ int CliParse(int argc, char **argv, CliArguments *args)
                       "");
     if (command == CliUndo)
         return TakeChange(args);
+    if (command == CliDelay)
+        return TakeDelay(args);
     int wantsIds = command == CliDisable || command == CliEnable || command == CliRemove;
     if (wantsIds && args->operandCount == 0)
         return Refuse(args, "ERROR: %s needs the id of at least one entry (see orvanec list).",

@@ -46,7 +46,8 @@ enum CliCommand {
     CliAccept,
     CliSnapshot,
     CliHistory,
-    CliUndo
+    CliUndo,
+    CliDelay
 };
 
 enum CliFormat { CliTable = 0, CliCsv = 1, CliJson = 2, CliTabs = 3, CliJsonLines = 4 };
@@ -70,6 +71,7 @@ struct CliArguments {
     const char *baseline;     // diff: the list written by snapshot to compare with, or null
     int32_t all;              // accept: every entry
     int32_t change;           // undo: the change's number, or 0 for a backup FILE (operands[0])
+    int32_t delay;            // delay: the seconds after logon (0: at logon); the id is operands[0]
     const char **operands;    // ids or the report's file, in argv (PlatFree the array)
     int32_t operandCount;
     char error[TEXT_FIELD_SIZE + 96]; // why the line is not understood

@@ -193,6 +193,20 @@ static int RunOnIds(const CliArguments *args, const FrontEnd *front)
     return result == CliExitDone ? ExitCode((const Outcome *)front->context) : result;
 }
 
+// The entry of the id started later (or at logon again).
+static int Delay(const CliArguments *args, const FrontEnd *front)
+{
+    int32_t index = FindItemById(args->operands[0]);
+    if (index < 0) {
+        char line[ITEM_ID_SIZE + 96];
+        TextFormat(line, sizeof line, CLI_UNKNOWN_ID, args->operands[0]);
+        CliLine(PLAT_STDERR, line);
+        return CliExitUsage;
+    }
+    DelayEntry(index, args->delay, front);
+    return ExitCode((const Outcome *)front->context);
+}
+
 // The list, of every entry or of the ids given.
 static int List(const CliArguments *args)
 {
@@ -387,6 +401,7 @@ int CliRun(int argc, char **argv)
     case CliSnapshot: result = CliRunSnapshot(&args); break;
     case CliHistory: result = CliRunHistory(&args); break;
     case CliUndo: result = Undo(&args, &front); break;
+    case CliDelay: result = Delay(&args, &front); break;
     default: result = RunOnIds(&args, &front); break;
     }
     // A list or report that lacks what the reader could not read is not whole.

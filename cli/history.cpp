@@ -89,7 +89,7 @@ static const char *StateWord(int32_t state)
 static const char *UndoByWord(int32_t undoBy)
 {
     static const char *const words[] = {"nothing",  "switch",      "reg",        "put-file",
-                                        "put-task", "delete-file", "remove-task"};
+                                        "put-task", "delete-file", "remove-task", "delay"};
     return undoBy >= 0 && undoBy < (int32_t)(sizeof words / sizeof words[0]) ? words[undoBy] : "?";
 }
 

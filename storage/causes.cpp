@@ -116,6 +116,19 @@ const char *CauseText(long code)
         return "it is a service: uninstall its program to remove it";
     case CAUSE_SERVICE_CHANGED:
         return "its start type changed since it was listed: Refresh";
+    case CAUSE_LATER_KIND: return "only a Run value or a Startup folder's file can start later";
+    case CAUSE_LATER_OFF: return "it is disabled: enable it first";
+    case CAUSE_LATER_NOT_KEPT:
+        return "the Task Scheduler did not give its logon task back as written (it starts at "
+               "logon as before)";
+    case CAUSE_LATER_TWICE:
+        return "its logon task under \\Orvane Tool\\Start later could not be taken away again: "
+               "it now starts twice, at logon and later; delete that task in Task Scheduler";
+    case CAUSE_LATER_EDIT:
+        return "it starts later through its logon task: set it to start at logon first "
+               "(delay 0), then edit it";
+    case CAUSE_LATER_COMMAND:
+        return "its command is too long or holds a character a task cannot hold";
     case CAUSE_ANY_USER:
         return "it may have been placed by any user and would start for every user";
     default: return "Windows refused the change";

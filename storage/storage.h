@@ -92,6 +92,12 @@ int KeyStateChanged(PlatKey key, const PlatKeyState *before);
 #define CAUSE_SERVICE 0x20000044L          // a service: switched here, never removed or edited
 #define CAUSE_SERVICE_CHANGED 0x20000045L  // its start type is not what the list showed
 #define CAUSE_OTHER_PLACE 0x20000046L      // a row of the other places: listed, never changed
+#define CAUSE_LATER_KIND 0x20000047L       // only a Run value or a Startup file starts later
+#define CAUSE_LATER_OFF 0x20000048L        // disabled: there is nothing to start later
+#define CAUSE_LATER_NOT_KEPT 0x20000049L   // the scheduler did not give its task back as written
+#define CAUSE_LATER_TWICE 0x2000004AL      // its task could not be taken away again: starts twice
+#define CAUSE_LATER_EDIT 0x2000004BL       // it starts through its task: not edited meanwhile
+#define CAUSE_LATER_COMMAND 0x2000004CL    // its command cannot be a task's action
 
 // What a row of a list Windows needs to log on is, and why it is never changed.
 #define NOTE_WINDOWS_OWN "Windows' own: needed to log on"

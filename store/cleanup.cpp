@@ -83,6 +83,21 @@ static int OpenDisabledKey(const CleanUpKey *place, const char *path, PlatKey *k
     return opened == PLAT_OK && *key ? 1 : 0;
 }
 
+static int KeyHoldsItem(const CleanUpKey *place, const AutostartItem *item);
+
+// Nonzero for the value of an entry a logon task of ours starts later: it
+// is on, not disabled, and stays where its task's description finds it.
+static int StartsLater(const CleanUpKey *place, const char *path, const char *name)
+{
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        const AutostartItem *item = &ItemCatalogue.items[i];
+        if (item->startLater && item->kind == RegistryValue && KeyHoldsItem(place, item)
+            && TextCompareNoCase(item->location, path) == 0 && strcmp(item->name, name) == 0)
+            return 1;
+    }
+    return 0;
+}
+
 // Saves (writer null: only counts) every value of one "-" key or section.
 // Nonzero when the key was read whole (or is not there). A value whose name
 // the code page changed or a .reg line cannot carry is not saved, and the
@@ -106,6 +121,8 @@ static int SaveKeyValues(RegWriter *writer, CleanUpKey *place, const char *path,
             break;
         }
         int setting = section && !name[0];
+        if (!setting && StartsLater(place, path, name))
+            continue;
         ++*(setting ? &place->settings : &place->values);
         if (!PlatRegNameExact(key, index, name) || !NameCarried(name)) {
             place->keep = 1;
@@ -470,7 +487,8 @@ int32_t MarkCleanUpRecords(const int32_t *hidden, int32_t records, int32_t *mark
         marked[i] = 0;
         if (!item)
             continue;
-        if (item->kind == RegistryValue && !item->logonPlace && LocationDisabled(item->location))
+        if (item->kind == RegistryValue && !item->logonPlace && LocationDisabled(item->location)
+            && !item->startLater)
             for (int p = 0; p < placeCount && !marked[i]; ++p)
                 marked[i] = !places[p].keep && !places[p].hidden && KeyHoldsItem(&places[p], item);
         count += marked[i];

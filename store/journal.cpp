@@ -24,7 +24,8 @@
 #include <string.h>
 
 static const char *const OpWords[] = {"enable", "disable", "remove", "cleanup",
-                                      "add",    "edit",    "undo",   "backup"};
+                                      "add",    "edit",    "undo",   "backup",
+                                      "delay"};
 #define OP_WORD_COUNT (int32_t)(sizeof OpWords / sizeof OpWords[0])
 
 const char *JournalOpWord(int32_t op)
@@ -336,8 +337,8 @@ static int TakeOp(const char **at, int32_t *op)
     if (!TakeTextField(at, word, sizeof word, 0))
         return 0;
     // A backup not recorded is never a record of the file.
-    for (int32_t i = 0; i < JournalUnrecorded; ++i)
-        if (strcmp(word, OpWords[i]) == 0)
+    for (int32_t i = 0; i < OP_WORD_COUNT; ++i)
+        if (i != JournalUnrecorded && strcmp(word, OpWords[i]) == 0)
             return *op = i, 1;
     return 0;
 }
@@ -374,7 +375,7 @@ static int ParseRecord(const char *line, JournalRecord *r)
              && TakeNumber(&at, &number, 0) && number > 0 && number <= 0x7FFFFFFF
              && TakeHex(&at, &r->time) && TakeTextField(&at, r->front, sizeof r->front, 0)
              && TakeOp(&at, &r->op) && TakeInt(&at, &undoBy) && undoBy >= UndoByNothing
-             && undoBy <= UndoByRemoveTask && TakeInt(&at, &r->undoes)
+             && undoBy <= UndoByDelay && TakeInt(&at, &r->undoes)
              && TakeInt(&at, &r->kind) && TakeTextField(&at, r->scope, sizeof r->scope, 0)
              && TakeInt(&at, &r->view) && TakeInt(&at, &r->logonPlace)
              && TakeTextField(&at, r->id, sizeof r->id, 0)
@@ -561,6 +562,11 @@ static void ChangeWords(const JournalRecord *r, char *text, size_t size)
                    r->entries == 1 ? "entry" : "entries");
     else if (r->op >= JournalEnable && r->op <= JournalEdit)
         TextFormat(text, size, "%s \"%s\" (%s)", verbs[r->op], name, place);
+    else if (r->op == JournalDelay) {
+        char when[64];
+        StartLaterWords(r->stateAfter, when, sizeof when);
+        TextFormat(text, size, "Set \"%s\" (%s) to start %s", name, place, when + strlen("starts "));
+    }
     else
         TextFormat(text, size, "\"%s\" (%s)", name, place);
 }
@@ -812,7 +818,7 @@ long JournalChangeDone(JournalRecord *record, const AutostartItem *after, const 
         TextCopy(record->name, sizeof record->name, after->name);
         TextCopy(record->placeAfter, sizeof record->placeAfter, after->location);
         TextCopy(record->commandAfter, sizeof record->commandAfter, after->command);
-        record->stateAfter = after->enabled ? 1 : 0;
+        record->stateAfter = record->undoBy == UndoByDelay ? after->startLater : after->enabled ? 1 : 0;
     }
     if (backup && backup[0]) {
         TextCopy(record->backup, sizeof record->backup, backup);

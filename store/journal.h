@@ -36,7 +36,10 @@ enum JournalOp {
     JournalUndo = 6,
     // a file of the backups folder no record names (older than the
     // journal, or written by hand): listed, never written to the journal
-    JournalUnrecorded = 7
+    JournalUnrecorded = 7,
+    // started later by a logon task, or at logon again: stateBefore and
+    // stateAfter hold the delay in seconds (0: at logon)
+    JournalDelay = 8
 };
 
 // How a change is undone.
@@ -47,7 +50,8 @@ enum JournalUndoBy {
     UndoByPutFile = 3,   // the backup file copied back to placeBefore
     UndoByPutTask = 4,   // the backup XML registered again as placeBefore
     UndoByDeleteFile = 5, // the file at placeAfter saved to a backup, then deleted
-    UndoByRemoveTask = 6  // the task (id) removed with its backup, as a Remove
+    UndoByRemoveTask = 6, // the task (id) removed with its backup, as a Remove
+    UndoByDelay = 7       // the entry (id) set to start with its delay before again
 };
 
 struct JournalRecord {
@@ -127,7 +131,7 @@ void JournalWords(const JournalList *list, const JournalRecord *record, char *te
 // The record's time as "2026-12-08 14:02:05", local.
 void JournalTimeText(const JournalRecord *record, char *text, size_t size);
 // The op in one word: "enable", "disable", "remove", "cleanup", "add",
-// "edit", "undo", "backup".
+// "edit", "undo", "backup", "delay".
 const char *JournalOpWord(int32_t op);
 
 // The file's size and SHA-256 (JOURNAL_HASH_SIZE): PLAT_OK or the cause.

@@ -259,6 +259,24 @@ static void WordUndo(const StoreOutcome *outcome, int pathRoom, char *text, size
 
 static void WordChange(const StoreOutcome *outcome, int pathRoom, char *text, size_t size);
 
+static void WordDelay(const StoreOutcome *outcome, const char *backup, char *text, size_t size)
+{
+    const char *name = ItemShownName(outcome->item);
+    char when[64];
+    StartLaterWords(outcome->delay, when, sizeof when);
+    const char *after = when + strlen("starts ");
+    if (outcome->result == ResultSwitchNotSet)
+        TextFormat(text, size, STATUS_SWITCH_NOT_SET, name, OutcomeCauseText(outcome));
+    else if (outcome->result == ResultAlready)
+        TextFormat(text, size, STATUS_DELAY_ALREADY, name, after);
+    else if (OutcomeFailed(outcome))
+        TextFormat(text, size, STATUS_DELAY_FAILED, name, after, OutcomeCauseText(outcome));
+    else if (outcome->backup[0])
+        TextFormat(text, size, STATUS_DELAYED, name, after, backup);
+    else
+        TextFormat(text, size, STATUS_DELAYED_NO_BACKUP, name, after);
+}
+
 void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t size)
 {
     text[0] = '\0';
@@ -298,6 +316,7 @@ static void WordChange(const StoreOutcome *outcome, int pathRoom, char *text, si
     case ActionCleanUp:
         TextFormat(text, size, STATUS_CLEANUP_ENTRY_KEPT, ItemShownName(item), OutcomeCauseText(outcome));
         break;
+    case ActionDelay: WordDelay(outcome, backup, text, size); break;
     case ActionUndo: break; // worded above
     }
 }

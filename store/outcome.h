@@ -17,7 +17,8 @@ enum OutcomeAction {
     ActionDisable = 1,
     ActionRemove = 2,
     ActionCleanUp = 3,
-    ActionUndo = 4 // a change of the history undone (undo.cpp)
+    ActionUndo = 4, // a change of the history undone (undo.cpp)
+    ActionDelay = 5 // started later by a logon task, or at logon again (start_later.cpp)
 };
 
 enum OutcomeResult {
@@ -74,6 +75,7 @@ struct StoreOutcome {
     // user, whom its restore names.
     char runAs[TEXT_FIELD_SIZE];
     int32_t cameBack; // CameBackDone
+    int32_t delay;    // ActionDelay: the seconds after logon wanted (0: at logon)
     // CleanUp's summary: every "-" key and what became of it.
     const CleanUpKey *keys;
     int32_t keyCount;
@@ -158,6 +160,11 @@ void WordOutcome(const StoreOutcome *outcome, int pathRoom, char *text, size_t s
 #define STATUS_CAME_BACK_LIVE_IN_BACKUP \
     "ERROR: \"%s\" was not enabled: %s. The copy written back was deleted and could not be " \
     "put back: it is saved in %s"
+// Start later (%s: "30 s after logon", "at logon").
+#define STATUS_DELAYED "\"%s\" now starts %s; backup: %s"
+#define STATUS_DELAYED_NO_BACKUP "\"%s\" now starts %s."
+#define STATUS_DELAY_ALREADY "\"%s\" already starts %s; nothing was changed."
+#define STATUS_DELAY_FAILED "ERROR: \"%s\" was not set to start %s: %s."
 #define STATUS_ALREADY "\"%s\" is already %s; nothing was changed."
 // An entry Apply could not change, and why ("ERROR: "Tool" was not disabled:
 // administrator rights are needed.").

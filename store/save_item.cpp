@@ -289,6 +289,9 @@ int SaveItemWithBackup(const char *name, const char *file, const char *parameter
         return SaveNotWritten;
     if (old && !ItemActionable(old))
         return SaveRefused;
+    // Its task would go on starting the old command: refused, said why.
+    if (old && old->startLater)
+        return SetStoreError(CAUSE_LATER_EDIT), SaveRefused;
     PlatHive hive;
     const char *path;
     SaveDestination(allUsers, old, &hive, &path);

@@ -298,6 +298,19 @@ static int DisableWithSwitch(const AutostartItem *item, char *movedTo, StoreOutc
     return failed;
 }
 
+int DisableEntryAside(const AutostartItem *item, char *movedTo, StoreOutcome *outcome)
+{
+    SetStoreError(PLAT_OK);
+    return SwitchGoverns(item) ? DisableWithSwitch(item, movedTo, outcome)
+                               : MoveItem(item, 0, movedTo);
+}
+
+int EnableEntryBack(const AutostartItem *item, char *movedTo)
+{
+    SetStoreError(PLAT_OK);
+    return MoveItem(item, 1, movedTo);
+}
+
 // Disable of a came-back row (on: Windows' switch is not off). Both copies
 // stay, for the one written back may be the newer (an updater's new path):
 // Windows' switch is set off in place, its old value saved first, so that
@@ -480,6 +493,8 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
     char movedTo[TEXT_FIELD_SIZE] = "";
     if (item->inexact)
         SetStoreError(CAUSE_NAME_INEXACT);
+    else if (item->startLater && !wanted) // disabled already: its task alone starts it
+        failed = StopStartingLater(item);
     else if (item->kind == ScheduledTask) // switched in the scheduler, in place
         failed = SwitchTask(item, wanted);
     else if (item->kind == PackagedApp) // switched by its State, in place
@@ -585,12 +600,27 @@ OutcomeResult RemoveEntry(const AutostartItem *item, const FrontEnd *front)
                                                       : UndoByReg;
     }
     SetStoreError(PLAT_OK);
+    // A delayed entry's task goes first, saved; the entry is not removed
+    // while its task is left to start it, and a failed Remove of the entry
+    // registers its task again.
+    char *laterXml = NULL;
+    int laterTaken = item->startLater ? RemoveLaterTask(item, &laterXml) : RemoveDone;
     // A packaged app is never removed here: its package holds its task.
-    int removed = item->kind == PackagedApp || item->kind == Service
+    int removed = laterTaken != RemoveDone ? laterTaken
+                  : item->kind == PackagedApp || item->kind == Service
                       ? (SetStoreError(RemoveRefusalCause(item)), RemoveRefused)
                   : item->kind == ScheduledTask
                       ? RemoveTaskWithBackup(item, outcome.backup, outcome.runAs)
                       : RemoveItemWithBackup(item, outcome.backup);
+    if (laterXml && removed != RemoveDone) {
+        long cause = LastStoreError();
+        // Neither back: the entry starts at logon rather than not at all.
+        char movedTo[TEXT_FIELD_SIZE];
+        if (PlatTaskRegister(item->laterTask, laterXml, NULL) != PLAT_OK)
+            EnableEntryBack(item, movedTo);
+        SetStoreError(cause);
+    }
+    PlatFree(laterXml);
     long cause = LastStoreError();
     if (removed == RemoveRefused && item->inexact)
         cause = CAUSE_NAME_INEXACT;

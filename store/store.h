@@ -321,6 +321,35 @@ int TaskSecurityFile(const char *backupFile, char *path);
 void TaskRestoreCommand(const AutostartItem *item, const char *backupFile, const char *runAs,
                         char *text, size_t size);
 
+// ---- start later (start_later.cpp) -----------------------------------------
+
+// Starts the entry of catalogue index (a Run value of either hive or a
+// Startup folder's file, on) seconds after logon (30, 60, 120, 300, 600)
+// through a logon task of ours (catalogue.h, START_LATER_FOLDER): the task
+// is registered first and read back, and only then is the entry disabled
+// as Apply disables it (backup, Windows' switch); a disable that fails
+// takes the task away again. 0 starts it at logon again: the entry enabled
+// first, then its task deleted; a task that cannot be deleted has the
+// entry disabled again, so that it never starts twice where that can be
+// helped (CAUSE_LATER_TWICE where it cannot). The outcome (ActionDelay)
+// told to front; written to the history as JournalDelay, undone by setting
+// the delay it had (UndoByDelay).
+OutcomeResult DelayEntry(int32_t index, int32_t seconds, const FrontEnd *front);
+
+// For start_later.cpp: the entry disabled as Apply disables it (store.cpp's
+// own steps, Windows' switch and its backup in outcome), or enabled back;
+// nonzero when it failed, the cause in LastStoreError.
+int DisableEntryAside(const AutostartItem *item, char *movedTo, StoreOutcome *outcome);
+int EnableEntryBack(const AutostartItem *item, char *movedTo);
+// The delayed entry's task deleted (its Disable: the entry stays disabled);
+// nonzero when it could not be.
+int StopStartingLater(AutostartItem *item);
+// Remove of a delayed entry takes its task first, saved to a backup as a
+// task's Remove saves it (RemoveTaskWithBackup): a RemoveResult, the
+// task's XML kept in *xml (to PlatFree) to register it again should the
+// entry's own Remove then fail.
+int RemoveLaterTask(const AutostartItem *item, char **xml);
+
 // ---- Run (start_program.cpp) ----------------------------------------------
 
 #define START_ELEVATED_QUESTION "Start \"%s\" with administrator rights?"

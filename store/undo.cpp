@@ -727,6 +727,43 @@ static OutcomeResult UndoRemoveTask(const JournalRecord *r, StoreOutcome *o, con
     return o->result;
 }
 
+// The undo of a delay: the entry set to start with the delay it had.
+static OutcomeResult UndoDelay(const JournalRecord *r, StoreOutcome *o, const FrontEnd *front)
+{
+    int32_t index = r->id[0] ? FindItemById(r->id) : -1;
+    if (index < 0)
+        return Refuse(o, CAUSE_ENTRY_GONE, front);
+    long vouch = ElevatedNeedsVouch(r, 0);
+    if (vouch != PLAT_OK)
+        return Refuse(o, vouch, front);
+    const AutostartItem *item = &ItemCatalogue.items[index];
+    // Changed since (another delay, or switched): asked first.
+    if (item->startLater != r->stateAfter && !AskChanged(r, o, front)) {
+        o->result = ResultDeclined;
+        TellOutcome(front, o);
+        return o->result;
+    }
+    Captured c;
+    memset(&c, 0, sizeof c);
+    c.outer = front;
+    const FrontEnd inner = {CaptureOutcome, ForwardQuestion, front ? front->scanError : NULL, &c, NULL};
+    JournalRecord *u = (JournalRecord *)PlatAllocZero(sizeof *u);
+    if (!u)
+        return Refuse(o, PLAT_ERROR_OUTOFMEMORY, front);
+    JournalBegin(u, JournalUndo, item);
+    u->undoBy = UndoByDelay;
+    u->stateBefore = item->startLater;
+    OutcomeResult result = DelayEntry(index, r->stateBefore, &inner);
+    o->result = result;
+    o->cause = c.told ? c.outcome.cause : (long)PLAT_OK;
+    TextCopy(o->backup, sizeof o->backup, c.told ? c.outcome.backup : "");
+    if (result == ResultDone)
+        NoteUndo(u, r, &ItemCatalogue.items[index], o, front);
+    PlatFree(u);
+    TellOutcome(front, o);
+    return o->result;
+}
+
 OutcomeResult UndoRecord(const JournalList *list, const JournalRecord *record,
                          const FrontEnd *front)
 {
@@ -756,6 +793,7 @@ OutcomeResult UndoRecord(const JournalList *list, const JournalRecord *record,
     case UndoByDeleteFile: result = UndoDeleteFile(record, o, front); break;
     case UndoByPutTask: result = UndoPutTask(record, o, front); break;
     case UndoByRemoveTask: result = UndoRemoveTask(record, o, front); break;
+    case UndoByDelay: result = UndoDelay(record, o, front); break;
     default:
         result = Refuse(o, record->op == JournalUnrecorded ? CAUSE_BACKUP_NO_PLACE : CAUSE_NOT_UNDOABLE,
                         front);

@@ -108,6 +108,14 @@ static void ReportSave(int result, const char *name, const char *extra, long jou
         SetStatusText(NULL, status);
         return;
     }
+    // Started later by its task: the store refused, and says why.
+    if (result == SaveRefused && old && old->startLater) {
+        char status[TEXT_FIELD_SIZE + 256];
+        TextFormat(status, sizeof status, STATUS_APPLY_FAILED_FORMAT, old->name, "saved",
+                   CauseText(CAUSE_LATER_EDIT));
+        SetStatusText(NULL, status);
+        return;
+    }
     if (result == SaveReplaced) {
         SetStatusWithPath(STATUS_REPLACED, name, extra);
         return;

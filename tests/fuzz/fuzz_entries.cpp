@@ -4,6 +4,7 @@
 
 #include "../../catalogue/catalogue.h"
 #include "../../catalogue/app_manifest.h"
+#include "../../catalogue/logon_cost.h"
 #include "../../catalogue/task_xml.h"
 #include "../../report/html_log.h"
 #include "../../store/reg_reader.h"
@@ -195,5 +196,37 @@ int FuzzJournal(const uint8_t *data, size_t size)
         JournalWords(&list, &r, words, sizeof words);
     }
     FreeJournal(&list);
+    return 0;
+}
+
+int FuzzLogonCost(const uint8_t *data, size_t size)
+{
+    LogonRecord *record = (LogonRecord *)PlatAllocZero(sizeof *record);
+    if (!record)
+        return 0;
+    int whole = ParseLogonRecord(data, size, record);
+    Require(Terminated(record->cause, sizeof record->cause));
+    Require(whole ? record->cause[0] == '\0' : record->count == 0 && record->cause[0] != '\0');
+    Require(record->count >= 0 && record->count <= LOGON_PROCESSES_MOST);
+    for (int32_t i = 0; i < record->count; ++i) {
+        const LogonProcess &p = record->processes[i];
+        Require(Terminated(p.image, sizeof p.image) && p.image[0]);
+        Require(Terminated(p.commandLine, sizeof p.commandLine));
+        Require(Terminated(p.startTime, sizeof p.startTime));
+        Require(p.cpuMicroseconds >= 0 && p.diskBytes >= 0);
+    }
+    LogonCost cost;
+    const char *image = record->count ? record->processes[0].image : "";
+    FindLogonCost(record, image, "", &cost);
+    Require(cost.starts >= 0 && cost.starts <= record->count);
+    bool drivePath = record->count && !record->processes[0].imageCut && image[0] && image[1] == ':'
+                     && image[2] == '\\' && ((image[0] | 0x20) >= 'a' && (image[0] | 0x20) <= 'z');
+    Require(!drivePath || cost.state == LOGON_COST_MEASURED);
+    Require(cost.cpuMicroseconds >= 0 && cost.diskBytes >= 0);
+    char text[TEXT_FIELD_SIZE];
+    memset(text, 0xAB, sizeof text);
+    LogonCostText(&cost, 120, text, sizeof text);
+    Require(Terminated(text, sizeof text));
+    PlatFree(record);
     return 0;
 }

@@ -26,3 +26,9 @@ int FuzzRegReader(const uint8_t *data, size_t size);
 // ReadJournal on the input as a history file: every record's fields
 // terminated within themselves, no more records than the input has lines.
 int FuzzJournal(const uint8_t *data, size_t size);
+
+// ParseLogonRecord on the input as it is: a refused record holds nothing
+// and says why, a read one only terminated fields and figures of zero or
+// more; its first process is found again by its own path, and the wording
+// of its cost is terminated.
+int FuzzLogonCost(const uint8_t *data, size_t size);

@@ -73,3 +73,11 @@ TEST(FuzzReplay, HtmlLogInputs)
     for (const std::string &input : inputs)
         EXPECT_EQ(0, FuzzHtmlLog((const uint8_t *)input.data(), input.size()));
 }
+
+TEST(FuzzReplay, LogonCostInputs)
+{
+    std::vector<std::string> inputs = Inputs("logon_cost");
+    ASSERT_FALSE(inputs.empty());
+    for (const std::string &input : inputs)
+        EXPECT_EQ(0, FuzzLogonCost((const uint8_t *)input.data(), input.size()));
+}

@@ -1,0 +1,338 @@
+// start_later_test.cpp - an entry started some time after logon by a logon
+// task of ours: the task's XML as written, the two steps under every
+// failing call (the entry always starts one way), the scan folding the task
+// into its entry's row, delay 0 giving storage back, and the console's
+// command with its history.
+#include "../../cli/cli.h"
+#include "../../store/store.h"
+#include "../support/memory_platform.h"
+#include "../support/store_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char *kRun = RUN_KEY;
+const char *kRunOff = RUN_KEY "-";
+const char *kApproved = APPROVED_KEY "\\Run";
+const char *kToolTask = START_LATER_FOLDER "Tool";
+const char *kAgentLink = MEM_COMMON_STARTUP_FOLDER "\\Agent.lnk";
+
+// The XML of a user's Run value "Tool" started 1 min after logon.
+const std::string kUserXml =
+    "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+    "<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\r\n"
+    "  <RegistrationInfo>\r\n"
+    "    <Author>Orvane Tool</Author>\r\n"
+    "    <Description>Starts this entry later at logon: "
+    "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run-\\\\Tool</Description>\r\n"
+    "  </RegistrationInfo>\r\n"
+    "  <Triggers>\r\n"
+    "    <LogonTrigger>\r\n"
+    "      <Delay>PT1M</Delay>\r\n"
+    "      <UserId>tester</UserId>\r\n"
+    "    </LogonTrigger>\r\n"
+    "  </Triggers>\r\n"
+    "  <Principals>\r\n"
+    "    <Principal id=\"Author\">\r\n"
+    "      <UserId>tester</UserId>\r\n"
+    "      <LogonType>InteractiveToken</LogonType>\r\n"
+    "      <RunLevel>LeastPrivilege</RunLevel>\r\n"
+    "    </Principal>\r\n"
+    "  </Principals>\r\n"
+    "  <Settings>\r\n"
+    "    <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>\r\n"
+    "    <StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>\r\n"
+    "    <ExecutionTimeLimit>PT0S</ExecutionTimeLimit>\r\n"
+    "    <Priority>4</Priority>\r\n"
+    "  </Settings>\r\n"
+    "  <Actions Context=\"Author\">\r\n"
+    "    <Exec>\r\n"
+    "      <Command>C:\\Tools\\tool.exe</Command>\r\n"
+    "      <Arguments>-q</Arguments>\r\n"
+    "    </Exec>\r\n"
+    "  </Actions>\r\n"
+    "</Task>\r\n";
+
+// The XML of all users' Startup file "Agent.lnk" started 10 min after logon.
+const std::string kMachineXml =
+    "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+    "<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\r\n"
+    "  <RegistrationInfo>\r\n"
+    "    <Author>Orvane Tool</Author>\r\n"
+    "    <Description>Starts this entry later at logon: " MEM_COMMON_DOCUMENTS_FOLDER
+    "\\" DISABLED_ALL_FOLDER "\\Agent.lnk</Description>\r\n"
+    "  </RegistrationInfo>\r\n"
+    "  <Triggers>\r\n"
+    "    <LogonTrigger>\r\n"
+    "      <Delay>PT10M</Delay>\r\n"
+    "    </LogonTrigger>\r\n"
+    "  </Triggers>\r\n"
+    "  <Principals>\r\n"
+    "    <Principal id=\"Author\">\r\n"
+    "      <GroupId>S-1-5-32-545</GroupId>\r\n"
+    "      <RunLevel>LeastPrivilege</RunLevel>\r\n"
+    "    </Principal>\r\n"
+    "  </Principals>\r\n"
+    "  <Settings>\r\n"
+    "    <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>\r\n"
+    "    <StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>\r\n"
+    "    <ExecutionTimeLimit>PT0S</ExecutionTimeLimit>\r\n"
+    "    <Priority>4</Priority>\r\n"
+    "  </Settings>\r\n"
+    "  <Actions Context=\"Author\">\r\n"
+    "    <Exec>\r\n"
+    "      <Command>C:\\Agent\\agent.exe</Command>\r\n"
+    "      <Arguments>/min</Arguments>\r\n"
+    "    </Exec>\r\n"
+    "  </Actions>\r\n"
+    "</Task>\r\n";
+
+std::string Replaced(std::string text, const std::string &from, const std::string &to)
+{
+    size_t at = text.find(from);
+    return at == std::string::npos ? "<" + from + " not found>" : text.replace(at, from.size(), to);
+}
+
+class StartLater : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        MemReset();
+        Statuses.clear();
+        Outcomes.clear();
+        MemAddFile("C:\\Tools\\tool.exe");
+        MemAddFile("C:\\Agent\\agent.exe");
+        MemSetString(PLAT_HKCU, kRun, "Tool", "\"C:\\Tools\\tool.exe\" -q");
+        // Windows' switch as it keeps it for an entry that is on.
+        MemSetValue(PLAT_HKCU, kApproved, "Tool", PLAT_REG_BINARY, std::string("\x02\0\0\0\0\0\0\0\0\0\0\0", 12));
+        MemAddLink(kAgentLink, "C:\\Agent\\agent.exe", "/min", "");
+    }
+    void TearDown() override { MemReset(); }
+
+    OutcomeResult Delay(const char *name, int32_t seconds)
+    {
+        ScanCatalogue();
+        Outcomes.clear();
+        MemResetCounts();
+        return DelayEntry(IndexOf(name), seconds, &StatusFront);
+    }
+    // How the logon would start Tool: at logon, through its task, or both.
+    int StartsAtLogon() { return MemValueExists(PLAT_HKCU, kRun, "Tool"); }
+    int StartsLater() { return MemTaskExists(kToolTask); }
+    size_t XmlBackups()
+    {
+        size_t count = 0;
+        for (const std::string &file : MemListFolder(MEM_PERSONAL_FOLDER "\\" BACKUP_FOLDER))
+            count += file.size() > 4 && file.compare(file.size() - 4, 4, ".xml") == 0;
+        return count;
+    }
+    std::string Notes(const char *name)
+    {
+        char notes[4 * TEXT_FIELD_SIZE];
+        ItemNotes(&ItemCatalogue.items[IndexOf(name)], notes, sizeof notes);
+        return notes;
+    }
+};
+
+} // namespace
+
+TEST_F(StartLater, WritesTheTaskXmlForEachDelayAndScope)
+{
+    const struct {
+        int32_t seconds;
+        const char *duration;
+    } delays[] = {{30, "PT30S"}, {60, "PT1M"}, {120, "PT2M"}, {300, "PT5M"}, {600, "PT10M"}};
+    for (const auto &d : delays) {
+        MemReset();
+        SetUp();
+        ASSERT_EQ(ResultDone, Delay("Tool", d.seconds)) << d.seconds;
+        EXPECT_EQ(Replaced(kUserXml, "PT1M", d.duration), MemTaskXml(kToolTask)) << d.seconds;
+        EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRun, "Tool")) << "disabled the usual way";
+        EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRunOff, "Tool"));
+    }
+    ASSERT_EQ(ResultDone, Delay("Agent.lnk", 600));
+    EXPECT_EQ(kMachineXml, MemTaskXml(START_LATER_FOLDER "Agent"));
+    EXPECT_FALSE(MemFileExists(kAgentLink));
+    EXPECT_TRUE(MemFileExists(MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER "\\Agent.lnk"));
+}
+
+TEST_F(StartLater, ActionIsTheCommandAsTheLogonStartsItEscaped)
+{
+    MemAddFile("C:\\Program Files\\A&B\\tool.exe");
+    MemSetString(PLAT_HKCU, "Environment", "DATA", "D:\\Mine <x>");
+    MemSetString(PLAT_HKCU, kRun, "Tool",
+                 "\"C:\\Program Files\\A&B\\tool.exe\" --dir \"%DATA%\\y z\" 'it' %NONE%");
+    ASSERT_EQ(ResultDone, Delay("Tool", 30));
+    std::string xml = MemTaskXml(kToolTask);
+    EXPECT_NE(std::string::npos,
+              xml.find("<Command>C:\\Program Files\\A&amp;B\\tool.exe</Command>\r\n"
+                       "      <Arguments>--dir &quot;D:\\Mine &lt;x&gt;\\y z&quot; &apos;it&apos; "
+                       "%NONE%</Arguments>"))
+        << xml;
+
+    // A name the scheduler cannot take, and one taken already: another path.
+    MemSetString(PLAT_HKCU, kRun, "a/b:c.", "C:\\Tools\\tool.exe");
+    MemAddTask(START_LATER_FOLDER "a_b_c", "<Task/>");
+    ASSERT_EQ(ResultDone, Delay("a/b:c.", 60));
+    EXPECT_TRUE(MemTaskExists(START_LATER_FOLDER "a_b_c (2)"));
+}
+
+TEST_F(StartLater, EveryFailingStepLeavesItStartingOneWay)
+{
+    const struct {
+        const char *what;
+        MemOp op;
+        int occurrence;
+        bool strips;
+        long cause;
+    } cases[] = {
+        {"register refused", MEM_TASK_REGISTER, 1, false, PLAT_ERROR_ACCESS_DENIED},
+        {"read-back fails", MEM_TASK_READ, 1, false, CAUSE_LATER_NOT_KEPT},
+        {"scheduler drops the triggers", MEM_OP_COUNT, 0, true, CAUSE_LATER_NOT_KEPT},
+        {"the disable's move fails", MEM_REG_SET_VALUE, 1, false, PLAT_ERROR_ACCESS_DENIED},
+    };
+    for (const auto &c : cases) {
+        MemReset();
+        SetUp();
+        ScanCatalogue();
+        MemResetCounts();
+        MemSetTaskRegisterStrips(c.strips);
+        if (c.strips == false)
+            MemFailCall(c.op, c.occurrence);
+        EXPECT_EQ(ResultRefused, DelayEntry(IndexOf("Tool"), 60, &StatusFront)) << c.what;
+        ASSERT_EQ(1u, Outcomes.size()) << c.what;
+        EXPECT_EQ(c.cause, Outcomes[0].cause) << c.what;
+        EXPECT_TRUE(StartsAtLogon()) << c.what;
+        EXPECT_FALSE(StartsLater()) << c.what;
+        Outcomes.clear();
+    }
+    // The disable fails and the task cannot be taken away: twice, said.
+    MemReset();
+    SetUp();
+    ScanCatalogue();
+    MemResetCounts();
+    MemFailCall(MEM_REG_SET_VALUE, 1);
+    MemFailCall(MEM_TASK_DELETE, 1);
+    EXPECT_EQ(ResultRefused, DelayEntry(IndexOf("Tool"), 60, &StatusFront));
+    EXPECT_EQ(CAUSE_LATER_TWICE, Outcomes.back().cause);
+    EXPECT_TRUE(StartsAtLogon() && StartsLater());
+
+    // Back at logon: an enable that fails leaves the task; a task that
+    // cannot be deleted has the entry disabled again.
+    MemReset();
+    SetUp();
+    ASSERT_EQ(ResultDone, Delay("Tool", 60));
+    ScanCatalogue();
+    MemResetCounts();
+    MemFailCall(MEM_REG_SET_VALUE, 1);
+    EXPECT_EQ(ResultRefused, DelayEntry(IndexOf("Tool"), 0, &StatusFront));
+    EXPECT_TRUE(!StartsAtLogon() && StartsLater());
+    MemClearFaults();
+    ScanCatalogue();
+    MemResetCounts();
+    MemFailCall(MEM_TASK_DELETE, 1);
+    EXPECT_EQ(ResultRefused, DelayEntry(IndexOf("Tool"), 0, &StatusFront));
+    EXPECT_EQ(PLAT_ERROR_ACCESS_DENIED, Outcomes.back().cause);
+    EXPECT_TRUE(!StartsAtLogon() && StartsLater());
+}
+
+TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
+{
+    ASSERT_EQ(ResultDone, Delay("Tool", 120));
+    ScanCatalogue();
+    int32_t rows = ItemCatalogue.count;
+    int i = IndexOf("Tool");
+    ASSERT_GE(i, 0);
+    EXPECT_EQ(RegistryValue, ItemCatalogue.items[i].kind);
+    EXPECT_EQ(1, ItemCatalogue.items[i].enabled);
+    EXPECT_EQ(std::string(kToolTask), ItemCatalogue.items[i].laterTask);
+    EXPECT_NE(std::string::npos, Notes("Tool").find("starts 2 min after logon")) << Notes("Tool");
+    EXPECT_STREQ(STATE_ON, ItemStateText(&ItemCatalogue.items[i]));
+    EXPECT_EQ(std::string::npos, Notes("Tool").find("switched off in Windows"));
+    // Its task would go on starting the old command: the edit is refused.
+    EXPECT_EQ(SaveRefused, SaveItem("Tool", "C:\\Tools\\tool.exe", "-new", 0, EditorEdit, i));
+    EXPECT_EQ(CAUSE_LATER_EDIT, LastStoreError());
+    for (int32_t r = 0; r < rows; ++r)
+        EXPECT_NE(ScheduledTask, ItemCatalogue.items[r].kind) << "not listed apart";
+
+    // CleanUp keeps it: it is on.
+    const int32_t states[] = {1};
+    CleanUpDisabled(states, 0, &StatusFront);
+    EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRunOff, "Tool"));
+
+    // Disabling the row takes its task away; the entry stays disabled.
+    ApplyChange(i, 0, &StatusFront);
+    EXPECT_FALSE(StartsLater());
+    EXPECT_FALSE(StartsAtLogon());
+
+    EXPECT_EQ(ResultRefused, DelayEntry(IndexOf("Tool"), 60, &StatusFront));
+    EXPECT_EQ(CAUSE_LATER_OFF, Outcomes.back().cause) << "a disabled entry is not started later";
+
+    ASSERT_EQ(ResultDone, Delay("Agent.lnk", 30));
+    std::string lnk = MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER "\\Agent.lnk";
+    ASSERT_TRUE(PlatDeleteFile(lnk.c_str()));
+    ScanCatalogue();
+    i = IndexOf("Agent");
+    ASSERT_GE(i, 0) << "a task whose entry is gone is listed";
+    EXPECT_EQ(ScheduledTask, ItemCatalogue.items[i].kind);
+}
+
+TEST_F(StartLater, DelayZeroGivesStorageBackAndRemoveTakesBoth)
+{
+    std::string run, approved;
+    ASSERT_TRUE(MemGetValue(PLAT_HKCU, kRun, "Tool", nullptr, &run));
+    ASSERT_TRUE(MemGetValue(PLAT_HKCU, kApproved, "Tool", nullptr, &approved));
+    ASSERT_EQ(ResultDone, Delay("Tool", 300));
+    EXPECT_EQ(ResultAlready, Delay("Tool", 300));
+    ASSERT_EQ(ResultDone, Delay("Tool", 60)) << "another delay replaces the task";
+    EXPECT_NE(std::string::npos, MemTaskXml((kToolTask + std::string(" (2)")).c_str()).find("PT1M"));
+    EXPECT_FALSE(MemTaskExists(kToolTask));
+    ASSERT_EQ(ResultDone, Delay("Tool", 0));
+    std::string runAfter, approvedAfter;
+    EXPECT_TRUE(MemGetValue(PLAT_HKCU, kRun, "Tool", nullptr, &runAfter));
+    EXPECT_TRUE(MemGetValue(PLAT_HKCU, kApproved, "Tool", nullptr, &approvedAfter));
+    EXPECT_EQ(run, runAfter);
+    EXPECT_EQ(approved, approvedAfter);
+    EXPECT_TRUE(MemValueNames(PLAT_HKCU, kRunOff).empty());
+    EXPECT_FALSE(MemTaskExists((kToolTask + std::string(" (2)")).c_str()));
+
+    // Remove of a delayed entry: its task and the entry, each backed up.
+    ASSERT_EQ(ResultDone, Delay("Tool", 30));
+    ScanCatalogue();
+    MemResetCounts();
+    MemFailCall(MEM_REG_DELETE_VALUE, 1);
+    EXPECT_NE(ResultDone, RemoveEntry(&ItemCatalogue.items[IndexOf("Tool")], &StatusFront));
+    EXPECT_TRUE(StartsLater()) << "the task is put back when the entry stays";
+    MemClearFaults();
+    ScanCatalogue();
+    size_t before = XmlBackups();
+    EXPECT_EQ(ResultDone, RemoveEntry(&ItemCatalogue.items[IndexOf("Tool")], &StatusFront));
+    EXPECT_FALSE(StartsLater());
+    EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRunOff, "Tool"));
+    EXPECT_EQ(before + 1, XmlBackups()) << "the task's backup";
+}
+
+TEST_F(StartLater, ConsoleDelaysAndItsHistoryUndoes)
+{
+    const char *id = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\\\Tool";
+    const char *wrong[] = {"orvanec", "delay", id, "45"};
+    EXPECT_EQ(CliExitUsage, CliRun(4, (char **)wrong));
+    EXPECT_NE(std::string::npos, MemStreamText(PLAT_STDERR).find("30, 60, 120, 300 or 600"));
+    const char *later[] = {"orvanec", "delay", id, "60"};
+    EXPECT_EQ(CliExitDone, CliRun(4, (char **)later));
+    EXPECT_NE(std::string::npos, MemStreamText(PLAT_STDOUT).find("\"Tool\" now starts 1 min after logon"));
+    EXPECT_TRUE(StartsLater());
+    const char *undo[] = {"orvanec", "undo", "1"};
+    EXPECT_EQ(CliExitDone, CliRun(3, (char **)undo)) << MemStreamText(PLAT_STDERR);
+    EXPECT_TRUE(StartsAtLogon() && !StartsLater());
+
+    // Under a scheduler that drops triggers (Wine's) it is refused, said.
+    MemSetTaskRegisterStrips(true);
+    EXPECT_EQ(CliExitFailed, CliRun(4, (char **)later));
+    EXPECT_NE(std::string::npos, MemStreamText(PLAT_STDERR).find("was not set to start 1 min"));
+    EXPECT_TRUE(StartsAtLogon());
+}
