@@ -198,15 +198,19 @@ static void SystemFolder(PlatHive hive, char *folder)
 }
 
 // A file Windows loads or runs by its name: a path as written (expanded as
-// the system expands it), a bare name in the system folder, with ending
-// added when it has no extension of its own.
+// the system expands it only where Windows expands it: a REG_EXPAND_SZ;
+// the loaders of the rest take a %VAR% literally), a bare name in the
+// system folder, with ending added when it has no extension of its own.
 static void FileRow(TaskCollector *c, AutostartItem *item, PlatHive hive, const char *stored,
-                    const char *file, const char *ending, const char *parameters,
+                    const char *file, int expand, const char *ending, const char *parameters,
                     const char *note)
 {
     item->commandCut = !TextCopy(item->command, COMMAND_FIELD_SIZE, stored);
     char expanded[TEXT_FIELD_SIZE], folder[TEXT_FIELD_SIZE];
-    ExpandAsSystem(file, expanded);
+    if (expand)
+        ExpandAsSystem(file, expanded);
+    else
+        TextCopy(expanded, TEXT_FIELD_SIZE, file);
     const char *slash = strrchr(expanded, '\\');
     const char *add = strchr(slash ? slash : expanded, '.') ? "" : ending;
     SystemFolder(hive, folder);
@@ -343,7 +347,7 @@ static void VisitAppInit(TaskCollector *c, PlatHive hive)
         TextCopy(item->listItem, TEXT_FIELD_SIZE, dll);
         TextFormat(item->name, TEXT_FIELD_SIZE, "AppInit_DLLs: %s", dll);
         item->enabled = loaded;
-        FileRow(c, item, hive, dll, dll, ".dll", "", loaded ? NOTE_APP_INIT : NOTE_APP_INIT_OFF);
+        FileRow(c, item, hive, dll, dll, 0, ".dll", "", loaded ? NOTE_APP_INIT : NOTE_APP_INIT_OFF);
     }
     PlatFree(list);
 }
@@ -375,7 +379,8 @@ static void VisitAppCert(TaskCollector *c)
                 item->cut |= strlen(name) >= TEXT_FIELD_SIZE;
                 item->inexact = !item->cut && !PlatRegNameExact(key, index, name);
                 TextFormat(item->name, TEXT_FIELD_SIZE, "AppCertDLLs: %s", name);
-                FileRow(c, item, PLAT_HKLM, dll, dll, ".dll", "", NOTE_APP_CERT);
+                FileRow(c, item, PLAT_HKLM, dll, dll, type == PLAT_REG_EXPAND_SZ, ".dll", "",
+                        NOTE_APP_CERT);
             }
         }
         PlatFree(dll);
@@ -472,7 +477,7 @@ static void VisitBootExecute(TaskCollector *c)
         else
             TextCopy(file, sizeof file, strncmp(program, "\\??\\", 4) == 0 ? program + 4 : program);
         const char *rest = word + length + strspn(word + length, " \t");
-        FileRow(c, item, PLAT_HKLM, entry, file, ".exe", rest, NOTE_BOOT_EXECUTE);
+        FileRow(c, item, PLAT_HKLM, entry, file, 0, ".exe", rest, NOTE_BOOT_EXECUTE);
     }
     PlatFree(data);
 }
@@ -512,7 +517,7 @@ static void VisitLsaList(TaskCollector *c, const char *value, const char *note)
         item->cut |= cut;
         TextCopy(item->listItem, TEXT_FIELD_SIZE, name);
         TextFormat(item->name, TEXT_FIELD_SIZE, "%s: %s", value, name);
-        FileRow(c, item, PLAT_HKLM, name, name, ".dll", "", note);
+        FileRow(c, item, PLAT_HKLM, name, name, 0, ".dll", "", note);
     }
     PlatFree(data);
 }

@@ -195,6 +195,19 @@ TEST_F(OtherPlaces, WindowsSignedFilesAreHiddenButNeverADebugger)
     EXPECT_EQ(0, ItemHiddenAsWindows(Row("Authentication Packages: C:\\Tools\\pkg.dll"), 1));
     EXPECT_EQ(0, ItemHiddenAsWindows(Row("Debugger of sethc.exe"), 1));
     EXPECT_EQ(0, ItemHiddenAsWindows(Row("AppInit_DLLs: ownpkg"), 1));
+
+    // Windows loads these as written: a %VAR% in them is no folder of its,
+    // so the Windows-signed file the expanded path would name is not hidden.
+    // Only an AppCertDLLs REG_EXPAND_SZ is expanded.
+    MemSetString(PLAT_HKLM, LEGACY_WINDOWS_KEY, "AppInit_DLLs", "%SystemRoot%\\System32\\ownpkg.dll");
+    SetMulti(LSA_KEY, "Authentication Packages", {"%SystemRoot%\\System32\\ownpkg"});
+    MemSetValue(PLAT_HKLM, APP_CERT_KEY, "Own", PLAT_REG_EXPAND_SZ,
+                std::string("%SystemRoot%\\System32\\ownpkg.dll") + '\0');
+    ScanCatalogue();
+    EXPECT_EQ(0, ItemHiddenAsWindows(Row("AppInit_DLLs: %SystemRoot%\\System32\\ownpkg.dll"), 1));
+    EXPECT_EQ(0, ItemHiddenAsWindows(
+                     Row("Authentication Packages: %SystemRoot%\\System32\\ownpkg"), 1));
+    EXPECT_EQ(1, ItemHiddenAsWindows(Row("AppCertDLLs: Own"), 1));
 }
 
 // Listed to be seen: a switch, a Remove and an edit are refused with the
