@@ -193,10 +193,11 @@ void ReadServiceRows(TaskRows *rows)
     PlatServiceConfig *config =
         count ? (PlatServiceConfig *)PlatAllocZero(sizeof *config) : NULL;
     for (uint32_t i = 0; i < count && config; ++i) {
-        long queried = PlatServiceQuery(services[i].name, config);
-        // A service deleted since the listing is no longer there to start;
-        // one whose name the code page changed was not found by that name,
-        // and is said as unread.
+        // A name the code page changed (or cut) is never asked for: it
+        // could be another service's name. Said as unread.
+        long queried = services[i].exact ? PlatServiceQuery(services[i].name, config)
+                                         : (long)PLAT_ERROR_SERVICE_DOES_NOT_EXIST;
+        // A service deleted since the listing is no longer there to start.
         if (queried == PLAT_ERROR_SERVICE_DOES_NOT_EXIST && services[i].exact)
             continue;
         if (queried != PLAT_OK) {

@@ -222,16 +222,19 @@ TEST_F(Services, FailedListingAndUnreadSettingsAreSaid)
     EXPECT_EQ(std::vector<std::string>({said}), told);
     EXPECT_EQ(1, ItemCatalogue.count);
     EXPECT_GE(IndexOf("Agent"), 0);
-    // A name the code page changed finds no service by that name: said, not skipped.
+    // A name the code page changed is said, not skipped, and never asked
+    // for by its changed name, which may be another service's ("??").
     MemService wide = Svc("\xE4\xBB\xA3\xE7\x90\x86", kVendor);
     wide.wideName = true;
     MemAddService(wide);
+    MemAddService(Svc("??", kVendor));
     MemSetCodePageUtf8(false);
     told.clear();
     ScanCatalogue();
     MemSetCodePageUtf8(true);
     ASSERT_EQ(1u, told.size());
     EXPECT_EQ(0u, told[0].find(std::string(said).substr(0, 10))) << told[0];
+    EXPECT_EQ(3, ItemCatalogue.count);
 }
 
 // Unelevated, a switch is refused before anything is saved, said as
