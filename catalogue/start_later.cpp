@@ -8,6 +8,7 @@
 // whole; its description names the entry's id, so that the scan folds the
 // task back into the entry's row instead of listing both.
 #include "catalogue.h"
+#include "task_rows.h"
 #include "task_xml.h"
 
 #include <string.h>
@@ -267,6 +268,26 @@ static int32_t EntryOf(const AutostartItem *records, int32_t count, const char *
     return -1;
 }
 
+// The task's XML and state as the scheduler gives them back; for a row read
+// from the task files (a scheduler that cannot list: Wine's, whose own copy
+// keeps no triggers) the file's, once the scheduler has shown it knows the
+// task by its path, so that it can take it away with the entry.
+static long LaterTaskXml(const AutostartItem *row, char **xml, uint32_t *size, int32_t *enabled)
+{
+    long read = PlatTaskRead(row->location, xml, size, enabled);
+    if (read != PLAT_OK || !row->readOnly)
+        return read;
+    PlatFree(*xml);
+    *xml = NULL;
+    *size = 0;
+    *enabled = row->enabled;
+    char folder[TEXT_FIELD_SIZE], file[TEXT_FIELD_SIZE];
+    if (!TaskFilesFolder(folder) || !TextFormat(file, sizeof file, "%s%s", folder, row->location))
+        return PLAT_ERROR_FILE_NOT_FOUND;
+    *xml = (char *)PlatFileLoad(file, size);
+    return *xml ? PLAT_OK : PLAT_ERROR_FILE_NOT_FOUND;
+}
+
 int32_t FoldStartLater(AutostartItem *records, int32_t count)
 {
     size_t folder = strlen(START_LATER_FOLDER);
@@ -279,13 +300,13 @@ int32_t FoldStartLater(AutostartItem *records, int32_t count)
         uint32_t size = 0;
         int32_t enabled = 0;
         int32_t entry = -1;
-        // Only a task the scheduler gives back (never one read from the
-        // task files: it could not be changed with its entry).
+        // Only a task the scheduler knows (one it hides, or one read from
+        // a file it does not know, could not be changed with its entry).
         char prefix[TEXT_FIELD_SIZE];
         TextFormat(prefix, sizeof prefix, "%.*s", (int)folder, row->location);
-        if (row->kind == ScheduledTask && !row->readOnly && !row->cut
+        if (row->kind == ScheduledTask && !row->schedulerHidden && !row->cut && !row->inexact
             && strlen(row->location) > folder && TextCompareNoCase(prefix, START_LATER_FOLDER) == 0
-            && PlatTaskRead(row->location, &xml, &size, &enabled) == PLAT_OK) {
+            && LaterTaskXml(row, &xml, &size, &enabled) == PLAT_OK) {
             const char *own = ParseTaskXml(xml, size, task) ? OwnTaskId(task) : NULL;
             int32_t seconds = own ? DelaySeconds(task->logonDelay) : 0;
             entry = seconds && task->logonTriggers == 1 ? EntryOf(records, count, own) : -1;

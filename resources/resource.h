@@ -89,6 +89,13 @@
 #define IDM_SHOW_GONE       148
 /* in the "?" menu, the context menu and Ctrl+H */
 #define IDM_HISTORY         149
+/* Start later: 30 s, 1, 2, 5 and 10 minutes after logon, then at logon */
+#define IDM_LATER_30        160
+#define IDM_LATER_60        161
+#define IDM_LATER_120       162
+#define IDM_LATER_300       163
+#define IDM_LATER_600       164
+#define IDM_LATER_NONE      165
 
 /* ---- Controls: main window ---- */
 #define IDC_ITEM_LIST       110

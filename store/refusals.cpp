@@ -61,3 +61,22 @@ long RemoveRefusalCause(const AutostartItem *item)
         cause = CAUSE_NAME_NOT_CARRIED;
     return cause;
 }
+
+long DelayRefusalCause(const AutostartItem *item, int32_t seconds)
+{
+    if (item->inexact)
+        return CAUSE_NAME_INEXACT;
+    if (item->cut || !ItemActionable(item))
+        return CAUSE_NAME_CUT;
+    if (!StartLaterFits(item) || item->cameBack)
+        return CAUSE_LATER_KIND;
+    if (item->commandCut)
+        return CAUSE_LATER_COMMAND;
+    // Off, and not through a task: nothing starts it now, at logon or later
+    // (it is not "already at logon" either).
+    if (!item->enabled && !item->startLater)
+        return CAUSE_LATER_OFF;
+    if (seconds && !StartLaterDelayValid(seconds))
+        return PLAT_ERROR_INVALID_PARAMETER;
+    return PLAT_OK;
+}

@@ -96,22 +96,6 @@ int RemoveLaterTask(const AutostartItem *item, char **xml)
     return removed;
 }
 
-// Why the entry cannot start seconds after logon; PLAT_OK when it may.
-static long DelayRefusal(const AutostartItem *item, int32_t seconds)
-{
-    if (item->inexact)
-        return CAUSE_NAME_INEXACT;
-    if (item->cut || !ItemActionable(item))
-        return CAUSE_NAME_CUT;
-    if (!StartLaterFits(item) || item->cameBack)
-        return CAUSE_LATER_KIND;
-    if (item->commandCut)
-        return CAUSE_LATER_COMMAND;
-    if (seconds && !item->enabled && !item->startLater)
-        return CAUSE_LATER_OFF;
-    return PLAT_OK;
-}
-
 // seconds > 0: the task first, then the entry aside (or, when it starts
 // later already, the old task away); nonzero when not done.
 static int StartLater(AutostartItem *item, int32_t seconds, StoreOutcome *o)
@@ -197,8 +181,7 @@ OutcomeResult DelayEntry(int32_t index, int32_t seconds, const FrontEnd *front)
     BeginOutcome(&outcome, item, ActionDelay);
     outcome.delay = seconds;
     SetStoreError(PLAT_OK);
-    long refused = seconds && !StartLaterDelayValid(seconds) ? (long)PLAT_ERROR_INVALID_PARAMETER
-                                                             : DelayRefusal(item, seconds);
+    long refused = DelayRefusalCause(item, seconds);
     if (refused != PLAT_OK || item->startLater == seconds) {
         outcome.result = refused != PLAT_OK ? ResultRefused : ResultAlready;
         outcome.cause = refused;

@@ -231,6 +231,10 @@ long ListRemoveRefusal(const AutostartItem *item);
 // tried.
 long SwitchRefusalCause(const AutostartItem *item);
 long RemoveRefusalCause(const AutostartItem *item);
+// The cause a Start later of seconds (0: at logon again) is refused for:
+// not a Run value or a Startup file, its name or command cut, off and not
+// started later, or a delay not offered; PLAT_OK when it may be tried.
+long DelayRefusalCause(const AutostartItem *item, int32_t seconds);
 // Why a readOnly row is never changed: a task read from the task files, a
 // script Group Policy keeps, a row of the other places.
 long ReadOnlyCause(const AutostartItem *item);

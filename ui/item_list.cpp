@@ -711,7 +711,7 @@ static void RunItem(const AutostartItem *item)
     SetStatusText(NULL, status);
 }
 
-static void ShowRemoveOutcome(void *, const StoreOutcome *outcome)
+static void ShowChangeOutcome(void *, const StoreOutcome *outcome)
 {
     if (outcome->result == ResultDone)
         NoteOwnChange(outcome->item);
@@ -730,7 +730,7 @@ static void RemoveItem(const AutostartItem *item, int32_t row)
         BeginOutcome(&refused, item, ActionRemove);
         refused.result = ResultRefused;
         refused.cause = refusal;
-        ShowRemoveOutcome(NULL, &refused);
+        ShowChangeOutcome(NULL, &refused);
         return;
     }
     char question[4 * TEXT_FIELD_SIZE + 128];
@@ -749,11 +749,39 @@ static void RemoveItem(const AutostartItem *item, int32_t row)
     const AutostartItem *next = CatalogueItem(RecordOfRow(ItemListWindow, row + 1));
     if (!next)
         next = CatalogueItem(RecordOfRow(ItemListWindow, row - 1));
-    const FrontEnd front = {ShowRemoveOutcome, NULL, ShowCatalogueError, NULL, FRONT_WINDOW};
+    const FrontEnd front = {ShowChangeOutcome, NULL, ShowCatalogueError, NULL, FRONT_WINDOW};
     if (RemoveEntry(item, &front) != ResultDone)
         return;
     if (next)
         WantRecord(next);
+    PostRefresh();
+}
+
+// Start later's commands, in the submenu's order, and their delays.
+static const struct {
+    UINT command;
+    int32_t seconds;
+} LaterCommands[] = {{IDM_LATER_30, 30},   {IDM_LATER_60, 60},   {IDM_LATER_120, 120},
+                     {IDM_LATER_300, 300}, {IDM_LATER_600, 600}, {IDM_LATER_NONE, 0}};
+
+static int32_t LaterSeconds(UINT command)
+{
+    for (const auto &later : LaterCommands)
+        if (later.command == command)
+            return later.seconds;
+    return -1;
+}
+
+// Start later is stored at once, as Remove is: a task is not a check box
+// that waits for Apply. The list is read again, as after every change.
+static void DelayItem(int32_t record, int32_t seconds)
+{
+    const FrontEnd front = {ShowChangeOutcome, NULL, ShowCatalogueError, NULL, FRONT_WINDOW};
+    if (DelayEntry(record, seconds, &front) != ResultDone)
+        return;
+    const AutostartItem *item = CatalogueItem(record);
+    if (item)
+        WantRecord(item);
     PostRefresh();
 }
 
@@ -821,6 +849,10 @@ void RunItemCommand(HWND list, UINT command, int32_t row)
     const AutostartItem *item = CatalogueItem(RecordOfRow(list, row));
     if (!item)
         return;
+    if (LaterSeconds(command) >= 0) {
+        DelayItem(RecordOfRow(list, row), LaterSeconds(command));
+        return;
+    }
     // The target as the 64-bit system sees it, as the logon would start it.
     char target[TEXT_FIELD_SIZE];
     NativeFilePath(item->target, target);
@@ -866,6 +898,26 @@ static POINT MenuPoint(HWND list, int32_t row, LPARAM lParam)
     return point;
 }
 
+// Start later's submenu (at LATER_MENU_POSITION, after Disable): each delay
+// the row refuses grayed, the whole submenu when it refuses every one; the
+// delay it starts with now checked (at logon: "Start at logon").
+#define LATER_MENU_POSITION 5
+static void GreyStartLater(HMENU popup, const AutostartItem *item)
+{
+    HMENU later = GetSubMenu(popup, LATER_MENU_POSITION);
+    int offered = 0;
+    for (const auto &delay : LaterCommands) {
+        int refused = DelayRefusalCause(item, delay.seconds) != PLAT_OK;
+        offered += !refused;
+        if (refused)
+            EnableMenuItem(later, delay.command, MF_BYCOMMAND | MF_GRAYED);
+        if (!refused && delay.seconds == item->startLater)
+            CheckMenuRadioItem(later, IDM_LATER_30, IDM_LATER_NONE, delay.command, MF_BYCOMMAND);
+    }
+    if (!offered)
+        EnableMenuItem(popup, LATER_MENU_POSITION, MF_BYPOSITION | MF_GRAYED);
+}
+
 // Only what the row allows is offered; the status says why the rest is not.
 static void GreyWhatTheRowRefuses(HMENU popup, const AutostartItem *item)
 {
@@ -886,6 +938,7 @@ static void GreyWhatTheRowRefuses(HMENU popup, const AutostartItem *item)
         EnableMenuItem(popup, IDM_RUN, MF_BYCOMMAND | MF_GRAYED);
         EnableMenuItem(popup, IDM_FIND_TARGET, MF_BYCOMMAND | MF_GRAYED);
     }
+    GreyStartLater(popup, item);
     long cause = switchCause != PLAT_OK ? switchCause : removeCause;
     if (cause == PLAT_OK)
         return;

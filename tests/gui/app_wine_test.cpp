@@ -257,7 +257,7 @@ TEST_F(Resources, MenusHaveTheirTextsAndIds)
     ASSERT_NE((HMENU)NULL, item);
     std::vector<std::pair<UINT, std::string>> expectedItem = {
         {123, "&Run"},     {124, "&Find Target"}, {0, ""},
-        {125, "&Edit"},    {126, "&Disable"},     {127, "Re&move"},
+        {125, "&Edit"},    {126, "&Disable"},     {0, "S&tart later"}, {127, "Re&move"},
         {135, "&Properties"}, {0, ""},
         {146, "A&ccept"},  {147, "Accept a&ll"},  {148, "Show what is &gone"},
         {149, "&History...\tCtrl+H"}, {0, ""}, {0, "&Sort by"}};
@@ -265,7 +265,11 @@ TEST_F(Resources, MenusHaveTheirTextsAndIds)
     std::vector<std::pair<UINT, std::string>> expectedSort = {
         {140, "&Application"}, {141, "&Type"}, {142, "&State"}, {143, "&Path"},
         {144, "&Change (marked first)"}, {145, "Order &found"}};
-    EXPECT_EQ(expectedSort, MenuItems(GetSubMenu(GetSubMenu(item, 0), 13)));
+    EXPECT_EQ(expectedSort, MenuItems(GetSubMenu(GetSubMenu(item, 0), 14)));
+    std::vector<std::pair<UINT, std::string>> expectedLater = {
+        {160, "&30 seconds"}, {161, "&1 minute"}, {162, "&2 minutes"}, {163, "&5 minutes"},
+        {164, "1&0 minutes"}, {0, ""}, {165, "Start at &logon"}};
+    EXPECT_EQ(expectedLater, MenuItems(GetSubMenu(GetSubMenu(item, 0), 5)));
     DestroyMenu(item);
 }
 

@@ -669,14 +669,14 @@ TEST_F(MainWindowTest, WindowsOwnRowKeepsAGreyedBoxAndSaysWhy)
     Finish(watcher);
     Pump();
     // (Wine has no userinit.exe: its program is missing too.)
-    EXPECT_EQ("&Run;&Find Target;&Edit;&Disable;Re&move;", seen.greyed);
+    EXPECT_EQ("&Run;&Find Target;&Edit;&Disable;S&tart later;Re&move;", seen.greyed);
     EXPECT_NE(std::string::npos, Status().find("is not changed here")) << Status();
     SelectRow(list, RowOf("Userinit: C:\\a.exe"));
     watcher = WatchMenu(-1, &seen);
     SendMessageA(list, WM_CONTEXTMENU, (WPARAM)list, MAKELPARAM(-1, -1));
     Finish(watcher);
     Pump();
-    EXPECT_EQ("&Run;&Find Target;&Edit;", seen.greyed);
+    EXPECT_EQ("&Run;&Find Target;&Edit;S&tart later;", seen.greyed) << "not a Run value";
 }
 
 TEST_F(MainWindowTest, ApplyMovesAnUncheckedValueAndTheRowStaysUnchecked)

@@ -307,3 +307,21 @@ ConsoleRun Console(const std::string &arguments)
     }
     return run;
 }
+
+void StopTaskScheduler()
+{
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    SC_HANDLE service =
+        manager ? OpenServiceA(manager, "Schedule", SERVICE_STOP | SERVICE_QUERY_STATUS) : NULL;
+    SERVICE_STATUS status = {};
+    if (service && ControlService(service, SERVICE_CONTROL_STOP, &status))
+        for (int tries = 0; tries < 100 && status.dwCurrentState != SERVICE_STOPPED; ++tries) {
+            Sleep(100);
+            if (!QueryServiceStatus(service, &status))
+                break;
+        }
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+}

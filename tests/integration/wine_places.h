@@ -45,6 +45,11 @@ bool SetWide(HKEY hive, const char *path, const wchar_t *name, DWORD type,
              const std::string &bytes);
 std::string WideBytes(HKEY hive, const char *path, const wchar_t *name, DWORD *type = NULL);
 
+// Stops Wine's Task Scheduler service, which a task's registration or
+// reading starts and which is then listed as a running automatic service:
+// the tests after it find the places as they were. Waits up to 10 s.
+void StopTaskScheduler();
+
 // What orvanec.exe beside this program exited with and wrote to stdout.
 struct ConsoleRun {
     DWORD code;

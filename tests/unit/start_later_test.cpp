@@ -271,6 +271,8 @@ TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
 
     EXPECT_EQ(ResultRefused, DelayEntry(IndexOf("Tool"), 60, &StatusFront));
     EXPECT_EQ(CAUSE_LATER_OFF, Outcomes.back().cause) << "a disabled entry is not started later";
+    EXPECT_EQ(ResultRefused, DelayEntry(IndexOf("Tool"), 0, &StatusFront));
+    EXPECT_EQ(CAUSE_LATER_OFF, Outcomes.back().cause) << "nor said to start at logon already";
 
     ASSERT_EQ(ResultDone, Delay("Agent.lnk", 30));
     std::string lnk = MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER "\\Agent.lnk";
@@ -279,6 +281,30 @@ TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
     i = IndexOf("Agent");
     ASSERT_GE(i, 0) << "a task whose entry is gone is listed";
     EXPECT_EQ(ScheduledTask, ItemCatalogue.items[i].kind);
+}
+
+// A scheduler that cannot list and gives its tasks back without their
+// triggers (Wine's): the task file says what the task is while the
+// scheduler knows it by its path; a file it does not know is a task apart.
+TEST_F(StartLater, TaskFileFoldsOnlyWhileTheSchedulerKnowsTheTask)
+{
+    ASSERT_EQ(ResultDone, Delay("Tool", 60));
+    std::string file = std::string("C:\\WINDOWS\\System32\\Tasks") + kToolTask;
+    MemAddFile(file.c_str(), std::string("\xff\xfe", 2) + MemUtf16(kUserXml.c_str(), false));
+    MemAddTask(kToolTask, "<Task><Settings><Enabled>true</Enabled></Settings></Task>");
+    MemFailCall(MEM_TASK_LIST, 0, PLAT_ERROR_CALL_NOT_IMPLEMENTED);
+    ScanCatalogue();
+    ASSERT_EQ(2, ItemCatalogue.count) << "Tool and Agent.lnk";
+    EXPECT_EQ(60, ItemCatalogue.items[IndexOf("Tool")].startLater);
+    EXPECT_EQ(1, ItemCatalogue.items[IndexOf("Tool")].enabled);
+    ASSERT_EQ(ResultDone, DelayEntry(IndexOf("Tool"), 0, &StatusFront));
+    EXPECT_TRUE(StartsAtLogon() && !StartsLater());
+
+    ASSERT_EQ(ResultDone, Delay("Tool", 60));
+    ASSERT_EQ(PLAT_OK, PlatTaskDelete(kToolTask));
+    ScanCatalogue();
+    ASSERT_EQ(3, ItemCatalogue.count) << "the file alone is no task of the entry's";
+    EXPECT_EQ(0, ItemCatalogue.items[IndexOf("Tool")].startLater);
 }
 
 TEST_F(StartLater, DelayZeroGivesStorageBackAndRemoveTakesBoth)
