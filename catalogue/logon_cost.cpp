@@ -743,6 +743,14 @@ static void DiskText(int64_t bytes, char *out, size_t size)
                units[unit]);
 }
 
+void LogonFiguresText(int64_t cpuMicroseconds, int64_t diskBytes, char *text, size_t size)
+{
+    char cpu[32], disk[32];
+    CpuText(cpuMicroseconds, cpu, sizeof cpu);
+    DiskText(diskBytes, disk, sizeof disk);
+    TextFormat(text, size, "%s, %s", cpu, disk);
+}
+
 void LogonCostText(const LogonCost *cost, int32_t utcOffsetMinutes, char *text, size_t size)
 {
     switch (cost->state) {

@@ -95,6 +95,9 @@ void FindLogonCost(const LogonRecord *record, const char *program, const char *c
 // below 300 ms of CPU and 300 KB of disk, "medium" otherwise.
 const char *LogonCostBand(int64_t cpuMicroseconds, int64_t diskBytes);
 
+// The figures alone, short: "1.2 s, 14.3 MB". Always terminated within size.
+void LogonFiguresText(int64_t cpuMicroseconds, int64_t diskBytes, char *text, size_t size);
+
 // "At the logon of 8 Dec 08:12: CPU 1.2 s, disk 14.3 MB (Task Manager's
 // band: high)", or "Not measured: " and why. utcOffsetMinutes (east of
 // UTC) turns a UTC logon time into the user's; a time written without a

@@ -639,6 +639,9 @@ int ScanStorageUntil(CatalogueData *out, int (*stopped)(void *context), void *co
     StopAsked = stopped;
     StopContext = context;
     LoadStorage(out);
+    // A scan narrowed to some ids changes entries and shows no costs.
+    if (OthersWanted && !ScanStopped())
+        ReadCostAndRunning(out);
     int whole = !ScanStopped();
     StopAsked = NULL;
     StopContext = NULL;

@@ -156,6 +156,7 @@ static int FillServiceRow(AutostartItem *item, const PlatServiceStatus *status,
     item->kind = Service;
     item->enabled = !off;
     item->serviceRunning = status->state != PLAT_SERVICE_STOPPED;
+    item->serviceProcess = item->serviceRunning ? status->processId : 0;
     TextCopy(item->scope, SCOPE_SIZE, SCOPE_ALL);
     item->cut = !TextCopy(item->name, TEXT_FIELD_SIZE, status->name);
     item->inexact = !item->cut && !status->exact;

@@ -5,6 +5,7 @@
 // again whole from storage, so a script never gets the window's cut.
 #include "cli.h"
 
+#include "../catalogue/logon_cost.h"
 #include "../store/store.h"
 
 #include <string.h>
@@ -21,6 +22,8 @@ struct ListRow {
     char place[TEXT_FIELD_SIZE + 32];
     char key[TEXT_FIELD_SIZE + 32]; // the place without a logon place's value
     char notes[4 * TEXT_FIELD_SIZE];
+    char cpu[24];  // the cost's figures as digits, empty when not measured
+    char disk[24];
 };
 
 // The value's text as stored, however long (PlatFree it); null when it is
@@ -66,6 +69,11 @@ static void LoadRow(ListRow *row, int32_t index)
         TextCopy(row->key, sizeof row->key, row->place);
     }
     ItemNotes(item, row->notes, sizeof row->notes);
+    row->cpu[0] = row->disk[0] = '\0';
+    if (item->costState == LOGON_COST_MEASURED) {
+        TextFormat(row->cpu, sizeof row->cpu, "%lld", (long long)item->costCpu);
+        TextFormat(row->disk, sizeof row->disk, "%lld", (long long)item->costDisk);
+    }
 }
 
 static void FreeRow(ListRow *row)
@@ -107,6 +115,10 @@ static const char *DescriptionOf(const ListRow *r) { return Known(r->item->descr
 static const char *CompanyOf(const ListRow *r) { return Known(r->item->company); }
 static const char *PublisherOf(const ListRow *r) { return Known(r->item->publisher); }
 static const char *NotesOf(const ListRow *r) { return r->notes; }
+static const char *CostOf(const ListRow *r) { return r->item->costText; }
+static const char *CpuOf(const ListRow *r) { return r->cpu[0] ? r->cpu : NULL; }
+static const char *DiskOf(const ListRow *r) { return r->disk[0] ? r->disk : NULL; }
+static const char *RunningOf(const ListRow *r) { return r->item->runningText; }
 static int EnabledOf(const ListRow *r) { return r->item->enabled != 0; }
 static int SwitchedOffOf(const ListRow *r) { return r->item->approvalDisabled != 0; }
 static int TargetFoundOf(const ListRow *r) { return !r->item->targetMissing; }
@@ -128,6 +140,10 @@ static const ListColumn Columns[] = {
     {"company", "Company", ColumnText, 0, CompanyOf, NULL},
     {"publisher", "Publisher", ColumnText, 0, PublisherOf, NULL},
     {"notes", "Notes", ColumnText, 0, NotesOf, NULL},
+    {"cost", "Cost at last logon", ColumnText, 0, CostOf, NULL},
+    {"cost_cpu_us", "CPU (us)", ColumnText, 0, CpuOf, NULL},
+    {"cost_disk_bytes", "Disk (bytes)", ColumnText, 0, DiskOf, NULL},
+    {"running", "Running", ColumnText, 0, RunningOf, NULL},
 };
 #define COLUMN_COUNT (int)(sizeof Columns / sizeof Columns[0])
 #define ID_COLUMN 0

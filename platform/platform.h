@@ -193,6 +193,9 @@ uint32_t PlatFindAttributes(PlatFind find);
 // The size in bytes of what the search gave last.
 uint64_t PlatFindSize(PlatFind find);
 
+// When what the search gave last was last written (FILETIME units).
+uint64_t PlatFindWriteTime(PlatFind find);
+
 void PlatFindClose(PlatFind find);
 
 // Moves a file; never replaces an existing destination. Nonzero when moved.
@@ -309,6 +312,13 @@ int PlatFileClose(PlatFile file);
 // The whole content of a file, in a block to PlatFree; null on failure.
 void *PlatFileLoad(const char *path, uint32_t *size);
 
+// The same for a file another process may be writing (opened to read only,
+// sharing everything), refused unread when it is larger than most bytes:
+// PLAT_OK with *data (two zero bytes after the content) and *size;
+// PLAT_ERROR_MORE_DATA for a larger file; else the error of the open or
+// the read (access denied, not found). *data null but on PLAT_OK.
+long PlatFileLoadMost(const char *path, uint32_t most, void **data, uint32_t *size);
+
 // Nonzero when path lies on the network: a UNC path ("\\server\share\...")
 // or one on a drive letter of a network drive. Decided without touching the
 // network, so an unreachable server costs nothing here.
@@ -329,6 +339,24 @@ int PlatSearchProgram(const char *name, char *found);
 int PlatFilesRedirected(void);
 
 // ---- Processes ------------------------------------------------------------
+
+// The security identifier of the user this process runs as, as text
+// ("S-1-5-21-...-1001"); nonzero with it, else zero with it empty.
+int PlatUserSid(char *sid, size_t size);
+
+// A process running now, as the system lists it.
+struct PlatProcess {
+    uint32_t id;
+    uint64_t startTime;           // when it started (FILETIME units, UTC)
+    char image[PLAT_TEXT_SIZE];   // its program's full path (QueryFullProcessImageName)
+};
+
+// Every process this one may open to ask its program and start time, in a
+// block of *count records to PlatFree (null when none): a process that
+// cannot be opened, or whose path does not fit or does not survive the
+// code page, is left out, never named by a guess. PLAT_OK, or the error of
+// a listing that failed (*processes null then).
+long PlatProcessList(PlatProcess **processes, uint32_t *count);
 
 // Nonzero when this process runs elevated (with an administrator's full
 // rights).

@@ -337,6 +337,7 @@ struct PlatFindTag {
     int exact;
     DWORD attributes;
     uint64_t size;
+    uint64_t writeTime;
 };
 
 // The code page's form of a found file's name; the search remembers whether
@@ -374,6 +375,8 @@ PlatFind PlatFindFirst(const char *pattern, char *name)
     find->handle = handle;
     find->attributes = found.dwFileAttributes;
     find->size = ((uint64_t)found.nFileSizeHigh << 32) | found.nFileSizeLow;
+    find->writeTime = ((uint64_t)found.ftLastWriteTime.dwHighDateTime << 32)
+                      | found.ftLastWriteTime.dwLowDateTime;
     DeliverFoundName(find, found.cFileName, name);
     return find;
 }
@@ -388,6 +391,8 @@ int PlatFindNext(PlatFind find, char *name)
     }
     find->attributes = found.dwFileAttributes;
     find->size = ((uint64_t)found.nFileSizeHigh << 32) | found.nFileSizeLow;
+    find->writeTime = ((uint64_t)found.ftLastWriteTime.dwHighDateTime << 32)
+                      | found.ftLastWriteTime.dwLowDateTime;
     DeliverFoundName(find, found.cFileName, name);
     return 1;
 }
@@ -400,6 +405,11 @@ uint32_t PlatFindAttributes(PlatFind find)
 uint64_t PlatFindSize(PlatFind find)
 {
     return find ? find->size : 0;
+}
+
+uint64_t PlatFindWriteTime(PlatFind find)
+{
+    return find ? find->writeTime : 0;
 }
 
 int PlatFindExact(PlatFind find)
@@ -719,6 +729,41 @@ void *PlatFileLoad(const char *path, uint32_t *size)
     if (block)
         *size = length;
     return block;
+}
+
+long PlatFileLoadMost(const char *path, uint32_t most, void **data, uint32_t *size)
+{
+    *data = NULL;
+    *size = 0;
+    // The writer (a service) may hold it open: every sharing is granted.
+    HANDLE file = CreateFileA(path, GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return (long)GetLastError();
+    LARGE_INTEGER length;
+    long result = PLAT_OK;
+    char *block = NULL;
+    if (!GetFileSizeEx(file, &length))
+        result = (long)GetLastError();
+    else if (length.QuadPart < 0 || (uint64_t)length.QuadPart > most)
+        result = PLAT_ERROR_MORE_DATA;
+    else if (!(block = (char *)GlobalAlloc(GPTR, (SIZE_T)length.QuadPart + 2)))
+        result = PLAT_ERROR_OUTOFMEMORY;
+    DWORD got = 0;
+    BOOL read = block && ReadFile(file, block, (DWORD)length.QuadPart, &got, NULL);
+    if (block && (!read || got != (DWORD)length.QuadPart)) {
+        // A file cut short meanwhile is not read in part.
+        result = read ? (long)PLAT_ERROR_READ_FAULT : (long)GetLastError();
+        GlobalFree((HGLOBAL)block);
+        block = NULL;
+    }
+    CloseHandle(file);
+    if (block) {
+        *data = block;
+        *size = (uint32_t)length.QuadPart;
+    }
+    return result;
 }
 
 // ---- Shortcuts ----------------------------------------------------------

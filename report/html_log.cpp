@@ -131,6 +131,18 @@ void PutRecord(ReportWriter *w, const AutostartItem *item, const char *change)
     PutText(w, "</td></tr>\n<tr><td>Publisher:</td><td>");
     PUT_SHOWN(w, item, publisher);
     PutText(w, "</td></tr>");
+    // Its cost at the last logon and whether it runs now; the header says
+    // what the figures cover.
+    if (item->costText[0]) {
+        PutText(w, "\n<tr><td>Cost:</td><td>");
+        PUT_SHOWN(w, item, costText);
+        PutText(w, "</td></tr>");
+    }
+    if (item->runningText[0]) {
+        PutText(w, "\n<tr><td>Running:</td><td>");
+        PUT_SHOWN(w, item, runningText);
+        PutText(w, "</td></tr>");
+    }
     if (change[0]) {
         PutText(w, "\n<tr><td>Change:</td><td><b>");
         PutShown(w, change, strlen(change) + 1, 0);
@@ -256,6 +268,12 @@ void PutHeader(ReportWriter *w)
     for (int i = 0; i < used; ++i)
         PutCount(w, places[i].label, places[i].entries, places[i].disabled);
     PutCount(w, "In all", ItemCatalogue.count, disabled);
+    for (int32_t i = 0; i < ItemCatalogue.count; ++i) {
+        if (ItemCatalogue.items[i].costText[0]) {
+            PutText(w, "Cost at the last logon: " COST_COVERS "<br>\n");
+            break;
+        }
+    }
     if (ItemCatalogue.changed)
         PutText(w, "<b>" SCAN_STORAGE_CHANGED "</b><br>\n");
     // Tasks that may be missing, with the folder a name could make markup of.

@@ -84,6 +84,8 @@
 #define IDM_SORT_PATH       143
 #define IDM_SORT_CHANGE     144
 #define IDM_SORT_SCAN       145
+/* after Change in the menu, numbered after the rest */
+#define IDM_SORT_COST       153
 #define IDM_ACCEPT          146
 #define IDM_ACCEPT_ALL      147
 #define IDM_SHOW_GONE       148

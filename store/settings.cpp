@@ -72,9 +72,13 @@ int ReadWindowLayoutSetting(WindowLayout *layout)
     const uint32_t first = (uint32_t)offsetof(WindowLayout, maximised);
     const uint32_t second = (uint32_t)offsetof(WindowLayout, stateColumn);
     const uint32_t third = (uint32_t)offsetof(WindowLayout, changeColumn);
+    const uint32_t fourth = (uint32_t)offsetof(WindowLayout, costColumn);
     if (result != PLAT_OK || type != PLAT_REG_BINARY
-        || (size != sizeof read && size != first && size != second && size != third))
+        || (size != sizeof read && size != first && size != second && size != third
+            && size != fourth))
         return 0;
+    if (size <= fourth)
+        read.costColumn = 0;
     if (size <= third)
         read.changeColumn = 0;
     if (size <= first)

@@ -484,6 +484,7 @@ struct WindowLayout {
     int32_t sortColumn;     // by the list's column number; -1: the scan's order
     int32_t sortDescending;
     int32_t changeColumn;   // the Change column's width
+    int32_t costColumn;     // the Cost column's width
 };
 // 1 and *layout filled when a whole layout was stored (one stored by an
 // earlier version reads with the later fields unknown: not maximised, no

@@ -5,6 +5,7 @@
 // The check boxes change nothing by themselves: Apply writes them.
 #include "ui.h"
 
+#include "../catalogue/logon_cost.h"
 #include "../store/store.h"
 
 #include <shellapi.h>
@@ -63,12 +64,15 @@ static void AddFixedBoxes(HWND list)
 
 void SetUpItemList(HWND list)
 {
-    // Widths at 96 DPI; State fits "off in Windows' settings".
+    // Widths at 96 DPI; State fits "off in Windows' settings", Cost
+    // "1.2 s, 14.3 MB"; Path, which takes most of a wider window, gave Cost
+    // its room.
     InsertColumn(list, COLUMN_NAME, "Application", 130);
     InsertColumn(list, COLUMN_TYPE, "Type", 40);
     InsertColumn(list, COLUMN_STATE, "State", 130);
-    InsertColumn(list, COLUMN_PATH, "Path", 180);
+    InsertColumn(list, COLUMN_PATH, "Path", 100);
     InsertColumn(list, COLUMN_CHANGE, "Change", 60);
+    InsertColumn(list, COLUMN_COST, "Cost", 80);
     SendMessageA(list, WM_SETFONT, (WPARAM)UiFont, FALSE);
     ShowWindow(list, SW_SHOWNORMAL);
     ItemListWindow = list;
@@ -221,8 +225,15 @@ static void IndexRows(void)
 static int SortColumn = -1;
 static int SortDescending = 0;
 
+// The Cost cell's text: the window's thread alone draws and sorts.
+static char CostCell[48];
+
 static const char *CellText(const AutostartItem *item, int column)
 {
+    if (column == COLUMN_COST) {
+        CostShortText(item, CostCell, sizeof CostCell);
+        return CostCell[0] ? CostCell : "not measured";
+    }
     return column == COLUMN_NAME     ? ItemShownName(item)
            : column == COLUMN_TYPE   ? ItemTypeText(item)
            : column == COLUMN_STATE  ? ItemStateText(item)
@@ -242,9 +253,15 @@ static int CompareRows(const void *first, const void *second)
 {
     int32_t x = *(const int32_t *)first, y = *(const int32_t *)second;
     const AutostartItem *a = CatalogueItem(x), *b = CatalogueItem(y);
+    // The costliest first; what was not measured last either way round.
+    if (SortColumn == COLUMN_COST && a && b
+        && (a->costState == LOGON_COST_MEASURED) != (b->costState == LOGON_COST_MEASURED))
+        return a->costState == LOGON_COST_MEASURED ? -1 : 1;
     int order = SortColumn < 0 || !a || !b ? 0
                 : SortColumn == COLUMN_CHANGE
                     ? MarkRank(a) - MarkRank(b)
+                : SortColumn == COLUMN_COST
+                    ? CompareCost(a, b)
                     : TextCompareNoCase(CellText(a, SortColumn), CellText(b, SortColumn));
     if (order == 0)
         order = x < y ? -1 : x > y;
@@ -823,17 +840,17 @@ static void SortByMenu(HWND list, UINT command)
 {
     int32_t column = -1, descending = 0;
     ListSortOrder(&column, &descending);
+    int32_t chosen = command == IDM_SORT_COST ? COLUMN_COST : (int32_t)(command - IDM_SORT_NAME);
     if (command == IDM_SORT_SCAN)
         SetListSortOrder(list, -1, 0);
     else
-        SetListSortOrder(list, (int32_t)(command - IDM_SORT_NAME),
-                         column == (int32_t)(command - IDM_SORT_NAME) && !descending);
+        SetListSortOrder(list, chosen, column == chosen && !descending);
     TellVisibleRows();
 }
 
 void RunItemCommand(HWND list, UINT command, int32_t row)
 {
-    if (command >= IDM_SORT_NAME && command <= IDM_SORT_SCAN) {
+    if ((command >= IDM_SORT_NAME && command <= IDM_SORT_SCAN) || command == IDM_SORT_COST) {
         SortByMenu(list, command);
         return;
     }
@@ -962,7 +979,10 @@ static void OnContextMenu(HWND list, LPARAM lParam)
     int32_t column = -1, descending = 0;
     ListSortOrder(&column, &descending);
     CheckMenuRadioItem(popup, IDM_SORT_NAME, IDM_SORT_SCAN,
-                       column < 0 ? IDM_SORT_SCAN : IDM_SORT_NAME + (UINT)column, MF_BYCOMMAND);
+                       column < 0               ? IDM_SORT_SCAN
+                       : column == COLUMN_COST ? IDM_SORT_COST
+                                               : IDM_SORT_NAME + (UINT)column,
+                       MF_BYCOMMAND);
     SetForegroundWindow(list);
     POINT point = MenuPoint(list, row, lParam);
     // Details arriving while the menu is open may take rows out above this

@@ -183,6 +183,7 @@ static int32_t *StoredWidth(WindowLayout *layout, int column)
     return column == COLUMN_STATE    ? &layout->stateColumn
            : column == COLUMN_PATH   ? &layout->columns[2]
            : column == COLUMN_CHANGE ? &layout->changeColumn
+           : column == COLUMN_COST   ? &layout->costColumn
                                      : &layout->columns[column];
 }
 

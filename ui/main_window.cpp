@@ -197,6 +197,16 @@ static void ShowDetails(HWND window)
         TextCopy(rest, sizeof rest, notes);
         TextFormat(notes, sizeof notes, "%s%s%s", mark, rest[0] ? "; " : "", rest);
     }
+    // What it cost at the last logon and whether it runs now, said of
+    // every entry, after what is particular to this one.
+    const char *const said[] = {item->costText, item->runningText};
+    for (const char *text : said) {
+        if (!text[0])
+            continue;
+        if (notes[0])
+            TextAppend(notes, sizeof notes, "; ");
+        TextAppend(notes, sizeof notes, text);
+    }
     SetDetail(window, IDC_LOCATION, location, ItemLocationCut(item));
     SetDetail(window, IDC_NOTES, notes, 0);
     SetDetail(window, IDC_COMMAND, item->command, item->commandCut);

@@ -380,7 +380,7 @@ extern int ListFilling;
      | LVS_SHAREIMAGELISTS | LVS_OWNERDATA)
 
 // The list's columns, by subitem.
-enum ListColumn { COLUMN_NAME, COLUMN_TYPE, COLUMN_STATE, COLUMN_PATH, COLUMN_CHANGE, LIST_COLUMNS };
+enum ListColumn { COLUMN_NAME, COLUMN_TYPE, COLUMN_STATE, COLUMN_PATH, COLUMN_CHANGE, COLUMN_COST, LIST_COLUMNS };
 // Columns, font, image list, check boxes and subclassing of a new list.
 void SetUpItemList(HWND list);
 // LVN_GETDISPINFOA: a cell's text, icon or check box from its record;

@@ -178,8 +178,8 @@ TEST_F(MainWindowTest, ControlsInTheirOrderPlacesAndStyles)
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.pszText = header;
     column.cchTextMax = sizeof header;
-    const char *headers[] = {"Application", "Type", "State", "Path", "Change"};
-    const int widths[] = {130, 40, 130, 180, 60};
+    const char *headers[] = {"Application", "Type", "State", "Path", "Change", "Cost"};
+    const int widths[] = {130, 40, 130, 100, 60, 80};
     for (int i = 0; i < LIST_COLUMNS; ++i) {
         ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, i, (LPARAM)&column));
         EXPECT_STREQ(headers[i], header);

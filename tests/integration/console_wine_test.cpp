@@ -3,6 +3,7 @@
 // window's entries field by field, whole and exact (JSON in escapes), and the
 // commands that change storage keep every byte or change nothing.
 #include "../../catalogue/catalogue.h"
+#include "../../report/html_log.h"
 #include "../../store/journal.h"
 #include "../../store/remembered.h"
 #include "wine_places.h"
@@ -172,7 +173,7 @@ TEST(WineConsole, ListMatchesTheWindowAndCommandsKeepEveryByte)
         ASSERT_EQ(heads.size(), records[i + 1].size());
         ASSERT_EQ(heads.size(), row.size());
         for (size_t c = 0; c < heads.size(); ++c)
-            EXPECT_EQ(row[heads[c]], records[i + 1][c]) << heads[c];
+            EXPECT_EQ(row[heads[c]] == "null" ? "" : row[heads[c]], records[i + 1][c]) << heads[c];
         if (wide)
             wideId = row["id"];
     }
@@ -340,6 +341,85 @@ TEST(WineConsole, HistoryNumbersARemovalAndUndoPutsItBackExactly)
     EXPECT_EQ("remove", rows[1]["op"]);
     EXPECT_EQ(64u, rows[1]["backup_hash"].size()) << json.out;
     EmptyAllPlaces();
+}
+
+
+// A record of the last logon planted for this user (named by the SID the
+// platform gives) names the probe: the console's list and report, and the
+// report the window writes, give its figures; the probe started here is
+// said to run, with its process id, until it is ended by that id.
+TEST(WineConsole, CostAtTheLastLogonAndRunningNow)
+{
+    EmptyAllPlaces();
+    std::string probe = ProbePath();
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, RUN_KEY, "Cost Probe", "\"" + probe + "\""));
+    char windows[MAX_PATH], sid[TEXT_FIELD_SIZE];
+    ASSERT_NE(0u, GetSystemWindowsDirectoryA(windows, sizeof windows));
+    ASSERT_TRUE(PlatUserSid(sid, sizeof sid));
+    std::string folder = std::string(windows) + "\\System32";
+    for (const char *part : {"\\wdi", "\\LogFiles", "\\StartupInfo"}) {
+        folder += part;
+        CreateDirectoryA(folder.c_str(), NULL);
+    }
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><StartupData><Process Name=\""
+                      + probe + "\" StartTime=\"2026-12-08T08:12:03.120Z\"><CommandLine>\""
+                      + probe + "\"</CommandLine><CpuUsage Units=\"us\">1200000</CpuUsage>"
+                      "<DiskUsage Units=\"bytes\">14300000</DiskUsage></Process></StartupData>";
+    std::wstring wide(xml.begin(), xml.end());
+    std::string record = std::string(folder) + "\\" + sid + "_StartupInfo1.xml";
+    HANDLE file = CreateFileA(record.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    std::string bytes = "\xFF\xFE" + std::string((const char *)wide.data(), wide.size() * 2);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
+    CloseHandle(file);
+    ASSERT_EQ(bytes.size(), written);
+
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION running = {};
+    std::string line = "\"" + probe + "\" /stay";
+    ASSERT_TRUE(CreateProcessA(probe.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &start,
+                               &running));
+    ConsoleRun json = Console("list --format json");
+    std::string report = std::string(windows) + "\\Temp\\orvane-cost.html";
+    DeleteFileA(report.c_str());
+    ConsoleRun saved = Console("report \"" + report + "\"");
+    HANDLE ended = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, running.dwProcessId);
+    EXPECT_TRUE(ended && TerminateProcess(ended, 0));
+    if (ended) {
+        WaitForSingleObject(ended, 10000);
+        CloseHandle(ended);
+    }
+    CloseHandle(running.hThread);
+    CloseHandle(running.hProcess);
+
+    const std::string figures = "CPU 1.2 s, disk 14.3 MB (Task Manager's band: high)";
+    Json parser = {json.out, 0, true};
+    std::vector<Fields> listed = parser.Document();
+    ASSERT_TRUE(parser.ok) << json.out;
+    ASSERT_EQ(1u, listed.size()) << json.out;
+    EXPECT_EQ(0u, listed[0]["cost"].find("At the logon of ")) << listed[0]["cost"];
+    EXPECT_NE(std::string::npos, listed[0]["cost"].find(figures)) << listed[0]["cost"];
+    EXPECT_EQ("1200000", listed[0]["cost_cpu_us"]);
+    EXPECT_EQ("14300000", listed[0]["cost_disk_bytes"]);
+    EXPECT_EQ(0u, listed[0]["running"].find("Running now: process "
+                                            + std::to_string(running.dwProcessId)))
+        << listed[0]["running"];
+    EXPECT_EQ(0u, saved.code);
+    std::string html = ReadWholeFile(report);
+    EXPECT_NE(std::string::npos, html.find(figures)) << html;
+    EXPECT_NE(std::string::npos, html.find("Cost at the last logon: Windows measures"));
+
+    // The window's report is the same writer over the window's scan.
+    DeleteFileA(report.c_str());
+    ScanCatalogue();
+    ASSERT_EQ(1, ItemCatalogue.count);
+    EXPECT_STREQ(RUNNING_NOT, ItemCatalogue.items[0].runningText);
+    ASSERT_EQ(PLAT_OK, WriteReportFile(report.c_str(), 1));
+    EXPECT_NE(std::string::npos, ReadWholeFile(report).find(figures));
+    DeleteFileA(report.c_str());
+    DeleteFileA(record.c_str());
 }
 
 } // namespace

@@ -4,14 +4,14 @@
  * entries when its server starts, and this program only leaves a mark
  * ("<its own path>.ran", so a test can see that Run started it) and exits.
  * Its version resource gives the scan a FileDescription and a CompanyName
- * to find. */
+ * to find. With "/stay" it then waits two minutes, so that a test sees it
+ * running (and ends it by its process id). */
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show)
 {
     (void)instance;
     (void)previous;
-    (void)commandLine;
     (void)show;
     char mark[MAX_PATH + 8];
     DWORD length = GetModuleFileNameA(NULL, mark, MAX_PATH);
@@ -21,5 +21,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
         if (file != INVALID_HANDLE_VALUE)
             CloseHandle(file);
     }
+    if (commandLine && lstrlenA(commandLine) >= 5
+        && lstrcmpA(commandLine + lstrlenA(commandLine) - 5, "/stay") == 0)
+        Sleep(120000);
     return 0;
 }

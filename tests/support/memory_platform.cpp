@@ -75,6 +75,7 @@ struct Search {
     std::vector<uint32_t> attributes;
     size_t next;
     std::vector<uint64_t> sizes;
+    std::vector<uint64_t> writeTimes;
 };
 
 struct Fault {
@@ -142,6 +143,9 @@ struct State {
     std::string computerName = "TESTPC";
     std::string userName = "tester";
     int32_t utcOffset = 0; // minutes ahead of UTC; MEM_UNKNOWN_OFFSET: not known
+    std::string userSid = MEM_USER_SID_TEXT;
+    std::map<std::string, long> loadDenied; // folded path, the error
+    std::vector<PlatProcess> processes;
     std::vector<std::string> searchFolders;
     uintptr_t nextHandle = 0x100;
     uint64_t clock = 1; // the registry's write time: every change moves it on
@@ -646,7 +650,8 @@ const char *MemOpName(MemOp op)
         "TaskRead",       "TaskSetEnabled", "TaskDelete",    "WriteStream",
         "FileStamp",      "CheckSignature", "PlaceHold",     "PlaceCheck",
         "StartThread",   "ComputerName", "ReplaceFile",   "TaskSecurity",  "RegKeyState", "IndirectString",
-        "FileAppend", "TaskRegister", "ServiceList", "ServiceQuery", "ServiceSetStart"};
+        "FileAppend", "TaskRegister", "ServiceList", "ServiceQuery", "ServiceSetStart",
+        "FileLoadMost", "ProcessList", "UserSid"};
     return op >= 0 && op < MEM_OP_COUNT ? names[op] : "?";
 }
 
@@ -1314,7 +1319,7 @@ PlatFind PlatFindFirst(const char *pattern, char *name)
         return nullptr;
     std::string folder = Parent(pattern);
     std::string mask = LastComponent(pattern);
-    Search search{{}, {}, {}, 0, {}};
+    Search search{{}, {}, {}, 0, {}, {}};
     if (FolderExists(folder))
         for (const Entry *e : Children(folder)) {
             // A name of characters is listed as the code page gives it.
@@ -1328,6 +1333,7 @@ PlatFind PlatFindFirst(const char *pattern, char *name)
             search.attributes.push_back((e->folder ? PLAT_FILE_FOLDER : 0)
                                         | (e->hidden ? PLAT_FILE_HIDDEN : 0));
             search.sizes.push_back(e->bytes.size());
+            search.writeTimes.push_back(e->writeTime);
         }
     if (search.names.empty()) {
         LastError() = PLAT_ERROR_FILE_NOT_FOUND;
@@ -1367,6 +1373,14 @@ uint64_t PlatFindSize(PlatFind find)
     if (it == S().searches.end() || it->second.next == 0)
         return 0;
     return it->second.sizes[it->second.next - 1];
+}
+
+uint64_t PlatFindWriteTime(PlatFind find)
+{
+    auto it = S().searches.find((uintptr_t)find);
+    if (it == S().searches.end() || it->second.next == 0)
+        return 0;
+    return it->second.writeTimes[it->second.next - 1];
 }
 
 void MemSetHidden(const char *path)
@@ -2045,6 +2059,77 @@ void *PlatFileLoad(const char *path, uint32_t *size)
         *size = (uint32_t)bytes.size();
     }
     return block;
+}
+
+long PlatFileLoadMost(const char *path, uint32_t most, void **data, uint32_t *size)
+{
+    long fail;
+    *data = nullptr;
+    *size = 0;
+    if (Enter(MEM_FILE_LOAD_MOST, &fail))
+        return fail;
+    auto denied = S().loadDenied.find(PathKey(path));
+    if (denied != S().loadDenied.end())
+        return LastError() = denied->second;
+    Entry *e = FindEntry(path);
+    if (!e || e->folder)
+        return LastError() = PLAT_ERROR_FILE_NOT_FOUND;
+    if (e->bytes.size() > most)
+        return PLAT_ERROR_MORE_DATA;
+    void *block = PlatAllocZero(e->bytes.size() + 2);
+    if (!block)
+        return PLAT_ERROR_OUTOFMEMORY;
+    memcpy(block, e->bytes.data(), e->bytes.size());
+    *data = block;
+    *size = (uint32_t)e->bytes.size();
+    return PLAT_OK;
+}
+
+void MemDenyLoad(const char *path, long code)
+{
+    S().loadDenied[PathKey(path)] = code;
+}
+
+int PlatUserSid(char *sid, size_t size)
+{
+    long fail;
+    if (size)
+        sid[0] = '\0';
+    if (Enter(MEM_USER_SID, &fail) || S().userSid.empty())
+        return 0;
+    return TextCopy(sid, size, S().userSid.c_str());
+}
+
+void MemSetUserSid(const char *sid)
+{
+    S().userSid = sid;
+}
+
+long PlatProcessList(PlatProcess **processes, uint32_t *count)
+{
+    long fail;
+    *processes = nullptr;
+    *count = 0;
+    if (Enter(MEM_PROCESS_LIST, &fail))
+        return fail;
+    if (S().processes.empty())
+        return PLAT_OK;
+    PlatProcess *out = (PlatProcess *)PlatAllocZero(S().processes.size() * sizeof *out);
+    if (!out)
+        return PLAT_ERROR_OUTOFMEMORY;
+    memcpy(out, S().processes.data(), S().processes.size() * sizeof *out);
+    *processes = out;
+    *count = (uint32_t)S().processes.size();
+    return PLAT_OK;
+}
+
+void MemAddProcess(uint32_t id, const char *image, uint64_t startTime)
+{
+    PlatProcess p = {};
+    p.id = id;
+    p.startTime = startTime;
+    TextCopy(p.image, sizeof p.image, image);
+    S().processes.push_back(p);
 }
 
 int PlatNamesEqual(const char *a, const char *b)

@@ -72,6 +72,9 @@ enum MemOp {
     MEM_SERVICE_LIST,
     MEM_SERVICE_QUERY,
     MEM_SERVICE_SET_START,
+    MEM_FILE_LOAD_MOST,
+    MEM_PROCESS_LIST,
+    MEM_USER_SID,
     MEM_OP_COUNT
 };
 
@@ -231,6 +234,16 @@ void MemSetComputerName(const char *name);
 void MemSetUserName(const char *name);
 #define MEM_UNKNOWN_OFFSET 0x7FFFFFFF
 void MemSetUtcOffset(int32_t minutesAhead);
+// The SID PlatUserSid gives (MEM_USER_SID after a reset; empty: none).
+#define MEM_USER_SID_TEXT "S-1-5-21-1000-2000-3000-1001"
+void MemSetUserSid(const char *sid);
+// A file PlatFileLoadMost cannot open: it fails with code (the file's
+// other calls are untouched).
+void MemDenyLoad(const char *path, long code = PLAT_ERROR_ACCESS_DENIED);
+
+// ---- Processes ----
+// A process PlatProcessList gives (none after a reset), in the order added.
+void MemAddProcess(uint32_t id, const char *image, uint64_t startTime);
 
 // ---- Task Scheduler ----
 // Registers a task under its full path ("\\Vendor\\Updater") with its XML,

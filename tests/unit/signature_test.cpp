@@ -217,8 +217,8 @@ TEST_F(Publisher, HidingIsOnUntilTurnedOffAndRemembered)
 // The window's layout comes back whole; a value of another kind is ignored.
 TEST_F(Publisher, WindowLayoutIsKeptWholeOrNotAtAll)
 {
-    WindowLayout saved = {800, 600, {150, 40, 550}, 1, 120, 2, 1, 70};
-    WindowLayout read = {1, 2, {3, 4, 5}, 0, 6, 7, 0, 8};
+    WindowLayout saved = {800, 600, {150, 40, 550}, 1, 120, 2, 1, 70, 90};
+    WindowLayout read = {1, 2, {3, 4, 5}, 0, 6, 7, 0, 8, 9};
     EXPECT_EQ(0, ReadWindowLayoutSetting(&read));
     EXPECT_EQ(PLAT_OK, SaveWindowLayoutSetting(&saved));
     ASSERT_EQ(1, ReadWindowLayoutSetting(&read));
@@ -227,6 +227,13 @@ TEST_F(Publisher, WindowLayoutIsKeptWholeOrNotAtAll)
     EXPECT_EQ(1, read.maximised);
     EXPECT_EQ(2, read.sortColumn);
     EXPECT_EQ(1, read.sortDescending);
+    EXPECT_EQ(70, read.changeColumn);
+    EXPECT_EQ(90, read.costColumn);
+    // One kept before the Cost column: its width unknown, the rest kept.
+    MemSetValue(PLAT_HKCU, "Software\\Orvane Tool", "MainWindowLayout", PLAT_REG_BINARY,
+                std::string((const char *)&saved, offsetof(WindowLayout, costColumn)));
+    ASSERT_EQ(1, ReadWindowLayoutSetting(&read));
+    EXPECT_EQ(0, read.costColumn);
     EXPECT_EQ(70, read.changeColumn);
     // One kept before the Change column: its width unknown, the sort kept.
     MemSetValue(PLAT_HKCU, "Software\\Orvane Tool", "MainWindowLayout", PLAT_REG_BINARY,
