@@ -2,7 +2,8 @@
 # check_packages.sh DIST - each release zip holds exactly orvane.exe,
 # orvanec.exe, README.md and LICENSE, its exes pass check_pe.sh, and the
 # shipped (win32) zip and orvane.exe stay small: every picture at three
-# DPIs must not turn a small utility into a large download.
+# DPIs, and every reader added, must not turn a small utility into a
+# large download (560 KiB since the logon record's reader came in).
 dist=$1
 here=$(dirname "$0")
 status=0
@@ -18,7 +19,7 @@ for arch in win32 win64; do
     if [ $arch = win32 ]; then
         zipped=$(wc -c < "$zip")
         exe=$(wc -c < "$scratch/orvane.exe")
-        [ "$zipped" -le 524288 ] || { echo "FAIL: $zip is $zipped bytes, over 512 KiB"; status=1; }
+        [ "$zipped" -le 573440 ] || { echo "FAIL: $zip is $zipped bytes, over 560 KiB"; status=1; }
         [ "$exe" -le 1048576 ] || { echo "FAIL: orvane.exe is $exe bytes, over 1 MiB"; status=1; }
     fi
     sh "$here/check_pe.sh" "$scratch/orvane.exe" $format || status=1
