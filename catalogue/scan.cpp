@@ -592,8 +592,11 @@ static void LoadStorage(CatalogueData *out)
     TaskRows tasks = {NULL, 0, ""}, apps = {NULL, 0, ""}, services = {NULL, 0, ""},
              others = {NULL, 0, ""};
     out->otherPlaces = OthersWanted && ListOtherPlaces;
+    // Even a scan narrowed to named values reads the tasks: a task of ours
+    // may start one of them later, and a change that did not see it would
+    // leave the entry starting twice, or its task behind.
+    ReadTaskRows(&tasks);
     if (OthersWanted) {
-        ReadTaskRows(&tasks);
         ReadAppRows(&apps);
         ReadServiceRows(&services);
         if (out->otherPlaces)

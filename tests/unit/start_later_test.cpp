@@ -356,6 +356,20 @@ TEST_F(StartLater, ConsoleDelaysAndItsHistoryUndoes)
     EXPECT_EQ(CliExitDone, CliRun(3, (char **)undo)) << MemStreamText(PLAT_STDERR);
     EXPECT_TRUE(StartsAtLogon() && !StartsLater());
 
+    // A command on the entry's id sees its task: disable stops the task,
+    // never an enable beside it (twice) nor a Remove without it.
+    ASSERT_EQ(CliExitDone, CliRun(4, (char **)later));
+    const char *off[] = {"orvanec", "disable", id};
+    EXPECT_EQ(CliExitDone, CliRun(3, (char **)off)) << MemStreamText(PLAT_STDERR);
+    EXPECT_FALSE(StartsAtLogon() || StartsLater());
+    const char *on[] = {"orvanec", "enable", id};
+    ASSERT_EQ(CliExitDone, CliRun(3, (char **)on));
+    ASSERT_EQ(CliExitDone, CliRun(4, (char **)later));
+    const char *gone[] = {"orvanec", "remove", id, "--yes"};
+    EXPECT_EQ(CliExitDone, CliRun(4, (char **)gone)) << MemStreamText(PLAT_STDERR);
+    EXPECT_FALSE(StartsAtLogon() || StartsLater());
+    MemSetString(PLAT_HKCU, kRun, "Tool", "\"C:\\Tools\\tool.exe\" -q");
+
     // Under a scheduler that drops triggers (Wine's) it is refused, said.
     MemSetTaskRegisterStrips(true);
     EXPECT_EQ(CliExitFailed, CliRun(4, (char **)later));
