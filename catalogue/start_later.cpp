@@ -292,8 +292,12 @@ int32_t FoldStartLater(AutostartItem *records, int32_t count)
 {
     size_t folder = strlen(START_LATER_FOLDER);
     TaskDefinition *task = (TaskDefinition *)PlatAllocZero(sizeof *task);
-    if (!task)
+    char *program = (char *)PlatAllocZero(2 * COMMAND_FIELD_SIZE);
+    if (!task || !program) {
+        PlatFree(task);
+        PlatFree(program);
         return count;
+    }
     for (int32_t i = 0; i < count;) {
         AutostartItem *row = &records[i];
         char *xml = NULL;
@@ -309,7 +313,16 @@ int32_t FoldStartLater(AutostartItem *records, int32_t count)
             && LaterTaskXml(row, &xml, &size, &enabled) == PLAT_OK) {
             const char *own = ParseTaskXml(xml, size, task) ? OwnTaskId(task) : NULL;
             int32_t seconds = own ? DelaySeconds(task->logonDelay) : 0;
-            entry = seconds && task->logonTriggers == 1 ? EntryOf(records, count, own) : -1;
+            entry = seconds && task->logonTriggers == 1 && !task->highest
+                        ? EntryOf(records, count, own)
+                        : -1;
+            // Only a task that starts what its entry holds, as written here,
+            // is the entry's: any program can claim an id in a description.
+            if (entry >= 0
+                && (!StartLaterAction(&records[entry], program, program + COMMAND_FIELD_SIZE)
+                    || !StartLaterTaskMatches(xml, size, own, program,
+                                              program + COMMAND_FIELD_SIZE, &seconds)))
+                entry = -1;
             if (entry >= 0) {
                 AutostartItem *e = &records[entry];
                 e->startLater = seconds;
@@ -330,5 +343,6 @@ int32_t FoldStartLater(AutostartItem *records, int32_t count)
         memset(&records[--count], 0, sizeof *row);
     }
     PlatFree(task);
+    PlatFree(program);
     return count;
 }

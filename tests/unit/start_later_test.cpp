@@ -281,6 +281,20 @@ TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
     i = IndexOf("Agent");
     ASSERT_GE(i, 0) << "a task whose entry is gone is listed";
     EXPECT_EQ(ScheduledTask, ItemCatalogue.items[i].kind);
+
+    // A task that names a disabled entry's id but starts another program,
+    // or with the highest rights, is no entry's: listed, never hidden.
+    MemSetString(PLAT_HKCU, kRunOff, "Tool", "\"C:\\Tools\\tool.exe\" -q");
+    MemAddTask(kToolTask, Replaced(kUserXml, "C:\\Tools\\tool.exe", "C:\\Evil\\e.exe"));
+    MemAddTask(START_LATER_FOLDER "High", Replaced(kUserXml, "LeastPrivilege", "HighestAvailable"));
+    ScanCatalogue();
+    int tasks = 0, later = 0;
+    for (int32_t r = 0; r < ItemCatalogue.count; ++r) {
+        tasks += ItemCatalogue.items[r].kind == ScheduledTask;
+        later += ItemCatalogue.items[r].startLater != 0;
+    }
+    EXPECT_EQ(3, tasks) << "Agent's, and the two claiming Tool";
+    EXPECT_EQ(0, later);
 }
 
 // A scheduler that cannot list and gives its tasks back without their
