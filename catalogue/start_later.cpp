@@ -49,8 +49,12 @@ int StartLaterFits(const AutostartItem *item)
 {
     if (item->logonPlace || item->kind == Service)
         return 0;
-    if (item->kind == Shortcut)
-        return 1;
+    // A shortcut only: any other file of a Startup folder is its own
+    // program, which the disable moves away from under its task.
+    if (item->kind == Shortcut) {
+        size_t length = strlen(item->name);
+        return length > 4 && TextCompareNoCase(item->name + length - 4, ".lnk") == 0;
+    }
     if (item->kind != RegistryValue)
         return 0;
     // Run or Run- only: RunOnce and RunOnceEx start once, a task every logon.

@@ -273,6 +273,11 @@ TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
     EXPECT_EQ(CAUSE_LATER_OFF, Outcomes.back().cause) << "a disabled entry is not started later";
     EXPECT_EQ(ResultRefused, DelayEntry(IndexOf("Tool"), 0, &StatusFront));
     EXPECT_EQ(CAUSE_LATER_OFF, Outcomes.back().cause) << "nor said to start at logon already";
+    // A Startup file that is no shortcut is its own program: the disable
+    // would move it away from under its task.
+    MemAddFile(MEM_STARTUP_FOLDER "\\sync.bat");
+    EXPECT_EQ(ResultRefused, Delay("sync.bat", 60));
+    EXPECT_EQ(CAUSE_LATER_KIND, Outcomes.back().cause);
 
     ASSERT_EQ(ResultDone, Delay("Agent.lnk", 30));
     std::string lnk = MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER "\\Agent.lnk";
