@@ -129,6 +129,9 @@ const char *CauseText(long code)
                "(delay 0), then edit it";
     case CAUSE_LATER_COMMAND:
         return "its command is too long or holds a character a task cannot hold";
+    case CAUSE_LATER_USERS:
+        return "it starts for every user, and its command names a variable each user has their own "
+               "value of: one task would start this user's for everyone";
     case CAUSE_ANY_USER:
         return "it may have been placed by any user and would start for every user";
     default: return "Windows refused the change";

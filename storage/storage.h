@@ -98,6 +98,7 @@ int KeyStateChanged(PlatKey key, const PlatKeyState *before);
 #define CAUSE_LATER_TWICE 0x2000004AL      // its task could not be taken away again: starts twice
 #define CAUSE_LATER_EDIT 0x2000004BL       // it starts through its task: not edited meanwhile
 #define CAUSE_LATER_COMMAND 0x2000004CL    // its command cannot be a task's action
+#define CAUSE_LATER_USERS 0x2000004DL      // every user's, and its command names a variable each sets
 
 // What a row of a list Windows needs to log on is, and why it is never changed.
 #define NOTE_WINDOWS_OWN "Windows' own: needed to log on"

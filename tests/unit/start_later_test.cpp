@@ -278,6 +278,11 @@ TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
     MemAddFile(MEM_STARTUP_FOLDER "\\sync.bat");
     EXPECT_EQ(ResultRefused, Delay("sync.bat", 60));
     EXPECT_EQ(CAUSE_LATER_KIND, Outcomes.back().cause);
+    // Every user's command with a variable each user sets: one task would
+    // start this user's program for everyone.
+    MemSetString(PLAT_HKLM, kRun, "Sync", "%LOCALAPPDATA%\\Sync\\sync.exe");
+    EXPECT_EQ(ResultRefused, Delay("Sync", 60));
+    EXPECT_EQ(CAUSE_LATER_USERS, Outcomes.back().cause);
 
     ASSERT_EQ(ResultDone, Delay("Agent.lnk", 30));
     std::string lnk = MEM_COMMON_DOCUMENTS_FOLDER "\\" DISABLED_ALL_FOLDER "\\Agent.lnk";
