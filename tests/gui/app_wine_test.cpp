@@ -264,7 +264,7 @@ TEST_F(Resources, MenusHaveTheirTextsAndIds)
     EXPECT_EQ(expectedItem, MenuItems(GetSubMenu(item, 0)));
     std::vector<std::pair<UINT, std::string>> expectedSort = {
         {140, "&Application"}, {141, "&Type"}, {142, "&State"}, {143, "&Path"},
-        {144, "&Change (marked first)"}, {145, "Order &found"}};
+        {144, "&Change (marked first)"}, {153, "C&ost (highest first)"}, {145, "Order &found"}};
     EXPECT_EQ(expectedSort, MenuItems(GetSubMenu(GetSubMenu(item, 0), 14)));
     std::vector<std::pair<UINT, std::string>> expectedLater = {
         {160, "&30 seconds"}, {161, "&1 minute"}, {162, "&2 minutes"}, {163, "&5 minutes"},
