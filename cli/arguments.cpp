@@ -48,12 +48,13 @@ static const CommandName Commands[] = {
      "  was disabled here keeps the copy written back; with --yes, the copy disabled\r\n"
      "  here. The other copy is saved to a backup first.\r\n"},
     {"delay", CliDelay,
-     "orvanec delay ID SECONDS\r\n"
+     "orvanec delay ID SECONDS [--yes]\r\n"
      "  Starts a Run value or Startup file SECONDS (30, 60, 120, 300 or 600) after\r\n"
      "  logon: a logon task under \\Orvane Tool\\Start later starts it, and the\r\n"
      "  entry is disabled as disable does it, once the task is registered and read\r\n"
      "  back. 0 starts it at logon again and deletes its task. Where the Task\r\n"
-     "  Scheduler does not give the task back as written, nothing is changed.\r\n"},
+     "  Scheduler does not give the task back as written, nothing is changed.\r\n"
+     "  0 on a Startup file of all users needs --yes, as enable does.\r\n"},
     {"remove", CliRemove,
      "orvanec remove ID... [--yes]\r\n"
      "  Backs each entry up, then deletes it; without --yes it only says what it\r\n"
@@ -436,9 +437,11 @@ int CliParse(int argc, char **argv, CliArguments *args)
                       "for a spreadsheet.%s",
                       "");
     if (args->yes && command != CliRemove && command != CliCleanUp && command != CliEnable
-        && command != CliReport && command != CliSnapshot && command != CliUndo)
+        && command != CliReport && command != CliSnapshot && command != CliUndo
+        && command != CliDelay)
         return Refuse(args,
-                      "ERROR: Only remove, cleanup, enable, report, snapshot and undo take --yes.%s",
+                      "ERROR: Only remove, cleanup, enable, delay, report, snapshot and undo take "
+                      "--yes.%s",
                       "");
     if (command == CliUndo)
         return TakeChange(args);

@@ -188,6 +188,15 @@ OutcomeResult DelayEntry(int32_t index, int32_t seconds, const FrontEnd *front)
         TellOutcome(front, &outcome);
         return outcome.result;
     }
+    // An all users' shortcut started later waits in the shared folder of
+    // disabled items, where any user may have put it: asked, as Enable asks.
+    if (!seconds && item->kind == Shortcut && !ScopeIsUser(item->scope)
+        && !ConfirmAnyUser(item, front)) {
+        outcome.result = ResultDeclined;
+        outcome.cause = CAUSE_ANY_USER;
+        TellOutcome(front, &outcome);
+        return outcome.result;
+    }
     // Only a front end with a name keeps a history.
     JournalRecord *noted =
         front && front->name ? (JournalRecord *)PlatAllocZero(sizeof *noted) : NULL;

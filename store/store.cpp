@@ -440,7 +440,7 @@ static int EnableCameBack(AutostartItem *item, const FrontEnd *front, char *move
 }
 
 // The user's Yes to enabling for every user an entry any user may have placed.
-static int ConfirmAnyUser(const AutostartItem *item, const FrontEnd *front)
+int ConfirmAnyUser(const AutostartItem *item, const FrontEnd *front)
 {
     char question[TEXT_FIELD_SIZE + 256];
     TextFormat(question, sizeof question, ENABLE_ANY_USER_QUESTION, item->name);

@@ -345,6 +345,9 @@ OutcomeResult DelayEntry(int32_t index, int32_t seconds, const FrontEnd *front);
 // nonzero when it failed, the cause in LastStoreError.
 int DisableEntryAside(const AutostartItem *item, char *movedTo, StoreOutcome *outcome);
 int EnableEntryBack(const AutostartItem *item, char *movedTo);
+// Asks whether a file any user may have placed is to start for every user
+// (ENABLE_ANY_USER_QUESTION, No the default); nonzero for Yes.
+int ConfirmAnyUser(const AutostartItem *item, const FrontEnd *front);
 // The delayed entry's task deleted (its Disable: the entry stays disabled);
 // nonzero when it could not be.
 int StopStartingLater(AutostartItem *item);

@@ -793,7 +793,7 @@ static int32_t LaterSeconds(UINT command)
 // that waits for Apply. The list is read again, as after every change.
 static void DelayItem(int32_t record, int32_t seconds)
 {
-    const FrontEnd front = {ShowChangeOutcome, NULL, ShowCatalogueError, NULL, FRONT_WINDOW};
+    const FrontEnd front = {ShowChangeOutcome, AskYesNo, ShowCatalogueError, NULL, FRONT_WINDOW};
     if (DelayEntry(record, seconds, &front) != ResultDone)
         return;
     const AutostartItem *item = CatalogueItem(record);

@@ -350,6 +350,16 @@ TEST_F(StartLater, DelayZeroGivesStorageBackAndRemoveTakesBoth)
     EXPECT_TRUE(MemValueNames(PLAT_HKCU, kRunOff).empty());
     EXPECT_FALSE(MemTaskExists((kToolTask + std::string(" (2)")).c_str()));
 
+    // All users' shortcut waits in a folder any user may write to: back at
+    // logon only when the question's answer is Yes (No the default).
+    ASSERT_EQ(ResultDone, Delay("Agent.lnk", 30));
+    StatusFrontAnswer = 0;
+    EXPECT_EQ(ResultDeclined, Delay("Agent.lnk", 0));
+    StatusFrontAnswer = 1;
+    EXPECT_FALSE(MemFileExists(kAgentLink));
+    EXPECT_EQ(ResultDone, Delay("Agent.lnk", 0));
+    EXPECT_TRUE(MemFileExists(kAgentLink));
+
     // Remove of a delayed entry: its task and the entry, each backed up.
     ASSERT_EQ(ResultDone, Delay("Tool", 30));
     ScanCatalogue();
