@@ -77,7 +77,8 @@ static int ExpandLong(const char *source, char *dest, size_t size)
             TextFormat(token, sizeof token, "%.*s", (int)(close - p + 1), p);
             ExpandAsLogon(token, value);
             if (strcmp(value, token) != 0) {
-                whole &= TextAppend(dest, size, value) != 0;
+                // A value that filled its field may have lost its end.
+                whole &= strlen(value) < sizeof value - 1 && TextAppend(dest, size, value) != 0;
                 p = close + 1;
             } else {
                 TextFormat(token, sizeof token, "%.*s", (int)(close - p), p);

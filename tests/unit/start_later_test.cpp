@@ -278,6 +278,11 @@ TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
     MemAddFile(MEM_STARTUP_FOLDER "\\sync.bat");
     EXPECT_EQ(ResultRefused, Delay("sync.bat", 60));
     EXPECT_EQ(CAUSE_LATER_KIND, Outcomes.back().cause);
+    // A variable longer than the logon's field could be cut: refused whole.
+    MemSetString(PLAT_HKCU, "Environment", "LONGCFG", ("D:\\" + std::string(300, 'x')).c_str());
+    MemSetString(PLAT_HKCU, kRun, "Long", "\"C:\\Tools\\tool.exe\" --cfg %LONGCFG%");
+    EXPECT_EQ(ResultRefused, Delay("Long", 30));
+    EXPECT_EQ(CAUSE_LATER_COMMAND, Outcomes.back().cause);
     // Every user's command with a variable each user sets: one task would
     // start this user's program for everyone.
     MemSetString(PLAT_HKLM, kRun, "Sync", "%LOCALAPPDATA%\\Sync\\sync.exe");
