@@ -125,8 +125,8 @@ const char *CauseText(long code)
         return "its logon task under \\Orvane Tool\\Start later could not be taken away again: "
                "it now starts twice, at logon and later; delete that task in Task Scheduler";
     case CAUSE_LATER_EDIT:
-        return "it starts later through its logon task: set it to start at logon first "
-               "(delay 0), then edit it";
+        return "it starts later through its logon task, which names it: only its command can "
+               "be edited; set it to start at logon first (delay 0) to rename or move it";
     case CAUSE_LATER_COMMAND:
         return "its command is too long or holds a character a task cannot hold";
     case CAUSE_LATER_USERS:

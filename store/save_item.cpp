@@ -280,6 +280,39 @@ static int WriteSaved(const AutostartItem *old, const char *name, const char *fi
                       const char *parameters, const char *data, int allUsers, PlatHive hive,
                       const char *path, char *backupFile);
 
+static int SaveEntry(const AutostartItem *old, const char *name, const char *file,
+                     const char *parameters, int allUsers, char *backupFile);
+
+// An entry started later keeps its task's action equal to its command: the
+// task with the new action is registered and read back first, the entry
+// written, and only then the old task deleted; a write that fails deletes
+// the new task, so the entry and its one task never differ. Only the
+// command of a value changes so (its name and place are its task's id).
+static int SaveStartedLater(const AutostartItem *old, const char *name, const char *file,
+                            const char *parameters, int allUsers, char *backupFile)
+{
+    if (old->kind != RegistryValue || strcmp(name, old->name) != 0
+        || (allUsers != 0) == (ScopeIsUser(old->scope) != 0))
+        return SetStoreError(CAUSE_LATER_EDIT), SaveRefused;
+    char data[TEXT_FIELD_SIZE + COMMAND_FIELD_SIZE + 4], oldTask[TEXT_FIELD_SIZE];
+    char newTask[TEXT_FIELD_SIZE];
+    ComposeCommand(file, parameters, data, sizeof data);
+    TextCopy(oldTask, sizeof oldTask, old->laterTask);
+    long registered = RegisterEditedLaterTask(old, data, newTask);
+    if (registered != PLAT_OK)
+        return SetStoreError(registered), SaveRefused;
+    int result = SaveEntry(old, name, file, parameters, allUsers, backupFile);
+    int stored = result == SaveDone || result == SaveReplaced;
+    const char *stale = stored ? oldTask : newTask;
+    long deleted = PlatTaskDelete(stale);
+    if (deleted != PLAT_OK && deleted != PLAT_ERROR_FILE_NOT_FOUND) {
+        // Written, yet its old task stays beside the new one: said.
+        SetStoreError(CAUSE_LATER_TWICE);
+        return stored ? SaveLaterTwice : result;
+    }
+    return result;
+}
+
 int SaveItemWithBackup(const char *name, const char *file, const char *parameters, int allUsers,
                        int32_t mode, int32_t editIndex, char *backupFile)
 {
@@ -289,9 +322,14 @@ int SaveItemWithBackup(const char *name, const char *file, const char *parameter
         return SaveNotWritten;
     if (old && !ItemActionable(old))
         return SaveRefused;
-    // Its task would go on starting the old command: refused, said why.
     if (old && old->startLater)
-        return SetStoreError(CAUSE_LATER_EDIT), SaveRefused;
+        return SaveStartedLater(old, name, file, parameters, allUsers, backupFile);
+    return SaveEntry(old, name, file, parameters, allUsers, backupFile);
+}
+
+static int SaveEntry(const AutostartItem *old, const char *name, const char *file,
+                     const char *parameters, int allUsers, char *backupFile)
+{
     PlatHive hive;
     const char *path;
     SaveDestination(allUsers, old, &hive, &path);
@@ -480,7 +518,8 @@ int SaveEntry(const char *name, const char *file, const char *parameters, int al
     }
     int result = SaveItemWithBackup(name, file, parameters, allUsers, mode, editIndex, backupFile);
     int stored = result == SaveDone || result == SaveReplaced || result == SaveCaseRenamed
-                 || result == SaveCaseParkedKept || result == SaveOldKept;
+                 || result == SaveCaseParkedKept || result == SaveOldKept
+                 || result == SaveLaterTwice;
     if (!stored && before[0])
         PlatDeleteFile(before); // nothing changed: nothing to undo
     if (stored && saved == PLAT_OK) {

@@ -61,6 +61,36 @@ static long RegisterLaterTask(const AutostartItem *item, const char *xml, const 
     return PlatTaskDelete(path) == PLAT_OK ? (long)CAUSE_LATER_NOT_KEPT : (long)CAUSE_LATER_TWICE;
 }
 
+long RegisterEditedLaterTask(const AutostartItem *item, const char *command, char *path)
+{
+    AutostartItem *edited = (AutostartItem *)PlatAllocZero(sizeof *edited);
+    char *program = (char *)PlatAllocZero(2 * COMMAND_FIELD_SIZE + START_LATER_XML_SIZE);
+    long cause = edited && program ? (long)PLAT_OK : (long)PLAT_ERROR_OUTOFMEMORY;
+    if (cause == PLAT_OK) {
+        *edited = *item;
+        edited->commandCut = !TextCopy(edited->command, sizeof edited->command, command);
+        char *arguments = program + COMMAND_FIELD_SIZE, *xml = arguments + COMMAND_FIELD_SIZE;
+        char id[ITEM_ID_SIZE], user[TEXT_FIELD_SIZE];
+        int userEntry = ScopeIsUser(item->scope);
+        cause = DelayRefusalCause(edited, item->startLater);
+        if (cause != PLAT_OK)
+            ;
+        else if (edited->commandCut || !StartLaterAction(edited, program, arguments)
+                 || !ItemId(item, NULL, id, sizeof id))
+            cause = CAUSE_LATER_COMMAND;
+        else if (userEntry && !PlatUserName(user, sizeof user))
+            cause = PLAT_ERROR_ACCESS_DENIED;
+        else if (!StartLaterXml(id, item->startLater, program, arguments,
+                                userEntry ? user : NULL, xml, START_LATER_XML_SIZE))
+            cause = CAUSE_LATER_COMMAND;
+        else
+            cause = RegisterLaterTask(item, xml, id, program, arguments, path);
+    }
+    PlatFree(program);
+    PlatFree(edited);
+    return cause;
+}
+
 int StopStartingLater(AutostartItem *item)
 {
     long deleted = PlatTaskDelete(item->laterTask);

@@ -351,6 +351,10 @@ int ConfirmAnyUser(const AutostartItem *item, const FrontEnd *front);
 // The delayed entry's task deleted (its Disable: the entry stays disabled);
 // nonzero when it could not be.
 int StopStartingLater(AutostartItem *item);
+// For an edit of the entry (a value started later): a task starting command
+// instead, with the same delay and id, registered beside the entry's own
+// task and read back; PLAT_OK with its path (TEXT_FIELD_SIZE), or the cause.
+long RegisterEditedLaterTask(const AutostartItem *item, const char *command, char *path);
 // Remove of a delayed entry takes its task first, saved to a backup as a
 // task's Remove saves it (RemoveTaskWithBackup): a RemoveResult, the
 // task's XML kept in *xml (to PlatFree) to register it again should the
@@ -428,7 +432,8 @@ enum SaveResult {
     SaveCaseRenamed = 4,  // a rename that changes only the case, stored
     SaveCaseNotStored = 5, // a case-only rename the registry did not take; the entry is as it was
     SaveReplaced = 6,     // stored over another entry or a leftover switch, saved first
-    SaveCaseParkedKept = 7 // case-only rename stored, but its parked copy is still there
+    SaveCaseParkedKept = 7, // case-only rename stored, but its parked copy is still there
+    SaveLaterTwice = 8      // stored, but the old task of an entry started later stays
 };
 
 // Writes an entry from the Add/Edit window: in add mode into the Run key of

@@ -112,7 +112,7 @@ static void ReportSave(int result, const char *name, const char *extra, long jou
     if (result == SaveRefused && old && old->startLater) {
         char status[TEXT_FIELD_SIZE + 256];
         TextFormat(status, sizeof status, STATUS_APPLY_FAILED_FORMAT, old->name, "saved",
-                   CauseText(CAUSE_LATER_EDIT));
+                   CauseText(LastStoreError()));
         SetStatusText(NULL, status);
         return;
     }
@@ -128,6 +128,7 @@ static void ReportSave(int result, const char *name, const char *extra, long jou
         return;
     }
     const char *format = result == SaveDone        ? (old ? STATUS_SAVED : STATUS_ADDED)
+                         : result == SaveLaterTwice  ? STATUS_LATER_TWICE
                          : result == SaveOldKept     ? STATUS_OLD_VALUE_KEPT
                          : result == SaveRefused     ? STATUS_ENTRY_CUT
                          : result == SaveCaseRenamed ? STATUS_CASE_RENAMED

@@ -233,6 +233,9 @@ void MoveScaled(HWND control, int x, int y, int width, int height);
 #define STATUS_NOT_SAVED "ERROR: \"%s\" could not be written; the entry is as it was."
 #define STATUS_CASE_RENAMED "Renamed to \"%s\" (only the case of the name changed)."
 #define STATUS_REPLACED "Replaced \"%s\"; backup: %s"
+#define STATUS_LATER_TWICE                                                                 \
+    "ERROR: Saved \"%s\", but its old logon task could not be deleted: it starts twice, once "  \
+    "with the old command"
 #define STATUS_CASE_PARKED_KEPT                                                            \
     "ERROR: Renamed to \"%s\", but its temporary copy \"%s\" could not be deleted: remove " \
     "it, or Windows starts the program twice."

@@ -253,11 +253,36 @@ TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
     EXPECT_NE(std::string::npos, Notes("Tool").find("starts 2 min after logon")) << Notes("Tool");
     EXPECT_STREQ(STATE_ON, ItemStateText(&ItemCatalogue.items[i]));
     EXPECT_EQ(std::string::npos, Notes("Tool").find("switched off in Windows"));
-    // Its task would go on starting the old command: the edit is refused.
-    EXPECT_EQ(SaveRefused, SaveItem("Tool", "C:\\Tools\\tool.exe", "-new", 0, EditorEdit, i));
-    EXPECT_EQ(CAUSE_LATER_EDIT, LastStoreError());
     for (int32_t r = 0; r < rows; ++r)
         EXPECT_NE(ScheduledTask, ItemCatalogue.items[r].kind) << "not listed apart";
+
+    // An edit of its command keeps its task's action equal: the new task
+    // first, then the value, then the old task away. A failing step leaves
+    // both as they were; a rename is refused (its task names the entry).
+    auto edit = [&](const char *name) {
+        return SaveItem(name, "C:\\Tools\\tool.exe", "-new", 0, EditorEdit, IndexOf("Tool"));
+    };
+    EXPECT_EQ(SaveRefused, edit("Renamed"));
+    EXPECT_EQ(CAUSE_LATER_EDIT, LastStoreError());
+    MemResetCounts();
+    MemFailCall(MEM_TASK_REGISTER, 1);
+    EXPECT_EQ(SaveRefused, edit("Tool"));
+    MemClearFaults();
+    MemResetCounts();
+    MemFailCall(MEM_REG_SET_VALUE, 1);
+    EXPECT_NE(SaveDone, edit("Tool"));
+    MemClearFaults();
+    std::string value;
+    ASSERT_TRUE(MemGetValue(PLAT_HKCU, kRunOff, "Tool", nullptr, &value));
+    EXPECT_EQ(std::string::npos, value.find("-new"));
+    EXPECT_FALSE(MemTaskExists((kToolTask + std::string(" (2)")).c_str()));
+    EXPECT_NE(std::string::npos, MemTaskXml(kToolTask).find("<Arguments>-q</Arguments>"));
+    ASSERT_EQ(SaveDone, edit("Tool"));
+    EXPECT_FALSE(MemTaskExists(kToolTask));
+    ScanCatalogue();
+    i = IndexOf("Tool");
+    ASSERT_EQ(120, ItemCatalogue.items[i].startLater) << "one row, its task folded";
+    EXPECT_NE(std::string::npos, MemTaskXml(ItemCatalogue.items[i].laterTask).find("-new"));
 
     // CleanUp keeps it: it is on.
     const int32_t states[] = {1};
