@@ -102,12 +102,11 @@ int StopStartingLater(AutostartItem *item)
     return 0;
 }
 
-int RemoveLaterTask(const AutostartItem *item, char **xml)
+int RemoveLaterTask(const AutostartItem *item, AutostartItem *task, char **xml, char *backup)
 {
     *xml = NULL;
-    AutostartItem *task = (AutostartItem *)PlatAllocZero(sizeof *task);
-    if (!task)
-        return SetStoreError(PLAT_ERROR_OUTOFMEMORY), RemoveRefused;
+    backup[0] = '\0';
+    memset(task, 0, sizeof *task);
     task->kind = ScheduledTask;
     TextCopy(task->scope, sizeof task->scope, SCOPE_ALL);
     TextCopy(task->location, sizeof task->location, item->laterTask);
@@ -115,10 +114,8 @@ int RemoveLaterTask(const AutostartItem *item, char **xml)
     TextCopy(task->name, sizeof task->name, name ? name + 1 : item->laterTask);
     uint32_t size = 0;
     long read = PlatTaskRead(item->laterTask, xml, &size, NULL);
-    char backup[TEXT_FIELD_SIZE];
     int removed = read == PLAT_OK ? RemoveTaskWithBackup(task, backup, NULL)
                                   : (SetStoreError(read), RemoveRefused);
-    PlatFree(task);
     if (removed != RemoveDone) {
         PlatFree(*xml);
         *xml = NULL;

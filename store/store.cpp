@@ -603,8 +603,12 @@ OutcomeResult RemoveEntry(const AutostartItem *item, const FrontEnd *front)
     // A delayed entry's task goes first, saved; the entry is not removed
     // while its task is left to start it, and a failed Remove of the entry
     // registers its task again.
-    char *laterXml = NULL;
-    int laterTaken = item->startLater ? RemoveLaterTask(item, &laterXml) : RemoveDone;
+    char *laterXml = NULL, laterBackup[TEXT_FIELD_SIZE] = "";
+    AutostartItem *laterRow =
+        item->startLater ? (AutostartItem *)PlatAllocZero(sizeof *laterRow) : NULL;
+    int laterTaken = !item->startLater ? RemoveDone
+                     : laterRow        ? RemoveLaterTask(item, laterRow, &laterXml, laterBackup)
+                                       : (SetStoreError(PLAT_ERROR_OUTOFMEMORY), RemoveRefused);
     // A packaged app is never removed here: its package holds its task.
     int removed = laterTaken != RemoveDone ? laterTaken
                   : item->kind == PackagedApp || item->kind == Service
@@ -643,9 +647,17 @@ OutcomeResult RemoveEntry(const AutostartItem *item, const FrontEnd *front)
         // Its id stays the one it had: an undo puts it back there.
         ItemId(item, NULL, noted->id, sizeof noted->id);
         outcome.journalCause = JournalChangeDone(noted, NULL, outcome.backup, front ? front->name : NULL);
+        // Its task is a change of its own in the history, undone apart:
+        // both undone, the entry starts later again.
+        if (laterRow && outcome.journalCause == PLAT_OK) {
+            JournalBegin(noted, JournalRemove, laterRow);
+            noted->undoBy = UndoByPutTask;
+            outcome.journalCause = JournalChangeDone(noted, NULL, laterBackup, front->name);
+        }
     } else if (outcome.result == ResultDone && journaled) {
         outcome.journalCause = PLAT_ERROR_OUTOFMEMORY;
     }
+    PlatFree(laterRow);
     PlatFree(noted);
     TellOutcome(front, &outcome);
     return outcome.result;

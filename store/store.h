@@ -356,10 +356,11 @@ int StopStartingLater(AutostartItem *item);
 // task and read back; PLAT_OK with its path (TEXT_FIELD_SIZE), or the cause.
 long RegisterEditedLaterTask(const AutostartItem *item, const char *command, char *path);
 // Remove of a delayed entry takes its task first, saved to a backup as a
-// task's Remove saves it (RemoveTaskWithBackup): a RemoveResult, the
-// task's XML kept in *xml (to PlatFree) to register it again should the
-// entry's own Remove then fail.
-int RemoveLaterTask(const AutostartItem *item, char **xml);
+// task's Remove saves it (RemoveTaskWithBackup; *task the task's row, its
+// backup's path in backup, TEXT_FIELD_SIZE): a RemoveResult, the task's XML
+// kept in *xml (to PlatFree) to register it again should the entry's own
+// Remove then fail.
+int RemoveLaterTask(const AutostartItem *item, AutostartItem *task, char **xml, char *backup);
 
 // ---- Run (start_program.cpp) ----------------------------------------------
 

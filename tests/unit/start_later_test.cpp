@@ -404,6 +404,20 @@ TEST_F(StartLater, DelayZeroGivesStorageBackAndRemoveTakesBoth)
     EXPECT_FALSE(StartsLater());
     EXPECT_FALSE(MemValueExists(PLAT_HKCU, kRunOff, "Tool"));
     EXPECT_EQ(before + 1, XmlBackups()) << "the task's backup";
+
+    // In the history the task is a change of its own: both undone, the
+    // entry starts later again.
+    MemSetString(PLAT_HKCU, kRun, "Tool", "\"C:\\Tools\\tool.exe\" -q");
+    ASSERT_EQ(ResultDone, Delay("Tool", 60));
+    ScanCatalogue();
+    FrontEnd named = StatusFront;
+    named.name = FRONT_WINDOW;
+    ASSERT_EQ(ResultDone, RemoveEntry(&ItemCatalogue.items[IndexOf("Tool")], &named));
+    const char *undoTask[] = {"orvanec", "undo", "2"}, *undoEntry[] = {"orvanec", "undo", "1"};
+    EXPECT_EQ(CliExitDone, CliRun(3, (char **)undoTask)) << MemStreamText(PLAT_STDERR);
+    EXPECT_EQ(CliExitDone, CliRun(3, (char **)undoEntry)) << MemStreamText(PLAT_STDERR);
+    ScanCatalogue();
+    EXPECT_EQ(60, ItemCatalogue.items[IndexOf("Tool")].startLater);
 }
 
 TEST_F(StartLater, ConsoleDelaysAndItsHistoryUndoes)
