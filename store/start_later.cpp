@@ -91,12 +91,17 @@ long RegisterEditedLaterTask(const AutostartItem *item, const char *command, cha
     return cause;
 }
 
-int StopStartingLater(AutostartItem *item)
+int StopStartingLater(AutostartItem *item, AutostartItem *task, char *backup)
 {
-    long deleted = PlatTaskDelete(item->laterTask);
+    char *xml = NULL;
+    int removed = RemoveLaterTask(item, task, &xml, backup);
+    PlatFree(xml);
     // Gone already is as wanted.
-    if (deleted != PLAT_OK && deleted != PLAT_ERROR_FILE_NOT_FOUND)
-        return SetStoreError(deleted), 1;
+    if (removed != RemoveDone && LastStoreError() != PLAT_ERROR_FILE_NOT_FOUND)
+        return 1;
+    if (removed != RemoveDone)
+        backup[0] = '\0';
+    SetStoreError(PLAT_OK);
     item->startLater = 0;
     item->laterTask[0] = '\0';
     return 0;

@@ -491,10 +491,17 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
     SetStoreError(PLAT_OK);
     int failed = 1;
     char movedTo[TEXT_FIELD_SIZE] = "";
+    // A delay stopped is its task's removal, in the history too: undone,
+    // the entry starts later again.
+    int stopsLater = item->startLater && !wanted;
+    AutostartItem *laterRow =
+        stopsLater ? (AutostartItem *)PlatAllocZero(sizeof *laterRow) : NULL;
     if (item->inexact)
         SetStoreError(CAUSE_NAME_INEXACT);
+    else if (item->startLater && !wanted && !laterRow)
+        SetStoreError(PLAT_ERROR_OUTOFMEMORY);
     else if (item->startLater && !wanted) // disabled already: its task alone starts it
-        failed = StopStartingLater(item);
+        failed = StopStartingLater(item, laterRow, outcome.backup);
     else if (item->kind == ScheduledTask) // switched in the scheduler, in place
         failed = SwitchTask(item, wanted);
     else if (item->kind == PackagedApp) // switched by its State, in place
@@ -535,7 +542,13 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
         outcome.cause = LastStoreError();
     else
         item->enabled = wanted;
-    if (!failed && noted) {
+    if (!failed && noted && stopsLater) {
+        JournalBegin(noted, JournalRemove, laterRow);
+        noted->undoBy = UndoByPutTask;
+        outcome.journalCause = outcome.backup[0] ? JournalChangeDone(noted, NULL, outcome.backup,
+                                                                     front ? front->name : NULL)
+                                                 : (long)PLAT_OK;
+    } else if (!failed && noted) {
         // A list value's row and a packaged app's State come back exactly
         // from the backup of the values as they were; others by switching:
         // a service too, for the SCM reads its key's values only at boot.
@@ -549,6 +562,7 @@ static OutcomeResult SwitchEntry(AutostartItem *item, int32_t wanted, const Fron
     }
     if (failed && enabled[0])
         PlatDeleteFile(enabled); // nothing changed: nothing to undo
+    PlatFree(laterRow);
     PlatFree(noted);
     TellOutcome(front, &outcome);
     return outcome.result;

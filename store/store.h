@@ -348,9 +348,11 @@ int EnableEntryBack(const AutostartItem *item, char *movedTo);
 // Asks whether a file any user may have placed is to start for every user
 // (ENABLE_ANY_USER_QUESTION, No the default); nonzero for Yes.
 int ConfirmAnyUser(const AutostartItem *item, const FrontEnd *front);
-// The delayed entry's task deleted (its Disable: the entry stays disabled);
-// nonzero when it could not be.
-int StopStartingLater(AutostartItem *item);
+// The delayed entry's task deleted, saved first as a task's Remove saves
+// it (its Disable: the entry stays disabled; *task the task's row, backup
+// its backup's path or empty when the task was gone already); nonzero when
+// it could not be.
+int StopStartingLater(AutostartItem *item, AutostartItem *task, char *backup);
 // For an edit of the entry (a value started later): a task starting command
 // instead, with the same delay and id, registered beside the entry's own
 // task and read back; PLAT_OK with its path (TEXT_FIELD_SIZE), or the cause.

@@ -289,10 +289,19 @@ TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
     CleanUpDisabled(states, 0, &StatusFront);
     EXPECT_TRUE(MemValueExists(PLAT_HKCU, kRunOff, "Tool"));
 
-    // Disabling the row takes its task away; the entry stays disabled.
-    ApplyChange(i, 0, &StatusFront);
+    // Disabling the row takes its task away, saved; the entry stays
+    // disabled. Undone, it starts later again.
+    FrontEnd named = StatusFront;
+    named.name = FRONT_WINDOW;
+    ApplyChange(i, 0, &named);
     EXPECT_FALSE(StartsLater());
     EXPECT_FALSE(StartsAtLogon());
+    const char *undo[] = {"orvanec", "undo", "1"};
+    EXPECT_EQ(CliExitDone, CliRun(3, (char **)undo)) << MemStreamText(PLAT_STDERR);
+    ScanCatalogue();
+    i = IndexOf("Tool");
+    EXPECT_EQ(120, ItemCatalogue.items[i].startLater);
+    ApplyChange(i, 0, &StatusFront);
 
     EXPECT_EQ(ResultRefused, DelayEntry(IndexOf("Tool"), 60, &StatusFront));
     EXPECT_EQ(CAUSE_LATER_OFF, Outcomes.back().cause) << "a disabled entry is not started later";
