@@ -137,7 +137,18 @@ static void ReadRecord(ScanLogon *logon)
     PlatFree(data);
 }
 
-static void FillCost(const ScanLogon *logon, AutostartItem *item)
+// Nonzero when another row starts the same program: its starts at the
+// logon are told apart only by their command lines.
+static int ProgramShared(const CatalogueData *data, int32_t index)
+{
+    const char *target = data->items[index].target;
+    for (int32_t i = 0; target[0] && i < data->count; ++i)
+        if (i != index && TextCompareNoCase(data->items[i].target, target) == 0)
+            return 1;
+    return 0;
+}
+
+static void FillCost(const ScanLogon *logon, AutostartItem *item, int shared)
 {
     LogonCost cost;
     memset(&cost, 0, sizeof cost);
@@ -156,6 +167,14 @@ static void FillCost(const ScanLogon *logon, AutostartItem *item)
             command = strlen(expanded) < sizeof expanded - 1 ? expanded : "";
         }
         FindLogonCost(logon->record, item->target, command, &cost);
+        // Two entries of one program: a start without this one's command
+        // line may be the other's.
+        if (shared && cost.state == LOGON_COST_MEASURED && !cost.commandMatched) {
+            cost.state = LOGON_COST_NO_MATCH;
+            TextCopy(cost.cause, sizeof cost.cause,
+                     "another entry starts the same program, and no start at the last logon "
+                     "had this entry's command line");
+        }
     }
     item->costState = cost.state;
     item->costCpu = cost.state == LOGON_COST_MEASURED ? cost.cpuMicroseconds : 0;
@@ -258,7 +277,7 @@ void ReadCostAndRunning(CatalogueData *data)
     ReadRecord(&logon);
     logon.processesFailed = PlatProcessList(&logon.processes, &logon.processCount);
     for (int32_t i = 0; i < data->count; ++i) {
-        FillCost(&logon, &data->items[i]);
+        FillCost(&logon, &data->items[i], logon.record && ProgramShared(data, i));
         FillRunning(&logon, &data->items[i]);
     }
     PlatFree(logon.processes);

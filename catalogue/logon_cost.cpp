@@ -690,6 +690,7 @@ void FindLogonCost(const LogonRecord *record, const char *program, const char *c
     if (cost->starts) {
         cost->state = LOGON_COST_MEASURED;
         cost->byCommandLine = take == 4;
+        cost->commandMatched = take != 3 || both > 0;
     }
 }
 
@@ -772,7 +773,10 @@ void LogonCostText(const LogonCost *cost, int32_t utcOffsetMinutes, char *text, 
                    cost->cause);
         return;
     default:
-        TextCopy(text, size, "Not measured: it was not started at the last logon");
+        if (cost->cause[0])
+            TextFormat(text, size, "Not measured: %s", cost->cause);
+        else
+            TextCopy(text, size, "Not measured: it was not started at the last logon");
         return;
     }
     static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",

@@ -74,6 +74,7 @@ struct LogonCost {
     int64_t diskBytes;
     int32_t starts;          // processes matched
     int32_t byCommandLine;   // matched by command line, not by program path
+    int32_t commandMatched;  // a start counted had the entry's command line too
     int64_t logonSeconds;    // the record's first start: the logon's time
     int32_t logonZoned;      // ... 1: UTC, 0: local time as written
     char cause[TEXT_FIELD_SIZE];

@@ -83,6 +83,13 @@ TEST_F(CostNow, OneRecordAndOneProcessListPerScanFillEveryRow)
     EXPECT_STREQ("Not measured: it was not started at the last logon", namesake->costText);
     EXPECT_STREQ(RUNNING_NOT, namesake->runningText);
 
+    // A second entry of the program: the start, whose command line is
+    // neither's, is no longer given to either.
+    MemSetString(PLAT_HKCU, RUN_KEY, "Tray2", "\"C:\\Program Files\\Vendor\\tray.exe\" -b");
+    ScanCatalogue();
+    EXPECT_EQ(0, Row("Tray")->costCpu);
+    EXPECT_NE(std::string::npos, std::string(Row("Tray2")->costText).find("another entry"));
+
     // A scan narrowed to the entries it changes reads neither.
     MemResetCounts();
     const char *id = "HKCU\\" RUN_KEY "\\Tray";
