@@ -293,7 +293,7 @@ static int ReadAttributes(LogonReader *r, const char *element, int leaf, int *em
             return Refuse(r, "the record ends inside a tag");
         const char *name = r->text + nameStart;
         int cut = 0;
-        if (r->process && strcmp(element, "Process") == 0 && nameLength == 4
+        if (r->process && r->depth == 2 && strcmp(element, "Process") == 0 && nameLength == 4
             && memcmp(name, "Name", 4) == 0) {
             LogonProcess *p = r->process;
             if (!ReadAttribute(r, p->image, sizeof p->image, &cut))
@@ -301,7 +301,7 @@ static int ReadAttributes(LogonReader *r, const char *element, int leaf, int *em
             p->imageCut = cut;
             if (cut)
                 TaskFieldCopy(p->image, sizeof p->image, p->image);
-        } else if (r->process && strcmp(element, "Process") == 0 && nameLength == 9
+        } else if (r->process && r->depth == 2 && strcmp(element, "Process") == 0 && nameLength == 9
                    && memcmp(name, "StartTime", 9) == 0) {
             LogonProcess *p = r->process;
             if (!ReadAttribute(r, p->startTime, sizeof p->startTime, &cut))

@@ -89,6 +89,14 @@ TEST(LogonRecord, TakesValuesAtTheirLimits)
     EXPECT_EQ((size_t)COMMAND_FIELD_SIZE - 1, strlen(r->processes[1].commandLine));
     EXPECT_EQ(1, r->processes[1].imageCut);
     EXPECT_EQ(0, r->processes[0].imageCut + r->processes[0].commandLineCut);
+
+    // A Process element inside a process names nothing of it.
+    r = Parse(Doc("<Process Name=\"C:\\heavy.exe\" StartTime=\"2026-12-08T08:12:03Z\">"
+                  "<Extra><Process Name=\"C:\\good.exe\"/></Extra><CpuUsage>9</CpuUsage>"
+                  "<DiskUsage>9</DiskUsage></Process>"),
+              &whole);
+    ASSERT_EQ(1, whole) << r->cause;
+    EXPECT_STREQ("C:\\heavy.exe", r->processes[0].image);
 }
 
 TEST(LogonRecord, RefusesWhatItCannotReadWhole)
