@@ -293,6 +293,21 @@ static long LaterTaskXml(const AutostartItem *row, char **xml, uint32_t *size, i
     return *xml ? PLAT_OK : PLAT_ERROR_FILE_NOT_FOUND;
 }
 
+// Nonzero when the task runs for whom the entry starts: this user (by name,
+// DOMAIN\name or SID, as a scheduler may give it back) for a user's entry,
+// the Users group for an entry of all users. Elevated, the scheduler shows
+// every user's tasks: another user's is never this user's entry's.
+static int TaskRunsFor(const TaskDefinition *task, const AutostartItem *entry)
+{
+    if (!ScopeIsUser(entry->scope))
+        return !task->runAs[0] && TextCompareNoCase(task->runAsGroup, "S-1-5-32-545") == 0;
+    char user[TEXT_FIELD_SIZE], sid[TEXT_FIELD_SIZE];
+    const char *slash = strrchr(task->runAs, '\\');
+    const char *name = slash ? slash + 1 : task->runAs;
+    return (PlatUserName(user, sizeof user) && TextCompareNoCase(name, user) == 0)
+           || (PlatUserSid(sid, sizeof sid) && TextCompareNoCase(task->runAs, sid) == 0);
+}
+
 int32_t FoldStartLater(AutostartItem *records, int32_t count)
 {
     size_t folder = strlen(START_LATER_FOLDER);
@@ -324,7 +339,8 @@ int32_t FoldStartLater(AutostartItem *records, int32_t count)
             // Only a task that starts what its entry holds, as written here,
             // is the entry's: any program can claim an id in a description.
             if (entry >= 0
-                && (!StartLaterAction(&records[entry], program, program + COMMAND_FIELD_SIZE)
+                && (!TaskRunsFor(task, &records[entry])
+                    || !StartLaterAction(&records[entry], program, program + COMMAND_FIELD_SIZE)
                     || !StartLaterTaskMatches(xml, size, own, program,
                                               program + COMMAND_FIELD_SIZE, &seconds)))
                 entry = -1;

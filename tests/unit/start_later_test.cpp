@@ -336,13 +336,17 @@ TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
     MemSetString(PLAT_HKCU, kRunOff, "Tool", "\"C:\\Tools\\tool.exe\" -q");
     MemAddTask(kToolTask, Replaced(kUserXml, "C:\\Tools\\tool.exe", "C:\\Evil\\e.exe"));
     MemAddTask(START_LATER_FOLDER "High", Replaced(kUserXml, "LeastPrivilege", "HighestAvailable"));
+    // Another user's (the scheduler shows it to an administrator).
+    MemAddTask(START_LATER_FOLDER "Alice",
+               Replaced(kUserXml, "<UserId>tester</UserId>\r\n      <Logon",
+                        "<UserId>PC\\alice</UserId>\r\n      <Logon"));
     ScanCatalogue();
     int tasks = 0, later = 0;
     for (int32_t r = 0; r < ItemCatalogue.count; ++r) {
         tasks += ItemCatalogue.items[r].kind == ScheduledTask;
         later += ItemCatalogue.items[r].startLater != 0;
     }
-    EXPECT_EQ(3, tasks) << "Agent's, and the two claiming Tool";
+    EXPECT_EQ(4, tasks) << "Agent's, and the three claiming Tool";
     EXPECT_EQ(0, later);
 }
 
