@@ -111,6 +111,8 @@ TEST_F(CostNow, WhatCannotBeMeasuredSaysWhyAndGuessesNothing)
          "Not measured: the record of the last logon is readable only by an administrator"},
         {"elevated, yet denied", [&] { MemSetElevated(true); MemDenyLoad(newest.c_str()); },
          "Not measured: the record of the last logon could not be read (Error 5.)"},
+        {"the folder denied", [] { MemFailCall(MEM_FIND_FIRST, 0); },
+         "Not measured: the record of the last logon is readable only by an administrator"},
         {"no file of the user", [] { MemSetUserSid("S-1-5-21-9"); },
          "Not measured: Windows kept no record of this user's last logon"},
         {"no SID", [] { MemFailCall(MEM_USER_SID, 0); },
