@@ -224,7 +224,7 @@ int StartLaterXml(const char *id, int32_t seconds, const char *program, const ch
 }
 
 // The description's id, or null when the task is not one of ours.
-static const char *OwnTaskId(const TaskDefinition *task)
+const char *StartLaterEntryId(const TaskDefinition *task)
 {
     size_t prefix = strlen(START_LATER_DESCRIPTION);
     if (strcmp(task->author, START_LATER_AUTHOR) != 0
@@ -248,7 +248,7 @@ int StartLaterTaskMatches(const char *xml, size_t size, const char *id, const ch
     if (!task)
         return 0;
     int whole = ParseTaskXml(xml, size, task);
-    const char *own = OwnTaskId(task);
+    const char *own = StartLaterEntryId(task);
     *seconds = DelaySeconds(task->logonDelay);
     int same = whole && own && TextCompareNoCase(own, id) == 0 && *seconds
                && task->logonTriggers == 1 && task->bootTriggers == 0 && task->execActions == 1
@@ -331,7 +331,7 @@ int32_t FoldStartLater(AutostartItem *records, int32_t count)
         if (row->kind == ScheduledTask && !row->schedulerHidden && !row->cut && !row->inexact
             && strlen(row->location) > folder && TextCompareNoCase(prefix, START_LATER_FOLDER) == 0
             && LaterTaskXml(row, &xml, &size, &enabled) == PLAT_OK) {
-            const char *own = ParseTaskXml(xml, size, task) ? OwnTaskId(task) : NULL;
+            const char *own = ParseTaskXml(xml, size, task) ? StartLaterEntryId(task) : NULL;
             int32_t seconds = own ? DelaySeconds(task->logonDelay) : 0;
             entry = seconds && task->logonTriggers == 1 && !task->highest
                         ? EntryOf(records, count, own)

@@ -63,3 +63,8 @@ size_t TaskPutUtf8(uint32_t code, char *out);
 // UTF-8 text as UTF-16LE bytes after a byte-order mark, in a block to
 // PlatFree (*size bytes); null when it cannot be had.
 void *TaskXmlToUtf16(const char *text, size_t length, uint32_t *size);
+
+// The id of the entry a task of the Start later folder starts, as its
+// description names it; null for a task not written as ours
+// (start_later.cpp).
+const char *StartLaterEntryId(const TaskDefinition *task);

@@ -129,6 +129,10 @@ const char *CauseText(long code)
                "be edited; set it to start at logon first (delay 0) to rename or move it";
     case CAUSE_LATER_COMMAND:
         return "its command is too long or holds a character a task cannot hold";
+    case CAUSE_LATER_UNDO:
+        return "the entry it starts later is not there disabled (it starts at logon, or is gone): "
+               "put back, it would start it twice or start nothing; undo the entry's change "
+               "first, or set it to start later";
     case CAUSE_LATER_USERS:
         return "it starts for every user, and its command names a variable each user has their own "
                "value of: one task would start this user's for everyone";

@@ -72,8 +72,9 @@ long DelayRefusalCause(const AutostartItem *item, int32_t seconds)
         return CAUSE_LATER_KIND;
     if (item->commandCut)
         return CAUSE_LATER_COMMAND;
-    // The task's action is expanded here, with this user's variables.
-    if (!ScopeIsUser(item->scope) && !ReferencesOnlySystemFolders(item->command))
+    // A task's action is expanded here, with this user's variables (never
+    // a reason to keep a task: Start at logon takes one away).
+    if (seconds && !ScopeIsUser(item->scope) && !ReferencesOnlySystemFolders(item->command))
         return CAUSE_LATER_USERS;
     // Off, and not through a task: nothing starts it now, at logon or later
     // (it is not "already at logon" either).

@@ -55,6 +55,14 @@ static long RegisterLaterTask(const AutostartItem *item, const char *xml, const 
     long read = PlatTaskRead(path, &back, &size, NULL);
     int same = read == PLAT_OK && StartLaterTaskMatches(back, size, id, program, arguments, &seconds);
     PlatFree(back);
+    // A task switched off in the scheduler stays off through a new delay
+    // or an edit: the row stays as the user left it.
+    if (same && item->startLater && !item->enabled) {
+        long off = PlatTaskSetEnabled(path, 0);
+        if (off == PLAT_OK)
+            return PLAT_OK;
+        return PlatTaskDelete(path) == PLAT_OK ? off : (long)CAUSE_LATER_TWICE;
+    }
     if (same)
         return PLAT_OK;
     // Not as written: never trusted with the entry.
@@ -96,6 +104,10 @@ int StopStartingLater(AutostartItem *item, AutostartItem *task, char *backup)
     char *xml = NULL;
     int removed = RemoveLaterTask(item, task, &xml, backup);
     PlatFree(xml);
+    if (removed == RemoveBackupFailed || removed == RemoveFolderIsLink)
+        return SetStoreError(removed == RemoveBackupFailed ? CAUSE_BACKUP_FAILED
+                                                           : CAUSE_BACKUP_FOLDER_IS_LINK),
+               1;
     // Gone already is as wanted.
     if (removed != RemoveDone && LastStoreError() != PLAT_ERROR_FILE_NOT_FOUND)
         return 1;

@@ -663,6 +663,14 @@ static OutcomeResult UndoPutTask(const JournalRecord *r, StoreOutcome *o, const 
     char *sddl = cause == PLAT_OK && r->securityHash[0] ? LoadSecurity(r, &cause) : NULL;
     if (cause == PLAT_OK && PlatTaskRead(r->placeBefore, NULL, NULL, NULL) == PLAT_OK)
         cause = CAUSE_TASK_EXISTS;
+    // A task that starts an entry later comes back only to the entry
+    // waiting for it, disabled: never beside one that starts at logon.
+    if (cause == PLAT_OK && saved && StartLaterEntryId(saved)) {
+        int32_t entry = FindItemById(StartLaterEntryId(saved));
+        if (entry < 0 || ItemCatalogue.items[entry].enabled
+            || ItemCatalogue.items[entry].startLater)
+            cause = CAUSE_LATER_UNDO;
+    }
     if (cause == PLAT_OK)
         cause = PlatTaskRegister(r->placeBefore, xml, sddl);
     if (cause == PLAT_OK && !TaskKept(saved, r->placeBefore)) {

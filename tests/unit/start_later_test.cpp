@@ -301,6 +301,32 @@ TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
     ScanCatalogue();
     i = IndexOf("Tool");
     EXPECT_EQ(120, ItemCatalogue.items[i].startLater);
+    // Switched off in the scheduler, it stays off through a new delay.
+    ASSERT_EQ(PLAT_OK, PlatTaskSetEnabled(ItemCatalogue.items[i].laterTask, 0));
+    ASSERT_EQ(ResultDone, Delay("Tool", 300));
+    ScanCatalogue();
+    EXPECT_EQ(0, ItemCatalogue.items[IndexOf("Tool")].enabled);
+    // Disabled, then enabled at logon: the disable's task is never put
+    // back beside it; a backup that cannot be written keeps the task, said.
+    ASSERT_EQ(PLAT_OK, PlatTaskSetEnabled(ItemCatalogue.items[IndexOf("Tool")].laterTask, 1));
+    ScanCatalogue();
+    MemResetCounts();
+    MemFailCall(MEM_FILE_CREATE, 1);
+    EXPECT_NE(ResultDone, ApplyChange(IndexOf("Tool"), 0, &named));
+    EXPECT_EQ(CAUSE_BACKUP_FAILED, Outcomes.back().cause);
+    MemClearFaults();
+    EXPECT_TRUE(StartsLater());
+    ApplyChange(IndexOf("Tool"), 0, &named);
+    ScanCatalogue();
+    ApplyChange(IndexOf("Tool"), 1, &named);
+    const char *undoOff[] = {"orvanec", "undo", "3"};
+    EXPECT_EQ(CliExitFailed, CliRun(3, (char **)undoOff)) << MemStreamText(PLAT_STDOUT);
+    ScanCatalogue();
+    i = IndexOf("Tool");
+    int laterTasks = 0;
+    for (int32_t r = 0; r < ItemCatalogue.count; ++r)
+        laterTasks += ItemCatalogue.items[r].kind == ScheduledTask;
+    EXPECT_TRUE(StartsAtLogon() && laterTasks == 0) << "never started twice";
     ApplyChange(i, 0, &StatusFront);
 
     EXPECT_EQ(ResultRefused, DelayEntry(IndexOf("Tool"), 60, &StatusFront));
@@ -427,10 +453,20 @@ TEST_F(StartLater, DelayZeroGivesStorageBackAndRemoveTakesBoth)
     named.name = FRONT_WINDOW;
     ASSERT_EQ(ResultDone, RemoveEntry(&ItemCatalogue.items[IndexOf("Tool")], &named));
     const char *undoTask[] = {"orvanec", "undo", "2"}, *undoEntry[] = {"orvanec", "undo", "1"};
-    EXPECT_EQ(CliExitDone, CliRun(3, (char **)undoTask)) << MemStreamText(PLAT_STDERR);
+    EXPECT_EQ(CliExitFailed, CliRun(3, (char **)undoTask)) << "its entry is not back yet";
     EXPECT_EQ(CliExitDone, CliRun(3, (char **)undoEntry)) << MemStreamText(PLAT_STDERR);
+    EXPECT_EQ(CliExitDone, CliRun(3, (char **)undoTask)) << MemStreamText(PLAT_STDERR);
     ScanCatalogue();
     EXPECT_EQ(60, ItemCatalogue.items[IndexOf("Tool")].startLater);
+
+    // Machine entry with a user's variable: back at logon whatever the
+    // variables (only a new task is refused for them).
+    MemSetString(PLAT_HKLM, kRun, "Sync", "%ProgramData%\\Sync\\sync.exe");
+    MemSetString(PLAT_HKLM, SESSION_MANAGER_KEY "\\Environment", "ProgramData", "C:\\ProgramData");
+    ASSERT_EQ(ResultDone, Delay("Sync", 60));
+    MemSetString(PLAT_HKCU, "Environment", "ProgramData", "C:\\ProgramData");
+    EXPECT_EQ(ResultDone, Delay("Sync", 0));
+    EXPECT_TRUE(MemValueExists(PLAT_HKLM, kRun, "Sync"));
 }
 
 TEST_F(StartLater, ConsoleDelaysAndItsHistoryUndoes)
