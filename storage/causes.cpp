@@ -129,6 +129,9 @@ const char *CauseText(long code)
                "be edited; set it to start at logon first (delay 0) to rename or move it";
     case CAUSE_LATER_COMMAND:
         return "its command is too long or holds a character a task cannot hold";
+    case CAUSE_LATER_UNDO_EDIT:
+        return "it starts later through its logon task, which would go on starting the edited "
+               "command: set it to start at logon first (delay 0), or edit it back";
     case CAUSE_LATER_UNDO:
         return "the entry it starts later is not there disabled (it starts at logon, or is gone): "
                "put back, it would start it twice or start nothing; undo the entry's change "

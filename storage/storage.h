@@ -100,6 +100,7 @@ int KeyStateChanged(PlatKey key, const PlatKeyState *before);
 #define CAUSE_LATER_COMMAND 0x2000004CL    // its command cannot be a task's action
 #define CAUSE_LATER_USERS 0x2000004DL      // every user's, and its command names a variable each sets
 #define CAUSE_LATER_UNDO 0x2000004EL       // its task put back only beside its entry, disabled
+#define CAUSE_LATER_UNDO_EDIT 0x2000004FL  // started later: an edit's undo would leave its task apart
 
 // What a row of a list Windows needs to log on is, and why it is never changed.
 #define NOTE_WINDOWS_OWN "Windows' own: needed to log on"

@@ -280,7 +280,7 @@ static int WriteSaved(const AutostartItem *old, const char *name, const char *fi
                       const char *parameters, const char *data, int allUsers, PlatHive hive,
                       const char *path, char *backupFile);
 
-static int SaveEntry(const AutostartItem *old, const char *name, const char *file,
+static int WriteEntry(const AutostartItem *old, const char *name, const char *file,
                      const char *parameters, int allUsers, char *backupFile);
 
 // An entry started later keeps its task's action equal to its command: the
@@ -301,7 +301,7 @@ static int SaveStartedLater(const AutostartItem *old, const char *name, const ch
     long registered = RegisterEditedLaterTask(old, data, newTask);
     if (registered != PLAT_OK)
         return SetStoreError(registered), SaveRefused;
-    int result = SaveEntry(old, name, file, parameters, allUsers, backupFile);
+    int result = WriteEntry(old, name, file, parameters, allUsers, backupFile);
     int stored = result == SaveDone || result == SaveReplaced;
     const char *stale = stored ? oldTask : newTask;
     long deleted = PlatTaskDelete(stale);
@@ -324,10 +324,10 @@ int SaveItemWithBackup(const char *name, const char *file, const char *parameter
         return SaveRefused;
     if (old && old->startLater)
         return SaveStartedLater(old, name, file, parameters, allUsers, backupFile);
-    return SaveEntry(old, name, file, parameters, allUsers, backupFile);
+    return WriteEntry(old, name, file, parameters, allUsers, backupFile);
 }
 
-static int SaveEntry(const AutostartItem *old, const char *name, const char *file,
+static int WriteEntry(const AutostartItem *old, const char *name, const char *file,
                      const char *parameters, int allUsers, char *backupFile)
 {
     PlatHive hive;

@@ -326,6 +326,11 @@ static long WriteAll(const RegFileContent *content, const NowValue *now)
 
 static OutcomeResult UndoReg(const JournalRecord *r, StoreOutcome *o, const FrontEnd *front)
 {
+    // An entry started later: its command and its task's action change
+    // together, through Edit; the value alone would leave the task apart.
+    int32_t edited = r->op == JournalEdit && r->id[0] ? FindItemById(r->id) : -1;
+    if (edited >= 0 && ItemCatalogue.items[edited].startLater)
+        return Refuse(o, CAUSE_LATER_UNDO_EDIT, front);
     RegFileContent content;
     int trusted = 0;
     long read = ReadBackup(r, &content, &trusted);

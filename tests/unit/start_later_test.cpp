@@ -283,6 +283,18 @@ TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
     i = IndexOf("Tool");
     ASSERT_EQ(120, ItemCatalogue.items[i].startLater) << "one row, its task folded";
     EXPECT_NE(std::string::npos, MemTaskXml(ItemCatalogue.items[i].laterTask).find("-new"));
+    // Its undo would put the value back without the task: refused, said.
+    FrontEnd edits = StatusFront;
+    edits.name = FRONT_WINDOW;
+    char saved[TEXT_FIELD_SIZE];
+    long journal = 0;
+    ASSERT_EQ(SaveDone, SaveEntry("Tool", "C:\\Tools\\tool.exe", "-q", 0, EditorEdit, i, saved,
+                                  &edits, &journal));
+    const char *undoEdit[] = {"orvanec", "undo", "1"};
+    EXPECT_EQ(CliExitFailed, CliRun(3, (char **)undoEdit));
+    EXPECT_NE(std::string::npos, MemStreamText(PLAT_STDERR).find("edit it back"));
+    ScanCatalogue();
+    i = IndexOf("Tool");
 
     // CleanUp keeps it: it is on.
     const int32_t states[] = {1};
@@ -296,7 +308,7 @@ TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
     ApplyChange(i, 0, &named);
     EXPECT_FALSE(StartsLater());
     EXPECT_FALSE(StartsAtLogon());
-    const char *undo[] = {"orvanec", "undo", "1"};
+    const char *undo[] = {"orvanec", "undo", "2"};
     EXPECT_EQ(CliExitDone, CliRun(3, (char **)undo)) << MemStreamText(PLAT_STDERR);
     ScanCatalogue();
     i = IndexOf("Tool");
@@ -315,11 +327,11 @@ TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
     EXPECT_NE(ResultDone, ApplyChange(IndexOf("Tool"), 0, &named));
     EXPECT_EQ(CAUSE_BACKUP_FAILED, Outcomes.back().cause);
     MemClearFaults();
-    EXPECT_TRUE(StartsLater());
+    EXPECT_TRUE(MemTaskExists(ItemCatalogue.items[IndexOf("Tool")].laterTask));
     ApplyChange(IndexOf("Tool"), 0, &named);
     ScanCatalogue();
     ApplyChange(IndexOf("Tool"), 1, &named);
-    const char *undoOff[] = {"orvanec", "undo", "3"};
+    const char *undoOff[] = {"orvanec", "undo", "4"};
     EXPECT_EQ(CliExitFailed, CliRun(3, (char **)undoOff)) << MemStreamText(PLAT_STDOUT);
     ScanCatalogue();
     i = IndexOf("Tool");
