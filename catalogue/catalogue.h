@@ -406,6 +406,10 @@ void ReadCostAndRunning(CatalogueData *data);
 // The most process ids a running text names; the rest are counted.
 #define RUNNING_IDS_MOST 4
 #define RUNNING_NOT "Not running now"
+#define RUNNING_HOST "Whether it runs now is not known: its program is one Windows and other programs start too"
+// Nonzero for Windows' programs that run what they are given (cmd.exe,
+// rundll32.exe, ...): a process of one is nobody's in particular.
+int RunsWhatItIsGiven(const char *target);
 #define RUNNING_UNKNOWN "Whether it runs now is not known: the processes could not be listed (%s)"
 // What the figures cover, said beside them in the report and the help.
 #define COST_COVERS \
@@ -482,7 +486,9 @@ struct TaskRows {
 // rows->unread: a listing that failed or timed out (the task files are read
 // instead), a task folder that could not be read (its path the subject),
 // tasks past the most a list holds.
-void ReadTaskRows(TaskRows *rows);
+// under: only the tasks of that folder (its path's start, "\\...\\"), read
+// by a scan narrowed to named values; null: every task.
+void ReadTaskRows(TaskRows *rows, const char *under);
 // Nonzero for a task of Windows' own folder (\Microsoft\Windows\), where
 // no ordinary program of the user may register one.
 int IsWindowsTask(const AutostartItem *item);

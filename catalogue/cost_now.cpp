@@ -148,8 +148,9 @@ static int ProgramShared(const CatalogueData *data, int32_t index)
     return 0;
 }
 
-static void FillCost(const ScanLogon *logon, AutostartItem *item, int shared)
+static void FillCost(const ScanLogon *logon, const CatalogueData *data, int32_t index)
 {
+    AutostartItem *item = &data->items[index];
     LogonCost cost;
     memset(&cost, 0, sizeof cost);
     if (!logon->record) {
@@ -169,11 +170,16 @@ static void FillCost(const ScanLogon *logon, AutostartItem *item, int shared)
         FindLogonCost(logon->record, item->target, command, &cost);
         // Two entries of one program: a start without this one's command
         // line may be the other's.
-        if (shared && cost.state == LOGON_COST_MEASURED && !cost.commandMatched) {
+        // A host such as rundll32.exe is started by Windows and others too.
+        int host = RunsWhatItIsGiven(item->target);
+        if (cost.state == LOGON_COST_MEASURED && !cost.commandMatched
+            && (host || ProgramShared(data, index))) {
             cost.state = LOGON_COST_NO_MATCH;
             TextCopy(cost.cause, sizeof cost.cause,
-                     "another entry starts the same program, and no start at the last logon "
-                     "had this entry's command line");
+                     host ? "its program is one Windows and other programs start too, and no "
+                            "start at the last logon had this entry's command line"
+                          : "another entry starts the same program, and no start at the last "
+                            "logon had this entry's command line");
         }
     }
     item->costState = cost.state;
@@ -236,6 +242,10 @@ static void FillRunning(const ScanLogon *logon, AutostartItem *item)
             TextCopy(item->runningText, sizeof item->runningText, "Running now");
         return;
     }
+    if (RunsWhatItIsGiven(item->target)) {
+        TextCopy(item->runningText, sizeof item->runningText, RUNNING_HOST);
+        return;
+    }
     if (logon->processesFailed != PLAT_OK) {
         char cause[TEXT_FIELD_SIZE];
         PlatErrorText(logon->processesFailed, cause, sizeof cause);
@@ -277,7 +287,7 @@ void ReadCostAndRunning(CatalogueData *data)
     ReadRecord(&logon);
     logon.processesFailed = PlatProcessList(&logon.processes, &logon.processCount);
     for (int32_t i = 0; i < data->count; ++i) {
-        FillCost(&logon, &data->items[i], logon.record && ProgramShared(data, i));
+        FillCost(&logon, data, i);
         FillRunning(&logon, &data->items[i]);
     }
     PlatFree(logon.processes);

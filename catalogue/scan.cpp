@@ -592,10 +592,10 @@ static void LoadStorage(CatalogueData *out)
     TaskRows tasks = {NULL, 0, ""}, apps = {NULL, 0, ""}, services = {NULL, 0, ""},
              others = {NULL, 0, ""};
     out->otherPlaces = OthersWanted && ListOtherPlaces;
-    // Even a scan narrowed to named values reads the tasks: a task of ours
-    // may start one of them later, and a change that did not see it would
+    // Even a scan narrowed to named values reads the tasks of ours that
+    // may start one of them later: a change that did not see them would
     // leave the entry starting twice, or its task behind.
-    ReadTaskRows(&tasks);
+    ReadTaskRows(&tasks, OthersWanted ? NULL : START_LATER_FOLDER);
     if (OthersWanted) {
         ReadAppRows(&apps);
         ReadServiceRows(&services);

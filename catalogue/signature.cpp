@@ -218,7 +218,7 @@ static int StartsTheTarget(const AutostartItem *item)
 // Windows' programs that run what they are given, or what the user set up
 // for them (cmd.exe with nothing runs Command Processor\AutoRun): their
 // rows are never taken for Windows' own, whatever their arguments.
-static int RunsWhatItIsGiven(const char *target)
+int RunsWhatItIsGiven(const char *target)
 {
     static const char *const kHosts[] = {
         "cmd.exe",     "wsl.exe",     "bash.exe",   "control.exe",  "powershell.exe",

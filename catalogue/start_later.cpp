@@ -252,7 +252,8 @@ int StartLaterTaskMatches(const char *xml, size_t size, const char *id, const ch
     *seconds = DelaySeconds(task->logonDelay);
     int same = whole && own && TextCompareNoCase(own, id) == 0 && *seconds
                && task->logonTriggers == 1 && task->bootTriggers == 0 && task->execActions == 1
-               && task->comHandlers == 0 && !task->commandCut
+               && task->comHandlers == 0 && !task->commandCut && !task->otherTriggers
+               && !task->triggersOff && !task->workingDirectory[0] && !task->loggedOff
                && strcmp(task->program, program) == 0 && strcmp(task->arguments, arguments) == 0;
     PlatFree(task);
     return same;

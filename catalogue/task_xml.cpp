@@ -273,8 +273,10 @@ static void EndTrigger(Reader *r)
         TextAppend(text, sizeof text, delay);
         TextAppend(text, sizeof text, " delay");
     }
-    if (!t->enabled)
+    if (!t->enabled) {
         TextAppend(text, sizeof text, ", this trigger switched off");
+        ++task->triggersOff;
+    }
     if (task->triggers[0])
         TextAppend(task->triggers, sizeof task->triggers, "; ");
     TextAppend(task->triggers, sizeof task->triggers, text);
@@ -306,6 +308,8 @@ static void StartElement(Reader *r)
             ++task->logonTriggers;
         else
             ++task->bootTriggers;
+    } else if (r->depth == 3 && strcmp(r->stack[1], "Triggers") == 0) {
+        ++task->otherTriggers;
     } else if (PathIs(r, "Actions/Exec")) {
         ++task->execActions;
     } else if (PathIs(r, "Actions/ComHandler")) {

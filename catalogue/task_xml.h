@@ -34,6 +34,8 @@ struct TaskDefinition {
     char logonDelay[32];                   // the first LogonTrigger's Delay ("PT1M")
     int32_t loggedOff;                     // Principal/LogonType Password or S4U: it runs
                                            // whether its user is logged on or not
+    int32_t otherTriggers;                 // Triggers of any other kind (time, event, ...)
+    int32_t triggersOff;                   // logon or boot triggers switched off
 };
 
 // Input larger than this is not a task definition.

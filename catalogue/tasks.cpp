@@ -183,8 +183,9 @@ void SayTasksUnread(TaskCollector *c, const char *subject, const char *text)
 }
 
 // The listing's result: PLAT_OK with the rows read, or why there is none.
-static long ReadFromScheduler(TaskCollector *c)
+static long ReadFromScheduler(TaskCollector *c, const char *under)
 {
+    size_t prefix = under ? strlen(under) : 0;
     char *paths = NULL;
     const uint8_t *exact = NULL;
     uint32_t count = 0;
@@ -195,6 +196,10 @@ static long ReadFromScheduler(TaskCollector *c)
     }
     const char *path = paths;
     for (uint32_t i = 0; i < count; ++i, path += strlen(path) + 1) {
+        char start[TEXT_FIELD_SIZE];
+        if (prefix && (!TextFormat(start, sizeof start, "%.*s", (int)prefix, path)
+                       || TextCompareNoCase(start, under) != 0))
+            continue;
         AutostartItem *item = NewTaskRow(c);
         if (!item) {
             c->leftOut += (long)(count - i);
@@ -319,11 +324,11 @@ int TaskFilesFolder(char *folder)
     return 1;
 }
 
-void ReadTaskRows(TaskRows *rows)
+void ReadTaskRows(TaskRows *rows, const char *under)
 {
     TaskCollector c;
     memset(&c, 0, sizeof c);
-    long listed = ReadFromScheduler(&c);
+    long listed = ReadFromScheduler(&c, under);
     if (listed != PLAT_OK) {
         // A scheduler without a listing (Wine's) has only its task files to
         // go by; any other scheduler's failed listing is said.

@@ -90,6 +90,17 @@ TEST_F(CostNow, OneRecordAndOneProcessListPerScanFillEveryRow)
     EXPECT_EQ(0, Row("Tray")->costCpu);
     EXPECT_NE(std::string::npos, std::string(Row("Tray2")->costText).find("another entry"));
 
+    // A host (rundll32.exe) Windows starts too: neither its start nor its
+    // process is the entry's without its command line.
+    const char *host = "C:\\WINDOWS\\System32\\rundll32.exe";
+    MemAddFile(host);
+    MemSetString(PLAT_HKCU, RUN_KEY, "Helper", "C:\\WINDOWS\\System32\\rundll32.exe h.dll,Run");
+    Plant(MEM_USER_SID_TEXT, 5, Record(host, "2500000", "9000000"), 500);
+    MemAddProcess(4321, host, kNoon);
+    ScanCatalogue();
+    EXPECT_NE(LOGON_COST_MEASURED, Row("Helper")->costState) << Row("Helper")->costText;
+    EXPECT_STREQ(RUNNING_HOST, Row("Helper")->runningText);
+
     // A scan narrowed to the entries it changes reads neither.
     MemResetCounts();
     const char *id = "HKCU\\" RUN_KEY "\\Tray";

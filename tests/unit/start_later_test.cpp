@@ -388,6 +388,26 @@ TEST_F(StartLater, ScanShowsOneRowWithItsDelayAndAnOrphanTaskAsATask)
     EXPECT_EQ(0, later);
 }
 
+// Our task changed by another program (a trigger more, its trigger off, a
+// working folder, a password logon) is no longer the entry's: listed apart.
+TEST_F(StartLater, ATaskChangedSinceIsListedApart)
+{
+    ASSERT_EQ(ResultDone, Delay("Tool", 60));
+    const std::string written = MemTaskXml(kToolTask);
+    const std::pair<const char *, const char *> edits[] = {
+        {"    </LogonTrigger>\r\n",
+         "    </LogonTrigger>\r\n    <TimeTrigger><StartBoundary>2020-01-01T00:00:00"
+         "</StartBoundary></TimeTrigger>\r\n"},
+        {"<Delay>PT1M</Delay>", "<Delay>PT1M</Delay><Enabled>false</Enabled>"},
+        {"</Command>\r\n", "</Command>\r\n      <WorkingDirectory>C:\\D</WorkingDirectory>\r\n"},
+        {"InteractiveToken", "Password"}};
+    for (const auto &e : edits) {
+        MemAddTask(kToolTask, Replaced(written, e.first, e.second));
+        ScanCatalogue();
+        EXPECT_EQ(0, ItemCatalogue.items[IndexOf("Tool")].startLater) << e.second;
+    }
+}
+
 // A scheduler that cannot list and gives its tasks back without their
 // triggers (Wine's): the task file says what the task is while the
 // scheduler knows it by its path; a file it does not know is a task apart.
